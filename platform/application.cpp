@@ -1,0 +1,82 @@
+// The application object, its error box and the central exception handler.
+#include "platform/application.h"
+
+#include "platform/exception.h"
+
+#include <QMessageBox>
+
+#include <stdexcept>
+#include <utility>
+
+namespace platform {
+
+namespace {
+
+ErrorBoxHook& errorBoxHook()
+{
+    static ErrorBoxHook hook;
+    return hook;
+}
+
+QString messageOf(std::exception_ptr failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const Exception& error) {
+        return error.message();
+    } catch (const std::exception& error) {
+        return QString::fromUtf8(error.what());
+    } catch (...) {
+        return QStringLiteral("Unknown exception");
+    }
+}
+
+} // namespace
+
+QString errorBoxText(const QString& message)
+{
+    if (!message.isEmpty() && message.back().unicode() > u'.')
+        return message + u'.';
+    return message;
+}
+
+void showErrorBox(const QString& message)
+{
+    const QString text = errorBoxText(message);
+    if (errorBoxHook()) {
+        errorBoxHook()(text);
+        return;
+    }
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text,
+                    QMessageBox::Ok);
+    box.exec();
+}
+
+ErrorBoxHook setErrorBoxHook(ErrorBoxHook hook)
+{
+    return std::exchange(errorBoxHook(), std::move(hook));
+}
+
+void handleCurrentException()
+{
+    showErrorBox(messageOf(std::current_exception()));
+}
+
+Application::Application(int& argc, char** argv)
+    : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("Zarvel"));
+    setApplicationDisplayName(QStringLiteral("Zarvel"));
+}
+
+bool Application::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return base::notify(receiver, event);
+    } catch (...) {
+        handleCurrentException();
+        return false;
+    }
+}
+
+} // namespace platform

@@ -1,0 +1,20 @@
+// The program's exception classes.
+#include "platform/exception.h"
+
+#include <utility>
+
+namespace platform {
+
+Exception::Exception(QString message)
+    : m_message(std::move(message))
+    , m_utf8(m_message.toUtf8())
+{
+}
+
+EInOutError::EInOutError(QString message, int errorCode)
+    : Exception(std::move(message))
+    , m_errorCode(errorCode)
+{
+}
+
+} // namespace platform
