@@ -1,0 +1,110 @@
+// Runs pyftpdlib through Debian's own interpreter (the first python3 on PATH may lack it).
+#include "tests/support/FtpServerProcess.h"
+
+#include <QStringList>
+
+#include <utility>
+
+namespace testsupport {
+
+namespace {
+
+constexpr auto python = "/usr/bin/python3";
+constexpr int startTimeoutMs = 15000;
+constexpr int stopTimeoutMs = 5000;
+
+// argv: address root user password. Prints the chosen port on its first line and serves
+// until its standard input closes (the test program ended or stopped it).
+constexpr auto serverScript = R"PY(
+import logging, os, sys, threading
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+address, root, user, password = sys.argv[1:5]
+logging.basicConfig(level=logging.WARNING)
+logging.getLogger("pyftpdlib").setLevel(logging.WARNING)
+authorizer = DummyAuthorizer()
+authorizer.add_user(user, password, root, perm="elradfmwMT")
+handler = FTPHandler
+handler.authorizer = authorizer
+server = FTPServer((address, 0), handler)
+print(server.socket.getsockname()[1], flush=True)
+
+def watch_parent():
+    sys.stdin.buffer.read()
+    os._exit(0)
+
+threading.Thread(target=watch_parent, daemon=True).start()
+server.serve_forever(handle_exit=False)
+)PY";
+
+} // namespace
+
+FtpServerProcess::FtpServerProcess()
+    : FtpServerProcess(Options {})
+{
+}
+
+FtpServerProcess::FtpServerProcess(Options options)
+    : m_options(std::move(options))
+{
+    start();
+}
+
+FtpServerProcess::~FtpServerProcess()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.closeWriteChannel();
+    if (!m_process.waitForFinished(stopTimeoutMs)) {
+        m_process.kill();
+        m_process.waitForFinished(stopTimeoutMs);
+    }
+}
+
+QString FtpServerProcess::errorString() const
+{
+    if (!m_error.isEmpty())
+        return m_error;
+    auto& process = const_cast<QProcess&>(m_process);
+    return QString::fromLocal8Bit(process.readAllStandardError());
+}
+
+void FtpServerProcess::start()
+{
+    if (!m_options.address.startsWith("127.")) {
+        m_error = QStringLiteral("not a loopback address: ") + QString::fromLatin1(m_options.address);
+        return;
+    }
+    if (!m_root.isValid()) {
+        m_error = QStringLiteral("no temporary folder: ") + m_root.errorString();
+        return;
+    }
+    m_process.start(QString::fromLatin1(python),
+                    {QStringLiteral("-c"), QString::fromLatin1(serverScript),
+                     QString::fromLatin1(m_options.address), m_root.path(),
+                     QString::fromLatin1(m_options.user), QString::fromLatin1(m_options.password)});
+    if (!m_process.waitForStarted(startTimeoutMs)) {
+        m_error = QStringLiteral("cannot start %1: %2").arg(QString::fromLatin1(python), m_process.errorString());
+        return;
+    }
+    while (!m_process.canReadLine()) {
+        if (!m_process.waitForReadyRead(startTimeoutMs)) {
+            m_error = QStringLiteral("the FTP server did not start: ")
+                      + QString::fromLocal8Bit(m_process.readAllStandardError());
+            m_process.kill();
+            m_process.waitForFinished(stopTimeoutMs);
+            return;
+        }
+    }
+    bool ok = false;
+    const int port = m_process.readLine().trimmed().toInt(&ok);
+    if (!ok || port <= 0 || port > 65535) {
+        m_error = QStringLiteral("the FTP server reported no port");
+        return;
+    }
+    m_port = static_cast<quint16>(port);
+}
+
+} // namespace testsupport

@@ -1,0 +1,57 @@
+// A real FTP server (Debian's pyftpdlib) on a loopback address, for upload tests.
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace testsupport {
+
+// Starts /usr/bin/python3 with pyftpdlib on address:<free port>, serving a fresh
+// writable temporary folder to one user with full rights; stops it in the destructor.
+// The server process also ends by itself when the test program goes away.
+//
+//     FtpServerProcess server;
+//     ASSERT_TRUE(server.isRunning()) << server.errorString();
+//     client.Host = server.address(); client.Port = server.port();
+//     client.UserID = server.user(); client.Password = server.password();
+//     ... QFile(server.rootPath() + "/name") holds what was uploaded ...
+//
+// pyftpdlib decodes commands as UTF-8: use ASCII names with it.
+class FtpServerProcess {
+public:
+    struct Options {
+        QByteArray address = "127.0.0.1";   // a loopback address
+        QByteArray user = "zarvel";
+        QByteArray password = "secret";
+    };
+
+    FtpServerProcess();
+    explicit FtpServerProcess(Options options);
+    ~FtpServerProcess();
+    FtpServerProcess(const FtpServerProcess&) = delete;
+    FtpServerProcess& operator=(const FtpServerProcess&) = delete;
+
+    bool isRunning() const { return m_port != 0; }
+    // Why the server is not running; with a running one, what it wrote so far.
+    QString errorString() const;
+
+    QByteArray address() const { return m_options.address; }
+    quint16 port() const { return m_port; }
+    QByteArray user() const { return m_options.user; }
+    QByteArray password() const { return m_options.password; }
+    // The server's root folder, the user's home ("/" on the wire).
+    QString rootPath() const { return m_root.path(); }
+
+private:
+    void start();
+
+    Options m_options;
+    QTemporaryDir m_root;
+    QProcess m_process;
+    quint16 m_port = 0;
+    QString m_error;
+};
+
+} // namespace testsupport

@@ -1,0 +1,460 @@
+// The scripted FTP peer: one thread, blocking POSIX sockets, bounded waits.
+#include "tests/support/ScriptedFtpPeer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+namespace testsupport {
+
+namespace {
+
+constexpr int smallReceiveBuffer = 4096;
+constexpr std::chrono::milliseconds pollSlice(20);
+
+bool isLoopback(const in_addr& address)
+{
+    return (ntohl(address.s_addr) >> 24) == 127;
+}
+
+void closeFd(int& fd)
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+// A TCP socket bound to address:port and listening; -1 on failure.
+int listenOn(const in_addr& address, quint16 port, int backlog, bool smallBuffer)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (smallBuffer)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &smallReceiveBuffer, sizeof smallReceiveBuffer);
+    sockaddr_in local {};
+    local.sin_family = AF_INET;
+    local.sin_addr = address;
+    local.sin_port = htons(port);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0
+        || ::listen(fd, backlog) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+quint16 boundPort(int fd)
+{
+    sockaddr_in local {};
+    socklen_t length = sizeof local;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0)
+        return 0;
+    return ntohs(local.sin_port);
+}
+
+QString errnoText()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+} // namespace
+
+ScriptedFtpPeer::ScriptedFtpPeer(QByteArray address, quint16 port)
+    : m_address(std::move(address))
+{
+    in_addr binary {};
+    if (::inet_pton(AF_INET, m_address.constData(), &binary) != 1 || !isLoopback(binary)) {
+        m_problems << QStringLiteral("not a loopback address: %1").arg(QString::fromLatin1(m_address));
+        return;
+    }
+    m_listenFd = listenOn(binary, port, 4, false);
+    if (m_listenFd < 0) {
+        m_problems << QStringLiteral("cannot listen on %1:%2: %3")
+                          .arg(QString::fromLatin1(m_address)).arg(port).arg(errnoText());
+        return;
+    }
+    m_port = boundPort(m_listenFd);
+}
+
+ScriptedFtpPeer::~ScriptedFtpPeer()
+{
+    m_stop = true;
+    if (m_thread.joinable())
+        m_thread.join();
+    closeFd(m_passiveFd);
+    closeFd(m_controlFd);
+    closeFd(m_listenFd);
+}
+
+ScriptedFtpPeer& ScriptedFtpPeer::send(QByteArray bytes)
+{
+    m_steps.push_back({StepKind::Send, std::move(bytes)});
+    return *this;
+}
+
+ScriptedFtpPeer& ScriptedFtpPeer::reply(QByteArray bytes)
+{
+    m_steps.push_back({StepKind::Reply, std::move(bytes)});
+    return *this;
+}
+
+ScriptedFtpPeer& ScriptedFtpPeer::command()
+{
+    m_steps.push_back({StepKind::Command, {}});
+    return *this;
+}
+
+ScriptedFtpPeer& ScriptedFtpPeer::passive(QByteArray replyTemplate, quint16 dataPort)
+{
+    m_steps.push_back({StepKind::Passive, std::move(replyTemplate), dataPort});
+    return *this;
+}
+
+ScriptedFtpPeer& ScriptedFtpPeer::transfer()
+{
+    m_steps.push_back({StepKind::Transfer, {}});
+    return *this;
+}
+
+ScriptedFtpPeer& ScriptedFtpPeer::stalledTransfer(milliseconds stall)
+{
+    m_steps.push_back({StepKind::StalledTransfer, {}, 0, stall});
+    return *this;
+}
+
+ScriptedFtpPeer& ScriptedFtpPeer::delay(milliseconds duration)
+{
+    m_steps.push_back({StepKind::Delay, {}, 0, duration});
+    return *this;
+}
+
+ScriptedFtpPeer& ScriptedFtpPeer::drop()
+{
+    m_steps.push_back({StepKind::Drop, {}});
+    return *this;
+}
+
+void ScriptedFtpPeer::start()
+{
+    if (m_thread.joinable())
+        return;
+    m_thread = std::thread([this] { run(); });
+}
+
+bool ScriptedFtpPeer::waitUntilPlayed(milliseconds timeout)
+{
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [this] { return m_played; });
+}
+
+bool ScriptedFtpPeer::waitUntilFinished(milliseconds timeout)
+{
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [this] { return m_finished; });
+}
+
+QList<QByteArray> ScriptedFtpPeer::commands() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_commands;
+}
+
+QList<QByteArray> ScriptedFtpPeer::uploads() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_uploads;
+}
+
+QStringList ScriptedFtpPeer::problems() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_problems;
+}
+
+int ScriptedFtpPeer::connectionCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_connections;
+}
+
+void ScriptedFtpPeer::run()
+{
+    if (m_listenFd >= 0) {
+        for (const Step& step : m_steps) {
+            if (m_stop || !play(step))
+                break;
+        }
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_played = true;
+    }
+    m_changed.notify_all();
+    recordRemainingCommands();
+    {
+        std::lock_guard lock(m_mutex);
+        m_finished = true;
+    }
+    m_changed.notify_all();
+}
+
+bool ScriptedFtpPeer::play(const Step& step)
+{
+    QByteArray line;
+    switch (step.kind) {
+    case StepKind::Send:
+        return ensureControl() && sendAll(m_controlFd, step.bytes);
+    case StepKind::Reply:
+        return readCommand(&line) && sendAll(m_controlFd, step.bytes);
+    case StepKind::Command:
+        return readCommand(&line);
+    case StepKind::Passive:
+        return openPassive(step);
+    case StepKind::Transfer:
+    case StepKind::StalledTransfer:
+        return takeData(step);
+    case StepKind::Delay:
+        for (auto waited = milliseconds(0); waited < step.duration && !m_stop; waited += pollSlice)
+            std::this_thread::sleep_for(std::min(pollSlice, step.duration - waited));
+        return !m_stop;
+    case StepKind::Drop:
+        closeControl();
+        return true;
+    }
+    return false;
+}
+
+bool ScriptedFtpPeer::ensureControl()
+{
+    if (m_controlFd >= 0)
+        return true;
+    if (!waitReadable(m_listenFd, m_stepTimeout)) {
+        problem(QStringLiteral("no control connection arrived"));
+        return false;
+    }
+    m_controlFd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+    if (m_controlFd < 0) {
+        problem(QStringLiteral("accept failed: %1").arg(errnoText()));
+        return false;
+    }
+    m_pending.clear();
+    std::lock_guard lock(m_mutex);
+    ++m_connections;
+    return true;
+}
+
+bool ScriptedFtpPeer::readCommand(QByteArray* line)
+{
+    if (!ensureControl())
+        return false;
+    for (;;) {
+        const qsizetype end = m_pending.indexOf('\n');
+        if (end >= 0) {
+            *line = m_pending.left(end + 1);
+            m_pending.remove(0, end + 1);
+            if (line->startsWith("PORT "))
+                m_lastPort = *line;
+            std::lock_guard lock(m_mutex);
+            m_commands << *line;
+            return true;
+        }
+        if (!waitReadable(m_controlFd, m_stepTimeout)) {
+            problem(QStringLiteral("no command arrived"));
+            return false;
+        }
+        char buffer[4096];
+        const ssize_t received = ::recv(m_controlFd, buffer, sizeof buffer, 0);
+        if (received <= 0) {
+            if (!m_pending.isEmpty()) {
+                std::lock_guard lock(m_mutex);
+                m_commands << m_pending;
+            }
+            m_pending.clear();
+            closeControl();
+            problem(QStringLiteral("the client closed the control connection"));
+            return false;
+        }
+        m_pending.append(buffer, received);
+    }
+}
+
+bool ScriptedFtpPeer::sendAll(int fd, const QByteArray& bytes)
+{
+    qsizetype sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = ::send(fd, bytes.constData() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            problem(QStringLiteral("send failed: %1").arg(errnoText()));
+            return false;
+        }
+        sent += n;
+    }
+    return true;
+}
+
+bool ScriptedFtpPeer::openPassive(const Step& step)
+{
+    QByteArray line;
+    if (!readCommand(&line))
+        return false;
+    closeFd(m_passiveFd);
+    in_addr binary {};
+    ::inet_pton(AF_INET, m_address.constData(), &binary);
+    m_passiveFd = listenOn(binary, step.port, 1, false);
+    if (m_passiveFd < 0) {
+        problem(QStringLiteral("cannot listen for the data connection on port %1: %2")
+                    .arg(step.port).arg(errnoText()));
+        return false;
+    }
+    const quint16 port = boundPort(m_passiveFd);
+    QByteArray fields = m_address;
+    fields.replace('.', ',');
+    fields += ',' + QByteArray::number(port / 256) + ',' + QByteArray::number(port % 256);
+    QByteArray text = step.bytes;
+    text.replace("%PASV%", fields);
+    return sendAll(m_controlFd, text);
+}
+
+bool ScriptedFtpPeer::takeData(const Step& step)
+{
+    const bool stalled = step.kind == StepKind::StalledTransfer;
+    int fd = openDataConnection(stalled);
+    if (fd < 0)
+        return false;
+    QByteArray received;
+    if (stalled) {
+        for (auto waited = milliseconds(0); waited < step.duration && !m_stop; waited += pollSlice)
+            std::this_thread::sleep_for(pollSlice);
+    } else {
+        char buffer[65536];
+        for (;;) {
+            if (!waitReadable(fd, m_stepTimeout)) {
+                problem(QStringLiteral("the data connection stayed silent"));
+                break;
+            }
+            const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            received.append(buffer, n);
+        }
+    }
+    closeFd(fd);
+    {
+        std::lock_guard lock(m_mutex);
+        m_uploads << received;
+    }
+    return !m_stop;
+}
+
+int ScriptedFtpPeer::openDataConnection(bool smallBuffer)
+{
+    if (m_passiveFd >= 0) {
+        if (smallBuffer)
+            ::setsockopt(m_passiveFd, SOL_SOCKET, SO_RCVBUF, &smallReceiveBuffer, sizeof smallReceiveBuffer);
+        if (!waitReadable(m_passiveFd, m_stepTimeout)) {
+            problem(QStringLiteral("the client did not open the passive data connection"));
+            closeFd(m_passiveFd);
+            return -1;
+        }
+        const int fd = ::accept4(m_passiveFd, nullptr, nullptr, SOCK_CLOEXEC);
+        closeFd(m_passiveFd);
+        if (fd < 0)
+            problem(QStringLiteral("accepting the data connection failed: %1").arg(errnoText()));
+        return fd;
+    }
+
+    // Active: connect to the address of the last PORT command, loopback only.
+    const QList<QByteArray> fields = m_lastPort.mid(5).trimmed().split(',');
+    if (fields.size() != 6) {
+        problem(QStringLiteral("no usable PORT command for the data connection"));
+        return -1;
+    }
+    const QByteArray host = fields[0] + '.' + fields[1] + '.' + fields[2] + '.' + fields[3];
+    const int port = fields[4].toInt() * 256 + fields[5].toInt();
+    sockaddr_in remote {};
+    remote.sin_family = AF_INET;
+    remote.sin_port = htons(static_cast<quint16>(port));
+    if (::inet_pton(AF_INET, host.constData(), &remote.sin_addr) != 1 || !isLoopback(remote.sin_addr)) {
+        problem(QStringLiteral("refusing to connect to a non-loopback PORT address %1").arg(QString::fromLatin1(host)));
+        return -1;
+    }
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    if (smallBuffer)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &smallReceiveBuffer, sizeof smallReceiveBuffer);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
+        problem(QStringLiteral("connecting to the PORT address failed: %1").arg(errnoText()));
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void ScriptedFtpPeer::recordRemainingCommands()
+{
+    while (m_controlFd >= 0 && !m_stop) {
+        if (!waitReadable(m_controlFd, milliseconds(3600 * 1000)))
+            break;
+        char buffer[4096];
+        const ssize_t received = ::recv(m_controlFd, buffer, sizeof buffer, 0);
+        if (received < 0 && errno == EINTR)
+            continue;
+        if (received <= 0)
+            break;
+        m_pending.append(buffer, received);
+        for (qsizetype end = m_pending.indexOf('\n'); end >= 0; end = m_pending.indexOf('\n')) {
+            std::lock_guard lock(m_mutex);
+            m_commands << m_pending.left(end + 1);
+            m_pending.remove(0, end + 1);
+        }
+    }
+    if (!m_pending.isEmpty()) {
+        std::lock_guard lock(m_mutex);
+        m_commands << m_pending;
+    }
+    closeControl();
+}
+
+bool ScriptedFtpPeer::waitReadable(int fd, milliseconds timeout)
+{
+    for (auto waited = milliseconds(0); waited < timeout; waited += pollSlice) {
+        if (m_stop)
+            return false;
+        pollfd entry {fd, POLLIN, 0};
+        const int ready = ::poll(&entry, 1, static_cast<int>(pollSlice.count()));
+        if (ready > 0)
+            return true;
+        if (ready < 0 && errno != EINTR)
+            return false;
+    }
+    return false;
+}
+
+void ScriptedFtpPeer::closeControl()
+{
+    closeFd(m_controlFd);
+    m_pending.clear();
+}
+
+void ScriptedFtpPeer::problem(const QString& text)
+{
+    std::lock_guard lock(m_mutex);
+    m_problems << text;
+}
+
+} // namespace testsupport

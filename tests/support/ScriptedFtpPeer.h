@@ -1,0 +1,138 @@
+// A scripted FTP server on a loopback address, for checking exact wire dialogues.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace testsupport {
+
+// Plays a list of steps on its own thread with blocking sockets, so it keeps working
+// while the client under test blocks the test's thread. The control port is bound
+// (to a free port unless one is given) as soon as the peer is constructed.
+//
+// Typical use:
+//     ScriptedFtpPeer peer;
+//     peer.send("220 Ready\r\n").reply("331 Password?\r\n").reply("230 In\r\n");
+//     peer.start();
+//     ... drive the client at peer.address():peer.port() ...
+//     EXPECT_EQ(peer.commands(), (QList<QByteArray>{"USER u\r\n", "PASS p\r\n"}));
+//
+// Every command the client sends is recorded byte for byte, line end included, also
+// after the script has ended (nothing is answered then), until the client closes the
+// control connection or the peer is destroyed. Waits of the peer itself are bounded by
+// stepTimeout(); a step that cannot be played is noted in problems() and ends the script.
+class ScriptedFtpPeer {
+public:
+    using milliseconds = std::chrono::milliseconds;
+
+    // Binds the control socket to address:port (port 0: a free one). Only loopback
+    // addresses (127.x.y.z) are accepted.
+    explicit ScriptedFtpPeer(QByteArray address = "127.0.0.1", quint16 port = 0);
+    ~ScriptedFtpPeer();
+    ScriptedFtpPeer(const ScriptedFtpPeer&) = delete;
+    ScriptedFtpPeer& operator=(const ScriptedFtpPeer&) = delete;
+
+    QByteArray address() const { return m_address; }
+    quint16 port() const { return m_port; }
+
+    // Script steps; add them before start(). Steps that need a control connection
+    // accept the client's next one first when none is open.
+
+    // Sends the bytes as they are (a greeting, a reply line the client did not ask for).
+    ScriptedFtpPeer& send(QByteArray bytes);
+    // Waits for the next command line, records it, then sends the bytes.
+    ScriptedFtpPeer& reply(QByteArray bytes);
+    // Waits for the next command line and records it without answering.
+    ScriptedFtpPeer& command();
+    // Waits for the next command (normally PASV), opens a listening data socket on
+    // address():dataPort (0: a free port) and answers with replyTemplate, in which
+    // "%PASV%" is replaced by the six fields h1,h2,h3,h4,p1,p2 of that socket.
+    ScriptedFtpPeer& passive(QByteArray replyTemplate, quint16 dataPort = 0);
+    // Takes the data connection: accepts it on the passive socket of the last passive()
+    // step, or else connects to the address of the client's last PORT command. Reads
+    // until the client closes it and adds the bytes to uploads().
+    ScriptedFtpPeer& transfer();
+    // Like transfer(), but takes no byte for `stall` (with a small receive buffer), then
+    // closes the data connection.
+    ScriptedFtpPeer& stalledTransfer(milliseconds stall);
+    // Waits before the next step.
+    ScriptedFtpPeer& delay(milliseconds duration);
+    // Closes the control connection (a later step accepts the client's next one).
+    ScriptedFtpPeer& drop();
+
+    // Starts playing the script.
+    void start();
+
+    // Bound on each wait of the peer (accepting, reading a command, the data connection).
+    void setStepTimeout(milliseconds timeout) { m_stepTimeout = timeout; }
+    milliseconds stepTimeout() const { return m_stepTimeout; }
+
+    // Waits until every step has been played (or the script was cut short by a problem).
+    bool waitUntilPlayed(milliseconds timeout = milliseconds(15000));
+    // Waits until the peer is idle: script played and the client has closed the control
+    // connection.
+    bool waitUntilFinished(milliseconds timeout = milliseconds(15000));
+
+    // Every command received so far, in order, byte for byte.
+    QList<QByteArray> commands() const;
+    // The bytes received on each data connection so far, in order.
+    QList<QByteArray> uploads() const;
+    // Steps that could not be played, and other surprises.
+    QStringList problems() const;
+    // Number of control connections accepted.
+    int connectionCount() const;
+
+private:
+    enum class StepKind { Send, Reply, Command, Passive, Transfer, StalledTransfer, Delay, Drop };
+    struct Step {
+        StepKind kind;
+        QByteArray bytes;
+        quint16 port = 0;
+        milliseconds duration {0};
+    };
+
+    void run();
+    bool play(const Step& step);
+    bool ensureControl();
+    bool readCommand(QByteArray* line);
+    bool sendAll(int fd, const QByteArray& bytes);
+    bool openPassive(const Step& step);
+    bool takeData(const Step& step);
+    int openDataConnection(bool smallBuffer);
+    void recordRemainingCommands();
+    bool waitReadable(int fd, milliseconds timeout);
+    void closeControl();
+    void problem(const QString& text);
+
+    QByteArray m_address;
+    quint16 m_port = 0;
+    int m_listenFd = -1;
+    int m_controlFd = -1;
+    int m_passiveFd = -1;
+    QByteArray m_pending;
+    QByteArray m_lastPort;
+    std::vector<Step> m_steps;
+    milliseconds m_stepTimeout {15000};
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    QList<QByteArray> m_commands;
+    QList<QByteArray> m_uploads;
+    QStringList m_problems;
+    int m_connections = 0;
+    bool m_played = false;
+    bool m_finished = false;
+    std::atomic<bool> m_stop {false};
+    std::thread m_thread;
+};
+
+} // namespace testsupport
