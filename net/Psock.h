@@ -1,0 +1,198 @@
+// The socket component: one TCP socket turned into blocking operations that keep the
+// window alive by dispatching messages while they wait; its time-out timer and windows.
+#pragma once
+
+#include "platform/exception.h"
+#include "platform/messages.h"
+#include "platform/winsock.h"
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class TPowersock;
+class TThreadTimer;
+
+// Event types: an empty std::function is "not assigned".
+using TNotifyEvent = std::function<void(QObject* Sender)>;
+using TOnHostResolved = std::function<void(QObject* Sender)>;
+using TOnStatus = std::function<void(QObject* Sender, const QByteArray& Status)>;
+using TOnErrorEvent = std::function<void(QObject* Sender, quint16 Errno, const QByteArray& Errmsg)>;
+using THandlerEvent = std::function<void(bool& Handled)>;
+
+class ESockError : public platform::Exception {
+public:
+    explicit ESockError(const QString& message) : platform::Exception(message) {}
+    explicit ESockError(const char* message) : platform::Exception(QString::fromLatin1(message)) {}
+};
+
+// A transfer ended because it was canceled.
+class EAbortError : public ESockError {
+public:
+    using ESockError::ESockError;
+};
+
+// Window messages of the socket window.
+constexpr quint32 NotifyMessage = platform::WM_USER + 101;     // 1125
+constexpr quint32 CompletionMessage = platform::WM_USER + 102; // 1126
+
+// Message text for a socket error number: "10061:Connection refused".
+struct SocketErrorEntry {
+    qint32 Number;
+    const char* Text;
+};
+extern const std::array<SocketErrorEntry, 50> SocketErrorTable;
+
+// The n-th field (from 1) of a text split at a separator; empty when missing.
+QByteArray ExtractField(const QByteArray& Text, char Separator, int N);
+
+// The hidden windows and their procedures.
+platform::HWND CreateSocketWindow(TPowersock* Component);
+platform::HWND CreateTimerWindow(TThreadTimer* Timer);
+platform::LRESULT SocketWindowProc(platform::HWND Window, quint32 Message, platform::WPARAM WParam,
+                                   platform::LPARAM LParam);
+platform::LRESULT TimerWindowProc(platform::HWND Window, quint32 Message, platform::WPARAM WParam,
+                                  platform::LPARAM LParam);
+
+// A timer on its own hidden window; it creates no thread despite its name.
+// Armed exactly when Interval != 0, Enabled and OnTimer is assigned.
+class TThreadTimer : public QObject {
+public:
+    explicit TThreadTimer(QObject* AOwner = nullptr);
+    ~TThreadTimer() override;
+    Q_DISABLE_COPY_MOVE(TThreadTimer)
+
+    quint32 Interval() const { return FInterval; }
+    void setInterval(quint32 Value);
+    bool Enabled() const { return FEnabled; }
+    void setEnabled(bool Value);
+    const TNotifyEvent& OnTimer() const { return FOnTimer; }
+    void setOnTimer(TNotifyEvent Value);
+    platform::HWND WindowHandle() const { return FWindowHandle; }
+
+    // Whether system timer 1 currently exists on the window.
+    bool isArmed() const { return m_armed; }
+
+    virtual void Tick();
+
+protected:
+    void UpdateTimer();
+
+private:
+    quint32 FInterval = 1000;
+    platform::HWND FWindowHandle = platform::NoWindow;
+    TNotifyEvent FOnTimer;
+    bool FEnabled = true;
+    bool m_armed = false;
+};
+
+class TPowersock : public QObject {
+public:
+    explicit TPowersock(QObject* AOwner = nullptr);
+    ~TPowersock() override;
+    Q_DISABLE_COPY_MOVE(TPowersock)
+
+    // Number of live components that started the socket stack.
+    static inline int StartupCount = 0;
+
+    // Connection.
+    virtual platform::winsock::SOCKET Accept();
+    virtual void Connect();
+    virtual void Disconnect();
+    virtual QByteArray Transaction(const QByteArray& Command);
+    virtual void Abort();
+    void Cancel();
+    void CheckConnection();
+    void CloseSocket();
+    void ResolveHost();
+
+    // Data transfer.
+    void Write(const QByteArray& Text);
+    void Writeln(const QByteArray& Text);
+    void SendBuffer(const char* Buffer, quint16 Count);
+    QByteArray Read(quint16 Count);
+    QByteArray ReadLn();
+    bool DataAvailable();
+    void ClearInput();
+    void SendFile(const QString& FileName);
+    void Listen(bool CompletionMode);
+    QByteArray LocalAddressCommas();
+    QByteArray LocalPortCommas();
+
+    // Status and errors.
+    void ReportStatus(quint8 Level, const QByteArray& Text);
+    void CheckSocketError(int Tolerated);
+    QByteArray ErrorText(quint16 Number);
+    void HandleNotification(quint32 Message, platform::WPARAM Word, platform::LPARAM Parameter);
+
+    // Time-out.
+    void TimerOn();
+    void TimerOff();
+    void TimerTriggered(QObject* Sender);
+
+    // Optional guard against a silent peer: a wait (lookup, connect, accept, a read
+    // with a count, ReadLn, a blocked send in SendFile) that sees no progress for this
+    // many milliseconds raises ESockError. 0 (the default) means no limit.
+    void setIdleLimit(int milliseconds) { m_idleLimit = milliseconds; }
+    int idleLimit() const { return m_idleLimit; }
+
+    // The component is being destroyed: no status or disconnect events any more.
+    bool isDestroying() const { return m_destroying; }
+
+    // Fields.
+    std::unique_ptr<std::array<char, 65537>> WorkBuffer;
+    TNotifyEvent OnReadReady;
+    TNotifyEvent OnAccept;
+    TNotifyEvent OnConnect;
+    TNotifyEvent OnDisconnect;
+    TOnErrorEvent OnError;
+    THandlerEvent OnInvalidHost;
+    TOnHostResolved OnHostResolved;
+    THandlerEvent OnConnectionRequired;
+    TOnStatus OnStatus;
+    TNotifyEvent OnConnectionFailed;
+    QByteArrayList StackInfo;
+    bool Canceled = false;
+    bool ShuttingDown = false;
+    qint32 LastError = 0;
+    qint32 TimeOut = 0;
+    qint32 ReportLevel = 0;
+    QByteArray StatusText;
+    QByteArray Proxy;
+    qint32 ProxyPort = 0;
+    std::unique_ptr<TThreadTimer> Timer;
+    bool NotifyOk = false;
+    bool TimedOut = false;
+    qint32 Port = 0;
+    TNotifyEvent OnPacketRecvd;
+    TNotifyEvent OnPacketSent;
+    bool WaitDone = false;
+    platform::winsock::WSAData StackData;
+    platform::winsock::SockAddrIn RemoteAddress{};
+    QByteArray Host;
+    std::unique_ptr<char[]> HostEntryBuffer;
+    QByteArray LastReply;
+    qint16 ReplyCode = 0;
+    platform::winsock::SOCKET SocketHandle = platform::winsock::INVALID_SOCKET;
+    platform::HWND NotifyWindow = platform::NoWindow;
+    bool Connected = false;
+
+protected:
+    // A derived destructor calls this first, so that its own tear-down fires no events.
+    void setDestroying() { m_destroying = true; }
+
+private:
+    void StartStack();
+    void openNotifiedSocket();
+    void checkIdle(qint64 lastProgress, const char* what) const;
+
+    int m_idleLimit = 0;
+    bool m_destroying = false;
+    bool m_stackStarted = false;
+};

@@ -1,0 +1,153 @@
+// The WinSock 1.1 subset the socket component uses, over non-blocking POSIX sockets.
+// Handles are 16 bits (65535 = none), errors are WinSock numbers, and notifications
+// arrive as posted window messages on the UI thread.
+#pragma once
+
+#include "platform/messages.h"
+
+#include <QByteArray>
+
+#include <cstdint>
+#include <functional>
+
+#include <netinet/in.h>
+
+namespace platform::winsock {
+
+using SOCKET = quint16;
+constexpr SOCKET INVALID_SOCKET = 65535;
+constexpr int SOCKET_ERROR = -1;
+constexpr quint32 INADDR_NONE_VALUE = 0xFFFFFFFF;
+
+constexpr int AF_INET_FAMILY = 2;
+constexpr int SOCK_STREAM_TYPE = 1;
+constexpr int IPPROTO_TCP_PROTOCOL = 6;
+constexpr int SOL_SOCKET_LEVEL = 65535;
+constexpr int SO_LINGER_OPTION = 128;
+constexpr int MSG_PEEK_FLAG = 2;
+
+// Events of WSAAsyncSelect (low half of the notification parameter).
+constexpr quint16 FD_READ = 1;
+constexpr quint16 FD_WRITE = 2;
+constexpr quint16 FD_OOB = 4;
+constexpr quint16 FD_ACCEPT = 8;
+constexpr quint16 FD_CONNECT = 16;
+constexpr quint16 FD_CLOSE = 32;
+
+// WinSock error numbers used by the layer.
+constexpr int WSAEINTR = 10004;
+constexpr int WSAEBADF = 10009;
+constexpr int WSAEACCES = 10013;
+constexpr int WSAEFAULT = 10014;
+constexpr int WSAEINVAL = 10022;
+constexpr int WSAEMFILE = 10024;
+constexpr int WSAEWOULDBLOCK = 10035;
+constexpr int WSAEINPROGRESS = 10036;
+constexpr int WSAEALREADY = 10037;
+constexpr int WSAENOTSOCK = 10038;
+constexpr int WSAEMSGSIZE = 10040;
+constexpr int WSAEOPNOTSUPP = 10045;
+constexpr int WSAEAFNOSUPPORT = 10047;
+constexpr int WSAEADDRINUSE = 10048;
+constexpr int WSAEADDRNOTAVAIL = 10049;
+constexpr int WSAENETDOWN = 10050;
+constexpr int WSAENETUNREACH = 10051;
+constexpr int WSAENETRESET = 10052;
+constexpr int WSAECONNABORTED = 10053;
+constexpr int WSAECONNRESET = 10054;
+constexpr int WSAENOBUFS = 10055;
+constexpr int WSAEISCONN = 10056;
+constexpr int WSAENOTCONN = 10057;
+constexpr int WSAESHUTDOWN = 10058;
+constexpr int WSAETIMEDOUT = 10060;
+constexpr int WSAECONNREFUSED = 10061;
+constexpr int WSAEHOSTDOWN = 10064;
+constexpr int WSAEHOSTUNREACH = 10065;
+constexpr int WSANOTINITIALISED = 10093;
+constexpr int WSAHOST_NOT_FOUND = 11001;
+constexpr int WSATRY_AGAIN = 11002;
+constexpr int WSANO_RECOVERY = 11003;
+constexpr int WSANO_DATA = 11004;
+
+// What the stack start-up reports.
+struct WSAData {
+    quint16 wVersion = 0;
+    quint16 wHighVersion = 0;
+    char szDescription[257] = {};
+    char szSystemStatus[129] = {};
+    quint16 iMaxSockets = 0;
+    quint16 iMaxUdpDg = 0;
+    char* lpVendorInfo = nullptr;
+};
+
+// The IPv4 socket address: family, port and address in network byte order, 8 zero bytes.
+using SockAddrIn = ::sockaddr_in;
+static_assert(sizeof(SockAddrIn) == 16);
+
+// What WSAAsyncGetHostByName writes into the caller's buffer (pointers point into it).
+struct HostEnt {
+    char* h_name;
+    char** h_aliases;
+    qint16 h_addrtype;
+    qint16 h_length;
+    char** h_addr_list;
+};
+
+// Start-up and clean-up are counted per process.
+int WSAStartup(quint16 versionRequested, WSAData* data);
+int WSACleanup();
+int WSAGetLastError();
+void WSASetLastError(int error);
+
+// The errno of a failed POSIX call as a WinSock number.
+int winsockErrorFromErrno(int error);
+
+SOCKET socket(int family, int type, int protocol);
+int closesocket(SOCKET s);
+int connect(SOCKET s, const SockAddrIn* address, int length);
+int bind(SOCKET s, const SockAddrIn* address, int length);
+int listen(SOCKET s, int backlog);
+SOCKET accept(SOCKET s, SockAddrIn* address, int* length);
+int send(SOCKET s, const char* buffer, int length, int flags);
+int recv(SOCKET s, char* buffer, int length, int flags);
+int getsockname(SOCKET s, SockAddrIn* address, int* length);
+int setsockopt(SOCKET s, int level, int option, const char* value, int length);
+
+// linger as WinSock defines it: two 16-bit values.
+struct Linger {
+    quint16 l_onoff;
+    quint16 l_linger;
+};
+
+quint32 inet_addr(const char* text);
+// The dotted text of a network-order address (a static buffer, as WinSock has it).
+const char* inet_ntoa(in_addr address);
+// htons and ntohs (the names are macros in the C library).
+quint16 hostToNetworkShort(quint16 value);
+quint16 networkToHostShort(quint16 value);
+
+// Notifications of `events` for the socket as `message` posted to `window`:
+// wParam the socket, lParam event | error << 16. Read is noticed once until the next
+// recv; accept once until the next accept; connect once; a close only after the data.
+int WSAAsyncSelect(SOCKET s, HWND window, quint32 message, qint32 events);
+
+// Looks the name up on a helper thread; the host entry goes into `buffer` and
+// `message` is posted to `window` with lParam = length | error << 16.
+// Returns a non-zero task handle.
+quintptr WSAAsyncGetHostByName(HWND window, quint32 message, const char* name, char* buffer,
+                               int bufferLength);
+
+// Waiting without spinning: wakes waitMessages() when new data arrives on the socket,
+// the socket becomes writable again, or it is closed. Stays armed until it wakes once.
+void wakeOnSocketActivity(SOCKET s);
+
+// Seam for tests: the injector sees each call and returns a WinSock error number to make
+// that call fail with it, or 0 to let it run.
+enum class Call { Socket, Connect, Bind, Listen, Accept, Send, Recv, Close, SetOption, GetName, Select };
+using ErrorInjector = std::function<int(Call call, SOCKET s)>;
+ErrorInjector setErrorInjector(ErrorInjector injector);
+
+// Number of open sockets of this layer (for tests of resource release).
+int openSocketCount();
+
+} // namespace platform::winsock
