@@ -1,0 +1,15 @@
+// The main window's explorer controls with their stored settings.
+#include "controls/explorer/MainWindowExplorer.h"
+
+#include "controls/explorer/OvoTExplorerView.h"
+
+TOvoExplorerView* createOvoExplorerView1(QWidget* parent)
+{
+    auto* view = new TOvoExplorerView(parent);
+    view->setObjectName(QStringLiteral("OvoExplorerView1"));
+    view->setGeometry(12, 16, 249, 217);
+    view->setItemHeight(18);
+    view->setMultiSelect(true);
+    view->setCharCase(TEditCharCase::ecLowerCase);
+    return view;
+}

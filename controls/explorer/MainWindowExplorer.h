@@ -1,0 +1,9 @@
+// The explorer view and folder tree of the main window, built with the window's stored settings.
+#pragma once
+
+class QWidget;
+class TOvoExplorerView;
+
+// OvoExplorerView1 on the notice page: 12, 16, 249 x 217, rows of 18 pixels, extended
+// multiple selection, one column, CharCase ecLowerCase. The window assigns the handlers.
+TOvoExplorerView* createOvoExplorerView1(QWidget* parent);

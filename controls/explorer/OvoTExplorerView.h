@@ -1,0 +1,74 @@
+// TOvoExplorerView: a sorted file list that draws the shell's small icon before each name.
+#pragma once
+
+#include <QListWidget>
+#include <QPixmap>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QPainter;
+class QStyleOptionViewItem;
+
+enum class TEditCharCase { ecNormal, ecUpperCase, ecLowerCase };
+
+class TOvoExplorerView : public QListWidget {
+    Q_OBJECT
+public:
+    using base = QListWidget;
+    using TNotifyEvent = std::function<void(QObject* Sender)>;
+    using TMouseEvent = std::function<void(QObject* Sender, Qt::MouseButton Button,
+                                           Qt::KeyboardModifiers Shift, int X, int Y)>;
+
+    explicit TOvoExplorerView(QWidget* parent = nullptr);
+    ~TOvoExplorerView() override;
+    Q_DISABLE_COPY_MOVE(TOvoExplorerView)
+
+    QString Directory() const { return m_directory; }
+    void setDirectory(const QString& path);
+    QString Mask() const { return m_mask; }
+    void setMask(const QString& patterns);
+    QString FileName() const;
+    void setFileName(const QString& path);
+    QStringList Items() const;
+    bool Selected(int index) const;
+    bool MultiSelect() const;
+    void setMultiSelect(bool value);
+    int ItemHeight() const { return m_itemHeight; }
+    void setItemHeight(int value);
+    int Columns() const { return 1; }
+    TEditCharCase CharCase() const { return m_charCase; }
+    void setCharCase(TEditCharCase value);
+    const QPixmap& FolderBitmap() const { return m_folderBitmap; }
+
+    // Repaints only; the folder is not read again.
+    void Refresh();
+    // Draws one row: the folder picture for names with "[", else the file's own icon, then the name.
+    void DrawItem(QPainter* painter, int index, const QRect& rect, const QStyleOptionViewItem& state);
+
+    TNotifyEvent OnClick;
+    TNotifyEvent OnDblClick;
+    TMouseEvent OnMouseUp;
+    TNotifyEvent OnChange;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void readFileList();
+    void focusName(const QString& name);
+    template <typename Input>
+    void userInput(Input&& input);
+    void fire(const TNotifyEvent& event);
+
+    QString m_directory;
+    QString m_mask = QStringLiteral("*.*");
+    TEditCharCase m_charCase = TEditCharCase::ecLowerCase;
+    int m_itemHeight = 18;
+    QPixmap m_folderBitmap;
+};

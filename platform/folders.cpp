@@ -1,0 +1,88 @@
+// Folder helpers of the file browsing controls.
+#include "platform/folders.h"
+
+#include "platform/exception.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace platform::folders {
+
+namespace {
+
+// The run-time error numbers of a failed change of directory.
+constexpr int kPathNotFound = 3;
+constexpr int kAccessDenied = 5;
+
+[[noreturn]] void raiseChangeDirectoryError(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+        throw EInOutError(QStringLiteral("I/O error %1").arg(kPathNotFound), kPathNotFound);
+    case EACCES:
+    case EPERM:
+        throw EInOutError(QStringLiteral("File access denied"), kAccessDenied);
+    default:
+        throw EInOutError(QStringLiteral("I/O error %1").arg(error), error);
+    }
+}
+
+} // namespace
+
+QString currentFolder()
+{
+    return QDir::currentPath();
+}
+
+void setCurrentFolder(const QString& path)
+{
+    if (path.isEmpty())
+        raiseChangeDirectoryError(ENOENT);
+    if (::chdir(QFile::encodeName(path).constData()) != 0)
+        raiseChangeDirectoryError(errno);
+}
+
+bool folderExists(const QString& path)
+{
+    return !path.isEmpty() && QFileInfo(path).isDir();
+}
+
+bool fileExists(const QString& path)
+{
+    return !path.isEmpty() && QFileInfo(path).isFile();
+}
+
+QString addSlash(const QString& path)
+{
+    if (path.isEmpty() || path.endsWith(u'/'))
+        return path;
+    return path + u'/';
+}
+
+QString removeSlash(const QString& path)
+{
+    if (path.size() > 1 && path.endsWith(u'/'))
+        return path.chopped(1);
+    return path;
+}
+
+QString joinPath(const QString& folder, const QString& name)
+{
+    if (folder.isEmpty())
+        return name;
+    return addSlash(folder) + name;
+}
+
+bool isHiddenName(const QString& name)
+{
+    return name.startsWith(u'.');
+}
+
+} // namespace platform::folders

@@ -1,0 +1,107 @@
+// Shell names, the choice of browsable volumes, and the folder helpers of the explorer controls.
+#include "platform/exception.h"
+#include "platform/folders.h"
+#include "platform/shell.h"
+#include "tests/support/TempTree.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace shell = platform::shell;
+namespace folders = platform::folders;
+using shell::DriveType;
+
+TEST(Shell, OffersOnlyTheVolumesAUserWouldBrowse)
+{
+    const QString home = "/home/clerk";
+    struct Row {
+        const char* root;
+        const char* type;
+        bool browsable;
+    };
+    const Row rows[] = {
+        {"/", "overlay", true},                 // the root always, whatever it is made of
+        {"/media/clerk/USB STICK", "vfat", true},
+        {"/run/media/clerk/DISK", "ext4", true},
+        {"/mnt/data", "ext4", true},
+        {"/mnt", "ext4", false},                // the mount folder itself is no volume
+        {"/srv/share", "nfs4", true},           // network shares wherever they are mounted
+        {"/home/clerk/remote", "fuse.sshfs", true},
+        {"/home/clerk/disk", "ext4", true},
+        {"/home/clerk", "ext4", false},         // a home partition is browsed from "/"
+        {"/boot/efi", "vfat", false},
+        {"/var", "ext4", false},
+        {"/proc", "proc", false},
+        {"/sys/fs/cgroup", "cgroup2", false},
+        {"/run/user/1000", "tmpfs", false},
+        {"/mnt/ram", "tmpfs", false},
+        {"/home/clerk/.cache/doc", "fuse.portal", false},
+        {"/home/clerk/.local/mnt", "ext4", false},  // inside a hidden folder
+        {"/snap/core/1", "squashfs", false},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(shell::isBrowsableMount(row.root, row.type, home), row.browsable) << row.root;
+
+    EXPECT_EQ(shell::driveTypeOfMount("/srv/share", "nfs", false), DriveType::Remote);
+    EXPECT_EQ(shell::driveTypeOfMount("/mnt/win", "cifs", false), DriveType::Remote);
+    EXPECT_EQ(shell::driveTypeOfMount("/media/clerk/CD", "iso9660", true), DriveType::CdRom);
+    EXPECT_EQ(shell::driveTypeOfMount("/media/clerk/STICK", "vfat", false), DriveType::Removable);
+    EXPECT_EQ(shell::driveTypeOfMount("/mnt/stick", "vfat", true), DriveType::Removable);
+    EXPECT_EQ(shell::driveTypeOfMount("/mnt/data", "ext4", false), DriveType::Fixed);
+    EXPECT_EQ(shell::driveTypeOfMount("/", "ext4", false), DriveType::Fixed);
+
+    const QList<shell::Volume> volumes = shell::browsableVolumes();
+    ASSERT_FALSE(volumes.isEmpty());
+    EXPECT_EQ(volumes.first().path, "/");
+    EXPECT_EQ(volumes.first().displayName, "/");
+    for (const shell::Volume& volume : volumes)
+        EXPECT_TRUE(volume.path.endsWith('/')) << volume.path.toStdString();
+}
+
+TEST(Shell, NamesAndIconsOfFilesAndFolders)
+{
+    testsupport::TempTree tree;
+    const QString file = tree.addFile("Notices/Plan A.txt", "x");
+    EXPECT_EQ(shell::displayName(file), "Plan A.txt");
+    EXPECT_EQ(shell::displayName(tree.path("Notices") + "/"), "Notices");
+    EXPECT_EQ(shell::displayName("/"), "/");
+    EXPECT_FALSE(shell::smallFileIcon(file).isNull());
+    EXPECT_FALSE(shell::smallFolderIcon().pixmap(shell::kSmallIconSize).isNull());
+    EXPECT_FALSE(shell::smallOpenFolderIcon().pixmap(shell::kSmallIconSize).isNull());
+    EXPECT_FALSE(shell::smallVolumeIcon({"/", "/", DriveType::Fixed}).isNull());
+}
+
+TEST(Folders, ChangesOfTheCurrentDirectoryAndPathTexts)
+{
+    testsupport::CurrentDirectoryKeeper keeper;
+    testsupport::TempTree tree;
+    tree.addFile("a/file.txt");
+
+    folders::setCurrentFolder(tree.path("a"));
+    EXPECT_EQ(folders::currentFolder(), tree.path("a"));
+    try {
+        folders::setCurrentFolder(tree.path("missing"));
+        FAIL() << "no error";
+    } catch (const platform::EInOutError& error) {
+        EXPECT_EQ(error.message(), "I/O error 3");
+        EXPECT_EQ(error.errorCode(), 3);
+    }
+    EXPECT_THROW(folders::setCurrentFolder(tree.path("a/file.txt")), platform::EInOutError);
+    EXPECT_THROW(folders::setCurrentFolder(""), platform::EInOutError);
+    EXPECT_EQ(folders::currentFolder(), tree.path("a"));
+
+    EXPECT_TRUE(folders::fileExists("file.txt"));
+    EXPECT_FALSE(folders::fileExists(tree.path("a")));
+    EXPECT_TRUE(folders::folderExists(tree.path("a")));
+    EXPECT_FALSE(folders::folderExists(tree.path("a/file.txt")));
+
+    EXPECT_EQ(folders::addSlash("/a"), "/a/");
+    EXPECT_EQ(folders::addSlash("/a/"), "/a/");
+    EXPECT_EQ(folders::addSlash(""), "");
+    EXPECT_EQ(folders::removeSlash("/a/"), "/a");
+    EXPECT_EQ(folders::removeSlash("/"), "/");
+    EXPECT_EQ(folders::joinPath("/", "x"), "/x");
+    EXPECT_EQ(folders::joinPath("/a", "x"), "/a/x");
+    EXPECT_EQ(folders::joinPath("/a/", "x"), "/a/x");
+}
