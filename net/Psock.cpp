@@ -1,51 +1,955 @@
-// The socket component (interface in place; bodies follow).
+// The socket component: blocking operations over the message-driven socket layer.
 #include "net/Psock.h"
 
-const std::array<SocketErrorEntry, 50> SocketErrorTable{};
+#include "platform/application.h"
+#include "platform/files.h"
 
-QByteArray ExtractField(const QByteArray&, char, int) { return {}; }
-platform::HWND CreateSocketWindow(TPowersock*) { return platform::NoWindow; }
-platform::HWND CreateTimerWindow(TThreadTimer*) { return platform::NoWindow; }
-platform::LRESULT SocketWindowProc(platform::HWND, quint32, platform::WPARAM, platform::LPARAM) { return 0; }
-platform::LRESULT TimerWindowProc(platform::HWND, quint32, platform::WPARAM, platform::LPARAM) { return 0; }
+#include <QElapsedTimer>
+#include <QFile>
 
-TThreadTimer::TThreadTimer(QObject* AOwner) : QObject(AOwner) {}
-TThreadTimer::~TThreadTimer() = default;
-void TThreadTimer::setInterval(quint32) {}
-void TThreadTimer::setEnabled(bool) {}
-void TThreadTimer::setOnTimer(TNotifyEvent) {}
-void TThreadTimer::Tick() {}
-void TThreadTimer::UpdateTimer() {}
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-TPowersock::TPowersock(QObject* AOwner) : QObject(AOwner) {}
-TPowersock::~TPowersock() = default;
-platform::winsock::SOCKET TPowersock::Accept() { return platform::winsock::INVALID_SOCKET; }
-void TPowersock::Connect() {}
-void TPowersock::Disconnect() {}
-QByteArray TPowersock::Transaction(const QByteArray&) { return {}; }
-void TPowersock::Abort() {}
-void TPowersock::Cancel() {}
-void TPowersock::CheckConnection() {}
-void TPowersock::CloseSocket() {}
-void TPowersock::ResolveHost() {}
-void TPowersock::Write(const QByteArray&) {}
-void TPowersock::Writeln(const QByteArray&) {}
-void TPowersock::SendBuffer(const char*, quint16) {}
-QByteArray TPowersock::Read(quint16) { return {}; }
-QByteArray TPowersock::ReadLn() { return {}; }
-bool TPowersock::DataAvailable() { return false; }
-void TPowersock::ClearInput() {}
-void TPowersock::SendFile(const QString&) {}
-void TPowersock::Listen(bool) {}
-QByteArray TPowersock::LocalAddressCommas() { return {}; }
-QByteArray TPowersock::LocalPortCommas() { return {}; }
-void TPowersock::ReportStatus(quint8, const QByteArray&) {}
-void TPowersock::CheckSocketError(int) {}
-QByteArray TPowersock::ErrorText(quint16) { return {}; }
-void TPowersock::HandleNotification(quint32, platform::WPARAM, platform::LPARAM) {}
-void TPowersock::TimerOn() {}
-void TPowersock::TimerOff() {}
-void TPowersock::TimerTriggered(QObject*) {}
-void TPowersock::StartStack() {}
-void TPowersock::openNotifiedSocket() {}
-void TPowersock::checkIdle(qint64, const char*) const {}
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+namespace ws = platform::winsock;
+
+namespace {
+
+constexpr char socketWindowClass[] = "PsockWindowClass";
+constexpr char timerWindowClass[] = "TmrWindowClass";
+constexpr quint16 requestedVersion = 257;
+constexpr qint32 allEventsButWrite = ws::FD_READ | ws::FD_OOB | ws::FD_ACCEPT | ws::FD_CONNECT
+    | ws::FD_CLOSE; // 61
+constexpr int bufferSize = 65536;
+constexpr int hostEntrySize = 1024;
+constexpr int sleepingPassMs = 2;
+constexpr int windowsSharingViolation = 32;
+
+// Ends the time-out of an operation on every way out of it.
+class TimerOffGuard {
+public:
+    explicit TimerOffGuard(TPowersock& component) : m_component(component) {}
+    ~TimerOffGuard() { m_component.TimerOff(); }
+    Q_DISABLE_COPY_MOVE(TimerOffGuard)
+
+private:
+    TPowersock& m_component;
+};
+
+// How long a wait has gone without progress, against the component's idle limit.
+class IdleClock {
+public:
+    explicit IdleClock(int limit) : m_limit(limit) { m_clock.start(); }
+    void progress() { m_clock.restart(); }
+    bool expired() const { return m_limit > 0 && m_clock.elapsed() >= m_limit; }
+    // What a blocking wait may take before the limit is due (-1: no limit).
+    int remaining() const
+    {
+        return m_limit > 0 ? int(std::max<qint64>(0, m_limit - m_clock.elapsed())) : -1;
+    }
+    QString seconds() const { return QString::number(m_limit / 1000.0, 'g', 6); }
+
+private:
+    QElapsedTimer m_clock;
+    int m_limit;
+};
+
+// One pass of a sleeping wait: at most 2 ms, over as soon as a message arrives.
+void sleepingPass()
+{
+    platform::waitMessages(sleepingPassMs);
+    platform::processMessages();
+}
+
+// One pass of a busy wait with nothing to do: blocks until the socket or anything else
+// (a notice, the timer, user input) needs attention, then dispatches all messages.
+void blockingPass(ws::SOCKET s, const IdleClock& idle)
+{
+    ws::wakeOnSocketActivity(s);
+    platform::waitMessages(idle.remaining());
+    platform::processMessages();
+}
+
+class FileCloser {
+public:
+    explicit FileCloser(int fd) : m_fd(fd) {}
+    ~FileCloser() { ::close(m_fd); }
+    Q_DISABLE_COPY_MOVE(FileCloser)
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+const std::array<SocketErrorEntry, 50> SocketErrorTable{{
+    {10004, "Interrupted system call"},
+    {10009, "Bad file number"},
+    {10013, "Permission denied"},
+    {10014, "Bad address"},
+    {10022, "Invalid argument"},
+    {10024, "Too many open files"},
+    {10035, "Operation would block"},
+    {10036, "Operation now in progress"},
+    {10037, "Operation already in progress"},
+    {10038, "Socket operation on non-socket"},
+    {10039, "Destination address required"},
+    {10040, "Message too long"},
+    {10041, "Wrong protocol type for socket"},
+    {10042, "Bad protocol option"},
+    {10043, "Protocol not supported"},
+    {10044, "Socket type not supported"},
+    {10045, "Operation not supported on socket"},
+    {10046, "Protocol family not supported"},
+    {10047, "Address family not supported by protocol family"},
+    {10048, "Address already in use"},
+    {10049, "Can't assign requested address"},
+    {10050, "Network is down"},
+    {10051, "Network is unreachable"},
+    {10052, "Network dropped connection or reset"},
+    {10053, "Software caused connection abort"},
+    {10054, "Connection reset by peer"},
+    {10055, "No buffer space available"},
+    {10056, "Socket is already connected"},
+    {10057, "Socket is not connected"},
+    {10058, "Can't send after socket shutdown"},
+    {10059, "Too many references, can't splice"},
+    {10060, "Connection timed out"},
+    {10061, "Connection refused"},
+    {10062, "Too many levels of symbolic links"},
+    {10063, "File name too long"},
+    {10064, "Host is down"},
+    {10065, "No route to Host"},
+    {10066, "Directory not empty"},
+    {10067, "Too many processes"},
+    {10068, "Too many users"},
+    {10069, "Disc quota exceeded"},
+    {10070, "Stale NFS file handle"},
+    {10071, "Too many levels of remote in path"},
+    {10091, "Network subsystem is unavailable"},
+    {10092, "Incompatible version of WINSOCK.DLL"},
+    {10093, "Successful WSAStartup not yet performed"},
+    {11001, "Host not found"},
+    {11002, "Non-Authoritative Host not found"},
+    {11003, "Non-Recoverable error: FORMERR, REFUSED, NOTIMP"},
+    {11004, "Valid name, no data record of requested type"},
+}};
+
+QByteArray ExtractField(const QByteArray& Text, char Separator, int N)
+{
+    if (N < 1)
+        return {};
+    int field = 1;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < Text.size(); ++i) {
+        if (Text[i] != Separator)
+            continue;
+        if (field == N)
+            return Text.mid(start, i - start);
+        ++field;
+        start = i + 1;
+    }
+    return field == N ? Text.mid(start) : QByteArray();
+}
+
+// ---- The hidden windows ----
+
+platform::HWND CreateSocketWindow(TPowersock* Component)
+{
+    if (!platform::isWindowClassRegistered(socketWindowClass)
+        && !platform::registerWindowClass(socketWindowClass, SocketWindowProc))
+        return platform::NoWindow;
+    const platform::HWND window = platform::createWindow(socketWindowClass);
+    if (window != platform::NoWindow)
+        platform::setWindowPointer(window, Component);
+    return window;
+}
+
+platform::HWND CreateTimerWindow(TThreadTimer* Timer)
+{
+    if (!platform::isWindowClassRegistered(timerWindowClass)
+        && !platform::registerWindowClass(timerWindowClass, TimerWindowProc))
+        return platform::NoWindow;
+    const platform::HWND window = platform::createWindow(timerWindowClass);
+    if (window != platform::NoWindow)
+        platform::setWindowPointer(window, Timer);
+    return window;
+}
+
+platform::LRESULT SocketWindowProc(platform::HWND Window, quint32 Message, platform::WPARAM WParam,
+                                   platform::LPARAM LParam)
+{
+    auto* component = static_cast<TPowersock*>(platform::windowPointer(Window));
+    if (component && Message >= NotifyMessage) {
+        component->HandleNotification(Message, WParam, LParam);
+        return 0;
+    }
+    return platform::defWindowProc(Window, Message, WParam, LParam);
+}
+
+platform::LRESULT TimerWindowProc(platform::HWND Window, quint32 Message, platform::WPARAM WParam,
+                                  platform::LPARAM LParam)
+{
+    auto* timer = static_cast<TThreadTimer*>(platform::windowPointer(Window));
+    if (!timer)
+        return platform::defWindowProc(Window, Message, WParam, LParam);
+    if (Message == platform::WM_ACTIVATEAPP_BROADCAST)
+        return 0;
+    if (Message == platform::WM_TIMER) {
+        platform::guarded([timer] { timer->Tick(); });
+        return 0;
+    }
+    return platform::defWindowProc(Window, Message, WParam, LParam);
+}
+
+// ---- TThreadTimer ----
+
+TThreadTimer::TThreadTimer(QObject* AOwner)
+    : QObject(AOwner)
+{
+    FWindowHandle = CreateTimerWindow(this);
+}
+
+TThreadTimer::~TThreadTimer()
+{
+    FEnabled = false;
+    platform::KillTimer(FWindowHandle, 1);
+    m_armed = false;
+    platform::destroyWindow(FWindowHandle);
+}
+
+void TThreadTimer::setInterval(quint32 Value)
+{
+    if (Value == FInterval)
+        return;
+    FInterval = Value;
+    UpdateTimer();
+}
+
+void TThreadTimer::setEnabled(bool Value)
+{
+    if (Value == FEnabled)
+        return;
+    FEnabled = Value;
+    UpdateTimer();
+}
+
+void TThreadTimer::setOnTimer(TNotifyEvent Value)
+{
+    FOnTimer = std::move(Value);
+    UpdateTimer();
+}
+
+void TThreadTimer::UpdateTimer()
+{
+    platform::KillTimer(FWindowHandle, 1);
+    m_armed = false;
+    if (FInterval != 0 && FEnabled && FOnTimer) {
+        if (!platform::SetTimer(FWindowHandle, 1, FInterval))
+            throw platform::Exception(QStringLiteral("No Timer"));
+        m_armed = true;
+    }
+}
+
+void TThreadTimer::Tick()
+{
+    if (FOnTimer)
+        FOnTimer(this);
+}
+
+// ---- TPowersock: life cycle ----
+
+TPowersock::TPowersock(QObject* AOwner)
+    : QObject(AOwner)
+{
+    ReportStatus(8, "Create");
+    WorkBuffer = std::make_unique<std::array<char, 65537>>();
+    NotifyWindow = CreateSocketWindow(this);
+    Proxy.clear();
+    HostEntryBuffer = std::make_unique<char[]>(hostEntrySize);
+    Timer = std::make_unique<TThreadTimer>();
+    Timer->setEnabled(false);
+    Timer->setOnTimer([this](QObject* Sender) { TimerTriggered(Sender); });
+    TimeOut = 0;
+    StackInfo.clear();
+    Canceled = false;
+    ShuttingDown = false;
+    Connected = false;
+    try {
+        StartStack();
+    } catch (...) {
+        // The destructor does not run for a failed construction.
+        platform::destroyWindow(NotifyWindow);
+        NotifyWindow = platform::NoWindow;
+        throw;
+    }
+}
+
+TPowersock::~TPowersock()
+{
+    m_destroying = true;
+    try {
+        ReportStatus(8, "Destroy");
+        Abort();
+        Cancel();
+    } catch (...) {
+    }
+    StackInfo.clear();
+    Timer.reset();
+    HostEntryBuffer.reset();
+    platform::destroyWindow(NotifyWindow);
+    NotifyWindow = platform::NoWindow;
+    ShuttingDown = true;
+    try {
+        CloseSocket();
+    } catch (...) {
+    }
+    if (m_stackStarted) {
+        if (--StartupCount == 0)
+            ws::WSACleanup();
+    }
+}
+
+void TPowersock::StartStack()
+{
+    ReportStatus(8, "Initializing Winsock");
+    if (++StartupCount == 1) {
+        ws::WSAStartup(requestedVersion, &StackData);
+        const auto versionText = [](quint16 version) {
+            return QByteArray::number(version >> 8) + '.' + QByteArray::number(version & 0xFF);
+        };
+        StackInfo << "Version= " + versionText(StackData.wVersion)
+                  << "High Version= " + versionText(StackData.wHighVersion)
+                  << "Description= " + QByteArray(StackData.szDescription)
+                  << "System= " + QByteArray(StackData.szSystemStatus)
+                  << "Max Sockets= " + QByteArray::number(StackData.iMaxSockets)
+                  << "Max Udp pack size= " + QByteArray::number(StackData.iMaxUdpDg);
+    }
+    m_stackStarted = true;
+    bool ok = false;
+    try {
+        SocketHandle = ws::socket(ws::AF_INET_FAMILY, ws::SOCK_STREAM_TYPE, ws::IPPROTO_TCP_PROTOCOL);
+        if (SocketHandle != ws::INVALID_SOCKET) {
+            // Closing this first socket resets the connection instead of closing it gracefully.
+            const ws::Linger hardClose{1, 0};
+            ws::setsockopt(SocketHandle, ws::SOL_SOCKET_LEVEL, ws::SO_LINGER_OPTION,
+                           reinterpret_cast<const char*>(&hardClose), sizeof hardClose);
+        }
+        if (SocketHandle == ws::INVALID_SOCKET)
+            CheckSocketError(ws::WSAEWOULDBLOCK);
+        ok = SocketHandle != ws::INVALID_SOCKET
+            && ws::WSAAsyncSelect(SocketHandle, NotifyWindow, NotifyMessage, allEventsButWrite)
+                != ws::SOCKET_ERROR;
+    } catch (const ESockError&) {
+        ok = false;
+    }
+    if (ok)
+        return;
+    if (SocketHandle != ws::INVALID_SOCKET)
+        ws::closesocket(SocketHandle);
+    SocketHandle = ws::INVALID_SOCKET;
+    m_stackStarted = false;
+    if (--StartupCount == 0)
+        ws::WSACleanup();
+    throw ESockError("Initializaton of windows sockets failed");
+}
+
+void TPowersock::openNotifiedSocket()
+{
+    SocketHandle = ws::socket(ws::AF_INET_FAMILY, ws::SOCK_STREAM_TYPE, 0);
+    ws::WSAAsyncSelect(SocketHandle, NotifyWindow, NotifyMessage, allEventsButWrite);
+}
+
+// ---- TPowersock: connection ----
+
+void TPowersock::ResolveHost()
+{
+    ReportStatus(8, "Resolve Host");
+    const QByteArray& name = Proxy.isEmpty() ? Host : Proxy;
+    const qsizetype length = std::min<qsizetype>(name.size(), bufferSize);
+    std::memcpy(WorkBuffer->data(), name.constData(), std::size_t(length));
+    (*WorkBuffer)[std::size_t(length)] = 0;
+    RemoteAddress.sin_addr.s_addr = ws::inet_addr(WorkBuffer->data());
+    if (RemoteAddress.sin_addr.s_addr != ws::INADDR_NONE_VALUE)
+        return;
+    RemoteAddress.sin_addr.s_addr = 0;
+    TimerOn();
+    {
+        TimerOffGuard timerOff(*this);
+        WaitDone = false;
+        ws::WSAAsyncGetHostByName(NotifyWindow, CompletionMessage, WorkBuffer->data(),
+                                  HostEntryBuffer.get(), hostEntrySize);
+        const IdleClock idle(m_idleLimit);
+        do {
+            sleepingPass();
+            if (!WaitDone && !TimedOut && !Canceled && idle.expired())
+                throw ESockError(QStringLiteral("Host Lookup gave no answer within %1 s")
+                                     .arg(idle.seconds()));
+        } while (!WaitDone && !TimedOut && !Canceled);
+    }
+    if (TimedOut)
+        throw ESockError("Host Lookup Timed Out");
+    if (Canceled)
+        throw ESockError("Host Lookup Canceled");
+    if (!NotifyOk)
+        throw ESockError("Host Lookup Failed");
+    const auto* entry = reinterpret_cast<const ws::HostEnt*>(HostEntryBuffer.get());
+    std::memcpy(&RemoteAddress.sin_addr.s_addr, entry->h_addr_list[0], 4);
+    if (OnHostResolved)
+        OnHostResolved(this);
+}
+
+void TPowersock::Connect()
+{
+    ReportStatus(8, "Connecting");
+    Canceled = false;
+    if (Connected)
+        throw ESockError("Already connected");
+    int attempts = 0;
+    for (;;) {
+        try {
+            ResolveHost();
+        } catch (const ESockError& error) {
+            if (error.message() == QLatin1String("Host Lookup Timed Out")
+                || error.message() == QLatin1String("Host Lookup Canceled"))
+                throw;
+        }
+        if (RemoteAddress.sin_addr.s_addr != 0)
+            break;
+        if (attempts > 0 || !OnInvalidHost)
+            throw ESockError("Null Remote Address");
+        bool handled = false;
+        OnInvalidHost(handled);
+        if (!handled)
+            throw ESockError("Null Remote Address");
+        ++attempts;
+    }
+    RemoteAddress.sin_family = ws::AF_INET_FAMILY;
+    RemoteAddress.sin_port = ws::hostToNetworkShort(quint16(Proxy.isEmpty() ? Port : ProxyPort));
+    WaitDone = false;
+    NotifyOk = true;
+    if (ws::connect(SocketHandle, &RemoteAddress, sizeof RemoteAddress) == ws::SOCKET_ERROR)
+        CheckSocketError(ws::WSAEWOULDBLOCK);
+    bool idleExpired = false;
+    TimerOn();
+    {
+        TimerOffGuard timerOff(*this);
+        const IdleClock idle(m_idleLimit);
+        do {
+            sleepingPass();
+            idleExpired = idle.expired();
+        } while (!Connected && !TimedOut && !Canceled && NotifyOk && !idleExpired);
+    }
+    if (!TimedOut && !Canceled && NotifyOk && !idleExpired)
+        return;
+    if (OnConnectionFailed)
+        OnConnectionFailed(this);
+    if (TimedOut || (idleExpired && !Canceled && NotifyOk))
+        throw ESockError("Connection Timed out");
+    if (Canceled)
+        throw ESockError("Connection Canceled");
+    throw ESockError("Connection Failed");
+}
+
+void TPowersock::Disconnect()
+{
+    ReportStatus(8, "Disconnecting");
+    CloseSocket();
+}
+
+void TPowersock::CloseSocket()
+{
+    ReportStatus(4, "Request Close Socket");
+    Connected = false;
+    if (SocketHandle == ws::INVALID_SOCKET)
+        return;
+    if (ws::closesocket(SocketHandle) == ws::SOCKET_ERROR) {
+        CheckSocketError(ws::WSAEWOULDBLOCK);
+        return;
+    }
+    SocketHandle = ws::INVALID_SOCKET;
+    // The fresh socket is there even when the disconnect handler fails.
+    struct FreshSocket {
+        TPowersock& component;
+        ~FreshSocket()
+        {
+            if (!component.ShuttingDown)
+                component.openNotifiedSocket();
+        }
+    } fresh{*this};
+    if (!m_destroying && OnDisconnect)
+        OnDisconnect(this);
+}
+
+void TPowersock::CheckConnection()
+{
+    ReportStatus(8, "Checking Connection");
+    int pass = 0;
+    while (!Connected) {
+        if (pass > 0 || !OnConnectionRequired)
+            throw platform::Exception(QStringLiteral("Not Connected"));
+        bool handled = false;
+        OnConnectionRequired(handled);
+        if (!handled)
+            throw platform::Exception(QStringLiteral("Not Connected"));
+        ++pass;
+    }
+}
+
+void TPowersock::Cancel()
+{
+    ReportStatus(8, "Canceling");
+    Canceled = true;
+}
+
+void TPowersock::Abort()
+{
+    ReportStatus(8, "Abort");
+    Cancel();
+}
+
+// ---- TPowersock: time-out ----
+
+void TPowersock::TimerOn()
+{
+    ReportStatus(8, "Timer On");
+    TimedOut = false;
+    Timer->setInterval(quint32(TimeOut));
+    Timer->setEnabled(true);
+}
+
+void TPowersock::TimerOff()
+{
+    ReportStatus(8, "Timer Off");
+    if (Timer)
+        Timer->setEnabled(false);
+}
+
+void TPowersock::TimerTriggered(QObject*)
+{
+    ReportStatus(8, "Timer Triggered");
+    TimerOff();
+    TimedOut = true;
+    WaitDone = true;
+    Abort();
+}
+
+// ---- TPowersock: notifications, status, errors ----
+
+void TPowersock::HandleNotification(quint32 Message, platform::WPARAM, platform::LPARAM Parameter)
+{
+    const quint16 event = platform::lowWord(Parameter);
+    NotifyOk = platform::highWord(Parameter) == 0;
+    try {
+        if (Message == NotifyMessage) {
+            switch (event) {
+            case ws::FD_READ:
+                if (OnReadReady)
+                    OnReadReady(this);
+                break;
+            case ws::FD_ACCEPT:
+                Connected = true;
+                if (OnAccept)
+                    OnAccept(this);
+                break;
+            case ws::FD_CONNECT:
+                if (NotifyOk) {
+                    Connected = true;
+                    if (OnConnect)
+                        OnConnect(this);
+                }
+                break;
+            case ws::FD_CLOSE:
+                if (!DataAvailable())
+                    CloseSocket();
+                break;
+            default:
+                break;
+            }
+        } else if (Message == CompletionMessage) {
+            WaitDone = true;
+            if (event == ws::FD_ACCEPT)
+                Connected = true;
+        }
+    } catch (...) {
+        // Nothing may escape into the window procedure.
+    }
+}
+
+void TPowersock::ReportStatus(quint8 Level, const QByteArray& Text)
+{
+    if (int(Level) > ReportLevel)
+        return;
+    StatusText = Text;
+    if (m_destroying || !OnStatus)
+        return;
+    try {
+        OnStatus(this, StatusText);
+    } catch (...) {
+    }
+}
+
+void TPowersock::CheckSocketError(int Tolerated)
+{
+    const int error = ws::WSAGetLastError();
+    LastError = error;
+    if (error == Tolerated || error <= 10000)
+        return;
+    const QByteArray text = ErrorText(quint16(error));
+    if (OnError && !m_destroying)
+        OnError(this, quint16(error), text);
+    throw ESockError(QString::fromLatin1(text));
+}
+
+QByteArray TPowersock::ErrorText(quint16 Number)
+{
+    ReportStatus(8, "Looking Up Error Message");
+    QByteArray result;
+    if (Number == 0)
+        return result;
+    for (const SocketErrorEntry& entry : SocketErrorTable) {
+        if (entry.Number == Number)
+            result = QByteArray::number(Number) + ':' + entry.Text;
+    }
+    if (result.isEmpty())
+        result = "Unknown Error No. " + QByteArray::number(Number);
+    return result;
+}
+
+// ---- TPowersock: data transfer ----
+
+void TPowersock::Write(const QByteArray& Text)
+{
+    ReportStatus(8, "Write");
+    const qsizetype length = std::min<qsizetype>(Text.size(), bufferSize);
+    std::memcpy(WorkBuffer->data(), Text.constData(), std::size_t(length));
+    (*WorkBuffer)[std::size_t(length)] = 0;
+    if (std::strlen(WorkBuffer->data()) >= std::size_t(bufferSize))
+        throw ESockError(QStringLiteral("Text to send is too long: %1 bytes, at most 65535 allowed")
+                             .arg(Text.indexOf('\0') < 0 ? Text.size() : Text.indexOf('\0')));
+    SendBuffer(WorkBuffer->data(), 0);
+}
+
+void TPowersock::Writeln(const QByteArray& Text)
+{
+    ReportStatus(8, "Writeln");
+    Write(Text + "\r\n");
+}
+
+void TPowersock::SendBuffer(const char* Buffer, quint16 Count)
+{
+    ReportStatus(4, "Sending Buffer");
+    TimerOn();
+    {
+        TimerOffGuard timerOff(*this);
+        if (!Canceled) {
+            const std::size_t count = Count != 0 ? Count : std::strlen(Buffer);
+            std::size_t remaining = count;
+            const IdleClock idle(m_idleLimit);
+            while (remaining > 0 && !Canceled) {
+                const int sent = ws::send(SocketHandle, Buffer + (count - remaining),
+                                          int(std::min<std::size_t>(remaining, INT_MAX)), 0);
+                if (sent == 0)
+                    break;
+                if (sent > 0) {
+                    remaining -= std::size_t(sent);
+                    continue;
+                }
+                CheckSocketError(ws::WSAEWOULDBLOCK);
+                // Would block: wait for room without dispatching, as a repeated send would.
+                if (!ws::waitWritable(SocketHandle, idle.remaining()))
+                    throw ESockError(QStringLiteral("The peer accepted no data within %1 s")
+                                         .arg(idle.seconds()));
+            }
+        }
+    }
+    if (Canceled) {
+        Canceled = false;
+        throw EAbortError("Socket send aborted");
+    }
+}
+
+QByteArray TPowersock::Read(quint16 Count)
+{
+    ReportStatus(8, "Read( " + QByteArray::number(Count) + " )");
+    char* buffer = WorkBuffer->data();
+    int count = Count;
+    if (count == 0) {
+        const int peeked = ws::recv(SocketHandle, buffer, bufferSize, ws::MSG_PEEK_FLAG);
+        if (peeked == ws::SOCKET_ERROR) {
+            CheckSocketError(ws::WSAEWOULDBLOCK);
+            count = 0;
+        } else {
+            count = peeked;
+        }
+    } else {
+        IdleClock idle(m_idleLimit);
+        int lastPeeked = 0;
+        do {
+            const int peeked = ws::recv(SocketHandle, buffer, bufferSize, ws::MSG_PEEK_FLAG);
+            if (peeked >= count)
+                break;
+            if (peeked == 0)
+                return {};
+            if (peeked == ws::SOCKET_ERROR)
+                CheckSocketError(ws::WSAEWOULDBLOCK);
+            else if (peeked != lastPeeked)
+                idle.progress(), lastPeeked = peeked;
+            if (idle.expired())
+                throw ESockError(QStringLiteral("No data received within %1 s").arg(idle.seconds()));
+            blockingPass(SocketHandle, idle);
+        } while (!Canceled);
+    }
+    if (Canceled) {
+        Canceled = false;
+        throw EAbortError("Socket send aborted");
+    }
+    if (count <= 0)
+        return {};
+    QByteArray result(count, Qt::Uninitialized);
+    const int received = ws::recv(SocketHandle, result.data(), count, 0);
+    if (received == ws::SOCKET_ERROR) {
+        CheckSocketError(ws::WSAEWOULDBLOCK);
+        return {};
+    }
+    result.truncate(received);
+    return result;
+}
+
+QByteArray TPowersock::ReadLn()
+{
+    ReportStatus(8, "ReadLn");
+    int taken = 0;
+    QByteArray result;
+    qsizetype lineEnd = -1;
+    TimerOn();
+    {
+        TimerOffGuard timerOff(*this);
+        char* buffer = WorkBuffer->data();
+        IdleClock idle(m_idleLimit);
+        do {
+            const int room = bufferSize - taken;
+            if (room == 0)
+                throw ESockError(QStringLiteral("Line too long: no line end within %1 bytes")
+                                     .arg(bufferSize));
+            // The buffer mirrors the line so far; only the bytes after it are peeked.
+            const int peeked = ws::recv(SocketHandle, buffer + taken, room, ws::MSG_PEEK_FLAG);
+            if (peeked == 0)
+                return {};
+            bool progress = false;
+            if (peeked == ws::SOCKET_ERROR) {
+                LastError = ws::WSAGetLastError();
+                if (LastError == ws::WSAENOTCONN)
+                    return {};
+                CheckSocketError(ws::WSAEWOULDBLOCK);
+            } else {
+                const void* found = std::memchr(buffer + taken, '\n', std::size_t(peeked));
+                if (found) {
+                    lineEnd = static_cast<const char*>(found) - buffer;
+                    break;
+                }
+                result.resize(taken + peeked);
+                const int received = ws::recv(SocketHandle, result.data() + taken, peeked, 0);
+                if (received == ws::SOCKET_ERROR) {
+                    result.resize(taken);
+                    CheckSocketError(ws::WSAEWOULDBLOCK);
+                } else {
+                    taken += received;
+                    result.resize(taken);
+                    progress = received > 0;
+                }
+            }
+            if (progress) {
+                idle.progress();
+                platform::processMessages();
+            } else {
+                if (idle.expired())
+                    throw ESockError(QStringLiteral("No data received within %1 s")
+                                         .arg(idle.seconds()));
+                blockingPass(SocketHandle, idle);
+            }
+        } while (!Canceled);
+    }
+    if (Canceled) {
+        Canceled = false;
+        throw EAbortError("Socket readln aborted");
+    }
+    const int length = int(lineEnd) + 1;
+    result.resize(length);
+    const int received = ws::recv(SocketHandle, result.data() + taken, length - taken, 0);
+    if (received == ws::SOCKET_ERROR) {
+        result.resize(taken);
+        CheckSocketError(ws::WSAEWOULDBLOCK);
+    } else {
+        result.resize(taken + received);
+    }
+    return result;
+}
+
+bool TPowersock::DataAvailable()
+{
+    ReportStatus(8, "Data Available");
+    return ws::recv(SocketHandle, WorkBuffer->data(), 1, ws::MSG_PEEK_FLAG) >= 1;
+}
+
+void TPowersock::ClearInput()
+{
+    ReportStatus(8, "Clearing Input");
+    static std::array<char, bufferSize> scratch; // UI thread only
+    ws::recv(SocketHandle, scratch.data(), bufferSize, 0);
+}
+
+QByteArray TPowersock::Transaction(const QByteArray& Command)
+{
+    ReportStatus(8, "Transaction");
+    ReplyCode = 0;
+    Writeln(Command);
+    LastReply = ReadLn();
+    if (!LastReply.isEmpty()) {
+        ReportStatus(1, LastReply);
+        qsizetype digits = 0;
+        while (digits < 10 && digits < LastReply.size() && LastReply[digits] >= '0'
+               && LastReply[digits] <= '9')
+            ++digits;
+        if (digits > 0) {
+            const qint64 value = LastReply.left(digits).toLongLong();
+            if (value > 32767)
+                throw ESockError(QStringLiteral("Reply code %1 is out of range")
+                                     .arg(QString::fromLatin1(LastReply.left(digits))));
+            ReplyCode = qint16(value);
+        }
+    }
+    return LastReply;
+}
+
+void TPowersock::SendFile(const QString& FileName)
+{
+    ReportStatus(8, "SendFile");
+    const int fd = ::open(QFile::encodeName(FileName).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        platform::raiseInOutError(errno);
+    const FileCloser closer(fd);
+    // Nobody else that locks the file may open it while it is sent.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK)
+            throw platform::EInOutError(QStringLiteral("I/O error %1").arg(windowsSharingViolation),
+                                        windowsSharingViolation);
+        platform::raiseInOutError(errno);
+    }
+    struct stat info{};
+    if (::fstat(fd, &info) != 0)
+        platform::raiseInOutError(errno);
+    const off_t size = info.st_size;
+    off_t position = 0;
+    char* buffer = WorkBuffer->data();
+    while (position != size && !Canceled) {
+        ssize_t n = ::read(fd, buffer, bufferSize);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            platform::raiseInOutError(errno);
+        }
+        if (n == 0)
+            break; // the file shrank while it was sent
+        position += n;
+        std::size_t remaining = std::size_t(n);
+        IdleClock idle(m_idleLimit);
+        while (remaining > 0 && !Canceled) {
+            const int sent = ws::send(SocketHandle, buffer + (std::size_t(n) - remaining),
+                                      int(remaining), 0);
+            if (sent == 0)
+                break;
+            if (sent > 0) {
+                remaining -= std::size_t(sent);
+                idle.progress();
+                if (OnPacketSent)
+                    OnPacketSent(this);
+                platform::processMessages();
+                continue;
+            }
+            CheckSocketError(ws::WSAEWOULDBLOCK);
+            if (idle.expired())
+                throw ESockError(QStringLiteral("The peer accepted no data within %1 s")
+                                     .arg(idle.seconds()));
+            blockingPass(SocketHandle, idle);
+        }
+    }
+    if (Canceled) {
+        Canceled = false;
+        throw EAbortError("Socket send aborted");
+    }
+}
+
+void TPowersock::Listen(bool CompletionMode)
+{
+    ReportStatus(8, "Listening");
+    RemoteAddress = ws::SockAddrIn{};
+    RemoteAddress.sin_family = ws::AF_INET_FAMILY;
+    RemoteAddress.sin_addr.s_addr = 0;
+    RemoteAddress.sin_port = ws::hostToNetworkShort(quint16(Port));
+    WaitDone = false;
+    ws::bind(SocketHandle, &RemoteAddress, sizeof RemoteAddress);
+    ws::WSAAsyncSelect(SocketHandle, NotifyWindow, CompletionMode ? CompletionMessage : NotifyMessage,
+                       ws::FD_ACCEPT);
+    ws::listen(SocketHandle, 1);
+}
+
+ws::SOCKET TPowersock::Accept()
+{
+    ReportStatus(4, "Accepting");
+    const IdleClock idle(m_idleLimit);
+    while (!WaitDone && !Canceled) {
+        sleepingPass();
+        if (!WaitDone && !Canceled && idle.expired())
+            throw ESockError(QStringLiteral("No data connection arrived within %1 s")
+                                 .arg(idle.seconds()));
+    }
+    if (Canceled)
+        throw ESockError("Accepting Canceled");
+    if (!NotifyOk)
+        throw ESockError("Error creating Data Connection");
+    ws::SockAddrIn peer{};
+    int length = sizeof peer;
+    const ws::SOCKET accepted = ws::accept(SocketHandle, &peer, &length);
+    if (accepted == ws::INVALID_SOCKET) {
+        LastError = ws::WSAGetLastError();
+        throw ESockError(QStringLiteral("Error creating Data Connection: accept gave no valid socket (")
+                         + QString::fromLatin1(ErrorText(quint16(LastError))) + u')');
+    }
+    ws::WSAAsyncSelect(accepted, NotifyWindow, NotifyMessage, allEventsButWrite);
+    RemoteAddress = peer;
+    if (Canceled) {
+        // The caller never sees this socket, so it is not left open.
+        ws::closesocket(accepted);
+        Canceled = false;
+        throw EAbortError("Socket send aborted");
+    }
+    return accepted;
+}
+
+QByteArray TPowersock::LocalAddressCommas()
+{
+    ws::SockAddrIn local{};
+    int length = sizeof local;
+    if (ws::getsockname(SocketHandle, &local, &length) == ws::SOCKET_ERROR)
+        CheckSocketError(ws::WSAEWOULDBLOCK);
+    QByteArray text(ws::inet_ntoa(local.sin_addr));
+    text.replace('.', ',');
+    return text;
+}
+
+QByteArray TPowersock::LocalPortCommas()
+{
+    ws::SockAddrIn local{};
+    int length = sizeof local;
+    if (ws::getsockname(SocketHandle, &local, &length) == ws::SOCKET_ERROR)
+        CheckSocketError(ws::WSAEWOULDBLOCK);
+    const int port = ws::networkToHostShort(local.sin_port);
+    return ',' + QByteArray::number(port / 256) + ',' + QByteArray::number(port % 256);
+}

@@ -190,7 +190,6 @@ protected:
 private:
     void StartStack();
     void openNotifiedSocket();
-    void checkIdle(qint64 lastProgress, const char* what) const;
 
     int m_idleLimit = 0;
     bool m_destroying = false;

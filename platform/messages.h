@@ -5,6 +5,7 @@
 #include <QByteArray>
 
 #include <cstdint>
+#include <functional>
 
 namespace platform {
 
@@ -46,6 +47,12 @@ LRESULT defWindowProc(HWND window, quint32 message, WPARAM wParam, LPARAM lParam
 // Queues a message for the window's procedure; it runs when the UI thread dispatches.
 // Safe from any thread. False when the window does not exist (checked on the UI thread).
 bool PostMessage(HWND window, quint32 message, WPARAM wParam, LPARAM lParam);
+
+// PostMessage whose delivery first runs `prepare` on the UI thread; when it returns
+// false the message is dropped. Lets the socket layer fill a result buffer or drop the
+// notice of a socket closed meanwhile.
+bool postMessageWith(HWND window, quint32 message, WPARAM wParam, LPARAM lParam,
+                     std::function<bool()> prepare);
 
 // Timer `id` of the window: message 275 (wParam = id) each time the period has passed
 // and the queue is dispatched. Setting an existing id restarts it with the new period.

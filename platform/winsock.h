@@ -63,6 +63,7 @@ constexpr int WSAETIMEDOUT = 10060;
 constexpr int WSAECONNREFUSED = 10061;
 constexpr int WSAEHOSTDOWN = 10064;
 constexpr int WSAEHOSTUNREACH = 10065;
+constexpr int WSAVERNOTSUPPORTED = 10092;
 constexpr int WSANOTINITIALISED = 10093;
 constexpr int WSAHOST_NOT_FOUND = 11001;
 constexpr int WSATRY_AGAIN = 11002;
@@ -140,6 +141,11 @@ quintptr WSAAsyncGetHostByName(HWND window, quint32 message, const char* name, c
 // Waiting without spinning: wakes waitMessages() when new data arrives on the socket,
 // the socket becomes writable again, or it is closed. Stays armed until it wakes once.
 void wakeOnSocketActivity(SOCKET s);
+
+// Blocks without dispatching until the socket can take more data, or `timeoutMs` have
+// passed (negative: no limit). False on time-out; true also when the socket failed
+// (the next send reports why).
+bool waitWritable(SOCKET s, int timeoutMs);
 
 // Seam for tests: the injector sees each call and returns a WinSock error number to make
 // that call fail with it, or 0 to let it run.
