@@ -1,8 +1,12 @@
-// The program's entry point.
-#include <QApplication>
+// The program's entry point: the application object and the main window.
+#include "app/Unit1.h"
+
+#include "platform/application.h"
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    return 0;
+    platform::Application application(argc, argv);
+    TForm1 form;
+    form.show();
+    return platform::Application::exec();
 }

@@ -1,0 +1,492 @@
+// The main window's handlers: start-up, settings files, settings page, notice page and send run.
+#include "app/Unit1.h"
+
+#include "platform/application.h"
+#include "platform/codepage.h"
+#include "platform/files.h"
+
+#include "ui_Unit1.h"
+
+#include <QAbstractItemDelegate>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QListWidgetItem>
+#include <QTableWidgetItem>
+
+namespace unit1 {
+
+std::array<QString, selectedFilesCapacity + 1> SelectedFiles;
+qint32 SelectedCount = 0;
+QString SourceDirectory;
+quint8 StopRequested = 0;
+QByteArray SettingsPassword;
+
+void resetUnitState()
+{
+    SelectedFiles.fill(QString());
+    SelectedCount = 0;
+    SourceDirectory.clear();
+    StopRequested = 0;
+    SettingsPassword.clear();
+}
+
+} // namespace unit1
+
+using namespace unit1;
+
+// The window's artwork lives in this static library's resources.
+static void initResources()
+{
+    Q_INIT_RESOURCE(Unit1);
+}
+
+namespace {
+
+const QString dirtCfgName = QStringLiteral("Dirt.cfg");
+const QString addfCfgName = QStringLiteral("Addf.cfg");
+const QString noFolder = QStringLiteral("nil");
+
+constexpr int stationRows = 9;
+constexpr int recordSize = 68;
+constexpr int fieldSize = 17;
+constexpr int fieldCharacters = 16;
+constexpr int fieldCount = 4;
+constexpr int fixedColumnWidth = 18;
+constexpr int labelHeight = 13;
+constexpr int labelMinimumWidth = 3;
+
+struct HostRecord {
+    std::array<QString, fieldCount> fields; // name, address, user, password
+};
+
+HostRecord decodeHostRecord(const QByteArray& bytes)
+{
+    HostRecord record;
+    for (int field = 0; field < fieldCount; ++field) {
+        const int offset = field * fieldSize;
+        // A damaged length byte above 16 must not reach into the next field.
+        const int length = std::min<int>(static_cast<unsigned char>(bytes[offset]), fieldCharacters);
+        record.fields[field] = platform::fromCodePage(bytes.mid(offset + 1, length));
+    }
+    return record;
+}
+
+// Writes the fields into `buffer`; bytes after each value keep what the buffer held.
+void encodeHostRecord(const HostRecord& record, QByteArray& buffer)
+{
+    for (int field = 0; field < fieldCount; ++field) {
+        const QByteArray bytes = platform::toCodePage(record.fields[field]);
+        const qsizetype length = platform::codePagePrefixLength(bytes, fieldCharacters);
+        const int offset = field * fieldSize;
+        buffer[offset] = static_cast<char>(length);
+        std::copy_n(bytes.constData(), length, buffer.data() + offset + 1);
+    }
+}
+
+QString settingsPath(const QString& name)
+{
+    return platform::programFolder() + name;
+}
+
+template <typename Handler>
+auto guardedSlot(TForm1* form, Handler handler)
+{
+    return [form, handler] { platform::guarded([form, handler] { (form->*handler)(); }); };
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget* parent)
+    : base(parent)
+    , m_ui(std::make_unique<Ui::TForm1>())
+    , m_treeDirectory(noFolder)
+{
+    resetUnitState();
+    initResources();
+    m_ui->setupUi(this);
+    // Fixed single border: minimise and close, no maximise, no resizing.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowCloseButtonHint);
+    setFixedSize(568, 348);
+    move(130, 111);
+
+    QTableWidget* grid = m_ui->StringGrid1;
+    grid->setCornerButtonEnabled(false);
+    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    grid->horizontalHeader()->setSectionsMovable(false);
+    grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid->verticalHeader()->setSectionsMovable(false);
+    grid->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+
+    wireHandlers();
+    platform::guarded([this] { FormCreate(); });
+}
+
+TForm1::~TForm1()
+{
+    if (!m_formDestroyDone) {
+        m_formDestroyDone = true;
+        platform::guarded([this] { FormDestroy(); });
+    }
+}
+
+void TForm1::wireHandlers()
+{
+    m_ui->TabSheet1->installEventFilter(this);
+    m_ui->TabSheet2->installEventFilter(this);
+    m_ui->RadioButton3->installEventFilter(this);
+
+    auto whenSelected = [this](QRadioButton* button, void (TForm1::*handler)()) {
+        connect(button, &QRadioButton::toggled, this, [this, handler](bool checked) {
+            if (checked)
+                platform::guarded([this, handler] { (this->*handler)(); });
+        });
+    };
+    whenSelected(m_ui->RadioButton4, &TForm1::RadioButton4Click);
+    whenSelected(m_ui->RadioButton5, &TForm1::RadioButton5Click);
+    whenSelected(m_ui->RadioButton1, &TForm1::RadioButton1Click);
+    whenSelected(m_ui->RadioButton2, &TForm1::RadioButton2Click);
+
+    connect(m_ui->BitBtn1, &QPushButton::clicked, this, guardedSlot(this, &TForm1::BitBtn1Click));
+    connect(m_ui->Button1, &QPushButton::clicked, this, guardedSlot(this, &TForm1::Button1Click));
+    connect(m_ui->Button2, &QPushButton::clicked, this, guardedSlot(this, &TForm1::Button2Click));
+    connect(m_ui->Button3, &QPushButton::clicked, this, guardedSlot(this, &TForm1::Button3Click));
+
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* previous, QWidget* current) {
+        platform::guarded([&] { onFocusChanged(previous, current); });
+    });
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    // Page show handlers run when the program shows a page, not when the window is restored.
+    if (event->type() == QEvent::Show && !event->spontaneous()) {
+        if (watched == m_ui->TabSheet1)
+            platform::guarded([this] { TabSheet1Show(); });
+        else if (watched == m_ui->TabSheet2)
+            platform::guarded([this] {
+                // Leaving the grid saves the stations before the page shows them.
+                if (isInGrid(QApplication::focusWidget()))
+                    StringGrid1Exit();
+                TabSheet2Show();
+            });
+    } else if (event->type() == QEvent::FocusIn && watched == m_ui->RadioButton3) {
+        platform::guarded([this] { RadioButton3Enter(); });
+    }
+    return base::eventFilter(watched, event);
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event)
+{
+    // BitBtn1 is the window's default button while it is visible.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (enter && modifiers == Qt::NoModifier && m_ui->BitBtn1->isVisible()
+        && m_ui->BitBtn1->isEnabled()) {
+        m_ui->BitBtn1->click();
+        event->accept();
+        return;
+    }
+    base::keyPressEvent(event);
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    if (!m_formDestroyDone) {
+        m_formDestroyDone = true;
+        platform::guarded([this] { FormDestroy(); });
+    }
+    event->accept();
+}
+
+bool TForm1::isInGrid(const QWidget* widget) const
+{
+    return widget && (widget == m_ui->StringGrid1 || m_ui->StringGrid1->isAncestorOf(widget));
+}
+
+void TForm1::onFocusChanged(QWidget* previous, QWidget* current)
+{
+    // Only a move to another control of this window leaves the grid; another window
+    // taking the focus (an error box, another program) does not.
+    if (!isInGrid(previous) || isInGrid(current) || !current || current->window() != this)
+        return;
+    StringGrid1Exit();
+}
+
+void TForm1::commitGridEditor()
+{
+    QWidget* editor = QApplication::focusWidget();
+    QTableWidget* grid = m_ui->StringGrid1;
+    if (editor && editor != grid && grid->isAncestorOf(editor))
+        QMetaObject::invokeMethod(grid, "commitData", Q_ARG(QWidget*, editor));
+}
+
+// ---- start-up and end ------------------------------------------------------------------
+
+void TForm1::FormCreate()
+{
+    m_ui->StringGrid1->hide();
+    m_ui->OvoExplorerTree1->hide();
+    m_ui->StringGrid1->verticalHeader()->setFixedWidth(fixedColumnWidth);
+    for (int row = 1; row <= gridRowCount(); ++row)
+        setGridCell(0, row, QString::number(row));
+    setGridCell(1, 0, QStringLiteral("服务器名"));
+    setGridCell(2, 0, QStringLiteral("IP地址"));
+    setGridCell(3, 0, QStringLiteral("用户名"));
+    setGridCell(4, 0, QStringLiteral("口令"));
+    m_ui->Label8->hide();
+    readDirtCfg();
+    readAddfCfg(false);
+}
+
+void TForm1::FormDestroy()
+{
+    writeDirtCfg();
+}
+
+void TForm1::Button3Click()
+{
+    close();
+}
+
+// ---- settings files --------------------------------------------------------------------
+
+void TForm1::readDirtCfg()
+{
+    const QString path = settingsPath(dirtCfgName);
+    if (!platform::fileExists(path))
+        return;
+    const QList<QByteArray> lines = platform::readTextLines(path, 3);
+    SettingsPassword = lines[2];
+    if (!lines[0].isEmpty())
+        setTreeDirectory(platform::fromCodePage(lines[0]));
+    if (!lines[1].isEmpty())
+        m_ui->Edit1->setText(platform::fromCodePage(lines[1]));
+}
+
+void TForm1::readAddfCfg(bool rebuild)
+{
+    const QString path = settingsPath(addfCfgName);
+    if (!platform::fileExists(path))
+        return;
+    const QList<QByteArray> records = platform::readRecords(path, recordSize);
+    if (records.isEmpty())
+        return;
+
+    QListWidget* list = m_ui->CheckListBox2;
+    // More stations than rows: the grid grows so that every station stays editable.
+    const int rows = std::max<int>(stationRows, static_cast<int>(records.size()));
+    if (rebuild) {
+        list->clear();
+        for (int row = 1; row <= gridRowCount(); ++row)
+            for (int column = 1; column <= fieldCount; ++column)
+                setGridCell(column, row, QString());
+    }
+    if (rebuild || rows > gridRowCount())
+        setGridRowCount(rows);
+
+    int row = 1;
+    for (const QByteArray& bytes : records) {
+        const HostRecord record = decodeHostRecord(bytes);
+        for (int column = 1; column <= fieldCount; ++column)
+            setGridCell(column, row, record.fields[column - 1]);
+        auto* item = new QListWidgetItem(record.fields[0], list);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Checked);
+        ++row;
+    }
+}
+
+void TForm1::saveStations()
+{
+    QByteArray content;
+    // One buffer for the whole save, as the file has always been written.
+    QByteArray buffer(recordSize, '\0');
+    for (int row = 1; row <= gridRowCount(); ++row) {
+        const QString address = gridCell(2, row);
+        if (address.isEmpty() || address == QStringLiteral(" "))
+            continue;
+        HostRecord record;
+        for (int column = 1; column <= fieldCount; ++column) {
+            // Row 1 has no station above it: its "+" stays as typed.
+            if (row > 1 && gridCell(column, row) == QStringLiteral("+"))
+                setGridCell(column, row, gridCell(column, row - 1));
+            record.fields[column - 1] = gridCell(column, row);
+        }
+        encodeHostRecord(record, buffer);
+        content += buffer;
+    }
+    platform::saveFileAtomically(settingsPath(addfCfgName), content);
+}
+
+void TForm1::writeDirtCfg()
+{
+    const QString folder = m_ui->Label2->text();
+    const QString remote = m_ui->Edit1->text();
+    // The password changes only when the settings page was unlocked in this run.
+    const QByteArray password =
+        m_unlocked ? platform::toCodePage(m_ui->MaskEdit1->text()) : SettingsPassword;
+    QByteArray content;
+    content += platform::toCodePage(folder.isEmpty() ? QStringLiteral(".") : folder) + "\r\n";
+    content += platform::toCodePage(remote.isEmpty() ? QStringLiteral(".") : remote) + "\r\n";
+    content += password + "\r\n";
+    platform::saveFileAtomically(settingsPath(dirtCfgName), content);
+}
+
+void TForm1::TabSheet2Show()
+{
+    readAddfCfg(true);
+}
+
+void TForm1::StringGrid1Exit()
+{
+    commitGridEditor();
+    saveStations();
+}
+
+// ---- station grid ----------------------------------------------------------------------
+
+int TForm1::gridRowCount() const
+{
+    return m_ui->StringGrid1->rowCount();
+}
+
+void TForm1::setGridRowCount(int rows)
+{
+    QTableWidget* grid = m_ui->StringGrid1;
+    const int before = grid->rowCount();
+    grid->setRowCount(rows);
+    for (int row = before + 1; row <= rows; ++row)
+        setGridCell(0, row, QString::number(row));
+}
+
+QString TForm1::gridCell(int column, int row) const
+{
+    const QTableWidget* grid = m_ui->StringGrid1;
+    if (row == 0) {
+        const QTableWidgetItem* item = grid->horizontalHeaderItem(column - 1);
+        return item ? item->text() : QString();
+    }
+    if (column == 0) {
+        const QTableWidgetItem* item = grid->verticalHeaderItem(row - 1);
+        return item ? item->text() : QString();
+    }
+    const QTableWidgetItem* item = grid->item(row - 1, column - 1);
+    return item ? item->text() : QString();
+}
+
+void TForm1::setGridCell(int column, int row, const QString& text)
+{
+    QTableWidget* grid = m_ui->StringGrid1;
+    if (row == 0 && column == 0)
+        return;
+    if (row == 0) {
+        grid->setHorizontalHeaderItem(column - 1, new QTableWidgetItem(text));
+    } else if (column == 0) {
+        grid->setVerticalHeaderItem(row - 1, new QTableWidgetItem(text));
+    } else if (QTableWidgetItem* item = grid->item(row - 1, column - 1)) {
+        item->setText(text);
+    } else {
+        grid->setItem(row - 1, column - 1, new QTableWidgetItem(text));
+    }
+}
+
+// ---- folder tree -----------------------------------------------------------------------
+
+QString TForm1::treeDirectory() const
+{
+    return m_treeDirectory;
+}
+
+void TForm1::setTreeDirectory(const QString& directory)
+{
+    if (directory == noFolder || !QDir::isAbsolutePath(directory))
+        return;
+    QString selected = QDir(directory).exists() ? QDir::cleanPath(directory) : QStringLiteral("/");
+    if (!selected.endsWith(u'/'))
+        selected += u'/';
+    m_treeDirectory = selected;
+    OvoExplorerTree1Change();
+}
+
+void TForm1::OvoExplorerTree1Change()
+{
+    setGrowingLabel(m_ui->Label2, treeDirectory());
+    setGrowingLabel(m_ui->Label5, treeDirectory());
+}
+
+void TForm1::setGrowingLabel(QLabel* label, const QString& text)
+{
+    label->setText(text);
+    label->resize(std::max(labelMinimumWidth, label->sizeHint().width()), labelHeight);
+}
+
+// ---- settings page ---------------------------------------------------------------------
+
+void TForm1::RadioButton3Enter()
+{
+    m_ui->Label7->show();
+    m_ui->MaskEdit1->show();
+    m_ui->OvoExplorerTree1->hide();
+    m_ui->StringGrid1->hide();
+}
+
+void TForm1::RadioButton1Click()
+{
+    m_ui->Label7->hide();
+    m_ui->MaskEdit1->hide();
+    m_ui->StringGrid1->hide();
+    m_ui->OvoExplorerTree1->show();
+}
+
+void TForm1::RadioButton2Click()
+{
+    m_ui->Label7->hide();
+    m_ui->MaskEdit1->hide();
+    m_ui->OvoExplorerTree1->hide();
+    m_ui->StringGrid1->show();
+}
+
+void TForm1::BitBtn1Click()
+{
+    if (platform::toCodePage(m_ui->MaskEdit1->text()) != SettingsPassword) {
+        m_ui->Label8->show();
+    } else {
+        m_unlocked = true;
+        m_ui->Label8->hide();
+        m_ui->BitBtn1->hide();
+        m_ui->RadioButton1->setChecked(true);
+        m_ui->RadioButton1->setEnabled(true);
+        m_ui->RadioButton2->setEnabled(true);
+    }
+    m_ui->MaskEdit1->selectAll();
+}
+
+// ---- notice page -----------------------------------------------------------------------
+
+void TForm1::TabSheet1Show()
+{
+}
+
+void TForm1::RadioButton4Click()
+{
+}
+
+void TForm1::RadioButton5Click()
+{
+}
+
+// ---- send run --------------------------------------------------------------------------
+
+void TForm1::Button1Click()
+{
+}
+
+void TForm1::Button2Click()
+{
+    StopRequested = 1;
+}

@@ -1,0 +1,124 @@
+// The window fixture: temporary settings folder, hooked error box, user-like input helpers.
+#include "WindowFixture.h"
+
+#include "platform/codepage.h"
+#include "platform/files.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QLineEdit>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+
+void WindowTest::SetUp()
+{
+    ASSERT_TRUE(m_folder.isValid());
+    platform::setProgramFolder(m_folder.path());
+    m_previousHook = platform::setErrorBoxHook([this](const QString& text) { m_errors << text; });
+}
+
+void WindowTest::TearDown()
+{
+    m_form.reset();
+    platform::setErrorBoxHook(m_previousHook);
+    platform::setProgramFolder({});
+}
+
+TForm1& WindowTest::open()
+{
+    m_form = std::make_unique<TForm1>();
+    m_form->show();
+    QApplication::setActiveWindow(m_form.get());
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(m_form.get()));
+    return *m_form;
+}
+
+void WindowTest::destroy()
+{
+    m_form.reset();
+}
+
+QString WindowTest::settingsFile(const QString& name) const
+{
+    return m_folder.filePath(name);
+}
+
+void WindowTest::writeSettings(const QString& name, const QByteArray& bytes) const
+{
+    QFile file(settingsFile(name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QByteArray WindowTest::readSettings(const QString& name) const
+{
+    QFile file(settingsFile(name));
+    if (!file.open(QIODevice::ReadOnly))
+        return "<missing>";
+    return file.readAll();
+}
+
+void WindowTest::clickTab(int index)
+{
+    auto* pages = child<QTabWidget>("PageControl1");
+    QTabBar* bar = pages->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+    QTRY_COMPARE(pages->currentIndex(), index);
+}
+
+void WindowTest::unlock(const QString& password)
+{
+    clickTab(2);
+    auto* field = child<QLineEdit>("MaskEdit1");
+    field->setFocus();
+    field->selectAll();
+    typeText(field, password);
+    QTest::mouseClick(child<QPushButton>("BitBtn1"), Qt::LeftButton);
+}
+
+void WindowTest::typeIntoGrid(int column, int row, const QString& text)
+{
+    auto* grid = child<QTableWidget>("StringGrid1");
+    const QModelIndex index = grid->model()->index(row - 1, column - 1);
+    grid->scrollTo(index);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
+    QWidget* editor = QApplication::focusWidget();
+    ASSERT_TRUE(editor && grid->isAncestorOf(editor)) << "the cell editor opens on the current cell";
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    if (text.isEmpty())
+        QTest::keyClick(editor, Qt::Key_Delete);
+    else
+        typeText(editor, text);
+}
+
+void typeText(QWidget* widget, const QString& text)
+{
+    // One key event carrying the whole text, as an input method delivers Chinese text.
+    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, text);
+    QApplication::sendEvent(widget, &press);
+}
+
+QString WindowTest::gridText(int column, int row) const
+{
+    auto* grid = child<QTableWidget>("StringGrid1");
+    const QTableWidgetItem* item = grid->item(row - 1, column - 1);
+    return item ? item->text() : QString();
+}
+
+QByteArray hostRecord(const QByteArray& name, const QByteArray& address, const QByteArray& user,
+                      const QByteArray& password)
+{
+    QByteArray record;
+    for (const QByteArray& field : {name, address, user, password}) {
+        QByteArray bytes(17, '\0');
+        bytes[0] = static_cast<char>(field.size());
+        bytes.replace(1, field.size(), field);
+        record += bytes.left(17);
+    }
+    return record;
+}

@@ -1,0 +1,60 @@
+// A fresh main window per test, its settings folder a temporary folder and its error box hooked.
+#pragma once
+
+#include "app/Unit1.h"
+
+#include "platform/application.h"
+
+#include <QByteArray>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+class QTabBar;
+class QTableWidget;
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Builds and shows the window (FormCreate reads the settings files now).
+    TForm1& open();
+    // Destroys the window as the program's end does.
+    void destroy();
+
+    template <typename Widget>
+    Widget* child(const char* name) const
+    {
+        auto* widget = m_form->findChild<Widget*>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+
+    QString settingsFile(const QString& name) const;
+    void writeSettings(const QString& name, const QByteArray& bytes) const;
+    QByteArray readSettings(const QString& name) const;
+
+    void clickTab(int index);
+    void unlock(const QString& password);
+    // Types into cell (column, row) of the station grid as a user would (row 1 = first station).
+    void typeIntoGrid(int column, int row, const QString& text);
+    QString gridText(int column, int row) const;
+
+    QTemporaryDir m_folder;
+    QStringList m_errors;
+    std::unique_ptr<TForm1> m_form;
+
+private:
+    platform::ErrorBoxHook m_previousHook;
+};
+
+// Types `text` into the focused `widget`.
+void typeText(QWidget* widget, const QString& text);
+
+// A station record of the station file, fields as GBK texts.
+QByteArray hostRecord(const QByteArray& name, const QByteArray& address, const QByteArray& user,
+                      const QByteArray& password);

@@ -1,0 +1,269 @@
+// The two settings files: what is read at start and on the stations page, the bytes written.
+#include "WindowFixture.h"
+
+#include "platform/codepage.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+QByteArray gbk(const QString& text)
+{
+    return platform::toCodePage(text);
+}
+
+QStringList listTexts(QListWidget* list, bool* allChecked)
+{
+    QStringList texts;
+    *allChecked = true;
+    for (int i = 0; i < list->count(); ++i) {
+        texts << list->item(i)->text();
+        *allChecked = *allChecked && list->item(i)->checkState() == Qt::Checked;
+    }
+    return texts;
+}
+
+} // namespace
+
+TEST_F(WindowTest, FolderFileLinesAreReadByTheCarriageReturnRules)
+{
+    struct Row {
+        QByteArray file;
+        QString remote;    // Edit1 afterwards
+        QByteArray saved;  // Dirt.cfg after the program ends, settings page never unlocked
+    };
+    const QList<Row> rows = {
+        {"nil\r\nout/box\r\nsecret\r\n", "out/box", ".\r\nout/box\r\nsecret\r\n"},
+        {".\r\n\r\n\r\n", ".", ".\r\n.\r\n\r\n"},
+        {"nil", ".", ".\r\n.\r\n\r\n"},
+        // LF alone ends no line: everything is line 1, which names no folder.
+        {"a\nb\nc\n", ".", ".\r\n.\r\n\r\n"},
+        // Ctrl-Z ends the file.
+        {".\r\nx\x1Ay\r\nz\r\n", "x", ".\r\nx\r\n\r\n"},
+        // Blanks are kept, nothing is trimmed.
+        {".\r\n  far \r\n pw \r\n", "  far ", ".\r\n  far \r\n pw \r\n"},
+        // GBK texts.
+        {".\r\n\xCA\xD5\xBC\xFE\r\n\xBF\xDA\xC1\xEE\r\n", QStringLiteral("收件"),
+         ".\r\n\xCA\xD5\xBC\xFE\r\n\xBF\xDA\xC1\xEE\r\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.file.toStdString());
+        writeSettings("Dirt.cfg", row.file);
+        open();
+        EXPECT_EQ(child<QLineEdit>("Edit1")->text(), row.remote);
+        EXPECT_EQ(child<QLabel>("Label2")->text(), QString());
+        destroy();
+        EXPECT_EQ(readSettings("Dirt.cfg"), row.saved);
+    }
+    EXPECT_TRUE(m_errors.isEmpty());
+}
+
+TEST_F(WindowTest, FolderLineSelectsTheTreeFolderAndIsWrittenBack)
+{
+    const QString notices = m_folder.filePath("notices");
+    QDir().mkdir(notices);
+    writeSettings("Dirt.cfg", QFile::encodeName(notices) + "/\r\n.\r\n\r\n");
+    open();
+    EXPECT_EQ(child<QLabel>("Label2")->text(), notices + "/");
+    EXPECT_EQ(child<QLabel>("Label5")->text(), notices + "/");
+    EXPECT_GT(child<QLabel>("Label2")->width(), 3) << "the label grows with its text";
+    destroy();
+    EXPECT_EQ(readSettings("Dirt.cfg"), QFile::encodeName(notices) + "/\r\n.\r\n\r\n");
+}
+
+TEST_F(WindowTest, PasswordIsWrittenBackUnchangedUnlessThePageWasUnlocked)
+{
+    writeSettings("Dirt.cfg", ".\r\n.\r\nold pw\r\n");
+    open();
+    // A wrong password typed while locked never becomes the password.
+    unlock("guess");
+    EXPECT_TRUE(child<QLabel>("Label8")->isVisible());
+    destroy();
+    EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\n.\r\nold pw\r\n"));
+
+    // Unlocked, then a new password typed into the field: that is stored.
+    open();
+    unlock("old pw");
+    ASSERT_FALSE(child<QPushButton>("BitBtn1")->isVisible());
+    auto* field = child<QLineEdit>("MaskEdit1");
+    field->setText(QStringLiteral("新口令"));
+    destroy();
+    EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\n.\r\n") + gbk(QStringLiteral("新口令")) + "\r\n");
+
+    // The stored GBK bytes unlock the page.
+    open();
+    unlock(QStringLiteral("新口令"));
+    EXPECT_TRUE(child<QRadioButton>("RadioButton1")->isEnabled());
+}
+
+TEST_F(WindowTest, StationFileFillsGridAndCheckedList)
+{
+    QByteArray file = hostRecord(gbk(QStringLiteral("总部")), "127.0.0.2", "clerk", "pw1")
+                    + hostRecord("b", "127.0.0.3", "u", "p");
+    // A damaged length byte above 16 reads as 16; the next field is untouched.
+    QByteArray damaged = hostRecord("", "10.0.0.4", "x", "y");
+    damaged[0] = char(200);
+    damaged.replace(1, 16, "ABCDEFGHIJKLMNOP");
+    file += damaged + QByteArray(40, 'z');  // an incomplete record is never read
+    writeSettings("Addf.cfg", file);
+    ::chmod(QFile::encodeName(settingsFile("Addf.cfg")).constData(), 0444);
+
+    open();
+    bool allChecked = false;
+    EXPECT_EQ(listTexts(child<QListWidget>("CheckListBox2"), &allChecked),
+              (QStringList{QStringLiteral("总部"), "b", "ABCDEFGHIJKLMNOP"}));
+    EXPECT_TRUE(allChecked);
+    EXPECT_EQ(gridText(1, 1), QStringLiteral("总部"));
+    EXPECT_EQ(gridText(2, 1), "127.0.0.2");
+    EXPECT_EQ(gridText(4, 2), "p");
+    EXPECT_EQ(gridText(2, 3), "10.0.0.4");
+    EXPECT_EQ(gridText(1, 4), QString());
+    EXPECT_TRUE(m_errors.isEmpty()) << "a read-only station file still loads";
+}
+
+TEST_F(WindowTest, StationsPageRebuildsFromTheFileEveryTime)
+{
+    writeSettings("Addf.cfg", hostRecord("a", "1.1.1.1", "u", "p") + hostRecord("b", "2.2.2.2", "u", "p"));
+    open();
+    auto* list = child<QListWidget>("CheckListBox2");
+    clickTab(1);
+    list->item(0)->setCheckState(Qt::Unchecked);
+    clickTab(0);
+    writeSettings("Addf.cfg", hostRecord("c", "3.3.3.3", "u", "p"));
+    clickTab(1);
+    bool allChecked = false;
+    EXPECT_EQ(listTexts(list, &allChecked), QStringList{"c"});
+    EXPECT_TRUE(allChecked);
+    EXPECT_EQ(gridText(1, 2), QString()) << "rows 1 to 9 are cleared first";
+
+    // A file without a complete record leaves grid and list as they are.
+    clickTab(0);
+    writeSettings("Addf.cfg", QByteArray(67, 'x'));
+    clickTab(1);
+    EXPECT_EQ(listTexts(list, &allChecked), QStringList{"c"});
+    EXPECT_EQ(gridText(2, 1), "3.3.3.3");
+    // No file at all: likewise.
+    clickTab(0);
+    QFile::remove(settingsFile("Addf.cfg"));
+    clickTab(1);
+    EXPECT_EQ(list->count(), 1);
+    EXPECT_TRUE(m_errors.isEmpty());
+}
+
+TEST_F(WindowTest, MoreThanNineStationsAreAllKeptAndSaved)
+{
+    QByteArray file;
+    for (int i = 1; i <= 11; ++i)
+        file += hostRecord("s" + QByteArray::number(i), "10.0.0." + QByteArray::number(i), "u", "p");
+    writeSettings("Addf.cfg", file);
+    open();
+    EXPECT_EQ(child<QListWidget>("CheckListBox2")->count(), 11);
+    auto* grid = child<QTableWidget>("StringGrid1");
+    EXPECT_EQ(grid->rowCount(), 11);
+    EXPECT_EQ(grid->verticalHeaderItem(10)->text(), "11");
+    EXPECT_EQ(gridText(1, 11), "s11");
+
+    unlock("");
+    QTest::mouseClick(child<QRadioButton>("RadioButton2"), Qt::LeftButton);
+    typeIntoGrid(1, 10, "ten");
+    clickTab(1);
+    QByteArray expected = file;
+    expected.replace(9 * 68, 68, hostRecord("ten", "10.0.0.10", "u", "p"));
+    EXPECT_EQ(readSettings("Addf.cfg"), expected);
+}
+
+TEST_F(WindowTest, LeavingTheGridSavesRowsByTheirRules)
+{
+    open();
+    unlock("");
+    QTest::mouseClick(child<QRadioButton>("RadioButton2"), Qt::LeftButton);
+    ASSERT_TRUE(child<QWidget>("StringGrid1")->isVisible());
+
+    typeIntoGrid(1, 1, "+");                              // row 1: nothing above, kept as typed
+    typeIntoGrid(2, 1, "127.0.0.2");
+    typeIntoGrid(3, 1, "clerk");
+    typeIntoGrid(4, 1, "pw");
+    typeIntoGrid(1, 2, QStringLiteral("九个汉字的站点名称呀"));  // 20 bytes: cut to 16
+    typeIntoGrid(2, 2, "+");
+    typeIntoGrid(3, 2, "+");
+    typeIntoGrid(4, 2, "other");
+    typeIntoGrid(1, 3, "+");                              // "+" under a row that had "+"
+    typeIntoGrid(2, 3, "+");
+    typeIntoGrid(3, 3, "+");
+    typeIntoGrid(4, 3, "+");
+    typeIntoGrid(1, 4, "dropped");                        // address empty: not saved
+    typeIntoGrid(1, 5, "blank");
+    typeIntoGrid(2, 5, " ");                              // address one blank: not saved
+    typeIntoGrid(1, 6, "a");
+    typeIntoGrid(2, 6, "9.9.9.9");
+    typeIntoGrid(3, 6, "u");
+    // Leaving the grid (a click on another control of the page) saves it.
+    QTest::mouseClick(child<QRadioButton>("RadioButton1"), Qt::LeftButton);
+
+    EXPECT_EQ(gridText(1, 3), QStringLiteral("九个汉字的站点名称呀")) << "replaced in the grid itself";
+    EXPECT_EQ(gridText(4, 3), "other");
+    EXPECT_EQ(gridText(1, 1), "+");
+    EXPECT_EQ(gridText(1, 4), "dropped") << "a skipped row keeps its cells";
+
+    const QByteArray name = gbk(QStringLiteral("九个汉字的站点名称呀")).left(16);
+    QByteArray expected = hostRecord("+", "127.0.0.2", "clerk", "pw")
+                        + hostRecord(name, "127.0.0.2", "clerk", "other")
+                        + hostRecord(name, "127.0.0.2", "clerk", "other");
+    const QByteArray saved = readSettings("Addf.cfg");
+    ASSERT_EQ(saved.size(), 4 * 68);
+    EXPECT_EQ(saved.left(3 * 68), expected.left(3 * 68));
+    // The fourth record: lengths and values, whatever the leftovers.
+    const QByteArray fourth = saved.mid(3 * 68);
+    EXPECT_EQ(fourth.mid(0, 2), QByteArray("\x01" "a"));
+    EXPECT_EQ(fourth.mid(17, 8), QByteArray("\x07" "9.9.9.9"));
+    EXPECT_EQ(fourth.mid(34, 2), QByteArray("\x01" "u"));
+    EXPECT_EQ(fourth[51], '\0');
+    EXPECT_EQ(fourth.mid(2, 15), name.mid(1, 15)) << "leftovers of the longer name before it";
+
+    // The stations page then shows the saved stations.
+    clickTab(1);
+    bool allChecked = false;
+    EXPECT_EQ(listTexts(child<QListWidget>("CheckListBox2"), &allChecked),
+              (QStringList{"+", platform::fromCodePage(name), platform::fromCodePage(name), "a"}));
+}
+
+TEST_F(WindowTest, NameCutAtSixteenBytesNeverEndsInALoneLeadByte)
+{
+    open();
+    unlock("");
+    QTest::mouseClick(child<QRadioButton>("RadioButton2"), Qt::LeftButton);
+    typeIntoGrid(1, 1, QStringLiteral("a九个汉字的站点名称"));  // 1 + 18 bytes
+    typeIntoGrid(2, 1, "1.2.3.4");
+    clickTab(1);
+    const QByteArray saved = readSettings("Addf.cfg");
+    ASSERT_EQ(saved.size(), 68);
+    EXPECT_EQ(saved[0], char(15));
+    EXPECT_EQ(saved.mid(1, 15), gbk(QStringLiteral("a九个汉字的站点")));
+    EXPECT_EQ(saved[16], '\0');
+}
+
+TEST_F(WindowTest, FromTheGridStraightToTheStationsPageShowsTheSavedStations)
+{
+    writeSettings("Addf.cfg", hostRecord("a", "1.1.1.1", "u", "p") + hostRecord("b", "2.2.2.2", "u", "p"));
+    open();
+    unlock("");
+    QTest::mouseClick(child<QRadioButton>("RadioButton2"), Qt::LeftButton);
+    typeIntoGrid(2, 1, "");
+    typeIntoGrid(1, 2, "bee");
+    clickTab(1);
+    EXPECT_EQ(readSettings("Addf.cfg"), hostRecord("bee", "2.2.2.2", "u", "p"));
+    bool allChecked = false;
+    EXPECT_EQ(listTexts(child<QListWidget>("CheckListBox2"), &allChecked), QStringList{"bee"});
+    EXPECT_EQ(gridText(1, 1), "bee");
+    EXPECT_EQ(gridText(1, 2), QString());
+}

@@ -1,0 +1,184 @@
+// The main window as a user meets it: structure at first start, closing, the error box.
+#include "WindowFixture.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+#include <QTextEdit>
+
+namespace {
+
+const QStringList introduction = {
+    QStringLiteral("Zarvel简介："),
+    QStringLiteral("      在我们日常工作中会频繁接触各种通知"),
+    QStringLiteral("、公文。而电话通常又不能详细的表达通知"),
+    QStringLiteral("的全部内容，因此我们编写了这个通知传递"),
+    QStringLiteral("软件。该软件主要有以下特点："),
+    QStringLiteral("      i)  操作简便，只需简单了解即可操作。"),
+    QStringLiteral("      ii)  可以清楚的选择多个文件进行传递。"),
+    QStringLiteral("有清楚的传送记录。"),
+    QStringLiteral("      iii)  支持多种文件格式。"),
+    QStringLiteral("      由于我们时间及水平有限，错误之处在"),
+    QStringLiteral("所难免，请谅解。如果发现软件中出现异常"),
+    QStringLiteral("，请及时与我们联系。再次感谢对本软件的"),
+    QStringLiteral("使用！"),
+    QString(),
+    QString(),
+    QString(50, u' ') + QStringLiteral("Tellumar"),
+};
+
+} // namespace
+
+TEST_F(WindowTest, FirstStartShowsTheDescribedWindow)
+{
+    TForm1& form = open();
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Zarvel   0.0.1版"));
+    EXPECT_EQ(form.size(), QSize(568, 348));
+    EXPECT_EQ(form.minimumSize(), form.maximumSize()) << "not resizable";
+    EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
+
+    auto* pages = child<QTabWidget>("PageControl1");
+    EXPECT_EQ(pages->geometry(), QRect(11, 24, 281, 297));
+    ASSERT_EQ(pages->count(), 3);
+    EXPECT_EQ(pages->tabText(0), QStringLiteral("通知文件"));
+    EXPECT_EQ(pages->tabText(1), QStringLiteral("对方主机"));
+    EXPECT_EQ(pages->tabText(2), QStringLiteral("系统设置"));
+    for (int page = 0; page < 3; ++page)
+        EXPECT_FALSE(pages->tabIcon(page).isNull()) << page;
+    EXPECT_EQ(pages->currentWidget()->objectName(), "TabSheet1");
+
+    auto* memo = child<QTextEdit>("Memo1");
+    EXPECT_TRUE(memo->isReadOnly());
+    EXPECT_EQ(memo->geometry(), QRect(314, 24, 235, 216));
+    EXPECT_EQ(memo->toPlainText().split(u'\n'), introduction);
+
+    EXPECT_EQ(child<QPushButton>("Button1")->text(), QStringLiteral("传送(&S)"));
+    EXPECT_EQ(child<QPushButton>("Button2")->text(), QStringLiteral("停止(&C)"));
+    EXPECT_EQ(child<QPushButton>("Button3")->text(), QStringLiteral("退出(&X)"));
+    EXPECT_EQ(child<QPushButton>("Button3")->geometry(), QRect(480, 256, 68, 22));
+    EXPECT_EQ(child<QGroupBox>("GroupBox1")->title(), QString());
+    EXPECT_EQ(child<QWidget>("OvoLabel1")->geometry(), QRect(313, 291, 65, 17));
+    EXPECT_EQ(child<QWidget>("OvoCommandLabel2")->geometry(), QRect(379, 310, 115, 16));
+    auto* emblem = child<QLabel>("Image1");
+    EXPECT_EQ(emblem->pixmap().size(), QSize(40, 43));
+
+    // Notice page.
+    EXPECT_TRUE(child<QRadioButton>("RadioButton4")->isChecked());
+    EXPECT_EQ(child<QRadioButton>("RadioButton4")->text(), QStringLiteral("文本文件"));
+    EXPECT_EQ(child<QRadioButton>("RadioButton5")->text(), QStringLiteral("所有文件"));
+    EXPECT_EQ(child<QLabel>("Label1")->text(), QStringLiteral("本地目录为："));
+    EXPECT_EQ(child<QLabel>("Label2")->text(), QString());
+
+    // Stations page: empty list, "." as remote folder.
+    EXPECT_EQ(child<QListWidget>("CheckListBox2")->count(), 0);
+    EXPECT_EQ(child<QLineEdit>("Edit1")->text(), ".");
+    EXPECT_TRUE(child<QLineEdit>("Edit1")->font().bold());
+    EXPECT_EQ(child<QLabel>("Label4")->text(), QStringLiteral("对方目录为："));
+
+    // Settings page: locked.
+    clickTab(2);
+    EXPECT_TRUE(child<QRadioButton>("RadioButton3")->isChecked());
+    EXPECT_EQ(child<QRadioButton>("RadioButton3")->text(), QStringLiteral("进入设置 "));
+    EXPECT_FALSE(child<QRadioButton>("RadioButton1")->isEnabled());
+    EXPECT_FALSE(child<QRadioButton>("RadioButton2")->isEnabled());
+    EXPECT_TRUE(child<QLabel>("Label7")->isVisible());
+    EXPECT_EQ(child<QLabel>("Label7")->text(), QStringLiteral("请输入系统设置口令：    "));
+    EXPECT_TRUE(child<QLineEdit>("MaskEdit1")->isVisible());
+    EXPECT_EQ(child<QLineEdit>("MaskEdit1")->echoMode(), QLineEdit::Password);
+    EXPECT_TRUE(child<QPushButton>("BitBtn1")->isVisible());
+    EXPECT_FALSE(child<QLabel>("Label8")->isVisible());
+    EXPECT_FALSE(child<QWidget>("OvoExplorerTree1")->isVisible());
+    EXPECT_FALSE(child<QWidget>("StringGrid1")->isVisible());
+    EXPECT_TRUE(child<QLabel>("Label6")->isVisible());
+    EXPECT_EQ(child<QLabel>("Label5")->text(), QString());
+
+    // The station grid: headings, row numbers 1 to 9, all cells empty.
+    auto* grid = child<QTableWidget>("StringGrid1");
+    ASSERT_EQ(grid->columnCount(), 4);
+    ASSERT_EQ(grid->rowCount(), 9);
+    const QStringList headings{QStringLiteral("服务器名"), QStringLiteral("IP地址"),
+                               QStringLiteral("用户名"), QStringLiteral("口令")};
+    for (int column = 0; column < 4; ++column) {
+        EXPECT_EQ(grid->horizontalHeaderItem(column)->text(), headings[column]);
+        EXPECT_EQ(grid->columnWidth(column), 70);
+    }
+    for (int row = 0; row < 9; ++row) {
+        EXPECT_EQ(grid->verticalHeaderItem(row)->text(), QString::number(row + 1));
+        EXPECT_EQ(grid->rowHeight(row), 18);
+        for (int column = 0; column < 4; ++column)
+            EXPECT_EQ(gridText(column + 1, row + 1), QString());
+    }
+    EXPECT_EQ(grid->verticalHeader()->width(), 18);
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
+}
+
+TEST_F(WindowTest, TabKeyFollowsTheTabOrder)
+{
+    open();
+    auto tabFrom = [this](const char* name) {
+        auto* widget = child<QWidget>(name);
+        widget->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+    };
+    EXPECT_EQ(tabFrom("Memo1"), "Button1");
+    EXPECT_EQ(tabFrom("Button1"), "Button2");
+    EXPECT_EQ(tabFrom("Button2"), "Button3");
+    EXPECT_EQ(tabFrom("RadioButton4"), "OvoExplorerView1") << "one tab stop per radio group";
+    clickTab(1);
+    EXPECT_EQ(tabFrom("CheckListBox2"), "Edit1");
+    EXPECT_EQ(tabFrom("Edit1"), "Memo1");
+    clickTab(2);
+    EXPECT_EQ(tabFrom("MaskEdit1"), "BitBtn1");
+}
+
+TEST_F(WindowTest, AltXAndTheCloseBoxBothWriteTheFolderFile)
+{
+    TForm1& form = open();
+    QTest::keyClick(&form, Qt::Key_X, Qt::AltModifier);
+    QTRY_VERIFY(!form.isVisible());
+    EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\n.\r\n\r\n"));
+    destroy();
+    EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\n.\r\n\r\n")) << "written once, unchanged";
+
+    QFile::remove(settingsFile("Dirt.cfg"));
+    TForm1& second = open();
+    child<QLineEdit>("Edit1")->setText(QStringLiteral("收件"));
+    second.close();
+    EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\n\xCA\xD5\xBC\xFE\r\n\r\n"));
+    EXPECT_TRUE(m_errors.isEmpty());
+}
+
+TEST_F(WindowTest, FailuresAtStartAndEndReachTheErrorBoxAndTheProgramGoesOn)
+{
+    // A folder in place of the station file: it cannot be read, whoever runs the test.
+    QDir(m_folder.path()).mkdir("Addf.cfg");
+    writeSettings("Dirt.cfg", ".\r\nin\r\npw\r\n");
+    TForm1& form = open();
+    EXPECT_EQ(m_errors, QStringList{"File access denied."});
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(child<QLineEdit>("Edit1")->text(), "in") << "read before the failure";
+
+    // The stations page shows it again, every time.
+    clickTab(1);
+    EXPECT_EQ(m_errors.size(), 2);
+
+    // A folder in place of the folder file: the save fails, the box says so, the program ends.
+    QFile::remove(settingsFile("Dirt.cfg"));
+    QDir(m_folder.path()).mkdir("Dirt.cfg");
+    form.close();
+    EXPECT_EQ(m_errors.last(), "File access denied.");
+    EXPECT_FALSE(form.isVisible());
+}
