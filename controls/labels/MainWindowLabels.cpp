@@ -1,0 +1,81 @@
+// Stored settings of the main window's labels.
+#include "controls/labels/MainWindowLabels.h"
+
+#include <QFont>
+#include <QStringList>
+
+namespace labels {
+
+namespace {
+
+TOvoLabel* createDecoratedLabel(QWidget* parent, const char* name, const QString& caption,
+                                const QRect& geometry)
+{
+    auto* label = new TOvoLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(geometry);
+    label->setCaption(caption);
+    label->Frame().setFrameStyle(TOvoFrameStyle::frameNone);
+    return label;
+}
+
+TOvoCommandLabel* createCommandLabel(QWidget* parent, const char* name, const QString& caption,
+                                     const QString& target, TOvoCommand command,
+                                     const QRect& geometry, const QStringList& families,
+                                     int pixelSize)
+{
+    auto* label = new TOvoCommandLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(geometry);
+    label->setCaption(caption);
+    label->setCaptionValue(target);
+    label->setCommand(command);
+    QFont font = label->font();
+    font.setFamilies(families);
+    font.setPixelSize(pixelSize);
+    font.setUnderline(false);
+    label->setFont(font);
+    label->setFontColor(platform::clBlue);
+    label->setCursor(Qt::PointingHandCursor);
+    label->Loaded();
+    return label;
+}
+
+} // namespace
+
+TOvoLabel* createOvoLabel1(QWidget* parent)
+{
+    return createDecoratedLabel(parent, "OvoLabel1", QStringLiteral("欢迎光临："),
+                                QRect(313, 291, 65, 17));
+}
+
+TOvoLabel* createOvoLabel2(QWidget* parent)
+{
+    return createDecoratedLabel(parent, "OvoLabel2", QStringLiteral("给我来信："),
+                                QRect(313, 311, 65, 17));
+}
+
+TOvoCommandLabel* createOvoCommandLabel1(QWidget* parent)
+{
+    // The nearest desktop fonts stand in for the original FangSong face.
+    return createCommandLabel(parent, "OvoCommandLabel1", QStringLiteral("Tellumar"),
+                              QLatin1String(makerHomePage), TOvoCommand::runURL,
+                              QRect(399, 291, 64, 16),
+                              {QStringLiteral("仿宋_GB2312"), QStringLiteral("FangSong"),
+                               QStringLiteral("AR PL UKai CN"),
+                               QStringLiteral("WenQuanYi Micro Hei")},
+                              16);
+}
+
+TOvoCommandLabel* createOvoCommandLabel2(QWidget* parent)
+{
+    return createCommandLabel(parent, "OvoCommandLabel2", QLatin1String(makerMailAddress),
+                              QLatin1String(makerMailAddress), TOvoCommand::runMAIL,
+                              QRect(379, 310, 115, 16),
+                              {QStringLiteral("MS Sans Serif"),
+                               QStringLiteral("Microsoft Sans Serif"),
+                               QStringLiteral("DejaVu Sans")},
+                              13);
+}
+
+} // namespace labels

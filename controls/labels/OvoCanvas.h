@@ -1,0 +1,71 @@
+// The drawing surface of the decorated labels: an off-screen image with the palette that
+// resolves system colours, and the few raster operations the labels need.
+#pragma once
+
+#include "platform/color.h"
+
+#include <QFont>
+#include <QImage>
+#include <QPalette>
+#include <QRect>
+#include <QString>
+
+#include <cstdint>
+
+enum class TAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter };
+
+namespace labels {
+
+using TColor = platform::TColor;
+
+// Text format flags, combined with |.
+enum TextFormat : unsigned {
+    textLeft = 0x00,
+    textCenter = 0x01,
+    textRight = 0x02,
+    textWordBreak = 0x10,
+    textExpandTabs = 0x40,
+    textNoClip = 0x100,
+    textNoPrefix = 0x800,
+};
+
+// The text format flag of an alignment.
+unsigned alignmentFlag(TAlignment alignment);
+
+// A blank white RGB image: every scratch bitmap starts out white.
+QImage whiteImage(int width, int height);
+
+// Rectangle fill with signed extents: a negative width covers the |w| columns ending at x
+// (likewise the height); a zero extent fills nothing.
+QRect signedRect(int x, int y, int w, int h);
+
+class OvoCanvas {
+public:
+    OvoCanvas(QImage& image, const QPalette& palette);
+
+    QImage& image() { return m_image; }
+    const QPalette& palette() const { return m_palette; }
+    int width() const { return m_image.width(); }
+    int height() const { return m_image.height(); }
+
+    QRgb rgb(TColor color) const { return platform::colorToRgb(color, m_palette); }
+
+    void fillRect(const QRect& rect, QRgb color);
+    void fillColor(const QRect& rect, TColor color) { fillRect(rect, rgb(color)); }
+    // One-pixel line from p to q; q itself is not drawn.
+    void line(QPoint p, QPoint q, QRgb color);
+    // Filled and outlined ellipse in the box from (l, t) to (r, b); swapped corners are sorted.
+    void ellipse(int l, int t, int r, int b, QRgb color);
+    // Text in a transparent background mode; "&" underlines the next character and "&&"
+    // shows one, unless textNoPrefix is given.
+    void drawText(const QFont& font, QRgb color, const QRect& rect, unsigned flags,
+                  const QString& text);
+    // Block copy of `source` to (x, y), replacing the pixels.
+    void copyFrom(const QImage& source, int x, int y);
+
+private:
+    QImage& m_image;
+    const QPalette& m_palette;
+};
+
+} // namespace labels

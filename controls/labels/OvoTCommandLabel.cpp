@@ -1,0 +1,221 @@
+// The command label: colours under the pointer and the press that opens its target.
+#include "controls/labels/OvoTCommandLabel.h"
+
+#include "platform/shellopen.h"
+
+#include <QEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+TOvoCommandLabel::TOvoCommandLabel(QWidget* parent)
+    : QWidget(parent)
+    , m_caption(QStringLiteral("Ovo Components"))
+    , m_captionValue(QStringLiteral("www.example.com/ovo"))
+{
+    QFont f = font();
+    f.setPointSize(10);
+    f.setUnderline(true);
+    setFont(f);
+    // Movements matter without a button held: they change the colour.
+    setMouseTracking(true);
+}
+
+TOvoCommandLabel::~TOvoCommandLabel()
+{
+    releaseCapture();
+}
+
+void TOvoCommandLabel::setCaption(const QString& caption)
+{
+    m_caption = caption;
+    update();
+}
+
+void TOvoCommandLabel::setFontColor(platform::TColor color)
+{
+    m_fontColor = color;
+    update();
+}
+
+void TOvoCommandLabel::setAlignment(TAlignment alignment)
+{
+    m_alignment = alignment;
+    update();
+}
+
+void TOvoCommandLabel::setTransparent(bool on)
+{
+    m_transparent = on;
+    update();
+}
+
+void TOvoCommandLabel::setWordWrap(bool on)
+{
+    m_wordWrap = on;
+    update();
+}
+
+void TOvoCommandLabel::setShowAccelChar(bool on)
+{
+    m_showAccelChar = on;
+    update();
+}
+
+void TOvoCommandLabel::Loaded()
+{
+    m_savedFontColor = m_fontColor;
+}
+
+QImage TOvoCommandLabel::paintImage() const
+{
+    QImage image(size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    labels::OvoCanvas canvas(image, palette());
+    if (!m_transparent)
+        canvas.fillRect(image.rect(), palette().color(QPalette::Window).rgb());
+    unsigned flags = labels::textExpandTabs | labels::alignmentFlag(m_alignment);
+    if (m_wordWrap)
+        flags |= labels::textWordBreak;
+    if (!m_showAccelChar)
+        flags |= labels::textNoPrefix;
+    const QRect r = rect();
+    if (isEnabled()) {
+        canvas.drawText(font(), canvas.rgb(m_fontColor), r, flags, m_caption);
+    } else {
+        canvas.drawText(font(), canvas.rgb(platform::clBtnHighlight), r.translated(1, 1), flags,
+                        m_caption);
+        canvas.drawText(font(), canvas.rgb(platform::clGrayText), r, flags, m_caption);
+    }
+    return image;
+}
+
+void TOvoCommandLabel::paintEvent(QPaintEvent*)
+{
+    const QImage image = paintImage();
+    QPainter painter(this);
+    painter.drawImage(0, 0, image);
+}
+
+bool TOvoCommandLabel::inside(QPoint pos) const
+{
+    // The right and bottom edges themselves count as inside.
+    return pos.x() >= 0 && pos.y() >= 0 && pos.x() <= width() && pos.y() <= height();
+}
+
+void TOvoCommandLabel::takeCapture()
+{
+    if (m_captured)
+        return;
+    m_captured = true;
+    if (isVisible())
+        grabMouse();
+}
+
+void TOvoCommandLabel::releaseCapture()
+{
+    if (!m_captured)
+        return;
+    m_captured = false;
+    if (mouseGrabber() == this)
+        releaseMouse();
+}
+
+void TOvoCommandLabel::runCommand()
+{
+    QString prefix = QString::fromLatin1(CommandPrefixes.at(static_cast<std::size_t>(m_command)));
+    if (!prefix.isEmpty() && m_caption.startsWith(prefix))
+        prefix.clear();
+    if (prefix == QLatin1String("event")) {
+        if (RunEvent)
+            RunEvent(this);
+        return;
+    }
+    platform::shellOpen(prefix + m_captionValue);
+}
+
+void TOvoCommandLabel::mousePressEvent(QMouseEvent* event)
+{
+    const QPoint pos = event->position().toPoint();
+    if (event->button() != Qt::LeftButton) {
+        if (OnMouseDown)
+            OnMouseDown(this, event->button(), event->modifiers(), pos);
+        return;
+    }
+    if (!reactsToMouse())
+        return;
+    if (!inside(pos)) {
+        // The label held the pointer, but the press is meant for whatever lies under it.
+        releaseCapture();
+        return;
+    }
+    m_buttonDown = true;
+    m_mouseInside = true;
+    setFontColor(m_savedFontColor);
+    m_followed = true;
+    if (OnMouseDown)
+        OnMouseDown(this, event->button(), event->modifiers(), pos);
+    takeCapture();
+    m_clicked = true;
+    runCommand();
+}
+
+void TOvoCommandLabel::mouseReleaseEvent(QMouseEvent* event)
+{
+    const QPoint pos = event->position().toPoint();
+    if (event->button() != Qt::LeftButton) {
+        if (OnMouseUp)
+            OnMouseUp(this, event->button(), event->modifiers(), pos);
+        return;
+    }
+    if (!reactsToMouse() || !m_buttonDown)
+        return;
+    // Without the capture, a release off the label belongs to whatever lies under the pointer.
+    if (!m_captured && !inside(pos))
+        return;
+    m_buttonDown = false;
+    m_mouseInside = false;
+    setFontColor(m_followedColor);
+    if (OnMouseUp)
+        OnMouseUp(this, event->button(), event->modifiers(), pos);
+    const bool click = m_clicked && rect().contains(pos);
+    m_clicked = false;
+    releaseCapture();
+    if (click && isEnabled() && OnClick)
+        OnClick(this);
+}
+
+void TOvoCommandLabel::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint pos = event->position().toPoint();
+    // Qt keeps sending moves while a button is held; off the label they are not ours.
+    if (!m_captured && !inside(pos))
+        return;
+    if (!m_captured) {
+        takeCapture();
+        if (reactsToMouse() && window()->isActiveWindow())
+            setFontColor(m_moveOverColor);
+    }
+    if (m_captured && !inside(pos) && m_mouseInside) {
+        m_mouseInside = false;
+        setFontColor(m_followed ? m_followedColor : m_savedFontColor);
+        releaseCapture();
+    }
+    if (m_captured && inside(pos) && !m_mouseInside)
+        m_mouseInside = true;
+    if (OnMouseMove)
+        OnMouseMove(this, event->modifiers(), pos);
+}
+
+void TOvoCommandLabel::hideEvent(QHideEvent* event)
+{
+    // A hidden label must not keep the pointer.
+    releaseCapture();
+    base::hideEvent(event);
+}
+
+void TOvoCommandLabel::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::EnabledChange && !isEnabled())
+        releaseCapture();
+    base::changeEvent(event);
+}

@@ -1,0 +1,104 @@
+// A link-style label that hands a web, mail, FTP or file target to the desktop when pressed.
+#pragma once
+
+#include "controls/labels/OvoCanvas.h"
+#include "platform/color.h"
+
+#include <QImage>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+enum class TOvoCommand : std::uint8_t { runNothing, runMAIL, runURL, runFTP, runFILE, runEVENT };
+
+// The text put in front of CaptionValue, per command; "event" is a marker only.
+inline const std::array<const char*, 6> CommandPrefixes{"", "mailto:", "http://", "ftp://",
+                                                        "file:", "event"};
+
+class TOvoCommandLabel : public QWidget {
+public:
+    using base = QWidget;
+    explicit TOvoCommandLabel(QWidget* parent = nullptr);
+    ~TOvoCommandLabel() override;
+    Q_DISABLE_COPY_MOVE(TOvoCommandLabel)
+
+    QString Caption() const { return m_caption; }
+    void setCaption(const QString& caption);
+    QString CaptionValue() const { return m_captionValue; }
+    void setCaptionValue(const QString& value) { m_captionValue = value; }
+    TOvoCommand Command() const { return m_command; }
+    void setCommand(TOvoCommand command) { m_command = command; }
+    platform::TColor FollowedColor() const { return m_followedColor; }
+    void setFollowedColor(platform::TColor color) { m_followedColor = color; }
+    platform::TColor MoveOverColor() const { return m_moveOverColor; }
+    void setMoveOverColor(platform::TColor color) { m_moveOverColor = color; }
+    QString About() const { return m_about; }
+    void setAbout(const QString& about) { m_about = about; }
+
+    // The caption's colour (the font colour of the stored settings).
+    platform::TColor FontColor() const { return m_fontColor; }
+    void setFontColor(platform::TColor color);
+    TAlignment Alignment() const { return m_alignment; }
+    void setAlignment(TAlignment alignment);
+    bool Transparent() const { return m_transparent; }
+    void setTransparent(bool on);
+    bool WordWrap() const { return m_wordWrap; }
+    void setWordWrap(bool on);
+    bool ShowAccelChar() const { return m_showAccelChar; }
+    void setShowAccelChar(bool on);
+
+    // End of loading the stored settings: the font colour becomes the colour to return to.
+    void Loaded();
+
+    bool Followed() const { return m_followed; }
+    bool ButtonDown() const { return m_buttonDown; }
+    bool MouseInside() const { return m_mouseInside; }
+    bool hasCapture() const { return m_captured; }
+
+    std::function<void(TOvoCommandLabel* sender)> RunEvent;
+    std::function<void(TOvoCommandLabel* sender)> OnClick;
+    std::function<void(TOvoCommandLabel* sender, Qt::MouseButton, Qt::KeyboardModifiers, QPoint)>
+        OnMouseDown;
+    std::function<void(TOvoCommandLabel* sender, Qt::MouseButton, Qt::KeyboardModifiers, QPoint)>
+        OnMouseUp;
+    std::function<void(TOvoCommandLabel* sender, Qt::KeyboardModifiers, QPoint)> OnMouseMove;
+
+    // The label as the standard label paints it, on a transparent image.
+    QImage paintImage() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void takeCapture();
+    void releaseCapture();
+    bool reactsToMouse() const { return isEnabled() && isVisible(); }
+    bool inside(QPoint pos) const;
+    void runCommand();
+
+    QString m_caption;
+    QString m_captionValue;
+    QString m_about;
+    TOvoCommand m_command = TOvoCommand::runURL;
+    platform::TColor m_followedColor = platform::clPurple;
+    platform::TColor m_moveOverColor = platform::clRed;
+    platform::TColor m_fontColor = platform::clBlue;
+    platform::TColor m_savedFontColor = platform::clBlack;
+    TAlignment m_alignment = TAlignment::taLeftJustify;
+    bool m_transparent = false;
+    bool m_wordWrap = false;
+    bool m_showAccelChar = true;
+    bool m_followed = false;
+    bool m_buttonDown = false;
+    bool m_mouseInside = false;
+    bool m_captured = false;
+    bool m_clicked = false;
+};

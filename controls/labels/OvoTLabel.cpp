@@ -1,0 +1,200 @@
+// The decorated label.
+#include "controls/labels/OvoTLabel.h"
+
+#include "controls/labels/OvoTBackground.h"
+#include "platform/application.h"
+#include "platform/exception.h"
+
+#include <QMetaObject>
+#include <QMouseEvent>
+#include <QPainter>
+
+TOvoLabel::TOvoLabel(QWidget* parent)
+    : QWidget(parent)
+    , m_font3D(this)
+    , m_frame(this)
+{
+    m_frame.setFrameStyle(TOvoFrameStyle::frameNone);
+}
+
+TOvoLabel::~TOvoLabel()
+{
+    if (m_fontBackground)
+        m_fontBackground->RemoveClient(this);
+    if (m_background)
+        m_background->RemoveClient(this);
+}
+
+void TOvoLabel::setCaption(const QString& caption)
+{
+    m_caption = caption;
+    update();
+}
+
+void TOvoLabel::setAlignment(TAlignment alignment)
+{
+    m_alignment = alignment;
+    update();
+}
+
+void TOvoLabel::setColor(platform::TColor color)
+{
+    m_color = color;
+    m_parentColor = false;
+    update();
+}
+
+void TOvoLabel::setParentColor(bool on)
+{
+    m_parentColor = on;
+    update();
+}
+
+void TOvoLabel::setFontColor(platform::TColor color)
+{
+    m_fontColor = color;
+    update();
+}
+
+void TOvoLabel::setTransparent(bool on)
+{
+    m_transparent = on;
+    update();
+}
+
+void TOvoLabel::setWordWrap(bool on)
+{
+    m_wordWrap = on;
+    update();
+}
+
+void TOvoLabel::replaceBackground(TOvoBackground*& role, TOvoBackground* background)
+{
+    if (role)
+        role->RemoveClient(this);
+    if (background)
+        background->AddClient(this);
+    role = background;
+    update();
+}
+
+void TOvoLabel::setBackground(TOvoBackground* background)
+{
+    replaceBackground(m_background, background);
+}
+
+void TOvoLabel::setFontBackground(TOvoBackground* background)
+{
+    replaceBackground(m_fontBackground, background);
+}
+
+void TOvoLabel::Notification(TOvoBackground* removed)
+{
+    // The background empties its own list before it tells its clients.
+    if (removed == nullptr)
+        return;
+    if (m_background == removed) {
+        m_background = nullptr;
+        update();
+    }
+    if (m_fontBackground == removed) {
+        m_fontBackground = nullptr;
+        update();
+    }
+}
+
+QRect TOvoLabel::textRect() const
+{
+    const int inset = m_frame.FrameInset();
+    const int frameWidth = m_frame.FrameWidth();
+    return QRect(QPoint(inset, inset + frameWidth),
+                 QPoint(width() - 2 * inset - 1, height() - inset - frameWidth - 1));
+}
+
+void TOvoLabel::Paint(labels::OvoCanvas& canvas) const
+{
+    const int w = width();
+    const int h = height();
+    if (!m_transparent) {
+        const QRgb fill = m_parentColor ? palette().color(QPalette::Window).rgb()
+                                        : canvas.rgb(m_color);
+        canvas.fillRect(QRect(0, 0, w, h), fill);
+        if (m_background)
+            m_background->PaintBackground(canvas, w, h, true);
+    }
+    unsigned flags = labels::textExpandTabs | labels::alignmentFlag(m_alignment);
+    if (m_wordWrap)
+        flags |= labels::textWordBreak;
+    const QRect r = textRect();
+    if (m_fontBackground)
+        m_fontBackground->DrawTextFilled(m_font3D, font(), m_fontColor, flags, m_caption, r,
+                                         canvas);
+    else
+        m_font3D.DrawText3D(font(), m_fontColor, canvas, isEnabled(), flags, m_caption, r);
+    m_frame.DrawFrame(canvas, QRect(0, 0, w, h));
+}
+
+QImage TOvoLabel::paintImage() const
+{
+    QImage image(size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    labels::OvoCanvas canvas(image, palette());
+    Paint(canvas);
+    return image;
+}
+
+void TOvoLabel::paintEvent(QPaintEvent*)
+{
+    QImage image(size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    labels::OvoCanvas canvas(image, palette());
+    try {
+        Paint(canvas);
+        m_paintFailed = false;
+    } catch (const platform::Exception& error) {
+        // Reported once, after the paint, so that a failing paint cannot flood the screen
+        // with message boxes.
+        if (!m_paintFailed) {
+            m_paintFailed = true;
+            QMetaObject::invokeMethod(
+                this, [message = error.message()] { platform::showErrorBox(message); },
+                Qt::QueuedConnection);
+        }
+    }
+    QPainter painter(this);
+    painter.drawImage(0, 0, image);
+}
+
+void TOvoLabel::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_clicked = true;
+    if (OnMouseDown)
+        OnMouseDown(this, event->button(), event->modifiers(), event->position().toPoint());
+}
+
+void TOvoLabel::mouseReleaseEvent(QMouseEvent* event)
+{
+    const bool click = event->button() == Qt::LeftButton && m_clicked &&
+                       rect().contains(event->position().toPoint());
+    if (event->button() == Qt::LeftButton)
+        m_clicked = false;
+    if (OnMouseUp)
+        OnMouseUp(this, event->button(), event->modifiers(), event->position().toPoint());
+    if (click && isEnabled() && OnClick)
+        OnClick(this);
+}
+
+void TOvoLabel::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && OnDblClick)
+        OnDblClick(this);
+    else
+        base::mouseDoubleClickEvent(event);
+}
+
+void TOvoLabel::mouseMoveEvent(QMouseEvent* event)
+{
+    if (OnMouseMove)
+        OnMouseMove(this, event->modifiers(), event->position().toPoint());
+}
