@@ -228,6 +228,8 @@ bool ScriptedFtpPeer::play(const Step& step)
             std::this_thread::sleep_for(std::min(pollSlice, step.duration - waited));
         return !m_stop;
     case StepKind::Drop:
+        if (!ensureControl())
+            return false;
         closeControl();
         return true;
     }

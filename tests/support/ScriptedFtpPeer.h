@@ -66,7 +66,8 @@ public:
     ScriptedFtpPeer& stalledTransfer(milliseconds stall);
     // Waits before the next step.
     ScriptedFtpPeer& delay(milliseconds duration);
-    // Closes the control connection (a later step accepts the client's next one).
+    // Closes the control connection, accepting it first when none is open (a later
+    // step accepts the client's next one).
     ScriptedFtpPeer& drop();
 
     // Starts playing the script.

@@ -1,0 +1,455 @@
+// The FTP client on the socket component: reply dialogue, login, commands and upload.
+#include "ftp/NMFtp.h"
+
+#include "platform/codepage.h"
+
+#include <QFile>
+
+#include <limits>
+#include <utility>
+
+namespace {
+
+using platform::winsock::Linger;
+
+bool isBetween(qint16 code, int low, int high)
+{
+    return code >= low && code <= high;
+}
+
+// The first word of a command, for messages that must not show its arguments (PASS).
+QByteArray verbOf(const QByteArray& command)
+{
+    const qsizetype blank = command.indexOf(' ');
+    return blank < 0 ? command : command.left(blank);
+}
+
+[[noreturn]] void raiseNotANumber(const QByteArray& text)
+{
+    throw platform::EConvertError(QStringLiteral("'%1' is not a valid integer value")
+                                      .arg(platform::fromCodePage(text)));
+}
+
+int toInteger(const QByteArray& text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok)
+        raiseNotANumber(text);
+    return value;
+}
+
+// The file name part of a local path: what follows its last "/".
+QString fileNamePart(const QString& path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+// Owns the data connection of one upload and clears DataConnection on every way out.
+class DataConnectionScope {
+public:
+    DataConnectionScope(TPowersock*& field, std::unique_ptr<TPowersock> connection)
+        : m_field(field)
+        , m_connection(std::move(connection))
+    {
+        m_field = m_connection.get();
+    }
+    ~DataConnectionScope()
+    {
+        m_connection.reset();
+        m_field = nullptr;
+    }
+    DataConnectionScope(const DataConnectionScope&) = delete;
+    DataConnectionScope& operator=(const DataConnectionScope&) = delete;
+
+    TPowersock& connection() { return *m_connection; }
+
+private:
+    TPowersock*& m_field;
+    std::unique_ptr<TPowersock> m_connection;
+};
+
+} // namespace
+
+FTPException::FTPException(const QByteArray& reply)
+    : platform::Exception(platform::fromCodePage(reply))
+    , m_reply(reply)
+{
+}
+
+namespace ftp {
+
+qint16 replyCode(const QByteArray& line)
+{
+    qsizetype digits = 0;
+    while (digits < line.size() && digits < 10 && line[digits] >= '0' && line[digits] <= '9')
+        ++digits;
+    if (digits == 0)
+        return 0;
+    const qint64 value = line.left(digits).toLongLong();
+    if (value > std::numeric_limits<qint16>::max())
+        raiseNotANumber(line.left(digits));
+    return static_cast<qint16>(value);
+}
+
+bool isContinuationLine(const QByteArray& line)
+{
+    if (line.isEmpty())
+        return false;
+    return line[0] == ' ' || (line.size() >= 4 && line[3] == '-');
+}
+
+TCmdType commandKind(const QByteArray& command)
+{
+    const QByteArray word = ExtractField(command, ' ', 1) + ' ';
+    if (word == "CWD ")
+        return TCmdType::ctCwd;
+    if (word == "DELE ")
+        return TCmdType::ctDele;
+    if (word == "MKD ")
+        return TCmdType::ctMkd;
+    if (word == "RMD ")
+        return TCmdType::ctRmd;
+    return command == "PWD" ? TCmdType::ctPwd : TCmdType::ctOther;
+}
+
+quint16 passivePort(const QByteArray& reply)
+{
+    QByteArray low = ExtractField(reply, ',', 6);
+    const qsizetype close = low.indexOf(')');
+    low = close < 0 ? QByteArray() : low.left(close);
+    const int lowByte = toInteger(low);
+    const QByteArray highField = ExtractField(reply, ',', 5);
+    const int highByte = toInteger(highField);
+    // Each field is one byte of the port; anything else is no port at all.
+    if (lowByte < 0 || lowByte > 255)
+        raiseNotANumber(low);
+    if (highByte < 0 || highByte > 255)
+        raiseNotANumber(highField);
+    return static_cast<quint16>(highByte * 256 + lowByte);
+}
+
+} // namespace ftp
+
+TNMFTP::TNMFTP(QObject* AOwner)
+    : TPowersock(AOwner)
+{
+    Port = 21;
+    DataConnection = nullptr;
+    Vendor = 2411;
+    // Replies are read synchronously by the operations; the hook only has to exist.
+    TPowersock::OnReadReady = [](QObject*) {};
+    TransferLock = std::make_unique<std::recursive_mutex>();
+    setIdleLimit(ftp::defaultIdleLimitMs);
+}
+
+TNMFTP::~TNMFTP()
+{
+    setDestroying();
+    Cancel();
+    Abort();
+    TransferLock.reset();
+}
+
+QByteArray TNMFTP::Transaction(const QByteArray& Command)
+{
+    const QByteArray line = TPowersock::Transaction(Command);
+    ReadContinuationLines(line);
+    return line;
+}
+
+void TNMFTP::ReadContinuationLines(const QByteArray& Line)
+{
+    QByteArray line = Line;
+    while (ftp::isContinuationLine(line)) {
+        line = ReadLn();
+        ReportStatus(1, line);
+    }
+}
+
+QByteArray TNMFTP::command(const QByteArray& Command)
+{
+    const QByteArray reply = Transaction(Command);
+    if (reply.isEmpty())
+        throw ESockError(QStringLiteral("Connection closed by the server instead of a reply to %1")
+                             .arg(platform::fromCodePage(verbOf(Command))));
+    return reply;
+}
+
+void TNMFTP::Connect()
+{
+    Canceled = false;
+    if (Connected)
+        return;
+    ClearInput();
+    TPowersock::Connect();
+    try {
+        logIn();
+    } catch (...) {
+        // A Disconnect that fails itself replaces the login's error.
+        Disconnect();
+        ReportStatus(1, "Disconnected");
+        throw;
+    }
+}
+
+void TNMFTP::readGreeting()
+{
+    ReplyCode = 0;
+    const QByteArray greeting = ReadLn();
+    LastReply = greeting;
+    if (greeting.isEmpty())
+        throw ESockError("Connection closed by the server before its greeting");
+    ReportStatus(1, greeting);
+    ReplyCode = ftp::replyCode(greeting);
+    ReadContinuationLines(greeting);
+    if (ReplyCode > 400) {
+        if (OnConnectionFailed)
+            OnConnectionFailed(this);
+        throw FTPException(greeting);
+    }
+}
+
+void TNMFTP::checkLoginReply(const QByteArray& reply)
+{
+    if (ReplyCode > 400 && ReplyCode < 600) {
+        if (OnConnectionFailed)
+            OnConnectionFailed(this);
+        throw FTPException(reply);
+    }
+}
+
+void TNMFTP::logIn()
+{
+    readGreeting();
+
+    if (FWAuthenticate) {
+        checkLoginReply(command("USER " + FWUserID));
+        if (ReplyCode == 331) {
+            ReportStatus(1, "PASS ");
+            checkLoginReply(command("PASS " + FWPassword));
+        }
+    }
+
+    if ((UserID.isEmpty() || Password.isEmpty()) && OnAuthenticationNeeded) {
+        bool handled = false;
+        OnAuthenticationNeeded(handled);
+    }
+
+    const bool viaProxy = !Proxy.isEmpty();
+    if (viaProxy) {
+        switch (FirewallType) {
+        case TFirewallType::FTUser:
+            command("USER " + UserID + "@" + Host);
+            break;
+        case TFirewallType::FtOpen:
+            command("OPEN " + Host);
+            break;
+        case TFirewallType::FtSite:
+            command("SITE " + Host);
+            break;
+        }
+    }
+
+    if (!(viaProxy && FirewallType == TFirewallType::FTUser)) {
+        ReportStatus(1, "USER " + UserID);
+        checkLoginReply(command("USER " + UserID));
+    }
+    if (ReplyCode == 331) {
+        ReportStatus(1, "PASS ");
+        checkLoginReply(command("PASS " + Password));
+    }
+
+    if (OnConnect)
+        OnConnect(this);
+}
+
+void TNMFTP::Disconnect()
+{
+    Canceled = false;
+    if (!Connected)
+        return;
+    ReportStatus(1, "QUIT");
+    Vendor = 2411;
+    try {
+        if (DataAvailable())
+            Read(0);
+        // A server that just closes after QUIT has done what was asked: no reply needed.
+        const QByteArray reply = Transaction("QUIT");
+        if (ReplyCode > 300 && ReplyCode < 600)
+            throw FTPException(reply);
+    } catch (...) {
+        TPowersock::Disconnect();
+        throw;
+    }
+    TPowersock::Disconnect();
+}
+
+void TNMFTP::Abort()
+{
+    if (DataConnection)
+        DataConnection->Cancel();
+}
+
+void TNMFTP::RunCommand(const QByteArray& Command)
+{
+    const TCmdType kind = ftp::commandKind(Command);
+    Canceled = false;
+    CheckConnection();
+    ReportStatus(1, Command);
+    if (DataAvailable())
+        Read(0);
+    const QByteArray reply = command(Command);
+    if (isBetween(ReplyCode, 400, 599)) {
+        if (OnUnSupportedFunction && isBetween(ReplyCode, 500, 502))
+            OnUnSupportedFunction(kind);
+        if (!OnFailure)
+            throw FTPException(reply);
+        bool handled = false;
+        OnFailure(handled, kind);
+        if (!handled)
+            throw FTPException(reply);
+        return;
+    }
+    if (OnSuccess)
+        OnSuccess(kind);
+}
+
+void TNMFTP::ChangeDir(const QByteArray& Directory)
+{
+    RunCommand("CWD " + Directory);
+}
+
+void TNMFTP::SetTransferType(int Mode)
+{
+    switch (Mode) {
+    case 1:
+        RunCommand("TYPE A");
+        break;
+    case 2:
+        RunCommand("TYPE I");
+        break;
+    case 3:
+        RunCommand("TYPE L 8");
+        break;
+    default:
+        break;
+    }
+}
+
+void TNMFTP::refuseUpload(const QByteArray& reply)
+{
+    if (!OnFailure)
+        throw FTPException(reply);
+    bool handled = false;
+    OnFailure(handled, TCmdType::ctStor);
+    if (!handled)
+        throw FTPException(reply);
+}
+
+void TNMFTP::Upload(const QString& localPath, const QByteArray& remoteName)
+{
+    Canceled = false;
+    bool success = false;
+    try {
+        CheckConnection();
+        {
+            std::lock_guard lock(*TransferLock);
+            if (DataAvailable())
+                Read(0);
+            auto connection = std::make_unique<TPowersock>(this);
+            connection->TimeOut = TimeOut;
+            connection->setIdleLimit(idleLimit());
+            if (OnPacketSent)
+                connection->OnPacketSent = OnPacketSent;
+            DataConnectionScope scope(DataConnection, std::move(connection));
+            transfer(scope.connection(), localPath, remoteName, success);
+        }
+        if (success && OnSuccess)
+            OnSuccess(TCmdType::ctStor);
+    } catch (...) {
+        if (OnFailure) {
+            bool handled = false;
+            OnFailure(handled, TCmdType::ctStor);
+            if (handled)
+                return;
+        }
+        throw;
+    }
+}
+
+void TNMFTP::transfer(TPowersock& data, const QString& localPath, const QByteArray& remoteName, bool& success)
+{
+    {
+        QFile file(localPath);
+        if (!file.open(QIODevice::ReadOnly))
+            throw EFOpenError(QStringLiteral("Cannot open file %1").arg(localPath));
+    }
+
+    if (Passive) {
+        const QByteArray reply = command("PASV");
+        if (ReplyCode >= 500) {
+            refuseUpload(reply);
+            return;
+        }
+        data.Port = ftp::passivePort(reply);
+        data.Host = Host;
+        data.Connect();
+    } else {
+        data.Port = 0;
+        data.Listen(true);
+        const QByteArray reply = command("PORT " + LocalAddressCommas() + data.LocalPortCommas());
+        if (isBetween(ReplyCode, 301, 599)) {
+            refuseUpload(reply);
+            return;
+        }
+    }
+
+    const QByteArray storName = remoteName.isEmpty() ? platform::toCodePage(fileNamePart(localPath)) : remoteName;
+    ReportStatus(1, "STOR " + (remoteName.isEmpty() ? platform::toCodePage(localPath) : remoteName));
+    const QByteArray storReply = command("STOR " + storName);
+    if (isBetween(ReplyCode, 301, 599)) {
+        if (OnUnSupportedFunction && isBetween(ReplyCode, 500, 502))
+            OnUnSupportedFunction(TCmdType::ctStor);
+        refuseUpload(storReply);
+        return;
+    }
+
+    if (!Passive) {
+        const platform::winsock::SOCKET accepted = data.Accept();
+        platform::winsock::closesocket(data.SocketHandle);
+        data.SocketHandle = accepted;
+    }
+    if (OnTransactionStart)
+        OnTransactionStart(this);
+    // A cancel or time-out before the first byte leaves the file unsent: never a success.
+    const bool sending = !Canceled && !TimedOut;
+    if (sending)
+        data.SendFile(localPath);
+    if (OnTransactionStop)
+        OnTransactionStop(this);
+    const Linger graceful {0, 0};
+    platform::winsock::setsockopt(data.SocketHandle, platform::winsock::SOL_SOCKET_LEVEL,
+                                  platform::winsock::SO_LINGER_OPTION,
+                                  reinterpret_cast<const char*>(&graceful), sizeof graceful);
+    // Closing the data connection marks the end of the file for the server.
+    data.CloseSocket();
+    if (!sending) {
+        Canceled = false;
+        throw EAbortError("Socket send aborted");
+    }
+
+    const QByteArray final = ReadLn();
+    if (final.isEmpty())
+        throw ESockError("Connection closed by the server instead of the final reply to STOR");
+    ReportStatus(1, final);
+    ReadContinuationLines(final);
+    LastReply = final;
+    ReplyCode = ftp::replyCode(final);
+    // The server tells only here whether it stored the file (451, 452, 552, ...).
+    if (isBetween(ReplyCode, 400, 599)) {
+        refuseUpload(final);
+        return;
+    }
+    success = true;
+}

@@ -1,0 +1,130 @@
+// The FTP client: login, single commands, transfer type, upload by STOR, logout.
+#pragma once
+
+#include "net/Psock.h"
+#include "platform/exception.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+
+enum class TFirewallType { FTUser = 0, FtOpen = 1, FtSite = 2 };
+
+// Which kind of operation succeeded or failed; other ordinals are never produced.
+enum class TCmdType : quint8 {
+    ctCwd = 0,
+    ctMkd = 1,
+    ctDele = 2,
+    ctRmd = 3,
+    ctStor = 9,
+    ctOther = 14,
+    ctPwd = 15,
+};
+
+using TFailureEvent = std::function<void(bool& Handled, TCmdType Trans_Type)>;
+using TSuccessEvent = std::function<void(TCmdType Trans_Type)>;
+using TUnsupportedEvent = std::function<void(TCmdType Trans_Type)>;
+using TNMListItem = std::function<void(const QByteArray& Listing)>;
+
+// A refused reply. The message is the reply's first line exactly as received, line end
+// included (decoded from the code page); reply() keeps its bytes.
+class FTPException : public platform::Exception {
+public:
+    explicit FTPException(const QByteArray& reply);
+    const QByteArray& reply() const noexcept { return m_reply; }
+
+private:
+    QByteArray m_reply;
+};
+
+// A local file that cannot be opened for an upload: "Cannot open file <path>".
+class EFOpenError : public platform::Exception {
+public:
+    using Exception::Exception;
+};
+
+namespace ftp {
+
+// How long the client waits for a server that sends nothing (reply, data connection).
+constexpr int defaultIdleLimitMs = 60000;
+
+// The reply code of a line: its leading decimal digits (at most ten), 0 when it does not
+// begin with a digit. A code beyond 16 bits raises EConvertError.
+qint16 replyCode(const QByteArray& line);
+
+// A line that does not end a reply: it begins with a blank or has "-" as its fourth byte.
+bool isContinuationLine(const QByteArray& line);
+
+// The kind of operation a command text stands for.
+TCmdType commandKind(const QByteArray& command);
+
+// The data port of a PASV reply: fields 5 and 6 of the comma-separated text, the sixth
+// up to its ")". Raises EConvertError when they are missing or not numbers.
+quint16 passivePort(const QByteArray& reply);
+
+} // namespace ftp
+
+class TNMFTP : public TPowersock {
+public:
+    explicit TNMFTP(QObject* AOwner = nullptr);
+    ~TNMFTP() override;
+    Q_DISABLE_COPY_MOVE(TNMFTP)
+
+    // Connects to Host (or Proxy), reads the greeting and logs in; nothing when connected.
+    void Connect() override;
+    // QUIT and close; nothing when not connected. The socket is closed in every case.
+    void Disconnect() override;
+    // Sends one command and reads one complete reply; returns its first line.
+    QByteArray Transaction(const QByteArray& Command) override;
+    // Cancels the running data connection, if any.
+    void Abort() override;
+
+    // Reads the rest of a multi-line reply whose first line is `Line`.
+    void ReadContinuationLines(const QByteArray& Line);
+
+    // Sends a command; a reply of 400 to 599 is a refusal (OnFailure or FTPException).
+    void RunCommand(const QByteArray& Command);
+    void ChangeDir(const QByteArray& Directory);
+    // 1 "TYPE A", 2 "TYPE I", 3 "TYPE L 8"; any other mode does nothing.
+    void SetTransferType(int Mode);
+    // Stores the local file as `remoteName` (code-page bytes), or under the file name of
+    // `localPath` when `remoteName` is empty.
+    void Upload(const QString& localPath, const QByteArray& remoteName);
+
+    // Fields.
+    std::unique_ptr<std::recursive_mutex> TransferLock;
+    QByteArray UserID;
+    QByteArray Password;
+    bool Passive = false;
+    TPowersock* DataConnection = nullptr;
+    TNotifyEvent OnTransactionStart;
+    TNotifyEvent OnTransactionStop;
+    TSuccessEvent OnSuccess;
+    TFailureEvent OnFailure;
+    THandlerEvent OnAuthenticationNeeded;
+    THandlerEvent OnAuthenticationFailed;
+    TNMListItem OnListItem;
+    // Fired after a successful login; hides the socket's own connect notification.
+    TNotifyEvent OnConnect;
+    TUnsupportedEvent OnUnSupportedFunction;
+    qint32 Vendor = 2411;
+    bool ParseList = false;
+    TFirewallType FirewallType = TFirewallType::FTUser;
+    QByteArray FWUserID;
+    QByteArray FWPassword;
+    bool FWAuthenticate = false;
+
+private:
+    void logIn();
+    void readGreeting();
+    // Transaction that treats a closed connection (no reply at all) as a failure.
+    QByteArray command(const QByteArray& Command);
+    void checkLoginReply(const QByteArray& reply);
+    // The refusal of an upload step: returns when OnFailure handled it, else raises.
+    void refuseUpload(const QByteArray& reply);
+    void transfer(TPowersock& data, const QString& localPath, const QByteArray& remoteName, bool& success);
+};
