@@ -1,0 +1,294 @@
+// The shared background: hatch brushes, textures, letter filling and its client labels.
+#include "controls/labels/OvoTBackground.h"
+#include "controls/labels/OvoTLabel.h"
+#include "label_fixtures.h"
+#include "platform/application.h"
+#include "platform/exception.h"
+
+#include <QEvent>
+#include <QImage>
+#include <QSet>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace testing_labels;
+
+namespace {
+
+QImage paint(const TOvoBackground& background, int w, int h, QRgb ground = 0x00FF00)
+{
+    QImage image = labels::whiteImage(w, h);
+    image.fill(ground | 0xFF000000u);
+    const QPalette palette = fixedPalette();
+    labels::OvoCanvas canvas(image, palette);
+    background.PaintBackground(canvas, w, h, true);
+    return image;
+}
+
+QSet<QRgb> colorsOf(const QImage& image)
+{
+    QSet<QRgb> colors;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            colors.insert(rgbAt(image, x, y));
+    }
+    return colors;
+}
+
+// Every pixel tells its own position, so each placement can be traced.
+QImage positionImage(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, qRgb(x * 8 + 4, y * 8 + 4, 77));
+    }
+    return image;
+}
+
+// Counts paints of a widget.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+} // namespace
+
+TEST(OvoBackground, DiagonalCrossHatchOnSolidColourAndOnWhite)
+{
+    TOvoBackground background;
+    background.setBackgroundStyle(TOvoBackStyle::bBrushFillSolidColor);
+    background.BrushFill().setBrushStyle(TBrushStyle::bsDiagCross);
+    background.BrushFill().setBrushColor(platform::clRed);
+    background.setSolidColor(platform::clYellow);
+    const QRgb red = 0xFF0000;
+    const QRgb yellow = 0xFFFF00;
+    QImage image = paint(background, 32, 24);
+    EXPECT_EQ(colorsOf(image), (QSet<QRgb>{red, yellow}));
+    // Every red pixel inside lies on a diagonal; both directions occur.
+    int falling = 0;
+    int rising = 0;
+    for (int y = 1; y < 23; ++y) {
+        for (int x = 1; x < 31; ++x) {
+            if (rgbAt(image, x, y) != red)
+                continue;
+            const bool onFalling = rgbAt(image, x - 1, y - 1) == red || rgbAt(image, x + 1, y + 1) == red;
+            const bool onRising = rgbAt(image, x + 1, y - 1) == red || rgbAt(image, x - 1, y + 1) == red;
+            EXPECT_TRUE(onFalling || onRising) << x << "," << y;
+            falling += onFalling ? 1 : 0;
+            rising += onRising ? 1 : 0;
+        }
+    }
+    EXPECT_GT(falling, 20);
+    EXPECT_GT(rising, 20);
+    background.setBackgroundStyle(TOvoBackStyle::bBrushFillUseCurrent);
+    const QImage onWhite = paint(background, 32, 24);
+    EXPECT_EQ(colorsOf(onWhite), (QSet<QRgb>{red, 0xFFFFFF}));
+    EXPECT_EQ(pixelsOf(onWhite, red), pixelsOf(image, red));
+
+    background.BrushFill().setBrushStyle(TBrushStyle::bsClear);
+    EXPECT_EQ(colorsOf(paint(background, 8, 8)), QSet<QRgb>{0xFFFFFF});
+    background.setBackgroundStyle(TOvoBackStyle::bBrushFillSolidColor);
+    EXPECT_EQ(colorsOf(paint(background, 8, 8)), QSet<QRgb>{yellow});
+    background.BrushFill().setBrushStyle(TBrushStyle::bsSolid);
+    EXPECT_EQ(colorsOf(paint(background, 8, 8)), QSet<QRgb>{red});
+    background.BrushFill().setBrushStyle(TBrushStyle::bsHorizontal);
+    const QImage lines = paint(background, 16, 16);
+    for (int y = 0; y < 16; ++y)
+        EXPECT_EQ(colorsOf(lines.copy(0, y, 16, 1)).size(), 1u) << "row " << y << " not uniform";
+    background.setBackgroundStyle(TOvoBackStyle::bSolidcolor);
+    EXPECT_EQ(colorsOf(paint(background, 8, 8)), QSet<QRgb>{yellow});
+}
+
+TEST(OvoBackground, TextureTilesCentresAndStretches)
+{
+    TOvoBackground background;
+    background.setBackgroundStyle(TOvoBackStyle::bTexture);
+    // Empty image: the destination keeps what it had.
+    EXPECT_EQ(colorsOf(paint(background, 40, 20)), QSet<QRgb>{0x00FF00});
+
+    const QImage pattern = positionImage(16, 16);
+    background.Texture().setImage(pattern);
+    const QImage tiled = paint(background, 40, 20);
+    for (int y = 0; y < 20; ++y) {
+        for (int x = 0; x < 40; ++x)
+            ASSERT_EQ(rgbAt(tiled, x, y), rgbAt(pattern, x % 16, y % 16)) << x << "," << y;
+    }
+
+    background.Texture().setImageStyle(TOvoImageStyle::isCenter);
+    const QImage centred = paint(background, 40, 10);
+    for (int y = 0; y < 10; ++y) {
+        for (int x = 0; x < 40; ++x) {
+            const QRgb want = x >= 12 && x < 28 ? rgbAt(pattern, x - 12, y) : 0x00FF00;
+            ASSERT_EQ(rgbAt(centred, x, y), want) << x << "," << y;
+        }
+    }
+
+    background.Texture().setImageStyle(TOvoImageStyle::isStretched);
+    const QImage stretched = paint(background, 32, 32);
+    EXPECT_EQ(rgbAt(stretched, 0, 0), rgbAt(pattern, 0, 0));
+    EXPECT_EQ(rgbAt(stretched, 31, 31), rgbAt(pattern, 15, 15));
+    EXPECT_EQ(rgbAt(stretched, 17, 3), rgbAt(pattern, 8, 1));
+}
+
+TEST(OvoBackground, TransparentColourShowsTheReplacementInEveryPlacement)
+{
+    QImage pattern(16, 16, QImage::Format_RGB32);
+    pattern.fill(Qt::white);
+    for (int i = 0; i < 16; ++i)
+        pattern.setPixel(i, i, qRgb(0, 0, 128));
+    TOvoBackground background;
+    background.setBackgroundStyle(TOvoBackStyle::bTexture);
+    background.Texture().setImage(pattern);
+    background.Texture().setTransparentColor(platform::clWhite);
+    for (TOvoImageStyle style : {TOvoImageStyle::isTile, TOvoImageStyle::isCenter,
+                                 TOvoImageStyle::isStretched}) {
+        background.Texture().setImageStyle(style);
+        const QImage image = paint(background, 40, 20);
+        EXPECT_FALSE(colorsOf(image).contains(0xFFFFFF)) << static_cast<int>(style);
+        EXPECT_TRUE(colorsOf(image).contains(button)) << static_cast<int>(style);
+        EXPECT_TRUE(colorsOf(image).contains(0x000080)) << static_cast<int>(style);
+    }
+    background.Texture().setTransparentColor(platform::clNone);
+    EXPECT_TRUE(colorsOf(paint(background, 40, 20)).contains(0xFFFFFF));
+}
+
+TEST(OvoBackground, CentredMonochromeImageTakesTheGroundColourForItsWhite)
+{
+    QImage mono(8, 8, QImage::Format_Mono);
+    mono.fill(1);
+    mono.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    mono.setPixel(2, 2, 0);
+    TOvoBackground background;
+    background.setBackgroundStyle(TOvoBackStyle::bTexture);
+    background.Texture().setImage(mono);
+    background.Texture().setImageStyle(TOvoImageStyle::isCenter);
+    background.setSolidColor(platform::clAqua);
+    const QImage image = paint(background, 8, 8);
+    EXPECT_EQ(rgbAt(image, 0, 0), 0x00FFFFu);
+    EXPECT_EQ(rgbAt(image, 2, 2), 0x000000u);
+}
+
+TEST(OvoBackground, LettersFilledWithTheBackgroundAndThreeDCopiesAround)
+{
+    TOvoBackground background;
+    background.setBackgroundStyle(TOvoBackStyle::bSolidcolor);
+    background.setSolidColor(platform::clRed);
+    TOvoLabel label;
+    label.setPalette(fixedPalette());
+    label.setFont(crispFont(16));
+    label.resize(60, 24);
+    label.setCaption(QStringLiteral("Hi"));
+    label.Font3D().setMaskFont(false);
+    label.Font3D().setThreeDimensional(false);
+    label.setFontBackground(&background);
+    const QImage image = label.paintImage();
+    const auto ink = inkOf("Hi", label.font(), image.size(), QRect(0, 1, 60, 22));
+    EXPECT_EQ(pixelsOf(image, 0xFF0000), ink);
+    EXPECT_EQ(colorsOf(image), (QSet<QRgb>{window, 0xFF0000}));
+
+    // With 3-D copies the highlight copy sits at (-1, -1), under the filled letters.
+    label.Font3D().setThreeDimensional(true);
+    const QImage raised = label.paintImage();
+    EXPECT_EQ(pixelsOf(raised, 0xFF0000), ink);
+    EXPECT_EQ(boundsOf(pixelsOf(raised, light)).topLeft(), boundsOf(ink).topLeft() - QPoint(1, 1));
+}
+
+TEST(OvoBackground, BackgroundBehindTheLabelAndABadColourLineStopsThePaint)
+{
+    TOvoBackground background;
+    background.setBackgroundStyle(TOvoBackStyle::bSolidcolor);
+    background.setSolidColor(platform::clTeal);
+    TOvoLabel label;
+    label.setPalette(fixedPalette());
+    label.resize(20, 10);
+    label.setBackground(&background);
+    EXPECT_EQ(colorsOf(label.paintImage()), QSet<QRgb>{0x008080});
+
+    background.setBackgroundStyle(TOvoBackStyle::bGradient);
+    background.Gradient().setColorsInBetween({QStringLiteral("clBlau")});
+    QImage image(20, 10, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    const QPalette palette = fixedPalette();
+    labels::OvoCanvas canvas(image, palette);
+    try {
+        label.Paint(canvas);
+        ADD_FAILURE() << "the paint went on";
+    } catch (const platform::EConvertError& error) {
+        EXPECT_EQ(error.message(), QStringLiteral("'clBlau' is not a valid integer value"));
+    }
+    EXPECT_EQ(colorsOf(image), QSet<QRgb>{window});
+
+    // On screen the failure is reported once, not on every repaint.
+    QStringList reported;
+    const auto previous = platform::setErrorBoxHook([&](const QString& text) { reported << text; });
+    label.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&label));
+    label.repaint();
+    QTest::qWait(20);
+    label.repaint();
+    QTest::qWait(20);
+    platform::setErrorBoxHook(previous);
+    EXPECT_EQ(reported, QStringList{QStringLiteral("'clBlau' is not a valid integer value.")});
+}
+
+TEST(OvoBackground, ClientsRepaintOnEveryChangeAndLoseTheBackgroundWhenItGoes)
+{
+    QWidget form;
+    form.resize(200, 100);
+    auto background = std::make_unique<TOvoBackground>();
+    background->setBackgroundStyle(TOvoBackStyle::bSolidcolor);
+    background->setSolidColor(platform::clTeal);
+    auto* first = new TOvoLabel(&form);
+    auto* second = new TOvoLabel(&form);
+    first->setGeometry(0, 0, 50, 20);
+    second->setGeometry(0, 30, 50, 20);
+    first->setBackground(background.get());
+    second->setBackground(background.get());
+    second->setFontBackground(background.get());
+    EXPECT_EQ(background->Clients(), (QList<TOvoLabel*>{first, second, second}));
+    second->setFontBackground(nullptr);
+    EXPECT_EQ(background->Clients(), (QList<TOvoLabel*>{first, second}));
+    second->setFontBackground(background.get());
+
+    int changed = 0;
+    background->OnChanged = [&](TOvoBackground* sender) {
+        EXPECT_EQ(sender, background.get());
+        ++changed;
+    };
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    PaintCounter firstPaints;
+    PaintCounter secondPaints;
+    first->installEventFilter(&firstPaints);
+    second->installEventFilter(&secondPaints);
+    background->Gradient().setBeginColor(platform::clRed);
+    background->Texture().setImageStyle(TOvoImageStyle::isCenter);
+    background->BrushFill().setBrushColor(platform::clRed);
+    background->setSolidColor(platform::clNavy);
+    EXPECT_EQ(changed, 4);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return firstPaints.paints > 0 && secondPaints.paints > 0; }));
+    EXPECT_EQ(colorsOf(first->grab().toImage()), QSet<QRgb>{0x000080});  // clNavy
+
+    auto* third = new TOvoLabel(&form);
+    third->setFontBackground(background.get());
+    delete third;
+    EXPECT_EQ(background->Clients(), (QList<TOvoLabel*>{first, second, second}));
+
+    background.reset();
+    EXPECT_EQ(first->Background(), nullptr);
+    EXPECT_EQ(second->Background(), nullptr);
+    EXPECT_EQ(second->FontBackground(), nullptr);
+    first->setPalette(fixedPalette());
+    EXPECT_EQ(colorsOf(first->paintImage()), QSet<QRgb>{window});
+}
