@@ -100,3 +100,13 @@ bool transferLockIsFree(TNMFTP& client)
         return true;
     }).get();
 }
+
+void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+void PrintTo(const QByteArray& bytes, std::ostream* out)
+{
+    *out << '"' << bytes.toPercentEncoding(" !\"#$&'()*+,-./:;<=>?@[]^_`{|}~").toStdString() << '"';
+}

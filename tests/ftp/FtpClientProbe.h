@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <ostream>
+
 namespace testsupport {
 class ScriptedFtpPeer;
 }
@@ -45,6 +47,10 @@ QString writeFile(const QTemporaryDir& folder, const QString& name, const QByteA
 
 // Reproducible pseudo-random bytes.
 QByteArray randomBytes(qsizetype size, quint32 seed);
+
+// Readable test output for texts and lists of texts.
+void PrintTo(const QString& text, std::ostream* out);
+void PrintTo(const QByteArray& bytes, std::ostream* out);
 
 // Whether another thread could take the client's transfer lock now.
 bool transferLockIsFree(TNMFTP& client);

@@ -276,6 +276,7 @@ TEST(FtpLoginDialogue, RefusedQuitStillCloses)
     FtpClientProbe probe(client);
     pointAt(client, peer);
     client.Connect();
+    client.Vendor = 7;
 
     EXPECT_EQ(failureOf<FTPException>([&] { client.Disconnect(); }), QStringLiteral("500 Unknown command.\r\n"));
     EXPECT_FALSE(client.Connected);
@@ -337,6 +338,24 @@ TEST(FtpLoginDialogue, ServerClosingInsteadOfReplyingFailsEveryLoginStep)
     client.Connect();
     EXPECT_NO_THROW(client.Disconnect());
     EXPECT_FALSE(client.Connected);
+}
+
+TEST(FtpLoginDialogue, RefusedTcpConnectionGoesStraightToTheCaller)
+{
+    // A port nobody listens on: the peer's own port once it is gone.
+    quint16 port = 0;
+    {
+        ScriptedFtpPeer closed;
+        port = closed.port();
+    }
+    TNMFTP client;
+    FtpClientProbe probe(client);
+    client.Host = "127.0.0.1";
+    client.Port = port;
+    EXPECT_EQ(failureOf<ESockError>([&] { client.Connect(); }), QStringLiteral("Connection Failed"));
+    EXPECT_FALSE(client.Connected);
+    EXPECT_EQ(probe.events, QStringList {"OnConnectionFailed"});
+    EXPECT_FALSE(probe.status.contains("Disconnected"));
 }
 
 TEST(FtpLoginDialogue, SilentServerTimesOut)

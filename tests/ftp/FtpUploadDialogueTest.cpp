@@ -333,6 +333,34 @@ TEST_F(FtpUploadDialogue, AbortDuringTheTransferEndsIt)
     EXPECT_LT(peer.uploads().value(0).size(), 8 << 20);
 }
 
+TEST_F(FtpUploadDialogue, CancelBeforeSendingIsNoSuccess)
+{
+    // A cancel of the control connection before the data goes out leaves the file unsent.
+    const QString path = writeFile(m_folder, "n.txt", "notice");
+    ScriptedFtpPeer peer;
+    greet(peer);
+    peer.passive("227 Entering Passive Mode (%PASV%)\r\n")
+        .reply("150 Ok.\r\n")
+        .transfer()
+        .send("226 Nothing came, but fine.\r\n");
+    peer.start();
+    TNMFTP client;
+    FtpClientProbe probe(client);
+    pointAt(client, peer);
+    client.Passive = true;
+    client.Connect();
+    probe.recordOutcomes(false);
+    probe.events.clear();
+    client.OnTransactionStart = [&](QObject*) { client.Cancel(); };
+
+    EXPECT_EQ(failureOf<EAbortError>([&] { client.Upload(path, "n.txt"); }), QStringLiteral("Socket send aborted"));
+    EXPECT_EQ(probe.events, (QStringList {"OnTransactionStop", "OnFailure(9)"}));
+    EXPECT_FALSE(client.Canceled);
+    expectCleanedUp(client);
+    ASSERT_TRUE(peer.waitUntilPlayed());
+    EXPECT_EQ(peer.uploads().value(0), QByteArray());
+}
+
 TEST_F(FtpUploadDialogue, SilentServerTimesOutAtEveryWait)
 {
     const QString small = writeFile(m_folder, "n.txt", "notice");
