@@ -1,6 +1,7 @@
 // The main window's explorer controls with their stored settings.
 #include "controls/explorer/MainWindowExplorer.h"
 
+#include "controls/explorer/OvoTExplorerTree.h"
 #include "controls/explorer/OvoTExplorerView.h"
 
 TOvoExplorerView* createOvoExplorerView1(QWidget* parent)
@@ -12,4 +13,14 @@ TOvoExplorerView* createOvoExplorerView1(QWidget* parent)
     view->setMultiSelect(true);
     view->setCharCase(TEditCharCase::ecLowerCase);
     return view;
+}
+
+TOvoExplorerTree* createOvoExplorerTree1(QWidget* parent)
+{
+    auto* tree = new TOvoExplorerTree(parent);
+    tree->setObjectName(QStringLiteral("OvoExplorerTree1"));
+    tree->setGeometry(12, 16, 249, 217);
+    tree->setFastLoad(false);
+    tree->setNetwork(true);
+    return tree;
 }

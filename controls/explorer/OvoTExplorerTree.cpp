@@ -1,0 +1,454 @@
+// TOvoExplorerTree: volumes at the top, folders read one level at a time.
+#include "controls/explorer/OvoTExplorerTree.h"
+
+#include "controls/explorer/BusyCursor.h"
+#include "platform/exception.h"
+#include "platform/folders.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace folders = platform::folders;
+using platform::shell::DriveType;
+using platform::shell::Volume;
+
+namespace {
+
+// Placeholder texts: one for volumes not looked into, one for a folder with subfolders.
+const QString kUnreadVolume = QString();
+const QString kHasSubfolders = QStringLiteral("**");
+
+// True when something lies below the folder marker found in path (the folder itself is fine).
+bool isInside(const QString& path, qsizetype at, qsizetype markerLength)
+{
+    return at >= 0 && at + markerLength < path.size();
+}
+
+// Recycled folders and the trash folders of Linux desktops may be listed, their contents not.
+bool isInsideTrash(const QString& path)
+{
+    const QString recycled = QStringLiteral("/recycled/");
+    if (isInside(path, path.toLower().indexOf(recycled), recycled.size()))
+        return true;
+    static const QRegularExpression volumeTrash(QStringLiteral("/\\.Trash(-\\d+)?/"));
+    const QRegularExpressionMatch match = volumeTrash.match(path);
+    if (match.hasMatch() && isInside(path, match.capturedStart(), match.capturedLength()))
+        return true;
+    const QString homeTrash = folders::addSlash(QDir::homePath()) + QStringLiteral(".local/share/Trash/");
+    return path.startsWith(homeTrash) && path.size() > homeTrash.size();
+}
+
+TOvoTreeNode* nodeOf(QTreeWidgetItem* item)
+{
+    return static_cast<TOvoTreeNode*>(item);
+}
+
+} // namespace
+
+void TOvoTreeNode::setImages(const QIcon& image, const QIcon& selectedImage)
+{
+    m_image = image;
+    m_selectedImage = selectedImage;
+    // One icon whose selected mode is the open picture, as the tree view draws it.
+    QIcon shown;
+    const QSize size(platform::shell::kSmallIconSize, platform::shell::kSmallIconSize);
+    shown.addPixmap(image.pixmap(size), QIcon::Normal);
+    shown.addPixmap(selectedImage.pixmap(size), QIcon::Selected);
+    setIcon(0, shown);
+}
+
+TOvoExplorerTree::TOvoExplorerTree(QWidget* parent, VolumeSource volumes)
+    : base(parent)
+    , m_volumes(volumes ? std::move(volumes) : VolumeSource(&platform::shell::browsableVolumes))
+    , m_windowsDir(folders::addSlash(QDir::homePath()))
+    , m_folderIcon(platform::shell::smallFolderIcon())
+    , m_openFolderIcon(platform::shell::smallOpenFolderIcon())
+{
+    setHeaderHidden(true);
+    setColumnCount(1);
+    setSortingEnabled(false);
+    setIconSize(QSize(platform::shell::kSmallIconSize, platform::shell::kSmallIconSize));
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setExpandsOnDoubleClick(true);
+    // The selection, not the focus: Qt focuses the first node on entry without selecting it.
+    connect(this, &QTreeWidget::itemSelectionChanged, this, [this] { Change(selectedNode()); });
+    connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { CanExpand(item); });
+
+    // The volume of the current directory starts at that directory.
+    const QString current = folders::addSlash(folders::currentFolder());
+    QString bestVolume;
+    for (const Volume& volume : m_volumes()) {
+        if (current.startsWith(volume.path) && volume.path.size() > bestVolume.size())
+            bestVolume = volume.path;
+    }
+    if (!bestVolume.isEmpty())
+        m_lastDirs.insert(bestVolume, current);
+
+    LoadDrives();
+}
+
+TOvoExplorerTree::~TOvoExplorerTree()
+{
+    // Handlers of the owner may already be gone: release the data without events.
+    m_destroying = true;
+    m_drivesLoaded = false;
+    disconnect(this, nullptr, this, nullptr);
+    ClearAll();
+}
+
+QString TOvoExplorerTree::Directory() const
+{
+    const QString path = NodePath(selectedNode());
+    return path.isEmpty() ? QStringLiteral("nil") : path;
+}
+
+QString TOvoExplorerTree::NodePath(const QTreeWidgetItem* node)
+{
+    if (node == nullptr)
+        return {};
+    const TOvoDirectoryEntry* entry = static_cast<const TOvoTreeNode*>(node)->Entry();
+    return entry != nullptr ? entry->FullPath : QString();
+}
+
+void TOvoExplorerTree::setDirectory(const QString& value)
+{
+    if (value.isEmpty())
+        throw platform::Exception(QStringLiteral("Invalid Directory Name"));
+    if (value == QStringLiteral("nil"))
+        return;
+    QString path = folders::addSlash(QDir::cleanPath(QDir(folders::currentFolder()).absoluteFilePath(value)));
+    if (!folders::folderExists(path))
+        path = QStringLiteral("/");
+    if (!m_network && driveTypeOf(path) == DriveType::Remote)
+        path = m_windowsDir;
+
+    TOvoTreeNode* node = topLevelNodeFor(path);
+    if (node == nullptr)
+        return;
+    const BusyCursor busy;
+    TOvoTreeNode* found = nullptr;
+    {
+        const RepaintSuspender suspended(this);
+        ReadChildren(node);
+        QString part = node->Entry()->FullPath;
+        const QStringList levels = path.mid(part.size()).split(u'/', Qt::SkipEmptyParts);
+        for (const QString& level : levels) {
+            part += level + u'/';
+            TOvoTreeNode* child = nullptr;
+            for (int i = 0; i < node->childCount() && child == nullptr; ++i) {
+                if (NodePath(node->child(i)) == part)
+                    child = nodeOf(node->child(i));
+            }
+            if (child == nullptr)
+                return;  // the path leaves the tree: the selection stays
+            ReadChildren(child);
+            node = child;
+        }
+        found = node;
+    }
+    setCurrentItem(found);
+    scrollToItem(found, QAbstractItemView::PositionAtTop);
+}
+
+void TOvoExplorerTree::setNetwork(bool value)
+{
+    if (value == m_network)
+        return;
+    m_network = value;
+    Reload();
+}
+
+QString TOvoExplorerTree::LastDirs(const QString& volumePath) const
+{
+    return m_lastDirs.value(volumePath, volumePath);
+}
+
+void TOvoExplorerTree::Loaded()
+{
+    LoadDrives();
+    setDirectory(Directory());
+}
+
+void TOvoExplorerTree::LoadDrives()
+{
+    if (m_loadingDrives)
+        return;
+    m_loadingDrives = true;
+    m_drivesLoaded = false;
+    {
+        const BusyCursor busy;
+        const RepaintSuspender suspended(this);
+        ClearAll();
+        // Let the emptied tree settle; user input waits until the volumes are back.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        for (const Volume& volume : m_volumes()) {
+            if (!DriveIncluded(volume) || !AcceptFolder(volume.path))
+                continue;
+            TOvoTreeNode* node = AddRootNode(volume);
+            if (m_fastLoad) {
+                addPlaceholder(node, kUnreadVolume);
+                continue;
+            }
+            switch (volume.type) {
+            case DriveType::Fixed:
+            case DriveType::Remote:
+            case DriveType::RamDisk:
+                HasSubfolders(node);
+                break;
+            case DriveType::Unknown:
+            case DriveType::NoRootDir:
+            case DriveType::Removable:
+            case DriveType::CdRom:
+                // Empty drives would answer slowly or not at all: look when the user asks.
+                addPlaceholder(node, kUnreadVolume);
+                break;
+            }
+        }
+        m_drivesLoaded = true;
+    }
+    m_loadingDrives = false;
+    if (QTreeWidgetItem* selected = selectedNode())
+        scrollToItem(selected, QAbstractItemView::PositionAtTop);
+}
+
+void TOvoExplorerTree::Reload()
+{
+    const QString remembered = Directory();
+    LoadDrives();
+    setDirectory(remembered);
+    if (topLevelItemCount() > 0 && selectedNode() == nullptr && remembered != QStringLiteral("nil")) {
+        if (const TOvoTreeNode* volume = topLevelNodeFor(remembered))
+            setDirectory(volume->Entry()->FullPath);
+    }
+    if (topLevelItemCount() == 0 || selectedNode() != nullptr)
+        return;
+    try {
+        TOvoTreeNode* node = nullptr;
+        for (int i = 0; i < topLevelItemCount(); ++i) {
+            node = nodeOf(topLevelItem(i));
+            const TOvoDirectoryEntry* entry = node->Entry();
+            if (node->childCount() == 0 || (entry != nullptr && entry->ChildrenRead))
+                break;
+        }
+        const QString volumePath = NodePath(node);
+        const QString last = LastDirs(volumePath);
+        setDirectory(last);
+        if (Directory() != last) {
+            if (selectedNode() == node)
+                Change(node);
+            else
+                setCurrentItem(node);
+        }
+    } catch (...) {
+        // Choosing a folder to show is a convenience; failing to is no error.
+    }
+}
+
+void TOvoExplorerTree::ClearAll()
+{
+    for (QTreeWidgetItemIterator it(this); *it != nullptr; ++it)
+        nodeOf(*it)->releaseEntry();
+    while (topLevelItemCount() > 0)
+        deleteNode(nodeOf(topLevelItem(topLevelItemCount() - 1)));
+}
+
+bool TOvoExplorerTree::AcceptFolder(const QString& path)
+{
+    if (isInsideTrash(path))
+        return false;
+    bool add = true;
+    if (OnAddDirectory)
+        OnAddDirectory(this, path, add);
+    return add;
+}
+
+bool TOvoExplorerTree::DriveIncluded(const Volume& volume) const
+{
+    return m_network || volume.type != DriveType::Remote;
+}
+
+TOvoTreeNode* TOvoExplorerTree::AddRootNode(const Volume& volume)
+{
+    auto* node = new TOvoTreeNode;
+    node->setText(0, volume.displayName);
+    node->setEntry(std::make_unique<TOvoDirectoryEntry>(
+        TOvoDirectoryEntry{folders::addSlash(volume.path), false}));
+    addTopLevelItem(node);
+    const QIcon icon = platform::shell::smallVolumeIcon(volume);
+    SetIcons(node, icon, icon);
+    return node;
+}
+
+TOvoTreeNode* TOvoExplorerTree::AddFolderNode(TOvoTreeNode* parent, const QString& path)
+{
+    const QString fullPath = folders::addSlash(path);
+    auto* node = new TOvoTreeNode;
+    node->setText(0, platform::shell::displayName(fullPath));
+    node->setEntry(std::make_unique<TOvoDirectoryEntry>(TOvoDirectoryEntry{fullPath, false}));
+    parent->addChild(node);
+    SetIcons(node, platform::shell::smallFolderIcon(fullPath), m_openFolderIcon);
+    return node;
+}
+
+void TOvoExplorerTree::SetIcons(TOvoTreeNode* node, const QIcon& icon, const QIcon& openIcon)
+{
+    node->setImages(icon, openIcon);
+    if (OnGetIcon)
+        OnGetIcon(this, node);
+}
+
+void TOvoExplorerTree::forEachFolder(const QString& path,
+                                     const std::function<bool(const QString&)>& visit)
+{
+    SearchRec = {};
+    auto counts = [this] {
+        return (SearchRec.Attr & faDirectory) != 0 && SearchRec.Name != QStringLiteral(".")
+            && SearchRec.Name != QStringLiteral("..") && !folders::isHiddenName(SearchRec.Name);
+    };
+    if (OnFindDirectory) {
+        int result = 0;
+        OnFindDirectory(this, path, result, true);
+        while (result == 0) {
+            if (counts() && !visit(SearchRec.Name))
+                return;
+            OnFindDirectory(this, path, result, false);
+        }
+        return;
+    }
+    // Folders without permission simply list nothing.
+    QDirIterator search(path, QDir::Dirs | QDir::NoDotAndDotDot);
+    while (search.hasNext()) {
+        search.next();
+        SearchRec.FindData = search.fileInfo();
+        SearchRec.Name = SearchRec.FindData.fileName();
+        SearchRec.Attr = SearchRec.FindData.isDir() ? faDirectory : 0;
+        if (counts() && !visit(SearchRec.Name))
+            return;
+    }
+}
+
+void TOvoExplorerTree::HasSubfolders(TOvoTreeNode* node)
+{
+    const TOvoDirectoryEntry* entry = node->Entry();
+    if (entry == nullptr || entry->ChildrenRead)
+        return;
+    const QString path = entry->FullPath;
+    forEachFolder(path, [&](const QString& name) {
+        if (!AcceptFolder(path + name + u'/'))
+            return true;
+        addPlaceholder(node, kHasSubfolders);
+        return false;
+    });
+}
+
+void TOvoExplorerTree::ReadChildren(TOvoTreeNode* node)
+{
+    TOvoDirectoryEntry* entry = node->Entry();
+    if (entry == nullptr || entry->ChildrenRead)
+        return;
+    while (node->childCount() > 0)
+        deleteNode(nodeOf(node->child(node->childCount() - 1)));
+    entry->ChildrenRead = true;
+    const QString path = entry->FullPath;
+    QStringList names;
+    forEachFolder(path, [&](const QString& name) {
+        if (AcceptFolder(path + name + u'/'))
+            names.append(name);
+        return true;
+    });
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int order = QString::compare(a, b, Qt::CaseInsensitive);
+        return order != 0 ? order < 0 : a < b;
+    });
+    for (const QString& name : names)
+        AddFolderNode(node, path + name);
+}
+
+void TOvoExplorerTree::ProbeChildren(TOvoTreeNode* node)
+{
+    for (int i = 0; i < node->childCount(); ++i)
+        HasSubfolders(nodeOf(node->child(i)));
+}
+
+void TOvoExplorerTree::CanExpand(QTreeWidgetItem* item)
+{
+    TOvoTreeNode* node = nodeOf(item);
+    {
+        const BusyCursor busy;
+        ReadChildren(node);
+        ProbeChildren(node);
+    }
+    bool allow = true;
+    if (OnExpanding)
+        OnExpanding(this, node, allow);
+    if (!allow)
+        collapseItem(node);
+}
+
+void TOvoExplorerTree::Change(QTreeWidgetItem* item)
+{
+    if (m_destroying || !m_drivesLoaded)
+        return;
+    TOvoTreeNode* node = item != nullptr ? nodeOf(item) : nullptr;
+    if (const QString path = NodePath(node); !path.isEmpty()) {
+        QTreeWidgetItem* top = node;
+        while (top->parent() != nullptr)
+            top = top->parent();
+        const QString volumePath = NodePath(top);
+        if (!volumePath.isEmpty())
+            m_lastDirs.insert(volumePath, path);
+    }
+    if (OnChange)
+        OnChange(this, node);
+}
+
+void TOvoExplorerTree::deleteNode(TOvoTreeNode* node)
+{
+    while (node->childCount() > 0)
+        deleteNode(nodeOf(node->child(node->childCount() - 1)));
+    node->releaseEntry();
+    if (OnDeleteItem && !m_destroying)
+        OnDeleteItem(this, node);
+    delete node;
+}
+
+void TOvoExplorerTree::addPlaceholder(TOvoTreeNode* node, const QString& text)
+{
+    auto* placeholder = new TOvoTreeNode;
+    placeholder->setText(0, text);
+    node->addChild(placeholder);
+}
+
+TOvoTreeNode* TOvoExplorerTree::selectedNode() const
+{
+    const QList<QTreeWidgetItem*> selected = selectedItems();
+    return selected.isEmpty() ? nullptr : nodeOf(selected.first());
+}
+
+TOvoTreeNode* TOvoExplorerTree::topLevelNodeFor(const QString& path) const
+{
+    const QString wanted = folders::addSlash(path);
+    TOvoTreeNode* best = nullptr;
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        const QString nodePath = NodePath(topLevelItem(i));
+        if (!nodePath.isEmpty() && wanted.startsWith(nodePath)
+            && (best == nullptr || nodePath.size() > best->Entry()->FullPath.size()))
+            best = nodeOf(topLevelItem(i));
+    }
+    return best;
+}
+
+DriveType TOvoExplorerTree::driveTypeOf(const QString& path) const
+{
+    const Volume* best = nullptr;
+    const QList<Volume> volumes = m_volumes();
+    for (const Volume& volume : volumes) {
+        if (path.startsWith(volume.path) && (best == nullptr || volume.path.size() > best->path.size()))
+            best = &volume;
+    }
+    return best != nullptr ? best->type : DriveType::Unknown;
+}
