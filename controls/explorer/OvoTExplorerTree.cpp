@@ -183,8 +183,9 @@ void TOvoExplorerTree::LoadDrives()
         const BusyCursor busy;
         const RepaintSuspender suspended(this);
         ClearAll();
-        // Let the emptied tree settle; user input waits until the volumes are back.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        // Let a shown tree settle once emptied; user input waits until the volumes are back.
+        if (isVisible())
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         for (const Volume& volume : m_volumes()) {
             if (!DriveIncluded(volume) || !AcceptFolder(volume.path))
                 continue;

@@ -313,6 +313,38 @@ TEST_F(ExplorerTree, NetworkFalseRebuildsWithoutRemoteVolumesAndReselects)
     EXPECT_EQ(tree->Directory(), "/");
 }
 
+TEST_F(ExplorerTree, AFindDirectoryHandlerSuppliesTheEntries)
+{
+    build();
+    QStringList searched;
+    int step = 0;
+    const QList<QPair<QString, quint32>> entries = {
+        {".", faDirectory}, {"..", faDirectory}, {"zeta", faDirectory}, {"notes.txt", 0},
+        {"Alpha", faDirectory | 1}, {".cache", faDirectory}};
+    tree->OnFindDirectory = [&](QObject*, const QString& path, int& result, bool first) {
+        if (first) {
+            searched << path;
+            step = 0;
+        }
+        if (step >= entries.size()) {
+            result = 18;  // no more entries
+            return;
+        }
+        tree->SearchRec.Name = entries[step].first;
+        tree->SearchRec.Attr = entries[step].second;
+        ++step;
+        result = 0;
+    };
+    tree->setFastLoad(true);
+    tree->LoadDrives();
+    EXPECT_TRUE(searched.isEmpty());
+    tree->expandItem(top("empty"));
+    EXPECT_EQ(searched.first(), disk.path("empty/"));
+    // Only folders count, never "." and "..", nor hidden ones; sorted without regard to case.
+    EXPECT_EQ(texts(top("empty")), QStringList({"Alpha", "zeta"}));
+    EXPECT_EQ(TOvoExplorerTree::NodePath(child(top("empty"), "zeta")), disk.path("empty/zeta/"));
+}
+
 TEST_F(ExplorerTree, MainWindowTreeStartsWithTheStoredSettings)
 {
     std::unique_ptr<TOvoExplorerTree> window(createOvoExplorerTree1(nullptr));

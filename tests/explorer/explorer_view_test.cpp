@@ -119,12 +119,20 @@ TEST_F(ExplorerView, DirectoryChangeMakesTheFolderCurrentAndRereadsOnlyOnRealCha
     EXPECT_EQ(view->Items(), QStringList({"a.txt", "new.txt"}));
     EXPECT_EQ(changes, 2);
 
+    // CharCase is kept and re-reads the list, but names stay as the file system spells them.
+    view->setCharCase(TEditCharCase::ecUpperCase);
+    EXPECT_EQ(view->CharCase(), TEditCharCase::ecUpperCase);
+    EXPECT_EQ(view->Items(), QStringList({"a.txt", "new.txt"}));
+    EXPECT_EQ(changes, 3);
+    view->setCharCase(TEditCharCase::ecUpperCase);
+    EXPECT_EQ(changes, 3);
+
     // A relative path resolves against the listed folder.
     view->setDirectory("../two");
     EXPECT_EQ(view->Directory(), tree.path("two"));
     EXPECT_EQ(platform::folders::currentFolder(), tree.path("two"));
     EXPECT_EQ(view->Items(), QStringList({"b.txt", "c.txt"}));
-    EXPECT_EQ(changes, 3);
+    EXPECT_EQ(changes, 4);
 
     // Someone else moved the current directory: a re-read brings it back.
     QDir::setCurrent(tree.path("one"));
