@@ -1,13 +1,17 @@
 // The main window's handlers: start-up, settings files, settings page, notice page and send run.
 #include "app/Unit1.h"
 
+#include "controls/explorer/MainWindowExplorer.h"
+#include "controls/explorer/OvoTExplorerView.h"
 #include "platform/application.h"
 #include "platform/codepage.h"
+#include "platform/exception.h"
 #include "platform/files.h"
 
 #include "ui_Unit1.h"
 
 #include <QAbstractItemDelegate>
+#include <QStringDecoder>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -57,6 +61,8 @@ constexpr int fieldCount = 4;
 constexpr int fixedColumnWidth = 18;
 constexpr int labelHeight = 13;
 constexpr int labelMinimumWidth = 3;
+// Far above any real notice; a bigger text would make the pane unusable.
+constexpr qsizetype paneCapacity = 4 * 1024 * 1024;
 
 struct HostRecord {
     std::array<QString, fieldCount> fields; // name, address, user, password
@@ -91,6 +97,47 @@ QString settingsPath(const QString& name)
     return platform::programFolder() + name;
 }
 
+// Lower-cases the letters A to Z only, as names have always been compared.
+QString lowerAscii(QString text)
+{
+    for (QChar& character : text)
+        if (character >= u'A' && character <= u'Z')
+            character = QChar(character.unicode() + (u'a' - u'A'));
+    return text;
+}
+
+// The extension of a path: from the last "." after the last "/", dot included.
+QString extensionOf(const QString& path)
+{
+    const qsizetype dot = path.lastIndexOf(u'.');
+    if (dot < 0 || dot < path.lastIndexOf(u'/'))
+        return {};
+    return path.mid(dot);
+}
+
+// A notice as text: UTF-8 when it is valid UTF-8, else GBK; CR, LF and CR LF end a line.
+QString noticeText(QByteArray bytes)
+{
+    const qsizetype nul = bytes.indexOf('\0');
+    if (nul >= 0)
+        bytes.truncate(nul);
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        text = platform::fromCodePage(bytes);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    return text;
+}
+
+// Puts `widget` where `placeholder` was: same stacking, same place in the tab order.
+void takePlace(QWidget* placeholder, QWidget* widget)
+{
+    QWidget::setTabOrder(placeholder, widget);
+    widget->stackUnder(placeholder);
+    delete placeholder;
+}
+
 template <typename Handler>
 auto guardedSlot(TForm1* form, Handler handler)
 {
@@ -122,6 +169,7 @@ TForm1::TForm1(QWidget* parent)
     grid->verticalHeader()->setSectionsMovable(false);
     grid->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
 
+    placeComponents();
     wireHandlers();
     platform::guarded([this] { FormCreate(); });
 }
@@ -132,6 +180,13 @@ TForm1::~TForm1()
         m_formDestroyDone = true;
         platform::guarded([this] { FormDestroy(); });
     }
+}
+
+void TForm1::placeComponents()
+{
+    OvoExplorerView1 = createOvoExplorerView1(m_ui->TabSheet1);
+    takePlace(m_ui->OvoExplorerView1, OvoExplorerView1);
+    m_ui->OvoExplorerView1 = nullptr;
 }
 
 void TForm1::wireHandlers()
@@ -150,6 +205,16 @@ void TForm1::wireHandlers()
     whenSelected(m_ui->RadioButton5, &TForm1::RadioButton5Click);
     whenSelected(m_ui->RadioButton1, &TForm1::RadioButton1Click);
     whenSelected(m_ui->RadioButton2, &TForm1::RadioButton2Click);
+
+    OvoExplorerView1->OnClick = [this](QObject*) {
+        platform::guarded([this] { OvoExplorerView1Click(); });
+    };
+    OvoExplorerView1->OnDblClick = [this](QObject*) {
+        platform::guarded([this] { OvoExplorerView1DblClick(); });
+    };
+    OvoExplorerView1->OnMouseUp = [this](QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
+        platform::guarded([this] { OvoExplorerView1MouseUp(); });
+    };
 
     connect(m_ui->BitBtn1, &QPushButton::clicked, this, guardedSlot(this, &TForm1::BitBtn1Click));
     connect(m_ui->Button1, &QPushButton::clicked, this, guardedSlot(this, &TForm1::Button1Click));
@@ -470,14 +535,75 @@ void TForm1::BitBtn1Click()
 
 void TForm1::TabSheet1Show()
 {
+    OvoExplorerView1->setMask(m_ui->RadioButton4->isChecked() ? QStringLiteral("*.txt")
+                                                              : QStringLiteral("*.*"));
+    const QString folder = treeDirectory();
+    if (folder != noFolder)
+        OvoExplorerView1->setFileName(folder);
 }
 
 void TForm1::RadioButton4Click()
 {
+    OvoExplorerView1->setMask(QStringLiteral("*.txt"));
+    OvoExplorerView1->Refresh();
 }
 
 void TForm1::RadioButton5Click()
 {
+    OvoExplorerView1->setMask(QStringLiteral("*.*"));
+    OvoExplorerView1->Refresh();
+}
+
+void TForm1::OvoExplorerView1Click()
+{
+    const QString path = OvoExplorerView1->FileName();
+    if (lowerAscii(extensionOf(path)) != QStringLiteral(".txt"))
+        return;
+    m_ui->Memo1->clear();
+    loadIntoPane(path);
+}
+
+void TForm1::OvoExplorerView1DblClick()
+{
+    const QString path = OvoExplorerView1->FileName();
+    // A double click that left no file focused and selected has nothing to show.
+    if (path.isEmpty())
+        return;
+    m_ui->Memo1->clear();
+    loadIntoPane(path);
+}
+
+void TForm1::OvoExplorerView1MouseUp()
+{
+    SelectedCount = 0;
+    SourceDirectory = OvoExplorerView1->Directory();
+    const QStringList items = OvoExplorerView1->Items();
+    qsizetype selected = 0;
+    for (qsizetype index = 0; index < items.size(); ++index) {
+        if (!OvoExplorerView1->Selected(static_cast<int>(index)))
+            continue;
+        ++selected;
+        if (SelectedCount < selectedFilesCapacity)
+            SelectedFiles[++SelectedCount] = lowerAscii(items[index]);
+    }
+    if (selected > SelectedCount)
+        platform::showErrorBox(QStringLiteral("%1 files are selected; only the first %2 were taken")
+                                   .arg(selected)
+                                   .arg(selectedFilesCapacity));
+}
+
+void TForm1::loadIntoPane(const QString& path)
+{
+    QByteArray bytes;
+    try {
+        bytes = platform::readWholeFile(path);
+    } catch (const platform::EInOutError&) {
+        throw platform::Exception(QStringLiteral("Cannot open file %1").arg(path));
+    }
+    const QString text = noticeText(std::move(bytes));
+    if (text.size() > paneCapacity)
+        throw platform::Exception(QStringLiteral("Text exceeds memo capacity"));
+    m_ui->Memo1->setPlainText(text);
 }
 
 // ---- send run --------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include <memory>
 
 class QLabel;
+class TOvoExplorerView;
 
 namespace Ui {
 class TForm1;
@@ -56,6 +57,9 @@ private:
     void TabSheet2Show();
     void RadioButton4Click();
     void RadioButton5Click();
+    void OvoExplorerView1Click();
+    void OvoExplorerView1DblClick();
+    void OvoExplorerView1MouseUp();
     void OvoExplorerTree1Change();
     void RadioButton3Enter();
     void RadioButton1Click();
@@ -85,8 +89,13 @@ private:
     void setTreeDirectory(const QString& directory);
 
     void setGrowingLabel(QLabel* label, const QString& text);
+    void loadIntoPane(const QString& path);
+
+    // Components placed where the window description holds their placeholders.
+    void placeComponents();
 
     std::unique_ptr<Ui::TForm1> m_ui;
+    TOvoExplorerView* OvoExplorerView1 = nullptr;
     QString m_treeDirectory;
     bool m_unlocked = false;
     bool m_formDestroyDone = false;

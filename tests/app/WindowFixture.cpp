@@ -5,6 +5,7 @@
 #include "platform/files.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -18,6 +19,9 @@
 void WindowTest::SetUp()
 {
     ASSERT_TRUE(m_folder.isValid());
+    // The explorer view starts in the current directory and keeps it current.
+    m_previousDirectory = QDir::currentPath();
+    QDir::setCurrent(m_folder.path());
     platform::setProgramFolder(m_folder.path());
     m_previousHook = platform::setErrorBoxHook([this](const QString& text) { m_errors << text; });
 }
@@ -27,6 +31,7 @@ void WindowTest::TearDown()
     m_form.reset();
     platform::setErrorBoxHook(m_previousHook);
     platform::setProgramFolder({});
+    QDir::setCurrent(m_previousDirectory);
 }
 
 TForm1& WindowTest::open()

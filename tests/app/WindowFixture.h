@@ -50,6 +50,7 @@ protected:
 
 private:
     platform::ErrorBoxHook m_previousHook;
+    QString m_previousDirectory;
 };
 
 // Types `text` into the focused `widget`.

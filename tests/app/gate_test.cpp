@@ -1,0 +1,130 @@
+// The settings page behind its password: states, Enter as OK, the views.
+#include "WindowFixture.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+namespace {
+
+struct PageState {
+    bool prompt;   // Label7 and the password field
+    bool ok;       // BitBtn1
+    bool wrong;    // Label8
+    bool tree;
+    bool grid;
+    bool unlocked; // RadioButton1 and RadioButton2 enabled
+
+    bool operator==(const PageState&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const PageState& s)
+{
+    return out << "prompt " << s.prompt << " ok " << s.ok << " wrong " << s.wrong << " tree " << s.tree
+               << " grid " << s.grid << " unlocked " << s.unlocked;
+}
+
+class GateTest : public WindowTest {
+protected:
+    PageState state() const
+    {
+        return {child<QWidget>("MaskEdit1")->isVisible() && child<QWidget>("Label7")->isVisible(),
+                child<QWidget>("BitBtn1")->isVisible(),
+                child<QWidget>("Label8")->isVisible(),
+                child<QWidget>("OvoExplorerTree1")->isVisible(),
+                child<QWidget>("StringGrid1")->isVisible(),
+                child<QWidget>("RadioButton1")->isEnabled() && child<QWidget>("RadioButton2")->isEnabled()};
+    }
+
+    void pressEnterIn(const char* name)
+    {
+        auto* widget = child<QWidget>(name);
+        widget->setFocus();
+        QTest::keyClick(widget, Qt::Key_Return);
+    }
+
+    static constexpr PageState lockedPrompt{true, true, false, false, false, false};
+    static constexpr PageState lockedWrong{true, true, true, false, false, false};
+    static constexpr PageState treeView{false, false, false, true, false, true};
+    static constexpr PageState gridView{false, false, false, false, true, true};
+    static constexpr PageState unlockedPrompt{true, false, false, false, false, true};
+};
+
+} // namespace
+
+TEST_F(GateTest, PasswordIsComparedByteForByteAndEnterActsAsOkWhileVisible)
+{
+    writeSettings("Dirt.cfg", ".\r\n.\r\nPass word\r\n");
+    open();
+    clickTab(2);
+    EXPECT_EQ(state(), lockedPrompt);
+
+    auto* field = child<QLineEdit>("MaskEdit1");
+    for (const QString& wrong : {QStringLiteral("pass word"), QStringLiteral("Pass word "), QStringLiteral("Password")}) {
+        unlock(wrong);
+        EXPECT_EQ(state(), lockedWrong) << wrong.toStdString();
+        EXPECT_EQ(field->selectedText(), wrong) << "the whole text is selected for the next try";
+    }
+    EXPECT_EQ(child<QLabel>("Label8")->text(), QStringLiteral("口令错误！"));
+
+    // Focus entering "进入设置 " shows the prompt again and keeps the wrong-password label.
+    child<QWidget>("RadioButton3")->setFocus();
+    EXPECT_EQ(state(), lockedWrong);
+
+    // Enter in the password field clicks OK.
+    field->setFocus();
+    field->selectAll();
+    typeText(field, QStringLiteral("Pass word"));
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(state(), treeView);
+    EXPECT_TRUE(child<QRadioButton>("RadioButton1")->isChecked());
+    EXPECT_FALSE(child<QRadioButton>("RadioButton3")->isChecked());
+
+    QTest::mouseClick(child<QRadioButton>("RadioButton2"), Qt::LeftButton);
+    EXPECT_EQ(state(), gridView);
+    QTest::mouseClick(child<QRadioButton>("RadioButton1"), Qt::LeftButton);
+    EXPECT_EQ(state(), treeView);
+    QTest::mouseClick(child<QRadioButton>("RadioButton3"), Qt::LeftButton);
+    EXPECT_EQ(state(), unlockedPrompt);
+
+    // Now OK is hidden: Enter in the field does nothing, a wrong text changes nothing.
+    field->selectAll();
+    typeText(field, QStringLiteral("nonsense"));
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(state(), unlockedPrompt);
+    QTest::mouseClick(child<QRadioButton>("RadioButton2"), Qt::LeftButton);
+    EXPECT_EQ(state(), gridView);
+
+    // Leaving the page and coming back keeps its state.
+    clickTab(0);
+    clickTab(2);
+    EXPECT_EQ(state(), gridView);
+    EXPECT_TRUE(m_errors.isEmpty());
+}
+
+TEST_F(GateTest, EmptyStoredPasswordIsMatchedByAnEmptyField)
+{
+    open();
+    clickTab(2);
+    pressEnterIn("MaskEdit1");
+    EXPECT_EQ(state(), treeView);
+}
+
+TEST_F(GateTest, EnterElsewhereInTheWindowDoesNotUnlock)
+{
+    writeSettings("Dirt.cfg", ".\r\n.\r\n\r\n");
+    open();
+    // OK is not visible while another page is shown.
+    clickTab(1);
+    pressEnterIn("Edit1");
+    clickTab(2);
+    EXPECT_EQ(state(), lockedPrompt);
+    // With Shift, Enter is no default-button press.
+    auto* field = child<QLineEdit>("MaskEdit1");
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_EQ(state(), lockedPrompt);
+}

@@ -1,0 +1,159 @@
+// The notice page: filter buttons, previews in the pane, the selection table.
+#include "WindowFixture.h"
+
+#include "controls/explorer/OvoTExplorerView.h"
+#include "platform/codepage.h"
+#include "tests/support/TempTree.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QRadioButton>
+#include <QTest>
+#include <QTextEdit>
+
+using namespace unit1;
+
+namespace {
+
+class NoticePageTest : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        ASSERT_TRUE(m_notices.isValid());
+        m_notices.addFile("NOTICE.TXT", platform::toCodePage(QStringLiteral("第一行\r\n第二行\r第三行\n第四行")));
+        m_notices.addFile("b-utf8.txt", QStringLiteral("通知：明天开会\r\n地点 三楼").toUtf8());
+        m_notices.addFile("notice.txt.bak", "old");
+        m_notices.addFile("readme", "plain");
+        m_notices.addFile("Data.BIN", QByteArray("MZ\x01\r\nAB\0hidden", 13));
+        writeSettings("Dirt.cfg", QFile::encodeName(m_notices.path()) + "/\r\n.\r\n\r\n");
+        open();
+        m_view = child<TOvoExplorerView>("OvoExplorerView1");
+        m_memo = child<QTextEdit>("Memo1");
+    }
+
+    QListWidgetItem* item(const QString& name)
+    {
+        const auto found = m_view->findItems(name, Qt::MatchExactly);
+        EXPECT_EQ(found.size(), 1) << name.toStdString();
+        return found.value(0);
+    }
+
+    void click(const QString& name, Qt::KeyboardModifiers modifiers = {},
+               Qt::MouseButton button = Qt::LeftButton)
+    {
+        QTest::mouseClick(m_view->viewport(), button, modifiers,
+                          m_view->visualItemRect(item(name)).center());
+    }
+
+    void doubleClick(const QString& name)
+    {
+        const QPoint at = m_view->visualItemRect(item(name)).center();
+        QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {}, at);
+    }
+
+    QStringList table() const
+    {
+        QStringList names;
+        for (int k = 1; k <= SelectedCount; ++k)
+            names << SelectedFiles[k];
+        return names;
+    }
+
+    testsupport::TempTree m_notices;
+    TOvoExplorerView* m_view = nullptr;
+    QTextEdit* m_memo = nullptr;
+};
+
+} // namespace
+
+TEST_F(NoticePageTest, TextFilterListsNoticesAndPreviewsThemInTheirEncoding)
+{
+    EXPECT_EQ(m_view->Directory(), m_notices.path()) << "the page shows the tree's folder";
+    EXPECT_EQ(m_view->Items(), (QStringList{"b-utf8.txt", "NOTICE.TXT"}));
+
+    click("NOTICE.TXT");
+    EXPECT_EQ(m_memo->toPlainText(), QStringLiteral("第一行\n第二行\n第三行\n第四行"));
+    click("b-utf8.txt");
+    EXPECT_EQ(m_memo->toPlainText(), QStringLiteral("通知：明天开会\n地点 三楼"));
+
+    QTest::mouseClick(child<QRadioButton>("RadioButton5"), Qt::LeftButton);
+    EXPECT_EQ(m_view->Items(), (QStringList{"b-utf8.txt", "Data.BIN", "NOTICE.TXT", "notice.txt.bak", "readme"}));
+    click("notice.txt.bak");
+    EXPECT_EQ(m_memo->toPlainText(), QStringLiteral("通知：明天开会\n地点 三楼")) << "no preview";
+    click("readme");
+    EXPECT_EQ(m_memo->toPlainText(), QStringLiteral("通知：明天开会\n地点 三楼")) << "no preview";
+
+    // A double click shows any file, up to its first NUL byte.
+    doubleClick("Data.BIN");
+    EXPECT_EQ(m_memo->toPlainText(), QStringLiteral("MZ\u0001\nAB"));
+    EXPECT_FALSE(m_memo->toPlainText().contains("hidden"));
+
+    // Back to text files only.
+    QTest::mouseClick(child<QRadioButton>("RadioButton4"), Qt::LeftButton);
+    EXPECT_EQ(m_view->Items(), (QStringList{"b-utf8.txt", "NOTICE.TXT"}));
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
+}
+
+TEST_F(NoticePageTest, MouseUpFillsTheTableInListOrderFromAnyButton)
+{
+    QTest::mouseClick(child<QRadioButton>("RadioButton5"), Qt::LeftButton);
+    click("readme");
+    click("Data.BIN", Qt::ControlModifier);
+    click("b-utf8.txt", Qt::ControlModifier);
+    EXPECT_EQ(table(), (QStringList{"b-utf8.txt", "data.bin", "readme"}));
+    EXPECT_EQ(SourceDirectory, m_notices.path());
+
+    // Keyboard changes reach the table only at the next mouse-up, from any button.
+    m_view->setFocus();
+    QTest::keyClick(m_view, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(SelectedCount, 3);
+    QTest::mouseClick(m_view->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+    EXPECT_EQ(table(), (QStringList{"b-utf8.txt", "data.bin", "notice.txt", "notice.txt.bak", "readme"}));
+
+    // A page change keeps the table.
+    clickTab(1);
+    clickTab(0);
+    EXPECT_EQ(SelectedCount, 5);
+
+    // Ctrl+click that deselects the only selected item: no preview, an empty table.
+    click("readme");
+    m_memo->setPlainText("kept");
+    click("readme", Qt::ControlModifier);
+    EXPECT_EQ(SelectedCount, 0);
+    EXPECT_EQ(m_memo->toPlainText(), "kept");
+}
+
+TEST_F(NoticePageTest, UnreadableOrHugeNoticeIsReportedAndThePaneStaysEmpty)
+{
+    QFile::remove(m_notices.path("NOTICE.TXT"));
+    click("NOTICE.TXT");
+    EXPECT_EQ(m_errors, QStringList{"Cannot open file " + m_notices.path("NOTICE.TXT") + "."});
+    EXPECT_EQ(m_memo->toPlainText(), QString());
+
+    // Beyond the pane's capacity.
+    m_notices.addFile("zz-huge.txt", QByteArray(4 * 1024 * 1024 + 1, 'x'));
+    QTest::mouseClick(child<QRadioButton>("RadioButton5"), Qt::LeftButton);
+    QTest::mouseClick(child<QRadioButton>("RadioButton4"), Qt::LeftButton);
+    m_memo->setPlainText("before");
+    click("zz-huge.txt");
+    EXPECT_EQ(m_errors.last(), "Text exceeds memo capacity.");
+    EXPECT_EQ(m_memo->toPlainText(), QString());
+}
+
+TEST_F(NoticePageTest, NoMoreThanFiveHundredNamesAreTaken)
+{
+    for (int i = 0; i < 503; ++i)
+        m_notices.addFile(QStringLiteral("N%1.TXT").arg(i, 3, 10, QChar(u'0')), "x");
+    QTest::mouseClick(child<QRadioButton>("RadioButton5"), Qt::LeftButton);
+    QTest::mouseClick(child<QRadioButton>("RadioButton4"), Qt::LeftButton);
+    ASSERT_EQ(m_view->count(), 505);
+    m_view->setFocus();
+    QTest::keyClick(m_view, Qt::Key_A, Qt::ControlModifier);
+    QTest::mouseClick(m_view->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+    EXPECT_EQ(SelectedCount, 500);
+    EXPECT_EQ(SelectedFiles[1], "b-utf8.txt");
+    EXPECT_EQ(SelectedFiles[500], "n498.txt");
+    EXPECT_EQ(m_errors, QStringList{"505 files are selected; only the first 500 were taken."});
+}
