@@ -642,6 +642,12 @@ quintptr WSAAsyncGetHostByName(HWND window, quint32 message, const char* name, c
         return 0;
     }
     const quintptr task = ++state().lastTask;
+    if (state().injector) {
+        if (const int error = state().injector(Call::Lookup, INVALID_SOCKET); error != 0) {
+            postMessageWith(window, message, task, makeLParam(0, quint16(error)), {});
+            return task;
+        }
+    }
     // The buffer is written on the UI thread when the message is delivered: the window
     // and the buffer belong to one owner, so a live window means a live buffer.
     std::thread([window, message, task, host = std::string(name), buffer, bufferLength] {
