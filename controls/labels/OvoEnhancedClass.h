@@ -53,10 +53,7 @@ public:
     constexpr explicit TOvoFrameEdges(std::uint8_t mask) : m_mask(mask & 0x0F) {}
     static constexpr TOvoFrameEdges all() { return TOvoFrameEdges(0x0F); }
 
-    constexpr bool contains(TOvoFrameEdge edge) const
-    {
-        return (m_mask >> static_cast<int>(edge)) & 1;
-    }
+    constexpr bool contains(TOvoFrameEdge edge) const { return (m_mask >> int(edge)) & 1; }
     constexpr std::uint8_t mask() const { return m_mask; }
     constexpr bool operator==(const TOvoFrameEdges&) const = default;
 

@@ -7,9 +7,8 @@
 #include <QPainter>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <cstdlib>
+#include <utility>
 #include <vector>
 
 using labels::OvoCanvas;
