@@ -328,8 +328,8 @@ void TOvoExplorerView::userInput(Input&& input)
 
 void TOvoExplorerView::mousePressEvent(QMouseEvent* event)
 {
-    // Only the left button selects, as in a classic list box.
-    if (event->button() != Qt::LeftButton) {
+    // Only the left button on a row selects: a stray click beside the rows keeps the selection.
+    if (event->button() != Qt::LeftButton || itemAt(event->position().toPoint()) == nullptr) {
         event->accept();
         return;
     }
@@ -356,7 +356,8 @@ void TOvoExplorerView::mouseReleaseEvent(QMouseEvent* event)
 
 void TOvoExplorerView::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton) {
+    // A double click counts on an item only, so it always names a file.
+    if (event->button() != Qt::LeftButton || itemAt(event->position().toPoint()) == nullptr) {
         event->accept();
         return;
     }

@@ -272,6 +272,12 @@ TEST_F(ExplorerView, FileNameOfAMultiSelectionIsTheFocusedItemWhenSelected)
     EXPECT_FALSE(view->Selected(1));
     EXPECT_EQ(clicks, 3);
 
+    // A click below the last row leaves the selection as it was.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(20, 200));
+    EXPECT_TRUE(view->Selected(0));
+    EXPECT_EQ(clicks, 3);
+    EXPECT_EQ(mouseUps, 5);
+
     // Shift+Down extends the selection from the keyboard and reports a click.
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rowCentre(0));
     QTest::keyClick(view.get(), Qt::Key_Down, Qt::ShiftModifier);
@@ -294,6 +300,8 @@ TEST_F(ExplorerView, ClicksReportTheFocusChangeAndDoubleClicks)
 
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rowCentre(1));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rowCentre(1));
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, QPoint(20, 200));
+    EXPECT_FALSE(seen.contains("dblclick:"));
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, rowCentre(0));
     ASSERT_GE(seen.size(), 4);
     EXPECT_EQ(seen[0], "click:" + tree.path("b.txt"));
