@@ -6,15 +6,5 @@
 
 #include <ostream>
 
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
-inline void PrintTo(const QStringList& texts, std::ostream* out)
-{
-    *out << '{';
-    for (const QString& text : texts)
-        *out << " \"" << text.toStdString() << '"';
-    *out << " }";
-}
+void PrintTo(const QString& text, std::ostream* out);
+void PrintTo(const QStringList& texts, std::ostream* out);
