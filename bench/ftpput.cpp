@@ -1,0 +1,175 @@
+// Benchmark tool: uploads files with the FTP client exactly as the send run does and
+// prints the elapsed time and the process's CPU time.
+//
+//   ftpput --host H --port P --user U --password W --dir D --mode passive|active FILE...
+//
+// Optional: --ticks runs a 10 ms timer in the same event loop during the uploads and
+// prints the longest gap between its ticks. Exits non-zero with the error's message when
+// an operation fails.
+#include "ftp/NMFtp.h"
+#include "platform/codepage.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QStringList>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+struct Options {
+    QByteArray host;
+    int port = 21;
+    QByteArray user;
+    QByteArray password;
+    QByteArray dir;
+    bool passive = true;
+    bool ticks = false;
+    QStringList files;
+};
+
+void usage()
+{
+    std::fprintf(stderr, "usage: ftpput --host H --port P --user U --password W --dir D "
+                         "--mode passive|active [--ticks] FILE...\n");
+}
+
+std::optional<Options> parseArguments(const QStringList& arguments)
+{
+    Options options;
+    bool modeGiven = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QLatin1String("--ticks")) {
+            options.ticks = true;
+            continue;
+        }
+        if (!argument.startsWith(QLatin1String("--"))) {
+            options.files << argument;
+            continue;
+        }
+        if (i + 1 >= arguments.size())
+            return std::nullopt;
+        const QString value = arguments[++i];
+        if (argument == QLatin1String("--host")) {
+            options.host = value.toLatin1();
+        } else if (argument == QLatin1String("--port")) {
+            bool ok = false;
+            options.port = value.toInt(&ok);
+            if (!ok || options.port <= 0 || options.port > 65535)
+                return std::nullopt;
+        } else if (argument == QLatin1String("--user")) {
+            options.user = platform::toCodePage(value);
+        } else if (argument == QLatin1String("--password")) {
+            options.password = platform::toCodePage(value);
+        } else if (argument == QLatin1String("--dir")) {
+            options.dir = platform::toCodePage(value);
+        } else if (argument == QLatin1String("--mode") && (value == "passive" || value == "active")) {
+            options.passive = value == QLatin1String("passive");
+            modeGiven = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (options.host.isEmpty() || !modeGiven)
+        return std::nullopt;
+    return options;
+}
+
+double cpuMilliseconds()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+// The remote name of a notice: its file name lower-cased with ASCII rules.
+QByteArray remoteNameOf(const QString& path)
+{
+    QString name = QFileInfo(path).fileName();
+    for (QChar& c : name) {
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(c.unicode() + ('a' - 'A'));
+    }
+    return platform::toCodePage(name);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const std::optional<Options> options = parseArguments(app.arguments());
+    if (!options) {
+        usage();
+        return 2;
+    }
+
+    TNMFTP ftp;
+    ftp.Host = options->host;
+    ftp.Port = options->port;
+    ftp.UserID = options->user;
+    ftp.Password = options->password;
+    ftp.Passive = options->passive;
+
+    QElapsedTimer tickClock;
+    qint64 lastTick = -1;
+    qint64 longestGap = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = tickClock.nsecsElapsed();
+        if (lastTick >= 0)
+            longestGap = std::max(longestGap, now - lastTick);
+        lastTick = now;
+    });
+
+    qint64 bytes = 0;
+    double connectCpu = 0;
+    qint64 connectMs = 0;
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        const double before = cpuMilliseconds();
+        ftp.Connect();
+        connectCpu = cpuMilliseconds() - before;
+        connectMs = clock.elapsed();
+        ftp.ChangeDir(options->dir);
+        ftp.SetTransferType(3);
+        if (options->ticks) {
+            tickClock.start();
+            lastTick = 0;
+            ticker.start();
+        }
+        for (const QString& file : options->files) {
+            ftp.Upload(file, remoteNameOf(file));
+            bytes += QFileInfo(file).size();
+        }
+        if (options->ticks) {
+            // The gap up to the end of the uploads counts too.
+            longestGap = std::max(longestGap, tickClock.nsecsElapsed() - lastTick);
+            ticker.stop();
+        }
+        ftp.Disconnect();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "ftpput: %s\n", error.what());
+        return 1;
+    }
+
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    std::printf("elapsed_s=%.6f cpu_ms=%.1f connect_ms=%lld connect_cpu_ms=%.1f files=%lld bytes=%lld",
+                seconds, cpuMilliseconds(), static_cast<long long>(connectMs), connectCpu,
+                static_cast<long long>(options->files.size()), static_cast<long long>(bytes));
+    if (options->ticks)
+        std::printf(" longest_tick_gap_ms=%.1f", longestGap / 1e6);
+    std::printf("\n");
+    return 0;
+}
