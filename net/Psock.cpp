@@ -884,6 +884,12 @@ void TPowersock::SendFile(const QString& FileName)
         Canceled = false;
         throw EAbortError("Socket send aborted");
     }
+    // The whole file is handed over: closing must now deliver its end instead of
+    // resetting the connection (a canceled or failed send keeps the reset, so the
+    // receiver sees the transfer was cut short).
+    const ws::Linger graceful{0, 0};
+    ws::setsockopt(SocketHandle, ws::SOL_SOCKET_LEVEL, ws::SO_LINGER_OPTION,
+                   reinterpret_cast<const char*>(&graceful), sizeof graceful);
 }
 
 void TPowersock::Listen(bool CompletionMode)

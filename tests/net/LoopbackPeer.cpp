@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <stdexcept>
 
@@ -70,6 +71,8 @@ QByteArray PeerConnection::receiveAll()
     char buffer[65536];
     for (;;) {
         const ssize_t n = m_fd >= 0 ? ::recv(m_fd, buffer, sizeof buffer, 0) : 0;
+        if (n < 0)
+            m_reset = errno == ECONNRESET;
         if (n <= 0)
             break;
         result.append(buffer, n);

@@ -22,12 +22,14 @@ public:
     QByteArray receive(qsizetype count);
     // Reads one line (up to and including LF), or what came before the other side closed.
     QByteArray receiveLine();
-    // Reads until the other side closes.
+    // Reads until the other side closes; wasReset() then tells a reset from a close.
     QByteArray receiveAll();
+    bool wasReset() const { return m_reset; }
     void close();
 
 private:
     int m_fd;
+    bool m_reset = false;
 };
 
 class LoopbackPeer {

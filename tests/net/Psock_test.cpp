@@ -229,6 +229,57 @@ TEST(PsockSendFile, SendsWholeFilesInBlocksAndReportsEachPacket)
               QStringLiteral("File not found"));
 }
 
+TEST(PsockSendFile, ClosingAfterASentFileDeliversItsEndButACanceledOneIsReset)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.bin"));
+    const QByteArray content = randomBytes(8 * 1024 * 1024);
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    // The peer reads only after the sender has closed: the tail is still queued then.
+    std::atomic<bool> closed{false};
+    LoopbackPeer peer;
+    QByteArray received;
+    bool reset = true;
+    peer.serve([&](PeerConnection& c) {
+        while (!closed)
+            peerSleep(5);
+        received = c.receiveAll();
+        reset = c.wasReset();
+    });
+    auto sock = connectedTo(peer); // its first socket, which closes with a reset by default
+    QTimer::singleShot(100, [&] { closed = true; }); // the peer starts reading meanwhile
+    sock->SendFile(path);
+    sock->CloseSocket();
+    closed = true;
+    peer.join();
+    EXPECT_FALSE(reset);
+    EXPECT_EQ(received.size(), content.size());
+    EXPECT_TRUE(received == content);
+
+    // Canceled half-way: the close resets the connection.
+    closed = false;
+    peer.serve([&](PeerConnection& c) {
+        while (!closed)
+            peerSleep(5);
+        received = c.receiveAll();
+        reset = c.wasReset();
+    });
+    TPowersock first;
+    first.Host = "127.0.0.1";
+    first.Port = peer.port();
+    first.Connect();
+    first.OnPacketSent = [&](QObject*) { first.Cancel(); };
+    EXPECT_THROW(first.SendFile(path), EAbortError);
+    first.CloseSocket();
+    closed = true;
+    peer.join();
+    EXPECT_TRUE(reset);
+}
+
 TEST(PsockSendFile, CancelEndsTheTransferAndClearsTheFlag)
 {
     QTemporaryDir dir;
