@@ -42,6 +42,27 @@ bool isInsideTrash(const QString& path)
     return path.startsWith(homeTrash) && path.size() > homeTrash.size();
 }
 
+// Ends a load of the volumes however it ends, so that a handler that throws cannot leave
+// the tree silent for good.
+class LoadingScope {
+public:
+    LoadingScope(bool& drivesLoaded, bool& loading)
+        : m_drivesLoaded(drivesLoaded)
+        , m_loading(loading)
+    {
+    }
+    ~LoadingScope()
+    {
+        m_drivesLoaded = true;
+        m_loading = false;
+    }
+    Q_DISABLE_COPY_MOVE(LoadingScope)
+
+private:
+    bool& m_drivesLoaded;
+    bool& m_loading;
+};
+
 TOvoTreeNode* nodeOf(QTreeWidgetItem* item)
 {
     return static_cast<TOvoTreeNode*>(item);
@@ -179,6 +200,7 @@ void TOvoExplorerTree::LoadDrives()
         return;
     m_loadingDrives = true;
     m_drivesLoaded = false;
+    const LoadingScope scope(m_drivesLoaded, m_loadingDrives);
     {
         const BusyCursor busy;
         const RepaintSuspender suspended(this);
@@ -209,9 +231,7 @@ void TOvoExplorerTree::LoadDrives()
                 break;
             }
         }
-        m_drivesLoaded = true;
     }
-    m_loadingDrives = false;
     if (QTreeWidgetItem* selected = selectedNode())
         scrollToItem(selected, QAbstractItemView::PositionAtTop);
 }

@@ -248,6 +248,18 @@ TEST_F(ExplorerTree, TrashAndAddDirectoryHideFoldersAndEverythingBelow)
     EXPECT_EQ(texts(top("vol")), QStringList({"a", "B2", "RECYCLED"}));
     tree->setDirectory(disk.path("vol/a"));
     EXPECT_EQ(tree->Directory(), disk.path("vol/a/"));
+
+    // A handler that fails during a reload leaves a tree that still reports changes.
+    tree->OnAddDirectory = [](QObject*, const QString&, bool&) {
+        throw platform::Exception("handler failed");
+    };
+    EXPECT_THROW(tree->LoadDrives(), platform::Exception);
+    tree->OnAddDirectory = nullptr;
+    tree->LoadDrives();
+    changes.clear();
+    tree->setDirectory(disk.path("vol/B2"));
+    EXPECT_EQ(changes, QStringList({disk.path("vol/B2/")}));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(ExplorerTree, NodeDataIsReleasedBeforeEveryDeletionIsReported)
