@@ -69,12 +69,14 @@ TOvoCommandLabel* createOvoCommandLabel1(QWidget* parent)
 
 TOvoCommandLabel* createOvoCommandLabel2(QWidget* parent)
 {
+    // Narrow faces first: the address must fit the 115 pixels of the original.
     return createCommandLabel(parent, "OvoCommandLabel2", QLatin1String(makerMailAddress),
                               QLatin1String(makerMailAddress), TOvoCommand::runMAIL,
                               QRect(379, 310, 115, 16),
                               {QStringLiteral("MS Sans Serif"),
                                QStringLiteral("Microsoft Sans Serif"),
-                               QStringLiteral("DejaVu Sans")},
+                               QStringLiteral("DejaVu Sans Condensed"),
+                               QStringLiteral("WenQuanYi Micro Hei")},
                               13);
 }
 

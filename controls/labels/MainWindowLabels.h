@@ -10,7 +10,7 @@ namespace labels {
 
 // The maker's home page and mail address.
 inline constexpr const char* makerHomePage = "www.tellumar.example.com";
-inline constexpr const char* makerMailAddress = "tellumar@example.com";
+inline constexpr const char* makerMailAddress = "ovo@example.com";
 
 // "欢迎光临：" at (313, 291), 65 x 17, without a frame.
 TOvoLabel* createOvoLabel1(QWidget* parent);

@@ -151,6 +151,9 @@ public:
     TOvoBackStyle BackgroundStyle() const { return m_backgroundStyle; }
     void setBackgroundStyle(TOvoBackStyle style);
 
+    QString About() const { return m_about; }
+    void setAbout(const QString& about) { m_about = about; }
+
     std::function<void(TOvoBackground* sender)> OnChanged;
 
     // Labels that reference this background, once per role, in the order they came.
@@ -173,6 +176,7 @@ private:
                                    labels::OvoCanvas& work) const;
 
     QList<TOvoLabel*> m_clients;
+    QString m_about;
     platform::TColor m_solidColor = platform::clBtnFace;
     TOvoTexture m_texture;
     TOvoGradient m_gradient;

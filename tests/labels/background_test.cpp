@@ -197,6 +197,14 @@ TEST(OvoBackground, LettersFilledWithTheBackgroundAndThreeDCopiesAround)
     EXPECT_EQ(pixelsOf(image, 0xFF0000), ink);
     EXPECT_EQ(colorsOf(image), (QSet<QRgb>{window, 0xFF0000}));
 
+    // The font mask turns the letters white and lets the pattern's own colour through
+    // transparently: a solid pattern leaves white letters on the label.
+    label.Font3D().setMaskFont(true);
+    const QImage masked = label.paintImage();
+    EXPECT_EQ(pixelsOf(masked, 0xFFFFFF), ink);
+    EXPECT_EQ(colorsOf(masked), (QSet<QRgb>{window, 0xFFFFFF}));
+    label.Font3D().setMaskFont(false);
+
     // With 3-D copies the highlight copy sits at (-1, -1), under the filled letters.
     label.Font3D().setThreeDimensional(true);
     const QImage raised = label.paintImage();
