@@ -2,7 +2,9 @@
 #include "app/Unit1.h"
 
 #include "controls/explorer/MainWindowExplorer.h"
+#include "controls/explorer/OvoTExplorerTree.h"
 #include "controls/explorer/OvoTExplorerView.h"
+#include "controls/labels/MainWindowLabels.h"
 #include "platform/application.h"
 #include "platform/codepage.h"
 #include "platform/exception.h"
@@ -149,7 +151,6 @@ auto guardedSlot(TForm1* form, Handler handler)
 TForm1::TForm1(QWidget* parent)
     : base(parent)
     , m_ui(std::make_unique<Ui::TForm1>())
-    , m_treeDirectory(noFolder)
 {
     resetUnitState();
     initResources();
@@ -185,8 +186,17 @@ TForm1::~TForm1()
 void TForm1::placeComponents()
 {
     OvoExplorerView1 = createOvoExplorerView1(m_ui->TabSheet1);
-    takePlace(m_ui->OvoExplorerView1, OvoExplorerView1);
-    m_ui->OvoExplorerView1 = nullptr;
+    takePlace(std::exchange(m_ui->OvoExplorerView1, nullptr), OvoExplorerView1);
+    OvoExplorerTree1 = createOvoExplorerTree1(m_ui->TabSheet3);
+    takePlace(std::exchange(m_ui->OvoExplorerTree1, nullptr), OvoExplorerTree1);
+    OvoLabel1 = labels::createOvoLabel1(this);
+    takePlace(std::exchange(m_ui->OvoLabel1, nullptr), OvoLabel1);
+    OvoCommandLabel1 = labels::createOvoCommandLabel1(this);
+    takePlace(std::exchange(m_ui->OvoCommandLabel1, nullptr), OvoCommandLabel1);
+    OvoLabel2 = labels::createOvoLabel2(this);
+    takePlace(std::exchange(m_ui->OvoLabel2, nullptr), OvoLabel2);
+    OvoCommandLabel2 = labels::createOvoCommandLabel2(this);
+    takePlace(std::exchange(m_ui->OvoCommandLabel2, nullptr), OvoCommandLabel2);
 }
 
 void TForm1::wireHandlers()
@@ -206,6 +216,9 @@ void TForm1::wireHandlers()
     whenSelected(m_ui->RadioButton1, &TForm1::RadioButton1Click);
     whenSelected(m_ui->RadioButton2, &TForm1::RadioButton2Click);
 
+    OvoExplorerTree1->OnChange = [this](QObject*, TOvoTreeNode*) {
+        platform::guarded([this] { OvoExplorerTree1Change(); });
+    };
     OvoExplorerView1->OnClick = [this](QObject*) {
         platform::guarded([this] { OvoExplorerView1Click(); });
     };
@@ -295,7 +308,7 @@ void TForm1::commitGridEditor()
 void TForm1::FormCreate()
 {
     m_ui->StringGrid1->hide();
-    m_ui->OvoExplorerTree1->hide();
+    OvoExplorerTree1->hide();
     m_ui->StringGrid1->verticalHeader()->setFixedWidth(fixedColumnWidth);
     for (int row = 1; row <= gridRowCount(); ++row)
         setGridCell(0, row, QString::number(row));
@@ -327,8 +340,10 @@ void TForm1::readDirtCfg()
         return;
     const QList<QByteArray> lines = platform::readTextLines(path, 3);
     SettingsPassword = lines[2];
-    if (!lines[0].isEmpty())
-        setTreeDirectory(platform::fromCodePage(lines[0]));
+    // A path that is not absolute names no folder of the tree ("." is written for none).
+    const QString folder = platform::fromCodePage(lines[0]);
+    if (!folder.isEmpty() && QDir::isAbsolutePath(folder))
+        OvoExplorerTree1->setDirectory(folder);
     if (!lines[1].isEmpty())
         m_ui->Edit1->setText(platform::fromCodePage(lines[1]));
 }
@@ -460,28 +475,12 @@ void TForm1::setGridCell(int column, int row, const QString& text)
     }
 }
 
-// ---- folder tree -----------------------------------------------------------------------
-
-QString TForm1::treeDirectory() const
-{
-    return m_treeDirectory;
-}
-
-void TForm1::setTreeDirectory(const QString& directory)
-{
-    if (directory == noFolder || !QDir::isAbsolutePath(directory))
-        return;
-    QString selected = QDir(directory).exists() ? QDir::cleanPath(directory) : QStringLiteral("/");
-    if (!selected.endsWith(u'/'))
-        selected += u'/';
-    m_treeDirectory = selected;
-    OvoExplorerTree1Change();
-}
+// ---- folder tree ----------------------------------------------------------------------
 
 void TForm1::OvoExplorerTree1Change()
 {
-    setGrowingLabel(m_ui->Label2, treeDirectory());
-    setGrowingLabel(m_ui->Label5, treeDirectory());
+    setGrowingLabel(m_ui->Label2, OvoExplorerTree1->Directory());
+    setGrowingLabel(m_ui->Label5, OvoExplorerTree1->Directory());
 }
 
 void TForm1::setGrowingLabel(QLabel* label, const QString& text)
@@ -496,7 +495,7 @@ void TForm1::RadioButton3Enter()
 {
     m_ui->Label7->show();
     m_ui->MaskEdit1->show();
-    m_ui->OvoExplorerTree1->hide();
+    OvoExplorerTree1->hide();
     m_ui->StringGrid1->hide();
 }
 
@@ -505,14 +504,14 @@ void TForm1::RadioButton1Click()
     m_ui->Label7->hide();
     m_ui->MaskEdit1->hide();
     m_ui->StringGrid1->hide();
-    m_ui->OvoExplorerTree1->show();
+    OvoExplorerTree1->show();
 }
 
 void TForm1::RadioButton2Click()
 {
     m_ui->Label7->hide();
     m_ui->MaskEdit1->hide();
-    m_ui->OvoExplorerTree1->hide();
+    OvoExplorerTree1->hide();
     m_ui->StringGrid1->show();
 }
 
@@ -537,7 +536,7 @@ void TForm1::TabSheet1Show()
 {
     OvoExplorerView1->setMask(m_ui->RadioButton4->isChecked() ? QStringLiteral("*.txt")
                                                               : QStringLiteral("*.*"));
-    const QString folder = treeDirectory();
+    const QString folder = OvoExplorerTree1->Directory();
     if (folder != noFolder)
         OvoExplorerView1->setFileName(folder);
 }

@@ -9,7 +9,10 @@
 #include <memory>
 
 class QLabel;
+class TOvoCommandLabel;
+class TOvoExplorerTree;
 class TOvoExplorerView;
+class TOvoLabel;
 
 namespace Ui {
 class TForm1;
@@ -85,9 +88,6 @@ private:
     int gridRowCount() const;
     void setGridRowCount(int rows);
 
-    QString treeDirectory() const;
-    void setTreeDirectory(const QString& directory);
-
     void setGrowingLabel(QLabel* label, const QString& text);
     void loadIntoPane(const QString& path);
 
@@ -96,7 +96,11 @@ private:
 
     std::unique_ptr<Ui::TForm1> m_ui;
     TOvoExplorerView* OvoExplorerView1 = nullptr;
-    QString m_treeDirectory;
+    TOvoExplorerTree* OvoExplorerTree1 = nullptr;
+    TOvoLabel* OvoLabel1 = nullptr;
+    TOvoLabel* OvoLabel2 = nullptr;
+    TOvoCommandLabel* OvoCommandLabel1 = nullptr;
+    TOvoCommandLabel* OvoCommandLabel2 = nullptr;
     bool m_unlocked = false;
     bool m_formDestroyDone = false;
 };
