@@ -219,8 +219,7 @@ TThreadTimer::TThreadTimer(QObject* AOwner)
 TThreadTimer::~TThreadTimer()
 {
     FEnabled = false;
-    platform::KillTimer(FWindowHandle, 1);
-    m_armed = false;
+    UpdateTimer(); // disabled: only removes the system timer, cannot fail
     platform::destroyWindow(FWindowHandle);
 }
 

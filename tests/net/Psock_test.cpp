@@ -509,6 +509,52 @@ TEST(PsockConnect, AnUnknownHostGetsExactlyOneChance)
     EXPECT_EQ(messageOf([&] { waiting.Connect(); }), QStringLiteral("Host Lookup Canceled"));
 }
 
+TEST(PsockConnect, OperationsThatNeedAConnection)
+{
+    TPowersock sock;
+    EXPECT_TRUE(platform::isWindowClassRegistered("PsockWindowClass"));
+    EXPECT_TRUE(platform::isWindowClassRegistered("TmrWindowClass"));
+    EXPECT_EQ(platform::windowPointer(sock.NotifyWindow), &sock);
+    EXPECT_EQ(platform::windowPointer(sock.Timer->WindowHandle()), sock.Timer.get());
+
+    EXPECT_EQ(messageOf([&] { sock.CheckConnection(); }), QStringLiteral("Not Connected"));
+    int calls = 0;
+    sock.OnConnectionRequired = [&](bool& handled) {
+        ++calls;
+        handled = true; // claims to have connected, but has not
+    };
+    EXPECT_EQ(messageOf([&] { sock.CheckConnection(); }), QStringLiteral("Not Connected"));
+    EXPECT_EQ(calls, 1);
+
+    LoopbackPeer peer;
+    peer.serve([](PeerConnection& c) { c.receive(1); });
+    sock.Host = "127.0.0.1";
+    sock.Port = peer.port();
+    calls = 0;
+    sock.OnConnectionRequired = [&](bool& handled) {
+        ++calls;
+        sock.Connect();
+        handled = true;
+    };
+    EXPECT_NO_THROW(sock.CheckConnection());
+    EXPECT_EQ(calls, 1);
+    EXPECT_NO_THROW(sock.CheckConnection());
+    EXPECT_EQ(calls, 1);
+
+    // A send that finds Canceled set sends nothing, clears it and reports the abort.
+    sock.Cancel();
+    EXPECT_EQ(messageOf([&] { sock.Write("lost"); }), QStringLiteral("Socket send aborted"));
+    EXPECT_FALSE(sock.Canceled);
+    sock.Write("k");
+    peer.join();
+
+    // Reading on a socket that is not connected gives an empty line.
+    TPowersock unconnected;
+    EXPECT_EQ(unconnected.ReadLn(), QByteArray());
+    EXPECT_EQ(unconnected.LastError, ws::WSAENOTCONN);
+    EXPECT_FALSE(unconnected.DataAvailable());
+}
+
 TEST(PsockStatus, ReportLevelFiltersTheStatusTexts)
 {
     LoopbackPeer peer;
