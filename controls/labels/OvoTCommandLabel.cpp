@@ -20,11 +20,6 @@ TOvoCommandLabel::TOvoCommandLabel(QWidget* parent)
     setMouseTracking(true);
 }
 
-TOvoCommandLabel::~TOvoCommandLabel()
-{
-    releaseCapture();
-}
-
 void TOvoCommandLabel::setCaption(const QString& caption)
 {
     m_caption = caption;
@@ -102,22 +97,16 @@ bool TOvoCommandLabel::inside(QPoint pos) const
     return pos.x() >= 0 && pos.y() >= 0 && pos.x() <= width() && pos.y() <= height();
 }
 
+// The capture is the label's own: Qt reports the pointer leaving (and keeps sending moves
+// while a button is held), so no pointer grab is needed, which some desktops do not allow.
 void TOvoCommandLabel::takeCapture()
 {
-    if (m_captured)
-        return;
     m_captured = true;
-    if (isVisible())
-        grabMouse();
 }
 
 void TOvoCommandLabel::releaseCapture()
 {
-    if (!m_captured)
-        return;
     m_captured = false;
-    if (mouseGrabber() == this)
-        releaseMouse();
 }
 
 void TOvoCommandLabel::runCommand()
@@ -143,11 +132,6 @@ void TOvoCommandLabel::mousePressEvent(QMouseEvent* event)
     }
     if (!reactsToMouse())
         return;
-    if (!inside(pos)) {
-        // The label held the pointer, but the press is meant for whatever lies under it.
-        releaseCapture();
-        return;
-    }
     m_buttonDown = true;
     m_mouseInside = true;
     setFontColor(m_savedFontColor);
@@ -195,20 +179,31 @@ void TOvoCommandLabel::mouseMoveEvent(QMouseEvent* event)
         if (reactsToMouse() && window()->isActiveWindow())
             setFontColor(m_moveOverColor);
     }
-    if (m_captured && !inside(pos) && m_mouseInside) {
-        m_mouseInside = false;
-        setFontColor(m_followed ? m_followedColor : m_savedFontColor);
-        releaseCapture();
-    }
+    if (m_captured && !inside(pos) && m_mouseInside)
+        pointerLeft();
     if (m_captured && inside(pos) && !m_mouseInside)
         m_mouseInside = true;
     if (OnMouseMove)
         OnMouseMove(this, event->modifiers(), pos);
 }
 
+void TOvoCommandLabel::pointerLeft()
+{
+    m_mouseInside = false;
+    setFontColor(m_followed ? m_followedColor : m_savedFontColor);
+    releaseCapture();
+}
+
+void TOvoCommandLabel::leaveEvent(QEvent* event)
+{
+    if (m_captured && m_mouseInside)
+        pointerLeft();
+    base::leaveEvent(event);
+}
+
 void TOvoCommandLabel::hideEvent(QHideEvent* event)
 {
-    // A hidden label must not keep the pointer.
+    // A hidden label no longer follows the pointer.
     releaseCapture();
     base::hideEvent(event);
 }

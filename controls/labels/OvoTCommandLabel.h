@@ -22,7 +22,6 @@ class TOvoCommandLabel : public QWidget {
 public:
     using base = QWidget;
     explicit TOvoCommandLabel(QWidget* parent = nullptr);
-    ~TOvoCommandLabel() override;
     Q_DISABLE_COPY_MOVE(TOvoCommandLabel)
 
     QString Caption() const { return m_caption; }
@@ -74,12 +73,14 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
     void takeCapture();
     void releaseCapture();
+    void pointerLeft();
     bool reactsToMouse() const { return isEnabled() && isVisible(); }
     bool inside(QPoint pos) const;
     void runCommand();

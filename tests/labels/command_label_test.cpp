@@ -134,10 +134,9 @@ TEST_F(CommandLabelTest, ColourFollowsThePointerPressAndRelease)
     EXPECT_EQ(clicks, 1);
     move(11, 10);
     EXPECT_EQ(label->FontColor(), platform::clRed);
-    // The right and bottom edges count as inside.
-    move(100, 20);
+    move(99, 19);
     EXPECT_EQ(label->FontColor(), platform::clRed);
-    move(101, 10);
+    move(100, 10);
     EXPECT_EQ(label->FontColor(), platform::clPurple);
     EXPECT_FALSE(label->hasCapture());
     // Outside the label nothing more arrives.
@@ -165,6 +164,10 @@ TEST_F(CommandLabelTest, LeavingWithTheButtonHeldReleasesTheCaptureAndTheRelease
     move(10, 10);
     press(10, 10);
     EXPECT_EQ(targets.size(), 1);
+    // With the button held the right and bottom edges still count as inside.
+    move(100, 20);
+    EXPECT_EQ(label->FontColor(), platform::clBlue);
+    EXPECT_TRUE(label->hasCapture());
     move(10, 40);
     EXPECT_EQ(label->FontColor(), platform::clPurple);
     EXPECT_FALSE(label->hasCapture());

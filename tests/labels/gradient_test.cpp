@@ -92,6 +92,13 @@ TEST(OvoGradient, StepsBlendTheChannelsWithRoundedMultiplyDivide)
     for (const auto& run : runsDown(image, 1))
         reds.append(run.second);
     EXPECT_EQ(reds, (QList<QRgb>{0x010101, 0x550101, 0xAA0101, 0xFF0101}));
+
+    // Falling channels round their halves away from zero too: 2 + md(1, -1, 2) = 1.
+    gradient.setBeginColor(0x000002);
+    gradient.setEndColor(0x000001);
+    gradient.setColorCount(3);
+    using Runs = std::vector<std::pair<int, QRgb>>;
+    EXPECT_EQ(runsDown(render(gradient, 3, 30), 1), (Runs{{0, 0x020101}, {10, 0x010101}}));
 }
 
 TEST(OvoGradient, ColorCountOutsideTwoToTwoHundredFiftyFiveIsIgnoredButAnnounced)
