@@ -696,10 +696,12 @@ QByteArray TPowersock::Read(quint16 Count)
                 break;
             if (peeked == 0)
                 return {};
-            if (peeked == ws::SOCKET_ERROR)
+            if (peeked == ws::SOCKET_ERROR) {
                 CheckSocketError(ws::WSAEWOULDBLOCK);
-            else if (peeked != lastPeeked)
-                idle.progress(), lastPeeked = peeked;
+            } else if (peeked != lastPeeked) {
+                idle.progress();
+                lastPeeked = peeked;
+            }
             if (idle.expired())
                 throw ESockError(QStringLiteral("No data received within %1 s").arg(idle.seconds()));
             blockingPass(SocketHandle, idle);
