@@ -109,6 +109,37 @@ TEST(OvoLabel, PanelUpWithFrameWidthTwoDrawsFourOutlines)
     }
 }
 
+TEST(OvoLabel, EveryFrameStyleColoursItsOuterAndInnerRing)
+{
+    using S = TOvoFrameStyle;
+    const QRgb black = 0;
+    struct Row {
+        S style;
+        QRgb outerTopLeft, outerBottomRight, innerTopLeft, innerBottomRight;
+    };
+    const Row rows[] = {
+        {S::frameSolid, black, black, window, window},
+        {S::frameRaised, light, dark, window, window},
+        {S::frameLowered, dark, light, window, window},
+        {S::frameNone, window, window, window, window},
+        {S::frameFramedUp, light, dark, dark, light},
+        {S::frameFramedDown, dark, light, light, dark},
+        {S::framePanelUp, light, black, window, dark},
+        {S::framePanelDown, dark, window, black, light},
+        {S::frameLightBordered, window, dark, light, light},
+    };
+    auto label = makeLabel(6, 6, QString());
+    for (const Row& row : rows) {
+        label->Frame().setFrameStyle(row.style);
+        const QImage image = label->paintImage();
+        const int style = static_cast<int>(row.style);
+        EXPECT_EQ(rgbAt(image, 0, 0), row.outerTopLeft) << style;
+        EXPECT_EQ(rgbAt(image, 5, 5), row.outerBottomRight) << style;
+        EXPECT_EQ(rgbAt(image, 1, 1), row.innerTopLeft) << style;
+        EXPECT_EQ(rgbAt(image, 4, 4), row.innerBottomRight) << style;
+    }
+}
+
 TEST(OvoLabel, FrameStylesHaveTheirInsetsAndRefuseAZeroWidth)
 {
     TOvoFrame frame;
