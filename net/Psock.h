@@ -92,6 +92,8 @@ private:
     bool m_armed = false;
 };
 
+// The destructor runs this class's Abort (C++ calls no override from a base destructor),
+// so a derived class that redefines Abort cancels what it owns in its own destructor.
 class TPowersock : public QObject {
 public:
     explicit TPowersock(QObject* AOwner = nullptr);
@@ -137,8 +139,10 @@ public:
     void TimerTriggered(QObject* Sender);
 
     // Optional guard against a silent peer: a wait (lookup, connect, accept, a read
-    // with a count, ReadLn, a blocked send in SendFile) that sees no progress for this
-    // many milliseconds raises ESockError. 0 (the default) means no limit.
+    // with a count, ReadLn, a blocked send in SendBuffer or SendFile) that sees no
+    // progress for this many milliseconds raises ESockError ("No data received within
+    // 60 s" and the like; a connect ends as "Connection Timed out"). 0 (the default)
+    // means no limit.
     void setIdleLimit(int milliseconds) { m_idleLimit = milliseconds; }
     int idleLimit() const { return m_idleLimit; }
 
