@@ -17,6 +17,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <memory>
 
 namespace ws = platform::winsock;
@@ -385,6 +391,58 @@ TEST(PsockConnect, RefusedConnectionFailsAfterTheFailureEvent)
     EXPECT_FALSE(sock.Connected);
     EXPECT_FALSE(sock.NotifyOk);
     EXPECT_EQ(sock.SocketHandle, before); // a failed connect keeps the socket
+}
+
+TEST(PsockConnect, AConnectThatHangsTimesOutOrIsCanceled)
+{
+    // A listener whose queue is full drops further connection requests, so a connect
+    // to it neither succeeds nor fails.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    std::vector<int> fillers;
+    for (int i = 0; i < 3; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        fillers.push_back(fd);
+    }
+    QTest::qWait(50);
+
+    TPowersock sock;
+    sock.Host = "127.0.0.1";
+    sock.Port = ntohs(address.sin_port);
+    sock.TimeOut = 150;
+    int failures = 0;
+    sock.OnConnectionFailed = [&](QObject*) { ++failures; };
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(messageOf([&] { sock.Connect(); }), QStringLiteral("Connection Timed out"));
+    EXPECT_GE(clock.elapsed(), 140);
+    EXPECT_EQ(failures, 1);
+    EXPECT_TRUE(sock.TimedOut);
+    EXPECT_TRUE(sock.Canceled); // the abort of the time-out stays until the next operation
+
+    TPowersock other;
+    other.Host = "127.0.0.1";
+    other.Port = ntohs(address.sin_port);
+    QTimer::singleShot(80, [&] { other.Cancel(); });
+    EXPECT_EQ(messageOf([&] { other.Connect(); }), QStringLiteral("Connection Canceled"));
+
+    TPowersock limited;
+    limited.Host = "127.0.0.1";
+    limited.Port = ntohs(address.sin_port);
+    limited.setIdleLimit(100);
+    EXPECT_EQ(messageOf([&] { limited.Connect(); }), QStringLiteral("Connection Timed out"));
+    EXPECT_FALSE(limited.TimedOut);
+
+    for (const int fd : fillers)
+        ::close(fd);
+    ::close(listener);
 }
 
 TEST(PsockConnect, DottedHostConnectsWithoutLookupAndReconnectsAfterClosing)
