@@ -68,6 +68,10 @@ quint16 passivePort(const QByteArray& reply);
 
 } // namespace ftp
 
+// Waits on the server (greeting and replies, the data connection, a send that makes no
+// progress) give up with ESockError after ftp::defaultIdleLimitMs without a byte from the
+// server; setIdleLimit() changes the limit for the control and the data connections.
+// TimeOut keeps its socket-layer meaning.
 class TNMFTP : public TPowersock {
 public:
     explicit TNMFTP(QObject* AOwner = nullptr);
