@@ -88,7 +88,7 @@ qint16 replyCode(const QByteArray& line)
         return 0;
     const qint64 value = line.left(digits).toLongLong();
     if (value > std::numeric_limits<qint16>::max())
-        raiseNotANumber(line.left(digits));
+        throw ESockError(QStringLiteral("Reply code %1 is out of range").arg(QString::fromLatin1(line.left(digits))));
     return static_cast<qint16>(value);
 }
 

@@ -53,7 +53,7 @@ namespace ftp {
 constexpr int defaultIdleLimitMs = 60000;
 
 // The reply code of a line: its leading decimal digits (at most ten), 0 when it does not
-// begin with a digit. A code beyond 16 bits raises EConvertError.
+// begin with a digit. A code beyond 16 bits raises ESockError, as the socket layer does.
 qint16 replyCode(const QByteArray& line);
 
 // A line that does not end a reply: it begins with a blank or has "-" as its fourth byte.

@@ -13,7 +13,7 @@ TEST(FtpReplyParsing, ReplyCodeIsTheLeadingNumber)
     EXPECT_EQ(ftp::replyCode(" 220\r\n"), 0);
     EXPECT_EQ(ftp::replyCode(""), 0);
     EXPECT_EQ(ftp::replyCode("32767 max\r\n"), 32767);
-    EXPECT_THROW(ftp::replyCode("32768 too big\r\n"), platform::EConvertError);
+    EXPECT_THROW(ftp::replyCode("32768 too big\r\n"), ESockError);
 }
 
 TEST(FtpReplyParsing, ContinuationLines)
