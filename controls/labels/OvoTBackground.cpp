@@ -65,6 +65,20 @@ void fill(OvoCanvas& dc, int x, int y, int w, int h, QRgb color)
     dc.fillRect(labels::signedRect(x, y, w, h), color);
 }
 
+// Gives every pixel of colour `from` the colour `to` (both 0xRRGGBB).
+void replaceColor(QImage& image, QRgb from, QRgb to)
+{
+    from &= 0xFFFFFF;
+    to |= 0xFF000000u;
+    for (int y = 0; y < image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if ((row[x] & 0xFFFFFF) == from)
+                row[x] = to;
+        }
+    }
+}
+
 // Replaces `target`'s pixels by `source`'s wherever `source` differs from `key`.
 void drawKeyed(QImage& target, const QImage& source, QRgb key)
 {
@@ -352,27 +366,12 @@ void TOvoTexture::PaintTexture(OvoCanvas& dc, int W, int H, TColor ground) const
     const int iw = m_image.width();
     const int ih = m_image.height();
     QImage source = m_image.convertToFormat(QImage::Format_RGB32);
-    // A monochrome image takes the ground colour for its white when centred.
-    if (m_imageStyle == TOvoImageStyle::isCenter && m_image.depth() == 1) {
-        const QRgb groundRgb = dc.rgb(ground) | 0xFF000000u;
-        for (int y = 0; y < ih; ++y) {
-            auto* row = reinterpret_cast<QRgb*>(source.scanLine(y));
-            for (int x = 0; x < iw; ++x) {
-                if ((row[x] & 0xFFFFFF) == 0xFFFFFF)
-                    row[x] = groundRgb;
-            }
-        }
-    }
     if (m_transparentColor != platform::clNone) {
-        const QRgb key = dc.rgb(m_transparentColor);
-        const QRgb replacement = dc.rgb(m_transparentBackground) | 0xFF000000u;
-        for (int y = 0; y < ih; ++y) {
-            auto* row = reinterpret_cast<QRgb*>(source.scanLine(y));
-            for (int x = 0; x < iw; ++x) {
-                if ((row[x] & 0xFFFFFF) == key)
-                    row[x] = replacement;
-            }
-        }
+        replaceColor(source, dc.rgb(m_transparentColor), dc.rgb(m_transparentBackground));
+    } else if (m_imageStyle == TOvoImageStyle::isCenter && m_image.depth() == 1) {
+        // Only the monochrome image itself takes the ground for its white; the keyed copy
+        // is already in colour.
+        replaceColor(source, 0xFFFFFF, dc.rgb(ground));
     }
     switch (m_imageStyle) {
     case TOvoImageStyle::isTile: {
@@ -499,17 +498,9 @@ void TOvoBackground::PaintBackground(OvoCanvas& dc, int W, int H, bool forward) 
     case TOvoBackStyle::bBrushFillUseCurrent:
     case TOvoBackStyle::bBrushFillSolidColor: {
         QImage pattern = m_brushFill.patternOnWhite(dc, W, H);
-        if (m_backgroundStyle == TOvoBackStyle::bBrushFillSolidColor) {
-            // The white ground (and any white pattern line) takes the solid colour.
-            const QRgb solid = dc.rgb(m_solidColor) | 0xFF000000u;
-            for (int y = 0; y < pattern.height(); ++y) {
-                auto* row = reinterpret_cast<QRgb*>(pattern.scanLine(y));
-                for (int x = 0; x < pattern.width(); ++x) {
-                    if ((row[x] & 0xFFFFFF) == 0xFFFFFF)
-                        row[x] = solid;
-                }
-            }
-        }
+        // The white ground (and any white pattern line) takes the solid colour.
+        if (m_backgroundStyle == TOvoBackStyle::bBrushFillSolidColor)
+            replaceColor(pattern, 0xFFFFFF, dc.rgb(m_solidColor));
         dc.copyFrom(pattern, 0, 0);
         return;
     }

@@ -177,6 +177,12 @@ TEST(OvoBackground, CentredMonochromeImageTakesTheGroundColourForItsWhite)
     const QImage image = paint(background, 8, 8);
     EXPECT_EQ(rgbAt(image, 0, 0), 0x00FFFFu);
     EXPECT_EQ(rgbAt(image, 2, 2), 0x000000u);
+
+    // With white keyed out, the white shows the replacement colour, not the ground.
+    background.Texture().setTransparentColor(platform::clWhite);
+    const QImage keyed = paint(background, 8, 8);
+    EXPECT_EQ(rgbAt(keyed, 0, 0), button);
+    EXPECT_EQ(rgbAt(keyed, 2, 2), 0x000000u);
 }
 
 TEST(OvoBackground, LettersFilledWithTheBackgroundAndThreeDCopiesAround)
