@@ -168,6 +168,15 @@ void TOvoCommandLabel::mouseReleaseEvent(QMouseEvent* event)
         OnClick(this);
 }
 
+void TOvoCommandLabel::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // The second press of a double click runs no command: one double click, one target.
+    if (event->button() == Qt::LeftButton && OnDblClick)
+        OnDblClick(this);
+    if (OnMouseDown)
+        OnMouseDown(this, event->button(), event->modifiers(), event->position().toPoint());
+}
+
 void TOvoCommandLabel::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint pos = event->position().toPoint();

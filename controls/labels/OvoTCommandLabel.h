@@ -59,6 +59,7 @@ public:
 
     std::function<void(TOvoCommandLabel* sender)> RunEvent;
     std::function<void(TOvoCommandLabel* sender)> OnClick;
+    std::function<void(TOvoCommandLabel* sender)> OnDblClick;
     std::function<void(TOvoCommandLabel* sender, Qt::MouseButton, Qt::KeyboardModifiers, QPoint)>
         OnMouseDown;
     std::function<void(TOvoCommandLabel* sender, Qt::MouseButton, Qt::KeyboardModifiers, QPoint)>
@@ -72,6 +73,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void hideEvent(QHideEvent* event) override;

@@ -187,10 +187,11 @@ void TOvoLabel::mouseReleaseEvent(QMouseEvent* event)
 
 void TOvoLabel::mouseDoubleClickEvent(QMouseEvent* event)
 {
+    // The second press of a double click reports itself but makes no second click.
     if (event->button() == Qt::LeftButton && OnDblClick)
         OnDblClick(this);
-    else
-        base::mouseDoubleClickEvent(event);
+    if (OnMouseDown)
+        OnMouseDown(this, event->button(), event->modifiers(), event->position().toPoint());
 }
 
 void TOvoLabel::mouseMoveEvent(QMouseEvent* event)

@@ -88,6 +88,15 @@ TEST_F(CommandLabelTest, PressHandsThePrefixedTargetToTheShell)
     release(5, 5);
     EXPECT_EQ(targets.last(), QString());
     EXPECT_EQ(targets.size(), 5);
+
+    // A double click opens its target once.
+    int doubleClicks = 0;
+    label->OnDblClick = [&](TOvoCommandLabel*) { ++doubleClicks; };
+    label->setCaptionValue(QStringLiteral("once"));
+    QTest::mouseDClick(window(), Qt::LeftButton, {}, at(5, 5));
+    EXPECT_EQ(doubleClicks, 1);
+    EXPECT_EQ(targets.size(), 6);
+    EXPECT_EQ(targets.last(), QStringLiteral("once"));
 }
 
 TEST_F(CommandLabelTest, EventCommandFiresRunEventUnlessTheCaptionCarriesTheMarker)

@@ -3,6 +3,7 @@
 #include "label_fixtures.h"
 
 #include <QImage>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -263,4 +264,26 @@ TEST(OvoLabel, TransparentLabelPaintsOnlyItsCaption)
     EXPECT_EQ(qAlpha(image.pixel(39, 19)), 0);
     EXPECT_FALSE(pixelsOf(image, text).empty());
     EXPECT_TRUE(pixelsOf(image, window).empty());
+}
+
+TEST(OvoLabel, DoubleClickGivesOneClickOneDoubleClickAndTwoPresses)
+{
+    auto label = makeLabel(40, 20, QStringLiteral("Ab"));
+    int clicks = 0;
+    int doubleClicks = 0;
+    int presses = 0;
+    label->OnClick = [&](TOvoLabel*) { ++clicks; };
+    label->OnMouseDown = [&](TOvoLabel*, Qt::MouseButton, Qt::KeyboardModifiers, QPoint) {
+        ++presses;
+    };
+    label->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(label.get()));
+    QTest::mouseDClick(label->windowHandle(), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(presses, 2);
+    label->OnDblClick = [&](TOvoLabel*) { ++doubleClicks; };
+    QTest::mouseDClick(label->windowHandle(), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(clicks, 2);
+    EXPECT_EQ(doubleClicks, 1);
+    EXPECT_EQ(presses, 4);
 }
