@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
+#include <QKeyEvent>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -355,7 +356,8 @@ void TOvoExplorerTree::forEachFolder(const QString& path,
 void TOvoExplorerTree::HasSubfolders(TOvoTreeNode* node)
 {
     const TOvoDirectoryEntry* entry = node->Entry();
-    if (entry == nullptr || entry->ChildrenRead)
+    // A node that already has its placeholder is not probed again on the next expansion.
+    if (entry == nullptr || entry->ChildrenRead || node->childCount() > 0)
         return;
     const QString path = entry->FullPath;
     forEachFolder(path, [&](const QString& name) {
@@ -408,6 +410,18 @@ void TOvoExplorerTree::CanExpand(QTreeWidgetItem* item)
         OnExpanding(this, node, allow);
     if (!allow)
         collapseItem(node);
+}
+
+void TOvoExplorerTree::keyPressEvent(QKeyEvent* event)
+{
+    // "*" would read every folder below, for ever through a looping link: one level only.
+    if (event->key() == Qt::Key_Asterisk) {
+        if (QTreeWidgetItem* current = currentItem())
+            expandItem(current);
+        event->accept();
+        return;
+    }
+    base::keyPressEvent(event);
 }
 
 void TOvoExplorerTree::Change(QTreeWidgetItem* item)

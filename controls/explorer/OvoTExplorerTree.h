@@ -98,6 +98,9 @@ public:
     // The search record an OnFindDirectory handler fills.
     TOvoDirectoryRecord SearchRec;
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     bool DriveIncluded(const platform::shell::Volume& volume) const;
     TOvoTreeNode* AddRootNode(const platform::shell::Volume& volume);

@@ -206,8 +206,23 @@ TEST_F(ExplorerTree, ClickingAndExpandingLikeAUser)
     EXPECT_TRUE(isPlaceholder(child(top("vol"), "a")));
     EXPECT_EQ(child(top("vol"), "B2")->childCount(), 0);
     EXPECT_EQ(child(top("vol"), "RECYCLED")->childCount(), 0);
+    // Expanding again probes nothing new: still one placeholder each.
+    QTest::keyClick(tree->viewport(), Qt::Key_Left);
+    QTest::keyClick(tree->viewport(), Qt::Key_Right);
+    EXPECT_EQ(child(top("vol"), "a")->childCount(), 1);
+    EXPECT_EQ(child(top("vol"), "c")->childCount(), 1);
     QTest::keyClick(tree->viewport(), Qt::Key_Down);
     EXPECT_EQ(changes.last(), disk.path("vol/a/"));
+
+    // "*" opens one level, not the whole branch.
+    QTest::keyClick(tree->viewport(), Qt::Key_Down);
+    QTest::keyClick(tree->viewport(), Qt::Key_Down);
+    ASSERT_EQ(changes.last(), disk.path("vol/c/"));
+    QTest::keyClick(tree->viewport(), Qt::Key_Asterisk);
+    EXPECT_TRUE(child(top("vol"), "c")->isExpanded());
+    EXPECT_FALSE(child(child(top("vol"), "c"), "deep")->isExpanded());
+    EXPECT_FALSE(child(child(top("vol"), "c"), "deep")->Entry()->ChildrenRead);
+    tree->collapseItem(child(top("vol"), "c"));
 
     // A handler may refuse an expansion; the folders are read all the same.
     tree->OnExpanding = [](QObject*, TOvoTreeNode*, bool& allow) { allow = false; };
