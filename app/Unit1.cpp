@@ -5,6 +5,8 @@
 #include "controls/explorer/OvoTExplorerTree.h"
 #include "controls/explorer/OvoTExplorerView.h"
 #include "controls/labels/MainWindowLabels.h"
+#include "ftp/NMFtp.h"
+#include "net/Psock.h"
 #include "platform/application.h"
 #include "platform/codepage.h"
 #include "platform/exception.h"
@@ -17,10 +19,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QListWidgetItem>
 #include <QTableWidgetItem>
+#include <QTextCursor>
+#include <QTimer>
 
 namespace unit1 {
 
@@ -63,6 +68,17 @@ constexpr int fieldCount = 4;
 constexpr int fixedColumnWidth = 18;
 constexpr int labelHeight = 13;
 constexpr int labelMinimumWidth = 3;
+constexpr int ftpPort = 21;
+constexpr qint32 ftpVendor = 2411;
+constexpr int typeLocal8 = 3;
+constexpr int cancelIntervalMs = 20;
+const QColor networkErrorColor(255, 0, 0);
+
+const QString successLine = QStringLiteral("++++++++++++++++++++++++++      传送成功！");
+const QString networkErrorLine = QStringLiteral("------------------------------ 网络错误，请查明原因！");
+const QString stoppedLine =
+    QStringLiteral("---------------------------------------------------       用户终止！");
+const QString endLine = QStringLiteral("        --------======  传送完毕  ======--------");
 // Far above any real notice; a bigger text would make the pane unusable.
 constexpr qsizetype paneCapacity = 4 * 1024 * 1024;
 
@@ -197,6 +213,18 @@ void TForm1::placeComponents()
     takePlace(std::exchange(m_ui->OvoLabel2, nullptr), OvoLabel2);
     OvoCommandLabel2 = labels::createOvoCommandLabel2(this);
     takePlace(std::exchange(m_ui->OvoCommandLabel2, nullptr), OvoCommandLabel2);
+
+    NMFTP1 = new TNMFTP(this);
+    NMFTP1->setObjectName(QStringLiteral("NMFTP1"));
+    NMFTP1->Port = ftpPort;
+    NMFTP1->ReportLevel = 0;
+    NMFTP1->Vendor = ftpVendor;
+    NMFTP1->ParseList = false;
+    NMFTP1->ProxyPort = 0;
+    NMFTP1->Passive = false;
+    NMFTP1->FirewallType = TFirewallType::FTUser;
+    NMFTP1->FWAuthenticate = false;
+    m_paneColor = m_ui->Memo1->palette().color(QPalette::Text);
 }
 
 void TForm1::wireHandlers()
@@ -274,6 +302,25 @@ void TForm1::keyPressEvent(QKeyEvent* event)
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
+    if (m_sending) {
+        // The run ends at its next check point, its current network wait cancelled;
+        // the window closes once it has ended.
+        StopRequested = 1;
+        m_closeAfterRun = true;
+        cancelNetworkWait();
+        // The client starts some steps afresh (its goodbye after a failed login):
+        // keep cancelling until the run has ended.
+        auto* canceller = new QTimer(this);
+        connect(canceller, &QTimer::timeout, this, [this, canceller] {
+            if (m_sending)
+                cancelNetworkWait();
+            else
+                canceller->deleteLater();
+        });
+        canceller->start(cancelIntervalMs);
+        event->ignore();
+        return;
+    }
     if (!m_formDestroyDone) {
         m_formDestroyDone = true;
         platform::guarded([this] { FormDestroy(); });
@@ -558,7 +605,7 @@ void TForm1::OvoExplorerView1Click()
     const QString path = OvoExplorerView1->FileName();
     if (lowerAscii(extensionOf(path)) != QStringLiteral(".txt"))
         return;
-    m_ui->Memo1->clear();
+    clearPane();
     loadIntoPane(path);
 }
 
@@ -568,7 +615,7 @@ void TForm1::OvoExplorerView1DblClick()
     // A double click that left no file focused and selected has nothing to show.
     if (path.isEmpty())
         return;
-    m_ui->Memo1->clear();
+    clearPane();
     loadIntoPane(path);
 }
 
@@ -605,11 +652,150 @@ void TForm1::loadIntoPane(const QString& path)
     m_ui->Memo1->setPlainText(text);
 }
 
+void TForm1::clearPane()
+{
+    m_ui->Memo1->clear();
+    m_paneLines = 0;
+}
+
+void TForm1::addPaneLine(const QString& text)
+{
+    QTextCursor cursor(m_ui->Memo1->document());
+    cursor.movePosition(QTextCursor::End);
+    if (m_paneLines > 0 || !m_ui->Memo1->document()->isEmpty())
+        cursor.insertBlock();
+    // Each line keeps the colour it was written in.
+    QTextCharFormat format;
+    format.setForeground(m_paneColor);
+    cursor.insertText(text, format);
+    ++m_paneLines;
+    m_ui->Memo1->ensureCursorVisible();
+}
+
 // ---- send run --------------------------------------------------------------------------
 
 void TForm1::Button1Click()
 {
+    // Runs never nest: Send is disabled while one is in progress.
+    if (m_sending)
+        return;
+    m_sending = true;
+    m_ui->Button1->setEnabled(false);
+    struct RunEnd {
+        TForm1* form;
+        ~RunEnd()
+        {
+            form->m_sending = false;
+            form->m_ui->Button1->setEnabled(true);
+            if (form->m_closeAfterRun)
+                QTimer::singleShot(0, form, &QWidget::close);
+        }
+    } runEnd{this};
+
+    if (NMFTP1->Connected)
+        disconnectStation();
+    if (m_ui->Edit1->text().isEmpty())
+        m_ui->Edit1->setText(QStringLiteral("."));
+    StopRequested = 0;
+    clearPane();
+    addPaneLine(QStringLiteral("★☆         您共选择了 %1 个文件         ☆★").arg(SelectedCount));
+    if (SelectedCount > 0) {
+        addPaneLine(QString());
+        QListWidget* stations = m_ui->CheckListBox2;
+        for (int item = 0; item < stations->count(); ++item) {
+            if (StopRequested == 1) {
+                addPaneLine(stoppedLine);
+                break;
+            }
+            if (stations->item(item)->checkState() != Qt::Checked)
+                continue;
+            const int row = item + 1;
+            NMFTP1->Host = platform::toCodePage(gridCell(2, row));
+            NMFTP1->UserID = platform::toCodePage(gridCell(3, row));
+            NMFTP1->Password = platform::toCodePage(gridCell(4, row));
+            addPaneLine(QStringLiteral("开始向  %1  传送...").arg(gridCell(1, row)));
+            try {
+                sendToStation();
+            } catch (const FTPException&) {
+                reportNetworkError();
+                continue;
+            } catch (const ESockError&) {
+                reportNetworkError();
+                continue;
+            }
+            if (StopRequested == 1) {
+                // The connection stays open; the next run's first step closes it.
+                addPaneLine(stoppedLine);
+                break;
+            }
+            addPaneLine(successLine);
+            disconnectStation();
+        }
+    }
+    addPaneLine(QString());
+    addPaneLine(endLine);
 }
+
+void TForm1::sendToStation()
+{
+    NMFTP1->Vendor = ftpVendor;
+    NMFTP1->Connect();
+    NMFTP1->ChangeDir(platform::toCodePage(m_ui->Edit1->text()));
+    NMFTP1->SetTransferType(typeLocal8);
+    for (int k = 1; k <= SelectedCount && StopRequested != 1; ++k)
+        NMFTP1->Upload(localFilePath(SelectedFiles[k]), platform::toCodePage(SelectedFiles[k]));
+}
+
+void TForm1::reportNetworkError()
+{
+    const QColor windowText = m_paneColor;
+    m_paneColor = networkErrorColor;
+    addPaneLine(networkErrorLine);
+    m_paneColor = windowText;
+    // The station already has its error line: a failing QUIT adds nothing to say.
+    try {
+        if (NMFTP1->Connected)
+            disconnectStation();
+    } catch (const FTPException&) {
+    } catch (const ESockError&) {
+    }
+}
+
+void TForm1::cancelNetworkWait()
+{
+    NMFTP1->Cancel();
+    if (NMFTP1->DataConnection)
+        NMFTP1->DataConnection->Cancel();
+}
+
+void TForm1::disconnectStation()
+{
+    // A closing window does not wait for the server's goodbye.
+    if (m_closeAfterRun) {
+        NMFTP1->TPowersock::Disconnect();
+        return;
+    }
+    try {
+        NMFTP1->Disconnect();
+    } catch (const EAbortError&) {
+        if (!m_closeAfterRun)
+            throw;
+    }
+}
+
+QString TForm1::localFilePath(const QString& name) const
+{
+    const QDir folder(SourceDirectory);
+    if (QFileInfo::exists(folder.filePath(name)))
+        return folder.filePath(name);
+    // Names are kept lower-cased: find the file whatever the case of its letters.
+    const QStringList entries = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& entry : entries)
+        if (lowerAscii(entry) == name)
+            return folder.filePath(entry);
+    return folder.filePath(name);
+}
+
 
 void TForm1::Button2Click()
 {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QColor>
 #include <QString>
 #include <QWidget>
 
@@ -13,6 +14,7 @@ class TOvoCommandLabel;
 class TOvoExplorerTree;
 class TOvoExplorerView;
 class TOvoLabel;
+class TNMFTP;
 
 namespace Ui {
 class TForm1;
@@ -90,6 +92,13 @@ private:
 
     void setGrowingLabel(QLabel* label, const QString& text);
     void loadIntoPane(const QString& path);
+    void clearPane();
+    void addPaneLine(const QString& text);
+    void sendToStation();
+    void reportNetworkError();
+    void disconnectStation();
+    void cancelNetworkWait();
+    QString localFilePath(const QString& name) const;
 
     // Components placed where the window description holds their placeholders.
     void placeComponents();
@@ -101,6 +110,12 @@ private:
     TOvoLabel* OvoLabel2 = nullptr;
     TOvoCommandLabel* OvoCommandLabel1 = nullptr;
     TOvoCommandLabel* OvoCommandLabel2 = nullptr;
+    TNMFTP* NMFTP1 = nullptr;
+
+    QColor m_paneColor;
+    int m_paneLines = 0;
+    bool m_sending = false;
+    bool m_closeAfterRun = false;
     bool m_unlocked = false;
     bool m_formDestroyDone = false;
 };

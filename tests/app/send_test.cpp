@@ -1,0 +1,267 @@
+// Send runs driven through the window against FTP servers on loopback addresses.
+#include "StationServer.h"
+#include "WindowFixture.h"
+
+#include "controls/explorer/OvoTExplorerView.h"
+#include "ftp/NMFtp.h"
+#include "tests/support/ScriptedFtpPeer.h"
+#include "tests/support/TempTree.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <functional>
+
+using namespace unit1;
+using Lines = QStringList;
+
+namespace {
+
+const QString header2 = QStringLiteral("★☆         您共选择了 2 个文件         ☆★");
+const QString success = QStringLiteral("++++++++++++++++++++++++++      传送成功！");
+const QString networkError = QStringLiteral("------------------------------ 网络错误，请查明原因！");
+const QString stopped = QStringLiteral("---------------------------------------------------       用户终止！");
+const QString ending = QStringLiteral("        --------======  传送完毕  ======--------");
+
+QString start(const QString& name)
+{
+    return QStringLiteral("开始向  %1  传送...").arg(name);
+}
+
+class SendRunTest : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        ASSERT_TRUE(m_notices.isValid());
+        m_notices.addFile("Notice1.TXT", "first notice\r\n");
+        m_notices.addFile("z.txt", QByteArray(100000, 'z'));
+        writeSettings("Dirt.cfg", QFile::encodeName(m_notices.path()) + "/\r\nin\r\n\r\n");
+    }
+
+    // Opens the window with these stations and both notices selected.
+    void openWith(const QByteArray& stations, quint16 port)
+    {
+        writeSettings("Addf.cfg", stations);
+        open();
+        ftpClient()->Port = port;
+        auto* view = child<TOvoExplorerView>("OvoExplorerView1");
+        ASSERT_EQ(view->count(), 2);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualItemRect(view->item(0)).center());
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                          view->visualItemRect(view->item(1)).center());
+        ASSERT_EQ(SelectedCount, 2);
+    }
+
+    TNMFTP* ftpClient() const
+    {
+        return dynamic_cast<TNMFTP*>(m_form->findChild<QObject*>("NMFTP1"));
+    }
+
+    void send() { QTest::mouseClick(child<QPushButton>("Button1"), Qt::LeftButton); }
+
+    Lines pane() const { return child<QTextEdit>("Memo1")->toPlainText().split(u'\n'); }
+
+    // The colour of every line of the pane that has text.
+    QList<QColor> lineColours() const
+    {
+        QList<QColor> colours;
+        for (QTextBlock block = child<QTextEdit>("Memo1")->document()->begin(); block.isValid(); block = block.next())
+            if (!block.text().isEmpty())
+                colours << block.begin().fragment().charFormat().foreground().color();
+        return colours;
+    }
+
+    // Runs `action` once, as soon as `condition` holds, while the window is busy.
+    void whenDuringRun(std::function<bool()> condition, std::function<void()> action)
+    {
+        auto* poll = new QTimer(m_form.get());
+        QObject::connect(poll, &QTimer::timeout, poll, [poll, condition, action] {
+            if (condition()) {
+                poll->stop();
+                action();
+            }
+        });
+        poll->start(5);
+    }
+
+    testsupport::TempTree m_notices;
+};
+
+bool hasCommand(const testsupport::ScriptedFtpPeer& peer, const QByteArray& prefix)
+{
+    for (const QByteArray& command : peer.commands())
+        if (command.startsWith(prefix))
+            return true;
+    return false;
+}
+
+} // namespace
+
+TEST_F(SendRunTest, TwoStationsGetBothFilesUnderLowerCaseNames)
+{
+    StationServer first("127.0.0.2", 0);
+    ASSERT_TRUE(first.isRunning()) << first.errorString().toStdString();
+    StationServer second("127.0.0.3", first.port());
+    ASSERT_TRUE(second.isRunning()) << second.errorString().toStdString();
+    openWith(hostRecord("\xD7\xDC\xB2\xBF", "127.0.0.2", "clerk", "pw") + hostRecord("B", "127.0.0.3", "clerk", "pw"),
+             first.port());
+
+    send();
+    EXPECT_EQ(pane(), (Lines{header2, "", start(QStringLiteral("总部")), success, start("B"), success, "", ending}));
+    for (const StationServer* station : {&first, &second}) {
+        EXPECT_EQ(station->received("in/notice1.txt"), QByteArray("first notice\r\n"));
+        EXPECT_EQ(station->received("in/z.txt"), QByteArray(100000, 'z'));
+    }
+    EXPECT_FALSE(ftpClient()->Connected);
+    EXPECT_TRUE(child<QPushButton>("Button1")->isEnabled());
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
+}
+
+TEST_F(SendRunTest, EachFailingStationGetsARedLineAndTheRunGoesOn)
+{
+    StationServer good("127.0.0.2", 0);
+    ASSERT_TRUE(good.isRunning()) << good.errorString().toStdString();
+    const quint16 port = good.port();
+    StationServer noFolder("127.0.0.3", port);
+    ASSERT_TRUE(noFolder.isRunning()) << noFolder.errorString().toStdString();
+    QDir(noFolder.rootPath()).rmdir("in");
+    // A station that refuses the file after its data arrived.
+    testsupport::ScriptedFtpPeer full("127.0.0.5", port);
+    full.send("220 Ready\r\n").reply("331 Password?\r\n").reply("230 In\r\n").reply("250 Ok\r\n")
+        .reply("200 Type\r\n").reply("200 Port\r\n").reply("150 Go\r\n").transfer()
+        .send("552 Quota exceeded\r\n").reply("221 Bye\r\n");
+    full.start();
+
+    openWith(hostRecord("closed", "127.0.0.4", "clerk", "pw")       // nothing listens there
+                 + hostRecord("wrong", "127.0.0.2", "clerk", "bad")  // refused login
+                 + hostRecord("nofolder", "127.0.0.3", "clerk", "pw")
+                 + hostRecord("full", "127.0.0.5", "clerk", "pw")
+                 + hostRecord("good", "127.0.0.2", "clerk", "pw"),
+             port);
+    send();
+    EXPECT_EQ(pane(), (Lines{header2, "", start("closed"), networkError, start("wrong"), networkError,
+                             start("nofolder"), networkError, start("full"), networkError,
+                             start("good"), success, "", ending}));
+    EXPECT_EQ(good.received("in/z.txt"), QByteArray(100000, 'z'));
+    EXPECT_EQ(noFolder.received("notice1.txt"), "<none>");
+    ASSERT_TRUE(full.waitUntilPlayed());
+    EXPECT_EQ(full.uploads().value(0), QByteArray("first notice\r\n"));
+    EXPECT_FALSE(hasCommand(full, "STOR z.txt")) << "the rest of the station's files are not sent";
+    EXPECT_EQ(full.commands().last(), QByteArray("QUIT\r\n"));
+
+    // Error lines are red, the others in the window-text colour, also after the run.
+    const QColor text = child<QTextEdit>("Memo1")->palette().color(QPalette::Text);
+    const QList<QColor> colours = lineColours();
+    ASSERT_EQ(colours.size(), 12);
+    const Lines texts = [&] { Lines l = pane(); l.removeAll(QString()); return l; }();
+    for (int line = 0; line < texts.size(); ++line)
+        EXPECT_EQ(colours[line], texts[line] == networkError ? QColor(255, 0, 0) : text) << line;
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
+}
+
+TEST_F(SendRunTest, NothingSelectedOrNoStationTickedContactsNobody)
+{
+    testsupport::ScriptedFtpPeer station("127.0.0.2");
+    station.send("220 Ready\r\n");
+    station.start();
+    openWith(hostRecord("A", "127.0.0.2", "clerk", "pw"), station.port());
+
+    auto* list = child<QListWidget>("CheckListBox2");
+    list->item(0)->setCheckState(Qt::Unchecked);
+    child<QLineEdit>("Edit1")->clear();
+    send();
+    EXPECT_EQ(pane(), (Lines{header2, "", "", ending}));
+    EXPECT_EQ(child<QLineEdit>("Edit1")->text(), ".") << "an empty remote folder becomes the login folder";
+
+    // Ctrl+click on the only... here: on both selected items, then the table is empty.
+    list->item(0)->setCheckState(Qt::Checked);
+    auto* view = child<TOvoExplorerView>("OvoExplorerView1");
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, view->visualItemRect(view->item(0)).center());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, view->visualItemRect(view->item(1)).center());
+    ASSERT_EQ(SelectedCount, 0);
+    send();
+    EXPECT_EQ(pane(), (Lines{QStringLiteral("★☆         您共选择了 0 个文件         ☆★"), "", ending}));
+    EXPECT_TRUE(station.commands().isEmpty());
+}
+
+TEST_F(SendRunTest, StopEndsTheRunAfterTheCurrentUploadAndTheNextRunClosesTheConnection)
+{
+    testsupport::ScriptedFtpPeer first("127.0.0.2");
+    first.send("220 Ready\r\n").reply("331 Password?\r\n").reply("230 In\r\n").reply("250 Ok\r\n")
+        .reply("200 Type\r\n").reply("200 Port\r\n").reply("150 Go\r\n").transfer()
+        .delay(std::chrono::milliseconds(300)).send("226 Done\r\n").reply("221 Bye\r\n");
+    first.start();
+    testsupport::ScriptedFtpPeer second("127.0.0.3", first.port());
+    second.send("220 Ready\r\n");
+    second.start();
+    openWith(hostRecord("A", "127.0.0.2", "clerk", "pw") + hostRecord("B", "127.0.0.3", "clerk", "pw"),
+             first.port());
+
+    bool sendDisabled = false;
+    whenDuringRun([&] { return hasCommand(first, "STOR"); },
+                  [&] {
+                      sendDisabled = !child<QPushButton>("Button1")->isEnabled();
+                      QTest::mouseClick(child<QPushButton>("Button2"), Qt::LeftButton);
+                  });
+    send();
+    EXPECT_TRUE(sendDisabled) << "no second run while one is in progress";
+    EXPECT_EQ(pane(), (Lines{header2, "", start("A"), stopped, "", ending}));
+    EXPECT_EQ(first.uploads().value(0), QByteArray("first notice\r\n")) << "the current upload completes";
+    EXPECT_FALSE(hasCommand(first, "STOR z.txt"));
+    EXPECT_TRUE(second.commands().isEmpty()) << "no later station is contacted";
+    EXPECT_TRUE(ftpClient()->Connected) << "left open until the next run";
+
+    child<QListWidget>("CheckListBox2")->item(0)->setCheckState(Qt::Unchecked);
+    child<QListWidget>("CheckListBox2")->item(1)->setCheckState(Qt::Unchecked);
+    send();
+    EXPECT_FALSE(ftpClient()->Connected);
+    ASSERT_TRUE(first.waitUntilPlayed());
+    EXPECT_EQ(first.commands().last(), QByteArray("QUIT\r\n"));
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
+}
+
+TEST_F(SendRunTest, DeletedFileEndsTheRunThroughTheErrorBox)
+{
+    StationServer station("127.0.0.2", 0);
+    ASSERT_TRUE(station.isRunning()) << station.errorString().toStdString();
+    openWith(hostRecord("A", "127.0.0.2", "clerk", "pw") + hostRecord("B", "127.0.0.2", "clerk", "pw"),
+             station.port());
+    QFile::remove(m_notices.path("z.txt"));
+    send();
+    EXPECT_EQ(m_errors, QStringList{"Cannot open file " + m_notices.path("z.txt") + "."});
+    EXPECT_EQ(pane(), (Lines{header2, "", start("A")})) << "no further lines";
+    EXPECT_EQ(station.received("in/notice1.txt"), QByteArray("first notice\r\n"));
+    EXPECT_TRUE(child<QPushButton>("Button1")->isEnabled());
+}
+
+TEST_F(SendRunTest, ClosingTheWindowDuringARunStopsItAndThenCloses)
+{
+    testsupport::ScriptedFtpPeer silent("127.0.0.2");
+    silent.send("220 Ready\r\n").command();  // USER gets no answer
+    silent.start();
+    openWith(hostRecord("A", "127.0.0.2", "clerk", "pw"), silent.port());
+    child<QLineEdit>("Edit1")->setText("out");
+
+    TForm1* form = m_form.get();
+    whenDuringRun([&] { return hasCommand(silent, "USER"); }, [form] { form->close(); });
+    QElapsedTimer clock;
+    clock.start();
+    send();
+    EXPECT_LT(clock.elapsed(), 10000) << "the network wait was cancelled";
+    QTRY_VERIFY_WITH_TIMEOUT(!form->isVisible(), 5000);
+    EXPECT_EQ(pane(), (Lines{header2, "", start("A"), networkError, "", ending}));
+    EXPECT_EQ(readSettings("Dirt.cfg"), QFile::encodeName(m_notices.path()) + "/\r\nout\r\n\r\n");
+    destroy();
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
+}
