@@ -359,6 +359,13 @@ void TPowersock::StartStack()
     throw ESockError("Initializaton of windows sockets failed");
 }
 
+void TPowersock::replaceSocket()
+{
+    ws::closesocket(SocketHandle);
+    Connected = false;
+    openNotifiedSocket();
+}
+
 void TPowersock::openNotifiedSocket()
 {
     SocketHandle = ws::socket(ws::AF_INET_FAMILY, ws::SOCK_STREAM_TYPE, 0);
@@ -442,11 +449,14 @@ void TPowersock::Connect()
         const IdleClock idle(m_idleLimit);
         do {
             sleepingPass();
-            idleExpired = idle.expired();
+            idleExpired = !Connected && idle.expired();
         } while (!Connected && !TimedOut && !Canceled && NotifyOk && !idleExpired);
     }
     if (!TimedOut && !Canceled && NotifyOk && !idleExpired)
         return;
+    // An attempt given up on could still complete later, or block the next connect.
+    if (NotifyOk)
+        replaceSocket();
     if (OnConnectionFailed)
         OnConnectionFailed(this);
     if (TimedOut || (idleExpired && !Canceled && NotifyOk))

@@ -194,6 +194,7 @@ protected:
 private:
     void StartStack();
     void openNotifiedSocket();
+    void replaceSocket();
 
     int m_idleLimit = 0;
     bool m_destroying = false;

@@ -440,6 +440,16 @@ TEST(PsockConnect, AConnectThatHangsTimesOutOrIsCanceled)
     EXPECT_EQ(messageOf([&] { limited.Connect(); }), QStringLiteral("Connection Timed out"));
     EXPECT_FALSE(limited.TimedOut);
 
+    // An attempt given up on does not stand in the way of the next connect.
+    for (TPowersock* abandoned : {&other, &limited}) {
+        LoopbackPeer peer;
+        peer.serve([](PeerConnection& c) { c.send("next\r\n"); });
+        abandoned->Port = peer.port();
+        abandoned->Connect();
+        EXPECT_EQ(abandoned->ReadLn(), QByteArray("next\r\n"));
+        peer.join();
+    }
+
     for (const int fd : fillers)
         ::close(fd);
     ::close(listener);
