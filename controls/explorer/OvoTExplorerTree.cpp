@@ -2,6 +2,7 @@
 #include "controls/explorer/OvoTExplorerTree.h"
 
 #include "controls/explorer/BusyCursor.h"
+#include "platform/application.h"
 #include "platform/exception.h"
 #include "platform/folders.h"
 
@@ -97,8 +98,11 @@ TOvoExplorerTree::TOvoExplorerTree(QWidget* parent, VolumeSource volumes)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setExpandsOnDoubleClick(true);
     // The selection, not the focus: Qt focuses the first node on entry without selecting it.
-    connect(this, &QTreeWidget::itemSelectionChanged, this, [this] { Change(selectedNode()); });
-    connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { CanExpand(item); });
+    // What a handler throws goes to the error box here rather than through Qt's signals.
+    connect(this, &QTreeWidget::itemSelectionChanged, this,
+            [this] { platform::guarded([this] { Change(selectedNode()); }); });
+    connect(this, &QTreeWidget::itemExpanded, this,
+            [this](QTreeWidgetItem* item) { platform::guarded([this, item] { CanExpand(item); }); });
 
     // The volume of the current directory starts at that directory.
     const QString current = folders::addSlash(folders::currentFolder());

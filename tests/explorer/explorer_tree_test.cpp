@@ -1,6 +1,7 @@
 // The folder tree on temporary volumes: lazy reading, Directory, hidden folders, Network.
 #include "controls/explorer/MainWindowExplorer.h"
 #include "controls/explorer/OvoTExplorerTree.h"
+#include "platform/application.h"
 #include "platform/exception.h"
 #include "tests/explorer/QtPrinters.h"
 #include "tests/support/TempTree.h"
@@ -229,6 +230,22 @@ TEST_F(ExplorerTree, ClickingAndExpandingLikeAUser)
     tree->expandItem(child(top("vol"), "c"));
     EXPECT_FALSE(child(top("vol"), "c")->isExpanded());
     EXPECT_EQ(texts(child(top("vol"), "c")), QStringList({"deep"}));
+
+    // Handlers that throw on a click or an expansion reach the error box, not Qt.
+    QStringList boxes;
+    const platform::ErrorBoxHook saved =
+        platform::setErrorBoxHook([&](const QString& text) { boxes << text; });
+    tree->OnChange = [](QObject*, TOvoTreeNode*) { throw platform::Exception("change failed"); };
+    tree->OnExpanding = [](QObject*, TOvoTreeNode*, bool&) {
+        throw platform::Exception("expanding failed");
+    };
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                      tree->visualItemRect(top("usb")).center());
+    QTest::keyClick(tree->viewport(), Qt::Key_Right);
+    platform::setErrorBoxHook(saved);
+    EXPECT_EQ(boxes, QStringList({"change failed.", "expanding failed."}));
+    EXPECT_EQ(tree->Directory(), disk.path("usb/"));
+    EXPECT_EQ(texts(top("usb")), QStringList({"photos"}));
 }
 
 TEST_F(ExplorerTree, TrashAndAddDirectoryHideFoldersAndEverythingBelow)
