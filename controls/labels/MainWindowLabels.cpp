@@ -57,7 +57,7 @@ TOvoLabel* createOvoLabel2(QWidget* parent)
 
 TOvoCommandLabel* createOvoCommandLabel1(QWidget* parent)
 {
-    // The nearest desktop fonts stand in for the original FangSong face.
+    // FangSong where installed, else the nearest faces of a Linux desktop.
     return createCommandLabel(parent, "OvoCommandLabel1", QStringLiteral("Tellumar"),
                               QLatin1String(makerHomePage), TOvoCommand::runURL,
                               QRect(399, 291, 64, 16),
@@ -69,7 +69,7 @@ TOvoCommandLabel* createOvoCommandLabel1(QWidget* parent)
 
 TOvoCommandLabel* createOvoCommandLabel2(QWidget* parent)
 {
-    // Narrow faces first: the address must fit the 115 pixels of the original.
+    // Narrow faces first: the whole address must fit the label's 115 pixels.
     return createCommandLabel(parent, "OvoCommandLabel2", QLatin1String(makerMailAddress),
                               QLatin1String(makerMailAddress), TOvoCommand::runMAIL,
                               QRect(379, 310, 115, 16),

@@ -3,6 +3,7 @@
 
 #include <QPainter>
 
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
 
@@ -18,10 +19,22 @@ unsigned alignmentFlag(TAlignment alignment)
     return textLeft;
 }
 
+unsigned captionFlags(TAlignment alignment, bool wordWrap)
+{
+    return textExpandTabs | alignmentFlag(alignment) | (wordWrap ? textWordBreak : 0u);
+}
+
 QImage whiteImage(int width, int height)
 {
     QImage image(std::max(width, 0), std::max(height, 0), QImage::Format_RGB32);
     image.fill(Qt::white);
+    return image;
+}
+
+QImage transparentImage(QSize size)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
     return image;
 }
 

@@ -19,21 +19,23 @@ namespace labels {
 using TColor = platform::TColor;
 
 // Text format flags, combined with |.
-enum TextFormat : unsigned {
-    textLeft = 0x00,
-    textCenter = 0x01,
-    textRight = 0x02,
-    textWordBreak = 0x10,
-    textExpandTabs = 0x40,
-    textNoClip = 0x100,
-    textNoPrefix = 0x800,
-};
+inline constexpr unsigned textLeft = 0x00;
+inline constexpr unsigned textCenter = 0x01;
+inline constexpr unsigned textRight = 0x02;
+inline constexpr unsigned textWordBreak = 0x10;
+inline constexpr unsigned textExpandTabs = 0x40;
+inline constexpr unsigned textNoClip = 0x100;
+inline constexpr unsigned textNoPrefix = 0x800;
 
 // The text format flag of an alignment.
 unsigned alignmentFlag(TAlignment alignment);
+// The flags of a caption: tabs expanded, aligned, broken at words when asked.
+unsigned captionFlags(TAlignment alignment, bool wordWrap);
 
 // A blank white RGB image: every scratch bitmap starts out white.
 QImage whiteImage(int width, int height);
+// A fully transparent image that a label paints itself onto.
+QImage transparentImage(QSize size);
 
 // Rectangle fill with signed extents: a negative width covers the |w| columns ending at x
 // (likewise the height); a zero extent fills nothing.

@@ -63,14 +63,11 @@ void TOvoCommandLabel::Loaded()
 
 QImage TOvoCommandLabel::paintImage() const
 {
-    QImage image(size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
+    QImage image = labels::transparentImage(size());
     labels::OvoCanvas canvas(image, palette());
     if (!m_transparent)
         canvas.fillRect(image.rect(), palette().color(QPalette::Window).rgb());
-    unsigned flags = labels::textExpandTabs | labels::alignmentFlag(m_alignment);
-    if (m_wordWrap)
-        flags |= labels::textWordBreak;
+    unsigned flags = labels::captionFlags(m_alignment, m_wordWrap);
     if (!m_showAccelChar)
         flags |= labels::textNoPrefix;
     const QRect r = rect();

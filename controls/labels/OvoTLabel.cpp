@@ -90,7 +90,7 @@ void TOvoLabel::setFontBackground(TOvoBackground* background)
 
 void TOvoLabel::Notification(TOvoBackground* removed)
 {
-    // The background empties its own list before it tells its clients.
+    // No RemoveClient here: the background empties its own list before it tells its clients.
     if (removed == nullptr)
         return;
     if (m_background == removed) {
@@ -122,9 +122,7 @@ void TOvoLabel::Paint(labels::OvoCanvas& canvas) const
         if (m_background)
             m_background->PaintBackground(canvas, w, h, true);
     }
-    unsigned flags = labels::textExpandTabs | labels::alignmentFlag(m_alignment);
-    if (m_wordWrap)
-        flags |= labels::textWordBreak;
+    const unsigned flags = labels::captionFlags(m_alignment, m_wordWrap);
     const QRect r = textRect();
     if (m_fontBackground)
         m_fontBackground->DrawTextFilled(m_font3D, font(), m_fontColor, flags, m_caption, r,
@@ -136,8 +134,7 @@ void TOvoLabel::Paint(labels::OvoCanvas& canvas) const
 
 QImage TOvoLabel::paintImage() const
 {
-    QImage image(size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
+    QImage image = labels::transparentImage(size());
     labels::OvoCanvas canvas(image, palette());
     Paint(canvas);
     return image;
@@ -145,8 +142,7 @@ QImage TOvoLabel::paintImage() const
 
 void TOvoLabel::paintEvent(QPaintEvent*)
 {
-    QImage image(size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
+    QImage image = labels::transparentImage(size());
     labels::OvoCanvas canvas(image, palette());
     try {
         Paint(canvas);

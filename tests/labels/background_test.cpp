@@ -29,16 +29,6 @@ QImage paint(const TOvoBackground& background, int w, int h, QRgb ground = 0x00F
     return image;
 }
 
-QSet<QRgb> colorsOf(const QImage& image)
-{
-    QSet<QRgb> colors;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x)
-            colors.insert(rgbAt(image, x, y));
-    }
-    return colors;
-}
-
 // Every pixel tells its own position, so each placement can be traced.
 QImage positionImage(int w, int h)
 {

@@ -32,16 +32,6 @@ std::vector<std::pair<int, QRgb>> runsDown(const QImage& image, int x)
     return runs;
 }
 
-QSet<QRgb> colorsOf(const QImage& image)
-{
-    QSet<QRgb> colors;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x)
-            colors.insert(rgbAt(image, x, y));
-    }
-    return colors;
-}
-
 } // namespace
 
 TEST(OvoGradient, TwoStepsSplitTheHeightAfterRowFifty)

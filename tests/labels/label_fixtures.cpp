@@ -71,6 +71,16 @@ std::vector<QPoint> inkOf(const QString& caption, const QFont& font, QSize size,
     return ink;
 }
 
+QSet<QRgb> colorsOf(const QImage& image)
+{
+    QSet<QRgb> colors;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            colors.insert(rgbAt(image, x, y));
+    }
+    return colors;
+}
+
 std::vector<QPoint> pixelsOf(const QImage& image, QRgb color)
 {
     std::vector<QPoint> found;

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QPalette>
 #include <QRect>
+#include <QSet>
 #include <QString>
 
 #include <vector>
@@ -29,6 +30,8 @@ QRgb opaque(QRgb color);
 // copies are compared against.
 std::vector<QPoint> inkOf(const QString& caption, const QFont& font, QSize size,
                           const QRect& rect, int alignment = Qt::AlignLeft);
+// Every colour that occurs in the image.
+QSet<QRgb> colorsOf(const QImage& image);
 // The opaque pixels of one colour.
 std::vector<QPoint> pixelsOf(const QImage& image, QRgb color);
 QRect boundsOf(const std::vector<QPoint>& points);
