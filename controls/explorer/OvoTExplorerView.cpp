@@ -2,6 +2,7 @@
 #include "controls/explorer/OvoTExplorerView.h"
 
 #include "controls/explorer/BusyCursor.h"
+#include "platform/application.h"
 #include "platform/exception.h"
 #include "platform/folders.h"
 #include "platform/shell.h"
@@ -312,7 +313,8 @@ void TOvoExplorerView::fire(const TNotifyEvent& event)
 }
 
 // Runs one piece of user input and reports what it changed: OnClick for a new selection
-// or focus, then OnChange for a new focused item.
+// or focus, then OnChange for a new focused item. What a handler throws goes to the
+// error box here, so that the other events still come and nothing unwinds through Qt.
 template <typename Input>
 void TOvoExplorerView::userInput(Input&& input)
 {
@@ -321,9 +323,9 @@ void TOvoExplorerView::userInput(Input&& input)
     input();
     const bool focusChanged = currentRow() != focusedBefore;
     if (focusChanged || selectionModel()->selectedIndexes() != selectedBefore)
-        fire(OnClick);
+        platform::guarded([this] { fire(OnClick); });
     if (focusChanged)
-        fire(OnChange);
+        platform::guarded([this] { fire(OnChange); });
 }
 
 void TOvoExplorerView::mousePressEvent(QMouseEvent* event)
@@ -347,10 +349,11 @@ void TOvoExplorerView::mouseMoveEvent(QMouseEvent* event)
 
 void TOvoExplorerView::mouseReleaseEvent(QMouseEvent* event)
 {
-    base::mouseReleaseEvent(event);
+    // A click on one of several selected rows selects it alone only on release.
+    userInput([&] { base::mouseReleaseEvent(event); });
     if (OnMouseUp) {
         const QPoint at = event->position().toPoint();
-        OnMouseUp(this, event->button(), event->modifiers(), at.x(), at.y());
+        platform::guarded([&] { OnMouseUp(this, event->button(), event->modifiers(), at.x(), at.y()); });
     }
 }
 
@@ -362,7 +365,7 @@ void TOvoExplorerView::mouseDoubleClickEvent(QMouseEvent* event)
         return;
     }
     userInput([&] { base::mouseDoubleClickEvent(event); });
-    fire(OnDblClick);
+    platform::guarded([this] { fire(OnDblClick); });
 }
 
 void TOvoExplorerView::keyPressEvent(QKeyEvent* event)

@@ -285,6 +285,12 @@ TEST_F(ExplorerView, FileNameOfAMultiSelectionIsTheFocusedItemWhenSelected)
     EXPECT_TRUE(view->Selected(1));
     EXPECT_EQ(view->FileName(), tree.path("b.txt"));
     EXPECT_EQ(clicks, 5);
+
+    // A plain click on the focused row of several selected ones selects it alone, on release.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rowCentre(1));
+    EXPECT_FALSE(view->Selected(0));
+    EXPECT_TRUE(view->Selected(1));
+    EXPECT_EQ(clicks, 6);
 }
 
 TEST_F(ExplorerView, ClicksReportTheFocusChangeAndDoubleClicks)
