@@ -42,6 +42,12 @@ private:
     TPowersock& m_component;
 };
 
+// A lookup that outlasted the idle limit: Connect passes it on as it does a timed-out one.
+class LookupGaveNoAnswer : public ESockError {
+public:
+    using ESockError::ESockError;
+};
+
 // How long a wait has gone without progress, against the component's idle limit.
 class IdleClock {
 public:
@@ -395,8 +401,8 @@ void TPowersock::ResolveHost()
         do {
             sleepingPass();
             if (!WaitDone && !TimedOut && !Canceled && idle.expired())
-                throw ESockError(QStringLiteral("Host Lookup gave no answer within %1 s")
-                                     .arg(idle.seconds()));
+                throw LookupGaveNoAnswer(QStringLiteral("Host Lookup gave no answer within %1 s")
+                                             .arg(idle.seconds()));
         } while (!WaitDone && !TimedOut && !Canceled);
     }
     if (TimedOut)
@@ -421,6 +427,8 @@ void TPowersock::Connect()
     for (;;) {
         try {
             ResolveHost();
+        } catch (const LookupGaveNoAnswer&) {
+            throw;
         } catch (const ESockError& error) {
             if (error.message() == QLatin1String("Host Lookup Timed Out")
                 || error.message() == QLatin1String("Host Lookup Canceled"))

@@ -644,6 +644,8 @@ quintptr WSAAsyncGetHostByName(HWND window, quint32 message, const char* name, c
     const quintptr task = ++state().lastTask;
     if (state().injector) {
         if (const int error = state().injector(Call::Lookup, INVALID_SOCKET); error != 0) {
+            if (error < 0)
+                return task;
             postMessageWith(window, message, task, makeLParam(0, quint16(error)), {});
             return task;
         }

@@ -575,6 +575,17 @@ TEST(PsockConnect, AnUnknownHostGetsExactlyOneChance)
         return call == ws::Call::Lookup ? ws::WSAHOST_NOT_FOUND : 0;
     });
     EXPECT_EQ(messageOf([&] { waiting.Connect(); }), QStringLiteral("Host Lookup Canceled"));
+
+    // A lookup without an answer within the idle limit says so; the host is not refused.
+    ws::setErrorInjector([](ws::Call call, ws::SOCKET) { return call == ws::Call::Lookup ? -1 : 0; });
+    TPowersock silent;
+    silent.Host = "silent";
+    silent.setIdleLimit(100);
+    calls = 0;
+    silent.OnInvalidHost = [&](bool&) { ++calls; };
+    EXPECT_EQ(messageOf([&] { silent.Connect(); }),
+              QStringLiteral("Host Lookup gave no answer within 0.1 s"));
+    EXPECT_EQ(calls, 0);
 }
 
 TEST(PsockConnect, OperationsThatNeedAConnection)
