@@ -668,7 +668,7 @@ void TPowersock::SendBuffer(const char* Buffer, quint16 Count)
         if (!Canceled) {
             const std::size_t count = Count != 0 ? Count : std::strlen(Buffer);
             std::size_t remaining = count;
-            const IdleClock idle(m_idleLimit);
+            IdleClock idle(m_idleLimit);
             while (remaining > 0 && !Canceled) {
                 const int sent = ws::send(SocketHandle, Buffer + (count - remaining),
                                           int(std::min<std::size_t>(remaining, INT_MAX)), 0);
@@ -676,6 +676,7 @@ void TPowersock::SendBuffer(const char* Buffer, quint16 Count)
                     break;
                 if (sent > 0) {
                     remaining -= std::size_t(sent);
+                    idle.progress();
                     continue;
                 }
                 CheckSocketError(ws::WSAEWOULDBLOCK);
