@@ -51,6 +51,11 @@ OvoCanvas::OvoCanvas(QImage& image, const QPalette& palette)
 {
 }
 
+QRgb groundColor(const OvoCanvas& canvas, bool parentColor, TColor color)
+{
+    return parentColor ? canvas.palette().color(QPalette::Window).rgb() : canvas.rgb(color);
+}
+
 void OvoCanvas::fillRect(const QRect& rect, QRgb color)
 {
     const QRect clipped = rect.intersected(m_image.rect());

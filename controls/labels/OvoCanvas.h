@@ -70,4 +70,7 @@ private:
     const QPalette& m_palette;
 };
 
+// What a label fills itself with: the window colour of its palette, or its own colour.
+QRgb groundColor(const OvoCanvas& canvas, bool parentColor, TColor color);
+
 } // namespace labels

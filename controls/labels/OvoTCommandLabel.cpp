@@ -26,6 +26,19 @@ void TOvoCommandLabel::setCaption(const QString& caption)
     update();
 }
 
+void TOvoCommandLabel::setColor(platform::TColor color)
+{
+    m_color = color;
+    m_parentColor = false;
+    update();
+}
+
+void TOvoCommandLabel::setParentColor(bool on)
+{
+    m_parentColor = on;
+    update();
+}
+
 void TOvoCommandLabel::setFontColor(platform::TColor color)
 {
     m_fontColor = color;
@@ -66,7 +79,7 @@ QImage TOvoCommandLabel::paintImage() const
     QImage image = labels::transparentImage(size());
     labels::OvoCanvas canvas(image, palette());
     if (!m_transparent)
-        canvas.fillRect(image.rect(), palette().color(QPalette::Window).rgb());
+        canvas.fillRect(image.rect(), labels::groundColor(canvas, m_parentColor, m_color));
     unsigned flags = labels::captionFlags(m_alignment, m_wordWrap);
     if (!m_showAccelChar)
         flags |= labels::textNoPrefix;

@@ -37,6 +37,11 @@ public:
     QString About() const { return m_about; }
     void setAbout(const QString& about) { m_about = about; }
 
+    // The fill colour; ParentColor (the default) takes the parent's window colour instead.
+    platform::TColor Color() const { return m_color; }
+    void setColor(platform::TColor color);
+    bool ParentColor() const { return m_parentColor; }
+    void setParentColor(bool on);
     // The caption's colour (the font colour of the stored settings).
     platform::TColor FontColor() const { return m_fontColor; }
     void setFontColor(platform::TColor color);
@@ -93,9 +98,11 @@ private:
     TOvoCommand m_command = TOvoCommand::runURL;
     platform::TColor m_followedColor = platform::clPurple;
     platform::TColor m_moveOverColor = platform::clRed;
+    platform::TColor m_color = platform::clBtnFace;
     platform::TColor m_fontColor = platform::clBlue;
     platform::TColor m_savedFontColor = platform::clBlack;
     TAlignment m_alignment = TAlignment::taLeftJustify;
+    bool m_parentColor = true;
     bool m_transparent = false;
     bool m_wordWrap = false;
     bool m_showAccelChar = true;

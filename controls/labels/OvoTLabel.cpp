@@ -116,9 +116,7 @@ void TOvoLabel::Paint(labels::OvoCanvas& canvas) const
     const int w = width();
     const int h = height();
     if (!m_transparent) {
-        const QRgb fill = m_parentColor ? palette().color(QPalette::Window).rgb()
-                                        : canvas.rgb(m_color);
-        canvas.fillRect(QRect(0, 0, w, h), fill);
+        canvas.fillRect(QRect(0, 0, w, h), labels::groundColor(canvas, m_parentColor, m_color));
         if (m_background)
             m_background->PaintBackground(canvas, w, h, true);
     }
