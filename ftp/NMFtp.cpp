@@ -4,13 +4,18 @@
 #include "platform/codepage.h"
 
 #include <QFile>
+#include <QScopeGuard>
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
 namespace {
 
 using platform::winsock::Linger;
+
+// How long a command waits for the late final reply of a transfer that ended early.
+constexpr int lateReplyLimitMs = 5000;
 
 bool isBetween(qint16 code, int low, int high)
 {
@@ -181,6 +186,7 @@ void TNMFTP::Connect()
     Canceled = false;
     if (Connected)
         return;
+    m_finalReplyDue = false;
     ClearInput();
     TPowersock::Connect();
     try {
@@ -272,8 +278,7 @@ void TNMFTP::Disconnect()
     ReportStatus(1, "QUIT");
     Vendor = 2411;
     try {
-        if (DataAvailable())
-            Read(0);
+        discardStaleReplies();
         // A server that just closes after QUIT has done what was asked: no reply needed.
         const QByteArray reply = Transaction("QUIT");
         if (ReplyCode > 300 && ReplyCode < 600)
@@ -297,8 +302,7 @@ void TNMFTP::RunCommand(const QByteArray& Command)
     Canceled = false;
     CheckConnection();
     ReportStatus(1, Command);
-    if (DataAvailable())
-        Read(0);
+    discardStaleReplies();
     const QByteArray reply = command(Command);
     if (isBetween(ReplyCode, 400, 599)) {
         if (OnUnSupportedFunction && isBetween(ReplyCode, 500, 502))
@@ -337,6 +341,31 @@ void TNMFTP::SetTransferType(int Mode)
     }
 }
 
+void TNMFTP::discardStaleReplies()
+{
+    if (m_finalReplyDue) {
+        m_finalReplyDue = false;
+        // The server answers an aborted transfer late (426, 226, 425); read it here so
+        // that it cannot pass for the reply to the next command.
+        const int previousLimit = idleLimit();
+        const auto restoreLimit = qScopeGuard([this, previousLimit] { setIdleLimit(previousLimit); });
+        setIdleLimit(previousLimit > 0 ? std::min(previousLimit, lateReplyLimitMs) : lateReplyLimitMs);
+        try {
+            const QByteArray line = ReadLn();
+            if (!line.isEmpty()) {
+                ReportStatus(1, line);
+                ReadContinuationLines(line);
+            }
+        } catch (const EAbortError&) {
+            throw;
+        } catch (const ESockError&) {
+            // No late reply came; a broken connection fails the command itself.
+        }
+    }
+    if (DataAvailable())
+        Read(0);
+}
+
 void TNMFTP::refuseUpload(const QByteArray& reply)
 {
     if (!OnFailure)
@@ -355,8 +384,7 @@ void TNMFTP::Upload(const QString& localPath, const QByteArray& remoteName)
         CheckConnection();
         {
             std::lock_guard lock(*TransferLock);
-            if (DataAvailable())
-                Read(0);
+            discardStaleReplies();
             auto connection = std::make_unique<TPowersock>(this);
             connection->TimeOut = TimeOut;
             connection->setIdleLimit(idleLimit());
@@ -414,6 +442,7 @@ void TNMFTP::transfer(TPowersock& data, const QString& localPath, const QByteArr
         refuseUpload(storReply);
         return;
     }
+    m_finalReplyDue = true;
 
     if (!Passive) {
         const platform::winsock::SOCKET accepted = data.Accept();
@@ -440,6 +469,7 @@ void TNMFTP::transfer(TPowersock& data, const QString& localPath, const QByteArr
     }
 
     const QByteArray final = ReadLn();
+    m_finalReplyDue = false;
     if (final.isEmpty())
         throw ESockError("Connection closed by the server instead of the final reply to STOR");
     ReportStatus(1, final);

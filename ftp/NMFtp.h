@@ -128,7 +128,13 @@ private:
     // Transaction that treats a closed connection (no reply at all) as a failure.
     QByteArray command(const QByteArray& Command);
     void checkLoginReply(const QByteArray& reply);
+    // Before a command: drops what is left of earlier replies, waiting briefly for the
+    // final reply of a transfer that ended before it was read.
+    void discardStaleReplies();
     // The refusal of an upload step: returns when OnFailure handled it, else raises.
     void refuseUpload(const QByteArray& reply);
     void transfer(TPowersock& data, const QString& localPath, const QByteArray& remoteName, bool& success);
+
+    // STOR was accepted and its final reply has not been read yet.
+    bool m_finalReplyDue = false;
 };

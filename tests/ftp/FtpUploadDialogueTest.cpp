@@ -336,13 +336,20 @@ TEST_F(FtpUploadDialogue, AbortDuringTheTransferEndsIt)
 TEST_F(FtpUploadDialogue, CancelBeforeSendingIsNoSuccess)
 {
     // A cancel of the control connection before the data goes out leaves the file unsent.
+    // The server's late answer to it must not pass for a reply of the next upload, which
+    // would then take its STOR reply for the final one and miss the refusal.
     const QString path = writeFile(m_folder, "n.txt", "notice");
     ScriptedFtpPeer peer;
     greet(peer);
     peer.passive("227 Entering Passive Mode (%PASV%)\r\n")
         .reply("150 Ok.\r\n")
         .transfer()
-        .send("226 Nothing came, but fine.\r\n");
+        .delay(milliseconds(300))
+        .send("226 Nothing came, but fine.\r\n")
+        .reply("200 PORT ok.\r\n")
+        .reply("150 Ok.\r\n")
+        .transfer()
+        .send("552 Quota exceeded.\r\n");
     peer.start();
     TNMFTP client;
     FtpClientProbe probe(client);
@@ -357,8 +364,15 @@ TEST_F(FtpUploadDialogue, CancelBeforeSendingIsNoSuccess)
     EXPECT_EQ(probe.events, (QStringList {"OnTransactionStop", "OnFailure(9)"}));
     EXPECT_FALSE(client.Canceled);
     expectCleanedUp(client);
+
+    client.OnTransactionStart = nullptr;
+    client.Passive = false;
+    EXPECT_EQ(failureOf<FTPException>([&] { client.Upload(path, "n.txt"); }), QStringLiteral("552 Quota exceeded.\r\n"));
+    EXPECT_FALSE(probe.events.contains("OnSuccess(9)"));
+    EXPECT_TRUE(probe.status.contains("226 Nothing came, but fine.\r\n"));
     ASSERT_TRUE(peer.waitUntilPlayed());
-    EXPECT_EQ(peer.uploads().value(0), QByteArray());
+    EXPECT_EQ(peer.uploads(), (Lines {QByteArray(), "notice"}));
+    expectCleanedUp(client);
 }
 
 TEST_F(FtpUploadDialogue, SilentServerTimesOutAtEveryWait)
