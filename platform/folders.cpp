@@ -80,6 +80,12 @@ QString joinPath(const QString& folder, const QString& name)
     return addSlash(folder) + name;
 }
 
+bool lessFileName(const QString& a, const QString& b)
+{
+    const int order = QString::compare(a, b, Qt::CaseInsensitive);
+    return order != 0 ? order < 0 : a < b;
+}
+
 bool isHiddenName(const QString& name)
 {
     return name.startsWith(u'.');

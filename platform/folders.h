@@ -21,6 +21,8 @@ QString addSlash(const QString& path);
 QString removeSlash(const QString& path);
 // Folder joined with a name, with exactly one "/" between them.
 QString joinPath(const QString& folder, const QString& name);
+// Alphabetical order without regard to case; names that differ only in case keep a fixed order.
+bool lessFileName(const QString& a, const QString& b);
 // Names beginning with "." are hidden on Linux desktops.
 bool isHiddenName(const QString& name);
 

@@ -387,10 +387,7 @@ void TOvoExplorerTree::ReadChildren(TOvoTreeNode* node)
             names.append(name);
         return true;
     });
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        const int order = QString::compare(a, b, Qt::CaseInsensitive);
-        return order != 0 ? order < 0 : a < b;
-    });
+    std::sort(names.begin(), names.end(), folders::lessFileName);
     for (const QString& name : names)
         AddFolderNode(node, path + name);
 }

@@ -8,13 +8,13 @@
 #include "platform/shell.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
-#include <exception>
 
 namespace {
 
@@ -63,36 +63,6 @@ QList<QRegularExpression> maskExpressions(const QString& mask)
     return expressions;
 }
 
-bool lessWithoutCase(const QString& a, const QString& b)
-{
-    const int order = QString::compare(a, b, Qt::CaseInsensitive);
-    return order != 0 ? order < 0 : a < b;
-}
-
-// Restores the current directory to the listed folder when a change of folder fails half-way.
-class CurrentFolderRestorer {
-public:
-    explicit CurrentFolderRestorer(const QString& folder)
-        : m_folder(folder)
-        , m_exceptions(std::uncaught_exceptions())
-    {
-    }
-    ~CurrentFolderRestorer()
-    {
-        if (std::uncaught_exceptions() > m_exceptions && platform::folders::folderExists(m_folder)) {
-            try {
-                platform::folders::setCurrentFolder(m_folder);
-            } catch (...) {  // the original failure is the one to report
-            }
-        }
-    }
-    Q_DISABLE_COPY_MOVE(CurrentFolderRestorer)
-
-private:
-    QString m_folder;
-    int m_exceptions;
-};
-
 class ExplorerViewDelegate : public QStyledItemDelegate {
 public:
     explicit ExplorerViewDelegate(TOvoExplorerView* view)
@@ -138,8 +108,8 @@ TOvoExplorerView::~TOvoExplorerView() = default;
 
 void TOvoExplorerView::setDirectory(const QString& path)
 {
-    const QString target = QDir::cleanPath(QDir(m_directory).absoluteFilePath(path));
-    if (path.isEmpty() || target == m_directory)
+    // An empty path is no folder: it fails below like any other.
+    if (!path.isEmpty() && QDir::cleanPath(QDir(m_directory).absoluteFilePath(path)) == m_directory)
         return;
     if (platform::folders::folderExists(m_directory))
         platform::folders::setCurrentFolder(m_directory);
@@ -179,20 +149,19 @@ void TOvoExplorerView::setFileName(const QString& path)
 {
     if (path.isEmpty() || path == FileName())
         return;
-    const CurrentFolderRestorer restorer(m_directory);
     const qsizetype slash = path.lastIndexOf(u'/');
-    QString folder = slash < 0 ? QString() : slash == 0 ? QStringLiteral("/") : path.left(slash);
+    // A folder part resolves against the listed folder, as every other relative path here.
+    QString folder = slash < 0 ? m_directory
+                               : QDir(m_directory).absoluteFilePath(slash == 0 ? QStringLiteral("/")
+                                                                               : path.left(slash));
     QString name = path.mid(slash + 1);
-    if (!folder.isEmpty())
-        platform::folders::setCurrentFolder(folder);
-    folder = platform::folders::currentFolder();
     if (!name.isEmpty() && !hasWildcard(name)
         && !platform::folders::fileExists(platform::folders::joinPath(folder, name))) {
         // Not a file: the last part names one more folder level.
-        platform::folders::setCurrentFolder(name);
         folder = platform::folders::joinPath(folder, name);
         name.clear();
     }
+    // Raises for a folder that cannot be made current, with nothing changed.
     setDirectory(folder);
     if (hasWildcard(name)) {
         setMask(name);
@@ -279,23 +248,27 @@ void TOvoExplorerView::readFileList()
     platform::folders::setCurrentFolder(m_directory);
     clear();
     const QList<QRegularExpression> expressions = maskExpressions(m_mask);
-    QStringList names;
-    BusyCursor busy(false);
-    // Hidden files (a leading ".") and folders are never listed.
-    const QStringList files = QDir(m_directory).entryList(QDir::Files, QDir::NoSort);
-    for (const QString& name : files) {
-        const bool matches = std::any_of(expressions.begin(), expressions.end(),
-                                         [&](const QRegularExpression& e) {
-                                             return e.match(name).hasMatch();
-                                         });
-        if (!matches)
-            continue;
-        names.append(name);
-        if (names.size() == kBusyItemCount)
-            busy.start();
+    {
+        BusyCursor busy(false);
+        QStringList names;
+        // Hidden files (a leading ".") and folders are never listed.
+        QDirIterator files(m_directory, QDir::Files);
+        while (files.hasNext()) {
+            files.next();
+            const QString name = files.fileName();
+            const bool matches = std::any_of(expressions.begin(), expressions.end(),
+                                             [&](const QRegularExpression& e) {
+                                                 return e.match(name).hasMatch();
+                                             });
+            if (!matches)
+                continue;
+            names.append(name);
+            if (names.size() == kBusyItemCount)
+                busy.start();
+        }
+        std::sort(names.begin(), names.end(), platform::folders::lessFileName);
+        addItems(names);
     }
-    std::sort(names.begin(), names.end(), lessWithoutCase);
-    addItems(names);
     fire(OnChange);
 }
 

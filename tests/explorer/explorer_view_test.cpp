@@ -81,13 +81,15 @@ TEST_F(ExplorerView, ListsMatchingVisibleFilesSortedWithoutRegardToCase)
     view->setMask("?.txt");
     EXPECT_EQ(view->Items(), QStringList({"A.txt", "b.txt"}));
 
-    // A large folder: everything listed in order, the busy cursor gone afterwards.
+    // A large folder: everything listed in order, the busy cursor gone before OnChange.
     for (int i = 0; i < 150; ++i)
         tree.addFile(QStringLiteral("many/n%1.txt").arg(i, 3, 10, QChar(u'0')));
     view->setMask("*.*");
+    bool busyDuringChange = true;
+    view->OnChange = [&](QObject*) { busyDuringChange = QApplication::overrideCursor() != nullptr; };
     view->setDirectory(tree.path("many"));
+    EXPECT_FALSE(busyDuringChange);
     ASSERT_EQ(view->count(), 150);
-    EXPECT_EQ(view->count(), 150);
     EXPECT_EQ(view->Items().last(), "n149.txt");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -148,6 +150,7 @@ TEST_F(ExplorerView, FailedFolderChangesRaiseInOutErrorsAndChangeNothing)
     const int before = changes;
 
     EXPECT_THROW(view->setDirectory(tree.path("missing")), platform::EInOutError);
+    EXPECT_THROW(view->setDirectory(""), platform::EInOutError);
     EXPECT_EQ(view->Directory(), tree.path("here"));
     EXPECT_EQ(view->Items(), QStringList({"a.txt"}));
     EXPECT_EQ(platform::folders::currentFolder(), tree.path("here"));
