@@ -23,6 +23,7 @@ TOvoCommandLabel::TOvoCommandLabel(QWidget* parent)
 void TOvoCommandLabel::setCaption(const QString& caption)
 {
     m_caption = caption;
+    m_focusLink.setCaption(m_caption, m_showAccelChar);
     update();
 }
 
@@ -66,6 +67,7 @@ void TOvoCommandLabel::setWordWrap(bool on)
 void TOvoCommandLabel::setShowAccelChar(bool on)
 {
     m_showAccelChar = on;
+    m_focusLink.setCaption(m_caption, m_showAccelChar);
     update();
 }
 

@@ -1,6 +1,7 @@
 // A link-style label that hands a web, mail, FTP or file target to the desktop when pressed.
 #pragma once
 
+#include "controls/labels/LabelFocusLink.h"
 #include "controls/labels/OvoCanvas.h"
 #include "platform/color.h"
 
@@ -34,6 +35,9 @@ public:
     void setFollowedColor(platform::TColor color) { m_followedColor = color; }
     platform::TColor MoveOverColor() const { return m_moveOverColor; }
     void setMoveOverColor(platform::TColor color) { m_moveOverColor = color; }
+    // The control that Alt and the caption's underlined letter focus.
+    QWidget* FocusControl() const { return m_focusLink.control(); }
+    void setFocusControl(QWidget* control) { m_focusLink.setControl(control); }
     QString About() const { return m_about; }
     void setAbout(const QString& about) { m_about = about; }
 
@@ -92,6 +96,7 @@ private:
     bool inside(QPoint pos) const;
     void runCommand();
 
+    labels::LabelFocusLink m_focusLink{this};
     QString m_caption;
     QString m_captionValue;
     QString m_about;

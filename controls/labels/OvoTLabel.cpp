@@ -28,7 +28,14 @@ TOvoLabel::~TOvoLabel()
 void TOvoLabel::setCaption(const QString& caption)
 {
     m_caption = caption;
+    m_focusLink.setCaption(m_caption, m_showAccelChar);
     update();
+}
+
+void TOvoLabel::setShowAccelChar(bool on)
+{
+    m_showAccelChar = on;
+    m_focusLink.setCaption(m_caption, m_showAccelChar);
 }
 
 void TOvoLabel::setAlignment(TAlignment alignment)

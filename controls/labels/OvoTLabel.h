@@ -1,6 +1,7 @@
 // The decorated label: optional background, caption with 3-D copies, bevel frame.
 #pragma once
 
+#include "controls/labels/LabelFocusLink.h"
 #include "controls/labels/OvoCanvas.h"
 #include "controls/labels/OvoEnhancedClass.h"
 #include "platform/color.h"
@@ -35,9 +36,12 @@ public:
     void setTransparent(bool on);
     bool WordWrap() const { return m_wordWrap; }
     void setWordWrap(bool on);
-    // Kept for the stored settings: "&" underlines the next character either way.
+    // Switches the FocusControl key; "&" underlines the next character either way.
     bool ShowAccelChar() const { return m_showAccelChar; }
-    void setShowAccelChar(bool on) { m_showAccelChar = on; }
+    void setShowAccelChar(bool on);
+    // The control that Alt and the caption's underlined letter focus.
+    QWidget* FocusControl() const { return m_focusLink.control(); }
+    void setFocusControl(QWidget* control) { m_focusLink.setControl(control); }
     QString About() const { return m_about; }
     void setAbout(const QString& about) { m_about = about; }
 
@@ -84,6 +88,7 @@ protected:
 private:
     void replaceBackground(TOvoBackground*& role, TOvoBackground* background);
 
+    labels::LabelFocusLink m_focusLink{this};
     QString m_caption;
     QString m_about;
     TAlignment m_alignment = TAlignment::taLeftJustify;

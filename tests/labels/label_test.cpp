@@ -1,8 +1,10 @@
 // The decorated label: text rectangle, frames, 3-D copies, disabled look, repetition.
+#include "controls/labels/OvoTCommandLabel.h"
 #include "controls/labels/OvoTLabel.h"
 #include "label_fixtures.h"
 
 #include <QImage>
+#include <QLineEdit>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -286,4 +288,35 @@ TEST(OvoLabel, DoubleClickGivesOneClickOneDoubleClickAndTwoPresses)
     EXPECT_EQ(clicks, 2);
     EXPECT_EQ(doubleClicks, 1);
     EXPECT_EQ(presses, 4);
+}
+
+TEST(OvoLabel, AltAndTheUnderlinedLetterFocusTheFocusControl)
+{
+    QWidget form;
+    auto* first = new QLineEdit(&form);
+    auto* named = new QLineEdit(&form);
+    auto* mailed = new QLineEdit(&form);
+    named->move(0, 30);
+    mailed->move(0, 60);
+    auto* label = new TOvoLabel(&form);
+    label->setCaption(QStringLiteral("&Name"));
+    label->setFocusControl(named);
+    auto* link = new TOvoCommandLabel(&form);
+    link->setCaption(QStringLiteral("&Mail"));
+    link->setFocusControl(mailed);
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    first->setFocus();
+    QTest::keyClick(&form, Qt::Key_N, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return named->hasFocus(); }));
+    QTest::keyClick(&form, Qt::Key_M, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return mailed->hasFocus(); }));
+
+    // Without accelerators the letter is only underlined.
+    label->setShowAccelChar(false);
+    first->setFocus();
+    QTest::keyClick(&form, Qt::Key_N, Qt::AltModifier);
+    QTest::qWait(50);
+    EXPECT_TRUE(first->hasFocus());
 }
