@@ -11,6 +11,7 @@
 #include <QDirIterator>
 #include <QKeyEvent>
 #include <QRegularExpression>
+#include <QScopeGuard>
 
 #include <algorithm>
 
@@ -44,26 +45,16 @@ bool isInsideTrash(const QString& path)
     return path.startsWith(homeTrash) && path.size() > homeTrash.size();
 }
 
-// Ends a load of the volumes however it ends, so that a handler that throws cannot leave
-// the tree silent for good.
-class LoadingScope {
-public:
-    LoadingScope(bool& drivesLoaded, bool& loading)
-        : m_drivesLoaded(drivesLoaded)
-        , m_loading(loading)
-    {
+// The volume whose mount point holds the path most closely, or none.
+const Volume* volumeHolding(const QList<Volume>& volumes, const QString& path)
+{
+    const Volume* best = nullptr;
+    for (const Volume& volume : volumes) {
+        if (path.startsWith(volume.path) && (best == nullptr || volume.path.size() > best->path.size()))
+            best = &volume;
     }
-    ~LoadingScope()
-    {
-        m_drivesLoaded = true;
-        m_loading = false;
-    }
-    Q_DISABLE_COPY_MOVE(LoadingScope)
-
-private:
-    bool& m_drivesLoaded;
-    bool& m_loading;
-};
+    return best;
+}
 
 TOvoTreeNode* nodeOf(QTreeWidgetItem* item)
 {
@@ -106,13 +97,9 @@ TOvoExplorerTree::TOvoExplorerTree(QWidget* parent, VolumeSource volumes)
 
     // The volume of the current directory starts at that directory.
     const QString current = folders::addSlash(folders::currentFolder());
-    QString bestVolume;
-    for (const Volume& volume : m_volumes()) {
-        if (current.startsWith(volume.path) && volume.path.size() > bestVolume.size())
-            bestVolume = volume.path;
-    }
-    if (!bestVolume.isEmpty())
-        m_lastDirs.insert(bestVolume, current);
+    const QList<Volume> mounted = m_volumes();
+    if (const Volume* volume = volumeHolding(mounted, current))
+        m_lastDirs.insert(volume->path, current);
 
     LoadDrives();
 }
@@ -193,52 +180,46 @@ QString TOvoExplorerTree::LastDirs(const QString& volumePath) const
     return m_lastDirs.value(volumePath, volumePath);
 }
 
-void TOvoExplorerTree::Loaded()
-{
-    LoadDrives();
-    setDirectory(Directory());
-}
-
 void TOvoExplorerTree::LoadDrives()
 {
     if (m_loadingDrives)
         return;
     m_loadingDrives = true;
     m_drivesLoaded = false;
-    const LoadingScope scope(m_drivesLoaded, m_loadingDrives);
-    {
-        const BusyCursor busy;
-        const RepaintSuspender suspended(this);
-        ClearAll();
-        // Let a shown tree settle once emptied; user input waits until the volumes are back.
-        if (isVisible())
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        for (const Volume& volume : m_volumes()) {
-            if (!DriveIncluded(volume) || !AcceptFolder(volume.path))
-                continue;
-            TOvoTreeNode* node = AddRootNode(volume);
-            if (m_fastLoad) {
-                addPlaceholder(node, kUnreadVolume);
-                continue;
-            }
-            switch (volume.type) {
-            case DriveType::Fixed:
-            case DriveType::Remote:
-            case DriveType::RamDisk:
-                HasSubfolders(node);
-                break;
-            case DriveType::Unknown:
-            case DriveType::NoRootDir:
-            case DriveType::Removable:
-            case DriveType::CdRom:
-                // Empty drives would answer slowly or not at all: look when the user asks.
-                addPlaceholder(node, kUnreadVolume);
-                break;
-            }
+    // However the load ends, even by a handler that throws, the tree reports changes again.
+    const auto loaded = qScopeGuard([this] {
+        m_drivesLoaded = true;
+        m_loadingDrives = false;
+    });
+    const BusyCursor busy;
+    const RepaintSuspender suspended(this);
+    ClearAll();
+    // Let a shown tree settle once emptied; user input waits until the volumes are back.
+    if (isVisible())
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    for (const Volume& volume : m_volumes()) {
+        if (!DriveIncluded(volume) || !AcceptFolder(volume.path))
+            continue;
+        TOvoTreeNode* node = AddRootNode(volume);
+        if (m_fastLoad) {
+            addPlaceholder(node, kUnreadVolume);
+            continue;
+        }
+        switch (volume.type) {
+        case DriveType::Fixed:
+        case DriveType::Remote:
+        case DriveType::RamDisk:
+            HasSubfolders(node);
+            break;
+        case DriveType::Unknown:
+        case DriveType::NoRootDir:
+        case DriveType::Removable:
+        case DriveType::CdRom:
+            // Empty drives would answer slowly or not at all: look when the user asks.
+            addPlaceholder(node, kUnreadVolume);
+            break;
         }
     }
-    if (QTreeWidgetItem* selected = selectedNode())
-        scrollToItem(selected, QAbstractItemView::PositionAtTop);
 }
 
 void TOvoExplorerTree::Reload()
@@ -480,11 +461,7 @@ TOvoTreeNode* TOvoExplorerTree::topLevelNodeFor(const QString& path) const
 
 DriveType TOvoExplorerTree::driveTypeOf(const QString& path) const
 {
-    const Volume* best = nullptr;
     const QList<Volume> volumes = m_volumes();
-    for (const Volume& volume : volumes) {
-        if (path.startsWith(volume.path) && (best == nullptr || volume.path.size() > best->path.size()))
-            best = &volume;
-    }
-    return best != nullptr ? best->type : DriveType::Unknown;
+    const Volume* volume = volumeHolding(volumes, path);
+    return volume != nullptr ? volume->type : DriveType::Unknown;
 }

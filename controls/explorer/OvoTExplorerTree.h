@@ -81,8 +81,6 @@ public:
     const QIcon& FolderIcon() const { return m_folderIcon; }
     const QIcon& OpenFolderIcon() const { return m_openFolderIcon; }
 
-    // Runs after the stored settings are applied: the volumes, then the stored folder again.
-    void Loaded();
     void LoadDrives();
     void Reload();
     void ClearAll();
