@@ -82,6 +82,18 @@ void blockingPass(ws::SOCKET s, const IdleClock& idle)
     platform::processMessages();
 }
 
+// A hidden window of the class (registered on first use) that carries the object.
+platform::HWND createObjectWindow(const char* className, platform::WNDPROC procedure, void* object)
+{
+    if (!platform::isWindowClassRegistered(className)
+        && !platform::registerWindowClass(className, procedure))
+        return platform::NoWindow;
+    const platform::HWND window = platform::createWindow(className);
+    if (window != platform::NoWindow)
+        platform::setWindowPointer(window, object);
+    return window;
+}
+
 class FileCloser {
 public:
     explicit FileCloser(int fd) : m_fd(fd) {}
@@ -168,24 +180,12 @@ QByteArray ExtractField(const QByteArray& Text, char Separator, int N)
 
 platform::HWND CreateSocketWindow(TPowersock* Component)
 {
-    if (!platform::isWindowClassRegistered(socketWindowClass)
-        && !platform::registerWindowClass(socketWindowClass, SocketWindowProc))
-        return platform::NoWindow;
-    const platform::HWND window = platform::createWindow(socketWindowClass);
-    if (window != platform::NoWindow)
-        platform::setWindowPointer(window, Component);
-    return window;
+    return createObjectWindow(socketWindowClass, SocketWindowProc, Component);
 }
 
 platform::HWND CreateTimerWindow(TThreadTimer* Timer)
 {
-    if (!platform::isWindowClassRegistered(timerWindowClass)
-        && !platform::registerWindowClass(timerWindowClass, TimerWindowProc))
-        return platform::NoWindow;
-    const platform::HWND window = platform::createWindow(timerWindowClass);
-    if (window != platform::NoWindow)
-        platform::setWindowPointer(window, Timer);
-    return window;
+    return createObjectWindow(timerWindowClass, TimerWindowProc, Timer);
 }
 
 platform::LRESULT SocketWindowProc(platform::HWND Window, quint32 Message, platform::WPARAM WParam,
