@@ -75,6 +75,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "failed: %s\n", error.what());
         result = 1;
     }
+    // Unblocks the peer's accept when the connect failed.
+    ::shutdown(listener, SHUT_RDWR);
     peer.join();
     ::close(listener);
     return result;

@@ -45,7 +45,7 @@ void* windowPointer(HWND window);
 LRESULT defWindowProc(HWND window, quint32 message, WPARAM wParam, LPARAM lParam);
 
 // Queues a message for the window's procedure; it runs when the UI thread dispatches.
-// Safe from any thread. False when the window does not exist (checked on the UI thread).
+// Safe from any thread. A window destroyed before the delivery gets nothing.
 bool PostMessage(HWND window, quint32 message, WPARAM wParam, LPARAM lParam);
 
 // PostMessage whose delivery first runs `prepare` on the UI thread; when it returns
