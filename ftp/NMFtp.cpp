@@ -140,8 +140,6 @@ TNMFTP::TNMFTP(QObject* AOwner)
     : TPowersock(AOwner)
 {
     Port = 21;
-    DataConnection = nullptr;
-    Vendor = 2411;
     // Replies are read synchronously by the operations; the hook only has to exist.
     TPowersock::OnReadReady = [](QObject*) {};
     TransferLock = std::make_unique<std::recursive_mutex>();
@@ -218,7 +216,7 @@ void TNMFTP::readGreeting()
 
 void TNMFTP::checkLoginReply(const QByteArray& reply)
 {
-    if (ReplyCode > 400 && ReplyCode < 600) {
+    if (isBetween(ReplyCode, 401, 599)) {
         if (OnConnectionFailed)
             OnConnectionFailed(this);
         throw FTPException(reply);
@@ -281,7 +279,7 @@ void TNMFTP::Disconnect()
         discardStaleReplies();
         // A server that just closes after QUIT has done what was asked: no reply needed.
         const QByteArray reply = Transaction("QUIT");
-        if (ReplyCode > 300 && ReplyCode < 600)
+        if (isBetween(ReplyCode, 301, 599))
             throw FTPException(reply);
     } catch (...) {
         TPowersock::Disconnect();
@@ -379,7 +377,7 @@ void TNMFTP::refuseUpload(const QByteArray& reply)
 void TNMFTP::Upload(const QString& localPath, const QByteArray& remoteName)
 {
     Canceled = false;
-    bool success = false;
+    bool stored = false;
     try {
         CheckConnection();
         {
@@ -388,12 +386,11 @@ void TNMFTP::Upload(const QString& localPath, const QByteArray& remoteName)
             auto connection = std::make_unique<TPowersock>(this);
             connection->TimeOut = TimeOut;
             connection->setIdleLimit(idleLimit());
-            if (OnPacketSent)
-                connection->OnPacketSent = OnPacketSent;
+            connection->OnPacketSent = OnPacketSent;
             DataConnectionScope scope(DataConnection, std::move(connection));
-            transfer(scope.connection(), localPath, remoteName, success);
+            stored = transfer(scope.connection(), localPath, remoteName);
         }
-        if (success && OnSuccess)
+        if (stored && OnSuccess)
             OnSuccess(TCmdType::ctStor);
     } catch (...) {
         if (OnFailure) {
@@ -406,7 +403,7 @@ void TNMFTP::Upload(const QString& localPath, const QByteArray& remoteName)
     }
 }
 
-void TNMFTP::transfer(TPowersock& data, const QString& localPath, const QByteArray& remoteName, bool& success)
+bool TNMFTP::transfer(TPowersock& data, const QString& localPath, const QByteArray& remoteName)
 {
     {
         QFile file(localPath);
@@ -418,7 +415,7 @@ void TNMFTP::transfer(TPowersock& data, const QString& localPath, const QByteArr
         const QByteArray reply = command("PASV");
         if (ReplyCode >= 500) {
             refuseUpload(reply);
-            return;
+            return false;
         }
         data.Port = ftp::passivePort(reply);
         data.Host = Host;
@@ -429,7 +426,7 @@ void TNMFTP::transfer(TPowersock& data, const QString& localPath, const QByteArr
         const QByteArray reply = command("PORT " + LocalAddressCommas() + data.LocalPortCommas());
         if (isBetween(ReplyCode, 301, 599)) {
             refuseUpload(reply);
-            return;
+            return false;
         }
     }
 
@@ -440,7 +437,7 @@ void TNMFTP::transfer(TPowersock& data, const QString& localPath, const QByteArr
         if (OnUnSupportedFunction && isBetween(ReplyCode, 500, 502))
             OnUnSupportedFunction(TCmdType::ctStor);
         refuseUpload(storReply);
-        return;
+        return false;
     }
     m_finalReplyDue = true;
 
@@ -479,7 +476,7 @@ void TNMFTP::transfer(TPowersock& data, const QString& localPath, const QByteArr
     // The server tells only here whether it stored the file (451, 452, 552, ...).
     if (isBetween(ReplyCode, 400, 599)) {
         refuseUpload(final);
-        return;
+        return false;
     }
-    success = true;
+    return true;
 }

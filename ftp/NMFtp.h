@@ -133,7 +133,9 @@ private:
     void discardStaleReplies();
     // The refusal of an upload step: returns when OnFailure handled it, else raises.
     void refuseUpload(const QByteArray& reply);
-    void transfer(TPowersock& data, const QString& localPath, const QByteArray& remoteName, bool& success);
+    // The upload on its data connection: true when the server stored the file, false
+    // after a refusal that OnFailure handled.
+    bool transfer(TPowersock& data, const QString& localPath, const QByteArray& remoteName);
 
     // STOR was accepted and its final reply has not been read yet.
     bool m_finalReplyDue = false;
