@@ -22,16 +22,16 @@ namespace platform::shell {
 
 namespace {
 
-constexpr std::array<std::string_view, 33> kPseudoFileSystems = {
+constexpr auto kPseudoFileSystems = std::to_array<std::string_view>({
     "proc", "sysfs", "devtmpfs", "devpts", "tmpfs", "ramfs", "securityfs", "cgroup",
     "cgroup2", "pstore", "bpf", "debugfs", "tracefs", "configfs", "fusectl", "mqueue",
     "hugetlbfs", "autofs", "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs", "overlay",
     "squashfs", "selinuxfs", "devfs", "none", "fuse.gvfsd-fuse", "fuse.portal",
-    "fuse.lxcfs", "nfsd", "rootfs", "shm"};
+    "fuse.lxcfs", "nfsd", "rootfs", "shm"});
 
-constexpr std::array<std::string_view, 16> kNetworkFileSystems = {
+constexpr auto kNetworkFileSystems = std::to_array<std::string_view>({
     "nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "coda", "sshfs", "fuse.sshfs",
-    "davfs", "fuse.davfs2", "fuse.rclone", "glusterfs", "fuse.glusterfs", "ceph"};
+    "davfs", "fuse.davfs2", "fuse.rclone", "glusterfs", "fuse.glusterfs", "ceph"});
 
 bool isOneOf(const QByteArray& type, const auto& names)
 {
@@ -180,15 +180,6 @@ QList<Volume> browsableVolumes()
               [](const Volume& a, const Volume& b) { return a.path < b.path; });
     volumes.append(others);
     return volumes;
-}
-
-DriveType driveTypeOf(const QString& path)
-{
-    const QStorageInfo storage(path);
-    if (!storage.isValid())
-        return DriveType::NoRootDir;
-    return driveTypeOfMount(storage.rootPath(), storage.fileSystemType(),
-                            isRemovableDevice(storage.device()));
 }
 
 } // namespace platform::shell

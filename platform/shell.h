@@ -32,8 +32,6 @@ QString displayName(const QString& path);
 
 // "/" first, then the other mounted volumes a user would browse, by path.
 QList<Volume> browsableVolumes();
-// The type of the mounted volume that holds a path.
-DriveType driveTypeOf(const QString& path);
 
 // Classification of mounts, kept apart so that it can be checked on plain texts.
 bool isPseudoFileSystem(const QByteArray& fileSystemType);
