@@ -25,7 +25,8 @@ QUrl shellTargetUrl(const QString& target)
     static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
     if (scheme.match(target).hasMatch())
         return QUrl(target, QUrl::TolerantMode);
-    return QUrl::fromUserInput(target, QDir::currentPath(), QUrl::AssumeLocalFile);
+    // A file that exists here stays a file; "www.example.com" becomes a web address.
+    return QUrl::fromUserInput(target, QDir::currentPath());
 }
 
 void shellOpen(const QString& target)

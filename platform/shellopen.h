@@ -10,7 +10,8 @@
 namespace platform {
 
 // The address a target stands for: texts with a scheme ("mailto:", "http://", "ftp://",
-// "file:") as they are, anything else as a path or web address.
+// "file:") as they are; an absolute path or an existing file as a file address; anything
+// else as a web address when it looks like one.
 QUrl shellTargetUrl(const QString& target);
 
 // Hands the target to the desktop. A target that cannot be opened fails silently.

@@ -230,11 +230,14 @@ TEST_F(CommandLabelTest, InactiveFormDoesNotLightUpTheLabel)
     EXPECT_EQ(label->FontColor(), platform::clBlue);
 }
 
-TEST(ShellTarget, SchemesStayAndPathsBecomeFileAddresses)
+TEST(ShellTarget, SchemesStayPathsAreFilesAndBareHostsAreWebAddresses)
 {
     EXPECT_EQ(platform::shellTargetUrl("mailto:a@example.com").scheme(), "mailto");
     EXPECT_EQ(platform::shellTargetUrl("http://www.example.com/x").host(), "www.example.com");
     EXPECT_EQ(platform::shellTargetUrl("ftp://ftp.example.com").scheme(), "ftp");
     EXPECT_EQ(platform::shellTargetUrl("file:/tmp/a b.txt").toLocalFile(), "/tmp/a b.txt");
     EXPECT_EQ(platform::shellTargetUrl("/tmp/notice.txt").toLocalFile(), "/tmp/notice.txt");
+    // What a link label hands over without its prefix.
+    EXPECT_EQ(platform::shellTargetUrl("www.example.com/ovo").toString(),
+              "http://www.example.com/ovo");
 }
