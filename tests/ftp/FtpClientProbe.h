@@ -52,5 +52,17 @@ QByteArray randomBytes(qsizetype size, quint32 seed);
 void PrintTo(const QString& text, std::ostream* out);
 void PrintTo(const QByteArray& bytes, std::ostream* out);
 
+// Runs `operation` and returns the message of the exception of type E it raises.
+template <typename E, typename Operation>
+QString failureOf(Operation operation)
+{
+    try {
+        operation();
+    } catch (const E& error) {
+        return error.message();
+    }
+    return QStringLiteral("<no exception>");
+}
+
 // Whether another thread could take the client's transfer lock now.
 bool transferLockIsFree(TNMFTP& client);

@@ -12,22 +12,6 @@
 using testsupport::ScriptedFtpPeer;
 using Lines = QList<QByteArray>;
 
-namespace {
-
-// Runs `operation` and returns the message of the exception of type E it raises.
-template <typename E, typename Operation>
-QString failureOf(Operation operation)
-{
-    try {
-        operation();
-    } catch (const E& error) {
-        return error.message();
-    }
-    return QStringLiteral("<no exception>");
-}
-
-} // namespace
-
 TEST(FtpLoginDialogue, MultiLineGreetingIsReadWholeAndUser230NeedsNoPassword)
 {
     ScriptedFtpPeer peer;

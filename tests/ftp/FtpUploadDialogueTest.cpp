@@ -17,21 +17,22 @@ using std::chrono::milliseconds;
 
 namespace {
 
-template <typename E, typename Operation>
-QString failureOf(Operation operation)
-{
-    try {
-        operation();
-    } catch (const E& error) {
-        return error.message();
-    }
-    return QStringLiteral("<no exception>");
-}
-
 // A peer that greets and accepts the login.
 void greet(ScriptedFtpPeer& peer)
 {
     peer.send("220 Ready\r\n").reply("230 In.\r\n");
+}
+
+// Logs the client in at the peer and starts recording its outcomes (OnFailure not
+// handling) from a clean slate.
+void logIn(TNMFTP& client, FtpClientProbe& probe, const ScriptedFtpPeer& peer, bool passive)
+{
+    pointAt(client, peer);
+    client.Passive = passive;
+    client.Connect();
+    probe.recordOutcomes(false);
+    probe.events.clear();
+    probe.status.clear();
 }
 
 // Everything an upload must leave behind, whatever its outcome.
@@ -67,12 +68,7 @@ TEST_F(FtpUploadDialogue, PassiveUploadGoesToHostAtTheReplysPort)
     const QString path = writeFile(m_folder, "notice.txt", content);
     TNMFTP client;
     FtpClientProbe probe(client);
-    pointAt(client, peer);
-    client.Passive = true;
-    client.Connect();
-    probe.recordOutcomes(false);
-    probe.events.clear();
-    probe.status.clear();
+    logIn(client, probe, peer, true);
 
     client.Upload(path, "notice.txt");
 
@@ -203,11 +199,7 @@ TEST_F(FtpUploadDialogue, RefusedStepsEndTheUpload)
         peer.start();
         TNMFTP client;
         FtpClientProbe probe(client);
-        pointAt(client, peer);
-        client.Passive = c.passive;
-        client.Connect();
-        probe.recordOutcomes(false);
-        probe.events.clear();
+        logIn(client, probe, peer, c.passive);
         EXPECT_EQ(failureOf<FTPException>([&] { client.Upload(path, "n.txt"); }), c.message);
         EXPECT_EQ(probe.events, c.events);
         EXPECT_EQ(peer.commands().size(), c.replies.size() + 1);
@@ -224,11 +216,7 @@ TEST_F(FtpUploadDialogue, PassiveReplyWithoutPortIsAConversionError)
     const QString path = writeFile(m_folder, "n.txt", "notice");
     TNMFTP client;
     FtpClientProbe probe(client);
-    pointAt(client, peer);
-    client.Passive = true;
-    client.Connect();
-    probe.recordOutcomes(false);
-    probe.events.clear();
+    logIn(client, probe, peer, true);
     EXPECT_THROW(client.Upload(path, "n.txt"), platform::EConvertError);
     EXPECT_EQ(probe.events, QStringList {"OnFailure(9)"});
     QTest::qWait(50);
@@ -291,11 +279,7 @@ TEST_F(FtpUploadDialogue, ServerClosingInsteadOfReplyingFailsEveryUploadStep)
 
         TNMFTP client;
         FtpClientProbe probe(client);
-        pointAt(client, peer);
-        client.Passive = c.passive;
-        client.Connect();
-        probe.recordOutcomes(false);
-        probe.events.clear();
+        logIn(client, probe, peer, c.passive);
         const QString message = failureOf<ESockError>([&] { client.Upload(path, "n.txt"); });
         EXPECT_TRUE(message.startsWith("Connection closed by the server")) << message.toStdString();
         EXPECT_TRUE(message.contains(c.expected)) << message.toStdString();
@@ -318,11 +302,7 @@ TEST_F(FtpUploadDialogue, AbortDuringTheTransferEndsIt)
     peer.start();
     TNMFTP client;
     FtpClientProbe probe(client);
-    pointAt(client, peer);
-    client.Passive = true;
-    client.Connect();
-    probe.recordOutcomes(false);
-    probe.events.clear();
+    logIn(client, probe, peer, true);
     client.OnPacketSent = [&](QObject*) { client.Abort(); };
 
     EXPECT_EQ(failureOf<EAbortError>([&] { client.Upload(path, "big.bin"); }), QStringLiteral("Socket send aborted"));
@@ -353,11 +333,7 @@ TEST_F(FtpUploadDialogue, CancelBeforeSendingIsNoSuccess)
     peer.start();
     TNMFTP client;
     FtpClientProbe probe(client);
-    pointAt(client, peer);
-    client.Passive = true;
-    client.Connect();
-    probe.recordOutcomes(false);
-    probe.events.clear();
+    logIn(client, probe, peer, true);
     client.OnTransactionStart = [&](QObject*) { client.Cancel(); };
 
     EXPECT_EQ(failureOf<EAbortError>([&] { client.Upload(path, "n.txt"); }), QStringLiteral("Socket send aborted"));
@@ -401,12 +377,8 @@ TEST_F(FtpUploadDialogue, SilentServerTimesOutAtEveryWait)
 
         TNMFTP client;
         FtpClientProbe probe(client);
-        pointAt(client, peer);
-        client.Passive = c.passive;
-        client.Connect();
+        logIn(client, probe, peer, c.passive);
         client.setIdleLimit(400);
-        probe.recordOutcomes(false);
-        probe.events.clear();
         QElapsedTimer clock;
         clock.start();
         const QString message = failureOf<ESockError>([&] { client.Upload(c.stage == 1 ? big : small, "x"); });
