@@ -3,11 +3,12 @@
 
 #include "controls/labels/OvoTBackground.h"
 #include "platform/application.h"
-#include "platform/exception.h"
 
 #include <QMetaObject>
 #include <QMouseEvent>
 #include <QPainter>
+
+#include <exception>
 
 TOvoLabel::TOvoLabel(QWidget* parent)
     : QWidget(parent)
@@ -152,13 +153,14 @@ void TOvoLabel::paintEvent(QPaintEvent*)
     try {
         Paint(canvas);
         m_paintFailed = false;
-    } catch (const platform::Exception& error) {
+    } catch (const std::exception& error) {
         // Reported once, after the paint, so that a failing paint cannot flood the screen
-        // with message boxes.
+        // with message boxes; nothing is thrown through Qt's painting.
         if (!m_paintFailed) {
             m_paintFailed = true;
             QMetaObject::invokeMethod(
-                this, [message = error.message()] { platform::showErrorBox(message); },
+                this,
+                [message = QString::fromUtf8(error.what())] { platform::showErrorBox(message); },
                 Qt::QueuedConnection);
         }
     }
