@@ -181,14 +181,22 @@ void updateNotifiers(SocketEntry& entry)
 
 SOCKET registerSocket(int fd, bool connected)
 {
+    auto entry = std::make_unique<SocketEntry>();
+    entry->fd = fd; // closed with the entry on every way out
     if (fd >= INVALID_SOCKET) {
-        ::close(fd);
         fail(WSAEMFILE);
         return INVALID_SOCKET;
     }
+    // Without its wake set, a wait on the socket would never learn of new data.
+    entry->epollFd = ::epoll_create1(EPOLL_CLOEXEC);
+    epoll_event watch{};
+    watch.events = EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET;
+    watch.data.fd = fd;
+    if (entry->epollFd < 0 || ::epoll_ctl(entry->epollFd, EPOLL_CTL_ADD, fd, &watch) != 0) {
+        failFromErrno();
+        return INVALID_SOCKET;
+    }
     const SOCKET s = SOCKET(fd);
-    auto entry = std::make_unique<SocketEntry>();
-    entry->fd = fd;
     entry->serial = ++state().lastSerial;
     entry->connected = connected;
     entry->readNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
@@ -199,23 +207,16 @@ SOCKET registerSocket(int fd, bool connected)
     entry->writeNotifier->setEnabled(false);
     QObject::connect(entry->writeNotifier.get(), &QSocketNotifier::activated,
                      [s] { onWritable(s); });
-    entry->epollFd = ::epoll_create1(EPOLL_CLOEXEC);
-    if (entry->epollFd >= 0) {
-        epoll_event watch{};
-        watch.events = EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET;
-        watch.data.fd = fd;
-        ::epoll_ctl(entry->epollFd, EPOLL_CTL_ADD, fd, &watch);
-        entry->wakeNotifier = std::make_unique<QSocketNotifier>(entry->epollFd, QSocketNotifier::Read);
-        entry->wakeNotifier->setEnabled(false);
-        QSocketNotifier* notifier = entry->wakeNotifier.get();
-        const int epollFd = entry->epollFd;
-        QObject::connect(notifier, &QSocketNotifier::activated, [notifier, epollFd] {
-            epoll_event events[4];
-            while (::epoll_wait(epollFd, events, 4, 0) > 0) {
-            }
-            notifier->setEnabled(false);
-        });
-    }
+    entry->wakeNotifier = std::make_unique<QSocketNotifier>(entry->epollFd, QSocketNotifier::Read);
+    entry->wakeNotifier->setEnabled(false);
+    QSocketNotifier* notifier = entry->wakeNotifier.get();
+    const int epollFd = entry->epollFd;
+    QObject::connect(notifier, &QSocketNotifier::activated, [notifier, epollFd] {
+        epoll_event events[4];
+        while (::epoll_wait(epollFd, events, 4, 0) > 0) {
+        }
+        notifier->setEnabled(false);
+    });
     state().sockets[s] = std::move(entry);
     return s;
 }
@@ -674,7 +675,7 @@ quintptr WSAAsyncGetHostByName(HWND window, quint32 message, const char* name, c
 void wakeOnSocketActivity(SOCKET s)
 {
     const auto it = state().sockets.find(s);
-    if (it != state().sockets.end() && it->second->wakeNotifier)
+    if (it != state().sockets.end())
         it->second->wakeNotifier->setEnabled(true);
 }
 
