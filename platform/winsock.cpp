@@ -40,7 +40,6 @@ struct SocketEntry {
     bool listening = false;
     bool readNoticePending = false;   // FD_READ/FD_ACCEPT posted, waiting for recv/accept
     bool closeNoticed = false;        // end of stream seen and reported
-    int immediateConnectError = 0;    // a connect that failed at once, reported as a notice
     std::unique_ptr<QSocketNotifier> readNotifier;
     std::unique_ptr<QSocketNotifier> writeNotifier;
     // Edge-triggered set of the socket, only to wake a wait on new activity.
