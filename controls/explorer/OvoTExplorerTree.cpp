@@ -406,6 +406,14 @@ void TOvoExplorerTree::keyPressEvent(QKeyEvent* event)
     base::keyPressEvent(event);
 }
 
+QItemSelectionModel::SelectionFlags TOvoExplorerTree::selectionCommand(const QModelIndex& index,
+                                                                      const QEvent* event) const
+{
+    // Ctrl would unselect the chosen folder and leave the window without one.
+    const QItemSelectionModel::SelectionFlags command = base::selectionCommand(index, event);
+    return command.testFlag(QItemSelectionModel::Deselect) ? QItemSelectionModel::NoUpdate : command;
+}
+
 void TOvoExplorerTree::Change(QTreeWidgetItem* item)
 {
     if (m_destroying || !m_drivesLoaded)

@@ -98,6 +98,8 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override;
 
 private:
     bool DriveIncluded(const platform::shell::Volume& volume) const;

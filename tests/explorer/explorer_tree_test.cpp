@@ -200,6 +200,12 @@ TEST_F(ExplorerTree, ClickingAndExpandingLikeAUser)
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                       tree->visualItemRect(top("vol")).center());
     EXPECT_EQ(changes, QStringList({disk.path("vol/")}));
+    // Once chosen, a folder stays chosen: Ctrl+click or Ctrl+Space cannot leave "nil".
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      tree->visualItemRect(top("vol")).center());
+    QTest::keyClick(tree->viewport(), Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_EQ(tree->Directory(), disk.path("vol/"));
+    EXPECT_EQ(changes, QStringList({disk.path("vol/")}));
     QTest::keyClick(tree->viewport(), Qt::Key_Right);
     EXPECT_TRUE(top("vol")->isExpanded());
     EXPECT_EQ(texts(top("vol")), QStringList({"a", "B2", "c", "RECYCLED"}));
