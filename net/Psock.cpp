@@ -959,23 +959,24 @@ ws::SOCKET TPowersock::Accept()
     return accepted;
 }
 
-QByteArray TPowersock::LocalAddressCommas()
+ws::SockAddrIn TPowersock::localAddress()
 {
     ws::SockAddrIn local{};
     int length = sizeof local;
     if (ws::getsockname(SocketHandle, &local, &length) == ws::SOCKET_ERROR)
         CheckSocketError(ws::WSAEWOULDBLOCK);
-    QByteArray text(ws::inet_ntoa(local.sin_addr));
+    return local;
+}
+
+QByteArray TPowersock::LocalAddressCommas()
+{
+    QByteArray text(ws::inet_ntoa(localAddress().sin_addr));
     text.replace('.', ',');
     return text;
 }
 
 QByteArray TPowersock::LocalPortCommas()
 {
-    ws::SockAddrIn local{};
-    int length = sizeof local;
-    if (ws::getsockname(SocketHandle, &local, &length) == ws::SOCKET_ERROR)
-        CheckSocketError(ws::WSAEWOULDBLOCK);
-    const int port = ws::networkToHostShort(local.sin_port);
+    const int port = ws::networkToHostShort(localAddress().sin_port);
     return ',' + QByteArray::number(port / 256) + ',' + QByteArray::number(port % 256);
 }

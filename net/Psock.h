@@ -195,6 +195,7 @@ private:
     void StartStack();
     void openNotifiedSocket();
     void replaceSocket();
+    platform::winsock::SockAddrIn localAddress();
 
     int m_idleLimit = 0;
     bool m_destroying = false;
