@@ -19,11 +19,6 @@ unsigned alignmentFlag(TAlignment alignment)
     return textLeft;
 }
 
-unsigned captionFlags(TAlignment alignment, bool wordWrap)
-{
-    return textExpandTabs | alignmentFlag(alignment) | (wordWrap ? textWordBreak : 0u);
-}
-
 QImage whiteImage(int width, int height)
 {
     QImage image(std::max(width, 0), std::max(height, 0), QImage::Format_RGB32);
@@ -49,11 +44,6 @@ OvoCanvas::OvoCanvas(QImage& image, const QPalette& palette)
     : m_image(image)
     , m_palette(palette)
 {
-}
-
-QRgb groundColor(const OvoCanvas& canvas, bool parentColor, TColor color)
-{
-    return parentColor ? canvas.palette().color(QPalette::Window).rgb() : canvas.rgb(color);
 }
 
 void OvoCanvas::fillRect(const QRect& rect, QRgb color)

@@ -29,8 +29,6 @@ inline constexpr unsigned textNoPrefix = 0x800;
 
 // The text format flag of an alignment.
 unsigned alignmentFlag(TAlignment alignment);
-// The flags of a caption: tabs expanded, aligned, broken at words when asked.
-unsigned captionFlags(TAlignment alignment, bool wordWrap);
 
 // A blank white RGB image: every scratch bitmap starts out white.
 QImage whiteImage(int width, int height);
@@ -69,8 +67,5 @@ private:
     QImage& m_image;
     const QPalette& m_palette;
 };
-
-// What a label fills itself with: the window colour of its palette, or its own colour.
-QRgb groundColor(const OvoCanvas& canvas, bool parentColor, TColor color);
 
 } // namespace labels

@@ -8,10 +8,10 @@
 #include <QPainter>
 
 TOvoCommandLabel::TOvoCommandLabel(QWidget* parent)
-    : QWidget(parent)
-    , m_caption(QStringLiteral("Ovo Components"))
+    : TCustomLabel(parent, platform::clBlue)
     , m_captionValue(QStringLiteral("www.example.com/ovo"))
 {
+    setCaption(QStringLiteral("Ovo Components"));
     QFont f = font();
     f.setPointSize(10);
     f.setUnderline(true);
@@ -20,78 +20,27 @@ TOvoCommandLabel::TOvoCommandLabel(QWidget* parent)
     setMouseTracking(true);
 }
 
-void TOvoCommandLabel::setCaption(const QString& caption)
-{
-    m_caption = caption;
-    m_focusLink.setCaption(m_caption, m_showAccelChar);
-    update();
-}
-
-void TOvoCommandLabel::setColor(platform::TColor color)
-{
-    m_color = color;
-    m_parentColor = false;
-    update();
-}
-
-void TOvoCommandLabel::setParentColor(bool on)
-{
-    m_parentColor = on;
-    update();
-}
-
-void TOvoCommandLabel::setFontColor(platform::TColor color)
-{
-    m_fontColor = color;
-    update();
-}
-
-void TOvoCommandLabel::setAlignment(TAlignment alignment)
-{
-    m_alignment = alignment;
-    update();
-}
-
-void TOvoCommandLabel::setTransparent(bool on)
-{
-    m_transparent = on;
-    update();
-}
-
-void TOvoCommandLabel::setWordWrap(bool on)
-{
-    m_wordWrap = on;
-    update();
-}
-
-void TOvoCommandLabel::setShowAccelChar(bool on)
-{
-    m_showAccelChar = on;
-    m_focusLink.setCaption(m_caption, m_showAccelChar);
-    update();
-}
-
 void TOvoCommandLabel::Loaded()
 {
-    m_savedFontColor = m_fontColor;
+    m_savedFontColor = FontColor();
 }
 
 QImage TOvoCommandLabel::paintImage() const
 {
     QImage image = labels::transparentImage(size());
     labels::OvoCanvas canvas(image, palette());
-    if (!m_transparent)
-        canvas.fillRect(image.rect(), labels::groundColor(canvas, m_parentColor, m_color));
-    unsigned flags = labels::captionFlags(m_alignment, m_wordWrap);
-    if (!m_showAccelChar)
+    if (!Transparent())
+        canvas.fillRect(image.rect(), groundColor(canvas));
+    unsigned flags = captionFlags();
+    if (!ShowAccelChar())
         flags |= labels::textNoPrefix;
     const QRect r = rect();
     if (isEnabled()) {
-        canvas.drawText(font(), canvas.rgb(m_fontColor), r, flags, m_caption);
+        canvas.drawText(font(), canvas.rgb(FontColor()), r, flags, Caption());
     } else {
         canvas.drawText(font(), canvas.rgb(platform::clBtnHighlight), r.translated(1, 1), flags,
-                        m_caption);
-        canvas.drawText(font(), canvas.rgb(platform::clGrayText), r, flags, m_caption);
+                        Caption());
+        canvas.drawText(font(), canvas.rgb(platform::clGrayText), r, flags, Caption());
     }
     return image;
 }
@@ -124,7 +73,7 @@ void TOvoCommandLabel::releaseCapture()
 void TOvoCommandLabel::runCommand()
 {
     QString prefix = QString::fromLatin1(CommandPrefixes.at(static_cast<std::size_t>(m_command)));
-    if (!prefix.isEmpty() && m_caption.startsWith(prefix))
+    if (!prefix.isEmpty() && Caption().startsWith(prefix))
         prefix.clear();
     if (prefix == QLatin1String("event")) {
         if (RunEvent)

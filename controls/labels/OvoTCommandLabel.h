@@ -1,8 +1,7 @@
 // A link-style label that hands a web, mail, FTP or file target to the desktop when pressed.
 #pragma once
 
-#include "controls/labels/LabelFocusLink.h"
-#include "controls/labels/OvoCanvas.h"
+#include "controls/labels/CustomLabel.h"
 #include "platform/color.h"
 
 #include <QImage>
@@ -19,14 +18,12 @@ enum class TOvoCommand : std::uint8_t { runNothing, runMAIL, runURL, runFTP, run
 inline constexpr std::array<const char*, 6> CommandPrefixes{"", "mailto:", "http://", "ftp://",
                                                             "file:", "event"};
 
-class TOvoCommandLabel : public QWidget {
+class TOvoCommandLabel : public TCustomLabel {
 public:
-    using base = QWidget;
+    using base = TCustomLabel;
     explicit TOvoCommandLabel(QWidget* parent = nullptr);
     Q_DISABLE_COPY_MOVE(TOvoCommandLabel)
 
-    QString Caption() const { return m_caption; }
-    void setCaption(const QString& caption);
     QString CaptionValue() const { return m_captionValue; }
     void setCaptionValue(const QString& value) { m_captionValue = value; }
     TOvoCommand Command() const { return m_command; }
@@ -35,28 +32,6 @@ public:
     void setFollowedColor(platform::TColor color) { m_followedColor = color; }
     platform::TColor MoveOverColor() const { return m_moveOverColor; }
     void setMoveOverColor(platform::TColor color) { m_moveOverColor = color; }
-    // The control that Alt and the caption's underlined letter focus.
-    QWidget* FocusControl() const { return m_focusLink.control(); }
-    void setFocusControl(QWidget* control) { m_focusLink.setControl(control); }
-    QString About() const { return m_about; }
-    void setAbout(const QString& about) { m_about = about; }
-
-    // The fill colour; ParentColor (the default) takes the parent's window colour instead.
-    platform::TColor Color() const { return m_color; }
-    void setColor(platform::TColor color);
-    bool ParentColor() const { return m_parentColor; }
-    void setParentColor(bool on);
-    // The caption's colour (the font colour of the stored settings).
-    platform::TColor FontColor() const { return m_fontColor; }
-    void setFontColor(platform::TColor color);
-    TAlignment Alignment() const { return m_alignment; }
-    void setAlignment(TAlignment alignment);
-    bool Transparent() const { return m_transparent; }
-    void setTransparent(bool on);
-    bool WordWrap() const { return m_wordWrap; }
-    void setWordWrap(bool on);
-    bool ShowAccelChar() const { return m_showAccelChar; }
-    void setShowAccelChar(bool on);
 
     // End of loading the stored settings: the font colour becomes the colour to return to.
     void Loaded();
@@ -96,21 +71,11 @@ private:
     bool inside(QPoint pos) const;
     void runCommand();
 
-    labels::LabelFocusLink m_focusLink{this};
-    QString m_caption;
     QString m_captionValue;
-    QString m_about;
     TOvoCommand m_command = TOvoCommand::runURL;
     platform::TColor m_followedColor = platform::clPurple;
     platform::TColor m_moveOverColor = platform::clRed;
-    platform::TColor m_color = platform::clBtnFace;
-    platform::TColor m_fontColor = platform::clBlue;
     platform::TColor m_savedFontColor = platform::clBlack;
-    TAlignment m_alignment = TAlignment::taLeftJustify;
-    bool m_parentColor = true;
-    bool m_transparent = false;
-    bool m_wordWrap = false;
-    bool m_showAccelChar = true;
     bool m_followed = false;
     bool m_buttonDown = false;
     bool m_mouseInside = false;

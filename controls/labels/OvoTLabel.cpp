@@ -11,7 +11,7 @@
 #include <exception>
 
 TOvoLabel::TOvoLabel(QWidget* parent)
-    : QWidget(parent)
+    : TCustomLabel(parent, platform::clWindowText)
     , m_font3D(this)
     , m_frame(this)
 {
@@ -24,56 +24,6 @@ TOvoLabel::~TOvoLabel()
         m_fontBackground->RemoveClient(this);
     if (m_background)
         m_background->RemoveClient(this);
-}
-
-void TOvoLabel::setCaption(const QString& caption)
-{
-    m_caption = caption;
-    m_focusLink.setCaption(m_caption, m_showAccelChar);
-    update();
-}
-
-void TOvoLabel::setShowAccelChar(bool on)
-{
-    m_showAccelChar = on;
-    m_focusLink.setCaption(m_caption, m_showAccelChar);
-}
-
-void TOvoLabel::setAlignment(TAlignment alignment)
-{
-    m_alignment = alignment;
-    update();
-}
-
-void TOvoLabel::setColor(platform::TColor color)
-{
-    m_color = color;
-    m_parentColor = false;
-    update();
-}
-
-void TOvoLabel::setParentColor(bool on)
-{
-    m_parentColor = on;
-    update();
-}
-
-void TOvoLabel::setFontColor(platform::TColor color)
-{
-    m_fontColor = color;
-    update();
-}
-
-void TOvoLabel::setTransparent(bool on)
-{
-    m_transparent = on;
-    update();
-}
-
-void TOvoLabel::setWordWrap(bool on)
-{
-    m_wordWrap = on;
-    update();
 }
 
 void TOvoLabel::replaceBackground(TOvoBackground*& role, TOvoBackground* background)
@@ -123,18 +73,18 @@ void TOvoLabel::Paint(labels::OvoCanvas& canvas) const
 {
     const int w = width();
     const int h = height();
-    if (!m_transparent) {
-        canvas.fillRect(QRect(0, 0, w, h), labels::groundColor(canvas, m_parentColor, m_color));
+    if (!Transparent()) {
+        canvas.fillRect(QRect(0, 0, w, h), groundColor(canvas));
         if (m_background)
             m_background->PaintBackground(canvas, w, h, true);
     }
-    const unsigned flags = labels::captionFlags(m_alignment, m_wordWrap);
+    const unsigned flags = captionFlags();
     const QRect r = textRect();
     if (m_fontBackground)
-        m_fontBackground->DrawTextFilled(m_font3D, font(), m_fontColor, flags, m_caption, r,
+        m_fontBackground->DrawTextFilled(m_font3D, font(), FontColor(), flags, Caption(), r,
                                          canvas);
     else
-        m_font3D.DrawText3D(font(), m_fontColor, canvas, isEnabled(), flags, m_caption, r);
+        m_font3D.DrawText3D(font(), FontColor(), canvas, isEnabled(), flags, Caption(), r);
     m_frame.DrawFrame(canvas, QRect(0, 0, w, h));
 }
 

@@ -1,0 +1,60 @@
+// The standard label's caption settings, shared by the decorated and the command label.
+#pragma once
+
+#include "controls/labels/LabelFocusLink.h"
+#include "controls/labels/OvoCanvas.h"
+#include "platform/color.h"
+
+#include <QString>
+#include <QWidget>
+
+class TCustomLabel : public QWidget {
+public:
+    using base = QWidget;
+    Q_DISABLE_COPY_MOVE(TCustomLabel)
+
+    QString Caption() const { return m_caption; }
+    void setCaption(const QString& caption);
+    TAlignment Alignment() const { return m_alignment; }
+    void setAlignment(TAlignment alignment);
+    // The fill colour; ParentColor (the default) takes the parent's window colour instead.
+    platform::TColor Color() const { return m_color; }
+    void setColor(platform::TColor color);
+    bool ParentColor() const { return m_parentColor; }
+    void setParentColor(bool on);
+    // The caption's colour (the font colour of the stored settings).
+    platform::TColor FontColor() const { return m_fontColor; }
+    void setFontColor(platform::TColor color);
+    bool Transparent() const { return m_transparent; }
+    void setTransparent(bool on);
+    bool WordWrap() const { return m_wordWrap; }
+    void setWordWrap(bool on);
+    // Off, the FocusControl key is off too.
+    bool ShowAccelChar() const { return m_showAccelChar; }
+    void setShowAccelChar(bool on);
+    // The control that Alt and the caption's underlined letter focus.
+    QWidget* FocusControl() const { return m_focusLink.control(); }
+    void setFocusControl(QWidget* control) { m_focusLink.setControl(control); }
+    QString About() const { return m_about; }
+    void setAbout(const QString& about) { m_about = about; }
+
+protected:
+    TCustomLabel(QWidget* parent, platform::TColor fontColor);
+
+    // Tabs expanded, aligned, broken at words when WordWrap is on.
+    unsigned captionFlags() const;
+    // What the label fills itself with unless it is transparent.
+    QRgb groundColor(const labels::OvoCanvas& canvas) const;
+
+private:
+    labels::LabelFocusLink m_focusLink{this};
+    QString m_caption;
+    QString m_about;
+    TAlignment m_alignment = TAlignment::taLeftJustify;
+    platform::TColor m_color = platform::clBtnFace;
+    platform::TColor m_fontColor;
+    bool m_parentColor = true;
+    bool m_transparent = false;
+    bool m_wordWrap = false;
+    bool m_showAccelChar = true;
+};
