@@ -66,6 +66,7 @@ constexpr int fieldSize = 17;
 constexpr int fieldCharacters = 16;
 constexpr int fieldCount = 4;
 constexpr int fixedColumnWidth = 18;
+constexpr int checkListItemHeight = 16;
 constexpr int labelHeight = 13;
 constexpr int labelMinimumWidth = 3;
 constexpr int ftpPort = 21;
@@ -321,6 +322,9 @@ void TForm1::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    // Alt+X or the close box leave the focus where it is: the grid's edits are saved first.
+    if (isInGrid(QApplication::focusWidget()))
+        platform::guarded([this] { StringGrid1Exit(); });
     if (!m_formDestroyDone) {
         m_formDestroyDone = true;
         platform::guarded([this] { FormDestroy(); });
@@ -422,6 +426,7 @@ void TForm1::readAddfCfg(bool rebuild)
         for (int column = 1; column <= fieldCount; ++column)
             setGridCell(column, row, record.fields[column - 1]);
         auto* item = new QListWidgetItem(record.fields[0], list);
+        item->setSizeHint(QSize(0, checkListItemHeight));
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Checked);
         ++row;
@@ -756,6 +761,8 @@ void TForm1::reportNetworkError()
     try {
         if (NMFTP1->Connected)
             disconnectStation();
+        // A refused connect leaves the socket unusable: the next station gets a fresh one.
+        NMFTP1->TPowersock::Disconnect();
     } catch (const FTPException&) {
     } catch (const ESockError&) {
     }

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 
 class QTabBar;
 class QTableWidget;
@@ -52,6 +53,12 @@ private:
     platform::ErrorBoxHook m_previousHook;
     QString m_previousDirectory;
 };
+
+// Readable failure messages for texts.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 // Types `text` into the focused `widget`.
 void typeText(QWidget* widget, const QString& text);

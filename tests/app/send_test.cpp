@@ -128,6 +128,18 @@ TEST_F(SendRunTest, TwoStationsGetBothFilesUnderLowerCaseNames)
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
 
+TEST_F(SendRunTest, FirstStationUnreachableSecondGetsTheFiles)
+{
+    StationServer good("127.0.0.3", 0);
+    ASSERT_TRUE(good.isRunning()) << good.errorString().toStdString();
+    // Nothing listens on 127.0.0.2 at that port: the connection is refused.
+    openWith(hostRecord("closed", "127.0.0.2", "clerk", "pw") + hostRecord("good", "127.0.0.3", "clerk", "pw"),
+             good.port());
+    send();
+    EXPECT_EQ(pane(), (Lines{header2, "", start("closed"), networkError, start("good"), success, "", ending}));
+    EXPECT_EQ(good.received("in/notice1.txt"), QByteArray("first notice\r\n"));
+}
+
 TEST_F(SendRunTest, EachFailingStationGetsARedLineAndTheRunGoesOn)
 {
     StationServer good("127.0.0.2", 0);
@@ -184,14 +196,15 @@ TEST_F(SendRunTest, NothingSelectedOrNoStationTickedContactsNobody)
     EXPECT_EQ(pane(), (Lines{header2, "", "", ending}));
     EXPECT_EQ(child<QLineEdit>("Edit1")->text(), ".") << "an empty remote folder becomes the login folder";
 
-    // Ctrl+click on the only... here: on both selected items, then the table is empty.
+    // Ctrl+click on both selected items: the table is empty.
     list->item(0)->setCheckState(Qt::Checked);
     auto* view = child<TOvoExplorerView>("OvoExplorerView1");
     QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, view->visualItemRect(view->item(0)).center());
     QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, view->visualItemRect(view->item(1)).center());
     ASSERT_EQ(SelectedCount, 0);
-    send();
-    EXPECT_EQ(pane(), (Lines{QStringLiteral("★☆         您共选择了 0 个文件         ☆★"), "", ending}));
+    // Alt+S presses Send.
+    QTest::keyClick(m_form.get(), Qt::Key_S, Qt::AltModifier);
+    QTRY_COMPARE(pane(), (Lines{QStringLiteral("★☆         您共选择了 0 个文件         ☆★"), "", ending}));
     EXPECT_TRUE(station.commands().isEmpty());
 }
 

@@ -252,6 +252,19 @@ TEST_F(WindowTest, NameCutAtSixteenBytesNeverEndsInALoneLeadByte)
     EXPECT_EQ(saved[16], '\0');
 }
 
+TEST_F(WindowTest, ClosingWithTheFocusInTheGridKeepsItsEdits)
+{
+    open();
+    unlock("");
+    QTest::mouseClick(child<QRadioButton>("RadioButton2"), Qt::LeftButton);
+    typeIntoGrid(1, 1, "last");
+    typeIntoGrid(2, 1, "127.0.0.9");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_X, Qt::AltModifier);
+    QTRY_VERIFY(!m_form->isVisible());
+    EXPECT_EQ(readSettings("Addf.cfg"), hostRecord("last", "127.0.0.9", "", ""));
+    EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\n.\r\n\r\n"));
+}
+
 TEST_F(WindowTest, FromTheGridStraightToTheStationsPageShowsTheSavedStations)
 {
     writeSettings("Addf.cfg", hostRecord("a", "1.1.1.1", "u", "p") + hostRecord("b", "2.2.2.2", "u", "p"));
