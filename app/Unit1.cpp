@@ -14,8 +14,6 @@
 
 #include "ui_Unit1.h"
 
-#include <QAbstractItemDelegate>
-#include <QStringDecoder>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -23,9 +21,13 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QListWidgetItem>
+#include <QStringDecoder>
 #include <QTableWidgetItem>
 #include <QTextCursor>
 #include <QTimer>
+
+#include <algorithm>
+#include <utility>
 
 namespace unit1 {
 
@@ -272,11 +274,15 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
     // Page show handlers run when the program shows a page, not when the window is restored.
     if (event->type() == QEvent::Show && !event->spontaneous()) {
+        // The grid is left (and saved) before the next page shows what it holds.
         if (watched == m_ui->TabSheet1)
-            platform::guarded([this] { TabSheet1Show(); });
+            platform::guarded([this] {
+                if (isInGrid(QApplication::focusWidget()))
+                    StringGrid1Exit();
+                TabSheet1Show();
+            });
         else if (watched == m_ui->TabSheet2)
             platform::guarded([this] {
-                // Leaving the grid saves the stations before the page shows them.
                 if (isInGrid(QApplication::focusWidget()))
                     StringGrid1Exit();
                 TabSheet2Show();
@@ -306,6 +312,9 @@ void TForm1::closeEvent(QCloseEvent* event)
     if (m_sending) {
         // The run ends at its next check point, its current network wait cancelled;
         // the window closes once it has ended.
+        event->ignore();
+        if (m_closeAfterRun)
+            return;
         StopRequested = 1;
         m_closeAfterRun = true;
         cancelNetworkWait();
@@ -319,7 +328,6 @@ void TForm1::closeEvent(QCloseEvent* event)
                 canceller->deleteLater();
         });
         canceller->start(cancelIntervalMs);
-        event->ignore();
         return;
     }
     // Alt+X or the close box leave the focus where it is: the grid's edits are saved first.
