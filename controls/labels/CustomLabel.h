@@ -29,7 +29,7 @@ public:
     void setTransparent(bool on);
     bool WordWrap() const { return m_wordWrap; }
     void setWordWrap(bool on);
-    // Off, the FocusControl key is off too.
+    // False also stops Alt and the underlined letter from focusing FocusControl.
     bool ShowAccelChar() const { return m_showAccelChar; }
     void setShowAccelChar(bool on);
     // The control that Alt and the caption's underlined letter focus.
