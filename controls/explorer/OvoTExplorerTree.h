@@ -23,8 +23,7 @@ struct TOvoDirectoryEntry {
 struct TOvoDirectoryRecord {
     quint32 Attr = 0;
     QString Name;
-    QFileInfoList FindHandle;  // the entries of the search in progress
-    QFileInfo FindData;        // the current entry
+    QFileInfo FindData;  // the current entry of the tree's own search
 };
 
 // The directory bit of TOvoDirectoryRecord::Attr.
