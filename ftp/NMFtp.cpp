@@ -342,14 +342,14 @@ void TNMFTP::SetTransferType(int Mode)
 void TNMFTP::discardStaleReplies()
 {
     if (m_finalReplyDue) {
-        m_finalReplyDue = false;
         // The server answers an aborted transfer late (426, 226, 425); read it here so
-        // that it cannot pass for the reply to the next command.
+        // that it cannot pass for the reply to the next command. A cancel leaves it due.
         const int previousLimit = idleLimit();
         const auto restoreLimit = qScopeGuard([this, previousLimit] { setIdleLimit(previousLimit); });
         setIdleLimit(previousLimit > 0 ? std::min(previousLimit, lateReplyLimitMs) : lateReplyLimitMs);
         try {
             const QByteArray line = ReadLn();
+            m_finalReplyDue = false;
             if (!line.isEmpty()) {
                 ReportStatus(1, line);
                 ReadContinuationLines(line);
@@ -358,6 +358,7 @@ void TNMFTP::discardStaleReplies()
             throw;
         } catch (const ESockError&) {
             // No late reply came; a broken connection fails the command itself.
+            m_finalReplyDue = false;
         }
     }
     if (DataAvailable())
