@@ -84,7 +84,7 @@ public:
     void assign(const TOvoTexture& other);
 
     // Places the image in (0, 0, W, H) of `dc`; `ground` colours the white of a
-    // monochrome image when centred. An empty image paints nothing.
+    // monochrome image centred without a transparent colour. An empty image paints nothing.
     void PaintTexture(labels::OvoCanvas& dc, int W, int H, platform::TColor ground) const;
 
 private:
