@@ -213,7 +213,7 @@ TEST_F(SendRunTest, StopEndsTheRunAfterTheCurrentUploadAndTheNextRunClosesTheCon
     testsupport::ScriptedFtpPeer first("127.0.0.2");
     first.send("220 Ready\r\n").reply("331 Password?\r\n").reply("230 In\r\n").reply("250 Ok\r\n")
         .reply("200 Type\r\n").reply("200 Port\r\n").reply("150 Go\r\n").transfer()
-        .delay(std::chrono::milliseconds(300)).send("226 Done\r\n").reply("221 Bye\r\n");
+        .delay(std::chrono::milliseconds(600)).send("226 Done\r\n").reply("221 Bye\r\n");
     first.start();
     testsupport::ScriptedFtpPeer second("127.0.0.3", first.port());
     second.send("220 Ready\r\n");
@@ -225,7 +225,7 @@ TEST_F(SendRunTest, StopEndsTheRunAfterTheCurrentUploadAndTheNextRunClosesTheCon
     whenDuringRun([&] { return hasCommand(first, "STOR"); },
                   [&] {
                       sendDisabled = !child<QPushButton>("Button1")->isEnabled();
-                      QTest::mouseClick(child<QPushButton>("Button2"), Qt::LeftButton);
+                      QTest::keyClick(m_form.get(), Qt::Key_C, Qt::AltModifier);  // Stop
                   });
     send();
     EXPECT_TRUE(sendDisabled) << "no second run while one is in progress";

@@ -4,6 +4,7 @@
 #include "platform/codepage.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
