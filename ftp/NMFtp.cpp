@@ -25,8 +25,10 @@ bool isBetween(qint16 code, int low, int high)
 // The first word of a command, for messages that must not show its arguments (PASS).
 QByteArray verbOf(const QByteArray& command)
 {
-    const qsizetype blank = command.indexOf(' ');
-    return blank < 0 ? command : command.left(blank);
+    qsizetype end = 0;
+    while (end < command.size() && command[end] != ' ' && command[end] != '\r' && command[end] != '\n')
+        ++end;
+    return command.left(end);
 }
 
 [[noreturn]] void raiseNotANumber(const QByteArray& text)
@@ -156,6 +158,10 @@ TNMFTP::~TNMFTP()
 
 QByteArray TNMFTP::Transaction(const QByteArray& Command)
 {
+    // A file or folder name with a line break must not smuggle in a command of its own.
+    if (Command.contains('\r') || Command.contains('\n'))
+        throw EInvalidCommand(QStringLiteral("Line break in the %1 command; nothing was sent")
+                                  .arg(platform::fromCodePage(verbOf(Command))));
     const QByteArray line = TPowersock::Transaction(Command);
     ReadContinuationLines(line);
     return line;

@@ -47,6 +47,13 @@ public:
     using Exception::Exception;
 };
 
+// A command text with a line break, which would carry a second command to the server;
+// it is not sent.
+class EInvalidCommand : public platform::Exception {
+public:
+    using Exception::Exception;
+};
+
 namespace ftp {
 
 // How long the client waits for a server that sends nothing (reply, data connection).

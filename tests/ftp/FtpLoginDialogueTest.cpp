@@ -5,6 +5,7 @@
 #include "tests/support/ScriptedFtpPeer.h"
 
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -481,14 +482,29 @@ TEST(FtpCommands, LeftOverReplyLinesAreDiscardedBeforeTheNextCommand)
     EXPECT_EQ(client.ReplyCode, 257);
 }
 
-TEST(FtpCommands, GbkFolderNamesGoOutAsBytes)
+TEST(FtpCommands, FolderNamesGoOutAsBytesButNeverWithALineBreak)
 {
     ScriptedFtpPeer peer;
-    peer.send("220 Ready\r\n").reply("230 In.\r\n").reply("250 Ok.\r\n");
+    peer.send("220 Ready\r\n").reply("230 In.\r\n").reply("250 Ok.\r\n").reply("200 Ok.\r\n");
     peer.start();
     TNMFTP client;
     pointAt(client, peer);
     client.Connect();
     client.ChangeDir(platform::toCodePage(QStringLiteral("/通知")));
     EXPECT_EQ(peer.commands().last(), QByteArray("CWD /\xcd\xa8\xd6\xaa\r\n"));
+
+    // A name with a line break would carry a command of its own to the server.
+    EXPECT_EQ(failureOf<EInvalidCommand>([&] { client.ChangeDir("in\r\nDELE notice.txt"); }),
+              QStringLiteral("Line break in the CWD command; nothing was sent"));
+    QTemporaryDir folder;
+    const QString path = writeFile(folder, "n\nDELE notice.txt", "notice");
+    EXPECT_EQ(failureOf<EInvalidCommand>([&] { client.Upload(path, ""); }),
+              QStringLiteral("Line break in the STOR command; nothing was sent"));
+    EXPECT_TRUE(client.Connected);
+    EXPECT_EQ(client.DataConnection, nullptr);
+    QTest::qWait(100);
+    const QList<QByteArray> commands = peer.commands();
+    EXPECT_EQ(commands.size(), 3);
+    for (const QByteArray& command : commands)
+        EXPECT_FALSE(command.contains("DELE")) << command.toStdString();
 }
