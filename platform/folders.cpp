@@ -54,7 +54,7 @@ bool folderExists(const QString& path)
     return !path.isEmpty() && QFileInfo(path).isDir();
 }
 
-bool fileExists(const QString& path)
+bool isFile(const QString& path)
 {
     return !path.isEmpty() && QFileInfo(path).isFile();
 }

@@ -13,7 +13,8 @@ QString currentFolder();
 void setCurrentFolder(const QString& path);
 
 bool folderExists(const QString& path);
-bool fileExists(const QString& path);  // a file, not a folder
+// An existing file or a link to one; false for folders (unlike platform::fileExists).
+bool isFile(const QString& path);
 
 // Appends "/" to a non-empty path that does not end in one.
 QString addSlash(const QString& path);

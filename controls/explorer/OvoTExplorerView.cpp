@@ -156,7 +156,7 @@ void TOvoExplorerView::setFileName(const QString& path)
                                                                                : path.left(slash));
     QString name = path.mid(slash + 1);
     if (!name.isEmpty() && !hasWildcard(name)
-        && !platform::folders::fileExists(platform::folders::joinPath(folder, name))) {
+        && !platform::folders::isFile(platform::folders::joinPath(folder, name))) {
         // Not a file: the last part names one more folder level.
         folder = platform::folders::joinPath(folder, name);
         name.clear();
@@ -167,7 +167,7 @@ void TOvoExplorerView::setFileName(const QString& path)
         setMask(name);
     } else if (!name.isEmpty()) {
         if (findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive).isEmpty()
-            && platform::folders::fileExists(platform::folders::joinPath(m_directory, name)))
+            && platform::folders::isFile(platform::folders::joinPath(m_directory, name)))
             setMask(name);
         focusName(name);
     }

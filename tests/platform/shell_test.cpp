@@ -91,8 +91,8 @@ TEST(Folders, ChangesOfTheCurrentDirectoryAndPathTexts)
     EXPECT_THROW(folders::setCurrentFolder(""), platform::EInOutError);
     EXPECT_EQ(folders::currentFolder(), tree.path("a"));
 
-    EXPECT_TRUE(folders::fileExists("file.txt"));
-    EXPECT_FALSE(folders::fileExists(tree.path("a")));
+    EXPECT_TRUE(folders::isFile("file.txt"));
+    EXPECT_FALSE(folders::isFile(tree.path("a")));
     EXPECT_TRUE(folders::folderExists(tree.path("a")));
     EXPECT_FALSE(folders::folderExists(tree.path("a/file.txt")));
 
