@@ -472,14 +472,17 @@ bool TNMFTP::transfer(TPowersock& data, const QString& localPath, const QByteArr
         throw EAbortError("Socket send aborted");
     }
 
-    const QByteArray final = ReadLn();
+    QByteArray final;
+    do { // a preliminary reply (1xx) leaves the outcome still to come
+        final = ReadLn();
+        if (final.isEmpty())
+            throw ESockError("Connection closed by the server instead of the final reply to STOR");
+        ReportStatus(1, final);
+        ReadContinuationLines(final);
+        LastReply = final;
+        ReplyCode = ftp::replyCode(final);
+    } while (isBetween(ReplyCode, 100, 199));
     m_finalReplyDue = false;
-    if (final.isEmpty())
-        throw ESockError("Connection closed by the server instead of the final reply to STOR");
-    ReportStatus(1, final);
-    ReadContinuationLines(final);
-    LastReply = final;
-    ReplyCode = ftp::replyCode(final);
     // The server tells only here whether it stored the file (451, 452, 552, ...).
     if (isBetween(ReplyCode, 400, 599)) {
         refuseUpload(final);

@@ -139,6 +139,7 @@ TEST_F(FtpUploadDialogue, GbkRemoteNameGoesOutAsBytes)
 
 TEST_F(FtpUploadDialogue, FinalRefusalAfterTheDataIsNoSuccess)
 {
+    // Also when a second preliminary reply comes before it.
     const QString path = writeFile(m_folder, "n.txt", "notice");
     for (const int handling : {0, 1, 2}) { // no OnFailure, not handled, handled
         ScriptedFtpPeer peer;
@@ -146,7 +147,7 @@ TEST_F(FtpUploadDialogue, FinalRefusalAfterTheDataIsNoSuccess)
         peer.passive("227 Entering Passive Mode (%PASV%)\r\n")
             .reply("150 Ok.\r\n")
             .transfer()
-            .send("451 Local error: disk trouble.\r\n");
+            .send(QByteArray(handling == 1 ? "150 Still writing.\r\n" : "") + "451 Local error: disk trouble.\r\n");
         peer.start();
         TNMFTP client;
         FtpClientProbe probe(client);
