@@ -15,6 +15,7 @@
 #include <QStyledItemDelegate>
 
 #include <algorithm>
+#include <exception>
 
 namespace {
 
@@ -62,6 +63,30 @@ QList<QRegularExpression> maskExpressions(const QString& mask)
     }
     return expressions;
 }
+
+// Restores the current directory to the listed folder when a change of folder fails half-way.
+class CurrentFolderRestorer {
+public:
+    explicit CurrentFolderRestorer(const QString& folder)
+        : m_folder(folder)
+        , m_exceptions(std::uncaught_exceptions())
+    {
+    }
+    ~CurrentFolderRestorer()
+    {
+        if (std::uncaught_exceptions() > m_exceptions && platform::folders::folderExists(m_folder)) {
+            try {
+                platform::folders::setCurrentFolder(m_folder);
+            } catch (...) {  // the original failure is the one to report
+            }
+        }
+    }
+    Q_DISABLE_COPY_MOVE(CurrentFolderRestorer)
+
+private:
+    QString m_folder;
+    int m_exceptions;
+};
 
 class ExplorerViewDelegate : public QStyledItemDelegate {
 public:
@@ -149,19 +174,20 @@ void TOvoExplorerView::setFileName(const QString& path)
 {
     if (path.isEmpty() || path == FileName())
         return;
+    const CurrentFolderRestorer restorer(m_directory);
     const qsizetype slash = path.lastIndexOf(u'/');
-    // A folder part resolves against the listed folder, as every other relative path here.
-    QString folder = slash < 0 ? m_directory
-                               : QDir(m_directory).absoluteFilePath(slash == 0 ? QStringLiteral("/")
-                                                                               : path.left(slash));
+    QString folder = slash < 0 ? QString() : slash == 0 ? QStringLiteral("/") : path.left(slash);
     QString name = path.mid(slash + 1);
+    if (!folder.isEmpty())
+        platform::folders::setCurrentFolder(folder);
+    folder = platform::folders::currentFolder();
     if (!name.isEmpty() && !hasWildcard(name)
         && !platform::folders::isFile(platform::folders::joinPath(folder, name))) {
         // Not a file: the last part names one more folder level.
+        platform::folders::setCurrentFolder(name);
         folder = platform::folders::joinPath(folder, name);
         name.clear();
     }
-    // Raises for a folder that cannot be made current, with nothing changed.
     setDirectory(folder);
     if (hasWildcard(name)) {
         setMask(name);

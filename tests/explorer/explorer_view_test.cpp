@@ -172,6 +172,7 @@ TEST_F(ExplorerView, FailedFolderChangesRaiseInOutErrorsAndChangeNothing)
     view->setDirectory(tree.path("gone"));
     QDir::setCurrent(tree.path());
     ASSERT_TRUE(QDir(tree.path("gone")).removeRecursively());
+    EXPECT_THROW(view->setFileName(tree.path("gone") + "/"), platform::EInOutError);
     EXPECT_THROW(view->setMask("*.txt"), platform::EInOutError);
 }
 
