@@ -6,6 +6,7 @@
 #include "tests/support/TempTree.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QRadioButton>
 #include <QTest>
@@ -156,4 +157,17 @@ TEST_F(NoticePageTest, NoMoreThanFiveHundredNamesAreTaken)
     EXPECT_EQ(SelectedFiles[1], "b-utf8.txt");
     EXPECT_EQ(SelectedFiles[500], "n498.txt");
     EXPECT_EQ(m_errors, QStringList{"505 files are selected; only the first 500 were taken."});
+}
+
+TEST_F(NoticePageTest, VanishedNoticeFolderLeavesTheViewWhereItWas)
+{
+    const QString folder = m_notices.path();
+    ASSERT_EQ(m_view->Directory(), folder);
+    clickTab(1);
+    QDir(m_notices.path()).removeRecursively();
+    clickTab(0);
+    EXPECT_LE(m_errors.size(), 1);
+    EXPECT_EQ(m_view->Directory(), folder) << "the view keeps its former folder";
+    clickTab(1);
+    EXPECT_TRUE(child<QWidget>("CheckListBox2")->isVisible()) << "the window goes on";
 }

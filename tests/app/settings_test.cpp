@@ -82,6 +82,15 @@ TEST_F(WindowTest, FolderLineSelectsTheTreeFolderAndIsWrittenBack)
     EXPECT_EQ(readSettings("Dirt.cfg"), QFile::encodeName(notices) + "/\r\n.\r\n\r\n");
 }
 
+TEST_F(WindowTest, VanishedFolderLineSelectsTheRoot)
+{
+    writeSettings("Dirt.cfg", QFile::encodeName(m_folder.filePath("gone")) + "/\r\n.\r\n\r\n");
+    open();
+    EXPECT_EQ(child<QLabel>("Label2")->text(), "/");
+    destroy();
+    EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray("/\r\n.\r\n\r\n"));
+}
+
 TEST_F(WindowTest, PasswordIsWrittenBackUnchangedUnlessThePageWasUnlocked)
 {
     writeSettings("Dirt.cfg", ".\r\n.\r\nold pw\r\n");
