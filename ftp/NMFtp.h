@@ -89,7 +89,8 @@ public:
     void Connect() override;
     // QUIT and close; nothing when not connected. The socket is closed in every case.
     void Disconnect() override;
-    // Sends one command and reads one complete reply; returns its first line.
+    // Sends one command and reads one complete reply; returns its first line. A command
+    // with a line break raises EInvalidCommand and is not sent.
     QByteArray Transaction(const QByteArray& Command) override;
     // Cancels the running data connection, if any.
     void Abort() override;
