@@ -169,8 +169,13 @@ TEST_F(SendRunTest, EachFailingStationGetsARedLineAndTheRunGoesOn)
     EXPECT_EQ(noFolder.received("notice1.txt"), "<none>");
     ASSERT_TRUE(full.waitUntilPlayed());
     EXPECT_EQ(full.uploads().value(0), QByteArray("first notice\r\n"));
-    EXPECT_FALSE(hasCommand(full, "STOR z.txt")) << "the rest of the station's files are not sent";
-    EXPECT_EQ(full.commands().last(), QByteArray("QUIT\r\n"));
+    QList<QByteArray> dialogue = full.commands();
+    for (QByteArray& command : dialogue)
+        if (command.startsWith("PORT "))
+            command = "PORT";
+    // The station's steps in order; the rest of its files are not sent.
+    EXPECT_EQ(dialogue, (QList<QByteArray>{"USER clerk\r\n", "PASS pw\r\n", "CWD in\r\n", "TYPE L 8\r\n",
+                                           "PORT", "STOR notice1.txt\r\n", "QUIT\r\n"}));
 
     // Error lines are red, the others in the window-text colour, also after the run.
     const QColor text = child<QTextEdit>("Memo1")->palette().color(QPalette::Text);
