@@ -128,3 +128,24 @@ TEST_F(GateTest, EnterElsewhereInTheWindowDoesNotUnlock)
     QTest::keyClick(field, Qt::Key_Return, Qt::ShiftModifier);
     EXPECT_EQ(state(), lockedPrompt);
 }
+
+TEST_F(GateTest, GridEditsInPlaceAndTabMovesFromCellToCell)
+{
+    open();
+    unlock("");
+    QTest::mouseClick(child<QRadioButton>("RadioButton2"), Qt::LeftButton);
+    typeIntoGrid(1, 2, "one");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    typeText(QApplication::focusWidget(), "two");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    typeText(QApplication::focusWidget(), "three");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    typeText(QApplication::focusWidget(), "2");
+    QTest::mouseClick(child<QRadioButton>("RadioButton1"), Qt::LeftButton);
+    EXPECT_EQ(gridText(1, 2), "one");
+    EXPECT_EQ(gridText(2, 2), "2") << "the editor opens with the cell's text selected";
+    EXPECT_EQ(gridText(3, 2), "three");
+    EXPECT_EQ(readSettings("Addf.cfg"), hostRecord("one", "2", "three", ""));
+}
