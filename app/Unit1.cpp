@@ -769,8 +769,6 @@ void TForm1::reportNetworkError()
     try {
         if (NMFTP1->Connected)
             disconnectStation();
-        // A refused connect leaves the socket unusable: the next station gets a fresh one.
-        NMFTP1->TPowersock::Disconnect();
     } catch (const FTPException&) {
     } catch (const ESockError&) {
     }

@@ -462,9 +462,9 @@ void TPowersock::Connect()
     }
     if (!TimedOut && !Canceled && NotifyOk && !idleExpired)
         return;
-    // An attempt given up on could still complete later, or block the next connect.
-    if (NotifyOk)
-        replaceSocket();
+    // A failed socket cannot connect again, and one given up on could still complete
+    // later: the next Connect always starts from a fresh socket.
+    replaceSocket();
     if (OnConnectionFailed)
         OnConnectionFailed(this);
     if (TimedOut || (idleExpired && !Canceled && NotifyOk))

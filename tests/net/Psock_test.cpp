@@ -385,12 +385,18 @@ TEST(PsockConnect, RefusedConnectionFailsAfterTheFailureEvent)
         EXPECT_EQ(sender, &sock);
         ++failures;
     };
-    const ws::SOCKET before = sock.SocketHandle;
     EXPECT_EQ(messageOf([&] { sock.Connect(); }), QStringLiteral("Connection Failed"));
     EXPECT_EQ(failures, 1);
     EXPECT_FALSE(sock.Connected);
     EXPECT_FALSE(sock.NotifyOk);
-    EXPECT_EQ(sock.SocketHandle, before); // a failed connect keeps the socket
+
+    // The same component then reaches a server that does listen.
+    LoopbackPeer peer;
+    peer.serve([](PeerConnection& c) { c.send("welcome\r\n"); });
+    sock.Port = peer.port();
+    sock.Connect();
+    EXPECT_EQ(sock.ReadLn(), QByteArray("welcome\r\n"));
+    peer.join();
 }
 
 TEST(PsockConnect, AConnectThatHangsTimesOutOrIsCanceled)
