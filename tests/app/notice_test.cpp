@@ -159,14 +159,14 @@ TEST_F(NoticePageTest, NoMoreThanFiveHundredNamesAreTaken)
     EXPECT_EQ(m_errors, QStringList{"505 files are selected; only the first 500 were taken."});
 }
 
-TEST_F(NoticePageTest, VanishedNoticeFolderLeavesTheViewWhereItWas)
+TEST_F(NoticePageTest, VanishedNoticeFolderIsReportedAndTheViewStaysWhereItWas)
 {
     const QString folder = m_notices.path();
     ASSERT_EQ(m_view->Directory(), folder);
     clickTab(1);
     QDir(m_notices.path()).removeRecursively();
     clickTab(0);
-    EXPECT_LE(m_errors.size(), 1);
+    EXPECT_EQ(m_errors, QStringList{"I/O error 3."});
     EXPECT_EQ(m_view->Directory(), folder) << "the view keeps its former folder";
     clickTab(1);
     EXPECT_TRUE(child<QWidget>("CheckListBox2")->isVisible()) << "the window goes on";
