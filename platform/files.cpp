@@ -2,9 +2,9 @@
 #include "platform/files.h"
 
 #include "platform/exception.h"
+#include "platform/folders.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 
 #include <cerrno>
@@ -106,28 +106,13 @@ private:
 
 QString programFolder()
 {
-    QString folder = programFolderOverride();
-    if (folder.isEmpty())
-        folder = QCoreApplication::applicationDirPath();
-    if (!folder.endsWith(u'/'))
-        folder += u'/';
-    return folder;
+    const QString& folder = programFolderOverride();
+    return folders::addSlash(folder.isEmpty() ? QCoreApplication::applicationDirPath() : folder);
 }
 
 void setProgramFolder(const QString& folder)
 {
     programFolderOverride() = folder;
-}
-
-QString currentDirectory()
-{
-    return QDir::currentPath();
-}
-
-void setCurrentDirectory(const QString& path)
-{
-    if (::chdir(nativePath(path).constData()) != 0)
-        raiseInOutError(errno);
 }
 
 bool fileExists(const QString& path)

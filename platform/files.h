@@ -1,5 +1,5 @@
-// The file system as the program sees it: its own folder, the current directory,
-// text files read line by line and record files, all failing with EInOutError.
+// The file system as the program sees it: its own folder, text files read line by
+// line and record files, all failing with EInOutError.
 #pragma once
 
 #include <QByteArray>
@@ -14,12 +14,6 @@ QString programFolder();
 // Test seam: makes programFolder() answer `folder` instead (a "/" is appended
 // when missing). An empty text restores the executable's folder.
 void setProgramFolder(const QString& folder);
-
-// The process's current directory, without a trailing "/" except at the root.
-QString currentDirectory();
-
-// Makes `path` the current directory; raises EInOutError when it cannot.
-void setCurrentDirectory(const QString& path);
 
 // True when an entry of that name exists (file, folder or anything else).
 bool fileExists(const QString& path);

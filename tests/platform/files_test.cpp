@@ -136,7 +136,7 @@ TEST(Files, ErrorNumbersBecomeTheMessagesUsersKnow)
     EXPECT_EQ(inOutMessage([] { platform::raiseReadBeyondEnd(); }), "Read beyond end of file");
 }
 
-TEST(Files, ProgramFolderFollowsTheSeamAndCurrentDirectoryChanges)
+TEST(Files, ProgramFolderFollowsTheSeam)
 {
     const QString original = platform::programFolder();
     EXPECT_TRUE(original.endsWith('/'));
@@ -145,11 +145,4 @@ TEST(Files, ProgramFolderFollowsTheSeamAndCurrentDirectoryChanges)
     EXPECT_EQ(platform::programFolder(), dir.path() + '/');
     platform::setProgramFolder({});
     EXPECT_EQ(platform::programFolder(), original);
-
-    const QString before = platform::currentDirectory();
-    platform::setCurrentDirectory(dir.path());
-    EXPECT_EQ(QDir(platform::currentDirectory()).canonicalPath(), QDir(dir.path()).canonicalPath());
-    EXPECT_EQ(inOutMessage([&] { platform::setCurrentDirectory(dir.filePath("missing")); }),
-              "File not found");
-    platform::setCurrentDirectory(before);
 }
