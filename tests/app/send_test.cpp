@@ -1,9 +1,9 @@
 // Send runs driven through the window against FTP servers on loopback addresses.
-#include "StationServer.h"
 #include "WindowFixture.h"
 
 #include "controls/explorer/OvoTExplorerView.h"
 #include "ftp/NMFtp.h"
+#include "tests/support/FtpServerProcess.h"
 #include "tests/support/ScriptedFtpPeer.h"
 #include "tests/support/TempTree.h"
 
@@ -32,6 +32,26 @@ const QString success = QStringLiteral("++++++++++++++++++++++++++      传送�
 const QString networkError = QStringLiteral("------------------------------ 网络错误，请查明原因！");
 const QString stopped = QStringLiteral("---------------------------------------------------       用户终止！");
 const QString ending = QStringLiteral("        --------======  传送完毕  ======--------");
+
+// A receiving station: user "clerk", password "pw", a remote folder "in"; stations on
+// several addresses share one port, as the window's FTP client uses one for all.
+class Station : public testsupport::FtpServerProcess {
+public:
+    explicit Station(const QByteArray& address, quint16 port = 0)
+        : FtpServerProcess({.address = address, .user = "clerk", .password = "pw", .port = port})
+    {
+        QDir(rootPath()).mkdir(QStringLiteral("in"));
+    }
+
+    // The bytes that arrived as `name` (a path below the root), or "<none>".
+    QByteArray received(const QString& name) const
+    {
+        QFile file(QDir(rootPath()).filePath(name));
+        if (!file.open(QIODevice::ReadOnly))
+            return "<none>";
+        return file.readAll();
+    }
+};
 
 QString start(const QString& name)
 {
@@ -110,16 +130,16 @@ bool hasCommand(const testsupport::ScriptedFtpPeer& peer, const QByteArray& pref
 
 TEST_F(SendRunTest, TwoStationsGetBothFilesUnderLowerCaseNames)
 {
-    StationServer first("127.0.0.2", 0);
+    Station first("127.0.0.2");
     ASSERT_TRUE(first.isRunning()) << first.errorString().toStdString();
-    StationServer second("127.0.0.3", first.port());
+    Station second("127.0.0.3", first.port());
     ASSERT_TRUE(second.isRunning()) << second.errorString().toStdString();
     openWith(hostRecord("\xD7\xDC\xB2\xBF", "127.0.0.2", "clerk", "pw") + hostRecord("B", "127.0.0.3", "clerk", "pw"),
              first.port());
 
     send();
     EXPECT_EQ(pane(), (Lines{header2, "", start(QStringLiteral("总部")), success, start("B"), success, "", ending}));
-    for (const StationServer* station : {&first, &second}) {
+    for (const Station* station : {&first, &second}) {
         EXPECT_EQ(station->received("in/notice1.txt"), QByteArray("first notice\r\n"));
         EXPECT_EQ(station->received("in/z.txt"), QByteArray(100000, 'z'));
     }
@@ -130,7 +150,7 @@ TEST_F(SendRunTest, TwoStationsGetBothFilesUnderLowerCaseNames)
 
 TEST_F(SendRunTest, FirstStationUnreachableSecondGetsTheFiles)
 {
-    StationServer good("127.0.0.3", 0);
+    Station good("127.0.0.3");
     ASSERT_TRUE(good.isRunning()) << good.errorString().toStdString();
     // Nothing listens on 127.0.0.2 at that port: the connection is refused.
     openWith(hostRecord("closed", "127.0.0.2", "clerk", "pw") + hostRecord("good", "127.0.0.3", "clerk", "pw"),
@@ -142,10 +162,10 @@ TEST_F(SendRunTest, FirstStationUnreachableSecondGetsTheFiles)
 
 TEST_F(SendRunTest, EachFailingStationGetsARedLineAndTheRunGoesOn)
 {
-    StationServer good("127.0.0.2", 0);
+    Station good("127.0.0.2");
     ASSERT_TRUE(good.isRunning()) << good.errorString().toStdString();
     const quint16 port = good.port();
-    StationServer noFolder("127.0.0.3", port);
+    Station noFolder("127.0.0.3", port);
     ASSERT_TRUE(noFolder.isRunning()) << noFolder.errorString().toStdString();
     QDir(noFolder.rootPath()).rmdir("in");
     // A station that refuses the file after its data arrived.
@@ -251,7 +271,7 @@ TEST_F(SendRunTest, StopEndsTheRunAfterTheCurrentUploadAndTheNextRunClosesTheCon
 
 TEST_F(SendRunTest, DeletedFileEndsTheRunThroughTheErrorBox)
 {
-    StationServer station("127.0.0.2", 0);
+    Station station("127.0.0.2");
     ASSERT_TRUE(station.isRunning()) << station.errorString().toStdString();
     openWith(hostRecord("A", "127.0.0.2", "clerk", "pw") + hostRecord("B", "127.0.0.2", "clerk", "pw"),
              station.port());

@@ -13,7 +13,7 @@ constexpr auto python = "/usr/bin/python3";
 constexpr int startTimeoutMs = 15000;
 constexpr int stopTimeoutMs = 5000;
 
-// argv: address root user password. Prints the chosen port on its first line and serves
+// argv: address port root user password. Prints the port on its first line and serves
 // until its standard input closes (the test program ended or stopped it).
 constexpr auto serverScript = R"PY(
 import logging, os, sys, threading
@@ -21,14 +21,14 @@ from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
-address, root, user, password = sys.argv[1:5]
+address, port, root, user, password = sys.argv[1:6]
 logging.basicConfig(level=logging.WARNING)
 logging.getLogger("pyftpdlib").setLevel(logging.WARNING)
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, root, perm="elradfmwMT")
 handler = FTPHandler
 handler.authorizer = authorizer
-server = FTPServer((address, 0), handler)
+server = FTPServer((address, int(port)), handler)
 print(server.socket.getsockname()[1], flush=True)
 
 def watch_parent():
@@ -83,7 +83,7 @@ void FtpServerProcess::start()
     }
     m_process.start(QString::fromLatin1(python),
                     {QStringLiteral("-c"), QString::fromLatin1(serverScript),
-                     QString::fromLatin1(m_options.address), m_root.path(),
+                     QString::fromLatin1(m_options.address), QString::number(m_options.port), m_root.path(),
                      QString::fromLatin1(m_options.user), QString::fromLatin1(m_options.password)});
     if (!m_process.waitForStarted(startTimeoutMs)) {
         m_error = QStringLiteral("cannot start %1: %2").arg(QString::fromLatin1(python), m_process.errorString());

@@ -8,7 +8,7 @@
 
 namespace testsupport {
 
-// Starts /usr/bin/python3 with pyftpdlib on address:<free port>, serving a fresh
+// Starts /usr/bin/python3 with pyftpdlib on address:port (by default a free port), serving a fresh
 // writable temporary folder to one user with full rights; stops it in the destructor.
 // The server process also ends by itself when the test program goes away.
 //
@@ -25,6 +25,8 @@ public:
         QByteArray address = "127.0.0.1";   // a loopback address
         QByteArray user = "zarvel";
         QByteArray password = "secret";
+        // 0: a free port; a fixed one lets servers on several addresses share it.
+        quint16 port = 0;
     };
 
     FtpServerProcess();
