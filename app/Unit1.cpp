@@ -273,20 +273,19 @@ void TForm1::wireHandlers()
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
     // Page show handlers run when the program shows a page, not when the window is restored.
-    if (event->type() == QEvent::Show && !event->spontaneous()) {
-        // The grid is left (and saved) before the next page shows what it holds.
-        if (watched == m_ui->TabSheet1)
-            platform::guarded([this] {
-                if (isInGrid(QApplication::focusWidget()))
-                    StringGrid1Exit();
+    const bool pageShown = event->type() == QEvent::Show && !event->spontaneous()
+                           && (watched == m_ui->TabSheet1 || watched == m_ui->TabSheet2);
+    if (pageShown) {
+        // The grid is left (and saved) before the next page shows what it holds; each
+        // handler's failure is reported on its own.
+        if (isInGrid(QApplication::focusWidget()))
+            platform::guarded([this] { StringGrid1Exit(); });
+        platform::guarded([this, watched] {
+            if (watched == m_ui->TabSheet1)
                 TabSheet1Show();
-            });
-        else if (watched == m_ui->TabSheet2)
-            platform::guarded([this] {
-                if (isInGrid(QApplication::focusWidget()))
-                    StringGrid1Exit();
+            else
                 TabSheet2Show();
-            });
+        });
     } else if (event->type() == QEvent::FocusIn && watched == m_ui->RadioButton3) {
         platform::guarded([this] { RadioButton3Enter(); });
     }
@@ -553,26 +552,26 @@ void TForm1::setGrowingLabel(QLabel* label, const QString& text)
 
 void TForm1::RadioButton3Enter()
 {
-    m_ui->Label7->show();
-    m_ui->MaskEdit1->show();
-    OvoExplorerTree1->hide();
-    m_ui->StringGrid1->hide();
+    showSettingsView(nullptr);
 }
 
 void TForm1::RadioButton1Click()
 {
-    m_ui->Label7->hide();
-    m_ui->MaskEdit1->hide();
-    m_ui->StringGrid1->hide();
-    OvoExplorerTree1->show();
+    showSettingsView(OvoExplorerTree1);
 }
 
 void TForm1::RadioButton2Click()
 {
-    m_ui->Label7->hide();
-    m_ui->MaskEdit1->hide();
-    OvoExplorerTree1->hide();
-    m_ui->StringGrid1->show();
+    showSettingsView(m_ui->StringGrid1);
+}
+
+void TForm1::showSettingsView(QWidget* view)
+{
+    const bool prompt = view == nullptr;
+    m_ui->Label7->setVisible(prompt);
+    m_ui->MaskEdit1->setVisible(prompt);
+    OvoExplorerTree1->setVisible(view == OvoExplorerTree1);
+    m_ui->StringGrid1->setVisible(view == m_ui->StringGrid1);
 }
 
 void TForm1::BitBtn1Click()

@@ -90,6 +90,8 @@ private:
     int gridRowCount() const;
     void setGridRowCount(int rows);
 
+    // The settings page shows one view: the password prompt (nullptr), the tree or the grid.
+    void showSettingsView(QWidget* view);
     void setGrowingLabel(QLabel* label, const QString& text);
     void loadIntoPane(const QString& path);
     void clearPane();
