@@ -776,8 +776,7 @@ void TForm1::reportNetworkError()
 void TForm1::cancelNetworkWait()
 {
     NMFTP1->Cancel();
-    if (NMFTP1->DataConnection)
-        NMFTP1->DataConnection->Cancel();
+    NMFTP1->Abort();
 }
 
 void TForm1::disconnectStation()
@@ -790,6 +789,7 @@ void TForm1::disconnectStation()
     try {
         NMFTP1->Disconnect();
     } catch (const EAbortError&) {
+        // Closing the window cancelled the goodbye: nothing left to report.
         if (!m_closeAfterRun)
             throw;
     }
@@ -807,7 +807,6 @@ QString TForm1::localFilePath(const QString& name) const
             return folder.filePath(entry);
     return folder.filePath(name);
 }
-
 
 void TForm1::Button2Click()
 {
