@@ -82,7 +82,7 @@ const QString networkErrorLine = QStringLiteral("------------------------------ 
 const QString stoppedLine =
     QStringLiteral("---------------------------------------------------       用户终止！");
 const QString endLine = QStringLiteral("        --------======  传送完毕  ======--------");
-// Far above any real notice; a bigger text would make the pane unusable.
+// Bytes of text, far above any real notice; a bigger text would make the pane unusable.
 constexpr qsizetype paneCapacity = 4 * 1024 * 1024;
 
 struct HostRecord {
@@ -137,11 +137,8 @@ QString extensionOf(const QString& path)
 }
 
 // A notice as text: UTF-8 when it is valid UTF-8, else GBK; CR, LF and CR LF end a line.
-QString noticeText(QByteArray bytes)
+QString noticeText(const QByteArray& bytes)
 {
-    const qsizetype nul = bytes.indexOf('\0');
-    if (nul >= 0)
-        bytes.truncate(nul);
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8.decode(bytes);
     if (utf8.hasError())
@@ -652,16 +649,19 @@ void TForm1::OvoExplorerView1MouseUp()
 
 void TForm1::loadIntoPane(const QString& path)
 {
+    // The text ends at the first NUL byte, so one byte beyond the capacity tells all.
     QByteArray bytes;
     try {
-        bytes = platform::readWholeFile(path);
+        bytes = platform::readFileStart(path, paneCapacity + 1);
     } catch (const platform::EInOutError&) {
         throw platform::Exception(QStringLiteral("Cannot open file %1").arg(path));
     }
-    const QString text = noticeText(std::move(bytes));
-    if (text.size() > paneCapacity)
+    const qsizetype nul = bytes.indexOf('\0');
+    if (nul >= 0)
+        bytes.truncate(nul);
+    if (bytes.size() > paneCapacity)
         throw platform::Exception(QStringLiteral("Text exceeds memo capacity"));
-    m_ui->Memo1->setPlainText(text);
+    m_ui->Memo1->setPlainText(noticeText(bytes));
 }
 
 void TForm1::clearPane()

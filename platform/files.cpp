@@ -7,8 +7,10 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -148,6 +150,11 @@ void raiseReadBeyondEnd()
 
 QByteArray readWholeFile(const QString& path)
 {
+    return readFileStart(path, std::numeric_limits<qsizetype>::max());
+}
+
+QByteArray readFileStart(const QString& path, qsizetype maxBytes)
+{
     FileDescriptor file(openForReading(path));
     struct stat info {};
     if (::fstat(file.get(), &info) != 0)
@@ -157,8 +164,9 @@ QByteArray readWholeFile(const QString& path)
 
     QByteArray content;
     char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
+    while (content.size() < maxBytes) {
+        const auto wanted = std::min<qsizetype>(sizeof buffer, maxBytes - content.size());
+        const ssize_t got = ::read(file.get(), buffer, static_cast<size_t>(wanted));
         if (got < 0) {
             if (errno == EINTR)
                 continue;

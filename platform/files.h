@@ -28,6 +28,10 @@ bool fileExists(const QString& path);
 // The whole content of a file opened for reading only.
 QByteArray readWholeFile(const QString& path);
 
+// At most the first `maxBytes` bytes of a file opened for reading only, so that a
+// huge file costs no more than that.
+QByteArray readFileStart(const QString& path, qsizetype maxBytes);
+
 // The first `count` lines of a text: a line ends at CR, an LF directly after
 // the CR is skipped, a byte 26 (Ctrl-Z) ends the text; a missing line is empty.
 // Nothing is trimmed.

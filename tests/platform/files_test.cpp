@@ -65,6 +65,11 @@ TEST(Files, ReadLinesRecordsAndReportMissingOrUnreadableFiles)
     const QString text = dir.filePath("t.cfg");
     writeBytes(text, "one\r\ntwo");
     EXPECT_EQ(platform::readTextLines(text, 3), (QList<QByteArray>{"one", "two", ""}));
+    // Only the start of a file is read when that is all a caller needs.
+    const QString big = dir.filePath("big.txt");
+    writeBytes(big, QByteArray(200000, 'x') + "end");
+    EXPECT_EQ(platform::readFileStart(big, 70000), QByteArray(70000, 'x'));
+    EXPECT_EQ(platform::readFileStart(text, 70000), QByteArray("one\r\ntwo"));
 
     const QString records = dir.filePath("r.cfg");
     writeBytes(records, QByteArray(68, 'a') + QByteArray(68, 'b') + QByteArray(67, 'c'));
