@@ -193,6 +193,8 @@ TForm1::TForm1(QWidget* parent)
 
 TForm1::~TForm1()
 {
+    // The application reports focus changes while the window's widgets are torn down.
+    disconnect(m_focusConnection);
     if (!m_formDestroyDone) {
         m_formDestroyDone = true;
         platform::guarded([this] { FormDestroy(); });
@@ -262,9 +264,10 @@ void TForm1::wireHandlers()
     connect(m_ui->Button2, &QPushButton::clicked, this, guardedSlot(this, &TForm1::Button2Click));
     connect(m_ui->Button3, &QPushButton::clicked, this, guardedSlot(this, &TForm1::Button3Click));
 
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* previous, QWidget* current) {
-        platform::guarded([&] { onFocusChanged(previous, current); });
-    });
+    m_focusConnection = connect(qApp, &QApplication::focusChanged, this,
+                                [this](QWidget* previous, QWidget* current) {
+                                    platform::guarded([&] { onFocusChanged(previous, current); });
+                                });
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)

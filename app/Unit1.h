@@ -114,6 +114,7 @@ private:
     TOvoCommandLabel* OvoCommandLabel2 = nullptr;
     TNMFTP* NMFTP1 = nullptr;
 
+    QMetaObject::Connection m_focusConnection;
     QColor m_paneColor;
     int m_paneLines = 0;
     bool m_sending = false;
