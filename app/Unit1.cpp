@@ -505,16 +505,7 @@ void TForm1::setGridRowCount(int rows)
 
 QString TForm1::gridCell(int column, int row) const
 {
-    const QTableWidget* grid = m_ui->StringGrid1;
-    if (row == 0) {
-        const QTableWidgetItem* item = grid->horizontalHeaderItem(column - 1);
-        return item ? item->text() : QString();
-    }
-    if (column == 0) {
-        const QTableWidgetItem* item = grid->verticalHeaderItem(row - 1);
-        return item ? item->text() : QString();
-    }
-    const QTableWidgetItem* item = grid->item(row - 1, column - 1);
+    const QTableWidgetItem* item = m_ui->StringGrid1->item(row - 1, column - 1);
     return item ? item->text() : QString();
 }
 

@@ -85,6 +85,7 @@ private:
     void saveStations();
     void writeDirtCfg();
 
+    // Cells of rows 1 on, columns 1 on; the fixed row and column are only written.
     QString gridCell(int column, int row) const;
     void setGridCell(int column, int row, const QString& text);
     int gridRowCount() const;
