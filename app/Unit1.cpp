@@ -278,7 +278,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
     if (pageShown) {
         // The grid is left (and saved) before the next page shows what it holds; each
         // handler's failure is reported on its own.
-        if (isInGrid(QApplication::focusWidget()))
+        if (isInGrid(focusWidget()))
             platform::guarded([this] { StringGrid1Exit(); });
         platform::guarded([this, watched] {
             if (watched == m_ui->TabSheet1)
@@ -329,8 +329,9 @@ void TForm1::closeEvent(QCloseEvent* event)
         canceller->start(cancelIntervalMs);
         return;
     }
-    // Alt+X or the close box leave the focus where it is: the grid's edits are saved first.
-    if (isInGrid(QApplication::focusWidget()))
+    // Alt+X, the close box or a close while another window is active leave the focus
+    // where it is: the grid's edits are saved first.
+    if (isInGrid(focusWidget()))
         platform::guarded([this] { StringGrid1Exit(); });
     if (!m_formDestroyDone) {
         m_formDestroyDone = true;
@@ -355,7 +356,7 @@ void TForm1::onFocusChanged(QWidget* previous, QWidget* current)
 
 void TForm1::commitGridEditor()
 {
-    QWidget* editor = QApplication::focusWidget();
+    QWidget* editor = focusWidget();
     QTableWidget* grid = m_ui->StringGrid1;
     if (editor && editor != grid && grid->isAncestorOf(editor))
         QMetaObject::invokeMethod(grid, "commitData", Q_ARG(QWidget*, editor));

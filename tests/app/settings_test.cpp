@@ -273,6 +273,18 @@ TEST_F(WindowTest, ClosingWithTheFocusInTheGridKeepsItsEdits)
     QTRY_VERIFY(!m_form->isVisible());
     EXPECT_EQ(readSettings("Addf.cfg"), hostRecord("last", "127.0.0.9", "", ""));
     EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\n.\r\n\r\n"));
+
+    // Closed from outside while another window is active: the edit is kept all the same.
+    open();
+    unlock("");
+    QTest::mouseClick(child<QRadioButton>("RadioButton2"), Qt::LeftButton);
+    typeIntoGrid(1, 1, "later");
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    ASSERT_EQ(QApplication::focusWidget(), nullptr);
+    m_form->close();
+    EXPECT_EQ(readSettings("Addf.cfg"), hostRecord("later", "127.0.0.9", "", ""));
 }
 
 TEST_F(WindowTest, FromTheGridStraightToTheStationsPageShowsTheSavedStations)
