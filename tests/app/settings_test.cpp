@@ -69,26 +69,20 @@ TEST_F(WindowTest, FolderFileLinesAreReadByTheCarriageReturnRules)
     EXPECT_TRUE(m_errors.isEmpty());
 }
 
-TEST_F(WindowTest, FolderLineSelectsTheTreeFolderAndIsWrittenBack)
+TEST_F(WindowTest, FolderLineSelectsTheTreeFolderOrTheRootWhenGoneAndIsWrittenBack)
 {
-    const QString notices = m_folder.filePath("notices");
-    QDir().mkdir(notices);
-    writeSettings("Dirt.cfg", QFile::encodeName(notices) + "/\r\n.\r\n\r\n");
-    open();
-    EXPECT_EQ(child<QLabel>("Label2")->text(), notices + "/");
-    EXPECT_EQ(child<QLabel>("Label5")->text(), notices + "/");
-    EXPECT_GT(child<QLabel>("Label2")->width(), 3) << "the label grows with its text";
-    destroy();
-    EXPECT_EQ(readSettings("Dirt.cfg"), QFile::encodeName(notices) + "/\r\n.\r\n\r\n");
-}
-
-TEST_F(WindowTest, VanishedFolderLineSelectsTheRoot)
-{
-    writeSettings("Dirt.cfg", QFile::encodeName(m_folder.filePath("gone")) + "/\r\n.\r\n\r\n");
-    open();
-    EXPECT_EQ(child<QLabel>("Label2")->text(), "/");
-    destroy();
-    EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray("/\r\n.\r\n\r\n"));
+    QDir().mkdir(m_folder.filePath("notices"));
+    const QByteArray notices = QFile::encodeName(m_folder.filePath("notices")) + "/";
+    const QByteArray gone = QFile::encodeName(m_folder.filePath("gone")) + "/";
+    for (const auto& [line, selected] : {std::pair{notices, notices}, std::pair{gone, QByteArray("/")}}) {
+        writeSettings("Dirt.cfg", line + "\r\n.\r\n\r\n");
+        open();
+        EXPECT_EQ(child<QLabel>("Label2")->text(), QFile::decodeName(selected));
+        EXPECT_EQ(child<QLabel>("Label5")->text(), QFile::decodeName(selected));
+        EXPECT_GT(child<QLabel>("Label2")->width(), selected.size()) << "the label grows with its text";
+        destroy();
+        EXPECT_EQ(readSettings("Dirt.cfg"), selected + "\r\n.\r\n\r\n");
+    }
 }
 
 TEST_F(WindowTest, PasswordIsWrittenBackUnchangedUnlessThePageWasUnlocked)
@@ -247,21 +241,6 @@ TEST_F(WindowTest, LeavingTheGridSavesRowsByTheirRules)
               (QStringList{"+", platform::fromCodePage(name), platform::fromCodePage(name), "a"}));
 }
 
-TEST_F(WindowTest, NameCutAtSixteenBytesNeverEndsInALoneLeadByte)
-{
-    open();
-    unlock("");
-    QTest::mouseClick(child<QRadioButton>("RadioButton2"), Qt::LeftButton);
-    typeIntoGrid(1, 1, QStringLiteral("a九个汉字的站点名称"));  // 1 + 18 bytes
-    typeIntoGrid(2, 1, "1.2.3.4");
-    clickTab(1);
-    const QByteArray saved = readSettings("Addf.cfg");
-    ASSERT_EQ(saved.size(), 68);
-    EXPECT_EQ(saved[0], char(15));
-    EXPECT_EQ(saved.mid(1, 15), gbk(QStringLiteral("a九个汉字的站点")));
-    EXPECT_EQ(saved[16], '\0');
-}
-
 TEST_F(WindowTest, ClosingWithTheFocusInTheGridKeepsItsEdits)
 {
     open();
@@ -287,18 +266,19 @@ TEST_F(WindowTest, ClosingWithTheFocusInTheGridKeepsItsEdits)
     EXPECT_EQ(readSettings("Addf.cfg"), hostRecord("later", "127.0.0.9", "", ""));
 }
 
-TEST_F(WindowTest, FromTheGridStraightToTheStationsPageShowsTheSavedStations)
+TEST_F(WindowTest, FromTheGridStraightToTheStationsPageShowsTheSavedStationsNamesCutWhole)
 {
     writeSettings("Addf.cfg", hostRecord("a", "1.1.1.1", "u", "p") + hostRecord("b", "2.2.2.2", "u", "p"));
     open();
     unlock("");
     QTest::mouseClick(child<QRadioButton>("RadioButton2"), Qt::LeftButton);
-    typeIntoGrid(2, 1, "");
-    typeIntoGrid(1, 2, "bee");
+    typeIntoGrid(2, 1, "");  // a blank address removes the station
+    typeIntoGrid(1, 2, QStringLiteral("a九个汉字的站点名称"));  // 1 + 18 bytes: cut before a lead byte
     clickTab(1);
-    EXPECT_EQ(readSettings("Addf.cfg"), hostRecord("bee", "2.2.2.2", "u", "p"));
+    const QString cut = QStringLiteral("a九个汉字的站点");
+    EXPECT_EQ(readSettings("Addf.cfg"), hostRecord(gbk(cut), "2.2.2.2", "u", "p"));
     bool allChecked = false;
-    EXPECT_EQ(listTexts(child<QListWidget>("CheckListBox2"), &allChecked), QStringList{"bee"});
-    EXPECT_EQ(gridText(1, 1), "bee");
+    EXPECT_EQ(listTexts(child<QListWidget>("CheckListBox2"), &allChecked), QStringList{cut});
+    EXPECT_EQ(gridText(1, 1), cut);
     EXPECT_EQ(gridText(1, 2), QString());
 }
