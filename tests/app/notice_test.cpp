@@ -47,13 +47,6 @@ protected:
                           m_view->visualItemRect(item(name)).center());
     }
 
-    void doubleClick(const QString& name)
-    {
-        const QPoint at = m_view->visualItemRect(item(name)).center();
-        QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {}, at);
-    }
-
     QStringList table() const
     {
         QStringList names;
@@ -83,11 +76,10 @@ TEST_F(NoticePageTest, TextFilterListsNoticesAndPreviewsThemInTheirEncoding)
     EXPECT_EQ(m_view->Items(), (QStringList{"b-utf8.txt", "Data.BIN", "NOTICE.TXT", "notice.txt.bak", "readme"}));
     click("notice.txt.bak");
     EXPECT_EQ(m_memo->toPlainText(), QStringLiteral("通知：明天开会\n地点 三楼")) << "no preview";
-    click("readme");
-    EXPECT_EQ(m_memo->toPlainText(), QStringLiteral("通知：明天开会\n地点 三楼")) << "no preview";
 
     // A double click shows any file, up to its first NUL byte.
-    doubleClick("Data.BIN");
+    click("Data.BIN");
+    QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {}, m_view->visualItemRect(item("Data.BIN")).center());
     EXPECT_EQ(m_memo->toPlainText(), QStringLiteral("MZ\u0001\nAB"));
     EXPECT_FALSE(m_memo->toPlainText().contains("hidden"));
 
