@@ -23,17 +23,10 @@ sockaddr_in loopback(quint16 port)
 
 } // namespace
 
-PeerConnection::~PeerConnection()
-{
-    close();
-}
-
 void PeerConnection::send(const QByteArray& bytes)
 {
-    qsizetype offset = 0;
-    while (m_fd >= 0 && offset < bytes.size()) {
-        const ssize_t sent = ::send(m_fd, bytes.constData() + offset, std::size_t(bytes.size() - offset),
-                                    MSG_NOSIGNAL);
+    for (qsizetype offset = 0; m_fd >= 0 && offset < bytes.size();) {
+        const ssize_t sent = ::send(m_fd, bytes.constData() + offset, std::size_t(bytes.size() - offset), MSG_NOSIGNAL);
         if (sent <= 0)
             return;
         offset += sent;
@@ -46,6 +39,7 @@ QByteArray PeerConnection::receive(qsizetype count)
     char buffer[65536];
     while (m_fd >= 0 && result.size() < count) {
         const ssize_t n = ::recv(m_fd, buffer, std::size_t(std::min<qsizetype>(sizeof buffer, count - result.size())), 0);
+        m_reset = n < 0 && errno == ECONNRESET;
         if (n <= 0)
             break;
         result.append(buffer, n);
@@ -56,26 +50,11 @@ QByteArray PeerConnection::receive(qsizetype count)
 QByteArray PeerConnection::receiveLine()
 {
     QByteArray result;
-    char byte = 0;
-    while (m_fd >= 0 && ::recv(m_fd, &byte, 1, 0) == 1) {
-        result.append(byte);
-        if (byte == '\n')
+    while (!result.endsWith('\n')) {
+        const QByteArray byte = receive(1);
+        if (byte.isEmpty())
             break;
-    }
-    return result;
-}
-
-QByteArray PeerConnection::receiveAll()
-{
-    QByteArray result;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = m_fd >= 0 ? ::recv(m_fd, buffer, sizeof buffer, 0) : 0;
-        if (n < 0)
-            m_reset = errno == ECONNRESET;
-        if (n <= 0)
-            break;
-        result.append(buffer, n);
+        result += byte;
     }
     return result;
 }
@@ -87,15 +66,15 @@ void PeerConnection::close()
     m_fd = -1;
 }
 
-LoopbackPeer::LoopbackPeer()
+LoopbackPeer::LoopbackPeer(int backlog)
 {
     m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address = loopback(0);
-    if (m_listenFd < 0 || ::bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
-        || ::listen(m_listenFd, 4) != 0)
-        throw std::runtime_error("loopback peer cannot listen");
     socklen_t length = sizeof address;
-    ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length);
+    if (m_listenFd < 0 || ::bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
+        || ::listen(m_listenFd, backlog) != 0
+        || ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        throw std::runtime_error("loopback peer cannot listen");
     m_port = ntohs(address.sin_port);
 }
 
@@ -112,25 +91,10 @@ void LoopbackPeer::serve(std::function<void(PeerConnection&)> script)
     join();
     m_thread = std::thread([this, script = std::move(script)] {
         const int fd = ::accept(m_listenFd, nullptr, nullptr);
-        if (fd < 0)
-            return;
-        PeerConnection connection(fd);
-        script(connection);
-    });
-}
-
-void LoopbackPeer::connectTo(quint16 port, std::function<void(PeerConnection&)> script)
-{
-    join();
-    m_thread = std::thread([port, script = std::move(script)] {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const sockaddr_in address = loopback(port);
-        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-            ::close(fd);
-            return;
+        if (fd >= 0) {
+            PeerConnection connection(fd);
+            script(connection);
         }
-        PeerConnection connection(fd);
-        script(connection);
     });
 }
 
@@ -140,15 +104,12 @@ void LoopbackPeer::join()
         m_thread.join();
 }
 
-quint16 LoopbackPeer::closedPort()
+int connectLoopback(quint16 port, bool blocking)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = loopback(0);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | (blocking ? 0 : SOCK_NONBLOCK), 0);
+    const sockaddr_in address = loopback(port);
+    ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    return fd;
 }
 
 void peerSleep(int milliseconds)

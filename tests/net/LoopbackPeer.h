@@ -4,26 +4,23 @@
 
 #include <QByteArray>
 
-#include <atomic>
 #include <functional>
+#include <limits>
 #include <thread>
 
-// One accepted or connected TCP connection of the peer.
+// One TCP connection of the peer; closed when it goes.
 class PeerConnection {
 public:
     explicit PeerConnection(int fd) : m_fd(fd) {}
-    ~PeerConnection();
+    ~PeerConnection() { close(); }
     PeerConnection(const PeerConnection&) = delete;
     PeerConnection& operator=(const PeerConnection&) = delete;
 
-    bool isOpen() const { return m_fd >= 0; }
     void send(const QByteArray& bytes);
-    // Reads until `count` bytes came or the other side closed.
-    QByteArray receive(qsizetype count);
+    // Reads until `count` bytes came or the other side closed; wasReset() tells a reset from a close.
+    QByteArray receive(qsizetype count = std::numeric_limits<qsizetype>::max());
     // Reads one line (up to and including LF), or what came before the other side closed.
     QByteArray receiveLine();
-    // Reads until the other side closes; wasReset() then tells a reset from a close.
-    QByteArray receiveAll();
     bool wasReset() const { return m_reset; }
     void close();
 
@@ -34,22 +31,16 @@ private:
 
 class LoopbackPeer {
 public:
-    LoopbackPeer();
+    explicit LoopbackPeer(int backlog = 4);
     ~LoopbackPeer();
     LoopbackPeer(const LoopbackPeer&) = delete;
     LoopbackPeer& operator=(const LoopbackPeer&) = delete;
 
     quint16 port() const { return m_port; }
-
     // Accepts one connection and runs the script with it on the peer's thread.
     void serve(std::function<void(PeerConnection&)> script);
     // Waits for the script to end.
     void join();
-
-    // A port on 127.0.0.1 where nobody listens.
-    static quint16 closedPort();
-    // Connects to 127.0.0.1:port from the peer's thread and runs the script.
-    void connectTo(quint16 port, std::function<void(PeerConnection&)> script);
 
 private:
     int m_listenFd = -1;
@@ -57,5 +48,7 @@ private:
     std::thread m_thread;
 };
 
+// A socket connecting to 127.0.0.1:port, blocking or not; the caller owns it.
+int connectLoopback(quint16 port, bool blocking = true);
 // Pauses the peer's thread.
 void peerSleep(int milliseconds);
