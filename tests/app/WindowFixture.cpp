@@ -9,8 +9,9 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QPushButton>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -41,16 +42,6 @@ TForm1& WindowTest::open()
     QApplication::setActiveWindow(m_form.get());
     EXPECT_TRUE(QTest::qWaitForWindowExposed(m_form.get()));
     return *m_form;
-}
-
-void WindowTest::destroy()
-{
-    m_form.reset();
-}
-
-QString WindowTest::settingsFile(const QString& name) const
-{
-    return m_folder.filePath(name);
 }
 
 void WindowTest::writeSettings(const QString& name, const QByteArray& bytes) const
@@ -84,6 +75,19 @@ void WindowTest::unlock(const QString& password)
     field->selectAll();
     typeText(field, password);
     QTest::mouseClick(child<QPushButton>("BitBtn1"), Qt::LeftButton);
+}
+
+void WindowTest::openGrid()
+{
+    unlock("");
+    QTest::mouseClick(child<QRadioButton>("RadioButton2"), Qt::LeftButton);
+}
+
+void WindowTest::typeRow(int row, const QStringList& cells)
+{
+    for (int column = 0; column < cells.size(); ++column)
+        if (!cells[column].isNull())
+            typeIntoGrid(column + 1, row, cells[column]);
 }
 
 void WindowTest::typeIntoGrid(int column, int row, const QString& text)

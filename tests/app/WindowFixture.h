@@ -25,7 +25,7 @@ protected:
     // Builds and shows the window (FormCreate reads the settings files now).
     TForm1& open();
     // Destroys the window as the program's end does.
-    void destroy();
+    void destroy() { m_form.reset(); }
 
     template <typename Widget>
     Widget* child(const char* name) const
@@ -35,14 +35,18 @@ protected:
         return widget;
     }
 
-    QString settingsFile(const QString& name) const;
+    QString settingsFile(const QString& name) const { return m_folder.filePath(name); }
     void writeSettings(const QString& name, const QByteArray& bytes) const;
     QByteArray readSettings(const QString& name) const;
 
     void clickTab(int index);
     void unlock(const QString& password);
+    // Unlocks a page whose password is empty and shows the station grid.
+    void openGrid();
     // Types into cell (column, row) of the station grid as a user would (row 1 = first station).
     void typeIntoGrid(int column, int row, const QString& text);
+    // Types each non-null text of `cells` into its column of `row`.
+    void typeRow(int row, const QStringList& cells);
     QString gridText(int column, int row) const;
 
     QTemporaryDir m_folder;

@@ -102,8 +102,7 @@ TEST_F(GateTest, EnterUnlocksOnlyInTheShownPromptAndAnEmptyFieldMatchesAnEmptyPa
 TEST_F(GateTest, GridEditsInPlaceAndTabMovesFromCellToCell)
 {
     open();
-    unlock("");
-    QTest::mouseClick(child<QRadioButton>("RadioButton2"), Qt::LeftButton);
+    openGrid();
     typeIntoGrid(1, 2, "one");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     typeText(QApplication::focusWidget(), "two");

@@ -23,14 +23,12 @@ QByteArray gbk(const QString& text)
     return platform::toCodePage(text);
 }
 
-QStringList listTexts(QListWidget* list, bool* allChecked)
+// The stations of the checked list, unticked ones marked.
+QStringList stations(QListWidget* list)
 {
     QStringList texts;
-    *allChecked = true;
-    for (int i = 0; i < list->count(); ++i) {
-        texts << list->item(i)->text();
-        *allChecked = *allChecked && list->item(i)->checkState() == Qt::Checked;
-    }
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->item(i)->text() + (list->item(i)->checkState() == Qt::Checked ? "" : " (unticked)");
     return texts;
 }
 
@@ -123,10 +121,8 @@ TEST_F(WindowTest, StationFileFillsGridAndCheckedList)
     ::chmod(QFile::encodeName(settingsFile("Addf.cfg")).constData(), 0444);
 
     open();
-    bool allChecked = false;
-    EXPECT_EQ(listTexts(child<QListWidget>("CheckListBox2"), &allChecked),
+    EXPECT_EQ(stations(child<QListWidget>("CheckListBox2")),
               (QStringList{QStringLiteral("总部"), "b", "ABCDEFGHIJKLMNOP"}));
-    EXPECT_TRUE(allChecked);
     EXPECT_EQ(gridText(1, 1), QStringLiteral("总部"));
     EXPECT_EQ(gridText(2, 1), "127.0.0.2");
     EXPECT_EQ(gridText(4, 2), "p");
@@ -145,16 +141,14 @@ TEST_F(WindowTest, StationsPageRebuildsFromTheFileEveryTime)
     clickTab(0);
     writeSettings("Addf.cfg", hostRecord("c", "3.3.3.3", "u", "p"));
     clickTab(1);
-    bool allChecked = false;
-    EXPECT_EQ(listTexts(list, &allChecked), QStringList{"c"});
-    EXPECT_TRUE(allChecked);
+    EXPECT_EQ(stations(list), QStringList{"c"});
     EXPECT_EQ(gridText(1, 2), QString()) << "rows 1 to 9 are cleared first";
 
     // A file without a complete record leaves grid and list as they are.
     clickTab(0);
     writeSettings("Addf.cfg", QByteArray(67, 'x'));
     clickTab(1);
-    EXPECT_EQ(listTexts(list, &allChecked), QStringList{"c"});
+    EXPECT_EQ(stations(list), QStringList{"c"});
     EXPECT_EQ(gridText(2, 1), "3.3.3.3");
     // No file at all: likewise.
     clickTab(0);
@@ -177,8 +171,7 @@ TEST_F(WindowTest, MoreThanNineStationsAreAllKeptAndSaved)
     EXPECT_EQ(grid->verticalHeaderItem(10)->text(), "11");
     EXPECT_EQ(gridText(1, 11), "s11");
 
-    unlock("");
-    QTest::mouseClick(child<QRadioButton>("RadioButton2"), Qt::LeftButton);
+    openGrid();
     typeIntoGrid(1, 10, "ten");
     clickTab(1);
     QByteArray expected = file;
@@ -189,28 +182,15 @@ TEST_F(WindowTest, MoreThanNineStationsAreAllKeptAndSaved)
 TEST_F(WindowTest, LeavingTheGridSavesRowsByTheirRules)
 {
     open();
-    unlock("");
-    QTest::mouseClick(child<QRadioButton>("RadioButton2"), Qt::LeftButton);
+    openGrid();
     ASSERT_TRUE(child<QWidget>("StringGrid1")->isVisible());
 
-    typeIntoGrid(1, 1, "+");                              // row 1: nothing above, kept as typed
-    typeIntoGrid(2, 1, "127.0.0.2");
-    typeIntoGrid(3, 1, "clerk");
-    typeIntoGrid(4, 1, "pw");
-    typeIntoGrid(1, 2, QStringLiteral("九个汉字的站点名称呀"));  // 20 bytes: cut to 16
-    typeIntoGrid(2, 2, "+");
-    typeIntoGrid(3, 2, "+");
-    typeIntoGrid(4, 2, "other");
-    typeIntoGrid(1, 3, "+");                              // "+" under a row that had "+"
-    typeIntoGrid(2, 3, "+");
-    typeIntoGrid(3, 3, "+");
-    typeIntoGrid(4, 3, "+");
-    typeIntoGrid(1, 4, "dropped");                        // address empty: not saved
-    typeIntoGrid(1, 5, "blank");
-    typeIntoGrid(2, 5, " ");                              // address one blank: not saved
-    typeIntoGrid(1, 6, "a");
-    typeIntoGrid(2, 6, "9.9.9.9");
-    typeIntoGrid(3, 6, "u");
+    typeRow(1, {"+", "127.0.0.2", "clerk", "pw"});  // row 1: nothing above, kept as typed
+    typeRow(2, {QStringLiteral("九个汉字的站点名称呀"), "+", "+", "other"});  // 20 bytes: cut to 16
+    typeRow(3, {"+", "+", "+", "+"});  // "+" under a row that had "+"
+    typeRow(4, {"dropped"});  // address empty: not saved
+    typeRow(5, {"blank", " "});  // address one blank: not saved
+    typeRow(6, {"a", "9.9.9.9", "u"});
     // Leaving the grid (a click on another control of the page) saves it.
     QTest::mouseClick(child<QRadioButton>("RadioButton1"), Qt::LeftButton);
 
@@ -236,18 +216,15 @@ TEST_F(WindowTest, LeavingTheGridSavesRowsByTheirRules)
 
     // The stations page then shows the saved stations.
     clickTab(1);
-    bool allChecked = false;
-    EXPECT_EQ(listTexts(child<QListWidget>("CheckListBox2"), &allChecked),
+    EXPECT_EQ(stations(child<QListWidget>("CheckListBox2")),
               (QStringList{"+", platform::fromCodePage(name), platform::fromCodePage(name), "a"}));
 }
 
 TEST_F(WindowTest, ClosingWithTheFocusInTheGridKeepsItsEdits)
 {
     open();
-    unlock("");
-    QTest::mouseClick(child<QRadioButton>("RadioButton2"), Qt::LeftButton);
-    typeIntoGrid(1, 1, "last");
-    typeIntoGrid(2, 1, "127.0.0.9");
+    openGrid();
+    typeRow(1, {"last", "127.0.0.9"});
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_X, Qt::AltModifier);
     QTRY_VERIFY(!m_form->isVisible());
     EXPECT_EQ(readSettings("Addf.cfg"), hostRecord("last", "127.0.0.9", "", ""));
@@ -255,8 +232,7 @@ TEST_F(WindowTest, ClosingWithTheFocusInTheGridKeepsItsEdits)
 
     // Closed from outside while another window is active: the edit is kept all the same.
     open();
-    unlock("");
-    QTest::mouseClick(child<QRadioButton>("RadioButton2"), Qt::LeftButton);
+    openGrid();
     typeIntoGrid(1, 1, "later");
     QWidget other;
     other.show();
@@ -270,15 +246,13 @@ TEST_F(WindowTest, FromTheGridStraightToTheStationsPageShowsTheSavedStationsName
 {
     writeSettings("Addf.cfg", hostRecord("a", "1.1.1.1", "u", "p") + hostRecord("b", "2.2.2.2", "u", "p"));
     open();
-    unlock("");
-    QTest::mouseClick(child<QRadioButton>("RadioButton2"), Qt::LeftButton);
+    openGrid();
     typeIntoGrid(2, 1, "");  // a blank address removes the station
     typeIntoGrid(1, 2, QStringLiteral("a九个汉字的站点名称"));  // 1 + 18 bytes: cut before a lead byte
     clickTab(1);
     const QString cut = QStringLiteral("a九个汉字的站点");
     EXPECT_EQ(readSettings("Addf.cfg"), hostRecord(gbk(cut), "2.2.2.2", "u", "p"));
-    bool allChecked = false;
-    EXPECT_EQ(listTexts(child<QListWidget>("CheckListBox2"), &allChecked), QStringList{cut});
+    EXPECT_EQ(stations(child<QListWidget>("CheckListBox2")), QStringList{cut});
     EXPECT_EQ(gridText(1, 1), cut);
     EXPECT_EQ(gridText(1, 2), QString());
 }
