@@ -281,12 +281,6 @@ TEST(PsockSendFile, CancelEndsTheTransferAndACanceledFileIsResetButASentOneDeliv
 
 TEST(PsockListen, AcceptsAConnectionOnThePortTheStackChose)
 {
-    LoopbackPeer control;
-    control.serve([](PeerConnection& c) { c.receive(1); });
-    auto controlSock = connectedTo(control);
-    EXPECT_EQ(controlSock->LocalAddressCommas(), QByteArray("127,0,0,1"));
-    controlSock->Write("k");
-
     TPowersock data;
     data.Port = 0;
     data.Listen(true);
@@ -303,6 +297,7 @@ TEST(PsockListen, AcceptsAConnectionOnThePortTheStackChose)
     EXPECT_EQ(data.RemoteAddress.sin_addr.s_addr, ws::inet_addr("127.0.0.1"));
     ws::closesocket(data.SocketHandle);
     data.SocketHandle = accepted;
+    EXPECT_EQ(data.LocalAddressCommas(), QByteArray("127,0,0,1"));
     EXPECT_EQ(data.ReadLn(), QByteArray("150 data\r\n"));
     data.Write("k");
     EXPECT_EQ(client.receive(1), QByteArray("k"));
@@ -313,22 +308,6 @@ TEST(PsockListen, AcceptsAConnectionOnThePortTheStackChose)
     QTimer::singleShot(50, [&] { idle.Cancel(); });
     EXPECT_EQ(messageOf([&] { idle.Accept(); }), QStringLiteral("Accepting Canceled"));
     EXPECT_TRUE(idle.Canceled);
-}
-
-TEST(PsockConnect, RefusedConnectionFailsAfterTheFailureEventAndLeavesAFreshSocket)
-{
-    TPowersock sock;
-    aim(sock, LoopbackPeer().port()); // nobody listens there any more
-    int failures = 0;
-    sock.OnConnectionFailed = [&](QObject* sender) {
-        EXPECT_EQ(sender, &sock);
-        ++failures;
-    };
-    EXPECT_EQ(messageOf([&] { sock.Connect(); }), QStringLiteral("Connection Failed"));
-    EXPECT_EQ(failures, 1);
-    EXPECT_FALSE(sock.Connected);
-    EXPECT_FALSE(sock.NotifyOk);
-    EXPECT_EQ(connectAndReadLine(sock, "welcome\r\n"), QByteArray("welcome\r\n"));
 }
 
 TEST(PsockConnect, AConnectThatHangsTimesOutOrIsCanceled)
@@ -368,21 +347,36 @@ TEST(PsockConnect, AConnectThatHangsTimesOutOrIsCanceled)
         ::close(fd);
 }
 
-TEST(PsockConnect, DottedHostConnectsWithoutLookupAndReconnectsAfterClosing)
+TEST(PsockConnect, RefusedThenADottedHostWithoutLookupAndAFreshSocketAfterClosing)
 {
-    LoopbackPeer peer;
-    peer.serve([](PeerConnection& c) { c.receive(1); });
     TPowersock sock;
-    int resolved = 0, connects = 0, disconnects = 0;
+    int failures = 0, resolved = 0, connects = 0, disconnects = 0;
+    sock.OnConnectionFailed = [&](QObject* sender) {
+        EXPECT_EQ(sender, &sock);
+        ++failures;
+    };
     sock.OnHostResolved = [&](QObject*) { ++resolved; };
     sock.OnConnect = [&](QObject*) { ++connects; };
     sock.OnDisconnect = [&](QObject*) { ++disconnects; };
-    aim(sock, peer.port());
+    aim(sock, LoopbackPeer().port()); // nobody listens there any more
+    EXPECT_EQ(messageOf([&] { sock.Connect(); }), QStringLiteral("Connection Failed"));
+    EXPECT_EQ(failures, 1);
+    EXPECT_FALSE(sock.Connected);
+    EXPECT_FALSE(sock.NotifyOk);
+
+    // The same component then reaches a server that does listen.
+    LoopbackPeer peer;
+    peer.serve([](PeerConnection& c) {
+        c.send("welcome\r\n");
+        c.receive(1);
+    });
+    sock.Port = peer.port();
     sock.Connect();
     EXPECT_TRUE(sock.Connected);
     EXPECT_EQ(resolved, 0);
     EXPECT_EQ(connects, 1);
     EXPECT_EQ(messageOf([&] { sock.Connect(); }), QStringLiteral("Already connected"));
+    EXPECT_EQ(sock.ReadLn(), QByteArray("welcome\r\n"));
     sock.Write("x");
     peer.join();
 
