@@ -6,55 +6,35 @@
 #include "platform/exception.h"
 
 #include <QEvent>
-#include <QImage>
-#include <QSet>
 #include <QTest>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 using namespace testing_labels;
 
 namespace {
 
-QImage paint(const TOvoBackground& background, int w, int h, QRgb ground = 0x00FF00)
+QImage paint(const TOvoBackground& background, int w, int h)
 {
-    QImage image = labels::whiteImage(w, h);
-    image.fill(ground | 0xFF000000u);
-    const QPalette palette = fixedPalette();
-    labels::OvoCanvas canvas(image, palette);
-    background.PaintBackground(canvas, w, h, true);
-    return image;
+    return drawn(w, h, 0x00FF00, [&](labels::OvoCanvas& canvas) {
+        background.PaintBackground(canvas, w, h, true);
+    });
 }
 
-// Every pixel tells its own position, so each placement can be traced.
-QImage positionImage(int w, int h)
-{
-    QImage image(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x)
-            image.setPixel(x, y, qRgb(x * 8 + 4, y * 8 + 4, 77));
-    }
-    return image;
-}
-
-// Counts paints of a widget.
 class PaintCounter : public QObject {
 public:
     int paints = 0;
     bool eventFilter(QObject*, QEvent* event) override
     {
-        if (event->type() == QEvent::Paint)
-            ++paints;
+        paints += event->type() == QEvent::Paint ? 1 : 0;
         return false;
     }
 };
 
 } // namespace
 
-TEST(OvoBackground, DiagonalCrossHatchOnSolidColourAndOnWhite)
+TEST(OvoBackground, HatchBrushesOnSolidColourAndOnWhite)
 {
     TOvoBackground background;
     background.setBackgroundStyle(TOvoBackStyle::bBrushFillSolidColor);
@@ -63,21 +43,19 @@ TEST(OvoBackground, DiagonalCrossHatchOnSolidColourAndOnWhite)
     background.setSolidColor(platform::clYellow);
     const QRgb red = 0xFF0000;
     const QRgb yellow = 0xFFFF00;
-    QImage image = paint(background, 32, 24);
+    const QImage image = paint(background, 32, 24);
     EXPECT_EQ(colorsOf(image), (QSet<QRgb>{red, yellow}));
     // Every red pixel inside lies on a diagonal; both directions occur.
-    int falling = 0;
-    int rising = 0;
-    for (int y = 1; y < 23; ++y) {
-        for (int x = 1; x < 31; ++x) {
-            if (rgbAt(image, x, y) != red)
-                continue;
-            const bool onFalling = rgbAt(image, x - 1, y - 1) == red || rgbAt(image, x + 1, y + 1) == red;
-            const bool onRising = rgbAt(image, x + 1, y - 1) == red || rgbAt(image, x - 1, y + 1) == red;
-            EXPECT_TRUE(onFalling || onRising) << x << "," << y;
-            falling += onFalling ? 1 : 0;
-            rising += onRising ? 1 : 0;
-        }
+    int falling = 0, rising = 0;
+    for (const QPoint& p : pixelsOf(image, red)) {
+        const auto redAt = [&](int dx, int dy) { return rgbAt(image, p.x() + dx, p.y() + dy) == red; };
+        if (!QRect(1, 1, 30, 22).contains(p))
+            continue;
+        const bool onFalling = redAt(-1, -1) || redAt(1, 1);
+        const bool onRising = redAt(1, -1) || redAt(-1, 1);
+        EXPECT_TRUE(onFalling || onRising) << p.x() << "," << p.y();
+        falling += onFalling ? 1 : 0;
+        rising += onRising ? 1 : 0;
     }
     EXPECT_GT(falling, 20);
     EXPECT_GT(rising, 20);
@@ -100,57 +78,43 @@ TEST(OvoBackground, DiagonalCrossHatchOnSolidColourAndOnWhite)
     EXPECT_EQ(colorsOf(paint(background, 8, 8)), QSet<QRgb>{yellow});
 }
 
-TEST(OvoBackground, TextureTilesCentresAndStretches)
+TEST(OvoBackground, TextureTilesCentresStretchesAndKeysOutItsTransparentColour)
 {
     TOvoBackground background;
     background.setBackgroundStyle(TOvoBackStyle::bTexture);
     // Empty image: the destination keeps what it had.
     EXPECT_EQ(colorsOf(paint(background, 40, 20)), QSet<QRgb>{0x00FF00});
 
-    const QImage pattern = positionImage(16, 16);
+    // Every pixel tells its own position, so each placement can be traced.
+    QImage pattern(16, 16, QImage::Format_RGB32);
+    for (int i = 0; i < 16 * 16; ++i)
+        pattern.setPixel(i % 16, i / 16, qRgb(i % 16 * 8 + 4, i / 16 * 8 + 4, 77));
     background.Texture().setImage(pattern);
-    const QImage tiled = paint(background, 40, 20);
-    for (int y = 0; y < 20; ++y) {
-        for (int x = 0; x < 40; ++x)
-            ASSERT_EQ(rgbAt(tiled, x, y), rgbAt(pattern, x % 16, y % 16)) << x << "," << y;
-    }
-
+    EXPECT_TRUE(imageIs(paint(background, 40, 20),
+                        [&](int x, int y) { return rgbAt(pattern, x % 16, y % 16); }));
     background.Texture().setImageStyle(TOvoImageStyle::isCenter);
-    const QImage centred = paint(background, 40, 10);
-    for (int y = 0; y < 10; ++y) {
-        for (int x = 0; x < 40; ++x) {
-            const QRgb want = x >= 12 && x < 28 ? rgbAt(pattern, x - 12, y) : 0x00FF00;
-            ASSERT_EQ(rgbAt(centred, x, y), want) << x << "," << y;
-        }
-    }
-
+    EXPECT_TRUE(imageIs(paint(background, 40, 10), [&](int x, int y) {
+        return x >= 12 && x < 28 ? rgbAt(pattern, x - 12, y) : 0x00FF00;
+    }));
     background.Texture().setImageStyle(TOvoImageStyle::isStretched);
     const QImage stretched = paint(background, 32, 32);
     EXPECT_EQ(rgbAt(stretched, 0, 0), rgbAt(pattern, 0, 0));
     EXPECT_EQ(rgbAt(stretched, 31, 31), rgbAt(pattern, 15, 15));
     EXPECT_EQ(rgbAt(stretched, 17, 3), rgbAt(pattern, 8, 1));
-}
 
-TEST(OvoBackground, TransparentColourShowsTheReplacementInEveryPlacement)
-{
-    QImage pattern(16, 16, QImage::Format_RGB32);
-    pattern.fill(Qt::white);
-    for (int i = 0; i < 16; ++i)
-        pattern.setPixel(i, i, qRgb(0, 0, 128));
-    TOvoBackground background;
-    background.setBackgroundStyle(TOvoBackStyle::bTexture);
-    background.Texture().setImage(pattern);
-    background.Texture().setTransparentColor(platform::clWhite);
+    // The keyed colour shows the replacement colour in every placement; clNone keys nothing.
+    const QRgb keyed = rgbAt(pattern, 5, 5);
+    background.Texture().setTransparentColor(0x4D2C2C);  // that pixel as 0x00BBGGRR
     for (TOvoImageStyle style : {TOvoImageStyle::isTile, TOvoImageStyle::isCenter,
                                  TOvoImageStyle::isStretched}) {
         background.Texture().setImageStyle(style);
-        const QImage image = paint(background, 40, 20);
-        EXPECT_FALSE(colorsOf(image).contains(0xFFFFFF)) << static_cast<int>(style);
-        EXPECT_TRUE(colorsOf(image).contains(button)) << static_cast<int>(style);
-        EXPECT_TRUE(colorsOf(image).contains(0x000080)) << static_cast<int>(style);
+        const QSet<QRgb> colors = colorsOf(paint(background, 40, 20));
+        EXPECT_FALSE(colors.contains(keyed)) << static_cast<int>(style);
+        EXPECT_TRUE(colors.contains(button)) << static_cast<int>(style);
+        EXPECT_TRUE(colors.contains(rgbAt(pattern, 6, 5))) << static_cast<int>(style);
     }
     background.Texture().setTransparentColor(platform::clNone);
-    EXPECT_TRUE(colorsOf(paint(background, 40, 20)).contains(0xFFFFFF));
+    EXPECT_TRUE(colorsOf(paint(background, 40, 20)).contains(keyed));
 }
 
 TEST(OvoBackground, CentredMonochromeImageTakesTheGroundColourForItsWhite)
@@ -180,30 +144,24 @@ TEST(OvoBackground, LettersFilledWithTheBackgroundAndThreeDCopiesAround)
     TOvoBackground background;
     background.setBackgroundStyle(TOvoBackStyle::bSolidcolor);
     background.setSolidColor(platform::clRed);
-    TOvoLabel label;
-    label.setPalette(fixedPalette());
-    label.setFont(crispFont(16));
-    label.resize(60, 24);
-    label.setCaption(QStringLiteral("Hi"));
-    label.Font3D().setMaskFont(false);
-    label.Font3D().setThreeDimensional(false);
-    label.setFontBackground(&background);
-    const QImage image = label.paintImage();
-    const auto ink = inkOf("Hi", label.font(), image.size(), QRect(0, 1, 60, 22));
-    EXPECT_EQ(pixelsOf(image, 0xFF0000), ink);
-    EXPECT_EQ(colorsOf(image), (QSet<QRgb>{window, 0xFF0000}));
+    auto label = makeLabel(60, 24, QStringLiteral("Hi"), 16);
+    label->Font3D().setMaskFont(false);
+    label->Font3D().setThreeDimensional(false);
+    label->setFontBackground(&background);
+    const auto ink = inkOf("Hi", label->font(), label->size(), QRect(0, 1, 60, 22));
+    EXPECT_EQ(pixelsOf(label->paintImage(), 0xFF0000), ink);
+    EXPECT_EQ(colorsOf(label->paintImage()), (QSet<QRgb>{window, 0xFF0000}));
 
     // The font mask turns the letters white and lets the pattern's own colour through
     // transparently: a solid pattern leaves white letters on the label.
-    label.Font3D().setMaskFont(true);
-    const QImage masked = label.paintImage();
-    EXPECT_EQ(pixelsOf(masked, 0xFFFFFF), ink);
-    EXPECT_EQ(colorsOf(masked), (QSet<QRgb>{window, 0xFFFFFF}));
-    label.Font3D().setMaskFont(false);
+    label->Font3D().setMaskFont(true);
+    EXPECT_EQ(pixelsOf(label->paintImage(), 0xFFFFFF), ink);
+    EXPECT_EQ(colorsOf(label->paintImage()), (QSet<QRgb>{window, 0xFFFFFF}));
+    label->Font3D().setMaskFont(false);
 
     // With 3-D copies the highlight copy sits at (-1, -1), under the filled letters.
-    label.Font3D().setThreeDimensional(true);
-    const QImage raised = label.paintImage();
+    label->Font3D().setThreeDimensional(true);
+    const QImage raised = label->paintImage();
     EXPECT_EQ(pixelsOf(raised, 0xFF0000), ink);
     EXPECT_EQ(boundsOf(pixelsOf(raised, light)).topLeft(), boundsOf(ink).topLeft() - QPoint(1, 1));
 }
@@ -213,35 +171,31 @@ TEST(OvoBackground, BackgroundBehindTheLabelAndABadColourLineStopsThePaint)
     TOvoBackground background;
     background.setBackgroundStyle(TOvoBackStyle::bSolidcolor);
     background.setSolidColor(platform::clTeal);
-    TOvoLabel label;
-    label.setPalette(fixedPalette());
-    label.resize(20, 10);
-    label.setBackground(&background);
-    EXPECT_EQ(colorsOf(label.paintImage()), QSet<QRgb>{0x008080});
+    auto label = makeLabel(20, 10, QString());
+    label->setBackground(&background);
+    EXPECT_EQ(colorsOf(label->paintImage()), QSet<QRgb>{0x008080});
 
     background.setBackgroundStyle(TOvoBackStyle::bGradient);
     background.Gradient().setColorsInBetween({QStringLiteral("clBlau")});
-    QImage image(20, 10, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    const QPalette palette = fixedPalette();
-    labels::OvoCanvas canvas(image, palette);
-    try {
-        label.Paint(canvas);
-        ADD_FAILURE() << "the paint went on";
-    } catch (const platform::EConvertError& error) {
-        EXPECT_EQ(error.message(), QStringLiteral("'clBlau' is not a valid integer value"));
-    }
+    const QImage image = drawn(20, 10, 0, [&](labels::OvoCanvas& canvas) {
+        try {
+            label->Paint(canvas);
+            ADD_FAILURE() << "the paint went on";
+        } catch (const platform::EConvertError& error) {
+            EXPECT_EQ(error.message(), QStringLiteral("'clBlau' is not a valid integer value"));
+        }
+    });
     EXPECT_EQ(colorsOf(image), QSet<QRgb>{window});
 
     // On screen the failure is reported once, not on every repaint.
     QStringList reported;
     const auto previous = platform::setErrorBoxHook([&](const QString& text) { reported << text; });
-    label.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&label));
-    label.repaint();
-    QTest::qWait(20);
-    label.repaint();
-    QTest::qWait(20);
+    label->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(label.get()));
+    for (int i = 0; i < 2; ++i) {
+        label->repaint();
+        QTest::qWait(20);
+    }
     platform::setErrorBoxHook(previous);
     EXPECT_EQ(reported, QStringList{QStringLiteral("'clBlau' is not a valid integer value.")});
 }
@@ -252,7 +206,6 @@ TEST(OvoBackground, ClientsRepaintOnEveryChangeAndLoseTheBackgroundWhenItGoes)
     form.resize(200, 100);
     auto background = std::make_unique<TOvoBackground>();
     background->setBackgroundStyle(TOvoBackStyle::bSolidcolor);
-    background->setSolidColor(platform::clTeal);
     auto* first = new TOvoLabel(&form);
     auto* second = new TOvoLabel(&form);
     first->setGeometry(0, 0, 50, 20);
@@ -266,14 +219,10 @@ TEST(OvoBackground, ClientsRepaintOnEveryChangeAndLoseTheBackgroundWhenItGoes)
     second->setFontBackground(background.get());
 
     int changed = 0;
-    background->OnChanged = [&](TOvoBackground* sender) {
-        EXPECT_EQ(sender, background.get());
-        ++changed;
-    };
+    background->OnChanged = [&](TOvoBackground* sender) { changed += sender == background.get(); };
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    PaintCounter firstPaints;
-    PaintCounter secondPaints;
+    PaintCounter firstPaints, secondPaints;
     first->installEventFilter(&firstPaints);
     second->installEventFilter(&secondPaints);
     background->Gradient().setBeginColor(platform::clRed);
@@ -284,6 +233,7 @@ TEST(OvoBackground, ClientsRepaintOnEveryChangeAndLoseTheBackgroundWhenItGoes)
     EXPECT_TRUE(QTest::qWaitFor([&] { return firstPaints.paints > 0 && secondPaints.paints > 0; }));
     EXPECT_EQ(colorsOf(first->grab().toImage()), QSet<QRgb>{0x000080});  // clNavy
 
+    // A client going away leaves the list.
     auto* third = new TOvoLabel(&form);
     third->setFontBackground(background.get());
     delete third;

@@ -5,28 +5,18 @@
 
 namespace testing_labels {
 
-namespace {
-
-QColor solid(QRgb color)
-{
-    return QColor::fromRgb(color | 0xFF000000u);
-}
-
-} // namespace
-
 QPalette fixedPalette()
 {
     QPalette palette;
-    palette.setColor(QPalette::Window, solid(window));
-    palette.setColor(QPalette::Button, solid(button));
-    palette.setColor(QPalette::Light, solid(light));
-    palette.setColor(QPalette::Dark, solid(dark));
-    palette.setColor(QPalette::WindowText, solid(text));
-    palette.setColor(QPalette::Disabled, QPalette::WindowText, solid(grayText));
-    palette.setColor(QPalette::Disabled, QPalette::Light, solid(light));
-    palette.setColor(QPalette::Disabled, QPalette::Dark, solid(dark));
-    palette.setColor(QPalette::Disabled, QPalette::Window, solid(window));
-    palette.setColor(QPalette::Disabled, QPalette::Button, solid(button));
+    const auto set = [&](QPalette::ColorRole role, QRgb rgb) {
+        palette.setColor(role, QColor::fromRgb(rgb));
+    };
+    set(QPalette::Window, window);
+    set(QPalette::Button, button);
+    set(QPalette::Light, light);
+    set(QPalette::Dark, dark);
+    set(QPalette::WindowText, text);
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor::fromRgb(grayText));
     return palette;
 }
 
@@ -38,18 +28,46 @@ QFont crispFont(int pixelSize)
     return font;
 }
 
+std::unique_ptr<TOvoLabel> makeLabel(int w, int h, const QString& caption, int pixelSize)
+{
+    auto label = std::make_unique<TOvoLabel>();
+    label->setPalette(fixedPalette());
+    label->setFont(crispFont(pixelSize));
+    label->resize(w, h);
+    label->setCaption(caption);
+    return label;
+}
+
+QImage drawn(int w, int h, QRgb ground, const std::function<void(labels::OvoCanvas&)>& draw)
+{
+    QImage image = labels::whiteImage(w, h);
+    image.fill(ground | 0xFF000000u);
+    const QPalette palette = fixedPalette();
+    labels::OvoCanvas canvas(image, palette);
+    draw(canvas);
+    return image;
+}
+
 QRgb rgbAt(const QImage& image, int x, int y)
 {
     return image.pixel(x, y) & 0xFFFFFF;
 }
 
-QRgb opaque(QRgb color)
+::testing::AssertionResult imageIs(const QImage& image, const std::function<QRgb(int, int)>& want)
 {
-    return color & 0xFFFFFF;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb seen = rgbAt(image, x, y);
+            if (seen != want(x, y))
+                return ::testing::AssertionFailure() << (::testing::Message() << "at " << x << ","
+                       << y << ": " << std::hex << seen << " instead of " << want(x, y));
+        }
+    }
+    return ::testing::AssertionSuccess();
 }
 
 std::vector<QPoint> inkOf(const QString& caption, const QFont& font, QSize size,
-                                 const QRect& rect, int alignment)
+                          const QRect& rect, int alignment)
 {
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -61,14 +79,7 @@ std::vector<QPoint> inkOf(const QString& caption, const QFont& font, QSize size,
                                    Qt::TextExpandTabs | Qt::TextDontClip,
                          caption);
     }
-    std::vector<QPoint> ink;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            if (rgbAt(image, x, y) != 0xFFFFFF)
-                ink.push_back({x, y});
-        }
-    }
-    return ink;
+    return pixelsOf(image, 0x000000);
 }
 
 QSet<QRgb> colorsOf(const QImage& image)
@@ -86,7 +97,7 @@ std::vector<QPoint> pixelsOf(const QImage& image, QRgb color)
     std::vector<QPoint> found;
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
-            if (rgbAt(image, x, y) == opaque(color) && qAlpha(image.pixel(x, y)) == 255)
+            if (image.pixel(x, y) == (color | 0xFF000000u))
                 found.push_back({x, y});
         }
     }

@@ -1,7 +1,8 @@
 // Shared helpers of the label tests: a fixed palette, a crisp font and pixel reading.
 #pragma once
 
-#include "platform/color.h"
+#include "controls/labels/OvoCanvas.h"
+#include "controls/labels/OvoTLabel.h"
 
 #include <QFont>
 #include <QImage>
@@ -10,22 +11,31 @@
 #include <QSet>
 #include <QString>
 
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
 #include <vector>
 
 namespace testing_labels {
 
-inline const QRgb window = qRgb(200, 200, 200) & 0xFFFFFF;
-inline const QRgb button = qRgb(212, 208, 200) & 0xFFFFFF;
-inline const QRgb light = qRgb(250, 250, 240) & 0xFFFFFF;      // clBtnHighlight
-inline const QRgb dark = qRgb(128, 128, 128) & 0xFFFFFF;       // clBtnShadow
-inline const QRgb grayText = qRgb(120, 110, 100) & 0xFFFFFF;   // clGrayText
-inline const QRgb text = qRgb(0, 0, 0) & 0xFFFFFF;             // clWindowText
+inline constexpr QRgb window = 0xC8C8C8;
+inline constexpr QRgb button = 0xD4D0C8;
+inline constexpr QRgb light = 0xFAFAF0;     // clBtnHighlight
+inline constexpr QRgb dark = 0x808080;      // clBtnShadow
+inline constexpr QRgb grayText = 0x786E64;  // clGrayText
+inline constexpr QRgb text = 0x000000;      // clWindowText
 
 QPalette fixedPalette();
 // Without antialiasing every pixel of a caption has exactly its colour.
 QFont crispFont(int pixelSize = 12);
+// A label with the fixed palette and a crisp font.
+std::unique_ptr<TOvoLabel> makeLabel(int w, int h, const QString& caption, int pixelSize = 12);
+// A w x h image of the ground colour, drawn on through a canvas with the fixed palette.
+QImage drawn(int w, int h, QRgb ground, const std::function<void(labels::OvoCanvas&)>& draw);
 QRgb rgbAt(const QImage& image, int x, int y);
-QRgb opaque(QRgb color);
+// Fails at the first pixel that differs from want(x, y).
+::testing::AssertionResult imageIs(const QImage& image, const std::function<QRgb(int, int)>& want);
 // Where Qt itself puts the ink of a caption drawn at `rect`: the reference the label's
 // copies are compared against.
 std::vector<QPoint> inkOf(const QString& caption, const QFont& font, QSize size,

@@ -3,13 +3,13 @@
 #include "controls/labels/OvoTLabel.h"
 #include "label_fixtures.h"
 
-#include <QImage>
+#include <QHash>
 #include <QLineEdit>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <tuple>
 
 using namespace testing_labels;
 
@@ -21,37 +21,23 @@ struct Copy {
     QRgb color;
 };
 
-std::unique_ptr<TOvoLabel> makeLabel(int w, int h, const QString& caption)
-{
-    auto label = std::make_unique<TOvoLabel>();
-    label->setPalette(fixedPalette());
-    label->setFont(crispFont());
-    label->resize(w, h);
-    label->setCaption(caption);
-    return label;
-}
-
 // The label's image must be the window colour with the caption's ink laid down at each
 // offset, in order, in the given colours.
-void expectCopies(const TOvoLabel& label, const QRect& textRect, const std::vector<Copy>& copies)
+::testing::AssertionResult copiesAre(const TOvoLabel& label, const QRect& textRect,
+                                     const std::vector<Copy>& copies)
 {
-    const QImage image = label.paintImage();
-    QImage expected(image.size(), QImage::Format_RGB32);
+    QImage expected(label.size(), QImage::Format_RGB32);
     expected.fill(window);
-    const auto ink = inkOf(label.Caption(), label.font(), image.size(), textRect);
-    ASSERT_FALSE(ink.empty());
+    const auto ink = inkOf(label.Caption(), label.font(), label.size(), textRect);
+    if (ink.empty())
+        return ::testing::AssertionFailure() << "the caption has no ink";
     for (const Copy& copy : copies) {
         for (const QPoint& p : ink) {
-            const QPoint q = p + QPoint(copy.dx, copy.dy);
-            if (expected.rect().contains(q))
-                expected.setPixel(q, copy.color | 0xFF000000u);
+            if (expected.rect().contains(p + QPoint(copy.dx, copy.dy)))
+                expected.setPixel(p + QPoint(copy.dx, copy.dy), copy.color);
         }
     }
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            ASSERT_EQ(rgbAt(image, x, y), rgbAt(expected, x, y)) << "at " << x << "," << y;
-        }
-    }
+    return imageIs(label.paintImage(), [&](int x, int y) { return rgbAt(expected, x, y); });
 }
 
 } // namespace
@@ -62,7 +48,7 @@ TEST(OvoLabel, TextRectangleKeepsOneFrameWidthAtTopAndBottomEvenWithoutFrame)
     label->Font3D().setThreeDimensional(false);
     EXPECT_EQ(label->Frame().FrameStyle(), TOvoFrameStyle::frameNone);
     EXPECT_EQ(label->textRect(), QRect(QPoint(0, 1), QPoint(59, 18)));
-    expectCopies(*label, QRect(0, 1, 60, 18), {{0, 0, text}});
+    EXPECT_TRUE(copiesAre(*label, QRect(0, 1, 60, 18), {{0, 0, text}}));
 
     // Right-aligned text ends at the inner right edge: W - 2 * inset.
     label->setAlignment(TAlignment::taRightJustify);
@@ -71,10 +57,9 @@ TEST(OvoLabel, TextRectangleKeepsOneFrameWidthAtTopAndBottomEvenWithoutFrame)
     label->Frame().setEdges(TOvoFrameEdges(0));  // no lines, the inset stays
     EXPECT_EQ(label->Frame().FrameInset(), 4);
     const QImage image = label->paintImage();
-    const QRect expected = boundsOf(inkOf("Wg", label->font(), image.size(),
-                                          QRect(QPoint(4, 6), QPoint(60 - 8 - 1, 20 - 6 - 1)),
-                                          Qt::AlignRight));
-    EXPECT_EQ(boundsOf(pixelsOf(image, text)), expected);
+    EXPECT_EQ(boundsOf(pixelsOf(image, text)),
+              boundsOf(inkOf("Wg", label->font(), image.size(),
+                             QRect(QPoint(4, 6), QPoint(60 - 8 - 1, 20 - 6 - 1)), Qt::AlignRight)));
     EXPECT_EQ(pixelsOf(image, light).size() + pixelsOf(image, dark).size(), 0u)
         << "frame lines drawn although no edge is selected";
 }
@@ -84,10 +69,8 @@ TEST(OvoLabel, PanelUpWithFrameWidthTwoDrawsFourOutlines)
     auto label = makeLabel(10, 8, QString());
     label->Frame().setFrameStyle(TOvoFrameStyle::framePanelUp);
     label->Frame().setFrameWidth(2);
-    const QImage image = label->paintImage();
-    const QRgb black = 0;
+    // H highlight, K black, S shadow, . window. Ring 2 shows only its right and bottom edges.
     const char* rows[] = {
-        // H highlight, K black, S shadow, . window
         "HHHHHHHHHK",
         "HHHHHHHHKK",
         "HH.....SKK",
@@ -97,105 +80,100 @@ TEST(OvoLabel, PanelUpWithFrameWidthTwoDrawsFourOutlines)
         "HKKKKKKKKK",
         "KKKKKKKKKK",
     };
-    // Ring 2 lies inside ring 1: only its right and bottom edges, in shadow.
-    for (int y = 0; y < 8; ++y) {
-        for (int x = 0; x < 10; ++x) {
-            QRgb want = window;
-            switch (rows[y][x]) {
-            case 'H': want = light; break;
-            case 'K': want = black; break;
-            case 'S': want = dark; break;
-            default: break;
-            }
-            EXPECT_EQ(rgbAt(image, x, y), want) << "at " << x << "," << y;
-        }
-    }
+    const QHash<char, QRgb> colors{{'H', light}, {'K', 0}, {'S', dark}, {'.', window}};
+    EXPECT_TRUE(imageIs(label->paintImage(), [&](int x, int y) { return colors[rows[y][x]]; }));
 }
 
-TEST(OvoLabel, EveryFrameStyleColoursItsOuterAndInnerRing)
+TEST(OvoLabel, EveryFrameStyleColoursItsRingsAndInsetsByThem)
 {
     using S = TOvoFrameStyle;
     const QRgb black = 0;
-    struct Row {
-        S style;
-        QRgb outerTopLeft, outerBottomRight, innerTopLeft, innerBottomRight;
-    };
-    const Row rows[] = {
-        {S::frameSolid, black, black, window, window},
-        {S::frameRaised, light, dark, window, window},
-        {S::frameLowered, dark, light, window, window},
-        {S::frameNone, window, window, window, window},
-        {S::frameFramedUp, light, dark, dark, light},
-        {S::frameFramedDown, dark, light, light, dark},
-        {S::framePanelUp, light, black, window, dark},
-        {S::framePanelDown, dark, window, black, light},
-        {S::frameLightBordered, window, dark, light, light},
+    // Rings; outer top-left, outer bottom-right, inner top-left, inner bottom-right.
+    const std::tuple<S, int, QList<QRgb>> rows[] = {
+        {S::frameSolid, 1, {black, black, window, window}},
+        {S::frameRaised, 1, {light, dark, window, window}},
+        {S::frameLowered, 1, {dark, light, window, window}},
+        {S::frameNone, 0, {window, window, window, window}},
+        {S::frameFramedUp, 2, {light, dark, dark, light}},
+        {S::frameFramedDown, 2, {dark, light, light, dark}},
+        {S::framePanelUp, 2, {light, black, window, dark}},
+        {S::framePanelDown, 2, {dark, window, black, light}},
+        {S::frameLightBordered, 2, {window, dark, light, light}},
     };
     auto label = makeLabel(6, 6, QString());
-    for (const Row& row : rows) {
-        label->Frame().setFrameStyle(row.style);
+    for (const auto& [style, rings, colors] : rows) {
+        label->Frame().setFrameStyle(style);
+        label->Frame().setFrameWidth(3);
+        EXPECT_EQ(label->Frame().FrameInset(), 3 * rings) << static_cast<int>(style);
+        label->Frame().setFrameWidth(1);
         const QImage image = label->paintImage();
-        const int style = static_cast<int>(row.style);
-        EXPECT_EQ(rgbAt(image, 0, 0), row.outerTopLeft) << style;
-        EXPECT_EQ(rgbAt(image, 5, 5), row.outerBottomRight) << style;
-        EXPECT_EQ(rgbAt(image, 1, 1), row.innerTopLeft) << style;
-        EXPECT_EQ(rgbAt(image, 4, 4), row.innerBottomRight) << style;
+        EXPECT_EQ((QList<QRgb>{rgbAt(image, 0, 0), rgbAt(image, 5, 5), rgbAt(image, 1, 1),
+                               rgbAt(image, 4, 4)}), colors) << static_cast<int>(style);
     }
 }
 
-TEST(OvoLabel, FrameStylesHaveTheirInsetsAndRefuseAZeroWidth)
+TEST(OvoLabel, ZeroFrameWidthIsRefusedAndZeroOffsetRefusedButAnnounced)
 {
     TOvoFrame frame;
-    int changes = 0;
-    frame.OnChange = [&] { ++changes; };
+    TOvoFont3D font3D;
+    int frameChanges = 0, fontChanges = 0;
+    frame.OnChange = [&] { ++frameChanges; };
+    font3D.OnChange = [&] { ++fontChanges; };
     frame.setFrameWidth(3);
     frame.setFrameWidth(0);
     EXPECT_EQ(frame.FrameWidth(), 3);
-    EXPECT_EQ(changes, 1);
-    using S = TOvoFrameStyle;
-    const std::pair<S, int> insets[] = {
-        {S::frameNone, 0},        {S::frameSolid, 3},      {S::frameRaised, 3},
-        {S::frameLowered, 3},     {S::frameFramedUp, 6},   {S::frameFramedDown, 6},
-        {S::framePanelUp, 6},     {S::framePanelDown, 6},  {S::frameLightBordered, 6},
-    };
-    for (const auto& [style, inset] : insets) {
-        frame.setFrameStyle(style);
-        EXPECT_EQ(frame.FrameInset(), inset) << static_cast<int>(style);
-    }
+    EXPECT_EQ(frameChanges, 1);
+    font3D.setOffset(3);
+    font3D.setOffset(0);
+    EXPECT_EQ(font3D.Offset(), 3);
+    EXPECT_EQ(fontChanges, 2);
+    font3D.setRepetitionwidth(0);  // unchanged: no repaint
+    font3D.setRepetitionwidth(4);
+    EXPECT_EQ(fontChanges, 3);
+    EXPECT_EQ(font3D.DrawingWidth(), 2 * 3 + 4);
 }
 
-TEST(OvoLabel, DefaultCaptionHasAHighlightCopyUpAndLeft)
+TEST(OvoLabel, ThreeDStylesPlaceTheirCopiesAndTheDisabledLookOverridesThem)
 {
-    auto label = makeLabel(60, 20, QStringLiteral("Ab"));
-    expectCopies(*label, QRect(0, 1, 60, 18), {{-1, -1, light}, {0, 0, text}});
-}
+    auto label = makeLabel(60, 24, QStringLiteral("Ab"));
+    const QRect r(0, 1, 60, 22);
+    EXPECT_TRUE(copiesAre(*label, r, {{-1, -1, light}, {0, 0, text}}));
+    label->Font3D().setOffset(2);
+    label->Font3D().setStyle3D(TOvoStyle3D::fontRaised);
+    EXPECT_TRUE(copiesAre(*label, r, {{-2, -2, light}, {2, 2, dark}, {0, 0, text}}));
+    label->Font3D().setStyle3D(TOvoStyle3D::fontInset);
+    EXPECT_TRUE(copiesAre(*label, r, {{-2, -2, dark}, {2, 2, light}, {0, 0, text}}));
+    label->Font3D().setStyle3D(TOvoStyle3D::fontOnlyShadow);
+    EXPECT_TRUE(copiesAre(*label, r, {{2, 2, dark}, {0, 0, text}}));
+    label->Font3D().setStyle3D(TOvoStyle3D::fontOutLineShadow);
+    EXPECT_TRUE(copiesAre(*label, r, {{-1, -1, dark}, {1, -1, dark}, {1, 1, dark}, {-1, 1, dark},
+                                      {0, 0, text}}));
+    label->Font3D().setThreeDimensional(false);
+    EXPECT_TRUE(copiesAre(*label, r, {{0, 0, text}}));
 
-TEST(OvoLabel, DisabledCaptionIsEngravedWhateverTheThreeDSettings)
-{
-    auto label = makeLabel(60, 20, QStringLiteral("Ab"));
+    // Disabled: clBtnHighlight at the rectangle, clGrayText one pixel up and left of it.
+    label->Font3D().setThreeDimensional(true);
     label->Font3D().setStyle3D(TOvoStyle3D::fontRaised);
     label->Font3D().setRepetition(TOvoRepeat::repeatOnShadow);
     label->Font3D().setRepetitionwidth(3);
     label->setEnabled(false);
-    // clBtnHighlight at the rectangle, clGrayText one pixel up and left of it.
-    expectCopies(*label, QRect(0, 1, 60, 18), {{0, 0, light}, {-1, -1, grayText}});
+    EXPECT_TRUE(copiesAre(*label, r, {{0, 0, light}, {-1, -1, grayText}}));
 }
 
 TEST(OvoLabel, RepetitionCopiesStepAwayFromTheCaption)
 {
-    auto label = makeLabel(60, 30, QStringLiteral("|"));
-    label->setFont(crispFont(20));
+    auto label = makeLabel(60, 30, QStringLiteral("|"), 20);
     label->Font3D().setRepetitionColor(platform::clRed);
     label->Font3D().setRepetition(TOvoRepeat::repeatOnShadow);
     label->Font3D().setRepetitionwidth(3);
     const QRgb red = 0xFF0000;
-    // Text rectangle starts at (0, 1): copies at +4, +3, +2, highlight at 0, caption at +1.
-    expectCopies(*label, QRect(0, 1, 60, 28),
-                 {{4, 4, red}, {3, 3, red}, {2, 2, red}, {0, 0, light}, {1, 1, text}});
-
+    const QRect r(0, 1, 60, 28);
+    // Copies at +4, +3, +2, the highlight at 0, the caption at +1.
+    EXPECT_TRUE(copiesAre(*label, r, {{4, 4, red}, {3, 3, red}, {2, 2, red}, {0, 0, light},
+                                      {1, 1, text}}));
     // Width 0: no copies, but everything moves by the offset.
     label->Font3D().setRepetitionwidth(0);
-    expectCopies(*label, QRect(0, 1, 60, 28), {{0, 0, light}, {1, 1, text}});
+    EXPECT_TRUE(copiesAre(*label, r, {{0, 0, light}, {1, 1, text}}));
 
     label->Font3D().setRepetitionwidth(2);
     label->Font3D().setRepetition(TOvoRepeat::repeatOnHighLight);
@@ -203,77 +181,34 @@ TEST(OvoLabel, RepetitionCopiesStepAwayFromTheCaption)
     label->Font3D().setStyle3D(TOvoStyle3D::fontRaised);
     // Shrunk by 2, moved by -2: copies at 0 and +1; the loop ends at +2, so highlight at 0,
     // shadow at +4 and the caption at +2.
-    expectCopies(*label, QRect(0, 1, 60, 28),
-                 {{0, 0, red}, {1, 1, red}, {0, 0, light}, {4, 4, dark}, {2, 2, text}});
+    EXPECT_TRUE(copiesAre(*label, r, {{0, 0, red}, {1, 1, red}, {0, 0, light}, {4, 4, dark},
+                                      {2, 2, text}}));
 }
 
-TEST(OvoLabel, ThreeDStylesPlaceTheirCopies)
-{
-    auto label = makeLabel(60, 24, QStringLiteral("Ab"));
-    label->Font3D().setOffset(2);
-    const QRect r(0, 1, 60, 22);
-    label->Font3D().setStyle3D(TOvoStyle3D::fontRaised);
-    expectCopies(*label, r, {{-2, -2, light}, {2, 2, dark}, {0, 0, text}});
-    label->Font3D().setStyle3D(TOvoStyle3D::fontInset);
-    expectCopies(*label, r, {{-2, -2, dark}, {2, 2, light}, {0, 0, text}});
-    label->Font3D().setStyle3D(TOvoStyle3D::fontOnlyShadow);
-    expectCopies(*label, r, {{2, 2, dark}, {0, 0, text}});
-    label->Font3D().setStyle3D(TOvoStyle3D::fontOutLineShadow);
-    expectCopies(*label, r, {{-1, -1, dark}, {1, -1, dark}, {1, 1, dark}, {-1, 1, dark},
-                             {0, 0, text}});
-    label->Font3D().setThreeDimensional(false);
-    expectCopies(*label, r, {{0, 0, text}});
-}
-
-TEST(OvoLabel, RefusedOffsetStillRepaintsAndEqualRepetitionWidthDoesNot)
-{
-    TOvoFont3D font3D;
-    int changes = 0;
-    font3D.OnChange = [&] { ++changes; };
-    font3D.setOffset(3);
-    font3D.setOffset(0);
-    EXPECT_EQ(font3D.Offset(), 3);
-    EXPECT_EQ(changes, 2);
-    font3D.setRepetitionwidth(0);
-    EXPECT_EQ(changes, 2);
-    font3D.setRepetitionwidth(4);
-    EXPECT_EQ(changes, 3);
-    EXPECT_EQ(font3D.DrawingWidth(), 2 * 3 + 4);
-}
-
-TEST(OvoLabel, AmpersandUnderlinesTheNextLetterAlsoWithoutAccelChars)
+TEST(OvoLabel, AmpersandUnderlinesTheNextLetterAlsoWithoutAccelCharsAndTransparency)
 {
     auto label = makeLabel(60, 20, QStringLiteral("A&B"));
     label->Font3D().setThreeDimensional(false);
     label->setShowAccelChar(false);
-    const QImage image = label->paintImage();
-    const auto underlined = inkOf("A&B", label->font(), image.size(), QRect(0, 1, 60, 18));
-    const auto plain = inkOf("AB", label->font(), image.size(), QRect(0, 1, 60, 18));
-    EXPECT_GT(underlined.size(), plain.size());
-    EXPECT_EQ(pixelsOf(image, text), underlined);
-
+    const QRect r(0, 1, 60, 18);
+    EXPECT_GT(inkOf("A&B", label->font(), label->size(), r).size(),
+              inkOf("AB", label->font(), label->size(), r).size());
+    EXPECT_TRUE(copiesAre(*label, r, {{0, 0, text}}));
     label->setCaption(QStringLiteral("A&&B"));
-    const QImage both = label->paintImage();
-    EXPECT_EQ(pixelsOf(both, text), inkOf("A&&B", label->font(), both.size(), QRect(0, 1, 60, 18)));
-    EXPECT_GT(pixelsOf(both, text).size(), plain.size());
-}
+    EXPECT_TRUE(copiesAre(*label, r, {{0, 0, text}}));
 
-TEST(OvoLabel, TransparentLabelPaintsOnlyItsCaption)
-{
-    auto label = makeLabel(40, 20, QStringLiteral("Ab"));
+    // A transparent label paints only its caption.
     label->setTransparent(true);
     const QImage image = label->paintImage();
-    EXPECT_EQ(qAlpha(image.pixel(39, 19)), 0);
-    EXPECT_FALSE(pixelsOf(image, text).empty());
+    EXPECT_EQ(qAlpha(image.pixel(59, 19)), 0);
+    EXPECT_EQ(pixelsOf(image, text), inkOf("A&&B", label->font(), label->size(), r));
     EXPECT_TRUE(pixelsOf(image, window).empty());
 }
 
 TEST(OvoLabel, DoubleClickGivesOneClickOneDoubleClickAndTwoPresses)
 {
     auto label = makeLabel(40, 20, QStringLiteral("Ab"));
-    int clicks = 0;
-    int doubleClicks = 0;
-    int presses = 0;
+    int clicks = 0, doubleClicks = 0, presses = 0;
     label->OnClick = [&](TOvoLabel*) { ++clicks; };
     label->OnMouseDown = [&](TOvoLabel*, Qt::MouseButton, Qt::KeyboardModifiers, QPoint) {
         ++presses;
