@@ -1,76 +1,76 @@
 // Helpers of the FTP client tests.
 #include "tests/ftp/FtpClientProbe.h"
 
-#include "tests/support/ScriptedFtpPeer.h"
-
 #include <QFile>
 
+#include <algorithm>
 #include <future>
 #include <random>
+#include <utility>
 
 FtpClientProbe::FtpClientProbe(TNMFTP& client)
     : m_client(client)
 {
+    // Events from another sender than the client are marked, so a wrong sender shows.
+    const auto record = [this](const QString& name, QObject* sender, QObject* expected) {
+        const QString event = sender == expected ? name : name + "(other)";
+        if (name != "OnPacketSent" || events.isEmpty() || events.last() != event)
+            events << event;
+    };
     client.ReportLevel = 1;
     client.OnStatus = [this](QObject*, const QByteArray& text) { status << text; };
-    client.OnConnect = [this](QObject* sender) {
-        events << (sender == &m_client ? QStringLiteral("OnConnect") : QStringLiteral("OnConnect(other)"));
-    };
+    client.OnConnect = [this, record](QObject* sender) { record("OnConnect", sender, &m_client); };
     client.OnDisconnect = [this](QObject*) { events << QStringLiteral("OnDisconnect"); };
     client.OnConnectionFailed = [this](QObject*) { events << QStringLiteral("OnConnectionFailed"); };
-    client.OnTransactionStart = [this](QObject* sender) {
-        events << (sender == &m_client ? QStringLiteral("OnTransactionStart") : QStringLiteral("OnTransactionStart(other)"));
-    };
-    client.OnTransactionStop = [this](QObject* sender) {
-        events << (sender == &m_client ? QStringLiteral("OnTransactionStop") : QStringLiteral("OnTransactionStop(other)"));
-    };
-    client.OnPacketSent = [this](QObject* sender) {
-        const QString name = sender == m_client.DataConnection ? QStringLiteral("OnPacketSent")
-                                                               : QStringLiteral("OnPacketSent(other)");
-        if (events.isEmpty() || events.last() != name)
-            events << name;
-    };
+    client.OnTransactionStart = [this, record](QObject* sender) { record("OnTransactionStart", sender, &m_client); };
+    client.OnTransactionStop = [this, record](QObject* sender) { record("OnTransactionStop", sender, &m_client); };
+    client.OnPacketSent = [this, record](QObject* sender) { record("OnPacketSent", sender, m_client.DataConnection); };
 }
 
-void FtpClientProbe::recordOutcomes(bool handleFailures)
+void FtpClientProbe::recordOutcomes(bool handle)
 {
-    m_client.OnSuccess = [this](TCmdType kind) {
-        events << QStringLiteral("OnSuccess(%1)").arg(int(kind));
-    };
+    m_client.OnSuccess = [this](TCmdType kind) { events << QStringLiteral("OnSuccess(%1)").arg(int(kind)); };
     m_client.OnUnSupportedFunction = [this](TCmdType kind) {
         events << QStringLiteral("OnUnSupportedFunction(%1)").arg(int(kind));
     };
-    m_client.OnFailure = [this, handleFailures](bool& handled, TCmdType kind) {
+    m_client.OnFailure = [this, handle](bool& handled, TCmdType kind) {
         events << QStringLiteral("OnFailure(%1)").arg(int(kind));
-        handled = handleFailures;
+        handled = handle;
     };
 }
 
-QStringList FtpClientProbe::eventsExcept(const QString& name) const
+void FtpClientProbe::clear()
 {
-    QStringList result;
-    for (const QString& event : events) {
-        if (event != name)
-            result << event;
-    }
-    return result;
+    events.clear();
+    status.clear();
 }
 
 bool FtpClientProbe::statusContains(const QByteArray& bytes) const
 {
-    for (const QByteArray& line : status) {
-        if (line.contains(bytes))
-            return true;
-    }
-    return false;
+    return std::any_of(status.begin(), status.end(), [&](const QByteArray& line) { return line.contains(bytes); });
 }
 
-void pointAt(TNMFTP& client, const testsupport::ScriptedFtpPeer& peer)
+Session::Session(QByteArray address)
+    : peer(std::move(address))
 {
     client.Host = peer.address();
     client.Port = peer.port();
     client.UserID = "user";
     client.Password = "secret";
+}
+
+testsupport::ScriptedFtpPeer& Session::greeted()
+{
+    return peer.send("220 Ready\r\n").reply("230 In.\r\n");
+}
+
+void Session::logIn(bool passive)
+{
+    peer.start();
+    client.Passive = passive;
+    client.Connect();
+    probe.recordOutcomes(false);
+    probe.clear();
 }
 
 QString writeFile(const QTemporaryDir& folder, const QString& name, const QByteArray& content)

@@ -1,7 +1,9 @@
-// Helpers of the FTP client tests: a recorder of status texts and events, and test files.
+// Helpers of the FTP client tests: a recorder of status texts and events, a client
+// session at a scripted peer, and test files.
 #pragma once
 
 #include "ftp/NMFtp.h"
+#include "tests/support/ScriptedFtpPeer.h"
 
 #include <QByteArray>
 #include <QList>
@@ -11,9 +13,7 @@
 
 #include <ostream>
 
-namespace testsupport {
-class ScriptedFtpPeer;
-}
+using Lines = QList<QByteArray>;
 
 // Records what a client reports (status texts at level 1) and every event it fires, in
 // order, as "OnConnect", "OnFailure(9)", ... OnFailure, OnSuccess and OnUnSupportedFunction
@@ -22,33 +22,39 @@ class FtpClientProbe {
 public:
     explicit FtpClientProbe(TNMFTP& client);
 
-    // Assigns OnSuccess, OnUnSupportedFunction and OnFailure, the latter setting Handled
-    // to `handleFailures`.
-    void recordOutcomes(bool handleFailures);
-
-    // The events without those called `name` (to leave out the many OnPacketSent).
-    QStringList eventsExcept(const QString& name) const;
+    // Assigns OnSuccess, OnUnSupportedFunction and OnFailure, which sets Handled to `handle`.
+    void recordOutcomes(bool handle);
+    void clear();
     int count(const QString& event) const { return events.count(event); }
-    // True when a status text contains `bytes`.
     bool statusContains(const QByteArray& bytes) const;
 
-    QList<QByteArray> status;
+    Lines status;
     QStringList events;
 
 private:
     TNMFTP& m_client;
 };
 
-// Points the client at the peer with user "user" and password "secret".
-void pointAt(TNMFTP& client, const testsupport::ScriptedFtpPeer& peer);
+// A scripted peer and a client pointed at it with user "user" and password "secret".
+struct Session {
+    explicit Session(QByteArray address = "127.0.0.1");
+    // Scripts the greeting "220 Ready" and the acceptance of USER.
+    testsupport::ScriptedFtpPeer& greeted();
+    // Starts the peer, logs in and records outcomes (failures not handled) from a clean slate.
+    void logIn(bool passive = false);
+
+    testsupport::ScriptedFtpPeer peer;
+    TNMFTP client;
+    FtpClientProbe probe {client};
+};
 
 // A file of `content` named `name` in `folder`; returns its path.
 QString writeFile(const QTemporaryDir& folder, const QString& name, const QByteArray& content);
-
 // Reproducible pseudo-random bytes.
 QByteArray randomBytes(qsizetype size, quint32 seed);
+// Whether another thread could take the client's transfer lock now.
+bool transferLockIsFree(TNMFTP& client);
 
-// Readable test output for texts and lists of texts.
 void PrintTo(const QString& text, std::ostream* out);
 void PrintTo(const QByteArray& bytes, std::ostream* out);
 
@@ -63,6 +69,3 @@ QString failureOf(Operation operation)
     }
     return QStringLiteral("<no exception>");
 }
-
-// Whether another thread could take the client's transfer lock now.
-bool transferLockIsFree(TNMFTP& client);

@@ -2,7 +2,6 @@
 #include "ftp/NMFtp.h"
 #include "platform/codepage.h"
 #include "tests/ftp/FtpClientProbe.h"
-#include "tests/support/ScriptedFtpPeer.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -10,143 +9,112 @@
 
 #include <gtest/gtest.h>
 
-using testsupport::ScriptedFtpPeer;
-using Lines = QList<QByteArray>;
+#include <utility>
+
+using namespace std::chrono_literals;
 
 TEST(FtpLoginDialogue, MultiLineGreetingIsReadWholeAndUser230NeedsNoPassword)
 {
-    ScriptedFtpPeer peer;
-    peer.send("220-Welcome to the station\r\n"
-              " second line\r\n"
-              "220-third line\r\n"
-              "220 last line\r\n")
+    Session s;
+    s.peer.send("220-Welcome to the station\r\n second line\r\n220-third line\r\n220 last line\r\n")
         .reply("230 Logged in without password.\r\n")
         .reply("221 Bye.\r\n");
-    peer.start();
-
-    TNMFTP client;
-    FtpClientProbe probe(client);
-    pointAt(client, peer);
-    client.Password.clear();
-    qint16 codeAfterGreeting = -1;
-    int asked = 0;
-    client.OnAuthenticationNeeded = [&](bool& handled) {
-        ++asked;
-        codeAfterGreeting = client.ReplyCode;
+    s.peer.start();
+    s.client.Password.clear();
+    QList<int> codesWhenAsked;
+    s.client.OnAuthenticationNeeded = [&](bool& handled) {
+        codesWhenAsked << s.client.ReplyCode;
         handled = false;
     };
 
-    client.Connect();
-    EXPECT_TRUE(client.Connected);
-    EXPECT_EQ(asked, 1);
-    EXPECT_EQ(codeAfterGreeting, 220);
-    EXPECT_EQ(probe.events, QStringList {"OnConnect"});
-    EXPECT_EQ(probe.status, (Lines {"220-Welcome to the station\r\n", " second line\r\n", "220-third line\r\n",
-                                    "220 last line\r\n", "USER user", "230 Logged in without password.\r\n"}));
-
-    client.Disconnect();
-    EXPECT_FALSE(client.Connected);
-    EXPECT_TRUE(probe.events.contains("OnDisconnect"));
-    ASSERT_TRUE(peer.waitUntilFinished());
-    EXPECT_EQ(peer.commands(), (Lines {"USER user\r\n", "QUIT\r\n"}));
-    EXPECT_TRUE(peer.problems().isEmpty()) << peer.problems().join('\n').toStdString();
+    s.client.Connect();
+    EXPECT_TRUE(s.client.Connected);
+    EXPECT_EQ(codesWhenAsked, QList<int> {220});
+    EXPECT_EQ(s.probe.events, QStringList {"OnConnect"});
+    EXPECT_EQ(s.probe.status, (Lines {"220-Welcome to the station\r\n", " second line\r\n", "220-third line\r\n",
+                                      "220 last line\r\n", "USER user", "230 Logged in without password.\r\n"}));
+    s.client.Disconnect();
+    EXPECT_FALSE(s.client.Connected);
+    EXPECT_EQ(s.probe.events, (QStringList {"OnConnect", "OnDisconnect"}));
+    ASSERT_TRUE(s.peer.waitUntilFinished());
+    EXPECT_EQ(s.peer.commands(), (Lines {"USER user\r\n", "QUIT\r\n"}));
+    EXPECT_TRUE(s.peer.problems().isEmpty()) << s.peer.problems().join('\n').toStdString();
 }
 
-TEST(FtpLoginDialogue, RefusedPasswordDisconnectsAndCarriesTheReplyLine)
+TEST(FtpLoginDialogue, RefusedLoginStepsDisconnectAndCarryTheReplyLine)
 {
-    ScriptedFtpPeer peer;
-    peer.send("220 Ready\r\n")
-        .reply("331 Password required for user.\r\n")
-        .reply("530 Login incorrect.\r\n")
-        .reply("221 Bye.\r\n");
-    peer.start();
-
-    TNMFTP client;
-    FtpClientProbe probe(client);
-    pointAt(client, peer);
-
-    EXPECT_EQ(failureOf<FTPException>([&] { client.Connect(); }), QStringLiteral("530 Login incorrect.\r\n"));
-    EXPECT_FALSE(client.Connected);
-    EXPECT_EQ(probe.events, (QStringList {"OnConnectionFailed", "OnDisconnect"}));
-    EXPECT_EQ(probe.status, (Lines {"220 Ready\r\n", "USER user", "331 Password required for user.\r\n", "PASS ",
-                                    "530 Login incorrect.\r\n", "QUIT", "221 Bye.\r\n", "Disconnected"}));
-    EXPECT_FALSE(probe.statusContains("secret"));
-    ASSERT_TRUE(peer.waitUntilFinished());
-    EXPECT_EQ(peer.commands(), (Lines {"USER user\r\n", "PASS secret\r\n", "QUIT\r\n"}));
-}
-
-TEST(FtpLoginDialogue, RefusedGreetingAndUserFailTheLogin)
-{
-    {
-        ScriptedFtpPeer peer;
-        peer.send("421 Too many users.\r\n").reply("221 Bye.\r\n");
-        peer.start();
-        TNMFTP client;
-        FtpClientProbe probe(client);
-        pointAt(client, peer);
-        EXPECT_EQ(failureOf<FTPException>([&] { client.Connect(); }), QStringLiteral("421 Too many users.\r\n"));
-        EXPECT_FALSE(client.Connected);
-        EXPECT_EQ(probe.events.first(), QStringLiteral("OnConnectionFailed"));
-        ASSERT_TRUE(peer.waitUntilFinished());
-        EXPECT_EQ(peer.commands(), (Lines {"QUIT\r\n"}));
-    }
-    {
-        // 400 to USER counts as acceptance at login; 530 does not.
-        ScriptedFtpPeer peer;
-        peer.send("220 Ready\r\n").reply("400 Odd.\r\n").reply("221 Bye.\r\n");
-        peer.start();
-        TNMFTP client;
-        pointAt(client, peer);
-        client.Connect();
-        EXPECT_TRUE(client.Connected);
-        client.Disconnect();
-    }
-    {
-        ScriptedFtpPeer peer;
-        peer.send("220 Ready\r\n").reply("530 No such user.\r\n").reply("221 Bye.\r\n");
-        peer.start();
-        TNMFTP client;
-        pointAt(client, peer);
-        EXPECT_EQ(failureOf<FTPException>([&] { client.Connect(); }), QStringLiteral("530 No such user.\r\n"));
-        ASSERT_TRUE(peer.waitUntilFinished());
-        EXPECT_EQ(peer.commands(), (Lines {"USER user\r\n", "QUIT\r\n"}));
-    }
-}
-
-TEST(FtpLoginDialogue, EmptyPasswordIsSentWhenAskedAndNoHandlerFillsIt)
-{
-    ScriptedFtpPeer peer;
-    peer.send("220 Ready\r\n").reply("331 Password?\r\n").reply("230 In.\r\n");
-    peer.start();
-    TNMFTP client;
-    pointAt(client, peer);
-    client.Password.clear();
-    client.Connect();
-    EXPECT_TRUE(client.Connected);
-    EXPECT_EQ(peer.commands(), (Lines {"USER user\r\n", "PASS \r\n"}));
-
-    // The handler may fill in what is missing.
-    ScriptedFtpPeer second;
-    second.send("220 Ready\r\n").reply("331 Password?\r\n").reply("230 In.\r\n");
-    second.start();
-    TNMFTP filled;
-    pointAt(filled, second);
-    filled.UserID.clear();
-    filled.OnAuthenticationNeeded = [&](bool& handled) {
-        filled.UserID = "late";
-        filled.Password = "given";
-        handled = true;
+    struct Case {
+        Lines script; // the greeting, then the replies
+        bool firewall;
+        QString message;
+        Lines commands;
+        Lines status; // checked when given
     };
-    filled.Connect();
-    EXPECT_EQ(second.commands(), (Lines {"USER late\r\n", "PASS given\r\n"}));
+    const QList<Case> cases {
+        {{"220 Ready\r\n", "331 Password required for user.\r\n", "530 Login incorrect.\r\n", "221 Bye.\r\n"}, false,
+         "530 Login incorrect.\r\n", {"USER user\r\n", "PASS secret\r\n", "QUIT\r\n"},
+         {"220 Ready\r\n", "USER user", "331 Password required for user.\r\n", "PASS ", "530 Login incorrect.\r\n",
+          "QUIT", "221 Bye.\r\n", "Disconnected"}},
+        {{"421 Too many users.\r\n", "221 Bye.\r\n"}, false, "421 Too many users.\r\n", {"QUIT\r\n"}, {}},
+        {{"220 Ready\r\n", "530 No such user.\r\n", "221 Bye.\r\n"}, false, "530 No such user.\r\n",
+         {"USER user\r\n", "QUIT\r\n"}, {}},
+        {{"220 Proxy ready\r\n", "331 Firewall password?\r\n", "530 Denied.\r\n", "221 Bye.\r\n"}, true,
+         "530 Denied.\r\n", {"USER fw\r\n", "PASS fwpw\r\n", "QUIT\r\n"}, {}},
+        // 400 to USER counts as acceptance at login.
+        {{"220 Ready\r\n", "400 Odd.\r\n", "221 Bye.\r\n"}, false, "<no exception>", {"USER user\r\n", "QUIT\r\n"}, {}},
+    };
+    for (const Case& c : cases) {
+        Session s;
+        s.peer.send(c.script[0]);
+        for (const QByteArray& reply : c.script.mid(1))
+            s.peer.reply(reply);
+        s.peer.start();
+        s.client.FWAuthenticate = c.firewall;
+        s.client.FWUserID = "fw";
+        s.client.FWPassword = "fwpw";
+        const bool refused = c.message != "<no exception>";
+
+        EXPECT_EQ(failureOf<FTPException>([&] { s.client.Connect(); }), c.message);
+        EXPECT_EQ(s.client.Connected, !refused);
+        s.client.Disconnect();
+        const QString first = refused ? "OnConnectionFailed" : "OnConnect";
+        EXPECT_EQ(s.probe.events, (QStringList {first, "OnDisconnect"}));
+        if (!c.status.isEmpty()) {
+            EXPECT_EQ(s.probe.status, c.status);
+        }
+        EXPECT_FALSE(s.probe.statusContains("secret") || s.probe.statusContains("fwpw"));
+        ASSERT_TRUE(s.peer.waitUntilFinished());
+        EXPECT_EQ(s.peer.commands(), c.commands);
+    }
+}
+
+TEST(FtpLoginDialogue, MissingCredentialsAreAskedForOrSentEmpty)
+{
+    for (const bool fill : {false, true}) {
+        Session s;
+        s.peer.send("220 Ready\r\n").reply("331 Password?\r\n").reply("230 In.\r\n");
+        s.peer.start();
+        s.client.Password.clear();
+        if (fill) {
+            s.client.UserID.clear();
+            s.client.OnAuthenticationNeeded = [&](bool& handled) {
+                s.client.UserID = "late";
+                s.client.Password = "given";
+                handled = true;
+            };
+        }
+        s.client.Connect();
+        EXPECT_TRUE(s.client.Connected);
+        EXPECT_EQ(s.peer.commands(), fill ? (Lines {"USER late\r\n", "PASS given\r\n"}) : (Lines {"USER user\r\n", "PASS \r\n"}));
+    }
 }
 
 struct ProxyCase {
     const char* name;
     TFirewallType style;
     bool authenticate;
-    QList<QByteArray> replies;
-    QList<QByteArray> commands;
+    Lines replies;
+    Lines commands;
 };
 
 class FtpProxyLogin : public testing::TestWithParam<ProxyCase> {};
@@ -154,35 +122,30 @@ class FtpProxyLogin : public testing::TestWithParam<ProxyCase> {};
 TEST_P(FtpProxyLogin, CommandsGoOutInTheirExactOrder)
 {
     const ProxyCase& c = GetParam();
-    ScriptedFtpPeer peer;
-    peer.send("220 Proxy ready\r\n");
+    Session s;
+    s.peer.send("220 Proxy ready\r\n");
     for (const QByteArray& reply : c.replies)
-        peer.reply(reply);
-    peer.start();
-
-    TNMFTP client;
-    FtpClientProbe probe(client);
+        s.peer.reply(reply);
+    s.peer.start();
     // The proxy is contacted; Host is only named in the commands.
-    client.Host = "station.example";
-    client.Port = 2121;
-    client.Proxy = peer.address();
-    client.ProxyPort = peer.port();
-    client.UserID = "clerk";
-    client.Password = "pw1";
-    client.FWUserID = "fwuser";
-    client.FWPassword = "fwpw";
-    client.FWAuthenticate = c.authenticate;
-    client.FirewallType = c.style;
+    s.client.Host = "station.example";
+    s.client.Port = 2121;
+    s.client.Proxy = s.peer.address();
+    s.client.ProxyPort = s.peer.port();
+    s.client.UserID = "clerk";
+    s.client.Password = "pw1";
+    s.client.FWUserID = "fwuser";
+    s.client.FWPassword = "fwpw";
+    s.client.FWAuthenticate = c.authenticate;
+    s.client.FirewallType = c.style;
 
-    client.Connect();
-    EXPECT_TRUE(client.Connected);
-    EXPECT_EQ(probe.events, QStringList {"OnConnect"});
-    EXPECT_EQ(peer.commands(), c.commands);
+    s.client.Connect();
+    EXPECT_TRUE(s.client.Connected);
+    EXPECT_EQ(s.probe.events, QStringList {"OnConnect"});
+    EXPECT_EQ(s.peer.commands(), c.commands);
     // Neither password shows; the firewall USER and the proxy commands are not reported.
-    EXPECT_FALSE(probe.statusContains("pw1"));
-    EXPECT_FALSE(probe.statusContains("fwpw"));
-    EXPECT_FALSE(probe.status.contains("USER fwuser"));
-    EXPECT_FALSE(probe.statusContains("station.example"));
+    for (const QByteArray hidden : {"pw1", "fwpw", "fwuser", "station.example"})
+        EXPECT_FALSE(s.probe.statusContains(hidden)) << hidden.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -210,133 +173,74 @@ INSTANTIATE_TEST_SUITE_P(
                     "PASS pw1\r\n"}}),
     [](const testing::TestParamInfo<ProxyCase>& info) { return std::string(info.param.name); });
 
-TEST(FtpLoginDialogue, RefusedFirewallLoginFails)
+TEST(FtpLoginDialogue, SecondConnectSendsNothingAndRefusedQuitStillCloses)
 {
-    ScriptedFtpPeer peer;
-    peer.send("220 Proxy ready\r\n").reply("331 Firewall password?\r\n").reply("530 Denied.\r\n").reply("221 Bye.\r\n");
-    peer.start();
-    TNMFTP client;
-    FtpClientProbe probe(client);
-    pointAt(client, peer);
-    client.FWAuthenticate = true;
-    client.FWUserID = "fw";
-    client.FWPassword = "fwpw";
-    EXPECT_EQ(failureOf<FTPException>([&] { client.Connect(); }), QStringLiteral("530 Denied.\r\n"));
-    EXPECT_FALSE(client.Connected);
-    EXPECT_EQ(probe.events.first(), QStringLiteral("OnConnectionFailed"));
-    ASSERT_TRUE(peer.waitUntilFinished());
-    EXPECT_EQ(peer.commands(), (Lines {"USER fw\r\n", "PASS fwpw\r\n", "QUIT\r\n"}));
-}
+    Session s;
+    s.greeted().reply("500 Unknown command.\r\n");
+    s.peer.start();
+    s.client.Connect();
+    s.probe.clear();
 
-TEST(FtpLoginDialogue, SecondConnectWhileConnectedSendsNothing)
-{
-    ScriptedFtpPeer peer;
-    peer.send("220 Ready\r\n").reply("230 In.\r\n");
-    peer.start();
-    TNMFTP client;
-    FtpClientProbe probe(client);
-    pointAt(client, peer);
-    client.Connect();
-    probe.events.clear();
-    probe.status.clear();
+    s.client.Host = "127.0.0.2";
+    s.client.UserID = "other";
+    s.client.Connect();
+    EXPECT_TRUE(s.client.Connected);
+    EXPECT_TRUE(s.probe.events.isEmpty());
+    EXPECT_TRUE(s.probe.status.isEmpty());
 
-    client.Host = "127.0.0.2";
-    client.UserID = "other";
-    client.Connect();
-    EXPECT_TRUE(client.Connected);
-    EXPECT_TRUE(probe.events.isEmpty());
-    EXPECT_TRUE(probe.status.isEmpty());
-    ASSERT_TRUE(peer.waitUntilPlayed());
-    QTest::qWait(100);
-    EXPECT_EQ(peer.commands(), (Lines {"USER user\r\n"}));
-    EXPECT_EQ(peer.connectionCount(), 1);
-}
-
-TEST(FtpLoginDialogue, RefusedQuitStillCloses)
-{
-    ScriptedFtpPeer peer;
-    peer.send("220 Ready\r\n").reply("230 In.\r\n").reply("500 Unknown command.\r\n");
-    peer.start();
-    TNMFTP client;
-    FtpClientProbe probe(client);
-    pointAt(client, peer);
-    client.Connect();
-    client.Vendor = 7;
-
-    EXPECT_EQ(failureOf<FTPException>([&] { client.Disconnect(); }), QStringLiteral("500 Unknown command.\r\n"));
-    EXPECT_FALSE(client.Connected);
-    EXPECT_EQ(probe.events, (QStringList {"OnConnect", "OnDisconnect"}));
-    EXPECT_EQ(client.Vendor, 2411);
-
+    s.client.Vendor = 7;
+    EXPECT_EQ(failureOf<FTPException>([&] { s.client.Disconnect(); }), QStringLiteral("500 Unknown command.\r\n"));
+    EXPECT_FALSE(s.client.Connected);
+    EXPECT_EQ(s.probe.events, QStringList {"OnDisconnect"});
+    EXPECT_EQ(s.client.Vendor, 2411);
     // Nothing more to close: no QUIT goes out again.
-    client.Disconnect();
-    ASSERT_TRUE(peer.waitUntilFinished());
-    EXPECT_EQ(peer.commands(), (Lines {"USER user\r\n", "QUIT\r\n"}));
+    s.client.Disconnect();
+    ASSERT_TRUE(s.peer.waitUntilFinished());
+    EXPECT_EQ(s.peer.commands(), (Lines {"USER user\r\n", "QUIT\r\n"}));
+    EXPECT_EQ(s.peer.connectionCount(), 1);
 }
 
 TEST(FtpLoginDialogue, ServerClosingInsteadOfReplyingFailsEveryLoginStep)
 {
-    // Each case: the replies before the server just closes, and the message's key word.
-    struct Case {
-        QList<QByteArray> replies;
-        QByteArray password;
-        QString expected;
-    };
-    const QList<Case> cases {
-        {{}, "secret", "greeting"},
-        {{"220 Ready\r\n"}, "secret", "USER"},
-        {{"220 Ready\r\n", "331 Password?\r\n"}, "secret", "PASS"},
-    };
-    for (const Case& c : cases) {
-        ScriptedFtpPeer peer;
-        for (qsizetype i = 0; i < c.replies.size(); ++i) {
-            if (i == 0)
-                peer.send(c.replies[i]);
-            else
-                peer.reply(c.replies[i]);
-        }
-        if (c.replies.isEmpty())
-            peer.delay(std::chrono::milliseconds(50));
+    // The replies before the server just closes, and the step the message names.
+    const QList<std::pair<Lines, QString>> cases {
+        {{}, "greeting"}, {{"220 Ready\r\n"}, "USER"}, {{"220 Ready\r\n", "331 Password?\r\n"}, "PASS"}};
+    for (const auto& [replies, step] : cases) {
+        Session s;
+        if (replies.isEmpty())
+            s.peer.delay(50ms);
         else
-            peer.command();
-        peer.drop();
-        peer.start();
+            s.peer.send(replies[0]);
+        for (const QByteArray& reply : replies.mid(1))
+            s.peer.reply(reply);
+        if (!replies.isEmpty())
+            s.peer.command();
+        s.peer.drop();
+        s.peer.start();
 
-        TNMFTP client;
-        FtpClientProbe probe(client);
-        pointAt(client, peer);
-        const QString message = failureOf<ESockError>([&] { client.Connect(); });
+        const QString message = failureOf<ESockError>([&] { s.client.Connect(); });
         EXPECT_TRUE(message.startsWith("Connection closed by the server")) << message.toStdString();
-        EXPECT_TRUE(message.contains(c.expected)) << message.toStdString();
-        EXPECT_FALSE(message.contains("secret"));
-        EXPECT_FALSE(client.Connected);
-        EXPECT_FALSE(probe.events.contains("OnConnect"));
-        EXPECT_TRUE(probe.status.contains("Disconnected"));
+        EXPECT_TRUE(message.contains(step) && !message.contains("secret")) << message.toStdString();
+        EXPECT_FALSE(s.client.Connected);
+        EXPECT_FALSE(s.probe.events.contains("OnConnect"));
+        EXPECT_TRUE(s.probe.status.contains("Disconnected"));
     }
 
     // After QUIT, closing is what was asked for.
-    ScriptedFtpPeer peer;
-    peer.send("220 Ready\r\n").reply("230 In.\r\n").command().drop();
-    peer.start();
-    TNMFTP client;
-    pointAt(client, peer);
-    client.Connect();
-    EXPECT_NO_THROW(client.Disconnect());
-    EXPECT_FALSE(client.Connected);
+    Session s;
+    s.greeted().command().drop();
+    s.peer.start();
+    s.client.Connect();
+    EXPECT_NO_THROW(s.client.Disconnect());
+    EXPECT_FALSE(s.client.Connected);
 }
 
 TEST(FtpLoginDialogue, RefusedTcpConnectionGoesStraightToTheCaller)
 {
-    // A port nobody listens on: the peer's own port once it is gone.
-    quint16 port = 0;
-    {
-        ScriptedFtpPeer closed;
-        port = closed.port();
-    }
     TNMFTP client;
     FtpClientProbe probe(client);
     client.Host = "127.0.0.1";
-    client.Port = port;
+    client.Port = Session().peer.port(); // nobody listens there once the peer is gone
     EXPECT_EQ(failureOf<ESockError>([&] { client.Connect(); }), QStringLiteral("Connection Failed"));
     EXPECT_FALSE(client.Connected);
     EXPECT_EQ(probe.events, QStringList {"OnConnectionFailed"});
@@ -347,164 +251,135 @@ TEST(FtpLoginDialogue, SilentServerTimesOut)
 {
     // Silent before the greeting, then silent after USER.
     for (const bool greet : {false, true}) {
-        ScriptedFtpPeer peer;
+        Session s;
         if (greet)
-            peer.send("220 Ready\r\n").command();
-        peer.delay(std::chrono::milliseconds(3000));
-        peer.start();
-        TNMFTP client;
-        pointAt(client, peer);
-        client.setIdleLimit(300);
+            s.peer.send("220 Ready\r\n").command();
+        s.peer.delay(3000ms);
+        s.peer.start();
+        s.client.setIdleLimit(300);
         QElapsedTimer clock;
         clock.start();
-        const QString message = failureOf<ESockError>([&] { client.Connect(); });
+        const QString message = failureOf<ESockError>([&] { s.client.Connect(); });
         EXPECT_LT(clock.elapsed(), 2500);
         EXPECT_TRUE(message.contains(" within 0.")) << message.toStdString();
-        EXPECT_FALSE(client.Connected);
+        EXPECT_FALSE(s.client.Connected);
     }
 }
 
 TEST(FtpCommands, KindsReachOnSuccessAndTextsGoOutUnchanged)
 {
-    ScriptedFtpPeer peer;
-    peer.send("220 Ready\r\n").reply("230 In.\r\n");
-    for (int i = 0; i < 13; ++i)
-        peer.reply(i == 11 ? "600 Odd but fine.\r\n" : i == 12 ? "Not a code\r\n" : "250 Ok.\r\n");
-    peer.start();
+    const QList<std::pair<QByteArray, int>> commands {
+        {"CWD /notices", 0}, {"CWD", 0}, {"PWD", 15}, {"pwd", 14}, {"PWD x", 14}, {"MKD new", 1},
+        {"DELE old.txt", 2}, {"RMD gone", 3}, {"cwd x", 14}, {"CWDX y", 14}};
+    Session s;
+    s.greeted();
+    for (qsizetype i = 0; i < commands.size() + 5; ++i)
+        s.peer.reply("250 Ok.\r\n");
+    s.peer.reply("600 Odd but fine.\r\n").reply("Not a code\r\n");
+    s.logIn();
 
-    TNMFTP client;
-    FtpClientProbe probe(client);
-    pointAt(client, peer);
-    client.Connect();
-    probe.recordOutcomes(false);
-    probe.events.clear();
-    probe.status.clear();
+    QStringList events;
+    Lines wire {"USER user\r\n"};
+    for (const auto& [command, kind] : commands) {
+        s.client.RunCommand(command);
+        events << QStringLiteral("OnSuccess(%1)").arg(kind);
+        wire << command + "\r\n";
+    }
+    s.client.ChangeDir("/notices");
+    s.client.ChangeDir("");
+    for (const int mode : {1, 2, 3, 0, 4})
+        s.client.SetTransferType(mode);
+    s.client.RunCommand("NOOP");
+    s.client.RunCommand("NOOP");
+    EXPECT_EQ(s.client.ReplyCode, 0);
 
-    client.ChangeDir("/notices");
-    client.RunCommand("PWD");
-    client.RunCommand("pwd");
-    client.RunCommand("PWD x");
-    client.RunCommand("MKD new");
-    client.RunCommand("DELE old.txt");
-    client.RunCommand("RMD gone");
-    client.ChangeDir("");
-    client.SetTransferType(1);
-    client.SetTransferType(2);
-    client.SetTransferType(3);
-    client.SetTransferType(0);
-    client.SetTransferType(4);
-    client.RunCommand("CWD");
-    client.RunCommand("NOOP");
-    EXPECT_EQ(client.ReplyCode, 0);
-
-    EXPECT_EQ(probe.events, (QStringList {"OnSuccess(0)", "OnSuccess(15)", "OnSuccess(14)", "OnSuccess(14)",
-                                          "OnSuccess(1)", "OnSuccess(2)", "OnSuccess(3)", "OnSuccess(0)",
-                                          "OnSuccess(14)", "OnSuccess(14)", "OnSuccess(14)", "OnSuccess(0)",
-                                          "OnSuccess(14)"}));
-    EXPECT_EQ(peer.commands().mid(1),
-              (Lines {"CWD /notices\r\n", "PWD\r\n", "pwd\r\n", "PWD x\r\n", "MKD new\r\n", "DELE old.txt\r\n",
-                      "RMD gone\r\n", "CWD \r\n", "TYPE A\r\n", "TYPE I\r\n", "TYPE L 8\r\n", "CWD\r\n",
-                      "NOOP\r\n"}));
-    EXPECT_EQ(probe.status.mid(0, 2), (Lines {"CWD /notices", "250 Ok.\r\n"}));
+    events << "OnSuccess(0)" << "OnSuccess(0)" << "OnSuccess(14)" << "OnSuccess(14)" << "OnSuccess(14)"
+           << "OnSuccess(14)" << "OnSuccess(14)";
+    wire << "CWD /notices\r\n" << "CWD \r\n" << "TYPE A\r\n" << "TYPE I\r\n" << "TYPE L 8\r\n" << "NOOP\r\n"
+         << "NOOP\r\n";
+    EXPECT_EQ(s.probe.events, events);
+    EXPECT_EQ(s.peer.commands(), wire);
+    EXPECT_EQ(s.probe.status.mid(0, 2), (Lines {"CWD /notices", "250 Ok.\r\n"}));
 }
 
 TEST(FtpCommands, RefusalsGoToOnFailureOrRaise)
 {
-    ScriptedFtpPeer peer;
-    peer.send("220 Ready\r\n")
-        .reply("230 In.\r\n")
+    Session s;
+    s.greeted()
         .reply("502 Not implemented.\r\n")
         .reply("550 No such folder.\r\n")
         .reply("400 Refused.\r\n")
         .reply("599 Refused too.\r\n")
         .reply("550 Missing.\r\n")
         .reply("501 Bad.\r\n");
-    peer.start();
-
-    TNMFTP client;
-    FtpClientProbe probe(client);
-    pointAt(client, peer);
-    client.Connect();
-    probe.events.clear();
+    s.logIn();
 
     // Handled: no exception, no success; 500 to 502 tell OnUnSupportedFunction first.
-    probe.recordOutcomes(true);
-    EXPECT_NO_THROW(client.ChangeDir("x"));
-    EXPECT_NO_THROW(client.RunCommand("MKD y"));
-    EXPECT_EQ(probe.events, (QStringList {"OnUnSupportedFunction(0)", "OnFailure(0)", "OnFailure(1)"}));
+    s.probe.recordOutcomes(true);
+    EXPECT_NO_THROW(s.client.ChangeDir("x"));
+    EXPECT_NO_THROW(s.client.RunCommand("MKD y"));
+    EXPECT_EQ(s.probe.events, (QStringList {"OnUnSupportedFunction(0)", "OnFailure(0)", "OnFailure(1)"}));
 
     // Not handled: the reply line goes to the caller.
-    probe.recordOutcomes(false);
-    probe.events.clear();
-    EXPECT_EQ(failureOf<FTPException>([&] { client.RunCommand("DELE z"); }), QStringLiteral("400 Refused.\r\n"));
-    EXPECT_EQ(failureOf<FTPException>([&] { client.RunCommand("RMD z"); }), QStringLiteral("599 Refused too.\r\n"));
-    EXPECT_EQ(probe.events, (QStringList {"OnFailure(2)", "OnFailure(3)"}));
+    s.probe.recordOutcomes(false);
+    s.probe.clear();
+    EXPECT_EQ(failureOf<FTPException>([&] { s.client.RunCommand("DELE z"); }), QStringLiteral("400 Refused.\r\n"));
+    EXPECT_EQ(failureOf<FTPException>([&] { s.client.RunCommand("RMD z"); }), QStringLiteral("599 Refused too.\r\n"));
+    EXPECT_EQ(s.probe.events, (QStringList {"OnFailure(2)", "OnFailure(3)"}));
 
     // No OnFailure at all.
-    client.OnFailure = nullptr;
-    client.OnSuccess = nullptr;
-    probe.events.clear();
-    EXPECT_EQ(failureOf<FTPException>([&] { client.ChangeDir("gone"); }), QStringLiteral("550 Missing.\r\n"));
-    EXPECT_EQ(failureOf<FTPException>([&] { client.RunCommand("pwd"); }), QStringLiteral("501 Bad.\r\n"));
-    EXPECT_EQ(probe.events, QStringList {"OnUnSupportedFunction(14)"});
-    EXPECT_TRUE(client.Connected);
+    s.client.OnFailure = nullptr;
+    s.client.OnSuccess = nullptr;
+    s.probe.clear();
+    EXPECT_EQ(failureOf<FTPException>([&] { s.client.ChangeDir("gone"); }), QStringLiteral("550 Missing.\r\n"));
+    EXPECT_EQ(failureOf<FTPException>([&] { s.client.RunCommand("pwd"); }), QStringLiteral("501 Bad.\r\n"));
+    EXPECT_EQ(s.probe.events, QStringList {"OnUnSupportedFunction(14)"});
+    EXPECT_TRUE(s.client.Connected);
 }
 
 TEST(FtpCommands, NotConnectedAndClosedConnection)
 {
     TNMFTP idle;
     EXPECT_EQ(failureOf<platform::Exception>([&] { idle.RunCommand("PWD"); }), QStringLiteral("Not Connected"));
+    EXPECT_EQ(failureOf<platform::Exception>([&] { idle.Upload("missing.txt", ""); }), QStringLiteral("Not Connected"));
 
-    ScriptedFtpPeer peer;
-    peer.send("220 Ready\r\n").reply("230 In.\r\n").command().drop();
-    peer.start();
-    TNMFTP client;
-    FtpClientProbe probe(client);
-    pointAt(client, peer);
-    client.Connect();
-    probe.recordOutcomes(true);
-    probe.events.clear();
-    const QString message = failureOf<ESockError>([&] { client.ChangeDir("/notices"); });
-    EXPECT_EQ(message, QStringLiteral("Connection closed by the server instead of a reply to CWD"));
-    EXPECT_TRUE(probe.events.isEmpty() || probe.events == QStringList {"OnDisconnect"}) << probe.events.join(',').toStdString();
+    Session s;
+    s.greeted().command().drop();
+    s.logIn();
+    s.probe.recordOutcomes(true);
+    EXPECT_EQ(failureOf<ESockError>([&] { s.client.ChangeDir("/notices"); }),
+              QStringLiteral("Connection closed by the server instead of a reply to CWD"));
+    EXPECT_TRUE(s.probe.events.isEmpty() || s.probe.events == QStringList {"OnDisconnect"}) << s.probe.events.join(',').toStdString();
 }
 
 TEST(FtpCommands, LeftOverReplyLinesAreDiscardedBeforeTheNextCommand)
 {
-    ScriptedFtpPeer peer;
-    peer.send("220 Ready\r\n").reply("230 In.\r\n").send("226 Late line.\r\n").reply("257 \"/\"\r\n");
-    peer.start();
-    TNMFTP client;
-    pointAt(client, peer);
-    client.Connect();
+    Session s;
+    s.greeted().send("226 Late line.\r\n").reply("257 \"/\"\r\n");
+    s.logIn();
     QTest::qWait(100);
-    client.RunCommand("PWD");
-    EXPECT_EQ(client.ReplyCode, 257);
+    s.client.RunCommand("PWD");
+    EXPECT_EQ(s.client.ReplyCode, 257);
 }
 
 TEST(FtpCommands, FolderNamesGoOutAsBytesButNeverWithALineBreak)
 {
-    ScriptedFtpPeer peer;
-    peer.send("220 Ready\r\n").reply("230 In.\r\n").reply("250 Ok.\r\n").reply("200 Ok.\r\n");
-    peer.start();
-    TNMFTP client;
-    pointAt(client, peer);
-    client.Connect();
-    client.ChangeDir(platform::toCodePage(QStringLiteral("/通知")));
-    EXPECT_EQ(peer.commands().last(), QByteArray("CWD /\xcd\xa8\xd6\xaa\r\n"));
+    Session s;
+    s.greeted().reply("250 Ok.\r\n").reply("200 Ok.\r\n");
+    s.logIn();
+    s.client.ChangeDir(platform::toCodePage(QStringLiteral("/通知")));
+    EXPECT_EQ(s.peer.commands().last(), QByteArray("CWD /\xcd\xa8\xd6\xaa\r\n"));
 
     // A name with a line break would carry a command of its own to the server.
-    EXPECT_EQ(failureOf<EInvalidCommand>([&] { client.ChangeDir("in\r\nDELE notice.txt"); }),
+    EXPECT_EQ(failureOf<EInvalidCommand>([&] { s.client.ChangeDir("in\r\nDELE notice.txt"); }),
               QStringLiteral("Line break in the CWD command; nothing was sent"));
     QTemporaryDir folder;
     const QString path = writeFile(folder, "n\nDELE notice.txt", "notice");
-    EXPECT_EQ(failureOf<EInvalidCommand>([&] { client.Upload(path, ""); }),
+    EXPECT_EQ(failureOf<EInvalidCommand>([&] { s.client.Upload(path, ""); }),
               QStringLiteral("Line break in the STOR command; nothing was sent"));
-    EXPECT_TRUE(client.Connected);
-    EXPECT_EQ(client.DataConnection, nullptr);
+    EXPECT_TRUE(s.client.Connected);
+    EXPECT_EQ(s.client.DataConnection, nullptr);
     QTest::qWait(100);
-    const QList<QByteArray> commands = peer.commands();
-    EXPECT_EQ(commands.size(), 3);
-    for (const QByteArray& command : commands)
-        EXPECT_FALSE(command.contains("DELE")) << command.toStdString();
+    EXPECT_EQ(s.peer.commands().size(), 3); // USER, CWD, PORT
+    EXPECT_FALSE(s.peer.commands().join().contains("DELE"));
 }

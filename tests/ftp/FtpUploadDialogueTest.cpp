@@ -2,7 +2,6 @@
 #include "ftp/NMFtp.h"
 #include "platform/codepage.h"
 #include "tests/ftp/FtpClientProbe.h"
-#include "tests/support/ScriptedFtpPeer.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -11,36 +10,20 @@
 
 #include <gtest/gtest.h>
 
-using testsupport::ScriptedFtpPeer;
-using Lines = QList<QByteArray>;
-using std::chrono::milliseconds;
+#include <utility>
+
+using namespace std::chrono_literals;
 
 namespace {
 
-// A peer that greets and accepts the login.
-void greet(ScriptedFtpPeer& peer)
-{
-    peer.send("220 Ready\r\n").reply("230 In.\r\n");
-}
-
-// Logs the client in at the peer and starts recording its outcomes (OnFailure not
-// handling) from a clean slate.
-void logIn(TNMFTP& client, FtpClientProbe& probe, const ScriptedFtpPeer& peer, bool passive)
-{
-    pointAt(client, peer);
-    client.Passive = passive;
-    client.Connect();
-    probe.recordOutcomes(false);
-    probe.events.clear();
-    probe.status.clear();
-}
+constexpr char passiveReply[] = "227 Entering Passive Mode (%PASV%)\r\n";
 
 // Everything an upload must leave behind, whatever its outcome.
-void expectCleanedUp(TNMFTP& client)
+void expectCleanedUp(TNMFTP& client, bool connected = true)
 {
     EXPECT_EQ(client.DataConnection, nullptr);
     EXPECT_TRUE(transferLockIsFree(client));
-    EXPECT_TRUE(client.Connected);
+    EXPECT_TRUE(client.Connected || !connected);
 }
 
 } // namespace
@@ -56,122 +39,75 @@ TEST_F(FtpUploadDialogue, PassiveUploadGoesToHostAtTheReplysPort)
 {
     // The reply names another machine; the client must use Host (a loopback address) at
     // port 19 * 256 + 137 = 5001 instead.
-    ScriptedFtpPeer peer("127.0.0.77");
-    greet(peer);
-    peer.passive("227 Entering Passive Mode (10,0,0,5,19,137).\r\n", 5001)
+    Session s("127.0.0.77");
+    s.greeted()
+        .passive("227 Entering Passive Mode (10,0,0,5,19,137).\r\n", 5001)
         .reply("150 Opening data connection.\r\n")
         .transfer()
         .send("226 Transfer complete.\r\n");
-    peer.start();
-
+    s.logIn(true);
     const QByteArray content = randomBytes(200000, 1);
-    const QString path = writeFile(m_folder, "notice.txt", content);
-    TNMFTP client;
-    FtpClientProbe probe(client);
-    logIn(client, probe, peer, true);
+    s.client.Upload(writeFile(m_folder, "notice.txt", content), "notice.txt");
 
-    client.Upload(path, "notice.txt");
-
-    ASSERT_TRUE(peer.waitUntilPlayed());
-    EXPECT_TRUE(peer.problems().isEmpty()) << peer.problems().join('\n').toStdString();
-    EXPECT_EQ(peer.commands().mid(1), (Lines {"PASV\r\n", "STOR notice.txt\r\n"}));
-    ASSERT_EQ(peer.uploads().size(), 1);
-    EXPECT_TRUE(peer.uploads()[0] == content);
-    EXPECT_EQ(probe.events, (QStringList {"OnTransactionStart", "OnPacketSent", "OnTransactionStop", "OnSuccess(9)"}));
-    EXPECT_EQ(probe.status, (Lines {"227 Entering Passive Mode (10,0,0,5,19,137).\r\n", "STOR notice.txt",
-                                    "150 Opening data connection.\r\n", "226 Transfer complete.\r\n"}));
-    EXPECT_EQ(client.ReplyCode, 226);
-    expectCleanedUp(client);
+    ASSERT_TRUE(s.peer.waitUntilPlayed());
+    EXPECT_TRUE(s.peer.problems().isEmpty()) << s.peer.problems().join('\n').toStdString();
+    EXPECT_EQ(s.peer.commands().mid(1), (Lines {"PASV\r\n", "STOR notice.txt\r\n"}));
+    EXPECT_TRUE(s.peer.uploads() == Lines {content});
+    EXPECT_EQ(s.probe.events, (QStringList {"OnTransactionStart", "OnPacketSent", "OnTransactionStop", "OnSuccess(9)"}));
+    EXPECT_EQ(s.probe.status, (Lines {"227 Entering Passive Mode (10,0,0,5,19,137).\r\n", "STOR notice.txt",
+                                      "150 Opening data connection.\r\n", "226 Transfer complete.\r\n"}));
+    EXPECT_EQ(s.client.ReplyCode, 226);
+    expectCleanedUp(s.client);
 }
 
-TEST_F(FtpUploadDialogue, ActivePortCarriesTheControlAddressAndTheListeningPort)
+TEST_F(FtpUploadDialogue, ActivePortCarriesTheControlAddressAndStorTheGbkFileName)
 {
-    ScriptedFtpPeer peer;
-    greet(peer);
-    peer.reply("200 PORT ok.\r\n")
+    Session s;
+    s.greeted()
+        .reply("200 PORT ok.\r\n")
         .reply("150 Opening data connection.\r\n")
         .transfer()
         .send("226-Transfer complete.\r\n 2 lines\r\n226 Done.\r\n")
         .reply("257 \"/\"\r\n");
-    peer.start();
-
+    s.logIn();
     // No remote name: the file is stored under its own name; the status shows the path.
-    const QString path = writeFile(m_folder, "a.bin", "hello");
-    TNMFTP client;
-    FtpClientProbe probe(client);
-    pointAt(client, peer);
-    client.Connect();
-    probe.status.clear();
-    client.Upload(path, "");
+    const QString path = writeFile(m_folder, QStringLiteral("通知.txt"), "hello");
+    s.client.Upload(path, "");
 
-    const Lines commands = peer.commands();
+    const Lines commands = s.peer.commands();
     ASSERT_EQ(commands.size(), 3);
     const auto port = QRegularExpression("^PORT 127,0,0,1,(\\d+),(\\d+)\r\n$").match(QString::fromLatin1(commands[1]));
     EXPECT_TRUE(port.hasMatch()) << commands[1].toStdString();
-    EXPECT_EQ(commands[2], QByteArray("STOR a.bin\r\n"));
-    EXPECT_TRUE(probe.status.contains("STOR " + platform::toCodePage(path)));
-    ASSERT_EQ(peer.uploads().size(), 1);
-    EXPECT_EQ(peer.uploads()[0], QByteArray("hello"));
+    EXPECT_EQ(commands[2], QByteArray("STOR \xcd\xa8\xd6\xaa.txt\r\n"));
+    EXPECT_TRUE(s.probe.status.contains("STOR " + platform::toCodePage(path)));
+    EXPECT_EQ(s.peer.uploads(), Lines {"hello"});
     // The continuation lines of the final reply are read: the next command gets its own reply.
-    client.RunCommand("PWD");
-    EXPECT_EQ(client.ReplyCode, 257);
-    expectCleanedUp(client);
-}
-
-TEST_F(FtpUploadDialogue, GbkRemoteNameGoesOutAsBytes)
-{
-    ScriptedFtpPeer peer;
-    greet(peer);
-    peer.passive("227 Entering Passive Mode (%PASV%)\r\n")
-        .reply("150 Ok.\r\n")
-        .transfer()
-        .send("226 Done.\r\n");
-    peer.start();
-    const QString path = writeFile(m_folder, QStringLiteral("通知.txt"), "text");
-    TNMFTP client;
-    pointAt(client, peer);
-    client.Passive = true;
-    client.Connect();
-    client.Upload(path, "");
-    EXPECT_EQ(peer.commands().last(), QByteArray("STOR \xcd\xa8\xd6\xaa.txt\r\n"));
-    EXPECT_EQ(peer.uploads().value(0), QByteArray("text"));
+    s.client.RunCommand("PWD");
+    EXPECT_EQ(s.client.ReplyCode, 257);
+    expectCleanedUp(s.client);
 }
 
 TEST_F(FtpUploadDialogue, FinalRefusalAfterTheDataIsNoSuccess)
 {
     // Also when a second preliminary reply comes before it.
     const QString path = writeFile(m_folder, "n.txt", "notice");
+    const int failures[] = {0, 2, 1};
     for (const int handling : {0, 1, 2}) { // no OnFailure, not handled, handled
-        ScriptedFtpPeer peer;
-        greet(peer);
-        peer.passive("227 Entering Passive Mode (%PASV%)\r\n")
-            .reply("150 Ok.\r\n")
-            .transfer()
-            .send(QByteArray(handling == 1 ? "150 Still writing.\r\n" : "") + "451 Local error: disk trouble.\r\n");
-        peer.start();
-        TNMFTP client;
-        FtpClientProbe probe(client);
-        pointAt(client, peer);
-        client.Passive = true;
-        client.Connect();
-        probe.events.clear();
-        if (handling > 0)
-            probe.recordOutcomes(handling == 2);
+        Session s;
+        s.greeted().passive(passiveReply).reply("150 Ok.\r\n").transfer().send(
+            QByteArray(handling == 1 ? "150 Still writing.\r\n" : "") + "451 Local error: disk trouble.\r\n");
+        s.logIn(true);
+        if (handling == 0)
+            s.client.OnFailure = nullptr;
         else
-            client.OnSuccess = [&](TCmdType) { probe.events << "OnSuccess"; };
+            s.probe.recordOutcomes(handling == 2);
 
-        if (handling == 2) {
-            EXPECT_NO_THROW(client.Upload(path, "n.txt"));
-            EXPECT_EQ(probe.count("OnFailure(9)"), 1);
-        } else {
-            EXPECT_EQ(failureOf<FTPException>([&] { client.Upload(path, "n.txt"); }),
-                      QStringLiteral("451 Local error: disk trouble.\r\n"));
-            EXPECT_EQ(probe.count("OnFailure(9)"), handling == 1 ? 2 : 0);
-        }
-        EXPECT_FALSE(probe.events.contains("OnSuccess(9)"));
-        EXPECT_FALSE(probe.events.contains("OnSuccess"));
-        EXPECT_EQ(client.ReplyCode, 451);
-        expectCleanedUp(client);
+        EXPECT_EQ(failureOf<FTPException>([&] { s.client.Upload(path, "n.txt"); }),
+                  handling == 2 ? QStringLiteral("<no exception>") : QStringLiteral("451 Local error: disk trouble.\r\n"));
+        EXPECT_EQ(s.probe.count("OnFailure(9)"), failures[handling]);
+        EXPECT_FALSE(s.probe.events.contains("OnSuccess(9)"));
+        EXPECT_EQ(s.client.ReplyCode, 451);
+        expectCleanedUp(s.client);
     }
 }
 
@@ -180,74 +116,50 @@ TEST_F(FtpUploadDialogue, RefusedStepsEndTheUpload)
     const QString path = writeFile(m_folder, "n.txt", "notice");
     struct Case {
         bool passive;
-        QList<QByteArray> replies;
+        Lines replies;
         QString message;
         QStringList events;
     };
+    const QStringList twice {"OnFailure(9)", "OnFailure(9)"};
     const QList<Case> cases {
         // PASV 502 is refused but is no unsupported function; PORT from 301 on.
-        {true, {"502 No passive.\r\n"}, "502 No passive.\r\n", {"OnFailure(9)", "OnFailure(9)"}},
-        {false, {"301 Odd.\r\n"}, "301 Odd.\r\n", {"OnFailure(9)", "OnFailure(9)"}},
-        {false, {"200 Ok.\r\n", "502 No STOR.\r\n"}, "502 No STOR.\r\n",
-         {"OnUnSupportedFunction(9)", "OnFailure(9)", "OnFailure(9)"}},
-        {false, {"200 Ok.\r\n", "553 Bad name.\r\n"}, "553 Bad name.\r\n", {"OnFailure(9)", "OnFailure(9)"}},
+        {true, {"502 No passive.\r\n"}, "502 No passive.\r\n", twice},
+        {false, {"301 Odd.\r\n"}, "301 Odd.\r\n", twice},
+        {false, {"200 Ok.\r\n", "502 No STOR.\r\n"}, "502 No STOR.\r\n", QStringList {"OnUnSupportedFunction(9)"} + twice},
+        {false, {"200 Ok.\r\n", "553 Bad name.\r\n"}, "553 Bad name.\r\n", twice},
+        // A PASV reply without port fields is a conversion error.
+        {true, {"425 Can't open data connection.\r\n"}, "'' is not a valid integer value", {"OnFailure(9)"}},
     };
     for (const Case& c : cases) {
-        ScriptedFtpPeer peer;
-        greet(peer);
+        Session s;
+        s.greeted();
         for (const QByteArray& reply : c.replies)
-            peer.reply(reply);
-        peer.start();
-        TNMFTP client;
-        FtpClientProbe probe(client);
-        logIn(client, probe, peer, c.passive);
-        EXPECT_EQ(failureOf<FTPException>([&] { client.Upload(path, "n.txt"); }), c.message);
-        EXPECT_EQ(probe.events, c.events);
-        EXPECT_EQ(peer.commands().size(), c.replies.size() + 1);
-        expectCleanedUp(client);
+            s.peer.reply(reply);
+        s.logIn(c.passive);
+        const auto upload = [&] { s.client.Upload(path, "n.txt"); };
+        const bool conversion = c.replies[0].startsWith("425");
+        EXPECT_EQ(conversion ? failureOf<platform::EConvertError>(upload) : failureOf<FTPException>(upload), c.message);
+        EXPECT_EQ(s.probe.events, c.events);
+        QTest::qWait(50);
+        EXPECT_EQ(s.peer.commands().size(), c.replies.size() + 1);
+        expectCleanedUp(s.client);
     }
-}
-
-TEST_F(FtpUploadDialogue, PassiveReplyWithoutPortIsAConversionError)
-{
-    ScriptedFtpPeer peer;
-    greet(peer);
-    peer.reply("425 Can't open data connection.\r\n");
-    peer.start();
-    const QString path = writeFile(m_folder, "n.txt", "notice");
-    TNMFTP client;
-    FtpClientProbe probe(client);
-    logIn(client, probe, peer, true);
-    EXPECT_THROW(client.Upload(path, "n.txt"), platform::EConvertError);
-    EXPECT_EQ(probe.events, QStringList {"OnFailure(9)"});
-    QTest::qWait(50);
-    EXPECT_EQ(peer.commands().mid(1), Lines {"PASV\r\n"});
-    expectCleanedUp(client);
 }
 
 TEST_F(FtpUploadDialogue, MissingLocalFileSendsNothing)
 {
-    ScriptedFtpPeer peer;
-    greet(peer);
-    peer.start();
-    TNMFTP client;
-    FtpClientProbe probe(client);
-    pointAt(client, peer);
-    client.Connect();
+    Session s;
+    s.greeted();
+    s.logIn();
     const QString missing = m_folder.filePath("missing.txt");
-    EXPECT_EQ(failureOf<EFOpenError>([&] { client.Upload(missing, ""); }), "Cannot open file " + missing);
-
+    EXPECT_EQ(failureOf<EFOpenError>([&] { s.client.Upload(missing, ""); }), "Cannot open file " + missing);
     // A handled failure ends it quietly.
-    probe.recordOutcomes(true);
-    probe.events.clear();
-    EXPECT_NO_THROW(client.Upload(missing, ""));
-    EXPECT_EQ(probe.events, QStringList {"OnFailure(9)"});
+    s.probe.recordOutcomes(true);
+    EXPECT_NO_THROW(s.client.Upload(missing, ""));
+    EXPECT_EQ(s.probe.events, (QStringList {"OnFailure(9)", "OnFailure(9)"}));
     QTest::qWait(100);
-    EXPECT_EQ(peer.commands(), Lines {"USER user\r\n"});
-    expectCleanedUp(client);
-
-    TNMFTP idle;
-    EXPECT_EQ(failureOf<platform::Exception>([&] { idle.Upload(missing, ""); }), QStringLiteral("Not Connected"));
+    EXPECT_EQ(s.peer.commands(), Lines {"USER user\r\n"});
+    expectCleanedUp(s.client);
 }
 
 TEST_F(FtpUploadDialogue, ServerClosingInsteadOfReplyingFailsEveryUploadStep)
@@ -256,62 +168,45 @@ TEST_F(FtpUploadDialogue, ServerClosingInsteadOfReplyingFailsEveryUploadStep)
     struct Case {
         bool passive;
         int repliesBeforeClose; // 0: PASV/PORT, 1: STOR, 2: final reply
-        QString expected;
+        QString step;
     };
-    const QList<Case> cases {
-        {true, 0, "PASV"}, {false, 0, "PORT"}, {true, 1, "STOR"}, {false, 1, "STOR"},
-        {true, 2, "final reply to STOR"}, {false, 2, "final reply to STOR"},
-    };
-    for (const Case& c : cases) {
-        ScriptedFtpPeer peer;
-        greet(peer);
-        if (c.repliesBeforeClose >= 1) {
-            if (c.passive)
-                peer.passive("227 Entering Passive Mode (%PASV%)\r\n");
-            else
-                peer.reply("200 Ok.\r\n");
-        }
+    for (const Case& c : {Case {true, 0, "PASV"}, Case {false, 0, "PORT"}, Case {true, 1, "STOR"},
+                         Case {false, 1, "STOR"}, Case {true, 2, "final reply to STOR"},
+                         Case {false, 2, "final reply to STOR"}}) {
+        Session s;
+        s.greeted();
+        if (c.repliesBeforeClose >= 1)
+            c.passive ? s.peer.passive(passiveReply) : s.peer.reply("200 Ok.\r\n");
         if (c.repliesBeforeClose >= 2)
-            peer.reply("150 Ok.\r\n").transfer();
+            s.peer.reply("150 Ok.\r\n").transfer();
         else
-            peer.command();
-        peer.drop();
-        peer.start();
+            s.peer.command();
+        s.peer.drop();
+        s.logIn(c.passive);
 
-        TNMFTP client;
-        FtpClientProbe probe(client);
-        logIn(client, probe, peer, c.passive);
-        const QString message = failureOf<ESockError>([&] { client.Upload(path, "n.txt"); });
+        const QString message = failureOf<ESockError>([&] { s.client.Upload(path, "n.txt"); });
         EXPECT_TRUE(message.startsWith("Connection closed by the server")) << message.toStdString();
-        EXPECT_TRUE(message.contains(c.expected)) << message.toStdString();
-        EXPECT_FALSE(probe.events.contains("OnSuccess(9)"));
-        EXPECT_TRUE(probe.events.contains("OnFailure(9)"));
-        EXPECT_EQ(client.DataConnection, nullptr);
-        EXPECT_TRUE(transferLockIsFree(client));
+        EXPECT_TRUE(message.contains(c.step)) << message.toStdString();
+        EXPECT_FALSE(s.probe.events.contains("OnSuccess(9)"));
+        EXPECT_TRUE(s.probe.events.contains("OnFailure(9)"));
+        expectCleanedUp(s.client, false);
     }
 }
 
 TEST_F(FtpUploadDialogue, AbortDuringTheTransferEndsIt)
 {
     const QString path = writeFile(m_folder, "big.bin", randomBytes(8 << 20, 2));
-    ScriptedFtpPeer peer;
-    greet(peer);
-    peer.passive("227 Entering Passive Mode (%PASV%)\r\n")
-        .reply("150 Ok.\r\n")
-        .transfer()
-        .send("426 Transfer aborted.\r\n");
-    peer.start();
-    TNMFTP client;
-    FtpClientProbe probe(client);
-    logIn(client, probe, peer, true);
-    client.OnPacketSent = [&](QObject*) { client.Abort(); };
+    Session s;
+    s.greeted().passive(passiveReply).reply("150 Ok.\r\n").transfer().send("426 Transfer aborted.\r\n");
+    s.logIn(true);
+    s.client.OnPacketSent = [&](QObject*) { s.client.Abort(); };
 
-    EXPECT_EQ(failureOf<EAbortError>([&] { client.Upload(path, "big.bin"); }), QStringLiteral("Socket send aborted"));
-    EXPECT_EQ(probe.events, (QStringList {"OnTransactionStart", "OnFailure(9)"}));
-    EXPECT_FALSE(client.Canceled);
-    expectCleanedUp(client);
-    ASSERT_TRUE(peer.waitUntilPlayed());
-    EXPECT_LT(peer.uploads().value(0).size(), 8 << 20);
+    EXPECT_EQ(failureOf<EAbortError>([&] { s.client.Upload(path, "big.bin"); }), QStringLiteral("Socket send aborted"));
+    EXPECT_EQ(s.probe.events, (QStringList {"OnTransactionStart", "OnFailure(9)"}));
+    EXPECT_FALSE(s.client.Canceled);
+    expectCleanedUp(s.client);
+    ASSERT_TRUE(s.peer.waitUntilPlayed());
+    EXPECT_LT(s.peer.uploads().value(0).size(), 8 << 20);
 }
 
 TEST_F(FtpUploadDialogue, CancelBeforeSendingIsNoSuccess)
@@ -320,73 +215,61 @@ TEST_F(FtpUploadDialogue, CancelBeforeSendingIsNoSuccess)
     // The server's late answer to it must not pass for a reply of the next upload, which
     // would then take its STOR reply for the final one and miss the refusal.
     const QString path = writeFile(m_folder, "n.txt", "notice");
-    ScriptedFtpPeer peer;
-    greet(peer);
-    peer.passive("227 Entering Passive Mode (%PASV%)\r\n")
+    Session s;
+    s.greeted()
+        .passive(passiveReply)
         .reply("150 Ok.\r\n")
         .transfer()
-        .delay(milliseconds(300))
+        .delay(300ms)
         .send("226 Nothing came, but fine.\r\n")
         .reply("200 PORT ok.\r\n")
         .reply("150 Ok.\r\n")
         .transfer()
         .send("552 Quota exceeded.\r\n");
-    peer.start();
-    TNMFTP client;
-    FtpClientProbe probe(client);
-    logIn(client, probe, peer, true);
-    client.OnTransactionStart = [&](QObject*) { client.Cancel(); };
+    s.logIn(true);
+    s.client.OnTransactionStart = [&](QObject*) { s.client.Cancel(); };
 
-    EXPECT_EQ(failureOf<EAbortError>([&] { client.Upload(path, "n.txt"); }), QStringLiteral("Socket send aborted"));
-    EXPECT_EQ(probe.events, (QStringList {"OnTransactionStop", "OnFailure(9)"}));
-    EXPECT_FALSE(client.Canceled);
-    expectCleanedUp(client);
+    EXPECT_EQ(failureOf<EAbortError>([&] { s.client.Upload(path, "n.txt"); }), QStringLiteral("Socket send aborted"));
+    EXPECT_EQ(s.probe.events, (QStringList {"OnTransactionStop", "OnFailure(9)"}));
+    EXPECT_FALSE(s.client.Canceled);
+    expectCleanedUp(s.client);
 
-    client.OnTransactionStart = nullptr;
-    client.Passive = false;
-    EXPECT_EQ(failureOf<FTPException>([&] { client.Upload(path, "n.txt"); }), QStringLiteral("552 Quota exceeded.\r\n"));
-    EXPECT_FALSE(probe.events.contains("OnSuccess(9)"));
-    EXPECT_TRUE(probe.status.contains("226 Nothing came, but fine.\r\n"));
-    ASSERT_TRUE(peer.waitUntilPlayed());
-    EXPECT_EQ(peer.uploads(), (Lines {QByteArray(), "notice"}));
-    expectCleanedUp(client);
+    s.client.OnTransactionStart = nullptr;
+    s.client.Passive = false;
+    EXPECT_EQ(failureOf<FTPException>([&] { s.client.Upload(path, "n.txt"); }), QStringLiteral("552 Quota exceeded.\r\n"));
+    EXPECT_FALSE(s.probe.events.contains("OnSuccess(9)"));
+    EXPECT_TRUE(s.probe.status.contains("226 Nothing came, but fine.\r\n"));
+    ASSERT_TRUE(s.peer.waitUntilPlayed());
+    EXPECT_EQ(s.peer.uploads(), (Lines {QByteArray(), "notice"}));
+    expectCleanedUp(s.client);
 }
 
 TEST_F(FtpUploadDialogue, SilentServerTimesOutAtEveryWait)
 {
     const QString small = writeFile(m_folder, "n.txt", "notice");
     const QString big = writeFile(m_folder, "big.bin", randomBytes(32 << 20, 3));
-    // The data connection never opened (active), a stalled data connection, no final reply.
-    struct Case {
-        bool passive;
-        int stage;
-    };
-    for (const Case c : {Case {false, 0}, Case {true, 1}, Case {false, 1}, Case {true, 2}}) {
-        ScriptedFtpPeer peer;
-        greet(peer);
-        if (c.passive)
-            peer.passive("227 Entering Passive Mode (%PASV%)\r\n");
-        else
-            peer.reply("200 Ok.\r\n");
-        peer.reply("150 Ok.\r\n");
-        if (c.stage == 1)
-            peer.stalledTransfer(milliseconds(4000));
-        else if (c.stage == 2)
-            peer.transfer();
-        peer.delay(milliseconds(4000));
-        peer.start();
+    // Stage 0: the data connection never opened (active); 1: it stalls; 2: no final reply.
+    const std::pair<bool, int> cases[] {{false, 0}, {true, 1}, {false, 1}, {true, 2}};
+    for (const auto& [passive, stage] : cases) {
+        Session s;
+        s.greeted();
+        passive ? s.peer.passive(passiveReply) : s.peer.reply("200 Ok.\r\n");
+        s.peer.reply("150 Ok.\r\n");
+        if (stage == 1)
+            s.peer.stalledTransfer(4000ms);
+        else if (stage == 2)
+            s.peer.transfer();
+        s.peer.delay(4000ms);
+        s.logIn(passive);
+        s.client.setIdleLimit(400);
 
-        TNMFTP client;
-        FtpClientProbe probe(client);
-        logIn(client, probe, peer, c.passive);
-        client.setIdleLimit(400);
+        const QString file = stage == 1 ? big : small;
         QElapsedTimer clock;
         clock.start();
-        const QString message = failureOf<ESockError>([&] { client.Upload(c.stage == 1 ? big : small, "x"); });
-        EXPECT_LT(clock.elapsed(), 3500) << "stage " << c.stage;
+        const QString message = failureOf<ESockError>([&] { s.client.Upload(file, "x"); });
+        EXPECT_LT(clock.elapsed(), 3500) << "stage " << stage;
         EXPECT_TRUE(message.contains(" within 0.")) << message.toStdString();
-        EXPECT_FALSE(probe.events.contains("OnSuccess(9)"));
-        EXPECT_EQ(client.DataConnection, nullptr);
-        EXPECT_TRUE(transferLockIsFree(client));
+        EXPECT_FALSE(s.probe.events.contains("OnSuccess(9)"));
+        expectCleanedUp(s.client, false);
     }
 }
