@@ -2,34 +2,25 @@
 #include "platform/messages.h"
 
 #include <QElapsedTimer>
+#include <QStringList>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <thread>
-#include <vector>
 
 using namespace platform;
 
 namespace {
 
-struct Delivery {
-    HWND window;
-    quint32 message;
-    WPARAM wParam;
-    LPARAM lParam;
-    void* pointer;
-};
-
-std::vector<Delivery>& deliveries()
-{
-    static std::vector<Delivery> list;
-    return list;
-}
+// Each delivery as "message wParam low-word high-word", and the pointer slot the last one saw.
+QStringList delivered;
+void* pointerSeen = nullptr;
 
 LRESULT recordingProc(HWND window, quint32 message, WPARAM wParam, LPARAM lParam)
 {
-    deliveries().push_back({window, message, wParam, lParam, windowPointer(window)});
+    delivered << QStringLiteral("%1 %2 %3 %4").arg(message).arg(wParam).arg(lowWord(lParam)).arg(highWord(lParam));
+    pointerSeen = windowPointer(window);
     return 7;
 }
 
@@ -37,7 +28,7 @@ HWND recordingWindow()
 {
     if (!isWindowClassRegistered("RecordingClass"))
         registerWindowClass("RecordingClass", recordingProc);
-    deliveries().clear();
+    delivered.clear();
     return createWindow("RecordingClass");
 }
 
@@ -73,31 +64,24 @@ TEST(MessageWindows, PostedMessagesArriveOnlyWhenDispatchedAndInOrder)
     const HWND window = recordingWindow();
     ASSERT_TRUE(PostMessage(window, 1125, 3, makeLParam(1, 10054)));
     ASSERT_TRUE(PostMessage(window, 1126, 4, 5));
-    EXPECT_TRUE(deliveries().empty());
+    EXPECT_TRUE(delivered.isEmpty());
     int object = 0;
     setWindowPointer(window, &object); // set before dispatch: the messages find it
     processMessages();
-    ASSERT_EQ(deliveries().size(), 2u);
-    EXPECT_EQ(deliveries()[0].message, 1125u);
-    EXPECT_EQ(deliveries()[0].wParam, 3u);
-    EXPECT_EQ(lowWord(deliveries()[0].lParam), 1);
-    EXPECT_EQ(highWord(deliveries()[0].lParam), 10054);
-    EXPECT_EQ(deliveries()[0].pointer, &object);
-    EXPECT_EQ(deliveries()[1].message, 1126u);
+    EXPECT_EQ(delivered, (QStringList{"1125 3 1 10054", "1126 4 5 0"}));
+    EXPECT_EQ(pointerSeen, &object);
 
     // A message whose preparation refuses is dropped; a destroyed window gets nothing.
-    deliveries().clear();
+    delivered.clear();
     postMessageWith(window, 1125, 0, 0, [] { return false; });
-    bool prepared = false;
-    postMessageWith(window, 1126, 0, 0, [&] { prepared = true; return true; });
+    postMessageWith(window, 1126, 0, 0, [] { return true; });
     processMessages();
-    ASSERT_EQ(deliveries().size(), 1u);
-    EXPECT_TRUE(prepared);
-    deliveries().clear();
+    EXPECT_EQ(delivered, QStringList{"1126 0 0 0"});
+    delivered.clear();
     PostMessage(window, 1125, 0, 0);
     destroyWindow(window);
     processMessages();
-    EXPECT_TRUE(deliveries().empty());
+    EXPECT_TRUE(delivered.isEmpty());
     EXPECT_FALSE(PostMessage(NoWindow, 1125, 0, 0));
 }
 
@@ -105,17 +89,14 @@ TEST(MessageWindows, TimersDeliverMessage275UntilKilled)
 {
     const HWND window = recordingWindow();
     ASSERT_TRUE(SetTimer(window, 1, 10));
-    EXPECT_TRUE(QTest::qWaitFor([] { return deliveries().size() >= 3; }, 2000));
-    for (const Delivery& delivery : deliveries()) {
-        EXPECT_EQ(delivery.message, WM_TIMER);
-        EXPECT_EQ(delivery.wParam, 1u);
-    }
+    EXPECT_TRUE(QTest::qWaitFor([] { return delivered.size() >= 3; }, 2000));
+    EXPECT_EQ(delivered.count(QStringLiteral("275 1 0 0")), delivered.size());
     EXPECT_TRUE(KillTimer(window, 1));
     EXPECT_FALSE(KillTimer(window, 1));
     processMessages();
-    deliveries().clear();
+    delivered.clear();
     QTest::qWait(60);
-    EXPECT_TRUE(deliveries().empty());
+    EXPECT_TRUE(delivered.isEmpty());
 
     setTimerRefusedForTesting(true);
     EXPECT_FALSE(SetTimer(window, 1, 10));
@@ -132,10 +113,8 @@ TEST(MessageWindows, WaitingBlocksUntilAMessageOrTheLimit)
     QElapsedTimer clock;
     clock.start();
     int passes = 0;
-    while (clock.elapsed() < 200) {
+    for (; clock.elapsed() < 200; ++passes)
         waitMessages(50);
-        ++passes;
-    }
     EXPECT_LE(passes, 10);
 
     // A message posted from another thread ends an unlimited wait at once.
@@ -144,12 +123,11 @@ TEST(MessageWindows, WaitingBlocksUntilAMessageOrTheLimit)
         PostMessage(window, 1126, 9, 0);
     });
     clock.restart();
-    while (deliveries().empty() && clock.elapsed() < 3000)
+    while (delivered.isEmpty() && clock.elapsed() < 3000)
         waitMessages(3000);
     poster.join();
     EXPECT_LT(clock.elapsed(), 1000);
-    ASSERT_EQ(deliveries().size(), 1u);
-    EXPECT_EQ(deliveries()[0].wParam, 9u);
+    EXPECT_EQ(delivered, QStringList{"1126 9 0 0"});
     destroyWindow(window);
 
     clock.restart();

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <functional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <arpa/inet.h>
@@ -27,27 +28,32 @@ struct Notice {
     quint16 error;
 };
 
-std::vector<Notice>& notices()
-{
-    static std::vector<Notice> list;
-    return list;
-}
-
-std::function<void(SOCKET)>& onNotice()
-{
-    static std::function<void(SOCKET)> hook;
-    return hook;
-}
+std::vector<Notice> notices;
+std::function<void(SOCKET)> onNotice;
 
 LRESULT noticeProc(HWND, quint32 message, WPARAM wParam, LPARAM lParam)
 {
-    notices().push_back({message, SOCKET(wParam), lowWord(lParam), highWord(lParam)});
-    if (onNotice())
-        onNotice()(SOCKET(wParam));
+    notices.push_back({message, SOCKET(wParam), lowWord(lParam), highWord(lParam)});
+    if (onNotice)
+        onNotice(SOCKET(wParam));
     return 0;
 }
 
-// A started stack and a window collecting notices, for one test.
+bool waitForNotices(std::size_t count)
+{
+    return QTest::qWaitFor([count] { return notices.size() >= count; }, 2000);
+}
+
+std::vector<quint16> eventsOf(SOCKET s)
+{
+    std::vector<quint16> events;
+    for (const Notice& notice : notices)
+        if (notice.socket == s)
+            events.push_back(notice.event);
+    return events;
+}
+
+// A started stack, a window collecting notices and a pair connected with the layer itself.
 class WinsockTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -57,34 +63,9 @@ protected:
         if (!isWindowClassRegistered("NoticeClass"))
             registerWindowClass("NoticeClass", noticeProc);
         window = createWindow("NoticeClass");
-        notices().clear();
-    }
-    void TearDown() override
-    {
-        destroyWindow(window);
-        setErrorInjector({});
-        WSACleanup();
-    }
+        notices.clear();
 
-    bool waitForNotices(std::size_t count)
-    {
-        return QTest::qWaitFor([count] { return notices().size() >= count; }, 2000);
-    }
-
-    std::vector<quint16> eventsOf(SOCKET s) const
-    {
-        std::vector<quint16> events;
-        for (const Notice& notice : notices())
-            if (notice.socket == s)
-                events.push_back(notice.event);
-        return events;
-    }
-
-    // A connected pair made with the layer itself: listener, client, accepted server side.
-    void connectPair(SOCKET& client, SOCKET& server)
-    {
         listener = socket(2, 1, 6);
-        SockAddrIn address{};
         address.sin_family = 2;
         address.sin_addr.s_addr = inet_addr("127.0.0.1");
         ASSERT_EQ(bind(listener, &address, 16), 0);
@@ -92,7 +73,6 @@ protected:
         ASSERT_EQ(listen(listener, 1), 0);
         int length = 16;
         ASSERT_EQ(getsockname(listener, &address, &length), 0);
-
         client = socket(2, 1, 0);
         ASSERT_EQ(WSAAsyncSelect(client, window, 1125, 61), 0);
         EXPECT_EQ(connect(client, &address, 16), SOCKET_ERROR);
@@ -100,34 +80,36 @@ protected:
         ASSERT_TRUE(waitForNotices(2));
         ASSERT_EQ(eventsOf(listener), std::vector<quint16>{FD_ACCEPT});
         ASSERT_EQ(eventsOf(client), std::vector<quint16>{FD_CONNECT});
-        for (const Notice& notice : notices())
+        for (const Notice& notice : notices)
             EXPECT_EQ(notice.error, 0);
         SockAddrIn peer{};
-        length = 16;
         server = accept(listener, &peer, &length);
         ASSERT_NE(server, INVALID_SOCKET);
         EXPECT_EQ(peer.sin_addr.s_addr, inet_addr("127.0.0.1"));
         ASSERT_EQ(WSAAsyncSelect(server, window, 1125, 61), 0);
-        notices().clear();
+        notices.clear();
+    }
+    void TearDown() override
+    {
+        onNotice = nullptr;
+        destroyWindow(window);
+        setErrorInjector({});
+        WSACleanup();
     }
 
     HWND window = NoWindow;
-    SOCKET listener = INVALID_SOCKET;
+    SockAddrIn address{};
+    SOCKET listener = INVALID_SOCKET, client = INVALID_SOCKET, server = INVALID_SOCKET;
 };
 
 } // namespace
 
 TEST(Winsock, ErrnoValuesBecomeWinsockNumbers)
 {
-    EXPECT_EQ(winsockErrorFromErrno(ECONNREFUSED), 10061);
-    EXPECT_EQ(winsockErrorFromErrno(ETIMEDOUT), 10060);
-    EXPECT_EQ(winsockErrorFromErrno(ECONNRESET), 10054);
-    EXPECT_EQ(winsockErrorFromErrno(ENOTCONN), 10057);
-    EXPECT_EQ(winsockErrorFromErrno(EADDRINUSE), 10048);
-    EXPECT_EQ(winsockErrorFromErrno(EHOSTUNREACH), 10065);
-    EXPECT_EQ(winsockErrorFromErrno(ENETUNREACH), 10051);
-    EXPECT_EQ(winsockErrorFromErrno(EAGAIN), 10035);
-    EXPECT_EQ(winsockErrorFromErrno(EPIPE), 10054);
+    for (const auto& [error, number] : std::vector<std::pair<int, int>>{
+             {ECONNREFUSED, 10061}, {ETIMEDOUT, 10060}, {ECONNRESET, 10054}, {ENOTCONN, 10057}, {EADDRINUSE, 10048},
+             {EHOSTUNREACH, 10065}, {ENETUNREACH, 10051}, {EAGAIN, 10035}, {EPIPE, 10054}})
+        EXPECT_EQ(winsockErrorFromErrno(error), number) << error;
     EXPECT_GT(winsockErrorFromErrno(EIO), 10000); // never mistaken for success
 }
 
@@ -140,8 +122,7 @@ TEST(Winsock, StartUpIsCountedAndAddressesConvert)
     EXPECT_EQ(data.wVersion, 257);
     ASSERT_EQ(WSAStartup(257, &data), 0);
     EXPECT_EQ(WSACleanup(), 0);
-    const SOCKET s = socket(2, 1, 0);
-    EXPECT_NE(s, INVALID_SOCKET);
+    EXPECT_NE(socket(2, 1, 0), INVALID_SOCKET);
     EXPECT_EQ(WSACleanup(), 0);
     EXPECT_EQ(WSACleanup(), SOCKET_ERROR);
     EXPECT_EQ(WSAGetLastError(), WSANOTINITIALISED);
@@ -173,17 +154,20 @@ TEST_F(WinsockTest, HandlesAreSixteenBitsAndCallsDoNotBlock)
     EXPECT_EQ(closesocket(s), SOCKET_ERROR);
     EXPECT_EQ(WSAGetLastError(), WSAENOTSOCK);
     EXPECT_EQ(socket(2, 2, 0), INVALID_SOCKET);
-
-    SOCKET client = INVALID_SOCKET, server = INVALID_SOCKET;
-    connectPair(client, server);
     EXPECT_EQ(recv(server, buffer, sizeof buffer, 0), SOCKET_ERROR);
     EXPECT_EQ(WSAGetLastError(), WSAEWOULDBLOCK);
+
+    // An injected error fails only the chosen call.
+    setErrorInjector([&](Call call, SOCKET s) { return call == Call::Send && s == client ? WSAECONNABORTED : 0; });
+    EXPECT_EQ(send(client, "x", 1, 0), SOCKET_ERROR);
+    EXPECT_EQ(WSAGetLastError(), WSAECONNABORTED);
+    EXPECT_EQ(send(server, "x", 1, 0), 1);
+    setErrorInjector({});
+    EXPECT_EQ(send(client, "x", 1, 0), 1);
 }
 
 TEST_F(WinsockTest, ReadIsNoticedOnceUntilTheNextReceiveAndCloseAfterTheData)
 {
-    SOCKET client = INVALID_SOCKET, server = INVALID_SOCKET;
-    connectPair(client, server);
     ASSERT_EQ(send(client, "abc", 3, 0), 3);
     ASSERT_TRUE(waitForNotices(1));
     ASSERT_EQ(send(client, "def", 3, 0), 3);
@@ -204,53 +188,45 @@ TEST_F(WinsockTest, ReadIsNoticedOnceUntilTheNextReceiveAndCloseAfterTheData)
     EXPECT_EQ(recv(server, buffer, sizeof buffer, 0), 4);
     ASSERT_TRUE(waitForNotices(3));
     EXPECT_EQ(eventsOf(server).back(), FD_CLOSE);
-    EXPECT_EQ(notices().back().error, 0);
+    EXPECT_EQ(notices.back().error, 0);
     EXPECT_EQ(recv(server, buffer, sizeof buffer, 0), 0);
 }
 
 TEST_F(WinsockTest, RefusedConnectIsANoticeWithTheError)
 {
-    SOCKET client = INVALID_SOCKET, server = INVALID_SOCKET;
-    connectPair(client, server);
-    SockAddrIn address{};
-    int length = 16;
-    ASSERT_EQ(getsockname(listener, &address, &length), 0);
     ASSERT_EQ(closesocket(listener), 0); // nobody listens on that port any more
-
     const SOCKET s = socket(2, 1, 0);
     WSAAsyncSelect(s, window, 1125, 61);
     EXPECT_EQ(connect(s, &address, 16), SOCKET_ERROR);
     EXPECT_EQ(WSAGetLastError(), WSAEWOULDBLOCK);
     ASSERT_TRUE(waitForNotices(1));
-    EXPECT_EQ(notices()[0].socket, s);
-    EXPECT_EQ(notices()[0].event, FD_CONNECT);
-    EXPECT_EQ(notices()[0].error, WSAECONNREFUSED);
+    EXPECT_EQ(notices[0].socket, s);
+    EXPECT_EQ(notices[0].event, FD_CONNECT);
+    EXPECT_EQ(notices[0].error, WSAECONNREFUSED);
 
     // Notices of a socket closed before they were dispatched are dropped: both sockets
     // get data at once, and the first notice dispatched closes the other socket.
-    notices().clear();
-    onNotice() = [&](SOCKET s) {
+    notices.clear();
+    onNotice = [&](SOCKET s) {
         closesocket(s == client ? server : client);
-        onNotice() = nullptr;
+        onNotice = nullptr;
     };
     ASSERT_EQ(send(client, "x", 1, 0), 1);
     ASSERT_EQ(send(server, "y", 1, 0), 1);
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     ASSERT_TRUE(waitForNotices(1));
     QTest::qWait(50);
-    EXPECT_EQ(notices().size(), 1u);
-    onNotice() = nullptr;
+    EXPECT_EQ(notices.size(), 1u);
 }
 
 TEST_F(WinsockTest, NameLookupCompletesWithAMessageAndAHostEntry)
 {
     std::vector<char> buffer(1024);
-    const quintptr task = WSAAsyncGetHostByName(window, 1126, "localhost", buffer.data(), 1024);
-    EXPECT_NE(task, 0u);
+    EXPECT_NE(WSAAsyncGetHostByName(window, 1126, "localhost", buffer.data(), 1024), 0u);
     ASSERT_TRUE(waitForNotices(1));
-    EXPECT_EQ(notices()[0].message, 1126u);
-    EXPECT_EQ(notices()[0].error, 0);
-    EXPECT_GT(notices()[0].event, 0);
+    EXPECT_EQ(notices[0].message, 1126u);
+    EXPECT_EQ(notices[0].error, 0);
+    EXPECT_GT(notices[0].event, 0);
     const auto* entry = reinterpret_cast<const HostEnt*>(buffer.data());
     EXPECT_EQ(entry->h_length, 4);
     ASSERT_NE(entry->h_addr_list[0], nullptr);
@@ -259,27 +235,15 @@ TEST_F(WinsockTest, NameLookupCompletesWithAMessageAndAHostEntry)
     EXPECT_EQ(address, inet_addr("127.0.0.1"));
 
     // Too small a buffer, and an injected failure: the error comes with the message.
-    notices().clear();
+    notices.clear();
     WSAAsyncGetHostByName(window, 1126, "localhost", buffer.data(), 8);
     ASSERT_TRUE(waitForNotices(1));
-    EXPECT_EQ(notices()[0].error, WSAENOBUFS);
-    notices().clear();
+    EXPECT_EQ(notices[0].error, WSAENOBUFS);
+    notices.clear();
     setErrorInjector([](Call call, SOCKET) { return call == Call::Lookup ? WSAHOST_NOT_FOUND : 0; });
     WSAAsyncGetHostByName(window, 1126, "anything", buffer.data(), 1024);
     ASSERT_TRUE(waitForNotices(1));
-    EXPECT_EQ(notices()[0].error, WSAHOST_NOT_FOUND);
-}
-
-TEST_F(WinsockTest, InjectedErrorsFailTheChosenCall)
-{
-    SOCKET client = INVALID_SOCKET, server = INVALID_SOCKET;
-    connectPair(client, server);
-    setErrorInjector([&](Call call, SOCKET s) { return call == Call::Send && s == client ? WSAECONNABORTED : 0; });
-    EXPECT_EQ(send(client, "x", 1, 0), SOCKET_ERROR);
-    EXPECT_EQ(WSAGetLastError(), WSAECONNABORTED);
-    EXPECT_EQ(send(server, "x", 1, 0), 1);
-    setErrorInjector({});
-    EXPECT_EQ(send(client, "x", 1, 0), 1);
+    EXPECT_EQ(notices[0].error, WSAHOST_NOT_FOUND);
 }
 
 } // namespace platform::winsock
