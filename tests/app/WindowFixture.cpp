@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -123,11 +122,7 @@ QByteArray hostRecord(const QByteArray& name, const QByteArray& address, const Q
                       const QByteArray& password)
 {
     QByteArray record;
-    for (const QByteArray& field : {name, address, user, password}) {
-        QByteArray bytes(17, '\0');
-        bytes[0] = static_cast<char>(field.size());
-        bytes.replace(1, field.size(), field);
-        record += bytes.left(17);
-    }
+    for (const QByteArray& field : {name, address, user, password})
+        record += char(field.size()) + field.leftJustified(16, '\0', true);
     return record;
 }

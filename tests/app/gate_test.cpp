@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 

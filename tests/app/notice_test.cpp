@@ -5,7 +5,6 @@
 #include "platform/codepage.h"
 #include "tests/support/TempTree.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QRadioButton>

@@ -7,14 +7,12 @@
 #include "tests/support/ScriptedFtpPeer.h"
 #include "tests/support/TempTree.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>

@@ -2,7 +2,6 @@
 #include "WindowFixture.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
