@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 
 namespace {
 
@@ -16,30 +17,36 @@ class CommandLabelTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_previousHook = platform::setShellOpenHook([this](const QString& target) {
-            targets << target;
-        });
+        m_previousHook = platform::setShellOpenHook([this](const QString& t) { targets << t; });
         form = std::make_unique<QWidget>();
         form->resize(300, 100);
-        label = new TOvoCommandLabel(form.get());
-        label->setGeometry(20, 20, 100, 20);
-        label->Loaded();
+        label = addLabel(20);
         form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
         form->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     }
-
     void TearDown() override
     {
         form.reset();
         platform::setShellOpenHook(m_previousHook);
     }
 
+    TOvoCommandLabel* addLabel(int y, bool loaded = true)
+    {
+        auto* added = new TOvoCommandLabel(form.get());
+        added->setGeometry(20, y, 100, 20);
+        if (loaded)
+            added->Loaded();
+        added->show();
+        return added;
+    }
     // Points in label coordinates; events go through the window as the desktop sends them.
-    QWindow* window() const { return form->windowHandle(); }
-    QPoint at(int x, int y) const { return label->mapTo(form.get(), QPoint(x, y)); }
     // QTest remembers the buttons it pressed and moves with them held.
+    QPoint at(int x, int y, TOvoCommandLabel* on = nullptr) const
+    {
+        return (on ? on : label)->mapTo(form.get(), QPoint(x, y));
+    }
+    QWindow* window() const { return form->windowHandle(); }
     void move(int x, int y) { QTest::mouseMove(window(), at(x, y)); }
     void press(int x, int y) { QTest::mousePress(window(), Qt::LeftButton, {}, at(x, y)); }
     void release(int x, int y) { QTest::mouseRelease(window(), Qt::LeftButton, {}, at(x, y)); }
@@ -54,77 +61,45 @@ private:
 
 } // namespace
 
-TEST_F(CommandLabelTest, PressHandsThePrefixedTargetToTheShell)
+TEST_F(CommandLabelTest, PressHandsThePrefixedTargetToTheShellOrRunsTheEvent)
 {
-    label->setCommand(TOvoCommand::runMAIL);
-    label->setCaption(QStringLiteral("someone@example.com"));
-    label->setCaptionValue(QStringLiteral("someone@example.com"));
-    press(5, 5);
-    // The action comes with the press, before any release.
-    EXPECT_EQ(targets, QStringList{QStringLiteral("mailto:someone@example.com")});
-    release(5, 5);
-
-    label->setCommand(TOvoCommand::runURL);
-    label->setCaption(QStringLiteral("http://www.example.com"));
-    label->setCaptionValue(QStringLiteral("www.example.com"));
-    press(5, 5);
-    release(5, 5);
-    EXPECT_EQ(targets.last(), QStringLiteral("www.example.com"));
-
-    label->setCaption(QStringLiteral("Example"));
-    label->setCommand(TOvoCommand::runFTP);
-    press(5, 5);
-    release(5, 5);
-    EXPECT_EQ(targets.last(), QStringLiteral("ftp://www.example.com"));
-    label->setCommand(TOvoCommand::runFILE);
-    label->setCaptionValue(QStringLiteral("/tmp/notice.txt"));
-    press(5, 5);
-    release(5, 5);
-    EXPECT_EQ(targets.last(), QStringLiteral("file:/tmp/notice.txt"));
-
-    label->setCommand(TOvoCommand::runNothing);
-    label->setCaptionValue(QString());
+    label->RunEvent = [&](TOvoCommandLabel* sender) { targets << (sender == label ? "RunEvent" : "?"); };
+    using C = TOvoCommand;
+    // Command, caption, value, what the press opens.
+    const std::tuple<C, const char*, const char*, const char*> rows[] = {
+        {C::runMAIL, "someone@example.com", "someone@example.com", "mailto:someone@example.com"},
+        {C::runURL, "Example", "www.example.com", "http://www.example.com"},
+        {C::runURL, "http://www.example.com", "www.example.com", "www.example.com"},
+        {C::runFTP, "Example", "www.example.com", "ftp://www.example.com"},
+        {C::runFILE, "Example", "/tmp/notice.txt", "file:/tmp/notice.txt"},
+        {C::runNothing, "Example", "", ""},
+        {C::runEVENT, "event list", "value", "value"},
+        {C::runEVENT, "Run it", "value", "RunEvent"},
+    };
+    QStringList expected;
+    for (const auto& [command, caption, value, target] : rows) {
+        label->setCommand(command);
+        label->setCaption(caption);
+        label->setCaptionValue(value);
+        press(5, 5);
+        // The action comes with the press, before any release.
+        EXPECT_EQ(targets, expected << target) << caption;
+        release(5, 5);
+    }
+    label->RunEvent = nullptr;
     press(5, 5);
     release(5, 5);
-    EXPECT_EQ(targets.last(), QString());
-    EXPECT_EQ(targets.size(), 5);
+    EXPECT_EQ(targets, expected);
+    EXPECT_EQ(label->FontColor(), platform::clPurple);
 
     // A double click opens its target once.
     int doubleClicks = 0;
     label->OnDblClick = [&](TOvoCommandLabel*) { ++doubleClicks; };
+    label->setCommand(C::runNothing);
     label->setCaptionValue(QStringLiteral("once"));
     QTest::mouseDClick(window(), Qt::LeftButton, {}, at(5, 5));
     EXPECT_EQ(doubleClicks, 1);
-    EXPECT_EQ(targets.size(), 6);
-    EXPECT_EQ(targets.last(), QStringLiteral("once"));
-}
-
-TEST_F(CommandLabelTest, EventCommandFiresRunEventUnlessTheCaptionCarriesTheMarker)
-{
-    int events = 0;
-    label->RunEvent = [&](TOvoCommandLabel* sender) {
-        EXPECT_EQ(sender, label);
-        ++events;
-    };
-    label->setCommand(TOvoCommand::runEVENT);
-    label->setCaption(QStringLiteral("Run it"));
-    label->setCaptionValue(QStringLiteral("value"));
-    press(5, 5);
-    release(5, 5);
-    EXPECT_EQ(events, 1);
-    EXPECT_TRUE(targets.isEmpty());
-
-    label->setCaption(QStringLiteral("event list"));
-    press(5, 5);
-    release(5, 5);
-    EXPECT_EQ(events, 1);
-    EXPECT_EQ(targets, QStringList{QStringLiteral("value")});
-
-    label->RunEvent = nullptr;
-    label->setCaption(QStringLiteral("Run it"));
-    press(5, 5);
-    release(5, 5);
-    EXPECT_EQ(label->FontColor(), platform::clPurple);
+    EXPECT_EQ(targets, expected << "once");
 }
 
 TEST_F(CommandLabelTest, ColourFollowsThePointerPressAndRelease)
@@ -141,8 +116,6 @@ TEST_F(CommandLabelTest, ColourFollowsThePointerPressAndRelease)
     release(10, 10);
     EXPECT_EQ(label->FontColor(), platform::clPurple);
     EXPECT_EQ(clicks, 1);
-    move(11, 10);
-    EXPECT_EQ(label->FontColor(), platform::clRed);
     move(99, 19);
     EXPECT_EQ(label->FontColor(), platform::clRed);
     move(100, 10);
@@ -153,26 +126,24 @@ TEST_F(CommandLabelTest, ColourFollowsThePointerPressAndRelease)
     EXPECT_EQ(label->FontColor(), platform::clPurple);
 
     // A label that was never pressed returns to its own colour.
-    auto* other = new TOvoCommandLabel(form.get());
-    other->setGeometry(20, 60, 100, 20);
+    auto* other = addLabel(60, false);
     other->setFontColor(platform::clGreen);
     other->Loaded();
-    other->show();
-    QTest::mouseMove(window(), other->mapTo(form.get(), QPoint(5, 5)));
+    QTest::mouseMove(window(), at(5, 5, other));
     EXPECT_EQ(other->FontColor(), platform::clRed);
-    QTest::mouseMove(window(), other->mapTo(form.get(), QPoint(5, -3)));
+    QTest::mouseMove(window(), at(5, -3, other));
     EXPECT_EQ(other->FontColor(), platform::clGreen);
 }
 
 TEST_F(CommandLabelTest, LeavingWithTheButtonHeldReleasesTheCaptureAndTheReleaseGoesElsewhere)
 {
-    int ups = 0;
-    int clicks = 0;
-    label->OnMouseUp = [&](TOvoCommandLabel*, Qt::MouseButton, Qt::KeyboardModifiers, QPoint) { ++ups; };
-    label->OnClick = [&](TOvoCommandLabel*) { ++clicks; };
+    int upsAndClicks = 0;
+    label->OnMouseUp = [&](TOvoCommandLabel*, Qt::MouseButton, Qt::KeyboardModifiers, QPoint) {
+        ++upsAndClicks;
+    };
+    label->OnClick = [&](TOvoCommandLabel*) { ++upsAndClicks; };
     move(10, 10);
     press(10, 10);
-    EXPECT_EQ(targets.size(), 1);
     // With the button held the right and bottom edges still count as inside.
     move(100, 20);
     EXPECT_EQ(label->FontColor(), platform::clBlue);
@@ -181,63 +152,56 @@ TEST_F(CommandLabelTest, LeavingWithTheButtonHeldReleasesTheCaptureAndTheRelease
     EXPECT_EQ(label->FontColor(), platform::clPurple);
     EXPECT_FALSE(label->hasCapture());
     release(10, 40);
-    EXPECT_EQ(ups, 0);
-    EXPECT_EQ(clicks, 0);
+    EXPECT_EQ(upsAndClicks, 0);
     EXPECT_TRUE(label->ButtonDown());
     EXPECT_EQ(targets.size(), 1);
 }
 
-TEST_F(CommandLabelTest, DisabledOrHiddenLabelIgnoresTheMouse)
+TEST_F(CommandLabelTest, DisabledHiddenOrInactiveLabelIgnoresTheMouse)
 {
     label->setEnabled(false);
     move(10, 10);
     press(10, 10);
     release(10, 10);
-    EXPECT_TRUE(targets.isEmpty());
-    EXPECT_EQ(label->FontColor(), platform::clBlue);
-    EXPECT_FALSE(label->Followed());
-
     label->setEnabled(true);
     label->hide();
     press(10, 10);
     release(10, 10);
     EXPECT_TRUE(targets.isEmpty());
     EXPECT_EQ(label->FontColor(), platform::clBlue);
-}
+    EXPECT_FALSE(label->Followed());
 
-TEST_F(CommandLabelTest, WithoutStoredSettingsThePressTurnsTheCaptionBlack)
-{
-    auto* fresh = new TOvoCommandLabel(form.get());
-    fresh->setGeometry(150, 20, 100, 20);
-    fresh->show();
-    EXPECT_EQ(fresh->Command(), TOvoCommand::runURL);
-    EXPECT_TRUE(fresh->font().underline());
-    QTest::mousePress(window(), Qt::LeftButton, {}, fresh->mapTo(form.get(), QPoint(5, 5)));
-    EXPECT_EQ(fresh->FontColor(), platform::clBlack);
-    EXPECT_TRUE(targets.last().startsWith(QStringLiteral("http://")));
-    EXPECT_TRUE(QUrl(targets.last()).host().endsWith(QStringLiteral("example.com")));
-    QTest::mouseRelease(window(), Qt::LeftButton, {}, fresh->mapTo(form.get(), QPoint(5, 5)));
-}
-
-TEST_F(CommandLabelTest, InactiveFormDoesNotLightUpTheLabel)
-{
+    label->show();
     QWidget other;
-    other.resize(50, 50);
     other.show();
     other.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
-    move(10, 10);
+    move(11, 10);
     EXPECT_EQ(label->FontColor(), platform::clBlue);
+}
+
+TEST_F(CommandLabelTest, WithoutStoredSettingsThePressOpensAWebAddressAndTurnsTheCaptionBlack)
+{
+    auto* fresh = addLabel(60, false);
+    EXPECT_TRUE(fresh->font().underline());
+    QTest::mousePress(window(), Qt::LeftButton, {}, at(5, 5, fresh));
+    EXPECT_EQ(fresh->FontColor(), platform::clBlack);
+    EXPECT_TRUE(targets.last().startsWith(QStringLiteral("http://")));
+    EXPECT_TRUE(QUrl(targets.last()).host().endsWith(QStringLiteral("example.com")));
+    QTest::mouseRelease(window(), Qt::LeftButton, {}, at(5, 5, fresh));
 }
 
 TEST(ShellTarget, SchemesStayPathsAreFilesAndBareHostsAreWebAddresses)
 {
-    EXPECT_EQ(platform::shellTargetUrl("mailto:a@example.com").scheme(), "mailto");
-    EXPECT_EQ(platform::shellTargetUrl("http://www.example.com/x").host(), "www.example.com");
-    EXPECT_EQ(platform::shellTargetUrl("ftp://ftp.example.com").scheme(), "ftp");
-    EXPECT_EQ(platform::shellTargetUrl("file:/tmp/a b.txt").toLocalFile(), "/tmp/a b.txt");
-    EXPECT_EQ(platform::shellTargetUrl("/tmp/notice.txt").toLocalFile(), "/tmp/notice.txt");
-    // What a link label hands over without its prefix.
-    EXPECT_EQ(platform::shellTargetUrl("www.example.com/ovo").toString(),
-              "http://www.example.com/ovo");
+    const std::pair<const char*, const char*> targets[] = {
+        {"mailto:a@example.com", "mailto:a@example.com"},
+        {"http://www.example.com/x", "http://www.example.com/x"},
+        {"ftp://ftp.example.com", "ftp://ftp.example.com"},
+        {"file:/tmp/a b.txt", "file:///tmp/a b.txt"},
+        {"/tmp/notice.txt", "file:///tmp/notice.txt"},
+        // What a link label hands over without its prefix.
+        {"www.example.com/ovo", "http://www.example.com/ovo"},
+    };
+    for (const auto& [target, url] : targets)
+        EXPECT_EQ(platform::shellTargetUrl(target).toString(), url);
 }
