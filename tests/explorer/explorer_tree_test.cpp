@@ -53,14 +53,7 @@ protected:
         };
     }
 
-    TOvoTreeNode* top(const QString& text) const
-    {
-        for (int i = 0; i < tree->topLevelItemCount(); ++i) {
-            if (tree->topLevelItem(i)->text(0) == text)
-                return static_cast<TOvoTreeNode*>(tree->topLevelItem(i));
-        }
-        return nullptr;
-    }
+    TOvoTreeNode* top(const QString& text) const { return child(tree->invisibleRootItem(), text); }
 
     static QStringList texts(const QTreeWidgetItem* node)
     {
@@ -72,11 +65,8 @@ protected:
 
     static TOvoTreeNode* child(const QTreeWidgetItem* node, const QString& text)
     {
-        for (int i = 0; i < node->childCount(); ++i) {
-            if (node->child(i)->text(0) == text)
-                return static_cast<TOvoTreeNode*>(node->child(i));
-        }
-        return nullptr;
+        const int index = texts(node).indexOf(text);
+        return index < 0 ? nullptr : static_cast<TOvoTreeNode*>(node->child(index));
     }
 
     static bool isPlaceholder(const QTreeWidgetItem* node)

@@ -56,15 +56,9 @@ protected:
 
 TEST_F(ExplorerView, ListsMatchingVisibleFilesSortedWithoutRegardToCase)
 {
-    tree.addFile("b.txt");
-    tree.addFile("A.txt");
-    tree.addFile("NOTICE.TXT");
-    tree.addFile("c.doc");
-    tree.addFile("readme");
-    tree.addFile("notice.txt.bak");
-    tree.addFile(".hidden.txt");
-    tree.addFolder("folder.txt");
-    tree.addFile("folder.txt/inner.txt");
+    for (const char* file : {"b.txt", "A.txt", "NOTICE.TXT", "c.doc", "readme", "notice.txt.bak", ".hidden.txt",
+                             "folder.txt/inner.txt"})
+        tree.addFile(file);
 
     view->setDirectory(tree.path());
     EXPECT_EQ(view->Mask(), "*.*");
@@ -96,9 +90,8 @@ TEST_F(ExplorerView, ListsMatchingVisibleFilesSortedWithoutRegardToCase)
 
 TEST_F(ExplorerView, DirectoryChangeMakesTheFolderCurrentAndRereadsOnlyOnRealChanges)
 {
-    tree.addFile("one/a.txt");
-    tree.addFile("two/b.txt");
-    tree.addFile("two/c.txt");
+    for (const char* file : {"one/a.txt", "two/b.txt", "two/c.txt"})
+        tree.addFile(file);
 
     view->setDirectory(tree.path("one"));
     EXPECT_EQ(view->Directory(), tree.path("one"));
@@ -176,13 +169,13 @@ TEST_F(ExplorerView, FailedFolderChangesRaiseInOutErrorsAndChangeNothing)
     EXPECT_THROW(view->setMask("*.txt"), platform::EInOutError);
 }
 
-TEST_F(ExplorerView, FileNameWithAFolderPathChangesOnlyTheDirectory)
+TEST_F(ExplorerView, FileNameChangesTheDirectoryOrTheMaskByWhatItNames)
 {
-    tree.addFile("notices/a.txt");
-    tree.addFile("notices/b.doc");
-    tree.addFile("other/c.txt");
+    for (const char* file : {"notices/a.txt", "notices/b.doc", "notices/c[1].doc", "other/c.txt"})
+        tree.addFile(file);
     view->setMask("*.txt");
 
+    // A folder path, with or without its trailing "/", changes only the directory.
     view->setFileName(tree.path("notices") + "/");
     EXPECT_EQ(view->Directory(), tree.path("notices"));
     EXPECT_EQ(view->Mask(), "*.txt");
@@ -197,15 +190,8 @@ TEST_F(ExplorerView, FileNameWithAFolderPathChangesOnlyTheDirectory)
 
     view->setFileName("/");
     EXPECT_EQ(view->Directory(), "/");
-}
 
-TEST_F(ExplorerView, FileNameWithWildcardsOrFilteredFilesChangesTheMask)
-{
-    tree.addFile("notices/a.txt");
-    tree.addFile("notices/b.doc");
-    tree.addFile("notices/c[1].doc");
-    view->setMask("*.txt");
-
+    // Wildcards become the mask.
     view->setFileName(tree.path("notices/*.doc"));
     EXPECT_EQ(view->Directory(), tree.path("notices"));
     EXPECT_EQ(view->Mask(), "*.doc");
@@ -231,9 +217,8 @@ TEST_F(ExplorerView, FileNameWithWildcardsOrFilteredFilesChangesTheMask)
 
 TEST_F(ExplorerView, FileNameOfAMultiSelectionIsTheFocusedItemWhenSelected)
 {
-    tree.addFile("a.txt");
-    tree.addFile("b.txt");
-    tree.addFile("c.txt");
+    for (const char* file : {"a.txt", "b.txt", "c.txt"})
+        tree.addFile(file);
     view.reset(createOvoExplorerView1(nullptr));
     EXPECT_EQ(view->objectName(), "OvoExplorerView1");
     EXPECT_TRUE(view->MultiSelect());
