@@ -1,6 +1,7 @@
 // Program folder seam, text and record file reading, atomic saves and the error messages.
 #include "platform/exception.h"
 #include "platform/files.h"
+#include "tests/support/TempTree.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,13 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 QByteArray readBytes(const QString& path)
 {
@@ -61,18 +55,15 @@ TEST(TextLines, FollowTheCarriageReturnRules)
 
 TEST(Files, ReadLinesRecordsAndReportMissingOrUnreadableFiles)
 {
-    QTemporaryDir dir;
-    const QString text = dir.filePath("t.cfg");
-    writeBytes(text, "one\r\ntwo");
+    testsupport::TempTree dir;
+    const QString text = dir.addFile("t.cfg", "one\r\ntwo");
     EXPECT_EQ(platform::readTextLines(text, 3), (QList<QByteArray>{"one", "two", ""}));
     // Only the start of a file is read when that is all a caller needs.
-    const QString big = dir.filePath("big.txt");
-    writeBytes(big, QByteArray(200000, 'x') + "end");
+    const QString big = dir.addFile("big.txt", QByteArray(200000, 'x') + "end");
     EXPECT_EQ(platform::readFileStart(big, 70000), QByteArray(70000, 'x'));
     EXPECT_EQ(platform::readFileStart(text, 70000), QByteArray("one\r\ntwo"));
 
-    const QString records = dir.filePath("r.cfg");
-    writeBytes(records, QByteArray(68, 'a') + QByteArray(68, 'b') + QByteArray(67, 'c'));
+    const QString records = dir.addFile("r.cfg", QByteArray(68, 'a') + QByteArray(68, 'b') + QByteArray(67, 'c'));
     const auto read = platform::readRecords(records, 68);
     ASSERT_EQ(read.size(), 2);
     EXPECT_EQ(read[1], QByteArray(68, 'b'));
@@ -81,21 +72,21 @@ TEST(Files, ReadLinesRecordsAndReportMissingOrUnreadableFiles)
     ::chmod(QFile::encodeName(records).constData(), 0444);
     EXPECT_EQ(platform::readRecords(records, 68).size(), 2);
 
-    EXPECT_EQ(inOutMessage([&] { platform::readTextLines(dir.filePath("none.cfg"), 3); }),
+    EXPECT_EQ(inOutMessage([&] { platform::readTextLines(dir.path("none.cfg"), 3); }),
               "File not found");
-    EXPECT_EQ(inOutMessage([&] { platform::readRecords(dir.filePath("no/such.cfg"), 68); }),
+    EXPECT_EQ(inOutMessage([&] { platform::readRecords(dir.path("no/such.cfg"), 68); }),
               "File not found");
     // A folder in place of the file cannot be read, whoever runs this.
-    QDir(dir.path()).mkdir("folder.cfg");
-    EXPECT_EQ(inOutMessage([&] { platform::readRecords(dir.filePath("folder.cfg"), 68); }),
+    dir.addFolder("folder.cfg");
+    EXPECT_EQ(inOutMessage([&] { platform::readRecords(dir.path("folder.cfg"), 68); }),
               "File access denied");
     if (::geteuid() != 0) {
         ::chmod(QFile::encodeName(text).constData(), 0);
         EXPECT_EQ(inOutMessage([&] { platform::readTextLines(text, 3); }), "File access denied");
     }
     EXPECT_TRUE(platform::fileExists(text));
-    EXPECT_TRUE(platform::fileExists(dir.filePath("folder.cfg")));
-    EXPECT_FALSE(platform::fileExists(dir.filePath("none.cfg")));
+    EXPECT_TRUE(platform::fileExists(dir.path("folder.cfg")));
+    EXPECT_FALSE(platform::fileExists(dir.path("none.cfg")));
 }
 
 TEST(Files, AtomicSaveReplacesWholeOrNotAtAll)
