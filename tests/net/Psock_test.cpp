@@ -442,7 +442,7 @@ TEST(PsockConnect, LooksUpNamesAndGivesAnUnknownHostExactlyOneChance)
     EXPECT_EQ(calls, 0);
 }
 
-TEST(PsockConnect, OperationsThatNeedAConnection)
+TEST(PsockConnect, OperationsThatNeedAConnectionAndTheStatusTextsOfTheReportLevel)
 {
     TPowersock sock;
     EXPECT_TRUE(platform::isWindowClassRegistered("PsockWindowClass"));
@@ -452,7 +452,7 @@ TEST(PsockConnect, OperationsThatNeedAConnection)
 
     EXPECT_EQ(messageOf([&] { sock.CheckConnection(); }), QStringLiteral("Not Connected"));
     LoopbackPeer peer;
-    peer.serve([](PeerConnection& c) { c.receive(1); });
+    peer.serve([](PeerConnection& c) { c.receive(2); });
     aim(sock, peer.port());
     int calls = 0;
     // First it claims to have connected but has not; then it does connect.
@@ -474,26 +474,10 @@ TEST(PsockConnect, OperationsThatNeedAConnection)
     sock.Cancel();
     EXPECT_EQ(messageOf([&] { sock.Write("lost"); }), QStringLiteral("Socket send aborted"));
     EXPECT_FALSE(sock.Canceled);
-    sock.Write("k");
-    peer.join();
 
-    // Reading on a socket that is not connected gives an empty line.
-    TPowersock unconnected;
-    EXPECT_EQ(unconnected.ReadLn(), QByteArray());
-    EXPECT_EQ(unconnected.LastError, ws::WSAENOTCONN);
-    EXPECT_FALSE(unconnected.DataAvailable());
-}
-
-TEST(PsockStatus, ReportLevelFiltersTheStatusTexts)
-{
-    LoopbackPeer peer;
-    peer.serve([](PeerConnection& c) { c.receive(2); });
-    TPowersock sock;
     QByteArrayList statuses;
     sock.OnStatus = [&](QObject*, const QByteArray& status) { statuses << status; };
-    aim(sock, peer.port());
     sock.ReportLevel = 4;
-    sock.Connect();
     sock.Write("a");
     sock.ReportLevel = 0;
     sock.Write("b");
@@ -502,17 +486,21 @@ TEST(PsockStatus, ReportLevelFiltersTheStatusTexts)
     sock.Disconnect();
     EXPECT_EQ(statuses, (QByteArrayList{"Sending Buffer", "Request Close Socket"}));
     EXPECT_EQ(sock.StatusText, QByteArray("Request Close Socket"));
-
     statuses.clear();
     sock.ReportLevel = 8;
     sock.Cancel();
     sock.Abort();
     EXPECT_EQ(statuses, (QByteArrayList{"Canceling", "Abort", "Canceling"}));
-
     // A failing status handler is not the operation's problem.
     sock.OnStatus = [](QObject*, const QByteArray&) { throw ESockError("handler"); };
     EXPECT_NO_THROW(sock.ReportStatus(1, "x"));
     EXPECT_EQ(sock.StatusText, QByteArray("x"));
+
+    // Reading on a socket that is not connected gives an empty line.
+    TPowersock unconnected;
+    EXPECT_EQ(unconnected.ReadLn(), QByteArray());
+    EXPECT_EQ(unconnected.LastError, ws::WSAENOTCONN);
+    EXPECT_FALSE(unconnected.DataAvailable());
 }
 
 TEST(PsockTimer, ArmsOnlyWithIntervalEnabledAndHandler)
