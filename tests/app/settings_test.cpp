@@ -45,8 +45,6 @@ TEST_F(WindowTest, FolderFileLinesAreReadByTheCarriageReturnRules)
         {"nil\r\nout/box\r\nsecret\r\n", "out/box", ".\r\nout/box\r\nsecret\r\n"},
         {".\r\n\r\n\r\n", ".", ".\r\n.\r\n\r\n"},
         {"nil", ".", ".\r\n.\r\n\r\n"},
-        // LF alone ends no line: everything is line 1, which names no folder.
-        {"a\nb\nc\n", ".", ".\r\n.\r\n\r\n"},
         // Ctrl-Z ends the file.
         {".\r\nx\x1Ay\r\nz\r\n", "x", ".\r\nx\r\n\r\n"},
         // Blanks are kept, nothing is trimmed.
