@@ -106,7 +106,7 @@ TEST_F(WindowTest, PasswordIsWrittenBackUnchangedUnlessThePageWasUnlocked)
     EXPECT_TRUE(child<QRadioButton>("RadioButton1")->isEnabled());
 }
 
-TEST_F(WindowTest, StationFileFillsGridAndCheckedList)
+TEST_F(WindowTest, StationFileFillsGridAndCheckedListOnEveryShowOfTheStationsPage)
 {
     QByteArray file = hostRecord(gbk(QStringLiteral("总部")), "127.0.0.2", "clerk", "pw1")
                     + hostRecord("b", "127.0.0.3", "u", "p");
@@ -119,40 +119,33 @@ TEST_F(WindowTest, StationFileFillsGridAndCheckedList)
     ::chmod(QFile::encodeName(settingsFile("Addf.cfg")).constData(), 0444);
 
     open();
-    EXPECT_EQ(stations(child<QListWidget>("CheckListBox2")),
-              (QStringList{QStringLiteral("总部"), "b", "ABCDEFGHIJKLMNOP"}));
+    auto* list = child<QListWidget>("CheckListBox2");
+    EXPECT_EQ(stations(list), (QStringList{QStringLiteral("总部"), "b", "ABCDEFGHIJKLMNOP"}));
     EXPECT_EQ(gridText(1, 1), QStringLiteral("总部"));
     EXPECT_EQ(gridText(2, 1), "127.0.0.2");
     EXPECT_EQ(gridText(4, 2), "p");
     EXPECT_EQ(gridText(2, 3), "10.0.0.4");
     EXPECT_EQ(gridText(1, 4), QString());
     EXPECT_TRUE(m_errors.isEmpty()) << "a read-only station file still loads";
-}
 
-TEST_F(WindowTest, StationsPageRebuildsFromTheFileEveryTime)
-{
-    writeSettings("Addf.cfg", hostRecord("a", "1.1.1.1", "u", "p") + hostRecord("b", "2.2.2.2", "u", "p"));
-    open();
-    auto* list = child<QListWidget>("CheckListBox2");
-    clickTab(1);
+    // Shows the stations page again with `bytes` as the station file (none when null).
+    const auto reshow = [this](const QByteArray& bytes) {
+        clickTab(0);
+        QFile::remove(settingsFile("Addf.cfg"));
+        if (!bytes.isNull())
+            writeSettings("Addf.cfg", bytes);
+        clickTab(1);
+    };
     list->item(0)->setCheckState(Qt::Unchecked);
-    clickTab(0);
-    writeSettings("Addf.cfg", hostRecord("c", "3.3.3.3", "u", "p"));
-    clickTab(1);
-    EXPECT_EQ(stations(list), QStringList{"c"});
+    reshow(hostRecord("c", "3.3.3.3", "u", "p"));
+    EXPECT_EQ(stations(list), QStringList{"c"}) << "ticked again";
     EXPECT_EQ(gridText(1, 2), QString()) << "rows 1 to 9 are cleared first";
-
-    // A file without a complete record leaves grid and list as they are.
-    clickTab(0);
-    writeSettings("Addf.cfg", QByteArray(67, 'x'));
-    clickTab(1);
+    // A file without a complete record, or none at all, leaves grid and list as they are.
+    reshow(QByteArray(67, 'x'));
     EXPECT_EQ(stations(list), QStringList{"c"});
     EXPECT_EQ(gridText(2, 1), "3.3.3.3");
-    // No file at all: likewise.
-    clickTab(0);
-    QFile::remove(settingsFile("Addf.cfg"));
-    clickTab(1);
-    EXPECT_EQ(list->count(), 1);
+    reshow(QByteArray());
+    EXPECT_EQ(stations(list), QStringList{"c"});
     EXPECT_TRUE(m_errors.isEmpty());
 }
 
