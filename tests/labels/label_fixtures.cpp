@@ -20,19 +20,14 @@ QPalette fixedPalette()
     return palette;
 }
 
-QFont crispFont(int pixelSize)
-{
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(pixelSize);
-    font.setStyleStrategy(QFont::NoAntialias);
-    return font;
-}
-
 std::unique_ptr<TOvoLabel> makeLabel(int w, int h, const QString& caption, int pixelSize)
 {
     auto label = std::make_unique<TOvoLabel>();
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(pixelSize);
+    font.setStyleStrategy(QFont::NoAntialias);
+    label->setFont(font);
     label->setPalette(fixedPalette());
-    label->setFont(crispFont(pixelSize));
     label->resize(w, h);
     label->setCaption(caption);
     return label;
@@ -102,14 +97,6 @@ std::vector<QPoint> pixelsOf(const QImage& image, QRgb color)
         }
     }
     return found;
-}
-
-QRect boundsOf(const std::vector<QPoint>& points)
-{
-    QRect bounds;
-    for (const QPoint& p : points)
-        bounds |= QRect(p, QSize(1, 1));
-    return bounds;
 }
 
 } // namespace testing_labels

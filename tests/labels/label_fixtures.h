@@ -4,12 +4,8 @@
 #include "controls/labels/OvoCanvas.h"
 #include "controls/labels/OvoTLabel.h"
 
-#include <QFont>
 #include <QImage>
-#include <QPalette>
-#include <QRect>
 #include <QSet>
-#include <QString>
 
 #include <gtest/gtest.h>
 
@@ -27,9 +23,8 @@ inline constexpr QRgb grayText = 0x786E64;  // clGrayText
 inline constexpr QRgb text = 0x000000;      // clWindowText
 
 QPalette fixedPalette();
-// Without antialiasing every pixel of a caption has exactly its colour.
-QFont crispFont(int pixelSize = 12);
-// A label with the fixed palette and a crisp font.
+// A label with the fixed palette and a font without antialiasing, so that every pixel of
+// its caption has exactly its colour.
 std::unique_ptr<TOvoLabel> makeLabel(int w, int h, const QString& caption, int pixelSize = 12);
 // A w x h image of the ground colour, drawn on through a canvas with the fixed palette.
 QImage drawn(int w, int h, QRgb ground, const std::function<void(labels::OvoCanvas&)>& draw);
@@ -42,8 +37,7 @@ std::vector<QPoint> inkOf(const QString& caption, const QFont& font, QSize size,
                           const QRect& rect, int alignment = Qt::AlignLeft);
 // Every colour that occurs in the image.
 QSet<QRgb> colorsOf(const QImage& image);
-// The opaque pixels of one colour.
+// The opaque pixels of one colour, row by row.
 std::vector<QPoint> pixelsOf(const QImage& image, QRgb color);
-QRect boundsOf(const std::vector<QPoint>& points);
 
 } // namespace testing_labels
