@@ -39,12 +39,6 @@ void FtpClientProbe::recordOutcomes(bool handle)
     };
 }
 
-void FtpClientProbe::clear()
-{
-    events.clear();
-    status.clear();
-}
-
 bool FtpClientProbe::statusContains(const QByteArray& bytes) const
 {
     return std::any_of(status.begin(), status.end(), [&](const QByteArray& line) { return line.contains(bytes); });
@@ -59,9 +53,12 @@ Session::Session(QByteArray address)
     client.Password = "secret";
 }
 
-testsupport::ScriptedFtpPeer& Session::greeted()
+testsupport::ScriptedFtpPeer& Session::script(const Lines& lines)
 {
-    return peer.send("220 Ready\r\n").reply("230 In.\r\n");
+    peer.send(lines.value(0));
+    for (const QByteArray& reply : lines.mid(1))
+        peer.reply(reply);
+    return peer;
 }
 
 void Session::logIn(bool passive)

@@ -24,7 +24,7 @@ public:
 
     // Assigns OnSuccess, OnUnSupportedFunction and OnFailure, which sets Handled to `handle`.
     void recordOutcomes(bool handle);
-    void clear();
+    void clear() { events.clear(), status.clear(); }
     int count(const QString& event) const { return events.count(event); }
     bool statusContains(const QByteArray& bytes) const;
 
@@ -38,8 +38,9 @@ private:
 // A scripted peer and a client pointed at it with user "user" and password "secret".
 struct Session {
     explicit Session(QByteArray address = "127.0.0.1");
-    // Scripts the greeting "220 Ready" and the acceptance of USER.
-    testsupport::ScriptedFtpPeer& greeted();
+    // Scripts the greeting (the first line), then each further line as the reply to a command.
+    testsupport::ScriptedFtpPeer& script(const Lines& lines);
+    testsupport::ScriptedFtpPeer& greeted() { return script({"220 Ready\r\n", "230 In.\r\n"}); }
     // Starts the peer, logs in and records outcomes (failures not handled) from a clean slate.
     void logIn(bool passive = false);
 

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <utility>
 
 using namespace std::chrono_literals;
@@ -162,37 +163,6 @@ TEST_F(FtpUploadDialogue, MissingLocalFileSendsNothing)
     expectCleanedUp(s.client);
 }
 
-TEST_F(FtpUploadDialogue, ServerClosingInsteadOfReplyingFailsEveryUploadStep)
-{
-    const QString path = writeFile(m_folder, "n.txt", "notice");
-    struct Case {
-        bool passive;
-        int repliesBeforeClose; // 0: PASV/PORT, 1: STOR, 2: final reply
-        QString step;
-    };
-    for (const Case& c : {Case {true, 0, "PASV"}, Case {false, 0, "PORT"}, Case {true, 1, "STOR"},
-                         Case {false, 1, "STOR"}, Case {true, 2, "final reply to STOR"},
-                         Case {false, 2, "final reply to STOR"}}) {
-        Session s;
-        s.greeted();
-        if (c.repliesBeforeClose >= 1)
-            c.passive ? s.peer.passive(passiveReply) : s.peer.reply("200 Ok.\r\n");
-        if (c.repliesBeforeClose >= 2)
-            s.peer.reply("150 Ok.\r\n").transfer();
-        else
-            s.peer.command();
-        s.peer.drop();
-        s.logIn(c.passive);
-
-        const QString message = failureOf<ESockError>([&] { s.client.Upload(path, "n.txt"); });
-        EXPECT_TRUE(message.startsWith("Connection closed by the server")) << message.toStdString();
-        EXPECT_TRUE(message.contains(c.step)) << message.toStdString();
-        EXPECT_FALSE(s.probe.events.contains("OnSuccess(9)"));
-        EXPECT_TRUE(s.probe.events.contains("OnFailure(9)"));
-        expectCleanedUp(s.client, false);
-    }
-}
-
 TEST_F(FtpUploadDialogue, AbortDuringTheTransferEndsIt)
 {
     const QString path = writeFile(m_folder, "big.bin", randomBytes(8 << 20, 2));
@@ -244,32 +214,77 @@ TEST_F(FtpUploadDialogue, CancelBeforeSendingIsNoSuccess)
     expectCleanedUp(s.client);
 }
 
-TEST_F(FtpUploadDialogue, SilentServerTimesOutAtEveryWait)
+TEST(FtpBrokenServer, ClosingOrFallingSilentInsteadOfReplyingFailsEveryStep)
 {
-    const QString small = writeFile(m_folder, "n.txt", "notice");
-    const QString big = writeFile(m_folder, "big.bin", randomBytes(32 << 20, 3));
-    // Stage 0: the data connection never opened (active); 1: it stalls; 2: no final reply.
-    const std::pair<bool, int> cases[] {{false, 0}, {true, 1}, {false, 1}, {true, 2}};
-    for (const auto& [passive, stage] : cases) {
+    QTemporaryDir folder;
+    const QString small = writeFile(folder, "n.txt", "notice");
+    const QString big = writeFile(folder, "big.bin", randomBytes(32 << 20, 3));
+    using Peer = testsupport::ScriptedFtpPeer;
+    const auto pasv = [](Session& s) -> Peer& { return s.greeted().passive(passiveReply); };
+    const auto port = [](Session& s) -> Peer& { return s.greeted().reply("200 Ok.\r\n"); };
+    enum class Action { LogIn, Cwd, Active, Passive };
+    struct Case {
+        Action action;
+        std::function<void(Session&)> script; // after its end the peer sends nothing more
+        QString pattern;                      // of the message
+        bool bigFile = false;
+    };
+    const auto closed = [](const char* step) { return "^Connection closed by the server.*" + QString(step); };
+    const QString silent = " within 0\\.";
+    const QList<Case> cases {
+        {Action::LogIn, [](Session& s) { s.peer.delay(50ms).drop(); }, closed("greeting")},
+        {Action::LogIn, [](Session& s) { s.script({"220 Ready\r\n"}).command().drop(); }, closed("USER")},
+        {Action::LogIn, [](Session& s) { s.script({"220 Ready\r\n", "331 Password?\r\n"}).command().drop(); },
+         closed("PASS")},
+        {Action::Cwd, [](Session& s) { s.greeted().command().drop(); }, closed("instead of a reply to CWD$")},
+        {Action::Passive, [](Session& s) { s.greeted().command().drop(); }, closed("PASV")},
+        {Action::Active, [](Session& s) { s.greeted().command().drop(); }, closed("PORT")},
+        {Action::Passive, [&](Session& s) { pasv(s).command().drop(); }, closed("STOR")},
+        {Action::Active, [&](Session& s) { port(s).command().drop(); }, closed("STOR")},
+        {Action::Passive, [&](Session& s) { pasv(s).reply("150 Ok.\r\n").transfer().drop(); }, closed("final reply to STOR")},
+        {Action::Active, [&](Session& s) { port(s).reply("150 Ok.\r\n").transfer().drop(); }, closed("final reply to STOR")},
+        // Silent before the greeting, after USER; the data connection never opens (active),
+        // it takes no data, no final reply comes.
+        {Action::LogIn, [](Session& s) { s.peer.delay(4000ms); }, silent},
+        {Action::LogIn, [](Session& s) { s.script({"220 Ready\r\n"}).command(); }, silent},
+        {Action::Active, [&](Session& s) { port(s).reply("150 Ok.\r\n"); }, silent},
+        {Action::Passive, [&](Session& s) { pasv(s).reply("150 Ok.\r\n").stalledTransfer(4000ms); }, silent, true},
+        {Action::Active, [&](Session& s) { port(s).reply("150 Ok.\r\n").stalledTransfer(4000ms); }, silent, true},
+        {Action::Passive, [&](Session& s) { pasv(s).reply("150 Ok.\r\n").transfer(); }, silent},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases.data());
         Session s;
-        s.greeted();
-        passive ? s.peer.passive(passiveReply) : s.peer.reply("200 Ok.\r\n");
-        s.peer.reply("150 Ok.\r\n");
-        if (stage == 1)
-            s.peer.stalledTransfer(4000ms);
-        else if (stage == 2)
-            s.peer.transfer();
-        s.peer.delay(4000ms);
-        s.logIn(passive);
+        c.script(s);
         s.client.setIdleLimit(400);
+        if (c.action == Action::LogIn)
+            s.peer.start();
+        else
+            s.logIn(c.action == Action::Passive);
+        // A closed connection is no refusal that OnFailure could settle.
+        s.probe.recordOutcomes(c.action == Action::Cwd);
 
-        const QString file = stage == 1 ? big : small;
         QElapsedTimer clock;
         clock.start();
-        const QString message = failureOf<ESockError>([&] { s.client.Upload(file, "x"); });
-        EXPECT_LT(clock.elapsed(), 3500) << "stage " << stage;
-        EXPECT_TRUE(message.contains(" within 0.")) << message.toStdString();
-        EXPECT_FALSE(s.probe.events.contains("OnSuccess(9)"));
-        expectCleanedUp(s.client, false);
+        const QString message = failureOf<ESockError>([&] {
+            if (c.action == Action::LogIn)
+                s.client.Connect();
+            else if (c.action == Action::Cwd)
+                s.client.ChangeDir("/notices");
+            else
+                s.client.Upload(c.bigFile ? big : small, "n.txt");
+        });
+        EXPECT_LT(clock.elapsed(), 3000);
+        EXPECT_TRUE(QRegularExpression(c.pattern).match(message).hasMatch()) << message.toStdString();
+        EXPECT_FALSE(message.contains("secret"));
+        EXPECT_FALSE(s.probe.events.contains("OnConnect") || s.probe.events.contains("OnSuccess(9)"));
+        EXPECT_FALSE(s.probe.events.contains("OnFailure(0)"));
+        EXPECT_EQ(s.probe.events.contains("OnFailure(9)"), c.action >= Action::Active);
+        if (c.action == Action::LogIn) {
+            EXPECT_FALSE(s.client.Connected);
+            EXPECT_EQ(s.probe.status.contains("Disconnected"), c.pattern != silent);
+        }
+        EXPECT_EQ(s.client.DataConnection, nullptr);
+        EXPECT_TRUE(transferLockIsFree(s.client));
     }
 }
