@@ -1,11 +1,10 @@
 // TPowersock against a peer on 127.0.0.1: connecting, lines, replies, files, listening.
-#include "LoopbackPeer.h"
-
 #include "net/Psock.h"
 #include "platform/application.h"
 #include "platform/exception.h"
 #include "platform/messages.h"
 #include "platform/winsock.h"
+#include "tests/support/ScriptedFtpPeer.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -18,11 +17,18 @@
 
 #include <atomic>
 #include <memory>
+#include <thread>
 #include <vector>
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace ws = platform::winsock;
+using Peer = testsupport::ScriptedFtpPeer;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -43,10 +49,11 @@ void aim(TPowersock& sock, quint16 port, const QByteArray& host = "127.0.0.1")
     sock.Port = port;
 }
 
-std::unique_ptr<TPowersock> connectedTo(const LoopbackPeer& peer)
+// A listening peer completes a connect even before it accepts it.
+std::unique_ptr<TPowersock> connectedTo(quint16 port)
 {
     auto sock = std::make_unique<TPowersock>();
-    aim(*sock, peer.port());
+    aim(*sock, port);
     sock->Connect();
     return sock;
 }
@@ -54,8 +61,8 @@ std::unique_ptr<TPowersock> connectedTo(const LoopbackPeer& peer)
 // Connects to a peer that sends one line, and reads it.
 QByteArray connectAndReadLine(TPowersock& sock, const QByteArray& line)
 {
-    LoopbackPeer peer;
-    peer.serve([&](PeerConnection& c) { c.send(line); });
+    Peer peer;
+    peer.send(line).start();
     sock.Port = peer.port();
     sock.Connect();
     return sock.ReadLn();
@@ -82,50 +89,55 @@ QString writeRandomFile(const QTemporaryDir& dir, qsizetype size, QByteArray& co
     return path;
 }
 
+// A plain blocking socket on 127.0.0.1, closed when it goes.
+struct RawSocket {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    ~RawSocket() { ::close(fd); }
+    quint16 listen(int backlog)
+    {
+        socklen_t length = sizeof address;
+        ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
+        ::listen(fd, backlog);
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+        return ntohs(address.sin_port);
+    }
+    void connect(quint16 port)
+    {
+        address.sin_port = htons(port);
+        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+};
+
 } // namespace
 
 TEST(PsockReadLn, AssemblesLinesFromSegmentsAndLeavesTheRestWaiting)
 {
-    LoopbackPeer peer;
-    peer.serve([](PeerConnection& c) {
-        c.send("220 Re");
-        peerSleep(60);
-        c.send("ady\r\nfirst\r\nsecond\n");
-        peerSleep(60);
-        c.send("no line end");
-        peerSleep(60);
-    });
-    auto sock = connectedTo(peer);
+    Peer peer;
+    peer.send("220 Re").delay(60ms).send("ady\r\nfirst\r\nsecond\n").delay(60ms).send("no line end").delay(60ms).drop();
+    const QByteArray longest = QByteArray(65535, 'a') + '\n';
+    peer.send(longest + QByteArray(65537, 'b')); // to the second connection
+    peer.start();
+    auto sock = connectedTo(peer.port());
     EXPECT_EQ(sock->ReadLn(), QByteArray("220 Ready\r\n"));
     EXPECT_EQ(sock->ReadLn(), QByteArray("first\r\n"));
     EXPECT_TRUE(sock->DataAvailable()); // the second line stays in the socket
     EXPECT_EQ(sock->ReadLn(), QByteArray("second\n"));
     // The peer closes before the line ends: an empty text, no error.
     EXPECT_EQ(sock->ReadLn(), QByteArray());
-    peer.join();
 
-    const QByteArray longest = QByteArray(65535, 'a') + '\n';
-    peer.serve([&](PeerConnection& c) {
-        c.send(longest + QByteArray(65537, 'b'));
-        c.receive(1);
-    });
-    sock = connectedTo(peer);
+    sock = connectedTo(peer.port());
     EXPECT_EQ(sock->ReadLn(), longest);
     EXPECT_EQ(messageOf([&] { sock->ReadLn(); }), QStringLiteral("Line too long: no line end within 65536 bytes"));
-    sock->Write("x");
 }
 
 TEST(PsockTransaction, SendsTheCommandLineAndTakesTheReplyCode)
 {
-    LoopbackPeer peer;
-    QByteArrayList commands;
-    peer.serve([&](PeerConnection& c) {
-        for (const char* reply : {"220-Welcome\r\n", "Hello there\r\n", "99999 far too big\r\n", "32767 largest\r\n", ""}) {
-            commands << c.receiveLine();
-            c.send(reply);
-        }
-    });
-    auto sock = connectedTo(peer);
+    Peer peer;
+    peer.reply("220-Welcome\r\n").reply("Hello there\r\n").reply("99999 far too big\r\n").reply("32767 largest\r\n");
+    peer.command().drop();
+    peer.start();
+    auto sock = connectedTo(peer.port());
     QByteArrayList statuses;
     sock->ReportLevel = 1;
     sock->OnStatus = [&](QObject* sender, const QByteArray& status) {
@@ -144,31 +156,22 @@ TEST(PsockTransaction, SendsTheCommandLineAndTakesTheReplyCode)
     EXPECT_EQ(sock->Transaction("QUIT"), QByteArray());
     EXPECT_EQ(sock->ReplyCode, 0);
     EXPECT_EQ(sock->LastReply, QByteArray());
-    peer.join();
-    EXPECT_EQ(commands, (QByteArrayList{"USER anna\r\n", "NOOP\r\n", "BIG\r\n", "MAX\r\n", "QUIT\r\n"}));
+    EXPECT_EQ(peer.commands(), (QByteArrayList{"USER anna\r\n", "NOOP\r\n", "BIG\r\n", "MAX\r\n", "QUIT\r\n"}));
     EXPECT_EQ(statuses, (QByteArrayList{"220-Welcome\r\n", "Hello there\r\n", "99999 far too big\r\n", "32767 largest\r\n"}));
 }
 
 TEST(PsockReadWrite, ReadTakesWhatWaitsOrACountAndWriteStopsAtAZeroByte)
 {
-    LoopbackPeer peer;
-    QByteArray received;
-    peer.serve([&](PeerConnection& c) {
-        c.receive(1);
-        c.send("12345");
-        c.receive(1);
-        c.send("ab");
-        peerSleep(80);
-        c.send("cdef");
-        received = c.receive(2 + 4 + 65535);
-    });
-    auto sock = connectedTo(peer);
+    Peer peer;
+    peer.reply("12345").reply("ab").delay(80ms).send("cdef").command().command();
+    peer.start();
+    auto sock = connectedTo(peer.port());
     EXPECT_EQ(sock->Read(0), QByteArray()); // nothing waiting
-    sock->Write("s");
+    sock->Writeln("s");
     ASSERT_TRUE(waitFor([&] { return sock->DataAvailable(); }));
     QTest::qWait(30);
     EXPECT_EQ(sock->Read(0), QByteArray("12345"));
-    sock->Write("g");
+    sock->Writeln("g");
     EXPECT_EQ(sock->Read(5), QByteArray("abcde")); // waits for the second segment
     ASSERT_TRUE(waitFor([&] { return sock->DataAvailable(); }));
     EXPECT_EQ(sock->Read(0), QByteArray("f"));
@@ -180,9 +183,10 @@ TEST(PsockReadWrite, ReadTakesWhatWaitsOrACountAndWriteStopsAtAZeroByte)
     // A zero byte inside the text ends it before the limit matters.
     sock->Write(QByteArray(3, 'z') + '\0' + QByteArray(70000, 'q'));
     EXPECT_EQ(messageOf([&] { sock->Writeln(QByteArray(65534, 'x')); }), tooLong);
-    sock->Write(QByteArray(65535 - 3, 'y'));
-    peer.join();
-    EXPECT_EQ(received, QByteArray("abhi\r\nzzz") + QByteArray(65535 - 3, 'y'));
+    sock->Write(QByteArray(65535, 'y'));
+    sock->Writeln("");
+    ASSERT_TRUE(peer.waitUntilPlayed());
+    EXPECT_EQ(peer.commands(), (QByteArrayList{"s\r\n", "g\r\n", "abhi\r\n", "zzz" + QByteArray(65535, 'y') + "\r\n"}));
 }
 
 TEST(PsockSendFile, SendsWholeFilesInBlocksAndReportsEachPacket)
@@ -193,19 +197,19 @@ TEST(PsockSendFile, SendsWholeFilesInBlocksAndReportsEachPacket)
         SCOPED_TRACE(size);
         QByteArray content;
         const QString path = writeRandomFile(dir, size, content);
-        LoopbackPeer peer;
-        QByteArray received;
-        peer.serve([&](PeerConnection& c) { received = c.receive(size + 3); });
-        auto sock = connectedTo(peer);
+        Peer peer;
+        peer.command(); // takes the connection; the rest is recorded as it comes
+        peer.start();
+        auto sock = connectedTo(peer.port());
         int packets = 0;
         sock->OnPacketSent = [&](QObject* sender) {
             EXPECT_EQ(sender, sock.get());
             ++packets;
         };
         sock->SendFile(path);
-        sock->Write("END");
-        peer.join();
-        EXPECT_EQ(received, content + "END");
+        sock->Writeln("END");
+        EXPECT_TRUE(waitFor([&] { return peer.commands().join().size() >= size + 5; }));
+        EXPECT_EQ(peer.commands().join(), content + "END\r\n");
         EXPECT_EQ(packets == 0, size == 0);
         EXPECT_GE(packets, int((size + 65535) / 65536));
         EXPECT_FALSE(sock->Canceled);
@@ -219,21 +223,30 @@ TEST(PsockSendFile, CancelEndsTheTransferAndACanceledFileIsResetButASentOneDeliv
     QTemporaryDir dir;
     QByteArray content;
     const QString path = writeRandomFile(dir, 32 * 1024 * 1024, content);
-    // The peer reads only once released: until then the send blocks, or the tail stays queued.
+    // The reader takes nothing until released: until then the send blocks, or the tail stays queued.
+    RawSocket listener;
+    const quint16 port = listener.listen(4);
     std::atomic<bool> release{false};
-    LoopbackPeer peer;
     QByteArray received;
     bool reset = false;
-    const auto readWhenReleased = [&](PeerConnection& c) {
-        while (!release)
-            peerSleep(5);
-        received = c.receive();
-        reset = c.wasReset();
+    std::thread reader;
+    const auto connectReader = [&] {
+        auto sock = connectedTo(port);
+        reader = std::thread([&, fd = ::accept(listener.fd, nullptr, nullptr)] {
+            while (!release)
+                std::this_thread::sleep_for(5ms);
+            char buffer[65536];
+            ssize_t n = 0;
+            for (received.clear(); (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
+                received.append(buffer, n);
+            reset = n < 0 && errno == ECONNRESET;
+            ::close(fd);
+        });
+        return sock;
     };
 
     // A cancel from a timer of the window ends a blocked send.
-    peer.serve(readWhenReleased);
-    auto sock = connectedTo(peer);
+    auto sock = connectReader();
     int packets = 0;
     sock->OnPacketSent = [&](QObject*) { ++packets; };
     QTimer::singleShot(150, [&] { sock->Cancel(); });
@@ -255,18 +268,17 @@ TEST(PsockSendFile, CancelEndsTheTransferAndACanceledFileIsResetButASentOneDeliv
     EXPECT_FALSE(sock->Canceled);
     sock->CloseSocket();
     release = true;
-    peer.join();
+    reader.join();
     EXPECT_TRUE(reset);
 
     // A completely sent file is closed gracefully: its queued tail arrives whole.
     release = false;
-    peer.serve(readWhenReleased);
-    sock = connectedTo(peer); // its first socket, which closes with a reset by default
-    QTimer::singleShot(100, [&] { release = true; }); // the peer starts reading meanwhile
+    sock = connectReader(); // its first socket, which closes with a reset by default
+    QTimer::singleShot(100, [&] { release = true; }); // the reader starts meanwhile
     sock->SendFile(path);
     sock->CloseSocket();
     release = true;
-    peer.join();
+    reader.join();
     EXPECT_FALSE(reset);
     EXPECT_EQ(received.size(), content.size());
     EXPECT_TRUE(received == content);
@@ -282,8 +294,9 @@ TEST(PsockListen, AcceptsAConnectionOnThePortTheStackChose)
     ASSERT_GT(port, 0);
     EXPECT_EQ(commas, ',' + QByteArray::number(port / 256) + ',' + QByteArray::number(port % 256));
 
-    PeerConnection client(connectLoopback(quint16(port)));
-    client.send("150 data\r\n");
+    RawSocket client;
+    client.connect(quint16(port));
+    ASSERT_EQ(::send(client.fd, "150 data\r\n", 10, 0), 10);
     const ws::SOCKET accepted = data.Accept();
     ASSERT_NE(accepted, ws::INVALID_SOCKET);
     EXPECT_TRUE(data.Connected);
@@ -293,7 +306,9 @@ TEST(PsockListen, AcceptsAConnectionOnThePortTheStackChose)
     EXPECT_EQ(data.LocalAddressCommas(), QByteArray("127,0,0,1"));
     EXPECT_EQ(data.ReadLn(), QByteArray("150 data\r\n"));
     data.Write("k");
-    EXPECT_EQ(client.receive(1), QByteArray("k"));
+    char reply = 0;
+    EXPECT_EQ(::recv(client.fd, &reply, 1, 0), 1);
+    EXPECT_EQ(reply, 'k');
 
     // Nobody connects: a cancel ends the wait and stays set.
     TPowersock idle;
@@ -307,15 +322,19 @@ TEST(PsockConnect, AConnectThatHangsTimesOutOrIsCanceled)
 {
     // A listener whose queue is full drops further connection requests, so a connect
     // to it neither succeeds nor fails.
-    LoopbackPeer full(0);
-    std::vector<int> fillers;
-    for (int i = 0; i < 3; ++i)
-        fillers.push_back(connectLoopback(full.port(), false));
+    RawSocket full;
+    const quint16 port = full.listen(0);
+    std::vector<std::unique_ptr<RawSocket>> fillers;
+    for (int i = 0; i < 3; ++i) {
+        fillers.push_back(std::make_unique<RawSocket>());
+        ::fcntl(fillers.back()->fd, F_SETFL, O_NONBLOCK);
+        fillers.back()->connect(port);
+    }
     QTest::qWait(50);
 
     TPowersock sock, canceled, limited;
     for (TPowersock* s : {&sock, &canceled, &limited})
-        aim(*s, full.port());
+        aim(*s, port);
     sock.TimeOut = 150;
     int failures = 0;
     sock.OnConnectionFailed = [&](QObject*) { ++failures; };
@@ -336,8 +355,6 @@ TEST(PsockConnect, AConnectThatHangsTimesOutOrIsCanceled)
     // An attempt given up on does not stand in the way of the next connect.
     for (TPowersock* abandoned : {&canceled, &limited})
         EXPECT_EQ(connectAndReadLine(*abandoned, "next\r\n"), QByteArray("next\r\n"));
-    for (const int fd : fillers)
-        ::close(fd);
 }
 
 TEST(PsockConnect, RefusedThenADottedHostWithoutLookupAndAFreshSocketAfterClosing)
@@ -351,18 +368,15 @@ TEST(PsockConnect, RefusedThenADottedHostWithoutLookupAndAFreshSocketAfterClosin
     sock.OnHostResolved = [&](QObject*) { ++resolved; };
     sock.OnConnect = [&](QObject*) { ++connects; };
     sock.OnDisconnect = [&](QObject*) { ++disconnects; };
-    aim(sock, LoopbackPeer().port()); // nobody listens there any more
+    aim(sock, Peer().port()); // nobody listens there any more
     EXPECT_EQ(messageOf([&] { sock.Connect(); }), QStringLiteral("Connection Failed"));
     EXPECT_EQ(failures, 1);
     EXPECT_FALSE(sock.Connected);
     EXPECT_FALSE(sock.NotifyOk);
 
     // The same component then reaches a server that does listen.
-    LoopbackPeer peer;
-    peer.serve([](PeerConnection& c) {
-        c.send("welcome\r\n");
-        c.receive(1);
-    });
+    Peer peer;
+    peer.send("welcome\r\n").start();
     sock.Port = peer.port();
     sock.Connect();
     EXPECT_TRUE(sock.Connected);
@@ -370,8 +384,6 @@ TEST(PsockConnect, RefusedThenADottedHostWithoutLookupAndAFreshSocketAfterClosin
     EXPECT_EQ(connects, 1);
     EXPECT_EQ(messageOf([&] { sock.Connect(); }), QStringLiteral("Already connected"));
     EXPECT_EQ(sock.ReadLn(), QByteArray("welcome\r\n"));
-    sock.Write("x");
-    peer.join();
 
     const int open = ws::openSocketCount();
     sock.Disconnect();
@@ -451,8 +463,8 @@ TEST(PsockConnect, OperationsThatNeedAConnectionAndTheStatusTextsOfTheReportLeve
     EXPECT_EQ(platform::windowPointer(sock.Timer->WindowHandle()), sock.Timer.get());
 
     EXPECT_EQ(messageOf([&] { sock.CheckConnection(); }), QStringLiteral("Not Connected"));
-    LoopbackPeer peer;
-    peer.serve([](PeerConnection& c) { c.receive(2); });
+    Peer peer;
+    peer.command().start();
     aim(sock, peer.port());
     int calls = 0;
     // First it claims to have connected but has not; then it does connect.
@@ -480,8 +492,8 @@ TEST(PsockConnect, OperationsThatNeedAConnectionAndTheStatusTextsOfTheReportLeve
     sock.ReportLevel = 4;
     sock.Write("a");
     sock.ReportLevel = 0;
-    sock.Write("b");
-    peer.join();
+    sock.Writeln("b");
+    EXPECT_TRUE(waitFor([&] { return peer.commands() == QByteArrayList{"ab\r\n"}; })); // nothing of "lost"
     sock.ReportLevel = 4;
     sock.Disconnect();
     EXPECT_EQ(statuses, (QByteArrayList{"Sending Buffer", "Request Close Socket"}));
@@ -551,9 +563,8 @@ TEST(PsockTimer, ArmsOnlyWithIntervalEnabledAndHandler)
 
 TEST(PsockTimer, TimeOutAbortsAWaitingReadAndDisarms)
 {
-    LoopbackPeer peer;
-    peer.serve([](PeerConnection& c) { c.receive(); }); // silent until the component goes
-    auto sock = connectedTo(peer);
+    Peer peer; // listens, but never says anything
+    auto sock = connectedTo(peer.port());
     sock->TimeOut = 100;
     QElapsedTimer clock;
     clock.start();
@@ -582,9 +593,8 @@ TEST(PsockErrors, ErrorTextsAndReportedSocketErrors)
     EXPECT_EQ(sock.ErrorText(12345), QByteArray("Unknown Error No. 12345"));
     EXPECT_EQ(sock.ErrorText(0), QByteArray());
 
-    LoopbackPeer peer;
-    peer.serve([](PeerConnection& c) { c.receive(1); });
-    auto connected = connectedTo(peer);
+    Peer peer;
+    auto connected = connectedTo(peer.port());
     InjectorReset reset;
     QByteArrayList errors;
     connected->OnError = [&](QObject*, quint16 number, const QByteArray& text) { errors << QByteArray::number(number) + ' ' + text; };
@@ -598,9 +608,6 @@ TEST(PsockErrors, ErrorTextsAndReportedSocketErrors)
         ws::WSASetLastError(last);
         EXPECT_NO_THROW(connected->CheckSocketError(ws::WSAEWOULDBLOCK));
     }
-    ws::setErrorInjector({});
-    connected->Write("x");
-    peer.join();
 
     // The stack cannot give a socket: construction fails and is not counted.
     const int count = TPowersock::StartupCount;
@@ -637,10 +644,10 @@ TEST(PsockStack, StartedOnceForTwoComponentsAndStoppedWithTheLast)
 
 TEST(PsockNotify, CloseIsHandledAfterTheDataAndOtherMessagesOnlySetNotifyOk)
 {
-    LoopbackPeer peer;
-    peer.serve([](PeerConnection& c) { c.send("bye\r\n"); });
-    auto sock = connectedTo(peer);
-    peer.join();
+    Peer peer;
+    peer.send("bye\r\n").drop().start();
+    auto sock = connectedTo(peer.port());
+    ASSERT_TRUE(peer.waitUntilPlayed());
     int disconnects = 0;
     sock->OnDisconnect = [&](QObject*) { ++disconnects; };
     QTest::qWait(100);
