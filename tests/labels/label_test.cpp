@@ -46,7 +46,6 @@ TEST(OvoLabel, TextRectangleKeepsOneFrameWidthAtTopAndBottomEvenWithoutFrame)
 {
     auto label = makeLabel(60, 20, QStringLiteral("Wg"));
     label->Font3D().setThreeDimensional(false);
-    EXPECT_EQ(label->Frame().FrameStyle(), TOvoFrameStyle::frameNone);
     EXPECT_EQ(label->textRect(), QRect(QPoint(0, 1), QPoint(59, 18)));
     EXPECT_TRUE(copiesAre(*label, QRect(0, 1, 60, 18), {{0, 0, text}}));
 
@@ -227,8 +226,6 @@ TEST(OvoLabel, AltAndTheUnderlinedLetterFocusTheFocusControl)
     auto* first = new QLineEdit(&form);
     auto* named = new QLineEdit(&form);
     auto* mailed = new QLineEdit(&form);
-    named->move(0, 30);
-    mailed->move(0, 60);
     auto* label = new TOvoLabel(&form);
     label->setCaption(QStringLiteral("&Name"));
     label->setFocusControl(named);

@@ -28,7 +28,6 @@ TEST(MainWindowLabels, DecoratedAndCommandLabelsAsStored)
     };
     for (const auto& [label, name, geometry, caption] : rows) {
         EXPECT_EQ(label->objectName(), name);
-        EXPECT_EQ(label->parentWidget(), &form);
         EXPECT_EQ(label->geometry(), geometry);
         EXPECT_EQ(label->Caption(), caption);
         EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(caption), label->width()) << name;
