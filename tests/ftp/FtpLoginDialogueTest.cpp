@@ -126,8 +126,8 @@ TEST(FtpLoginDialogue, LoginCommandsGoOutInTheirExactOrderAndRefusalsCarryTheRep
         EXPECT_EQ(failureOf<FTPException>([&] { s.client.Connect(); }), c.failure);
         const bool refused = c.failure != "<no exception>";
         EXPECT_EQ(s.client.Connected, !refused);
-        const QStringList events = refused ? QStringList {"OnConnectionFailed", "OnDisconnect"} : QStringList {"OnConnect"};
-        EXPECT_EQ(s.probe.events, events);
+        const QStringList failed {"OnConnectionFailed", "OnDisconnect"};
+        EXPECT_EQ(s.probe.events, refused ? failed : QStringList {"OnConnect"});
         EXPECT_EQ(s.peer.commands(), c.commands);
         if (!c.status.isEmpty()) {
             EXPECT_EQ(s.probe.status, c.status);

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <typeinfo>
 #include <utility>
 
 using namespace std::chrono_literals;
@@ -18,6 +19,17 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr char passiveReply[] = "227 Entering Passive Mode (%PASV%)\r\n";
+
+// A peer that greets, accepts the login and answers PASV, or PORT.
+testsupport::ScriptedFtpPeer& pasv(Session& s)
+{
+    return s.greeted().passive(passiveReply);
+}
+
+testsupport::ScriptedFtpPeer& port(Session& s)
+{
+    return s.greeted().reply("200 Ok.\r\n");
+}
 
 // Everything an upload must leave behind, whatever its outcome.
 void expectCleanedUp(TNMFTP& client, bool connected = true)
@@ -54,7 +66,8 @@ TEST_F(FtpUploadDialogue, PassiveUploadGoesToHostAtTheReplysPort)
     EXPECT_TRUE(s.peer.problems().isEmpty()) << s.peer.problems().join('\n').toStdString();
     EXPECT_EQ(s.peer.commands().mid(1), (Lines {"PASV\r\n", "STOR notice.txt\r\n"}));
     EXPECT_TRUE(s.peer.uploads() == Lines {content});
-    EXPECT_EQ(s.probe.events, (QStringList {"OnTransactionStart", "OnPacketSent", "OnTransactionStop", "OnSuccess(9)"}));
+    EXPECT_EQ(s.probe.events,
+              (QStringList {"OnTransactionStart", "OnPacketSent", "OnTransactionStop", "OnSuccess(9)"}));
     EXPECT_EQ(s.probe.status, (Lines {"227 Entering Passive Mode (10,0,0,5,19,137).\r\n", "STOR notice.txt",
                                       "150 Opening data connection.\r\n", "226 Transfer complete.\r\n"}));
     EXPECT_EQ(s.client.ReplyCode, 226);
@@ -88,79 +101,75 @@ TEST_F(FtpUploadDialogue, ActivePortCarriesTheControlAddressAndStorTheGbkFileNam
     expectCleanedUp(s.client);
 }
 
-TEST_F(FtpUploadDialogue, FinalRefusalAfterTheDataIsNoSuccess)
+TEST_F(FtpUploadDialogue, RefusalsAndFailuresEndTheUploadWithoutSuccess)
 {
-    // Also when a second preliminary reply comes before it.
-    const QString path = writeFile(m_folder, "n.txt", "notice");
-    const int failures[] = {0, 2, 1};
-    for (const int handling : {0, 1, 2}) { // no OnFailure, not handled, handled
-        Session s;
-        s.greeted().passive(passiveReply).reply("150 Ok.\r\n").transfer().send(
-            QByteArray(handling == 1 ? "150 Still writing.\r\n" : "") + "451 Local error: disk trouble.\r\n");
-        s.logIn(true);
-        if (handling == 0)
-            s.client.OnFailure = nullptr;
-        else
-            s.probe.recordOutcomes(handling == 2);
-
-        EXPECT_EQ(failureOf<FTPException>([&] { s.client.Upload(path, "n.txt"); }),
-                  handling == 2 ? QStringLiteral("<no exception>") : QStringLiteral("451 Local error: disk trouble.\r\n"));
-        EXPECT_EQ(s.probe.count("OnFailure(9)"), failures[handling]);
-        EXPECT_FALSE(s.probe.events.contains("OnSuccess(9)"));
-        EXPECT_EQ(s.client.ReplyCode, 451);
-        expectCleanedUp(s.client);
-    }
-}
-
-TEST_F(FtpUploadDialogue, RefusedStepsEndTheUpload)
-{
-    const QString path = writeFile(m_folder, "n.txt", "notice");
+    const QString missing = m_folder.filePath("missing.txt");
+    const QStringList twice {"OnFailure(9)", "OnFailure(9)"};
     struct Case {
         bool passive;
-        Lines replies;
-        QString message;
-        QStringList events;
+        std::function<void(Session&)> script;
+        const std::type_info& type;
+        QString failure;    // when OnFailure does not handle it
+        QStringList events; // then
+        int commands;       // after USER
+        bool localFileMissing = false;
     };
-    const QStringList twice {"OnFailure(9)", "OnFailure(9)"};
     const QList<Case> cases {
         // PASV 502 is refused but is no unsupported function; PORT from 301 on.
-        {true, {"502 No passive.\r\n"}, "502 No passive.\r\n", twice},
-        {false, {"301 Odd.\r\n"}, "301 Odd.\r\n", twice},
-        {false, {"200 Ok.\r\n", "502 No STOR.\r\n"}, "502 No STOR.\r\n", QStringList {"OnUnSupportedFunction(9)"} + twice},
-        {false, {"200 Ok.\r\n", "553 Bad name.\r\n"}, "553 Bad name.\r\n", twice},
+        {true, [](Session& s) { s.greeted().reply("502 No passive.\r\n"); }, typeid(FTPException),
+         "502 No passive.\r\n", twice, 1},
+        {false, [](Session& s) { s.greeted().reply("301 Odd.\r\n"); }, typeid(FTPException), "301 Odd.\r\n", twice, 1},
+        {false, [](Session& s) { port(s).reply("502 No STOR.\r\n"); }, typeid(FTPException), "502 No STOR.\r\n",
+         QStringList {"OnUnSupportedFunction(9)"} + twice, 2},
+        {false, [](Session& s) { port(s).reply("553 Bad name.\r\n"); }, typeid(FTPException), "553 Bad name.\r\n",
+         twice, 2},
         // A PASV reply without port fields is a conversion error.
-        {true, {"425 Can't open data connection.\r\n"}, "'' is not a valid integer value", {"OnFailure(9)"}},
+        {true, [](Session& s) { s.greeted().reply("425 Can't open data connection.\r\n"); },
+         typeid(platform::EConvertError), "'' is not a valid integer value", {"OnFailure(9)"}, 1},
+        // The final reply after the data is judged, also after a second preliminary reply.
+        {true, [](Session& s) {
+             pasv(s).reply("150 Ok.\r\n").transfer().send("150 Still writing.\r\n451 Local error: disk trouble.\r\n");
+         },
+         typeid(FTPException), "451 Local error: disk trouble.\r\n",
+         QStringList {"OnTransactionStart", "OnPacketSent", "OnTransactionStop"} + twice, 2},
+        // A missing local file sends nothing.
+        {false, [](Session& s) { s.greeted(); }, typeid(EFOpenError), "Cannot open file " + missing,
+         {"OnFailure(9)"}, 0, true},
     };
+    const QString path = writeFile(m_folder, "n.txt", "notice");
     for (const Case& c : cases) {
-        Session s;
-        s.greeted();
-        for (const QByteArray& reply : c.replies)
-            s.peer.reply(reply);
-        s.logIn(c.passive);
-        const auto upload = [&] { s.client.Upload(path, "n.txt"); };
-        const bool conversion = c.replies[0].startsWith("425");
-        EXPECT_EQ(conversion ? failureOf<platform::EConvertError>(upload) : failureOf<FTPException>(upload), c.message);
-        EXPECT_EQ(s.probe.events, c.events);
-        QTest::qWait(50);
-        EXPECT_EQ(s.peer.commands().size(), c.replies.size() + 1);
-        expectCleanedUp(s.client);
-    }
-}
+        for (const int handling : {0, 1, 2}) { // OnFailure: none, not handling, handling
+            SCOPED_TRACE(testing::Message() << "case " << &c - cases.data() << ", handling " << handling);
+            Session s;
+            c.script(s);
+            s.logIn(c.passive);
+            if (handling == 0)
+                s.client.OnFailure = nullptr;
+            else
+                s.probe.recordOutcomes(handling == 2);
 
-TEST_F(FtpUploadDialogue, MissingLocalFileSendsNothing)
-{
-    Session s;
-    s.greeted();
-    s.logIn();
-    const QString missing = m_folder.filePath("missing.txt");
-    EXPECT_EQ(failureOf<EFOpenError>([&] { s.client.Upload(missing, ""); }), "Cannot open file " + missing);
-    // A handled failure ends it quietly.
-    s.probe.recordOutcomes(true);
-    EXPECT_NO_THROW(s.client.Upload(missing, ""));
-    EXPECT_EQ(s.probe.events, (QStringList {"OnFailure(9)", "OnFailure(9)"}));
-    QTest::qWait(100);
-    EXPECT_EQ(s.peer.commands(), Lines {"USER user\r\n"});
-    expectCleanedUp(s.client);
+            QString failure = "<no exception>";
+            try {
+                s.client.Upload(c.localFileMissing ? missing : path, "n.txt");
+            } catch (const platform::Exception& error) {
+                failure = error.message();
+                EXPECT_TRUE(typeid(error) == c.type) << typeid(error).name();
+            }
+            EXPECT_EQ(failure, handling == 2 ? "<no exception>" : c.failure);
+            if (handling == 1) {
+                EXPECT_EQ(s.probe.events, c.events);
+            }
+            const int failures = handling == 2 ? 1 : handling == 1 ? c.events.count("OnFailure(9)") : 0;
+            EXPECT_EQ(s.probe.count("OnFailure(9)"), failures);
+            EXPECT_FALSE(s.probe.events.contains("OnSuccess(9)"));
+            if (c.failure[0].isDigit()) {
+                EXPECT_EQ(s.client.ReplyCode, c.failure.left(3).toInt());
+            }
+            QTest::qWait(50);
+            EXPECT_EQ(s.peer.commands().size(), c.commands + 1);
+            expectCleanedUp(s.client);
+        }
+    }
 }
 
 TEST_F(FtpUploadDialogue, AbortDuringTheTransferEndsIt)
@@ -206,7 +215,7 @@ TEST_F(FtpUploadDialogue, CancelBeforeSendingIsNoSuccess)
 
     s.client.OnTransactionStart = nullptr;
     s.client.Passive = false;
-    EXPECT_EQ(failureOf<FTPException>([&] { s.client.Upload(path, "n.txt"); }), QStringLiteral("552 Quota exceeded.\r\n"));
+    EXPECT_EQ(failureOf<FTPException>([&] { s.client.Upload(path, "n.txt"); }), "552 Quota exceeded.\r\n");
     EXPECT_FALSE(s.probe.events.contains("OnSuccess(9)"));
     EXPECT_TRUE(s.probe.status.contains("226 Nothing came, but fine.\r\n"));
     ASSERT_TRUE(s.peer.waitUntilPlayed());
@@ -219,9 +228,6 @@ TEST(FtpBrokenServer, ClosingOrFallingSilentInsteadOfReplyingFailsEveryStep)
     QTemporaryDir folder;
     const QString small = writeFile(folder, "n.txt", "notice");
     const QString big = writeFile(folder, "big.bin", randomBytes(32 << 20, 3));
-    using Peer = testsupport::ScriptedFtpPeer;
-    const auto pasv = [](Session& s) -> Peer& { return s.greeted().passive(passiveReply); };
-    const auto port = [](Session& s) -> Peer& { return s.greeted().reply("200 Ok.\r\n"); };
     enum class Action { LogIn, Cwd, Active, Passive };
     struct Case {
         Action action;
@@ -230,6 +236,7 @@ TEST(FtpBrokenServer, ClosingOrFallingSilentInsteadOfReplyingFailsEveryStep)
         bool bigFile = false;
     };
     const auto closed = [](const char* step) { return "^Connection closed by the server.*" + QString(step); };
+    const QString final = closed("final reply to STOR");
     const QString silent = " within 0\\.";
     const QList<Case> cases {
         {Action::LogIn, [](Session& s) { s.peer.delay(50ms).drop(); }, closed("greeting")},
@@ -239,18 +246,18 @@ TEST(FtpBrokenServer, ClosingOrFallingSilentInsteadOfReplyingFailsEveryStep)
         {Action::Cwd, [](Session& s) { s.greeted().command().drop(); }, closed("instead of a reply to CWD$")},
         {Action::Passive, [](Session& s) { s.greeted().command().drop(); }, closed("PASV")},
         {Action::Active, [](Session& s) { s.greeted().command().drop(); }, closed("PORT")},
-        {Action::Passive, [&](Session& s) { pasv(s).command().drop(); }, closed("STOR")},
-        {Action::Active, [&](Session& s) { port(s).command().drop(); }, closed("STOR")},
-        {Action::Passive, [&](Session& s) { pasv(s).reply("150 Ok.\r\n").transfer().drop(); }, closed("final reply to STOR")},
-        {Action::Active, [&](Session& s) { port(s).reply("150 Ok.\r\n").transfer().drop(); }, closed("final reply to STOR")},
+        {Action::Passive, [](Session& s) { pasv(s).command().drop(); }, closed("STOR")},
+        {Action::Active, [](Session& s) { port(s).command().drop(); }, closed("STOR")},
+        {Action::Passive, [](Session& s) { pasv(s).reply("150 Ok.\r\n").transfer().drop(); }, final},
+        {Action::Active, [](Session& s) { port(s).reply("150 Ok.\r\n").transfer().drop(); }, final},
         // Silent before the greeting, after USER; the data connection never opens (active),
         // it takes no data, no final reply comes.
         {Action::LogIn, [](Session& s) { s.peer.delay(4000ms); }, silent},
         {Action::LogIn, [](Session& s) { s.script({"220 Ready\r\n"}).command(); }, silent},
-        {Action::Active, [&](Session& s) { port(s).reply("150 Ok.\r\n"); }, silent},
-        {Action::Passive, [&](Session& s) { pasv(s).reply("150 Ok.\r\n").stalledTransfer(4000ms); }, silent, true},
-        {Action::Active, [&](Session& s) { port(s).reply("150 Ok.\r\n").stalledTransfer(4000ms); }, silent, true},
-        {Action::Passive, [&](Session& s) { pasv(s).reply("150 Ok.\r\n").transfer(); }, silent},
+        {Action::Active, [](Session& s) { port(s).reply("150 Ok.\r\n"); }, silent},
+        {Action::Passive, [](Session& s) { pasv(s).reply("150 Ok.\r\n").stalledTransfer(4000ms); }, silent, true},
+        {Action::Active, [](Session& s) { port(s).reply("150 Ok.\r\n").stalledTransfer(4000ms); }, silent, true},
+        {Action::Passive, [](Session& s) { pasv(s).reply("150 Ok.\r\n").transfer(); }, silent},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases.data());
