@@ -10,54 +10,20 @@
 
 #include <utility>
 
-
-TEST(FtpLoginDialogue, MultiLineGreetingIsReadWholeAndUser230NeedsNoPassword)
+TEST(FtpLoginDialogue, MissingCredentialsCanBeFilledInWhenAskedFor)
 {
     Session s;
-    s.script({"220-Welcome to the station\r\n second line\r\n220-third line\r\n220 last line\r\n",
-              "230 Logged in without password.\r\n", "221 Bye.\r\n"});
+    s.script({"220 Ready\r\n", "331 Password?\r\n", "230 In.\r\n"});
     s.peer.start();
-    s.client.Password.clear();
-    QList<int> codesWhenAsked;
+    s.client.UserID.clear();
     s.client.OnAuthenticationNeeded = [&](bool& handled) {
-        codesWhenAsked << s.client.ReplyCode;
-        handled = false;
+        s.client.UserID = "late";
+        s.client.Password = "given";
+        handled = true;
     };
-
     s.client.Connect();
     EXPECT_TRUE(s.client.Connected);
-    EXPECT_EQ(codesWhenAsked, QList<int> {220});
-    EXPECT_EQ(s.probe.events, QStringList {"OnConnect"});
-    EXPECT_EQ(s.probe.status, (Lines {"220-Welcome to the station\r\n", " second line\r\n", "220-third line\r\n",
-                                      "220 last line\r\n", "USER user", "230 Logged in without password.\r\n"}));
-    s.client.Disconnect();
-    EXPECT_FALSE(s.client.Connected);
-    EXPECT_EQ(s.probe.events, (QStringList {"OnConnect", "OnDisconnect"}));
-    ASSERT_TRUE(s.peer.waitUntilFinished());
-    EXPECT_EQ(s.peer.commands(), (Lines {"USER user\r\n", "QUIT\r\n"}));
-    EXPECT_TRUE(s.peer.problems().isEmpty()) << s.peer.problems().join('\n').toStdString();
-}
-
-TEST(FtpLoginDialogue, MissingCredentialsAreAskedForOrSentEmpty)
-{
-    for (const bool fill : {false, true}) {
-        Session s;
-        s.script({"220 Ready\r\n", "331 Password?\r\n", "230 In.\r\n"});
-        s.peer.start();
-        s.client.Password.clear();
-        if (fill) {
-            s.client.UserID.clear();
-            s.client.OnAuthenticationNeeded = [&](bool& handled) {
-                s.client.UserID = "late";
-                s.client.Password = "given";
-                handled = true;
-            };
-        }
-        s.client.Connect();
-        EXPECT_TRUE(s.client.Connected);
-        const Lines expected = fill ? Lines {"USER late\r\n", "PASS given\r\n"} : Lines {"USER user\r\n", "PASS \r\n"};
-        EXPECT_EQ(s.peer.commands(), expected);
-    }
+    EXPECT_EQ(s.peer.commands(), (Lines {"USER late\r\n", "PASS given\r\n"}));
 }
 
 TEST(FtpLoginDialogue, LoginCommandsGoOutInTheirExactOrderAndRefusalsCarryTheReplyLine)
@@ -70,8 +36,19 @@ TEST(FtpLoginDialogue, LoginCommandsGoOutInTheirExactOrderAndRefusalsCarryTheRep
         Lines commands;
         QString failure = "<no exception>";
         Lines status = {}; // checked when given
+        QByteArray password = "secret";
     };
     const QList<Case> cases {
+        // A greeting of several lines is read whole; 230 to USER needs no password.
+        {false, TFirewallType::FTUser, false,
+         {"220-Welcome to the station\r\n second line\r\n220-third line\r\n220 last line\r\n",
+          "230 Logged in without password.\r\n"},
+         {"USER user\r\n"}, "<no exception>",
+         {"220-Welcome to the station\r\n", " second line\r\n", "220-third line\r\n", "220 last line\r\n",
+          "USER user", "230 Logged in without password.\r\n"}, ""},
+        // A missing password is asked for, else sent empty.
+        {false, TFirewallType::FTUser, false, {"220 Ready\r\n", "331 Password?\r\n", "230 In.\r\n"},
+         {"USER user\r\n", "PASS \r\n"}, "<no exception>", {}, ""},
         {true, TFirewallType::FTUser, false, {"220 Proxy ready\r\n", "331 Password?\r\n", "230 In.\r\n"},
          {"USER user@station.example\r\n", "PASS secret\r\n"}},
         {true, TFirewallType::FTUser, true,
@@ -122,8 +99,12 @@ TEST(FtpLoginDialogue, LoginCommandsGoOutInTheirExactOrderAndRefusalsCarryTheRep
         s.client.FWAuthenticate = c.firewallLogin;
         s.client.FWUserID = "fwuser";
         s.client.FWPassword = "fwpw";
+        s.client.Password = c.password;
+        QList<int> codesWhenAsked;
+        s.client.OnAuthenticationNeeded = [&](bool&) { codesWhenAsked << s.client.ReplyCode; };
 
         EXPECT_EQ(failureOf<FTPException>([&] { s.client.Connect(); }), c.failure);
+        EXPECT_EQ(codesWhenAsked, c.password.isEmpty() ? QList<int> {220} : QList<int> {});
         const bool refused = c.failure != "<no exception>";
         EXPECT_EQ(s.client.Connected, !refused);
         const QStringList failed {"OnConnectionFailed", "OnDisconnect"};
