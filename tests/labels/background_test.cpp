@@ -47,7 +47,9 @@ TEST(OvoBackground, HatchBrushesOnSolidColourAndOnWhite)
     // Every red pixel inside lies on a diagonal; both directions occur.
     int falling = 0, rising = 0;
     for (const QPoint& p : pixelsOf(image, red)) {
-        const auto redAt = [&](int dx, int dy) { return rgbAt(image, p.x() + dx, p.y() + dy) == red; };
+        const auto redAt = [&](int dx, int dy) {
+            return rgbAt(image, p.x() + dx, p.y() + dy) == red;
+        };
         if (!QRect(1, 1, 30, 22).contains(p))
             continue;
         const bool onFalling = redAt(-1, -1) || redAt(1, 1);
@@ -211,7 +213,7 @@ TEST(OvoBackground, ClientsRepaintOnEveryChangeAndLoseTheBackgroundWhenItGoes)
     second->setFontBackground(background.get());
 
     int changed = 0;
-    background->OnChanged = [&](TOvoBackground* sender) { changed += sender == background.get(); };
+    background->OnChanged = [&](TOvoBackground* sender) { changed += sender == background.get() ? 1 : 0; };
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     PaintCounter firstPaints, secondPaints;

@@ -55,8 +55,8 @@ TEST(OvoLabel, TextRectangleKeepsOneFrameWidthAtTopAndBottomEvenWithoutFrame)
     label->Frame().setFrameWidth(2);
     label->Frame().setEdges(TOvoFrameEdges(0));
     EXPECT_EQ(label->Frame().FrameInset(), 4);
-    EXPECT_TRUE(copiesAre(*label, QRect(QPoint(4, 6), QPoint(60 - 8 - 1, 20 - 6 - 1)), {{0, 0, text}},
-                          Qt::AlignRight));
+    const QRect inner(QPoint(4, 6), QPoint(60 - 8 - 1, 20 - 6 - 1));
+    EXPECT_TRUE(copiesAre(*label, inner, {{0, 0, text}}, Qt::AlignRight));
 }
 
 TEST(OvoLabel, PanelUpWithFrameWidthTwoDrawsFourOutlines)

@@ -27,12 +27,14 @@ TEST(Color, TextFormOfIdentifiersDecimalAndDollarHex)
     };
     for (const auto& [text, color] : readOnly)
         EXPECT_EQ(stringToColor(text), color) << text;
-    for (const char* bad : {"clReddish", "", "12a", "$", "$1G", "2147483648", "$123456789", "1 2"}) {
+    for (const char* bad :
+         {"clReddish", "", "12a", "$", "$1G", "2147483648", "$123456789", "1 2"}) {
         try {
             stringToColor(bad);
             ADD_FAILURE() << "accepted " << bad;
         } catch (const EConvertError& error) {
-            EXPECT_EQ(error.message(), QStringLiteral("'%1' is not a valid integer value").arg(bad));
+            EXPECT_EQ(error.message(),
+                      QStringLiteral("'%1' is not a valid integer value").arg(bad));
         }
     }
 }
