@@ -4,6 +4,7 @@
 #include "app/Unit1.h"
 
 #include "platform/application.h"
+#include "tests/support/QtPrinters.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -12,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <ostream>
 
 class QTabBar;
 class QTableWidget;
@@ -57,12 +57,6 @@ private:
     platform::ErrorBoxHook m_previousHook;
     QString m_previousDirectory;
 };
-
-// Readable failure messages for texts.
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 // Types `text` into the focused `widget`.
 void typeText(QWidget* widget, const QString& text);

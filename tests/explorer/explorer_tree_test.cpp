@@ -3,7 +3,7 @@
 #include "controls/explorer/OvoTExplorerTree.h"
 #include "platform/application.h"
 #include "platform/exception.h"
-#include "tests/explorer/QtPrinters.h"
+#include "tests/support/QtPrinters.h"
 #include "tests/support/TempTree.h"
 
 #include <QApplication>

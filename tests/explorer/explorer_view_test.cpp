@@ -3,7 +3,7 @@
 #include "controls/explorer/OvoTExplorerView.h"
 #include "platform/exception.h"
 #include "platform/folders.h"
-#include "tests/explorer/QtPrinters.h"
+#include "tests/support/QtPrinters.h"
 #include "tests/support/TempTree.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
 // Readable test failure messages for Qt texts.
-#include "tests/explorer/QtPrinters.h"
+#include "tests/support/QtPrinters.h"
 
 void PrintTo(const QString& text, std::ostream* out)
 {
