@@ -289,7 +289,7 @@ TEST(FtpBrokenServer, ClosingOrFallingSilentInsteadOfReplyingFailsEveryStep)
         EXPECT_EQ(s.probe.events.contains("OnFailure(9)"), c.action >= Action::Active);
         if (c.action == Action::LogIn) {
             EXPECT_FALSE(s.client.Connected);
-            EXPECT_EQ(s.probe.status.contains("Disconnected"), c.pattern != silent);
+            EXPECT_TRUE(s.probe.status.contains("Disconnected") || c.pattern == silent);
         }
         EXPECT_EQ(s.client.DataConnection, nullptr);
         EXPECT_TRUE(transferLockIsFree(s.client));
