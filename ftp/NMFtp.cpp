@@ -288,10 +288,17 @@ void TNMFTP::Disconnect()
         if (isBetween(ReplyCode, 301, 599))
             throw FTPException(reply);
     } catch (...) {
-        TPowersock::Disconnect();
+        closeIfOpen();
         throw;
     }
-    TPowersock::Disconnect();
+    closeIfOpen();
+}
+
+void TNMFTP::closeIfOpen()
+{
+    // A server that closed first has already had its socket closed and replaced.
+    if (Connected)
+        TPowersock::Disconnect();
 }
 
 void TNMFTP::Abort()

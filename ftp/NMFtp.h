@@ -144,6 +144,8 @@ private:
     // The upload on its data connection: true when the server stored the file, false
     // after a refusal that OnFailure handled.
     bool transfer(TPowersock& data, const QString& localPath, const QByteArray& remoteName);
+    // Closes the control connection unless the server's own close already did.
+    void closeIfOpen();
 
     // STOR was accepted and its final reply has not been read yet.
     bool m_finalReplyDue = false;
