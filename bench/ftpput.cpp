@@ -6,7 +6,7 @@
 // Optional: --ticks runs a 10 ms timer in the same event loop during the uploads and
 // prints the longest gap between its ticks. Exits non-zero with the error's message when
 // an operation fails.
-#include "ftp/NMFtp.h"
+#include "ftp/FtpClient.h"
 #include "platform/codepage.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 // Processor time of a ReadLn that waits 2 s for a silent peer on 127.0.0.1.
 // The last line printed is that time in milliseconds.
-#include "net/Psock.h"
+#include "net/BlockingSocket.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

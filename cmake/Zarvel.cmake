@@ -4,7 +4,7 @@ function(zarvel_library target)
   file(GLOB sources CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
        ${CMAKE_CURRENT_SOURCE_DIR}/*.ui ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
-  list(FILTER sources EXCLUDE REGEX "/Project1\\.cpp$")
+  list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
   if(sources)
     add_library(${target} STATIC ${sources})
     target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})

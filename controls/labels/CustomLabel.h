@@ -2,7 +2,7 @@
 #pragma once
 
 #include "controls/labels/LabelFocusLink.h"
-#include "controls/labels/OvoCanvas.h"
+#include "controls/labels/LabelCanvas.h"
 #include "platform/color.h"
 
 #include <QString>

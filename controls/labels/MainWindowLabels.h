@@ -1,8 +1,8 @@
 // The decorated and command labels of the main window, created with their stored settings.
 #pragma once
 
-#include "controls/labels/OvoTCommandLabel.h"
-#include "controls/labels/OvoTLabel.h"
+#include "controls/labels/CommandLabel.h"
+#include "controls/labels/DecoratedLabel.h"
 
 #include <QWidget>
 

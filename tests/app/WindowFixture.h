@@ -1,7 +1,7 @@
 // A fresh main window per test, its settings folder a temporary folder and its error box hooked.
 #pragma once
 
-#include "app/Unit1.h"
+#include "app/MainWindow.h"
 
 #include "platform/application.h"
 #include "tests/support/QtPrinters.h"

@@ -1,7 +1,7 @@
 // The notice page: filter buttons, previews in the pane, the selection table.
 #include "WindowFixture.h"
 
-#include "controls/explorer/OvoTExplorerView.h"
+#include "controls/explorer/FileListView.h"
 #include "platform/codepage.h"
 #include "tests/support/TempTree.h"
 

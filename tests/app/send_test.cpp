@@ -1,8 +1,8 @@
 // Send runs driven through the window against FTP servers on loopback addresses.
 #include "WindowFixture.h"
 
-#include "controls/explorer/OvoTExplorerView.h"
-#include "ftp/NMFtp.h"
+#include "controls/explorer/FileListView.h"
+#include "ftp/FtpClient.h"
 #include "tests/support/FtpServerProcess.h"
 #include "tests/support/ScriptedFtpPeer.h"
 #include "tests/support/TempTree.h"

@@ -2,7 +2,7 @@
 // session at a scripted peer, and test files.
 #pragma once
 
-#include "ftp/NMFtp.h"
+#include "ftp/FtpClient.h"
 #include "tests/support/ScriptedFtpPeer.h"
 
 #include <QByteArray>

@@ -1,7 +1,7 @@
 // The shared background: hatch brushes, textures, letter filling and its client labels.
-#include "controls/labels/OvoTBackground.h"
-#include "controls/labels/OvoTLabel.h"
-#include "label_fixtures.h"
+#include "controls/labels/LabelBackground.h"
+#include "controls/labels/DecoratedLabel.h"
+#include "LabelFixtures.h"
 #include "platform/application.h"
 #include "platform/exception.h"
 

@@ -1,5 +1,5 @@
 // The command label driven by the mouse: targets, colours and capture.
-#include "controls/labels/OvoTCommandLabel.h"
+#include "controls/labels/CommandLabel.h"
 #include "platform/shellopen.h"
 
 #include <QTest>

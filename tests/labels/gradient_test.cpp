@@ -1,6 +1,6 @@
 // The gradient renderer on off-screen images.
-#include "controls/labels/OvoTBackground.h"
-#include "label_fixtures.h"
+#include "controls/labels/LabelBackground.h"
+#include "LabelFixtures.h"
 #include "platform/exception.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The decorated label: text rectangle, frames, 3-D copies, disabled look, repetition.
-#include "controls/labels/OvoTCommandLabel.h"
-#include "controls/labels/OvoTLabel.h"
-#include "label_fixtures.h"
+#include "controls/labels/CommandLabel.h"
+#include "controls/labels/DecoratedLabel.h"
+#include "LabelFixtures.h"
 
 #include <QHash>
 #include <QLineEdit>

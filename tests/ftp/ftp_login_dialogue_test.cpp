@@ -1,5 +1,5 @@
 // Login, logout and single commands against the scripted peer, checked byte for byte.
-#include "ftp/NMFtp.h"
+#include "ftp/FtpClient.h"
 #include "platform/codepage.h"
 #include "tests/ftp/FtpClientProbe.h"
 

@@ -1,5 +1,5 @@
 // The socket component: blocking operations over the message-driven socket layer.
-#include "net/Psock.h"
+#include "net/BlockingSocket.h"
 
 #include "platform/application.h"
 #include "platform/files.h"

@@ -1,5 +1,5 @@
 // The FTP client on the socket component: reply dialogue, login, commands and upload.
-#include "ftp/NMFtp.h"
+#include "ftp/FtpClient.h"
 
 #include "platform/codepage.h"
 

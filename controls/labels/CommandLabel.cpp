@@ -1,5 +1,5 @@
 // The command label: colours under the pointer and the press that opens its target.
-#include "controls/labels/OvoTCommandLabel.h"
+#include "controls/labels/CommandLabel.h"
 
 #include "platform/shellopen.h"
 

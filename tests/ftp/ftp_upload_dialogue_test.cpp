@@ -1,5 +1,5 @@
 // Uploads against the scripted peer: data connections, refusals, failures, clean-up.
-#include "ftp/NMFtp.h"
+#include "ftp/FtpClient.h"
 #include "platform/codepage.h"
 #include "tests/ftp/FtpClientProbe.h"
 

@@ -1,7 +1,7 @@
 // The decorated label.
-#include "controls/labels/OvoTLabel.h"
+#include "controls/labels/DecoratedLabel.h"
 
-#include "controls/labels/OvoTBackground.h"
+#include "controls/labels/LabelBackground.h"
 #include "platform/application.h"
 
 #include <QMetaObject>

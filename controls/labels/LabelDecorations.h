@@ -1,7 +1,7 @@
 // Settings objects of the decorated label: the bevel frame and the 3-D text.
 #pragma once
 
-#include "controls/labels/OvoCanvas.h"
+#include "controls/labels/LabelCanvas.h"
 #include "platform/color.h"
 
 #include <QFont>

@@ -1,5 +1,5 @@
 // Shared helpers of the label tests.
-#include "label_fixtures.h"
+#include "LabelFixtures.h"
 
 #include <QPainter>
 

@@ -1,7 +1,7 @@
 // The FTP client: login, single commands, transfer type, upload by STOR, logout.
 #pragma once
 
-#include "net/Psock.h"
+#include "net/BlockingSocket.h"
 #include "platform/exception.h"
 
 #include <QByteArray>

@@ -1,5 +1,5 @@
 // TOvoExplorerTree: volumes at the top, folders read one level at a time.
-#include "controls/explorer/OvoTExplorerTree.h"
+#include "controls/explorer/FolderTree.h"
 
 #include "controls/explorer/BusyCursor.h"
 #include "platform/application.h"

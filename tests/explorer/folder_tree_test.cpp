@@ -1,6 +1,6 @@
 // The folder tree on temporary volumes: lazy reading, Directory, hidden folders, Network.
 #include "controls/explorer/MainWindowExplorer.h"
-#include "controls/explorer/OvoTExplorerTree.h"
+#include "controls/explorer/FolderTree.h"
 #include "platform/application.h"
 #include "platform/exception.h"
 #include "tests/support/QtPrinters.h"

@@ -1,6 +1,6 @@
 // The explorer view on temporary folders: what is listed, folder and mask changes, selection.
 #include "controls/explorer/MainWindowExplorer.h"
-#include "controls/explorer/OvoTExplorerView.h"
+#include "controls/explorer/FileListView.h"
 #include "platform/exception.h"
 #include "platform/folders.h"
 #include "tests/support/QtPrinters.h"

@@ -1,5 +1,5 @@
 // Reply codes, continuation lines, PASV ports and the refusal's message, on plain strings.
-#include "ftp/NMFtp.h"
+#include "ftp/FtpClient.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The program's entry point: the application object and the main window.
-#include "app/Unit1.h"
+#include "app/MainWindow.h"
 
 #include "platform/application.h"
 

@@ -1,5 +1,5 @@
 // TOvoExplorerView: file list of one folder, filtered by a mask, sorted without regard to case.
-#include "controls/explorer/OvoTExplorerView.h"
+#include "controls/explorer/FileListView.h"
 
 #include "controls/explorer/BusyCursor.h"
 #include "platform/application.h"

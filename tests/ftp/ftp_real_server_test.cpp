@@ -1,5 +1,5 @@
 // Uploads to a real FTP server (pyftpdlib) on a loopback address, active and passive.
-#include "ftp/NMFtp.h"
+#include "ftp/FtpClient.h"
 #include "tests/ftp/FtpClientProbe.h"
 #include "tests/support/FtpServerProcess.h"
 

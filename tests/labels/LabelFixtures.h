@@ -1,8 +1,8 @@
 // Shared helpers of the label tests: a fixed palette, a crisp font and pixel reading.
 #pragma once
 
-#include "controls/labels/OvoCanvas.h"
-#include "controls/labels/OvoTLabel.h"
+#include "controls/labels/LabelCanvas.h"
+#include "controls/labels/DecoratedLabel.h"
 
 #include <QImage>
 #include <QSet>

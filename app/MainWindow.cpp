@@ -1,18 +1,18 @@
 // The main window's handlers: start-up, settings files, settings page, notice page and send run.
-#include "app/Unit1.h"
+#include "app/MainWindow.h"
 
 #include "controls/explorer/MainWindowExplorer.h"
-#include "controls/explorer/OvoTExplorerTree.h"
-#include "controls/explorer/OvoTExplorerView.h"
+#include "controls/explorer/FolderTree.h"
+#include "controls/explorer/FileListView.h"
 #include "controls/labels/MainWindowLabels.h"
-#include "ftp/NMFtp.h"
-#include "net/Psock.h"
+#include "ftp/FtpClient.h"
+#include "net/BlockingSocket.h"
 #include "platform/application.h"
 #include "platform/codepage.h"
 #include "platform/exception.h"
 #include "platform/files.h"
 
-#include "ui_Unit1.h"
+#include "ui_MainWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -53,7 +53,7 @@ using namespace unit1;
 // The window's artwork lives in this static library's resources.
 static void initResources()
 {
-    Q_INIT_RESOURCE(Unit1);
+    Q_INIT_RESOURCE(MainWindow);
 }
 
 namespace {

@@ -1,5 +1,5 @@
 // Raster operations of the decorated labels on an off-screen image.
-#include "controls/labels/OvoCanvas.h"
+#include "controls/labels/LabelCanvas.h"
 
 #include <QPainter>
 

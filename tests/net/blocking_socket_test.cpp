@@ -1,5 +1,5 @@
 // TPowersock against a peer on 127.0.0.1: connecting, lines, replies, files, listening.
-#include "net/Psock.h"
+#include "net/BlockingSocket.h"
 #include "platform/application.h"
 #include "platform/exception.h"
 #include "platform/messages.h"

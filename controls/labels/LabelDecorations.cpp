@@ -1,5 +1,5 @@
 // Bevel frame and 3-D text of the decorated label.
-#include "controls/labels/OvoEnhancedClass.h"
+#include "controls/labels/LabelDecorations.h"
 
 using platform::TColor;
 

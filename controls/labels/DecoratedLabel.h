@@ -2,8 +2,8 @@
 #pragma once
 
 #include "controls/labels/CustomLabel.h"
-#include "controls/labels/OvoCanvas.h"
-#include "controls/labels/OvoEnhancedClass.h"
+#include "controls/labels/LabelCanvas.h"
+#include "controls/labels/LabelDecorations.h"
 
 #include <QImage>
 #include <QWidget>

@@ -1,7 +1,7 @@
 // Gradient, texture, hatch brush and the shared background of the decorated labels.
-#include "controls/labels/OvoTBackground.h"
+#include "controls/labels/LabelBackground.h"
 
-#include "controls/labels/OvoTLabel.h"
+#include "controls/labels/DecoratedLabel.h"
 #include "platform/color.h"
 
 #include <QPainter>

@@ -2,8 +2,8 @@
 // behind a label or into the letters of its caption.
 #pragma once
 
-#include "controls/labels/OvoCanvas.h"
-#include "controls/labels/OvoEnhancedClass.h"
+#include "controls/labels/LabelCanvas.h"
+#include "controls/labels/LabelDecorations.h"
 #include "platform/color.h"
 
 #include <QFont>
