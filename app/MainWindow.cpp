@@ -157,16 +157,16 @@ void takePlace(QWidget* placeholder, QWidget* widget)
 }
 
 template <typename Handler>
-auto guardedSlot(TForm1* form, Handler handler)
+auto guardedSlot(MainWindow* form, Handler handler)
 {
     return [form, handler] { platform::guarded([form, handler] { (form->*handler)(); }); };
 }
 
 } // namespace
 
-TForm1::TForm1(QWidget* parent)
+MainWindow::MainWindow(QWidget* parent)
     : base(parent)
-    , m_ui(std::make_unique<Ui::TForm1>())
+    , m_ui(std::make_unique<Ui::MainWindow>())
 {
     resetUnitState();
     initResources();
@@ -178,7 +178,7 @@ TForm1::TForm1(QWidget* parent)
     setFixedSize(568, 348);
     move(130, 111);
 
-    QTableWidget* grid = m_ui->StringGrid1;
+    QTableWidget* grid = m_ui->stationGrid;
     grid->setCornerButtonEnabled(false);
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     grid->horizontalHeader()->setSectionsMovable(false);
@@ -188,81 +188,81 @@ TForm1::TForm1(QWidget* parent)
 
     placeComponents();
     wireHandlers();
-    platform::guarded([this] { FormCreate(); });
+    platform::guarded([this] { prepareWindow(); });
 }
 
-TForm1::~TForm1()
+MainWindow::~MainWindow()
 {
     // The application reports focus changes while the window's widgets are torn down.
     disconnect(m_focusConnection);
     if (!m_formDestroyDone) {
         m_formDestroyDone = true;
-        platform::guarded([this] { FormDestroy(); });
+        platform::guarded([this] { saveOnClose(); });
     }
 }
 
-void TForm1::placeComponents()
+void MainWindow::placeComponents()
 {
-    OvoExplorerView1 = createOvoExplorerView1(m_ui->TabSheet1);
-    takePlace(std::exchange(m_ui->OvoExplorerView1, nullptr), OvoExplorerView1);
-    OvoExplorerTree1 = createOvoExplorerTree1(m_ui->TabSheet3);
-    takePlace(std::exchange(m_ui->OvoExplorerTree1, nullptr), OvoExplorerTree1);
-    OvoLabel1 = labels::createOvoLabel1(this);
-    takePlace(std::exchange(m_ui->OvoLabel1, nullptr), OvoLabel1);
-    OvoCommandLabel1 = labels::createOvoCommandLabel1(this);
-    takePlace(std::exchange(m_ui->OvoCommandLabel1, nullptr), OvoCommandLabel1);
-    OvoLabel2 = labels::createOvoLabel2(this);
-    takePlace(std::exchange(m_ui->OvoLabel2, nullptr), OvoLabel2);
-    OvoCommandLabel2 = labels::createOvoCommandLabel2(this);
-    takePlace(std::exchange(m_ui->OvoCommandLabel2, nullptr), OvoCommandLabel2);
+    noticeList = createNoticeList(m_ui->noticePage);
+    takePlace(std::exchange(m_ui->noticeList, nullptr), noticeList);
+    folderTree = createFolderTree(m_ui->settingsPage);
+    takePlace(std::exchange(m_ui->folderTree, nullptr), folderTree);
+    homePageCaption = labels::createHomePageCaption(this);
+    takePlace(std::exchange(m_ui->homePageCaption, nullptr), homePageCaption);
+    homePageLink = labels::createHomePageLink(this);
+    takePlace(std::exchange(m_ui->homePageLink, nullptr), homePageLink);
+    mailCaption = labels::createMailCaption(this);
+    takePlace(std::exchange(m_ui->mailCaption, nullptr), mailCaption);
+    mailLink = labels::createMailLink(this);
+    takePlace(std::exchange(m_ui->mailLink, nullptr), mailLink);
 
-    NMFTP1 = new TNMFTP(this);
-    NMFTP1->setObjectName(QStringLiteral("NMFTP1"));
-    NMFTP1->Port = ftpPort;
-    NMFTP1->ReportLevel = 0;
-    NMFTP1->Vendor = ftpVendor;
-    NMFTP1->ParseList = false;
-    NMFTP1->ProxyPort = 0;
-    NMFTP1->Passive = false;
-    NMFTP1->FirewallType = TFirewallType::FTUser;
-    NMFTP1->FWAuthenticate = false;
-    m_paneColor = m_ui->Memo1->palette().color(QPalette::Text);
+    ftpClient = new FtpClient(this);
+    ftpClient->setObjectName(QStringLiteral("ftpClient"));
+    ftpClient->Port = ftpPort;
+    ftpClient->ReportLevel = 0;
+    ftpClient->Vendor = ftpVendor;
+    ftpClient->ParseList = false;
+    ftpClient->ProxyPort = 0;
+    ftpClient->Passive = false;
+    ftpClient->FirewallType = FirewallStyle::FTUser;
+    ftpClient->FWAuthenticate = false;
+    m_paneColor = m_ui->logPane->palette().color(QPalette::Text);
 }
 
-void TForm1::wireHandlers()
+void MainWindow::wireHandlers()
 {
-    m_ui->TabSheet1->installEventFilter(this);
-    m_ui->TabSheet2->installEventFilter(this);
-    m_ui->RadioButton3->installEventFilter(this);
+    m_ui->noticePage->installEventFilter(this);
+    m_ui->stationsPage->installEventFilter(this);
+    m_ui->enterSettingsButton->installEventFilter(this);
 
-    auto whenSelected = [this](QRadioButton* button, void (TForm1::*handler)()) {
+    auto whenSelected = [this](QRadioButton* button, void (MainWindow::*handler)()) {
         connect(button, &QRadioButton::toggled, this, [this, handler](bool checked) {
             if (checked)
                 platform::guarded([this, handler] { (this->*handler)(); });
         });
     };
-    whenSelected(m_ui->RadioButton4, &TForm1::RadioButton4Click);
-    whenSelected(m_ui->RadioButton5, &TForm1::RadioButton5Click);
-    whenSelected(m_ui->RadioButton1, &TForm1::RadioButton1Click);
-    whenSelected(m_ui->RadioButton2, &TForm1::RadioButton2Click);
+    whenSelected(m_ui->textFilesButton, &MainWindow::showTextFilesOnly);
+    whenSelected(m_ui->allFilesButton, &MainWindow::showAllFiles);
+    whenSelected(m_ui->localFolderButton, &MainWindow::showFolderTree);
+    whenSelected(m_ui->stationSettingsButton, &MainWindow::showStationGrid);
 
-    OvoExplorerTree1->OnChange = [this](QObject*, TOvoTreeNode*) {
-        platform::guarded([this] { OvoExplorerTree1Change(); });
+    folderTree->OnChange = [this](QObject*, FolderNode*) {
+        platform::guarded([this] { showChosenFolder(); });
     };
-    OvoExplorerView1->OnClick = [this](QObject*) {
-        platform::guarded([this] { OvoExplorerView1Click(); });
+    noticeList->OnClick = [this](QObject*) {
+        platform::guarded([this] { previewClickedTextFile(); });
     };
-    OvoExplorerView1->OnDblClick = [this](QObject*) {
-        platform::guarded([this] { OvoExplorerView1DblClick(); });
+    noticeList->OnDblClick = [this](QObject*) {
+        platform::guarded([this] { previewFocusedFile(); });
     };
-    OvoExplorerView1->OnMouseUp = [this](QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
-        platform::guarded([this] { OvoExplorerView1MouseUp(); });
+    noticeList->OnMouseUp = [this](QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
+        platform::guarded([this] { takeSelection(); });
     };
 
-    connect(m_ui->BitBtn1, &QPushButton::clicked, this, guardedSlot(this, &TForm1::BitBtn1Click));
-    connect(m_ui->Button1, &QPushButton::clicked, this, guardedSlot(this, &TForm1::Button1Click));
-    connect(m_ui->Button2, &QPushButton::clicked, this, guardedSlot(this, &TForm1::Button2Click));
-    connect(m_ui->Button3, &QPushButton::clicked, this, guardedSlot(this, &TForm1::Button3Click));
+    connect(m_ui->unlockButton, &QPushButton::clicked, this, guardedSlot(this, &MainWindow::unlockSettings));
+    connect(m_ui->sendButton, &QPushButton::clicked, this, guardedSlot(this, &MainWindow::sendNotices));
+    connect(m_ui->stopButton, &QPushButton::clicked, this, guardedSlot(this, &MainWindow::requestStop));
+    connect(m_ui->exitButton, &QPushButton::clicked, this, guardedSlot(this, &MainWindow::exitProgram));
 
     m_focusConnection = connect(qApp, &QApplication::focusChanged, this,
                                 [this](QWidget* previous, QWidget* current) {
@@ -270,43 +270,43 @@ void TForm1::wireHandlers()
                                 });
 }
 
-bool TForm1::eventFilter(QObject* watched, QEvent* event)
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     // Page show handlers run when the program shows a page, not when the window is restored.
     const bool pageShown = event->type() == QEvent::Show && !event->spontaneous()
-                           && (watched == m_ui->TabSheet1 || watched == m_ui->TabSheet2);
+                           && (watched == m_ui->noticePage || watched == m_ui->stationsPage);
     if (pageShown) {
         // The grid is left (and saved) before the next page shows what it holds; each
         // handler's failure is reported on its own.
         if (isInGrid(focusWidget()))
-            platform::guarded([this] { StringGrid1Exit(); });
+            platform::guarded([this] { leaveStationGrid(); });
         platform::guarded([this, watched] {
-            if (watched == m_ui->TabSheet1)
-                TabSheet1Show();
+            if (watched == m_ui->noticePage)
+                showNoticePage();
             else
-                TabSheet2Show();
+                showStationsPage();
         });
-    } else if (event->type() == QEvent::FocusIn && watched == m_ui->RadioButton3) {
-        platform::guarded([this] { RadioButton3Enter(); });
+    } else if (event->type() == QEvent::FocusIn && watched == m_ui->enterSettingsButton) {
+        platform::guarded([this] { showPasswordPrompt(); });
     }
     return base::eventFilter(watched, event);
 }
 
-void TForm1::keyPressEvent(QKeyEvent* event)
+void MainWindow::keyPressEvent(QKeyEvent* event)
 {
-    // BitBtn1 is the window's default button while it is visible.
+    // unlockButton is the window's default button while it is visible.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
-    if (enter && modifiers == Qt::NoModifier && m_ui->BitBtn1->isVisible()
-        && m_ui->BitBtn1->isEnabled()) {
-        m_ui->BitBtn1->click();
+    if (enter && modifiers == Qt::NoModifier && m_ui->unlockButton->isVisible()
+        && m_ui->unlockButton->isEnabled()) {
+        m_ui->unlockButton->click();
         event->accept();
         return;
     }
     base::keyPressEvent(event);
 }
 
-void TForm1::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (m_sending) {
         // The run ends at its next check point, its current network wait cancelled;
@@ -332,67 +332,67 @@ void TForm1::closeEvent(QCloseEvent* event)
     // Alt+X, the close box or a close while another window is active leave the focus
     // where it is: the grid's edits are saved first.
     if (isInGrid(focusWidget()))
-        platform::guarded([this] { StringGrid1Exit(); });
+        platform::guarded([this] { leaveStationGrid(); });
     if (!m_formDestroyDone) {
         m_formDestroyDone = true;
-        platform::guarded([this] { FormDestroy(); });
+        platform::guarded([this] { saveOnClose(); });
     }
     event->accept();
 }
 
-bool TForm1::isInGrid(const QWidget* widget) const
+bool MainWindow::isInGrid(const QWidget* widget) const
 {
-    return widget && (widget == m_ui->StringGrid1 || m_ui->StringGrid1->isAncestorOf(widget));
+    return widget && (widget == m_ui->stationGrid || m_ui->stationGrid->isAncestorOf(widget));
 }
 
-void TForm1::onFocusChanged(QWidget* previous, QWidget* current)
+void MainWindow::onFocusChanged(QWidget* previous, QWidget* current)
 {
     // Only a move to another control of this window leaves the grid; another window
     // taking the focus (an error box, another program) does not.
     if (!isInGrid(previous) || isInGrid(current) || !current || current->window() != this)
         return;
-    StringGrid1Exit();
+    leaveStationGrid();
 }
 
-void TForm1::commitGridEditor()
+void MainWindow::commitGridEditor()
 {
     QWidget* editor = focusWidget();
-    QTableWidget* grid = m_ui->StringGrid1;
+    QTableWidget* grid = m_ui->stationGrid;
     if (editor && editor != grid && grid->isAncestorOf(editor))
         QMetaObject::invokeMethod(grid, "commitData", Q_ARG(QWidget*, editor));
 }
 
 // ---- start-up and end ------------------------------------------------------------------
 
-void TForm1::FormCreate()
+void MainWindow::prepareWindow()
 {
-    m_ui->StringGrid1->hide();
-    OvoExplorerTree1->hide();
-    m_ui->StringGrid1->verticalHeader()->setFixedWidth(fixedColumnWidth);
+    m_ui->stationGrid->hide();
+    folderTree->hide();
+    m_ui->stationGrid->verticalHeader()->setFixedWidth(fixedColumnWidth);
     for (int row = 1; row <= gridRowCount(); ++row)
         setGridCell(0, row, QString::number(row));
     setGridCell(1, 0, QStringLiteral("服务器名"));
     setGridCell(2, 0, QStringLiteral("IP地址"));
     setGridCell(3, 0, QStringLiteral("用户名"));
     setGridCell(4, 0, QStringLiteral("口令"));
-    m_ui->Label8->hide();
-    readDirtCfg();
-    readAddfCfg(false);
+    m_ui->wrongPasswordLabel->hide();
+    readFolderSettings();
+    readStations(false);
 }
 
-void TForm1::FormDestroy()
+void MainWindow::saveOnClose()
 {
-    writeDirtCfg();
+    writeFolderSettings();
 }
 
-void TForm1::Button3Click()
+void MainWindow::exitProgram()
 {
     close();
 }
 
 // ---- settings files --------------------------------------------------------------------
 
-void TForm1::readDirtCfg()
+void MainWindow::readFolderSettings()
 {
     const QString path = settingsPath(dirtCfgName);
     if (!platform::fileExists(path))
@@ -402,12 +402,12 @@ void TForm1::readDirtCfg()
     // A path that is not absolute names no folder of the tree ("." is written for none).
     const QString folder = platform::fromCodePage(lines[0]);
     if (!folder.isEmpty() && QDir::isAbsolutePath(folder))
-        OvoExplorerTree1->setDirectory(folder);
+        folderTree->setDirectory(folder);
     if (!lines[1].isEmpty())
-        m_ui->Edit1->setText(platform::fromCodePage(lines[1]));
+        m_ui->remoteFolderEdit->setText(platform::fromCodePage(lines[1]));
 }
 
-void TForm1::readAddfCfg(bool rebuild)
+void MainWindow::readStations(bool rebuild)
 {
     const QString path = settingsPath(addfCfgName);
     if (!platform::fileExists(path))
@@ -416,7 +416,7 @@ void TForm1::readAddfCfg(bool rebuild)
     if (records.isEmpty())
         return;
 
-    QListWidget* list = m_ui->CheckListBox2;
+    QListWidget* list = m_ui->stationList;
     // More stations than rows: the grid grows so that every station stays editable.
     const int rows = std::max<int>(stationRows, static_cast<int>(records.size()));
     if (rebuild) {
@@ -441,7 +441,7 @@ void TForm1::readAddfCfg(bool rebuild)
     }
 }
 
-void TForm1::saveStations()
+void MainWindow::saveStations()
 {
     QByteArray content;
     // One buffer for the whole save, as the file has always been written.
@@ -463,13 +463,13 @@ void TForm1::saveStations()
     platform::saveFileAtomically(settingsPath(addfCfgName), content);
 }
 
-void TForm1::writeDirtCfg()
+void MainWindow::writeFolderSettings()
 {
-    const QString folder = m_ui->Label2->text();
-    const QString remote = m_ui->Edit1->text();
+    const QString folder = m_ui->noticeFolderLabel->text();
+    const QString remote = m_ui->remoteFolderEdit->text();
     // The password changes only when the settings page was unlocked in this run.
     const QByteArray password =
-        m_unlocked ? platform::toCodePage(m_ui->MaskEdit1->text()) : SettingsPassword;
+        m_unlocked ? platform::toCodePage(m_ui->passwordEdit->text()) : SettingsPassword;
     QByteArray content;
     content += platform::toCodePage(folder.isEmpty() ? QStringLiteral(".") : folder) + "\r\n";
     content += platform::toCodePage(remote.isEmpty() ? QStringLiteral(".") : remote) + "\r\n";
@@ -477,12 +477,12 @@ void TForm1::writeDirtCfg()
     platform::saveFileAtomically(settingsPath(dirtCfgName), content);
 }
 
-void TForm1::TabSheet2Show()
+void MainWindow::showStationsPage()
 {
-    readAddfCfg(true);
+    readStations(true);
 }
 
-void TForm1::StringGrid1Exit()
+void MainWindow::leaveStationGrid()
 {
     commitGridEditor();
     saveStations();
@@ -490,29 +490,29 @@ void TForm1::StringGrid1Exit()
 
 // ---- station grid ----------------------------------------------------------------------
 
-int TForm1::gridRowCount() const
+int MainWindow::gridRowCount() const
 {
-    return m_ui->StringGrid1->rowCount();
+    return m_ui->stationGrid->rowCount();
 }
 
-void TForm1::setGridRowCount(int rows)
+void MainWindow::setGridRowCount(int rows)
 {
-    QTableWidget* grid = m_ui->StringGrid1;
+    QTableWidget* grid = m_ui->stationGrid;
     const int before = grid->rowCount();
     grid->setRowCount(rows);
     for (int row = before + 1; row <= rows; ++row)
         setGridCell(0, row, QString::number(row));
 }
 
-QString TForm1::gridCell(int column, int row) const
+QString MainWindow::gridCell(int column, int row) const
 {
-    const QTableWidgetItem* item = m_ui->StringGrid1->item(row - 1, column - 1);
+    const QTableWidgetItem* item = m_ui->stationGrid->item(row - 1, column - 1);
     return item ? item->text() : QString();
 }
 
-void TForm1::setGridCell(int column, int row, const QString& text)
+void MainWindow::setGridCell(int column, int row, const QString& text)
 {
-    QTableWidget* grid = m_ui->StringGrid1;
+    QTableWidget* grid = m_ui->stationGrid;
     if (row == 0 && column == 0)
         return;
     if (row == 0) {
@@ -528,13 +528,13 @@ void TForm1::setGridCell(int column, int row, const QString& text)
 
 // ---- folder tree ----------------------------------------------------------------------
 
-void TForm1::OvoExplorerTree1Change()
+void MainWindow::showChosenFolder()
 {
-    setGrowingLabel(m_ui->Label2, OvoExplorerTree1->Directory());
-    setGrowingLabel(m_ui->Label5, OvoExplorerTree1->Directory());
+    setGrowingLabel(m_ui->noticeFolderLabel, folderTree->Directory());
+    setGrowingLabel(m_ui->settingsFolderLabel, folderTree->Directory());
 }
 
-void TForm1::setGrowingLabel(QLabel* label, const QString& text)
+void MainWindow::setGrowingLabel(QLabel* label, const QString& text)
 {
     label->setText(text);
     label->resize(std::max(labelMinimumWidth, label->sizeHint().width()), labelHeight);
@@ -542,80 +542,80 @@ void TForm1::setGrowingLabel(QLabel* label, const QString& text)
 
 // ---- settings page ---------------------------------------------------------------------
 
-void TForm1::RadioButton3Enter()
+void MainWindow::showPasswordPrompt()
 {
     showSettingsView(nullptr);
 }
 
-void TForm1::RadioButton1Click()
+void MainWindow::showFolderTree()
 {
-    showSettingsView(OvoExplorerTree1);
+    showSettingsView(folderTree);
 }
 
-void TForm1::RadioButton2Click()
+void MainWindow::showStationGrid()
 {
-    showSettingsView(m_ui->StringGrid1);
+    showSettingsView(m_ui->stationGrid);
 }
 
-void TForm1::showSettingsView(QWidget* view)
+void MainWindow::showSettingsView(QWidget* view)
 {
     const bool prompt = view == nullptr;
-    m_ui->Label7->setVisible(prompt);
-    m_ui->MaskEdit1->setVisible(prompt);
-    OvoExplorerTree1->setVisible(view == OvoExplorerTree1);
-    m_ui->StringGrid1->setVisible(view == m_ui->StringGrid1);
+    m_ui->passwordPrompt->setVisible(prompt);
+    m_ui->passwordEdit->setVisible(prompt);
+    folderTree->setVisible(view == folderTree);
+    m_ui->stationGrid->setVisible(view == m_ui->stationGrid);
 }
 
-void TForm1::BitBtn1Click()
+void MainWindow::unlockSettings()
 {
-    if (platform::toCodePage(m_ui->MaskEdit1->text()) != SettingsPassword) {
-        m_ui->Label8->show();
+    if (platform::toCodePage(m_ui->passwordEdit->text()) != SettingsPassword) {
+        m_ui->wrongPasswordLabel->show();
     } else {
         m_unlocked = true;
-        m_ui->Label8->hide();
-        m_ui->BitBtn1->hide();
-        m_ui->RadioButton1->setChecked(true);
-        m_ui->RadioButton1->setEnabled(true);
-        m_ui->RadioButton2->setEnabled(true);
+        m_ui->wrongPasswordLabel->hide();
+        m_ui->unlockButton->hide();
+        m_ui->localFolderButton->setChecked(true);
+        m_ui->localFolderButton->setEnabled(true);
+        m_ui->stationSettingsButton->setEnabled(true);
     }
-    m_ui->MaskEdit1->selectAll();
+    m_ui->passwordEdit->selectAll();
 }
 
 // ---- notice page -----------------------------------------------------------------------
 
-void TForm1::TabSheet1Show()
+void MainWindow::showNoticePage()
 {
-    OvoExplorerView1->setMask(m_ui->RadioButton4->isChecked() ? QStringLiteral("*.txt")
+    noticeList->setMask(m_ui->textFilesButton->isChecked() ? QStringLiteral("*.txt")
                                                               : QStringLiteral("*.*"));
-    const QString folder = OvoExplorerTree1->Directory();
+    const QString folder = folderTree->Directory();
     if (folder != noFolder)
-        OvoExplorerView1->setFileName(folder);
+        noticeList->setFileName(folder);
 }
 
-void TForm1::RadioButton4Click()
+void MainWindow::showTextFilesOnly()
 {
-    OvoExplorerView1->setMask(QStringLiteral("*.txt"));
-    OvoExplorerView1->Refresh();
+    noticeList->setMask(QStringLiteral("*.txt"));
+    noticeList->Refresh();
 }
 
-void TForm1::RadioButton5Click()
+void MainWindow::showAllFiles()
 {
-    OvoExplorerView1->setMask(QStringLiteral("*.*"));
-    OvoExplorerView1->Refresh();
+    noticeList->setMask(QStringLiteral("*.*"));
+    noticeList->Refresh();
 }
 
-void TForm1::OvoExplorerView1Click()
+void MainWindow::previewClickedTextFile()
 {
-    const QString path = OvoExplorerView1->FileName();
+    const QString path = noticeList->FileName();
     if (lowerAscii(extensionOf(path)) != QStringLiteral(".txt"))
         return;
     clearPane();
     loadIntoPane(path);
 }
 
-void TForm1::OvoExplorerView1DblClick()
+void MainWindow::previewFocusedFile()
 {
-    const QString path = OvoExplorerView1->FileName();
+    const QString path = noticeList->FileName();
     // A double click that left no file focused and selected has nothing to show.
     if (path.isEmpty())
         return;
@@ -623,14 +623,14 @@ void TForm1::OvoExplorerView1DblClick()
     loadIntoPane(path);
 }
 
-void TForm1::OvoExplorerView1MouseUp()
+void MainWindow::takeSelection()
 {
     SelectedCount = 0;
-    SourceDirectory = OvoExplorerView1->Directory();
-    const QStringList items = OvoExplorerView1->Items();
+    SourceDirectory = noticeList->Directory();
+    const QStringList items = noticeList->Items();
     qsizetype selected = 0;
     for (qsizetype index = 0; index < items.size(); ++index) {
-        if (!OvoExplorerView1->Selected(static_cast<int>(index)))
+        if (!noticeList->Selected(static_cast<int>(index)))
             continue;
         ++selected;
         if (SelectedCount < selectedFilesCapacity)
@@ -642,13 +642,13 @@ void TForm1::OvoExplorerView1MouseUp()
                                    .arg(selectedFilesCapacity));
 }
 
-void TForm1::loadIntoPane(const QString& path)
+void MainWindow::loadIntoPane(const QString& path)
 {
     // The text ends at the first NUL byte, so one byte beyond the capacity tells all.
     QByteArray bytes;
     try {
         bytes = platform::readFileStart(path, paneCapacity + 1);
-    } catch (const platform::EInOutError&) {
+    } catch (const platform::InOutError&) {
         throw platform::Exception(QStringLiteral("Cannot open file %1").arg(path));
     }
     const qsizetype nul = bytes.indexOf('\0');
@@ -656,59 +656,59 @@ void TForm1::loadIntoPane(const QString& path)
         bytes.truncate(nul);
     if (bytes.size() > paneCapacity)
         throw platform::Exception(QStringLiteral("Text exceeds memo capacity"));
-    m_ui->Memo1->setPlainText(noticeText(bytes));
+    m_ui->logPane->setPlainText(noticeText(bytes));
 }
 
-void TForm1::clearPane()
+void MainWindow::clearPane()
 {
-    m_ui->Memo1->clear();
+    m_ui->logPane->clear();
     m_paneLines = 0;
 }
 
-void TForm1::addPaneLine(const QString& text)
+void MainWindow::addPaneLine(const QString& text)
 {
-    QTextCursor cursor(m_ui->Memo1->document());
+    QTextCursor cursor(m_ui->logPane->document());
     cursor.movePosition(QTextCursor::End);
-    if (m_paneLines > 0 || !m_ui->Memo1->document()->isEmpty())
+    if (m_paneLines > 0 || !m_ui->logPane->document()->isEmpty())
         cursor.insertBlock();
     // Each line keeps the colour it was written in.
     QTextCharFormat format;
     format.setForeground(m_paneColor);
     cursor.insertText(text, format);
     ++m_paneLines;
-    m_ui->Memo1->ensureCursorVisible();
+    m_ui->logPane->ensureCursorVisible();
 }
 
 // ---- send run --------------------------------------------------------------------------
 
-void TForm1::Button1Click()
+void MainWindow::sendNotices()
 {
     // Runs never nest: Send is disabled while one is in progress.
     if (m_sending)
         return;
     m_sending = true;
-    m_ui->Button1->setEnabled(false);
+    m_ui->sendButton->setEnabled(false);
     struct RunEnd {
-        TForm1* form;
+        MainWindow* form;
         ~RunEnd()
         {
             form->m_sending = false;
-            form->m_ui->Button1->setEnabled(true);
+            form->m_ui->sendButton->setEnabled(true);
             if (form->m_closeAfterRun)
                 QTimer::singleShot(0, form, &QWidget::close);
         }
     } runEnd{this};
 
-    if (NMFTP1->Connected)
+    if (ftpClient->Connected)
         disconnectStation();
-    if (m_ui->Edit1->text().isEmpty())
-        m_ui->Edit1->setText(QStringLiteral("."));
+    if (m_ui->remoteFolderEdit->text().isEmpty())
+        m_ui->remoteFolderEdit->setText(QStringLiteral("."));
     StopRequested = 0;
     clearPane();
     addPaneLine(QStringLiteral("★☆         您共选择了 %1 个文件         ☆★").arg(SelectedCount));
     if (SelectedCount > 0) {
         addPaneLine(QString());
-        QListWidget* stations = m_ui->CheckListBox2;
+        QListWidget* stations = m_ui->stationList;
         for (int item = 0; item < stations->count(); ++item) {
             if (StopRequested == 1) {
                 addPaneLine(stoppedLine);
@@ -717,16 +717,16 @@ void TForm1::Button1Click()
             if (stations->item(item)->checkState() != Qt::Checked)
                 continue;
             const int row = item + 1;
-            NMFTP1->Host = platform::toCodePage(gridCell(2, row));
-            NMFTP1->UserID = platform::toCodePage(gridCell(3, row));
-            NMFTP1->Password = platform::toCodePage(gridCell(4, row));
+            ftpClient->Host = platform::toCodePage(gridCell(2, row));
+            ftpClient->UserID = platform::toCodePage(gridCell(3, row));
+            ftpClient->Password = platform::toCodePage(gridCell(4, row));
             addPaneLine(QStringLiteral("开始向  %1  传送...").arg(gridCell(1, row)));
             try {
                 sendToStation();
-            } catch (const FTPException&) {
+            } catch (const FtpError&) {
                 reportNetworkError();
                 continue;
-            } catch (const ESockError&) {
+            } catch (const SocketError&) {
                 reportNetworkError();
                 continue;
             }
@@ -743,17 +743,17 @@ void TForm1::Button1Click()
     addPaneLine(endLine);
 }
 
-void TForm1::sendToStation()
+void MainWindow::sendToStation()
 {
-    NMFTP1->Vendor = ftpVendor;
-    NMFTP1->Connect();
-    NMFTP1->ChangeDir(platform::toCodePage(m_ui->Edit1->text()));
-    NMFTP1->SetTransferType(typeLocal8);
+    ftpClient->Vendor = ftpVendor;
+    ftpClient->Connect();
+    ftpClient->ChangeDir(platform::toCodePage(m_ui->remoteFolderEdit->text()));
+    ftpClient->SetTransferType(typeLocal8);
     for (int k = 1; k <= SelectedCount && StopRequested != 1; ++k)
-        NMFTP1->Upload(localFilePath(SelectedFiles[k]), platform::toCodePage(SelectedFiles[k]));
+        ftpClient->Upload(localFilePath(SelectedFiles[k]), platform::toCodePage(SelectedFiles[k]));
 }
 
-void TForm1::reportNetworkError()
+void MainWindow::reportNetworkError()
 {
     const QColor windowText = m_paneColor;
     m_paneColor = networkErrorColor;
@@ -761,36 +761,36 @@ void TForm1::reportNetworkError()
     m_paneColor = windowText;
     // The station already has its error line: a failing QUIT adds nothing to say.
     try {
-        if (NMFTP1->Connected)
+        if (ftpClient->Connected)
             disconnectStation();
-    } catch (const FTPException&) {
-    } catch (const ESockError&) {
+    } catch (const FtpError&) {
+    } catch (const SocketError&) {
     }
 }
 
-void TForm1::cancelNetworkWait()
+void MainWindow::cancelNetworkWait()
 {
-    NMFTP1->Cancel();
-    NMFTP1->Abort();
+    ftpClient->Cancel();
+    ftpClient->Abort();
 }
 
-void TForm1::disconnectStation()
+void MainWindow::disconnectStation()
 {
     // A closing window does not wait for the server's goodbye.
     if (m_closeAfterRun) {
-        NMFTP1->TPowersock::Disconnect();
+        ftpClient->BlockingSocket::Disconnect();
         return;
     }
     try {
-        NMFTP1->Disconnect();
-    } catch (const EAbortError&) {
+        ftpClient->Disconnect();
+    } catch (const AbortError&) {
         // Closing the window cancelled the goodbye: nothing left to report.
         if (!m_closeAfterRun)
             throw;
     }
 }
 
-QString TForm1::localFilePath(const QString& name) const
+QString MainWindow::localFilePath(const QString& name) const
 {
     const QDir folder(SourceDirectory);
     if (QFileInfo::exists(folder.filePath(name)))
@@ -803,7 +803,7 @@ QString TForm1::localFilePath(const QString& name) const
     return folder.filePath(name);
 }
 
-void TForm1::Button2Click()
+void MainWindow::requestStop()
 {
     StopRequested = 1;
 }

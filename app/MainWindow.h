@@ -10,14 +10,14 @@
 #include <memory>
 
 class QLabel;
-class TOvoCommandLabel;
-class TOvoExplorerTree;
-class TOvoExplorerView;
-class TOvoLabel;
-class TNMFTP;
+class CommandLabel;
+class FolderTree;
+class FileListView;
+class DecoratedLabel;
+class FtpClient;
 
 namespace Ui {
-class TForm1;
+class MainWindow;
 }
 
 // State of the main window's unit: one window per process owns it.
@@ -38,17 +38,17 @@ void resetUnitState();
 
 } // namespace unit1
 
-class TForm1 : public QWidget {
+class MainWindow : public QWidget {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(TForm1)
+    Q_DISABLE_COPY_MOVE(MainWindow)
 
 public:
     using base = QWidget;
 
-    // Builds the window from its description and runs FormCreate; the settings
+    // Builds the window from its description and runs prepareWindow; the settings
     // files are read from platform::programFolder().
-    explicit TForm1(QWidget* parent = nullptr);
-    ~TForm1() override;
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -56,34 +56,34 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void FormCreate();
-    void FormDestroy();
-    void TabSheet1Show();
-    void TabSheet2Show();
-    void RadioButton4Click();
-    void RadioButton5Click();
-    void OvoExplorerView1Click();
-    void OvoExplorerView1DblClick();
-    void OvoExplorerView1MouseUp();
-    void OvoExplorerTree1Change();
-    void RadioButton3Enter();
-    void RadioButton1Click();
-    void RadioButton2Click();
-    void BitBtn1Click();
-    void StringGrid1Exit();
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
+    void prepareWindow();
+    void saveOnClose();
+    void showNoticePage();
+    void showStationsPage();
+    void showTextFilesOnly();
+    void showAllFiles();
+    void previewClickedTextFile();
+    void previewFocusedFile();
+    void takeSelection();
+    void showChosenFolder();
+    void showPasswordPrompt();
+    void showFolderTree();
+    void showStationGrid();
+    void unlockSettings();
+    void leaveStationGrid();
+    void sendNotices();
+    void requestStop();
+    void exitProgram();
 
     void wireHandlers();
     void onFocusChanged(QWidget* previous, QWidget* current);
     bool isInGrid(const QWidget* widget) const;
     void commitGridEditor();
 
-    void readDirtCfg();
-    void readAddfCfg(bool rebuild);
+    void readFolderSettings();
+    void readStations(bool rebuild);
     void saveStations();
-    void writeDirtCfg();
+    void writeFolderSettings();
 
     // Cells of rows 1 on, columns 1 on; the fixed row and column are only written.
     QString gridCell(int column, int row) const;
@@ -106,14 +106,14 @@ private:
     // Components placed where the window description holds their placeholders.
     void placeComponents();
 
-    std::unique_ptr<Ui::TForm1> m_ui;
-    TOvoExplorerView* OvoExplorerView1 = nullptr;
-    TOvoExplorerTree* OvoExplorerTree1 = nullptr;
-    TOvoLabel* OvoLabel1 = nullptr;
-    TOvoLabel* OvoLabel2 = nullptr;
-    TOvoCommandLabel* OvoCommandLabel1 = nullptr;
-    TOvoCommandLabel* OvoCommandLabel2 = nullptr;
-    TNMFTP* NMFTP1 = nullptr;
+    std::unique_ptr<Ui::MainWindow> m_ui;
+    FileListView* noticeList = nullptr;
+    FolderTree* folderTree = nullptr;
+    DecoratedLabel* homePageCaption = nullptr;
+    DecoratedLabel* mailCaption = nullptr;
+    CommandLabel* homePageLink = nullptr;
+    CommandLabel* mailLink = nullptr;
+    FtpClient* ftpClient = nullptr;
 
     QMetaObject::Connection m_focusConnection;
     QColor m_paneColor;

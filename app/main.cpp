@@ -6,7 +6,7 @@
 int main(int argc, char** argv)
 {
     platform::Application application(argc, argv);
-    TForm1 form;
+    MainWindow form;
     form.show();
     return platform::Application::exec();
 }

@@ -112,7 +112,7 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    TNMFTP ftp;
+    FtpClient ftp;
     ftp.Host = options->host;
     ftp.Port = options->port;
     ftp.UserID = options->user;

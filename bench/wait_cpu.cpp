@@ -59,7 +59,7 @@ int main(int argc, char** argv)
 
     int result = 0;
     try {
-        TPowersock sock;
+        BlockingSocket sock;
         sock.Host = "127.0.0.1";
         sock.Port = ntohs(address.sin_port);
         sock.Connect();

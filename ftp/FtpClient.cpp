@@ -33,7 +33,7 @@ QByteArray verbOf(const QByteArray& command)
 
 [[noreturn]] void raiseNotANumber(const QByteArray& text)
 {
-    throw platform::EConvertError(QStringLiteral("'%1' is not a valid integer value")
+    throw platform::ConversionError(QStringLiteral("'%1' is not a valid integer value")
                                       .arg(platform::fromCodePage(text)));
 }
 
@@ -55,7 +55,7 @@ QString fileNamePart(const QString& path)
 // Owns the data connection of one upload and clears DataConnection on every way out.
 class DataConnectionScope {
 public:
-    DataConnectionScope(TPowersock*& field, std::unique_ptr<TPowersock> connection)
+    DataConnectionScope(BlockingSocket*& field, std::unique_ptr<BlockingSocket> connection)
         : m_field(field)
         , m_connection(std::move(connection))
     {
@@ -69,16 +69,16 @@ public:
     DataConnectionScope(const DataConnectionScope&) = delete;
     DataConnectionScope& operator=(const DataConnectionScope&) = delete;
 
-    TPowersock& connection() { return *m_connection; }
+    BlockingSocket& connection() { return *m_connection; }
 
 private:
-    TPowersock*& m_field;
-    std::unique_ptr<TPowersock> m_connection;
+    BlockingSocket*& m_field;
+    std::unique_ptr<BlockingSocket> m_connection;
 };
 
 } // namespace
 
-FTPException::FTPException(const QByteArray& reply)
+FtpError::FtpError(const QByteArray& reply)
     : platform::Exception(platform::fromCodePage(reply))
     , m_reply(reply)
 {
@@ -95,7 +95,7 @@ qint16 replyCode(const QByteArray& line)
         return 0;
     const qint64 value = line.left(digits).toLongLong();
     if (value > std::numeric_limits<qint16>::max())
-        throw ESockError(QStringLiteral("Reply code %1 is out of range").arg(QString::fromLatin1(line.left(digits))));
+        throw SocketError(QStringLiteral("Reply code %1 is out of range").arg(QString::fromLatin1(line.left(digits))));
     return static_cast<qint16>(value);
 }
 
@@ -106,18 +106,18 @@ bool isContinuationLine(const QByteArray& line)
     return line[0] == ' ' || (line.size() >= 4 && line[3] == '-');
 }
 
-TCmdType commandKind(const QByteArray& command)
+CommandKind commandKind(const QByteArray& command)
 {
     const QByteArray word = ExtractField(command, ' ', 1) + ' ';
     if (word == "CWD ")
-        return TCmdType::ctCwd;
+        return CommandKind::ctCwd;
     if (word == "DELE ")
-        return TCmdType::ctDele;
+        return CommandKind::ctDele;
     if (word == "MKD ")
-        return TCmdType::ctMkd;
+        return CommandKind::ctMkd;
     if (word == "RMD ")
-        return TCmdType::ctRmd;
-    return command == "PWD" ? TCmdType::ctPwd : TCmdType::ctOther;
+        return CommandKind::ctRmd;
+    return command == "PWD" ? CommandKind::ctPwd : CommandKind::ctOther;
 }
 
 quint16 passivePort(const QByteArray& reply)
@@ -138,17 +138,17 @@ quint16 passivePort(const QByteArray& reply)
 
 } // namespace ftp
 
-TNMFTP::TNMFTP(QObject* AOwner)
-    : TPowersock(AOwner)
+FtpClient::FtpClient(QObject* AOwner)
+    : BlockingSocket(AOwner)
 {
     Port = 21;
     // Replies are read synchronously by the operations; the hook only has to exist.
-    TPowersock::OnReadReady = [](QObject*) {};
+    BlockingSocket::OnReadReady = [](QObject*) {};
     TransferLock = std::make_unique<std::recursive_mutex>();
     setIdleLimit(ftp::defaultIdleLimitMs);
 }
 
-TNMFTP::~TNMFTP()
+FtpClient::~FtpClient()
 {
     setDestroying();
     Cancel();
@@ -156,18 +156,18 @@ TNMFTP::~TNMFTP()
     TransferLock.reset();
 }
 
-QByteArray TNMFTP::Transaction(const QByteArray& Command)
+QByteArray FtpClient::Transaction(const QByteArray& Command)
 {
     // A file or folder name with a line break must not smuggle in a command of its own.
     if (Command.contains('\r') || Command.contains('\n'))
-        throw EInvalidCommand(QStringLiteral("Line break in the %1 command; nothing was sent")
+        throw InvalidCommandError(QStringLiteral("Line break in the %1 command; nothing was sent")
                                   .arg(platform::fromCodePage(verbOf(Command))));
-    const QByteArray line = TPowersock::Transaction(Command);
+    const QByteArray line = BlockingSocket::Transaction(Command);
     ReadContinuationLines(line);
     return line;
 }
 
-void TNMFTP::ReadContinuationLines(const QByteArray& Line)
+void FtpClient::ReadContinuationLines(const QByteArray& Line)
 {
     QByteArray line = Line;
     while (ftp::isContinuationLine(line)) {
@@ -176,23 +176,23 @@ void TNMFTP::ReadContinuationLines(const QByteArray& Line)
     }
 }
 
-QByteArray TNMFTP::command(const QByteArray& Command)
+QByteArray FtpClient::command(const QByteArray& Command)
 {
     const QByteArray reply = Transaction(Command);
     if (reply.isEmpty())
-        throw ESockError(QStringLiteral("Connection closed by the server instead of a reply to %1")
+        throw SocketError(QStringLiteral("Connection closed by the server instead of a reply to %1")
                              .arg(platform::fromCodePage(verbOf(Command))));
     return reply;
 }
 
-void TNMFTP::Connect()
+void FtpClient::Connect()
 {
     Canceled = false;
     if (Connected)
         return;
     m_finalReplyDue = false;
     ClearInput();
-    TPowersock::Connect();
+    BlockingSocket::Connect();
     try {
         logIn();
     } catch (...) {
@@ -203,33 +203,33 @@ void TNMFTP::Connect()
     }
 }
 
-void TNMFTP::readGreeting()
+void FtpClient::readGreeting()
 {
     ReplyCode = 0;
     const QByteArray greeting = ReadLn();
     LastReply = greeting;
     if (greeting.isEmpty())
-        throw ESockError("Connection closed by the server before its greeting");
+        throw SocketError("Connection closed by the server before its greeting");
     ReportStatus(1, greeting);
     ReplyCode = ftp::replyCode(greeting);
     ReadContinuationLines(greeting);
     if (ReplyCode > 400) {
         if (OnConnectionFailed)
             OnConnectionFailed(this);
-        throw FTPException(greeting);
+        throw FtpError(greeting);
     }
 }
 
-void TNMFTP::checkLoginReply(const QByteArray& reply)
+void FtpClient::checkLoginReply(const QByteArray& reply)
 {
     if (isBetween(ReplyCode, 401, 599)) {
         if (OnConnectionFailed)
             OnConnectionFailed(this);
-        throw FTPException(reply);
+        throw FtpError(reply);
     }
 }
 
-void TNMFTP::logIn()
+void FtpClient::logIn()
 {
     readGreeting();
 
@@ -249,19 +249,19 @@ void TNMFTP::logIn()
     const bool viaProxy = !Proxy.isEmpty();
     if (viaProxy) {
         switch (FirewallType) {
-        case TFirewallType::FTUser:
+        case FirewallStyle::FTUser:
             command("USER " + UserID + "@" + Host);
             break;
-        case TFirewallType::FtOpen:
+        case FirewallStyle::FtOpen:
             command("OPEN " + Host);
             break;
-        case TFirewallType::FtSite:
+        case FirewallStyle::FtSite:
             command("SITE " + Host);
             break;
         }
     }
 
-    if (!(viaProxy && FirewallType == TFirewallType::FTUser)) {
+    if (!(viaProxy && FirewallType == FirewallStyle::FTUser)) {
         ReportStatus(1, "USER " + UserID);
         checkLoginReply(command("USER " + UserID));
     }
@@ -274,7 +274,7 @@ void TNMFTP::logIn()
         OnConnect(this);
 }
 
-void TNMFTP::Disconnect()
+void FtpClient::Disconnect()
 {
     Canceled = false;
     if (!Connected)
@@ -286,7 +286,7 @@ void TNMFTP::Disconnect()
         // A server that just closes after QUIT has done what was asked: no reply needed.
         const QByteArray reply = Transaction("QUIT");
         if (isBetween(ReplyCode, 301, 599))
-            throw FTPException(reply);
+            throw FtpError(reply);
     } catch (...) {
         closeIfOpen();
         throw;
@@ -294,22 +294,22 @@ void TNMFTP::Disconnect()
     closeIfOpen();
 }
 
-void TNMFTP::closeIfOpen()
+void FtpClient::closeIfOpen()
 {
     // A server that closed first has already had its socket closed and replaced.
     if (Connected)
-        TPowersock::Disconnect();
+        BlockingSocket::Disconnect();
 }
 
-void TNMFTP::Abort()
+void FtpClient::Abort()
 {
     if (DataConnection)
         DataConnection->Cancel();
 }
 
-void TNMFTP::RunCommand(const QByteArray& Command)
+void FtpClient::RunCommand(const QByteArray& Command)
 {
-    const TCmdType kind = ftp::commandKind(Command);
+    const CommandKind kind = ftp::commandKind(Command);
     Canceled = false;
     CheckConnection();
     ReportStatus(1, Command);
@@ -319,23 +319,23 @@ void TNMFTP::RunCommand(const QByteArray& Command)
         if (OnUnSupportedFunction && isBetween(ReplyCode, 500, 502))
             OnUnSupportedFunction(kind);
         if (!OnFailure)
-            throw FTPException(reply);
+            throw FtpError(reply);
         bool handled = false;
         OnFailure(handled, kind);
         if (!handled)
-            throw FTPException(reply);
+            throw FtpError(reply);
         return;
     }
     if (OnSuccess)
         OnSuccess(kind);
 }
 
-void TNMFTP::ChangeDir(const QByteArray& Directory)
+void FtpClient::ChangeDir(const QByteArray& Directory)
 {
     RunCommand("CWD " + Directory);
 }
 
-void TNMFTP::SetTransferType(int Mode)
+void FtpClient::SetTransferType(int Mode)
 {
     switch (Mode) {
     case 1:
@@ -352,7 +352,7 @@ void TNMFTP::SetTransferType(int Mode)
     }
 }
 
-void TNMFTP::discardStaleReplies()
+void FtpClient::discardStaleReplies()
 {
     if (m_finalReplyDue) {
         // The server answers an aborted transfer late (426, 226, 425); read it here so
@@ -367,9 +367,9 @@ void TNMFTP::discardStaleReplies()
                 ReportStatus(1, line);
                 ReadContinuationLines(line);
             }
-        } catch (const EAbortError&) {
+        } catch (const AbortError&) {
             throw;
-        } catch (const ESockError&) {
+        } catch (const SocketError&) {
             // No late reply came; a broken connection fails the command itself.
             m_finalReplyDue = false;
         }
@@ -378,17 +378,17 @@ void TNMFTP::discardStaleReplies()
         Read(0);
 }
 
-void TNMFTP::refuseUpload(const QByteArray& reply)
+void FtpClient::refuseUpload(const QByteArray& reply)
 {
     if (!OnFailure)
-        throw FTPException(reply);
+        throw FtpError(reply);
     bool handled = false;
-    OnFailure(handled, TCmdType::ctStor);
+    OnFailure(handled, CommandKind::ctStor);
     if (!handled)
-        throw FTPException(reply);
+        throw FtpError(reply);
 }
 
-void TNMFTP::Upload(const QString& localPath, const QByteArray& remoteName)
+void FtpClient::Upload(const QString& localPath, const QByteArray& remoteName)
 {
     Canceled = false;
     bool stored = false;
@@ -397,7 +397,7 @@ void TNMFTP::Upload(const QString& localPath, const QByteArray& remoteName)
         {
             std::lock_guard lock(*TransferLock);
             discardStaleReplies();
-            auto connection = std::make_unique<TPowersock>(this);
+            auto connection = std::make_unique<BlockingSocket>(this);
             connection->TimeOut = TimeOut;
             connection->setIdleLimit(idleLimit());
             connection->OnPacketSent = OnPacketSent;
@@ -405,11 +405,11 @@ void TNMFTP::Upload(const QString& localPath, const QByteArray& remoteName)
             stored = transfer(scope.connection(), localPath, remoteName);
         }
         if (stored && OnSuccess)
-            OnSuccess(TCmdType::ctStor);
+            OnSuccess(CommandKind::ctStor);
     } catch (...) {
         if (OnFailure) {
             bool handled = false;
-            OnFailure(handled, TCmdType::ctStor);
+            OnFailure(handled, CommandKind::ctStor);
             if (handled)
                 return;
         }
@@ -417,12 +417,12 @@ void TNMFTP::Upload(const QString& localPath, const QByteArray& remoteName)
     }
 }
 
-bool TNMFTP::transfer(TPowersock& data, const QString& localPath, const QByteArray& remoteName)
+bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const QByteArray& remoteName)
 {
     {
         QFile file(localPath);
         if (!file.open(QIODevice::ReadOnly))
-            throw EFOpenError(QStringLiteral("Cannot open file %1").arg(localPath));
+            throw FileOpenError(QStringLiteral("Cannot open file %1").arg(localPath));
     }
 
     if (Passive) {
@@ -449,7 +449,7 @@ bool TNMFTP::transfer(TPowersock& data, const QString& localPath, const QByteArr
     const QByteArray storReply = command("STOR " + storName);
     if (isBetween(ReplyCode, 301, 599)) {
         if (OnUnSupportedFunction && isBetween(ReplyCode, 500, 502))
-            OnUnSupportedFunction(TCmdType::ctStor);
+            OnUnSupportedFunction(CommandKind::ctStor);
         refuseUpload(storReply);
         return false;
     }
@@ -476,14 +476,14 @@ bool TNMFTP::transfer(TPowersock& data, const QString& localPath, const QByteArr
     data.CloseSocket();
     if (!sending) {
         Canceled = false;
-        throw EAbortError("Socket send aborted");
+        throw AbortError("Socket send aborted");
     }
 
     QByteArray final;
     do { // a preliminary reply (1xx) leaves the outcome still to come
         final = ReadLn();
         if (final.isEmpty())
-            throw ESockError("Connection closed by the server instead of the final reply to STOR");
+            throw SocketError("Connection closed by the server instead of the final reply to STOR");
         ReportStatus(1, final);
         ReadContinuationLines(final);
         LastReply = final;

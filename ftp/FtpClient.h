@@ -12,10 +12,10 @@
 #include <memory>
 #include <mutex>
 
-enum class TFirewallType { FTUser = 0, FtOpen = 1, FtSite = 2 };
+enum class FirewallStyle { FTUser = 0, FtOpen = 1, FtSite = 2 };
 
 // Which kind of operation succeeded or failed; other ordinals are never produced.
-enum class TCmdType : quint8 {
+enum class CommandKind : quint8 {
     ctCwd = 0,
     ctMkd = 1,
     ctDele = 2,
@@ -25,16 +25,16 @@ enum class TCmdType : quint8 {
     ctPwd = 15,
 };
 
-using TFailureEvent = std::function<void(bool& Handled, TCmdType Trans_Type)>;
-using TSuccessEvent = std::function<void(TCmdType Trans_Type)>;
-using TUnsupportedEvent = std::function<void(TCmdType Trans_Type)>;
-using TNMListItem = std::function<void(const QByteArray& Listing)>;
+using FailureEvent = std::function<void(bool& Handled, CommandKind Trans_Type)>;
+using SuccessEvent = std::function<void(CommandKind Trans_Type)>;
+using UnsupportedEvent = std::function<void(CommandKind Trans_Type)>;
+using ListItemEvent = std::function<void(const QByteArray& Listing)>;
 
 // A refused reply. The message is the reply's first line exactly as received, line end
 // included (decoded from the code page); reply() keeps its bytes.
-class FTPException : public platform::Exception {
+class FtpError : public platform::Exception {
 public:
-    explicit FTPException(const QByteArray& reply);
+    explicit FtpError(const QByteArray& reply);
     const QByteArray& reply() const noexcept { return m_reply; }
 
 private:
@@ -42,14 +42,14 @@ private:
 };
 
 // A local file that cannot be opened for an upload: "Cannot open file <path>".
-class EFOpenError : public platform::Exception {
+class FileOpenError : public platform::Exception {
 public:
     using Exception::Exception;
 };
 
 // A command text with a line break, which would carry a second command to the server;
 // it is not sent.
-class EInvalidCommand : public platform::Exception {
+class InvalidCommandError : public platform::Exception {
 public:
     using Exception::Exception;
 };
@@ -60,37 +60,37 @@ namespace ftp {
 constexpr int defaultIdleLimitMs = 60000;
 
 // The reply code of a line: its leading decimal digits (at most ten), 0 when it does not
-// begin with a digit. A code beyond 16 bits raises ESockError, as the socket layer does.
+// begin with a digit. A code beyond 16 bits raises SocketError, as the socket layer does.
 qint16 replyCode(const QByteArray& line);
 
 // A line that does not end a reply: it begins with a blank or has "-" as its fourth byte.
 bool isContinuationLine(const QByteArray& line);
 
 // The kind of operation a command text stands for.
-TCmdType commandKind(const QByteArray& command);
+CommandKind commandKind(const QByteArray& command);
 
 // The data port of a PASV reply: fields 5 and 6 of the comma-separated text, the sixth
-// up to its ")". Raises EConvertError when they are missing or not numbers.
+// up to its ")". Raises ConversionError when they are missing or not numbers.
 quint16 passivePort(const QByteArray& reply);
 
 } // namespace ftp
 
 // Waits on the server (greeting and replies, the data connection, a send that makes no
-// progress) give up with ESockError after ftp::defaultIdleLimitMs without a byte from the
+// progress) give up with SocketError after ftp::defaultIdleLimitMs without a byte from the
 // server; setIdleLimit() changes the limit for the control and the data connections.
 // TimeOut keeps its socket-layer meaning.
-class TNMFTP : public TPowersock {
+class FtpClient : public BlockingSocket {
 public:
-    explicit TNMFTP(QObject* AOwner = nullptr);
-    ~TNMFTP() override;
-    Q_DISABLE_COPY_MOVE(TNMFTP)
+    explicit FtpClient(QObject* AOwner = nullptr);
+    ~FtpClient() override;
+    Q_DISABLE_COPY_MOVE(FtpClient)
 
     // Connects to Host (or Proxy), reads the greeting and logs in; nothing when connected.
     void Connect() override;
     // QUIT and close; nothing when not connected. The socket is closed in every case.
     void Disconnect() override;
     // Sends one command and reads one complete reply; returns its first line. A command
-    // with a line break raises EInvalidCommand and is not sent.
+    // with a line break raises InvalidCommandError and is not sent.
     QByteArray Transaction(const QByteArray& Command) override;
     // Cancels the running data connection, if any.
     void Abort() override;
@@ -98,7 +98,7 @@ public:
     // Reads the rest of a multi-line reply whose first line is `Line`.
     void ReadContinuationLines(const QByteArray& Line);
 
-    // Sends a command; a reply of 400 to 599 is a refusal (OnFailure or FTPException).
+    // Sends a command; a reply of 400 to 599 is a refusal (OnFailure or FtpError).
     void RunCommand(const QByteArray& Command);
     void ChangeDir(const QByteArray& Directory);
     // 1 "TYPE A", 2 "TYPE I", 3 "TYPE L 8"; any other mode does nothing.
@@ -112,20 +112,20 @@ public:
     QByteArray UserID;
     QByteArray Password;
     bool Passive = false;
-    TPowersock* DataConnection = nullptr;
-    TNotifyEvent OnTransactionStart;
-    TNotifyEvent OnTransactionStop;
-    TSuccessEvent OnSuccess;
-    TFailureEvent OnFailure;
-    THandlerEvent OnAuthenticationNeeded;
-    THandlerEvent OnAuthenticationFailed;
-    TNMListItem OnListItem;
+    BlockingSocket* DataConnection = nullptr;
+    NotifyEvent OnTransactionStart;
+    NotifyEvent OnTransactionStop;
+    SuccessEvent OnSuccess;
+    FailureEvent OnFailure;
+    HandledEvent OnAuthenticationNeeded;
+    HandledEvent OnAuthenticationFailed;
+    ListItemEvent OnListItem;
     // Fired after a successful login; hides the socket's own connect notification.
-    TNotifyEvent OnConnect;
-    TUnsupportedEvent OnUnSupportedFunction;
+    NotifyEvent OnConnect;
+    UnsupportedEvent OnUnSupportedFunction;
     qint32 Vendor = 2411;
     bool ParseList = false;
-    TFirewallType FirewallType = TFirewallType::FTUser;
+    FirewallStyle FirewallType = FirewallStyle::FTUser;
     QByteArray FWUserID;
     QByteArray FWPassword;
     bool FWAuthenticate = false;
@@ -143,7 +143,7 @@ private:
     void refuseUpload(const QByteArray& reply);
     // The upload on its data connection: true when the server stored the file, false
     // after a refusal that OnFailure handled.
-    bool transfer(TPowersock& data, const QString& localPath, const QByteArray& remoteName);
+    bool transfer(BlockingSocket& data, const QString& localPath, const QByteArray& remoteName);
     // Closes the control connection unless the server's own close already did.
     void closeIfOpen();
 

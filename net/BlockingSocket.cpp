@@ -34,18 +34,18 @@ constexpr int windowsSharingViolation = 32;
 // Ends the time-out of an operation on every way out of it.
 class TimerOffGuard {
 public:
-    explicit TimerOffGuard(TPowersock& component) : m_component(component) {}
+    explicit TimerOffGuard(BlockingSocket& component) : m_component(component) {}
     ~TimerOffGuard() { m_component.TimerOff(); }
     Q_DISABLE_COPY_MOVE(TimerOffGuard)
 
 private:
-    TPowersock& m_component;
+    BlockingSocket& m_component;
 };
 
 // A lookup that outlasted the idle limit: Connect passes it on as it does a timed-out one.
-class LookupGaveNoAnswer : public ESockError {
+class LookupGaveNoAnswer : public SocketError {
 public:
-    using ESockError::ESockError;
+    using SocketError::SocketError;
 };
 
 // How long a wait has gone without progress, against the component's idle limit.
@@ -178,12 +178,12 @@ QByteArray ExtractField(const QByteArray& Text, char Separator, int N)
 
 // ---- The hidden windows ----
 
-platform::HWND CreateSocketWindow(TPowersock* Component)
+platform::HWND CreateSocketWindow(BlockingSocket* Component)
 {
     return createObjectWindow(socketWindowClass, SocketWindowProc, Component);
 }
 
-platform::HWND CreateTimerWindow(TThreadTimer* Timer)
+platform::HWND CreateTimerWindow(WindowTimer* Timer)
 {
     return createObjectWindow(timerWindowClass, TimerWindowProc, Timer);
 }
@@ -191,7 +191,7 @@ platform::HWND CreateTimerWindow(TThreadTimer* Timer)
 platform::LRESULT SocketWindowProc(platform::HWND Window, quint32 Message, platform::WPARAM WParam,
                                    platform::LPARAM LParam)
 {
-    auto* component = static_cast<TPowersock*>(platform::windowPointer(Window));
+    auto* component = static_cast<BlockingSocket*>(platform::windowPointer(Window));
     if (component && Message >= NotifyMessage) {
         component->HandleNotification(Message, WParam, LParam);
         return 0;
@@ -202,7 +202,7 @@ platform::LRESULT SocketWindowProc(platform::HWND Window, quint32 Message, platf
 platform::LRESULT TimerWindowProc(platform::HWND Window, quint32 Message, platform::WPARAM WParam,
                                   platform::LPARAM LParam)
 {
-    auto* timer = static_cast<TThreadTimer*>(platform::windowPointer(Window));
+    auto* timer = static_cast<WindowTimer*>(platform::windowPointer(Window));
     if (!timer)
         return platform::defWindowProc(Window, Message, WParam, LParam);
     if (Message == platform::WM_ACTIVATEAPP_BROADCAST)
@@ -214,22 +214,22 @@ platform::LRESULT TimerWindowProc(platform::HWND Window, quint32 Message, platfo
     return platform::defWindowProc(Window, Message, WParam, LParam);
 }
 
-// ---- TThreadTimer ----
+// ---- WindowTimer ----
 
-TThreadTimer::TThreadTimer(QObject* AOwner)
+WindowTimer::WindowTimer(QObject* AOwner)
     : QObject(AOwner)
 {
     FWindowHandle = CreateTimerWindow(this);
 }
 
-TThreadTimer::~TThreadTimer()
+WindowTimer::~WindowTimer()
 {
     FEnabled = false;
     UpdateTimer(); // disabled: only removes the system timer, cannot fail
     platform::destroyWindow(FWindowHandle);
 }
 
-void TThreadTimer::setInterval(quint32 Value)
+void WindowTimer::setInterval(quint32 Value)
 {
     if (Value == FInterval)
         return;
@@ -237,7 +237,7 @@ void TThreadTimer::setInterval(quint32 Value)
     UpdateTimer();
 }
 
-void TThreadTimer::setEnabled(bool Value)
+void WindowTimer::setEnabled(bool Value)
 {
     if (Value == FEnabled)
         return;
@@ -245,13 +245,13 @@ void TThreadTimer::setEnabled(bool Value)
     UpdateTimer();
 }
 
-void TThreadTimer::setOnTimer(TNotifyEvent Value)
+void WindowTimer::setOnTimer(NotifyEvent Value)
 {
     FOnTimer = std::move(Value);
     UpdateTimer();
 }
 
-void TThreadTimer::UpdateTimer()
+void WindowTimer::UpdateTimer()
 {
     platform::KillTimer(FWindowHandle, 1);
     m_armed = false;
@@ -262,15 +262,15 @@ void TThreadTimer::UpdateTimer()
     }
 }
 
-void TThreadTimer::Tick()
+void WindowTimer::Tick()
 {
     if (FOnTimer)
         FOnTimer(this);
 }
 
-// ---- TPowersock: life cycle ----
+// ---- BlockingSocket: life cycle ----
 
-TPowersock::TPowersock(QObject* AOwner)
+BlockingSocket::BlockingSocket(QObject* AOwner)
     : QObject(AOwner)
 {
     ReportStatus(8, "Create");
@@ -278,7 +278,7 @@ TPowersock::TPowersock(QObject* AOwner)
     NotifyWindow = CreateSocketWindow(this);
     Proxy.clear();
     HostEntryBuffer = std::make_unique<char[]>(hostEntrySize);
-    Timer = std::make_unique<TThreadTimer>();
+    Timer = std::make_unique<WindowTimer>();
     Timer->setEnabled(false);
     Timer->setOnTimer([this](QObject* Sender) { TimerTriggered(Sender); });
     TimeOut = 0;
@@ -296,7 +296,7 @@ TPowersock::TPowersock(QObject* AOwner)
     }
 }
 
-TPowersock::~TPowersock()
+BlockingSocket::~BlockingSocket()
 {
     m_destroying = true;
     try {
@@ -321,7 +321,7 @@ TPowersock::~TPowersock()
     }
 }
 
-void TPowersock::StartStack()
+void BlockingSocket::StartStack()
 {
     ReportStatus(8, "Initializing Winsock");
     if (++StartupCount == 1) {
@@ -351,7 +351,7 @@ void TPowersock::StartStack()
         ok = SocketHandle != ws::INVALID_SOCKET
             && ws::WSAAsyncSelect(SocketHandle, NotifyWindow, NotifyMessage, allEventsButWrite)
                 != ws::SOCKET_ERROR;
-    } catch (const ESockError&) {
+    } catch (const SocketError&) {
         ok = false;
     }
     if (ok)
@@ -362,25 +362,25 @@ void TPowersock::StartStack()
     m_stackStarted = false;
     if (--StartupCount == 0)
         ws::WSACleanup();
-    throw ESockError("Initializaton of windows sockets failed");
+    throw SocketError("Initializaton of windows sockets failed");
 }
 
-void TPowersock::replaceSocket()
+void BlockingSocket::replaceSocket()
 {
     ws::closesocket(SocketHandle);
     Connected = false;
     openNotifiedSocket();
 }
 
-void TPowersock::openNotifiedSocket()
+void BlockingSocket::openNotifiedSocket()
 {
     SocketHandle = ws::socket(ws::AF_INET_FAMILY, ws::SOCK_STREAM_TYPE, 0);
     ws::WSAAsyncSelect(SocketHandle, NotifyWindow, NotifyMessage, allEventsButWrite);
 }
 
-// ---- TPowersock: connection ----
+// ---- BlockingSocket: connection ----
 
-void TPowersock::ResolveHost()
+void BlockingSocket::ResolveHost()
 {
     ReportStatus(8, "Resolve Host");
     const QByteArray& name = Proxy.isEmpty() ? Host : Proxy;
@@ -406,30 +406,30 @@ void TPowersock::ResolveHost()
         } while (!WaitDone && !TimedOut && !Canceled);
     }
     if (TimedOut)
-        throw ESockError("Host Lookup Timed Out");
+        throw SocketError("Host Lookup Timed Out");
     if (Canceled)
-        throw ESockError("Host Lookup Canceled");
+        throw SocketError("Host Lookup Canceled");
     if (!NotifyOk)
-        throw ESockError("Host Lookup Failed");
+        throw SocketError("Host Lookup Failed");
     const auto* entry = reinterpret_cast<const ws::HostEnt*>(HostEntryBuffer.get());
     std::memcpy(&RemoteAddress.sin_addr.s_addr, entry->h_addr_list[0], 4);
     if (OnHostResolved)
         OnHostResolved(this);
 }
 
-void TPowersock::Connect()
+void BlockingSocket::Connect()
 {
     ReportStatus(8, "Connecting");
     Canceled = false;
     if (Connected)
-        throw ESockError("Already connected");
+        throw SocketError("Already connected");
     int attempts = 0;
     for (;;) {
         try {
             ResolveHost();
         } catch (const LookupGaveNoAnswer&) {
             throw;
-        } catch (const ESockError& error) {
+        } catch (const SocketError& error) {
             if (error.message() == QLatin1String("Host Lookup Timed Out")
                 || error.message() == QLatin1String("Host Lookup Canceled"))
                 throw;
@@ -437,11 +437,11 @@ void TPowersock::Connect()
         if (RemoteAddress.sin_addr.s_addr != 0)
             break;
         if (attempts > 0 || !OnInvalidHost)
-            throw ESockError("Null Remote Address");
+            throw SocketError("Null Remote Address");
         bool handled = false;
         OnInvalidHost(handled);
         if (!handled)
-            throw ESockError("Null Remote Address");
+            throw SocketError("Null Remote Address");
         ++attempts;
     }
     RemoteAddress.sin_family = ws::AF_INET_FAMILY;
@@ -468,19 +468,19 @@ void TPowersock::Connect()
     if (OnConnectionFailed)
         OnConnectionFailed(this);
     if (TimedOut || (idleExpired && !Canceled && NotifyOk))
-        throw ESockError("Connection Timed out");
+        throw SocketError("Connection Timed out");
     if (Canceled)
-        throw ESockError("Connection Canceled");
-    throw ESockError("Connection Failed");
+        throw SocketError("Connection Canceled");
+    throw SocketError("Connection Failed");
 }
 
-void TPowersock::Disconnect()
+void BlockingSocket::Disconnect()
 {
     ReportStatus(8, "Disconnecting");
     CloseSocket();
 }
 
-void TPowersock::CloseSocket()
+void BlockingSocket::CloseSocket()
 {
     ReportStatus(4, "Request Close Socket");
     Connected = false;
@@ -493,7 +493,7 @@ void TPowersock::CloseSocket()
     SocketHandle = ws::INVALID_SOCKET;
     // The fresh socket is there even when the disconnect handler fails.
     struct FreshSocket {
-        TPowersock& component;
+        BlockingSocket& component;
         ~FreshSocket()
         {
             if (!component.ShuttingDown)
@@ -504,7 +504,7 @@ void TPowersock::CloseSocket()
         OnDisconnect(this);
 }
 
-void TPowersock::CheckConnection()
+void BlockingSocket::CheckConnection()
 {
     ReportStatus(8, "Checking Connection");
     int pass = 0;
@@ -519,21 +519,21 @@ void TPowersock::CheckConnection()
     }
 }
 
-void TPowersock::Cancel()
+void BlockingSocket::Cancel()
 {
     ReportStatus(8, "Canceling");
     Canceled = true;
 }
 
-void TPowersock::Abort()
+void BlockingSocket::Abort()
 {
     ReportStatus(8, "Abort");
     Cancel();
 }
 
-// ---- TPowersock: time-out ----
+// ---- BlockingSocket: time-out ----
 
-void TPowersock::TimerOn()
+void BlockingSocket::TimerOn()
 {
     ReportStatus(8, "Timer On");
     TimedOut = false;
@@ -541,14 +541,14 @@ void TPowersock::TimerOn()
     Timer->setEnabled(true);
 }
 
-void TPowersock::TimerOff()
+void BlockingSocket::TimerOff()
 {
     ReportStatus(8, "Timer Off");
     if (Timer)
         Timer->setEnabled(false);
 }
 
-void TPowersock::TimerTriggered(QObject*)
+void BlockingSocket::TimerTriggered(QObject*)
 {
     ReportStatus(8, "Timer Triggered");
     TimerOff();
@@ -557,9 +557,9 @@ void TPowersock::TimerTriggered(QObject*)
     Abort();
 }
 
-// ---- TPowersock: notifications, status, errors ----
+// ---- BlockingSocket: notifications, status, errors ----
 
-void TPowersock::HandleNotification(quint32 Message, platform::WPARAM, platform::LPARAM Parameter)
+void BlockingSocket::HandleNotification(quint32 Message, platform::WPARAM, platform::LPARAM Parameter)
 {
     const quint16 event = platform::lowWord(Parameter);
     NotifyOk = platform::highWord(Parameter) == 0;
@@ -599,7 +599,7 @@ void TPowersock::HandleNotification(quint32 Message, platform::WPARAM, platform:
     }
 }
 
-void TPowersock::ReportStatus(quint8 Level, const QByteArray& Text)
+void BlockingSocket::ReportStatus(quint8 Level, const QByteArray& Text)
 {
     if (int(Level) > ReportLevel)
         return;
@@ -612,7 +612,7 @@ void TPowersock::ReportStatus(quint8 Level, const QByteArray& Text)
     }
 }
 
-void TPowersock::CheckSocketError(int Tolerated)
+void BlockingSocket::CheckSocketError(int Tolerated)
 {
     const int error = ws::WSAGetLastError();
     LastError = error;
@@ -621,10 +621,10 @@ void TPowersock::CheckSocketError(int Tolerated)
     const QByteArray text = ErrorText(quint16(error));
     if (OnError && !m_destroying)
         OnError(this, quint16(error), text);
-    throw ESockError(QString::fromLatin1(text));
+    throw SocketError(QString::fromLatin1(text));
 }
 
-QByteArray TPowersock::ErrorText(quint16 Number)
+QByteArray BlockingSocket::ErrorText(quint16 Number)
 {
     ReportStatus(8, "Looking Up Error Message");
     QByteArray result;
@@ -639,27 +639,27 @@ QByteArray TPowersock::ErrorText(quint16 Number)
     return result;
 }
 
-// ---- TPowersock: data transfer ----
+// ---- BlockingSocket: data transfer ----
 
-void TPowersock::Write(const QByteArray& Text)
+void BlockingSocket::Write(const QByteArray& Text)
 {
     ReportStatus(8, "Write");
     const qsizetype length = std::min<qsizetype>(Text.size(), bufferSize);
     std::memcpy(WorkBuffer->data(), Text.constData(), std::size_t(length));
     (*WorkBuffer)[std::size_t(length)] = 0;
     if (std::strlen(WorkBuffer->data()) >= std::size_t(bufferSize))
-        throw ESockError(QStringLiteral("Text to send is too long: %1 bytes, at most 65535 allowed")
+        throw SocketError(QStringLiteral("Text to send is too long: %1 bytes, at most 65535 allowed")
                              .arg(Text.indexOf('\0') < 0 ? Text.size() : Text.indexOf('\0')));
     SendBuffer(WorkBuffer->data(), 0);
 }
 
-void TPowersock::Writeln(const QByteArray& Text)
+void BlockingSocket::Writeln(const QByteArray& Text)
 {
     ReportStatus(8, "Writeln");
     Write(Text + "\r\n");
 }
 
-void TPowersock::SendBuffer(const char* Buffer, quint16 Count)
+void BlockingSocket::SendBuffer(const char* Buffer, quint16 Count)
 {
     ReportStatus(4, "Sending Buffer");
     TimerOn();
@@ -682,18 +682,18 @@ void TPowersock::SendBuffer(const char* Buffer, quint16 Count)
                 CheckSocketError(ws::WSAEWOULDBLOCK);
                 // Would block: wait for room without dispatching, as a repeated send would.
                 if (!ws::waitWritable(SocketHandle, idle.remaining()))
-                    throw ESockError(QStringLiteral("The peer accepted no data within %1 s")
+                    throw SocketError(QStringLiteral("The peer accepted no data within %1 s")
                                          .arg(idle.seconds()));
             }
         }
     }
     if (Canceled) {
         Canceled = false;
-        throw EAbortError("Socket send aborted");
+        throw AbortError("Socket send aborted");
     }
 }
 
-QByteArray TPowersock::Read(quint16 Count)
+QByteArray BlockingSocket::Read(quint16 Count)
 {
     ReportStatus(8, "Read( " + QByteArray::number(Count) + " )");
     char* buffer = WorkBuffer->data();
@@ -722,13 +722,13 @@ QByteArray TPowersock::Read(quint16 Count)
                 lastPeeked = peeked;
             }
             if (idle.expired())
-                throw ESockError(QStringLiteral("No data received within %1 s").arg(idle.seconds()));
+                throw SocketError(QStringLiteral("No data received within %1 s").arg(idle.seconds()));
             blockingPass(SocketHandle, idle);
         } while (!Canceled);
     }
     if (Canceled) {
         Canceled = false;
-        throw EAbortError("Socket send aborted");
+        throw AbortError("Socket send aborted");
     }
     if (count <= 0)
         return {};
@@ -742,7 +742,7 @@ QByteArray TPowersock::Read(quint16 Count)
     return result;
 }
 
-QByteArray TPowersock::ReadLn()
+QByteArray BlockingSocket::ReadLn()
 {
     ReportStatus(8, "ReadLn");
     int taken = 0;
@@ -756,7 +756,7 @@ QByteArray TPowersock::ReadLn()
         do {
             const int room = bufferSize - taken;
             if (room == 0)
-                throw ESockError(QStringLiteral("Line too long: no line end within %1 bytes")
+                throw SocketError(QStringLiteral("Line too long: no line end within %1 bytes")
                                      .arg(bufferSize));
             // The buffer mirrors the line so far; only the bytes after it are peeked.
             const int peeked = ws::recv(SocketHandle, buffer + taken, room, ws::MSG_PEEK_FLAG);
@@ -790,7 +790,7 @@ QByteArray TPowersock::ReadLn()
                 platform::processMessages();
             } else {
                 if (idle.expired())
-                    throw ESockError(QStringLiteral("No data received within %1 s")
+                    throw SocketError(QStringLiteral("No data received within %1 s")
                                          .arg(idle.seconds()));
                 blockingPass(SocketHandle, idle);
             }
@@ -798,7 +798,7 @@ QByteArray TPowersock::ReadLn()
     }
     if (Canceled) {
         Canceled = false;
-        throw EAbortError("Socket readln aborted");
+        throw AbortError("Socket readln aborted");
     }
     const int length = int(lineEnd) + 1;
     result.resize(length);
@@ -812,20 +812,20 @@ QByteArray TPowersock::ReadLn()
     return result;
 }
 
-bool TPowersock::DataAvailable()
+bool BlockingSocket::DataAvailable()
 {
     ReportStatus(8, "Data Available");
     return ws::recv(SocketHandle, WorkBuffer->data(), 1, ws::MSG_PEEK_FLAG) >= 1;
 }
 
-void TPowersock::ClearInput()
+void BlockingSocket::ClearInput()
 {
     ReportStatus(8, "Clearing Input");
     static std::array<char, bufferSize> scratch; // UI thread only
     ws::recv(SocketHandle, scratch.data(), bufferSize, 0);
 }
 
-QByteArray TPowersock::Transaction(const QByteArray& Command)
+QByteArray BlockingSocket::Transaction(const QByteArray& Command)
 {
     ReportStatus(8, "Transaction");
     ReplyCode = 0;
@@ -840,7 +840,7 @@ QByteArray TPowersock::Transaction(const QByteArray& Command)
         if (digits > 0) {
             const qint64 value = LastReply.left(digits).toLongLong();
             if (value > 32767)
-                throw ESockError(QStringLiteral("Reply code %1 is out of range")
+                throw SocketError(QStringLiteral("Reply code %1 is out of range")
                                      .arg(QString::fromLatin1(LastReply.left(digits))));
             ReplyCode = qint16(value);
         }
@@ -848,7 +848,7 @@ QByteArray TPowersock::Transaction(const QByteArray& Command)
     return LastReply;
 }
 
-void TPowersock::SendFile(const QString& FileName)
+void BlockingSocket::SendFile(const QString& FileName)
 {
     ReportStatus(8, "SendFile");
     const int fd = ::open(QFile::encodeName(FileName).constData(), O_RDONLY | O_CLOEXEC);
@@ -858,7 +858,7 @@ void TPowersock::SendFile(const QString& FileName)
     // Nobody else that locks the file may open it while it is sent.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EWOULDBLOCK)
-            throw platform::EInOutError(QStringLiteral("I/O error %1").arg(windowsSharingViolation),
+            throw platform::InOutError(QStringLiteral("I/O error %1").arg(windowsSharingViolation),
                                         windowsSharingViolation);
         platform::raiseInOutError(errno);
     }
@@ -895,14 +895,14 @@ void TPowersock::SendFile(const QString& FileName)
             }
             CheckSocketError(ws::WSAEWOULDBLOCK);
             if (idle.expired())
-                throw ESockError(QStringLiteral("The peer accepted no data within %1 s")
+                throw SocketError(QStringLiteral("The peer accepted no data within %1 s")
                                      .arg(idle.seconds()));
             blockingPass(SocketHandle, idle);
         }
     }
     if (Canceled) {
         Canceled = false;
-        throw EAbortError("Socket send aborted");
+        throw AbortError("Socket send aborted");
     }
     // The whole file is handed over: closing must now deliver its end instead of
     // resetting the connection (a canceled or failed send keeps the reset, so the
@@ -912,7 +912,7 @@ void TPowersock::SendFile(const QString& FileName)
                    reinterpret_cast<const char*>(&graceful), sizeof graceful);
 }
 
-void TPowersock::Listen(bool CompletionMode)
+void BlockingSocket::Listen(bool CompletionMode)
 {
     ReportStatus(8, "Listening");
     RemoteAddress = ws::SockAddrIn{};
@@ -926,26 +926,26 @@ void TPowersock::Listen(bool CompletionMode)
     ws::listen(SocketHandle, 1);
 }
 
-ws::SOCKET TPowersock::Accept()
+ws::SOCKET BlockingSocket::Accept()
 {
     ReportStatus(4, "Accepting");
     const IdleClock idle(m_idleLimit);
     while (!WaitDone && !Canceled) {
         sleepingPass();
         if (!WaitDone && !Canceled && idle.expired())
-            throw ESockError(QStringLiteral("No data connection arrived within %1 s")
+            throw SocketError(QStringLiteral("No data connection arrived within %1 s")
                                  .arg(idle.seconds()));
     }
     if (Canceled)
-        throw ESockError("Accepting Canceled");
+        throw SocketError("Accepting Canceled");
     if (!NotifyOk)
-        throw ESockError("Error creating Data Connection");
+        throw SocketError("Error creating Data Connection");
     ws::SockAddrIn peer{};
     int length = sizeof peer;
     const ws::SOCKET accepted = ws::accept(SocketHandle, &peer, &length);
     if (accepted == ws::INVALID_SOCKET) {
         LastError = ws::WSAGetLastError();
-        throw ESockError(QStringLiteral("Error creating Data Connection: accept gave no valid socket (")
+        throw SocketError(QStringLiteral("Error creating Data Connection: accept gave no valid socket (")
                          + QString::fromLatin1(ErrorText(quint16(LastError))) + u')');
     }
     ws::WSAAsyncSelect(accepted, NotifyWindow, NotifyMessage, allEventsButWrite);
@@ -954,12 +954,12 @@ ws::SOCKET TPowersock::Accept()
         // The caller never sees this socket, so it is not left open.
         ws::closesocket(accepted);
         Canceled = false;
-        throw EAbortError("Socket send aborted");
+        throw AbortError("Socket send aborted");
     }
     return accepted;
 }
 
-ws::SockAddrIn TPowersock::localAddress()
+ws::SockAddrIn BlockingSocket::localAddress()
 {
     ws::SockAddrIn local{};
     int length = sizeof local;
@@ -968,14 +968,14 @@ ws::SockAddrIn TPowersock::localAddress()
     return local;
 }
 
-QByteArray TPowersock::LocalAddressCommas()
+QByteArray BlockingSocket::LocalAddressCommas()
 {
     QByteArray text(ws::inet_ntoa(localAddress().sin_addr));
     text.replace('.', ',');
     return text;
 }
 
-QByteArray TPowersock::LocalPortCommas()
+QByteArray BlockingSocket::LocalPortCommas()
 {
     const int port = ws::networkToHostShort(localAddress().sin_port);
     return ',' + QByteArray::number(port / 256) + ',' + QByteArray::number(port % 256);

@@ -16,26 +16,26 @@
 #include <functional>
 #include <memory>
 
-class TPowersock;
-class TThreadTimer;
+class BlockingSocket;
+class WindowTimer;
 
 // Event types: an empty std::function is "not assigned".
-using TNotifyEvent = std::function<void(QObject* Sender)>;
-using TOnHostResolved = std::function<void(QObject* Sender)>;
-using TOnStatus = std::function<void(QObject* Sender, const QByteArray& Status)>;
-using TOnErrorEvent = std::function<void(QObject* Sender, quint16 Errno, const QByteArray& Errmsg)>;
-using THandlerEvent = std::function<void(bool& Handled)>;
+using NotifyEvent = std::function<void(QObject* Sender)>;
+using HostResolvedEvent = std::function<void(QObject* Sender)>;
+using StatusEvent = std::function<void(QObject* Sender, const QByteArray& Status)>;
+using ErrorEvent = std::function<void(QObject* Sender, quint16 Errno, const QByteArray& Errmsg)>;
+using HandledEvent = std::function<void(bool& Handled)>;
 
-class ESockError : public platform::Exception {
+class SocketError : public platform::Exception {
 public:
-    explicit ESockError(const QString& message) : platform::Exception(message) {}
-    explicit ESockError(const char* message) : platform::Exception(QString::fromLatin1(message)) {}
+    explicit SocketError(const QString& message) : platform::Exception(message) {}
+    explicit SocketError(const char* message) : platform::Exception(QString::fromLatin1(message)) {}
 };
 
 // A transfer ended because it was canceled.
-class EAbortError : public ESockError {
+class AbortError : public SocketError {
 public:
-    using ESockError::ESockError;
+    using SocketError::SocketError;
 };
 
 // Window messages of the socket window.
@@ -53,8 +53,8 @@ extern const std::array<SocketErrorEntry, 50> SocketErrorTable;
 QByteArray ExtractField(const QByteArray& Text, char Separator, int N);
 
 // The hidden windows and their procedures.
-platform::HWND CreateSocketWindow(TPowersock* Component);
-platform::HWND CreateTimerWindow(TThreadTimer* Timer);
+platform::HWND CreateSocketWindow(BlockingSocket* Component);
+platform::HWND CreateTimerWindow(WindowTimer* Timer);
 platform::LRESULT SocketWindowProc(platform::HWND Window, quint32 Message, platform::WPARAM WParam,
                                    platform::LPARAM LParam);
 platform::LRESULT TimerWindowProc(platform::HWND Window, quint32 Message, platform::WPARAM WParam,
@@ -62,18 +62,18 @@ platform::LRESULT TimerWindowProc(platform::HWND Window, quint32 Message, platfo
 
 // A timer on its own hidden window; it creates no thread despite its name.
 // Armed exactly when Interval != 0, Enabled and OnTimer is assigned.
-class TThreadTimer : public QObject {
+class WindowTimer : public QObject {
 public:
-    explicit TThreadTimer(QObject* AOwner = nullptr);
-    ~TThreadTimer() override;
-    Q_DISABLE_COPY_MOVE(TThreadTimer)
+    explicit WindowTimer(QObject* AOwner = nullptr);
+    ~WindowTimer() override;
+    Q_DISABLE_COPY_MOVE(WindowTimer)
 
     quint32 Interval() const { return FInterval; }
     void setInterval(quint32 Value);
     bool Enabled() const { return FEnabled; }
     void setEnabled(bool Value);
-    const TNotifyEvent& OnTimer() const { return FOnTimer; }
-    void setOnTimer(TNotifyEvent Value);
+    const NotifyEvent& OnTimer() const { return FOnTimer; }
+    void setOnTimer(NotifyEvent Value);
     platform::HWND WindowHandle() const { return FWindowHandle; }
 
     // Whether system timer 1 currently exists on the window.
@@ -87,18 +87,18 @@ protected:
 private:
     quint32 FInterval = 1000;
     platform::HWND FWindowHandle = platform::NoWindow;
-    TNotifyEvent FOnTimer;
+    NotifyEvent FOnTimer;
     bool FEnabled = true;
     bool m_armed = false;
 };
 
 // The destructor runs this class's Abort (C++ calls no override from a base destructor),
 // so a derived class that redefines Abort cancels what it owns in its own destructor.
-class TPowersock : public QObject {
+class BlockingSocket : public QObject {
 public:
-    explicit TPowersock(QObject* AOwner = nullptr);
-    ~TPowersock() override;
-    Q_DISABLE_COPY_MOVE(TPowersock)
+    explicit BlockingSocket(QObject* AOwner = nullptr);
+    ~BlockingSocket() override;
+    Q_DISABLE_COPY_MOVE(BlockingSocket)
 
     // Number of live components that started the socket stack.
     static inline int StartupCount = 0;
@@ -140,7 +140,7 @@ public:
 
     // Optional guard against a silent peer: a wait (lookup, connect, accept, a read
     // with a count, ReadLn, a blocked send in SendBuffer or SendFile) that sees no
-    // progress for this many milliseconds raises ESockError ("No data received within
+    // progress for this many milliseconds raises SocketError ("No data received within
     // 60 s" and the like; a connect ends as "Connection Timed out"). 0 (the default)
     // means no limit.
     void setIdleLimit(int milliseconds) { m_idleLimit = milliseconds; }
@@ -151,16 +151,16 @@ public:
 
     // Fields.
     std::unique_ptr<std::array<char, 65537>> WorkBuffer;
-    TNotifyEvent OnReadReady;
-    TNotifyEvent OnAccept;
-    TNotifyEvent OnConnect;
-    TNotifyEvent OnDisconnect;
-    TOnErrorEvent OnError;
-    THandlerEvent OnInvalidHost;
-    TOnHostResolved OnHostResolved;
-    THandlerEvent OnConnectionRequired;
-    TOnStatus OnStatus;
-    TNotifyEvent OnConnectionFailed;
+    NotifyEvent OnReadReady;
+    NotifyEvent OnAccept;
+    NotifyEvent OnConnect;
+    NotifyEvent OnDisconnect;
+    ErrorEvent OnError;
+    HandledEvent OnInvalidHost;
+    HostResolvedEvent OnHostResolved;
+    HandledEvent OnConnectionRequired;
+    StatusEvent OnStatus;
+    NotifyEvent OnConnectionFailed;
     QByteArrayList StackInfo;
     bool Canceled = false;
     bool ShuttingDown = false;
@@ -170,12 +170,12 @@ public:
     QByteArray StatusText;
     QByteArray Proxy;
     qint32 ProxyPort = 0;
-    std::unique_ptr<TThreadTimer> Timer;
+    std::unique_ptr<WindowTimer> Timer;
     bool NotifyOk = false;
     bool TimedOut = false;
     qint32 Port = 0;
-    TNotifyEvent OnPacketRecvd;
-    TNotifyEvent OnPacketSent;
+    NotifyEvent OnPacketRecvd;
+    NotifyEvent OnPacketSent;
     bool WaitDone = false;
     platform::winsock::WSAData StackData;
     platform::winsock::SockAddrIn RemoteAddress{};

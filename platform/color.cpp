@@ -11,7 +11,7 @@ namespace platform {
 namespace {
 
 struct ColorName {
-    TColor color;
+    ColorCode color;
     const char* name;
 };
 
@@ -74,7 +74,7 @@ constexpr std::array colorNames{
 };
 
 // Decimal must fit a signed 32-bit integer; "$" hexadecimal may use all 32 bits.
-std::optional<TColor> parseInteger(const QString& text)
+std::optional<ColorCode> parseInteger(const QString& text)
 {
     qsizetype pos = 0;
     while (pos < text.size() && text.at(pos).isSpace())
@@ -107,12 +107,12 @@ std::optional<TColor> parseInteger(const QString& text)
     }
     if (!hex && !negative && value > std::numeric_limits<std::int32_t>::max())
         return std::nullopt;
-    return static_cast<TColor>(negative ? -value : value);
+    return static_cast<ColorCode>(negative ? -value : value);
 }
 
 } // namespace
 
-PaletteEntry paletteEntryOf(TColor systemColor)
+PaletteEntry paletteEntryOf(ColorCode systemColor)
 {
     using P = QPalette;
     switch (systemColor & 0xFF) {
@@ -146,7 +146,7 @@ PaletteEntry paletteEntryOf(TColor systemColor)
     }
 }
 
-QRgb colorToRgb(TColor color, const QPalette& palette)
+QRgb colorToRgb(ColorCode color, const QPalette& palette)
 {
     if (isSystemColor(color)) {
         const PaletteEntry entry = paletteEntryOf(color);
@@ -155,12 +155,12 @@ QRgb colorToRgb(TColor color, const QPalette& palette)
     return qRgb(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF) & 0xFFFFFF;
 }
 
-QColor toQColor(TColor color, const QPalette& palette)
+QColor toQColor(ColorCode color, const QPalette& palette)
 {
     return QColor(colorToRgb(color, palette) | 0xFF000000u);
 }
 
-QString colorToString(TColor color)
+QString colorToString(ColorCode color)
 {
     for (const ColorName& entry : colorNames) {
         if (entry.color == color)
@@ -169,7 +169,7 @@ QString colorToString(TColor color)
     return QStringLiteral("$%1").arg(color, 8, 16, QLatin1Char('0')).toUpper();
 }
 
-std::optional<TColor> identToColor(const QString& ident)
+std::optional<ColorCode> identToColor(const QString& ident)
 {
     for (const ColorName& entry : colorNames) {
         if (ident.compare(QLatin1String(entry.name), Qt::CaseInsensitive) == 0)
@@ -178,13 +178,13 @@ std::optional<TColor> identToColor(const QString& ident)
     return std::nullopt;
 }
 
-TColor stringToColor(const QString& text)
+ColorCode stringToColor(const QString& text)
 {
-    if (const std::optional<TColor> named = identToColor(text))
+    if (const std::optional<ColorCode> named = identToColor(text))
         return *named;
-    if (const std::optional<TColor> number = parseInteger(text))
+    if (const std::optional<ColorCode> number = parseInteger(text))
         return *number;
-    throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    throw ConversionError(QStringLiteral("'%1' is not a valid integer value").arg(text));
 }
 
 } // namespace platform

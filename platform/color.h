@@ -12,88 +12,88 @@
 namespace platform {
 
 // Plain colours are 0x00BBGGRR (red in the low byte); 0x80000000 + n is system colour n.
-using TColor = std::uint32_t;
+using ColorCode = std::uint32_t;
 
-inline constexpr TColor systemColorFlag = 0x80000000u;
+inline constexpr ColorCode systemColorFlag = 0x80000000u;
 
 // Standard colours.
-inline constexpr TColor clBlack = 0x000000;
-inline constexpr TColor clMaroon = 0x000080;
-inline constexpr TColor clGreen = 0x008000;
-inline constexpr TColor clOlive = 0x008080;
-inline constexpr TColor clNavy = 0x800000;
-inline constexpr TColor clPurple = 0x800080;
-inline constexpr TColor clTeal = 0x808000;
-inline constexpr TColor clGray = 0x808080;
-inline constexpr TColor clSilver = 0xC0C0C0;
-inline constexpr TColor clRed = 0x0000FF;
-inline constexpr TColor clLime = 0x00FF00;
-inline constexpr TColor clYellow = 0x00FFFF;
-inline constexpr TColor clBlue = 0xFF0000;
-inline constexpr TColor clFuchsia = 0xFF00FF;
-inline constexpr TColor clAqua = 0xFFFF00;
-inline constexpr TColor clLtGray = 0xC0C0C0;
-inline constexpr TColor clDkGray = 0x808080;
-inline constexpr TColor clWhite = 0xFFFFFF;
-inline constexpr TColor clMoneyGreen = 0xC0DCC0;
-inline constexpr TColor clSkyBlue = 0xF0CAA6;
-inline constexpr TColor clCream = 0xF0FBFF;
-inline constexpr TColor clMedGray = 0xA4A0A0;
-inline constexpr TColor clNone = 0x1FFFFFFF;
-inline constexpr TColor clDefault = 0x20000000;
+inline constexpr ColorCode clBlack = 0x000000;
+inline constexpr ColorCode clMaroon = 0x000080;
+inline constexpr ColorCode clGreen = 0x008000;
+inline constexpr ColorCode clOlive = 0x008080;
+inline constexpr ColorCode clNavy = 0x800000;
+inline constexpr ColorCode clPurple = 0x800080;
+inline constexpr ColorCode clTeal = 0x808000;
+inline constexpr ColorCode clGray = 0x808080;
+inline constexpr ColorCode clSilver = 0xC0C0C0;
+inline constexpr ColorCode clRed = 0x0000FF;
+inline constexpr ColorCode clLime = 0x00FF00;
+inline constexpr ColorCode clYellow = 0x00FFFF;
+inline constexpr ColorCode clBlue = 0xFF0000;
+inline constexpr ColorCode clFuchsia = 0xFF00FF;
+inline constexpr ColorCode clAqua = 0xFFFF00;
+inline constexpr ColorCode clLtGray = 0xC0C0C0;
+inline constexpr ColorCode clDkGray = 0x808080;
+inline constexpr ColorCode clWhite = 0xFFFFFF;
+inline constexpr ColorCode clMoneyGreen = 0xC0DCC0;
+inline constexpr ColorCode clSkyBlue = 0xF0CAA6;
+inline constexpr ColorCode clCream = 0xF0FBFF;
+inline constexpr ColorCode clMedGray = 0xA4A0A0;
+inline constexpr ColorCode clNone = 0x1FFFFFFF;
+inline constexpr ColorCode clDefault = 0x20000000;
 
 // System colours.
-inline constexpr TColor clScrollBar = systemColorFlag | 0;
-inline constexpr TColor clBackground = systemColorFlag | 1;
-inline constexpr TColor clActiveCaption = systemColorFlag | 2;
-inline constexpr TColor clInactiveCaption = systemColorFlag | 3;
-inline constexpr TColor clMenu = systemColorFlag | 4;
-inline constexpr TColor clWindow = systemColorFlag | 5;
-inline constexpr TColor clWindowFrame = systemColorFlag | 6;
-inline constexpr TColor clMenuText = systemColorFlag | 7;
-inline constexpr TColor clWindowText = systemColorFlag | 8;
-inline constexpr TColor clCaptionText = systemColorFlag | 9;
-inline constexpr TColor clActiveBorder = systemColorFlag | 10;
-inline constexpr TColor clInactiveBorder = systemColorFlag | 11;
-inline constexpr TColor clAppWorkSpace = systemColorFlag | 12;
-inline constexpr TColor clHighlight = systemColorFlag | 13;
-inline constexpr TColor clHighlightText = systemColorFlag | 14;
-inline constexpr TColor clBtnFace = systemColorFlag | 15;
-inline constexpr TColor clBtnShadow = systemColorFlag | 16;
-inline constexpr TColor clGrayText = systemColorFlag | 17;
-inline constexpr TColor clBtnText = systemColorFlag | 18;
-inline constexpr TColor clInactiveCaptionText = systemColorFlag | 19;
-inline constexpr TColor clBtnHighlight = systemColorFlag | 20;
-inline constexpr TColor cl3DDkShadow = systemColorFlag | 21;
-inline constexpr TColor cl3DLight = systemColorFlag | 22;
-inline constexpr TColor clInfoText = systemColorFlag | 23;
-inline constexpr TColor clInfoBk = systemColorFlag | 24;
-inline constexpr TColor clHotLight = systemColorFlag | 26;
-inline constexpr TColor clGradientActiveCaption = systemColorFlag | 27;
-inline constexpr TColor clGradientInactiveCaption = systemColorFlag | 28;
-inline constexpr TColor clMenuHighlight = systemColorFlag | 29;
-inline constexpr TColor clMenuBar = systemColorFlag | 30;
+inline constexpr ColorCode clScrollBar = systemColorFlag | 0;
+inline constexpr ColorCode clBackground = systemColorFlag | 1;
+inline constexpr ColorCode clActiveCaption = systemColorFlag | 2;
+inline constexpr ColorCode clInactiveCaption = systemColorFlag | 3;
+inline constexpr ColorCode clMenu = systemColorFlag | 4;
+inline constexpr ColorCode clWindow = systemColorFlag | 5;
+inline constexpr ColorCode clWindowFrame = systemColorFlag | 6;
+inline constexpr ColorCode clMenuText = systemColorFlag | 7;
+inline constexpr ColorCode clWindowText = systemColorFlag | 8;
+inline constexpr ColorCode clCaptionText = systemColorFlag | 9;
+inline constexpr ColorCode clActiveBorder = systemColorFlag | 10;
+inline constexpr ColorCode clInactiveBorder = systemColorFlag | 11;
+inline constexpr ColorCode clAppWorkSpace = systemColorFlag | 12;
+inline constexpr ColorCode clHighlight = systemColorFlag | 13;
+inline constexpr ColorCode clHighlightText = systemColorFlag | 14;
+inline constexpr ColorCode clBtnFace = systemColorFlag | 15;
+inline constexpr ColorCode clBtnShadow = systemColorFlag | 16;
+inline constexpr ColorCode clGrayText = systemColorFlag | 17;
+inline constexpr ColorCode clBtnText = systemColorFlag | 18;
+inline constexpr ColorCode clInactiveCaptionText = systemColorFlag | 19;
+inline constexpr ColorCode clBtnHighlight = systemColorFlag | 20;
+inline constexpr ColorCode cl3DDkShadow = systemColorFlag | 21;
+inline constexpr ColorCode cl3DLight = systemColorFlag | 22;
+inline constexpr ColorCode clInfoText = systemColorFlag | 23;
+inline constexpr ColorCode clInfoBk = systemColorFlag | 24;
+inline constexpr ColorCode clHotLight = systemColorFlag | 26;
+inline constexpr ColorCode clGradientActiveCaption = systemColorFlag | 27;
+inline constexpr ColorCode clGradientInactiveCaption = systemColorFlag | 28;
+inline constexpr ColorCode clMenuHighlight = systemColorFlag | 29;
+inline constexpr ColorCode clMenuBar = systemColorFlag | 30;
 
-constexpr bool isSystemColor(TColor color) { return (color & systemColorFlag) != 0; }
+constexpr bool isSystemColor(ColorCode color) { return (color & systemColorFlag) != 0; }
 
 // The palette entry that stands in for a system colour.
 struct PaletteEntry {
     QPalette::ColorGroup group;
     QPalette::ColorRole role;
 };
-PaletteEntry paletteEntryOf(TColor systemColor);
+PaletteEntry paletteEntryOf(ColorCode systemColor);
 
 // The colour's current 0xRRGGBB value: system colours come from `palette`; of a plain
 // colour only the low 24 bits count (clNone therefore gives white).
-QRgb colorToRgb(TColor color, const QPalette& palette);
-QColor toQColor(TColor color, const QPalette& palette);
+QRgb colorToRgb(ColorCode color, const QPalette& palette);
+QColor toQColor(ColorCode color, const QPalette& palette);
 
 // Text form: the cl identifier when the colour has one, else "$" and eight hex digits.
-QString colorToString(TColor color);
-std::optional<TColor> identToColor(const QString& ident);
+QString colorToString(ColorCode color);
+std::optional<ColorCode> identToColor(const QString& ident);
 
 // Reads a cl identifier (any letter case), a decimal or a "$" hexadecimal integer.
-// Throws EConvertError "'%s' is not a valid integer value" for anything else.
-TColor stringToColor(const QString& text);
+// Throws ConversionError "'%s' is not a valid integer value" for anything else.
+ColorCode stringToColor(const QString& text);
 
 } // namespace platform

@@ -11,7 +11,7 @@ Exception::Exception(QString message)
 {
 }
 
-EInOutError::EInOutError(QString message, int errorCode)
+InOutError::InOutError(QString message, int errorCode)
     : Exception(std::move(message))
     , m_errorCode(errorCode)
 {

@@ -22,9 +22,9 @@ private:
 
 // The run-time input/output error: "File not found", "File access denied", "Disk full",
 // "Read beyond end of file" or "I/O error %d".
-class EInOutError : public Exception {
+class InOutError : public Exception {
 public:
-    EInOutError(QString message, int errorCode);
+    InOutError(QString message, int errorCode);
     int errorCode() const noexcept { return m_errorCode; }
 
 private:
@@ -32,7 +32,7 @@ private:
 };
 
 // A text that is not a valid number: "'%s' is not a valid integer value".
-class EConvertError : public Exception {
+class ConversionError : public Exception {
 public:
     using Exception::Exception;
 };

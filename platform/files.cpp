@@ -128,24 +128,24 @@ void raiseInOutError(int errnoValue)
     switch (errnoValue) {
     case ENOENT:
     case ENOTDIR:
-        throw EInOutError(QStringLiteral("File not found"), fileNotFoundCode);
+        throw InOutError(QStringLiteral("File not found"), fileNotFoundCode);
     case EACCES:
     case EPERM:
     case EROFS:
     case EISDIR:
     case ETXTBSY:
-        throw EInOutError(QStringLiteral("File access denied"), accessDeniedCode);
+        throw InOutError(QStringLiteral("File access denied"), accessDeniedCode);
     case ENOSPC:
     case EDQUOT:
-        throw EInOutError(QStringLiteral("Disk full"), diskFullCode);
+        throw InOutError(QStringLiteral("Disk full"), diskFullCode);
     default:
-        throw EInOutError(QStringLiteral("I/O error %1").arg(errnoValue), errnoValue);
+        throw InOutError(QStringLiteral("I/O error %1").arg(errnoValue), errnoValue);
     }
 }
 
 void raiseReadBeyondEnd()
 {
-    throw EInOutError(QStringLiteral("Read beyond end of file"), readBeyondEndCode);
+    throw InOutError(QStringLiteral("Read beyond end of file"), readBeyondEndCode);
 }
 
 QByteArray readWholeFile(const QString& path)

@@ -1,5 +1,5 @@
 // The file system as the program sees it: its own folder, text files read line by
-// line and record files, all failing with EInOutError.
+// line and record files, all failing with InOutError.
 #pragma once
 
 #include <QByteArray>

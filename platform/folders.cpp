@@ -25,12 +25,12 @@ constexpr int kAccessDenied = 5;
     case ENOTDIR:
     case ENAMETOOLONG:
     case ELOOP:
-        throw EInOutError(QStringLiteral("I/O error %1").arg(kPathNotFound), kPathNotFound);
+        throw InOutError(QStringLiteral("I/O error %1").arg(kPathNotFound), kPathNotFound);
     case EACCES:
     case EPERM:
-        throw EInOutError(QStringLiteral("File access denied"), kAccessDenied);
+        throw InOutError(QStringLiteral("File access denied"), kAccessDenied);
     default:
-        throw EInOutError(QStringLiteral("I/O error %1").arg(error), error);
+        throw InOutError(QStringLiteral("I/O error %1").arg(error), error);
     }
 }
 

@@ -8,7 +8,7 @@ namespace platform::folders {
 // The process's current directory as the system reports it ("/" separators).
 QString currentFolder();
 
-// Makes a folder the process's current directory; a failure raises EInOutError
+// Makes a folder the process's current directory; a failure raises InOutError
 // ("I/O error 3" for a missing folder, "File access denied" without permission).
 void setCurrentFolder(const QString& path);
 

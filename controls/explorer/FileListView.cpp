@@ -1,4 +1,4 @@
-// TOvoExplorerView: file list of one folder, filtered by a mask, sorted without regard to case.
+// FileListView: file list of one folder, filtered by a mask, sorted without regard to case.
 #include "controls/explorer/FileListView.h"
 
 #include "controls/explorer/BusyCursor.h"
@@ -90,7 +90,7 @@ private:
 
 class ExplorerViewDelegate : public QStyledItemDelegate {
 public:
-    explicit ExplorerViewDelegate(TOvoExplorerView* view)
+    explicit ExplorerViewDelegate(FileListView* view)
         : QStyledItemDelegate(view)
         , m_view(view)
     {
@@ -108,12 +108,12 @@ public:
     }
 
 private:
-    TOvoExplorerView* m_view;
+    FileListView* m_view;
 };
 
 } // namespace
 
-TOvoExplorerView::TOvoExplorerView(QWidget* parent)
+FileListView::FileListView(QWidget* parent)
     : base(parent)
     , m_directory(platform::folders::currentFolder())
     , m_folderBitmap(platform::shell::smallFolderIcon().pixmap(platform::shell::kSmallIconSize))
@@ -124,14 +124,14 @@ TOvoExplorerView::TOvoExplorerView(QWidget* parent)
     setItemDelegate(new ExplorerViewDelegate(this));
     try {
         readFileList();
-    } catch (const platform::EInOutError&) {
+    } catch (const platform::InOutError&) {
         // A current directory that vanished leaves the list empty until a folder is set.
     }
 }
 
-TOvoExplorerView::~TOvoExplorerView() = default;
+FileListView::~FileListView() = default;
 
-void TOvoExplorerView::setDirectory(const QString& path)
+void FileListView::setDirectory(const QString& path)
 {
     // An empty path is no folder: it fails below like any other.
     if (!path.isEmpty() && QDir::cleanPath(QDir(m_directory).absoluteFilePath(path)) == m_directory)
@@ -146,7 +146,7 @@ void TOvoExplorerView::setDirectory(const QString& path)
     readFileList();
 }
 
-void TOvoExplorerView::setMask(const QString& patterns)
+void FileListView::setMask(const QString& patterns)
 {
     if (patterns == m_mask)
         return;
@@ -154,7 +154,7 @@ void TOvoExplorerView::setMask(const QString& patterns)
     readFileList();
 }
 
-void TOvoExplorerView::setCharCase(TEditCharCase value)
+void FileListView::setCharCase(LetterCase value)
 {
     if (value == m_charCase)
         return;
@@ -162,7 +162,7 @@ void TOvoExplorerView::setCharCase(TEditCharCase value)
     readFileList();
 }
 
-QString TOvoExplorerView::FileName() const
+QString FileListView::FileName() const
 {
     const QListWidgetItem* focused = currentItem();
     if (focused == nullptr || !focused->isSelected())
@@ -170,7 +170,7 @@ QString TOvoExplorerView::FileName() const
     return platform::folders::joinPath(m_directory, focused->text());
 }
 
-void TOvoExplorerView::setFileName(const QString& path)
+void FileListView::setFileName(const QString& path)
 {
     if (path.isEmpty() || path == FileName())
         return;
@@ -199,7 +199,7 @@ void TOvoExplorerView::setFileName(const QString& path)
     }
 }
 
-QStringList TOvoExplorerView::Items() const
+QStringList FileListView::Items() const
 {
     QStringList names;
     names.reserve(count());
@@ -208,24 +208,24 @@ QStringList TOvoExplorerView::Items() const
     return names;
 }
 
-bool TOvoExplorerView::Selected(int index) const
+bool FileListView::Selected(int index) const
 {
     const QListWidgetItem* row = item(index);
     return row != nullptr && row->isSelected();
 }
 
-bool TOvoExplorerView::MultiSelect() const
+bool FileListView::MultiSelect() const
 {
     return selectionMode() == QAbstractItemView::ExtendedSelection;
 }
 
-void TOvoExplorerView::setMultiSelect(bool value)
+void FileListView::setMultiSelect(bool value)
 {
     setSelectionMode(value ? QAbstractItemView::ExtendedSelection
                            : QAbstractItemView::SingleSelection);
 }
 
-void TOvoExplorerView::setItemHeight(int value)
+void FileListView::setItemHeight(int value)
 {
     if (value <= 0 || value == m_itemHeight)
         return;
@@ -233,12 +233,12 @@ void TOvoExplorerView::setItemHeight(int value)
     doItemsLayout();
 }
 
-void TOvoExplorerView::Refresh()
+void FileListView::Refresh()
 {
     viewport()->update();
 }
 
-void TOvoExplorerView::DrawItem(QPainter* painter, int index, const QRect& rect,
+void FileListView::DrawItem(QPainter* painter, int index, const QRect& rect,
                                 const QStyleOptionViewItem& state)
 {
     const bool selected = state.state.testFlag(QStyle::State_Selected);
@@ -269,7 +269,7 @@ void TOvoExplorerView::DrawItem(QPainter* painter, int index, const QRect& rect,
     }
 }
 
-void TOvoExplorerView::readFileList()
+void FileListView::readFileList()
 {
     platform::folders::setCurrentFolder(m_directory);
     clear();
@@ -298,14 +298,14 @@ void TOvoExplorerView::readFileList()
     fire(OnChange);
 }
 
-void TOvoExplorerView::focusName(const QString& name)
+void FileListView::focusName(const QString& name)
 {
     const QList<QListWidgetItem*> found = findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (!found.isEmpty())
         setCurrentItem(found.first());
 }
 
-void TOvoExplorerView::fire(const TNotifyEvent& event)
+void FileListView::fire(const NotifyEvent& event)
 {
     if (event)
         event(this);
@@ -315,7 +315,7 @@ void TOvoExplorerView::fire(const TNotifyEvent& event)
 // or focus, then OnChange for a new focused item. What a handler throws goes to the
 // error box here, so that the other events still come and nothing unwinds through Qt.
 template <typename Input>
-void TOvoExplorerView::userInput(Input&& input)
+void FileListView::userInput(Input&& input)
 {
     const int focusedBefore = currentRow();
     const QModelIndexList selectedBefore = selectionModel()->selectedIndexes();
@@ -327,7 +327,7 @@ void TOvoExplorerView::userInput(Input&& input)
         platform::guarded([this] { fire(OnChange); });
 }
 
-void TOvoExplorerView::mousePressEvent(QMouseEvent* event)
+void FileListView::mousePressEvent(QMouseEvent* event)
 {
     // Only the left button on a row selects: a stray click beside the rows keeps the selection.
     if (event->button() != Qt::LeftButton || itemAt(event->position().toPoint()) == nullptr) {
@@ -337,7 +337,7 @@ void TOvoExplorerView::mousePressEvent(QMouseEvent* event)
     userInput([&] { base::mousePressEvent(event); });
 }
 
-void TOvoExplorerView::mouseMoveEvent(QMouseEvent* event)
+void FileListView::mouseMoveEvent(QMouseEvent* event)
 {
     if (!event->buttons().testFlag(Qt::LeftButton)) {
         event->accept();
@@ -346,7 +346,7 @@ void TOvoExplorerView::mouseMoveEvent(QMouseEvent* event)
     userInput([&] { base::mouseMoveEvent(event); });
 }
 
-void TOvoExplorerView::mouseReleaseEvent(QMouseEvent* event)
+void FileListView::mouseReleaseEvent(QMouseEvent* event)
 {
     // A click on one of several selected rows selects it alone only on release.
     userInput([&] { base::mouseReleaseEvent(event); });
@@ -356,7 +356,7 @@ void TOvoExplorerView::mouseReleaseEvent(QMouseEvent* event)
     }
 }
 
-void TOvoExplorerView::mouseDoubleClickEvent(QMouseEvent* event)
+void FileListView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     // A double click counts on an item only, so it always names a file.
     if (event->button() != Qt::LeftButton || itemAt(event->position().toPoint()) == nullptr) {
@@ -367,7 +367,7 @@ void TOvoExplorerView::mouseDoubleClickEvent(QMouseEvent* event)
     platform::guarded([this] { fire(OnDblClick); });
 }
 
-void TOvoExplorerView::keyPressEvent(QKeyEvent* event)
+void FileListView::keyPressEvent(QKeyEvent* event)
 {
     userInput([&] { base::keyPressEvent(event); });
 }

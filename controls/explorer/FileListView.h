@@ -1,4 +1,4 @@
-// TOvoExplorerView: a sorted file list that draws the shell's small icon before each name.
+// FileListView: a sorted file list that draws the shell's small icon before each name.
 #pragma once
 
 #include <QListWidget>
@@ -11,19 +11,19 @@
 class QPainter;
 class QStyleOptionViewItem;
 
-enum class TEditCharCase { ecNormal, ecUpperCase, ecLowerCase };
+enum class LetterCase { ecNormal, ecUpperCase, ecLowerCase };
 
-class TOvoExplorerView : public QListWidget {
+class FileListView : public QListWidget {
     Q_OBJECT
 public:
     using base = QListWidget;
-    using TNotifyEvent = std::function<void(QObject* Sender)>;
-    using TMouseEvent = std::function<void(QObject* Sender, Qt::MouseButton Button,
+    using NotifyEvent = std::function<void(QObject* Sender)>;
+    using MouseEvent = std::function<void(QObject* Sender, Qt::MouseButton Button,
                                            Qt::KeyboardModifiers Shift, int X, int Y)>;
 
-    explicit TOvoExplorerView(QWidget* parent = nullptr);
-    ~TOvoExplorerView() override;
-    Q_DISABLE_COPY_MOVE(TOvoExplorerView)
+    explicit FileListView(QWidget* parent = nullptr);
+    ~FileListView() override;
+    Q_DISABLE_COPY_MOVE(FileListView)
 
     QString Directory() const { return m_directory; }
     void setDirectory(const QString& path);
@@ -38,8 +38,8 @@ public:
     int ItemHeight() const { return m_itemHeight; }
     void setItemHeight(int value);
     int Columns() const { return 1; }
-    TEditCharCase CharCase() const { return m_charCase; }
-    void setCharCase(TEditCharCase value);
+    LetterCase charCase() const { return m_charCase; }
+    void setCharCase(LetterCase value);
     const QPixmap& FolderBitmap() const { return m_folderBitmap; }
 
     // Repaints only; the folder is not read again.
@@ -47,10 +47,10 @@ public:
     // Draws one row: the folder picture for names with "[", else the file's own icon, then the name.
     void DrawItem(QPainter* painter, int index, const QRect& rect, const QStyleOptionViewItem& state);
 
-    TNotifyEvent OnClick;
-    TNotifyEvent OnDblClick;
-    TMouseEvent OnMouseUp;
-    TNotifyEvent OnChange;
+    NotifyEvent OnClick;
+    NotifyEvent OnDblClick;
+    MouseEvent OnMouseUp;
+    NotifyEvent OnChange;
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -64,11 +64,11 @@ private:
     void focusName(const QString& name);
     template <typename Input>
     void userInput(Input&& input);
-    void fire(const TNotifyEvent& event);
+    void fire(const NotifyEvent& event);
 
     QString m_directory;
     QString m_mask = QStringLiteral("*.*");
-    TEditCharCase m_charCase = TEditCharCase::ecLowerCase;
+    LetterCase m_charCase = LetterCase::ecLowerCase;
     int m_itemHeight = 18;
     QPixmap m_folderBitmap;
 };

@@ -1,4 +1,4 @@
-// TOvoExplorerTree: volumes at the top, folders read one level at a time.
+// FolderTree: volumes at the top, folders read one level at a time.
 #include "controls/explorer/FolderTree.h"
 
 #include "controls/explorer/BusyCursor.h"
@@ -56,14 +56,14 @@ const Volume* volumeHolding(const QList<Volume>& volumes, const QString& path)
     return best;
 }
 
-TOvoTreeNode* nodeOf(QTreeWidgetItem* item)
+FolderNode* nodeOf(QTreeWidgetItem* item)
 {
-    return static_cast<TOvoTreeNode*>(item);
+    return static_cast<FolderNode*>(item);
 }
 
 } // namespace
 
-void TOvoTreeNode::setImages(const QIcon& image, const QIcon& selectedImage)
+void FolderNode::setImages(const QIcon& image, const QIcon& selectedImage)
 {
     m_image = image;
     m_selectedImage = selectedImage;
@@ -75,10 +75,10 @@ void TOvoTreeNode::setImages(const QIcon& image, const QIcon& selectedImage)
     setIcon(0, shown);
 }
 
-TOvoExplorerTree::TOvoExplorerTree(QWidget* parent, VolumeSource volumes)
+FolderTree::FolderTree(QWidget* parent, VolumeSource volumes)
     : base(parent)
     , m_volumes(volumes ? std::move(volumes) : VolumeSource(&platform::shell::browsableVolumes))
-    , m_windowsDir(folders::addSlash(QDir::homePath()))
+    , m_homeFolder(folders::addSlash(QDir::homePath()))
     , m_folderIcon(platform::shell::smallFolderIcon())
     , m_openFolderIcon(platform::shell::smallOpenFolderIcon())
 {
@@ -104,7 +104,7 @@ TOvoExplorerTree::TOvoExplorerTree(QWidget* parent, VolumeSource volumes)
     LoadDrives();
 }
 
-TOvoExplorerTree::~TOvoExplorerTree()
+FolderTree::~FolderTree()
 {
     // Handlers of the owner may already be gone: release the data without events.
     m_destroying = true;
@@ -113,21 +113,21 @@ TOvoExplorerTree::~TOvoExplorerTree()
     ClearAll();
 }
 
-QString TOvoExplorerTree::Directory() const
+QString FolderTree::Directory() const
 {
     const QString path = NodePath(selectedNode());
     return path.isEmpty() ? QStringLiteral("nil") : path;
 }
 
-QString TOvoExplorerTree::NodePath(const QTreeWidgetItem* node)
+QString FolderTree::NodePath(const QTreeWidgetItem* node)
 {
     if (node == nullptr)
         return {};
-    const TOvoDirectoryEntry* entry = static_cast<const TOvoTreeNode*>(node)->Entry();
+    const DirectoryEntry* entry = static_cast<const FolderNode*>(node)->Entry();
     return entry != nullptr ? entry->FullPath : QString();
 }
 
-void TOvoExplorerTree::setDirectory(const QString& value)
+void FolderTree::setDirectory(const QString& value)
 {
     if (value.isEmpty())
         throw platform::Exception(QStringLiteral("Invalid Directory Name"));
@@ -137,13 +137,13 @@ void TOvoExplorerTree::setDirectory(const QString& value)
     if (!folders::folderExists(path))
         path = QStringLiteral("/");
     if (!m_network && driveTypeOf(path) == DriveType::Remote)
-        path = m_windowsDir;
+        path = m_homeFolder;
 
-    TOvoTreeNode* node = topLevelNodeFor(path);
+    FolderNode* node = topLevelNodeFor(path);
     if (node == nullptr)
         return;
     const BusyCursor busy;
-    TOvoTreeNode* found = nullptr;
+    FolderNode* found = nullptr;
     {
         const RepaintSuspender suspended(this);
         ReadChildren(node);
@@ -151,7 +151,7 @@ void TOvoExplorerTree::setDirectory(const QString& value)
         const QStringList levels = path.mid(part.size()).split(u'/', Qt::SkipEmptyParts);
         for (const QString& level : levels) {
             part += level + u'/';
-            TOvoTreeNode* child = nullptr;
+            FolderNode* child = nullptr;
             for (int i = 0; i < node->childCount() && child == nullptr; ++i) {
                 if (NodePath(node->child(i)) == part)
                     child = nodeOf(node->child(i));
@@ -167,7 +167,7 @@ void TOvoExplorerTree::setDirectory(const QString& value)
     scrollToItem(found, QAbstractItemView::PositionAtTop);
 }
 
-void TOvoExplorerTree::setNetwork(bool value)
+void FolderTree::setNetwork(bool value)
 {
     if (value == m_network)
         return;
@@ -175,12 +175,12 @@ void TOvoExplorerTree::setNetwork(bool value)
     Reload();
 }
 
-QString TOvoExplorerTree::LastDirs(const QString& volumePath) const
+QString FolderTree::LastDirs(const QString& volumePath) const
 {
     return m_lastDirs.value(volumePath, volumePath);
 }
 
-void TOvoExplorerTree::LoadDrives()
+void FolderTree::LoadDrives()
 {
     if (m_loadingDrives)
         return;
@@ -200,7 +200,7 @@ void TOvoExplorerTree::LoadDrives()
     for (const Volume& volume : m_volumes()) {
         if (!DriveIncluded(volume) || !AcceptFolder(volume.path))
             continue;
-        TOvoTreeNode* node = AddRootNode(volume);
+        FolderNode* node = AddRootNode(volume);
         if (m_fastLoad) {
             addPlaceholder(node, kUnreadVolume);
             continue;
@@ -222,22 +222,22 @@ void TOvoExplorerTree::LoadDrives()
     }
 }
 
-void TOvoExplorerTree::Reload()
+void FolderTree::Reload()
 {
     const QString remembered = Directory();
     LoadDrives();
     setDirectory(remembered);
     if (topLevelItemCount() > 0 && selectedNode() == nullptr && remembered != QStringLiteral("nil")) {
-        if (const TOvoTreeNode* volume = topLevelNodeFor(remembered))
+        if (const FolderNode* volume = topLevelNodeFor(remembered))
             setDirectory(volume->Entry()->FullPath);
     }
     if (topLevelItemCount() == 0 || selectedNode() != nullptr)
         return;
     try {
-        TOvoTreeNode* node = nullptr;
+        FolderNode* node = nullptr;
         for (int i = 0; i < topLevelItemCount(); ++i) {
             node = nodeOf(topLevelItem(i));
-            const TOvoDirectoryEntry* entry = node->Entry();
+            const DirectoryEntry* entry = node->Entry();
             if (node->childCount() == 0 || (entry != nullptr && entry->ChildrenRead))
                 break;
         }
@@ -255,7 +255,7 @@ void TOvoExplorerTree::Reload()
     }
 }
 
-void TOvoExplorerTree::ClearAll()
+void FolderTree::ClearAll()
 {
     for (QTreeWidgetItemIterator it(this); *it != nullptr; ++it)
         nodeOf(*it)->releaseEntry();
@@ -263,7 +263,7 @@ void TOvoExplorerTree::ClearAll()
         deleteNode(nodeOf(topLevelItem(topLevelItemCount() - 1)));
 }
 
-bool TOvoExplorerTree::AcceptFolder(const QString& path)
+bool FolderTree::AcceptFolder(const QString& path)
 {
     if (isInsideTrash(path))
         return false;
@@ -273,42 +273,42 @@ bool TOvoExplorerTree::AcceptFolder(const QString& path)
     return add;
 }
 
-bool TOvoExplorerTree::DriveIncluded(const Volume& volume) const
+bool FolderTree::DriveIncluded(const Volume& volume) const
 {
     return m_network || volume.type != DriveType::Remote;
 }
 
-TOvoTreeNode* TOvoExplorerTree::AddRootNode(const Volume& volume)
+FolderNode* FolderTree::AddRootNode(const Volume& volume)
 {
-    auto* node = new TOvoTreeNode;
+    auto* node = new FolderNode;
     node->setText(0, volume.displayName);
-    node->setEntry(std::make_unique<TOvoDirectoryEntry>(
-        TOvoDirectoryEntry{folders::addSlash(volume.path), false}));
+    node->setEntry(std::make_unique<DirectoryEntry>(
+        DirectoryEntry{folders::addSlash(volume.path), false}));
     addTopLevelItem(node);
     const QIcon icon = platform::shell::smallVolumeIcon(volume);
     SetIcons(node, icon, icon);
     return node;
 }
 
-TOvoTreeNode* TOvoExplorerTree::AddFolderNode(TOvoTreeNode* parent, const QString& path)
+FolderNode* FolderTree::AddFolderNode(FolderNode* parent, const QString& path)
 {
     const QString fullPath = folders::addSlash(path);
-    auto* node = new TOvoTreeNode;
+    auto* node = new FolderNode;
     node->setText(0, platform::shell::displayName(fullPath));
-    node->setEntry(std::make_unique<TOvoDirectoryEntry>(TOvoDirectoryEntry{fullPath, false}));
+    node->setEntry(std::make_unique<DirectoryEntry>(DirectoryEntry{fullPath, false}));
     parent->addChild(node);
     SetIcons(node, platform::shell::smallFolderIcon(fullPath), m_openFolderIcon);
     return node;
 }
 
-void TOvoExplorerTree::SetIcons(TOvoTreeNode* node, const QIcon& icon, const QIcon& openIcon)
+void FolderTree::SetIcons(FolderNode* node, const QIcon& icon, const QIcon& openIcon)
 {
     node->setImages(icon, openIcon);
     if (OnGetIcon)
         OnGetIcon(this, node);
 }
 
-void TOvoExplorerTree::forEachFolder(const QString& path,
+void FolderTree::forEachFolder(const QString& path,
                                      const std::function<bool(const QString&)>& visit)
 {
     SearchRec = {};
@@ -338,9 +338,9 @@ void TOvoExplorerTree::forEachFolder(const QString& path,
     }
 }
 
-void TOvoExplorerTree::HasSubfolders(TOvoTreeNode* node)
+void FolderTree::HasSubfolders(FolderNode* node)
 {
-    const TOvoDirectoryEntry* entry = node->Entry();
+    const DirectoryEntry* entry = node->Entry();
     // A node that already has its placeholder is not probed again on the next expansion.
     if (entry == nullptr || entry->ChildrenRead || node->childCount() > 0)
         return;
@@ -353,9 +353,9 @@ void TOvoExplorerTree::HasSubfolders(TOvoTreeNode* node)
     });
 }
 
-void TOvoExplorerTree::ReadChildren(TOvoTreeNode* node)
+void FolderTree::ReadChildren(FolderNode* node)
 {
-    TOvoDirectoryEntry* entry = node->Entry();
+    DirectoryEntry* entry = node->Entry();
     if (entry == nullptr || entry->ChildrenRead)
         return;
     while (node->childCount() > 0)
@@ -373,15 +373,15 @@ void TOvoExplorerTree::ReadChildren(TOvoTreeNode* node)
         AddFolderNode(node, path + name);
 }
 
-void TOvoExplorerTree::ProbeChildren(TOvoTreeNode* node)
+void FolderTree::ProbeChildren(FolderNode* node)
 {
     for (int i = 0; i < node->childCount(); ++i)
         HasSubfolders(nodeOf(node->child(i)));
 }
 
-void TOvoExplorerTree::CanExpand(QTreeWidgetItem* item)
+void FolderTree::CanExpand(QTreeWidgetItem* item)
 {
-    TOvoTreeNode* node = nodeOf(item);
+    FolderNode* node = nodeOf(item);
     {
         const BusyCursor busy;
         ReadChildren(node);
@@ -394,7 +394,7 @@ void TOvoExplorerTree::CanExpand(QTreeWidgetItem* item)
         collapseItem(node);
 }
 
-void TOvoExplorerTree::keyPressEvent(QKeyEvent* event)
+void FolderTree::keyPressEvent(QKeyEvent* event)
 {
     // "*" would read every folder below, for ever through a looping link: one level only.
     if (event->key() == Qt::Key_Asterisk) {
@@ -406,7 +406,7 @@ void TOvoExplorerTree::keyPressEvent(QKeyEvent* event)
     base::keyPressEvent(event);
 }
 
-QItemSelectionModel::SelectionFlags TOvoExplorerTree::selectionCommand(const QModelIndex& index,
+QItemSelectionModel::SelectionFlags FolderTree::selectionCommand(const QModelIndex& index,
                                                                       const QEvent* event) const
 {
     // Ctrl would unselect the chosen folder and leave the window without one.
@@ -414,11 +414,11 @@ QItemSelectionModel::SelectionFlags TOvoExplorerTree::selectionCommand(const QMo
     return command.testFlag(QItemSelectionModel::Deselect) ? QItemSelectionModel::NoUpdate : command;
 }
 
-void TOvoExplorerTree::Change(QTreeWidgetItem* item)
+void FolderTree::Change(QTreeWidgetItem* item)
 {
     if (m_destroying || !m_drivesLoaded)
         return;
-    TOvoTreeNode* node = item != nullptr ? nodeOf(item) : nullptr;
+    FolderNode* node = item != nullptr ? nodeOf(item) : nullptr;
     if (const QString path = NodePath(node); !path.isEmpty()) {
         QTreeWidgetItem* top = node;
         while (top->parent() != nullptr)
@@ -431,7 +431,7 @@ void TOvoExplorerTree::Change(QTreeWidgetItem* item)
         OnChange(this, node);
 }
 
-void TOvoExplorerTree::deleteNode(TOvoTreeNode* node)
+void FolderTree::deleteNode(FolderNode* node)
 {
     while (node->childCount() > 0)
         deleteNode(nodeOf(node->child(node->childCount() - 1)));
@@ -441,23 +441,23 @@ void TOvoExplorerTree::deleteNode(TOvoTreeNode* node)
     delete node;
 }
 
-void TOvoExplorerTree::addPlaceholder(TOvoTreeNode* node, const QString& text)
+void FolderTree::addPlaceholder(FolderNode* node, const QString& text)
 {
-    auto* placeholder = new TOvoTreeNode;
+    auto* placeholder = new FolderNode;
     placeholder->setText(0, text);
     node->addChild(placeholder);
 }
 
-TOvoTreeNode* TOvoExplorerTree::selectedNode() const
+FolderNode* FolderTree::selectedNode() const
 {
     const QList<QTreeWidgetItem*> selected = selectedItems();
     return selected.isEmpty() ? nullptr : nodeOf(selected.first());
 }
 
-TOvoTreeNode* TOvoExplorerTree::topLevelNodeFor(const QString& path) const
+FolderNode* FolderTree::topLevelNodeFor(const QString& path) const
 {
     const QString wanted = folders::addSlash(path);
-    TOvoTreeNode* best = nullptr;
+    FolderNode* best = nullptr;
     for (int i = 0; i < topLevelItemCount(); ++i) {
         const QString nodePath = NodePath(topLevelItem(i));
         if (!nodePath.isEmpty() && wanted.startsWith(nodePath)
@@ -467,7 +467,7 @@ TOvoTreeNode* TOvoExplorerTree::topLevelNodeFor(const QString& path) const
     return best;
 }
 
-DriveType TOvoExplorerTree::driveTypeOf(const QString& path) const
+DriveType FolderTree::driveTypeOf(const QString& path) const
 {
     const QList<Volume> volumes = m_volumes();
     const Volume* volume = volumeHolding(volumes, path);

@@ -1,4 +1,4 @@
-// TOvoExplorerTree: a lazily read tree of volumes and folders with the shell's names and icons.
+// FolderTree: a lazily read tree of volumes and folders with the shell's names and icons.
 #pragma once
 
 #include "platform/shell.h"
@@ -14,28 +14,28 @@
 #include <memory>
 
 // The data of a volume or folder node; placeholder nodes have none.
-struct TOvoDirectoryEntry {
+struct DirectoryEntry {
     QString FullPath;  // with a trailing "/", as the file system spells it
     bool ChildrenRead = false;
 };
 
 // The entry a folder search is looking at; an OnFindDirectory handler fills Attr and Name.
-struct TOvoDirectoryRecord {
+struct DirectoryRecord {
     quint32 Attr = 0;
     QString Name;
     QFileInfo FindData;  // the current entry of the tree's own search
 };
 
-// The directory bit of TOvoDirectoryRecord::Attr.
+// The directory bit of DirectoryRecord::Attr.
 constexpr quint32 faDirectory = 16;
 
-class TOvoTreeNode : public QTreeWidgetItem {
+class FolderNode : public QTreeWidgetItem {
 public:
-    TOvoTreeNode() = default;
-    Q_DISABLE_COPY_MOVE(TOvoTreeNode)
+    FolderNode() = default;
+    Q_DISABLE_COPY_MOVE(FolderNode)
 
-    TOvoDirectoryEntry* Entry() const { return m_entry.get(); }
-    void setEntry(std::unique_ptr<TOvoDirectoryEntry> entry) { m_entry = std::move(entry); }
+    DirectoryEntry* Entry() const { return m_entry.get(); }
+    void setEntry(std::unique_ptr<DirectoryEntry> entry) { m_entry = std::move(entry); }
     void releaseEntry() { m_entry.reset(); }
 
     // The normal and the selected ("open") picture of the node.
@@ -44,27 +44,27 @@ public:
     void setImages(const QIcon& image, const QIcon& selectedImage);
 
 private:
-    std::unique_ptr<TOvoDirectoryEntry> m_entry;
+    std::unique_ptr<DirectoryEntry> m_entry;
     QIcon m_image;
     QIcon m_selectedImage;
 };
 
-class TOvoExplorerTree : public QTreeWidget {
+class FolderTree : public QTreeWidget {
     Q_OBJECT
 public:
     using base = QTreeWidget;
-    using TNodeEvent = std::function<void(QObject* Sender, TOvoTreeNode* Node)>;
-    using TOvoAddFileEvent = std::function<void(QObject* Sender, const QString& FileName, bool& DoAdd)>;
-    using TOvoFindDirectoryEvent =
+    using NodeEvent = std::function<void(QObject* Sender, FolderNode* Node)>;
+    using AddFileEvent = std::function<void(QObject* Sender, const QString& FileName, bool& DoAdd)>;
+    using FindDirectoryEvent =
         std::function<void(QObject* Sender, const QString& Path, int& Result, bool First)>;
-    using TExpandingEvent =
-        std::function<void(QObject* Sender, TOvoTreeNode* Node, bool& AllowExpansion)>;
+    using ExpandingEvent =
+        std::function<void(QObject* Sender, FolderNode* Node, bool& AllowExpansion)>;
     // Where the top-level nodes come from; tests hand in their own volumes.
     using VolumeSource = std::function<QList<platform::shell::Volume>()>;
 
-    explicit TOvoExplorerTree(QWidget* parent = nullptr, VolumeSource volumes = {});
-    ~TOvoExplorerTree() override;
-    Q_DISABLE_COPY_MOVE(TOvoExplorerTree)
+    explicit FolderTree(QWidget* parent = nullptr, VolumeSource volumes = {});
+    ~FolderTree() override;
+    Q_DISABLE_COPY_MOVE(FolderTree)
 
     // FullPath of the selected node, or "nil".
     QString Directory() const;
@@ -76,7 +76,7 @@ public:
     bool DrivesLoaded() const { return m_drivesLoaded; }
     // The folder selected last below a top-level node (its own path when none was).
     QString LastDirs(const QString& volumePath) const;
-    QString WindowsDir() const { return m_windowsDir; }
+    QString homeFolder() const { return m_homeFolder; }
     const QIcon& FolderIcon() const { return m_folderIcon; }
     const QIcon& OpenFolderIcon() const { return m_openFolderIcon; }
 
@@ -86,14 +86,14 @@ public:
     bool AcceptFolder(const QString& path);
     static QString NodePath(const QTreeWidgetItem* node);
 
-    TOvoAddFileEvent OnAddDirectory;
-    TNodeEvent OnDeleteItem;
-    TNodeEvent OnGetIcon;
-    TOvoFindDirectoryEvent OnFindDirectory;
-    TNodeEvent OnChange;
-    TExpandingEvent OnExpanding;
+    AddFileEvent OnAddDirectory;
+    NodeEvent OnDeleteItem;
+    NodeEvent OnGetIcon;
+    FindDirectoryEvent OnFindDirectory;
+    NodeEvent OnChange;
+    ExpandingEvent OnExpanding;
     // The search record an OnFindDirectory handler fills.
-    TOvoDirectoryRecord SearchRec;
+    DirectoryRecord SearchRec;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -102,25 +102,25 @@ protected:
 
 private:
     bool DriveIncluded(const platform::shell::Volume& volume) const;
-    TOvoTreeNode* AddRootNode(const platform::shell::Volume& volume);
-    TOvoTreeNode* AddFolderNode(TOvoTreeNode* parent, const QString& path);
-    void SetIcons(TOvoTreeNode* node, const QIcon& icon, const QIcon& openIcon);
-    void HasSubfolders(TOvoTreeNode* node);
-    void ReadChildren(TOvoTreeNode* node);
-    void ProbeChildren(TOvoTreeNode* node);
+    FolderNode* AddRootNode(const platform::shell::Volume& volume);
+    FolderNode* AddFolderNode(FolderNode* parent, const QString& path);
+    void SetIcons(FolderNode* node, const QIcon& icon, const QIcon& openIcon);
+    void HasSubfolders(FolderNode* node);
+    void ReadChildren(FolderNode* node);
+    void ProbeChildren(FolderNode* node);
     void CanExpand(QTreeWidgetItem* item);
     void Change(QTreeWidgetItem* item);
-    void deleteNode(TOvoTreeNode* node);
-    void addPlaceholder(TOvoTreeNode* node, const QString& text);
+    void deleteNode(FolderNode* node);
+    void addPlaceholder(FolderNode* node, const QString& text);
     // Calls visit(name) for each counting subfolder of path until it returns false.
     void forEachFolder(const QString& path, const std::function<bool(const QString&)>& visit);
-    TOvoTreeNode* selectedNode() const;
-    TOvoTreeNode* topLevelNodeFor(const QString& path) const;
+    FolderNode* selectedNode() const;
+    FolderNode* topLevelNodeFor(const QString& path) const;
     platform::shell::DriveType driveTypeOf(const QString& path) const;
 
     VolumeSource m_volumes;
     QMap<QString, QString> m_lastDirs;
-    QString m_windowsDir;
+    QString m_homeFolder;
     QIcon m_folderIcon;
     QIcon m_openFolderIcon;
     bool m_fastLoad = false;

@@ -4,21 +4,21 @@
 #include "controls/explorer/FolderTree.h"
 #include "controls/explorer/FileListView.h"
 
-TOvoExplorerView* createOvoExplorerView1(QWidget* parent)
+FileListView* createNoticeList(QWidget* parent)
 {
-    auto* view = new TOvoExplorerView(parent);
-    view->setObjectName(QStringLiteral("OvoExplorerView1"));
+    auto* view = new FileListView(parent);
+    view->setObjectName(QStringLiteral("noticeList"));
     view->setGeometry(12, 16, 249, 217);
     view->setItemHeight(18);
     view->setMultiSelect(true);
-    view->setCharCase(TEditCharCase::ecLowerCase);
+    view->setCharCase(LetterCase::ecLowerCase);
     return view;
 }
 
-TOvoExplorerTree* createOvoExplorerTree1(QWidget* parent)
+FolderTree* createFolderTree(QWidget* parent)
 {
-    auto* tree = new TOvoExplorerTree(parent);
-    tree->setObjectName(QStringLiteral("OvoExplorerTree1"));
+    auto* tree = new FolderTree(parent);
+    tree->setObjectName(QStringLiteral("folderTree"));
     tree->setGeometry(12, 16, 249, 217);
     tree->setFastLoad(false);
     tree->setNetwork(true);

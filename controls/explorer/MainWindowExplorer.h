@@ -2,13 +2,13 @@
 #pragma once
 
 class QWidget;
-class TOvoExplorerTree;
-class TOvoExplorerView;
+class FolderTree;
+class FileListView;
 
-// OvoExplorerView1 on the notice page: 12, 16, 249 x 217, rows of 18 pixels, extended
+// noticeList on the notice page: 12, 16, 249 x 217, rows of 18 pixels, extended
 // multiple selection, one column, CharCase ecLowerCase. The window assigns the handlers.
-TOvoExplorerView* createOvoExplorerView1(QWidget* parent);
+FileListView* createNoticeList(QWidget* parent);
 
-// OvoExplorerTree1 on the settings page: 12, 16, 249 x 217, Directory "nil", Network true,
+// folderTree on the settings page: 12, 16, 249 x 217, Directory "nil", Network true,
 // FastLoad false, selection shown without focus. The window assigns OnChange.
-TOvoExplorerTree* createOvoExplorerTree1(QWidget* parent);
+FolderTree* createFolderTree(QWidget* parent);

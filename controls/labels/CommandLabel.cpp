@@ -7,8 +7,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-TOvoCommandLabel::TOvoCommandLabel(QWidget* parent)
-    : TCustomLabel(parent, platform::clBlue)
+CommandLabel::CommandLabel(QWidget* parent)
+    : CustomLabel(parent, platform::clBlue)
     , m_captionValue(QStringLiteral("www.example.com/ovo"))
 {
     setCaption(QStringLiteral("Ovo Components"));
@@ -20,15 +20,15 @@ TOvoCommandLabel::TOvoCommandLabel(QWidget* parent)
     setMouseTracking(true);
 }
 
-void TOvoCommandLabel::Loaded()
+void CommandLabel::Loaded()
 {
     m_savedFontColor = FontColor();
 }
 
-QImage TOvoCommandLabel::paintImage() const
+QImage CommandLabel::paintImage() const
 {
     QImage image = labels::transparentImage(size());
-    labels::OvoCanvas canvas(image, palette());
+    labels::LabelCanvas canvas(image, palette());
     if (!Transparent())
         canvas.fillRect(image.rect(), groundColor(canvas));
     unsigned flags = captionFlags();
@@ -45,14 +45,14 @@ QImage TOvoCommandLabel::paintImage() const
     return image;
 }
 
-void TOvoCommandLabel::paintEvent(QPaintEvent*)
+void CommandLabel::paintEvent(QPaintEvent*)
 {
     const QImage image = paintImage();
     QPainter painter(this);
     painter.drawImage(0, 0, image);
 }
 
-bool TOvoCommandLabel::inside(QPoint pos) const
+bool CommandLabel::inside(QPoint pos) const
 {
     // The right and bottom edges themselves count as inside.
     return pos.x() >= 0 && pos.y() >= 0 && pos.x() <= width() && pos.y() <= height();
@@ -60,17 +60,17 @@ bool TOvoCommandLabel::inside(QPoint pos) const
 
 // The capture is the label's own: Qt reports the pointer leaving (and keeps sending moves
 // while a button is held), so no pointer grab is needed, which some desktops do not allow.
-void TOvoCommandLabel::takeCapture()
+void CommandLabel::takeCapture()
 {
     m_captured = true;
 }
 
-void TOvoCommandLabel::releaseCapture()
+void CommandLabel::releaseCapture()
 {
     m_captured = false;
 }
 
-void TOvoCommandLabel::runCommand()
+void CommandLabel::runCommand()
 {
     QString prefix = QString::fromLatin1(CommandPrefixes.at(static_cast<std::size_t>(m_command)));
     if (!prefix.isEmpty() && Caption().startsWith(prefix))
@@ -83,7 +83,7 @@ void TOvoCommandLabel::runCommand()
     platform::shellOpen(prefix + m_captionValue);
 }
 
-void TOvoCommandLabel::mousePressEvent(QMouseEvent* event)
+void CommandLabel::mousePressEvent(QMouseEvent* event)
 {
     const QPoint pos = event->position().toPoint();
     if (event->button() != Qt::LeftButton) {
@@ -104,7 +104,7 @@ void TOvoCommandLabel::mousePressEvent(QMouseEvent* event)
     runCommand();
 }
 
-void TOvoCommandLabel::mouseReleaseEvent(QMouseEvent* event)
+void CommandLabel::mouseReleaseEvent(QMouseEvent* event)
 {
     const QPoint pos = event->position().toPoint();
     if (event->button() != Qt::LeftButton) {
@@ -129,7 +129,7 @@ void TOvoCommandLabel::mouseReleaseEvent(QMouseEvent* event)
         OnClick(this);
 }
 
-void TOvoCommandLabel::mouseDoubleClickEvent(QMouseEvent* event)
+void CommandLabel::mouseDoubleClickEvent(QMouseEvent* event)
 {
     // The second press of a double click runs no command: one double click, one target.
     if (event->button() == Qt::LeftButton && OnDblClick)
@@ -138,7 +138,7 @@ void TOvoCommandLabel::mouseDoubleClickEvent(QMouseEvent* event)
         OnMouseDown(this, event->button(), event->modifiers(), event->position().toPoint());
 }
 
-void TOvoCommandLabel::mouseMoveEvent(QMouseEvent* event)
+void CommandLabel::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint pos = event->position().toPoint();
     // Qt keeps sending moves while a button is held; off the label they are not ours.
@@ -157,28 +157,28 @@ void TOvoCommandLabel::mouseMoveEvent(QMouseEvent* event)
         OnMouseMove(this, event->modifiers(), pos);
 }
 
-void TOvoCommandLabel::pointerLeft()
+void CommandLabel::pointerLeft()
 {
     m_mouseInside = false;
     setFontColor(m_followed ? m_followedColor : m_savedFontColor);
     releaseCapture();
 }
 
-void TOvoCommandLabel::leaveEvent(QEvent* event)
+void CommandLabel::leaveEvent(QEvent* event)
 {
     if (m_captured && m_mouseInside)
         pointerLeft();
     base::leaveEvent(event);
 }
 
-void TOvoCommandLabel::hideEvent(QHideEvent* event)
+void CommandLabel::hideEvent(QHideEvent* event)
 {
     // A hidden label no longer follows the pointer.
     releaseCapture();
     base::hideEvent(event);
 }
 
-void TOvoCommandLabel::changeEvent(QEvent* event)
+void CommandLabel::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::EnabledChange && !isEnabled())
         releaseCapture();

@@ -12,26 +12,26 @@
 #include <cstdint>
 #include <functional>
 
-enum class TOvoCommand : std::uint8_t { runNothing, runMAIL, runURL, runFTP, runFILE, runEVENT };
+enum class CommandTarget : std::uint8_t { runNothing, runMAIL, runURL, runFTP, runFILE, runEVENT };
 
 // The text put in front of CaptionValue, per command; "event" is a marker only.
 inline constexpr std::array<const char*, 6> CommandPrefixes{"", "mailto:", "http://", "ftp://",
                                                             "file:", "event"};
 
-class TOvoCommandLabel : public TCustomLabel {
+class CommandLabel : public CustomLabel {
 public:
-    using base = TCustomLabel;
-    explicit TOvoCommandLabel(QWidget* parent = nullptr);
-    Q_DISABLE_COPY_MOVE(TOvoCommandLabel)
+    using base = CustomLabel;
+    explicit CommandLabel(QWidget* parent = nullptr);
+    Q_DISABLE_COPY_MOVE(CommandLabel)
 
     QString CaptionValue() const { return m_captionValue; }
     void setCaptionValue(const QString& value) { m_captionValue = value; }
-    TOvoCommand Command() const { return m_command; }
-    void setCommand(TOvoCommand command) { m_command = command; }
-    platform::TColor FollowedColor() const { return m_followedColor; }
-    void setFollowedColor(platform::TColor color) { m_followedColor = color; }
-    platform::TColor MoveOverColor() const { return m_moveOverColor; }
-    void setMoveOverColor(platform::TColor color) { m_moveOverColor = color; }
+    CommandTarget Command() const { return m_command; }
+    void setCommand(CommandTarget command) { m_command = command; }
+    platform::ColorCode FollowedColor() const { return m_followedColor; }
+    void setFollowedColor(platform::ColorCode color) { m_followedColor = color; }
+    platform::ColorCode MoveOverColor() const { return m_moveOverColor; }
+    void setMoveOverColor(platform::ColorCode color) { m_moveOverColor = color; }
 
     // End of loading the stored settings: the font colour becomes the colour to return to.
     void Loaded();
@@ -41,14 +41,14 @@ public:
     bool MouseInside() const { return m_mouseInside; }
     bool hasCapture() const { return m_captured; }
 
-    std::function<void(TOvoCommandLabel* sender)> RunEvent;
-    std::function<void(TOvoCommandLabel* sender)> OnClick;
-    std::function<void(TOvoCommandLabel* sender)> OnDblClick;
-    std::function<void(TOvoCommandLabel* sender, Qt::MouseButton, Qt::KeyboardModifiers, QPoint)>
+    std::function<void(CommandLabel* sender)> RunEvent;
+    std::function<void(CommandLabel* sender)> OnClick;
+    std::function<void(CommandLabel* sender)> OnDblClick;
+    std::function<void(CommandLabel* sender, Qt::MouseButton, Qt::KeyboardModifiers, QPoint)>
         OnMouseDown;
-    std::function<void(TOvoCommandLabel* sender, Qt::MouseButton, Qt::KeyboardModifiers, QPoint)>
+    std::function<void(CommandLabel* sender, Qt::MouseButton, Qt::KeyboardModifiers, QPoint)>
         OnMouseUp;
-    std::function<void(TOvoCommandLabel* sender, Qt::KeyboardModifiers, QPoint)> OnMouseMove;
+    std::function<void(CommandLabel* sender, Qt::KeyboardModifiers, QPoint)> OnMouseMove;
 
     // The label as the standard label paints it, on a transparent image.
     QImage paintImage() const;
@@ -72,10 +72,10 @@ private:
     void runCommand();
 
     QString m_captionValue;
-    TOvoCommand m_command = TOvoCommand::runURL;
-    platform::TColor m_followedColor = platform::clPurple;
-    platform::TColor m_moveOverColor = platform::clRed;
-    platform::TColor m_savedFontColor = platform::clBlack;
+    CommandTarget m_command = CommandTarget::runURL;
+    platform::ColorCode m_followedColor = platform::clPurple;
+    platform::ColorCode m_moveOverColor = platform::clRed;
+    platform::ColorCode m_savedFontColor = platform::clBlack;
     bool m_followed = false;
     bool m_buttonDown = false;
     bool m_mouseInside = false;

@@ -1,70 +1,70 @@
 // Caption settings of the labels: every change repaints.
 #include "controls/labels/CustomLabel.h"
 
-TCustomLabel::TCustomLabel(QWidget* parent, platform::TColor fontColor)
+CustomLabel::CustomLabel(QWidget* parent, platform::ColorCode fontColor)
     : QWidget(parent)
     , m_fontColor(fontColor)
 {
 }
 
-void TCustomLabel::setCaption(const QString& caption)
+void CustomLabel::setCaption(const QString& caption)
 {
     m_caption = caption;
     m_focusLink.setCaption(m_caption, m_showAccelChar);
     update();
 }
 
-void TCustomLabel::setAlignment(TAlignment alignment)
+void CustomLabel::setAlignment(TextAlignment alignment)
 {
     m_alignment = alignment;
     update();
 }
 
-void TCustomLabel::setColor(platform::TColor color)
+void CustomLabel::setColor(platform::ColorCode color)
 {
     m_color = color;
     m_parentColor = false;
     update();
 }
 
-void TCustomLabel::setParentColor(bool on)
+void CustomLabel::setParentColor(bool on)
 {
     m_parentColor = on;
     update();
 }
 
-void TCustomLabel::setFontColor(platform::TColor color)
+void CustomLabel::setFontColor(platform::ColorCode color)
 {
     m_fontColor = color;
     update();
 }
 
-void TCustomLabel::setTransparent(bool on)
+void CustomLabel::setTransparent(bool on)
 {
     m_transparent = on;
     update();
 }
 
-void TCustomLabel::setWordWrap(bool on)
+void CustomLabel::setWordWrap(bool on)
 {
     m_wordWrap = on;
     update();
 }
 
-void TCustomLabel::setShowAccelChar(bool on)
+void CustomLabel::setShowAccelChar(bool on)
 {
     m_showAccelChar = on;
     m_focusLink.setCaption(m_caption, m_showAccelChar);
     update();
 }
 
-unsigned TCustomLabel::captionFlags() const
+unsigned CustomLabel::captionFlags() const
 {
     return labels::textExpandTabs | labels::alignmentFlag(m_alignment) |
            (m_wordWrap ? labels::textWordBreak : 0u);
 }
 
-QRgb TCustomLabel::groundColor(const labels::OvoCanvas& canvas) const
+QRgb CustomLabel::groundColor(const labels::LabelCanvas& canvas) const
 {
     return m_parentColor ? canvas.palette().color(QPalette::Window).rgb() : canvas.rgb(m_color);
 }

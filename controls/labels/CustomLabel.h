@@ -8,23 +8,23 @@
 #include <QString>
 #include <QWidget>
 
-class TCustomLabel : public QWidget {
+class CustomLabel : public QWidget {
 public:
     using base = QWidget;
-    Q_DISABLE_COPY_MOVE(TCustomLabel)
+    Q_DISABLE_COPY_MOVE(CustomLabel)
 
     QString Caption() const { return m_caption; }
     void setCaption(const QString& caption);
-    TAlignment Alignment() const { return m_alignment; }
-    void setAlignment(TAlignment alignment);
+    TextAlignment Alignment() const { return m_alignment; }
+    void setAlignment(TextAlignment alignment);
     // The fill colour; ParentColor (the default) takes the parent's window colour instead.
-    platform::TColor Color() const { return m_color; }
-    void setColor(platform::TColor color);
+    platform::ColorCode color() const { return m_color; }
+    void setColor(platform::ColorCode color);
     bool ParentColor() const { return m_parentColor; }
     void setParentColor(bool on);
     // The caption's colour (the font colour of the stored settings).
-    platform::TColor FontColor() const { return m_fontColor; }
-    void setFontColor(platform::TColor color);
+    platform::ColorCode FontColor() const { return m_fontColor; }
+    void setFontColor(platform::ColorCode color);
     bool Transparent() const { return m_transparent; }
     void setTransparent(bool on);
     bool WordWrap() const { return m_wordWrap; }
@@ -39,20 +39,20 @@ public:
     void setAbout(const QString& about) { m_about = about; }
 
 protected:
-    TCustomLabel(QWidget* parent, platform::TColor fontColor);
+    CustomLabel(QWidget* parent, platform::ColorCode fontColor);
 
     // Tabs expanded, aligned, broken at words when WordWrap is on.
     unsigned captionFlags() const;
     // What the label fills itself with unless it is transparent.
-    QRgb groundColor(const labels::OvoCanvas& canvas) const;
+    QRgb groundColor(const labels::LabelCanvas& canvas) const;
 
 private:
     labels::LabelFocusLink m_focusLink{this};
     QString m_caption;
     QString m_about;
-    TAlignment m_alignment = TAlignment::taLeftJustify;
-    platform::TColor m_color = platform::clBtnFace;
-    platform::TColor m_fontColor;
+    TextAlignment m_alignment = TextAlignment::taLeftJustify;
+    platform::ColorCode m_color = platform::clBtnFace;
+    platform::ColorCode m_fontColor;
     bool m_parentColor = true;
     bool m_transparent = false;
     bool m_wordWrap = false;

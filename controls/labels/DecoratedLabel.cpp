@@ -10,15 +10,15 @@
 
 #include <exception>
 
-TOvoLabel::TOvoLabel(QWidget* parent)
-    : TCustomLabel(parent, platform::clWindowText)
+DecoratedLabel::DecoratedLabel(QWidget* parent)
+    : CustomLabel(parent, platform::clWindowText)
     , m_font3D(this)
     , m_frame(this)
 {
-    m_frame.setFrameStyle(TOvoFrameStyle::frameNone);
+    m_frame.setFrameStyle(FrameStyle::frameNone);
 }
 
-TOvoLabel::~TOvoLabel()
+DecoratedLabel::~DecoratedLabel()
 {
     if (m_fontBackground)
         m_fontBackground->RemoveClient(this);
@@ -26,7 +26,7 @@ TOvoLabel::~TOvoLabel()
         m_background->RemoveClient(this);
 }
 
-void TOvoLabel::replaceBackground(TOvoBackground*& role, TOvoBackground* background)
+void DecoratedLabel::replaceBackground(LabelBackground*& role, LabelBackground* background)
 {
     if (role)
         role->RemoveClient(this);
@@ -36,17 +36,17 @@ void TOvoLabel::replaceBackground(TOvoBackground*& role, TOvoBackground* backgro
     update();
 }
 
-void TOvoLabel::setBackground(TOvoBackground* background)
+void DecoratedLabel::setBackground(LabelBackground* background)
 {
     replaceBackground(m_background, background);
 }
 
-void TOvoLabel::setFontBackground(TOvoBackground* background)
+void DecoratedLabel::setFontBackground(LabelBackground* background)
 {
     replaceBackground(m_fontBackground, background);
 }
 
-void TOvoLabel::Notification(TOvoBackground* removed)
+void DecoratedLabel::Notification(LabelBackground* removed)
 {
     // No RemoveClient here: the background empties its own list before it tells its clients.
     if (removed == nullptr)
@@ -61,7 +61,7 @@ void TOvoLabel::Notification(TOvoBackground* removed)
     }
 }
 
-QRect TOvoLabel::textRect() const
+QRect DecoratedLabel::textRect() const
 {
     const int inset = m_frame.FrameInset();
     const int frameWidth = m_frame.FrameWidth();
@@ -69,7 +69,7 @@ QRect TOvoLabel::textRect() const
                  QPoint(width() - 2 * inset - 1, height() - inset - frameWidth - 1));
 }
 
-void TOvoLabel::Paint(labels::OvoCanvas& canvas) const
+void DecoratedLabel::Paint(labels::LabelCanvas& canvas) const
 {
     const int w = width();
     const int h = height();
@@ -88,18 +88,18 @@ void TOvoLabel::Paint(labels::OvoCanvas& canvas) const
     m_frame.DrawFrame(canvas, QRect(0, 0, w, h));
 }
 
-QImage TOvoLabel::paintImage() const
+QImage DecoratedLabel::paintImage() const
 {
     QImage image = labels::transparentImage(size());
-    labels::OvoCanvas canvas(image, palette());
+    labels::LabelCanvas canvas(image, palette());
     Paint(canvas);
     return image;
 }
 
-void TOvoLabel::paintEvent(QPaintEvent*)
+void DecoratedLabel::paintEvent(QPaintEvent*)
 {
     QImage image = labels::transparentImage(size());
-    labels::OvoCanvas canvas(image, palette());
+    labels::LabelCanvas canvas(image, palette());
     try {
         Paint(canvas);
         m_paintFailed = false;
@@ -118,7 +118,7 @@ void TOvoLabel::paintEvent(QPaintEvent*)
     painter.drawImage(0, 0, image);
 }
 
-void TOvoLabel::mousePressEvent(QMouseEvent* event)
+void DecoratedLabel::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton)
         m_clicked = true;
@@ -126,7 +126,7 @@ void TOvoLabel::mousePressEvent(QMouseEvent* event)
         OnMouseDown(this, event->button(), event->modifiers(), event->position().toPoint());
 }
 
-void TOvoLabel::mouseReleaseEvent(QMouseEvent* event)
+void DecoratedLabel::mouseReleaseEvent(QMouseEvent* event)
 {
     const bool click = event->button() == Qt::LeftButton && m_clicked &&
                        rect().contains(event->position().toPoint());
@@ -138,7 +138,7 @@ void TOvoLabel::mouseReleaseEvent(QMouseEvent* event)
         OnClick(this);
 }
 
-void TOvoLabel::mouseDoubleClickEvent(QMouseEvent* event)
+void DecoratedLabel::mouseDoubleClickEvent(QMouseEvent* event)
 {
     // The second press of a double click reports itself but makes no second click.
     if (event->button() == Qt::LeftButton && OnDblClick)
@@ -147,7 +147,7 @@ void TOvoLabel::mouseDoubleClickEvent(QMouseEvent* event)
         OnMouseDown(this, event->button(), event->modifiers(), event->position().toPoint());
 }
 
-void TOvoLabel::mouseMoveEvent(QMouseEvent* event)
+void DecoratedLabel::mouseMoveEvent(QMouseEvent* event)
 {
     if (OnMouseMove)
         OnMouseMove(this, event->modifiers(), event->position().toPoint());

@@ -10,30 +10,30 @@
 
 #include <functional>
 
-class TOvoBackground;
+class LabelBackground;
 
 // "&" underlines the next letter of the caption whatever ShowAccelChar says.
-class TOvoLabel : public TCustomLabel {
+class DecoratedLabel : public CustomLabel {
 public:
-    using base = TCustomLabel;
-    explicit TOvoLabel(QWidget* parent = nullptr);
-    ~TOvoLabel() override;
-    Q_DISABLE_COPY_MOVE(TOvoLabel)
+    using base = CustomLabel;
+    explicit DecoratedLabel(QWidget* parent = nullptr);
+    ~DecoratedLabel() override;
+    Q_DISABLE_COPY_MOVE(DecoratedLabel)
 
-    TOvoFont3D& Font3D() { return m_font3D; }
-    const TOvoFont3D& Font3D() const { return m_font3D; }
-    void setFont3D(const TOvoFont3D& settings) { m_font3D.assign(settings); }
-    TOvoFrame& Frame() { return m_frame; }
-    const TOvoFrame& Frame() const { return m_frame; }
-    void setFrame(const TOvoFrame& settings) { m_frame.assign(settings); }
+    Font3D& font3D() { return m_font3D; }
+    const Font3D& font3D() const { return m_font3D; }
+    void setFont3D(const Font3D& settings) { m_font3D.assign(settings); }
+    LabelFrame& Frame() { return m_frame; }
+    const LabelFrame& Frame() const { return m_frame; }
+    void setFrame(const LabelFrame& settings) { m_frame.assign(settings); }
 
-    TOvoBackground* Background() const { return m_background; }
-    void setBackground(TOvoBackground* background);
-    TOvoBackground* FontBackground() const { return m_fontBackground; }
-    void setFontBackground(TOvoBackground* background);
+    LabelBackground* Background() const { return m_background; }
+    void setBackground(LabelBackground* background);
+    LabelBackground* FontBackground() const { return m_fontBackground; }
+    void setFontBackground(LabelBackground* background);
 
     // A component is going away: drop every reference to it.
-    void Notification(TOvoBackground* removed);
+    void Notification(LabelBackground* removed);
     // Schedules a repaint.
     void Invalidate() { update(); }
 
@@ -41,17 +41,17 @@ public:
     QRect textRect() const;
     // Paints the whole label onto `canvas` (of the label's size). Throws when a background
     // cannot be painted; what was painted up to then stays.
-    void Paint(labels::OvoCanvas& canvas) const;
+    void Paint(labels::LabelCanvas& canvas) const;
     // The label as painted on a transparent image.
     QImage paintImage() const;
 
-    std::function<void(TOvoLabel* sender)> OnClick;
-    std::function<void(TOvoLabel* sender)> OnDblClick;
-    std::function<void(TOvoLabel* sender, Qt::MouseButton, Qt::KeyboardModifiers, QPoint)>
+    std::function<void(DecoratedLabel* sender)> OnClick;
+    std::function<void(DecoratedLabel* sender)> OnDblClick;
+    std::function<void(DecoratedLabel* sender, Qt::MouseButton, Qt::KeyboardModifiers, QPoint)>
         OnMouseDown;
-    std::function<void(TOvoLabel* sender, Qt::MouseButton, Qt::KeyboardModifiers, QPoint)>
+    std::function<void(DecoratedLabel* sender, Qt::MouseButton, Qt::KeyboardModifiers, QPoint)>
         OnMouseUp;
-    std::function<void(TOvoLabel* sender, Qt::KeyboardModifiers, QPoint)> OnMouseMove;
+    std::function<void(DecoratedLabel* sender, Qt::KeyboardModifiers, QPoint)> OnMouseMove;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -61,12 +61,12 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-    void replaceBackground(TOvoBackground*& role, TOvoBackground* background);
+    void replaceBackground(LabelBackground*& role, LabelBackground* background);
 
     bool m_clicked = false;
     bool m_paintFailed = false;
-    TOvoFont3D m_font3D;
-    TOvoFrame m_frame;
-    TOvoBackground* m_background = nullptr;
-    TOvoBackground* m_fontBackground = nullptr;
+    Font3D m_font3D;
+    LabelFrame m_frame;
+    LabelBackground* m_background = nullptr;
+    LabelBackground* m_fontBackground = nullptr;
 };

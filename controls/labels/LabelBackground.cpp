@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-using labels::OvoCanvas;
-using platform::TColor;
+using labels::LabelCanvas;
+using platform::ColorCode;
 
 namespace {
 
@@ -58,7 +58,7 @@ Channels stepBetween(const Channels& c1, const Channels& c2, int i, int count)
 }
 
 // The fill styles' rectangle F(x, y, w, h) with signed extents.
-void fill(OvoCanvas& dc, int x, int y, int w, int h, QRgb color)
+void fill(LabelCanvas& dc, int x, int y, int w, int h, QRgb color)
 {
     if (w == 0 || h == 0)
         return;
@@ -95,57 +95,57 @@ void drawKeyed(QImage& target, const QImage& source, QRgb key)
     }
 }
 
-Qt::BrushStyle qtBrushStyle(TBrushStyle style)
+Qt::BrushStyle qtBrushStyle(HatchStyle style)
 {
     switch (style) {
-    case TBrushStyle::bsSolid: return Qt::SolidPattern;
-    case TBrushStyle::bsClear: return Qt::NoBrush;
-    case TBrushStyle::bsHorizontal: return Qt::HorPattern;
-    case TBrushStyle::bsVertical: return Qt::VerPattern;
-    case TBrushStyle::bsFDiagonal: return Qt::FDiagPattern;
-    case TBrushStyle::bsBDiagonal: return Qt::BDiagPattern;
-    case TBrushStyle::bsCross: return Qt::CrossPattern;
-    case TBrushStyle::bsDiagCross: return Qt::DiagCrossPattern;
+    case HatchStyle::bsSolid: return Qt::SolidPattern;
+    case HatchStyle::bsClear: return Qt::NoBrush;
+    case HatchStyle::bsHorizontal: return Qt::HorPattern;
+    case HatchStyle::bsVertical: return Qt::VerPattern;
+    case HatchStyle::bsFDiagonal: return Qt::FDiagPattern;
+    case HatchStyle::bsBDiagonal: return Qt::BDiagPattern;
+    case HatchStyle::bsCross: return Qt::CrossPattern;
+    case HatchStyle::bsDiagCross: return Qt::DiagCrossPattern;
     }
     return Qt::SolidPattern;
 }
 
 } // namespace
 
-// --- TOvoGradient ---
+// --- Gradient ---
 
-void TOvoGradient::setBeginColor(TColor color)
+void Gradient::setBeginColor(ColorCode color)
 {
     m_beginColor = color;
     Changed();
 }
 
-void TOvoGradient::setEndColor(TColor color)
+void Gradient::setEndColor(ColorCode color)
 {
     m_endColor = color;
     Changed();
 }
 
-void TOvoGradient::setFillStyle(TOvoFillStyle style)
+void Gradient::setFillStyle(FillStyle style)
 {
     m_fillStyle = style;
     Changed();
 }
 
-void TOvoGradient::setColorCount(int count)
+void Gradient::setColorCount(int count)
 {
     if (count >= 2 && count <= 255)
         m_colorCount = count;
     Changed();
 }
 
-void TOvoGradient::setColorsInBetween(const QStringList& lines)
+void Gradient::setColorsInBetween(const QStringList& lines)
 {
     m_colorsInBetween = lines;
     Changed();
 }
 
-void TOvoGradient::assign(const TOvoGradient& other)
+void Gradient::assign(const Gradient& other)
 {
     m_beginColor = other.m_beginColor;
     m_endColor = other.m_endColor;
@@ -155,7 +155,7 @@ void TOvoGradient::assign(const TOvoGradient& other)
     Changed();
 }
 
-void TOvoGradient::FillGradient(OvoCanvas& dc, int W, int H, bool forward,
+void Gradient::FillGradient(LabelCanvas& dc, int W, int H, bool forward,
                                 const QStringList& lines) const
 {
     QStringList sequence = lines;
@@ -172,10 +172,10 @@ void TOvoGradient::FillGradient(OvoCanvas& dc, int W, int H, bool forward,
         return;
 
     QImage scratch = labels::whiteImage(W, H);
-    OvoCanvas out(scratch, dc.palette());
+    LabelCanvas out(scratch, dc.palette());
     out.fillRect(scratch.rect(), rgbOf(colors.front()));
 
-    using S = TOvoFillStyle;
+    using S = FillStyle;
     for (int s = 0; s < N; ++s) {
         const Channels& c1 = colors[s];
         const Channels& c2 = colors[s + 1];
@@ -324,33 +324,33 @@ void TOvoGradient::FillGradient(OvoCanvas& dc, int W, int H, bool forward,
     dc.copyFrom(scratch, 0, 0);
 }
 
-// --- TOvoTexture ---
+// --- Texture ---
 
-void TOvoTexture::setImage(const QImage& image)
+void Texture::setImage(const QImage& image)
 {
     m_image = image.copy();
     Changed();
 }
 
-void TOvoTexture::setImageStyle(TOvoImageStyle style)
+void Texture::setImageStyle(ImageStyle style)
 {
     m_imageStyle = style;
     Changed();
 }
 
-void TOvoTexture::setTransparentColor(TColor color)
+void Texture::setTransparentColor(ColorCode color)
 {
     m_transparentColor = color;
     Changed();
 }
 
-void TOvoTexture::setTransparentBackground(TColor color)
+void Texture::setTransparentBackground(ColorCode color)
 {
     m_transparentBackground = color;
     Changed();
 }
 
-void TOvoTexture::assign(const TOvoTexture& other)
+void Texture::assign(const Texture& other)
 {
     m_image = other.m_image.copy();
     m_imageStyle = other.m_imageStyle;
@@ -359,7 +359,7 @@ void TOvoTexture::assign(const TOvoTexture& other)
     Changed();
 }
 
-void TOvoTexture::PaintTexture(OvoCanvas& dc, int W, int H, TColor ground) const
+void Texture::PaintTexture(LabelCanvas& dc, int W, int H, ColorCode ground) const
 {
     if (m_image.isNull())
         return;
@@ -368,13 +368,13 @@ void TOvoTexture::PaintTexture(OvoCanvas& dc, int W, int H, TColor ground) const
     QImage source = m_image.convertToFormat(QImage::Format_RGB32);
     if (m_transparentColor != platform::clNone) {
         replaceColor(source, dc.rgb(m_transparentColor), dc.rgb(m_transparentBackground));
-    } else if (m_imageStyle == TOvoImageStyle::isCenter && m_image.depth() == 1) {
+    } else if (m_imageStyle == ImageStyle::isCenter && m_image.depth() == 1) {
         // Only the monochrome image itself takes the ground for its white; the keyed copy
         // is already in colour.
         replaceColor(source, 0xFFFFFF, dc.rgb(ground));
     }
     switch (m_imageStyle) {
-    case TOvoImageStyle::isTile: {
+    case ImageStyle::isTile: {
         const int cols = W / iw;
         const int rows = H / ih;
         for (int c = 0; c <= cols; ++c) {
@@ -383,7 +383,7 @@ void TOvoTexture::PaintTexture(OvoCanvas& dc, int W, int H, TColor ground) const
         }
         break;
     }
-    case TOvoImageStyle::isStretched: {
+    case ImageStyle::isStretched: {
         if (W <= 0 || H <= 0 || dc.image().isNull())
             break;
         QPainter painter(&dc.image());
@@ -391,7 +391,7 @@ void TOvoTexture::PaintTexture(OvoCanvas& dc, int W, int H, TColor ground) const
         painter.drawImage(QRect(0, 0, W, H), source);
         break;
     }
-    case TOvoImageStyle::isCenter: {
+    case ImageStyle::isCenter: {
         const int x = W > iw ? (W - iw) / 2 : 0;
         const int y = H > ih ? (H - ih) / 2 : 0;
         dc.copyFrom(source, x, y);
@@ -400,31 +400,31 @@ void TOvoTexture::PaintTexture(OvoCanvas& dc, int W, int H, TColor ground) const
     }
 }
 
-// --- TOvoBrushFill ---
+// --- BrushFill ---
 
-void TOvoBrushFill::setBrushStyle(TBrushStyle style)
+void BrushFill::setBrushStyle(HatchStyle style)
 {
     m_brushStyle = style;
     Changed();
 }
 
-void TOvoBrushFill::setBrushColor(TColor color)
+void BrushFill::setBrushColor(ColorCode color)
 {
     m_brushColor = color;
     Changed();
 }
 
-void TOvoBrushFill::assign(const TOvoBrushFill& other)
+void BrushFill::assign(const BrushFill& other)
 {
     m_brushStyle = other.m_brushStyle;
     m_brushColor = other.m_brushColor;
     Changed();
 }
 
-QImage TOvoBrushFill::patternOnWhite(const OvoCanvas& dc, int W, int H) const
+QImage BrushFill::patternOnWhite(const LabelCanvas& dc, int W, int H) const
 {
     QImage pattern = labels::whiteImage(W, H);
-    if (pattern.isNull() || m_brushStyle == TBrushStyle::bsClear)
+    if (pattern.isNull() || m_brushStyle == HatchStyle::bsClear)
         return pattern;
     QPainter painter(&pattern);
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -435,9 +435,9 @@ QImage TOvoBrushFill::patternOnWhite(const OvoCanvas& dc, int W, int H) const
     return pattern;
 }
 
-// --- TOvoBackground ---
+// --- LabelBackground ---
 
-TOvoBackground::TOvoBackground(QObject* owner)
+LabelBackground::LabelBackground(QObject* owner)
     : QObject(owner)
 {
     m_texture.OnChange = [this] { NotifyClients(); };
@@ -445,74 +445,74 @@ TOvoBackground::TOvoBackground(QObject* owner)
     m_brushFill.OnChange = [this] { NotifyClients(); };
 }
 
-TOvoBackground::~TOvoBackground()
+LabelBackground::~LabelBackground()
 {
     m_texture.OnChange = nullptr;
     m_gradient.OnChange = nullptr;
     m_brushFill.OnChange = nullptr;
-    const QList<TOvoLabel*> clients = std::exchange(m_clients, {});
-    for (TOvoLabel* label : clients)
+    const QList<DecoratedLabel*> clients = std::exchange(m_clients, {});
+    for (DecoratedLabel* label : clients)
         label->Notification(this);
 }
 
-void TOvoBackground::setSolidColor(TColor color)
+void LabelBackground::setSolidColor(ColorCode color)
 {
     m_solidColor = color;
     NotifyClients();
 }
 
-void TOvoBackground::setBackgroundStyle(TOvoBackStyle style)
+void LabelBackground::setBackgroundStyle(BackStyle style)
 {
     m_backgroundStyle = style;
     NotifyClients();
 }
 
-void TOvoBackground::AddClient(TOvoLabel* label)
+void LabelBackground::AddClient(DecoratedLabel* label)
 {
     m_clients.append(label);
 }
 
-void TOvoBackground::RemoveClient(TOvoLabel* label)
+void LabelBackground::RemoveClient(DecoratedLabel* label)
 {
     m_clients.removeOne(label);
 }
 
-void TOvoBackground::NotifyClients()
+void LabelBackground::NotifyClients()
 {
-    const QList<TOvoLabel*> clients = m_clients;
-    for (TOvoLabel* label : clients)
+    const QList<DecoratedLabel*> clients = m_clients;
+    for (DecoratedLabel* label : clients)
         label->Invalidate();
     if (OnChanged)
         OnChanged(this);
 }
 
-void TOvoBackground::PaintBackground(OvoCanvas& dc, int W, int H, bool forward) const
+void LabelBackground::PaintBackground(LabelCanvas& dc, int W, int H, bool forward) const
 {
     switch (m_backgroundStyle) {
-    case TOvoBackStyle::bGradient:
+    case BackStyle::bGradient:
         m_gradient.FillGradient(dc, W, H, forward, m_gradient.ColorsInBetween());
         return;
-    case TOvoBackStyle::bTexture:
+    case BackStyle::bTexture:
         m_texture.PaintTexture(dc, W, H, m_solidColor);
         return;
-    case TOvoBackStyle::bBrushFillUseCurrent:
-    case TOvoBackStyle::bBrushFillSolidColor: {
+    case BackStyle::bBrushFillUseCurrent:
+    case BackStyle::bBrushFillSolidColor: {
         QImage pattern = m_brushFill.patternOnWhite(dc, W, H);
         // The white ground (and any white pattern line) takes the solid colour.
-        if (m_backgroundStyle == TOvoBackStyle::bBrushFillSolidColor)
+        if (m_backgroundStyle == BackStyle::bBrushFillSolidColor)
             replaceColor(pattern, 0xFFFFFF, dc.rgb(m_solidColor));
         dc.copyFrom(pattern, 0, 0);
         return;
     }
-    case TOvoBackStyle::bSolidcolor:
+    case BackStyle::bSolidcolor:
         break;
     }
     dc.fillColor(QRect(0, 0, W, H), m_solidColor);
 }
 
-void TOvoBackground::DrawTextFilled(const TOvoFont3D& f3d, const QFont& font, TColor fontColor,
+void LabelBackground::DrawTextFilled(const Font3D& f3d, const QFont& font, ColorCode fontColor,
                                     unsigned flags, const QString& text, const QRect& rect,
-                                    OvoCanvas& canvas) const
+                                    LabelCanvas& canvas) const
 {
     QRect r = rect;
     const int w = r.width();
@@ -523,16 +523,16 @@ void TOvoBackground::DrawTextFilled(const TOvoFont3D& f3d, const QFont& font, TC
     r.adjust(rw, 0, -rw, 0);
     // The work image holds what the label has painted so far, in the label's coordinates.
     QImage work = canvas.image().copy(0, 0, w, h);
-    OvoCanvas wk(work, canvas.palette());
+    LabelCanvas wk(work, canvas.palette());
     if (f3d.ThreeDimensional()) {
         const QRgb repetition = wk.rgb(f3d.RepetitionColor());
-        if (f3d.Repetition() == TOvoRepeat::repeatOnShadow) {
+        if (f3d.Repetition() == Repeat3D::repeatOnShadow) {
             r.translate(rw, rw);
             for (int copy = 0; copy < rw; ++copy) {
                 wk.drawText(font, repetition, r, flags, text);
                 r.translate(-1, -1);
             }
-        } else if (f3d.Repetition() == TOvoRepeat::repeatOnHighLight) {
+        } else if (f3d.Repetition() == Repeat3D::repeatOnHighLight) {
             for (int copy = 0; copy < rw; ++copy) {
                 wk.drawText(font, repetition, r, flags, text);
                 r.translate(1, 1);
@@ -544,22 +544,22 @@ void TOvoBackground::DrawTextFilled(const TOvoFont3D& f3d, const QFont& font, TC
     canvas.copyFrom(work, 0, 0);
 }
 
-void TOvoBackground::fillLettersWithBackground(const TOvoFont3D& f3d, const QFont& font,
+void LabelBackground::fillLettersWithBackground(const Font3D& f3d, const QFont& font,
                                                QRgb fontColor, unsigned flags,
                                                const QString& text, const QRect& rect,
-                                               OvoCanvas& work) const
+                                               LabelCanvas& work) const
 {
     const int w = work.width();
     const int h = work.height();
     QImage patternImage = labels::whiteImage(w, h);
-    OvoCanvas pattern(patternImage, work.palette());
+    LabelCanvas pattern(patternImage, work.palette());
     PaintBackground(pattern, w, h, true);
 
     // The letters in exactly the font colour: the colour key below needs unblended pixels.
     QFont letterFont = font;
     letterFont.setStyleStrategy(QFont::NoAntialias);
     QImage lettersImage = labels::whiteImage(w, h);
-    OvoCanvas letters(lettersImage, work.palette());
+    LabelCanvas letters(lettersImage, work.palette());
     letters.drawText(letterFont, fontColor, rect, flags, text);
     fontColor &= 0xFFFFFF;
     if (f3d.MaskFont()) {

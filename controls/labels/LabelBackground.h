@@ -15,9 +15,9 @@
 #include <cstdint>
 #include <functional>
 
-class TOvoLabel;
+class DecoratedLabel;
 
-enum class TOvoFillStyle : std::uint8_t {
+enum class FillStyle : std::uint8_t {
     Circle,
     Horizontal,
     Vertical,
@@ -33,16 +33,16 @@ enum class TOvoFillStyle : std::uint8_t {
     HorizontalDoppelBar,
 };
 
-class TOvoGradient : public TOvoGraphicsObject {
+class Gradient : public GraphicsSetting {
 public:
-    TOvoGradient() = default;
+    Gradient() = default;
 
-    platform::TColor BeginColor() const { return m_beginColor; }
-    void setBeginColor(platform::TColor color);
-    platform::TColor EndColor() const { return m_endColor; }
-    void setEndColor(platform::TColor color);
-    TOvoFillStyle FillStyle() const { return m_fillStyle; }
-    void setFillStyle(TOvoFillStyle style);
+    platform::ColorCode BeginColor() const { return m_beginColor; }
+    void setBeginColor(platform::ColorCode color);
+    platform::ColorCode EndColor() const { return m_endColor; }
+    void setEndColor(platform::ColorCode color);
+    FillStyle fillStyle() const { return m_fillStyle; }
+    void setFillStyle(FillStyle style);
     int ColorCount() const { return m_colorCount; }
     // Values outside 2..255 are ignored; the change is announced either way.
     void setColorCount(int count);
@@ -51,50 +51,50 @@ public:
     // The owned lines, edited in place without a notification.
     QStringList& colorsInBetweenLines() { return m_colorsInBetween; }
 
-    void assign(const TOvoGradient& other);
+    void assign(const Gradient& other);
 
     // Renders the gradient into (0, 0, W, H) of `dc`. A line that is no colour throws
-    // EConvertError and leaves `dc` untouched.
-    void FillGradient(labels::OvoCanvas& dc, int W, int H, bool forward,
+    // ConversionError and leaves `dc` untouched.
+    void FillGradient(labels::LabelCanvas& dc, int W, int H, bool forward,
                       const QStringList& lines) const;
 
 private:
-    platform::TColor m_beginColor = platform::clBtnShadow;
-    platform::TColor m_endColor = platform::clBtnHighlight;
-    TOvoFillStyle m_fillStyle = TOvoFillStyle::Horizontal;
+    platform::ColorCode m_beginColor = platform::clBtnShadow;
+    platform::ColorCode m_endColor = platform::clBtnHighlight;
+    FillStyle m_fillStyle = FillStyle::Horizontal;
     int m_colorCount = 32;
     QStringList m_colorsInBetween;
 };
 
-enum class TOvoImageStyle : std::uint8_t { isTile, isCenter, isStretched };
+enum class ImageStyle : std::uint8_t { isTile, isCenter, isStretched };
 
-class TOvoTexture : public TOvoGraphicsObject {
+class Texture : public GraphicsSetting {
 public:
-    TOvoTexture() = default;
+    Texture() = default;
 
     const QImage& Image() const { return m_image; }
     void setImage(const QImage& image);
-    TOvoImageStyle ImageStyle() const { return m_imageStyle; }
-    void setImageStyle(TOvoImageStyle style);
-    platform::TColor TransparentColor() const { return m_transparentColor; }
-    void setTransparentColor(platform::TColor color);
-    platform::TColor TransparentBackground() const { return m_transparentBackground; }
-    void setTransparentBackground(platform::TColor color);
+    ImageStyle imageStyle() const { return m_imageStyle; }
+    void setImageStyle(ImageStyle style);
+    platform::ColorCode TransparentColor() const { return m_transparentColor; }
+    void setTransparentColor(platform::ColorCode color);
+    platform::ColorCode TransparentBackground() const { return m_transparentBackground; }
+    void setTransparentBackground(platform::ColorCode color);
 
-    void assign(const TOvoTexture& other);
+    void assign(const Texture& other);
 
     // Places the image in (0, 0, W, H) of `dc`; `ground` colours the white of a
     // monochrome image centred without a transparent colour. An empty image paints nothing.
-    void PaintTexture(labels::OvoCanvas& dc, int W, int H, platform::TColor ground) const;
+    void PaintTexture(labels::LabelCanvas& dc, int W, int H, platform::ColorCode ground) const;
 
 private:
     QImage m_image;
-    TOvoImageStyle m_imageStyle = TOvoImageStyle::isTile;
-    platform::TColor m_transparentColor = platform::clNone;
-    platform::TColor m_transparentBackground = platform::clBtnFace;
+    ImageStyle m_imageStyle = ImageStyle::isTile;
+    platform::ColorCode m_transparentColor = platform::clNone;
+    platform::ColorCode m_transparentBackground = platform::clBtnFace;
 };
 
-enum class TBrushStyle : std::uint8_t {
+enum class HatchStyle : std::uint8_t {
     bsSolid,
     bsClear,
     bsHorizontal,
@@ -105,26 +105,26 @@ enum class TBrushStyle : std::uint8_t {
     bsDiagCross,
 };
 
-class TOvoBrushFill : public TOvoGraphicsObject {
+class BrushFill : public GraphicsSetting {
 public:
-    TOvoBrushFill() = default;
+    BrushFill() = default;
 
-    TBrushStyle BrushStyle() const { return m_brushStyle; }
-    void setBrushStyle(TBrushStyle style);
-    platform::TColor BrushColor() const { return m_brushColor; }
-    void setBrushColor(platform::TColor color);
+    HatchStyle BrushStyle() const { return m_brushStyle; }
+    void setBrushStyle(HatchStyle style);
+    platform::ColorCode BrushColor() const { return m_brushColor; }
+    void setBrushColor(platform::ColorCode color);
 
-    void assign(const TOvoBrushFill& other);
+    void assign(const BrushFill& other);
 
     // The pattern in BrushColor on white (lines only for the hatch styles).
-    QImage patternOnWhite(const labels::OvoCanvas& dc, int W, int H) const;
+    QImage patternOnWhite(const labels::LabelCanvas& dc, int W, int H) const;
 
 private:
-    TBrushStyle m_brushStyle = TBrushStyle::bsSolid;
-    platform::TColor m_brushColor = platform::clBtnFace;
+    HatchStyle m_brushStyle = HatchStyle::bsSolid;
+    platform::ColorCode m_brushColor = platform::clBtnFace;
 };
 
-enum class TOvoBackStyle : std::uint8_t {
+enum class BackStyle : std::uint8_t {
     bGradient,
     bTexture,
     bSolidcolor,
@@ -133,53 +133,53 @@ enum class TOvoBackStyle : std::uint8_t {
 };
 
 // A non-visual component; labels reference it and are repainted whenever it changes.
-class TOvoBackground : public QObject {
+class LabelBackground : public QObject {
 public:
-    explicit TOvoBackground(QObject* owner = nullptr);
-    ~TOvoBackground() override;
-    Q_DISABLE_COPY_MOVE(TOvoBackground)
+    explicit LabelBackground(QObject* owner = nullptr);
+    ~LabelBackground() override;
+    Q_DISABLE_COPY_MOVE(LabelBackground)
 
-    TOvoTexture& Texture() { return m_texture; }
-    TOvoGradient& Gradient() { return m_gradient; }
-    TOvoBrushFill& BrushFill() { return m_brushFill; }
-    const TOvoTexture& Texture() const { return m_texture; }
-    const TOvoGradient& Gradient() const { return m_gradient; }
-    const TOvoBrushFill& BrushFill() const { return m_brushFill; }
+    Texture& texture() { return m_texture; }
+    Gradient& gradient() { return m_gradient; }
+    BrushFill& brushFill() { return m_brushFill; }
+    const Texture& texture() const { return m_texture; }
+    const Gradient& gradient() const { return m_gradient; }
+    const BrushFill& brushFill() const { return m_brushFill; }
 
-    platform::TColor SolidColor() const { return m_solidColor; }
-    void setSolidColor(platform::TColor color);
-    TOvoBackStyle BackgroundStyle() const { return m_backgroundStyle; }
-    void setBackgroundStyle(TOvoBackStyle style);
+    platform::ColorCode SolidColor() const { return m_solidColor; }
+    void setSolidColor(platform::ColorCode color);
+    BackStyle BackgroundStyle() const { return m_backgroundStyle; }
+    void setBackgroundStyle(BackStyle style);
 
     QString About() const { return m_about; }
     void setAbout(const QString& about) { m_about = about; }
 
-    std::function<void(TOvoBackground* sender)> OnChanged;
+    std::function<void(LabelBackground* sender)> OnChanged;
 
     // Labels that reference this background, once per role, in the order they came.
-    const QList<TOvoLabel*>& Clients() const { return m_clients; }
-    void AddClient(TOvoLabel* label);
+    const QList<DecoratedLabel*>& Clients() const { return m_clients; }
+    void AddClient(DecoratedLabel* label);
     // Removes one entry of the label.
-    void RemoveClient(TOvoLabel* label);
+    void RemoveClient(DecoratedLabel* label);
     // Repaints every client, then fires OnChanged.
     void NotifyClients();
 
-    void PaintBackground(labels::OvoCanvas& dc, int W, int H, bool forward) const;
+    void PaintBackground(labels::LabelCanvas& dc, int W, int H, bool forward) const;
     // Draws the caption with its letters filled by this background onto `canvas`.
-    void DrawTextFilled(const TOvoFont3D& f3d, const QFont& font, platform::TColor fontColor,
+    void DrawTextFilled(const Font3D& f3d, const QFont& font, platform::ColorCode fontColor,
                         unsigned flags, const QString& text, const QRect& rect,
-                        labels::OvoCanvas& canvas) const;
+                        labels::LabelCanvas& canvas) const;
 
 private:
-    void fillLettersWithBackground(const TOvoFont3D& f3d, const QFont& font, QRgb fontColor,
+    void fillLettersWithBackground(const Font3D& f3d, const QFont& font, QRgb fontColor,
                                    unsigned flags, const QString& text, const QRect& rect,
-                                   labels::OvoCanvas& work) const;
+                                   labels::LabelCanvas& work) const;
 
-    QList<TOvoLabel*> m_clients;
+    QList<DecoratedLabel*> m_clients;
     QString m_about;
-    platform::TColor m_solidColor = platform::clBtnFace;
-    TOvoTexture m_texture;
-    TOvoGradient m_gradient;
-    TOvoBrushFill m_brushFill;
-    TOvoBackStyle m_backgroundStyle = TOvoBackStyle::bGradient;
+    platform::ColorCode m_solidColor = platform::clBtnFace;
+    Texture m_texture;
+    Gradient m_gradient;
+    BrushFill m_brushFill;
+    BackStyle m_backgroundStyle = BackStyle::bGradient;
 };

@@ -9,12 +9,12 @@
 
 namespace labels {
 
-unsigned alignmentFlag(TAlignment alignment)
+unsigned alignmentFlag(TextAlignment alignment)
 {
     switch (alignment) {
-    case TAlignment::taCenter: return textCenter;
-    case TAlignment::taRightJustify: return textRight;
-    case TAlignment::taLeftJustify: break;
+    case TextAlignment::taCenter: return textCenter;
+    case TextAlignment::taRightJustify: return textRight;
+    case TextAlignment::taLeftJustify: break;
     }
     return textLeft;
 }
@@ -40,13 +40,13 @@ QRect signedRect(int x, int y, int w, int h)
     return QRect(left, top, std::abs(w), std::abs(h));
 }
 
-OvoCanvas::OvoCanvas(QImage& image, const QPalette& palette)
+LabelCanvas::LabelCanvas(QImage& image, const QPalette& palette)
     : m_image(image)
     , m_palette(palette)
 {
 }
 
-void OvoCanvas::fillRect(const QRect& rect, QRgb color)
+void LabelCanvas::fillRect(const QRect& rect, QRgb color)
 {
     const QRect clipped = rect.intersected(m_image.rect());
     if (clipped.isEmpty())
@@ -58,7 +58,7 @@ void OvoCanvas::fillRect(const QRect& rect, QRgb color)
     }
 }
 
-void OvoCanvas::line(QPoint p, QPoint q, QRgb color)
+void LabelCanvas::line(QPoint p, QPoint q, QRgb color)
 {
     const QRgb pixel = color | 0xFF000000u;
     const int dx = std::abs(q.x() - p.x());
@@ -84,7 +84,7 @@ void OvoCanvas::line(QPoint p, QPoint q, QRgb color)
     }
 }
 
-void OvoCanvas::ellipse(int l, int t, int r, int b, QRgb color)
+void LabelCanvas::ellipse(int l, int t, int r, int b, QRgb color)
 {
     if (r < l)
         std::swap(l, r);
@@ -99,7 +99,7 @@ void OvoCanvas::ellipse(int l, int t, int r, int b, QRgb color)
     painter.drawEllipse(QRect(l, t, r - l - 1, b - t - 1));
 }
 
-void OvoCanvas::drawText(const QFont& font, QRgb color, const QRect& rect, unsigned flags,
+void LabelCanvas::drawText(const QFont& font, QRgb color, const QRect& rect, unsigned flags,
                          const QString& text)
 {
     if (m_image.isNull())
@@ -128,7 +128,7 @@ void OvoCanvas::drawText(const QFont& font, QRgb color, const QRect& rect, unsig
     painter.drawText(rect, qtFlags, text);
 }
 
-void OvoCanvas::copyFrom(const QImage& source, int x, int y)
+void LabelCanvas::copyFrom(const QImage& source, int x, int y)
 {
     if (m_image.isNull() || source.isNull())
         return;

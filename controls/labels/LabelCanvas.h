@@ -12,11 +12,11 @@
 
 #include <cstdint>
 
-enum class TAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter };
+enum class TextAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter };
 
 namespace labels {
 
-using TColor = platform::TColor;
+using ColorCode = platform::ColorCode;
 
 // Text format flags, combined with |.
 inline constexpr unsigned textLeft = 0x00;
@@ -28,7 +28,7 @@ inline constexpr unsigned textNoClip = 0x100;
 inline constexpr unsigned textNoPrefix = 0x800;
 
 // The text format flag of an alignment.
-unsigned alignmentFlag(TAlignment alignment);
+unsigned alignmentFlag(TextAlignment alignment);
 
 // A blank white RGB image: every scratch bitmap starts out white.
 QImage whiteImage(int width, int height);
@@ -39,19 +39,19 @@ QImage transparentImage(QSize size);
 // (likewise the height); a zero extent fills nothing.
 QRect signedRect(int x, int y, int w, int h);
 
-class OvoCanvas {
+class LabelCanvas {
 public:
-    OvoCanvas(QImage& image, const QPalette& palette);
+    LabelCanvas(QImage& image, const QPalette& palette);
 
     QImage& image() { return m_image; }
     const QPalette& palette() const { return m_palette; }
     int width() const { return m_image.width(); }
     int height() const { return m_image.height(); }
 
-    QRgb rgb(TColor color) const { return platform::colorToRgb(color, m_palette); }
+    QRgb rgb(ColorCode color) const { return platform::colorToRgb(color, m_palette); }
 
     void fillRect(const QRect& rect, QRgb color);
-    void fillColor(const QRect& rect, TColor color) { fillRect(rect, rgb(color)); }
+    void fillColor(const QRect& rect, ColorCode color) { fillRect(rect, rgb(color)); }
     // One-pixel line from p to q; q itself is not drawn.
     void line(QPoint p, QPoint q, QRgb color);
     // Filled and outlined ellipse in the box from (l, t) to (r, b); swapped corners are sorted.

@@ -1,12 +1,12 @@
 // Bevel frame and 3-D text of the decorated label.
 #include "controls/labels/LabelDecorations.h"
 
-using platform::TColor;
+using platform::ColorCode;
 
 namespace {
 
 // One pass of the caption, never clipped to its rectangle.
-void drawTextPass(labels::OvoCanvas& dc, const QFont& font, TColor color, unsigned flags,
+void drawTextPass(labels::LabelCanvas& dc, const QFont& font, ColorCode color, unsigned flags,
                   const QString& text, const QRect& rect)
 {
     dc.drawText(font, dc.rgb(color), rect, flags | labels::textNoClip, text);
@@ -14,12 +14,12 @@ void drawTextPass(labels::OvoCanvas& dc, const QFont& font, TColor color, unsign
 
 } // namespace
 
-TOvoGraphicsObject::TOvoGraphicsObject(QWidget* owner)
+GraphicsSetting::GraphicsSetting(QWidget* owner)
     : m_owner(owner)
 {
 }
 
-void TOvoGraphicsObject::Changed()
+void GraphicsSetting::Changed()
 {
     if (m_owner)
         m_owner->update();
@@ -27,44 +27,44 @@ void TOvoGraphicsObject::Changed()
         OnChange();
 }
 
-// --- TOvoFrame ---
+// --- LabelFrame ---
 
-TOvoFrame::TOvoFrame(QWidget* owner)
-    : TOvoGraphicsObject(owner)
+LabelFrame::LabelFrame(QWidget* owner)
+    : GraphicsSetting(owner)
 {
 }
 
-void TOvoFrame::setFrameStyle(TOvoFrameStyle style)
+void LabelFrame::setFrameStyle(FrameStyle style)
 {
     m_frameStyle = style;
     Changed();
 }
 
-void TOvoFrame::setEdges(TOvoFrameEdges edges)
+void LabelFrame::setEdges(FrameEdges edges)
 {
     m_edges = edges;
     Changed();
 }
 
-void TOvoFrame::setHighlight(TColor color)
+void LabelFrame::setHighlight(ColorCode color)
 {
     m_highlight = color;
     Changed();
 }
 
-void TOvoFrame::setShadow(TColor color)
+void LabelFrame::setShadow(ColorCode color)
 {
     m_shadow = color;
     Changed();
 }
 
-void TOvoFrame::setSolid(TColor color)
+void LabelFrame::setSolid(ColorCode color)
 {
     m_solid = color;
     Changed();
 }
 
-void TOvoFrame::setFrameWidth(std::uint8_t width)
+void LabelFrame::setFrameWidth(std::uint8_t width)
 {
     if (width == 0)
         return;
@@ -72,7 +72,7 @@ void TOvoFrame::setFrameWidth(std::uint8_t width)
     Changed();
 }
 
-void TOvoFrame::assign(const TOvoFrame& other)
+void LabelFrame::assign(const LabelFrame& other)
 {
     m_frameStyle = other.m_frameStyle;
     m_edges = other.m_edges;
@@ -83,21 +83,21 @@ void TOvoFrame::assign(const TOvoFrame& other)
     Changed();
 }
 
-int TOvoFrame::FrameInset() const
+int LabelFrame::FrameInset() const
 {
     switch (m_frameStyle) {
-    case TOvoFrameStyle::frameNone:
+    case FrameStyle::frameNone:
         return 0;
-    case TOvoFrameStyle::frameSolid:
-    case TOvoFrameStyle::frameRaised:
-    case TOvoFrameStyle::frameLowered:
+    case FrameStyle::frameSolid:
+    case FrameStyle::frameRaised:
+    case FrameStyle::frameLowered:
         return m_frameWidth;
     default:
         return 2 * m_frameWidth;
     }
 }
 
-void TOvoFrame::drawOutline(labels::OvoCanvas& dc, const QRect& rect, TColor a, TColor b) const
+void LabelFrame::drawOutline(labels::LabelCanvas& dc, const QRect& rect, ColorCode a, ColorCode b) const
 {
     const int l = rect.left();
     const int t = rect.top();
@@ -105,21 +105,21 @@ void TOvoFrame::drawOutline(labels::OvoCanvas& dc, const QRect& rect, TColor a, 
     const int bottom = rect.bottom();
     if (a != platform::clNone) {
         const QRgb color = dc.rgb(a);
-        if (m_edges.contains(TOvoFrameEdge::EdgeLeft))
+        if (m_edges.contains(FrameEdge::EdgeLeft))
             dc.line({l, bottom}, {l, t}, color);
-        if (m_edges.contains(TOvoFrameEdge::EdgeTop))
+        if (m_edges.contains(FrameEdge::EdgeTop))
             dc.line({l, t}, {r, t}, color);
     }
     if (b != platform::clNone) {
         const QRgb color = dc.rgb(b);
-        if (m_edges.contains(TOvoFrameEdge::EdgeRight))
+        if (m_edges.contains(FrameEdge::EdgeRight))
             dc.line({r, t}, {r, bottom}, color);
-        if (m_edges.contains(TOvoFrameEdge::EdgeBottom))
+        if (m_edges.contains(FrameEdge::EdgeBottom))
             dc.line({r, bottom}, {l - 1, bottom}, color);
     }
 }
 
-void TOvoFrame::drawRing(labels::OvoCanvas& dc, QRect& rect, TColor a, TColor b) const
+void LabelFrame::drawRing(labels::LabelCanvas& dc, QRect& rect, ColorCode a, ColorCode b) const
 {
     // QRect's right() and bottom() are already the inclusive corner pixels.
     for (int ring = 0; ring < m_frameWidth; ++ring) {
@@ -128,10 +128,10 @@ void TOvoFrame::drawRing(labels::OvoCanvas& dc, QRect& rect, TColor a, TColor b)
     }
 }
 
-void TOvoFrame::DrawFrame(labels::OvoCanvas& dc, const QRect& rect) const
+void LabelFrame::DrawFrame(labels::LabelCanvas& dc, const QRect& rect) const
 {
     QRect r = rect;
-    using S = TOvoFrameStyle;
+    using S = FrameStyle;
     switch (m_frameStyle) {
     case S::frameSolid:
         drawRing(dc, r, m_solid, m_solid);
@@ -167,50 +167,50 @@ void TOvoFrame::DrawFrame(labels::OvoCanvas& dc, const QRect& rect) const
     }
 }
 
-// --- TOvoFont3D ---
+// --- Font3D ---
 
-TOvoFont3D::TOvoFont3D(QWidget* owner)
-    : TOvoGraphicsObject(owner)
+Font3D::Font3D(QWidget* owner)
+    : GraphicsSetting(owner)
 {
 }
 
-void TOvoFont3D::setThreeDimensional(bool on)
+void Font3D::setThreeDimensional(bool on)
 {
     m_threeDimensional = on;
     Changed();
 }
 
-void TOvoFont3D::setMaskFont(bool on)
+void Font3D::setMaskFont(bool on)
 {
     m_maskFont = on;
     Changed();
 }
 
-void TOvoFont3D::setHighlight(TColor color)
+void Font3D::setHighlight(ColorCode color)
 {
     m_highlight = color;
     Changed();
 }
 
-void TOvoFont3D::setShadow(TColor color)
+void Font3D::setShadow(ColorCode color)
 {
     m_shadow = color;
     Changed();
 }
 
-void TOvoFont3D::setRepetitionColor(TColor color)
+void Font3D::setRepetitionColor(ColorCode color)
 {
     m_repetitionColor = color;
     Changed();
 }
 
-void TOvoFont3D::setRepetition(TOvoRepeat repetition)
+void Font3D::setRepetition(Repeat3D repetition)
 {
     m_repetition = repetition;
     Changed();
 }
 
-void TOvoFont3D::setRepetitionwidth(std::uint8_t width)
+void Font3D::setRepetitionwidth(std::uint8_t width)
 {
     if (width == m_repetitionWidth)
         return;
@@ -218,20 +218,20 @@ void TOvoFont3D::setRepetitionwidth(std::uint8_t width)
     Changed();
 }
 
-void TOvoFont3D::setOffset(std::uint8_t offset)
+void Font3D::setOffset(std::uint8_t offset)
 {
     if (offset != 0)
         m_offset = offset;
     Changed();
 }
 
-void TOvoFont3D::setStyle3D(TOvoStyle3D style)
+void Font3D::setStyle3D(Style3D style)
 {
     m_style3D = style;
     Changed();
 }
 
-void TOvoFont3D::assign(const TOvoFont3D& other)
+void Font3D::assign(const Font3D& other)
 {
     m_threeDimensional = other.m_threeDimensional;
     m_maskFont = other.m_maskFont;
@@ -245,10 +245,10 @@ void TOvoFont3D::assign(const TOvoFont3D& other)
     Changed();
 }
 
-void TOvoFont3D::drawStyleCopies(const QFont& font, labels::OvoCanvas& dc, unsigned flags,
+void Font3D::drawStyleCopies(const QFont& font, labels::LabelCanvas& dc, unsigned flags,
                                  const QString& text, QRect& rect) const
 {
-    using S = TOvoStyle3D;
+    using S = Style3D;
     if (m_style3D == S::fontOutLineShadow) {
         // The four diagonal neighbours, whatever the offset.
         rect.translate(-1, -1);
@@ -263,12 +263,12 @@ void TOvoFont3D::drawStyleCopies(const QFont& font, labels::OvoCanvas& dc, unsig
         return;
     }
     const int o = m_offset;
-    const TColor first =
+    const ColorCode first =
         (m_style3D == S::fontRaised || m_style3D == S::fontOnlyHighlight) ? m_highlight : m_shadow;
     rect.translate(-o, -o);
     if (m_style3D != S::fontOnlyShadow)
         drawTextPass(dc, font, first, flags, text, rect);
-    const TColor second =
+    const ColorCode second =
         (m_style3D == S::fontRaised || m_style3D == S::fontOnlyShadow) ? m_shadow : m_highlight;
     rect.translate(2 * o, 2 * o);
     if (m_style3D != S::fontOnlyHighlight)
@@ -276,7 +276,7 @@ void TOvoFont3D::drawStyleCopies(const QFont& font, labels::OvoCanvas& dc, unsig
     rect.translate(-o, -o);
 }
 
-void TOvoFont3D::DrawText3D(const QFont& font, TColor fontColor, labels::OvoCanvas& dc,
+void Font3D::DrawText3D(const QFont& font, ColorCode fontColor, labels::LabelCanvas& dc,
                             bool enabled, unsigned flags, const QString& text,
                             const QRect& rect) const
 {
@@ -291,10 +291,10 @@ void TOvoFont3D::DrawText3D(const QFont& font, TColor fontColor, labels::OvoCanv
         drawTextPass(dc, font, fontColor, flags, text, r);
         return;
     }
-    if (m_repetition != TOvoRepeat::repeatNone) {
+    if (m_repetition != Repeat3D::repeatNone) {
         const int w = m_repetitionWidth;
         r.adjust(w, w, -w, -w);
-        const int step = m_repetition == TOvoRepeat::repeatOnShadow ? -1 : 1;
+        const int step = m_repetition == Repeat3D::repeatOnShadow ? -1 : 1;
         r.translate(-step * m_offset, -step * m_offset);
         for (int copy = 0; copy < w; ++copy) {
             drawTextPass(dc, font, m_repetitionColor, flags, text, r);

@@ -8,23 +8,23 @@ namespace labels {
 
 namespace {
 
-TOvoLabel* createDecoratedLabel(QWidget* parent, const char* name, const QString& caption,
+DecoratedLabel* createDecoratedLabel(QWidget* parent, const char* name, const QString& caption,
                                 const QRect& geometry)
 {
-    auto* label = new TOvoLabel(parent);
+    auto* label = new DecoratedLabel(parent);
     label->setObjectName(QLatin1String(name));
     label->setGeometry(geometry);
     label->setCaption(caption);
-    label->Frame().setFrameStyle(TOvoFrameStyle::frameNone);
+    label->Frame().setFrameStyle(FrameStyle::frameNone);
     return label;
 }
 
-TOvoCommandLabel* createCommandLabel(QWidget* parent, const char* name, const QString& caption,
-                                     const QString& target, TOvoCommand command,
+CommandLabel* createCommandLabel(QWidget* parent, const char* name, const QString& caption,
+                                     const QString& target, CommandTarget command,
                                      const QRect& geometry, const QStringList& families,
                                      int pixelSize)
 {
-    auto* label = new TOvoCommandLabel(parent);
+    auto* label = new CommandLabel(parent);
     label->setObjectName(QLatin1String(name));
     label->setGeometry(geometry);
     label->setCaption(caption);
@@ -43,23 +43,23 @@ TOvoCommandLabel* createCommandLabel(QWidget* parent, const char* name, const QS
 
 } // namespace
 
-TOvoLabel* createOvoLabel1(QWidget* parent)
+DecoratedLabel* createHomePageCaption(QWidget* parent)
 {
-    return createDecoratedLabel(parent, "OvoLabel1", QStringLiteral("欢迎光临："),
+    return createDecoratedLabel(parent, "homePageCaption", QStringLiteral("欢迎光临："),
                                 QRect(313, 291, 65, 17));
 }
 
-TOvoLabel* createOvoLabel2(QWidget* parent)
+DecoratedLabel* createMailCaption(QWidget* parent)
 {
-    return createDecoratedLabel(parent, "OvoLabel2", QStringLiteral("给我来信："),
+    return createDecoratedLabel(parent, "mailCaption", QStringLiteral("给我来信："),
                                 QRect(313, 311, 65, 17));
 }
 
-TOvoCommandLabel* createOvoCommandLabel1(QWidget* parent)
+CommandLabel* createHomePageLink(QWidget* parent)
 {
     // FangSong where installed, else the nearest faces of a Linux desktop.
-    return createCommandLabel(parent, "OvoCommandLabel1", QStringLiteral("Tellumar"),
-                              QLatin1String(makerHomePage), TOvoCommand::runURL,
+    return createCommandLabel(parent, "homePageLink", QStringLiteral("Tellumar"),
+                              QLatin1String(makerHomePage), CommandTarget::runURL,
                               QRect(399, 291, 64, 16),
                               {QStringLiteral("仿宋_GB2312"), QStringLiteral("FangSong"),
                                QStringLiteral("AR PL UKai CN"),
@@ -67,11 +67,11 @@ TOvoCommandLabel* createOvoCommandLabel1(QWidget* parent)
                               16);
 }
 
-TOvoCommandLabel* createOvoCommandLabel2(QWidget* parent)
+CommandLabel* createMailLink(QWidget* parent)
 {
     // Narrow faces first: the whole address must fit the label's 115 pixels.
-    return createCommandLabel(parent, "OvoCommandLabel2", QLatin1String(makerMailAddress),
-                              QLatin1String(makerMailAddress), TOvoCommand::runMAIL,
+    return createCommandLabel(parent, "mailLink", QLatin1String(makerMailAddress),
+                              QLatin1String(makerMailAddress), CommandTarget::runMAIL,
                               QRect(379, 310, 115, 16),
                               {QStringLiteral("MS Sans Serif"),
                                QStringLiteral("Microsoft Sans Serif"),

@@ -13,12 +13,12 @@ inline constexpr const char* makerHomePage = "www.tellumar.example.com";
 inline constexpr const char* makerMailAddress = "ovo@example.com";
 
 // "欢迎光临：" at (313, 291), 65 x 17, without a frame.
-TOvoLabel* createOvoLabel1(QWidget* parent);
+DecoratedLabel* createHomePageCaption(QWidget* parent);
 // "给我来信：" at (313, 311), 65 x 17, without a frame.
-TOvoLabel* createOvoLabel2(QWidget* parent);
+DecoratedLabel* createMailCaption(QWidget* parent);
 // "Tellumar" at (399, 291), 64 x 16: opens the maker's home page.
-TOvoCommandLabel* createOvoCommandLabel1(QWidget* parent);
+CommandLabel* createHomePageLink(QWidget* parent);
 // The maker's mail address at (379, 310), 115 x 16: starts a message to it.
-TOvoCommandLabel* createOvoCommandLabel2(QWidget* parent);
+CommandLabel* createMailLink(QWidget* parent);
 
 } // namespace labels

@@ -34,9 +34,9 @@ void WindowTest::TearDown()
     QDir::setCurrent(m_previousDirectory);
 }
 
-TForm1& WindowTest::open()
+MainWindow& WindowTest::open()
 {
-    m_form = std::make_unique<TForm1>();
+    m_form = std::make_unique<MainWindow>();
     m_form->show();
     QApplication::setActiveWindow(m_form.get());
     EXPECT_TRUE(QTest::qWaitForWindowExposed(m_form.get()));
@@ -60,7 +60,7 @@ QByteArray WindowTest::readSettings(const QString& name) const
 
 void WindowTest::clickTab(int index)
 {
-    auto* pages = child<QTabWidget>("PageControl1");
+    auto* pages = child<QTabWidget>("pages");
     QTabBar* bar = pages->tabBar();
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
     QTRY_COMPARE(pages->currentIndex(), index);
@@ -69,17 +69,17 @@ void WindowTest::clickTab(int index)
 void WindowTest::unlock(const QString& password)
 {
     clickTab(2);
-    auto* field = child<QLineEdit>("MaskEdit1");
+    auto* field = child<QLineEdit>("passwordEdit");
     field->setFocus();
     field->selectAll();
     typeText(field, password);
-    QTest::mouseClick(child<QPushButton>("BitBtn1"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>("unlockButton"), Qt::LeftButton);
 }
 
 void WindowTest::openGrid()
 {
     unlock("");
-    QTest::mouseClick(child<QRadioButton>("RadioButton2"), Qt::LeftButton);
+    QTest::mouseClick(child<QRadioButton>("stationSettingsButton"), Qt::LeftButton);
 }
 
 void WindowTest::typeRow(int row, const QStringList& cells)
@@ -91,7 +91,7 @@ void WindowTest::typeRow(int row, const QStringList& cells)
 
 void WindowTest::typeIntoGrid(int column, int row, const QString& text)
 {
-    auto* grid = child<QTableWidget>("StringGrid1");
+    auto* grid = child<QTableWidget>("stationGrid");
     const QModelIndex index = grid->model()->index(row - 1, column - 1);
     grid->scrollTo(index);
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
@@ -113,7 +113,7 @@ void typeText(QWidget* widget, const QString& text)
 
 QString WindowTest::gridText(int column, int row) const
 {
-    auto* grid = child<QTableWidget>("StringGrid1");
+    auto* grid = child<QTableWidget>("stationGrid");
     const QTableWidgetItem* item = grid->item(row - 1, column - 1);
     return item ? item->text() : QString();
 }

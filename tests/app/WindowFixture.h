@@ -22,8 +22,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Builds and shows the window (FormCreate reads the settings files now).
-    TForm1& open();
+    // Builds and shows the window (prepareWindow reads the settings files now).
+    MainWindow& open();
     // Destroys the window as the program's end does.
     void destroy() { m_form.reset(); }
 
@@ -51,7 +51,7 @@ protected:
 
     QTemporaryDir m_folder;
     QStringList m_errors;
-    std::unique_ptr<TForm1> m_form;
+    std::unique_ptr<MainWindow> m_form;
 
 private:
     platform::ErrorBoxHook m_previousHook;

@@ -9,7 +9,7 @@
 
 namespace {
 
-// Page states as flags: prompt (Label7 and field), OK, wrong-password label, tree, grid, unlocked.
+// Page states as flags: prompt (passwordPrompt and field), OK, wrong-password label, tree, grid, unlocked.
 const QString lockedPrompt = "110000", lockedWrong = "111000", treeView = "000101", gridView = "000011",
               unlockedPrompt = "100001";
 
@@ -18,10 +18,10 @@ protected:
     QString state() const
     {
         QString flags;
-        for (bool on : {child<QWidget>("MaskEdit1")->isVisible() && child<QWidget>("Label7")->isVisible(),
-                        child<QWidget>("BitBtn1")->isVisible(), child<QWidget>("Label8")->isVisible(),
-                        child<QWidget>("OvoExplorerTree1")->isVisible(), child<QWidget>("StringGrid1")->isVisible(),
-                        child<QWidget>("RadioButton1")->isEnabled() && child<QWidget>("RadioButton2")->isEnabled()})
+        for (bool on : {child<QWidget>("passwordEdit")->isVisible() && child<QWidget>("passwordPrompt")->isVisible(),
+                        child<QWidget>("unlockButton")->isVisible(), child<QWidget>("wrongPasswordLabel")->isVisible(),
+                        child<QWidget>("folderTree")->isVisible(), child<QWidget>("stationGrid")->isVisible(),
+                        child<QWidget>("localFolderButton")->isEnabled() && child<QWidget>("stationSettingsButton")->isEnabled()})
             flags += on ? u'1' : u'0';
         return flags;
     }
@@ -36,16 +36,16 @@ TEST_F(GateTest, PasswordIsComparedByteForByteAndEnterActsAsOkWhileVisible)
     clickTab(2);
     EXPECT_EQ(state(), lockedPrompt);
 
-    auto* field = child<QLineEdit>("MaskEdit1");
+    auto* field = child<QLineEdit>("passwordEdit");
     for (const QString& wrong : {QStringLiteral("pass word"), QStringLiteral("Pass word "), QStringLiteral("Password")}) {
         unlock(wrong);
         EXPECT_EQ(state(), lockedWrong) << wrong.toStdString();
         EXPECT_EQ(field->selectedText(), wrong) << "the whole text is selected for the next try";
     }
-    EXPECT_EQ(child<QLabel>("Label8")->text(), QStringLiteral("口令错误！"));
+    EXPECT_EQ(child<QLabel>("wrongPasswordLabel")->text(), QStringLiteral("口令错误！"));
 
     // Focus entering "进入设置 " shows the prompt again and keeps the wrong-password label.
-    child<QWidget>("RadioButton3")->setFocus();
+    child<QWidget>("enterSettingsButton")->setFocus();
     EXPECT_EQ(state(), lockedWrong);
 
     // Enter in the password field clicks OK.
@@ -54,14 +54,14 @@ TEST_F(GateTest, PasswordIsComparedByteForByteAndEnterActsAsOkWhileVisible)
     typeText(field, QStringLiteral("Pass word"));
     QTest::keyClick(field, Qt::Key_Return);
     EXPECT_EQ(state(), treeView);
-    EXPECT_TRUE(child<QRadioButton>("RadioButton1")->isChecked());
-    EXPECT_FALSE(child<QRadioButton>("RadioButton3")->isChecked());
+    EXPECT_TRUE(child<QRadioButton>("localFolderButton")->isChecked());
+    EXPECT_FALSE(child<QRadioButton>("enterSettingsButton")->isChecked());
 
-    QTest::mouseClick(child<QRadioButton>("RadioButton2"), Qt::LeftButton);
+    QTest::mouseClick(child<QRadioButton>("stationSettingsButton"), Qt::LeftButton);
     EXPECT_EQ(state(), gridView);
-    QTest::mouseClick(child<QRadioButton>("RadioButton1"), Qt::LeftButton);
+    QTest::mouseClick(child<QRadioButton>("localFolderButton"), Qt::LeftButton);
     EXPECT_EQ(state(), treeView);
-    QTest::mouseClick(child<QRadioButton>("RadioButton3"), Qt::LeftButton);
+    QTest::mouseClick(child<QRadioButton>("enterSettingsButton"), Qt::LeftButton);
     EXPECT_EQ(state(), unlockedPrompt);
 
     // Now OK is hidden: Enter in the field does nothing, a wrong text changes nothing.
@@ -69,7 +69,7 @@ TEST_F(GateTest, PasswordIsComparedByteForByteAndEnterActsAsOkWhileVisible)
     typeText(field, QStringLiteral("nonsense"));
     QTest::keyClick(field, Qt::Key_Return);
     EXPECT_EQ(state(), unlockedPrompt);
-    QTest::mouseClick(child<QRadioButton>("RadioButton2"), Qt::LeftButton);
+    QTest::mouseClick(child<QRadioButton>("stationSettingsButton"), Qt::LeftButton);
     EXPECT_EQ(state(), gridView);
 
     // Leaving the page and coming back keeps its state.
@@ -85,12 +85,12 @@ TEST_F(GateTest, EnterUnlocksOnlyInTheShownPromptAndAnEmptyFieldMatchesAnEmptyPa
     open();
     // OK is not visible while another page is shown.
     clickTab(1);
-    child<QWidget>("Edit1")->setFocus();
-    QTest::keyClick(child<QWidget>("Edit1"), Qt::Key_Return);
+    child<QWidget>("remoteFolderEdit")->setFocus();
+    QTest::keyClick(child<QWidget>("remoteFolderEdit"), Qt::Key_Return);
     clickTab(2);
     EXPECT_EQ(state(), lockedPrompt);
     // With Shift, Enter is no default-button press.
-    auto* field = child<QLineEdit>("MaskEdit1");
+    auto* field = child<QLineEdit>("passwordEdit");
     field->setFocus();
     QTest::keyClick(field, Qt::Key_Return, Qt::ShiftModifier);
     EXPECT_EQ(state(), lockedPrompt);
@@ -111,7 +111,7 @@ TEST_F(GateTest, GridEditsInPlaceAndTabMovesFromCellToCell)
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     typeText(QApplication::focusWidget(), "2");
-    QTest::mouseClick(child<QRadioButton>("RadioButton1"), Qt::LeftButton);
+    QTest::mouseClick(child<QRadioButton>("localFolderButton"), Qt::LeftButton);
     EXPECT_EQ(gridText(1, 2), "one");
     EXPECT_EQ(gridText(2, 2), "2") << "the editor opens with the cell's text selected";
     EXPECT_EQ(gridText(3, 2), "three");

@@ -28,8 +28,8 @@ protected:
         m_notices.addFile("Data.BIN", QByteArray("MZ\x01\r\nAB\0hidden", 13));
         writeSettings("Dirt.cfg", QFile::encodeName(m_notices.path()) + "/\r\n.\r\n\r\n");
         open();
-        m_view = child<TOvoExplorerView>("OvoExplorerView1");
-        m_memo = child<QTextEdit>("Memo1");
+        m_view = child<FileListView>("noticeList");
+        m_memo = child<QTextEdit>("logPane");
     }
 
     QListWidgetItem* item(const QString& name)
@@ -55,7 +55,7 @@ protected:
     }
 
     testsupport::TempTree m_notices;
-    TOvoExplorerView* m_view = nullptr;
+    FileListView* m_view = nullptr;
     QTextEdit* m_memo = nullptr;
 };
 
@@ -71,7 +71,7 @@ TEST_F(NoticePageTest, TextFilterListsNoticesAndPreviewsThemInTheirEncoding)
     click("b-utf8.txt");
     EXPECT_EQ(m_memo->toPlainText(), QStringLiteral("通知：明天开会\n地点 三楼"));
 
-    QTest::mouseClick(child<QRadioButton>("RadioButton5"), Qt::LeftButton);
+    QTest::mouseClick(child<QRadioButton>("allFilesButton"), Qt::LeftButton);
     EXPECT_EQ(m_view->Items(), (QStringList{"b-utf8.txt", "Data.BIN", "NOTICE.TXT", "notice.txt.bak", "readme"}));
     click("notice.txt.bak");
     EXPECT_EQ(m_memo->toPlainText(), QStringLiteral("通知：明天开会\n地点 三楼")) << "no preview";
@@ -83,14 +83,14 @@ TEST_F(NoticePageTest, TextFilterListsNoticesAndPreviewsThemInTheirEncoding)
     EXPECT_FALSE(m_memo->toPlainText().contains("hidden"));
 
     // Back to text files only.
-    QTest::mouseClick(child<QRadioButton>("RadioButton4"), Qt::LeftButton);
+    QTest::mouseClick(child<QRadioButton>("textFilesButton"), Qt::LeftButton);
     EXPECT_EQ(m_view->Items(), (QStringList{"b-utf8.txt", "NOTICE.TXT"}));
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
 
 TEST_F(NoticePageTest, MouseUpFillsTheTableInListOrderFromAnyButton)
 {
-    QTest::mouseClick(child<QRadioButton>("RadioButton5"), Qt::LeftButton);
+    QTest::mouseClick(child<QRadioButton>("allFilesButton"), Qt::LeftButton);
     click("readme");
     click("Data.BIN", Qt::ControlModifier);
     click("b-utf8.txt", Qt::ControlModifier);
@@ -126,8 +126,8 @@ TEST_F(NoticePageTest, UnreadableOrHugeNoticeIsReportedAndThePaneStaysEmpty)
 
     // Beyond the pane's capacity.
     m_notices.addFile("zz-huge.txt", QByteArray(4 * 1024 * 1024 + 1, 'x'));
-    QTest::mouseClick(child<QRadioButton>("RadioButton5"), Qt::LeftButton);
-    QTest::mouseClick(child<QRadioButton>("RadioButton4"), Qt::LeftButton);
+    QTest::mouseClick(child<QRadioButton>("allFilesButton"), Qt::LeftButton);
+    QTest::mouseClick(child<QRadioButton>("textFilesButton"), Qt::LeftButton);
     m_memo->setPlainText("before");
     click("zz-huge.txt");
     EXPECT_EQ(m_errors.last(), "Text exceeds memo capacity.");
@@ -138,8 +138,8 @@ TEST_F(NoticePageTest, NoMoreThanFiveHundredNamesAreTaken)
 {
     for (int i = 0; i < 503; ++i)
         m_notices.addFile(QStringLiteral("N%1.TXT").arg(i, 3, 10, QChar(u'0')), "x");
-    QTest::mouseClick(child<QRadioButton>("RadioButton5"), Qt::LeftButton);
-    QTest::mouseClick(child<QRadioButton>("RadioButton4"), Qt::LeftButton);
+    QTest::mouseClick(child<QRadioButton>("allFilesButton"), Qt::LeftButton);
+    QTest::mouseClick(child<QRadioButton>("textFilesButton"), Qt::LeftButton);
     ASSERT_EQ(m_view->count(), 505);
     m_view->setFocus();
     QTest::keyClick(m_view, Qt::Key_A, Qt::ControlModifier);
@@ -160,5 +160,5 @@ TEST_F(NoticePageTest, VanishedNoticeFolderIsReportedAndTheViewStaysWhereItWas)
     EXPECT_EQ(m_errors, QStringList{"I/O error 3."});
     EXPECT_EQ(m_view->Directory(), folder) << "the view keeps its former folder";
     clickTab(1);
-    EXPECT_TRUE(child<QWidget>("CheckListBox2")->isVisible()) << "the window goes on";
+    EXPECT_TRUE(child<QWidget>("stationList")->isVisible()) << "the window goes on";
 }

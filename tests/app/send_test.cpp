@@ -73,7 +73,7 @@ protected:
         writeSettings("Addf.cfg", stations);
         open();
         ftpClient()->Port = port;
-        auto* view = child<TOvoExplorerView>("OvoExplorerView1");
+        auto* view = child<FileListView>("noticeList");
         ASSERT_EQ(view->count(), 2);
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualItemRect(view->item(0)).center());
         QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier,
@@ -81,20 +81,20 @@ protected:
         ASSERT_EQ(SelectedCount, 2);
     }
 
-    TNMFTP* ftpClient() const
+    FtpClient* ftpClient() const
     {
-        return dynamic_cast<TNMFTP*>(m_form->findChild<QObject*>("NMFTP1"));
+        return dynamic_cast<FtpClient*>(m_form->findChild<QObject*>("ftpClient"));
     }
 
-    void send() { QTest::mouseClick(child<QPushButton>("Button1"), Qt::LeftButton); }
+    void send() { QTest::mouseClick(child<QPushButton>("sendButton"), Qt::LeftButton); }
 
-    Lines pane() const { return child<QTextEdit>("Memo1")->toPlainText().split(u'\n'); }
+    Lines pane() const { return child<QTextEdit>("logPane")->toPlainText().split(u'\n'); }
 
     // The colour of every line of the pane that has text.
     QList<QColor> lineColours() const
     {
         QList<QColor> colours;
-        for (QTextBlock block = child<QTextEdit>("Memo1")->document()->begin(); block.isValid(); block = block.next())
+        for (QTextBlock block = child<QTextEdit>("logPane")->document()->begin(); block.isValid(); block = block.next())
             if (!block.text().isEmpty())
                 colours << block.begin().fragment().charFormat().foreground().color();
         return colours;
@@ -142,7 +142,7 @@ TEST_F(SendRunTest, TwoStationsGetBothFilesUnderLowerCaseNamesUntilAFileIsGone)
         EXPECT_EQ(station->received("in/z.txt"), QByteArray(100000, 'z'));
     }
     EXPECT_FALSE(ftpClient()->Connected);
-    EXPECT_TRUE(child<QPushButton>("Button1")->isEnabled());
+    EXPECT_TRUE(child<QPushButton>("sendButton")->isEnabled());
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 
     // A selected file deleted before Send: the error box says so and the run ends there.
@@ -150,7 +150,7 @@ TEST_F(SendRunTest, TwoStationsGetBothFilesUnderLowerCaseNamesUntilAFileIsGone)
     send();
     EXPECT_EQ(m_errors, QStringList{"Cannot open file " + m_notices.path("z.txt") + "."});
     EXPECT_EQ(pane(), (Lines{header2, "", start(QStringLiteral("总部"))})) << "no further lines";
-    EXPECT_TRUE(child<QPushButton>("Button1")->isEnabled());
+    EXPECT_TRUE(child<QPushButton>("sendButton")->isEnabled());
 }
 
 TEST_F(SendRunTest, EachFailingStationGetsARedLineAndTheRunGoesOn)
@@ -195,7 +195,7 @@ TEST_F(SendRunTest, EachFailingStationGetsARedLineAndTheRunGoesOn)
                                            "PORT", "STOR notice1.txt\r\n", "QUIT\r\n"}));
 
     // Error lines are red, the others in the window-text colour, also after the run.
-    const QColor text = child<QTextEdit>("Memo1")->palette().color(QPalette::Text);
+    const QColor text = child<QTextEdit>("logPane")->palette().color(QPalette::Text);
     const QList<QColor> colours = lineColours();
     ASSERT_EQ(colours.size(), 14);
     const Lines texts = [&] { Lines l = pane(); l.removeAll(QString()); return l; }();
@@ -211,16 +211,16 @@ TEST_F(SendRunTest, NothingSelectedOrNoStationTickedContactsNobody)
     station.start();
     openWith(hostRecord("A", "127.0.0.2", "clerk", "pw"), station.port());
 
-    auto* list = child<QListWidget>("CheckListBox2");
+    auto* list = child<QListWidget>("stationList");
     list->item(0)->setCheckState(Qt::Unchecked);
-    child<QLineEdit>("Edit1")->clear();
+    child<QLineEdit>("remoteFolderEdit")->clear();
     send();
     EXPECT_EQ(pane(), (Lines{header2, "", "", ending}));
-    EXPECT_EQ(child<QLineEdit>("Edit1")->text(), ".") << "an empty remote folder becomes the login folder";
+    EXPECT_EQ(child<QLineEdit>("remoteFolderEdit")->text(), ".") << "an empty remote folder becomes the login folder";
 
     // Ctrl+click on both selected items: the table is empty.
     list->item(0)->setCheckState(Qt::Checked);
-    auto* view = child<TOvoExplorerView>("OvoExplorerView1");
+    auto* view = child<FileListView>("noticeList");
     QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, view->visualItemRect(view->item(0)).center());
     QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, view->visualItemRect(view->item(1)).center());
     ASSERT_EQ(SelectedCount, 0);
@@ -246,7 +246,7 @@ TEST_F(SendRunTest, StopEndsTheRunAfterTheCurrentUploadAndTheNextRunClosesTheCon
     bool sendDisabled = false;
     whenDuringRun([&] { return hasCommand(first, "STOR"); },
                   [&] {
-                      sendDisabled = !child<QPushButton>("Button1")->isEnabled();
+                      sendDisabled = !child<QPushButton>("sendButton")->isEnabled();
                       QTest::keyClick(m_form.get(), Qt::Key_C, Qt::AltModifier);  // Stop
                   });
     send();
@@ -257,8 +257,8 @@ TEST_F(SendRunTest, StopEndsTheRunAfterTheCurrentUploadAndTheNextRunClosesTheCon
     EXPECT_TRUE(second.commands().isEmpty()) << "no later station is contacted";
     EXPECT_TRUE(ftpClient()->Connected) << "left open until the next run";
 
-    child<QListWidget>("CheckListBox2")->item(0)->setCheckState(Qt::Unchecked);
-    child<QListWidget>("CheckListBox2")->item(1)->setCheckState(Qt::Unchecked);
+    child<QListWidget>("stationList")->item(0)->setCheckState(Qt::Unchecked);
+    child<QListWidget>("stationList")->item(1)->setCheckState(Qt::Unchecked);
     send();
     EXPECT_FALSE(ftpClient()->Connected);
     ASSERT_TRUE(first.waitUntilPlayed());
@@ -272,9 +272,9 @@ TEST_F(SendRunTest, ClosingTheWindowDuringARunStopsItAndThenCloses)
     silent.send("220 Ready\r\n").command();  // USER gets no answer
     silent.start();
     openWith(hostRecord("A", "127.0.0.2", "clerk", "pw"), silent.port());
-    child<QLineEdit>("Edit1")->setText("out");
+    child<QLineEdit>("remoteFolderEdit")->setText("out");
 
-    TForm1* form = m_form.get();
+    MainWindow* form = m_form.get();
     whenDuringRun([&] { return hasCommand(silent, "USER"); }, [form] { form->close(); });
     QElapsedTimer clock;
     clock.start();

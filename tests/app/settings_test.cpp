@@ -38,7 +38,7 @@ TEST_F(WindowTest, FolderFileLinesAreReadByTheCarriageReturnRules)
 {
     struct Row {
         QByteArray file;
-        QString remote;    // Edit1 afterwards
+        QString remote;    // remoteFolderEdit afterwards
         QByteArray saved;  // Dirt.cfg after the program ends, settings page never unlocked
     };
     const QList<Row> rows = {
@@ -57,8 +57,8 @@ TEST_F(WindowTest, FolderFileLinesAreReadByTheCarriageReturnRules)
         SCOPED_TRACE(row.file.toStdString());
         writeSettings("Dirt.cfg", row.file);
         open();
-        EXPECT_EQ(child<QLineEdit>("Edit1")->text(), row.remote);
-        EXPECT_EQ(child<QLabel>("Label2")->text(), QString());
+        EXPECT_EQ(child<QLineEdit>("remoteFolderEdit")->text(), row.remote);
+        EXPECT_EQ(child<QLabel>("noticeFolderLabel")->text(), QString());
         destroy();
         EXPECT_EQ(readSettings("Dirt.cfg"), row.saved);
     }
@@ -73,9 +73,9 @@ TEST_F(WindowTest, FolderLineSelectsTheTreeFolderOrTheRootWhenGoneAndIsWrittenBa
     for (const auto& [line, selected] : {std::pair{notices, notices}, std::pair{gone, QByteArray("/")}}) {
         writeSettings("Dirt.cfg", line + "\r\n.\r\n\r\n");
         open();
-        EXPECT_EQ(child<QLabel>("Label2")->text(), QFile::decodeName(selected));
-        EXPECT_EQ(child<QLabel>("Label5")->text(), QFile::decodeName(selected));
-        EXPECT_GT(child<QLabel>("Label2")->width(), selected.size()) << "the label grows with its text";
+        EXPECT_EQ(child<QLabel>("noticeFolderLabel")->text(), QFile::decodeName(selected));
+        EXPECT_EQ(child<QLabel>("settingsFolderLabel")->text(), QFile::decodeName(selected));
+        EXPECT_GT(child<QLabel>("noticeFolderLabel")->width(), selected.size()) << "the label grows with its text";
         destroy();
         EXPECT_EQ(readSettings("Dirt.cfg"), selected + "\r\n.\r\n\r\n");
     }
@@ -87,15 +87,15 @@ TEST_F(WindowTest, PasswordIsWrittenBackUnchangedUnlessThePageWasUnlocked)
     open();
     // A wrong password typed while locked never becomes the password.
     unlock("guess");
-    EXPECT_TRUE(child<QLabel>("Label8")->isVisible());
+    EXPECT_TRUE(child<QLabel>("wrongPasswordLabel")->isVisible());
     destroy();
     EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\n.\r\nold pw\r\n"));
 
     // Unlocked, then a new password typed into the field: that is stored.
     open();
     unlock("old pw");
-    ASSERT_FALSE(child<QPushButton>("BitBtn1")->isVisible());
-    auto* field = child<QLineEdit>("MaskEdit1");
+    ASSERT_FALSE(child<QPushButton>("unlockButton")->isVisible());
+    auto* field = child<QLineEdit>("passwordEdit");
     field->setText(QStringLiteral("新口令"));
     destroy();
     EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\n.\r\n") + gbk(QStringLiteral("新口令")) + "\r\n");
@@ -103,7 +103,7 @@ TEST_F(WindowTest, PasswordIsWrittenBackUnchangedUnlessThePageWasUnlocked)
     // The stored GBK bytes unlock the page.
     open();
     unlock(QStringLiteral("新口令"));
-    EXPECT_TRUE(child<QRadioButton>("RadioButton1")->isEnabled());
+    EXPECT_TRUE(child<QRadioButton>("localFolderButton")->isEnabled());
 }
 
 TEST_F(WindowTest, StationFileFillsGridAndCheckedListOnEveryShowOfTheStationsPage)
@@ -119,7 +119,7 @@ TEST_F(WindowTest, StationFileFillsGridAndCheckedListOnEveryShowOfTheStationsPag
     ::chmod(QFile::encodeName(settingsFile("Addf.cfg")).constData(), 0444);
 
     open();
-    auto* list = child<QListWidget>("CheckListBox2");
+    auto* list = child<QListWidget>("stationList");
     EXPECT_EQ(stations(list), (QStringList{QStringLiteral("总部"), "b", "ABCDEFGHIJKLMNOP"}));
     EXPECT_EQ(gridText(1, 1), QStringLiteral("总部"));
     EXPECT_EQ(gridText(2, 1), "127.0.0.2");
@@ -156,8 +156,8 @@ TEST_F(WindowTest, MoreThanNineStationsAreAllKeptAndSaved)
         file += hostRecord("s" + QByteArray::number(i), "10.0.0." + QByteArray::number(i), "u", "p");
     writeSettings("Addf.cfg", file);
     open();
-    EXPECT_EQ(child<QListWidget>("CheckListBox2")->count(), 11);
-    auto* grid = child<QTableWidget>("StringGrid1");
+    EXPECT_EQ(child<QListWidget>("stationList")->count(), 11);
+    auto* grid = child<QTableWidget>("stationGrid");
     EXPECT_EQ(grid->rowCount(), 11);
     EXPECT_EQ(grid->verticalHeaderItem(10)->text(), "11");
     EXPECT_EQ(gridText(1, 11), "s11");
@@ -174,7 +174,7 @@ TEST_F(WindowTest, LeavingTheGridSavesRowsByTheirRules)
 {
     open();
     openGrid();
-    ASSERT_TRUE(child<QWidget>("StringGrid1")->isVisible());
+    ASSERT_TRUE(child<QWidget>("stationGrid")->isVisible());
 
     typeRow(1, {"+", "127.0.0.2", "clerk", "pw"});  // row 1: nothing above, kept as typed
     typeRow(2, {QStringLiteral("九个汉字的站点名称呀"), "+", "+", "other"});  // 20 bytes: cut to 16
@@ -183,7 +183,7 @@ TEST_F(WindowTest, LeavingTheGridSavesRowsByTheirRules)
     typeRow(5, {"blank", " "});  // address one blank: not saved
     typeRow(6, {"a", "9.9.9.9", "u"});
     // Leaving the grid (a click on another control of the page) saves it.
-    QTest::mouseClick(child<QRadioButton>("RadioButton1"), Qt::LeftButton);
+    QTest::mouseClick(child<QRadioButton>("localFolderButton"), Qt::LeftButton);
 
     EXPECT_EQ(gridText(1, 3), QStringLiteral("九个汉字的站点名称呀")) << "replaced in the grid itself";
     EXPECT_EQ(gridText(4, 3), "other");
@@ -207,7 +207,7 @@ TEST_F(WindowTest, LeavingTheGridSavesRowsByTheirRules)
 
     // The stations page then shows the saved stations.
     clickTab(1);
-    EXPECT_EQ(stations(child<QListWidget>("CheckListBox2")),
+    EXPECT_EQ(stations(child<QListWidget>("stationList")),
               (QStringList{"+", platform::fromCodePage(name), platform::fromCodePage(name), "a"}));
 }
 
@@ -243,7 +243,7 @@ TEST_F(WindowTest, FromTheGridStraightToTheStationsPageShowsTheSavedStationsName
     clickTab(1);
     const QString cut = QStringLiteral("a九个汉字的站点");
     EXPECT_EQ(readSettings("Addf.cfg"), hostRecord(gbk(cut), "2.2.2.2", "u", "p"));
-    EXPECT_EQ(stations(child<QListWidget>("CheckListBox2")), QStringList{cut});
+    EXPECT_EQ(stations(child<QListWidget>("stationList")), QStringList{cut});
     EXPECT_EQ(gridText(1, 1), cut);
     EXPECT_EQ(gridText(1, 2), QString());
 }

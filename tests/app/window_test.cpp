@@ -40,14 +40,14 @@ const QStringList introduction = {
 
 TEST_F(WindowTest, FirstStartShowsTheDescribedWindow)
 {
-    TForm1& form = open();
+    MainWindow& form = open();
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Zarvel   0.0.1版"));
     EXPECT_EQ(form.size(), QSize(568, 348));
     EXPECT_EQ(form.minimumSize(), form.maximumSize()) << "not resizable";
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
 
-    auto* pages = child<QTabWidget>("PageControl1");
+    auto* pages = child<QTabWidget>("pages");
     EXPECT_EQ(pages->geometry(), QRect(11, 24, 281, 297));
     const QStringList tabs{QStringLiteral("通知文件"), QStringLiteral("对方主机"), QStringLiteral("系统设置")};
     ASSERT_EQ(pages->count(), 3);
@@ -55,36 +55,36 @@ TEST_F(WindowTest, FirstStartShowsTheDescribedWindow)
         EXPECT_EQ(pages->tabText(page), tabs[page]);
         EXPECT_FALSE(pages->tabIcon(page).isNull()) << page;
     }
-    EXPECT_EQ(pages->currentWidget()->objectName(), "TabSheet1");
-    auto* memo = child<QTextEdit>("Memo1");
+    EXPECT_EQ(pages->currentWidget()->objectName(), "noticePage");
+    auto* memo = child<QTextEdit>("logPane");
     EXPECT_TRUE(memo->isReadOnly());
     EXPECT_EQ(memo->geometry(), QRect(314, 24, 235, 216));
     EXPECT_EQ(memo->toPlainText().split(u'\n'), introduction);
-    EXPECT_EQ(child<QPushButton>("Button3")->geometry(), QRect(480, 256, 68, 22));
-    EXPECT_EQ(child<QLabel>("Image1")->pixmap().size(), QSize(40, 43));
-    EXPECT_TRUE(child<QRadioButton>("RadioButton4")->isChecked());
-    EXPECT_EQ(child<QListWidget>("CheckListBox2")->count(), 0);
-    EXPECT_EQ(child<QLineEdit>("Edit1")->text(), ".");
-    EXPECT_TRUE(child<QLineEdit>("Edit1")->font().bold());
+    EXPECT_EQ(child<QPushButton>("exitButton")->geometry(), QRect(480, 256, 68, 22));
+    EXPECT_EQ(child<QLabel>("emblemImage")->pixmap().size(), QSize(40, 43));
+    EXPECT_TRUE(child<QRadioButton>("textFilesButton")->isChecked());
+    EXPECT_EQ(child<QListWidget>("stationList")->count(), 0);
+    EXPECT_EQ(child<QLineEdit>("remoteFolderEdit")->text(), ".");
+    EXPECT_TRUE(child<QLineEdit>("remoteFolderEdit")->font().bold());
 
     const QList<QPair<const char*, QString>> captions = {
-        {"Button1", QStringLiteral("传送(&S)")}, {"Button2", QStringLiteral("停止(&C)")},
-        {"Button3", QStringLiteral("退出(&X)")}, {"RadioButton4", QStringLiteral("文本文件")},
-        {"RadioButton5", QStringLiteral("所有文件")}, {"Label1", QStringLiteral("本地目录为：")},
-        {"Label2", QString()}, {"Label4", QStringLiteral("对方目录为：")}, {"Label5", QString()},
-        {"RadioButton3", QStringLiteral("进入设置 ")}, {"Label7", QStringLiteral("请输入系统设置口令：    ")}};
+        {"sendButton", QStringLiteral("传送(&S)")}, {"stopButton", QStringLiteral("停止(&C)")},
+        {"exitButton", QStringLiteral("退出(&X)")}, {"textFilesButton", QStringLiteral("文本文件")},
+        {"allFilesButton", QStringLiteral("所有文件")}, {"noticeFolderCaption", QStringLiteral("本地目录为：")},
+        {"noticeFolderLabel", QString()}, {"remoteFolderCaption", QStringLiteral("对方目录为：")}, {"settingsFolderLabel", QString()},
+        {"enterSettingsButton", QStringLiteral("进入设置 ")}, {"passwordPrompt", QStringLiteral("请输入系统设置口令：    ")}};
     for (const auto& [name, caption] : captions)
         EXPECT_EQ(child<QWidget>(name)->property("text").toString(), caption) << name;
 
     // Settings page: locked (its other states are the gate tests' business).
     clickTab(2);
-    EXPECT_TRUE(child<QRadioButton>("RadioButton3")->isChecked());
-    EXPECT_EQ(child<QLineEdit>("MaskEdit1")->echoMode(), QLineEdit::Password);
-    EXPECT_TRUE(child<QLabel>("Label6")->isVisible());
-    EXPECT_FALSE(child<QWidget>("StringGrid1")->isVisible());
+    EXPECT_TRUE(child<QRadioButton>("enterSettingsButton")->isChecked());
+    EXPECT_EQ(child<QLineEdit>("passwordEdit")->echoMode(), QLineEdit::Password);
+    EXPECT_TRUE(child<QLabel>("settingsFolderCaption")->isVisible());
+    EXPECT_FALSE(child<QWidget>("stationGrid")->isVisible());
 
     // The station grid: headings, row numbers 1 to 9, all cells empty.
-    auto* grid = child<QTableWidget>("StringGrid1");
+    auto* grid = child<QTableWidget>("stationGrid");
     ASSERT_EQ(grid->columnCount(), 4);
     ASSERT_EQ(grid->rowCount(), 9);
     const QStringList headings{QStringLiteral("服务器名"), QStringLiteral("IP地址"),
@@ -107,9 +107,9 @@ TEST_F(WindowTest, TabKeyFollowsTheTabOrder)
 {
     open();
     const struct { int page; const char* from; const char* to; } steps[] = {
-        {0, "Memo1", "Button1"}, {0, "Button1", "Button2"}, {0, "Button2", "Button3"},
-        {0, "RadioButton4", "OvoExplorerView1"},  // one tab stop per radio group
-        {1, "CheckListBox2", "Edit1"}, {1, "Edit1", "Memo1"}, {2, "MaskEdit1", "BitBtn1"}};
+        {0, "logPane", "sendButton"}, {0, "sendButton", "stopButton"}, {0, "stopButton", "exitButton"},
+        {0, "textFilesButton", "noticeList"},  // one tab stop per radio group
+        {1, "stationList", "remoteFolderEdit"}, {1, "remoteFolderEdit", "logPane"}, {2, "passwordEdit", "unlockButton"}};
     for (const auto& step : steps) {
         clickTab(step.page);
         child<QWidget>(step.from)->setFocus();
@@ -121,7 +121,7 @@ TEST_F(WindowTest, TabKeyFollowsTheTabOrder)
 
 TEST_F(WindowTest, AltXAndTheCloseBoxBothWriteTheFolderFile)
 {
-    TForm1& form = open();
+    MainWindow& form = open();
     QTest::keyClick(&form, Qt::Key_X, Qt::AltModifier);
     QTRY_VERIFY(!form.isVisible());
     EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\n.\r\n\r\n"));
@@ -129,8 +129,8 @@ TEST_F(WindowTest, AltXAndTheCloseBoxBothWriteTheFolderFile)
     EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\n.\r\n\r\n")) << "written once, unchanged";
 
     QFile::remove(settingsFile("Dirt.cfg"));
-    TForm1& second = open();
-    child<QLineEdit>("Edit1")->setText(QStringLiteral("收件"));
+    MainWindow& second = open();
+    child<QLineEdit>("remoteFolderEdit")->setText(QStringLiteral("收件"));
     second.close();
     EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\n\xCA\xD5\xBC\xFE\r\n\r\n"));
     EXPECT_TRUE(m_errors.isEmpty());
@@ -141,10 +141,10 @@ TEST_F(WindowTest, FailuresAtStartAndEndReachTheErrorBoxAndTheProgramGoesOn)
     // A folder in place of the station file: it cannot be read, whoever runs the test.
     QDir(m_folder.path()).mkdir("Addf.cfg");
     writeSettings("Dirt.cfg", ".\r\nin\r\npw\r\n");
-    TForm1& form = open();
+    MainWindow& form = open();
     EXPECT_EQ(m_errors, QStringList{"File access denied."});
     EXPECT_TRUE(form.isVisible());
-    EXPECT_EQ(child<QLineEdit>("Edit1")->text(), "in") << "read before the failure";
+    EXPECT_EQ(child<QLineEdit>("remoteFolderEdit")->text(), "in") << "read before the failure";
 
     // The stations page shows it again, every time.
     clickTab(1);

@@ -26,7 +26,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(tree.isValid());
-        view = std::make_unique<TOvoExplorerView>();
+        view = std::make_unique<FileListView>();
         view->OnChange = [this](QObject* sender) {
             EXPECT_EQ(sender, view.get());
             ++changes;
@@ -48,7 +48,7 @@ protected:
 
     CurrentDirectoryKeeper keeper;  // declared first: restored last
     TempTree tree;
-    std::unique_ptr<TOvoExplorerView> view;
+    std::unique_ptr<FileListView> view;
     int changes = 0;
 };
 
@@ -115,11 +115,11 @@ TEST_F(ExplorerView, DirectoryChangeMakesTheFolderCurrentAndRereadsOnlyOnRealCha
     EXPECT_EQ(changes, 2);
 
     // CharCase is kept and re-reads the list, but names stay as the file system spells them.
-    view->setCharCase(TEditCharCase::ecUpperCase);
-    EXPECT_EQ(view->CharCase(), TEditCharCase::ecUpperCase);
+    view->setCharCase(LetterCase::ecUpperCase);
+    EXPECT_EQ(view->charCase(), LetterCase::ecUpperCase);
     EXPECT_EQ(view->Items(), QStringList({"a.txt", "new.txt"}));
     EXPECT_EQ(changes, 3);
-    view->setCharCase(TEditCharCase::ecUpperCase);
+    view->setCharCase(LetterCase::ecUpperCase);
     EXPECT_EQ(changes, 3);
 
     // A relative path resolves against the listed folder.
@@ -142,14 +142,14 @@ TEST_F(ExplorerView, FailedFolderChangesRaiseInOutErrorsAndChangeNothing)
     view->setDirectory(tree.path("here"));
     const int before = changes;
 
-    EXPECT_THROW(view->setDirectory(tree.path("missing")), platform::EInOutError);
-    EXPECT_THROW(view->setDirectory(""), platform::EInOutError);
+    EXPECT_THROW(view->setDirectory(tree.path("missing")), platform::InOutError);
+    EXPECT_THROW(view->setDirectory(""), platform::InOutError);
     EXPECT_EQ(view->Directory(), tree.path("here"));
     EXPECT_EQ(view->Items(), QStringList({"a.txt"}));
     EXPECT_EQ(platform::folders::currentFolder(), tree.path("here"));
 
-    EXPECT_THROW(view->setFileName(tree.path("missing/x.txt")), platform::EInOutError);
-    EXPECT_THROW(view->setFileName(tree.path("gone/missing")), platform::EInOutError);
+    EXPECT_THROW(view->setFileName(tree.path("missing/x.txt")), platform::InOutError);
+    EXPECT_THROW(view->setFileName(tree.path("gone/missing")), platform::InOutError);
     EXPECT_EQ(view->Directory(), tree.path("here"));
     EXPECT_EQ(platform::folders::currentFolder(), tree.path("here"));
     EXPECT_EQ(changes, before);
@@ -157,7 +157,7 @@ TEST_F(ExplorerView, FailedFolderChangesRaiseInOutErrorsAndChangeNothing)
     try {
         view->setDirectory(tree.path("missing"));
         FAIL() << "no error";
-    } catch (const platform::EInOutError& error) {
+    } catch (const platform::InOutError& error) {
         EXPECT_EQ(error.message(), "I/O error 3");
     }
 
@@ -165,8 +165,8 @@ TEST_F(ExplorerView, FailedFolderChangesRaiseInOutErrorsAndChangeNothing)
     view->setDirectory(tree.path("gone"));
     QDir::setCurrent(tree.path());
     ASSERT_TRUE(QDir(tree.path("gone")).removeRecursively());
-    EXPECT_THROW(view->setFileName(tree.path("gone") + "/"), platform::EInOutError);
-    EXPECT_THROW(view->setMask("*.txt"), platform::EInOutError);
+    EXPECT_THROW(view->setFileName(tree.path("gone") + "/"), platform::InOutError);
+    EXPECT_THROW(view->setMask("*.txt"), platform::InOutError);
 }
 
 TEST_F(ExplorerView, FileNameChangesTheDirectoryOrTheMaskByWhatItNames)
@@ -219,11 +219,11 @@ TEST_F(ExplorerView, FileNameOfAMultiSelectionIsTheFocusedItemWhenSelected)
 {
     for (const char* file : {"a.txt", "b.txt", "c.txt"})
         tree.addFile(file);
-    view.reset(createOvoExplorerView1(nullptr));
-    EXPECT_EQ(view->objectName(), "OvoExplorerView1");
+    view.reset(createNoticeList(nullptr));
+    EXPECT_EQ(view->objectName(), "noticeList");
     EXPECT_TRUE(view->MultiSelect());
     EXPECT_EQ(view->ItemHeight(), 18);
-    EXPECT_EQ(view->CharCase(), TEditCharCase::ecLowerCase);
+    EXPECT_EQ(view->charCase(), LetterCase::ecLowerCase);
     view->setDirectory(tree.path());
     show();
     EXPECT_EQ(view->visualItemRect(view->item(1)).height(), 18);

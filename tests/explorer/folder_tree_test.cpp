@@ -46,14 +46,14 @@ protected:
 
     void build()
     {
-        tree = std::make_unique<TOvoExplorerTree>(nullptr, [this] { return volumes(); });
-        tree->OnChange = [this](QObject* sender, TOvoTreeNode*) {
+        tree = std::make_unique<FolderTree>(nullptr, [this] { return volumes(); });
+        tree->OnChange = [this](QObject* sender, FolderNode*) {
             EXPECT_EQ(sender, tree.get());
             changes << tree->Directory();
         };
     }
 
-    TOvoTreeNode* top(const QString& text) const { return child(tree->invisibleRootItem(), text); }
+    FolderNode* top(const QString& text) const { return child(tree->invisibleRootItem(), text); }
 
     static QStringList texts(const QTreeWidgetItem* node)
     {
@@ -63,21 +63,21 @@ protected:
         return result;
     }
 
-    static TOvoTreeNode* child(const QTreeWidgetItem* node, const QString& text)
+    static FolderNode* child(const QTreeWidgetItem* node, const QString& text)
     {
         const int index = texts(node).indexOf(text);
-        return index < 0 ? nullptr : static_cast<TOvoTreeNode*>(node->child(index));
+        return index < 0 ? nullptr : static_cast<FolderNode*>(node->child(index));
     }
 
     static bool isPlaceholder(const QTreeWidgetItem* node)
     {
         return node->childCount() == 1
-            && static_cast<const TOvoTreeNode*>(node->child(0))->Entry() == nullptr;
+            && static_cast<const FolderNode*>(node->child(0))->Entry() == nullptr;
     }
 
     CurrentDirectoryKeeper keeper;  // declared first: restored last
     TempTree disk;
-    std::unique_ptr<TOvoExplorerTree> tree;
+    std::unique_ptr<FolderTree> tree;
     QStringList changes;
 };
 
@@ -86,11 +86,11 @@ protected:
 TEST_F(ExplorerTree, LoadsVolumesWithPlaceholdersWithoutReadingRemovableMedia)
 {
     QStringList asked;
-    tree = std::make_unique<TOvoExplorerTree>(nullptr, [this] { return volumes(); });
+    tree = std::make_unique<FolderTree>(nullptr, [this] { return volumes(); });
     EXPECT_EQ(tree->Directory(), "nil");
     ASSERT_EQ(tree->topLevelItemCount(), 5);
     EXPECT_EQ(tree->topLevelItem(0)->text(0), "/");
-    EXPECT_EQ(TOvoExplorerTree::NodePath(top("vol")), disk.path("vol/"));
+    EXPECT_EQ(FolderTree::NodePath(top("vol")), disk.path("vol/"));
     EXPECT_EQ(top("vol")->Entry()->ChildrenRead, false);
     EXPECT_TRUE(isPlaceholder(top("vol")));
     EXPECT_EQ(top("vol")->child(0)->text(0), "**");
@@ -132,11 +132,11 @@ TEST_F(ExplorerTree, DirectoryWalksThroughThePathReadingChildrenOnTheWay)
     EXPECT_EQ(tree->Directory(), disk.path("vol/c/deep/"));
     EXPECT_EQ(changes, QStringList({disk.path("vol/c/deep/")}));
 
-    TOvoTreeNode* vol = top("vol");
+    FolderNode* vol = top("vol");
     EXPECT_TRUE(vol->Entry()->ChildrenRead);
     // Hidden folders are left out; the rest sorted without regard to case.
     EXPECT_EQ(texts(vol), QStringList({"a", "B2", "c", "RECYCLED"}));
-    TOvoTreeNode* c = child(vol, "c");
+    FolderNode* c = child(vol, "c");
     EXPECT_TRUE(c->Entry()->ChildrenRead);
     EXPECT_TRUE(child(c, "deep")->Entry()->ChildrenRead);
     EXPECT_EQ(texts(child(c, "deep")), QStringList({"deeper"}));
@@ -222,7 +222,7 @@ TEST_F(ExplorerTree, ClickingAndExpandingLikeAUser)
     tree->collapseItem(child(top("vol"), "c"));
 
     // A handler may refuse an expansion; the folders are read all the same.
-    tree->OnExpanding = [](QObject*, TOvoTreeNode*, bool& allow) { allow = false; };
+    tree->OnExpanding = [](QObject*, FolderNode*, bool& allow) { allow = false; };
     tree->expandItem(child(top("vol"), "c"));
     EXPECT_FALSE(child(top("vol"), "c")->isExpanded());
     EXPECT_EQ(texts(child(top("vol"), "c")), QStringList({"deep"}));
@@ -231,8 +231,8 @@ TEST_F(ExplorerTree, ClickingAndExpandingLikeAUser)
     QStringList boxes;
     const platform::ErrorBoxHook saved =
         platform::setErrorBoxHook([&](const QString& text) { boxes << text; });
-    tree->OnChange = [](QObject*, TOvoTreeNode*) { throw platform::Exception("change failed"); };
-    tree->OnExpanding = [](QObject*, TOvoTreeNode*, bool&) {
+    tree->OnChange = [](QObject*, FolderNode*) { throw platform::Exception("change failed"); };
+    tree->OnExpanding = [](QObject*, FolderNode*, bool&) {
         throw platform::Exception("expanding failed");
     };
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
@@ -295,12 +295,12 @@ TEST_F(ExplorerTree, NodeDataIsReleasedBeforeEveryDeletionIsReported)
     build();
     int deleted = 0;
     int deletedWithData = 0;
-    tree->OnDeleteItem = [&](QObject*, TOvoTreeNode* node) {
+    tree->OnDeleteItem = [&](QObject*, FolderNode* node) {
         ++deleted;
         deletedWithData += node->Entry() != nullptr ? 1 : 0;
     };
     int iconsSet = 0;
-    tree->OnGetIcon = [&](QObject*, TOvoTreeNode* node) {
+    tree->OnGetIcon = [&](QObject*, FolderNode* node) {
         ++iconsSet;
         EXPECT_NE(node->Entry(), nullptr);
         EXPECT_FALSE(node->Image().isNull());
@@ -325,7 +325,7 @@ TEST_F(ExplorerTree, NetworkFalseRebuildsWithoutRemoteVolumesAndReselects)
     qputenv("HOME", disk.path("vol/B2").toLocal8Bit());
     build();
     qputenv("HOME", savedHome);
-    EXPECT_EQ(tree->WindowsDir(), disk.path("vol/B2/"));
+    EXPECT_EQ(tree->homeFolder(), disk.path("vol/B2/"));
 
     tree->setDirectory(disk.path("vol/c/deep"));
     changes.clear();
@@ -382,17 +382,17 @@ TEST_F(ExplorerTree, AFindDirectoryHandlerSuppliesTheEntries)
     EXPECT_EQ(searched.first(), disk.path("empty/"));
     // Only folders count, never "." and "..", nor hidden ones; sorted without regard to case.
     EXPECT_EQ(texts(top("empty")), QStringList({"Alpha", "zeta"}));
-    EXPECT_EQ(TOvoExplorerTree::NodePath(child(top("empty"), "zeta")), disk.path("empty/zeta/"));
+    EXPECT_EQ(FolderTree::NodePath(child(top("empty"), "zeta")), disk.path("empty/zeta/"));
 }
 
 TEST_F(ExplorerTree, MainWindowTreeStartsWithTheStoredSettings)
 {
-    std::unique_ptr<TOvoExplorerTree> window(createOvoExplorerTree1(nullptr));
-    EXPECT_EQ(window->objectName(), "OvoExplorerTree1");
+    std::unique_ptr<FolderTree> window(createFolderTree(nullptr));
+    EXPECT_EQ(window->objectName(), "folderTree");
     EXPECT_EQ(window->geometry(), QRect(12, 16, 249, 217));
     EXPECT_EQ(window->Directory(), "nil");
     EXPECT_TRUE(window->Network());
     EXPECT_FALSE(window->FastLoad());
     ASSERT_GT(window->topLevelItemCount(), 0);
-    EXPECT_EQ(TOvoExplorerTree::NodePath(window->topLevelItem(0)), "/");
+    EXPECT_EQ(FolderTree::NodePath(window->topLevelItem(0)), "/");
 }

@@ -8,7 +8,7 @@
 #include <random>
 #include <utility>
 
-FtpClientProbe::FtpClientProbe(TNMFTP& client)
+FtpClientProbe::FtpClientProbe(FtpClient& client)
     : m_client(client)
 {
     // Events from another sender than the client are marked, so a wrong sender shows.
@@ -29,11 +29,11 @@ FtpClientProbe::FtpClientProbe(TNMFTP& client)
 
 void FtpClientProbe::recordOutcomes(bool handle)
 {
-    m_client.OnSuccess = [this](TCmdType kind) { events << QStringLiteral("OnSuccess(%1)").arg(int(kind)); };
-    m_client.OnUnSupportedFunction = [this](TCmdType kind) {
+    m_client.OnSuccess = [this](CommandKind kind) { events << QStringLiteral("OnSuccess(%1)").arg(int(kind)); };
+    m_client.OnUnSupportedFunction = [this](CommandKind kind) {
         events << QStringLiteral("OnUnSupportedFunction(%1)").arg(int(kind));
     };
-    m_client.OnFailure = [this, handle](bool& handled, TCmdType kind) {
+    m_client.OnFailure = [this, handle](bool& handled, CommandKind kind) {
         events << QStringLiteral("OnFailure(%1)").arg(int(kind));
         handled = handle;
     };
@@ -88,7 +88,7 @@ QByteArray randomBytes(qsizetype size, quint32 seed)
     return bytes;
 }
 
-bool transferLockIsFree(TNMFTP& client)
+bool transferLockIsFree(FtpClient& client)
 {
     return std::async(std::launch::async, [&client] {
         if (!client.TransferLock->try_lock())

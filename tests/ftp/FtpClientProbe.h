@@ -20,7 +20,7 @@ using Lines = QList<QByteArray>;
 // stay unassigned until recordOutcomes() is called.
 class FtpClientProbe {
 public:
-    explicit FtpClientProbe(TNMFTP& client);
+    explicit FtpClientProbe(FtpClient& client);
 
     // Assigns OnSuccess, OnUnSupportedFunction and OnFailure, which sets Handled to `handle`.
     void recordOutcomes(bool handle);
@@ -32,7 +32,7 @@ public:
     QStringList events;
 
 private:
-    TNMFTP& m_client;
+    FtpClient& m_client;
 };
 
 // A scripted peer and a client pointed at it with user "user" and password "secret".
@@ -45,7 +45,7 @@ struct Session {
     void logIn(bool passive = false);
 
     testsupport::ScriptedFtpPeer peer;
-    TNMFTP client;
+    FtpClient client;
     FtpClientProbe probe {client};
 };
 
@@ -54,7 +54,7 @@ QString writeFile(const QTemporaryDir& folder, const QString& name, const QByteA
 // Reproducible pseudo-random bytes.
 QByteArray randomBytes(qsizetype size, quint32 seed);
 // Whether another thread could take the client's transfer lock now.
-bool transferLockIsFree(TNMFTP& client);
+bool transferLockIsFree(FtpClient& client);
 
 void PrintTo(const QString& text, std::ostream* out);
 void PrintTo(const QByteArray& bytes, std::ostream* out);

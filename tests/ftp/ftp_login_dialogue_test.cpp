@@ -30,7 +30,7 @@ TEST(FtpLoginDialogue, LoginCommandsGoOutInTheirExactOrderAndRefusalsCarryTheRep
 {
     struct Case {
         bool viaProxy;
-        TFirewallType style;
+        FirewallStyle style;
         bool firewallLogin;
         Lines script; // the greeting, then the replies
         Lines commands;
@@ -40,48 +40,48 @@ TEST(FtpLoginDialogue, LoginCommandsGoOutInTheirExactOrderAndRefusalsCarryTheRep
     };
     const QList<Case> cases {
         // A greeting of several lines is read whole; 230 to USER needs no password.
-        {false, TFirewallType::FTUser, false,
+        {false, FirewallStyle::FTUser, false,
          {"220-Welcome to the station\r\n second line\r\n220-third line\r\n220 last line\r\n",
           "230 Logged in without password.\r\n"},
          {"USER user\r\n"}, "<no exception>",
          {"220-Welcome to the station\r\n", " second line\r\n", "220-third line\r\n", "220 last line\r\n",
           "USER user", "230 Logged in without password.\r\n"}, ""},
         // A missing password is asked for, else sent empty.
-        {false, TFirewallType::FTUser, false, {"220 Ready\r\n", "331 Password?\r\n", "230 In.\r\n"},
+        {false, FirewallStyle::FTUser, false, {"220 Ready\r\n", "331 Password?\r\n", "230 In.\r\n"},
          {"USER user\r\n", "PASS \r\n"}, "<no exception>", {}, ""},
-        {true, TFirewallType::FTUser, false, {"220 Proxy ready\r\n", "331 Password?\r\n", "230 In.\r\n"},
+        {true, FirewallStyle::FTUser, false, {"220 Proxy ready\r\n", "331 Password?\r\n", "230 In.\r\n"},
          {"USER user@station.example\r\n", "PASS secret\r\n"}},
-        {true, TFirewallType::FTUser, true,
+        {true, FirewallStyle::FTUser, true,
          {"220 Proxy ready\r\n", "230 Firewall passed.\r\n", "331 Password?\r\n", "230 In.\r\n"},
          {"USER fwuser\r\n", "USER user@station.example\r\n", "PASS secret\r\n"}},
-        {true, TFirewallType::FtOpen, false,
+        {true, FirewallStyle::FtOpen, false,
          {"220 Proxy ready\r\n", "220 Opened.\r\n", "331 Password?\r\n", "230 In.\r\n"},
          {"OPEN station.example\r\n", "USER user\r\n", "PASS secret\r\n"}},
-        {true, TFirewallType::FtOpen, true,
+        {true, FirewallStyle::FtOpen, true,
          {"220 Proxy ready\r\n", "331 Firewall password?\r\n", "230 Firewall passed.\r\n", "220 Opened.\r\n",
           "230 In.\r\n"},
          {"USER fwuser\r\n", "PASS fwpw\r\n", "OPEN station.example\r\n", "USER user\r\n"}},
-        {true, TFirewallType::FtSite, false,
+        {true, FirewallStyle::FtSite, false,
          {"220 Proxy ready\r\n", "200 Site ok.\r\n", "331 Password?\r\n", "230 In.\r\n"},
          {"SITE station.example\r\n", "USER user\r\n", "PASS secret\r\n"}},
-        {true, TFirewallType::FtSite, true,
+        {true, FirewallStyle::FtSite, true,
          {"220 Proxy ready\r\n", "331 Firewall password?\r\n", "230 Firewall passed.\r\n", "200 Site ok.\r\n",
           "331 Password?\r\n", "230 In.\r\n"},
          {"USER fwuser\r\n", "PASS fwpw\r\n", "SITE station.example\r\n", "USER user\r\n", "PASS secret\r\n"}},
-        {false, TFirewallType::FTUser, false,
+        {false, FirewallStyle::FTUser, false,
          {"220 Ready\r\n", "331 Password required for user.\r\n", "530 Login incorrect.\r\n", "221 Bye.\r\n"},
          {"USER user\r\n", "PASS secret\r\n", "QUIT\r\n"}, "530 Login incorrect.\r\n",
          {"220 Ready\r\n", "USER user", "331 Password required for user.\r\n", "PASS ", "530 Login incorrect.\r\n",
           "QUIT", "221 Bye.\r\n", "Disconnected"}},
-        {false, TFirewallType::FTUser, false, {"421 Too many users.\r\n", "221 Bye.\r\n"}, {"QUIT\r\n"},
+        {false, FirewallStyle::FTUser, false, {"421 Too many users.\r\n", "221 Bye.\r\n"}, {"QUIT\r\n"},
          "421 Too many users.\r\n"},
-        {false, TFirewallType::FTUser, false, {"220 Ready\r\n", "530 No such user.\r\n", "221 Bye.\r\n"},
+        {false, FirewallStyle::FTUser, false, {"220 Ready\r\n", "530 No such user.\r\n", "221 Bye.\r\n"},
          {"USER user\r\n", "QUIT\r\n"}, "530 No such user.\r\n"},
-        {false, TFirewallType::FTUser, true,
+        {false, FirewallStyle::FTUser, true,
          {"220 Ready\r\n", "331 Firewall password?\r\n", "530 Denied.\r\n", "221 Bye.\r\n"},
          {"USER fwuser\r\n", "PASS fwpw\r\n", "QUIT\r\n"}, "530 Denied.\r\n"},
         // 400 to USER counts as acceptance at login.
-        {false, TFirewallType::FTUser, false, {"220 Ready\r\n", "400 Odd.\r\n"}, {"USER user\r\n"}},
+        {false, FirewallStyle::FTUser, false, {"220 Ready\r\n", "400 Odd.\r\n"}, {"USER user\r\n"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases.data());
@@ -103,7 +103,7 @@ TEST(FtpLoginDialogue, LoginCommandsGoOutInTheirExactOrderAndRefusalsCarryTheRep
         QList<int> codesWhenAsked;
         s.client.OnAuthenticationNeeded = [&](bool&) { codesWhenAsked << s.client.ReplyCode; };
 
-        EXPECT_EQ(failureOf<FTPException>([&] { s.client.Connect(); }), c.failure);
+        EXPECT_EQ(failureOf<FtpError>([&] { s.client.Connect(); }), c.failure);
         EXPECT_EQ(codesWhenAsked, c.password.isEmpty() ? QList<int> {220} : QList<int> {});
         const bool refused = c.failure != "<no exception>";
         EXPECT_EQ(s.client.Connected, !refused);
@@ -140,7 +140,7 @@ TEST(FtpLoginDialogue, SecondConnectSendsNothingAndQuitClosesWhateverTheAnswer)
         EXPECT_TRUE(s.probe.status.isEmpty());
 
         s.client.Vendor = 7;
-        EXPECT_EQ(failureOf<FTPException>([&] { s.client.Disconnect(); }),
+        EXPECT_EQ(failureOf<FtpError>([&] { s.client.Disconnect(); }),
                   refused ? QStringLiteral("500 Unknown command.\r\n") : QStringLiteral("<no exception>"));
         EXPECT_FALSE(s.client.Connected);
         EXPECT_EQ(s.probe.events, QStringList {"OnDisconnect"});
@@ -157,7 +157,7 @@ TEST(FtpLoginDialogue, RefusedTcpConnectionGoesStraightToTheCaller)
 {
     Session s;
     s.client.Port = Session().peer.port(); // nobody listens there once that peer is gone
-    EXPECT_EQ(failureOf<ESockError>([&] { s.client.Connect(); }), QStringLiteral("Connection Failed"));
+    EXPECT_EQ(failureOf<SocketError>([&] { s.client.Connect(); }), QStringLiteral("Connection Failed"));
     EXPECT_FALSE(s.client.Connected);
     EXPECT_EQ(s.probe.events, QStringList {"OnConnectionFailed"});
     EXPECT_FALSE(s.probe.status.contains("Disconnected"));
@@ -220,23 +220,23 @@ TEST(FtpCommands, RefusalsGoToOnFailureOrRaise)
     // Not handled: the reply line goes to the caller.
     s.probe.recordOutcomes(false);
     s.probe.clear();
-    EXPECT_EQ(failureOf<FTPException>([&] { s.client.RunCommand("DELE z"); }), QStringLiteral("400 Refused.\r\n"));
-    EXPECT_EQ(failureOf<FTPException>([&] { s.client.RunCommand("RMD z"); }), QStringLiteral("599 Refused too.\r\n"));
+    EXPECT_EQ(failureOf<FtpError>([&] { s.client.RunCommand("DELE z"); }), QStringLiteral("400 Refused.\r\n"));
+    EXPECT_EQ(failureOf<FtpError>([&] { s.client.RunCommand("RMD z"); }), QStringLiteral("599 Refused too.\r\n"));
     EXPECT_EQ(s.probe.events, (QStringList {"OnFailure(2)", "OnFailure(3)"}));
 
     // No OnFailure at all.
     s.client.OnFailure = nullptr;
     s.client.OnSuccess = nullptr;
     s.probe.clear();
-    EXPECT_EQ(failureOf<FTPException>([&] { s.client.ChangeDir("gone"); }), QStringLiteral("550 Missing.\r\n"));
-    EXPECT_EQ(failureOf<FTPException>([&] { s.client.RunCommand("pwd"); }), QStringLiteral("501 Bad.\r\n"));
+    EXPECT_EQ(failureOf<FtpError>([&] { s.client.ChangeDir("gone"); }), QStringLiteral("550 Missing.\r\n"));
+    EXPECT_EQ(failureOf<FtpError>([&] { s.client.RunCommand("pwd"); }), QStringLiteral("501 Bad.\r\n"));
     EXPECT_EQ(s.probe.events, QStringList {"OnUnSupportedFunction(14)"});
     EXPECT_TRUE(s.client.Connected);
 }
 
 TEST(FtpCommands, NothingGoesOutWhenNotConnected)
 {
-    TNMFTP idle;
+    FtpClient idle;
     EXPECT_EQ(failureOf<platform::Exception>([&] { idle.RunCommand("PWD"); }), QStringLiteral("Not Connected"));
     EXPECT_EQ(failureOf<platform::Exception>([&] { idle.Upload("missing.txt", ""); }), QStringLiteral("Not Connected"));
 }
@@ -260,11 +260,11 @@ TEST(FtpCommands, FolderNamesGoOutAsBytesButNeverWithALineBreak)
     EXPECT_EQ(s.peer.commands().last(), QByteArray("CWD /\xcd\xa8\xd6\xaa\r\n"));
 
     // A name with a line break would carry a command of its own to the server.
-    EXPECT_EQ(failureOf<EInvalidCommand>([&] { s.client.ChangeDir("in\r\nDELE notice.txt"); }),
+    EXPECT_EQ(failureOf<InvalidCommandError>([&] { s.client.ChangeDir("in\r\nDELE notice.txt"); }),
               QStringLiteral("Line break in the CWD command; nothing was sent"));
     QTemporaryDir folder;
     const QString path = writeFile(folder, "n\nDELE notice.txt", "notice");
-    EXPECT_EQ(failureOf<EInvalidCommand>([&] { s.client.Upload(path, ""); }),
+    EXPECT_EQ(failureOf<InvalidCommandError>([&] { s.client.Upload(path, ""); }),
               QStringLiteral("Line break in the STOR command; nothing was sent"));
     EXPECT_TRUE(s.client.Connected);
     EXPECT_EQ(s.client.DataConnection, nullptr);

@@ -27,7 +27,7 @@ TEST_P(FtpRealServer, FilesArriveByteForByteAndAMissingFolderIsRefused)
     QTemporaryDir folder;
     ASSERT_TRUE(server.isRunning()) << server.errorString().toStdString();
     ASSERT_TRUE(folder.isValid() && QDir(server.rootPath()).mkdir("notices"));
-    TNMFTP client;
+    FtpClient client;
     client.Host = server.address();
     client.Port = server.port();
     client.UserID = server.user();
@@ -37,7 +37,7 @@ TEST_P(FtpRealServer, FilesArriveByteForByteAndAMissingFolderIsRefused)
     probe.recordOutcomes(false);
     client.Connect();
 
-    const QString refusal = failureOf<FTPException>([&] { client.ChangeDir("/no-such-folder"); });
+    const QString refusal = failureOf<FtpError>([&] { client.ChangeDir("/no-such-folder"); });
     EXPECT_TRUE(refusal.startsWith("550 ") && refusal.endsWith("\r\n")) << refusal.toStdString();
     EXPECT_TRUE(client.Connected);
     // A second Connect changes nothing: the session goes on where it was.

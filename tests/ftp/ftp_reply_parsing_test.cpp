@@ -12,7 +12,7 @@ TEST(FtpReplyParsing, ReplyCodesAndContinuationLines)
         {"Hello 220\r\n", 0},   {" 220\r\n", 0},          {"", 0},       {"32767 max\r\n", 32767}};
     for (const auto& [line, code] : codes)
         EXPECT_EQ(ftp::replyCode(line), code) << line.toStdString();
-    EXPECT_THROW(ftp::replyCode("32768 too big\r\n"), ESockError);
+    EXPECT_THROW(ftp::replyCode("32768 too big\r\n"), SocketError);
 
     for (const QByteArray line : {"220-Welcome\r\n", " second line\r\n", " \n", "abc-"})
         EXPECT_TRUE(ftp::isContinuationLine(line)) << line.toStdString();
@@ -27,12 +27,12 @@ TEST(FtpReplyParsing, PassivePortComesFromFieldsFiveAndSix)
     // No ")" after the sixth field, or fields that are no bytes.
     for (const QByteArray reply : {"227 (127,0,0,1,19,137\r\n", "227 (127,0,0,1,x,137)\r\n", "227 (127,0,0,1,19,)\r\n",
                                    "227 (127,0,0,1,256,1)\r\n"})
-        EXPECT_THROW(ftp::passivePort(reply), platform::EConvertError) << reply.toStdString();
+        EXPECT_THROW(ftp::passivePort(reply), platform::ConversionError) << reply.toStdString();
 }
 
 TEST(FtpReplyParsing, FtpExceptionKeepsTheReplyBytesAndDecodesGbk)
 {
-    const FTPException error("550 \xce\xde\xb4\xcb\xce\xc4\xbc\xfe\r\n");
+    const FtpError error("550 \xce\xde\xb4\xcb\xce\xc4\xbc\xfe\r\n");
     EXPECT_EQ(error.message(), QStringLiteral("550 无此文件\r\n"));
     EXPECT_EQ(error.reply(), QByteArray("550 \xce\xde\xb4\xcb\xce\xc4\xbc\xfe\r\n"));
 }

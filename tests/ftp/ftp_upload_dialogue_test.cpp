@@ -32,7 +32,7 @@ testsupport::ScriptedFtpPeer& port(Session& s)
 }
 
 // Everything an upload must leave behind, whatever its outcome.
-void expectCleanedUp(TNMFTP& client, bool connected = true)
+void expectCleanedUp(FtpClient& client, bool connected = true)
 {
     EXPECT_EQ(client.DataConnection, nullptr);
     EXPECT_TRUE(transferLockIsFree(client));
@@ -116,24 +116,24 @@ TEST_F(FtpUploadDialogue, RefusalsAndFailuresEndTheUploadWithoutSuccess)
     };
     const QList<Case> cases {
         // PASV 502 is refused but is no unsupported function; PORT from 301 on.
-        {true, [](Session& s) { s.greeted().reply("502 No passive.\r\n"); }, typeid(FTPException),
+        {true, [](Session& s) { s.greeted().reply("502 No passive.\r\n"); }, typeid(FtpError),
          "502 No passive.\r\n", twice, 1},
-        {false, [](Session& s) { s.greeted().reply("301 Odd.\r\n"); }, typeid(FTPException), "301 Odd.\r\n", twice, 1},
-        {false, [](Session& s) { port(s).reply("502 No STOR.\r\n"); }, typeid(FTPException), "502 No STOR.\r\n",
+        {false, [](Session& s) { s.greeted().reply("301 Odd.\r\n"); }, typeid(FtpError), "301 Odd.\r\n", twice, 1},
+        {false, [](Session& s) { port(s).reply("502 No STOR.\r\n"); }, typeid(FtpError), "502 No STOR.\r\n",
          QStringList {"OnUnSupportedFunction(9)"} + twice, 2},
-        {false, [](Session& s) { port(s).reply("553 Bad name.\r\n"); }, typeid(FTPException), "553 Bad name.\r\n",
+        {false, [](Session& s) { port(s).reply("553 Bad name.\r\n"); }, typeid(FtpError), "553 Bad name.\r\n",
          twice, 2},
         // A PASV reply without port fields is a conversion error.
         {true, [](Session& s) { s.greeted().reply("425 Can't open data connection.\r\n"); },
-         typeid(platform::EConvertError), "'' is not a valid integer value", {"OnFailure(9)"}, 1},
+         typeid(platform::ConversionError), "'' is not a valid integer value", {"OnFailure(9)"}, 1},
         // The final reply after the data is judged, also after a second preliminary reply.
         {true, [](Session& s) {
              pasv(s).reply("150 Ok.\r\n").transfer().send("150 Still writing.\r\n451 Local error: disk trouble.\r\n");
          },
-         typeid(FTPException), "451 Local error: disk trouble.\r\n",
+         typeid(FtpError), "451 Local error: disk trouble.\r\n",
          QStringList {"OnTransactionStart", "OnPacketSent", "OnTransactionStop"} + twice, 2},
         // A missing local file sends nothing.
-        {false, [](Session& s) { s.greeted(); }, typeid(EFOpenError), "Cannot open file " + missing,
+        {false, [](Session& s) { s.greeted(); }, typeid(FileOpenError), "Cannot open file " + missing,
          {"OnFailure(9)"}, 0, true},
     };
     const QString path = writeFile(m_folder, "n.txt", "notice");
@@ -180,7 +180,7 @@ TEST_F(FtpUploadDialogue, AbortDuringTheTransferEndsIt)
     s.logIn(true);
     s.client.OnPacketSent = [&](QObject*) { s.client.Abort(); };
 
-    EXPECT_EQ(failureOf<EAbortError>([&] { s.client.Upload(path, "big.bin"); }), QStringLiteral("Socket send aborted"));
+    EXPECT_EQ(failureOf<AbortError>([&] { s.client.Upload(path, "big.bin"); }), QStringLiteral("Socket send aborted"));
     EXPECT_EQ(s.probe.events, (QStringList {"OnTransactionStart", "OnFailure(9)"}));
     EXPECT_FALSE(s.client.Canceled);
     expectCleanedUp(s.client);
@@ -208,14 +208,14 @@ TEST_F(FtpUploadDialogue, CancelBeforeSendingIsNoSuccess)
     s.logIn(true);
     s.client.OnTransactionStart = [&](QObject*) { s.client.Cancel(); };
 
-    EXPECT_EQ(failureOf<EAbortError>([&] { s.client.Upload(path, "n.txt"); }), QStringLiteral("Socket send aborted"));
+    EXPECT_EQ(failureOf<AbortError>([&] { s.client.Upload(path, "n.txt"); }), QStringLiteral("Socket send aborted"));
     EXPECT_EQ(s.probe.events, (QStringList {"OnTransactionStop", "OnFailure(9)"}));
     EXPECT_FALSE(s.client.Canceled);
     expectCleanedUp(s.client);
 
     s.client.OnTransactionStart = nullptr;
     s.client.Passive = false;
-    EXPECT_EQ(failureOf<FTPException>([&] { s.client.Upload(path, "n.txt"); }), "552 Quota exceeded.\r\n");
+    EXPECT_EQ(failureOf<FtpError>([&] { s.client.Upload(path, "n.txt"); }), "552 Quota exceeded.\r\n");
     EXPECT_FALSE(s.probe.events.contains("OnSuccess(9)"));
     EXPECT_TRUE(s.probe.status.contains("226 Nothing came, but fine.\r\n"));
     ASSERT_TRUE(s.peer.waitUntilPlayed());
@@ -273,7 +273,7 @@ TEST(FtpBrokenServer, ClosingOrFallingSilentInsteadOfReplyingFailsEveryStep)
 
         QElapsedTimer clock;
         clock.start();
-        const QString message = failureOf<ESockError>([&] {
+        const QString message = failureOf<SocketError>([&] {
             if (c.action == Action::LogIn)
                 s.client.Connect();
             else if (c.action == Action::Cwd)

@@ -20,9 +20,9 @@ QPalette fixedPalette()
     return palette;
 }
 
-std::unique_ptr<TOvoLabel> makeLabel(int w, int h, const QString& caption, int pixelSize)
+std::unique_ptr<DecoratedLabel> makeLabel(int w, int h, const QString& caption, int pixelSize)
 {
-    auto label = std::make_unique<TOvoLabel>();
+    auto label = std::make_unique<DecoratedLabel>();
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(pixelSize);
     font.setStyleStrategy(QFont::NoAntialias);
@@ -33,12 +33,12 @@ std::unique_ptr<TOvoLabel> makeLabel(int w, int h, const QString& caption, int p
     return label;
 }
 
-QImage drawn(int w, int h, QRgb ground, const std::function<void(labels::OvoCanvas&)>& draw)
+QImage drawn(int w, int h, QRgb ground, const std::function<void(labels::LabelCanvas&)>& draw)
 {
     QImage image = labels::whiteImage(w, h);
     image.fill(ground | 0xFF000000u);
     const QPalette palette = fixedPalette();
-    labels::OvoCanvas canvas(image, palette);
+    labels::LabelCanvas canvas(image, palette);
     draw(canvas);
     return image;
 }

@@ -25,9 +25,9 @@ inline constexpr QRgb text = 0x000000;      // clWindowText
 QPalette fixedPalette();
 // A label with the fixed palette and a font without antialiasing, so that every pixel of
 // its caption has exactly its colour.
-std::unique_ptr<TOvoLabel> makeLabel(int w, int h, const QString& caption, int pixelSize = 12);
+std::unique_ptr<DecoratedLabel> makeLabel(int w, int h, const QString& caption, int pixelSize = 12);
 // A w x h image of the ground colour, drawn on through a canvas with the fixed palette.
-QImage drawn(int w, int h, QRgb ground, const std::function<void(labels::OvoCanvas&)>& draw);
+QImage drawn(int w, int h, QRgb ground, const std::function<void(labels::LabelCanvas&)>& draw);
 QRgb rgbAt(const QImage& image, int x, int y);
 // Fails at the first pixel that differs from want(x, y).
 ::testing::AssertionResult imageIs(const QImage& image, const std::function<QRgb(int, int)>& want);

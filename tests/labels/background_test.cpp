@@ -15,9 +15,9 @@ using namespace testing_labels;
 
 namespace {
 
-QImage paint(const TOvoBackground& background, int w, int h)
+QImage paint(const LabelBackground& background, int w, int h)
 {
-    return drawn(w, h, 0x00FF00, [&](labels::OvoCanvas& canvas) {
+    return drawn(w, h, 0x00FF00, [&](labels::LabelCanvas& canvas) {
         background.PaintBackground(canvas, w, h, true);
     });
 }
@@ -33,12 +33,12 @@ struct PaintCounter : QObject {
 
 } // namespace
 
-TEST(OvoBackground, HatchBrushesOnSolidColourAndOnWhite)
+TEST(LabelBackground, HatchBrushesOnSolidColourAndOnWhite)
 {
-    TOvoBackground background;
-    background.setBackgroundStyle(TOvoBackStyle::bBrushFillSolidColor);
-    background.BrushFill().setBrushStyle(TBrushStyle::bsDiagCross);
-    background.BrushFill().setBrushColor(platform::clRed);
+    LabelBackground background;
+    background.setBackgroundStyle(BackStyle::bBrushFillSolidColor);
+    background.brushFill().setBrushStyle(HatchStyle::bsDiagCross);
+    background.brushFill().setBrushColor(platform::clRed);
     background.setSolidColor(platform::clYellow);
     const QRgb red = 0xFF0000;
     const QRgb yellow = 0xFFFF00;
@@ -60,29 +60,29 @@ TEST(OvoBackground, HatchBrushesOnSolidColourAndOnWhite)
     }
     EXPECT_GT(falling, 20);
     EXPECT_GT(rising, 20);
-    background.setBackgroundStyle(TOvoBackStyle::bBrushFillUseCurrent);
+    background.setBackgroundStyle(BackStyle::bBrushFillUseCurrent);
     const QImage onWhite = paint(background, 32, 24);
     EXPECT_EQ(colorsOf(onWhite), (QSet<QRgb>{red, 0xFFFFFF}));
     EXPECT_EQ(pixelsOf(onWhite, red), pixelsOf(image, red));
 
-    background.BrushFill().setBrushStyle(TBrushStyle::bsClear);
+    background.brushFill().setBrushStyle(HatchStyle::bsClear);
     EXPECT_EQ(colorsOf(paint(background, 8, 8)), QSet<QRgb>{0xFFFFFF});
-    background.setBackgroundStyle(TOvoBackStyle::bBrushFillSolidColor);
+    background.setBackgroundStyle(BackStyle::bBrushFillSolidColor);
     EXPECT_EQ(colorsOf(paint(background, 8, 8)), QSet<QRgb>{yellow});
-    background.BrushFill().setBrushStyle(TBrushStyle::bsSolid);
+    background.brushFill().setBrushStyle(HatchStyle::bsSolid);
     EXPECT_EQ(colorsOf(paint(background, 8, 8)), QSet<QRgb>{red});
-    background.BrushFill().setBrushStyle(TBrushStyle::bsHorizontal);
+    background.brushFill().setBrushStyle(HatchStyle::bsHorizontal);
     const QImage lines = paint(background, 16, 16);
     for (int y = 0; y < 16; ++y)
         EXPECT_EQ(colorsOf(lines.copy(0, y, 16, 1)).size(), 1u) << "row " << y << " not uniform";
-    background.setBackgroundStyle(TOvoBackStyle::bSolidcolor);
+    background.setBackgroundStyle(BackStyle::bSolidcolor);
     EXPECT_EQ(colorsOf(paint(background, 8, 8)), QSet<QRgb>{yellow});
 }
 
-TEST(OvoBackground, TextureTilesCentresStretchesAndKeysOutItsTransparentColour)
+TEST(LabelBackground, TextureTilesCentresStretchesAndKeysOutItsTransparentColour)
 {
-    TOvoBackground background;
-    background.setBackgroundStyle(TOvoBackStyle::bTexture);
+    LabelBackground background;
+    background.setBackgroundStyle(BackStyle::bTexture);
     // Empty image: the destination keeps what it had.
     EXPECT_EQ(colorsOf(paint(background, 40, 20)), QSet<QRgb>{0x00FF00});
 
@@ -90,14 +90,14 @@ TEST(OvoBackground, TextureTilesCentresStretchesAndKeysOutItsTransparentColour)
     QImage pattern(16, 16, QImage::Format_RGB32);
     for (int i = 0; i < 16 * 16; ++i)
         pattern.setPixel(i % 16, i / 16, qRgb(i % 16 * 8 + 4, i / 16 * 8 + 4, 77));
-    background.Texture().setImage(pattern);
+    background.texture().setImage(pattern);
     EXPECT_TRUE(imageIs(paint(background, 40, 20),
                         [&](int x, int y) { return rgbAt(pattern, x % 16, y % 16); }));
-    background.Texture().setImageStyle(TOvoImageStyle::isCenter);
+    background.texture().setImageStyle(ImageStyle::isCenter);
     EXPECT_TRUE(imageIs(paint(background, 40, 10), [&](int x, int y) {
         return x >= 12 && x < 28 ? rgbAt(pattern, x - 12, y) : 0x00FF00;
     }));
-    background.Texture().setImageStyle(TOvoImageStyle::isStretched);
+    background.texture().setImageStyle(ImageStyle::isStretched);
     const QImage stretched = paint(background, 32, 32);
     EXPECT_EQ(rgbAt(stretched, 0, 0), rgbAt(pattern, 0, 0));
     EXPECT_EQ(rgbAt(stretched, 31, 31), rgbAt(pattern, 15, 15));
@@ -105,16 +105,16 @@ TEST(OvoBackground, TextureTilesCentresStretchesAndKeysOutItsTransparentColour)
 
     // The keyed colour shows the replacement colour in every placement; clNone keys nothing.
     const QRgb key = rgbAt(pattern, 5, 5);
-    background.Texture().setTransparentColor(0x4D2C2C);  // that pixel as 0x00BBGGRR
-    for (TOvoImageStyle style : {TOvoImageStyle::isTile, TOvoImageStyle::isCenter,
-                                 TOvoImageStyle::isStretched}) {
-        background.Texture().setImageStyle(style);
+    background.texture().setTransparentColor(0x4D2C2C);  // that pixel as 0x00BBGGRR
+    for (ImageStyle style : {ImageStyle::isTile, ImageStyle::isCenter,
+                                 ImageStyle::isStretched}) {
+        background.texture().setImageStyle(style);
         const QSet<QRgb> colors = colorsOf(paint(background, 40, 20));
         EXPECT_FALSE(colors.contains(key)) << static_cast<int>(style);
         EXPECT_TRUE(colors.contains(button)) << static_cast<int>(style);
         EXPECT_TRUE(colors.contains(rgbAt(pattern, 6, 5))) << static_cast<int>(style);
     }
-    background.Texture().setTransparentColor(platform::clNone);
+    background.texture().setTransparentColor(platform::clNone);
     EXPECT_TRUE(colorsOf(paint(background, 40, 20)).contains(key));
 
     // A centred monochrome image takes the ground colour for its white; keyed out, its white
@@ -123,24 +123,24 @@ TEST(OvoBackground, TextureTilesCentresStretchesAndKeysOutItsTransparentColour)
     mono.fill(1);
     mono.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
     mono.setPixel(2, 2, 0);
-    background.Texture().setImage(mono);
-    background.Texture().setImageStyle(TOvoImageStyle::isCenter);
+    background.texture().setImage(mono);
+    background.texture().setImageStyle(ImageStyle::isCenter);
     background.setSolidColor(platform::clAqua);
     const QImage ground = paint(background, 8, 8);
     EXPECT_EQ((QList<QRgb>{rgbAt(ground, 0, 0), rgbAt(ground, 2, 2)}), (QList<QRgb>{0x00FFFF, 0}));
-    background.Texture().setTransparentColor(platform::clWhite);
+    background.texture().setTransparentColor(platform::clWhite);
     const QImage keyed = paint(background, 8, 8);
     EXPECT_EQ((QList<QRgb>{rgbAt(keyed, 0, 0), rgbAt(keyed, 2, 2)}), (QList<QRgb>{button, 0}));
 }
 
-TEST(OvoBackground, LettersFilledWithTheBackgroundAndThreeDCopiesAround)
+TEST(LabelBackground, LettersFilledWithTheBackgroundAndThreeDCopiesAround)
 {
-    TOvoBackground background;
-    background.setBackgroundStyle(TOvoBackStyle::bSolidcolor);
+    LabelBackground background;
+    background.setBackgroundStyle(BackStyle::bSolidcolor);
     background.setSolidColor(platform::clRed);
     auto label = makeLabel(60, 24, QStringLiteral("Hi"), 16);
-    label->Font3D().setMaskFont(false);
-    label->Font3D().setThreeDimensional(false);
+    label->font3D().setMaskFont(false);
+    label->font3D().setThreeDimensional(false);
     label->setFontBackground(&background);
     const auto ink = inkOf("Hi", label->font(), label->size(), QRect(0, 1, 60, 22));
     EXPECT_EQ(pixelsOf(label->paintImage(), 0xFF0000), ink);
@@ -148,34 +148,34 @@ TEST(OvoBackground, LettersFilledWithTheBackgroundAndThreeDCopiesAround)
 
     // The font mask turns the letters white and lets the pattern's own colour through
     // transparently: a solid pattern leaves white letters on the label.
-    label->Font3D().setMaskFont(true);
+    label->font3D().setMaskFont(true);
     EXPECT_EQ(pixelsOf(label->paintImage(), 0xFFFFFF), ink);
     EXPECT_EQ(colorsOf(label->paintImage()), (QSet<QRgb>{window, 0xFFFFFF}));
-    label->Font3D().setMaskFont(false);
+    label->font3D().setMaskFont(false);
 
     // With 3-D copies the highlight copy sits at (-1, -1), under the filled letters.
-    label->Font3D().setThreeDimensional(true);
+    label->font3D().setThreeDimensional(true);
     const QImage raised = label->paintImage();
     EXPECT_EQ(pixelsOf(raised, 0xFF0000), ink);
     EXPECT_EQ(pixelsOf(raised, light).front(), ink.front() - QPoint(1, 1));  // its first row shows
 }
 
-TEST(OvoBackground, BackgroundBehindTheLabelAndABadColourLineStopsThePaint)
+TEST(LabelBackground, BackgroundBehindTheLabelAndABadColourLineStopsThePaint)
 {
-    TOvoBackground background;
-    background.setBackgroundStyle(TOvoBackStyle::bSolidcolor);
+    LabelBackground background;
+    background.setBackgroundStyle(BackStyle::bSolidcolor);
     background.setSolidColor(platform::clTeal);
     auto label = makeLabel(20, 10, QStringLiteral("Ab"));
     label->setBackground(&background);
     EXPECT_EQ(colorsOf(label->paintImage()), (QSet<QRgb>{0x008080, light, text}));
 
-    background.setBackgroundStyle(TOvoBackStyle::bGradient);
-    background.Gradient().setColorsInBetween({QStringLiteral("clBlau")});
-    const QImage image = drawn(20, 10, 0, [&](labels::OvoCanvas& canvas) {
+    background.setBackgroundStyle(BackStyle::bGradient);
+    background.gradient().setColorsInBetween({QStringLiteral("clBlau")});
+    const QImage image = drawn(20, 10, 0, [&](labels::LabelCanvas& canvas) {
         try {
             label->Paint(canvas);
             ADD_FAILURE() << "the paint went on";
-        } catch (const platform::EConvertError& error) {
+        } catch (const platform::ConversionError& error) {
             EXPECT_EQ(error.message(), QStringLiteral("'clBlau' is not a valid integer value"));
         }
     });
@@ -194,44 +194,44 @@ TEST(OvoBackground, BackgroundBehindTheLabelAndABadColourLineStopsThePaint)
     EXPECT_EQ(reported, QStringList{QStringLiteral("'clBlau' is not a valid integer value.")});
 }
 
-TEST(OvoBackground, ClientsRepaintOnEveryChangeAndLoseTheBackgroundWhenItGoes)
+TEST(LabelBackground, ClientsRepaintOnEveryChangeAndLoseTheBackgroundWhenItGoes)
 {
     QWidget form;
     form.resize(200, 100);
-    auto background = std::make_unique<TOvoBackground>();
-    background->setBackgroundStyle(TOvoBackStyle::bSolidcolor);
-    auto* first = new TOvoLabel(&form);
-    auto* second = new TOvoLabel(&form);
+    auto background = std::make_unique<LabelBackground>();
+    background->setBackgroundStyle(BackStyle::bSolidcolor);
+    auto* first = new DecoratedLabel(&form);
+    auto* second = new DecoratedLabel(&form);
     first->setGeometry(0, 0, 50, 20);
     second->setGeometry(0, 30, 50, 20);
     first->setBackground(background.get());
     second->setBackground(background.get());
     second->setFontBackground(background.get());
-    EXPECT_EQ(background->Clients(), (QList<TOvoLabel*>{first, second, second}));
+    EXPECT_EQ(background->Clients(), (QList<DecoratedLabel*>{first, second, second}));
     second->setFontBackground(nullptr);
-    EXPECT_EQ(background->Clients(), (QList<TOvoLabel*>{first, second}));
+    EXPECT_EQ(background->Clients(), (QList<DecoratedLabel*>{first, second}));
     second->setFontBackground(background.get());
 
     int changed = 0;
-    background->OnChanged = [&](TOvoBackground* sender) { changed += sender == background.get() ? 1 : 0; };
+    background->OnChanged = [&](LabelBackground* sender) { changed += sender == background.get() ? 1 : 0; };
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     PaintCounter firstPaints, secondPaints;
     first->installEventFilter(&firstPaints);
     second->installEventFilter(&secondPaints);
-    background->Gradient().setBeginColor(platform::clRed);
-    background->Texture().setImageStyle(TOvoImageStyle::isCenter);
-    background->BrushFill().setBrushColor(platform::clRed);
+    background->gradient().setBeginColor(platform::clRed);
+    background->texture().setImageStyle(ImageStyle::isCenter);
+    background->brushFill().setBrushColor(platform::clRed);
     background->setSolidColor(platform::clNavy);
     EXPECT_EQ(changed, 4);
     EXPECT_TRUE(QTest::qWaitFor([&] { return firstPaints.paints > 0 && secondPaints.paints > 0; }));
     EXPECT_EQ(colorsOf(first->grab().toImage()), QSet<QRgb>{0x000080});  // clNavy
 
     // A client going away leaves the list.
-    auto* third = new TOvoLabel(&form);
+    auto* third = new DecoratedLabel(&form);
     third->setFontBackground(background.get());
     delete third;
-    EXPECT_EQ(background->Clients(), (QList<TOvoLabel*>{first, second, second}));
+    EXPECT_EQ(background->Clients(), (QList<DecoratedLabel*>{first, second, second}));
 
     background.reset();
     EXPECT_EQ(first->Background(), nullptr);

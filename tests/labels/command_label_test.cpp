@@ -26,9 +26,9 @@ protected:
     }
     void TearDown() override { platform::setShellOpenHook(m_previousHook); }
 
-    TOvoCommandLabel* addLabel(int y, bool loaded = true)
+    CommandLabel* addLabel(int y, bool loaded = true)
     {
-        auto* added = new TOvoCommandLabel(&form);
+        auto* added = new CommandLabel(&form);
         added->setGeometry(20, y, 100, 20);
         if (loaded)
             added->Loaded();
@@ -37,7 +37,7 @@ protected:
     }
     // Points in label coordinates; events go through the window as the desktop sends them.
     // QTest remembers the buttons it pressed and moves with them held.
-    QPoint at(int x, int y, TOvoCommandLabel* on = nullptr) const
+    QPoint at(int x, int y, CommandLabel* on = nullptr) const
     {
         return (on ? on : label)->mapTo(&form, QPoint(x, y));
     }
@@ -48,7 +48,7 @@ protected:
 
     QStringList targets;
     QWidget form;
-    TOvoCommandLabel* label = nullptr;
+    CommandLabel* label = nullptr;
 
 private:
     platform::ShellOpenHook m_previousHook;
@@ -58,10 +58,10 @@ private:
 
 TEST_F(CommandLabelTest, PressHandsThePrefixedTargetToTheShellOrRunsTheEvent)
 {
-    label->RunEvent = [&](TOvoCommandLabel* sender) {
+    label->RunEvent = [&](CommandLabel* sender) {
         targets << (sender == label ? "RunEvent" : "RunEvent of another label");
     };
-    using C = TOvoCommand;
+    using C = CommandTarget;
     // Command, caption, value, what the press opens.
     const std::tuple<C, const char*, const char*, const char*> rows[] = {
         {C::runMAIL, "someone@example.com", "someone@example.com", "mailto:someone@example.com"},
@@ -95,7 +95,7 @@ TEST_F(CommandLabelTest, PressHandsThePrefixedTargetToTheShellOrRunsTheEvent)
 
     // A double click opens its target once.
     int doubleClicks = 0;
-    label->OnDblClick = [&](TOvoCommandLabel*) { ++doubleClicks; };
+    label->OnDblClick = [&](CommandLabel*) { ++doubleClicks; };
     label->setCommand(C::runNothing);
     label->setCaptionValue(QStringLiteral("once"));
     QTest::mouseDClick(window(), Qt::LeftButton, {}, at(5, 5));
@@ -106,7 +106,7 @@ TEST_F(CommandLabelTest, PressHandsThePrefixedTargetToTheShellOrRunsTheEvent)
 TEST_F(CommandLabelTest, ColourFollowsThePointerPressAndRelease)
 {
     int clicks = 0;
-    label->OnClick = [&](TOvoCommandLabel*) { ++clicks; };
+    label->OnClick = [&](CommandLabel*) { ++clicks; };
     EXPECT_EQ(label->FontColor(), platform::clBlue);
     move(10, 10);
     EXPECT_EQ(label->FontColor(), platform::clRed);
@@ -139,10 +139,10 @@ TEST_F(CommandLabelTest, ColourFollowsThePointerPressAndRelease)
 TEST_F(CommandLabelTest, LeavingWithTheButtonHeldReleasesTheCaptureAndTheReleaseGoesElsewhere)
 {
     int upsAndClicks = 0;
-    label->OnMouseUp = [&](TOvoCommandLabel*, Qt::MouseButton, Qt::KeyboardModifiers, QPoint) {
+    label->OnMouseUp = [&](CommandLabel*, Qt::MouseButton, Qt::KeyboardModifiers, QPoint) {
         ++upsAndClicks;
     };
-    label->OnClick = [&](TOvoCommandLabel*) { ++upsAndClicks; };
+    label->OnClick = [&](CommandLabel*) { ++upsAndClicks; };
     move(10, 10);
     press(10, 10);
     // With the button held the right and bottom edges still count as inside.

@@ -11,9 +11,9 @@ namespace {
 
 using Runs = std::vector<std::pair<int, QRgb>>;
 
-QImage render(const TOvoGradient& gradient, int w, int h, bool forward = true)
+QImage render(const Gradient& gradient, int w, int h, bool forward = true)
 {
-    return drawn(w, h, 0xFFFFFF, [&](labels::OvoCanvas& canvas) {
+    return drawn(w, h, 0xFFFFFF, [&](labels::LabelCanvas& canvas) {
         gradient.FillGradient(canvas, w, h, forward, gradient.ColorsInBetween());
     });
 }
@@ -33,7 +33,7 @@ Runs runsDown(const QImage& image, int x)
 constexpr QRgb red = 0xFF0101;
 constexpr QRgb blue = 0x0101FF;
 
-void redToBlueInTwoSteps(TOvoGradient& gradient)
+void redToBlueInTwoSteps(Gradient& gradient)
 {
     gradient.setBeginColor(platform::clRed);
     gradient.setEndColor(platform::clBlue);
@@ -42,18 +42,18 @@ void redToBlueInTwoSteps(TOvoGradient& gradient)
 
 } // namespace
 
-TEST(OvoGradient, TwoStepsSplitAfterRowFiftyAndInBetweenColoursRoundHalvesToEven)
+TEST(Gradient, TwoStepsSplitAfterRowFiftyAndInBetweenColoursRoundHalvesToEven)
 {
-    TOvoGradient gradient;
+    Gradient gradient;
     redToBlueInTwoSteps(gradient);
     EXPECT_EQ(runsDown(render(gradient, 7, 100), 3), (Runs{{0, red}, {51, blue}}));
     EXPECT_EQ(runsDown(render(gradient, 7, 100, false), 3), (Runs{{0, blue}, {51, red}}));
-    gradient.setFillStyle(TOvoFillStyle::Vertical);
+    gradient.setFillStyle(FillStyle::Vertical);
     const QImage vertical = render(gradient, 100, 5);
     EXPECT_EQ((QList<QRgb>{rgbAt(vertical, 50, 2), rgbAt(vertical, 51, 2), rgbAt(vertical, 99, 4)}),
               (QList<QRgb>{red, blue, blue}));
 
-    gradient.setFillStyle(TOvoFillStyle::Horizontal);
+    gradient.setFillStyle(FillStyle::Horizontal);
     gradient.setColorsInBetween({QStringLiteral("clLime")});
     const Runs segmentsOf51{{0, red}, {26, 0x01FF01}, {77, blue}};
     EXPECT_EQ(runsDown(render(gradient, 5, 100), 0), segmentsOf51);
@@ -62,30 +62,30 @@ TEST(OvoGradient, TwoStepsSplitAfterRowFiftyAndInBetweenColoursRoundHalvesToEven
     EXPECT_EQ(runsDown(render(gradient, 5, 103), 0), (Runs{{0, red}, {27, 0x01FF01}, {80, blue}}));
 }
 
-TEST(OvoGradient, ShapesOfTheBarMiddleCornerAndSpectralStyles)
+TEST(Gradient, ShapesOfTheBarMiddleCornerAndSpectralStyles)
 {
-    TOvoGradient gradient;
+    Gradient gradient;
     redToBlueInTwoSteps(gradient);
     // H = 100, sy = 101, oy = 1, h = 50: step 0 bands rows 48..98 and 1..51, step 1 bands
     // rows 22..72 and 26..76 over them; rows 0 and 99 keep the ground colour.
-    gradient.setFillStyle(TOvoFillStyle::MiddleHBar);
+    gradient.setFillStyle(FillStyle::MiddleHBar);
     EXPECT_EQ(runsDown(render(gradient, 4, 100), 0),
               (Runs{{0, 0xFF0000}, {1, red}, {22, blue}, {77, red}, {99, 0xFF0000}}));
 
     // sy = 100 with no + 1: rectangles shrink from both sides towards the middle.
-    gradient.setFillStyle(TOvoFillStyle::SquareMiddle);
+    gradient.setFillStyle(FillStyle::SquareMiddle);
     const QImage square = render(gradient, 100, 100);
     EXPECT_EQ((QList<QRgb>{rgbAt(square, 0, 0), rgbAt(square, 24, 50), rgbAt(square, 25, 50),
                            rgbAt(square, 74, 74), rgbAt(square, 75, 50)}),
               (QList<QRgb>{red, red, blue, blue, red}));
     // LeftBottom: the second rectangle starts at md(1, 101, 2) = 51 in both directions.
-    gradient.setFillStyle(TOvoFillStyle::LeftBottom);
+    gradient.setFillStyle(FillStyle::LeftBottom);
     const QImage corner = render(gradient, 100, 100);
     EXPECT_EQ((QList<QRgb>{rgbAt(corner, 50, 99), rgbAt(corner, 51, 51), rgbAt(corner, 99, 50)}),
               (QList<QRgb>{red, blue, red}));
 
     // Spectral interleaves step and mirror colours; the mirrors keep their zero channels.
-    gradient.setFillStyle(TOvoFillStyle::Spectral);
+    gradient.setFillStyle(FillStyle::Spectral);
     const QImage spectral = render(gradient, 40, 30);
     EXPECT_EQ(colorsOf(spectral), (QSet<QRgb>{red, blue, 0xFF0000, 0x0000FF}));
     int changes = 0;
@@ -93,13 +93,13 @@ TEST(OvoGradient, ShapesOfTheBarMiddleCornerAndSpectralStyles)
         changes += rgbAt(spectral, x, 0) != rgbAt(spectral, x - 1, 0) ? 1 : 0;
     EXPECT_GE(changes, 30) << "neighbouring lines do not alternate";
     // Circle draws the same lines in the step colours only.
-    gradient.setFillStyle(TOvoFillStyle::Circle);
+    gradient.setFillStyle(FillStyle::Circle);
     EXPECT_TRUE((colorsOf(render(gradient, 40, 30)) - QSet<QRgb>{red, blue, 0xFF0000}).isEmpty());
 }
 
-TEST(OvoGradient, StepsBlendTheChannelsWithRoundedMultiplyDivide)
+TEST(Gradient, StepsBlendTheChannelsWithRoundedMultiplyDivide)
 {
-    TOvoGradient gradient;
+    Gradient gradient;
     gradient.setBeginColor(0x000000);
     gradient.setEndColor(0x0000FF);  // red 255
     gradient.setColorCount(4);
@@ -114,9 +114,9 @@ TEST(OvoGradient, StepsBlendTheChannelsWithRoundedMultiplyDivide)
     EXPECT_EQ(runsDown(render(gradient, 3, 30), 1), (Runs{{0, 0x020101}, {10, 0x010101}}));
 }
 
-TEST(OvoGradient, ColorCountOutsideTwoToTwoHundredFiftyFiveIsIgnoredButAnnounced)
+TEST(Gradient, ColorCountOutsideTwoToTwoHundredFiftyFiveIsIgnoredButAnnounced)
 {
-    TOvoGradient gradient;
+    Gradient gradient;
     int changes = 0;
     gradient.OnChange = [&] { ++changes; };
     gradient.setColorCount(1);
@@ -129,30 +129,30 @@ TEST(OvoGradient, ColorCountOutsideTwoToTwoHundredFiftyFiveIsIgnoredButAnnounced
     EXPECT_EQ(changes, 4);
 }
 
-TEST(OvoGradient, BlackIsDrawnAsOneOneOneInEveryStyle)
+TEST(Gradient, BlackIsDrawnAsOneOneOneInEveryStyle)
 {
-    for (int style = 0; style <= static_cast<int>(TOvoFillStyle::HorizontalDoppelBar); ++style) {
-        TOvoGradient gradient;
+    for (int style = 0; style <= static_cast<int>(FillStyle::HorizontalDoppelBar); ++style) {
+        Gradient gradient;
         gradient.setBeginColor(platform::clBlack);
         gradient.setEndColor(platform::clBlack);
-        gradient.setFillStyle(static_cast<TOvoFillStyle>(style));
+        gradient.setFillStyle(static_cast<FillStyle>(style));
         const QSet<QRgb> colors = colorsOf(render(gradient, 40, 30));
         EXPECT_TRUE(colors.contains(0x010101)) << "style " << style;
         EXPECT_TRUE((colors - QSet<QRgb>{0x000000, 0x010101}).isEmpty()) << "style " << style;
     }
 }
 
-TEST(OvoGradient, EmptyAreaDrawsNothingAndABadLineStopsBeforeDrawing)
+TEST(Gradient, EmptyAreaDrawsNothingAndABadLineStopsBeforeDrawing)
 {
-    TOvoGradient gradient;
+    Gradient gradient;
     gradient.setColorsInBetween({QStringLiteral("clRed"), QStringLiteral("rosso")});
-    const QImage image = drawn(10, 10, 0xFFFFFF, [&](labels::OvoCanvas& canvas) {
+    const QImage image = drawn(10, 10, 0xFFFFFF, [&](labels::LabelCanvas& canvas) {
         EXPECT_NO_THROW(gradient.FillGradient(canvas, 0, 10, true, {}));
         EXPECT_NO_THROW(gradient.FillGradient(canvas, 10, 0, true, {}));
         try {
             gradient.FillGradient(canvas, 10, 10, true, gradient.ColorsInBetween());
             ADD_FAILURE() << "no conversion error";
-        } catch (const platform::EConvertError& error) {
+        } catch (const platform::ConversionError& error) {
             EXPECT_EQ(error.message(), QStringLiteral("'rosso' is not a valid integer value"));
         }
     });

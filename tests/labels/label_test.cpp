@@ -23,7 +23,7 @@ struct Copy {
 
 // The label's image must be the window colour with the caption's ink laid down at each
 // offset, in order, in the given colours.
-::testing::AssertionResult copiesAre(const TOvoLabel& label, const QRect& textRect,
+::testing::AssertionResult copiesAre(const DecoratedLabel& label, const QRect& textRect,
                                      const std::vector<Copy>& copies, int alignment = Qt::AlignLeft)
 {
     QImage expected(label.size(), QImage::Format_RGB32);
@@ -42,27 +42,27 @@ struct Copy {
 
 } // namespace
 
-TEST(OvoLabel, TextRectangleKeepsOneFrameWidthAtTopAndBottomEvenWithoutFrame)
+TEST(DecoratedLabel, TextRectangleKeepsOneFrameWidthAtTopAndBottomEvenWithoutFrame)
 {
     auto label = makeLabel(60, 20, QStringLiteral("Wg"));
-    label->Font3D().setThreeDimensional(false);
+    label->font3D().setThreeDimensional(false);
     EXPECT_EQ(label->textRect(), QRect(QPoint(0, 1), QPoint(59, 18)));
     EXPECT_TRUE(copiesAre(*label, QRect(0, 1, 60, 18), {{0, 0, text}}));
 
     // Right-aligned text ends at the inner right edge W - 2 * inset; no edge, no frame lines.
-    label->setAlignment(TAlignment::taRightJustify);
-    label->Frame().setFrameStyle(TOvoFrameStyle::frameFramedUp);
+    label->setAlignment(TextAlignment::taRightJustify);
+    label->Frame().setFrameStyle(FrameStyle::frameFramedUp);
     label->Frame().setFrameWidth(2);
-    label->Frame().setEdges(TOvoFrameEdges(0));
+    label->Frame().setEdges(FrameEdges(0));
     EXPECT_EQ(label->Frame().FrameInset(), 4);
     const QRect inner(QPoint(4, 6), QPoint(60 - 8 - 1, 20 - 6 - 1));
     EXPECT_TRUE(copiesAre(*label, inner, {{0, 0, text}}, Qt::AlignRight));
 }
 
-TEST(OvoLabel, PanelUpWithFrameWidthTwoDrawsFourOutlines)
+TEST(DecoratedLabel, PanelUpWithFrameWidthTwoDrawsFourOutlines)
 {
     auto label = makeLabel(10, 8, QString());
-    label->Frame().setFrameStyle(TOvoFrameStyle::framePanelUp);
+    label->Frame().setFrameStyle(FrameStyle::framePanelUp);
     label->Frame().setFrameWidth(2);
     // H highlight, K black, S shadow, . window. Ring 2 shows only its right and bottom edges.
     const char* rows[] = {
@@ -79,9 +79,9 @@ TEST(OvoLabel, PanelUpWithFrameWidthTwoDrawsFourOutlines)
     EXPECT_TRUE(imageIs(label->paintImage(), [&](int x, int y) { return colors[rows[y][x]]; }));
 }
 
-TEST(OvoLabel, EveryFrameStyleColoursItsRingsAndInsetsByThem)
+TEST(DecoratedLabel, EveryFrameStyleColoursItsRingsAndInsetsByThem)
 {
-    using S = TOvoFrameStyle;
+    using S = FrameStyle;
     const QRgb black = 0;
     // Rings; outer top-left, outer bottom-right, inner top-left, inner bottom-right.
     const std::tuple<S, int, QList<QRgb>> rows[] = {
@@ -107,10 +107,10 @@ TEST(OvoLabel, EveryFrameStyleColoursItsRingsAndInsetsByThem)
     }
 }
 
-TEST(OvoLabel, ZeroFrameWidthIsRefusedAndZeroOffsetRefusedButAnnounced)
+TEST(DecoratedLabel, ZeroFrameWidthIsRefusedAndZeroOffsetRefusedButAnnounced)
 {
-    TOvoFrame frame;
-    TOvoFont3D font3D;
+    LabelFrame frame;
+    Font3D font3D;
     int frameChanges = 0, fontChanges = 0;
     frame.OnChange = [&] { ++frameChanges; };
     font3D.OnChange = [&] { ++fontChanges; };
@@ -128,62 +128,62 @@ TEST(OvoLabel, ZeroFrameWidthIsRefusedAndZeroOffsetRefusedButAnnounced)
     EXPECT_EQ(font3D.DrawingWidth(), 2 * 3 + 4);
 }
 
-TEST(OvoLabel, ThreeDStylesPlaceTheirCopiesAndTheDisabledLookOverridesThem)
+TEST(DecoratedLabel, ThreeDStylesPlaceTheirCopiesAndTheDisabledLookOverridesThem)
 {
     auto label = makeLabel(60, 24, QStringLiteral("Ab"));
     const QRect r(0, 1, 60, 22);
     EXPECT_TRUE(copiesAre(*label, r, {{-1, -1, light}, {0, 0, text}}));
-    label->Font3D().setOffset(2);
-    label->Font3D().setStyle3D(TOvoStyle3D::fontRaised);
+    label->font3D().setOffset(2);
+    label->font3D().setStyle3D(Style3D::fontRaised);
     EXPECT_TRUE(copiesAre(*label, r, {{-2, -2, light}, {2, 2, dark}, {0, 0, text}}));
-    label->Font3D().setStyle3D(TOvoStyle3D::fontInset);
+    label->font3D().setStyle3D(Style3D::fontInset);
     EXPECT_TRUE(copiesAre(*label, r, {{-2, -2, dark}, {2, 2, light}, {0, 0, text}}));
-    label->Font3D().setStyle3D(TOvoStyle3D::fontOnlyShadow);
+    label->font3D().setStyle3D(Style3D::fontOnlyShadow);
     EXPECT_TRUE(copiesAre(*label, r, {{2, 2, dark}, {0, 0, text}}));
-    label->Font3D().setStyle3D(TOvoStyle3D::fontOutLineShadow);
+    label->font3D().setStyle3D(Style3D::fontOutLineShadow);
     EXPECT_TRUE(copiesAre(*label, r, {{-1, -1, dark}, {1, -1, dark}, {1, 1, dark}, {-1, 1, dark},
                                       {0, 0, text}}));
-    label->Font3D().setThreeDimensional(false);
+    label->font3D().setThreeDimensional(false);
     EXPECT_TRUE(copiesAre(*label, r, {{0, 0, text}}));
 
     // Disabled: clBtnHighlight at the rectangle, clGrayText one pixel up and left of it.
-    label->Font3D().setThreeDimensional(true);
-    label->Font3D().setStyle3D(TOvoStyle3D::fontRaised);
-    label->Font3D().setRepetition(TOvoRepeat::repeatOnShadow);
-    label->Font3D().setRepetitionwidth(3);
+    label->font3D().setThreeDimensional(true);
+    label->font3D().setStyle3D(Style3D::fontRaised);
+    label->font3D().setRepetition(Repeat3D::repeatOnShadow);
+    label->font3D().setRepetitionwidth(3);
     label->setEnabled(false);
     EXPECT_TRUE(copiesAre(*label, r, {{0, 0, light}, {-1, -1, grayText}}));
 }
 
-TEST(OvoLabel, RepetitionCopiesStepAwayFromTheCaption)
+TEST(DecoratedLabel, RepetitionCopiesStepAwayFromTheCaption)
 {
     auto label = makeLabel(60, 30, QStringLiteral("|"), 20);
-    label->Font3D().setRepetitionColor(platform::clRed);
-    label->Font3D().setRepetition(TOvoRepeat::repeatOnShadow);
-    label->Font3D().setRepetitionwidth(3);
+    label->font3D().setRepetitionColor(platform::clRed);
+    label->font3D().setRepetition(Repeat3D::repeatOnShadow);
+    label->font3D().setRepetitionwidth(3);
     const QRgb red = 0xFF0000;
     const QRect r(0, 1, 60, 28);
     // Copies at +4, +3, +2, the highlight at 0, the caption at +1.
     EXPECT_TRUE(copiesAre(*label, r, {{4, 4, red}, {3, 3, red}, {2, 2, red}, {0, 0, light},
                                       {1, 1, text}}));
     // Width 0: no copies, but everything moves by the offset.
-    label->Font3D().setRepetitionwidth(0);
+    label->font3D().setRepetitionwidth(0);
     EXPECT_TRUE(copiesAre(*label, r, {{0, 0, light}, {1, 1, text}}));
 
-    label->Font3D().setRepetitionwidth(2);
-    label->Font3D().setRepetition(TOvoRepeat::repeatOnHighLight);
-    label->Font3D().setOffset(2);
-    label->Font3D().setStyle3D(TOvoStyle3D::fontRaised);
+    label->font3D().setRepetitionwidth(2);
+    label->font3D().setRepetition(Repeat3D::repeatOnHighLight);
+    label->font3D().setOffset(2);
+    label->font3D().setStyle3D(Style3D::fontRaised);
     // Shrunk by 2, moved by -2: copies at 0 and +1; the loop ends at +2, so highlight at 0,
     // shadow at +4 and the caption at +2.
     EXPECT_TRUE(copiesAre(*label, r, {{0, 0, red}, {1, 1, red}, {0, 0, light}, {4, 4, dark},
                                       {2, 2, text}}));
 }
 
-TEST(OvoLabel, AmpersandUnderlinesTheNextLetterAlsoWithoutAccelCharsAndTransparency)
+TEST(DecoratedLabel, AmpersandUnderlinesTheNextLetterAlsoWithoutAccelCharsAndTransparency)
 {
     auto label = makeLabel(60, 20, QStringLiteral("A&B"));
-    label->Font3D().setThreeDimensional(false);
+    label->font3D().setThreeDimensional(false);
     label->setShowAccelChar(false);
     const QRect r(0, 1, 60, 18);
     EXPECT_GT(inkOf("A&B", label->font(), label->size(), r).size(),
@@ -200,12 +200,12 @@ TEST(OvoLabel, AmpersandUnderlinesTheNextLetterAlsoWithoutAccelCharsAndTranspare
     EXPECT_TRUE(pixelsOf(image, window).empty());
 }
 
-TEST(OvoLabel, DoubleClickGivesOneClickOneDoubleClickAndTwoPresses)
+TEST(DecoratedLabel, DoubleClickGivesOneClickOneDoubleClickAndTwoPresses)
 {
     auto label = makeLabel(40, 20, QStringLiteral("Ab"));
     int clicks = 0, doubleClicks = 0, presses = 0;
-    label->OnClick = [&](TOvoLabel*) { ++clicks; };
-    label->OnMouseDown = [&](TOvoLabel*, Qt::MouseButton, Qt::KeyboardModifiers, QPoint) {
+    label->OnClick = [&](DecoratedLabel*) { ++clicks; };
+    label->OnMouseDown = [&](DecoratedLabel*, Qt::MouseButton, Qt::KeyboardModifiers, QPoint) {
         ++presses;
     };
     label->show();
@@ -213,23 +213,23 @@ TEST(OvoLabel, DoubleClickGivesOneClickOneDoubleClickAndTwoPresses)
     QTest::mouseDClick(label->windowHandle(), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(clicks, 1);
     EXPECT_EQ(presses, 2);
-    label->OnDblClick = [&](TOvoLabel*) { ++doubleClicks; };
+    label->OnDblClick = [&](DecoratedLabel*) { ++doubleClicks; };
     QTest::mouseDClick(label->windowHandle(), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(clicks, 2);
     EXPECT_EQ(doubleClicks, 1);
     EXPECT_EQ(presses, 4);
 }
 
-TEST(OvoLabel, AltAndTheUnderlinedLetterFocusTheFocusControl)
+TEST(DecoratedLabel, AltAndTheUnderlinedLetterFocusTheFocusControl)
 {
     QWidget form;
     auto* first = new QLineEdit(&form);
     auto* named = new QLineEdit(&form);
     auto* mailed = new QLineEdit(&form);
-    auto* label = new TOvoLabel(&form);
+    auto* label = new DecoratedLabel(&form);
     label->setCaption(QStringLiteral("&Name"));
     label->setFocusControl(named);
-    auto* link = new TOvoCommandLabel(&form);
+    auto* link = new CommandLabel(&form);
     link->setCaption(QStringLiteral("&Mail"));
     link->setFocusControl(mailed);
     form.show();

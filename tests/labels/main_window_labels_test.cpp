@@ -16,15 +16,15 @@ TEST(MainWindowLabels, DecoratedAndCommandLabelsAsStored)
     const auto previous = platform::setShellOpenHook([&](const QString& t) { targets << t; });
     QWidget form;
     form.resize(520, 350);
-    TOvoLabel* first = labels::createOvoLabel1(&form);
-    TOvoLabel* second = labels::createOvoLabel2(&form);
-    TOvoCommandLabel* home = labels::createOvoCommandLabel1(&form);
-    TOvoCommandLabel* mail = labels::createOvoCommandLabel2(&form);
-    const std::tuple<TCustomLabel*, const char*, QRect, QString> rows[] = {
-        {first, "OvoLabel1", QRect(313, 291, 65, 17), QStringLiteral("欢迎光临：")},
-        {second, "OvoLabel2", QRect(313, 311, 65, 17), QStringLiteral("给我来信：")},
-        {home, "OvoCommandLabel1", QRect(399, 291, 64, 16), QStringLiteral("Tellumar")},
-        {mail, "OvoCommandLabel2", QRect(379, 310, 115, 16), QStringLiteral("ovo@example.com")},
+    DecoratedLabel* first = labels::createHomePageCaption(&form);
+    DecoratedLabel* second = labels::createMailCaption(&form);
+    CommandLabel* home = labels::createHomePageLink(&form);
+    CommandLabel* mail = labels::createMailLink(&form);
+    const std::tuple<CustomLabel*, const char*, QRect, QString> rows[] = {
+        {first, "homePageCaption", QRect(313, 291, 65, 17), QStringLiteral("欢迎光临：")},
+        {second, "mailCaption", QRect(313, 311, 65, 17), QStringLiteral("给我来信：")},
+        {home, "homePageLink", QRect(399, 291, 64, 16), QStringLiteral("Tellumar")},
+        {mail, "mailLink", QRect(379, 310, 115, 16), QStringLiteral("ovo@example.com")},
     };
     for (const auto& [label, name, geometry, caption] : rows) {
         EXPECT_EQ(label->objectName(), name);
@@ -32,17 +32,17 @@ TEST(MainWindowLabels, DecoratedAndCommandLabelsAsStored)
         EXPECT_EQ(label->Caption(), caption);
         EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(caption), label->width()) << name;
     }
-    for (TOvoLabel* label : {first, second}) {
-        EXPECT_EQ(label->Frame().FrameStyle(), TOvoFrameStyle::frameNone);
-        EXPECT_EQ(label->Font3D().Style3D(), TOvoStyle3D::fontOnlyHighlight);
+    for (DecoratedLabel* label : {first, second}) {
+        EXPECT_EQ(label->Frame().frameStyle(), FrameStyle::frameNone);
+        EXPECT_EQ(label->font3D().style3D(), Style3D::fontOnlyHighlight);
     }
-    EXPECT_EQ(home->Command(), TOvoCommand::runURL);
-    EXPECT_EQ(mail->Command(), TOvoCommand::runMAIL);
+    EXPECT_EQ(home->Command(), CommandTarget::runURL);
+    EXPECT_EQ(mail->Command(), CommandTarget::runMAIL);
     EXPECT_EQ(home->font().pixelSize(), 16);
     EXPECT_EQ(mail->font().pixelSize(), 13);
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    for (TOvoCommandLabel* label : {home, mail}) {
+    for (CommandLabel* label : {home, mail}) {
         EXPECT_FALSE(label->font().underline());
         EXPECT_EQ(label->cursor().shape(), Qt::PointingHandCursor);
         EXPECT_EQ(label->FontColor(), platform::clBlue);

@@ -1,4 +1,4 @@
-// TPowersock against a peer on 127.0.0.1: connecting, lines, replies, files, listening.
+// BlockingSocket against a peer on 127.0.0.1: connecting, lines, replies, files, listening.
 #include "net/BlockingSocket.h"
 #include "platform/application.h"
 #include "platform/exception.h"
@@ -43,23 +43,23 @@ QString messageOf(const std::function<void()>& action)
     return QStringLiteral("<no exception>");
 }
 
-void aim(TPowersock& sock, quint16 port, const QByteArray& host = "127.0.0.1")
+void aim(BlockingSocket& sock, quint16 port, const QByteArray& host = "127.0.0.1")
 {
     sock.Host = host;
     sock.Port = port;
 }
 
 // A listening peer completes a connect even before it accepts it.
-std::unique_ptr<TPowersock> connectedTo(quint16 port)
+std::unique_ptr<BlockingSocket> connectedTo(quint16 port)
 {
-    auto sock = std::make_unique<TPowersock>();
+    auto sock = std::make_unique<BlockingSocket>();
     aim(*sock, port);
     sock->Connect();
     return sock;
 }
 
 // Connects to a peer that sends one line, and reads it.
-QByteArray connectAndReadLine(TPowersock& sock, const QByteArray& line)
+QByteArray connectAndReadLine(BlockingSocket& sock, const QByteArray& line)
 {
     Peer peer;
     peer.send(line).start();
@@ -221,7 +221,7 @@ TEST(PsockSendFile, SendsWholeFilesInBlocksAndReportsEachPacket)
         EXPECT_GE(packets, int((size + 65535) / 65536));
         EXPECT_FALSE(sock->Canceled);
     }
-    TPowersock sock;
+    BlockingSocket sock;
     EXPECT_EQ(messageOf([&] { sock.SendFile(dir.filePath(QStringLiteral("missing"))); }), QStringLiteral("File not found"));
 }
 
@@ -259,7 +259,7 @@ TEST(PsockSendFile, CancelEndsTheTransferAndACanceledFileIsResetButASentOneDeliv
     QTimer::singleShot(150, [&] { sock->Cancel(); });
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(messageOf<EAbortError>([&] { sock->SendFile(path); }), QStringLiteral("Socket send aborted"));
+    EXPECT_EQ(messageOf<AbortError>([&] { sock->SendFile(path); }), QStringLiteral("Socket send aborted"));
     EXPECT_LT(clock.elapsed(), 2000);
     EXPECT_GT(packets, 0);
     EXPECT_FALSE(sock->Canceled);
@@ -270,7 +270,7 @@ TEST(PsockSendFile, CancelEndsTheTransferAndACanceledFileIsResetButASentOneDeliv
         ++packets;
         sock->Abort();
     };
-    EXPECT_EQ(messageOf<EAbortError>([&] { sock->SendFile(path); }), QStringLiteral("Socket send aborted"));
+    EXPECT_EQ(messageOf<AbortError>([&] { sock->SendFile(path); }), QStringLiteral("Socket send aborted"));
     EXPECT_EQ(packets, 1);
     EXPECT_FALSE(sock->Canceled);
     sock->CloseSocket();
@@ -293,7 +293,7 @@ TEST(PsockSendFile, CancelEndsTheTransferAndACanceledFileIsResetButASentOneDeliv
 
 TEST(PsockListen, AcceptsAConnectionOnThePortTheStackChose)
 {
-    TPowersock data;
+    BlockingSocket data;
     data.Port = 0;
     data.Listen(true);
     const QByteArray commas = data.LocalPortCommas();
@@ -318,7 +318,7 @@ TEST(PsockListen, AcceptsAConnectionOnThePortTheStackChose)
     EXPECT_EQ(reply, 'k');
 
     // Nobody connects: a cancel ends the wait and stays set.
-    TPowersock idle;
+    BlockingSocket idle;
     idle.Listen(true);
     QTimer::singleShot(50, [&] { idle.Cancel(); });
     EXPECT_EQ(messageOf([&] { idle.Accept(); }), QStringLiteral("Accepting Canceled"));
@@ -339,8 +339,8 @@ TEST(PsockConnect, AConnectThatHangsTimesOutOrIsCanceled)
     }
     QTest::qWait(50);
 
-    TPowersock sock, canceled, limited;
-    for (TPowersock* s : {&sock, &canceled, &limited})
+    BlockingSocket sock, canceled, limited;
+    for (BlockingSocket* s : {&sock, &canceled, &limited})
         aim(*s, port);
     sock.TimeOut = 150;
     int failures = 0;
@@ -360,13 +360,13 @@ TEST(PsockConnect, AConnectThatHangsTimesOutOrIsCanceled)
     EXPECT_FALSE(limited.TimedOut);
 
     // An attempt given up on does not stand in the way of the next connect.
-    for (TPowersock* abandoned : {&canceled, &limited})
+    for (BlockingSocket* abandoned : {&canceled, &limited})
         EXPECT_EQ(connectAndReadLine(*abandoned, "next\r\n"), QByteArray("next\r\n"));
 }
 
 TEST(PsockConnect, RefusedThenADottedHostWithoutLookupAndAFreshSocketAfterClosing)
 {
-    TPowersock sock;
+    BlockingSocket sock;
     int failures = 0, resolved = 0, connects = 0, disconnects = 0;
     sock.OnConnectionFailed = [&](QObject* sender) {
         EXPECT_EQ(sender, &sock);
@@ -404,7 +404,7 @@ TEST(PsockConnect, RefusedThenADottedHostWithoutLookupAndAFreshSocketAfterClosin
 
 TEST(PsockConnect, LooksUpNamesAndGivesAnUnknownHostExactlyOneChance)
 {
-    TPowersock sock;
+    BlockingSocket sock;
     int resolved = 0;
     sock.OnHostResolved = [&](QObject* sender) {
         EXPECT_EQ(sender, &sock);
@@ -441,7 +441,7 @@ TEST(PsockConnect, LooksUpNamesAndGivesAnUnknownHostExactlyOneChance)
     EXPECT_EQ(connectAndReadLine(sock, "found\r\n"), QByteArray("found\r\n"));
 
     // A cancel during the lookup reaches the caller as such.
-    TPowersock waiting;
+    BlockingSocket waiting;
     waiting.Host = "nowhere";
     ws::setErrorInjector([&](ws::Call call, ws::SOCKET) {
         if (call == ws::Call::Lookup)
@@ -452,7 +452,7 @@ TEST(PsockConnect, LooksUpNamesAndGivesAnUnknownHostExactlyOneChance)
 
     // A lookup without an answer within the idle limit says so; the host is not refused.
     ws::setErrorInjector([](ws::Call call, ws::SOCKET) { return call == ws::Call::Lookup ? -1 : 0; });
-    TPowersock silent;
+    BlockingSocket silent;
     silent.Host = "silent";
     silent.setIdleLimit(100);
     calls = 0;
@@ -463,7 +463,7 @@ TEST(PsockConnect, LooksUpNamesAndGivesAnUnknownHostExactlyOneChance)
 
 TEST(PsockConnect, OperationsThatNeedAConnectionAndTheStatusTextsOfTheReportLevel)
 {
-    TPowersock sock;
+    BlockingSocket sock;
     EXPECT_TRUE(platform::isWindowClassRegistered("PsockWindowClass"));
     EXPECT_TRUE(platform::isWindowClassRegistered("TmrWindowClass"));
     EXPECT_EQ(platform::windowPointer(sock.NotifyWindow), &sock);
@@ -511,12 +511,12 @@ TEST(PsockConnect, OperationsThatNeedAConnectionAndTheStatusTextsOfTheReportLeve
     sock.Abort();
     EXPECT_EQ(statuses, (QByteArrayList{"Canceling", "Abort", "Canceling"}));
     // A failing status handler is not the operation's problem.
-    sock.OnStatus = [](QObject*, const QByteArray&) { throw ESockError("handler"); };
+    sock.OnStatus = [](QObject*, const QByteArray&) { throw SocketError("handler"); };
     EXPECT_NO_THROW(sock.ReportStatus(1, "x"));
     EXPECT_EQ(sock.StatusText, QByteArray("x"));
 
     // Reading on a socket that is not connected gives an empty line.
-    TPowersock unconnected;
+    BlockingSocket unconnected;
     EXPECT_EQ(unconnected.ReadLn(), QByteArray());
     EXPECT_EQ(unconnected.LastError, ws::WSAENOTCONN);
     EXPECT_FALSE(unconnected.DataAvailable());
@@ -524,7 +524,7 @@ TEST(PsockConnect, OperationsThatNeedAConnectionAndTheStatusTextsOfTheReportLeve
 
 TEST(PsockTimer, ArmsOnlyWithIntervalEnabledAndHandler)
 {
-    TThreadTimer timer;
+    WindowTimer timer;
     EXPECT_FALSE(timer.isArmed()); // no handler yet
     int ticks = 0;
     timer.setOnTimer([&](QObject* sender) {
@@ -575,7 +575,7 @@ TEST(PsockTimer, TimeOutAbortsAWaitingReadAndDisarms)
     sock->TimeOut = 100;
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(messageOf<EAbortError>([&] { sock->ReadLn(); }), QStringLiteral("Socket readln aborted"));
+    EXPECT_EQ(messageOf<AbortError>([&] { sock->ReadLn(); }), QStringLiteral("Socket readln aborted"));
     EXPECT_GE(clock.elapsed(), 90);
     EXPECT_LT(clock.elapsed(), 2000);
     EXPECT_TRUE(sock->TimedOut);
@@ -593,7 +593,7 @@ TEST(PsockTimer, TimeOutAbortsAWaitingReadAndDisarms)
 
 TEST(PsockErrors, ErrorTextsAndReportedSocketErrors)
 {
-    TPowersock sock;
+    BlockingSocket sock;
     EXPECT_EQ(sock.ErrorText(10061), QByteArray("10061:Connection refused"));
     EXPECT_EQ(sock.ErrorText(11004), QByteArray("11004:Valid name, no data record of requested type"));
     EXPECT_EQ(sock.ErrorText(10047), QByteArray("10047:Address family not supported by protocol family"));
@@ -617,32 +617,32 @@ TEST(PsockErrors, ErrorTextsAndReportedSocketErrors)
     }
 
     // The stack cannot give a socket: construction fails and is not counted.
-    const int count = TPowersock::StartupCount;
+    const int count = BlockingSocket::StartupCount;
     ws::setErrorInjector([](ws::Call call, ws::SOCKET) { return call == ws::Call::Socket ? ws::WSAEMFILE : 0; });
-    EXPECT_EQ(messageOf([] { TPowersock failing; }), QStringLiteral("Initializaton of windows sockets failed"));
-    EXPECT_EQ(TPowersock::StartupCount, count);
+    EXPECT_EQ(messageOf([] { BlockingSocket failing; }), QStringLiteral("Initializaton of windows sockets failed"));
+    EXPECT_EQ(BlockingSocket::StartupCount, count);
 }
 
 TEST(PsockStack, StartedOnceForTwoComponentsAndStoppedWithTheLast)
 {
-    ASSERT_EQ(TPowersock::StartupCount, 0);
+    ASSERT_EQ(BlockingSocket::StartupCount, 0);
     const int sockets = ws::openSocketCount();
-    auto first = std::make_unique<TPowersock>();
-    EXPECT_EQ(TPowersock::StartupCount, 1);
+    auto first = std::make_unique<BlockingSocket>();
+    EXPECT_EQ(BlockingSocket::StartupCount, 1);
     ASSERT_EQ(first->StackInfo.size(), 6);
     EXPECT_EQ(first->StackInfo[0], QByteArray("Version= 1.1"));
     EXPECT_EQ(first->StackInfo[1], QByteArray("High Version= 1.1"));
     EXPECT_TRUE(first->StackInfo[2].startsWith("Description= "));
     EXPECT_TRUE(first->StackInfo[4].startsWith("Max Sockets= "));
     EXPECT_EQ(first->StackInfo[5], QByteArray("Max Udp pack size= 65507"));
-    auto second = std::make_unique<TPowersock>();
-    EXPECT_EQ(TPowersock::StartupCount, 2);
+    auto second = std::make_unique<BlockingSocket>();
+    EXPECT_EQ(BlockingSocket::StartupCount, 2);
     EXPECT_TRUE(second->StackInfo.isEmpty());
     EXPECT_EQ(ws::openSocketCount(), sockets + 2);
     first.reset();
-    EXPECT_EQ(TPowersock::StartupCount, 1);
+    EXPECT_EQ(BlockingSocket::StartupCount, 1);
     second.reset();
-    EXPECT_EQ(TPowersock::StartupCount, 0);
+    EXPECT_EQ(BlockingSocket::StartupCount, 0);
     EXPECT_EQ(ws::openSocketCount(), sockets);
     // The stack is stopped: a socket call is refused.
     EXPECT_EQ(ws::socket(2, 1, 0), ws::INVALID_SOCKET);
@@ -651,7 +651,7 @@ TEST(PsockStack, StartedOnceForTwoComponentsAndStoppedWithTheLast)
 
 TEST(PsockNotify, MessagesAboveTheCompletionMessageOnlySetNotifyOk)
 {
-    TPowersock sock;
+    BlockingSocket sock;
     const auto post = [&](quint32 message, platform::LPARAM lParam) {
         platform::PostMessage(sock.NotifyWindow, message, 0, lParam);
         platform::processMessages();

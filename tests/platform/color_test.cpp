@@ -11,7 +11,7 @@ using namespace platform;
 TEST(Color, TextFormOfIdentifiersDecimalAndDollarHex)
 {
     // Written and read back alike: names where there are, else eight hex digits.
-    const std::pair<const char*, TColor> both[] = {
+    const std::pair<const char*, ColorCode> both[] = {
         {"clRed", 0xFF},         {"clBtnShadow", clBtnShadow}, {"clSilver", 0xC0C0C0},
         {"clBlack", clBlack},    {"clGrayText", clGrayText},   {"clNone", 0x1FFFFFFF},
         {"$00123456", 0x123456}, {"$00FF8000", 0xFF8000},      {"$80000099", 0x80000099},
@@ -21,7 +21,7 @@ TEST(Color, TextFormOfIdentifiersDecimalAndDollarHex)
         EXPECT_EQ(stringToColor(text), color) << text;
     }
     // Read only: any case, aliases, decimal and short hexadecimal.
-    const std::pair<const char*, TColor> readOnly[] = {
+    const std::pair<const char*, ColorCode> readOnly[] = {
         {"CLBTNFACE", 0x8000000F}, {"clLtGray", 0xC0C0C0}, {"255", 0xFF},
         {"-1", 0xFFFFFFFF},        {"$80000014", clBtnHighlight}, {"$ff", 0xFF},
     };
@@ -32,7 +32,7 @@ TEST(Color, TextFormOfIdentifiersDecimalAndDollarHex)
         try {
             stringToColor(bad);
             ADD_FAILURE() << "accepted " << bad;
-        } catch (const EConvertError& error) {
+        } catch (const ConversionError& error) {
             EXPECT_EQ(error.message(),
                       QStringLiteral("'%1' is not a valid integer value").arg(bad));
         }

@@ -28,7 +28,7 @@ QString inOutMessage(Action&& action)
 {
     try {
         action();
-    } catch (const platform::EInOutError& error) {
+    } catch (const platform::InOutError& error) {
         return error.message();
     }
     return QStringLiteral("<no error>");

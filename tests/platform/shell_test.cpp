@@ -83,12 +83,12 @@ TEST(Folders, ChangesOfTheCurrentDirectoryAndPathTexts)
     try {
         folders::setCurrentFolder(tree.path("missing"));
         FAIL() << "no error";
-    } catch (const platform::EInOutError& error) {
+    } catch (const platform::InOutError& error) {
         EXPECT_EQ(error.message(), "I/O error 3");
         EXPECT_EQ(error.errorCode(), 3);
     }
-    EXPECT_THROW(folders::setCurrentFolder(tree.path("a/file.txt")), platform::EInOutError);
-    EXPECT_THROW(folders::setCurrentFolder(""), platform::EInOutError);
+    EXPECT_THROW(folders::setCurrentFolder(tree.path("a/file.txt")), platform::InOutError);
+    EXPECT_THROW(folders::setCurrentFolder(""), platform::InOutError);
     EXPECT_EQ(folders::currentFolder(), tree.path("a"));
 
     EXPECT_TRUE(folders::isFile("file.txt"));
