@@ -72,7 +72,6 @@ constexpr int checkListItemHeight = 16;
 constexpr int labelHeight = 13;
 constexpr int labelMinimumWidth = 3;
 constexpr int ftpPort = 21;
-constexpr qint32 ftpVendor = 2411;
 constexpr int typeLocal8 = 3;
 constexpr int cancelIntervalMs = 20;
 const QColor networkErrorColor(255, 0, 0);
@@ -220,8 +219,6 @@ void MainWindow::placeComponents()
     ftpClient->setObjectName(QStringLiteral("ftpClient"));
     ftpClient->Port = ftpPort;
     ftpClient->ReportLevel = 0;
-    ftpClient->Vendor = ftpVendor;
-    ftpClient->ParseList = false;
     ftpClient->ProxyPort = 0;
     ftpClient->Passive = false;
     ftpClient->FirewallType = FirewallStyle::FTUser;
@@ -745,7 +742,6 @@ void MainWindow::sendNotices()
 
 void MainWindow::sendToStation()
 {
-    ftpClient->Vendor = ftpVendor;
     ftpClient->Connect();
     ftpClient->ChangeDir(platform::toCodePage(m_ui->remoteFolderEdit->text()));
     ftpClient->SetTransferType(typeLocal8);
@@ -778,7 +774,7 @@ void MainWindow::disconnectStation()
 {
     // A closing window does not wait for the server's goodbye.
     if (m_closeAfterRun) {
-        ftpClient->BlockingSocket::Disconnect();
+        ftpClient->dropConnection();
         return;
     }
     try {

@@ -280,7 +280,6 @@ void FtpClient::Disconnect()
     if (!Connected)
         return;
     ReportStatus(1, "QUIT");
-    Vendor = 2411;
     try {
         discardStaleReplies();
         // A server that just closes after QUIT has done what was asked: no reply needed.
@@ -298,7 +297,12 @@ void FtpClient::closeIfOpen()
 {
     // A server that closed first has already had its socket closed and replaced.
     if (Connected)
-        BlockingSocket::Disconnect();
+        dropConnection();
+}
+
+void FtpClient::dropConnection()
+{
+    BlockingSocket::Disconnect();
 }
 
 void FtpClient::Abort()

@@ -92,6 +92,9 @@ public:
     // Sends one command and reads one complete reply; returns its first line. A command
     // with a line break raises InvalidCommandError and is not sent.
     QByteArray Transaction(const QByteArray& Command) override;
+    // Closes the control connection at once, without QUIT and without waiting for the
+    // server: for a window that is closing.
+    void dropConnection();
     // Cancels the running data connection, if any.
     void Abort() override;
 
@@ -123,8 +126,6 @@ public:
     // Fired after a successful login; hides the socket's own connect notification.
     NotifyEvent OnConnect;
     UnsupportedEvent OnUnSupportedFunction;
-    qint32 Vendor = 2411;
-    bool ParseList = false;
     FirewallStyle FirewallType = FirewallStyle::FTUser;
     QByteArray FWUserID;
     QByteArray FWPassword;

@@ -139,12 +139,10 @@ TEST(FtpLoginDialogue, SecondConnectSendsNothingAndQuitClosesWhateverTheAnswer)
         EXPECT_TRUE(s.probe.events.isEmpty());
         EXPECT_TRUE(s.probe.status.isEmpty());
 
-        s.client.Vendor = 7;
         EXPECT_EQ(failureOf<FtpError>([&] { s.client.Disconnect(); }),
                   refused ? QStringLiteral("500 Unknown command.\r\n") : QStringLiteral("<no exception>"));
         EXPECT_FALSE(s.client.Connected);
         EXPECT_EQ(s.probe.events, QStringList {"OnDisconnect"});
-        EXPECT_EQ(s.client.Vendor, 2411);
         // Nothing more to close: no QUIT goes out again.
         s.client.Disconnect();
         ASSERT_TRUE(s.peer.waitUntilFinished());
