@@ -1,6 +1,8 @@
 // The main window's handlers: start-up, settings files, settings page, notice page and send run.
 #include "app/MainWindow.h"
 
+#include "app/FolderFile.h"
+#include "app/StationFile.h"
 #include "controls/explorer/MainWindowExplorer.h"
 #include "controls/explorer/FolderTree.h"
 #include "controls/explorer/FileListView.h"
@@ -63,10 +65,6 @@ const QString addfCfgName = QStringLiteral("Addf.cfg");
 const QString noFolder = QStringLiteral("nil");
 
 constexpr int stationRows = 9;
-constexpr int recordSize = 68;
-constexpr int fieldSize = 17;
-constexpr int fieldCharacters = 16;
-constexpr int fieldCount = 4;
 constexpr int fixedColumnWidth = 18;
 constexpr int checkListItemHeight = 16;
 constexpr int labelHeight = 13;
@@ -83,34 +81,6 @@ const QString stoppedLine =
 const QString endLine = QStringLiteral("        --------======  传送完毕  ======--------");
 // Bytes of text, far above any real notice; a bigger text would make the pane unusable.
 constexpr qsizetype paneCapacity = 4 * 1024 * 1024;
-
-struct HostRecord {
-    std::array<QString, fieldCount> fields; // name, address, user, password
-};
-
-HostRecord decodeHostRecord(const QByteArray& bytes)
-{
-    HostRecord record;
-    for (int field = 0; field < fieldCount; ++field) {
-        const int offset = field * fieldSize;
-        // A damaged length byte above 16 must not reach into the next field.
-        const int length = std::min<int>(static_cast<unsigned char>(bytes[offset]), fieldCharacters);
-        record.fields[field] = platform::fromCodePage(bytes.mid(offset + 1, length));
-    }
-    return record;
-}
-
-// Writes the fields into `buffer`; bytes after each value keep what the buffer held.
-void encodeHostRecord(const HostRecord& record, QByteArray& buffer)
-{
-    for (int field = 0; field < fieldCount; ++field) {
-        const QByteArray bytes = platform::toCodePage(record.fields[field]);
-        const qsizetype length = platform::codePagePrefixLength(bytes, fieldCharacters);
-        const int offset = field * fieldSize;
-        buffer[offset] = static_cast<char>(length);
-        std::copy_n(bytes.constData(), length, buffer.data() + offset + 1);
-    }
-}
 
 QString settingsPath(const QString& name)
 {
@@ -391,46 +361,38 @@ void MainWindow::exitProgram()
 
 void MainWindow::readFolderSettings()
 {
-    const QString path = settingsPath(dirtCfgName);
-    if (!platform::fileExists(path))
+    const std::optional<FolderSettings> settings = FolderFile(settingsPath(dirtCfgName)).load();
+    if (!settings)
         return;
-    const QList<QByteArray> lines = platform::readTextLines(path, 3);
-    SettingsPassword = lines[2];
+    SettingsPassword = settings->password;
     // A path that is not absolute names no folder of the tree ("." is written for none).
-    const QString folder = platform::fromCodePage(lines[0]);
-    if (!folder.isEmpty() && QDir::isAbsolutePath(folder))
-        folderTree->setDirectory(folder);
-    if (!lines[1].isEmpty())
-        m_ui->remoteFolderEdit->setText(platform::fromCodePage(lines[1]));
+    if (!settings->localFolder.isEmpty() && QDir::isAbsolutePath(settings->localFolder))
+        folderTree->setDirectory(settings->localFolder);
+    if (!settings->remoteFolder.isEmpty())
+        m_ui->remoteFolderEdit->setText(settings->remoteFolder);
 }
 
 void MainWindow::readStations(bool rebuild)
 {
-    const QString path = settingsPath(addfCfgName);
-    if (!platform::fileExists(path))
-        return;
-    const QList<QByteArray> records = platform::readRecords(path, recordSize);
-    if (records.isEmpty())
+    const QList<Station> stations = StationFile(settingsPath(addfCfgName)).load();
+    if (stations.isEmpty())
         return;
 
     QListWidget* list = m_ui->stationList;
     // More stations than rows: the grid grows so that every station stays editable.
-    const int rows = std::max<int>(stationRows, static_cast<int>(records.size()));
+    const int rows = std::max<int>(stationRows, static_cast<int>(stations.size()));
     if (rebuild) {
         list->clear();
         for (int row = 1; row <= gridRowCount(); ++row)
-            for (int column = 1; column <= fieldCount; ++column)
-                setGridCell(column, row, QString());
+            setGridStation(row, Station());
     }
     if (rebuild || rows > gridRowCount())
         setGridRowCount(rows);
 
     int row = 1;
-    for (const QByteArray& bytes : records) {
-        const HostRecord record = decodeHostRecord(bytes);
-        for (int column = 1; column <= fieldCount; ++column)
-            setGridCell(column, row, record.fields[column - 1]);
-        auto* item = new QListWidgetItem(record.fields[0], list);
+    for (const Station& station : stations) {
+        setGridStation(row, station);
+        auto* item = new QListWidgetItem(station.name, list);
         item->setSizeHint(QSize(0, checkListItemHeight));
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Checked);
@@ -440,38 +402,25 @@ void MainWindow::readStations(bool rebuild)
 
 void MainWindow::saveStations()
 {
-    QByteArray content;
-    // One buffer for the whole save, as the file has always been written.
-    QByteArray buffer(recordSize, '\0');
-    for (int row = 1; row <= gridRowCount(); ++row) {
-        const QString address = gridCell(2, row);
-        if (address.isEmpty() || address == QStringLiteral(" "))
-            continue;
-        HostRecord record;
-        for (int column = 1; column <= fieldCount; ++column) {
-            // Row 1 has no station above it: its "+" stays as typed.
-            if (row > 1 && gridCell(column, row) == QStringLiteral("+"))
-                setGridCell(column, row, gridCell(column, row - 1));
-            record.fields[column - 1] = gridCell(column, row);
-        }
-        encodeHostRecord(record, buffer);
-        content += buffer;
-    }
-    platform::saveFileAtomically(settingsPath(addfCfgName), content);
+    QList<Station> rows;
+    for (int row = 1; row <= gridRowCount(); ++row)
+        rows << gridStation(row);
+    const QList<Station> stations = applyGridRules(rows);
+    // A "+" is replaced in the grid itself.
+    for (int row = 1; row <= gridRowCount(); ++row)
+        setGridStation(row, rows[row - 1]);
+    StationFile(settingsPath(addfCfgName)).save(stations);
 }
 
 void MainWindow::writeFolderSettings()
 {
-    const QString folder = m_ui->noticeFolderLabel->text();
-    const QString remote = m_ui->remoteFolderEdit->text();
     // The password changes only when the settings page was unlocked in this run.
     const QByteArray password =
         m_unlocked ? platform::toCodePage(m_ui->passwordEdit->text()) : SettingsPassword;
-    QByteArray content;
-    content += platform::toCodePage(folder.isEmpty() ? QStringLiteral(".") : folder) + "\r\n";
-    content += platform::toCodePage(remote.isEmpty() ? QStringLiteral(".") : remote) + "\r\n";
-    content += password + "\r\n";
-    platform::saveFileAtomically(settingsPath(dirtCfgName), content);
+    FolderFile(settingsPath(dirtCfgName))
+        .save({.localFolder = m_ui->noticeFolderLabel->text(),
+               .remoteFolder = m_ui->remoteFolderEdit->text(),
+               .password = password});
 }
 
 void MainWindow::showStationsPage()
@@ -505,6 +454,21 @@ QString MainWindow::gridCell(int column, int row) const
 {
     const QTableWidgetItem* item = m_ui->stationGrid->item(row - 1, column - 1);
     return item ? item->text() : QString();
+}
+
+Station MainWindow::gridStation(int row) const
+{
+    Station station;
+    for (int column = 1; column <= int(stationFields.size()); ++column)
+        station.*stationFields[column - 1] = gridCell(column, row);
+    return station;
+}
+
+void MainWindow::setGridStation(int row, const Station& station)
+{
+    for (int column = 1; column <= int(stationFields.size()); ++column)
+        if (gridCell(column, row) != station.*stationFields[column - 1])
+            setGridCell(column, row, station.*stationFields[column - 1]);
 }
 
 void MainWindow::setGridCell(int column, int row, const QString& text)

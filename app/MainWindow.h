@@ -15,6 +15,7 @@ class FolderTree;
 class FileListView;
 class DecoratedLabel;
 class FtpClient;
+struct Station;
 
 namespace Ui {
 class MainWindow;
@@ -87,6 +88,9 @@ private:
 
     // Cells of rows 1 on, columns 1 on; the fixed row and column are only written.
     QString gridCell(int column, int row) const;
+    // Columns 1 to 4 of a row; only cells that differ are written.
+    Station gridStation(int row) const;
+    void setGridStation(int row, const Station& station);
     void setGridCell(int column, int row, const QString& text);
     int gridRowCount() const;
     void setGridRowCount(int rows);

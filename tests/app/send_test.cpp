@@ -33,9 +33,9 @@ const QString ending = QStringLiteral("        --------======  传送完毕  ===
 
 // A receiving station: user "clerk", password "pw", a remote folder "in"; stations on
 // several addresses share one port, as the window's FTP client uses one for all.
-class Station : public testsupport::FtpServerProcess {
+class StationServer : public testsupport::FtpServerProcess {
 public:
-    explicit Station(const QByteArray& address, quint16 port = 0)
+    explicit StationServer(const QByteArray& address, quint16 port = 0)
         : FtpServerProcess({.address = address, .user = "clerk", .password = "pw", .port = port})
     {
         QDir(rootPath()).mkdir(QStringLiteral("in"));
@@ -128,16 +128,16 @@ bool hasCommand(const testsupport::ScriptedFtpPeer& peer, const QByteArray& pref
 
 TEST_F(SendRunTest, TwoStationsGetBothFilesUnderLowerCaseNamesUntilAFileIsGone)
 {
-    Station first("127.0.0.2");
+    StationServer first("127.0.0.2");
     ASSERT_TRUE(first.isRunning()) << first.errorString().toStdString();
-    Station second("127.0.0.3", first.port());
+    StationServer second("127.0.0.3", first.port());
     ASSERT_TRUE(second.isRunning()) << second.errorString().toStdString();
     openWith(hostRecord("\xD7\xDC\xB2\xBF", "127.0.0.2", "clerk", "pw") + hostRecord("B", "127.0.0.3", "clerk", "pw"),
              first.port());
 
     send();
     EXPECT_EQ(pane(), (Lines{header2, "", start(QStringLiteral("总部")), success, start("B"), success, "", ending}));
-    for (const Station* station : {&first, &second}) {
+    for (const StationServer* station : {&first, &second}) {
         EXPECT_EQ(station->received("in/notice1.txt"), QByteArray("first notice\r\n"));
         EXPECT_EQ(station->received("in/z.txt"), QByteArray(100000, 'z'));
     }
@@ -155,10 +155,10 @@ TEST_F(SendRunTest, TwoStationsGetBothFilesUnderLowerCaseNamesUntilAFileIsGone)
 
 TEST_F(SendRunTest, EachFailingStationGetsARedLineAndTheRunGoesOn)
 {
-    Station good("127.0.0.2");
+    StationServer good("127.0.0.2");
     ASSERT_TRUE(good.isRunning()) << good.errorString().toStdString();
     const quint16 port = good.port();
-    Station noFolder("127.0.0.3", port);
+    StationServer noFolder("127.0.0.3", port);
     ASSERT_TRUE(noFolder.isRunning()) << noFolder.errorString().toStdString();
     QDir(noFolder.rootPath()).rmdir("in");
     // A station that refuses the file after its data arrived.

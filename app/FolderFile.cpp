@@ -1,0 +1,40 @@
+// Reading and writing the folder file's three lines.
+#include "app/FolderFile.h"
+
+#include "platform/codepage.h"
+#include "platform/files.h"
+
+#include <QList>
+
+#include <utility>
+
+namespace {
+
+QByteArray folderLine(const QString& folder)
+{
+    return platform::toCodePage(folder.isEmpty() ? QStringLiteral(".") : folder) + "\r\n";
+}
+
+} // namespace
+
+FolderFile::FolderFile(QString path)
+    : m_path(std::move(path))
+{
+}
+
+std::optional<FolderSettings> FolderFile::load() const
+{
+    if (!platform::fileExists(m_path))
+        return std::nullopt;
+    const QList<QByteArray> lines = platform::readTextLines(m_path, 3);
+    return FolderSettings{.localFolder = platform::fromCodePage(lines[0]),
+                          .remoteFolder = platform::fromCodePage(lines[1]),
+                          .password = lines[2]};
+}
+
+void FolderFile::save(const FolderSettings& settings) const
+{
+    const QByteArray content =
+        folderLine(settings.localFolder) + folderLine(settings.remoteFolder) + settings.password + "\r\n";
+    platform::saveFileAtomically(m_path, content);
+}

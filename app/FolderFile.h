@@ -1,0 +1,29 @@
+// The folder file Dirt.cfg: local notice folder, remote folder and settings password.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+struct FolderSettings {
+    QString localFolder;
+    QString remoteFolder;
+    // GBK bytes as stored: the password gate compares them byte for byte.
+    QByteArray password;
+};
+
+// Three GBK lines ended by CR LF. Read by the carriage-return rules (an LF after a CR is
+// skipped, Ctrl-Z ends the file, a missing line is empty, nothing is trimmed).
+class FolderFile {
+public:
+    explicit FolderFile(QString path);
+
+    // The settings of the file; none when there is no file.
+    std::optional<FolderSettings> load() const;
+    // Replaces the file atomically; an empty folder is written as ".".
+    void save(const FolderSettings& settings) const;
+
+private:
+    QString m_path;
+};
