@@ -2,13 +2,14 @@
 #include "app/MainWindow.h"
 
 #include "app/FolderFile.h"
+#include "app/NoticeSelection.h"
+#include "app/SendRun.h"
 #include "app/StationFile.h"
 #include "controls/explorer/MainWindowExplorer.h"
 #include "controls/explorer/FolderTree.h"
 #include "controls/explorer/FileListView.h"
 #include "controls/labels/MainWindowLabels.h"
 #include "ftp/FtpClient.h"
-#include "net/BlockingSocket.h"
 #include "platform/application.h"
 #include "platform/codepage.h"
 #include "platform/exception.h"
@@ -19,7 +20,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QListWidgetItem>
@@ -70,30 +70,15 @@ constexpr int checkListItemHeight = 16;
 constexpr int labelHeight = 13;
 constexpr int labelMinimumWidth = 3;
 constexpr int ftpPort = 21;
-constexpr int typeLocal8 = 3;
 constexpr int cancelIntervalMs = 20;
 const QColor networkErrorColor(255, 0, 0);
 
-const QString successLine = QStringLiteral("++++++++++++++++++++++++++      传送成功！");
-const QString networkErrorLine = QStringLiteral("------------------------------ 网络错误，请查明原因！");
-const QString stoppedLine =
-    QStringLiteral("---------------------------------------------------       用户终止！");
-const QString endLine = QStringLiteral("        --------======  传送完毕  ======--------");
 // Bytes of text, far above any real notice; a bigger text would make the pane unusable.
 constexpr qsizetype paneCapacity = 4 * 1024 * 1024;
 
 QString settingsPath(const QString& name)
 {
     return platform::programFolder() + name;
-}
-
-// Lower-cases the letters A to Z only, as names have always been compared.
-QString lowerAscii(QString text)
-{
-    for (QChar& character : text)
-        if (character >= u'A' && character <= u'Z')
-            character = QChar(character.unicode() + (u'a' - u'A'));
-    return text;
 }
 
 // The extension of a path: from the last "." after the last "/", dot included.
@@ -275,7 +260,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (m_sending) {
+    if (m_run) {
         // The run ends at its next check point, its current network wait cancelled;
         // the window closes once it has ended.
         event->ignore();
@@ -283,13 +268,13 @@ void MainWindow::closeEvent(QCloseEvent* event)
             return;
         StopRequested = 1;
         m_closeAfterRun = true;
-        cancelNetworkWait();
+        m_run->abandon();
         // The client starts some steps afresh (its goodbye after a failed login):
         // keep cancelling until the run has ended.
         auto* canceller = new QTimer(this);
         connect(canceller, &QTimer::timeout, this, [this, canceller] {
-            if (m_sending)
-                cancelNetworkWait();
+            if (m_run)
+                m_run->abandon();
             else
                 canceller->deleteLater();
         });
@@ -626,7 +611,7 @@ void MainWindow::clearPane()
     m_paneLines = 0;
 }
 
-void MainWindow::addPaneLine(const QString& text)
+void MainWindow::addPaneLine(const QString& text, bool isError)
 {
     QTextCursor cursor(m_ui->logPane->document());
     cursor.movePosition(QTextCursor::End);
@@ -634,7 +619,7 @@ void MainWindow::addPaneLine(const QString& text)
         cursor.insertBlock();
     // Each line keeps the colour it was written in.
     QTextCharFormat format;
-    format.setForeground(m_paneColor);
+    format.setForeground(isError ? networkErrorColor : m_paneColor);
     cursor.insertText(text, format);
     ++m_paneLines;
     m_ui->logPane->ensureCursorVisible();
@@ -645,122 +630,40 @@ void MainWindow::addPaneLine(const QString& text)
 void MainWindow::sendNotices()
 {
     // Runs never nest: Send is disabled while one is in progress.
-    if (m_sending)
+    if (m_run)
         return;
-    m_sending = true;
+    SendRun run(*ftpClient, [this](const QString& line, bool isError) { addPaneLine(line, isError); },
+                tickedStations(), m_ui->remoteFolderEdit->text());
+    m_run = &run;
     m_ui->sendButton->setEnabled(false);
     struct RunEnd {
         MainWindow* form;
         ~RunEnd()
         {
-            form->m_sending = false;
+            form->m_run = nullptr;
             form->m_ui->sendButton->setEnabled(true);
             if (form->m_closeAfterRun)
                 QTimer::singleShot(0, form, &QWidget::close);
         }
     } runEnd{this};
 
-    if (ftpClient->Connected)
-        disconnectStation();
+    run.closeLeftConnection();
     if (m_ui->remoteFolderEdit->text().isEmpty())
         m_ui->remoteFolderEdit->setText(QStringLiteral("."));
     StopRequested = 0;
     clearPane();
-    addPaneLine(QStringLiteral("★☆         您共选择了 %1 个文件         ☆★").arg(SelectedCount));
-    if (SelectedCount > 0) {
-        addPaneLine(QString());
-        QListWidget* stations = m_ui->stationList;
-        for (int item = 0; item < stations->count(); ++item) {
-            if (StopRequested == 1) {
-                addPaneLine(stoppedLine);
-                break;
-            }
-            if (stations->item(item)->checkState() != Qt::Checked)
-                continue;
-            const int row = item + 1;
-            ftpClient->Host = platform::toCodePage(gridCell(2, row));
-            ftpClient->UserID = platform::toCodePage(gridCell(3, row));
-            ftpClient->Password = platform::toCodePage(gridCell(4, row));
-            addPaneLine(QStringLiteral("开始向  %1  传送...").arg(gridCell(1, row)));
-            try {
-                sendToStation();
-            } catch (const FtpError&) {
-                reportNetworkError();
-                continue;
-            } catch (const SocketError&) {
-                reportNetworkError();
-                continue;
-            }
-            if (StopRequested == 1) {
-                // The connection stays open; the next run's first step closes it.
-                addPaneLine(stoppedLine);
-                break;
-            }
-            addPaneLine(successLine);
-            disconnectStation();
-        }
-    }
-    addPaneLine(QString());
-    addPaneLine(endLine);
+    run.run();
 }
 
-void MainWindow::sendToStation()
+QList<Station> MainWindow::tickedStations() const
 {
-    ftpClient->Connect();
-    ftpClient->ChangeDir(platform::toCodePage(m_ui->remoteFolderEdit->text()));
-    ftpClient->SetTransferType(typeLocal8);
-    for (int k = 1; k <= SelectedCount && StopRequested != 1; ++k)
-        ftpClient->Upload(localFilePath(SelectedFiles[k]), platform::toCodePage(SelectedFiles[k]));
-}
-
-void MainWindow::reportNetworkError()
-{
-    const QColor windowText = m_paneColor;
-    m_paneColor = networkErrorColor;
-    addPaneLine(networkErrorLine);
-    m_paneColor = windowText;
-    // The station already has its error line: a failing QUIT adds nothing to say.
-    try {
-        if (ftpClient->Connected)
-            disconnectStation();
-    } catch (const FtpError&) {
-    } catch (const SocketError&) {
-    }
-}
-
-void MainWindow::cancelNetworkWait()
-{
-    ftpClient->Cancel();
-    ftpClient->Abort();
-}
-
-void MainWindow::disconnectStation()
-{
-    // A closing window does not wait for the server's goodbye.
-    if (m_closeAfterRun) {
-        ftpClient->dropConnection();
-        return;
-    }
-    try {
-        ftpClient->Disconnect();
-    } catch (const AbortError&) {
-        // Closing the window cancelled the goodbye: nothing left to report.
-        if (!m_closeAfterRun)
-            throw;
-    }
-}
-
-QString MainWindow::localFilePath(const QString& name) const
-{
-    const QDir folder(SourceDirectory);
-    if (QFileInfo::exists(folder.filePath(name)))
-        return folder.filePath(name);
-    // Names are kept lower-cased: find the file whatever the case of its letters.
-    const QStringList entries = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& entry : entries)
-        if (lowerAscii(entry) == name)
-            return folder.filePath(entry);
-    return folder.filePath(name);
+    // Item i of the list is the station of grid row i + 1.
+    QList<Station> stations;
+    const QListWidget* list = m_ui->stationList;
+    for (int item = 0; item < list->count(); ++item)
+        if (list->item(item)->checkState() == Qt::Checked)
+            stations << gridStation(item + 1);
+    return stations;
 }
 
 void MainWindow::requestStop()

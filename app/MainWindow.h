@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QList>
 #include <QString>
 #include <QWidget>
 
@@ -15,6 +16,7 @@ class FolderTree;
 class FileListView;
 class DecoratedLabel;
 class FtpClient;
+class SendRun;
 struct Station;
 
 namespace Ui {
@@ -100,12 +102,9 @@ private:
     void setGrowingLabel(QLabel* label, const QString& text);
     void loadIntoPane(const QString& path);
     void clearPane();
-    void addPaneLine(const QString& text);
-    void sendToStation();
-    void reportNetworkError();
-    void disconnectStation();
-    void cancelNetworkWait();
-    QString localFilePath(const QString& name) const;
+    void addPaneLine(const QString& text, bool isError = false);
+    // The stations whose items are ticked in the list, as the grid holds them now.
+    QList<Station> tickedStations() const;
 
     // Components placed where the window description holds their placeholders.
     void placeComponents();
@@ -122,7 +121,8 @@ private:
     QMetaObject::Connection m_focusConnection;
     QColor m_paneColor;
     int m_paneLines = 0;
-    bool m_sending = false;
+    // The run in progress, if any.
+    SendRun* m_run = nullptr;
     bool m_closeAfterRun = false;
     bool m_unlocked = false;
     bool m_formDestroyDone = false;

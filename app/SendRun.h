@@ -1,0 +1,46 @@
+// One press of Send: the selected notices to every ticked station, one station after another.
+#pragma once
+
+#include "app/StationFile.h"
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+class FtpClient;
+
+// Logs in to each station afresh, changes to the remote folder, sets the transfer type and
+// uploads the notices; a station that fails gets an error line and the run goes on.
+class SendRun {
+public:
+    // Receives each line of the run's log; an error line is shown apart (red in the pane).
+    using LogSink = std::function<void(const QString& line, bool isError)>;
+
+    // An empty remote folder is the login folder ".".
+    SendRun(FtpClient& client, LogSink log, QList<Station> stations, QString remoteFolder);
+    SendRun(const SendRun&) = delete;
+    SendRun& operator=(const SendRun&) = delete;
+
+    // Closes the connection that an earlier, stopped run left open.
+    void closeLeftConnection();
+    // The whole run, log lines included; returns when it has ended. A failure that is not
+    // the network's (a notice that cannot be opened) ends the run and is passed on.
+    void run();
+    // The window is closing: the current network wait is cancelled and the run leaves
+    // without waiting for the server's goodbye. Called again while the run lasts, as the
+    // client starts some steps afresh.
+    void abandon();
+
+private:
+    void sendToStation();
+    void reportNetworkError();
+    void disconnectStation();
+    QString localFilePath(const QString& name) const;
+
+    FtpClient& m_client;
+    LogSink m_log;
+    QList<Station> m_stations;
+    QString m_remoteFolder;
+    bool m_abandoned = false;
+};
