@@ -31,27 +31,6 @@
 #include <algorithm>
 #include <utility>
 
-namespace unit1 {
-
-std::array<QString, selectedFilesCapacity + 1> SelectedFiles;
-qint32 SelectedCount = 0;
-QString SourceDirectory;
-quint8 StopRequested = 0;
-QByteArray SettingsPassword;
-
-void resetUnitState()
-{
-    SelectedFiles.fill(QString());
-    SelectedCount = 0;
-    SourceDirectory.clear();
-    StopRequested = 0;
-    SettingsPassword.clear();
-}
-
-} // namespace unit1
-
-using namespace unit1;
-
 // The window's artwork lives in this static library's resources.
 static void initResources()
 {
@@ -122,7 +101,6 @@ MainWindow::MainWindow(QWidget* parent)
     : base(parent)
     , m_ui(std::make_unique<Ui::MainWindow>())
 {
-    resetUnitState();
     initResources();
     m_ui->setupUi(this);
     // Fixed single border: minimise and close, no maximise, no resizing.
@@ -266,7 +244,6 @@ void MainWindow::closeEvent(QCloseEvent* event)
         event->ignore();
         if (m_closeAfterRun)
             return;
-        StopRequested = 1;
         m_closeAfterRun = true;
         m_run->abandon();
         // The client starts some steps afresh (its goodbye after a failed login):
@@ -349,7 +326,7 @@ void MainWindow::readFolderSettings()
     const std::optional<FolderSettings> settings = FolderFile(settingsPath(dirtCfgName)).load();
     if (!settings)
         return;
-    SettingsPassword = settings->password;
+    m_settingsPassword = settings->password;
     // A path that is not absolute names no folder of the tree ("." is written for none).
     if (!settings->localFolder.isEmpty() && QDir::isAbsolutePath(settings->localFolder))
         folderTree->setDirectory(settings->localFolder);
@@ -401,7 +378,7 @@ void MainWindow::writeFolderSettings()
 {
     // The password changes only when the settings page was unlocked in this run.
     const QByteArray password =
-        m_unlocked ? platform::toCodePage(m_ui->passwordEdit->text()) : SettingsPassword;
+        m_unlocked ? platform::toCodePage(m_ui->passwordEdit->text()) : m_settingsPassword;
     FolderFile(settingsPath(dirtCfgName))
         .save({.localFolder = m_ui->noticeFolderLabel->text(),
                .remoteFolder = m_ui->remoteFolderEdit->text(),
@@ -514,7 +491,7 @@ void MainWindow::showSettingsView(QWidget* view)
 
 void MainWindow::unlockSettings()
 {
-    if (platform::toCodePage(m_ui->passwordEdit->text()) != SettingsPassword) {
+    if (platform::toCodePage(m_ui->passwordEdit->text()) != m_settingsPassword) {
         m_ui->wrongPasswordLabel->show();
     } else {
         m_unlocked = true;
@@ -571,21 +548,19 @@ void MainWindow::previewFocusedFile()
 
 void MainWindow::takeSelection()
 {
-    SelectedCount = 0;
-    SourceDirectory = noticeList->Directory();
+    m_selection = NoticeSelection(noticeList->Directory());
     const QStringList items = noticeList->Items();
     qsizetype selected = 0;
     for (qsizetype index = 0; index < items.size(); ++index) {
-        if (!noticeList->Selected(static_cast<int>(index)))
-            continue;
-        ++selected;
-        if (SelectedCount < selectedFilesCapacity)
-            SelectedFiles[++SelectedCount] = lowerAscii(items[index]);
+        if (noticeList->Selected(static_cast<int>(index))) {
+            ++selected;
+            m_selection.add(items[index]);
+        }
     }
-    if (selected > SelectedCount)
+    if (selected > m_selection.names().size())
         platform::showErrorBox(QStringLiteral("%1 files are selected; only the first %2 were taken")
                                    .arg(selected)
-                                   .arg(selectedFilesCapacity));
+                                   .arg(NoticeSelection::capacity));
 }
 
 void MainWindow::loadIntoPane(const QString& path)
@@ -633,7 +608,7 @@ void MainWindow::sendNotices()
     if (m_run)
         return;
     SendRun run(*ftpClient, [this](const QString& line, bool isError) { addPaneLine(line, isError); },
-                tickedStations(), m_ui->remoteFolderEdit->text());
+                tickedStations(), m_ui->remoteFolderEdit->text(), m_selection);
     m_run = &run;
     m_ui->sendButton->setEnabled(false);
     struct RunEnd {
@@ -650,7 +625,6 @@ void MainWindow::sendNotices()
     run.closeLeftConnection();
     if (m_ui->remoteFolderEdit->text().isEmpty())
         m_ui->remoteFolderEdit->setText(QStringLiteral("."));
-    StopRequested = 0;
     clearPane();
     run.run();
 }
@@ -668,5 +642,6 @@ QList<Station> MainWindow::tickedStations() const
 
 void MainWindow::requestStop()
 {
-    StopRequested = 1;
+    if (m_run)
+        m_run->requestStop();
 }

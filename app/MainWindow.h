@@ -1,13 +1,14 @@
 // The main window: notice page, stations page, settings page, information pane and buttons.
 #pragma once
 
+#include "app/NoticeSelection.h"
+
 #include <QByteArray>
 #include <QColor>
 #include <QList>
 #include <QString>
 #include <QWidget>
 
-#include <array>
 #include <memory>
 
 class QLabel;
@@ -23,24 +24,6 @@ namespace Ui {
 class MainWindow;
 }
 
-// State of the main window's unit: one window per process owns it.
-namespace unit1 {
-
-constexpr int selectedFilesCapacity = 500;
-
-// Entries 1 to SelectedCount hold lower-case file names without folder.
-extern std::array<QString, selectedFilesCapacity + 1> SelectedFiles;
-extern qint32 SelectedCount;
-extern QString SourceDirectory;
-extern quint8 StopRequested;
-// The settings password as stored (GBK bytes), compared byte for byte.
-extern QByteArray SettingsPassword;
-
-// Back to the start values: texts empty, numbers zero, flag false.
-void resetUnitState();
-
-} // namespace unit1
-
 class MainWindow : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MainWindow)
@@ -52,6 +35,9 @@ public:
     // files are read from platform::programFolder().
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
+
+    // The notices that Send uploads, as the last mouse-up over the notice list took them.
+    const NoticeSelection& noticeSelection() const { return m_selection; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -121,6 +107,9 @@ private:
     QMetaObject::Connection m_focusConnection;
     QColor m_paneColor;
     int m_paneLines = 0;
+    NoticeSelection m_selection;
+    // As read from the folder file (GBK bytes), compared byte for byte.
+    QByteArray m_settingsPassword;
     // The run in progress, if any.
     SendRun* m_run = nullptr;
     bool m_closeAfterRun = false;

@@ -2,6 +2,28 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Lower-cases the letters A to Z only, as notice names have always been compared.
 QString lowerAscii(QString text);
+
+// Taken from the notice list when a mouse button is released over it; Send uploads it.
+class NoticeSelection {
+public:
+    static constexpr qsizetype capacity = 500;
+
+    NoticeSelection() = default;
+    explicit NoticeSelection(QString folder);
+
+    // Takes the name lower-cased, in the order of the calls; false, and nothing taken,
+    // once the selection holds `capacity` names.
+    bool add(const QString& name);
+
+    const QString& folder() const { return m_folder; }
+    // Names without folder.
+    const QStringList& names() const { return m_names; }
+
+private:
+    QString m_folder;
+    QStringList m_names;
+};

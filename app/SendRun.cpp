@@ -1,7 +1,6 @@
 // The send run's steps, log lines and error handling.
 #include "app/SendRun.h"
 
-#include "app/MainWindow.h"
 #include "app/NoticeSelection.h"
 #include "ftp/FtpClient.h"
 #include "platform/codepage.h"
@@ -11,8 +10,6 @@
 #include <QStringList>
 
 #include <utility>
-
-using namespace unit1;
 
 namespace {
 
@@ -26,11 +23,13 @@ const QString endLine = QStringLiteral("        --------======  传送完毕  ==
 
 } // namespace
 
-SendRun::SendRun(FtpClient& client, LogSink log, QList<Station> stations, QString remoteFolder)
+SendRun::SendRun(FtpClient& client, LogSink log, QList<Station> stations, QString remoteFolder,
+                 NoticeSelection notices)
     : m_client(client)
     , m_log(std::move(log))
     , m_stations(std::move(stations))
     , m_remoteFolder(remoteFolder.isEmpty() ? QStringLiteral(".") : std::move(remoteFolder))
+    , m_notices(std::move(notices))
 {
 }
 
@@ -42,11 +41,12 @@ void SendRun::closeLeftConnection()
 
 void SendRun::run()
 {
-    m_log(QStringLiteral("★☆         您共选择了 %1 个文件         ☆★").arg(SelectedCount), false);
-    if (SelectedCount > 0) {
+    m_log(QStringLiteral("★☆         您共选择了 %1 个文件         ☆★").arg(m_notices.names().size()),
+          false);
+    if (!m_notices.names().isEmpty()) {
         m_log(QString(), false);
         for (const Station& station : std::as_const(m_stations)) {
-            if (StopRequested == 1) {
+            if (m_stopRequested) {
                 m_log(stoppedLine, false);
                 break;
             }
@@ -63,7 +63,7 @@ void SendRun::run()
                 reportNetworkError();
                 continue;
             }
-            if (StopRequested == 1) {
+            if (m_stopRequested) {
                 // The connection stays open; the next run's first step closes it.
                 m_log(stoppedLine, false);
                 break;
@@ -78,6 +78,7 @@ void SendRun::run()
 
 void SendRun::abandon()
 {
+    m_stopRequested = true;
     m_abandoned = true;
     m_client.Cancel();
     m_client.Abort();
@@ -88,8 +89,11 @@ void SendRun::sendToStation()
     m_client.Connect();
     m_client.ChangeDir(platform::toCodePage(m_remoteFolder));
     m_client.SetTransferType(typeLocal8);
-    for (int k = 1; k <= SelectedCount && StopRequested != 1; ++k)
-        m_client.Upload(localFilePath(SelectedFiles[k]), platform::toCodePage(SelectedFiles[k]));
+    for (const QString& name : m_notices.names()) {
+        if (m_stopRequested)
+            break;
+        m_client.Upload(localFilePath(name), platform::toCodePage(name));
+    }
 }
 
 void SendRun::reportNetworkError()
@@ -122,7 +126,7 @@ void SendRun::disconnectStation()
 
 QString SendRun::localFilePath(const QString& name) const
 {
-    const QDir folder(SourceDirectory);
+    const QDir folder(m_notices.folder());
     if (QFileInfo::exists(folder.filePath(name)))
         return folder.filePath(name);
     // Names are kept lower-cased: find the file whatever the case of its letters.

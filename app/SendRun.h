@@ -1,6 +1,7 @@
 // One press of Send: the selected notices to every ticked station, one station after another.
 #pragma once
 
+#include "app/NoticeSelection.h"
 #include "app/StationFile.h"
 
 #include <QList>
@@ -17,8 +18,9 @@ public:
     // Receives each line of the run's log; an error line is shown apart (red in the pane).
     using LogSink = std::function<void(const QString& line, bool isError)>;
 
-    // An empty remote folder is the login folder ".".
-    SendRun(FtpClient& client, LogSink log, QList<Station> stations, QString remoteFolder);
+    // Sends `notices` to `stations` into `remoteFolder`; an empty one is the login folder ".".
+    SendRun(FtpClient& client, LogSink log, QList<Station> stations, QString remoteFolder,
+            NoticeSelection notices);
     SendRun(const SendRun&) = delete;
     SendRun& operator=(const SendRun&) = delete;
 
@@ -27,7 +29,11 @@ public:
     // The whole run, log lines included; returns when it has ended. A failure that is not
     // the network's (a notice that cannot be opened) ends the run and is passed on.
     void run();
-    // The window is closing: the current network wait is cancelled and the run leaves
+    // The run ends at its next check point: before a station, before an upload, after a
+    // station's uploads. The operation under way is not interrupted.
+    void requestStop() { m_stopRequested = true; }
+    // The window is closing: a stop is requested, the current network wait is cancelled and
+    // the run leaves
     // without waiting for the server's goodbye. Called again while the run lasts, as the
     // client starts some steps afresh.
     void abandon();
@@ -42,5 +48,7 @@ private:
     LogSink m_log;
     QList<Station> m_stations;
     QString m_remoteFolder;
+    NoticeSelection m_notices;
+    bool m_stopRequested = false;
     bool m_abandoned = false;
 };

@@ -11,8 +11,6 @@
 #include <QTest>
 #include <QTextEdit>
 
-using namespace unit1;
-
 namespace {
 
 class NoticePageTest : public WindowTest {
@@ -46,13 +44,7 @@ protected:
                           m_view->visualItemRect(item(name)).center());
     }
 
-    QStringList table() const
-    {
-        QStringList names;
-        for (int k = 1; k <= SelectedCount; ++k)
-            names << SelectedFiles[k];
-        return names;
-    }
+    QStringList table() const { return m_form->noticeSelection().names(); }
 
     testsupport::TempTree m_notices;
     FileListView* m_view = nullptr;
@@ -95,25 +87,25 @@ TEST_F(NoticePageTest, MouseUpFillsTheTableInListOrderFromAnyButton)
     click("Data.BIN", Qt::ControlModifier);
     click("b-utf8.txt", Qt::ControlModifier);
     EXPECT_EQ(table(), (QStringList{"b-utf8.txt", "data.bin", "readme"}));
-    EXPECT_EQ(SourceDirectory, m_notices.path());
+    EXPECT_EQ(m_form->noticeSelection().folder(), m_notices.path());
 
     // Keyboard changes reach the table only at the next mouse-up, from any button.
     m_view->setFocus();
     QTest::keyClick(m_view, Qt::Key_A, Qt::ControlModifier);
-    EXPECT_EQ(SelectedCount, 3);
+    EXPECT_EQ(table().size(), 3);
     QTest::mouseClick(m_view->viewport(), Qt::RightButton, {}, QPoint(5, 5));
     EXPECT_EQ(table(), (QStringList{"b-utf8.txt", "data.bin", "notice.txt", "notice.txt.bak", "readme"}));
 
     // A page change keeps the table.
     clickTab(1);
     clickTab(0);
-    EXPECT_EQ(SelectedCount, 5);
+    EXPECT_EQ(table().size(), 5);
 
     // Ctrl+click that deselects the only selected item: no preview, an empty table.
     click("readme");
     m_memo->setPlainText("kept");
     click("readme", Qt::ControlModifier);
-    EXPECT_EQ(SelectedCount, 0);
+    EXPECT_EQ(table().size(), 0);
     EXPECT_EQ(m_memo->toPlainText(), "kept");
 }
 
@@ -144,9 +136,9 @@ TEST_F(NoticePageTest, NoMoreThanFiveHundredNamesAreTaken)
     m_view->setFocus();
     QTest::keyClick(m_view, Qt::Key_A, Qt::ControlModifier);
     QTest::mouseClick(m_view->viewport(), Qt::RightButton, {}, QPoint(5, 5));
-    EXPECT_EQ(SelectedCount, 500);
-    EXPECT_EQ(SelectedFiles[1], "b-utf8.txt");
-    EXPECT_EQ(SelectedFiles[500], "n498.txt");
+    EXPECT_EQ(table().size(), 500);
+    EXPECT_EQ(table().first(), "b-utf8.txt");
+    EXPECT_EQ(table().last(), "n498.txt");
     EXPECT_EQ(m_errors, QStringList{"505 files are selected; only the first 500 were taken."});
 }
 

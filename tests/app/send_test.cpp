@@ -20,7 +20,6 @@
 
 #include <functional>
 
-using namespace unit1;
 using Lines = QStringList;
 
 namespace {
@@ -78,7 +77,7 @@ protected:
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualItemRect(view->item(0)).center());
         QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier,
                           view->visualItemRect(view->item(1)).center());
-        ASSERT_EQ(SelectedCount, 2);
+        ASSERT_EQ(m_form->noticeSelection().names().size(), 2);
     }
 
     FtpClient* ftpClient() const
@@ -223,7 +222,7 @@ TEST_F(SendRunTest, NothingSelectedOrNoStationTickedContactsNobody)
     auto* view = child<FileListView>("noticeList");
     QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, view->visualItemRect(view->item(0)).center());
     QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, view->visualItemRect(view->item(1)).center());
-    ASSERT_EQ(SelectedCount, 0);
+    ASSERT_TRUE(m_form->noticeSelection().names().isEmpty());
     // Alt+S presses Send.
     QTest::keyClick(m_form.get(), Qt::Key_S, Qt::AltModifier);
     QTRY_COMPARE(pane(), (Lines{QStringLiteral("★☆         您共选择了 0 个文件         ☆★"), "", ending}));
