@@ -1,8 +1,8 @@
-// The main window's handlers: start-up, settings files, settings page, notice page and send run.
+// The main window's handlers: start-up and end, settings page, notice page, stations and Send.
 #include "app/MainWindow.h"
 
 #include "app/FolderFile.h"
-#include "app/NoticeSelection.h"
+#include "app/NoticeText.h"
 #include "app/SendRun.h"
 #include "app/StationFile.h"
 #include "controls/explorer/MainWindowExplorer.h"
@@ -12,7 +12,6 @@
 #include "ftp/FtpClient.h"
 #include "platform/application.h"
 #include "platform/codepage.h"
-#include "platform/exception.h"
 #include "platform/files.h"
 
 #include "ui_MainWindow.h"
@@ -20,12 +19,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QListWidgetItem>
-#include <QStringDecoder>
-#include <QTableWidgetItem>
-#include <QTextCursor>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <algorithm>
@@ -44,41 +40,14 @@ const QString addfCfgName = QStringLiteral("Addf.cfg");
 const QString noFolder = QStringLiteral("nil");
 
 constexpr int stationRows = 9;
-constexpr int fixedColumnWidth = 18;
 constexpr int checkListItemHeight = 16;
 constexpr int labelHeight = 13;
 constexpr int labelMinimumWidth = 3;
 constexpr int ftpPort = 21;
-constexpr int cancelIntervalMs = 20;
-const QColor networkErrorColor(255, 0, 0);
-
-// Bytes of text, far above any real notice; a bigger text would make the pane unusable.
-constexpr qsizetype paneCapacity = 4 * 1024 * 1024;
 
 QString settingsPath(const QString& name)
 {
     return platform::programFolder() + name;
-}
-
-// The extension of a path: from the last "." after the last "/", dot included.
-QString extensionOf(const QString& path)
-{
-    const qsizetype dot = path.lastIndexOf(u'.');
-    if (dot < 0 || dot < path.lastIndexOf(u'/'))
-        return {};
-    return path.mid(dot);
-}
-
-// A notice as text: UTF-8 when it is valid UTF-8, else GBK; CR, LF and CR LF end a line.
-QString noticeText(const QByteArray& bytes)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError())
-        text = platform::fromCodePage(bytes);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(u'\r', u'\n');
-    return text;
 }
 
 // Puts `widget` where `placeholder` was: same stacking, same place in the tab order.
@@ -109,15 +78,6 @@ MainWindow::MainWindow(QWidget* parent)
                    | Qt::WindowCloseButtonHint);
     setFixedSize(568, 348);
     move(130, 111);
-
-    QTableWidget* grid = m_ui->stationGrid;
-    grid->setCornerButtonEnabled(false);
-    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    grid->horizontalHeader()->setSectionsMovable(false);
-    grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    grid->verticalHeader()->setSectionsMovable(false);
-    grid->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
-
     placeComponents();
     wireHandlers();
     platform::guarded([this] { prepareWindow(); });
@@ -127,26 +87,18 @@ MainWindow::~MainWindow()
 {
     // The application reports focus changes while the window's widgets are torn down.
     disconnect(m_focusConnection);
-    if (!m_formDestroyDone) {
-        m_formDestroyDone = true;
-        platform::guarded([this] { saveOnClose(); });
-    }
+    if (!std::exchange(m_folderFileSaved, true))
+        platform::guarded([this] { writeFolderSettings(); });
 }
 
 void MainWindow::placeComponents()
 {
-    noticeList = createNoticeList(m_ui->noticePage);
-    takePlace(std::exchange(m_ui->noticeList, nullptr), noticeList);
-    folderTree = createFolderTree(m_ui->settingsPage);
-    takePlace(std::exchange(m_ui->folderTree, nullptr), folderTree);
-    homePageCaption = labels::createHomePageCaption(this);
-    takePlace(std::exchange(m_ui->homePageCaption, nullptr), homePageCaption);
-    homePageLink = labels::createHomePageLink(this);
-    takePlace(std::exchange(m_ui->homePageLink, nullptr), homePageLink);
-    mailCaption = labels::createMailCaption(this);
-    takePlace(std::exchange(m_ui->mailCaption, nullptr), mailCaption);
-    mailLink = labels::createMailLink(this);
-    takePlace(std::exchange(m_ui->mailLink, nullptr), mailLink);
+    takePlace(std::exchange(m_ui->noticeList, nullptr), noticeList = createNoticeList(m_ui->noticePage));
+    takePlace(std::exchange(m_ui->folderTree, nullptr), folderTree = createFolderTree(m_ui->settingsPage));
+    takePlace(std::exchange(m_ui->homePageCaption, nullptr), homePageCaption = labels::createHomePageCaption(this));
+    takePlace(std::exchange(m_ui->homePageLink, nullptr), homePageLink = labels::createHomePageLink(this));
+    takePlace(std::exchange(m_ui->mailCaption, nullptr), mailCaption = labels::createMailCaption(this));
+    takePlace(std::exchange(m_ui->mailLink, nullptr), mailLink = labels::createMailLink(this));
 
     ftpClient = new FtpClient(this);
     ftpClient->setObjectName(QStringLiteral("ftpClient"));
@@ -156,7 +108,6 @@ void MainWindow::placeComponents()
     ftpClient->Passive = false;
     ftpClient->FirewallType = FirewallStyle::FTUser;
     ftpClient->FWAuthenticate = false;
-    m_paneColor = m_ui->logPane->palette().color(QPalette::Text);
 }
 
 void MainWindow::wireHandlers()
@@ -176,15 +127,9 @@ void MainWindow::wireHandlers()
     whenSelected(m_ui->localFolderButton, &MainWindow::showFolderTree);
     whenSelected(m_ui->stationSettingsButton, &MainWindow::showStationGrid);
 
-    folderTree->OnChange = [this](QObject*, FolderNode*) {
-        platform::guarded([this] { showChosenFolder(); });
-    };
-    noticeList->OnClick = [this](QObject*) {
-        platform::guarded([this] { previewClickedTextFile(); });
-    };
-    noticeList->OnDblClick = [this](QObject*) {
-        platform::guarded([this] { previewFocusedFile(); });
-    };
+    folderTree->OnChange = [this](QObject*, FolderNode*) { platform::guarded([this] { showChosenFolder(); }); };
+    noticeList->OnClick = [this](QObject*) { platform::guarded([this] { previewClickedTextFile(); }); };
+    noticeList->OnDblClick = [this](QObject*) { platform::guarded([this] { previewFocusedFile(); }); };
     noticeList->OnMouseUp = [this](QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
         platform::guarded([this] { takeSelection(); });
     };
@@ -208,7 +153,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     if (pageShown) {
         // The grid is left (and saved) before the next page shows what it holds; each
         // handler's failure is reported on its own.
-        if (isInGrid(focusWidget()))
+        if (m_ui->stationGrid->holds(focusWidget()))
             platform::guarded([this] { leaveStationGrid(); });
         platform::guarded([this, watched] {
             if (watched == m_ui->noticePage)
@@ -239,87 +184,46 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (m_run) {
-        // The run ends at its next check point, its current network wait cancelled;
-        // the window closes once it has ended.
+        // The run ends at its next check point, its network waits cancelled; the window
+        // closes once it has ended.
         event->ignore();
-        if (m_closeAfterRun)
-            return;
         m_closeAfterRun = true;
         m_run->abandon();
-        // The client starts some steps afresh (its goodbye after a failed login):
-        // keep cancelling until the run has ended.
-        auto* canceller = new QTimer(this);
-        connect(canceller, &QTimer::timeout, this, [this, canceller] {
-            if (m_run)
-                m_run->abandon();
-            else
-                canceller->deleteLater();
-        });
-        canceller->start(cancelIntervalMs);
         return;
     }
     // Alt+X, the close box or a close while another window is active leave the focus
     // where it is: the grid's edits are saved first.
-    if (isInGrid(focusWidget()))
+    if (m_ui->stationGrid->holds(focusWidget()))
         platform::guarded([this] { leaveStationGrid(); });
-    if (!m_formDestroyDone) {
-        m_formDestroyDone = true;
-        platform::guarded([this] { saveOnClose(); });
-    }
+    if (!std::exchange(m_folderFileSaved, true))
+        platform::guarded([this] { writeFolderSettings(); });
     event->accept();
-}
-
-bool MainWindow::isInGrid(const QWidget* widget) const
-{
-    return widget && (widget == m_ui->stationGrid || m_ui->stationGrid->isAncestorOf(widget));
 }
 
 void MainWindow::onFocusChanged(QWidget* previous, QWidget* current)
 {
     // Only a move to another control of this window leaves the grid; another window
     // taking the focus (an error box, another program) does not.
-    if (!isInGrid(previous) || isInGrid(current) || !current || current->window() != this)
+    const StationGrid* grid = m_ui->stationGrid;
+    if (!grid->holds(previous) || grid->holds(current) || !current || current->window() != this)
         return;
     leaveStationGrid();
 }
-
-void MainWindow::commitGridEditor()
-{
-    QWidget* editor = focusWidget();
-    QTableWidget* grid = m_ui->stationGrid;
-    if (editor && editor != grid && grid->isAncestorOf(editor))
-        QMetaObject::invokeMethod(grid, "commitData", Q_ARG(QWidget*, editor));
-}
-
-// ---- start-up and end ------------------------------------------------------------------
 
 void MainWindow::prepareWindow()
 {
     m_ui->stationGrid->hide();
     folderTree->hide();
-    m_ui->stationGrid->verticalHeader()->setFixedWidth(fixedColumnWidth);
-    for (int row = 1; row <= gridRowCount(); ++row)
-        setGridCell(0, row, QString::number(row));
-    setGridCell(1, 0, QStringLiteral("服务器名"));
-    setGridCell(2, 0, QStringLiteral("IP地址"));
-    setGridCell(3, 0, QStringLiteral("用户名"));
-    setGridCell(4, 0, QStringLiteral("口令"));
+    m_ui->stationGrid->prepare();
     m_ui->wrongPasswordLabel->hide();
     readFolderSettings();
     readStations(false);
-}
-
-void MainWindow::saveOnClose()
-{
-    writeFolderSettings();
 }
 
 void MainWindow::exitProgram()
 {
     close();
 }
-
-// ---- settings files --------------------------------------------------------------------
 
 void MainWindow::readFolderSettings()
 {
@@ -341,36 +245,30 @@ void MainWindow::readStations(bool rebuild)
         return;
 
     QListWidget* list = m_ui->stationList;
+    StationGrid* grid = m_ui->stationGrid;
     // More stations than rows: the grid grows so that every station stays editable.
     const int rows = std::max<int>(stationRows, static_cast<int>(stations.size()));
     if (rebuild) {
         list->clear();
-        for (int row = 1; row <= gridRowCount(); ++row)
-            setGridStation(row, Station());
+        grid->setStations(QList<Station>(grid->stationRows()));
     }
-    if (rebuild || rows > gridRowCount())
-        setGridRowCount(rows);
-
-    int row = 1;
+    if (rebuild || rows > grid->stationRows())
+        grid->setStationRows(rows);
+    grid->setStations(stations);
     for (const Station& station : stations) {
-        setGridStation(row, station);
         auto* item = new QListWidgetItem(station.name, list);
         item->setSizeHint(QSize(0, checkListItemHeight));
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Checked);
-        ++row;
     }
 }
 
 void MainWindow::saveStations()
 {
-    QList<Station> rows;
-    for (int row = 1; row <= gridRowCount(); ++row)
-        rows << gridStation(row);
+    QList<Station> rows = m_ui->stationGrid->stations();
     const QList<Station> stations = applyGridRules(rows);
     // A "+" is replaced in the grid itself.
-    for (int row = 1; row <= gridRowCount(); ++row)
-        setGridStation(row, rows[row - 1]);
+    m_ui->stationGrid->setStations(rows);
     StationFile(settingsPath(addfCfgName)).save(stations);
 }
 
@@ -392,64 +290,9 @@ void MainWindow::showStationsPage()
 
 void MainWindow::leaveStationGrid()
 {
-    commitGridEditor();
+    m_ui->stationGrid->commitEditor();
     saveStations();
 }
-
-// ---- station grid ----------------------------------------------------------------------
-
-int MainWindow::gridRowCount() const
-{
-    return m_ui->stationGrid->rowCount();
-}
-
-void MainWindow::setGridRowCount(int rows)
-{
-    QTableWidget* grid = m_ui->stationGrid;
-    const int before = grid->rowCount();
-    grid->setRowCount(rows);
-    for (int row = before + 1; row <= rows; ++row)
-        setGridCell(0, row, QString::number(row));
-}
-
-QString MainWindow::gridCell(int column, int row) const
-{
-    const QTableWidgetItem* item = m_ui->stationGrid->item(row - 1, column - 1);
-    return item ? item->text() : QString();
-}
-
-Station MainWindow::gridStation(int row) const
-{
-    Station station;
-    for (int column = 1; column <= int(stationFields.size()); ++column)
-        station.*stationFields[column - 1] = gridCell(column, row);
-    return station;
-}
-
-void MainWindow::setGridStation(int row, const Station& station)
-{
-    for (int column = 1; column <= int(stationFields.size()); ++column)
-        if (gridCell(column, row) != station.*stationFields[column - 1])
-            setGridCell(column, row, station.*stationFields[column - 1]);
-}
-
-void MainWindow::setGridCell(int column, int row, const QString& text)
-{
-    QTableWidget* grid = m_ui->stationGrid;
-    if (row == 0 && column == 0)
-        return;
-    if (row == 0) {
-        grid->setHorizontalHeaderItem(column - 1, new QTableWidgetItem(text));
-    } else if (column == 0) {
-        grid->setVerticalHeaderItem(row - 1, new QTableWidgetItem(text));
-    } else if (QTableWidgetItem* item = grid->item(row - 1, column - 1)) {
-        item->setText(text);
-    } else {
-        grid->setItem(row - 1, column - 1, new QTableWidgetItem(text));
-    }
-}
-
-// ---- folder tree ----------------------------------------------------------------------
 
 void MainWindow::showChosenFolder()
 {
@@ -462,8 +305,6 @@ void MainWindow::setGrowingLabel(QLabel* label, const QString& text)
     label->setText(text);
     label->resize(std::max(labelMinimumWidth, label->sizeHint().width()), labelHeight);
 }
-
-// ---- settings page ---------------------------------------------------------------------
 
 void MainWindow::showPasswordPrompt()
 {
@@ -504,8 +345,6 @@ void MainWindow::unlockSettings()
     m_ui->passwordEdit->selectAll();
 }
 
-// ---- notice page -----------------------------------------------------------------------
-
 void MainWindow::showNoticePage()
 {
     noticeList->setMask(m_ui->textFilesButton->isChecked() ? QStringLiteral("*.txt")
@@ -530,10 +369,9 @@ void MainWindow::showAllFiles()
 void MainWindow::previewClickedTextFile()
 {
     const QString path = noticeList->FileName();
-    if (lowerAscii(extensionOf(path)) != QStringLiteral(".txt"))
+    if (!isTextNotice(path))
         return;
-    clearPane();
-    loadIntoPane(path);
+    previewFile(path);
 }
 
 void MainWindow::previewFocusedFile()
@@ -542,8 +380,7 @@ void MainWindow::previewFocusedFile()
     // A double click that left no file focused and selected has nothing to show.
     if (path.isEmpty())
         return;
-    clearPane();
-    loadIntoPane(path);
+    previewFile(path);
 }
 
 void MainWindow::takeSelection()
@@ -563,69 +400,33 @@ void MainWindow::takeSelection()
                                    .arg(NoticeSelection::capacity));
 }
 
-void MainWindow::loadIntoPane(const QString& path)
+void MainWindow::previewFile(const QString& path)
 {
-    // The text ends at the first NUL byte, so one byte beyond the capacity tells all.
-    QByteArray bytes;
-    try {
-        bytes = platform::readFileStart(path, paneCapacity + 1);
-    } catch (const platform::InOutError&) {
-        throw platform::Exception(QStringLiteral("Cannot open file %1").arg(path));
-    }
-    const qsizetype nul = bytes.indexOf('\0');
-    if (nul >= 0)
-        bytes.truncate(nul);
-    if (bytes.size() > paneCapacity)
-        throw platform::Exception(QStringLiteral("Text exceeds memo capacity"));
-    m_ui->logPane->setPlainText(noticeText(bytes));
+    m_ui->logPane->clearLog();
+    m_ui->logPane->setPlainText(readNoticeText(path));
 }
-
-void MainWindow::clearPane()
-{
-    m_ui->logPane->clear();
-    m_paneLines = 0;
-}
-
-void MainWindow::addPaneLine(const QString& text, bool isError)
-{
-    QTextCursor cursor(m_ui->logPane->document());
-    cursor.movePosition(QTextCursor::End);
-    if (m_paneLines > 0 || !m_ui->logPane->document()->isEmpty())
-        cursor.insertBlock();
-    // Each line keeps the colour it was written in.
-    QTextCharFormat format;
-    format.setForeground(isError ? networkErrorColor : m_paneColor);
-    cursor.insertText(text, format);
-    ++m_paneLines;
-    m_ui->logPane->ensureCursorVisible();
-}
-
-// ---- send run --------------------------------------------------------------------------
 
 void MainWindow::sendNotices()
 {
     // Runs never nest: Send is disabled while one is in progress.
     if (m_run)
         return;
-    SendRun run(*ftpClient, [this](const QString& line, bool isError) { addPaneLine(line, isError); },
+    LogPane* pane = m_ui->logPane;
+    SendRun run(*ftpClient, [pane](const QString& line, bool isError) { pane->addLine(line, isError); },
                 tickedStations(), m_ui->remoteFolderEdit->text(), m_selection);
     m_run = &run;
     m_ui->sendButton->setEnabled(false);
-    struct RunEnd {
-        MainWindow* form;
-        ~RunEnd()
-        {
-            form->m_run = nullptr;
-            form->m_ui->sendButton->setEnabled(true);
-            if (form->m_closeAfterRun)
-                QTimer::singleShot(0, form, &QWidget::close);
-        }
-    } runEnd{this};
+    const auto runEnd = qScopeGuard([this] {
+        m_run = nullptr;
+        m_ui->sendButton->setEnabled(true);
+        if (m_closeAfterRun)
+            QTimer::singleShot(0, this, &QWidget::close);
+    });
 
     run.closeLeftConnection();
     if (m_ui->remoteFolderEdit->text().isEmpty())
         m_ui->remoteFolderEdit->setText(QStringLiteral("."));
-    clearPane();
+    pane->clearLog();
     run.run();
 }
 
@@ -636,7 +437,7 @@ QList<Station> MainWindow::tickedStations() const
     const QListWidget* list = m_ui->stationList;
     for (int item = 0; item < list->count(); ++item)
         if (list->item(item)->checkState() == Qt::Checked)
-            stations << gridStation(item + 1);
+            stations << m_ui->stationGrid->station(item + 1);
     return stations;
 }
 

@@ -4,7 +4,6 @@
 #include "app/NoticeSelection.h"
 
 #include <QByteArray>
-#include <QColor>
 #include <QList>
 #include <QString>
 #include <QWidget>
@@ -46,7 +45,6 @@ protected:
 
 private:
     void prepareWindow();
-    void saveOnClose();
     void showNoticePage();
     void showStationsPage();
     void showTextFilesOnly();
@@ -66,29 +64,16 @@ private:
 
     void wireHandlers();
     void onFocusChanged(QWidget* previous, QWidget* current);
-    bool isInGrid(const QWidget* widget) const;
-    void commitGridEditor();
 
     void readFolderSettings();
     void readStations(bool rebuild);
     void saveStations();
     void writeFolderSettings();
 
-    // Cells of rows 1 on, columns 1 on; the fixed row and column are only written.
-    QString gridCell(int column, int row) const;
-    // Columns 1 to 4 of a row; only cells that differ are written.
-    Station gridStation(int row) const;
-    void setGridStation(int row, const Station& station);
-    void setGridCell(int column, int row, const QString& text);
-    int gridRowCount() const;
-    void setGridRowCount(int rows);
-
     // The settings page shows one view: the password prompt (nullptr), the tree or the grid.
     void showSettingsView(QWidget* view);
     void setGrowingLabel(QLabel* label, const QString& text);
-    void loadIntoPane(const QString& path);
-    void clearPane();
-    void addPaneLine(const QString& text, bool isError = false);
+    void previewFile(const QString& path);
     // The stations whose items are ticked in the list, as the grid holds them now.
     QList<Station> tickedStations() const;
 
@@ -105,8 +90,6 @@ private:
     FtpClient* ftpClient = nullptr;
 
     QMetaObject::Connection m_focusConnection;
-    QColor m_paneColor;
-    int m_paneLines = 0;
     NoticeSelection m_selection;
     // As read from the folder file (GBK bytes), compared byte for byte.
     QByteArray m_settingsPassword;
@@ -114,5 +97,5 @@ private:
     SendRun* m_run = nullptr;
     bool m_closeAfterRun = false;
     bool m_unlocked = false;
-    bool m_formDestroyDone = false;
+    bool m_folderFileSaved = false;
 };

@@ -14,6 +14,7 @@
 namespace {
 
 constexpr int typeLocal8 = 3;
+constexpr int cancelIntervalMs = 20;
 
 const QString successLine = QStringLiteral("++++++++++++++++++++++++++      传送成功！");
 const QString networkErrorLine = QStringLiteral("------------------------------ 网络错误，请查明原因！");
@@ -41,64 +42,76 @@ void SendRun::closeLeftConnection()
 
 void SendRun::run()
 {
-    m_log(QStringLiteral("★☆         您共选择了 %1 个文件         ☆★").arg(m_notices.names().size()),
-          false);
+    log(QStringLiteral("★☆         您共选择了 %1 个文件         ☆★").arg(m_notices.names().size()));
     if (!m_notices.names().isEmpty()) {
-        m_log(QString(), false);
+        log(QString());
         for (const Station& station : std::as_const(m_stations)) {
             if (m_stopRequested) {
-                m_log(stoppedLine, false);
+                log(stoppedLine);
                 break;
             }
-            m_client.Host = platform::toCodePage(station.address);
-            m_client.UserID = platform::toCodePage(station.user);
-            m_client.Password = platform::toCodePage(station.password);
-            m_log(QStringLiteral("开始向  %1  传送...").arg(station.name), false);
-            try {
-                sendToStation();
-            } catch (const FtpError&) {
-                reportNetworkError();
+            if (!sendToStation(station))
                 continue;
-            } catch (const SocketError&) {
-                reportNetworkError();
-                continue;
-            }
             if (m_stopRequested) {
                 // The connection stays open; the next run's first step closes it.
-                m_log(stoppedLine, false);
+                log(stoppedLine);
                 break;
             }
-            m_log(successLine, false);
+            log(successLine);
             disconnectStation();
         }
     }
-    m_log(QString(), false);
-    m_log(endLine, false);
+    log(QString());
+    log(endLine);
 }
 
 void SendRun::abandon()
 {
     m_stopRequested = true;
     m_abandoned = true;
+    cancelWait();
+    // The client starts some steps afresh (its goodbye after a failed login): keep
+    // cancelling until the run has ended.
+    if (!m_canceller.isActive()) {
+        QObject::connect(&m_canceller, &QTimer::timeout, &m_canceller, [this] { cancelWait(); });
+        m_canceller.start(cancelIntervalMs);
+    }
+}
+
+void SendRun::cancelWait()
+{
     m_client.Cancel();
     m_client.Abort();
 }
 
-void SendRun::sendToStation()
+bool SendRun::sendToStation(const Station& station)
 {
-    m_client.Connect();
-    m_client.ChangeDir(platform::toCodePage(m_remoteFolder));
-    m_client.SetTransferType(typeLocal8);
-    for (const QString& name : m_notices.names()) {
-        if (m_stopRequested)
-            break;
-        m_client.Upload(localFilePath(name), platform::toCodePage(name));
+    m_client.Host = platform::toCodePage(station.address);
+    m_client.UserID = platform::toCodePage(station.user);
+    m_client.Password = platform::toCodePage(station.password);
+    log(QStringLiteral("开始向  %1  传送...").arg(station.name));
+    try {
+        m_client.Connect();
+        m_client.ChangeDir(platform::toCodePage(m_remoteFolder));
+        m_client.SetTransferType(typeLocal8);
+        for (const QString& name : m_notices.names()) {
+            if (m_stopRequested)
+                break;
+            m_client.Upload(localFilePath(name), platform::toCodePage(name));
+        }
+    } catch (const FtpError&) {
+        reportNetworkError();
+        return false;
+    } catch (const SocketError&) {
+        reportNetworkError();
+        return false;
     }
+    return true;
 }
 
 void SendRun::reportNetworkError()
 {
-    m_log(networkErrorLine, true);
+    log(networkErrorLine, true);
     // The station already has its error line: a failing QUIT adds nothing to say.
     try {
         if (m_client.Connected)

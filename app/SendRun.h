@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 
@@ -32,17 +33,19 @@ public:
     // The run ends at its next check point: before a station, before an upload, after a
     // station's uploads. The operation under way is not interrupted.
     void requestStop() { m_stopRequested = true; }
-    // The window is closing: a stop is requested, the current network wait is cancelled and
-    // the run leaves
-    // without waiting for the server's goodbye. Called again while the run lasts, as the
-    // client starts some steps afresh.
+    // The window is closing: a stop is requested, network waits are cancelled until the run
+    // has ended and it leaves without waiting for the server's goodbye.
     void abandon();
 
 private:
-    void sendToStation();
+    // Logs in, changes to the remote folder, sets the type and uploads the notices until a
+    // stop is requested; false after a refusal or a failed connection, which it reports.
+    bool sendToStation(const Station& station);
     void reportNetworkError();
     void disconnectStation();
+    void cancelWait();
     QString localFilePath(const QString& name) const;
+    void log(const QString& line, bool isError = false) { m_log(line, isError); }
 
     FtpClient& m_client;
     LogSink m_log;
@@ -51,4 +54,5 @@ private:
     NoticeSelection m_notices;
     bool m_stopRequested = false;
     bool m_abandoned = false;
+    QTimer m_canceller;
 };

@@ -1,0 +1,98 @@
+// Cells of the station grid and the stations they hold.
+#include "app/StationGrid.h"
+
+#include <QHeaderView>
+#include <QTableWidgetItem>
+
+namespace {
+
+constexpr int numberColumnWidth = 18;
+
+} // namespace
+
+StationGrid::StationGrid(QWidget* parent)
+    : base(parent)
+{
+    setCornerButtonEnabled(false);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setSectionsMovable(false);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setSectionsMovable(false);
+    verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+}
+
+void StationGrid::prepare()
+{
+    verticalHeader()->setFixedWidth(numberColumnWidth);
+    for (int row = 1; row <= rowCount(); ++row)
+        setCell(0, row, QString::number(row));
+    setCell(1, 0, QStringLiteral("服务器名"));
+    setCell(2, 0, QStringLiteral("IP地址"));
+    setCell(3, 0, QStringLiteral("用户名"));
+    setCell(4, 0, QStringLiteral("口令"));
+}
+
+void StationGrid::setStationRows(int rows)
+{
+    const int before = rowCount();
+    setRowCount(rows);
+    for (int row = before + 1; row <= rows; ++row)
+        setCell(0, row, QString::number(row));
+}
+
+Station StationGrid::station(int row) const
+{
+    Station station;
+    for (int column = 1; column <= int(stationFields.size()); ++column)
+        station.*stationFields[column - 1] = cell(column, row);
+    return station;
+}
+
+QList<Station> StationGrid::stations() const
+{
+    QList<Station> rows;
+    for (int row = 1; row <= rowCount(); ++row)
+        rows << station(row);
+    return rows;
+}
+
+void StationGrid::setStations(const QList<Station>& stations)
+{
+    for (int row = 1; row <= stations.size(); ++row)
+        for (int column = 1; column <= int(stationFields.size()); ++column)
+            if (cell(column, row) != stations[row - 1].*stationFields[column - 1])
+                setCell(column, row, stations[row - 1].*stationFields[column - 1]);
+}
+
+bool StationGrid::holds(const QWidget* widget) const
+{
+    return widget && (widget == this || isAncestorOf(widget));
+}
+
+void StationGrid::commitEditor()
+{
+    QWidget* editor = window()->focusWidget();
+    if (editor && editor != this && isAncestorOf(editor))
+        commitData(editor);
+}
+
+QString StationGrid::cell(int column, int row) const
+{
+    const QTableWidgetItem* cellItem = item(row - 1, column - 1);
+    return cellItem ? cellItem->text() : QString();
+}
+
+void StationGrid::setCell(int column, int row, const QString& text)
+{
+    if (row == 0 && column == 0)
+        return;
+    if (row == 0) {
+        setHorizontalHeaderItem(column - 1, new QTableWidgetItem(text));
+    } else if (column == 0) {
+        setVerticalHeaderItem(row - 1, new QTableWidgetItem(text));
+    } else if (QTableWidgetItem* cellItem = item(row - 1, column - 1)) {
+        cellItem->setText(text);
+    } else {
+        setItem(row - 1, column - 1, new QTableWidgetItem(text));
+    }
+}

@@ -1,0 +1,39 @@
+// The station grid of the settings page: one station per row, edited in place.
+#pragma once
+
+#include "app/StationFile.h"
+
+#include <QTableWidget>
+
+// Row 0 (the headings) and column 0 (the row numbers) are the table's headers; rows and
+// columns of stations are counted from 1, as the row numbers show them.
+class StationGrid : public QTableWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(StationGrid)
+
+public:
+    using base = QTableWidget;
+
+    explicit StationGrid(QWidget* parent = nullptr);
+
+    // Row numbers, the four headings and the 18-pixel number column.
+    void prepare();
+
+    int stationRows() const { return rowCount(); }
+    // Numbers the rows that are added.
+    void setStationRows(int rows);
+    Station station(int row) const;
+    // Every row, the first row first.
+    QList<Station> stations() const;
+    // Rows from the first on, as many as given; only cells that differ are written.
+    void setStations(const QList<Station>& stations);
+
+    // True for the grid and its cell editor.
+    bool holds(const QWidget* widget) const;
+    // Hands the text of the open cell editor to its cell.
+    void commitEditor();
+
+private:
+    QString cell(int column, int row) const;
+    void setCell(int column, int row, const QString& text);
+};
