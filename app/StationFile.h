@@ -8,10 +8,12 @@
 
 // A receiving station as the grid and the file hold it.
 struct Station {
-    QString name;
-    QString address;
-    QString user;
-    QString password;
+    QString name{};
+    QString address{};
+    QString user{};
+    QString password{};
+
+    bool operator==(const Station&) const = default;
 };
 
 // The fields in the order of the grid's columns and of the record.
