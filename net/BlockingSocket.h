@@ -2,9 +2,9 @@
 // window alive by dispatching messages while they wait; its time-out timer and windows.
 #pragma once
 
+#include "net/compat/messages.h"
+#include "net/compat/winsock.h"
 #include "platform/exception.h"
-#include "platform/messages.h"
-#include "platform/winsock.h"
 
 #include <QByteArray>
 #include <QByteArrayList>

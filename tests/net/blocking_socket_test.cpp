@@ -1,9 +1,9 @@
 // BlockingSocket against a peer on 127.0.0.1: connecting, lines, replies, files, listening.
 #include "net/BlockingSocket.h"
+#include "net/compat/messages.h"
+#include "net/compat/winsock.h"
 #include "platform/application.h"
 #include "platform/exception.h"
-#include "platform/messages.h"
-#include "platform/winsock.h"
 #include "tests/support/ScriptedFtpPeer.h"
 
 #include <QElapsedTimer>

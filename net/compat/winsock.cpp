@@ -1,5 +1,5 @@
 // The WinSock subset over non-blocking POSIX sockets, with notifications on Qt's event loop.
-#include "platform/winsock.h"
+#include "net/compat/winsock.h"
 
 #include <QSocketNotifier>
 

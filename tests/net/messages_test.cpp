@@ -1,5 +1,5 @@
 // Hidden message windows: classes, the pointer slot, posted messages, timers, waiting.
-#include "platform/messages.h"
+#include "net/compat/messages.h"
 
 #include <QElapsedTimer>
 #include <QStringList>

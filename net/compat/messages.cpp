@@ -1,5 +1,5 @@
 // Hidden message windows on Qt's event loop.
-#include "platform/messages.h"
+#include "net/compat/messages.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -3,7 +3,7 @@
 // arrive as posted window messages on the UI thread.
 #pragma once
 
-#include "platform/messages.h"
+#include "net/compat/messages.h"
 
 #include <QByteArray>
 

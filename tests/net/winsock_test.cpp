@@ -1,7 +1,7 @@
 // The WinSock subset on 127.0.0.1: numbers, handles, notices and their re-arming, lookups.
-#include "platform/winsock.h"
+#include "net/compat/winsock.h"
 
-#include "platform/messages.h"
+#include "net/compat/messages.h"
 
 #include <QTest>
 
