@@ -12,7 +12,7 @@
 
 namespace {
 
-using platform::winsock::Linger;
+using compat::winsock::Linger;
 
 // How long a command waits for the late final reply of a transfer that ended early.
 constexpr int lateReplyLimitMs = 5000;
@@ -460,8 +460,8 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const Q
     m_finalReplyDue = true;
 
     if (!Passive) {
-        const platform::winsock::SOCKET accepted = data.Accept();
-        platform::winsock::closesocket(data.SocketHandle);
+        const compat::winsock::SOCKET accepted = data.Accept();
+        compat::winsock::closesocket(data.SocketHandle);
         data.SocketHandle = accepted;
     }
     if (OnTransactionStart)
@@ -473,8 +473,8 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const Q
     if (OnTransactionStop)
         OnTransactionStop(this);
     const Linger graceful {0, 0};
-    platform::winsock::setsockopt(data.SocketHandle, platform::winsock::SOL_SOCKET_LEVEL,
-                                  platform::winsock::SO_LINGER_OPTION,
+    compat::winsock::setsockopt(data.SocketHandle, compat::winsock::SOL_SOCKET_LEVEL,
+                                  compat::winsock::SO_LINGER_OPTION,
                                   reinterpret_cast<const char*>(&graceful), sizeof graceful);
     // Closing the data connection marks the end of the file for the server.
     data.CloseSocket();

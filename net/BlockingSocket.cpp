@@ -17,7 +17,7 @@
 #include <climits>
 #include <cstring>
 
-namespace ws = platform::winsock;
+namespace ws = compat::winsock;
 
 namespace {
 
@@ -69,8 +69,8 @@ private:
 // One pass of a sleeping wait: at most 2 ms, over as soon as a message arrives.
 void sleepingPass()
 {
-    platform::waitMessages(sleepingPassMs);
-    platform::processMessages();
+    compat::waitMessages(sleepingPassMs);
+    compat::processMessages();
 }
 
 // One pass of a busy wait with nothing to do: blocks until the socket or anything else
@@ -78,19 +78,19 @@ void sleepingPass()
 void blockingPass(ws::SOCKET s, const IdleClock& idle)
 {
     ws::wakeOnSocketActivity(s);
-    platform::waitMessages(idle.remaining());
-    platform::processMessages();
+    compat::waitMessages(idle.remaining());
+    compat::processMessages();
 }
 
 // A hidden window of the class (registered on first use) that carries the object.
-platform::HWND createObjectWindow(const char* className, platform::WNDPROC procedure, void* object)
+compat::HWND createObjectWindow(const char* className, compat::WNDPROC procedure, void* object)
 {
-    if (!platform::isWindowClassRegistered(className)
-        && !platform::registerWindowClass(className, procedure))
-        return platform::NoWindow;
-    const platform::HWND window = platform::createWindow(className);
-    if (window != platform::NoWindow)
-        platform::setWindowPointer(window, object);
+    if (!compat::isWindowClassRegistered(className)
+        && !compat::registerWindowClass(className, procedure))
+        return compat::NoWindow;
+    const compat::HWND window = compat::createWindow(className);
+    if (window != compat::NoWindow)
+        compat::setWindowPointer(window, object);
     return window;
 }
 
@@ -178,40 +178,40 @@ QByteArray ExtractField(const QByteArray& Text, char Separator, int N)
 
 // ---- The hidden windows ----
 
-platform::HWND CreateSocketWindow(BlockingSocket* Component)
+compat::HWND CreateSocketWindow(BlockingSocket* Component)
 {
     return createObjectWindow(socketWindowClass, SocketWindowProc, Component);
 }
 
-platform::HWND CreateTimerWindow(WindowTimer* Timer)
+compat::HWND CreateTimerWindow(WindowTimer* Timer)
 {
     return createObjectWindow(timerWindowClass, TimerWindowProc, Timer);
 }
 
-platform::LRESULT SocketWindowProc(platform::HWND Window, quint32 Message, platform::WPARAM WParam,
-                                   platform::LPARAM LParam)
+compat::LRESULT SocketWindowProc(compat::HWND Window, quint32 Message, compat::WPARAM WParam,
+                                   compat::LPARAM LParam)
 {
-    auto* component = static_cast<BlockingSocket*>(platform::windowPointer(Window));
+    auto* component = static_cast<BlockingSocket*>(compat::windowPointer(Window));
     if (component && Message >= NotifyMessage) {
         component->HandleNotification(Message, WParam, LParam);
         return 0;
     }
-    return platform::defWindowProc(Window, Message, WParam, LParam);
+    return compat::defWindowProc(Window, Message, WParam, LParam);
 }
 
-platform::LRESULT TimerWindowProc(platform::HWND Window, quint32 Message, platform::WPARAM WParam,
-                                  platform::LPARAM LParam)
+compat::LRESULT TimerWindowProc(compat::HWND Window, quint32 Message, compat::WPARAM WParam,
+                                  compat::LPARAM LParam)
 {
-    auto* timer = static_cast<WindowTimer*>(platform::windowPointer(Window));
+    auto* timer = static_cast<WindowTimer*>(compat::windowPointer(Window));
     if (!timer)
-        return platform::defWindowProc(Window, Message, WParam, LParam);
-    if (Message == platform::WM_ACTIVATEAPP_BROADCAST)
+        return compat::defWindowProc(Window, Message, WParam, LParam);
+    if (Message == compat::WM_ACTIVATEAPP_BROADCAST)
         return 0;
-    if (Message == platform::WM_TIMER) {
+    if (Message == compat::WM_TIMER) {
         platform::guarded([timer] { timer->Tick(); });
         return 0;
     }
-    return platform::defWindowProc(Window, Message, WParam, LParam);
+    return compat::defWindowProc(Window, Message, WParam, LParam);
 }
 
 // ---- WindowTimer ----
@@ -226,7 +226,7 @@ WindowTimer::~WindowTimer()
 {
     FEnabled = false;
     UpdateTimer(); // disabled: only removes the system timer, cannot fail
-    platform::destroyWindow(FWindowHandle);
+    compat::destroyWindow(FWindowHandle);
 }
 
 void WindowTimer::setInterval(quint32 Value)
@@ -253,10 +253,10 @@ void WindowTimer::setOnTimer(NotifyEvent Value)
 
 void WindowTimer::UpdateTimer()
 {
-    platform::KillTimer(FWindowHandle, 1);
+    compat::KillTimer(FWindowHandle, 1);
     m_armed = false;
     if (FInterval != 0 && FEnabled && FOnTimer) {
-        if (!platform::SetTimer(FWindowHandle, 1, FInterval))
+        if (!compat::SetTimer(FWindowHandle, 1, FInterval))
             throw platform::Exception(QStringLiteral("No Timer"));
         m_armed = true;
     }
@@ -290,8 +290,8 @@ BlockingSocket::BlockingSocket(QObject* AOwner)
         StartStack();
     } catch (...) {
         // The destructor does not run for a failed construction.
-        platform::destroyWindow(NotifyWindow);
-        NotifyWindow = platform::NoWindow;
+        compat::destroyWindow(NotifyWindow);
+        NotifyWindow = compat::NoWindow;
         throw;
     }
 }
@@ -308,8 +308,8 @@ BlockingSocket::~BlockingSocket()
     StackInfo.clear();
     Timer.reset();
     HostEntryBuffer.reset();
-    platform::destroyWindow(NotifyWindow);
-    NotifyWindow = platform::NoWindow;
+    compat::destroyWindow(NotifyWindow);
+    NotifyWindow = compat::NoWindow;
     ShuttingDown = true;
     try {
         CloseSocket();
@@ -559,10 +559,10 @@ void BlockingSocket::TimerTriggered(QObject*)
 
 // ---- BlockingSocket: notifications, status, errors ----
 
-void BlockingSocket::HandleNotification(quint32 Message, platform::WPARAM, platform::LPARAM Parameter)
+void BlockingSocket::HandleNotification(quint32 Message, compat::WPARAM, compat::LPARAM Parameter)
 {
-    const quint16 event = platform::lowWord(Parameter);
-    NotifyOk = platform::highWord(Parameter) == 0;
+    const quint16 event = compat::lowWord(Parameter);
+    NotifyOk = compat::highWord(Parameter) == 0;
     try {
         if (Message == NotifyMessage) {
             switch (event) {
@@ -787,7 +787,7 @@ QByteArray BlockingSocket::ReadLn()
             }
             if (progress) {
                 idle.progress();
-                platform::processMessages();
+                compat::processMessages();
             } else {
                 if (idle.expired())
                     throw SocketError(QStringLiteral("No data received within %1 s")
@@ -890,7 +890,7 @@ void BlockingSocket::SendFile(const QString& FileName)
                 idle.progress();
                 if (OnPacketSent)
                     OnPacketSent(this);
-                platform::processMessages();
+                compat::processMessages();
                 continue;
             }
             CheckSocketError(ws::WSAEWOULDBLOCK);

@@ -39,8 +39,8 @@ public:
 };
 
 // Window messages of the socket window.
-constexpr quint32 NotifyMessage = platform::WM_USER + 101;     // 1125
-constexpr quint32 CompletionMessage = platform::WM_USER + 102; // 1126
+constexpr quint32 NotifyMessage = compat::WM_USER + 101;     // 1125
+constexpr quint32 CompletionMessage = compat::WM_USER + 102; // 1126
 
 // Message text for a socket error number: "10061:Connection refused".
 struct SocketErrorEntry {
@@ -53,12 +53,12 @@ extern const std::array<SocketErrorEntry, 50> SocketErrorTable;
 QByteArray ExtractField(const QByteArray& Text, char Separator, int N);
 
 // The hidden windows and their procedures.
-platform::HWND CreateSocketWindow(BlockingSocket* Component);
-platform::HWND CreateTimerWindow(WindowTimer* Timer);
-platform::LRESULT SocketWindowProc(platform::HWND Window, quint32 Message, platform::WPARAM WParam,
-                                   platform::LPARAM LParam);
-platform::LRESULT TimerWindowProc(platform::HWND Window, quint32 Message, platform::WPARAM WParam,
-                                  platform::LPARAM LParam);
+compat::HWND CreateSocketWindow(BlockingSocket* Component);
+compat::HWND CreateTimerWindow(WindowTimer* Timer);
+compat::LRESULT SocketWindowProc(compat::HWND Window, quint32 Message, compat::WPARAM WParam,
+                                   compat::LPARAM LParam);
+compat::LRESULT TimerWindowProc(compat::HWND Window, quint32 Message, compat::WPARAM WParam,
+                                  compat::LPARAM LParam);
 
 // A timer on its own hidden window; it creates no thread despite its name.
 // Armed exactly when Interval != 0, Enabled and OnTimer is assigned.
@@ -74,7 +74,7 @@ public:
     void setEnabled(bool Value);
     const NotifyEvent& OnTimer() const { return FOnTimer; }
     void setOnTimer(NotifyEvent Value);
-    platform::HWND WindowHandle() const { return FWindowHandle; }
+    compat::HWND WindowHandle() const { return FWindowHandle; }
 
     // Whether system timer 1 currently exists on the window.
     bool isArmed() const { return m_armed; }
@@ -86,7 +86,7 @@ protected:
 
 private:
     quint32 FInterval = 1000;
-    platform::HWND FWindowHandle = platform::NoWindow;
+    compat::HWND FWindowHandle = compat::NoWindow;
     NotifyEvent FOnTimer;
     bool FEnabled = true;
     bool m_armed = false;
@@ -104,7 +104,7 @@ public:
     static inline int StartupCount = 0;
 
     // Connection.
-    virtual platform::winsock::SOCKET Accept();
+    virtual compat::winsock::SOCKET Accept();
     virtual void Connect();
     virtual void Disconnect();
     virtual QByteArray Transaction(const QByteArray& Command);
@@ -131,7 +131,7 @@ public:
     void ReportStatus(quint8 Level, const QByteArray& Text);
     void CheckSocketError(int Tolerated);
     QByteArray ErrorText(quint16 Number);
-    void HandleNotification(quint32 Message, platform::WPARAM Word, platform::LPARAM Parameter);
+    void HandleNotification(quint32 Message, compat::WPARAM Word, compat::LPARAM Parameter);
 
     // Time-out.
     void TimerOn();
@@ -177,14 +177,14 @@ public:
     NotifyEvent OnPacketRecvd;
     NotifyEvent OnPacketSent;
     bool WaitDone = false;
-    platform::winsock::WSAData StackData;
-    platform::winsock::SockAddrIn RemoteAddress{};
+    compat::winsock::WSAData StackData;
+    compat::winsock::SockAddrIn RemoteAddress{};
     QByteArray Host;
     std::unique_ptr<char[]> HostEntryBuffer;
     QByteArray LastReply;
     qint16 ReplyCode = 0;
-    platform::winsock::SOCKET SocketHandle = platform::winsock::INVALID_SOCKET;
-    platform::HWND NotifyWindow = platform::NoWindow;
+    compat::winsock::SOCKET SocketHandle = compat::winsock::INVALID_SOCKET;
+    compat::HWND NotifyWindow = compat::NoWindow;
     bool Connected = false;
 
 protected:
@@ -195,7 +195,7 @@ private:
     void StartStack();
     void openNotifiedSocket();
     void replaceSocket();
-    platform::winsock::SockAddrIn localAddress();
+    compat::winsock::SockAddrIn localAddress();
 
     int m_idleLimit = 0;
     bool m_destroying = false;

@@ -14,7 +14,7 @@
 #include <unordered_map>
 #include <utility>
 
-namespace platform {
+namespace compat {
 
 namespace {
 
@@ -285,4 +285,4 @@ void setTimerRefusedForTesting(bool refused)
     registry().timersRefused = refused;
 }
 
-} // namespace platform
+} // namespace compat

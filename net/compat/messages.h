@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <functional>
 
-namespace platform {
+namespace compat {
 
 // A window is named by a number that is never reused in the process; 0 is no window.
 using HWND = quintptr;
@@ -71,4 +71,4 @@ void Sleep(quint32 milliseconds);
 // Seam for tests: refuses the next SetTimer calls while set.
 void setTimerRefusedForTesting(bool refused);
 
-} // namespace platform
+} // namespace compat

@@ -22,7 +22,7 @@
 #include <utility>
 #include <vector>
 
-namespace platform::winsock {
+namespace compat::winsock {
 
 namespace {
 
@@ -701,4 +701,4 @@ int openSocketCount()
     return int(state().sockets.size());
 }
 
-} // namespace platform::winsock
+} // namespace compat::winsock

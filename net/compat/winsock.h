@@ -12,7 +12,7 @@
 
 #include <netinet/in.h>
 
-namespace platform::winsock {
+namespace compat::winsock {
 
 using SOCKET = quint16;
 constexpr SOCKET INVALID_SOCKET = 65535;
@@ -157,4 +157,4 @@ ErrorInjector setErrorInjector(ErrorInjector injector);
 // Number of open sockets of this layer (for tests of resource release).
 int openSocketCount();
 
-} // namespace platform::winsock
+} // namespace compat::winsock

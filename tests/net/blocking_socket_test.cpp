@@ -26,7 +26,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace ws = platform::winsock;
+namespace ws = compat::winsock;
 using Peer = testsupport::ScriptedFtpPeer;
 using namespace std::chrono_literals;
 
@@ -464,10 +464,10 @@ TEST(PsockConnect, LooksUpNamesAndGivesAnUnknownHostExactlyOneChance)
 TEST(PsockConnect, OperationsThatNeedAConnectionAndTheStatusTextsOfTheReportLevel)
 {
     BlockingSocket sock;
-    EXPECT_TRUE(platform::isWindowClassRegistered("PsockWindowClass"));
-    EXPECT_TRUE(platform::isWindowClassRegistered("TmrWindowClass"));
-    EXPECT_EQ(platform::windowPointer(sock.NotifyWindow), &sock);
-    EXPECT_EQ(platform::windowPointer(sock.Timer->WindowHandle()), sock.Timer.get());
+    EXPECT_TRUE(compat::isWindowClassRegistered("PsockWindowClass"));
+    EXPECT_TRUE(compat::isWindowClassRegistered("TmrWindowClass"));
+    EXPECT_EQ(compat::windowPointer(sock.NotifyWindow), &sock);
+    EXPECT_EQ(compat::windowPointer(sock.Timer->WindowHandle()), sock.Timer.get());
 
     EXPECT_EQ(messageOf([&] { sock.CheckConnection(); }), QStringLiteral("Not Connected"));
     Peer peer;
@@ -540,11 +540,11 @@ TEST(PsockTimer, ArmsOnlyWithIntervalEnabledAndHandler)
     EXPECT_FALSE(timer.isArmed());
 
     // Setters act only on a change; a refused timer raises "No Timer".
-    platform::setTimerRefusedForTesting(true);
+    compat::setTimerRefusedForTesting(true);
     timer.setEnabled(false);
     EXPECT_EQ(messageOf([&] { timer.setEnabled(true); }), QStringLiteral("No Timer"));
     EXPECT_NO_THROW(timer.setEnabled(true));
-    platform::setTimerRefusedForTesting(false);
+    compat::setTimerRefusedForTesting(false);
 
     timer.setEnabled(false);
     timer.setInterval(20);
@@ -556,14 +556,14 @@ TEST(PsockTimer, ArmsOnlyWithIntervalEnabledAndHandler)
     EXPECT_EQ(ticks, seen);
 
     // The activation broadcast is ignored.
-    EXPECT_EQ(TimerWindowProc(timer.WindowHandle(), platform::WM_ACTIVATEAPP_BROADCAST, 0, 0), 0);
+    EXPECT_EQ(TimerWindowProc(timer.WindowHandle(), compat::WM_ACTIVATEAPP_BROADCAST, 0, 0), 0);
     EXPECT_EQ(ticks, seen);
 
     // A failing handler goes to the central handler, not through the window procedure.
     QStringList boxes;
     auto previous = platform::setErrorBoxHook([&](const QString& text) { boxes << text; });
     timer.setOnTimer([](QObject*) { throw platform::Exception(QStringLiteral("boom")); });
-    EXPECT_EQ(TimerWindowProc(timer.WindowHandle(), platform::WM_TIMER, 1, 0), 0);
+    EXPECT_EQ(TimerWindowProc(timer.WindowHandle(), compat::WM_TIMER, 1, 0), 0);
     platform::setErrorBoxHook(previous);
     EXPECT_EQ(boxes, QStringList{QStringLiteral("boom.")});
 }
@@ -652,17 +652,17 @@ TEST(PsockStack, StartedOnceForTwoComponentsAndStoppedWithTheLast)
 TEST(PsockNotify, MessagesAboveTheCompletionMessageOnlySetNotifyOk)
 {
     BlockingSocket sock;
-    const auto post = [&](quint32 message, platform::LPARAM lParam) {
-        platform::PostMessage(sock.NotifyWindow, message, 0, lParam);
-        platform::processMessages();
+    const auto post = [&](quint32 message, compat::LPARAM lParam) {
+        compat::PostMessage(sock.NotifyWindow, message, 0, lParam);
+        compat::processMessages();
     };
-    post(CompletionMessage, platform::makeLParam(8, 0));
+    post(CompletionMessage, compat::makeLParam(8, 0));
     EXPECT_TRUE(sock.NotifyOk);
     EXPECT_TRUE(sock.WaitDone);
     EXPECT_TRUE(sock.Connected);
     // A message above the completion message only updates NotifyOk.
     sock.WaitDone = false;
-    post(CompletionMessage + 1, platform::makeLParam(8, 10054));
+    post(CompletionMessage + 1, compat::makeLParam(8, 10054));
     EXPECT_FALSE(sock.NotifyOk);
     EXPECT_FALSE(sock.WaitDone);
     EXPECT_TRUE(sock.Connected);

@@ -9,7 +9,7 @@
 
 #include <thread>
 
-using namespace platform;
+using namespace compat;
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include <arpa/inet.h>
 
 // Inside the layer's namespace its calls hide the C library's of the same names.
-namespace platform::winsock {
+namespace compat::winsock {
 
 namespace {
 
@@ -246,4 +246,4 @@ TEST_F(WinsockTest, NameLookupCompletesWithAMessageAndAHostEntry)
     EXPECT_EQ(notices[0].error, WSAHOST_NOT_FOUND);
 }
 
-} // namespace platform::winsock
+} // namespace compat::winsock
