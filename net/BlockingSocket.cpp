@@ -82,18 +82,6 @@ void blockingPass(ws::SOCKET s, const IdleClock& idle)
     compat::processMessages();
 }
 
-// A hidden window of the class (registered on first use) that carries the object.
-compat::HWND createObjectWindow(const char* className, compat::WNDPROC procedure, void* object)
-{
-    if (!compat::isWindowClassRegistered(className)
-        && !compat::registerWindowClass(className, procedure))
-        return compat::NoWindow;
-    const compat::HWND window = compat::createWindow(className);
-    if (window != compat::NoWindow)
-        compat::setWindowPointer(window, object);
-    return window;
-}
-
 class FileCloser {
 public:
     explicit FileCloser(int fd) : m_fd(fd) {}
@@ -180,12 +168,12 @@ QByteArray ExtractField(const QByteArray& Text, char Separator, int N)
 
 compat::HWND CreateSocketWindow(BlockingSocket* Component)
 {
-    return createObjectWindow(socketWindowClass, SocketWindowProc, Component);
+    return compat::createObjectWindow(socketWindowClass, SocketWindowProc, Component);
 }
 
 compat::HWND CreateTimerWindow(WindowTimer* Timer)
 {
-    return createObjectWindow(timerWindowClass, TimerWindowProc, Timer);
+    return compat::createObjectWindow(timerWindowClass, TimerWindowProc, Timer);
 }
 
 compat::LRESULT SocketWindowProc(compat::HWND Window, quint32 Message, compat::WPARAM WParam,

@@ -224,6 +224,16 @@ void* windowPointer(HWND window)
     return target ? target->pointer() : nullptr;
 }
 
+HWND createObjectWindow(const QByteArray& className, WNDPROC procedure, void* object)
+{
+    if (!isWindowClassRegistered(className) && !registerWindowClass(className, procedure))
+        return NoWindow;
+    const HWND window = createWindow(className);
+    if (window != NoWindow)
+        setWindowPointer(window, object);
+    return window;
+}
+
 LRESULT defWindowProc(HWND, quint32, WPARAM, LPARAM)
 {
     return 0;

@@ -41,6 +41,10 @@ bool isWindow(HWND window);
 void setWindowPointer(HWND window, void* object);
 void* windowPointer(HWND window);
 
+// A hidden window of the class (registered with `procedure` on first use) whose pointer
+// slot holds `object`; NoWindow when it cannot be created.
+HWND createObjectWindow(const QByteArray& className, WNDPROC procedure, void* object);
+
 // Default processing: nothing happens, the result is 0.
 LRESULT defWindowProc(HWND window, quint32 message, WPARAM wParam, LPARAM lParam);
 
