@@ -22,7 +22,6 @@ namespace ws = compat::winsock;
 namespace {
 
 constexpr char socketWindowClass[] = "PsockWindowClass";
-constexpr char timerWindowClass[] = "TmrWindowClass";
 constexpr quint16 requestedVersion = 257;
 constexpr qint32 allEventsButWrite = ws::FD_READ | ws::FD_OOB | ws::FD_ACCEPT | ws::FD_CONNECT
     | ws::FD_CLOSE; // 61
@@ -171,11 +170,6 @@ compat::HWND CreateSocketWindow(BlockingSocket* Component)
     return compat::createObjectWindow(socketWindowClass, SocketWindowProc, Component);
 }
 
-compat::HWND CreateTimerWindow(WindowTimer* Timer)
-{
-    return compat::createObjectWindow(timerWindowClass, TimerWindowProc, Timer);
-}
-
 compat::LRESULT SocketWindowProc(compat::HWND Window, quint32 Message, compat::WPARAM WParam,
                                    compat::LPARAM LParam)
 {
@@ -185,75 +179,6 @@ compat::LRESULT SocketWindowProc(compat::HWND Window, quint32 Message, compat::W
         return 0;
     }
     return compat::defWindowProc(Window, Message, WParam, LParam);
-}
-
-compat::LRESULT TimerWindowProc(compat::HWND Window, quint32 Message, compat::WPARAM WParam,
-                                  compat::LPARAM LParam)
-{
-    auto* timer = static_cast<WindowTimer*>(compat::windowPointer(Window));
-    if (!timer)
-        return compat::defWindowProc(Window, Message, WParam, LParam);
-    if (Message == compat::WM_ACTIVATEAPP_BROADCAST)
-        return 0;
-    if (Message == compat::WM_TIMER) {
-        platform::guarded([timer] { timer->Tick(); });
-        return 0;
-    }
-    return compat::defWindowProc(Window, Message, WParam, LParam);
-}
-
-// ---- WindowTimer ----
-
-WindowTimer::WindowTimer(QObject* AOwner)
-    : QObject(AOwner)
-{
-    FWindowHandle = CreateTimerWindow(this);
-}
-
-WindowTimer::~WindowTimer()
-{
-    FEnabled = false;
-    UpdateTimer(); // disabled: only removes the system timer, cannot fail
-    compat::destroyWindow(FWindowHandle);
-}
-
-void WindowTimer::setInterval(quint32 Value)
-{
-    if (Value == FInterval)
-        return;
-    FInterval = Value;
-    UpdateTimer();
-}
-
-void WindowTimer::setEnabled(bool Value)
-{
-    if (Value == FEnabled)
-        return;
-    FEnabled = Value;
-    UpdateTimer();
-}
-
-void WindowTimer::setOnTimer(NotifyEvent Value)
-{
-    FOnTimer = std::move(Value);
-    UpdateTimer();
-}
-
-void WindowTimer::UpdateTimer()
-{
-    compat::KillTimer(FWindowHandle, 1);
-    m_armed = false;
-    if (FInterval != 0 && FEnabled && FOnTimer) {
-        if (!compat::SetTimer(FWindowHandle, 1, FInterval))
-            throw platform::Exception(QStringLiteral("No Timer"));
-        m_armed = true;
-    }
-}
-
-void WindowTimer::Tick()
-{
-    if (FOnTimer)
-        FOnTimer(this);
 }
 
 // ---- BlockingSocket: life cycle ----

@@ -1,7 +1,8 @@
 // The socket component: one TCP socket turned into blocking operations that keep the
-// window alive by dispatching messages while they wait; its time-out timer and windows.
+// window alive by dispatching messages while they wait; its hidden window.
 #pragma once
 
+#include "net/WindowTimer.h"
 #include "net/compat/messages.h"
 #include "net/compat/winsock.h"
 #include "platform/exception.h"
@@ -17,7 +18,6 @@
 #include <memory>
 
 class BlockingSocket;
-class WindowTimer;
 
 // Event types: an empty std::function is "not assigned".
 using NotifyEvent = std::function<void(QObject* Sender)>;
@@ -54,43 +54,8 @@ QByteArray ExtractField(const QByteArray& Text, char Separator, int N);
 
 // The hidden windows and their procedures.
 compat::HWND CreateSocketWindow(BlockingSocket* Component);
-compat::HWND CreateTimerWindow(WindowTimer* Timer);
 compat::LRESULT SocketWindowProc(compat::HWND Window, quint32 Message, compat::WPARAM WParam,
                                    compat::LPARAM LParam);
-compat::LRESULT TimerWindowProc(compat::HWND Window, quint32 Message, compat::WPARAM WParam,
-                                  compat::LPARAM LParam);
-
-// A timer on its own hidden window; it creates no thread despite its name.
-// Armed exactly when Interval != 0, Enabled and OnTimer is assigned.
-class WindowTimer : public QObject {
-public:
-    explicit WindowTimer(QObject* AOwner = nullptr);
-    ~WindowTimer() override;
-    Q_DISABLE_COPY_MOVE(WindowTimer)
-
-    quint32 Interval() const { return FInterval; }
-    void setInterval(quint32 Value);
-    bool Enabled() const { return FEnabled; }
-    void setEnabled(bool Value);
-    const NotifyEvent& OnTimer() const { return FOnTimer; }
-    void setOnTimer(NotifyEvent Value);
-    compat::HWND WindowHandle() const { return FWindowHandle; }
-
-    // Whether system timer 1 currently exists on the window.
-    bool isArmed() const { return m_armed; }
-
-    virtual void Tick();
-
-protected:
-    void UpdateTimer();
-
-private:
-    quint32 FInterval = 1000;
-    compat::HWND FWindowHandle = compat::NoWindow;
-    NotifyEvent FOnTimer;
-    bool FEnabled = true;
-    bool m_armed = false;
-};
 
 // The destructor runs this class's Abort (C++ calls no override from a base destructor),
 // so a derived class that redefines Abort cancels what it owns in its own destructor.
