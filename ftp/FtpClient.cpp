@@ -162,7 +162,9 @@ QByteArray FtpClient::Transaction(const QByteArray& Command)
     if (Command.contains('\r') || Command.contains('\n'))
         throw InvalidCommandError(QStringLiteral("Line break in the %1 command; nothing was sent")
                                   .arg(platform::fromCodePage(verbOf(Command))));
+    ReplyCode = 0;
     const QByteArray line = BlockingSocket::Transaction(Command);
+    ReplyCode = ftp::replyCode(line);
     ReadContinuationLines(line);
     return line;
 }

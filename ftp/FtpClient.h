@@ -60,7 +60,7 @@ namespace ftp {
 constexpr int defaultIdleLimitMs = 60000;
 
 // The reply code of a line: its leading decimal digits (at most ten), 0 when it does not
-// begin with a digit. A code beyond 16 bits raises SocketError, as the socket layer does.
+// begin with a digit. A code beyond 16 bits raises SocketError: the server sent no usable reply.
 qint16 replyCode(const QByteArray& line);
 
 // A line that does not end a reply: it begins with a blank or has "-" as its fourth byte.
@@ -89,8 +89,8 @@ public:
     void Connect() override;
     // QUIT and close; nothing when not connected. The socket is closed in every case.
     void Disconnect() override;
-    // Sends one command and reads one complete reply; returns its first line. A command
-    // with a line break raises InvalidCommandError and is not sent.
+    // Sends one command and reads one complete reply; returns its first line and sets
+    // ReplyCode. A command with a line break raises InvalidCommandError and is not sent.
     QByteArray Transaction(const QByteArray& Command) override;
     // Closes the control connection at once, without QUIT and without waiting for the
     // server: for a window that is closing.
@@ -111,6 +111,8 @@ public:
     void Upload(const QString& localPath, const QByteArray& remoteName);
 
     // Fields.
+    // The code of the last reply (0: none, or a line without a code).
+    qint16 ReplyCode = 0;
     std::unique_ptr<std::recursive_mutex> TransferLock;
     QByteArray UserID;
     QByteArray Password;

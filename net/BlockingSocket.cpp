@@ -741,23 +741,10 @@ void BlockingSocket::ClearInput()
 QByteArray BlockingSocket::Transaction(const QByteArray& Command)
 {
     ReportStatus(8, "Transaction");
-    ReplyCode = 0;
     Writeln(Command);
     LastReply = ReadLn();
-    if (!LastReply.isEmpty()) {
+    if (!LastReply.isEmpty())
         ReportStatus(1, LastReply);
-        qsizetype digits = 0;
-        while (digits < 10 && digits < LastReply.size() && LastReply[digits] >= '0'
-               && LastReply[digits] <= '9')
-            ++digits;
-        if (digits > 0) {
-            const qint64 value = LastReply.left(digits).toLongLong();
-            if (value > 32767)
-                throw SocketError(QStringLiteral("Reply code %1 is out of range")
-                                     .arg(QString::fromLatin1(LastReply.left(digits))));
-            ReplyCode = qint16(value);
-        }
-    }
     return LastReply;
 }
 

@@ -147,7 +147,6 @@ public:
     QByteArray Host;
     std::unique_ptr<char[]> HostEntryBuffer;
     QByteArray LastReply;
-    qint16 ReplyCode = 0;
     compat::winsock::SOCKET SocketHandle = compat::winsock::INVALID_SOCKET;
     compat::HWND NotifyWindow = compat::NoWindow;
     bool Connected = false;
