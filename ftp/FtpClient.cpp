@@ -174,7 +174,7 @@ void FtpClient::ReadContinuationLines(const QByteArray& Line)
     QByteArray line = Line;
     while (ftp::isContinuationLine(line)) {
         line = ReadLn();
-        ReportStatus(1, line);
+        ReportStatus(StatusLevel::Dialogue, line);
     }
 }
 
@@ -200,7 +200,7 @@ void FtpClient::Connect()
     } catch (...) {
         // A Disconnect that fails itself replaces the login's error.
         Disconnect();
-        ReportStatus(1, "Disconnected");
+        ReportStatus(StatusLevel::Dialogue, "Disconnected");
         throw;
     }
 }
@@ -212,7 +212,7 @@ void FtpClient::readGreeting()
     LastReply = greeting;
     if (greeting.isEmpty())
         throw SocketError("Connection closed by the server before its greeting");
-    ReportStatus(1, greeting);
+    ReportStatus(StatusLevel::Dialogue, greeting);
     ReplyCode = ftp::replyCode(greeting);
     ReadContinuationLines(greeting);
     if (ReplyCode > 400) {
@@ -238,7 +238,7 @@ void FtpClient::logIn()
     if (FWAuthenticate) {
         checkLoginReply(command("USER " + FWUserID));
         if (ReplyCode == 331) {
-            ReportStatus(1, "PASS ");
+            ReportStatus(StatusLevel::Dialogue, "PASS ");
             checkLoginReply(command("PASS " + FWPassword));
         }
     }
@@ -264,11 +264,11 @@ void FtpClient::logIn()
     }
 
     if (!(viaProxy && FirewallType == FirewallStyle::FTUser)) {
-        ReportStatus(1, "USER " + UserID);
+        ReportStatus(StatusLevel::Dialogue, "USER " + UserID);
         checkLoginReply(command("USER " + UserID));
     }
     if (ReplyCode == 331) {
-        ReportStatus(1, "PASS ");
+        ReportStatus(StatusLevel::Dialogue, "PASS ");
         checkLoginReply(command("PASS " + Password));
     }
 
@@ -281,7 +281,7 @@ void FtpClient::Disconnect()
     Canceled = false;
     if (!Connected)
         return;
-    ReportStatus(1, "QUIT");
+    ReportStatus(StatusLevel::Dialogue, "QUIT");
     try {
         discardStaleReplies();
         // A server that just closes after QUIT has done what was asked: no reply needed.
@@ -318,7 +318,7 @@ void FtpClient::RunCommand(const QByteArray& Command)
     const CommandKind kind = ftp::commandKind(Command);
     Canceled = false;
     CheckConnection();
-    ReportStatus(1, Command);
+    ReportStatus(StatusLevel::Dialogue, Command);
     discardStaleReplies();
     const QByteArray reply = command(Command);
     if (isBetween(ReplyCode, 400, 599)) {
@@ -370,7 +370,7 @@ void FtpClient::discardStaleReplies()
             const QByteArray line = ReadLn();
             m_finalReplyDue = false;
             if (!line.isEmpty()) {
-                ReportStatus(1, line);
+                ReportStatus(StatusLevel::Dialogue, line);
                 ReadContinuationLines(line);
             }
         } catch (const AbortError&) {
@@ -451,7 +451,8 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const Q
     }
 
     const QByteArray storName = remoteName.isEmpty() ? platform::toCodePage(fileNamePart(localPath)) : remoteName;
-    ReportStatus(1, "STOR " + (remoteName.isEmpty() ? platform::toCodePage(localPath) : remoteName));
+    ReportStatus(StatusLevel::Dialogue,
+                 "STOR " + (remoteName.isEmpty() ? platform::toCodePage(localPath) : remoteName));
     const QByteArray storReply = command("STOR " + storName);
     if (isBetween(ReplyCode, 301, 599)) {
         if (OnUnSupportedFunction && isBetween(ReplyCode, 500, 502))
@@ -490,7 +491,7 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const Q
         final = ReadLn();
         if (final.isEmpty())
             throw SocketError("Connection closed by the server instead of the final reply to STOR");
-        ReportStatus(1, final);
+        ReportStatus(StatusLevel::Dialogue, final);
         ReadContinuationLines(final);
         LastReply = final;
         ReplyCode = ftp::replyCode(final);

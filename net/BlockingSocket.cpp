@@ -186,7 +186,7 @@ compat::LRESULT SocketWindowProc(compat::HWND Window, quint32 Message, compat::W
 BlockingSocket::BlockingSocket(QObject* AOwner)
     : QObject(AOwner)
 {
-    ReportStatus(8, "Create");
+    ReportStatus(StatusLevel::Detail, "Create");
     WorkBuffer = std::make_unique<std::array<char, 65537>>();
     NotifyWindow = CreateSocketWindow(this);
     Proxy.clear();
@@ -213,7 +213,7 @@ BlockingSocket::~BlockingSocket()
 {
     m_destroying = true;
     try {
-        ReportStatus(8, "Destroy");
+        ReportStatus(StatusLevel::Detail, "Destroy");
         Abort();
         Cancel();
     } catch (...) {
@@ -236,7 +236,7 @@ BlockingSocket::~BlockingSocket()
 
 void BlockingSocket::StartStack()
 {
-    ReportStatus(8, "Initializing Winsock");
+    ReportStatus(StatusLevel::Detail, "Initializing Winsock");
     if (++StartupCount == 1) {
         ws::WSAStartup(requestedVersion, &StackData);
         const auto versionText = [](quint16 version) {
@@ -295,7 +295,7 @@ void BlockingSocket::openNotifiedSocket()
 
 void BlockingSocket::ResolveHost()
 {
-    ReportStatus(8, "Resolve Host");
+    ReportStatus(StatusLevel::Detail, "Resolve Host");
     const QByteArray& name = Proxy.isEmpty() ? Host : Proxy;
     const qsizetype length = std::min<qsizetype>(name.size(), bufferSize);
     std::memcpy(WorkBuffer->data(), name.constData(), std::size_t(length));
@@ -332,7 +332,7 @@ void BlockingSocket::ResolveHost()
 
 void BlockingSocket::Connect()
 {
-    ReportStatus(8, "Connecting");
+    ReportStatus(StatusLevel::Detail, "Connecting");
     Canceled = false;
     if (Connected)
         throw SocketError("Already connected");
@@ -389,13 +389,13 @@ void BlockingSocket::Connect()
 
 void BlockingSocket::Disconnect()
 {
-    ReportStatus(8, "Disconnecting");
+    ReportStatus(StatusLevel::Detail, "Disconnecting");
     CloseSocket();
 }
 
 void BlockingSocket::CloseSocket()
 {
-    ReportStatus(4, "Request Close Socket");
+    ReportStatus(StatusLevel::Transfer, "Request Close Socket");
     Connected = false;
     if (SocketHandle == ws::INVALID_SOCKET)
         return;
@@ -419,7 +419,7 @@ void BlockingSocket::CloseSocket()
 
 void BlockingSocket::CheckConnection()
 {
-    ReportStatus(8, "Checking Connection");
+    ReportStatus(StatusLevel::Detail, "Checking Connection");
     int pass = 0;
     while (!Connected) {
         if (pass > 0 || !OnConnectionRequired)
@@ -434,13 +434,13 @@ void BlockingSocket::CheckConnection()
 
 void BlockingSocket::Cancel()
 {
-    ReportStatus(8, "Canceling");
+    ReportStatus(StatusLevel::Detail, "Canceling");
     Canceled = true;
 }
 
 void BlockingSocket::Abort()
 {
-    ReportStatus(8, "Abort");
+    ReportStatus(StatusLevel::Detail, "Abort");
     Cancel();
 }
 
@@ -448,7 +448,7 @@ void BlockingSocket::Abort()
 
 void BlockingSocket::TimerOn()
 {
-    ReportStatus(8, "Timer On");
+    ReportStatus(StatusLevel::Detail, "Timer On");
     TimedOut = false;
     Timer->setInterval(quint32(TimeOut));
     Timer->setEnabled(true);
@@ -456,14 +456,14 @@ void BlockingSocket::TimerOn()
 
 void BlockingSocket::TimerOff()
 {
-    ReportStatus(8, "Timer Off");
+    ReportStatus(StatusLevel::Detail, "Timer Off");
     if (Timer)
         Timer->setEnabled(false);
 }
 
 void BlockingSocket::TimerTriggered(QObject*)
 {
-    ReportStatus(8, "Timer Triggered");
+    ReportStatus(StatusLevel::Detail, "Timer Triggered");
     TimerOff();
     TimedOut = true;
     WaitDone = true;
@@ -512,9 +512,9 @@ void BlockingSocket::HandleNotification(quint32 Message, compat::WPARAM, compat:
     }
 }
 
-void BlockingSocket::ReportStatus(quint8 Level, const QByteArray& Text)
+void BlockingSocket::ReportStatus(StatusLevel Level, const QByteArray& Text)
 {
-    if (int(Level) > ReportLevel)
+    if (qint32(Level) > ReportLevel)
         return;
     StatusText = Text;
     if (m_destroying || !OnStatus)
@@ -539,7 +539,7 @@ void BlockingSocket::CheckSocketError(int Tolerated)
 
 QByteArray BlockingSocket::ErrorText(quint16 Number)
 {
-    ReportStatus(8, "Looking Up Error Message");
+    ReportStatus(StatusLevel::Detail, "Looking Up Error Message");
     QByteArray result;
     if (Number == 0)
         return result;
@@ -556,7 +556,7 @@ QByteArray BlockingSocket::ErrorText(quint16 Number)
 
 void BlockingSocket::Write(const QByteArray& Text)
 {
-    ReportStatus(8, "Write");
+    ReportStatus(StatusLevel::Detail, "Write");
     const qsizetype length = std::min<qsizetype>(Text.size(), bufferSize);
     std::memcpy(WorkBuffer->data(), Text.constData(), std::size_t(length));
     (*WorkBuffer)[std::size_t(length)] = 0;
@@ -568,13 +568,13 @@ void BlockingSocket::Write(const QByteArray& Text)
 
 void BlockingSocket::Writeln(const QByteArray& Text)
 {
-    ReportStatus(8, "Writeln");
+    ReportStatus(StatusLevel::Detail, "Writeln");
     Write(Text + "\r\n");
 }
 
 void BlockingSocket::SendBuffer(const char* Buffer, quint16 Count)
 {
-    ReportStatus(4, "Sending Buffer");
+    ReportStatus(StatusLevel::Transfer, "Sending Buffer");
     TimerOn();
     {
         TimerOffGuard timerOff(*this);
@@ -608,7 +608,7 @@ void BlockingSocket::SendBuffer(const char* Buffer, quint16 Count)
 
 QByteArray BlockingSocket::Read(quint16 Count)
 {
-    ReportStatus(8, "Read( " + QByteArray::number(Count) + " )");
+    ReportStatus(StatusLevel::Detail, "Read( " + QByteArray::number(Count) + " )");
     char* buffer = WorkBuffer->data();
     int count = Count;
     if (count == 0) {
@@ -657,7 +657,7 @@ QByteArray BlockingSocket::Read(quint16 Count)
 
 QByteArray BlockingSocket::ReadLn()
 {
-    ReportStatus(8, "ReadLn");
+    ReportStatus(StatusLevel::Detail, "ReadLn");
     int taken = 0;
     QByteArray result;
     qsizetype lineEnd = -1;
@@ -727,30 +727,30 @@ QByteArray BlockingSocket::ReadLn()
 
 bool BlockingSocket::DataAvailable()
 {
-    ReportStatus(8, "Data Available");
+    ReportStatus(StatusLevel::Detail, "Data Available");
     return ws::recv(SocketHandle, WorkBuffer->data(), 1, ws::MSG_PEEK_FLAG) >= 1;
 }
 
 void BlockingSocket::ClearInput()
 {
-    ReportStatus(8, "Clearing Input");
+    ReportStatus(StatusLevel::Detail, "Clearing Input");
     static std::array<char, bufferSize> scratch; // UI thread only
     ws::recv(SocketHandle, scratch.data(), bufferSize, 0);
 }
 
 QByteArray BlockingSocket::Transaction(const QByteArray& Command)
 {
-    ReportStatus(8, "Transaction");
+    ReportStatus(StatusLevel::Detail, "Transaction");
     Writeln(Command);
     LastReply = ReadLn();
     if (!LastReply.isEmpty())
-        ReportStatus(1, LastReply);
+        ReportStatus(StatusLevel::Dialogue, LastReply);
     return LastReply;
 }
 
 void BlockingSocket::SendFile(const QString& FileName)
 {
-    ReportStatus(8, "SendFile");
+    ReportStatus(StatusLevel::Detail, "SendFile");
     const int fd = ::open(QFile::encodeName(FileName).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         platform::raiseInOutError(errno);
@@ -814,7 +814,7 @@ void BlockingSocket::SendFile(const QString& FileName)
 
 void BlockingSocket::Listen(bool CompletionMode)
 {
-    ReportStatus(8, "Listening");
+    ReportStatus(StatusLevel::Detail, "Listening");
     RemoteAddress = ws::SockAddrIn{};
     RemoteAddress.sin_family = ws::AF_INET_FAMILY;
     RemoteAddress.sin_addr.s_addr = 0;
@@ -828,7 +828,7 @@ void BlockingSocket::Listen(bool CompletionMode)
 
 ws::SOCKET BlockingSocket::Accept()
 {
-    ReportStatus(4, "Accepting");
+    ReportStatus(StatusLevel::Transfer, "Accepting");
     const IdleClock idle(m_idleLimit);
     while (!WaitDone && !Canceled) {
         sleepingPass();

@@ -38,6 +38,13 @@ public:
     using SocketError::SocketError;
 };
 
+// How much a status text tells; ReportStatus passes on the texts up to ReportLevel.
+enum class StatusLevel : qint32 {
+    Dialogue = 1, // reply lines and the commands the FTP client reports
+    Transfer = 4, // "Sending Buffer", "Accepting" and "Request Close Socket"
+    Detail = 8,   // every other step
+};
+
 // Window messages of the socket window.
 constexpr quint32 NotifyMessage = compat::WM_USER + 101;     // 1125
 constexpr quint32 CompletionMessage = compat::WM_USER + 102; // 1126
@@ -93,7 +100,7 @@ public:
     QByteArray LocalPortCommas();
 
     // Status and errors.
-    void ReportStatus(quint8 Level, const QByteArray& Text);
+    void ReportStatus(StatusLevel Level, const QByteArray& Text);
     void CheckSocketError(int Tolerated);
     QByteArray ErrorText(quint16 Number);
     void HandleNotification(quint32 Message, compat::WPARAM Word, compat::LPARAM Parameter);
@@ -131,6 +138,7 @@ public:
     bool ShuttingDown = false;
     qint32 LastError = 0;
     qint32 TimeOut = 0;
+    // Status texts up to this level reach OnStatus; 0 reports nothing.
     qint32 ReportLevel = 0;
     QByteArray StatusText;
     QByteArray Proxy;

@@ -506,7 +506,7 @@ TEST(PsockConnect, OperationsThatNeedAConnectionAndTheStatusTextsOfTheReportLeve
     EXPECT_EQ(statuses, (QByteArrayList{"Canceling", "Abort", "Canceling"}));
     // A failing status handler is not the operation's problem.
     sock.OnStatus = [](QObject*, const QByteArray&) { throw SocketError("handler"); };
-    EXPECT_NO_THROW(sock.ReportStatus(1, "x"));
+    EXPECT_NO_THROW(sock.ReportStatus(StatusLevel::Dialogue, "x"));
     EXPECT_EQ(sock.StatusText, QByteArray("x"));
 
     // Reading on a socket that is not connected gives an empty line.
