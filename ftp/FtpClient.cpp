@@ -12,8 +12,6 @@
 
 namespace {
 
-using compat::winsock::Linger;
-
 // How long a command waits for the late final reply of a transfer that ended early.
 constexpr int lateReplyLimitMs = 5000;
 
@@ -462,11 +460,8 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const Q
     }
     m_finalReplyDue = true;
 
-    if (!Passive) {
-        const compat::winsock::SOCKET accepted = data.Accept();
-        compat::winsock::closesocket(data.SocketHandle);
-        data.SocketHandle = accepted;
-    }
+    if (!Passive)
+        data.Accept();
     if (OnTransactionStart)
         OnTransactionStart(this);
     // A cancel or time-out before the first byte leaves the file unsent: never a success.
@@ -475,12 +470,8 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const Q
         data.SendFile(localPath);
     if (OnTransactionStop)
         OnTransactionStop(this);
-    const Linger graceful {0, 0};
-    compat::winsock::setsockopt(data.SocketHandle, compat::winsock::SOL_SOCKET_LEVEL,
-                                  compat::winsock::SO_LINGER_OPTION,
-                                  reinterpret_cast<const char*>(&graceful), sizeof graceful);
     // Closing the data connection marks the end of the file for the server.
-    data.CloseSocket();
+    data.closeGracefully();
     if (!sending) {
         Canceled = false;
         throw AbortError("Socket send aborted");

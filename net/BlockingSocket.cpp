@@ -81,6 +81,15 @@ void blockingPass(ws::SOCKET s, const IdleClock& idle)
     compat::processMessages();
 }
 
+// Lingering on with a time of 0 makes a close reset the connection; off, a close
+// delivers what was sent and then ends the connection in order.
+void setLinger(ws::SOCKET s, bool on)
+{
+    const ws::Linger linger{quint16(on ? 1 : 0), 0};
+    ws::setsockopt(s, ws::SOL_SOCKET_LEVEL, ws::SO_LINGER_OPTION, reinterpret_cast<const char*>(&linger),
+                   sizeof linger);
+}
+
 class FileCloser {
 public:
     explicit FileCloser(int fd) : m_fd(fd) {}
@@ -253,12 +262,9 @@ void BlockingSocket::StartStack()
     bool ok = false;
     try {
         SocketHandle = ws::socket(ws::AF_INET_FAMILY, ws::SOCK_STREAM_TYPE, ws::IPPROTO_TCP_PROTOCOL);
-        if (SocketHandle != ws::INVALID_SOCKET) {
-            // Closing this first socket resets the connection instead of closing it gracefully.
-            const ws::Linger hardClose{1, 0};
-            ws::setsockopt(SocketHandle, ws::SOL_SOCKET_LEVEL, ws::SO_LINGER_OPTION,
-                           reinterpret_cast<const char*>(&hardClose), sizeof hardClose);
-        }
+        // Closing this first socket resets the connection instead of closing it gracefully.
+        if (SocketHandle != ws::INVALID_SOCKET)
+            setLinger(SocketHandle, true);
         if (SocketHandle == ws::INVALID_SOCKET)
             CheckSocketError(ws::WSAEWOULDBLOCK);
         ok = SocketHandle != ws::INVALID_SOCKET
@@ -415,6 +421,12 @@ void BlockingSocket::CloseSocket()
     } fresh{*this};
     if (!m_destroying && OnDisconnect)
         OnDisconnect(this);
+}
+
+void BlockingSocket::closeGracefully()
+{
+    setLinger(SocketHandle, false);
+    CloseSocket();
 }
 
 void BlockingSocket::CheckConnection()
@@ -807,9 +819,7 @@ void BlockingSocket::SendFile(const QString& FileName)
     // The whole file is handed over: closing must now deliver its end instead of
     // resetting the connection (a canceled or failed send keeps the reset, so the
     // receiver sees the transfer was cut short).
-    const ws::Linger graceful{0, 0};
-    ws::setsockopt(SocketHandle, ws::SOL_SOCKET_LEVEL, ws::SO_LINGER_OPTION,
-                   reinterpret_cast<const char*>(&graceful), sizeof graceful);
+    setLinger(SocketHandle, false);
 }
 
 void BlockingSocket::Listen(bool CompletionMode)
@@ -826,7 +836,7 @@ void BlockingSocket::Listen(bool CompletionMode)
     ws::listen(SocketHandle, 1);
 }
 
-ws::SOCKET BlockingSocket::Accept()
+void BlockingSocket::Accept()
 {
     ReportStatus(StatusLevel::Transfer, "Accepting");
     const IdleClock idle(m_idleLimit);
@@ -851,12 +861,14 @@ ws::SOCKET BlockingSocket::Accept()
     ws::WSAAsyncSelect(accepted, NotifyWindow, NotifyMessage, allEventsButWrite);
     RemoteAddress = peer;
     if (Canceled) {
-        // The caller never sees this socket, so it is not left open.
+        // The transfer does not go on, so the accepted socket is not left open.
         ws::closesocket(accepted);
         Canceled = false;
         throw AbortError("Socket send aborted");
     }
-    return accepted;
+    // The listener has done its one job; the connection goes on on the accepted socket.
+    ws::closesocket(SocketHandle);
+    SocketHandle = accepted;
 }
 
 ws::SockAddrIn BlockingSocket::localAddress()

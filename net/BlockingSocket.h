@@ -76,7 +76,6 @@ public:
     static inline int StartupCount = 0;
 
     // Connection.
-    virtual compat::winsock::SOCKET Accept();
     virtual void Connect();
     virtual void Disconnect();
     virtual QByteArray Transaction(const QByteArray& Command);
@@ -84,6 +83,9 @@ public:
     void Cancel();
     void CheckConnection();
     void CloseSocket();
+    // Closes so that the peer receives all that was sent and then an orderly end, never
+    // a reset: for a data connection whose close marks the end of a file.
+    void closeGracefully();
     void ResolveHost();
 
     // Data transfer.
@@ -96,6 +98,9 @@ public:
     void ClearInput();
     void SendFile(const QString& FileName);
     void Listen(bool CompletionMode);
+    // Waits for the connection that Listen(true) announces and goes on with it: the
+    // listening socket is closed and the accepted one becomes this component's socket.
+    void Accept();
     QByteArray LocalAddressCommas();
     QByteArray LocalPortCommas();
 
