@@ -140,8 +140,6 @@ FtpClient::FtpClient(QObject* AOwner)
     : BlockingSocket(AOwner)
 {
     Port = 21;
-    // Replies are read synchronously by the operations; the hook only has to exist.
-    BlockingSocket::OnReadReady = [](QObject*) {};
     TransferLock = std::make_unique<std::recursive_mutex>();
     setIdleLimit(ftp::defaultIdleLimitMs);
 }
@@ -207,7 +205,6 @@ void FtpClient::readGreeting()
 {
     ReplyCode = 0;
     const QByteArray greeting = ReadLn();
-    LastReply = greeting;
     if (greeting.isEmpty())
         throw SocketError("Connection closed by the server before its greeting");
     ReportStatus(StatusLevel::Dialogue, greeting);
@@ -440,7 +437,7 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const Q
         data.Connect();
     } else {
         data.Port = 0;
-        data.Listen(true);
+        data.Listen();
         const QByteArray reply = command("PORT " + LocalAddressCommas() + data.LocalPortCommas());
         if (isBetween(ReplyCode, 301, 599)) {
             refuseUpload(reply);
@@ -484,7 +481,6 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const Q
             throw SocketError("Connection closed by the server instead of the final reply to STOR");
         ReportStatus(StatusLevel::Dialogue, final);
         ReadContinuationLines(final);
-        LastReply = final;
         ReplyCode = ftp::replyCode(final);
     } while (isBetween(ReplyCode, 100, 199));
     m_finalReplyDue = false;

@@ -28,7 +28,6 @@ enum class CommandKind : quint8 {
 using FailureEvent = std::function<void(bool& Handled, CommandKind Trans_Type)>;
 using SuccessEvent = std::function<void(CommandKind Trans_Type)>;
 using UnsupportedEvent = std::function<void(CommandKind Trans_Type)>;
-using ListItemEvent = std::function<void(const QByteArray& Listing)>;
 
 // A refused reply. The message is the reply's first line exactly as received, line end
 // included (decoded from the code page); reply() keeps its bytes.
@@ -123,8 +122,6 @@ public:
     SuccessEvent OnSuccess;
     FailureEvent OnFailure;
     HandledEvent OnAuthenticationNeeded;
-    HandledEvent OnAuthenticationFailed;
-    ListItemEvent OnListItem;
     // Fired after a successful login; hides the socket's own connect notification.
     NotifyEvent OnConnect;
     UnsupportedEvent OnUnSupportedFunction;

@@ -204,7 +204,6 @@ BlockingSocket::BlockingSocket(QObject* AOwner)
     Timer->setEnabled(false);
     Timer->setOnTimer([this](QObject* Sender) { TimerTriggered(Sender); });
     TimeOut = 0;
-    StackInfo.clear();
     Canceled = false;
     ShuttingDown = false;
     Connected = false;
@@ -227,7 +226,6 @@ BlockingSocket::~BlockingSocket()
         Cancel();
     } catch (...) {
     }
-    StackInfo.clear();
     Timer.reset();
     HostEntryBuffer.reset();
     compat::destroyWindow(NotifyWindow);
@@ -247,16 +245,8 @@ void BlockingSocket::StartStack()
 {
     ReportStatus(StatusLevel::Detail, "Initializing Winsock");
     if (++StartupCount == 1) {
-        ws::WSAStartup(requestedVersion, &StackData);
-        const auto versionText = [](quint16 version) {
-            return QByteArray::number(version >> 8) + '.' + QByteArray::number(version & 0xFF);
-        };
-        StackInfo << "Version= " + versionText(StackData.wVersion)
-                  << "High Version= " + versionText(StackData.wHighVersion)
-                  << "Description= " + QByteArray(StackData.szDescription)
-                  << "System= " + QByteArray(StackData.szSystemStatus)
-                  << "Max Sockets= " + QByteArray::number(StackData.iMaxSockets)
-                  << "Max Udp pack size= " + QByteArray::number(StackData.iMaxUdpDg);
+        ws::WSAData stack; // what it tells about itself is of no use here
+        ws::WSAStartup(requestedVersion, &stack);
     }
     m_stackStarted = true;
     bool ok = false;
@@ -299,17 +289,16 @@ void BlockingSocket::openNotifiedSocket()
 
 // ---- BlockingSocket: connection ----
 
-void BlockingSocket::ResolveHost()
+quint32 BlockingSocket::ResolveHost()
 {
     ReportStatus(StatusLevel::Detail, "Resolve Host");
     const QByteArray& name = Proxy.isEmpty() ? Host : Proxy;
     const qsizetype length = std::min<qsizetype>(name.size(), bufferSize);
     std::memcpy(WorkBuffer->data(), name.constData(), std::size_t(length));
     (*WorkBuffer)[std::size_t(length)] = 0;
-    RemoteAddress.sin_addr.s_addr = ws::inet_addr(WorkBuffer->data());
-    if (RemoteAddress.sin_addr.s_addr != ws::INADDR_NONE_VALUE)
-        return;
-    RemoteAddress.sin_addr.s_addr = 0;
+    const quint32 dotted = ws::inet_addr(WorkBuffer->data());
+    if (dotted != ws::INADDR_NONE_VALUE)
+        return dotted;
     TimerOn();
     {
         TimerOffGuard timerOff(*this);
@@ -331,9 +320,11 @@ void BlockingSocket::ResolveHost()
     if (!NotifyOk)
         throw SocketError("Host Lookup Failed");
     const auto* entry = reinterpret_cast<const ws::HostEnt*>(HostEntryBuffer.get());
-    std::memcpy(&RemoteAddress.sin_addr.s_addr, entry->h_addr_list[0], 4);
+    quint32 address = 0;
+    std::memcpy(&address, entry->h_addr_list[0], 4);
     if (OnHostResolved)
         OnHostResolved(this);
+    return address;
 }
 
 void BlockingSocket::Connect()
@@ -342,10 +333,12 @@ void BlockingSocket::Connect()
     Canceled = false;
     if (Connected)
         throw SocketError("Already connected");
+    ws::SockAddrIn remote{};
     int attempts = 0;
     for (;;) {
+        remote.sin_addr.s_addr = 0;
         try {
-            ResolveHost();
+            remote.sin_addr.s_addr = ResolveHost();
         } catch (const LookupGaveNoAnswer&) {
             throw;
         } catch (const SocketError& error) {
@@ -353,7 +346,7 @@ void BlockingSocket::Connect()
                 || error.message() == QLatin1String("Host Lookup Canceled"))
                 throw;
         }
-        if (RemoteAddress.sin_addr.s_addr != 0)
+        if (remote.sin_addr.s_addr != 0)
             break;
         if (attempts > 0 || !OnInvalidHost)
             throw SocketError("Null Remote Address");
@@ -363,11 +356,11 @@ void BlockingSocket::Connect()
             throw SocketError("Null Remote Address");
         ++attempts;
     }
-    RemoteAddress.sin_family = ws::AF_INET_FAMILY;
-    RemoteAddress.sin_port = ws::hostToNetworkShort(quint16(Proxy.isEmpty() ? Port : ProxyPort));
+    remote.sin_family = ws::AF_INET_FAMILY;
+    remote.sin_port = ws::hostToNetworkShort(quint16(Proxy.isEmpty() ? Port : ProxyPort));
     WaitDone = false;
     NotifyOk = true;
-    if (ws::connect(SocketHandle, &RemoteAddress, sizeof RemoteAddress) == ws::SOCKET_ERROR)
+    if (ws::connect(SocketHandle, &remote, sizeof remote) == ws::SOCKET_ERROR)
         CheckSocketError(ws::WSAEWOULDBLOCK);
     bool idleExpired = false;
     TimerOn();
@@ -491,15 +484,6 @@ void BlockingSocket::HandleNotification(quint32 Message, compat::WPARAM, compat:
     try {
         if (Message == NotifyMessage) {
             switch (event) {
-            case ws::FD_READ:
-                if (OnReadReady)
-                    OnReadReady(this);
-                break;
-            case ws::FD_ACCEPT:
-                Connected = true;
-                if (OnAccept)
-                    OnAccept(this);
-                break;
             case ws::FD_CONNECT:
                 if (NotifyOk) {
                     Connected = true;
@@ -528,11 +512,10 @@ void BlockingSocket::ReportStatus(StatusLevel Level, const QByteArray& Text)
 {
     if (qint32(Level) > ReportLevel)
         return;
-    StatusText = Text;
     if (m_destroying || !OnStatus)
         return;
     try {
-        OnStatus(this, StatusText);
+        OnStatus(this, Text);
     } catch (...) {
     }
 }
@@ -540,7 +523,6 @@ void BlockingSocket::ReportStatus(StatusLevel Level, const QByteArray& Text)
 void BlockingSocket::CheckSocketError(int Tolerated)
 {
     const int error = ws::WSAGetLastError();
-    LastError = error;
     if (error == Tolerated || error <= 10000)
         return;
     const QByteArray text = ErrorText(quint16(error));
@@ -689,8 +671,7 @@ QByteArray BlockingSocket::ReadLn()
                 return {};
             bool progress = false;
             if (peeked == ws::SOCKET_ERROR) {
-                LastError = ws::WSAGetLastError();
-                if (LastError == ws::WSAENOTCONN)
+                if (ws::WSAGetLastError() == ws::WSAENOTCONN)
                     return {};
                 CheckSocketError(ws::WSAEWOULDBLOCK);
             } else {
@@ -754,10 +735,10 @@ QByteArray BlockingSocket::Transaction(const QByteArray& Command)
 {
     ReportStatus(StatusLevel::Detail, "Transaction");
     Writeln(Command);
-    LastReply = ReadLn();
-    if (!LastReply.isEmpty())
-        ReportStatus(StatusLevel::Dialogue, LastReply);
-    return LastReply;
+    const QByteArray reply = ReadLn();
+    if (!reply.isEmpty())
+        ReportStatus(StatusLevel::Dialogue, reply);
+    return reply;
 }
 
 void BlockingSocket::SendFile(const QString& FileName)
@@ -822,17 +803,17 @@ void BlockingSocket::SendFile(const QString& FileName)
     setLinger(SocketHandle, false);
 }
 
-void BlockingSocket::Listen(bool CompletionMode)
+void BlockingSocket::Listen()
 {
     ReportStatus(StatusLevel::Detail, "Listening");
-    RemoteAddress = ws::SockAddrIn{};
-    RemoteAddress.sin_family = ws::AF_INET_FAMILY;
-    RemoteAddress.sin_addr.s_addr = 0;
-    RemoteAddress.sin_port = ws::hostToNetworkShort(quint16(Port));
+    ws::SockAddrIn local{};
+    local.sin_family = ws::AF_INET_FAMILY;
+    local.sin_addr.s_addr = 0;
+    local.sin_port = ws::hostToNetworkShort(quint16(Port));
     WaitDone = false;
-    ws::bind(SocketHandle, &RemoteAddress, sizeof RemoteAddress);
-    ws::WSAAsyncSelect(SocketHandle, NotifyWindow, CompletionMode ? CompletionMessage : NotifyMessage,
-                       ws::FD_ACCEPT);
+    ws::bind(SocketHandle, &local, sizeof local);
+    // The arriving connection completes Accept's wait.
+    ws::WSAAsyncSelect(SocketHandle, NotifyWindow, CompletionMessage, ws::FD_ACCEPT);
     ws::listen(SocketHandle, 1);
 }
 
@@ -854,12 +835,11 @@ void BlockingSocket::Accept()
     int length = sizeof peer;
     const ws::SOCKET accepted = ws::accept(SocketHandle, &peer, &length);
     if (accepted == ws::INVALID_SOCKET) {
-        LastError = ws::WSAGetLastError();
+        const int error = ws::WSAGetLastError();
         throw SocketError(QStringLiteral("Error creating Data Connection: accept gave no valid socket (")
-                         + QString::fromLatin1(ErrorText(quint16(LastError))) + u')');
+                         + QString::fromLatin1(ErrorText(quint16(error))) + u')');
     }
     ws::WSAAsyncSelect(accepted, NotifyWindow, NotifyMessage, allEventsButWrite);
-    RemoteAddress = peer;
     if (Canceled) {
         // The transfer does not go on, so the accepted socket is not left open.
         ws::closesocket(accepted);

@@ -8,7 +8,6 @@
 #include "platform/exception.h"
 
 #include <QByteArray>
-#include <QByteArrayList>
 #include <QObject>
 #include <QString>
 
@@ -86,7 +85,8 @@ public:
     // Closes so that the peer receives all that was sent and then an orderly end, never
     // a reset: for a data connection whose close marks the end of a file.
     void closeGracefully();
-    void ResolveHost();
+    // The IPv4 address (network order) of Proxy, or of Host without a proxy; 0 when none.
+    quint32 ResolveHost();
 
     // Data transfer.
     void Write(const QByteArray& Text);
@@ -97,8 +97,9 @@ public:
     bool DataAvailable();
     void ClearInput();
     void SendFile(const QString& FileName);
-    void Listen(bool CompletionMode);
-    // Waits for the connection that Listen(true) announces and goes on with it: the
+    // Listens on Port (0: a port the stack chooses) for one connection.
+    void Listen();
+    // Waits for the connection that Listen announces and goes on with it: the
     // listening socket is closed and the accepted one becomes this component's socket.
     void Accept();
     QByteArray LocalAddressCommas();
@@ -123,13 +124,8 @@ public:
     void setIdleLimit(int milliseconds) { m_idleLimit = milliseconds; }
     int idleLimit() const { return m_idleLimit; }
 
-    // The component is being destroyed: no status or disconnect events any more.
-    bool isDestroying() const { return m_destroying; }
-
     // Fields.
     std::unique_ptr<std::array<char, 65537>> WorkBuffer;
-    NotifyEvent OnReadReady;
-    NotifyEvent OnAccept;
     NotifyEvent OnConnect;
     NotifyEvent OnDisconnect;
     ErrorEvent OnError;
@@ -138,28 +134,21 @@ public:
     HandledEvent OnConnectionRequired;
     StatusEvent OnStatus;
     NotifyEvent OnConnectionFailed;
-    QByteArrayList StackInfo;
     bool Canceled = false;
     bool ShuttingDown = false;
-    qint32 LastError = 0;
     qint32 TimeOut = 0;
     // Status texts up to this level reach OnStatus; 0 reports nothing.
     qint32 ReportLevel = 0;
-    QByteArray StatusText;
     QByteArray Proxy;
     qint32 ProxyPort = 0;
     std::unique_ptr<WindowTimer> Timer;
     bool NotifyOk = false;
     bool TimedOut = false;
     qint32 Port = 0;
-    NotifyEvent OnPacketRecvd;
     NotifyEvent OnPacketSent;
     bool WaitDone = false;
-    compat::winsock::WSAData StackData;
-    compat::winsock::SockAddrIn RemoteAddress{};
     QByteArray Host;
     std::unique_ptr<char[]> HostEntryBuffer;
-    QByteArray LastReply;
     compat::winsock::SOCKET SocketHandle = compat::winsock::INVALID_SOCKET;
     compat::HWND NotifyWindow = compat::NoWindow;
     bool Connected = false;

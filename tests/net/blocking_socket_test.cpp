@@ -152,11 +152,9 @@ TEST(PsockTransaction, SendsTheCommandLineAndReportsTheReplyLine)
         statuses << status;
     };
     EXPECT_EQ(sock->Transaction("USER anna"), QByteArray("220-Welcome\r\n"));
-    EXPECT_EQ(sock->LastReply, QByteArray("220-Welcome\r\n"));
     EXPECT_EQ(sock->Transaction("NOOP"), QByteArray("Hello there\r\n"));
     // The peer closes instead of replying.
     EXPECT_EQ(sock->Transaction("QUIT"), QByteArray());
-    EXPECT_EQ(sock->LastReply, QByteArray());
     EXPECT_EQ(peer.commands(), (QByteArrayList{"USER anna\r\n", "NOOP\r\n", "QUIT\r\n"}));
     EXPECT_EQ(statuses, (QByteArrayList{"220-Welcome\r\n", "Hello there\r\n"}));
 }
@@ -301,7 +299,7 @@ TEST(PsockListen, AcceptsAConnectionOnThePortTheStackChose)
 {
     BlockingSocket data;
     data.Port = 0;
-    data.Listen(true);
+    data.Listen();
     const QByteArray commas = data.LocalPortCommas();
     const int port = ExtractField(commas, ',', 2).toInt() * 256 + ExtractField(commas, ',', 3).toInt();
     ASSERT_GT(port, 0);
@@ -313,7 +311,6 @@ TEST(PsockListen, AcceptsAConnectionOnThePortTheStackChose)
     const int open = ws::openSocketCount();
     data.Accept();
     EXPECT_TRUE(data.Connected);
-    EXPECT_EQ(data.RemoteAddress.sin_addr.s_addr, ws::inet_addr("127.0.0.1"));
     EXPECT_EQ(ws::openSocketCount(), open); // the listening socket gave way to the accepted one
     EXPECT_EQ(data.LocalAddressCommas(), QByteArray("127,0,0,1"));
     EXPECT_EQ(data.ReadLn(), QByteArray("150 data\r\n"));
@@ -324,7 +321,7 @@ TEST(PsockListen, AcceptsAConnectionOnThePortTheStackChose)
 
     // Nobody connects: a cancel ends the wait and stays set.
     BlockingSocket idle;
-    idle.Listen(true);
+    idle.Listen();
     QTimer::singleShot(50, [&] { idle.Cancel(); });
     EXPECT_EQ(messageOf([&] { idle.Accept(); }), QStringLiteral("Accepting Canceled"));
     EXPECT_TRUE(idle.Canceled);
@@ -418,7 +415,6 @@ TEST(PsockConnect, LooksUpNamesAndGivesAnUnknownHostExactlyOneChance)
     sock.Host = "localhost";
     EXPECT_EQ(connectAndReadLine(sock, "hello\r\n"), QByteArray("hello\r\n"));
     EXPECT_EQ(resolved, 1);
-    EXPECT_EQ(sock.RemoteAddress.sin_addr.s_addr, ws::inet_addr("127.0.0.1"));
     sock.Disconnect();
 
     InjectorReset reset;
@@ -509,7 +505,6 @@ TEST(PsockConnect, OperationsThatNeedAConnectionAndTheStatusTextsOfTheReportLeve
     sock.ReportLevel = 4;
     sock.Disconnect();
     EXPECT_EQ(statuses, (QByteArrayList{"Sending Buffer", "Request Close Socket"}));
-    EXPECT_EQ(sock.StatusText, QByteArray("Request Close Socket"));
     statuses.clear();
     sock.ReportLevel = 8;
     sock.Cancel();
@@ -517,13 +512,11 @@ TEST(PsockConnect, OperationsThatNeedAConnectionAndTheStatusTextsOfTheReportLeve
     EXPECT_EQ(statuses, (QByteArrayList{"Canceling", "Abort", "Canceling"}));
     // A failing status handler is not the operation's problem.
     sock.OnStatus = [](QObject*, const QByteArray&) { throw SocketError("handler"); };
-    EXPECT_NO_THROW(sock.ReportStatus(StatusLevel::Dialogue, "x"));
-    EXPECT_EQ(sock.StatusText, QByteArray("x"));
+    EXPECT_NO_THROW(sock.Cancel());
 
     // Reading on a socket that is not connected gives an empty line.
     BlockingSocket unconnected;
     EXPECT_EQ(unconnected.ReadLn(), QByteArray());
-    EXPECT_EQ(unconnected.LastError, ws::WSAENOTCONN);
     EXPECT_FALSE(unconnected.DataAvailable());
 }
 
@@ -612,7 +605,6 @@ TEST(PsockErrors, ErrorTextsAndReportedSocketErrors)
     connected->OnError = [&](QObject*, quint16 number, const QByteArray& text) { errors << QByteArray::number(number) + ' ' + text; };
     ws::setErrorInjector([](ws::Call call, ws::SOCKET) { return call == ws::Call::Recv ? ws::WSAECONNRESET : 0; });
     EXPECT_EQ(messageOf([&] { connected->ReadLn(); }), QStringLiteral("10054:Connection reset by peer"));
-    EXPECT_EQ(connected->LastError, 10054);
     EXPECT_EQ(errors, QByteArrayList{"10054 10054:Connection reset by peer"});
     EXPECT_FALSE(connected->Timer->isArmed());
     // Would-block is no error; numbers up to 10000 are not errors here.
@@ -634,15 +626,8 @@ TEST(PsockStack, StartedOnceForTwoComponentsAndStoppedWithTheLast)
     const int sockets = ws::openSocketCount();
     auto first = std::make_unique<BlockingSocket>();
     EXPECT_EQ(BlockingSocket::StartupCount, 1);
-    ASSERT_EQ(first->StackInfo.size(), 6);
-    EXPECT_EQ(first->StackInfo[0], QByteArray("Version= 1.1"));
-    EXPECT_EQ(first->StackInfo[1], QByteArray("High Version= 1.1"));
-    EXPECT_TRUE(first->StackInfo[2].startsWith("Description= "));
-    EXPECT_TRUE(first->StackInfo[4].startsWith("Max Sockets= "));
-    EXPECT_EQ(first->StackInfo[5], QByteArray("Max Udp pack size= 65507"));
     auto second = std::make_unique<BlockingSocket>();
     EXPECT_EQ(BlockingSocket::StartupCount, 2);
-    EXPECT_TRUE(second->StackInfo.isEmpty());
     EXPECT_EQ(ws::openSocketCount(), sockets + 2);
     first.reset();
     EXPECT_EQ(BlockingSocket::StartupCount, 1);

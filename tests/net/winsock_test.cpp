@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <thread>
 #include <utility>
@@ -120,6 +121,9 @@ TEST(Winsock, StartUpIsCountedAndAddressesConvert)
     WSAData data;
     ASSERT_EQ(WSAStartup(257, &data), 0);
     EXPECT_EQ(data.wVersion, 257);
+    EXPECT_EQ(data.wHighVersion, 257);
+    EXPECT_GT(std::strlen(data.szDescription), 0u);
+    EXPECT_EQ(data.iMaxUdpDg, 65507);
     ASSERT_EQ(WSAStartup(257, &data), 0);
     EXPECT_EQ(WSACleanup(), 0);
     EXPECT_NE(socket(2, 1, 0), INVALID_SOCKET);
