@@ -198,15 +198,10 @@ BlockingSocket::BlockingSocket(QObject* AOwner)
     ReportStatus(StatusLevel::Detail, "Create");
     WorkBuffer = std::make_unique<std::array<char, 65537>>();
     NotifyWindow = CreateSocketWindow(this);
-    Proxy.clear();
     HostEntryBuffer = std::make_unique<char[]>(hostEntrySize);
     Timer = std::make_unique<WindowTimer>();
     Timer->setEnabled(false);
     Timer->setOnTimer([this](QObject* Sender) { TimerTriggered(Sender); });
-    TimeOut = 0;
-    Canceled = false;
-    ShuttingDown = false;
-    Connected = false;
     try {
         StartStack();
     } catch (...) {
@@ -230,25 +225,19 @@ BlockingSocket::~BlockingSocket()
     HostEntryBuffer.reset();
     compat::destroyWindow(NotifyWindow);
     NotifyWindow = compat::NoWindow;
-    ShuttingDown = true;
     try {
-        CloseSocket();
+        CloseSocket(); // opens no fresh socket now
     } catch (...) {
     }
-    if (m_stackStarted) {
-        if (--StartupCount == 0)
-            ws::WSACleanup();
-    }
+    ws::WSACleanup();
 }
 
 void BlockingSocket::StartStack()
 {
     ReportStatus(StatusLevel::Detail, "Initializing Winsock");
-    if (++StartupCount == 1) {
-        ws::WSAData stack; // what it tells about itself is of no use here
-        ws::WSAStartup(requestedVersion, &stack);
-    }
-    m_stackStarted = true;
+    // Start-ups are counted per process: the stack runs while any component lives.
+    ws::WSAData stack; // what it tells about itself is of no use here
+    ws::WSAStartup(requestedVersion, &stack);
     bool ok = false;
     try {
         SocketHandle = ws::socket(ws::AF_INET_FAMILY, ws::SOCK_STREAM_TYPE, ws::IPPROTO_TCP_PROTOCOL);
@@ -268,9 +257,7 @@ void BlockingSocket::StartStack()
     if (SocketHandle != ws::INVALID_SOCKET)
         ws::closesocket(SocketHandle);
     SocketHandle = ws::INVALID_SOCKET;
-    m_stackStarted = false;
-    if (--StartupCount == 0)
-        ws::WSACleanup();
+    ws::WSACleanup();
     throw SocketError("Initializaton of windows sockets failed");
 }
 
@@ -408,7 +395,7 @@ void BlockingSocket::CloseSocket()
         BlockingSocket& component;
         ~FreshSocket()
         {
-            if (!component.ShuttingDown)
+            if (!component.m_destroying)
                 component.openNotifiedSocket();
         }
     } fresh{*this};

@@ -71,9 +71,6 @@ public:
     ~BlockingSocket() override;
     Q_DISABLE_COPY_MOVE(BlockingSocket)
 
-    // Number of live components that started the socket stack.
-    static inline int StartupCount = 0;
-
     // Connection.
     virtual void Connect();
     virtual void Disconnect();
@@ -135,7 +132,6 @@ public:
     StatusEvent OnStatus;
     NotifyEvent OnConnectionFailed;
     bool Canceled = false;
-    bool ShuttingDown = false;
     qint32 TimeOut = 0;
     // Status texts up to this level reach OnStatus; 0 reports nothing.
     qint32 ReportLevel = 0;
@@ -165,5 +161,4 @@ private:
 
     int m_idleLimit = 0;
     bool m_destroying = false;
-    bool m_stackStarted = false;
 };
