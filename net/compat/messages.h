@@ -41,6 +41,9 @@ bool isWindow(HWND window);
 void setWindowPointer(HWND window, void* object);
 void* windowPointer(HWND window);
 
+// Seam for tests: the newest existing window of the class, or NoWindow.
+HWND findWindow(const QByteArray& className);
+
 // A hidden window of the class (registered with `procedure` on first use) whose pointer
 // slot holds `object`; NoWindow when it cannot be created.
 HWND createObjectWindow(const QByteArray& className, WNDPROC procedure, void* object);
