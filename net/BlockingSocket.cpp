@@ -1,11 +1,14 @@
 // The socket component: blocking operations over the message-driven socket layer.
 #include "net/BlockingSocket.h"
 
-#include "platform/application.h"
+#include "net/WindowTimer.h"
+#include "net/compat/messages.h"
+#include "net/compat/winsock.h"
 #include "platform/files.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -13,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -22,6 +26,10 @@ namespace ws = compat::winsock;
 namespace {
 
 constexpr char socketWindowClass[] = "PsockWindowClass";
+// Window messages of the socket window: WinSock notices, and completions of a lookup
+// or of Listen's connection.
+constexpr quint32 NotifyMessage = compat::WM_USER + 101;     // 1125
+constexpr quint32 CompletionMessage = compat::WM_USER + 102; // 1126
 constexpr quint16 requestedVersion = 257;
 constexpr qint32 allEventsButWrite = ws::FD_READ | ws::FD_OOB | ws::FD_ACCEPT | ws::FD_CONNECT
     | ws::FD_CLOSE; // 61
@@ -29,17 +37,6 @@ constexpr int bufferSize = 65536;
 constexpr int hostEntrySize = 1024;
 constexpr int sleepingPassMs = 2;
 constexpr int windowsSharingViolation = 32;
-
-// Ends the time-out of an operation on every way out of it.
-class TimerOffGuard {
-public:
-    explicit TimerOffGuard(BlockingSocket& component) : m_component(component) {}
-    ~TimerOffGuard() { m_component.TimerOff(); }
-    Q_DISABLE_COPY_MOVE(TimerOffGuard)
-
-private:
-    BlockingSocket& m_component;
-};
 
 // A lookup that outlasted the idle limit: Connect passes it on as it does a timed-out one.
 class LookupGaveNoAnswer : public SocketError {
@@ -100,9 +97,13 @@ private:
     int m_fd;
 };
 
-} // namespace
+// Message text for a socket error number: "10061:Connection refused".
+struct SocketErrorEntry {
+    qint32 Number;
+    const char* Text;
+};
 
-const std::array<SocketErrorEntry, 50> SocketErrorTable{{
+constexpr std::array<SocketErrorEntry, 50> socketErrorTable{{
     {10004, "Interrupted system call"},
     {10009, "Bad file number"},
     {10013, "Permission denied"},
@@ -155,6 +156,23 @@ const std::array<SocketErrorEntry, 50> SocketErrorTable{{
     {11004, "Valid name, no data record of requested type"},
 }};
 
+} // namespace
+
+struct BlockingSocket::Impl {
+    static compat::LRESULT windowProc(compat::HWND window, quint32 message, compat::WPARAM wParam,
+                                      compat::LPARAM lParam);
+    static ws::SockAddrIn localAddress(BlockingSocket& component);
+
+    ws::SOCKET socket = ws::INVALID_SOCKET;
+    compat::HWND window = compat::NoWindow;
+    std::unique_ptr<WindowTimer> timer;
+    // Host names, outgoing text, peeks, received lines and file blocks; one more byte
+    // for a terminating zero.
+    std::array<char, bufferSize + 1> buffer{};
+    // The host entry of a name lookup.
+    std::array<char, hostEntrySize> hostEntry{};
+};
+
 QByteArray ExtractField(const QByteArray& Text, char Separator, int N)
 {
     if (N < 1)
@@ -172,42 +190,36 @@ QByteArray ExtractField(const QByteArray& Text, char Separator, int N)
     return field == N ? Text.mid(start) : QByteArray();
 }
 
-// ---- The hidden windows ----
+// ---- The socket window ----
 
-compat::HWND CreateSocketWindow(BlockingSocket* Component)
+compat::LRESULT BlockingSocket::Impl::windowProc(compat::HWND window, quint32 message, compat::WPARAM wParam,
+                                                 compat::LPARAM lParam)
 {
-    return compat::createObjectWindow(socketWindowClass, SocketWindowProc, Component);
-}
-
-compat::LRESULT SocketWindowProc(compat::HWND Window, quint32 Message, compat::WPARAM WParam,
-                                   compat::LPARAM LParam)
-{
-    auto* component = static_cast<BlockingSocket*>(compat::windowPointer(Window));
-    if (component && Message >= NotifyMessage) {
-        component->HandleNotification(Message, WParam, LParam);
+    auto* component = static_cast<BlockingSocket*>(compat::windowPointer(window));
+    if (component && message >= NotifyMessage) {
+        component->HandleNotification(message, compat::lowWord(lParam), compat::highWord(lParam));
         return 0;
     }
-    return compat::defWindowProc(Window, Message, WParam, LParam);
+    return compat::defWindowProc(window, message, wParam, lParam);
 }
 
 // ---- BlockingSocket: life cycle ----
 
 BlockingSocket::BlockingSocket(QObject* AOwner)
     : QObject(AOwner)
+    , m_impl(std::make_unique<Impl>())
 {
     ReportStatus(StatusLevel::Detail, "Create");
-    WorkBuffer = std::make_unique<std::array<char, 65537>>();
-    NotifyWindow = CreateSocketWindow(this);
-    HostEntryBuffer = std::make_unique<char[]>(hostEntrySize);
-    Timer = std::make_unique<WindowTimer>();
-    Timer->setEnabled(false);
-    Timer->setOnTimer([this](QObject* Sender) { TimerTriggered(Sender); });
+    m_impl->window = compat::createObjectWindow(socketWindowClass, Impl::windowProc, this);
+    m_impl->timer = std::make_unique<WindowTimer>();
+    m_impl->timer->setEnabled(false);
+    m_impl->timer->setOnTimer([this](QObject* Sender) { TimerTriggered(Sender); });
     try {
         StartStack();
     } catch (...) {
         // The destructor does not run for a failed construction.
-        compat::destroyWindow(NotifyWindow);
-        NotifyWindow = compat::NoWindow;
+        compat::destroyWindow(m_impl->window);
+        m_impl->window = compat::NoWindow;
         throw;
     }
 }
@@ -221,10 +233,9 @@ BlockingSocket::~BlockingSocket()
         Cancel();
     } catch (...) {
     }
-    Timer.reset();
-    HostEntryBuffer.reset();
-    compat::destroyWindow(NotifyWindow);
-    NotifyWindow = compat::NoWindow;
+    m_impl->timer.reset();
+    compat::destroyWindow(m_impl->window);
+    m_impl->window = compat::NoWindow;
     try {
         CloseSocket(); // opens no fresh socket now
     } catch (...) {
@@ -240,38 +251,38 @@ void BlockingSocket::StartStack()
     ws::WSAStartup(requestedVersion, &stack);
     bool ok = false;
     try {
-        SocketHandle = ws::socket(ws::AF_INET_FAMILY, ws::SOCK_STREAM_TYPE, ws::IPPROTO_TCP_PROTOCOL);
+        m_impl->socket = ws::socket(ws::AF_INET_FAMILY, ws::SOCK_STREAM_TYPE, ws::IPPROTO_TCP_PROTOCOL);
         // Closing this first socket resets the connection instead of closing it gracefully.
-        if (SocketHandle != ws::INVALID_SOCKET)
-            setLinger(SocketHandle, true);
-        if (SocketHandle == ws::INVALID_SOCKET)
+        if (m_impl->socket != ws::INVALID_SOCKET)
+            setLinger(m_impl->socket, true);
+        if (m_impl->socket == ws::INVALID_SOCKET)
             CheckSocketError(ws::WSAEWOULDBLOCK);
-        ok = SocketHandle != ws::INVALID_SOCKET
-            && ws::WSAAsyncSelect(SocketHandle, NotifyWindow, NotifyMessage, allEventsButWrite)
+        ok = m_impl->socket != ws::INVALID_SOCKET
+            && ws::WSAAsyncSelect(m_impl->socket, m_impl->window, NotifyMessage, allEventsButWrite)
                 != ws::SOCKET_ERROR;
     } catch (const SocketError&) {
         ok = false;
     }
     if (ok)
         return;
-    if (SocketHandle != ws::INVALID_SOCKET)
-        ws::closesocket(SocketHandle);
-    SocketHandle = ws::INVALID_SOCKET;
+    if (m_impl->socket != ws::INVALID_SOCKET)
+        ws::closesocket(m_impl->socket);
+    m_impl->socket = ws::INVALID_SOCKET;
     ws::WSACleanup();
     throw SocketError("Initializaton of windows sockets failed");
 }
 
 void BlockingSocket::replaceSocket()
 {
-    ws::closesocket(SocketHandle);
+    ws::closesocket(m_impl->socket);
     Connected = false;
     openNotifiedSocket();
 }
 
 void BlockingSocket::openNotifiedSocket()
 {
-    SocketHandle = ws::socket(ws::AF_INET_FAMILY, ws::SOCK_STREAM_TYPE, 0);
-    ws::WSAAsyncSelect(SocketHandle, NotifyWindow, NotifyMessage, allEventsButWrite);
+    m_impl->socket = ws::socket(ws::AF_INET_FAMILY, ws::SOCK_STREAM_TYPE, 0);
+    ws::WSAAsyncSelect(m_impl->socket, m_impl->window, NotifyMessage, allEventsButWrite);
 }
 
 // ---- BlockingSocket: connection ----
@@ -281,17 +292,17 @@ quint32 BlockingSocket::ResolveHost()
     ReportStatus(StatusLevel::Detail, "Resolve Host");
     const QByteArray& name = Proxy.isEmpty() ? Host : Proxy;
     const qsizetype length = std::min<qsizetype>(name.size(), bufferSize);
-    std::memcpy(WorkBuffer->data(), name.constData(), std::size_t(length));
-    (*WorkBuffer)[std::size_t(length)] = 0;
-    const quint32 dotted = ws::inet_addr(WorkBuffer->data());
+    std::memcpy(m_impl->buffer.data(), name.constData(), std::size_t(length));
+    m_impl->buffer[std::size_t(length)] = 0;
+    const quint32 dotted = ws::inet_addr(m_impl->buffer.data());
     if (dotted != ws::INADDR_NONE_VALUE)
         return dotted;
     TimerOn();
     {
-        TimerOffGuard timerOff(*this);
+        const auto timerOff = qScopeGuard([this] { TimerOff(); });
         WaitDone = false;
-        ws::WSAAsyncGetHostByName(NotifyWindow, CompletionMessage, WorkBuffer->data(),
-                                  HostEntryBuffer.get(), hostEntrySize);
+        ws::WSAAsyncGetHostByName(m_impl->window, CompletionMessage, m_impl->buffer.data(),
+                                  m_impl->hostEntry.data(), hostEntrySize);
         const IdleClock idle(m_idleLimit);
         do {
             sleepingPass();
@@ -306,7 +317,7 @@ quint32 BlockingSocket::ResolveHost()
         throw SocketError("Host Lookup Canceled");
     if (!NotifyOk)
         throw SocketError("Host Lookup Failed");
-    const auto* entry = reinterpret_cast<const ws::HostEnt*>(HostEntryBuffer.get());
+    const auto* entry = reinterpret_cast<const ws::HostEnt*>(m_impl->hostEntry.data());
     quint32 address = 0;
     std::memcpy(&address, entry->h_addr_list[0], 4);
     if (OnHostResolved)
@@ -347,12 +358,12 @@ void BlockingSocket::Connect()
     remote.sin_port = ws::hostToNetworkShort(quint16(Proxy.isEmpty() ? Port : ProxyPort));
     WaitDone = false;
     NotifyOk = true;
-    if (ws::connect(SocketHandle, &remote, sizeof remote) == ws::SOCKET_ERROR)
+    if (ws::connect(m_impl->socket, &remote, sizeof remote) == ws::SOCKET_ERROR)
         CheckSocketError(ws::WSAEWOULDBLOCK);
     bool idleExpired = false;
     TimerOn();
     {
-        TimerOffGuard timerOff(*this);
+        const auto timerOff = qScopeGuard([this] { TimerOff(); });
         const IdleClock idle(m_idleLimit);
         do {
             sleepingPass();
@@ -383,13 +394,13 @@ void BlockingSocket::CloseSocket()
 {
     ReportStatus(StatusLevel::Transfer, "Request Close Socket");
     Connected = false;
-    if (SocketHandle == ws::INVALID_SOCKET)
+    if (m_impl->socket == ws::INVALID_SOCKET)
         return;
-    if (ws::closesocket(SocketHandle) == ws::SOCKET_ERROR) {
+    if (ws::closesocket(m_impl->socket) == ws::SOCKET_ERROR) {
         CheckSocketError(ws::WSAEWOULDBLOCK);
         return;
     }
-    SocketHandle = ws::INVALID_SOCKET;
+    m_impl->socket = ws::INVALID_SOCKET;
     // The fresh socket is there even when the disconnect handler fails.
     struct FreshSocket {
         BlockingSocket& component;
@@ -405,7 +416,7 @@ void BlockingSocket::CloseSocket()
 
 void BlockingSocket::closeGracefully()
 {
-    setLinger(SocketHandle, false);
+    setLinger(m_impl->socket, false);
     CloseSocket();
 }
 
@@ -442,15 +453,15 @@ void BlockingSocket::TimerOn()
 {
     ReportStatus(StatusLevel::Detail, "Timer On");
     TimedOut = false;
-    Timer->setInterval(quint32(TimeOut));
-    Timer->setEnabled(true);
+    m_impl->timer->setInterval(quint32(TimeOut));
+    m_impl->timer->setEnabled(true);
 }
 
 void BlockingSocket::TimerOff()
 {
     ReportStatus(StatusLevel::Detail, "Timer Off");
-    if (Timer)
-        Timer->setEnabled(false);
+    if (m_impl->timer)
+        m_impl->timer->setEnabled(false);
 }
 
 void BlockingSocket::TimerTriggered(QObject*)
@@ -464,13 +475,12 @@ void BlockingSocket::TimerTriggered(QObject*)
 
 // ---- BlockingSocket: notifications, status, errors ----
 
-void BlockingSocket::HandleNotification(quint32 Message, compat::WPARAM, compat::LPARAM Parameter)
+void BlockingSocket::HandleNotification(quint32 Message, quint16 Event, quint16 Error)
 {
-    const quint16 event = compat::lowWord(Parameter);
-    NotifyOk = compat::highWord(Parameter) == 0;
+    NotifyOk = Error == 0;
     try {
         if (Message == NotifyMessage) {
-            switch (event) {
+            switch (Event) {
             case ws::FD_CONNECT:
                 if (NotifyOk) {
                     Connected = true;
@@ -487,7 +497,7 @@ void BlockingSocket::HandleNotification(quint32 Message, compat::WPARAM, compat:
             }
         } else if (Message == CompletionMessage) {
             WaitDone = true;
-            if (event == ws::FD_ACCEPT)
+            if (Event == ws::FD_ACCEPT)
                 Connected = true;
         }
     } catch (...) {
@@ -524,7 +534,7 @@ QByteArray BlockingSocket::ErrorText(quint16 Number)
     QByteArray result;
     if (Number == 0)
         return result;
-    for (const SocketErrorEntry& entry : SocketErrorTable) {
+    for (const SocketErrorEntry& entry : socketErrorTable) {
         if (entry.Number == Number)
             result = QByteArray::number(Number) + ':' + entry.Text;
     }
@@ -539,12 +549,12 @@ void BlockingSocket::Write(const QByteArray& Text)
 {
     ReportStatus(StatusLevel::Detail, "Write");
     const qsizetype length = std::min<qsizetype>(Text.size(), bufferSize);
-    std::memcpy(WorkBuffer->data(), Text.constData(), std::size_t(length));
-    (*WorkBuffer)[std::size_t(length)] = 0;
-    if (std::strlen(WorkBuffer->data()) >= std::size_t(bufferSize))
+    std::memcpy(m_impl->buffer.data(), Text.constData(), std::size_t(length));
+    m_impl->buffer[std::size_t(length)] = 0;
+    if (std::strlen(m_impl->buffer.data()) >= std::size_t(bufferSize))
         throw SocketError(QStringLiteral("Text to send is too long: %1 bytes, at most 65535 allowed")
                              .arg(Text.indexOf('\0') < 0 ? Text.size() : Text.indexOf('\0')));
-    SendBuffer(WorkBuffer->data(), 0);
+    SendBuffer(m_impl->buffer.data(), 0);
 }
 
 void BlockingSocket::Writeln(const QByteArray& Text)
@@ -558,13 +568,13 @@ void BlockingSocket::SendBuffer(const char* Buffer, quint16 Count)
     ReportStatus(StatusLevel::Transfer, "Sending Buffer");
     TimerOn();
     {
-        TimerOffGuard timerOff(*this);
+        const auto timerOff = qScopeGuard([this] { TimerOff(); });
         if (!Canceled) {
             const std::size_t count = Count != 0 ? Count : std::strlen(Buffer);
             std::size_t remaining = count;
             IdleClock idle(m_idleLimit);
             while (remaining > 0 && !Canceled) {
-                const int sent = ws::send(SocketHandle, Buffer + (count - remaining),
+                const int sent = ws::send(m_impl->socket, Buffer + (count - remaining),
                                           int(std::min<std::size_t>(remaining, INT_MAX)), 0);
                 if (sent == 0)
                     break;
@@ -575,7 +585,7 @@ void BlockingSocket::SendBuffer(const char* Buffer, quint16 Count)
                 }
                 CheckSocketError(ws::WSAEWOULDBLOCK);
                 // Would block: wait for room without dispatching, as a repeated send would.
-                if (!ws::waitWritable(SocketHandle, idle.remaining()))
+                if (!ws::waitWritable(m_impl->socket, idle.remaining()))
                     throw SocketError(QStringLiteral("The peer accepted no data within %1 s")
                                          .arg(idle.seconds()));
             }
@@ -590,10 +600,10 @@ void BlockingSocket::SendBuffer(const char* Buffer, quint16 Count)
 QByteArray BlockingSocket::Read(quint16 Count)
 {
     ReportStatus(StatusLevel::Detail, "Read( " + QByteArray::number(Count) + " )");
-    char* buffer = WorkBuffer->data();
+    char* buffer = m_impl->buffer.data();
     int count = Count;
     if (count == 0) {
-        const int peeked = ws::recv(SocketHandle, buffer, bufferSize, ws::MSG_PEEK_FLAG);
+        const int peeked = ws::recv(m_impl->socket, buffer, bufferSize, ws::MSG_PEEK_FLAG);
         if (peeked == ws::SOCKET_ERROR) {
             CheckSocketError(ws::WSAEWOULDBLOCK);
             count = 0;
@@ -604,7 +614,7 @@ QByteArray BlockingSocket::Read(quint16 Count)
         IdleClock idle(m_idleLimit);
         int lastPeeked = 0;
         do {
-            const int peeked = ws::recv(SocketHandle, buffer, bufferSize, ws::MSG_PEEK_FLAG);
+            const int peeked = ws::recv(m_impl->socket, buffer, bufferSize, ws::MSG_PEEK_FLAG);
             if (peeked >= count)
                 break;
             if (peeked == 0)
@@ -617,7 +627,7 @@ QByteArray BlockingSocket::Read(quint16 Count)
             }
             if (idle.expired())
                 throw SocketError(QStringLiteral("No data received within %1 s").arg(idle.seconds()));
-            blockingPass(SocketHandle, idle);
+            blockingPass(m_impl->socket, idle);
         } while (!Canceled);
     }
     if (Canceled) {
@@ -627,7 +637,7 @@ QByteArray BlockingSocket::Read(quint16 Count)
     if (count <= 0)
         return {};
     QByteArray result(count, Qt::Uninitialized);
-    const int received = ws::recv(SocketHandle, result.data(), count, 0);
+    const int received = ws::recv(m_impl->socket, result.data(), count, 0);
     if (received == ws::SOCKET_ERROR) {
         CheckSocketError(ws::WSAEWOULDBLOCK);
         return {};
@@ -644,8 +654,8 @@ QByteArray BlockingSocket::ReadLn()
     qsizetype lineEnd = -1;
     TimerOn();
     {
-        TimerOffGuard timerOff(*this);
-        char* buffer = WorkBuffer->data();
+        const auto timerOff = qScopeGuard([this] { TimerOff(); });
+        char* buffer = m_impl->buffer.data();
         IdleClock idle(m_idleLimit);
         do {
             const int room = bufferSize - taken;
@@ -653,7 +663,7 @@ QByteArray BlockingSocket::ReadLn()
                 throw SocketError(QStringLiteral("Line too long: no line end within %1 bytes")
                                      .arg(bufferSize));
             // The buffer mirrors the line so far; only the bytes after it are peeked.
-            const int peeked = ws::recv(SocketHandle, buffer + taken, room, ws::MSG_PEEK_FLAG);
+            const int peeked = ws::recv(m_impl->socket, buffer + taken, room, ws::MSG_PEEK_FLAG);
             if (peeked == 0)
                 return {};
             bool progress = false;
@@ -668,7 +678,7 @@ QByteArray BlockingSocket::ReadLn()
                     break;
                 }
                 result.resize(taken + peeked);
-                const int received = ws::recv(SocketHandle, result.data() + taken, peeked, 0);
+                const int received = ws::recv(m_impl->socket, result.data() + taken, peeked, 0);
                 if (received == ws::SOCKET_ERROR) {
                     result.resize(taken);
                     CheckSocketError(ws::WSAEWOULDBLOCK);
@@ -685,7 +695,7 @@ QByteArray BlockingSocket::ReadLn()
                 if (idle.expired())
                     throw SocketError(QStringLiteral("No data received within %1 s")
                                          .arg(idle.seconds()));
-                blockingPass(SocketHandle, idle);
+                blockingPass(m_impl->socket, idle);
             }
         } while (!Canceled);
     }
@@ -695,7 +705,7 @@ QByteArray BlockingSocket::ReadLn()
     }
     const int length = int(lineEnd) + 1;
     result.resize(length);
-    const int received = ws::recv(SocketHandle, result.data() + taken, length - taken, 0);
+    const int received = ws::recv(m_impl->socket, result.data() + taken, length - taken, 0);
     if (received == ws::SOCKET_ERROR) {
         result.resize(taken);
         CheckSocketError(ws::WSAEWOULDBLOCK);
@@ -708,14 +718,14 @@ QByteArray BlockingSocket::ReadLn()
 bool BlockingSocket::DataAvailable()
 {
     ReportStatus(StatusLevel::Detail, "Data Available");
-    return ws::recv(SocketHandle, WorkBuffer->data(), 1, ws::MSG_PEEK_FLAG) >= 1;
+    return ws::recv(m_impl->socket, m_impl->buffer.data(), 1, ws::MSG_PEEK_FLAG) >= 1;
 }
 
 void BlockingSocket::ClearInput()
 {
     ReportStatus(StatusLevel::Detail, "Clearing Input");
     static std::array<char, bufferSize> scratch; // UI thread only
-    ws::recv(SocketHandle, scratch.data(), bufferSize, 0);
+    ws::recv(m_impl->socket, scratch.data(), bufferSize, 0);
 }
 
 QByteArray BlockingSocket::Transaction(const QByteArray& Command)
@@ -747,7 +757,7 @@ void BlockingSocket::SendFile(const QString& FileName)
         platform::raiseInOutError(errno);
     const off_t size = info.st_size;
     off_t position = 0;
-    char* buffer = WorkBuffer->data();
+    char* buffer = m_impl->buffer.data();
     while (position != size && !Canceled) {
         ssize_t n = ::read(fd, buffer, bufferSize);
         if (n < 0) {
@@ -761,7 +771,7 @@ void BlockingSocket::SendFile(const QString& FileName)
         std::size_t remaining = std::size_t(n);
         IdleClock idle(m_idleLimit);
         while (remaining > 0 && !Canceled) {
-            const int sent = ws::send(SocketHandle, buffer + (std::size_t(n) - remaining),
+            const int sent = ws::send(m_impl->socket, buffer + (std::size_t(n) - remaining),
                                       int(remaining), 0);
             if (sent == 0)
                 break;
@@ -777,7 +787,7 @@ void BlockingSocket::SendFile(const QString& FileName)
             if (idle.expired())
                 throw SocketError(QStringLiteral("The peer accepted no data within %1 s")
                                      .arg(idle.seconds()));
-            blockingPass(SocketHandle, idle);
+            blockingPass(m_impl->socket, idle);
         }
     }
     if (Canceled) {
@@ -787,7 +797,7 @@ void BlockingSocket::SendFile(const QString& FileName)
     // The whole file is handed over: closing must now deliver its end instead of
     // resetting the connection (a canceled or failed send keeps the reset, so the
     // receiver sees the transfer was cut short).
-    setLinger(SocketHandle, false);
+    setLinger(m_impl->socket, false);
 }
 
 void BlockingSocket::Listen()
@@ -798,10 +808,10 @@ void BlockingSocket::Listen()
     local.sin_addr.s_addr = 0;
     local.sin_port = ws::hostToNetworkShort(quint16(Port));
     WaitDone = false;
-    ws::bind(SocketHandle, &local, sizeof local);
+    ws::bind(m_impl->socket, &local, sizeof local);
     // The arriving connection completes Accept's wait.
-    ws::WSAAsyncSelect(SocketHandle, NotifyWindow, CompletionMessage, ws::FD_ACCEPT);
-    ws::listen(SocketHandle, 1);
+    ws::WSAAsyncSelect(m_impl->socket, m_impl->window, CompletionMessage, ws::FD_ACCEPT);
+    ws::listen(m_impl->socket, 1);
 }
 
 void BlockingSocket::Accept()
@@ -820,13 +830,13 @@ void BlockingSocket::Accept()
         throw SocketError("Error creating Data Connection");
     ws::SockAddrIn peer{};
     int length = sizeof peer;
-    const ws::SOCKET accepted = ws::accept(SocketHandle, &peer, &length);
+    const ws::SOCKET accepted = ws::accept(m_impl->socket, &peer, &length);
     if (accepted == ws::INVALID_SOCKET) {
         const int error = ws::WSAGetLastError();
         throw SocketError(QStringLiteral("Error creating Data Connection: accept gave no valid socket (")
                          + QString::fromLatin1(ErrorText(quint16(error))) + u')');
     }
-    ws::WSAAsyncSelect(accepted, NotifyWindow, NotifyMessage, allEventsButWrite);
+    ws::WSAAsyncSelect(accepted, m_impl->window, NotifyMessage, allEventsButWrite);
     if (Canceled) {
         // The transfer does not go on, so the accepted socket is not left open.
         ws::closesocket(accepted);
@@ -834,28 +844,28 @@ void BlockingSocket::Accept()
         throw AbortError("Socket send aborted");
     }
     // The listener has done its one job; the connection goes on on the accepted socket.
-    ws::closesocket(SocketHandle);
-    SocketHandle = accepted;
+    ws::closesocket(m_impl->socket);
+    m_impl->socket = accepted;
 }
 
-ws::SockAddrIn BlockingSocket::localAddress()
+ws::SockAddrIn BlockingSocket::Impl::localAddress(BlockingSocket& component)
 {
     ws::SockAddrIn local{};
     int length = sizeof local;
-    if (ws::getsockname(SocketHandle, &local, &length) == ws::SOCKET_ERROR)
-        CheckSocketError(ws::WSAEWOULDBLOCK);
+    if (ws::getsockname(component.m_impl->socket, &local, &length) == ws::SOCKET_ERROR)
+        component.CheckSocketError(ws::WSAEWOULDBLOCK);
     return local;
 }
 
 QByteArray BlockingSocket::LocalAddressCommas()
 {
-    QByteArray text(ws::inet_ntoa(localAddress().sin_addr));
+    QByteArray text(ws::inet_ntoa(Impl::localAddress(*this).sin_addr));
     text.replace('.', ',');
     return text;
 }
 
 QByteArray BlockingSocket::LocalPortCommas()
 {
-    const int port = ws::networkToHostShort(localAddress().sin_port);
+    const int port = ws::networkToHostShort(Impl::localAddress(*this).sin_port);
     return ',' + QByteArray::number(port / 256) + ',' + QByteArray::number(port % 256);
 }

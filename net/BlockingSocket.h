@@ -2,21 +2,14 @@
 // window alive by dispatching messages while they wait; its hidden window.
 #pragma once
 
-#include "net/WindowTimer.h"
-#include "net/compat/messages.h"
-#include "net/compat/winsock.h"
 #include "platform/exception.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 
-#include <array>
-#include <cstdint>
 #include <functional>
 #include <memory>
-
-class BlockingSocket;
 
 // Event types: an empty std::function is "not assigned".
 using NotifyEvent = std::function<void(QObject* Sender)>;
@@ -44,24 +37,8 @@ enum class StatusLevel : qint32 {
     Detail = 8,   // every other step
 };
 
-// Window messages of the socket window.
-constexpr quint32 NotifyMessage = compat::WM_USER + 101;     // 1125
-constexpr quint32 CompletionMessage = compat::WM_USER + 102; // 1126
-
-// Message text for a socket error number: "10061:Connection refused".
-struct SocketErrorEntry {
-    qint32 Number;
-    const char* Text;
-};
-extern const std::array<SocketErrorEntry, 50> SocketErrorTable;
-
 // The n-th field (from 1) of a text split at a separator; empty when missing.
 QByteArray ExtractField(const QByteArray& Text, char Separator, int N);
-
-// The hidden windows and their procedures.
-compat::HWND CreateSocketWindow(BlockingSocket* Component);
-compat::LRESULT SocketWindowProc(compat::HWND Window, quint32 Message, compat::WPARAM WParam,
-                                   compat::LPARAM LParam);
 
 // The destructor runs this class's Abort (C++ calls no override from a base destructor),
 // so a derived class that redefines Abort cancels what it owns in its own destructor.
@@ -106,7 +83,7 @@ public:
     void ReportStatus(StatusLevel Level, const QByteArray& Text);
     void CheckSocketError(int Tolerated);
     QByteArray ErrorText(quint16 Number);
-    void HandleNotification(quint32 Message, compat::WPARAM Word, compat::LPARAM Parameter);
+    void HandleNotification(quint32 Message, quint16 Event, quint16 Error);
 
     // Time-out.
     void TimerOn();
@@ -122,7 +99,6 @@ public:
     int idleLimit() const { return m_idleLimit; }
 
     // Fields.
-    std::unique_ptr<std::array<char, 65537>> WorkBuffer;
     NotifyEvent OnConnect;
     NotifyEvent OnDisconnect;
     ErrorEvent OnError;
@@ -137,16 +113,12 @@ public:
     qint32 ReportLevel = 0;
     QByteArray Proxy;
     qint32 ProxyPort = 0;
-    std::unique_ptr<WindowTimer> Timer;
     bool NotifyOk = false;
     bool TimedOut = false;
     qint32 Port = 0;
     NotifyEvent OnPacketSent;
     bool WaitDone = false;
     QByteArray Host;
-    std::unique_ptr<char[]> HostEntryBuffer;
-    compat::winsock::SOCKET SocketHandle = compat::winsock::INVALID_SOCKET;
-    compat::HWND NotifyWindow = compat::NoWindow;
     bool Connected = false;
 
 protected:
@@ -154,11 +126,14 @@ protected:
     void setDestroying() { m_destroying = true; }
 
 private:
+    // The socket, its window and timer, and the buffers the socket layer fills.
+    struct Impl;
+
     void StartStack();
     void openNotifiedSocket();
     void replaceSocket();
-    compat::winsock::SockAddrIn localAddress();
 
+    const std::unique_ptr<Impl> m_impl;
     int m_idleLimit = 0;
     bool m_destroying = false;
 };

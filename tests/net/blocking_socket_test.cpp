@@ -1,5 +1,6 @@
 // BlockingSocket against a peer on 127.0.0.1: connecting, lines, replies, files, listening.
 #include "net/BlockingSocket.h"
+#include "net/WindowTimer.h"
 #include "net/compat/messages.h"
 #include "net/compat/winsock.h"
 #include "platform/application.h"
@@ -398,7 +399,6 @@ TEST(PsockConnect, RefusedThenADottedHostWithoutLookupAndAFreshSocketAfterClosin
     sock.Disconnect();
     EXPECT_FALSE(sock.Connected);
     EXPECT_EQ(disconnects, 1);
-    EXPECT_NE(sock.SocketHandle, ws::INVALID_SOCKET);
     EXPECT_EQ(ws::openSocketCount(), open); // closed one, opened a fresh one
     EXPECT_EQ(connectAndReadLine(sock, "again\r\n"), QByteArray("again\r\n"));
     EXPECT_EQ(connects, 2);
@@ -467,8 +467,8 @@ TEST(PsockConnect, OperationsThatNeedAConnectionAndTheStatusTextsOfTheReportLeve
     BlockingSocket sock;
     EXPECT_TRUE(compat::isWindowClassRegistered("PsockWindowClass"));
     EXPECT_TRUE(compat::isWindowClassRegistered("TmrWindowClass"));
-    EXPECT_EQ(compat::windowPointer(sock.NotifyWindow), &sock);
-    EXPECT_EQ(compat::windowPointer(sock.Timer->WindowHandle()), sock.Timer.get());
+    EXPECT_EQ(compat::windowPointer(compat::findWindow("PsockWindowClass")), &sock);
+    EXPECT_NE(compat::windowPointer(compat::findWindow("TmrWindowClass")), nullptr); // its time-out timer
 
     EXPECT_EQ(messageOf([&] { sock.CheckConnection(); }), QStringLiteral("Not Connected"));
     Peer peer;
@@ -570,6 +570,12 @@ TEST(PsockTimer, TimeOutAbortsAWaitingReadAndDisarms)
 {
     Peer peer; // listens, but never says anything
     auto sock = connectedTo(peer.port());
+    QByteArrayList timerSteps;
+    sock->ReportLevel = 8;
+    sock->OnStatus = [&](QObject*, const QByteArray& status) {
+        if (status.startsWith("Timer "))
+            timerSteps << status;
+    };
     sock->TimeOut = 100;
     QElapsedTimer clock;
     clock.start();
@@ -578,15 +584,20 @@ TEST(PsockTimer, TimeOutAbortsAWaitingReadAndDisarms)
     EXPECT_LT(clock.elapsed(), 2000);
     EXPECT_TRUE(sock->TimedOut);
     EXPECT_FALSE(sock->Canceled);
-    EXPECT_FALSE(sock->Timer->isArmed());
+    // Disarmed: no second time-out follows.
+    QTest::qWait(250);
+    EXPECT_EQ(timerSteps, (QByteArrayList{"Timer On", "Timer Triggered", "Timer Off", "Timer Off"}));
 
-    // The optional idle limit ends a wait on a silent peer with its own message.
-    sock->TimeOut = 0;
+    // The optional idle limit ends a wait on a silent peer with its own message, before
+    // the time-out, which it disarms.
+    timerSteps.clear();
+    sock->TimeOut = 300;
     sock->setIdleLimit(150);
     clock.restart();
     EXPECT_EQ(messageOf([&] { sock->ReadLn(); }), QStringLiteral("No data received within 0.15 s"));
     EXPECT_GE(clock.elapsed(), 140);
-    EXPECT_FALSE(sock->Timer->isArmed());
+    QTest::qWait(300);
+    EXPECT_EQ(timerSteps, (QByteArrayList{"Timer On", "Timer Off"}));
 }
 
 TEST(PsockErrors, ErrorTextsAndReportedSocketErrors)
@@ -606,7 +617,6 @@ TEST(PsockErrors, ErrorTextsAndReportedSocketErrors)
     ws::setErrorInjector([](ws::Call call, ws::SOCKET) { return call == ws::Call::Recv ? ws::WSAECONNRESET : 0; });
     EXPECT_EQ(messageOf([&] { connected->ReadLn(); }), QStringLiteral("10054:Connection reset by peer"));
     EXPECT_EQ(errors, QByteArrayList{"10054 10054:Connection reset by peer"});
-    EXPECT_FALSE(connected->Timer->isArmed());
     // Would-block is no error; numbers up to 10000 are not errors here.
     for (const int last : {int(ws::WSAEWOULDBLOCK), 10000}) {
         ws::WSASetLastError(last);
@@ -646,9 +656,13 @@ TEST(PsockStack, RunsWhileAnyComponentLivesAndStopsWithTheLast)
 
 TEST(PsockNotify, MessagesAboveTheCompletionMessageOnlySetNotifyOk)
 {
+    // The socket window's messages: 1125 notifies, 1126 completes a lookup or Listen.
+    constexpr quint32 NotifyMessage = 1125;
+    constexpr quint32 CompletionMessage = 1126;
     BlockingSocket sock;
+    const compat::HWND window = compat::findWindow("PsockWindowClass");
     const auto post = [&](quint32 message, compat::LPARAM lParam) {
-        compat::PostMessage(sock.NotifyWindow, message, 0, lParam);
+        compat::PostMessage(window, message, 0, lParam);
         compat::processMessages();
     };
     post(CompletionMessage, compat::makeLParam(8, 0));
