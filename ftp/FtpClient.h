@@ -97,9 +97,6 @@ public:
     // Cancels the running data connection, if any.
     void Abort() override;
 
-    // Reads the rest of a multi-line reply whose first line is `Line`.
-    void ReadContinuationLines(const QByteArray& Line);
-
     // Sends a command; a reply of 400 to 599 is a refusal (OnFailure or FtpError).
     void RunCommand(const QByteArray& Command);
     void ChangeDir(const QByteArray& Directory);
@@ -131,6 +128,8 @@ public:
     bool FWAuthenticate = false;
 
 private:
+    // Reads the rest of a multi-line reply whose first line is `Line`.
+    void ReadContinuationLines(const QByteArray& Line);
     void logIn();
     void readGreeting();
     // Transaction that treats a closed connection (no reply at all) as a failure.

@@ -51,27 +51,24 @@ public:
     // Connection.
     virtual void Connect();
     virtual void Disconnect();
+    // Sends the command as one line and returns the reply line (empty when the peer
+    // closed instead of replying).
     virtual QByteArray Transaction(const QByteArray& Command);
     virtual void Abort();
+    // Ends the running wait or send; see cancelPending().
     void Cancel();
-    void CheckConnection();
-    void CloseSocket();
+    // A Cancel that no operation has ended yet: the next wait or send ends at once.
+    bool cancelPending() const { return Canceled; }
     // Closes so that the peer receives all that was sent and then an orderly end, never
     // a reset: for a data connection whose close marks the end of a file.
     void closeGracefully();
-    // The IPv4 address (network order) of Proxy, or of Host without a proxy; 0 when none.
-    quint32 ResolveHost();
 
     // Data transfer.
-    void Write(const QByteArray& Text);
-    void Writeln(const QByteArray& Text);
-    void SendBuffer(const char* Buffer, quint16 Count);
-    QByteArray Read(quint16 Count);
     QByteArray ReadLn();
-    bool DataAvailable();
-    void ClearInput();
     void SendFile(const QString& FileName);
-    // Listens on Port (0: a port the stack chooses) for one connection.
+
+    // A connection the peer opens: Listen on Port (0: a port the stack chooses), tell the
+    // peer LocalAddressCommas() and LocalPortCommas(), then Accept.
     void Listen();
     // Waits for the connection that Listen announces and goes on with it: the
     // listening socket is closed and the accepted one becomes this component's socket.
@@ -79,51 +76,54 @@ public:
     QByteArray LocalAddressCommas();
     QByteArray LocalPortCommas();
 
-    // Status and errors.
-    void ReportStatus(StatusLevel Level, const QByteArray& Text);
-    void CheckSocketError(int Tolerated);
-    QByteArray ErrorText(quint16 Number);
-    void HandleNotification(quint32 Message, quint16 Event, quint16 Error);
-
-    // Time-out.
-    void TimerOn();
-    void TimerOff();
-    void TimerTriggered(QObject* Sender);
-
     // Optional guard against a silent peer: a wait (lookup, connect, accept, a read
-    // with a count, ReadLn, a blocked send in SendBuffer or SendFile) that sees no
-    // progress for this many milliseconds raises SocketError ("No data received within
-    // 60 s" and the like; a connect ends as "Connection Timed out"). 0 (the default)
-    // means no limit.
+    // with a count, ReadLn, a blocked send) that sees no progress for this many
+    // milliseconds raises SocketError ("No data received within 60 s" and the like; a
+    // connect ends as "Connection Timed out"). 0 (the default) means no limit.
     void setIdleLimit(int milliseconds) { m_idleLimit = milliseconds; }
     int idleLimit() const { return m_idleLimit; }
 
-    // Fields.
+    // Settings.
+    QByteArray Host;
+    qint32 Port = 0;
+    // When set, Connect goes to Proxy:ProxyPort instead of Host:Port.
+    QByteArray Proxy;
+    qint32 ProxyPort = 0;
+    // Milliseconds a lookup, a connect, a sent line or a read line may take before it is
+    // aborted; 0: no limit.
+    qint32 TimeOut = 0;
+    // Status texts up to this level reach OnStatus; 0 reports nothing.
+    qint32 ReportLevel = 0;
+
+    // Events.
     NotifyEvent OnConnect;
     NotifyEvent OnDisconnect;
+    NotifyEvent OnConnectionFailed;
     ErrorEvent OnError;
     HandledEvent OnInvalidHost;
     HostResolvedEvent OnHostResolved;
     HandledEvent OnConnectionRequired;
     StatusEvent OnStatus;
-    NotifyEvent OnConnectionFailed;
-    bool Canceled = false;
-    qint32 TimeOut = 0;
-    // Status texts up to this level reach OnStatus; 0 reports nothing.
-    qint32 ReportLevel = 0;
-    QByteArray Proxy;
-    qint32 ProxyPort = 0;
-    bool NotifyOk = false;
-    bool TimedOut = false;
-    qint32 Port = 0;
     NotifyEvent OnPacketSent;
-    bool WaitDone = false;
-    QByteArray Host;
+
+    // State.
     bool Connected = false;
 
 protected:
+    // The building blocks of a protocol on top of the socket.
+    void ReportStatus(StatusLevel Level, const QByteArray& Text);
+    // Raises "Not Connected" unless connected, after OnConnectionRequired had its chance.
+    void CheckConnection();
+    // Takes and returns what is waiting (Count 0), or waits for Count bytes.
+    QByteArray Read(quint16 Count);
+    bool DataAvailable();
+    void ClearInput();
     // A derived destructor calls this first, so that its own tear-down fires no events.
     void setDestroying() { m_destroying = true; }
+
+    bool Canceled = false;
+    // The time-out timer fired during the last operation that armed it.
+    bool TimedOut = false;
 
 private:
     // The socket, its window and timer, and the buffers the socket layer fills.
@@ -132,8 +132,22 @@ private:
     void StartStack();
     void openNotifiedSocket();
     void replaceSocket();
+    // The IPv4 address (network order) of Proxy, or of Host without a proxy; 0 when none.
+    quint32 ResolveHost();
+    void CloseSocket();
+    void Write(const QByteArray& Text);
+    void Writeln(const QByteArray& Text);
+    void SendBuffer(const char* Buffer, quint16 Count);
+    void CheckSocketError(int Tolerated);
+    QByteArray ErrorText(quint16 Number);
+    void HandleNotification(quint32 Message, quint16 Event, quint16 Error);
+    void TimerOn();
+    void TimerOff();
+    void TimerTriggered(QObject* Sender);
 
     const std::unique_ptr<Impl> m_impl;
+    bool NotifyOk = false;
+    bool WaitDone = false;
     int m_idleLimit = 0;
     bool m_destroying = false;
 };

@@ -10,14 +10,7 @@ namespace {
 
 constexpr char timerWindowClass[] = "TmrWindowClass";
 
-} // namespace
-
-compat::HWND CreateTimerWindow(WindowTimer* Timer)
-{
-    return compat::createObjectWindow(timerWindowClass, TimerWindowProc, Timer);
-}
-
-compat::LRESULT TimerWindowProc(compat::HWND Window, quint32 Message, compat::WPARAM WParam,
+compat::LRESULT timerWindowProc(compat::HWND Window, quint32 Message, compat::WPARAM WParam,
                                 compat::LPARAM LParam)
 {
     auto* timer = static_cast<WindowTimer*>(compat::windowPointer(Window));
@@ -32,10 +25,12 @@ compat::LRESULT TimerWindowProc(compat::HWND Window, quint32 Message, compat::WP
     return compat::defWindowProc(Window, Message, WParam, LParam);
 }
 
+} // namespace
+
 WindowTimer::WindowTimer(QObject* AOwner)
     : QObject(AOwner)
 {
-    FWindowHandle = CreateTimerWindow(this);
+    FWindowHandle = compat::createObjectWindow(timerWindowClass, timerWindowProc, this);
 }
 
 WindowTimer::~WindowTimer()

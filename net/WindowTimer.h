@@ -7,14 +7,7 @@
 
 #include <functional>
 
-class WindowTimer;
-
 using TimerEvent = std::function<void(QObject* Sender)>;
-
-// The hidden window of a timer and its procedure.
-compat::HWND CreateTimerWindow(WindowTimer* Timer);
-compat::LRESULT TimerWindowProc(compat::HWND Window, quint32 Message, compat::WPARAM WParam,
-                                compat::LPARAM LParam);
 
 // A timer on its own hidden window, ticking on the UI thread when messages are dispatched.
 // Armed exactly when Interval != 0, Enabled and OnTimer is assigned.
