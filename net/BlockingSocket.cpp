@@ -25,7 +25,7 @@ namespace ws = compat::winsock;
 
 namespace {
 
-constexpr char socketWindowClass[] = "PsockWindowClass";
+constexpr char socketWindowClass[] = "BlockingSocketWindow";
 // Window messages of the socket window: WinSock notices, and completions of a lookup
 // or of Listen's connection.
 constexpr quint32 NotifyMessage = compat::WM_USER + 101;     // 1125
@@ -300,22 +300,22 @@ quint32 BlockingSocket::ResolveHost()
     TimerOn();
     {
         const auto timerOff = qScopeGuard([this] { TimerOff(); });
-        WaitDone = false;
+        m_waitDone = false;
         ws::WSAAsyncGetHostByName(m_impl->window, CompletionMessage, m_impl->buffer.data(),
                                   m_impl->hostEntry.data(), hostEntrySize);
         const IdleClock idle(m_idleLimit);
         do {
             sleepingPass();
-            if (!WaitDone && !TimedOut && !Canceled && idle.expired())
+            if (!m_waitDone && !TimedOut && !Canceled && idle.expired())
                 throw LookupGaveNoAnswer(QStringLiteral("Host Lookup gave no answer within %1 s")
                                              .arg(idle.seconds()));
-        } while (!WaitDone && !TimedOut && !Canceled);
+        } while (!m_waitDone && !TimedOut && !Canceled);
     }
     if (TimedOut)
         throw SocketError("Host Lookup Timed Out");
     if (Canceled)
         throw SocketError("Host Lookup Canceled");
-    if (!NotifyOk)
+    if (!m_notifyOk)
         throw SocketError("Host Lookup Failed");
     const auto* entry = reinterpret_cast<const ws::HostEnt*>(m_impl->hostEntry.data());
     quint32 address = 0;
@@ -356,8 +356,8 @@ void BlockingSocket::Connect()
     }
     remote.sin_family = ws::AF_INET_FAMILY;
     remote.sin_port = ws::hostToNetworkShort(quint16(Proxy.isEmpty() ? Port : ProxyPort));
-    WaitDone = false;
-    NotifyOk = true;
+    m_waitDone = false;
+    m_notifyOk = true;
     if (ws::connect(m_impl->socket, &remote, sizeof remote) == ws::SOCKET_ERROR)
         CheckSocketError(ws::WSAEWOULDBLOCK);
     bool idleExpired = false;
@@ -368,16 +368,16 @@ void BlockingSocket::Connect()
         do {
             sleepingPass();
             idleExpired = !Connected && idle.expired();
-        } while (!Connected && !TimedOut && !Canceled && NotifyOk && !idleExpired);
+        } while (!Connected && !TimedOut && !Canceled && m_notifyOk && !idleExpired);
     }
-    if (!TimedOut && !Canceled && NotifyOk && !idleExpired)
+    if (!TimedOut && !Canceled && m_notifyOk && !idleExpired)
         return;
     // A failed socket cannot connect again, and one given up on could still complete
     // later: the next Connect always starts from a fresh socket.
     replaceSocket();
     if (OnConnectionFailed)
         OnConnectionFailed(this);
-    if (TimedOut || (idleExpired && !Canceled && NotifyOk))
+    if (TimedOut || (idleExpired && !Canceled && m_notifyOk))
         throw SocketError("Connection Timed out");
     if (Canceled)
         throw SocketError("Connection Canceled");
@@ -469,7 +469,7 @@ void BlockingSocket::TimerTriggered(QObject*)
     ReportStatus(StatusLevel::Detail, "Timer Triggered");
     TimerOff();
     TimedOut = true;
-    WaitDone = true;
+    m_waitDone = true;
     Abort();
 }
 
@@ -477,12 +477,12 @@ void BlockingSocket::TimerTriggered(QObject*)
 
 void BlockingSocket::HandleNotification(quint32 Message, quint16 Event, quint16 Error)
 {
-    NotifyOk = Error == 0;
+    m_notifyOk = Error == 0;
     try {
         if (Message == NotifyMessage) {
             switch (Event) {
             case ws::FD_CONNECT:
-                if (NotifyOk) {
+                if (m_notifyOk) {
                     Connected = true;
                     if (OnConnect)
                         OnConnect(this);
@@ -496,7 +496,7 @@ void BlockingSocket::HandleNotification(quint32 Message, quint16 Event, quint16 
                 break;
             }
         } else if (Message == CompletionMessage) {
-            WaitDone = true;
+            m_waitDone = true;
             if (Event == ws::FD_ACCEPT)
                 Connected = true;
         }
@@ -807,7 +807,7 @@ void BlockingSocket::Listen()
     local.sin_family = ws::AF_INET_FAMILY;
     local.sin_addr.s_addr = 0;
     local.sin_port = ws::hostToNetworkShort(quint16(Port));
-    WaitDone = false;
+    m_waitDone = false;
     ws::bind(m_impl->socket, &local, sizeof local);
     // The arriving connection completes Accept's wait.
     ws::WSAAsyncSelect(m_impl->socket, m_impl->window, CompletionMessage, ws::FD_ACCEPT);
@@ -818,15 +818,15 @@ void BlockingSocket::Accept()
 {
     ReportStatus(StatusLevel::Transfer, "Accepting");
     const IdleClock idle(m_idleLimit);
-    while (!WaitDone && !Canceled) {
+    while (!m_waitDone && !Canceled) {
         sleepingPass();
-        if (!WaitDone && !Canceled && idle.expired())
+        if (!m_waitDone && !Canceled && idle.expired())
             throw SocketError(QStringLiteral("No data connection arrived within %1 s")
                                  .arg(idle.seconds()));
     }
     if (Canceled)
         throw SocketError("Accepting Canceled");
-    if (!NotifyOk)
+    if (!m_notifyOk)
         throw SocketError("Error creating Data Connection");
     ws::SockAddrIn peer{};
     int length = sizeof peer;

@@ -146,8 +146,8 @@ private:
     void TimerTriggered(QObject* Sender);
 
     const std::unique_ptr<Impl> m_impl;
-    bool NotifyOk = false;
-    bool WaitDone = false;
+    bool m_notifyOk = false;
+    bool m_waitDone = false;
     int m_idleLimit = 0;
     bool m_destroying = false;
 };

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr char timerWindowClass[] = "TmrWindowClass";
+constexpr char timerWindowClass[] = "WindowTimerWindow";
 
 compat::LRESULT timerWindowProc(compat::HWND Window, quint32 Message, compat::WPARAM WParam,
                                 compat::LPARAM LParam)
@@ -30,44 +30,44 @@ compat::LRESULT timerWindowProc(compat::HWND Window, quint32 Message, compat::WP
 WindowTimer::WindowTimer(QObject* AOwner)
     : QObject(AOwner)
 {
-    FWindowHandle = compat::createObjectWindow(timerWindowClass, timerWindowProc, this);
+    m_window = compat::createObjectWindow(timerWindowClass, timerWindowProc, this);
 }
 
 WindowTimer::~WindowTimer()
 {
-    FEnabled = false;
+    m_enabled = false;
     UpdateTimer(); // disabled: only removes the system timer, cannot fail
-    compat::destroyWindow(FWindowHandle);
+    compat::destroyWindow(m_window);
 }
 
 void WindowTimer::setInterval(quint32 Value)
 {
-    if (Value == FInterval)
+    if (Value == m_interval)
         return;
-    FInterval = Value;
+    m_interval = Value;
     UpdateTimer();
 }
 
 void WindowTimer::setEnabled(bool Value)
 {
-    if (Value == FEnabled)
+    if (Value == m_enabled)
         return;
-    FEnabled = Value;
+    m_enabled = Value;
     UpdateTimer();
 }
 
 void WindowTimer::setOnTimer(TimerEvent Value)
 {
-    FOnTimer = std::move(Value);
+    m_onTimer = std::move(Value);
     UpdateTimer();
 }
 
 void WindowTimer::UpdateTimer()
 {
-    compat::KillTimer(FWindowHandle, 1);
+    compat::KillTimer(m_window, 1);
     m_armed = false;
-    if (FInterval != 0 && FEnabled && FOnTimer) {
-        if (!compat::SetTimer(FWindowHandle, 1, FInterval))
+    if (m_interval != 0 && m_enabled && m_onTimer) {
+        if (!compat::SetTimer(m_window, 1, m_interval))
             throw platform::Exception(QStringLiteral("No Timer"));
         m_armed = true;
     }
@@ -75,6 +75,6 @@ void WindowTimer::UpdateTimer()
 
 void WindowTimer::Tick()
 {
-    if (FOnTimer)
-        FOnTimer(this);
+    if (m_onTimer)
+        m_onTimer(this);
 }

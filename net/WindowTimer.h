@@ -17,13 +17,13 @@ public:
     ~WindowTimer() override;
     Q_DISABLE_COPY_MOVE(WindowTimer)
 
-    quint32 Interval() const { return FInterval; }
+    quint32 Interval() const { return m_interval; }
     void setInterval(quint32 Value);
-    bool Enabled() const { return FEnabled; }
+    bool Enabled() const { return m_enabled; }
     void setEnabled(bool Value);
-    const TimerEvent& OnTimer() const { return FOnTimer; }
+    const TimerEvent& OnTimer() const { return m_onTimer; }
     void setOnTimer(TimerEvent Value);
-    compat::HWND WindowHandle() const { return FWindowHandle; }
+    compat::HWND window() const { return m_window; }
 
     // Whether system timer 1 currently exists on the window.
     bool isArmed() const { return m_armed; }
@@ -34,9 +34,9 @@ protected:
     void UpdateTimer();
 
 private:
-    quint32 FInterval = 1000;
-    compat::HWND FWindowHandle = compat::NoWindow;
-    TimerEvent FOnTimer;
-    bool FEnabled = true;
+    quint32 m_interval = 1000;
+    compat::HWND m_window = compat::NoWindow;
+    TimerEvent m_onTimer;
+    bool m_enabled = true;
     bool m_armed = false;
 };

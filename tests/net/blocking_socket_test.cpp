@@ -138,7 +138,7 @@ QByteArray receive(int fd, qsizetype size)
 
 } // namespace
 
-TEST(PsockReadLn, AssemblesLinesFromSegmentsAndLeavesTheRestWaiting)
+TEST(BlockingSocketReadLn, AssemblesLinesFromSegmentsAndLeavesTheRestWaiting)
 {
     Peer peer;
     peer.send("220 Re").delay(60ms).send("ady\r\nfirst\r\nsecond\n").delay(60ms).send("no line end").delay(60ms).drop();
@@ -165,7 +165,7 @@ TEST(PsockReadLn, AssemblesLinesFromSegmentsAndLeavesTheRestWaiting)
     EXPECT_EQ(messageOf([&] { sock->ReadLn(); }), QStringLiteral("Line too long: no line end within 65536 bytes"));
 }
 
-TEST(PsockTransaction, SendsTheCommandLineAndReportsTheReplyLine)
+TEST(BlockingSocketTransaction, SendsTheCommandLineAndReportsTheReplyLine)
 {
     Peer peer;
     peer.reply("220-Welcome\r\n").reply("Hello there\r\n");
@@ -186,7 +186,7 @@ TEST(PsockTransaction, SendsTheCommandLineAndReportsTheReplyLine)
     EXPECT_EQ(statuses, (QByteArrayList{"220-Welcome\r\n", "Hello there\r\n"}));
 }
 
-TEST(PsockReadWrite, ReadTakesWhatWaitsOrACountAndACommandEndsAtAZeroByte)
+TEST(BlockingSocketReadWrite, ReadTakesWhatWaitsOrACountAndACommandEndsAtAZeroByte)
 {
     RawSocket listener;
     auto sock = connectedTo(listener.listen(1));
@@ -217,7 +217,7 @@ TEST(PsockReadWrite, ReadTakesWhatWaitsOrACountAndACommandEndsAtAZeroByte)
     ::close(peer);
 }
 
-TEST(PsockSendFile, SendsWholeFilesInBlocksAndReportsEachPacket)
+TEST(BlockingSocketSendFile, SendsWholeFilesInBlocksAndReportsEachPacket)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -247,7 +247,7 @@ TEST(PsockSendFile, SendsWholeFilesInBlocksAndReportsEachPacket)
     EXPECT_EQ(messageOf([&] { sock.SendFile(dir.filePath(QStringLiteral("missing"))); }), QStringLiteral("File not found"));
 }
 
-TEST(PsockSendFile, CancelEndsTheTransferAndACanceledFileIsResetButASentOneDelivered)
+TEST(BlockingSocketSendFile, CancelEndsTheTransferAndACanceledFileIsResetButASentOneDelivered)
 {
     QTemporaryDir dir;
     QByteArray content;
@@ -325,7 +325,7 @@ TEST(PsockSendFile, CancelEndsTheTransferAndACanceledFileIsResetButASentOneDeliv
     EXPECT_TRUE(received == content);
 }
 
-TEST(PsockListen, AcceptsAConnectionOnThePortTheStackChose)
+TEST(BlockingSocketListen, AcceptsAConnectionOnThePortTheStackChose)
 {
     BlockingSocket data;
     data.Port = 0;
@@ -356,7 +356,7 @@ TEST(PsockListen, AcceptsAConnectionOnThePortTheStackChose)
     EXPECT_TRUE(idle.cancelPending());
 }
 
-TEST(PsockConnect, AConnectThatHangsTimesOutOrIsCanceled)
+TEST(BlockingSocketConnect, AConnectThatHangsTimesOutOrIsCanceled)
 {
     // A listener whose queue is full drops further connection requests, so a connect
     // to it neither succeeds nor fails.
@@ -395,7 +395,7 @@ TEST(PsockConnect, AConnectThatHangsTimesOutOrIsCanceled)
         EXPECT_EQ(connectAndReadLine(*abandoned, "next\r\n"), QByteArray("next\r\n"));
 }
 
-TEST(PsockConnect, RefusedThenADottedHostWithoutLookupAndAFreshSocketAfterClosing)
+TEST(BlockingSocketConnect, RefusedThenADottedHostWithoutLookupAndAFreshSocketAfterClosing)
 {
     BlockingSocket sock;
     int failures = 0, resolved = 0, connects = 0, disconnects = 0;
@@ -431,7 +431,7 @@ TEST(PsockConnect, RefusedThenADottedHostWithoutLookupAndAFreshSocketAfterClosin
     EXPECT_EQ(connects, 2);
 }
 
-TEST(PsockConnect, LooksUpNamesAndGivesAnUnknownHostExactlyOneChance)
+TEST(BlockingSocketConnect, LooksUpNamesAndGivesAnUnknownHostExactlyOneChance)
 {
     BlockingSocket sock;
     int resolved = 0;
@@ -488,13 +488,13 @@ TEST(PsockConnect, LooksUpNamesAndGivesAnUnknownHostExactlyOneChance)
     EXPECT_EQ(calls, 0);
 }
 
-TEST(PsockConnect, OperationsThatNeedAConnectionAndTheStatusTextsOfTheReportLevel)
+TEST(BlockingSocketConnect, OperationsThatNeedAConnectionAndTheStatusTextsOfTheReportLevel)
 {
     ProtocolSocket sock;
-    EXPECT_TRUE(compat::isWindowClassRegistered("PsockWindowClass"));
-    EXPECT_TRUE(compat::isWindowClassRegistered("TmrWindowClass"));
-    EXPECT_EQ(compat::windowPointer(compat::findWindow("PsockWindowClass")), &sock);
-    EXPECT_NE(compat::windowPointer(compat::findWindow("TmrWindowClass")), nullptr); // its time-out timer
+    EXPECT_TRUE(compat::isWindowClassRegistered("BlockingSocketWindow"));
+    EXPECT_TRUE(compat::isWindowClassRegistered("WindowTimerWindow"));
+    EXPECT_EQ(compat::windowPointer(compat::findWindow("BlockingSocketWindow")), &sock);
+    EXPECT_NE(compat::windowPointer(compat::findWindow("WindowTimerWindow")), nullptr); // its time-out timer
 
     EXPECT_EQ(messageOf([&] { sock.CheckConnection(); }), QStringLiteral("Not Connected"));
     Peer peer;
@@ -547,7 +547,7 @@ TEST(PsockConnect, OperationsThatNeedAConnectionAndTheStatusTextsOfTheReportLeve
     EXPECT_FALSE(unconnected.DataAvailable());
 }
 
-TEST(PsockTimer, ArmsOnlyWithIntervalEnabledAndHandler)
+TEST(BlockingSocketTimer, ArmsOnlyWithIntervalEnabledAndHandler)
 {
     WindowTimer timer;
     EXPECT_FALSE(timer.isArmed()); // no handler yet
@@ -581,7 +581,7 @@ TEST(PsockTimer, ArmsOnlyWithIntervalEnabledAndHandler)
     EXPECT_EQ(ticks, seen);
 
     // The activation broadcast is ignored.
-    compat::PostMessage(timer.WindowHandle(), compat::WM_ACTIVATEAPP_BROADCAST, 0, 0);
+    compat::PostMessage(timer.window(), compat::WM_ACTIVATEAPP_BROADCAST, 0, 0);
     compat::processMessages();
     EXPECT_EQ(ticks, seen);
 
@@ -589,13 +589,13 @@ TEST(PsockTimer, ArmsOnlyWithIntervalEnabledAndHandler)
     QStringList boxes;
     auto previous = platform::setErrorBoxHook([&](const QString& text) { boxes << text; });
     timer.setOnTimer([](QObject*) { throw platform::Exception(QStringLiteral("boom")); });
-    compat::PostMessage(timer.WindowHandle(), compat::WM_TIMER, 1, 0);
+    compat::PostMessage(timer.window(), compat::WM_TIMER, 1, 0);
     compat::processMessages();
     platform::setErrorBoxHook(previous);
     EXPECT_EQ(boxes, QStringList{QStringLiteral("boom.")});
 }
 
-TEST(PsockTimer, TimeOutAbortsAWaitingReadAndDisarms)
+TEST(BlockingSocketTimer, TimeOutAbortsAWaitingReadAndDisarms)
 {
     Peer peer; // listens, but never says anything
     auto sock = connectedTo(peer.port());
@@ -629,7 +629,7 @@ TEST(PsockTimer, TimeOutAbortsAWaitingReadAndDisarms)
     EXPECT_EQ(timerSteps, (QByteArrayList{"Timer On", "Timer Off"}));
 }
 
-TEST(PsockErrors, ErrorTextsAndReportedSocketErrors)
+TEST(BlockingSocketErrors, ErrorTextsAndReportedSocketErrors)
 {
     Peer peer;
     auto connected = connectedTo(peer.port());
@@ -660,7 +660,7 @@ TEST(PsockErrors, ErrorTextsAndReportedSocketErrors)
     EXPECT_EQ(errors.size(), 1 + qsizetype(texts.size()));
 }
 
-TEST(PsockStack, RunsWhileAnyComponentLivesAndStopsWithTheLast)
+TEST(BlockingSocketStack, RunsWhileAnyComponentLivesAndStopsWithTheLast)
 {
     // A socket call is refused with "not initialised" while the stack is stopped.
     const auto stackRuns = [] {
@@ -690,7 +690,7 @@ TEST(PsockStack, RunsWhileAnyComponentLivesAndStopsWithTheLast)
     EXPECT_FALSE(stackRuns());
 }
 
-TEST(PsockNotify, MessagesAboveTheCompletionMessageOnlyTakeTheirError)
+TEST(BlockingSocketNotify, MessagesAboveTheCompletionMessageOnlyTakeTheirError)
 {
     // The socket window's messages: 1125 notifies, 1126 completes a lookup or Listen.
     constexpr quint32 NotifyMessage = 1125;
@@ -699,7 +699,7 @@ TEST(PsockNotify, MessagesAboveTheCompletionMessageOnlyTakeTheirError)
     BlockingSocket sock;
     sock.setIdleLimit(100);
     sock.Listen();
-    const compat::HWND window = compat::findWindow("PsockWindowClass");
+    const compat::HWND window = compat::findWindow("BlockingSocketWindow");
     ASSERT_NE(window, compat::NoWindow);
     const auto post = [&](quint32 message, compat::LPARAM lParam) {
         compat::PostMessage(window, message, 0, lParam);
