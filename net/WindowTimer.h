@@ -1,4 +1,5 @@
 // A timer on a hidden message window, as the socket component uses for its time-out.
+// Private to net/: only net/ and tests/net include it.
 #pragma once
 
 #include "net/compat/messages.h"
@@ -17,23 +18,20 @@ public:
     ~WindowTimer() override;
     Q_DISABLE_COPY_MOVE(WindowTimer)
 
-    quint32 Interval() const { return m_interval; }
     void setInterval(quint32 Value);
-    bool Enabled() const { return m_enabled; }
     void setEnabled(bool Value);
-    const TimerEvent& OnTimer() const { return m_onTimer; }
     void setOnTimer(TimerEvent Value);
     compat::HWND window() const { return m_window; }
 
     // Whether system timer 1 currently exists on the window.
     bool isArmed() const { return m_armed; }
 
-    virtual void Tick();
-
-protected:
-    void UpdateTimer();
+    // Runs OnTimer: the window procedure calls it for each timer message.
+    void Tick();
 
 private:
+    void UpdateTimer();
+
     quint32 m_interval = 1000;
     compat::HWND m_window = compat::NoWindow;
     TimerEvent m_onTimer;

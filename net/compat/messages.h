@@ -1,5 +1,6 @@
 // Hidden message windows on Qt's event loop: window classes, a window procedure, one
 // pointer slot, posted messages, timers and the dispatching of waiting messages.
+// Private to net/ (its compatibility layer): only net/ and tests/net include it.
 #pragma once
 
 #include <QByteArray>

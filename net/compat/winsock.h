@@ -1,6 +1,7 @@
 // The WinSock 1.1 subset the socket component uses, over non-blocking POSIX sockets.
 // Handles are 16 bits (65535 = none), errors are WinSock numbers, and notifications
 // arrive as posted window messages on the UI thread.
+// Private to net/ (its compatibility layer): only net/ and tests/net include it.
 #pragma once
 
 #include "net/compat/messages.h"
