@@ -1,5 +1,5 @@
 // The socket component: one TCP socket turned into blocking operations that keep the
-// window alive by dispatching messages while they wait; its hidden window.
+// window alive by dispatching messages while they wait.
 #pragma once
 
 #include "platform/exception.h"
@@ -50,6 +50,8 @@ public:
 
     // Connection.
     virtual void Connect();
+    // Closes the socket (a component's first socket with a reset, later ones in order)
+    // and opens a fresh one for the next Connect or Listen.
     virtual void Disconnect();
     // Sends the command as one line and returns the reply line (empty when the peer
     // closed instead of replying).
@@ -121,6 +123,7 @@ protected:
     // A derived destructor calls this first, so that its own tear-down fires no events.
     void setDestroying() { m_destroying = true; }
 
+    // Set by Cancel; the operation that ends because of it clears it (Accept's wait aside).
     bool Canceled = false;
     // The time-out timer fired during the last operation that armed it.
     bool TimedOut = false;
