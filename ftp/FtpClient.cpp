@@ -12,8 +12,6 @@
 
 namespace {
 
-using platform::winsock::Linger;
-
 // How long a command waits for the late final reply of a transfer that ended early.
 constexpr int lateReplyLimitMs = 5000;
 
@@ -142,8 +140,6 @@ FtpClient::FtpClient(QObject* AOwner)
     : BlockingSocket(AOwner)
 {
     Port = 21;
-    // Replies are read synchronously by the operations; the hook only has to exist.
-    BlockingSocket::OnReadReady = [](QObject*) {};
     TransferLock = std::make_unique<std::recursive_mutex>();
     setIdleLimit(ftp::defaultIdleLimitMs);
 }
@@ -162,7 +158,9 @@ QByteArray FtpClient::Transaction(const QByteArray& Command)
     if (Command.contains('\r') || Command.contains('\n'))
         throw InvalidCommandError(QStringLiteral("Line break in the %1 command; nothing was sent")
                                   .arg(platform::fromCodePage(verbOf(Command))));
+    ReplyCode = 0;
     const QByteArray line = BlockingSocket::Transaction(Command);
+    ReplyCode = ftp::replyCode(line);
     ReadContinuationLines(line);
     return line;
 }
@@ -172,7 +170,7 @@ void FtpClient::ReadContinuationLines(const QByteArray& Line)
     QByteArray line = Line;
     while (ftp::isContinuationLine(line)) {
         line = ReadLn();
-        ReportStatus(1, line);
+        ReportStatus(StatusLevel::Dialogue, line);
     }
 }
 
@@ -198,7 +196,7 @@ void FtpClient::Connect()
     } catch (...) {
         // A Disconnect that fails itself replaces the login's error.
         Disconnect();
-        ReportStatus(1, "Disconnected");
+        ReportStatus(StatusLevel::Dialogue, "Disconnected");
         throw;
     }
 }
@@ -207,10 +205,9 @@ void FtpClient::readGreeting()
 {
     ReplyCode = 0;
     const QByteArray greeting = ReadLn();
-    LastReply = greeting;
     if (greeting.isEmpty())
         throw SocketError("Connection closed by the server before its greeting");
-    ReportStatus(1, greeting);
+    ReportStatus(StatusLevel::Dialogue, greeting);
     ReplyCode = ftp::replyCode(greeting);
     ReadContinuationLines(greeting);
     if (ReplyCode > 400) {
@@ -236,7 +233,7 @@ void FtpClient::logIn()
     if (FWAuthenticate) {
         checkLoginReply(command("USER " + FWUserID));
         if (ReplyCode == 331) {
-            ReportStatus(1, "PASS ");
+            ReportStatus(StatusLevel::Dialogue, "PASS ");
             checkLoginReply(command("PASS " + FWPassword));
         }
     }
@@ -262,11 +259,11 @@ void FtpClient::logIn()
     }
 
     if (!(viaProxy && FirewallType == FirewallStyle::FTUser)) {
-        ReportStatus(1, "USER " + UserID);
+        ReportStatus(StatusLevel::Dialogue, "USER " + UserID);
         checkLoginReply(command("USER " + UserID));
     }
     if (ReplyCode == 331) {
-        ReportStatus(1, "PASS ");
+        ReportStatus(StatusLevel::Dialogue, "PASS ");
         checkLoginReply(command("PASS " + Password));
     }
 
@@ -279,7 +276,7 @@ void FtpClient::Disconnect()
     Canceled = false;
     if (!Connected)
         return;
-    ReportStatus(1, "QUIT");
+    ReportStatus(StatusLevel::Dialogue, "QUIT");
     try {
         discardStaleReplies();
         // A server that just closes after QUIT has done what was asked: no reply needed.
@@ -316,7 +313,7 @@ void FtpClient::RunCommand(const QByteArray& Command)
     const CommandKind kind = ftp::commandKind(Command);
     Canceled = false;
     CheckConnection();
-    ReportStatus(1, Command);
+    ReportStatus(StatusLevel::Dialogue, Command);
     discardStaleReplies();
     const QByteArray reply = command(Command);
     if (isBetween(ReplyCode, 400, 599)) {
@@ -368,7 +365,7 @@ void FtpClient::discardStaleReplies()
             const QByteArray line = ReadLn();
             m_finalReplyDue = false;
             if (!line.isEmpty()) {
-                ReportStatus(1, line);
+                ReportStatus(StatusLevel::Dialogue, line);
                 ReadContinuationLines(line);
             }
         } catch (const AbortError&) {
@@ -440,7 +437,7 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const Q
         data.Connect();
     } else {
         data.Port = 0;
-        data.Listen(true);
+        data.Listen();
         const QByteArray reply = command("PORT " + LocalAddressCommas() + data.LocalPortCommas());
         if (isBetween(ReplyCode, 301, 599)) {
             refuseUpload(reply);
@@ -449,7 +446,8 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const Q
     }
 
     const QByteArray storName = remoteName.isEmpty() ? platform::toCodePage(fileNamePart(localPath)) : remoteName;
-    ReportStatus(1, "STOR " + (remoteName.isEmpty() ? platform::toCodePage(localPath) : remoteName));
+    ReportStatus(StatusLevel::Dialogue,
+                 "STOR " + (remoteName.isEmpty() ? platform::toCodePage(localPath) : remoteName));
     const QByteArray storReply = command("STOR " + storName);
     if (isBetween(ReplyCode, 301, 599)) {
         if (OnUnSupportedFunction && isBetween(ReplyCode, 500, 502))
@@ -459,11 +457,8 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const Q
     }
     m_finalReplyDue = true;
 
-    if (!Passive) {
-        const platform::winsock::SOCKET accepted = data.Accept();
-        platform::winsock::closesocket(data.SocketHandle);
-        data.SocketHandle = accepted;
-    }
+    if (!Passive)
+        data.Accept();
     if (OnTransactionStart)
         OnTransactionStart(this);
     // A cancel or time-out before the first byte leaves the file unsent: never a success.
@@ -472,12 +467,8 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const Q
         data.SendFile(localPath);
     if (OnTransactionStop)
         OnTransactionStop(this);
-    const Linger graceful {0, 0};
-    platform::winsock::setsockopt(data.SocketHandle, platform::winsock::SOL_SOCKET_LEVEL,
-                                  platform::winsock::SO_LINGER_OPTION,
-                                  reinterpret_cast<const char*>(&graceful), sizeof graceful);
     // Closing the data connection marks the end of the file for the server.
-    data.CloseSocket();
+    data.closeGracefully();
     if (!sending) {
         Canceled = false;
         throw AbortError("Socket send aborted");
@@ -488,9 +479,8 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const Q
         final = ReadLn();
         if (final.isEmpty())
             throw SocketError("Connection closed by the server instead of the final reply to STOR");
-        ReportStatus(1, final);
+        ReportStatus(StatusLevel::Dialogue, final);
         ReadContinuationLines(final);
-        LastReply = final;
         ReplyCode = ftp::replyCode(final);
     } while (isBetween(ReplyCode, 100, 199));
     m_finalReplyDue = false;

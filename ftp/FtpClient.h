@@ -28,7 +28,6 @@ enum class CommandKind : quint8 {
 using FailureEvent = std::function<void(bool& Handled, CommandKind Trans_Type)>;
 using SuccessEvent = std::function<void(CommandKind Trans_Type)>;
 using UnsupportedEvent = std::function<void(CommandKind Trans_Type)>;
-using ListItemEvent = std::function<void(const QByteArray& Listing)>;
 
 // A refused reply. The message is the reply's first line exactly as received, line end
 // included (decoded from the code page); reply() keeps its bytes.
@@ -60,7 +59,7 @@ namespace ftp {
 constexpr int defaultIdleLimitMs = 60000;
 
 // The reply code of a line: its leading decimal digits (at most ten), 0 when it does not
-// begin with a digit. A code beyond 16 bits raises SocketError, as the socket layer does.
+// begin with a digit. A code beyond 16 bits raises SocketError: the server sent no usable reply.
 qint16 replyCode(const QByteArray& line);
 
 // A line that does not end a reply: it begins with a blank or has "-" as its fourth byte.
@@ -89,17 +88,14 @@ public:
     void Connect() override;
     // QUIT and close; nothing when not connected. The socket is closed in every case.
     void Disconnect() override;
-    // Sends one command and reads one complete reply; returns its first line. A command
-    // with a line break raises InvalidCommandError and is not sent.
+    // Sends one command and reads one complete reply; returns its first line and sets
+    // ReplyCode. A command with a line break raises InvalidCommandError and is not sent.
     QByteArray Transaction(const QByteArray& Command) override;
     // Closes the control connection at once, without QUIT and without waiting for the
     // server: for a window that is closing.
     void dropConnection();
     // Cancels the running data connection, if any.
     void Abort() override;
-
-    // Reads the rest of a multi-line reply whose first line is `Line`.
-    void ReadContinuationLines(const QByteArray& Line);
 
     // Sends a command; a reply of 400 to 599 is a refusal (OnFailure or FtpError).
     void RunCommand(const QByteArray& Command);
@@ -111,6 +107,8 @@ public:
     void Upload(const QString& localPath, const QByteArray& remoteName);
 
     // Fields.
+    // The code of the last reply (0: none, or a line without a code).
+    qint16 ReplyCode = 0;
     std::unique_ptr<std::recursive_mutex> TransferLock;
     QByteArray UserID;
     QByteArray Password;
@@ -121,8 +119,6 @@ public:
     SuccessEvent OnSuccess;
     FailureEvent OnFailure;
     HandledEvent OnAuthenticationNeeded;
-    HandledEvent OnAuthenticationFailed;
-    ListItemEvent OnListItem;
     // Fired after a successful login; hides the socket's own connect notification.
     NotifyEvent OnConnect;
     UnsupportedEvent OnUnSupportedFunction;
@@ -132,6 +128,8 @@ public:
     bool FWAuthenticate = false;
 
 private:
+    // Reads the rest of a multi-line reply whose first line is `Line`.
+    void ReadContinuationLines(const QByteArray& Line);
     void logIn();
     void readGreeting();
     // Transaction that treats a closed connection (no reply at all) as a failure.

@@ -1,11 +1,14 @@
 // The socket component: blocking operations over the message-driven socket layer.
 #include "net/BlockingSocket.h"
 
-#include "platform/application.h"
+#include "net/WindowTimer.h"
+#include "net/compat/messages.h"
+#include "net/compat/winsock.h"
 #include "platform/files.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -13,16 +16,20 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 
-namespace ws = platform::winsock;
+namespace ws = compat::winsock;
 
 namespace {
 
-constexpr char socketWindowClass[] = "PsockWindowClass";
-constexpr char timerWindowClass[] = "TmrWindowClass";
+constexpr char socketWindowClass[] = "BlockingSocketWindow";
+// Window messages of the socket window: WinSock notices, and completions of a lookup
+// or of Listen's connection.
+constexpr quint32 NotifyMessage = compat::WM_USER + 101;     // 1125
+constexpr quint32 CompletionMessage = compat::WM_USER + 102; // 1126
 constexpr quint16 requestedVersion = 257;
 constexpr qint32 allEventsButWrite = ws::FD_READ | ws::FD_OOB | ws::FD_ACCEPT | ws::FD_CONNECT
     | ws::FD_CLOSE; // 61
@@ -30,17 +37,6 @@ constexpr int bufferSize = 65536;
 constexpr int hostEntrySize = 1024;
 constexpr int sleepingPassMs = 2;
 constexpr int windowsSharingViolation = 32;
-
-// Ends the time-out of an operation on every way out of it.
-class TimerOffGuard {
-public:
-    explicit TimerOffGuard(BlockingSocket& component) : m_component(component) {}
-    ~TimerOffGuard() { m_component.TimerOff(); }
-    Q_DISABLE_COPY_MOVE(TimerOffGuard)
-
-private:
-    BlockingSocket& m_component;
-};
 
 // A lookup that outlasted the idle limit: Connect passes it on as it does a timed-out one.
 class LookupGaveNoAnswer : public SocketError {
@@ -69,8 +65,8 @@ private:
 // One pass of a sleeping wait: at most 2 ms, over as soon as a message arrives.
 void sleepingPass()
 {
-    platform::waitMessages(sleepingPassMs);
-    platform::processMessages();
+    compat::waitMessages(sleepingPassMs);
+    compat::processMessages();
 }
 
 // One pass of a busy wait with nothing to do: blocks until the socket or anything else
@@ -78,20 +74,17 @@ void sleepingPass()
 void blockingPass(ws::SOCKET s, const IdleClock& idle)
 {
     ws::wakeOnSocketActivity(s);
-    platform::waitMessages(idle.remaining());
-    platform::processMessages();
+    compat::waitMessages(idle.remaining());
+    compat::processMessages();
 }
 
-// A hidden window of the class (registered on first use) that carries the object.
-platform::HWND createObjectWindow(const char* className, platform::WNDPROC procedure, void* object)
+// Lingering on with a time of 0 makes a close reset the connection; off, a close
+// delivers what was sent and then ends the connection in order.
+void setLinger(ws::SOCKET s, bool on)
 {
-    if (!platform::isWindowClassRegistered(className)
-        && !platform::registerWindowClass(className, procedure))
-        return platform::NoWindow;
-    const platform::HWND window = platform::createWindow(className);
-    if (window != platform::NoWindow)
-        platform::setWindowPointer(window, object);
-    return window;
+    const ws::Linger linger{quint16(on ? 1 : 0), 0};
+    ws::setsockopt(s, ws::SOL_SOCKET_LEVEL, ws::SO_LINGER_OPTION, reinterpret_cast<const char*>(&linger),
+                   sizeof linger);
 }
 
 class FileCloser {
@@ -104,9 +97,13 @@ private:
     int m_fd;
 };
 
-} // namespace
+// Message text for a socket error number: "10061:Connection refused".
+struct SocketErrorEntry {
+    qint32 Number;
+    const char* Text;
+};
 
-const std::array<SocketErrorEntry, 50> SocketErrorTable{{
+constexpr std::array<SocketErrorEntry, 50> socketErrorTable{{
     {10004, "Interrupted system call"},
     {10009, "Bad file number"},
     {10013, "Permission denied"},
@@ -159,6 +156,23 @@ const std::array<SocketErrorEntry, 50> SocketErrorTable{{
     {11004, "Valid name, no data record of requested type"},
 }};
 
+} // namespace
+
+struct BlockingSocket::Impl {
+    static compat::LRESULT windowProc(compat::HWND window, quint32 message, compat::WPARAM wParam,
+                                      compat::LPARAM lParam);
+    static ws::SockAddrIn localAddress(BlockingSocket& component);
+
+    ws::SOCKET socket = ws::INVALID_SOCKET;
+    compat::HWND window = compat::NoWindow;
+    std::unique_ptr<WindowTimer> timer;
+    // Host names, outgoing text, peeks, received lines and file blocks; one more byte
+    // for a terminating zero.
+    std::array<char, bufferSize + 1> buffer{};
+    // The host entry of a name lookup.
+    std::array<char, hostEntrySize> hostEntry{};
+};
+
 QByteArray ExtractField(const QByteArray& Text, char Separator, int N)
 {
     if (N < 1)
@@ -176,122 +190,36 @@ QByteArray ExtractField(const QByteArray& Text, char Separator, int N)
     return field == N ? Text.mid(start) : QByteArray();
 }
 
-// ---- The hidden windows ----
+// ---- The socket window ----
 
-platform::HWND CreateSocketWindow(BlockingSocket* Component)
+compat::LRESULT BlockingSocket::Impl::windowProc(compat::HWND window, quint32 message, compat::WPARAM wParam,
+                                                 compat::LPARAM lParam)
 {
-    return createObjectWindow(socketWindowClass, SocketWindowProc, Component);
-}
-
-platform::HWND CreateTimerWindow(WindowTimer* Timer)
-{
-    return createObjectWindow(timerWindowClass, TimerWindowProc, Timer);
-}
-
-platform::LRESULT SocketWindowProc(platform::HWND Window, quint32 Message, platform::WPARAM WParam,
-                                   platform::LPARAM LParam)
-{
-    auto* component = static_cast<BlockingSocket*>(platform::windowPointer(Window));
-    if (component && Message >= NotifyMessage) {
-        component->HandleNotification(Message, WParam, LParam);
+    auto* component = static_cast<BlockingSocket*>(compat::windowPointer(window));
+    if (component && message >= NotifyMessage) {
+        component->HandleNotification(message, compat::lowWord(lParam), compat::highWord(lParam));
         return 0;
     }
-    return platform::defWindowProc(Window, Message, WParam, LParam);
-}
-
-platform::LRESULT TimerWindowProc(platform::HWND Window, quint32 Message, platform::WPARAM WParam,
-                                  platform::LPARAM LParam)
-{
-    auto* timer = static_cast<WindowTimer*>(platform::windowPointer(Window));
-    if (!timer)
-        return platform::defWindowProc(Window, Message, WParam, LParam);
-    if (Message == platform::WM_ACTIVATEAPP_BROADCAST)
-        return 0;
-    if (Message == platform::WM_TIMER) {
-        platform::guarded([timer] { timer->Tick(); });
-        return 0;
-    }
-    return platform::defWindowProc(Window, Message, WParam, LParam);
-}
-
-// ---- WindowTimer ----
-
-WindowTimer::WindowTimer(QObject* AOwner)
-    : QObject(AOwner)
-{
-    FWindowHandle = CreateTimerWindow(this);
-}
-
-WindowTimer::~WindowTimer()
-{
-    FEnabled = false;
-    UpdateTimer(); // disabled: only removes the system timer, cannot fail
-    platform::destroyWindow(FWindowHandle);
-}
-
-void WindowTimer::setInterval(quint32 Value)
-{
-    if (Value == FInterval)
-        return;
-    FInterval = Value;
-    UpdateTimer();
-}
-
-void WindowTimer::setEnabled(bool Value)
-{
-    if (Value == FEnabled)
-        return;
-    FEnabled = Value;
-    UpdateTimer();
-}
-
-void WindowTimer::setOnTimer(NotifyEvent Value)
-{
-    FOnTimer = std::move(Value);
-    UpdateTimer();
-}
-
-void WindowTimer::UpdateTimer()
-{
-    platform::KillTimer(FWindowHandle, 1);
-    m_armed = false;
-    if (FInterval != 0 && FEnabled && FOnTimer) {
-        if (!platform::SetTimer(FWindowHandle, 1, FInterval))
-            throw platform::Exception(QStringLiteral("No Timer"));
-        m_armed = true;
-    }
-}
-
-void WindowTimer::Tick()
-{
-    if (FOnTimer)
-        FOnTimer(this);
+    return compat::defWindowProc(window, message, wParam, lParam);
 }
 
 // ---- BlockingSocket: life cycle ----
 
 BlockingSocket::BlockingSocket(QObject* AOwner)
     : QObject(AOwner)
+    , m_impl(std::make_unique<Impl>())
 {
-    ReportStatus(8, "Create");
-    WorkBuffer = std::make_unique<std::array<char, 65537>>();
-    NotifyWindow = CreateSocketWindow(this);
-    Proxy.clear();
-    HostEntryBuffer = std::make_unique<char[]>(hostEntrySize);
-    Timer = std::make_unique<WindowTimer>();
-    Timer->setEnabled(false);
-    Timer->setOnTimer([this](QObject* Sender) { TimerTriggered(Sender); });
-    TimeOut = 0;
-    StackInfo.clear();
-    Canceled = false;
-    ShuttingDown = false;
-    Connected = false;
+    ReportStatus(StatusLevel::Detail, "Create");
+    m_impl->window = compat::createObjectWindow(socketWindowClass, Impl::windowProc, this);
+    m_impl->timer = std::make_unique<WindowTimer>();
+    m_impl->timer->setEnabled(false);
+    m_impl->timer->setOnTimer([this](QObject* Sender) { TimerTriggered(Sender); });
     try {
         StartStack();
     } catch (...) {
         // The destructor does not run for a failed construction.
-        platform::destroyWindow(NotifyWindow);
-        NotifyWindow = platform::NoWindow;
+        compat::destroyWindow(m_impl->window);
+        m_impl->window = compat::NoWindow;
         throw;
     }
 }
@@ -300,133 +228,115 @@ BlockingSocket::~BlockingSocket()
 {
     m_destroying = true;
     try {
-        ReportStatus(8, "Destroy");
+        ReportStatus(StatusLevel::Detail, "Destroy");
         Abort();
         Cancel();
     } catch (...) {
     }
-    StackInfo.clear();
-    Timer.reset();
-    HostEntryBuffer.reset();
-    platform::destroyWindow(NotifyWindow);
-    NotifyWindow = platform::NoWindow;
-    ShuttingDown = true;
+    m_impl->timer.reset();
+    compat::destroyWindow(m_impl->window);
+    m_impl->window = compat::NoWindow;
     try {
-        CloseSocket();
+        CloseSocket(); // opens no fresh socket now
     } catch (...) {
     }
-    if (m_stackStarted) {
-        if (--StartupCount == 0)
-            ws::WSACleanup();
-    }
+    ws::WSACleanup();
 }
 
 void BlockingSocket::StartStack()
 {
-    ReportStatus(8, "Initializing Winsock");
-    if (++StartupCount == 1) {
-        ws::WSAStartup(requestedVersion, &StackData);
-        const auto versionText = [](quint16 version) {
-            return QByteArray::number(version >> 8) + '.' + QByteArray::number(version & 0xFF);
-        };
-        StackInfo << "Version= " + versionText(StackData.wVersion)
-                  << "High Version= " + versionText(StackData.wHighVersion)
-                  << "Description= " + QByteArray(StackData.szDescription)
-                  << "System= " + QByteArray(StackData.szSystemStatus)
-                  << "Max Sockets= " + QByteArray::number(StackData.iMaxSockets)
-                  << "Max Udp pack size= " + QByteArray::number(StackData.iMaxUdpDg);
-    }
-    m_stackStarted = true;
+    ReportStatus(StatusLevel::Detail, "Initializing Winsock");
+    // Start-ups are counted per process: the stack runs while any component lives.
+    ws::WSAData stack; // what it tells about itself is of no use here
+    ws::WSAStartup(requestedVersion, &stack);
     bool ok = false;
     try {
-        SocketHandle = ws::socket(ws::AF_INET_FAMILY, ws::SOCK_STREAM_TYPE, ws::IPPROTO_TCP_PROTOCOL);
-        if (SocketHandle != ws::INVALID_SOCKET) {
-            // Closing this first socket resets the connection instead of closing it gracefully.
-            const ws::Linger hardClose{1, 0};
-            ws::setsockopt(SocketHandle, ws::SOL_SOCKET_LEVEL, ws::SO_LINGER_OPTION,
-                           reinterpret_cast<const char*>(&hardClose), sizeof hardClose);
-        }
-        if (SocketHandle == ws::INVALID_SOCKET)
+        m_impl->socket = ws::socket(ws::AF_INET_FAMILY, ws::SOCK_STREAM_TYPE, ws::IPPROTO_TCP_PROTOCOL);
+        // Closing this first socket resets the connection instead of closing it gracefully.
+        if (m_impl->socket != ws::INVALID_SOCKET)
+            setLinger(m_impl->socket, true);
+        if (m_impl->socket == ws::INVALID_SOCKET)
             CheckSocketError(ws::WSAEWOULDBLOCK);
-        ok = SocketHandle != ws::INVALID_SOCKET
-            && ws::WSAAsyncSelect(SocketHandle, NotifyWindow, NotifyMessage, allEventsButWrite)
+        ok = m_impl->socket != ws::INVALID_SOCKET
+            && ws::WSAAsyncSelect(m_impl->socket, m_impl->window, NotifyMessage, allEventsButWrite)
                 != ws::SOCKET_ERROR;
     } catch (const SocketError&) {
         ok = false;
     }
     if (ok)
         return;
-    if (SocketHandle != ws::INVALID_SOCKET)
-        ws::closesocket(SocketHandle);
-    SocketHandle = ws::INVALID_SOCKET;
-    m_stackStarted = false;
-    if (--StartupCount == 0)
-        ws::WSACleanup();
+    if (m_impl->socket != ws::INVALID_SOCKET)
+        ws::closesocket(m_impl->socket);
+    m_impl->socket = ws::INVALID_SOCKET;
+    ws::WSACleanup();
     throw SocketError("Initializaton of windows sockets failed");
 }
 
 void BlockingSocket::replaceSocket()
 {
-    ws::closesocket(SocketHandle);
+    ws::closesocket(m_impl->socket);
     Connected = false;
     openNotifiedSocket();
 }
 
 void BlockingSocket::openNotifiedSocket()
 {
-    SocketHandle = ws::socket(ws::AF_INET_FAMILY, ws::SOCK_STREAM_TYPE, 0);
-    ws::WSAAsyncSelect(SocketHandle, NotifyWindow, NotifyMessage, allEventsButWrite);
+    m_impl->socket = ws::socket(ws::AF_INET_FAMILY, ws::SOCK_STREAM_TYPE, 0);
+    ws::WSAAsyncSelect(m_impl->socket, m_impl->window, NotifyMessage, allEventsButWrite);
 }
 
 // ---- BlockingSocket: connection ----
 
-void BlockingSocket::ResolveHost()
+quint32 BlockingSocket::ResolveHost()
 {
-    ReportStatus(8, "Resolve Host");
+    ReportStatus(StatusLevel::Detail, "Resolve Host");
     const QByteArray& name = Proxy.isEmpty() ? Host : Proxy;
     const qsizetype length = std::min<qsizetype>(name.size(), bufferSize);
-    std::memcpy(WorkBuffer->data(), name.constData(), std::size_t(length));
-    (*WorkBuffer)[std::size_t(length)] = 0;
-    RemoteAddress.sin_addr.s_addr = ws::inet_addr(WorkBuffer->data());
-    if (RemoteAddress.sin_addr.s_addr != ws::INADDR_NONE_VALUE)
-        return;
-    RemoteAddress.sin_addr.s_addr = 0;
+    std::memcpy(m_impl->buffer.data(), name.constData(), std::size_t(length));
+    m_impl->buffer[std::size_t(length)] = 0;
+    const quint32 dotted = ws::inet_addr(m_impl->buffer.data());
+    if (dotted != ws::INADDR_NONE_VALUE)
+        return dotted;
     TimerOn();
     {
-        TimerOffGuard timerOff(*this);
-        WaitDone = false;
-        ws::WSAAsyncGetHostByName(NotifyWindow, CompletionMessage, WorkBuffer->data(),
-                                  HostEntryBuffer.get(), hostEntrySize);
+        const auto timerOff = qScopeGuard([this] { TimerOff(); });
+        m_waitDone = false;
+        ws::WSAAsyncGetHostByName(m_impl->window, CompletionMessage, m_impl->buffer.data(),
+                                  m_impl->hostEntry.data(), hostEntrySize);
         const IdleClock idle(m_idleLimit);
         do {
             sleepingPass();
-            if (!WaitDone && !TimedOut && !Canceled && idle.expired())
+            if (!m_waitDone && !TimedOut && !Canceled && idle.expired())
                 throw LookupGaveNoAnswer(QStringLiteral("Host Lookup gave no answer within %1 s")
                                              .arg(idle.seconds()));
-        } while (!WaitDone && !TimedOut && !Canceled);
+        } while (!m_waitDone && !TimedOut && !Canceled);
     }
     if (TimedOut)
         throw SocketError("Host Lookup Timed Out");
     if (Canceled)
         throw SocketError("Host Lookup Canceled");
-    if (!NotifyOk)
+    if (!m_notifyOk)
         throw SocketError("Host Lookup Failed");
-    const auto* entry = reinterpret_cast<const ws::HostEnt*>(HostEntryBuffer.get());
-    std::memcpy(&RemoteAddress.sin_addr.s_addr, entry->h_addr_list[0], 4);
+    const auto* entry = reinterpret_cast<const ws::HostEnt*>(m_impl->hostEntry.data());
+    quint32 address = 0;
+    std::memcpy(&address, entry->h_addr_list[0], 4);
     if (OnHostResolved)
         OnHostResolved(this);
+    return address;
 }
 
 void BlockingSocket::Connect()
 {
-    ReportStatus(8, "Connecting");
+    ReportStatus(StatusLevel::Detail, "Connecting");
     Canceled = false;
     if (Connected)
         throw SocketError("Already connected");
+    ws::SockAddrIn remote{};
     int attempts = 0;
     for (;;) {
+        remote.sin_addr.s_addr = 0;
         try {
-            ResolveHost();
+            remote.sin_addr.s_addr = ResolveHost();
         } catch (const LookupGaveNoAnswer&) {
             throw;
         } catch (const SocketError& error) {
@@ -434,7 +344,7 @@ void BlockingSocket::Connect()
                 || error.message() == QLatin1String("Host Lookup Canceled"))
                 throw;
         }
-        if (RemoteAddress.sin_addr.s_addr != 0)
+        if (remote.sin_addr.s_addr != 0)
             break;
         if (attempts > 0 || !OnInvalidHost)
             throw SocketError("Null Remote Address");
@@ -444,30 +354,30 @@ void BlockingSocket::Connect()
             throw SocketError("Null Remote Address");
         ++attempts;
     }
-    RemoteAddress.sin_family = ws::AF_INET_FAMILY;
-    RemoteAddress.sin_port = ws::hostToNetworkShort(quint16(Proxy.isEmpty() ? Port : ProxyPort));
-    WaitDone = false;
-    NotifyOk = true;
-    if (ws::connect(SocketHandle, &RemoteAddress, sizeof RemoteAddress) == ws::SOCKET_ERROR)
+    remote.sin_family = ws::AF_INET_FAMILY;
+    remote.sin_port = ws::hostToNetworkShort(quint16(Proxy.isEmpty() ? Port : ProxyPort));
+    m_waitDone = false;
+    m_notifyOk = true;
+    if (ws::connect(m_impl->socket, &remote, sizeof remote) == ws::SOCKET_ERROR)
         CheckSocketError(ws::WSAEWOULDBLOCK);
     bool idleExpired = false;
     TimerOn();
     {
-        TimerOffGuard timerOff(*this);
+        const auto timerOff = qScopeGuard([this] { TimerOff(); });
         const IdleClock idle(m_idleLimit);
         do {
             sleepingPass();
             idleExpired = !Connected && idle.expired();
-        } while (!Connected && !TimedOut && !Canceled && NotifyOk && !idleExpired);
+        } while (!Connected && !TimedOut && !Canceled && m_notifyOk && !idleExpired);
     }
-    if (!TimedOut && !Canceled && NotifyOk && !idleExpired)
+    if (!TimedOut && !Canceled && m_notifyOk && !idleExpired)
         return;
     // A failed socket cannot connect again, and one given up on could still complete
     // later: the next Connect always starts from a fresh socket.
     replaceSocket();
     if (OnConnectionFailed)
         OnConnectionFailed(this);
-    if (TimedOut || (idleExpired && !Canceled && NotifyOk))
+    if (TimedOut || (idleExpired && !Canceled && m_notifyOk))
         throw SocketError("Connection Timed out");
     if (Canceled)
         throw SocketError("Connection Canceled");
@@ -476,27 +386,27 @@ void BlockingSocket::Connect()
 
 void BlockingSocket::Disconnect()
 {
-    ReportStatus(8, "Disconnecting");
+    ReportStatus(StatusLevel::Detail, "Disconnecting");
     CloseSocket();
 }
 
 void BlockingSocket::CloseSocket()
 {
-    ReportStatus(4, "Request Close Socket");
+    ReportStatus(StatusLevel::Transfer, "Request Close Socket");
     Connected = false;
-    if (SocketHandle == ws::INVALID_SOCKET)
+    if (m_impl->socket == ws::INVALID_SOCKET)
         return;
-    if (ws::closesocket(SocketHandle) == ws::SOCKET_ERROR) {
+    if (ws::closesocket(m_impl->socket) == ws::SOCKET_ERROR) {
         CheckSocketError(ws::WSAEWOULDBLOCK);
         return;
     }
-    SocketHandle = ws::INVALID_SOCKET;
+    m_impl->socket = ws::INVALID_SOCKET;
     // The fresh socket is there even when the disconnect handler fails.
     struct FreshSocket {
         BlockingSocket& component;
         ~FreshSocket()
         {
-            if (!component.ShuttingDown)
+            if (!component.m_destroying)
                 component.openNotifiedSocket();
         }
     } fresh{*this};
@@ -504,9 +414,15 @@ void BlockingSocket::CloseSocket()
         OnDisconnect(this);
 }
 
+void BlockingSocket::closeGracefully()
+{
+    setLinger(m_impl->socket, false);
+    CloseSocket();
+}
+
 void BlockingSocket::CheckConnection()
 {
-    ReportStatus(8, "Checking Connection");
+    ReportStatus(StatusLevel::Detail, "Checking Connection");
     int pass = 0;
     while (!Connected) {
         if (pass > 0 || !OnConnectionRequired)
@@ -521,13 +437,13 @@ void BlockingSocket::CheckConnection()
 
 void BlockingSocket::Cancel()
 {
-    ReportStatus(8, "Canceling");
+    ReportStatus(StatusLevel::Detail, "Canceling");
     Canceled = true;
 }
 
 void BlockingSocket::Abort()
 {
-    ReportStatus(8, "Abort");
+    ReportStatus(StatusLevel::Detail, "Abort");
     Cancel();
 }
 
@@ -535,48 +451,38 @@ void BlockingSocket::Abort()
 
 void BlockingSocket::TimerOn()
 {
-    ReportStatus(8, "Timer On");
+    ReportStatus(StatusLevel::Detail, "Timer On");
     TimedOut = false;
-    Timer->setInterval(quint32(TimeOut));
-    Timer->setEnabled(true);
+    m_impl->timer->setInterval(quint32(TimeOut));
+    m_impl->timer->setEnabled(true);
 }
 
 void BlockingSocket::TimerOff()
 {
-    ReportStatus(8, "Timer Off");
-    if (Timer)
-        Timer->setEnabled(false);
+    ReportStatus(StatusLevel::Detail, "Timer Off");
+    if (m_impl->timer)
+        m_impl->timer->setEnabled(false);
 }
 
 void BlockingSocket::TimerTriggered(QObject*)
 {
-    ReportStatus(8, "Timer Triggered");
+    ReportStatus(StatusLevel::Detail, "Timer Triggered");
     TimerOff();
     TimedOut = true;
-    WaitDone = true;
+    m_waitDone = true;
     Abort();
 }
 
 // ---- BlockingSocket: notifications, status, errors ----
 
-void BlockingSocket::HandleNotification(quint32 Message, platform::WPARAM, platform::LPARAM Parameter)
+void BlockingSocket::HandleNotification(quint32 Message, quint16 Event, quint16 Error)
 {
-    const quint16 event = platform::lowWord(Parameter);
-    NotifyOk = platform::highWord(Parameter) == 0;
+    m_notifyOk = Error == 0;
     try {
         if (Message == NotifyMessage) {
-            switch (event) {
-            case ws::FD_READ:
-                if (OnReadReady)
-                    OnReadReady(this);
-                break;
-            case ws::FD_ACCEPT:
-                Connected = true;
-                if (OnAccept)
-                    OnAccept(this);
-                break;
+            switch (Event) {
             case ws::FD_CONNECT:
-                if (NotifyOk) {
+                if (m_notifyOk) {
                     Connected = true;
                     if (OnConnect)
                         OnConnect(this);
@@ -590,8 +496,8 @@ void BlockingSocket::HandleNotification(quint32 Message, platform::WPARAM, platf
                 break;
             }
         } else if (Message == CompletionMessage) {
-            WaitDone = true;
-            if (event == ws::FD_ACCEPT)
+            m_waitDone = true;
+            if (Event == ws::FD_ACCEPT)
                 Connected = true;
         }
     } catch (...) {
@@ -599,15 +505,14 @@ void BlockingSocket::HandleNotification(quint32 Message, platform::WPARAM, platf
     }
 }
 
-void BlockingSocket::ReportStatus(quint8 Level, const QByteArray& Text)
+void BlockingSocket::ReportStatus(StatusLevel Level, const QByteArray& Text)
 {
-    if (int(Level) > ReportLevel)
+    if (qint32(Level) > ReportLevel)
         return;
-    StatusText = Text;
     if (m_destroying || !OnStatus)
         return;
     try {
-        OnStatus(this, StatusText);
+        OnStatus(this, Text);
     } catch (...) {
     }
 }
@@ -615,7 +520,6 @@ void BlockingSocket::ReportStatus(quint8 Level, const QByteArray& Text)
 void BlockingSocket::CheckSocketError(int Tolerated)
 {
     const int error = ws::WSAGetLastError();
-    LastError = error;
     if (error == Tolerated || error <= 10000)
         return;
     const QByteArray text = ErrorText(quint16(error));
@@ -626,11 +530,11 @@ void BlockingSocket::CheckSocketError(int Tolerated)
 
 QByteArray BlockingSocket::ErrorText(quint16 Number)
 {
-    ReportStatus(8, "Looking Up Error Message");
+    ReportStatus(StatusLevel::Detail, "Looking Up Error Message");
     QByteArray result;
     if (Number == 0)
         return result;
-    for (const SocketErrorEntry& entry : SocketErrorTable) {
+    for (const SocketErrorEntry& entry : socketErrorTable) {
         if (entry.Number == Number)
             result = QByteArray::number(Number) + ':' + entry.Text;
     }
@@ -643,34 +547,34 @@ QByteArray BlockingSocket::ErrorText(quint16 Number)
 
 void BlockingSocket::Write(const QByteArray& Text)
 {
-    ReportStatus(8, "Write");
+    ReportStatus(StatusLevel::Detail, "Write");
     const qsizetype length = std::min<qsizetype>(Text.size(), bufferSize);
-    std::memcpy(WorkBuffer->data(), Text.constData(), std::size_t(length));
-    (*WorkBuffer)[std::size_t(length)] = 0;
-    if (std::strlen(WorkBuffer->data()) >= std::size_t(bufferSize))
+    std::memcpy(m_impl->buffer.data(), Text.constData(), std::size_t(length));
+    m_impl->buffer[std::size_t(length)] = 0;
+    if (std::strlen(m_impl->buffer.data()) >= std::size_t(bufferSize))
         throw SocketError(QStringLiteral("Text to send is too long: %1 bytes, at most 65535 allowed")
                              .arg(Text.indexOf('\0') < 0 ? Text.size() : Text.indexOf('\0')));
-    SendBuffer(WorkBuffer->data(), 0);
+    SendBuffer(m_impl->buffer.data(), 0);
 }
 
 void BlockingSocket::Writeln(const QByteArray& Text)
 {
-    ReportStatus(8, "Writeln");
+    ReportStatus(StatusLevel::Detail, "Writeln");
     Write(Text + "\r\n");
 }
 
 void BlockingSocket::SendBuffer(const char* Buffer, quint16 Count)
 {
-    ReportStatus(4, "Sending Buffer");
+    ReportStatus(StatusLevel::Transfer, "Sending Buffer");
     TimerOn();
     {
-        TimerOffGuard timerOff(*this);
+        const auto timerOff = qScopeGuard([this] { TimerOff(); });
         if (!Canceled) {
             const std::size_t count = Count != 0 ? Count : std::strlen(Buffer);
             std::size_t remaining = count;
             IdleClock idle(m_idleLimit);
             while (remaining > 0 && !Canceled) {
-                const int sent = ws::send(SocketHandle, Buffer + (count - remaining),
+                const int sent = ws::send(m_impl->socket, Buffer + (count - remaining),
                                           int(std::min<std::size_t>(remaining, INT_MAX)), 0);
                 if (sent == 0)
                     break;
@@ -681,7 +585,7 @@ void BlockingSocket::SendBuffer(const char* Buffer, quint16 Count)
                 }
                 CheckSocketError(ws::WSAEWOULDBLOCK);
                 // Would block: wait for room without dispatching, as a repeated send would.
-                if (!ws::waitWritable(SocketHandle, idle.remaining()))
+                if (!ws::waitWritable(m_impl->socket, idle.remaining()))
                     throw SocketError(QStringLiteral("The peer accepted no data within %1 s")
                                          .arg(idle.seconds()));
             }
@@ -695,11 +599,11 @@ void BlockingSocket::SendBuffer(const char* Buffer, quint16 Count)
 
 QByteArray BlockingSocket::Read(quint16 Count)
 {
-    ReportStatus(8, "Read( " + QByteArray::number(Count) + " )");
-    char* buffer = WorkBuffer->data();
+    ReportStatus(StatusLevel::Detail, "Read( " + QByteArray::number(Count) + " )");
+    char* buffer = m_impl->buffer.data();
     int count = Count;
     if (count == 0) {
-        const int peeked = ws::recv(SocketHandle, buffer, bufferSize, ws::MSG_PEEK_FLAG);
+        const int peeked = ws::recv(m_impl->socket, buffer, bufferSize, ws::MSG_PEEK_FLAG);
         if (peeked == ws::SOCKET_ERROR) {
             CheckSocketError(ws::WSAEWOULDBLOCK);
             count = 0;
@@ -710,7 +614,7 @@ QByteArray BlockingSocket::Read(quint16 Count)
         IdleClock idle(m_idleLimit);
         int lastPeeked = 0;
         do {
-            const int peeked = ws::recv(SocketHandle, buffer, bufferSize, ws::MSG_PEEK_FLAG);
+            const int peeked = ws::recv(m_impl->socket, buffer, bufferSize, ws::MSG_PEEK_FLAG);
             if (peeked >= count)
                 break;
             if (peeked == 0)
@@ -723,7 +627,7 @@ QByteArray BlockingSocket::Read(quint16 Count)
             }
             if (idle.expired())
                 throw SocketError(QStringLiteral("No data received within %1 s").arg(idle.seconds()));
-            blockingPass(SocketHandle, idle);
+            blockingPass(m_impl->socket, idle);
         } while (!Canceled);
     }
     if (Canceled) {
@@ -733,7 +637,7 @@ QByteArray BlockingSocket::Read(quint16 Count)
     if (count <= 0)
         return {};
     QByteArray result(count, Qt::Uninitialized);
-    const int received = ws::recv(SocketHandle, result.data(), count, 0);
+    const int received = ws::recv(m_impl->socket, result.data(), count, 0);
     if (received == ws::SOCKET_ERROR) {
         CheckSocketError(ws::WSAEWOULDBLOCK);
         return {};
@@ -744,14 +648,14 @@ QByteArray BlockingSocket::Read(quint16 Count)
 
 QByteArray BlockingSocket::ReadLn()
 {
-    ReportStatus(8, "ReadLn");
+    ReportStatus(StatusLevel::Detail, "ReadLn");
     int taken = 0;
     QByteArray result;
     qsizetype lineEnd = -1;
     TimerOn();
     {
-        TimerOffGuard timerOff(*this);
-        char* buffer = WorkBuffer->data();
+        const auto timerOff = qScopeGuard([this] { TimerOff(); });
+        char* buffer = m_impl->buffer.data();
         IdleClock idle(m_idleLimit);
         do {
             const int room = bufferSize - taken;
@@ -759,13 +663,12 @@ QByteArray BlockingSocket::ReadLn()
                 throw SocketError(QStringLiteral("Line too long: no line end within %1 bytes")
                                      .arg(bufferSize));
             // The buffer mirrors the line so far; only the bytes after it are peeked.
-            const int peeked = ws::recv(SocketHandle, buffer + taken, room, ws::MSG_PEEK_FLAG);
+            const int peeked = ws::recv(m_impl->socket, buffer + taken, room, ws::MSG_PEEK_FLAG);
             if (peeked == 0)
                 return {};
             bool progress = false;
             if (peeked == ws::SOCKET_ERROR) {
-                LastError = ws::WSAGetLastError();
-                if (LastError == ws::WSAENOTCONN)
+                if (ws::WSAGetLastError() == ws::WSAENOTCONN)
                     return {};
                 CheckSocketError(ws::WSAEWOULDBLOCK);
             } else {
@@ -775,7 +678,7 @@ QByteArray BlockingSocket::ReadLn()
                     break;
                 }
                 result.resize(taken + peeked);
-                const int received = ws::recv(SocketHandle, result.data() + taken, peeked, 0);
+                const int received = ws::recv(m_impl->socket, result.data() + taken, peeked, 0);
                 if (received == ws::SOCKET_ERROR) {
                     result.resize(taken);
                     CheckSocketError(ws::WSAEWOULDBLOCK);
@@ -787,12 +690,12 @@ QByteArray BlockingSocket::ReadLn()
             }
             if (progress) {
                 idle.progress();
-                platform::processMessages();
+                compat::processMessages();
             } else {
                 if (idle.expired())
                     throw SocketError(QStringLiteral("No data received within %1 s")
                                          .arg(idle.seconds()));
-                blockingPass(SocketHandle, idle);
+                blockingPass(m_impl->socket, idle);
             }
         } while (!Canceled);
     }
@@ -802,7 +705,7 @@ QByteArray BlockingSocket::ReadLn()
     }
     const int length = int(lineEnd) + 1;
     result.resize(length);
-    const int received = ws::recv(SocketHandle, result.data() + taken, length - taken, 0);
+    const int received = ws::recv(m_impl->socket, result.data() + taken, length - taken, 0);
     if (received == ws::SOCKET_ERROR) {
         result.resize(taken);
         CheckSocketError(ws::WSAEWOULDBLOCK);
@@ -814,43 +717,30 @@ QByteArray BlockingSocket::ReadLn()
 
 bool BlockingSocket::DataAvailable()
 {
-    ReportStatus(8, "Data Available");
-    return ws::recv(SocketHandle, WorkBuffer->data(), 1, ws::MSG_PEEK_FLAG) >= 1;
+    ReportStatus(StatusLevel::Detail, "Data Available");
+    return ws::recv(m_impl->socket, m_impl->buffer.data(), 1, ws::MSG_PEEK_FLAG) >= 1;
 }
 
 void BlockingSocket::ClearInput()
 {
-    ReportStatus(8, "Clearing Input");
+    ReportStatus(StatusLevel::Detail, "Clearing Input");
     static std::array<char, bufferSize> scratch; // UI thread only
-    ws::recv(SocketHandle, scratch.data(), bufferSize, 0);
+    ws::recv(m_impl->socket, scratch.data(), bufferSize, 0);
 }
 
 QByteArray BlockingSocket::Transaction(const QByteArray& Command)
 {
-    ReportStatus(8, "Transaction");
-    ReplyCode = 0;
+    ReportStatus(StatusLevel::Detail, "Transaction");
     Writeln(Command);
-    LastReply = ReadLn();
-    if (!LastReply.isEmpty()) {
-        ReportStatus(1, LastReply);
-        qsizetype digits = 0;
-        while (digits < 10 && digits < LastReply.size() && LastReply[digits] >= '0'
-               && LastReply[digits] <= '9')
-            ++digits;
-        if (digits > 0) {
-            const qint64 value = LastReply.left(digits).toLongLong();
-            if (value > 32767)
-                throw SocketError(QStringLiteral("Reply code %1 is out of range")
-                                     .arg(QString::fromLatin1(LastReply.left(digits))));
-            ReplyCode = qint16(value);
-        }
-    }
-    return LastReply;
+    const QByteArray reply = ReadLn();
+    if (!reply.isEmpty())
+        ReportStatus(StatusLevel::Dialogue, reply);
+    return reply;
 }
 
 void BlockingSocket::SendFile(const QString& FileName)
 {
-    ReportStatus(8, "SendFile");
+    ReportStatus(StatusLevel::Detail, "SendFile");
     const int fd = ::open(QFile::encodeName(FileName).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         platform::raiseInOutError(errno);
@@ -867,7 +757,7 @@ void BlockingSocket::SendFile(const QString& FileName)
         platform::raiseInOutError(errno);
     const off_t size = info.st_size;
     off_t position = 0;
-    char* buffer = WorkBuffer->data();
+    char* buffer = m_impl->buffer.data();
     while (position != size && !Canceled) {
         ssize_t n = ::read(fd, buffer, bufferSize);
         if (n < 0) {
@@ -881,7 +771,7 @@ void BlockingSocket::SendFile(const QString& FileName)
         std::size_t remaining = std::size_t(n);
         IdleClock idle(m_idleLimit);
         while (remaining > 0 && !Canceled) {
-            const int sent = ws::send(SocketHandle, buffer + (std::size_t(n) - remaining),
+            const int sent = ws::send(m_impl->socket, buffer + (std::size_t(n) - remaining),
                                       int(remaining), 0);
             if (sent == 0)
                 break;
@@ -890,14 +780,14 @@ void BlockingSocket::SendFile(const QString& FileName)
                 idle.progress();
                 if (OnPacketSent)
                     OnPacketSent(this);
-                platform::processMessages();
+                compat::processMessages();
                 continue;
             }
             CheckSocketError(ws::WSAEWOULDBLOCK);
             if (idle.expired())
                 throw SocketError(QStringLiteral("The peer accepted no data within %1 s")
                                      .arg(idle.seconds()));
-            blockingPass(SocketHandle, idle);
+            blockingPass(m_impl->socket, idle);
         }
     }
     if (Canceled) {
@@ -907,76 +797,75 @@ void BlockingSocket::SendFile(const QString& FileName)
     // The whole file is handed over: closing must now deliver its end instead of
     // resetting the connection (a canceled or failed send keeps the reset, so the
     // receiver sees the transfer was cut short).
-    const ws::Linger graceful{0, 0};
-    ws::setsockopt(SocketHandle, ws::SOL_SOCKET_LEVEL, ws::SO_LINGER_OPTION,
-                   reinterpret_cast<const char*>(&graceful), sizeof graceful);
+    setLinger(m_impl->socket, false);
 }
 
-void BlockingSocket::Listen(bool CompletionMode)
+void BlockingSocket::Listen()
 {
-    ReportStatus(8, "Listening");
-    RemoteAddress = ws::SockAddrIn{};
-    RemoteAddress.sin_family = ws::AF_INET_FAMILY;
-    RemoteAddress.sin_addr.s_addr = 0;
-    RemoteAddress.sin_port = ws::hostToNetworkShort(quint16(Port));
-    WaitDone = false;
-    ws::bind(SocketHandle, &RemoteAddress, sizeof RemoteAddress);
-    ws::WSAAsyncSelect(SocketHandle, NotifyWindow, CompletionMode ? CompletionMessage : NotifyMessage,
-                       ws::FD_ACCEPT);
-    ws::listen(SocketHandle, 1);
+    ReportStatus(StatusLevel::Detail, "Listening");
+    ws::SockAddrIn local{};
+    local.sin_family = ws::AF_INET_FAMILY;
+    local.sin_addr.s_addr = 0;
+    local.sin_port = ws::hostToNetworkShort(quint16(Port));
+    m_waitDone = false;
+    ws::bind(m_impl->socket, &local, sizeof local);
+    // The arriving connection completes Accept's wait.
+    ws::WSAAsyncSelect(m_impl->socket, m_impl->window, CompletionMessage, ws::FD_ACCEPT);
+    ws::listen(m_impl->socket, 1);
 }
 
-ws::SOCKET BlockingSocket::Accept()
+void BlockingSocket::Accept()
 {
-    ReportStatus(4, "Accepting");
+    ReportStatus(StatusLevel::Transfer, "Accepting");
     const IdleClock idle(m_idleLimit);
-    while (!WaitDone && !Canceled) {
+    while (!m_waitDone && !Canceled) {
         sleepingPass();
-        if (!WaitDone && !Canceled && idle.expired())
+        if (!m_waitDone && !Canceled && idle.expired())
             throw SocketError(QStringLiteral("No data connection arrived within %1 s")
                                  .arg(idle.seconds()));
     }
     if (Canceled)
         throw SocketError("Accepting Canceled");
-    if (!NotifyOk)
+    if (!m_notifyOk)
         throw SocketError("Error creating Data Connection");
     ws::SockAddrIn peer{};
     int length = sizeof peer;
-    const ws::SOCKET accepted = ws::accept(SocketHandle, &peer, &length);
+    const ws::SOCKET accepted = ws::accept(m_impl->socket, &peer, &length);
     if (accepted == ws::INVALID_SOCKET) {
-        LastError = ws::WSAGetLastError();
+        const int error = ws::WSAGetLastError();
         throw SocketError(QStringLiteral("Error creating Data Connection: accept gave no valid socket (")
-                         + QString::fromLatin1(ErrorText(quint16(LastError))) + u')');
+                         + QString::fromLatin1(ErrorText(quint16(error))) + u')');
     }
-    ws::WSAAsyncSelect(accepted, NotifyWindow, NotifyMessage, allEventsButWrite);
-    RemoteAddress = peer;
+    ws::WSAAsyncSelect(accepted, m_impl->window, NotifyMessage, allEventsButWrite);
     if (Canceled) {
-        // The caller never sees this socket, so it is not left open.
+        // The transfer does not go on, so the accepted socket is not left open.
         ws::closesocket(accepted);
         Canceled = false;
         throw AbortError("Socket send aborted");
     }
-    return accepted;
+    // The listener has done its one job; the connection goes on on the accepted socket.
+    ws::closesocket(m_impl->socket);
+    m_impl->socket = accepted;
 }
 
-ws::SockAddrIn BlockingSocket::localAddress()
+ws::SockAddrIn BlockingSocket::Impl::localAddress(BlockingSocket& component)
 {
     ws::SockAddrIn local{};
     int length = sizeof local;
-    if (ws::getsockname(SocketHandle, &local, &length) == ws::SOCKET_ERROR)
-        CheckSocketError(ws::WSAEWOULDBLOCK);
+    if (ws::getsockname(component.m_impl->socket, &local, &length) == ws::SOCKET_ERROR)
+        component.CheckSocketError(ws::WSAEWOULDBLOCK);
     return local;
 }
 
 QByteArray BlockingSocket::LocalAddressCommas()
 {
-    QByteArray text(ws::inet_ntoa(localAddress().sin_addr));
+    QByteArray text(ws::inet_ntoa(Impl::localAddress(*this).sin_addr));
     text.replace('.', ',');
     return text;
 }
 
 QByteArray BlockingSocket::LocalPortCommas()
 {
-    const int port = ws::networkToHostShort(localAddress().sin_port);
+    const int port = ws::networkToHostShort(Impl::localAddress(*this).sin_port);
     return ',' + QByteArray::number(port / 256) + ',' + QByteArray::number(port % 256);
 }

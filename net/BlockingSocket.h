@@ -1,23 +1,15 @@
 // The socket component: one TCP socket turned into blocking operations that keep the
-// window alive by dispatching messages while they wait; its time-out timer and windows.
+// window alive by dispatching messages while they wait.
 #pragma once
 
 #include "platform/exception.h"
-#include "platform/messages.h"
-#include "platform/winsock.h"
 
 #include <QByteArray>
-#include <QByteArrayList>
 #include <QObject>
 #include <QString>
 
-#include <array>
-#include <cstdint>
 #include <functional>
 #include <memory>
-
-class BlockingSocket;
-class WindowTimer;
 
 // Event types: an empty std::function is "not assigned".
 using NotifyEvent = std::function<void(QObject* Sender)>;
@@ -38,59 +30,15 @@ public:
     using SocketError::SocketError;
 };
 
-// Window messages of the socket window.
-constexpr quint32 NotifyMessage = platform::WM_USER + 101;     // 1125
-constexpr quint32 CompletionMessage = platform::WM_USER + 102; // 1126
-
-// Message text for a socket error number: "10061:Connection refused".
-struct SocketErrorEntry {
-    qint32 Number;
-    const char* Text;
+// How much a status text tells; ReportStatus passes on the texts up to ReportLevel.
+enum class StatusLevel : qint32 {
+    Dialogue = 1, // reply lines and the commands the FTP client reports
+    Transfer = 4, // "Sending Buffer", "Accepting" and "Request Close Socket"
+    Detail = 8,   // every other step
 };
-extern const std::array<SocketErrorEntry, 50> SocketErrorTable;
 
 // The n-th field (from 1) of a text split at a separator; empty when missing.
 QByteArray ExtractField(const QByteArray& Text, char Separator, int N);
-
-// The hidden windows and their procedures.
-platform::HWND CreateSocketWindow(BlockingSocket* Component);
-platform::HWND CreateTimerWindow(WindowTimer* Timer);
-platform::LRESULT SocketWindowProc(platform::HWND Window, quint32 Message, platform::WPARAM WParam,
-                                   platform::LPARAM LParam);
-platform::LRESULT TimerWindowProc(platform::HWND Window, quint32 Message, platform::WPARAM WParam,
-                                  platform::LPARAM LParam);
-
-// A timer on its own hidden window; it creates no thread despite its name.
-// Armed exactly when Interval != 0, Enabled and OnTimer is assigned.
-class WindowTimer : public QObject {
-public:
-    explicit WindowTimer(QObject* AOwner = nullptr);
-    ~WindowTimer() override;
-    Q_DISABLE_COPY_MOVE(WindowTimer)
-
-    quint32 Interval() const { return FInterval; }
-    void setInterval(quint32 Value);
-    bool Enabled() const { return FEnabled; }
-    void setEnabled(bool Value);
-    const NotifyEvent& OnTimer() const { return FOnTimer; }
-    void setOnTimer(NotifyEvent Value);
-    platform::HWND WindowHandle() const { return FWindowHandle; }
-
-    // Whether system timer 1 currently exists on the window.
-    bool isArmed() const { return m_armed; }
-
-    virtual void Tick();
-
-protected:
-    void UpdateTimer();
-
-private:
-    quint32 FInterval = 1000;
-    platform::HWND FWindowHandle = platform::NoWindow;
-    NotifyEvent FOnTimer;
-    bool FEnabled = true;
-    bool m_armed = false;
-};
 
 // The destructor runs this class's Abort (C++ calls no override from a base destructor),
 // so a derived class that redefines Abort cancels what it owns in its own destructor.
@@ -100,104 +48,109 @@ public:
     ~BlockingSocket() override;
     Q_DISABLE_COPY_MOVE(BlockingSocket)
 
-    // Number of live components that started the socket stack.
-    static inline int StartupCount = 0;
-
     // Connection.
-    virtual platform::winsock::SOCKET Accept();
     virtual void Connect();
+    // Closes the socket (a component's first socket with a reset, later ones in order)
+    // and opens a fresh one for the next Connect or Listen.
     virtual void Disconnect();
+    // Sends the command as one line and returns the reply line (empty when the peer
+    // closed instead of replying).
     virtual QByteArray Transaction(const QByteArray& Command);
     virtual void Abort();
+    // Ends the running wait or send; see cancelPending().
     void Cancel();
-    void CheckConnection();
-    void CloseSocket();
-    void ResolveHost();
+    // A Cancel that no operation has ended yet: the next wait or send ends at once.
+    bool cancelPending() const { return Canceled; }
+    // Closes so that the peer receives all that was sent and then an orderly end, never
+    // a reset: for a data connection whose close marks the end of a file.
+    void closeGracefully();
 
     // Data transfer.
-    void Write(const QByteArray& Text);
-    void Writeln(const QByteArray& Text);
-    void SendBuffer(const char* Buffer, quint16 Count);
-    QByteArray Read(quint16 Count);
     QByteArray ReadLn();
-    bool DataAvailable();
-    void ClearInput();
     void SendFile(const QString& FileName);
-    void Listen(bool CompletionMode);
+
+    // A connection the peer opens: Listen on Port (0: a port the stack chooses), tell the
+    // peer LocalAddressCommas() and LocalPortCommas(), then Accept.
+    void Listen();
+    // Waits for the connection that Listen announces and goes on with it: the
+    // listening socket is closed and the accepted one becomes this component's socket.
+    void Accept();
     QByteArray LocalAddressCommas();
     QByteArray LocalPortCommas();
 
-    // Status and errors.
-    void ReportStatus(quint8 Level, const QByteArray& Text);
-    void CheckSocketError(int Tolerated);
-    QByteArray ErrorText(quint16 Number);
-    void HandleNotification(quint32 Message, platform::WPARAM Word, platform::LPARAM Parameter);
-
-    // Time-out.
-    void TimerOn();
-    void TimerOff();
-    void TimerTriggered(QObject* Sender);
-
     // Optional guard against a silent peer: a wait (lookup, connect, accept, a read
-    // with a count, ReadLn, a blocked send in SendBuffer or SendFile) that sees no
-    // progress for this many milliseconds raises SocketError ("No data received within
-    // 60 s" and the like; a connect ends as "Connection Timed out"). 0 (the default)
-    // means no limit.
+    // with a count, ReadLn, a blocked send) that sees no progress for this many
+    // milliseconds raises SocketError ("No data received within 60 s" and the like; a
+    // connect ends as "Connection Timed out"). 0 (the default) means no limit.
     void setIdleLimit(int milliseconds) { m_idleLimit = milliseconds; }
     int idleLimit() const { return m_idleLimit; }
 
-    // The component is being destroyed: no status or disconnect events any more.
-    bool isDestroying() const { return m_destroying; }
+    // Settings.
+    QByteArray Host;
+    qint32 Port = 0;
+    // When set, Connect goes to Proxy:ProxyPort instead of Host:Port.
+    QByteArray Proxy;
+    qint32 ProxyPort = 0;
+    // Milliseconds a lookup, a connect, a sent line or a read line may take before it is
+    // aborted; 0: no limit.
+    qint32 TimeOut = 0;
+    // Status texts up to this level reach OnStatus; 0 reports nothing.
+    qint32 ReportLevel = 0;
 
-    // Fields.
-    std::unique_ptr<std::array<char, 65537>> WorkBuffer;
-    NotifyEvent OnReadReady;
-    NotifyEvent OnAccept;
+    // Events.
     NotifyEvent OnConnect;
     NotifyEvent OnDisconnect;
+    NotifyEvent OnConnectionFailed;
     ErrorEvent OnError;
     HandledEvent OnInvalidHost;
     HostResolvedEvent OnHostResolved;
     HandledEvent OnConnectionRequired;
     StatusEvent OnStatus;
-    NotifyEvent OnConnectionFailed;
-    QByteArrayList StackInfo;
-    bool Canceled = false;
-    bool ShuttingDown = false;
-    qint32 LastError = 0;
-    qint32 TimeOut = 0;
-    qint32 ReportLevel = 0;
-    QByteArray StatusText;
-    QByteArray Proxy;
-    qint32 ProxyPort = 0;
-    std::unique_ptr<WindowTimer> Timer;
-    bool NotifyOk = false;
-    bool TimedOut = false;
-    qint32 Port = 0;
-    NotifyEvent OnPacketRecvd;
     NotifyEvent OnPacketSent;
-    bool WaitDone = false;
-    platform::winsock::WSAData StackData;
-    platform::winsock::SockAddrIn RemoteAddress{};
-    QByteArray Host;
-    std::unique_ptr<char[]> HostEntryBuffer;
-    QByteArray LastReply;
-    qint16 ReplyCode = 0;
-    platform::winsock::SOCKET SocketHandle = platform::winsock::INVALID_SOCKET;
-    platform::HWND NotifyWindow = platform::NoWindow;
+
+    // State.
     bool Connected = false;
 
 protected:
+    // The building blocks of a protocol on top of the socket.
+    void ReportStatus(StatusLevel Level, const QByteArray& Text);
+    // Raises "Not Connected" unless connected, after OnConnectionRequired had its chance.
+    void CheckConnection();
+    // Takes and returns what is waiting (Count 0), or waits for Count bytes.
+    QByteArray Read(quint16 Count);
+    bool DataAvailable();
+    void ClearInput();
     // A derived destructor calls this first, so that its own tear-down fires no events.
     void setDestroying() { m_destroying = true; }
 
+    // Set by Cancel; the operation that ends because of it clears it (Accept's wait aside).
+    bool Canceled = false;
+    // The time-out timer fired during the last operation that armed it.
+    bool TimedOut = false;
+
 private:
+    // The socket, its window and timer, and the buffers the socket layer fills.
+    struct Impl;
+
     void StartStack();
     void openNotifiedSocket();
     void replaceSocket();
-    platform::winsock::SockAddrIn localAddress();
+    // The IPv4 address (network order) of Proxy, or of Host without a proxy; 0 when none.
+    quint32 ResolveHost();
+    void CloseSocket();
+    void Write(const QByteArray& Text);
+    void Writeln(const QByteArray& Text);
+    void SendBuffer(const char* Buffer, quint16 Count);
+    void CheckSocketError(int Tolerated);
+    QByteArray ErrorText(quint16 Number);
+    void HandleNotification(quint32 Message, quint16 Event, quint16 Error);
+    void TimerOn();
+    void TimerOff();
+    void TimerTriggered(QObject* Sender);
 
+    const std::unique_ptr<Impl> m_impl;
+    bool m_notifyOk = false;
+    bool m_waitDone = false;
     int m_idleLimit = 0;
     bool m_destroying = false;
-    bool m_stackStarted = false;
 };

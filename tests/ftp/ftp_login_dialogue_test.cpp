@@ -142,6 +142,8 @@ TEST(FtpLoginDialogue, SecondConnectSendsNothingAndQuitClosesWhateverTheAnswer)
         EXPECT_EQ(failureOf<FtpError>([&] { s.client.Disconnect(); }),
                   refused ? QStringLiteral("500 Unknown command.\r\n") : QStringLiteral("<no exception>"));
         EXPECT_FALSE(s.client.Connected);
+        // A close instead of a reply leaves no code of an earlier reply behind.
+        EXPECT_EQ(s.client.ReplyCode, refused ? 500 : 0);
         EXPECT_EQ(s.probe.events, QStringList {"OnDisconnect"});
         // Nothing more to close: no QUIT goes out again.
         s.client.Disconnect();

@@ -1,5 +1,6 @@
 // Reply codes, continuation lines, PASV ports and the refusal's message, on plain strings.
 #include "ftp/FtpClient.h"
+#include "tests/ftp/FtpClientProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,10 @@ TEST(FtpReplyParsing, ReplyCodesAndContinuationLines)
         {"Hello 220\r\n", 0},   {" 220\r\n", 0},          {"", 0},       {"32767 max\r\n", 32767}};
     for (const auto& [line, code] : codes)
         EXPECT_EQ(ftp::replyCode(line), code) << line.toStdString();
-    EXPECT_THROW(ftp::replyCode("32768 too big\r\n"), SocketError);
+    EXPECT_EQ(failureOf<SocketError>([] { ftp::replyCode("32768 too big\r\n"); }),
+              QStringLiteral("Reply code 32768 is out of range"));
+    EXPECT_EQ(failureOf<SocketError>([] { ftp::replyCode("0099999 far too big\r\n"); }),
+              QStringLiteral("Reply code 0099999 is out of range"));
 
     for (const QByteArray line : {"220-Welcome\r\n", " second line\r\n", " \n", "abc-"})
         EXPECT_TRUE(ftp::isContinuationLine(line)) << line.toStdString();

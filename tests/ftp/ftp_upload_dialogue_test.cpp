@@ -182,7 +182,7 @@ TEST_F(FtpUploadDialogue, AbortDuringTheTransferEndsIt)
 
     EXPECT_EQ(failureOf<AbortError>([&] { s.client.Upload(path, "big.bin"); }), QStringLiteral("Socket send aborted"));
     EXPECT_EQ(s.probe.events, (QStringList {"OnTransactionStart", "OnFailure(9)"}));
-    EXPECT_FALSE(s.client.Canceled);
+    EXPECT_FALSE(s.client.cancelPending());
     expectCleanedUp(s.client);
     ASSERT_TRUE(s.peer.waitUntilPlayed());
     EXPECT_LT(s.peer.uploads().value(0).size(), 8 << 20);
@@ -210,7 +210,7 @@ TEST_F(FtpUploadDialogue, CancelBeforeSendingIsNoSuccess)
 
     EXPECT_EQ(failureOf<AbortError>([&] { s.client.Upload(path, "n.txt"); }), QStringLiteral("Socket send aborted"));
     EXPECT_EQ(s.probe.events, (QStringList {"OnTransactionStop", "OnFailure(9)"}));
-    EXPECT_FALSE(s.client.Canceled);
+    EXPECT_FALSE(s.client.cancelPending());
     expectCleanedUp(s.client);
 
     s.client.OnTransactionStart = nullptr;

@@ -1,7 +1,7 @@
 // The WinSock subset on 127.0.0.1: numbers, handles, notices and their re-arming, lookups.
-#include "platform/winsock.h"
+#include "net/compat/winsock.h"
 
-#include "platform/messages.h"
+#include "net/compat/messages.h"
 
 #include <QTest>
 
@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <thread>
 #include <utility>
@@ -17,7 +18,7 @@
 #include <arpa/inet.h>
 
 // Inside the layer's namespace its calls hide the C library's of the same names.
-namespace platform::winsock {
+namespace compat::winsock {
 
 namespace {
 
@@ -120,6 +121,9 @@ TEST(Winsock, StartUpIsCountedAndAddressesConvert)
     WSAData data;
     ASSERT_EQ(WSAStartup(257, &data), 0);
     EXPECT_EQ(data.wVersion, 257);
+    EXPECT_EQ(data.wHighVersion, 257);
+    EXPECT_GT(std::strlen(data.szDescription), 0u);
+    EXPECT_EQ(data.iMaxUdpDg, 65507);
     ASSERT_EQ(WSAStartup(257, &data), 0);
     EXPECT_EQ(WSACleanup(), 0);
     EXPECT_NE(socket(2, 1, 0), INVALID_SOCKET);
@@ -246,4 +250,4 @@ TEST_F(WinsockTest, NameLookupCompletesWithAMessageAndAHostEntry)
     EXPECT_EQ(notices[0].error, WSAHOST_NOT_FOUND);
 }
 
-} // namespace platform::winsock
+} // namespace compat::winsock

@@ -1,5 +1,5 @@
 // The WinSock subset over non-blocking POSIX sockets, with notifications on Qt's event loop.
-#include "platform/winsock.h"
+#include "net/compat/winsock.h"
 
 #include <QSocketNotifier>
 
@@ -22,7 +22,7 @@
 #include <utility>
 #include <vector>
 
-namespace platform::winsock {
+namespace compat::winsock {
 
 namespace {
 
@@ -701,4 +701,4 @@ int openSocketCount()
     return int(state().sockets.size());
 }
 
-} // namespace platform::winsock
+} // namespace compat::winsock

@@ -1,9 +1,10 @@
 // The WinSock 1.1 subset the socket component uses, over non-blocking POSIX sockets.
 // Handles are 16 bits (65535 = none), errors are WinSock numbers, and notifications
 // arrive as posted window messages on the UI thread.
+// Private to net/ (its compatibility layer): only net/ and tests/net include it.
 #pragma once
 
-#include "platform/messages.h"
+#include "net/compat/messages.h"
 
 #include <QByteArray>
 
@@ -12,7 +13,7 @@
 
 #include <netinet/in.h>
 
-namespace platform::winsock {
+namespace compat::winsock {
 
 using SOCKET = quint16;
 constexpr SOCKET INVALID_SOCKET = 65535;
@@ -157,4 +158,4 @@ ErrorInjector setErrorInjector(ErrorInjector injector);
 // Number of open sockets of this layer (for tests of resource release).
 int openSocketCount();
 
-} // namespace platform::winsock
+} // namespace compat::winsock

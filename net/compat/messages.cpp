@@ -1,5 +1,5 @@
 // Hidden message windows on Qt's event loop.
-#include "platform/messages.h"
+#include "net/compat/messages.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -14,7 +14,7 @@
 #include <unordered_map>
 #include <utility>
 
-namespace platform {
+namespace compat {
 
 namespace {
 
@@ -36,12 +36,14 @@ Registry& registry()
 // A hidden window: its procedure, its pointer slot and its timers.
 class MessageWindow : public QObject {
 public:
-    MessageWindow(HWND handle, WNDPROC procedure)
+    MessageWindow(HWND handle, QByteArray className, WNDPROC procedure)
         : m_handle(handle)
+        , m_className(std::move(className))
         , m_procedure(procedure)
     {
     }
 
+    const QByteArray& className() const { return m_className; }
     WNDPROC procedure() const { return m_procedure; }
     void* pointer() const { return m_pointer; }
     void setPointer(void* object) { m_pointer = object; }
@@ -99,6 +101,7 @@ protected:
 
 private:
     HWND m_handle;
+    QByteArray m_className;
     WNDPROC m_procedure;
     void* m_pointer = nullptr;
     std::map<quintptr, int> m_timers;
@@ -193,7 +196,7 @@ HWND createWindow(const QByteArray& className)
         return NoWindow;
     ensurePostBox();
     const HWND handle = ++registry().lastHandle;
-    registry().windows.emplace(handle, new MessageWindow(handle, it->second));
+    registry().windows.emplace(handle, new MessageWindow(handle, className, it->second));
     return handle;
 }
 
@@ -222,6 +225,26 @@ void* windowPointer(HWND window)
 {
     MessageWindow* target = findWindow(window);
     return target ? target->pointer() : nullptr;
+}
+
+HWND findWindow(const QByteArray& className)
+{
+    HWND newest = NoWindow;
+    for (const auto& [handle, window] : registry().windows) {
+        if (window->className() == className)
+            newest = std::max(newest, handle);
+    }
+    return newest;
+}
+
+HWND createObjectWindow(const QByteArray& className, WNDPROC procedure, void* object)
+{
+    if (!isWindowClassRegistered(className) && !registerWindowClass(className, procedure))
+        return NoWindow;
+    const HWND window = createWindow(className);
+    if (window != NoWindow)
+        setWindowPointer(window, object);
+    return window;
 }
 
 LRESULT defWindowProc(HWND, quint32, WPARAM, LPARAM)
@@ -285,4 +308,4 @@ void setTimerRefusedForTesting(bool refused)
     registry().timersRefused = refused;
 }
 
-} // namespace platform
+} // namespace compat

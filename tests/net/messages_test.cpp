@@ -1,5 +1,5 @@
 // Hidden message windows: classes, the pointer slot, posted messages, timers, waiting.
-#include "platform/messages.h"
+#include "net/compat/messages.h"
 
 #include <QElapsedTimer>
 #include <QStringList>
@@ -9,7 +9,7 @@
 
 #include <thread>
 
-using namespace platform;
+using namespace compat;
 
 namespace {
 
@@ -52,11 +52,21 @@ TEST(MessageWindows, ClassesAreRegisteredOnceAndWindowsCarryOnePointer)
     setWindowPointer(first, &object);
     EXPECT_EQ(windowPointer(first), &object);
     EXPECT_EQ(windowPointer(second), nullptr);
-    destroyWindow(first);
+    EXPECT_EQ(findWindow("OnceClass"), second);
     destroyWindow(second);
+    EXPECT_EQ(findWindow("OnceClass"), first);
+    destroyWindow(first);
+    EXPECT_EQ(findWindow("OnceClass"), NoWindow);
     EXPECT_FALSE(isWindow(first));
     EXPECT_EQ(windowPointer(first), nullptr);
     EXPECT_EQ(defWindowProc(first, 1125, 1, 2), 0);
+
+    // A window that carries an object registers its class on first use.
+    const HWND carrier = createObjectWindow("CarrierClass", recordingProc, &object);
+    EXPECT_TRUE(isWindowClassRegistered("CarrierClass"));
+    EXPECT_EQ(windowPointer(carrier), &object);
+    EXPECT_EQ(findWindow("CarrierClass"), carrier);
+    destroyWindow(carrier);
 }
 
 TEST(MessageWindows, PostedMessagesArriveOnlyWhenDispatchedAndInOrder)

@@ -1,5 +1,6 @@
 // Hidden message windows on Qt's event loop: window classes, a window procedure, one
 // pointer slot, posted messages, timers and the dispatching of waiting messages.
+// Private to net/ (its compatibility layer): only net/ and tests/net include it.
 #pragma once
 
 #include <QByteArray>
@@ -7,7 +8,7 @@
 #include <cstdint>
 #include <functional>
 
-namespace platform {
+namespace compat {
 
 // A window is named by a number that is never reused in the process; 0 is no window.
 using HWND = quintptr;
@@ -41,6 +42,13 @@ bool isWindow(HWND window);
 void setWindowPointer(HWND window, void* object);
 void* windowPointer(HWND window);
 
+// Seam for tests: the newest existing window of the class, or NoWindow.
+HWND findWindow(const QByteArray& className);
+
+// A hidden window of the class (registered with `procedure` on first use) whose pointer
+// slot holds `object`; NoWindow when it cannot be created.
+HWND createObjectWindow(const QByteArray& className, WNDPROC procedure, void* object);
+
 // Default processing: nothing happens, the result is 0.
 LRESULT defWindowProc(HWND window, quint32 message, WPARAM wParam, LPARAM lParam);
 
@@ -71,4 +79,4 @@ void Sleep(quint32 milliseconds);
 // Seam for tests: refuses the next SetTimer calls while set.
 void setTimerRefusedForTesting(bool refused);
 
-} // namespace platform
+} // namespace compat
