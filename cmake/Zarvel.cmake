@@ -29,6 +29,9 @@ function(zarvel_tests label)
   set(target ${label}_tests)
   add_executable(${target} ${sources})
   target_link_libraries(${target} PRIVATE zarvel_test_support ${ARG_DEPS})
+  if(ZARVEL_SANITIZE)
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/sanitizer_defaults.cpp)
+  endif()
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "controls/labels/CustomLabel.h"
-#include "platform/color.h"
+#include "controls/labels/color.h"
 
 #include <QImage>
 #include <QString>

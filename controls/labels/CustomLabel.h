@@ -3,7 +3,7 @@
 
 #include "controls/labels/LabelFocusLink.h"
 #include "controls/labels/LabelCanvas.h"
-#include "platform/color.h"
+#include "controls/labels/color.h"
 
 #include <QString>
 #include <QWidget>

@@ -2,7 +2,7 @@
 #include "controls/labels/LabelBackground.h"
 
 #include "controls/labels/DecoratedLabel.h"
-#include "platform/color.h"
+#include "controls/labels/color.h"
 
 #include <QPainter>
 

@@ -4,7 +4,7 @@
 
 #include "controls/labels/LabelCanvas.h"
 #include "controls/labels/LabelDecorations.h"
-#include "platform/color.h"
+#include "controls/labels/color.h"
 
 #include <QFont>
 #include <QImage>

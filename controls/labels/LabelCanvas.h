@@ -2,7 +2,7 @@
 // resolves system colours, and the few raster operations the labels need.
 #pragma once
 
-#include "platform/color.h"
+#include "controls/labels/color.h"
 
 #include <QFont>
 #include <QImage>

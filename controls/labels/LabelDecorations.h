@@ -2,7 +2,7 @@
 #pragma once
 
 #include "controls/labels/LabelCanvas.h"
-#include "platform/color.h"
+#include "controls/labels/color.h"
 
 #include <QFont>
 #include <QPointer>

@@ -1,5 +1,5 @@
 // Colours: their text form, the conversion error and the palette's system colours.
-#include "platform/color.h"
+#include "controls/labels/color.h"
 #include "platform/exception.h"
 
 #include <QPalette>

@@ -1,5 +1,5 @@
 // Colours: palette resolution of system colours and the text form.
-#include "platform/color.h"
+#include "controls/labels/color.h"
 
 #include "platform/exception.h"
 
