@@ -34,7 +34,7 @@ std::optional<FolderSettings> FolderFile::load() const
 
 void FolderFile::save(const FolderSettings& settings) const
 {
-    const QByteArray content =
-        folderLine(settings.localFolder) + folderLine(settings.remoteFolder) + settings.password + "\r\n";
+    const QByteArray content = folderLine(settings.localFolder) + folderLine(settings.remoteFolder)
+        + settings.password + "\r\n";
     platform::saveFileAtomically(m_path, content);
 }

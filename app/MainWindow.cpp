@@ -5,9 +5,9 @@
 #include "app/NoticeText.h"
 #include "app/SendRun.h"
 #include "app/StationFile.h"
-#include "controls/explorer/MainWindowExplorer.h"
-#include "controls/explorer/FolderTree.h"
 #include "controls/explorer/FileListView.h"
+#include "controls/explorer/FolderTree.h"
+#include "controls/explorer/MainWindowExplorer.h"
 #include "controls/labels/MainWindowLabels.h"
 #include "ftp/FtpClient.h"
 #include "platform/application.h"
@@ -93,11 +93,16 @@ MainWindow::~MainWindow()
 
 void MainWindow::placeComponents()
 {
-    takePlace(std::exchange(m_ui->noticeList, nullptr), noticeList = createNoticeList(m_ui->noticePage));
-    takePlace(std::exchange(m_ui->folderTree, nullptr), folderTree = createFolderTree(m_ui->settingsPage));
-    takePlace(std::exchange(m_ui->homePageCaption, nullptr), homePageCaption = labels::createHomePageCaption(this));
-    takePlace(std::exchange(m_ui->homePageLink, nullptr), homePageLink = labels::createHomePageLink(this));
-    takePlace(std::exchange(m_ui->mailCaption, nullptr), mailCaption = labels::createMailCaption(this));
+    takePlace(std::exchange(m_ui->noticeList, nullptr),
+              noticeList = createNoticeList(m_ui->noticePage));
+    takePlace(std::exchange(m_ui->folderTree, nullptr),
+              folderTree = createFolderTree(m_ui->settingsPage));
+    takePlace(std::exchange(m_ui->homePageCaption, nullptr),
+              homePageCaption = labels::createHomePageCaption(this));
+    takePlace(std::exchange(m_ui->homePageLink, nullptr),
+              homePageLink = labels::createHomePageLink(this));
+    takePlace(std::exchange(m_ui->mailCaption, nullptr),
+              mailCaption = labels::createMailCaption(this));
     takePlace(std::exchange(m_ui->mailLink, nullptr), mailLink = labels::createMailLink(this));
 
     ftpClient = new FtpClient(this);
@@ -127,17 +132,27 @@ void MainWindow::wireHandlers()
     whenSelected(m_ui->localFolderButton, &MainWindow::showFolderTree);
     whenSelected(m_ui->stationSettingsButton, &MainWindow::showStationGrid);
 
-    folderTree->OnChange = [this](QObject*, FolderNode*) { platform::guarded([this] { showChosenFolder(); }); };
-    noticeList->OnClick = [this](QObject*) { platform::guarded([this] { previewClickedTextFile(); }); };
-    noticeList->OnDblClick = [this](QObject*) { platform::guarded([this] { previewFocusedFile(); }); };
+    folderTree->OnChange = [this](QObject*, FolderNode*) {
+        platform::guarded([this] { showChosenFolder(); });
+    };
+    noticeList->OnClick = [this](QObject*) {
+        platform::guarded([this] { previewClickedTextFile(); });
+    };
+    noticeList->OnDblClick = [this](QObject*) {
+        platform::guarded([this] { previewFocusedFile(); });
+    };
     noticeList->OnMouseUp = [this](QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
         platform::guarded([this] { takeSelection(); });
     };
 
-    connect(m_ui->unlockButton, &QPushButton::clicked, this, guardedSlot(this, &MainWindow::unlockSettings));
-    connect(m_ui->sendButton, &QPushButton::clicked, this, guardedSlot(this, &MainWindow::sendNotices));
-    connect(m_ui->stopButton, &QPushButton::clicked, this, guardedSlot(this, &MainWindow::requestStop));
-    connect(m_ui->exitButton, &QPushButton::clicked, this, guardedSlot(this, &MainWindow::exitProgram));
+    connect(m_ui->unlockButton, &QPushButton::clicked, this,
+            guardedSlot(this, &MainWindow::unlockSettings));
+    connect(m_ui->sendButton, &QPushButton::clicked, this,
+            guardedSlot(this, &MainWindow::sendNotices));
+    connect(m_ui->stopButton, &QPushButton::clicked, this,
+            guardedSlot(this, &MainWindow::requestStop));
+    connect(m_ui->exitButton, &QPushButton::clicked, this,
+            guardedSlot(this, &MainWindow::exitProgram));
 
     m_focusConnection = connect(qApp, &QApplication::focusChanged, this,
                                 [this](QWidget* previous, QWidget* current) {
@@ -149,7 +164,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     // Page show handlers run when the program shows a page, not when the window is restored.
     const bool pageShown = event->type() == QEvent::Show && !event->spontaneous()
-                           && (watched == m_ui->noticePage || watched == m_ui->stationsPage);
+        && (watched == m_ui->noticePage || watched == m_ui->stationsPage);
     if (pageShown) {
         // The grid is left (and saved) before the next page shows what it holds; each
         // handler's failure is reported on its own.
@@ -348,7 +363,7 @@ void MainWindow::unlockSettings()
 void MainWindow::showNoticePage()
 {
     noticeList->setMask(m_ui->textFilesButton->isChecked() ? QStringLiteral("*.txt")
-                                                              : QStringLiteral("*.*"));
+                                                           : QStringLiteral("*.*"));
     const QString folder = folderTree->Directory();
     if (folder != noFolder)
         noticeList->setFileName(folder);
@@ -412,8 +427,9 @@ void MainWindow::sendNotices()
     if (m_run)
         return;
     LogPane* pane = m_ui->logPane;
-    SendRun run(*ftpClient, [pane](const QString& line, bool isError) { pane->addLine(line, isError); },
-                tickedStations(), m_ui->remoteFolderEdit->text(), m_selection);
+    SendRun run(
+        *ftpClient, [pane](const QString& line, bool isError) { pane->addLine(line, isError); },
+        tickedStations(), m_ui->remoteFolderEdit->text(), m_selection);
     m_run = &run;
     m_ui->sendButton->setEnabled(false);
     const auto runEnd = qScopeGuard([this] {

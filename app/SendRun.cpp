@@ -17,7 +17,8 @@ constexpr int typeLocal8 = 3;
 constexpr int cancelIntervalMs = 20;
 
 const QString successLine = QStringLiteral("++++++++++++++++++++++++++      传送成功！");
-const QString networkErrorLine = QStringLiteral("------------------------------ 网络错误，请查明原因！");
+const QString networkErrorLine =
+    QStringLiteral("------------------------------ 网络错误，请查明原因！");
 const QString stoppedLine =
     QStringLiteral("---------------------------------------------------       用户终止！");
 const QString endLine = QStringLiteral("        --------======  传送完毕  ======--------");

@@ -20,7 +20,8 @@ Station decodeRecord(const QByteArray& bytes)
     int offset = 0;
     for (QString Station::*field : stationFields) {
         // A damaged length byte above 16 must not reach into the next field.
-        const int length = std::min<int>(static_cast<unsigned char>(bytes[offset]), fieldCharacters);
+        const int length =
+            std::min<int>(static_cast<unsigned char>(bytes[offset]), fieldCharacters);
         station.*field = platform::fromCodePage(bytes.mid(offset + 1, length));
         offset += fieldSize;
     }

@@ -17,8 +17,8 @@ struct Station {
 };
 
 // The fields in the order of the grid's columns and of the record.
-inline constexpr std::array<QString Station::*, 4> stationFields{&Station::name, &Station::address,
-                                                                 &Station::user, &Station::password};
+inline constexpr std::array<QString Station::*, 4> stationFields{
+    &Station::name, &Station::address, &Station::user, &Station::password};
 
 // Records of four fields of 17 bytes: a length byte, then up to 16 GBK bytes.
 class StationFile {

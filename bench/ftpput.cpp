@@ -36,8 +36,9 @@ struct Options {
 
 void usage()
 {
-    std::fprintf(stderr, "usage: ftpput --host H --port P --user U --password W --dir D "
-                         "--mode passive|active [--ticks] FILE...\n");
+    std::fprintf(stderr,
+                 "usage: ftpput --host H --port P --user U --password W --dir D "
+                 "--mode passive|active [--ticks] FILE...\n");
 }
 
 std::optional<Options> parseArguments(const QStringList& arguments)
@@ -70,7 +71,8 @@ std::optional<Options> parseArguments(const QStringList& arguments)
             options.password = platform::toCodePage(value);
         } else if (argument == QLatin1String("--dir")) {
             options.dir = platform::toCodePage(value);
-        } else if (argument == QLatin1String("--mode") && (value == "passive" || value == "active")) {
+        } else if (argument == QLatin1String("--mode")
+                   && (value == "passive" || value == "active")) {
             options.passive = value == QLatin1String("passive");
             modeGiven = true;
         } else {
@@ -84,7 +86,7 @@ std::optional<Options> parseArguments(const QStringList& arguments)
 
 double cpuMilliseconds()
 {
-    rusage usage {};
+    rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
     return ms(usage.ru_utime) + ms(usage.ru_stime);
@@ -165,9 +167,10 @@ int main(int argc, char** argv)
     }
 
     const double seconds = clock.nsecsElapsed() / 1e9;
-    std::printf("elapsed_s=%.6f cpu_ms=%.1f connect_ms=%lld connect_cpu_ms=%.1f files=%lld bytes=%lld",
-                seconds, cpuMilliseconds(), static_cast<long long>(connectMs), connectCpu,
-                static_cast<long long>(options->files.size()), static_cast<long long>(bytes));
+    std::printf(
+        "elapsed_s=%.6f cpu_ms=%.1f connect_ms=%lld connect_cpu_ms=%.1f files=%lld bytes=%lld",
+        seconds, cpuMilliseconds(), static_cast<long long>(connectMs), connectCpu,
+        static_cast<long long>(options->files.size()), static_cast<long long>(bytes));
     if (options->ticks)
         std::printf(" longest_tick_gap_ms=%.1f", longestGap / 1e6);
     std::printf("\n");

@@ -24,15 +24,16 @@ bool isBetween(qint16 code, int low, int high)
 QByteArray verbOf(const QByteArray& command)
 {
     qsizetype end = 0;
-    while (end < command.size() && command[end] != ' ' && command[end] != '\r' && command[end] != '\n')
+    while (end < command.size() && command[end] != ' ' && command[end] != '\r'
+           && command[end] != '\n')
         ++end;
     return command.left(end);
 }
 
 [[noreturn]] void raiseNotANumber(const QByteArray& text)
 {
-    throw platform::ConversionError(QStringLiteral("'%1' is not a valid integer value")
-                                      .arg(platform::fromCodePage(text)));
+    throw platform::ConversionError(
+        QStringLiteral("'%1' is not a valid integer value").arg(platform::fromCodePage(text)));
 }
 
 int toInteger(const QByteArray& text)
@@ -93,7 +94,8 @@ qint16 replyCode(const QByteArray& line)
         return 0;
     const qint64 value = line.left(digits).toLongLong();
     if (value > std::numeric_limits<qint16>::max())
-        throw SocketError(QStringLiteral("Reply code %1 is out of range").arg(QString::fromLatin1(line.left(digits))));
+        throw SocketError(QStringLiteral("Reply code %1 is out of range")
+                              .arg(QString::fromLatin1(line.left(digits))));
     return static_cast<qint16>(value);
 }
 
@@ -157,7 +159,7 @@ QByteArray FtpClient::Transaction(const QByteArray& Command)
     // A file or folder name with a line break must not smuggle in a command of its own.
     if (Command.contains('\r') || Command.contains('\n'))
         throw InvalidCommandError(QStringLiteral("Line break in the %1 command; nothing was sent")
-                                  .arg(platform::fromCodePage(verbOf(Command))));
+                                      .arg(platform::fromCodePage(verbOf(Command))));
     ReplyCode = 0;
     const QByteArray line = BlockingSocket::Transaction(Command);
     ReplyCode = ftp::replyCode(line);
@@ -179,7 +181,7 @@ QByteArray FtpClient::command(const QByteArray& Command)
     const QByteArray reply = Transaction(Command);
     if (reply.isEmpty())
         throw SocketError(QStringLiteral("Connection closed by the server instead of a reply to %1")
-                             .arg(platform::fromCodePage(verbOf(Command))));
+                              .arg(platform::fromCodePage(verbOf(Command))));
     return reply;
 }
 
@@ -246,15 +248,9 @@ void FtpClient::logIn()
     const bool viaProxy = !Proxy.isEmpty();
     if (viaProxy) {
         switch (FirewallType) {
-        case FirewallStyle::FTUser:
-            command("USER " + UserID + "@" + Host);
-            break;
-        case FirewallStyle::FtOpen:
-            command("OPEN " + Host);
-            break;
-        case FirewallStyle::FtSite:
-            command("SITE " + Host);
-            break;
+        case FirewallStyle::FTUser: command("USER " + UserID + "@" + Host); break;
+        case FirewallStyle::FtOpen: command("OPEN " + Host); break;
+        case FirewallStyle::FtSite: command("SITE " + Host); break;
         }
     }
 
@@ -339,17 +335,10 @@ void FtpClient::ChangeDir(const QByteArray& Directory)
 void FtpClient::SetTransferType(int Mode)
 {
     switch (Mode) {
-    case 1:
-        RunCommand("TYPE A");
-        break;
-    case 2:
-        RunCommand("TYPE I");
-        break;
-    case 3:
-        RunCommand("TYPE L 8");
-        break;
-    default:
-        break;
+    case 1: RunCommand("TYPE A"); break;
+    case 2: RunCommand("TYPE I"); break;
+    case 3: RunCommand("TYPE L 8"); break;
+    default: break;
     }
 }
 
@@ -359,8 +348,10 @@ void FtpClient::discardStaleReplies()
         // The server answers an aborted transfer late (426, 226, 425); read it here so
         // that it cannot pass for the reply to the next command. A cancel leaves it due.
         const int previousLimit = idleLimit();
-        const auto restoreLimit = qScopeGuard([this, previousLimit] { setIdleLimit(previousLimit); });
-        setIdleLimit(previousLimit > 0 ? std::min(previousLimit, lateReplyLimitMs) : lateReplyLimitMs);
+        const auto restoreLimit =
+            qScopeGuard([this, previousLimit] { setIdleLimit(previousLimit); });
+        setIdleLimit(previousLimit > 0 ? std::min(previousLimit, lateReplyLimitMs)
+                                       : lateReplyLimitMs);
         try {
             const QByteArray line = ReadLn();
             m_finalReplyDue = false;
@@ -418,7 +409,8 @@ void FtpClient::Upload(const QString& localPath, const QByteArray& remoteName)
     }
 }
 
-bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const QByteArray& remoteName)
+bool FtpClient::transfer(BlockingSocket& data, const QString& localPath,
+                         const QByteArray& remoteName)
 {
     {
         QFile file(localPath);
@@ -445,7 +437,8 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const Q
         }
     }
 
-    const QByteArray storName = remoteName.isEmpty() ? platform::toCodePage(fileNamePart(localPath)) : remoteName;
+    const QByteArray storName =
+        remoteName.isEmpty() ? platform::toCodePage(fileNamePart(localPath)) : remoteName;
     ReportStatus(StatusLevel::Dialogue,
                  "STOR " + (remoteName.isEmpty() ? platform::toCodePage(localPath) : remoteName));
     const QByteArray storReply = command("STOR " + storName);

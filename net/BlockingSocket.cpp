@@ -31,8 +31,8 @@ constexpr char socketWindowClass[] = "BlockingSocketWindow";
 constexpr quint32 NotifyMessage = compat::WM_USER + 101;     // 1125
 constexpr quint32 CompletionMessage = compat::WM_USER + 102; // 1126
 constexpr quint16 requestedVersion = 257;
-constexpr qint32 allEventsButWrite = ws::FD_READ | ws::FD_OOB | ws::FD_ACCEPT | ws::FD_CONNECT
-    | ws::FD_CLOSE; // 61
+constexpr qint32 allEventsButWrite =
+    ws::FD_READ | ws::FD_OOB | ws::FD_ACCEPT | ws::FD_CONNECT | ws::FD_CLOSE; // 61
 constexpr int bufferSize = 65536;
 constexpr int hostEntrySize = 1024;
 constexpr int sleepingPassMs = 2;
@@ -47,7 +47,11 @@ public:
 // How long a wait has gone without progress, against the component's idle limit.
 class IdleClock {
 public:
-    explicit IdleClock(int limit) : m_limit(limit) { m_clock.start(); }
+    explicit IdleClock(int limit)
+        : m_limit(limit)
+    {
+        m_clock.start();
+    }
     void progress() { m_clock.restart(); }
     bool expired() const { return m_limit > 0 && m_clock.elapsed() >= m_limit; }
     // What a blocking wait may take before the limit is due (-1: no limit).
@@ -83,13 +87,16 @@ void blockingPass(ws::SOCKET s, const IdleClock& idle)
 void setLinger(ws::SOCKET s, bool on)
 {
     const ws::Linger linger{quint16(on ? 1 : 0), 0};
-    ws::setsockopt(s, ws::SOL_SOCKET_LEVEL, ws::SO_LINGER_OPTION, reinterpret_cast<const char*>(&linger),
-                   sizeof linger);
+    ws::setsockopt(s, ws::SOL_SOCKET_LEVEL, ws::SO_LINGER_OPTION,
+                   reinterpret_cast<const char*>(&linger), sizeof linger);
 }
 
 class FileCloser {
 public:
-    explicit FileCloser(int fd) : m_fd(fd) {}
+    explicit FileCloser(int fd)
+        : m_fd(fd)
+    {
+    }
     ~FileCloser() { ::close(m_fd); }
     Q_DISABLE_COPY_MOVE(FileCloser)
 
@@ -192,8 +199,8 @@ QByteArray ExtractField(const QByteArray& Text, char Separator, int N)
 
 // ---- The socket window ----
 
-compat::LRESULT BlockingSocket::Impl::windowProc(compat::HWND window, quint32 message, compat::WPARAM wParam,
-                                                 compat::LPARAM lParam)
+compat::LRESULT BlockingSocket::Impl::windowProc(compat::HWND window, quint32 message,
+                                                 compat::WPARAM wParam, compat::LPARAM lParam)
 {
     auto* component = static_cast<BlockingSocket*>(compat::windowPointer(window));
     if (component && message >= NotifyMessage) {
@@ -251,7 +258,8 @@ void BlockingSocket::StartStack()
     ws::WSAStartup(requestedVersion, &stack);
     bool ok = false;
     try {
-        m_impl->socket = ws::socket(ws::AF_INET_FAMILY, ws::SOCK_STREAM_TYPE, ws::IPPROTO_TCP_PROTOCOL);
+        m_impl->socket =
+            ws::socket(ws::AF_INET_FAMILY, ws::SOCK_STREAM_TYPE, ws::IPPROTO_TCP_PROTOCOL);
         // Closing this first socket resets the connection instead of closing it gracefully.
         if (m_impl->socket != ws::INVALID_SOCKET)
             setLinger(m_impl->socket, true);
@@ -307,8 +315,8 @@ quint32 BlockingSocket::ResolveHost()
         do {
             sleepingPass();
             if (!m_waitDone && !TimedOut && !Canceled && idle.expired())
-                throw LookupGaveNoAnswer(QStringLiteral("Host Lookup gave no answer within %1 s")
-                                             .arg(idle.seconds()));
+                throw LookupGaveNoAnswer(
+                    QStringLiteral("Host Lookup gave no answer within %1 s").arg(idle.seconds()));
         } while (!m_waitDone && !TimedOut && !Canceled);
     }
     if (TimedOut)
@@ -492,8 +500,7 @@ void BlockingSocket::HandleNotification(quint32 Message, quint16 Event, quint16 
                 if (!DataAvailable())
                     CloseSocket();
                 break;
-            default:
-                break;
+            default: break;
             }
         } else if (Message == CompletionMessage) {
             m_waitDone = true;
@@ -552,8 +559,9 @@ void BlockingSocket::Write(const QByteArray& Text)
     std::memcpy(m_impl->buffer.data(), Text.constData(), std::size_t(length));
     m_impl->buffer[std::size_t(length)] = 0;
     if (std::strlen(m_impl->buffer.data()) >= std::size_t(bufferSize))
-        throw SocketError(QStringLiteral("Text to send is too long: %1 bytes, at most 65535 allowed")
-                             .arg(Text.indexOf('\0') < 0 ? Text.size() : Text.indexOf('\0')));
+        throw SocketError(
+            QStringLiteral("Text to send is too long: %1 bytes, at most 65535 allowed")
+                .arg(Text.indexOf('\0') < 0 ? Text.size() : Text.indexOf('\0')));
     SendBuffer(m_impl->buffer.data(), 0);
 }
 
@@ -587,7 +595,7 @@ void BlockingSocket::SendBuffer(const char* Buffer, quint16 Count)
                 // Would block: wait for room without dispatching, as a repeated send would.
                 if (!ws::waitWritable(m_impl->socket, idle.remaining()))
                     throw SocketError(QStringLiteral("The peer accepted no data within %1 s")
-                                         .arg(idle.seconds()));
+                                          .arg(idle.seconds()));
             }
         }
     }
@@ -626,7 +634,8 @@ QByteArray BlockingSocket::Read(quint16 Count)
                 lastPeeked = peeked;
             }
             if (idle.expired())
-                throw SocketError(QStringLiteral("No data received within %1 s").arg(idle.seconds()));
+                throw SocketError(
+                    QStringLiteral("No data received within %1 s").arg(idle.seconds()));
             blockingPass(m_impl->socket, idle);
         } while (!Canceled);
     }
@@ -660,8 +669,8 @@ QByteArray BlockingSocket::ReadLn()
         do {
             const int room = bufferSize - taken;
             if (room == 0)
-                throw SocketError(QStringLiteral("Line too long: no line end within %1 bytes")
-                                     .arg(bufferSize));
+                throw SocketError(
+                    QStringLiteral("Line too long: no line end within %1 bytes").arg(bufferSize));
             // The buffer mirrors the line so far; only the bytes after it are peeked.
             const int peeked = ws::recv(m_impl->socket, buffer + taken, room, ws::MSG_PEEK_FLAG);
             if (peeked == 0)
@@ -693,8 +702,8 @@ QByteArray BlockingSocket::ReadLn()
                 compat::processMessages();
             } else {
                 if (idle.expired())
-                    throw SocketError(QStringLiteral("No data received within %1 s")
-                                         .arg(idle.seconds()));
+                    throw SocketError(
+                        QStringLiteral("No data received within %1 s").arg(idle.seconds()));
                 blockingPass(m_impl->socket, idle);
             }
         } while (!Canceled);
@@ -749,10 +758,10 @@ void BlockingSocket::SendFile(const QString& FileName)
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EWOULDBLOCK)
             throw platform::InOutError(QStringLiteral("I/O error %1").arg(windowsSharingViolation),
-                                        windowsSharingViolation);
+                                       windowsSharingViolation);
         platform::raiseInOutError(errno);
     }
-    struct stat info{};
+    struct stat info {};
     if (::fstat(fd, &info) != 0)
         platform::raiseInOutError(errno);
     const off_t size = info.st_size;
@@ -771,8 +780,8 @@ void BlockingSocket::SendFile(const QString& FileName)
         std::size_t remaining = std::size_t(n);
         IdleClock idle(m_idleLimit);
         while (remaining > 0 && !Canceled) {
-            const int sent = ws::send(m_impl->socket, buffer + (std::size_t(n) - remaining),
-                                      int(remaining), 0);
+            const int sent =
+                ws::send(m_impl->socket, buffer + (std::size_t(n) - remaining), int(remaining), 0);
             if (sent == 0)
                 break;
             if (sent > 0) {
@@ -785,8 +794,8 @@ void BlockingSocket::SendFile(const QString& FileName)
             }
             CheckSocketError(ws::WSAEWOULDBLOCK);
             if (idle.expired())
-                throw SocketError(QStringLiteral("The peer accepted no data within %1 s")
-                                     .arg(idle.seconds()));
+                throw SocketError(
+                    QStringLiteral("The peer accepted no data within %1 s").arg(idle.seconds()));
             blockingPass(m_impl->socket, idle);
         }
     }
@@ -821,8 +830,8 @@ void BlockingSocket::Accept()
     while (!m_waitDone && !Canceled) {
         sleepingPass();
         if (!m_waitDone && !Canceled && idle.expired())
-            throw SocketError(QStringLiteral("No data connection arrived within %1 s")
-                                 .arg(idle.seconds()));
+            throw SocketError(
+                QStringLiteral("No data connection arrived within %1 s").arg(idle.seconds()));
     }
     if (Canceled)
         throw SocketError("Accepting Canceled");
@@ -833,8 +842,9 @@ void BlockingSocket::Accept()
     const ws::SOCKET accepted = ws::accept(m_impl->socket, &peer, &length);
     if (accepted == ws::INVALID_SOCKET) {
         const int error = ws::WSAGetLastError();
-        throw SocketError(QStringLiteral("Error creating Data Connection: accept gave no valid socket (")
-                         + QString::fromLatin1(ErrorText(quint16(error))) + u')');
+        throw SocketError(
+            QStringLiteral("Error creating Data Connection: accept gave no valid socket (")
+            + QString::fromLatin1(ErrorText(quint16(error))) + u')');
     }
     ws::WSAAsyncSelect(accepted, m_impl->window, NotifyMessage, allEventsButWrite);
     if (Canceled) {

@@ -20,8 +20,14 @@ using HandledEvent = std::function<void(bool& Handled)>;
 
 class SocketError : public platform::Exception {
 public:
-    explicit SocketError(const QString& message) : platform::Exception(message) {}
-    explicit SocketError(const char* message) : platform::Exception(QString::fromLatin1(message)) {}
+    explicit SocketError(const QString& message)
+        : platform::Exception(message)
+    {
+    }
+    explicit SocketError(const char* message)
+        : platform::Exception(QString::fromLatin1(message))
+    {
+    }
 };
 
 // A transfer ended because it was canceled.

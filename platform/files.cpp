@@ -39,7 +39,10 @@ QByteArray nativePath(const QString& path)
 // Owns one file descriptor.
 class FileDescriptor {
 public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    explicit FileDescriptor(int fd)
+        : m_fd(fd)
+    {
+    }
     ~FileDescriptor()
     {
         if (m_fd >= 0)
@@ -75,8 +78,8 @@ void writeAll(int fd, const QByteArray& content)
 {
     qsizetype done = 0;
     while (done < content.size()) {
-        const ssize_t written = ::write(fd, content.constData() + done,
-                                        static_cast<size_t>(content.size() - done));
+        const ssize_t written =
+            ::write(fd, content.constData() + done, static_cast<size_t>(content.size() - done));
         if (written < 0) {
             if (errno == EINTR)
                 continue;
@@ -89,7 +92,10 @@ void writeAll(int fd, const QByteArray& content)
 // Removes the temporary file unless it was renamed into place.
 class TemporaryFileGuard {
 public:
-    explicit TemporaryFileGuard(QByteArray path) : m_path(std::move(path)) {}
+    explicit TemporaryFileGuard(QByteArray path)
+        : m_path(std::move(path))
+    {
+    }
     ~TemporaryFileGuard()
     {
         if (!m_path.isEmpty())
@@ -127,19 +133,15 @@ void raiseInOutError(int errnoValue)
 {
     switch (errnoValue) {
     case ENOENT:
-    case ENOTDIR:
-        throw InOutError(QStringLiteral("File not found"), fileNotFoundCode);
+    case ENOTDIR: throw InOutError(QStringLiteral("File not found"), fileNotFoundCode);
     case EACCES:
     case EPERM:
     case EROFS:
     case EISDIR:
-    case ETXTBSY:
-        throw InOutError(QStringLiteral("File access denied"), accessDeniedCode);
+    case ETXTBSY: throw InOutError(QStringLiteral("File access denied"), accessDeniedCode);
     case ENOSPC:
-    case EDQUOT:
-        throw InOutError(QStringLiteral("Disk full"), diskFullCode);
-    default:
-        throw InOutError(QStringLiteral("I/O error %1").arg(errnoValue), errnoValue);
+    case EDQUOT: throw InOutError(QStringLiteral("Disk full"), diskFullCode);
+    default: throw InOutError(QStringLiteral("I/O error %1").arg(errnoValue), errnoValue);
     }
 }
 

@@ -24,13 +24,10 @@ constexpr int kAccessDenied = 5;
     case ENOENT:
     case ENOTDIR:
     case ENAMETOOLONG:
-    case ELOOP:
-        throw InOutError(QStringLiteral("I/O error %1").arg(kPathNotFound), kPathNotFound);
+    case ELOOP: throw InOutError(QStringLiteral("I/O error %1").arg(kPathNotFound), kPathNotFound);
     case EACCES:
-    case EPERM:
-        throw InOutError(QStringLiteral("File access denied"), kAccessDenied);
-    default:
-        throw InOutError(QStringLiteral("I/O error %1").arg(error), error);
+    case EPERM: throw InOutError(QStringLiteral("File access denied"), kAccessDenied);
+    default: throw InOutError(QStringLiteral("I/O error %1").arg(error), error);
     }
 }
 

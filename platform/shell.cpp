@@ -22,16 +22,20 @@ namespace platform::shell {
 
 namespace {
 
-constexpr auto kPseudoFileSystems = std::to_array<std::string_view>({
-    "proc", "sysfs", "devtmpfs", "devpts", "tmpfs", "ramfs", "securityfs", "cgroup",
-    "cgroup2", "pstore", "bpf", "debugfs", "tracefs", "configfs", "fusectl", "mqueue",
-    "hugetlbfs", "autofs", "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs", "overlay",
-    "squashfs", "selinuxfs", "devfs", "none", "fuse.gvfsd-fuse", "fuse.portal",
-    "fuse.lxcfs", "nfsd", "rootfs", "shm"});
+constexpr auto kPseudoFileSystems =
+    std::to_array<std::string_view>({"proc",        "sysfs",      "devtmpfs",    "devpts",
+                                     "tmpfs",       "ramfs",      "securityfs",  "cgroup",
+                                     "cgroup2",     "pstore",     "bpf",         "debugfs",
+                                     "tracefs",     "configfs",   "fusectl",     "mqueue",
+                                     "hugetlbfs",   "autofs",     "binfmt_misc", "efivarfs",
+                                     "rpc_pipefs",  "nsfs",       "overlay",     "squashfs",
+                                     "selinuxfs",   "devfs",      "none",        "fuse.gvfsd-fuse",
+                                     "fuse.portal", "fuse.lxcfs", "nfsd",        "rootfs",
+                                     "shm"});
 
-constexpr auto kNetworkFileSystems = std::to_array<std::string_view>({
-    "nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "coda", "sshfs", "fuse.sshfs",
-    "davfs", "fuse.davfs2", "fuse.rclone", "glusterfs", "fuse.glusterfs", "ceph"});
+constexpr auto kNetworkFileSystems = std::to_array<std::string_view>(
+    {"nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "coda", "sshfs", "fuse.sshfs", "davfs",
+     "fuse.davfs2", "fuse.rclone", "glusterfs", "fuse.glusterfs", "ceph"});
 
 bool isOneOf(const QByteArray& type, const auto& names)
 {
@@ -131,8 +135,8 @@ bool isBrowsableMount(const QString& rootPath, const QByteArray& fileSystemType,
         return false;
     if (isNetworkFileSystem(fileSystemType))
         return true;
-    for (const QString& place : {QStringLiteral("/media"), QStringLiteral("/run/media"),
-                                 QStringLiteral("/mnt")}) {
+    for (const QString& place :
+         {QStringLiteral("/media"), QStringLiteral("/run/media"), QStringLiteral("/mnt")}) {
         if (startsWithFolder(rootPath, place) && rootPath != place)
             return true;
     }
@@ -168,11 +172,10 @@ QList<Volume> browsableVolumes()
         Volume volume;
         volume.path = addSlash(root);
         volume.displayName = storage.name().isEmpty() ? displayName(root) : storage.name();
-        volume.type = driveTypeOfMount(root, storage.fileSystemType(),
-                                       isRemovableDevice(storage.device()));
-        const bool known = std::any_of(others.begin(), others.end(), [&](const Volume& v) {
-            return v.path == volume.path;
-        });
+        volume.type =
+            driveTypeOfMount(root, storage.fileSystemType(), isRemovableDevice(storage.device()));
+        const bool known = std::any_of(others.begin(), others.end(),
+                                       [&](const Volume& v) { return v.path == volume.path; });
         if (!known)
             others.append(volume);
     }

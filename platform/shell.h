@@ -13,17 +13,17 @@ namespace platform::shell {
 enum class DriveType { Unknown, NoRootDir, Removable, Fixed, Remote, CdRom, RamDisk };
 
 struct Volume {
-    QString path;         // mount point with a trailing "/"
-    QString displayName;  // label, else the mount point's last part; "/" for the root
+    QString path;        // mount point with a trailing "/"
+    QString displayName; // label, else the mount point's last part; "/" for the root
     DriveType type = DriveType::Unknown;
 };
 
 // Edge length of the small icons, in pixels.
 constexpr int kSmallIconSize = 16;
 
-QIcon smallFileIcon(const QString& path);    // the icon of the file's type
-QIcon smallFolderIcon(const QString& path);  // a folder's closed icon
-QIcon smallFolderIcon();                     // the plain folder icon
+QIcon smallFileIcon(const QString& path);   // the icon of the file's type
+QIcon smallFolderIcon(const QString& path); // a folder's closed icon
+QIcon smallFolderIcon();                    // the plain folder icon
 QIcon smallOpenFolderIcon();
 QIcon smallVolumeIcon(const Volume& volume);
 

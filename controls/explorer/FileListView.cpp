@@ -74,10 +74,11 @@ public:
     }
     ~CurrentFolderRestorer()
     {
-        if (std::uncaught_exceptions() > m_exceptions && platform::folders::folderExists(m_folder)) {
+        if (std::uncaught_exceptions() > m_exceptions
+            && platform::folders::folderExists(m_folder)) {
             try {
                 platform::folders::setCurrentFolder(m_folder);
-            } catch (...) {  // the original failure is the one to report
+            } catch (...) { // the original failure is the one to report
             }
         }
     }
@@ -239,12 +240,13 @@ void FileListView::Refresh()
 }
 
 void FileListView::DrawItem(QPainter* painter, int index, const QRect& rect,
-                                const QStyleOptionViewItem& state)
+                            const QStyleOptionViewItem& state)
 {
     const bool selected = state.state.testFlag(QStyle::State_Selected);
     const QPalette::ColorGroup group =
         state.state.testFlag(QStyle::State_Active) ? QPalette::Active : QPalette::Inactive;
-    painter->fillRect(rect, palette().brush(group, selected ? QPalette::Highlight : QPalette::Base));
+    painter->fillRect(rect,
+                      palette().brush(group, selected ? QPalette::Highlight : QPalette::Base));
     const QListWidgetItem* row = item(index);
     if (row == nullptr)
         return;
@@ -253,7 +255,8 @@ void FileListView::DrawItem(QPainter* painter, int index, const QRect& rect,
     if (text.contains(u'[')) {
         painter->drawPixmap(corner, m_folderBitmap);
     } else {
-        const QIcon icon = platform::shell::smallFileIcon(platform::folders::joinPath(m_directory, text));
+        const QIcon icon =
+            platform::shell::smallFileIcon(platform::folders::joinPath(m_directory, text));
         painter->drawPixmap(corner, icon.pixmap(platform::shell::kSmallIconSize));
     }
     const QRect textRect = rect.adjusted(kTextIndent, 0, 0, 0);
@@ -264,7 +267,8 @@ void FileListView::DrawItem(QPainter* painter, int index, const QRect& rect,
         QStyleOptionFocusRect focus;
         focus.initFrom(this);
         focus.rect = rect;
-        focus.backgroundColor = palette().color(group, selected ? QPalette::Highlight : QPalette::Base);
+        focus.backgroundColor =
+            palette().color(group, selected ? QPalette::Highlight : QPalette::Base);
         style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, this);
     }
 }
@@ -282,10 +286,9 @@ void FileListView::readFileList()
         while (files.hasNext()) {
             files.next();
             const QString name = files.fileName();
-            const bool matches = std::any_of(expressions.begin(), expressions.end(),
-                                             [&](const QRegularExpression& e) {
-                                                 return e.match(name).hasMatch();
-                                             });
+            const bool matches =
+                std::any_of(expressions.begin(), expressions.end(),
+                            [&](const QRegularExpression& e) { return e.match(name).hasMatch(); });
             if (!matches)
                 continue;
             names.append(name);
@@ -300,7 +303,8 @@ void FileListView::readFileList()
 
 void FileListView::focusName(const QString& name)
 {
-    const QList<QListWidgetItem*> found = findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    const QList<QListWidgetItem*> found =
+        findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (!found.isEmpty())
         setCurrentItem(found.first());
 }
@@ -352,7 +356,8 @@ void FileListView::mouseReleaseEvent(QMouseEvent* event)
     userInput([&] { base::mouseReleaseEvent(event); });
     if (OnMouseUp) {
         const QPoint at = event->position().toPoint();
-        platform::guarded([&] { OnMouseUp(this, event->button(), event->modifiers(), at.x(), at.y()); });
+        platform::guarded(
+            [&] { OnMouseUp(this, event->button(), event->modifiers(), at.x(), at.y()); });
     }
 }
 

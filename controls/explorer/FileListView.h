@@ -19,7 +19,7 @@ public:
     using base = QListWidget;
     using NotifyEvent = std::function<void(QObject* Sender)>;
     using MouseEvent = std::function<void(QObject* Sender, Qt::MouseButton Button,
-                                           Qt::KeyboardModifiers Shift, int X, int Y)>;
+                                          Qt::KeyboardModifiers Shift, int X, int Y)>;
 
     explicit FileListView(QWidget* parent = nullptr);
     ~FileListView() override;
@@ -44,8 +44,10 @@ public:
 
     // Repaints only; the folder is not read again.
     void Refresh();
-    // Draws one row: the folder picture for names with "[", else the file's own icon, then the name.
-    void DrawItem(QPainter* painter, int index, const QRect& rect, const QStyleOptionViewItem& state);
+    // Draws one row: the folder picture for names with "[", else the file's own icon, then the
+    // name.
+    void DrawItem(QPainter* painter, int index, const QRect& rect,
+                  const QStyleOptionViewItem& state);
 
     NotifyEvent OnClick;
     NotifyEvent OnDblClick;

@@ -41,7 +41,8 @@ bool isInsideTrash(const QString& path)
     const QRegularExpressionMatch match = volumeTrash.match(path);
     if (match.hasMatch() && isInside(path, match.capturedStart(), match.capturedLength()))
         return true;
-    const QString homeTrash = folders::addSlash(QDir::homePath()) + QStringLiteral(".local/share/Trash/");
+    const QString homeTrash =
+        folders::addSlash(QDir::homePath()) + QStringLiteral(".local/share/Trash/");
     return path.startsWith(homeTrash) && path.size() > homeTrash.size();
 }
 
@@ -50,7 +51,8 @@ const Volume* volumeHolding(const QList<Volume>& volumes, const QString& path)
 {
     const Volume* best = nullptr;
     for (const Volume& volume : volumes) {
-        if (path.startsWith(volume.path) && (best == nullptr || volume.path.size() > best->path.size()))
+        if (path.startsWith(volume.path)
+            && (best == nullptr || volume.path.size() > best->path.size()))
             best = &volume;
     }
     return best;
@@ -92,8 +94,9 @@ FolderTree::FolderTree(QWidget* parent, VolumeSource volumes)
     // What a handler throws goes to the error box here rather than through Qt's signals.
     connect(this, &QTreeWidget::itemSelectionChanged, this,
             [this] { platform::guarded([this] { Change(selectedNode()); }); });
-    connect(this, &QTreeWidget::itemExpanded, this,
-            [this](QTreeWidgetItem* item) { platform::guarded([this, item] { CanExpand(item); }); });
+    connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
+        platform::guarded([this, item] { CanExpand(item); });
+    });
 
     // The volume of the current directory starts at that directory.
     const QString current = folders::addSlash(folders::currentFolder());
@@ -133,7 +136,8 @@ void FolderTree::setDirectory(const QString& value)
         throw platform::Exception(QStringLiteral("Invalid Directory Name"));
     if (value == QStringLiteral("nil"))
         return;
-    QString path = folders::addSlash(QDir::cleanPath(QDir(folders::currentFolder()).absoluteFilePath(value)));
+    QString path =
+        folders::addSlash(QDir::cleanPath(QDir(folders::currentFolder()).absoluteFilePath(value)));
     if (!folders::folderExists(path))
         path = QStringLiteral("/");
     if (!m_network && driveTypeOf(path) == DriveType::Remote)
@@ -157,7 +161,7 @@ void FolderTree::setDirectory(const QString& value)
                     child = nodeOf(node->child(i));
             }
             if (child == nullptr)
-                return;  // the path leaves the tree: the selection stays
+                return; // the path leaves the tree: the selection stays
             ReadChildren(child);
             node = child;
         }
@@ -208,9 +212,7 @@ void FolderTree::LoadDrives()
         switch (volume.type) {
         case DriveType::Fixed:
         case DriveType::Remote:
-        case DriveType::RamDisk:
-            HasSubfolders(node);
-            break;
+        case DriveType::RamDisk: HasSubfolders(node); break;
         case DriveType::Unknown:
         case DriveType::NoRootDir:
         case DriveType::Removable:
@@ -227,7 +229,8 @@ void FolderTree::Reload()
     const QString remembered = Directory();
     LoadDrives();
     setDirectory(remembered);
-    if (topLevelItemCount() > 0 && selectedNode() == nullptr && remembered != QStringLiteral("nil")) {
+    if (topLevelItemCount() > 0 && selectedNode() == nullptr
+        && remembered != QStringLiteral("nil")) {
         if (const FolderNode* volume = topLevelNodeFor(remembered))
             setDirectory(volume->Entry()->FullPath);
     }
@@ -282,8 +285,8 @@ FolderNode* FolderTree::AddRootNode(const Volume& volume)
 {
     auto* node = new FolderNode;
     node->setText(0, volume.displayName);
-    node->setEntry(std::make_unique<DirectoryEntry>(
-        DirectoryEntry{folders::addSlash(volume.path), false}));
+    node->setEntry(
+        std::make_unique<DirectoryEntry>(DirectoryEntry{folders::addSlash(volume.path), false}));
     addTopLevelItem(node);
     const QIcon icon = platform::shell::smallVolumeIcon(volume);
     SetIcons(node, icon, icon);
@@ -309,7 +312,7 @@ void FolderTree::SetIcons(FolderNode* node, const QIcon& icon, const QIcon& open
 }
 
 void FolderTree::forEachFolder(const QString& path,
-                                     const std::function<bool(const QString&)>& visit)
+                               const std::function<bool(const QString&)>& visit)
 {
     SearchRec = {};
     auto counts = [this] {
@@ -407,11 +410,12 @@ void FolderTree::keyPressEvent(QKeyEvent* event)
 }
 
 QItemSelectionModel::SelectionFlags FolderTree::selectionCommand(const QModelIndex& index,
-                                                                      const QEvent* event) const
+                                                                 const QEvent* event) const
 {
     // Ctrl would unselect the chosen folder and leave the window without one.
     const QItemSelectionModel::SelectionFlags command = base::selectionCommand(index, event);
-    return command.testFlag(QItemSelectionModel::Deselect) ? QItemSelectionModel::NoUpdate : command;
+    return command.testFlag(QItemSelectionModel::Deselect) ? QItemSelectionModel::NoUpdate
+                                                           : command;
 }
 
 void FolderTree::Change(QTreeWidgetItem* item)

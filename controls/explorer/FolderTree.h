@@ -15,7 +15,7 @@
 
 // The data of a volume or folder node; placeholder nodes have none.
 struct DirectoryEntry {
-    QString FullPath;  // with a trailing "/", as the file system spells it
+    QString FullPath; // with a trailing "/", as the file system spells it
     bool ChildrenRead = false;
 };
 
@@ -23,7 +23,7 @@ struct DirectoryEntry {
 struct DirectoryRecord {
     quint32 Attr = 0;
     QString Name;
-    QFileInfo FindData;  // the current entry of the tree's own search
+    QFileInfo FindData; // the current entry of the tree's own search
 };
 
 // The directory bit of DirectoryRecord::Attr.

@@ -1,8 +1,8 @@
 // The main window's explorer controls with their stored settings.
 #include "controls/explorer/MainWindowExplorer.h"
 
-#include "controls/explorer/FolderTree.h"
 #include "controls/explorer/FileListView.h"
+#include "controls/explorer/FolderTree.h"
 
 FileListView* createNoticeList(QWidget* parent)
 {

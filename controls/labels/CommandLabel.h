@@ -15,8 +15,8 @@
 enum class CommandTarget : std::uint8_t { runNothing, runMAIL, runURL, runFTP, runFILE, runEVENT };
 
 // The text put in front of CaptionValue, per command; "event" is a marker only.
-inline constexpr std::array<const char*, 6> CommandPrefixes{"", "mailto:", "http://", "ftp://",
-                                                            "file:", "event"};
+inline constexpr std::array<const char*, 6> CommandPrefixes{"",       "mailto:", "http://",
+                                                            "ftp://", "file:",   "event"};
 
 class CommandLabel : public CustomLabel {
 public:

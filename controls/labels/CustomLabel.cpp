@@ -60,8 +60,8 @@ void CustomLabel::setShowAccelChar(bool on)
 
 unsigned CustomLabel::captionFlags() const
 {
-    return labels::textExpandTabs | labels::alignmentFlag(m_alignment) |
-           (m_wordWrap ? labels::textWordBreak : 0u);
+    return labels::textExpandTabs | labels::alignmentFlag(m_alignment)
+        | (m_wordWrap ? labels::textWordBreak : 0u);
 }
 
 QRgb CustomLabel::groundColor(const labels::LabelCanvas& canvas) const

@@ -1,8 +1,8 @@
 // The standard label's caption settings, shared by the decorated and the command label.
 #pragma once
 
-#include "controls/labels/LabelFocusLink.h"
 #include "controls/labels/LabelCanvas.h"
+#include "controls/labels/LabelFocusLink.h"
 #include "controls/labels/color.h"
 
 #include <QString>

@@ -128,8 +128,8 @@ void DecoratedLabel::mousePressEvent(QMouseEvent* event)
 
 void DecoratedLabel::mouseReleaseEvent(QMouseEvent* event)
 {
-    const bool click = event->button() == Qt::LeftButton && m_clicked &&
-                       rect().contains(event->position().toPoint());
+    const bool click = event->button() == Qt::LeftButton && m_clicked
+        && rect().contains(event->position().toPoint());
     if (event->button() == Qt::LeftButton)
         m_clicked = false;
     if (OnMouseUp)

@@ -156,7 +156,7 @@ void Gradient::assign(const Gradient& other)
 }
 
 void Gradient::FillGradient(LabelCanvas& dc, int W, int H, bool forward,
-                                const QStringList& lines) const
+                            const QStringList& lines) const
 {
     QStringList sequence = lines;
     sequence.prepend(platform::colorToString(forward ? m_beginColor : m_endColor));
@@ -196,11 +196,9 @@ void Gradient::FillGradient(LabelCanvas& dc, int W, int H, bool forward,
                 const int sx = rnd(double(W) / N) + 1;
                 const int ox = sx * s;
                 for (int x = md(i, sx, CC); x <= md(i + 2, sx, CC); ++x)
-                    out.line({ox + x, 0}, {W - x - ox, H},
-                             spectral && x % 2 == 0 ? mirror : color);
+                    out.line({ox + x, 0}, {W - x - ox, H}, spectral && x % 2 == 0 ? mirror : color);
                 for (int y = md(i, sy, CC); y <= md(i + 2, sy, CC); ++y)
-                    out.line({0, oy + y}, {W, H - y - oy},
-                             spectral && y % 2 == 0 ? mirror : color);
+                    out.line({0, oy + y}, {W, H - y - oy}, spectral && y % 2 == 0 ? mirror : color);
                 break;
             }
             case S::Horizontal: {
@@ -429,9 +427,9 @@ QImage BrushFill::patternOnWhite(const LabelCanvas& dc, int W, int H) const
     QPainter painter(&pattern);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setBackgroundMode(Qt::TransparentMode);
-    painter.fillRect(pattern.rect(),
-                     QBrush(platform::toQColor(m_brushColor, dc.palette()),
-                            qtBrushStyle(m_brushStyle)));
+    painter.fillRect(
+        pattern.rect(),
+        QBrush(platform::toQColor(m_brushColor, dc.palette()), qtBrushStyle(m_brushStyle)));
     return pattern;
 }
 
@@ -492,9 +490,7 @@ void LabelBackground::PaintBackground(LabelCanvas& dc, int W, int H, bool forwar
     case BackStyle::bGradient:
         m_gradient.FillGradient(dc, W, H, forward, m_gradient.ColorsInBetween());
         return;
-    case BackStyle::bTexture:
-        m_texture.PaintTexture(dc, W, H, m_solidColor);
-        return;
+    case BackStyle::bTexture: m_texture.PaintTexture(dc, W, H, m_solidColor); return;
     case BackStyle::bBrushFillUseCurrent:
     case BackStyle::bBrushFillSolidColor: {
         QImage pattern = m_brushFill.patternOnWhite(dc, W, H);
@@ -504,15 +500,14 @@ void LabelBackground::PaintBackground(LabelCanvas& dc, int W, int H, bool forwar
         dc.copyFrom(pattern, 0, 0);
         return;
     }
-    case BackStyle::bSolidcolor:
-        break;
+    case BackStyle::bSolidcolor: break;
     }
     dc.fillColor(QRect(0, 0, W, H), m_solidColor);
 }
 
 void LabelBackground::DrawTextFilled(const Font3D& f3d, const QFont& font, ColorCode fontColor,
-                                    unsigned flags, const QString& text, const QRect& rect,
-                                    LabelCanvas& canvas) const
+                                     unsigned flags, const QString& text, const QRect& rect,
+                                     LabelCanvas& canvas) const
 {
     QRect r = rect;
     const int w = r.width();
@@ -545,9 +540,8 @@ void LabelBackground::DrawTextFilled(const Font3D& f3d, const QFont& font, Color
 }
 
 void LabelBackground::fillLettersWithBackground(const Font3D& f3d, const QFont& font,
-                                               QRgb fontColor, unsigned flags,
-                                               const QString& text, const QRect& rect,
-                                               LabelCanvas& work) const
+                                                QRgb fontColor, unsigned flags, const QString& text,
+                                                const QRect& rect, LabelCanvas& work) const
 {
     const int w = work.width();
     const int h = work.height();

@@ -100,7 +100,7 @@ void LabelCanvas::ellipse(int l, int t, int r, int b, QRgb color)
 }
 
 void LabelCanvas::drawText(const QFont& font, QRgb color, const QRect& rect, unsigned flags,
-                         const QString& text)
+                           const QString& text)
 {
     if (m_image.isNull())
         return;

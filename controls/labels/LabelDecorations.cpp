@@ -86,18 +86,16 @@ void LabelFrame::assign(const LabelFrame& other)
 int LabelFrame::FrameInset() const
 {
     switch (m_frameStyle) {
-    case FrameStyle::frameNone:
-        return 0;
+    case FrameStyle::frameNone: return 0;
     case FrameStyle::frameSolid:
     case FrameStyle::frameRaised:
-    case FrameStyle::frameLowered:
-        return m_frameWidth;
-    default:
-        return 2 * m_frameWidth;
+    case FrameStyle::frameLowered: return m_frameWidth;
+    default: return 2 * m_frameWidth;
     }
 }
 
-void LabelFrame::drawOutline(labels::LabelCanvas& dc, const QRect& rect, ColorCode a, ColorCode b) const
+void LabelFrame::drawOutline(labels::LabelCanvas& dc, const QRect& rect, ColorCode a,
+                             ColorCode b) const
 {
     const int l = rect.left();
     const int t = rect.top();
@@ -133,17 +131,10 @@ void LabelFrame::DrawFrame(labels::LabelCanvas& dc, const QRect& rect) const
     QRect r = rect;
     using S = FrameStyle;
     switch (m_frameStyle) {
-    case S::frameSolid:
-        drawRing(dc, r, m_solid, m_solid);
-        break;
-    case S::frameRaised:
-        drawRing(dc, r, m_highlight, m_shadow);
-        break;
-    case S::frameLowered:
-        drawRing(dc, r, m_shadow, m_highlight);
-        break;
-    case S::frameNone:
-        break;
+    case S::frameSolid: drawRing(dc, r, m_solid, m_solid); break;
+    case S::frameRaised: drawRing(dc, r, m_highlight, m_shadow); break;
+    case S::frameLowered: drawRing(dc, r, m_shadow, m_highlight); break;
+    case S::frameNone: break;
     case S::frameFramedUp:
         drawRing(dc, r, m_highlight, m_shadow);
         drawRing(dc, r, m_shadow, m_highlight);
@@ -246,7 +237,7 @@ void Font3D::assign(const Font3D& other)
 }
 
 void Font3D::drawStyleCopies(const QFont& font, labels::LabelCanvas& dc, unsigned flags,
-                                 const QString& text, QRect& rect) const
+                             const QString& text, QRect& rect) const
 {
     using S = Style3D;
     if (m_style3D == S::fontOutLineShadow) {
@@ -277,8 +268,7 @@ void Font3D::drawStyleCopies(const QFont& font, labels::LabelCanvas& dc, unsigne
 }
 
 void Font3D::DrawText3D(const QFont& font, ColorCode fontColor, labels::LabelCanvas& dc,
-                            bool enabled, unsigned flags, const QString& text,
-                            const QRect& rect) const
+                        bool enabled, unsigned flags, const QString& text, const QRect& rect) const
 {
     QRect r = rect;
     if (!enabled) {

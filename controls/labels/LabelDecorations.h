@@ -50,7 +50,10 @@ enum class FrameEdge : std::uint8_t { EdgeLeft, EdgeRight, EdgeTop, EdgeBottom }
 class FrameEdges {
 public:
     constexpr FrameEdges() = default;
-    constexpr explicit FrameEdges(std::uint8_t mask) : m_mask(mask & 0x0F) {}
+    constexpr explicit FrameEdges(std::uint8_t mask)
+        : m_mask(mask & 0x0F)
+    {
+    }
     static constexpr FrameEdges all() { return FrameEdges(0x0F); }
 
     constexpr bool contains(FrameEdge edge) const { return (m_mask >> int(edge)) & 1; }
@@ -88,7 +91,8 @@ public:
     void DrawFrame(labels::LabelCanvas& dc, const QRect& rect) const;
 
 private:
-    void drawRing(labels::LabelCanvas& dc, QRect& rect, platform::ColorCode a, platform::ColorCode b) const;
+    void drawRing(labels::LabelCanvas& dc, QRect& rect, platform::ColorCode a,
+                  platform::ColorCode b) const;
     void drawOutline(labels::LabelCanvas& dc, const QRect& rect, platform::ColorCode a,
                      platform::ColorCode b) const;
 

@@ -9,7 +9,7 @@ namespace labels {
 namespace {
 
 DecoratedLabel* createDecoratedLabel(QWidget* parent, const char* name, const QString& caption,
-                                const QRect& geometry)
+                                     const QRect& geometry)
 {
     auto* label = new DecoratedLabel(parent);
     label->setObjectName(QLatin1String(name));
@@ -20,9 +20,8 @@ DecoratedLabel* createDecoratedLabel(QWidget* parent, const char* name, const QS
 }
 
 CommandLabel* createCommandLabel(QWidget* parent, const char* name, const QString& caption,
-                                     const QString& target, CommandTarget command,
-                                     const QRect& geometry, const QStringList& families,
-                                     int pixelSize)
+                                 const QString& target, CommandTarget command,
+                                 const QRect& geometry, const QStringList& families, int pixelSize)
 {
     auto* label = new CommandLabel(parent);
     label->setObjectName(QLatin1String(name));
@@ -58,26 +57,23 @@ DecoratedLabel* createMailCaption(QWidget* parent)
 CommandLabel* createHomePageLink(QWidget* parent)
 {
     // FangSong where installed, else the nearest faces of a Linux desktop.
-    return createCommandLabel(parent, "homePageLink", QStringLiteral("Tellumar"),
-                              QLatin1String(makerHomePage), CommandTarget::runURL,
-                              QRect(399, 291, 64, 16),
-                              {QStringLiteral("仿宋_GB2312"), QStringLiteral("FangSong"),
-                               QStringLiteral("AR PL UKai CN"),
-                               QStringLiteral("WenQuanYi Micro Hei")},
-                              16);
+    return createCommandLabel(
+        parent, "homePageLink", QStringLiteral("Tellumar"), QLatin1String(makerHomePage),
+        CommandTarget::runURL, QRect(399, 291, 64, 16),
+        {QStringLiteral("仿宋_GB2312"), QStringLiteral("FangSong"), QStringLiteral("AR PL UKai CN"),
+         QStringLiteral("WenQuanYi Micro Hei")},
+        16);
 }
 
 CommandLabel* createMailLink(QWidget* parent)
 {
     // Narrow faces first: the whole address must fit the label's 115 pixels.
-    return createCommandLabel(parent, "mailLink", QLatin1String(makerMailAddress),
-                              QLatin1String(makerMailAddress), CommandTarget::runMAIL,
-                              QRect(379, 310, 115, 16),
-                              {QStringLiteral("MS Sans Serif"),
-                               QStringLiteral("Microsoft Sans Serif"),
-                               QStringLiteral("DejaVu Sans Condensed"),
-                               QStringLiteral("WenQuanYi Micro Hei")},
-                              13);
+    return createCommandLabel(
+        parent, "mailLink", QLatin1String(makerMailAddress), QLatin1String(makerMailAddress),
+        CommandTarget::runMAIL, QRect(379, 310, 115, 16),
+        {QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+         QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("WenQuanYi Micro Hei")},
+        13);
 }
 
 } // namespace labels

@@ -74,7 +74,10 @@ inline constexpr ColorCode clGradientInactiveCaption = systemColorFlag | 28;
 inline constexpr ColorCode clMenuHighlight = systemColorFlag | 29;
 inline constexpr ColorCode clMenuBar = systemColorFlag | 30;
 
-constexpr bool isSystemColor(ColorCode color) { return (color & systemColorFlag) != 0; }
+constexpr bool isSystemColor(ColorCode color)
+{
+    return (color & systemColorFlag) != 0;
+}
 
 // The palette entry that stands in for a system colour.
 struct PaletteEntry {

@@ -51,7 +51,8 @@ public:
     bool setTimer(quintptr id, quint32 milliseconds)
     {
         killWindowTimer(id);
-        const int qtId = startTimer(int(std::min<quint32>(milliseconds, INT_MAX)), Qt::PreciseTimer);
+        const int qtId =
+            startTimer(int(std::min<quint32>(milliseconds, INT_MAX)), Qt::PreciseTimer);
         if (qtId == 0)
             return false;
         m_timers[id] = qtId;
@@ -263,8 +264,8 @@ bool postMessageWith(HWND window, quint32 message, WPARAM wParam, LPARAM lParam,
     PostBox* box = postBox.load();
     if (window == NoWindow || !box)
         return false;
-    QCoreApplication::postEvent(box, new MessageEvent(window, message, wParam, lParam,
-                                                      std::move(prepare)));
+    QCoreApplication::postEvent(
+        box, new MessageEvent(window, message, wParam, lParam, std::move(prepare)));
     return true;
 }
 

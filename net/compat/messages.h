@@ -26,8 +26,14 @@ constexpr LPARAM makeLParam(quint16 low, quint16 high)
 {
     return LPARAM(quint32(low) | (quint32(high) << 16));
 }
-constexpr quint16 lowWord(LPARAM value) { return quint16(quint32(value) & 0xFFFF); }
-constexpr quint16 highWord(LPARAM value) { return quint16((quint32(value) >> 16) & 0xFFFF); }
+constexpr quint16 lowWord(LPARAM value)
+{
+    return quint16(quint32(value) & 0xFFFF);
+}
+constexpr quint16 highWord(LPARAM value)
+{
+    return quint16((quint32(value) >> 16) & 0xFFFF);
+}
 
 // Window classes stay registered for the life of the process.
 bool isWindowClassRegistered(const QByteArray& className);

@@ -38,8 +38,8 @@ struct SocketEntry {
     bool connecting = false;
     bool connected = false;
     bool listening = false;
-    bool readNoticePending = false;   // FD_READ/FD_ACCEPT posted, waiting for recv/accept
-    bool closeNoticed = false;        // end of stream seen and reported
+    bool readNoticePending = false; // FD_READ/FD_ACCEPT posted, waiting for recv/accept
+    bool closeNoticed = false;      // end of stream seen and reported
     std::unique_ptr<QSocketNotifier> readNotifier;
     std::unique_ptr<QSocketNotifier> writeNotifier;
     // Edge-triggered set of the socket, only to wake a wait on new activity.
@@ -212,8 +212,7 @@ SOCKET registerSocket(int fd, bool connected)
     const int epollFd = entry->epollFd;
     QObject::connect(notifier, &QSocketNotifier::activated, [notifier, epollFd] {
         epoll_event events[4];
-        while (::epoll_wait(epollFd, events, 4, 0) > 0) {
-        }
+        while (::epoll_wait(epollFd, events, 4, 0) > 0) {}
         notifier->setEnabled(false);
     });
     state().sockets[s] = std::move(entry);
@@ -223,20 +222,15 @@ SOCKET registerSocket(int fd, bool connected)
 int lookupError(int code)
 {
     switch (code) {
-    case EAI_NONAME:
-        return WSAHOST_NOT_FOUND;
-    case EAI_AGAIN:
-        return WSATRY_AGAIN;
+    case EAI_NONAME: return WSAHOST_NOT_FOUND;
+    case EAI_AGAIN: return WSATRY_AGAIN;
 #ifdef EAI_NODATA
-    case EAI_NODATA:
-        return WSANO_DATA;
+    case EAI_NODATA: return WSANO_DATA;
 #endif
 #ifdef EAI_ADDRFAMILY
-    case EAI_ADDRFAMILY:
-        return WSANO_DATA;
+    case EAI_ADDRFAMILY: return WSANO_DATA;
 #endif
-    default:
-        return WSANO_RECOVERY;
+    default: return WSANO_RECOVERY;
     }
 }
 
@@ -467,8 +461,7 @@ int connect(SOCKET s, const SockAddrIn* address, int length)
         // A non-blocking connect reports its outcome as a notice, never at once.
         postNotice(*entry, s, FD_CONNECT, winsockErrorFromErrno(error));
         return fail(WSAEWOULDBLOCK);
-    default:
-        return fail(winsockErrorFromErrno(error));
+    default: return fail(winsockErrorFromErrno(error));
     }
 }
 
@@ -537,7 +530,8 @@ int send(SOCKET s, const char* buffer, int length, int flags)
         return SOCKET_ERROR;
     if (length < 0)
         return fail(WSAEINVAL);
-    const ssize_t sent = ::send(entry->fd, buffer, std::size_t(length), (flags & 1 ? MSG_OOB : 0) | MSG_NOSIGNAL);
+    const ssize_t sent =
+        ::send(entry->fd, buffer, std::size_t(length), (flags & 1 ? MSG_OOB : 0) | MSG_NOSIGNAL);
     if (sent < 0)
         return failFromErrno();
     return int(sent);
@@ -660,7 +654,9 @@ quintptr WSAAsyncGetHostByName(HWND window, quint32 message, const char* name, c
         }
         const std::size_t size = hostEntrySize(result);
         if (size > std::size_t(bufferLength)) {
-            postMessageWith(window, message, task, makeLParam(quint16(std::min<std::size_t>(size, 0xFFFF)), WSAENOBUFS), {});
+            postMessageWith(window, message, task,
+                            makeLParam(quint16(std::min<std::size_t>(size, 0xFFFF)), WSAENOBUFS),
+                            {});
             return;
         }
         postMessageWith(window, message, task, makeLParam(quint16(size), 0), [result, buffer] {

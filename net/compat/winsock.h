@@ -151,7 +151,20 @@ bool waitWritable(SOCKET s, int timeoutMs);
 // Seam for tests: the injector sees each call and returns a WinSock error number to make
 // that call fail with it, or 0 to let it run. A failed Lookup completes with that error
 // without asking any name service; a negative number makes it never complete.
-enum class Call { Socket, Connect, Bind, Listen, Accept, Send, Recv, Close, SetOption, GetName, Select, Lookup };
+enum class Call {
+    Socket,
+    Connect,
+    Bind,
+    Listen,
+    Accept,
+    Send,
+    Recv,
+    Close,
+    SetOption,
+    GetName,
+    Select,
+    Lookup
+};
 using ErrorInjector = std::function<int(Call call, SOCKET s)>;
 ErrorInjector setErrorInjector(ErrorInjector injector);
 

@@ -96,7 +96,8 @@ void WindowTest::typeIntoGrid(int column, int row, const QString& text)
     grid->scrollTo(index);
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
     QWidget* editor = QApplication::focusWidget();
-    ASSERT_TRUE(editor && grid->isAncestorOf(editor)) << "the cell editor opens on the current cell";
+    ASSERT_TRUE(editor && grid->isAncestorOf(editor))
+        << "the cell editor opens on the current cell";
     QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
     if (text.isEmpty())
         QTest::keyClick(editor, Qt::Key_Delete);

@@ -47,7 +47,10 @@ TEST_F(FolderFileTest, LinesAreReadByTheCarriageReturnRules)
         QString remote;
         QByteArray password;
     } rows[] = {
-        {.file = "nil\r\nout/box\r\nsecret\r\n", .local = "nil", .remote = "out/box", .password = "secret"},
+        {.file = "nil\r\nout/box\r\nsecret\r\n",
+         .local = "nil",
+         .remote = "out/box",
+         .password = "secret"},
         {.file = ".\r\n\r\n\r\n", .local = ".", .remote = "", .password = ""},
         // Missing lines are empty.
         {.file = "/notices/", .local = "/notices/", .remote = "", .password = ""},
@@ -58,7 +61,9 @@ TEST_F(FolderFileTest, LinesAreReadByTheCarriageReturnRules)
         // LF alone ends no line.
         {.file = "a\nb\nc\n", .local = "a\nb\nc\n", .remote = "", .password = ""},
         // GBK texts; the password stays bytes.
-        {.file = ".\r\n\xCA\xD5\xBC\xFE\r\n\xBF\xDA\xC1\xEE\r\n", .local = ".", .remote = QStringLiteral("收件"),
+        {.file = ".\r\n\xCA\xD5\xBC\xFE\r\n\xBF\xDA\xC1\xEE\r\n",
+         .local = ".",
+         .remote = QStringLiteral("收件"),
          .password = "\xBF\xDA\xC1\xEE"},
     };
     for (const auto& row : rows) {
@@ -74,12 +79,14 @@ TEST_F(FolderFileTest, LinesAreReadByTheCarriageReturnRules)
 
 TEST_F(FolderFileTest, SaveWritesThreeGbkLinesWithADotForAnEmptyFolder)
 {
-    FolderFile(path()).save({.localFolder = "", .remoteFolder = QStringLiteral("收件"), .password = "\xFF pw"});
+    FolderFile(path()).save(
+        {.localFolder = "", .remoteFolder = QStringLiteral("收件"), .password = "\xFF pw"});
     EXPECT_EQ(read(), QByteArray(".\r\n\xCA\xD5\xBC\xFE\r\n\xFF pw\r\n"));
     struct stat info {};
     ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u) << "the file holds the settings password";
 
-    FolderFile(path()).save({.localFolder = "/home/a/notices/", .remoteFolder = "", .password = ""});
+    FolderFile(path()).save(
+        {.localFolder = "/home/a/notices/", .remoteFolder = "", .password = ""});
     EXPECT_EQ(read(), QByteArray("/home/a/notices/\r\n.\r\n\r\n"));
 }

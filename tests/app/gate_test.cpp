@@ -9,19 +9,24 @@
 
 namespace {
 
-// Page states as flags: prompt (passwordPrompt and field), OK, wrong-password label, tree, grid, unlocked.
-const QString lockedPrompt = "110000", lockedWrong = "111000", treeView = "000101", gridView = "000011",
-              unlockedPrompt = "100001";
+// Page states as flags: prompt (passwordPrompt and field), OK, wrong-password label, tree, grid,
+// unlocked.
+const QString lockedPrompt = "110000", lockedWrong = "111000", treeView = "000101",
+              gridView = "000011", unlockedPrompt = "100001";
 
 class GateTest : public WindowTest {
 protected:
     QString state() const
     {
         QString flags;
-        for (bool on : {child<QWidget>("passwordEdit")->isVisible() && child<QWidget>("passwordPrompt")->isVisible(),
-                        child<QWidget>("unlockButton")->isVisible(), child<QWidget>("wrongPasswordLabel")->isVisible(),
-                        child<QWidget>("folderTree")->isVisible(), child<QWidget>("stationGrid")->isVisible(),
-                        child<QWidget>("localFolderButton")->isEnabled() && child<QWidget>("stationSettingsButton")->isEnabled()})
+        for (bool on :
+             {child<QWidget>("passwordEdit")->isVisible()
+                  && child<QWidget>("passwordPrompt")->isVisible(),
+              child<QWidget>("unlockButton")->isVisible(),
+              child<QWidget>("wrongPasswordLabel")->isVisible(),
+              child<QWidget>("folderTree")->isVisible(), child<QWidget>("stationGrid")->isVisible(),
+              child<QWidget>("localFolderButton")->isEnabled()
+                  && child<QWidget>("stationSettingsButton")->isEnabled()})
             flags += on ? u'1' : u'0';
         return flags;
     }
@@ -37,7 +42,8 @@ TEST_F(GateTest, PasswordIsComparedByteForByteAndEnterActsAsOkWhileVisible)
     EXPECT_EQ(state(), lockedPrompt);
 
     auto* field = child<QLineEdit>("passwordEdit");
-    for (const QString& wrong : {QStringLiteral("pass word"), QStringLiteral("Pass word "), QStringLiteral("Password")}) {
+    for (const QString& wrong :
+         {QStringLiteral("pass word"), QStringLiteral("Pass word "), QStringLiteral("Password")}) {
         unlock(wrong);
         EXPECT_EQ(state(), lockedWrong) << wrong.toStdString();
         EXPECT_EQ(field->selectedText(), wrong) << "the whole text is selected for the next try";

@@ -19,7 +19,8 @@ protected:
     {
         WindowTest::SetUp();
         ASSERT_TRUE(m_notices.isValid());
-        m_notices.addFile("NOTICE.TXT", platform::toCodePage(QStringLiteral("第一行\r\n第二行\r第三行\n第四行")));
+        m_notices.addFile("NOTICE.TXT",
+                          platform::toCodePage(QStringLiteral("第一行\r\n第二行\r第三行\n第四行")));
         m_notices.addFile("b-utf8.txt", QStringLiteral("通知：明天开会\r\n地点 三楼").toUtf8());
         m_notices.addFile("notice.txt.bak", "old");
         m_notices.addFile("readme", "plain");
@@ -64,13 +65,15 @@ TEST_F(NoticePageTest, TextFilterListsNoticesAndPreviewsThemInTheirEncoding)
     EXPECT_EQ(m_memo->toPlainText(), QStringLiteral("通知：明天开会\n地点 三楼"));
 
     QTest::mouseClick(child<QRadioButton>("allFilesButton"), Qt::LeftButton);
-    EXPECT_EQ(m_view->Items(), (QStringList{"b-utf8.txt", "Data.BIN", "NOTICE.TXT", "notice.txt.bak", "readme"}));
+    EXPECT_EQ(m_view->Items(),
+              (QStringList{"b-utf8.txt", "Data.BIN", "NOTICE.TXT", "notice.txt.bak", "readme"}));
     click("notice.txt.bak");
     EXPECT_EQ(m_memo->toPlainText(), QStringLiteral("通知：明天开会\n地点 三楼")) << "no preview";
 
     // A double click shows any file, up to its first NUL byte.
     click("Data.BIN");
-    QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {}, m_view->visualItemRect(item("Data.BIN")).center());
+    QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {},
+                       m_view->visualItemRect(item("Data.BIN")).center());
     EXPECT_EQ(m_memo->toPlainText(), QStringLiteral("MZ\u0001\nAB"));
     EXPECT_FALSE(m_memo->toPlainText().contains("hidden"));
 
@@ -94,7 +97,8 @@ TEST_F(NoticePageTest, MouseUpFillsTheTableInListOrderFromAnyButton)
     QTest::keyClick(m_view, Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(table().size(), 3);
     QTest::mouseClick(m_view->viewport(), Qt::RightButton, {}, QPoint(5, 5));
-    EXPECT_EQ(table(), (QStringList{"b-utf8.txt", "data.bin", "notice.txt", "notice.txt.bak", "readme"}));
+    EXPECT_EQ(table(),
+              (QStringList{"b-utf8.txt", "data.bin", "notice.txt", "notice.txt.bak", "readme"}));
 
     // A page change keeps the table.
     clickTab(1);

@@ -16,8 +16,10 @@ using Commands = QList<QByteArray>;
 const QString header2 = QStringLiteral("★☆         您共选择了 2 个文件         ☆★");
 const QString success = QStringLiteral("++++++++++++++++++++++++++      传送成功！");
 // Error lines are marked as the pane shows them: red.
-const QString networkError = QStringLiteral("red: ------------------------------ 网络错误，请查明原因！");
-const QString stopped = QStringLiteral("---------------------------------------------------       用户终止！");
+const QString networkError =
+    QStringLiteral("red: ------------------------------ 网络错误，请查明原因！");
+const QString stopped =
+    QStringLiteral("---------------------------------------------------       用户终止！");
 const QString ending = QStringLiteral("        --------======  传送完毕  ======--------");
 
 QString start(const QString& name)
@@ -63,7 +65,9 @@ protected:
 
     SendRun::LogSink sink()
     {
-        return [this](const QString& line, bool isError) { m_log << (isError ? "red: " + line : line); };
+        return [this](const QString& line, bool isError) {
+            m_log << (isError ? "red: " + line : line);
+        };
     }
 
     FtpClient m_client;
@@ -77,41 +81,61 @@ protected:
 TEST_F(SendRunLog, EveryStationGetsItsLinesAndAFailingOneDoesNotEndTheRun)
 {
     testsupport::ScriptedFtpPeer good("127.0.0.2");
-    loggedIn(good).reply("250 Ok\r\n").reply("200 Type\r\n")
-        .reply("200 Port\r\n").reply("150 Go\r\n").transfer().send("226 Done\r\n")
-        .reply("200 Port\r\n").reply("150 Go\r\n").transfer().send("226 Done\r\n")
+    loggedIn(good)
+        .reply("250 Ok\r\n")
+        .reply("200 Type\r\n")
+        .reply("200 Port\r\n")
+        .reply("150 Go\r\n")
+        .transfer()
+        .send("226 Done\r\n")
+        .reply("200 Port\r\n")
+        .reply("150 Go\r\n")
+        .transfer()
+        .send("226 Done\r\n")
         .reply("221 Bye\r\n");
     good.start();
     m_client.Port = good.port();
     testsupport::ScriptedFtpPeer refused("127.0.0.3", good.port());
-    refused.send("220 Ready\r\n").reply("331 Password?\r\n").reply("530 Login incorrect\r\n").reply("221 Bye\r\n");
+    refused.send("220 Ready\r\n")
+        .reply("331 Password?\r\n")
+        .reply("530 Login incorrect\r\n")
+        .reply("221 Bye\r\n");
     refused.start();
     // Refuses the first file after its data arrived: the rest of the station's files are not sent.
     testsupport::ScriptedFtpPeer full("127.0.0.5", good.port());
-    loggedIn(full).reply("250 Ok\r\n").reply("200 Type\r\n")
-        .reply("200 Port\r\n").reply("150 Go\r\n").transfer().send("552 Quota exceeded\r\n")
+    loggedIn(full)
+        .reply("250 Ok\r\n")
+        .reply("200 Type\r\n")
+        .reply("200 Port\r\n")
+        .reply("150 Go\r\n")
+        .transfer()
+        .send("552 Quota exceeded\r\n")
         .reply("221 Bye\r\n");
     full.start();
 
     // An empty remote folder is the login folder.
     SendRun run(m_client, sink(),
                 {station("good", "127.0.0.2"), station("wrong", "127.0.0.3", "bad"),
-                 station("closed", "127.0.0.4"),  // nothing listens there
+                 station("closed", "127.0.0.4"), // nothing listens there
                  station("full", "127.0.0.5")},
                 QString(), m_selection);
     run.run();
 
-    EXPECT_EQ(m_log, (Lines{header2, "", start("good"), success, start("wrong"), networkError, start("closed"),
-                            networkError, start("full"), networkError, "", ending}));
+    EXPECT_EQ(m_log,
+              (Lines{header2, "", start("good"), success, start("wrong"), networkError,
+                     start("closed"), networkError, start("full"), networkError, "", ending}));
     ASSERT_TRUE(good.waitUntilFinished());
-    EXPECT_EQ(dialogue(good), (Commands{"USER clerk\r\n", "PASS pw\r\n", "CWD .\r\n", "TYPE L 8\r\n",
-                                        "PORT", "STOR notice1.txt\r\n", "PORT", "STOR z.txt\r\n", "QUIT\r\n"}));
-    EXPECT_EQ(good.uploads(), (Commands{"first notice\r\n", "zz"})) << "found whatever the case of its name";
+    EXPECT_EQ(dialogue(good),
+              (Commands{"USER clerk\r\n", "PASS pw\r\n", "CWD .\r\n", "TYPE L 8\r\n", "PORT",
+                        "STOR notice1.txt\r\n", "PORT", "STOR z.txt\r\n", "QUIT\r\n"}));
+    EXPECT_EQ(good.uploads(), (Commands{"first notice\r\n", "zz"}))
+        << "found whatever the case of its name";
     ASSERT_TRUE(refused.waitUntilFinished());
     EXPECT_EQ(dialogue(refused), (Commands{"USER clerk\r\n", "PASS bad\r\n", "QUIT\r\n"}));
     ASSERT_TRUE(full.waitUntilFinished());
-    EXPECT_EQ(dialogue(full), (Commands{"USER clerk\r\n", "PASS pw\r\n", "CWD .\r\n", "TYPE L 8\r\n",
-                                        "PORT", "STOR notice1.txt\r\n", "QUIT\r\n"}));
+    EXPECT_EQ(dialogue(full),
+              (Commands{"USER clerk\r\n", "PASS pw\r\n", "CWD .\r\n", "TYPE L 8\r\n", "PORT",
+                        "STOR notice1.txt\r\n", "QUIT\r\n"}));
     EXPECT_FALSE(m_client.Connected);
 }
 
@@ -128,17 +152,19 @@ TEST_F(SendRunLog, StopEndsTheRunAtItsNextCheckPointAndLeavesTheConnectionOpen)
     // Stop pressed as the first station is started: it gets no file, and no later station
     // is contacted.
     SendRun* running = nullptr;
-    SendRun run(m_client,
-                [&](const QString& line, bool isError) {
-                    sink()(line, isError);
-                    if (line == start("A"))
-                        running->requestStop();
-                },
-                {station("A", "127.0.0.2"), station("B", "127.0.0.3")}, "in", m_selection);
+    SendRun run(
+        m_client,
+        [&](const QString& line, bool isError) {
+            sink()(line, isError);
+            if (line == start("A"))
+                running->requestStop();
+        },
+        {station("A", "127.0.0.2"), station("B", "127.0.0.3")}, "in", m_selection);
     running = &run;
     run.run();
     EXPECT_EQ(m_log, (Lines{header2, "", start("A"), stopped, "", ending}));
-    EXPECT_EQ(dialogue(first), (Commands{"USER clerk\r\n", "PASS pw\r\n", "CWD in\r\n", "TYPE L 8\r\n"}));
+    EXPECT_EQ(dialogue(first),
+              (Commands{"USER clerk\r\n", "PASS pw\r\n", "CWD in\r\n", "TYPE L 8\r\n"}));
     EXPECT_EQ(second.connectionCount(), 0);
     EXPECT_TRUE(m_client.Connected) << "left open for the next run";
 

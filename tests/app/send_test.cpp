@@ -26,8 +26,10 @@ namespace {
 
 const QString header2 = QStringLiteral("★☆         您共选择了 2 个文件         ☆★");
 const QString success = QStringLiteral("++++++++++++++++++++++++++      传送成功！");
-const QString networkError = QStringLiteral("------------------------------ 网络错误，请查明原因！");
-const QString stopped = QStringLiteral("---------------------------------------------------       用户终止！");
+const QString networkError =
+    QStringLiteral("------------------------------ 网络错误，请查明原因！");
+const QString stopped =
+    QStringLiteral("---------------------------------------------------       用户终止！");
 const QString ending = QStringLiteral("        --------======  传送完毕  ======--------");
 
 // A receiving station: user "clerk", password "pw", a remote folder "in"; stations on
@@ -74,7 +76,8 @@ protected:
         ftpClient()->Port = port;
         auto* view = child<FileListView>("noticeList");
         ASSERT_EQ(view->count(), 2);
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualItemRect(view->item(0)).center());
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                          view->visualItemRect(view->item(0)).center());
         QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier,
                           view->visualItemRect(view->item(1)).center());
         ASSERT_EQ(m_form->noticeSelection().names().size(), 2);
@@ -93,7 +96,8 @@ protected:
     QList<QColor> lineColours() const
     {
         QList<QColor> colours;
-        for (QTextBlock block = child<QTextEdit>("logPane")->document()->begin(); block.isValid(); block = block.next())
+        for (QTextBlock block = child<QTextEdit>("logPane")->document()->begin(); block.isValid();
+             block = block.next())
             if (!block.text().isEmpty())
                 colours << block.begin().fragment().charFormat().foreground().color();
         return colours;
@@ -131,11 +135,14 @@ TEST_F(SendRunTest, TwoStationsGetBothFilesUnderLowerCaseNamesUntilAFileIsGone)
     ASSERT_TRUE(first.isRunning()) << first.errorString().toStdString();
     StationServer second("127.0.0.3", first.port());
     ASSERT_TRUE(second.isRunning()) << second.errorString().toStdString();
-    openWith(hostRecord("\xD7\xDC\xB2\xBF", "127.0.0.2", "clerk", "pw") + hostRecord("B", "127.0.0.3", "clerk", "pw"),
+    openWith(hostRecord("\xD7\xDC\xB2\xBF", "127.0.0.2", "clerk", "pw")
+                 + hostRecord("B", "127.0.0.3", "clerk", "pw"),
              first.port());
 
     send();
-    EXPECT_EQ(pane(), (Lines{header2, "", start(QStringLiteral("总部")), success, start("B"), success, "", ending}));
+    EXPECT_EQ(pane(),
+              (Lines{header2, "", start(QStringLiteral("总部")), success, start("B"), success, "",
+                     ending}));
     for (const StationServer* station : {&first, &second}) {
         EXPECT_EQ(station->received("in/notice1.txt"), QByteArray("first notice\r\n"));
         EXPECT_EQ(station->received("in/z.txt"), QByteArray(100000, 'z'));
@@ -162,17 +169,17 @@ TEST_F(SendRunTest, EachFailingStationGetsARedLineAndTheRunGoesOn)
     QDir(noFolder.rootPath()).rmdir("in");
 
     // An unreachable first station must not spoil the next one's connection.
-    openWith(hostRecord("closed", "127.0.0.4", "clerk", "pw")       // nothing listens there
+    openWith(hostRecord("closed", "127.0.0.4", "clerk", "pw") // nothing listens there
                  + hostRecord("good", "127.0.0.2", "clerk", "pw")
-                 + hostRecord("wrong", "127.0.0.2", "clerk", "bad")  // refused login
+                 + hostRecord("wrong", "127.0.0.2", "clerk", "bad") // refused login
                  + hostRecord("nofolder", "127.0.0.3", "clerk", "pw")
                  + hostRecord("good", "127.0.0.2", "clerk", "pw"),
              port);
     send();
-    EXPECT_EQ(pane(), (Lines{header2, "", start("closed"), networkError, start("good"), success,
-                             start("wrong"), networkError,
-                             start("nofolder"), networkError,
-                             start("good"), success, "", ending}));
+    EXPECT_EQ(
+        pane(),
+        (Lines{header2, "", start("closed"), networkError, start("good"), success, start("wrong"),
+               networkError, start("nofolder"), networkError, start("good"), success, "", ending}));
     EXPECT_EQ(good.received("in/notice1.txt"), QByteArray("first notice\r\n"));
     EXPECT_EQ(good.received("in/z.txt"), QByteArray(100000, 'z'));
     EXPECT_EQ(noFolder.received("notice1.txt"), "<none>");
@@ -181,7 +188,11 @@ TEST_F(SendRunTest, EachFailingStationGetsARedLineAndTheRunGoesOn)
     const QColor text = child<QTextEdit>("logPane")->palette().color(QPalette::Text);
     const QList<QColor> colours = lineColours();
     ASSERT_EQ(colours.size(), 12);
-    const Lines texts = [&] { Lines l = pane(); l.removeAll(QString()); return l; }();
+    const Lines texts = [&] {
+        Lines l = pane();
+        l.removeAll(QString());
+        return l;
+    }();
     for (int line = 0; line < texts.size(); ++line)
         EXPECT_EQ(colours[line], texts[line] == networkError ? QColor(255, 0, 0) : text) << line;
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
@@ -199,26 +210,38 @@ TEST_F(SendRunTest, NothingSelectedOrNoStationTickedContactsNobody)
     child<QLineEdit>("remoteFolderEdit")->clear();
     send();
     EXPECT_EQ(pane(), (Lines{header2, "", "", ending}));
-    EXPECT_EQ(child<QLineEdit>("remoteFolderEdit")->text(), ".") << "an empty remote folder becomes the login folder";
+    EXPECT_EQ(child<QLineEdit>("remoteFolderEdit")->text(), ".")
+        << "an empty remote folder becomes the login folder";
 
     // Ctrl+click on both selected items: the table is empty.
     list->item(0)->setCheckState(Qt::Checked);
     auto* view = child<FileListView>("noticeList");
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, view->visualItemRect(view->item(0)).center());
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, view->visualItemRect(view->item(1)).center());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      view->visualItemRect(view->item(0)).center());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      view->visualItemRect(view->item(1)).center());
     ASSERT_TRUE(m_form->noticeSelection().names().isEmpty());
     // Alt+S presses Send.
     QTest::keyClick(m_form.get(), Qt::Key_S, Qt::AltModifier);
-    QTRY_COMPARE(pane(), (Lines{QStringLiteral("★☆         您共选择了 0 个文件         ☆★"), "", ending}));
+    QTRY_COMPARE(pane(),
+                 (Lines{QStringLiteral("★☆         您共选择了 0 个文件         ☆★"), "", ending}));
     EXPECT_TRUE(station.commands().isEmpty());
 }
 
 TEST_F(SendRunTest, StopEndsTheRunAfterTheCurrentUploadAndTheNextRunClosesTheConnection)
 {
     testsupport::ScriptedFtpPeer first("127.0.0.2");
-    first.send("220 Ready\r\n").reply("331 Password?\r\n").reply("230 In\r\n").reply("250 Ok\r\n")
-        .reply("200 Type\r\n").reply("200 Port\r\n").reply("150 Go\r\n").transfer()
-        .delay(std::chrono::milliseconds(600)).send("226 Done\r\n").reply("221 Bye\r\n");
+    first.send("220 Ready\r\n")
+        .reply("331 Password?\r\n")
+        .reply("230 In\r\n")
+        .reply("250 Ok\r\n")
+        .reply("200 Type\r\n")
+        .reply("200 Port\r\n")
+        .reply("150 Go\r\n")
+        .transfer()
+        .delay(std::chrono::milliseconds(600))
+        .send("226 Done\r\n")
+        .reply("221 Bye\r\n");
     first.start();
     openWith(hostRecord("A", "127.0.0.2", "clerk", "pw"), first.port());
 
@@ -226,12 +249,13 @@ TEST_F(SendRunTest, StopEndsTheRunAfterTheCurrentUploadAndTheNextRunClosesTheCon
     whenDuringRun([&] { return hasCommand(first, "STOR"); },
                   [&] {
                       sendDisabled = !child<QPushButton>("sendButton")->isEnabled();
-                      QTest::keyClick(m_form.get(), Qt::Key_C, Qt::AltModifier);  // Stop
+                      QTest::keyClick(m_form.get(), Qt::Key_C, Qt::AltModifier); // Stop
                   });
     send();
     EXPECT_TRUE(sendDisabled) << "no second run while one is in progress";
     EXPECT_EQ(pane(), (Lines{header2, "", start("A"), stopped, "", ending}));
-    EXPECT_EQ(first.uploads().value(0), QByteArray("first notice\r\n")) << "the current upload completes";
+    EXPECT_EQ(first.uploads().value(0), QByteArray("first notice\r\n"))
+        << "the current upload completes";
     EXPECT_FALSE(hasCommand(first, "STOR z.txt"));
     EXPECT_TRUE(ftpClient()->Connected) << "left open until the next run";
 
@@ -246,7 +270,7 @@ TEST_F(SendRunTest, StopEndsTheRunAfterTheCurrentUploadAndTheNextRunClosesTheCon
 TEST_F(SendRunTest, ClosingTheWindowDuringARunStopsItAndThenCloses)
 {
     testsupport::ScriptedFtpPeer silent("127.0.0.2");
-    silent.send("220 Ready\r\n").command();  // USER gets no answer
+    silent.send("220 Ready\r\n").command(); // USER gets no answer
     silent.start();
     openWith(hostRecord("A", "127.0.0.2", "clerk", "pw"), silent.port());
     child<QLineEdit>("remoteFolderEdit")->setText("out");

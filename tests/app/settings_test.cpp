@@ -26,7 +26,8 @@ QStringList stations(QListWidget* list)
 {
     QStringList texts;
     for (int i = 0; i < list->count(); ++i)
-        texts << list->item(i)->text() + (list->item(i)->checkState() == Qt::Checked ? "" : " (unticked)");
+        texts << list->item(i)->text()
+                + (list->item(i)->checkState() == Qt::Checked ? "" : " (unticked)");
     return texts;
 }
 
@@ -36,8 +37,8 @@ TEST_F(WindowTest, FolderFileFillsTheRemoteFolderAndEmptyLinesAreWrittenBackAsDo
 {
     struct Row {
         QByteArray file;
-        QString remote;    // remoteFolderEdit afterwards
-        QByteArray saved;  // Dirt.cfg after the program ends, settings page never unlocked
+        QString remote;   // remoteFolderEdit afterwards
+        QByteArray saved; // Dirt.cfg after the program ends, settings page never unlocked
     };
     const QList<Row> rows = {
         {"nil\r\nout/box\r\nsecret\r\n", "out/box", ".\r\nout/box\r\nsecret\r\n"},
@@ -60,12 +61,14 @@ TEST_F(WindowTest, FolderLineSelectsTheTreeFolderOrTheRootWhenGoneAndIsWrittenBa
     QDir().mkdir(m_folder.filePath("notices"));
     const QByteArray notices = QFile::encodeName(m_folder.filePath("notices")) + "/";
     const QByteArray gone = QFile::encodeName(m_folder.filePath("gone")) + "/";
-    for (const auto& [line, selected] : {std::pair{notices, notices}, std::pair{gone, QByteArray("/")}}) {
+    for (const auto& [line, selected] :
+         {std::pair{notices, notices}, std::pair{gone, QByteArray("/")}}) {
         writeSettings("Dirt.cfg", line + "\r\n.\r\n\r\n");
         open();
         EXPECT_EQ(child<QLabel>("noticeFolderLabel")->text(), QFile::decodeName(selected));
         EXPECT_EQ(child<QLabel>("settingsFolderLabel")->text(), QFile::decodeName(selected));
-        EXPECT_GT(child<QLabel>("noticeFolderLabel")->width(), selected.size()) << "the label grows with its text";
+        EXPECT_GT(child<QLabel>("noticeFolderLabel")->width(), selected.size())
+            << "the label grows with its text";
         destroy();
         EXPECT_EQ(readSettings("Dirt.cfg"), selected + "\r\n.\r\n\r\n");
     }
@@ -88,7 +91,8 @@ TEST_F(WindowTest, PasswordIsWrittenBackUnchangedUnlessThePageWasUnlocked)
     auto* field = child<QLineEdit>("passwordEdit");
     field->setText(QStringLiteral("新口令"));
     destroy();
-    EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\n.\r\n") + gbk(QStringLiteral("新口令")) + "\r\n");
+    EXPECT_EQ(readSettings("Dirt.cfg"),
+              QByteArray(".\r\n.\r\n") + gbk(QStringLiteral("新口令")) + "\r\n");
 
     // The stored GBK bytes unlock the page.
     open();
@@ -98,8 +102,10 @@ TEST_F(WindowTest, PasswordIsWrittenBackUnchangedUnlessThePageWasUnlocked)
 
 TEST_F(WindowTest, StationFileFillsGridAndCheckedListOnEveryShowOfTheStationsPage)
 {
-    writeSettings("Addf.cfg", hostRecord(gbk(QStringLiteral("总部")), "127.0.0.2", "clerk", "pw1")
-                                  + hostRecord("b", "127.0.0.3", "u", "p") + hostRecord("c", "10.0.0.4", "x", "y"));
+    writeSettings("Addf.cfg",
+                  hostRecord(gbk(QStringLiteral("总部")), "127.0.0.2", "clerk", "pw1")
+                      + hostRecord("b", "127.0.0.3", "u", "p")
+                      + hostRecord("c", "10.0.0.4", "x", "y"));
 
     open();
     auto* list = child<QListWidget>("stationList");
@@ -136,7 +142,8 @@ TEST_F(WindowTest, MoreThanNineStationsAreAllKeptAndSaved)
 {
     QByteArray file;
     for (int i = 1; i <= 11; ++i)
-        file += hostRecord("s" + QByteArray::number(i), "10.0.0." + QByteArray::number(i), "u", "p");
+        file +=
+            hostRecord("s" + QByteArray::number(i), "10.0.0." + QByteArray::number(i), "u", "p");
     writeSettings("Addf.cfg", file);
     open();
     EXPECT_EQ(child<QListWidget>("stationList")->count(), 11);
@@ -159,24 +166,25 @@ TEST_F(WindowTest, LeavingTheGridSavesRowsByTheirRules)
     openGrid();
     ASSERT_TRUE(child<QWidget>("stationGrid")->isVisible());
 
-    typeRow(1, {"+", "127.0.0.2", "clerk", "pw"});  // row 1: nothing above, kept as typed
-    typeRow(2, {QStringLiteral("九个汉字的站点名称呀"), "+", "+", "other"});  // 20 bytes: cut to 16
-    typeRow(3, {"+", "+", "+", "+"});  // "+" under a row that had "+"
-    typeRow(4, {"dropped"});  // address empty: not saved
-    typeRow(5, {"blank", " "});  // address one blank: not saved
+    typeRow(1, {"+", "127.0.0.2", "clerk", "pw"}); // row 1: nothing above, kept as typed
+    typeRow(2, {QStringLiteral("九个汉字的站点名称呀"), "+", "+", "other"}); // 20 bytes: cut to 16
+    typeRow(3, {"+", "+", "+", "+"}); // "+" under a row that had "+"
+    typeRow(4, {"dropped"});          // address empty: not saved
+    typeRow(5, {"blank", " "});       // address one blank: not saved
     typeRow(6, {"a", "9.9.9.9", "u"});
     // Leaving the grid (a click on another control of the page) saves it.
     QTest::mouseClick(child<QRadioButton>("localFolderButton"), Qt::LeftButton);
 
-    EXPECT_EQ(gridText(1, 3), QStringLiteral("九个汉字的站点名称呀")) << "replaced in the grid itself";
+    EXPECT_EQ(gridText(1, 3), QStringLiteral("九个汉字的站点名称呀"))
+        << "replaced in the grid itself";
     EXPECT_EQ(gridText(4, 3), "other");
     EXPECT_EQ(gridText(1, 1), "+");
     EXPECT_EQ(gridText(1, 4), "dropped") << "a skipped row keeps its cells";
 
     const QByteArray name = gbk(QStringLiteral("九个汉字的站点名称呀")).left(16);
     QByteArray expected = hostRecord("+", "127.0.0.2", "clerk", "pw")
-                        + hostRecord(name, "127.0.0.2", "clerk", "other")
-                        + hostRecord(name, "127.0.0.2", "clerk", "other");
+        + hostRecord(name, "127.0.0.2", "clerk", "other")
+        + hostRecord(name, "127.0.0.2", "clerk", "other");
     const QByteArray saved = readSettings("Addf.cfg");
     ASSERT_EQ(saved.size(), 4 * 68);
     EXPECT_EQ(saved.left(3 * 68), expected);
@@ -211,11 +219,13 @@ TEST_F(WindowTest, ClosingWithTheFocusInTheGridKeepsItsEdits)
 
 TEST_F(WindowTest, FromTheGridStraightToTheStationsPageShowsTheSavedStationsNamesCutWhole)
 {
-    writeSettings("Addf.cfg", hostRecord("a", "1.1.1.1", "u", "p") + hostRecord("b", "2.2.2.2", "u", "p"));
+    writeSettings("Addf.cfg",
+                  hostRecord("a", "1.1.1.1", "u", "p") + hostRecord("b", "2.2.2.2", "u", "p"));
     open();
     openGrid();
-    typeIntoGrid(2, 1, "");  // a blank address removes the station
-    typeIntoGrid(1, 2, QStringLiteral("a九个汉字的站点名称"));  // 1 + 18 bytes: cut before a lead byte
+    typeIntoGrid(2, 1, ""); // a blank address removes the station
+    typeIntoGrid(1, 2,
+                 QStringLiteral("a九个汉字的站点名称")); // 1 + 18 bytes: cut before a lead byte
     clickTab(1);
     const QString cut = QStringLiteral("a九个汉字的站点");
     EXPECT_EQ(readSettings("Addf.cfg"), hostRecord(gbk(cut), "2.2.2.2", "u", "p"));

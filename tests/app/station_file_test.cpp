@@ -55,11 +55,16 @@ TEST_F(StationFileTest, StationsRoundTripAsLengthPrefixedGbkFields)
     // No value is shorter than the one above it, so no leftovers follow.
     const QList<Station> stations = {
         {.name = "b", .address = "1.2.3.4", .user = "", .password = "pw"},
-        {.name = QStringLiteral("总部"), .address = "127.0.0.2", .user = "clerk", .password = QStringLiteral("口令")},
+        {.name = QStringLiteral("总部"),
+         .address = "127.0.0.2",
+         .user = "clerk",
+         .password = QStringLiteral("口令")},
     };
     StationFile(path()).save(stations);
-    EXPECT_EQ(read(), hostRecord("b", "1.2.3.4", "", "pw")
-                          + hostRecord(gbk(QStringLiteral("总部")), "127.0.0.2", "clerk", gbk(QStringLiteral("口令"))));
+    EXPECT_EQ(read(),
+              hostRecord("b", "1.2.3.4", "", "pw")
+                  + hostRecord(gbk(QStringLiteral("总部")), "127.0.0.2", "clerk",
+                               gbk(QStringLiteral("口令"))));
     EXPECT_EQ(StationFile(path()).load(), stations);
 
     struct stat info {};
@@ -84,9 +89,11 @@ TEST_F(StationFileTest, LoadTakesCompleteRecordsAndClampsDamagedLengths)
     damaged.replace(1, 16, "ABCDEFGHIJKLMNOP");
     write(hostRecord("a", "1.1.1.1", "u", "p") + damaged + QByteArray(40, 'z'));
     ::chmod(QFile::encodeName(path()).constData(), 0444);
-    EXPECT_EQ(StationFile(path()).load(),
-              (QList<Station>{{.name = "a", .address = "1.1.1.1", .user = "u", .password = "p"},
-                              {.name = "ABCDEFGHIJKLMNOP", .address = "10.0.0.4", .user = "x", .password = "y"}}))
+    EXPECT_EQ(
+        StationFile(path()).load(),
+        (QList<Station>{
+            {.name = "a", .address = "1.1.1.1", .user = "u", .password = "p"},
+            {.name = "ABCDEFGHIJKLMNOP", .address = "10.0.0.4", .user = "x", .password = "y"}}))
         << "a read-only file loads";
 }
 
@@ -94,13 +101,17 @@ TEST_F(StationFileTest, LongValuesAreCutAtACharacterBoundaryAndShorterOnesKeepLe
 {
     const struct {
         QString name;
-        QByteArray stored;  // length byte and value of the name field
+        QByteArray stored; // length byte and value of the name field
     } rows[] = {
-        {.name = "0123456789abcdefXYZ", .stored = "\x10" "0123456789abcdef"},
+        {.name = "0123456789abcdefXYZ",
+         .stored = "\x10"
+                   "0123456789abcdef"},
         // Nine Chinese characters, 18 bytes: the first eight.
-        {.name = QStringLiteral("九个汉字的站点名称呀"), .stored = "\x10" + gbk(QStringLiteral("九个汉字的站点名"))},
+        {.name = QStringLiteral("九个汉字的站点名称呀"),
+         .stored = "\x10" + gbk(QStringLiteral("九个汉字的站点名"))},
         // 1 + 18 bytes: the 16th byte would be a lone lead byte, so 15 are kept.
-        {.name = QStringLiteral("a九个汉字的站点名称"), .stored = "\x0F" + gbk(QStringLiteral("a九个汉字的站点"))},
+        {.name = QStringLiteral("a九个汉字的站点名称"),
+         .stored = "\x0F" + gbk(QStringLiteral("a九个汉字的站点"))},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name.toStdString());
@@ -111,10 +122,13 @@ TEST_F(StationFileTest, LongValuesAreCutAtACharacterBoundaryAndShorterOnesKeepLe
     // One buffer serves the whole save: a shorter value is followed by what the record
     // before it held there.
     const QString longName = QStringLiteral("九个汉字的站点名称呀");
-    StationFile(path()).save({{.name = longName, .address = "1.1.1.1"}, {.name = "a", .address = "2.2.2.2"}});
+    StationFile(path()).save(
+        {{.name = longName, .address = "1.1.1.1"}, {.name = "a", .address = "2.2.2.2"}});
     const QByteArray saved = read();
     ASSERT_EQ(saved.size(), 2 * 68);
-    EXPECT_EQ(saved.mid(68, 2), QByteArray("\x01" "a"));
+    EXPECT_EQ(saved.mid(68, 2),
+              QByteArray("\x01"
+                         "a"));
     EXPECT_EQ(saved.mid(70, 15), gbk(longName).mid(1, 15));
     EXPECT_EQ(StationFile(path()).load().value(1).name, "a");
 }
@@ -123,22 +137,30 @@ TEST(GridRules, PlusCopiesTheCellAboveAndRowsWithoutAddressAreLeftOut)
 {
     const Station plusRow{.name = "+", .address = "+", .user = "+", .password = "+"};
     QList<Station> rows = {
-        {.name = "+", .address = "127.0.0.2", .user = "clerk", .password = "pw"},  // nothing above: kept
+        {.name = "+",
+         .address = "127.0.0.2",
+         .user = "clerk",
+         .password = "pw"}, // nothing above: kept
         {.name = "second", .address = "+", .user = "+", .password = "other"},
-        plusRow,                                                                   // "+" under "+"
-        {.name = "dropped", .address = "", .user = "+"},                           // left out as it is
+        plusRow,                                         // "+" under "+"
+        {.name = "dropped", .address = "", .user = "+"}, // left out as it is
         {.name = "blank", .address = " "},
-        {.name = "+", .address = "9.9.9.9", .user = "u"},                          // under a left-out row
+        {.name = "+", .address = "9.9.9.9", .user = "u"}, // under a left-out row
         {},
     };
     const QList<Station> kept = applyGridRules(rows);
-    const Station second{.name = "second", .address = "127.0.0.2", .user = "clerk", .password = "other"};
+    const Station second{
+        .name = "second", .address = "127.0.0.2", .user = "clerk", .password = "other"};
     const Station last{.name = "blank", .address = "9.9.9.9", .user = "u"};
     EXPECT_EQ(kept, (QList<Station>{rows[0], second, second, last}));
-    EXPECT_EQ(rows, (QList<Station>{{.name = "+", .address = "127.0.0.2", .user = "clerk", .password = "pw"},
-                                    second, second,
-                                    {.name = "dropped", .address = "", .user = "+"},
-                                    {.name = "blank", .address = " "},
-                                    last, {}}))
+    EXPECT_EQ(
+        rows,
+        (QList<Station>{{.name = "+", .address = "127.0.0.2", .user = "clerk", .password = "pw"},
+                        second,
+                        second,
+                        {.name = "dropped", .address = "", .user = "+"},
+                        {.name = "blank", .address = " "},
+                        last,
+                        {}}))
         << "the replacements are made in the rows themselves";
 }

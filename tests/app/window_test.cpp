@@ -49,7 +49,8 @@ TEST_F(WindowTest, FirstStartShowsTheDescribedWindow)
 
     auto* pages = child<QTabWidget>("pages");
     EXPECT_EQ(pages->geometry(), QRect(11, 24, 281, 297));
-    const QStringList tabs{QStringLiteral("通知文件"), QStringLiteral("对方主机"), QStringLiteral("系统设置")};
+    const QStringList tabs{QStringLiteral("通知文件"), QStringLiteral("对方主机"),
+                           QStringLiteral("系统设置")};
     ASSERT_EQ(pages->count(), 3);
     for (int page = 0; page < 3; ++page) {
         EXPECT_EQ(pages->tabText(page), tabs[page]);
@@ -68,11 +69,17 @@ TEST_F(WindowTest, FirstStartShowsTheDescribedWindow)
     EXPECT_TRUE(child<QLineEdit>("remoteFolderEdit")->font().bold());
 
     const QList<QPair<const char*, QString>> captions = {
-        {"sendButton", QStringLiteral("传送(&S)")}, {"stopButton", QStringLiteral("停止(&C)")},
-        {"exitButton", QStringLiteral("退出(&X)")}, {"textFilesButton", QStringLiteral("文本文件")},
-        {"allFilesButton", QStringLiteral("所有文件")}, {"noticeFolderCaption", QStringLiteral("本地目录为：")},
-        {"noticeFolderLabel", QString()}, {"remoteFolderCaption", QStringLiteral("对方目录为：")}, {"settingsFolderLabel", QString()},
-        {"enterSettingsButton", QStringLiteral("进入设置 ")}, {"passwordPrompt", QStringLiteral("请输入系统设置口令：    ")}};
+        {"sendButton", QStringLiteral("传送(&S)")},
+        {"stopButton", QStringLiteral("停止(&C)")},
+        {"exitButton", QStringLiteral("退出(&X)")},
+        {"textFilesButton", QStringLiteral("文本文件")},
+        {"allFilesButton", QStringLiteral("所有文件")},
+        {"noticeFolderCaption", QStringLiteral("本地目录为：")},
+        {"noticeFolderLabel", QString()},
+        {"remoteFolderCaption", QStringLiteral("对方目录为：")},
+        {"settingsFolderLabel", QString()},
+        {"enterSettingsButton", QStringLiteral("进入设置 ")},
+        {"passwordPrompt", QStringLiteral("请输入系统设置口令：    ")}};
     for (const auto& [name, caption] : captions)
         EXPECT_EQ(child<QWidget>(name)->property("text").toString(), caption) << name;
 
@@ -106,10 +113,17 @@ TEST_F(WindowTest, FirstStartShowsTheDescribedWindow)
 TEST_F(WindowTest, TabKeyFollowsTheTabOrder)
 {
     open();
-    const struct { int page; const char* from; const char* to; } steps[] = {
-        {0, "logPane", "sendButton"}, {0, "sendButton", "stopButton"}, {0, "stopButton", "exitButton"},
-        {0, "textFilesButton", "noticeList"},  // one tab stop per radio group
-        {1, "stationList", "remoteFolderEdit"}, {1, "remoteFolderEdit", "logPane"}, {2, "passwordEdit", "unlockButton"}};
+    const struct {
+        int page;
+        const char* from;
+        const char* to;
+    } steps[] = {{0, "logPane", "sendButton"},
+                 {0, "sendButton", "stopButton"},
+                 {0, "stopButton", "exitButton"},
+                 {0, "textFilesButton", "noticeList"}, // one tab stop per radio group
+                 {1, "stationList", "remoteFolderEdit"},
+                 {1, "remoteFolderEdit", "logPane"},
+                 {2, "passwordEdit", "unlockButton"}};
     for (const auto& step : steps) {
         clickTab(step.page);
         child<QWidget>(step.from)->setFocus();

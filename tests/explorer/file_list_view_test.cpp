@@ -1,6 +1,6 @@
 // The explorer view on temporary folders: what is listed, folder and mask changes, selection.
-#include "controls/explorer/MainWindowExplorer.h"
 #include "controls/explorer/FileListView.h"
+#include "controls/explorer/MainWindowExplorer.h"
 #include "platform/exception.h"
 #include "platform/folders.h"
 #include "tests/support/QtPrinters.h"
@@ -41,12 +41,9 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
     }
 
-    QPoint rowCentre(int row) const
-    {
-        return view->visualItemRect(view->item(row)).center();
-    }
+    QPoint rowCentre(int row) const { return view->visualItemRect(view->item(row)).center(); }
 
-    CurrentDirectoryKeeper keeper;  // declared first: restored last
+    CurrentDirectoryKeeper keeper; // declared first: restored last
     TempTree tree;
     std::unique_ptr<FileListView> view;
     int changes = 0;
@@ -56,8 +53,8 @@ protected:
 
 TEST_F(ExplorerView, ListsMatchingVisibleFilesSortedWithoutRegardToCase)
 {
-    for (const char* file : {"b.txt", "A.txt", "NOTICE.TXT", "c.doc", "readme", "notice.txt.bak", ".hidden.txt",
-                             "folder.txt/inner.txt"})
+    for (const char* file : {"b.txt", "A.txt", "NOTICE.TXT", "c.doc", "readme", "notice.txt.bak",
+                             ".hidden.txt", "folder.txt/inner.txt"})
         tree.addFile(file);
 
     view->setDirectory(tree.path());
@@ -80,7 +77,9 @@ TEST_F(ExplorerView, ListsMatchingVisibleFilesSortedWithoutRegardToCase)
         tree.addFile(QStringLiteral("many/n%1.txt").arg(i, 3, 10, QChar(u'0')));
     view->setMask("*.*");
     bool busyDuringChange = true;
-    view->OnChange = [&](QObject*) { busyDuringChange = QApplication::overrideCursor() != nullptr; };
+    view->OnChange = [&](QObject*) {
+        busyDuringChange = QApplication::overrideCursor() != nullptr;
+    };
     view->setDirectory(tree.path("many"));
     EXPECT_FALSE(busyDuringChange);
     ASSERT_EQ(view->count(), 150);

@@ -1,6 +1,6 @@
 // The folder tree on temporary volumes: lazy reading, Directory, hidden folders, Network.
-#include "controls/explorer/MainWindowExplorer.h"
 #include "controls/explorer/FolderTree.h"
+#include "controls/explorer/MainWindowExplorer.h"
 #include "platform/application.h"
 #include "platform/exception.h"
 #include "tests/support/QtPrinters.h"
@@ -28,8 +28,7 @@ protected:
     {
         ASSERT_TRUE(disk.isValid());
         for (const char* folder : {"vol/a/x", "vol/B2", "vol/c/deep/deeper", "vol/.hidden/inner",
-                                   "vol/RECYCLED/inner", "net/share/sub", "usb/photos",
-                                   "empty"})
+                                   "vol/RECYCLED/inner", "net/share/sub", "usb/photos", "empty"})
             disk.addFolder(folder);
         disk.addFile("vol/file-is-no-folder");
         QDir::setCurrent(disk.path("vol/a"));
@@ -75,7 +74,7 @@ protected:
             && static_cast<const FolderNode*>(node->child(0))->Entry() == nullptr;
     }
 
-    CurrentDirectoryKeeper keeper;  // declared first: restored last
+    CurrentDirectoryKeeper keeper; // declared first: restored last
     TempTree disk;
     std::unique_ptr<FolderTree> tree;
     QStringList changes;
@@ -96,7 +95,7 @@ TEST_F(ExplorerTree, LoadsVolumesWithPlaceholdersWithoutReadingRemovableMedia)
     EXPECT_EQ(top("vol")->child(0)->text(0), "**");
     EXPECT_TRUE(isPlaceholder(top("usb")));
     EXPECT_EQ(top("usb")->child(0)->text(0), "");
-    EXPECT_EQ(top("empty")->childCount(), 0);  // a fixed volume without folders: no button
+    EXPECT_EQ(top("empty")->childCount(), 0); // a fixed volume without folders: no button
 
     // Which folders were looked at: the removable volume's never, and with FastLoad none.
     tree->OnAddDirectory = [&](QObject*, const QString& path, bool&) { asked << path; };
@@ -113,8 +112,9 @@ TEST_F(ExplorerTree, LoadsVolumesWithPlaceholdersWithoutReadingRemovableMedia)
     asked.clear();
     tree->setFastLoad(true);
     tree->LoadDrives();
-    EXPECT_EQ(asked, QStringList({"/", disk.path("vol/"), disk.path("net/"), disk.path("usb/"),
-                                  disk.path("empty/")}));
+    EXPECT_EQ(asked,
+              QStringList({"/", disk.path("vol/"), disk.path("net/"), disk.path("usb/"),
+                           disk.path("empty/")}));
     EXPECT_TRUE(isPlaceholder(top("empty")));
 
     // Expanding the unread volume reads it: the placeholder gives way to its folders.
@@ -308,7 +308,7 @@ TEST_F(ExplorerTree, NodeDataIsReleasedBeforeEveryDeletionIsReported)
     tree->setDirectory(disk.path("vol/a"));
     // The placeholder of "vol" made way for its folders ("a" had none: it was never probed).
     EXPECT_EQ(deleted, 1);
-    EXPECT_EQ(iconsSet, 5);  // a, B2, c, RECYCLED, x
+    EXPECT_EQ(iconsSet, 5); // a, B2, c, RECYCLED, x
     deleted = 0;
     tree->ClearAll();
     // Every node once: "/" and its placeholder, vol, its four folders, x, the placeholder
@@ -359,15 +359,15 @@ TEST_F(ExplorerTree, AFindDirectoryHandlerSuppliesTheEntries)
     QStringList searched;
     int step = 0;
     const QList<QPair<QString, quint32>> entries = {
-        {".", faDirectory}, {"..", faDirectory}, {"zeta", faDirectory}, {"notes.txt", 0},
-        {"Alpha", faDirectory | 1}, {".cache", faDirectory}};
+        {".", faDirectory}, {"..", faDirectory},        {"zeta", faDirectory},
+        {"notes.txt", 0},   {"Alpha", faDirectory | 1}, {".cache", faDirectory}};
     tree->OnFindDirectory = [&](QObject*, const QString& path, int& result, bool first) {
         if (first) {
             searched << path;
             step = 0;
         }
         if (step >= entries.size()) {
-            result = 18;  // no more entries
+            result = 18; // no more entries
             return;
         }
         tree->SearchRec.Name = entries[step].first;

@@ -21,15 +21,25 @@ FtpClientProbe::FtpClientProbe(FtpClient& client)
     client.OnStatus = [this](QObject*, const QByteArray& text) { status << text; };
     client.OnConnect = [this, record](QObject* sender) { record("OnConnect", sender, &m_client); };
     client.OnDisconnect = [this](QObject*) { events << QStringLiteral("OnDisconnect"); };
-    client.OnConnectionFailed = [this](QObject*) { events << QStringLiteral("OnConnectionFailed"); };
-    client.OnTransactionStart = [this, record](QObject* sender) { record("OnTransactionStart", sender, &m_client); };
-    client.OnTransactionStop = [this, record](QObject* sender) { record("OnTransactionStop", sender, &m_client); };
-    client.OnPacketSent = [this, record](QObject* sender) { record("OnPacketSent", sender, m_client.DataConnection); };
+    client.OnConnectionFailed = [this](QObject*) {
+        events << QStringLiteral("OnConnectionFailed");
+    };
+    client.OnTransactionStart = [this, record](QObject* sender) {
+        record("OnTransactionStart", sender, &m_client);
+    };
+    client.OnTransactionStop = [this, record](QObject* sender) {
+        record("OnTransactionStop", sender, &m_client);
+    };
+    client.OnPacketSent = [this, record](QObject* sender) {
+        record("OnPacketSent", sender, m_client.DataConnection);
+    };
 }
 
 void FtpClientProbe::recordOutcomes(bool handle)
 {
-    m_client.OnSuccess = [this](CommandKind kind) { events << QStringLiteral("OnSuccess(%1)").arg(int(kind)); };
+    m_client.OnSuccess = [this](CommandKind kind) {
+        events << QStringLiteral("OnSuccess(%1)").arg(int(kind));
+    };
     m_client.OnUnSupportedFunction = [this](CommandKind kind) {
         events << QStringLiteral("OnUnSupportedFunction(%1)").arg(int(kind));
     };
@@ -41,7 +51,8 @@ void FtpClientProbe::recordOutcomes(bool handle)
 
 bool FtpClientProbe::statusContains(const QByteArray& bytes) const
 {
-    return std::any_of(status.begin(), status.end(), [&](const QByteArray& line) { return line.contains(bytes); });
+    return std::any_of(status.begin(), status.end(),
+                       [&](const QByteArray& line) { return line.contains(bytes); });
 }
 
 Session::Session(QByteArray address)
@@ -90,12 +101,14 @@ QByteArray randomBytes(qsizetype size, quint32 seed)
 
 bool transferLockIsFree(FtpClient& client)
 {
-    return std::async(std::launch::async, [&client] {
-        if (!client.TransferLock->try_lock())
-            return false;
-        client.TransferLock->unlock();
-        return true;
-    }).get();
+    return std::async(std::launch::async,
+                      [&client] {
+                          if (!client.TransferLock->try_lock())
+                              return false;
+                          client.TransferLock->unlock();
+                          return true;
+                      })
+        .get();
 }
 
 void PrintTo(const QString& text, std::ostream* out)

@@ -46,7 +46,7 @@ struct Session {
 
     testsupport::ScriptedFtpPeer peer;
     FtpClient client;
-    FtpClientProbe probe {client};
+    FtpClientProbe probe{client};
 };
 
 // A file of `content` named `name` in `folder`; returns its path.

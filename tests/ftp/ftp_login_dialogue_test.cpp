@@ -23,7 +23,7 @@ TEST(FtpLoginDialogue, MissingCredentialsCanBeFilledInWhenAskedFor)
     };
     s.client.Connect();
     EXPECT_TRUE(s.client.Connected);
-    EXPECT_EQ(s.peer.commands(), (Lines {"USER late\r\n", "PASS given\r\n"}));
+    EXPECT_EQ(s.peer.commands(), (Lines{"USER late\r\n", "PASS given\r\n"}));
 }
 
 TEST(FtpLoginDialogue, LoginCommandsGoOutInTheirExactOrderAndRefusalsCarryTheReplyLine)
@@ -38,48 +38,87 @@ TEST(FtpLoginDialogue, LoginCommandsGoOutInTheirExactOrderAndRefusalsCarryTheRep
         Lines status = {}; // checked when given
         QByteArray password = "secret";
     };
-    const QList<Case> cases {
+    const QList<Case> cases{
         // A greeting of several lines is read whole; 230 to USER needs no password.
-        {false, FirewallStyle::FTUser, false,
+        {false,
+         FirewallStyle::FTUser,
+         false,
          {"220-Welcome to the station\r\n second line\r\n220-third line\r\n220 last line\r\n",
           "230 Logged in without password.\r\n"},
-         {"USER user\r\n"}, "<no exception>",
-         {"220-Welcome to the station\r\n", " second line\r\n", "220-third line\r\n", "220 last line\r\n",
-          "USER user", "230 Logged in without password.\r\n"}, ""},
+         {"USER user\r\n"},
+         "<no exception>",
+         {"220-Welcome to the station\r\n", " second line\r\n", "220-third line\r\n",
+          "220 last line\r\n", "USER user", "230 Logged in without password.\r\n"},
+         ""},
         // A missing password is asked for, else sent empty.
-        {false, FirewallStyle::FTUser, false, {"220 Ready\r\n", "331 Password?\r\n", "230 In.\r\n"},
-         {"USER user\r\n", "PASS \r\n"}, "<no exception>", {}, ""},
-        {true, FirewallStyle::FTUser, false, {"220 Proxy ready\r\n", "331 Password?\r\n", "230 In.\r\n"},
+        {false,
+         FirewallStyle::FTUser,
+         false,
+         {"220 Ready\r\n", "331 Password?\r\n", "230 In.\r\n"},
+         {"USER user\r\n", "PASS \r\n"},
+         "<no exception>",
+         {},
+         ""},
+        {true,
+         FirewallStyle::FTUser,
+         false,
+         {"220 Proxy ready\r\n", "331 Password?\r\n", "230 In.\r\n"},
          {"USER user@station.example\r\n", "PASS secret\r\n"}},
-        {true, FirewallStyle::FTUser, true,
+        {true,
+         FirewallStyle::FTUser,
+         true,
          {"220 Proxy ready\r\n", "230 Firewall passed.\r\n", "331 Password?\r\n", "230 In.\r\n"},
          {"USER fwuser\r\n", "USER user@station.example\r\n", "PASS secret\r\n"}},
-        {true, FirewallStyle::FtOpen, false,
+        {true,
+         FirewallStyle::FtOpen,
+         false,
          {"220 Proxy ready\r\n", "220 Opened.\r\n", "331 Password?\r\n", "230 In.\r\n"},
          {"OPEN station.example\r\n", "USER user\r\n", "PASS secret\r\n"}},
-        {true, FirewallStyle::FtOpen, true,
-         {"220 Proxy ready\r\n", "331 Firewall password?\r\n", "230 Firewall passed.\r\n", "220 Opened.\r\n",
-          "230 In.\r\n"},
+        {true,
+         FirewallStyle::FtOpen,
+         true,
+         {"220 Proxy ready\r\n", "331 Firewall password?\r\n", "230 Firewall passed.\r\n",
+          "220 Opened.\r\n", "230 In.\r\n"},
          {"USER fwuser\r\n", "PASS fwpw\r\n", "OPEN station.example\r\n", "USER user\r\n"}},
-        {true, FirewallStyle::FtSite, false,
+        {true,
+         FirewallStyle::FtSite,
+         false,
          {"220 Proxy ready\r\n", "200 Site ok.\r\n", "331 Password?\r\n", "230 In.\r\n"},
          {"SITE station.example\r\n", "USER user\r\n", "PASS secret\r\n"}},
-        {true, FirewallStyle::FtSite, true,
-         {"220 Proxy ready\r\n", "331 Firewall password?\r\n", "230 Firewall passed.\r\n", "200 Site ok.\r\n",
-          "331 Password?\r\n", "230 In.\r\n"},
-         {"USER fwuser\r\n", "PASS fwpw\r\n", "SITE station.example\r\n", "USER user\r\n", "PASS secret\r\n"}},
-        {false, FirewallStyle::FTUser, false,
-         {"220 Ready\r\n", "331 Password required for user.\r\n", "530 Login incorrect.\r\n", "221 Bye.\r\n"},
-         {"USER user\r\n", "PASS secret\r\n", "QUIT\r\n"}, "530 Login incorrect.\r\n",
-         {"220 Ready\r\n", "USER user", "331 Password required for user.\r\n", "PASS ", "530 Login incorrect.\r\n",
-          "QUIT", "221 Bye.\r\n", "Disconnected"}},
-        {false, FirewallStyle::FTUser, false, {"421 Too many users.\r\n", "221 Bye.\r\n"}, {"QUIT\r\n"},
+        {true,
+         FirewallStyle::FtSite,
+         true,
+         {"220 Proxy ready\r\n", "331 Firewall password?\r\n", "230 Firewall passed.\r\n",
+          "200 Site ok.\r\n", "331 Password?\r\n", "230 In.\r\n"},
+         {"USER fwuser\r\n", "PASS fwpw\r\n", "SITE station.example\r\n", "USER user\r\n",
+          "PASS secret\r\n"}},
+        {false,
+         FirewallStyle::FTUser,
+         false,
+         {"220 Ready\r\n", "331 Password required for user.\r\n", "530 Login incorrect.\r\n",
+          "221 Bye.\r\n"},
+         {"USER user\r\n", "PASS secret\r\n", "QUIT\r\n"},
+         "530 Login incorrect.\r\n",
+         {"220 Ready\r\n", "USER user", "331 Password required for user.\r\n", "PASS ",
+          "530 Login incorrect.\r\n", "QUIT", "221 Bye.\r\n", "Disconnected"}},
+        {false,
+         FirewallStyle::FTUser,
+         false,
+         {"421 Too many users.\r\n", "221 Bye.\r\n"},
+         {"QUIT\r\n"},
          "421 Too many users.\r\n"},
-        {false, FirewallStyle::FTUser, false, {"220 Ready\r\n", "530 No such user.\r\n", "221 Bye.\r\n"},
-         {"USER user\r\n", "QUIT\r\n"}, "530 No such user.\r\n"},
-        {false, FirewallStyle::FTUser, true,
+        {false,
+         FirewallStyle::FTUser,
+         false,
+         {"220 Ready\r\n", "530 No such user.\r\n", "221 Bye.\r\n"},
+         {"USER user\r\n", "QUIT\r\n"},
+         "530 No such user.\r\n"},
+        {false,
+         FirewallStyle::FTUser,
+         true,
          {"220 Ready\r\n", "331 Firewall password?\r\n", "530 Denied.\r\n", "221 Bye.\r\n"},
-         {"USER fwuser\r\n", "PASS fwpw\r\n", "QUIT\r\n"}, "530 Denied.\r\n"},
+         {"USER fwuser\r\n", "PASS fwpw\r\n", "QUIT\r\n"},
+         "530 Denied.\r\n"},
         // 400 to USER counts as acceptance at login.
         {false, FirewallStyle::FTUser, false, {"220 Ready\r\n", "400 Odd.\r\n"}, {"USER user\r\n"}},
     };
@@ -104,11 +143,11 @@ TEST(FtpLoginDialogue, LoginCommandsGoOutInTheirExactOrderAndRefusalsCarryTheRep
         s.client.OnAuthenticationNeeded = [&](bool&) { codesWhenAsked << s.client.ReplyCode; };
 
         EXPECT_EQ(failureOf<FtpError>([&] { s.client.Connect(); }), c.failure);
-        EXPECT_EQ(codesWhenAsked, c.password.isEmpty() ? QList<int> {220} : QList<int> {});
+        EXPECT_EQ(codesWhenAsked, c.password.isEmpty() ? QList<int>{220} : QList<int>{});
         const bool refused = c.failure != "<no exception>";
         EXPECT_EQ(s.client.Connected, !refused);
-        const QStringList failed {"OnConnectionFailed", "OnDisconnect"};
-        EXPECT_EQ(s.probe.events, refused ? failed : QStringList {"OnConnect"});
+        const QStringList failed{"OnConnectionFailed", "OnDisconnect"};
+        EXPECT_EQ(s.probe.events, refused ? failed : QStringList{"OnConnect"});
         EXPECT_EQ(s.peer.commands(), c.commands);
         if (!c.status.isEmpty()) {
             EXPECT_EQ(s.probe.status, c.status);
@@ -140,15 +179,16 @@ TEST(FtpLoginDialogue, SecondConnectSendsNothingAndQuitClosesWhateverTheAnswer)
         EXPECT_TRUE(s.probe.status.isEmpty());
 
         EXPECT_EQ(failureOf<FtpError>([&] { s.client.Disconnect(); }),
-                  refused ? QStringLiteral("500 Unknown command.\r\n") : QStringLiteral("<no exception>"));
+                  refused ? QStringLiteral("500 Unknown command.\r\n")
+                          : QStringLiteral("<no exception>"));
         EXPECT_FALSE(s.client.Connected);
         // A close instead of a reply leaves no code of an earlier reply behind.
         EXPECT_EQ(s.client.ReplyCode, refused ? 500 : 0);
-        EXPECT_EQ(s.probe.events, QStringList {"OnDisconnect"});
+        EXPECT_EQ(s.probe.events, QStringList{"OnDisconnect"});
         // Nothing more to close: no QUIT goes out again.
         s.client.Disconnect();
         ASSERT_TRUE(s.peer.waitUntilFinished());
-        EXPECT_EQ(s.peer.commands(), (Lines {"USER user\r\n", "QUIT\r\n"}));
+        EXPECT_EQ(s.peer.commands(), (Lines{"USER user\r\n", "QUIT\r\n"}));
         EXPECT_EQ(s.peer.connectionCount(), 1);
     }
 }
@@ -157,17 +197,18 @@ TEST(FtpLoginDialogue, RefusedTcpConnectionGoesStraightToTheCaller)
 {
     Session s;
     s.client.Port = Session().peer.port(); // nobody listens there once that peer is gone
-    EXPECT_EQ(failureOf<SocketError>([&] { s.client.Connect(); }), QStringLiteral("Connection Failed"));
+    EXPECT_EQ(failureOf<SocketError>([&] { s.client.Connect(); }),
+              QStringLiteral("Connection Failed"));
     EXPECT_FALSE(s.client.Connected);
-    EXPECT_EQ(s.probe.events, QStringList {"OnConnectionFailed"});
+    EXPECT_EQ(s.probe.events, QStringList{"OnConnectionFailed"});
     EXPECT_FALSE(s.probe.status.contains("Disconnected"));
 }
 
 TEST(FtpCommands, KindsReachOnSuccessAndTextsGoOutUnchanged)
 {
-    const QList<std::pair<QByteArray, int>> commands {
-        {"CWD /notices", 0}, {"CWD", 0}, {"PWD", 15}, {"pwd", 14}, {"PWD x", 14}, {"MKD new", 1},
-        {"DELE old.txt", 2}, {"RMD gone", 3}, {"cwd x", 14}, {"CWDX y", 14}};
+    const QList<std::pair<QByteArray, int>> commands{
+        {"CWD /notices", 0}, {"CWD", 0},          {"PWD", 15},     {"pwd", 14},   {"PWD x", 14},
+        {"MKD new", 1},      {"DELE old.txt", 2}, {"RMD gone", 3}, {"cwd x", 14}, {"CWDX y", 14}};
     Session s;
     s.greeted();
     for (qsizetype i = 0; i < commands.size() + 5; ++i)
@@ -176,7 +217,7 @@ TEST(FtpCommands, KindsReachOnSuccessAndTextsGoOutUnchanged)
     s.logIn();
 
     QStringList events;
-    Lines wire {"USER user\r\n"};
+    Lines wire{"USER user\r\n"};
     for (const auto& [command, kind] : commands) {
         s.client.RunCommand(command);
         events << QStringLiteral("OnSuccess(%1)").arg(kind);
@@ -190,13 +231,23 @@ TEST(FtpCommands, KindsReachOnSuccessAndTextsGoOutUnchanged)
     s.client.RunCommand("NOOP");
     EXPECT_EQ(s.client.ReplyCode, 0);
 
-    events << "OnSuccess(0)" << "OnSuccess(0)" << "OnSuccess(14)" << "OnSuccess(14)" << "OnSuccess(14)"
-           << "OnSuccess(14)" << "OnSuccess(14)";
-    wire << "CWD /notices\r\n" << "CWD \r\n" << "TYPE A\r\n" << "TYPE I\r\n" << "TYPE L 8\r\n" << "NOOP\r\n"
+    events << "OnSuccess(0)"
+           << "OnSuccess(0)"
+           << "OnSuccess(14)"
+           << "OnSuccess(14)"
+           << "OnSuccess(14)"
+           << "OnSuccess(14)"
+           << "OnSuccess(14)";
+    wire << "CWD /notices\r\n"
+         << "CWD \r\n"
+         << "TYPE A\r\n"
+         << "TYPE I\r\n"
+         << "TYPE L 8\r\n"
+         << "NOOP\r\n"
          << "NOOP\r\n";
     EXPECT_EQ(s.probe.events, events);
     EXPECT_EQ(s.peer.commands(), wire);
-    EXPECT_EQ(s.probe.status.mid(0, 2), (Lines {"CWD /notices", "250 Ok.\r\n"}));
+    EXPECT_EQ(s.probe.status.mid(0, 2), (Lines{"CWD /notices", "250 Ok.\r\n"}));
 }
 
 TEST(FtpCommands, RefusalsGoToOnFailureOrRaise)
@@ -215,30 +266,37 @@ TEST(FtpCommands, RefusalsGoToOnFailureOrRaise)
     s.probe.recordOutcomes(true);
     EXPECT_NO_THROW(s.client.ChangeDir("x"));
     EXPECT_NO_THROW(s.client.RunCommand("MKD y"));
-    EXPECT_EQ(s.probe.events, (QStringList {"OnUnSupportedFunction(0)", "OnFailure(0)", "OnFailure(1)"}));
+    EXPECT_EQ(s.probe.events,
+              (QStringList{"OnUnSupportedFunction(0)", "OnFailure(0)", "OnFailure(1)"}));
 
     // Not handled: the reply line goes to the caller.
     s.probe.recordOutcomes(false);
     s.probe.clear();
-    EXPECT_EQ(failureOf<FtpError>([&] { s.client.RunCommand("DELE z"); }), QStringLiteral("400 Refused.\r\n"));
-    EXPECT_EQ(failureOf<FtpError>([&] { s.client.RunCommand("RMD z"); }), QStringLiteral("599 Refused too.\r\n"));
-    EXPECT_EQ(s.probe.events, (QStringList {"OnFailure(2)", "OnFailure(3)"}));
+    EXPECT_EQ(failureOf<FtpError>([&] { s.client.RunCommand("DELE z"); }),
+              QStringLiteral("400 Refused.\r\n"));
+    EXPECT_EQ(failureOf<FtpError>([&] { s.client.RunCommand("RMD z"); }),
+              QStringLiteral("599 Refused too.\r\n"));
+    EXPECT_EQ(s.probe.events, (QStringList{"OnFailure(2)", "OnFailure(3)"}));
 
     // No OnFailure at all.
     s.client.OnFailure = nullptr;
     s.client.OnSuccess = nullptr;
     s.probe.clear();
-    EXPECT_EQ(failureOf<FtpError>([&] { s.client.ChangeDir("gone"); }), QStringLiteral("550 Missing.\r\n"));
-    EXPECT_EQ(failureOf<FtpError>([&] { s.client.RunCommand("pwd"); }), QStringLiteral("501 Bad.\r\n"));
-    EXPECT_EQ(s.probe.events, QStringList {"OnUnSupportedFunction(14)"});
+    EXPECT_EQ(failureOf<FtpError>([&] { s.client.ChangeDir("gone"); }),
+              QStringLiteral("550 Missing.\r\n"));
+    EXPECT_EQ(failureOf<FtpError>([&] { s.client.RunCommand("pwd"); }),
+              QStringLiteral("501 Bad.\r\n"));
+    EXPECT_EQ(s.probe.events, QStringList{"OnUnSupportedFunction(14)"});
     EXPECT_TRUE(s.client.Connected);
 }
 
 TEST(FtpCommands, NothingGoesOutWhenNotConnected)
 {
     FtpClient idle;
-    EXPECT_EQ(failureOf<platform::Exception>([&] { idle.RunCommand("PWD"); }), QStringLiteral("Not Connected"));
-    EXPECT_EQ(failureOf<platform::Exception>([&] { idle.Upload("missing.txt", ""); }), QStringLiteral("Not Connected"));
+    EXPECT_EQ(failureOf<platform::Exception>([&] { idle.RunCommand("PWD"); }),
+              QStringLiteral("Not Connected"));
+    EXPECT_EQ(failureOf<platform::Exception>([&] { idle.Upload("missing.txt", ""); }),
+              QStringLiteral("Not Connected"));
 }
 
 TEST(FtpCommands, LeftOverReplyLinesAreDiscardedBeforeTheNextCommand)

@@ -44,7 +44,7 @@ TEST_P(FtpRealServer, FilesArriveByteForByteAndAMissingFolderIsRefused)
     client.Connect();
     client.ChangeDir("/notices");
     client.SetTransferType(3);
-    const QList<qsizetype> sizes {0, 1, 65536, 65537, 3 * 1024 * 1024 + 17};
+    const QList<qsizetype> sizes{0, 1, 65536, 65537, 3 * 1024 * 1024 + 17};
     for (const qsizetype size : sizes) {
         const QString name = QStringLiteral("f%1.bin").arg(size);
         client.Upload(writeFile(folder, name, randomBytes(size, quint32(size))), name.toLatin1());
@@ -54,7 +54,8 @@ TEST_P(FtpRealServer, FilesArriveByteForByteAndAMissingFolderIsRefused)
     EXPECT_FALSE(client.Connected);
 
     for (const qsizetype size : sizes) {
-        const QByteArray content = contentOf(server.rootPath() + QStringLiteral("/notices/f%1.bin").arg(size));
+        const QByteArray content =
+            contentOf(server.rootPath() + QStringLiteral("/notices/f%1.bin").arg(size));
         EXPECT_EQ(content.size(), size);
         EXPECT_TRUE(content == randomBytes(size, quint32(size))) << size;
     }

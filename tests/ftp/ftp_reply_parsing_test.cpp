@@ -8,9 +8,9 @@
 
 TEST(FtpReplyParsing, ReplyCodesAndContinuationLines)
 {
-    const QList<std::pair<QByteArray, int>> codes {
+    const QList<std::pair<QByteArray, int>> codes{
         {"220 Ready\r\n", 220}, {"220-Welcome\r\n", 220}, {"5\r\n", 5}, {"0000000451 odd\r\n", 451},
-        {"Hello 220\r\n", 0},   {" 220\r\n", 0},          {"", 0},       {"32767 max\r\n", 32767}};
+        {"Hello 220\r\n", 0},   {" 220\r\n", 0},          {"", 0},      {"32767 max\r\n", 32767}};
     for (const auto& [line, code] : codes)
         EXPECT_EQ(ftp::replyCode(line), code) << line.toStdString();
     EXPECT_EQ(failureOf<SocketError>([] { ftp::replyCode("32768 too big\r\n"); }),
@@ -29,8 +29,8 @@ TEST(FtpReplyParsing, PassivePortComesFromFieldsFiveAndSix)
     EXPECT_EQ(ftp::passivePort("227 =127,0,0,1,0,21)\r\n"), 21);
     EXPECT_EQ(ftp::passivePort("227 (127,0,0,1,255,255)\r\n"), 65535);
     // No ")" after the sixth field, or fields that are no bytes.
-    for (const QByteArray reply : {"227 (127,0,0,1,19,137\r\n", "227 (127,0,0,1,x,137)\r\n", "227 (127,0,0,1,19,)\r\n",
-                                   "227 (127,0,0,1,256,1)\r\n"})
+    for (const QByteArray reply : {"227 (127,0,0,1,19,137\r\n", "227 (127,0,0,1,x,137)\r\n",
+                                   "227 (127,0,0,1,19,)\r\n", "227 (127,0,0,1,256,1)\r\n"})
         EXPECT_THROW(ftp::passivePort(reply), platform::ConversionError) << reply.toStdString();
 }
 

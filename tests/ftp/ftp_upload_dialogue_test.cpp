@@ -64,12 +64,14 @@ TEST_F(FtpUploadDialogue, PassiveUploadGoesToHostAtTheReplysPort)
 
     ASSERT_TRUE(s.peer.waitUntilPlayed());
     EXPECT_TRUE(s.peer.problems().isEmpty()) << s.peer.problems().join('\n').toStdString();
-    EXPECT_EQ(s.peer.commands().mid(1), (Lines {"PASV\r\n", "STOR notice.txt\r\n"}));
-    EXPECT_TRUE(s.peer.uploads() == Lines {content});
-    EXPECT_EQ(s.probe.events,
-              (QStringList {"OnTransactionStart", "OnPacketSent", "OnTransactionStop", "OnSuccess(9)"}));
-    EXPECT_EQ(s.probe.status, (Lines {"227 Entering Passive Mode (10,0,0,5,19,137).\r\n", "STOR notice.txt",
-                                      "150 Opening data connection.\r\n", "226 Transfer complete.\r\n"}));
+    EXPECT_EQ(s.peer.commands().mid(1), (Lines{"PASV\r\n", "STOR notice.txt\r\n"}));
+    EXPECT_TRUE(s.peer.uploads() == Lines{content});
+    EXPECT_EQ(
+        s.probe.events,
+        (QStringList{"OnTransactionStart", "OnPacketSent", "OnTransactionStop", "OnSuccess(9)"}));
+    EXPECT_EQ(s.probe.status,
+              (Lines{"227 Entering Passive Mode (10,0,0,5,19,137).\r\n", "STOR notice.txt",
+                     "150 Opening data connection.\r\n", "226 Transfer complete.\r\n"}));
     EXPECT_EQ(s.client.ReplyCode, 226);
     expectCleanedUp(s.client);
 }
@@ -90,11 +92,12 @@ TEST_F(FtpUploadDialogue, ActivePortCarriesTheControlAddressAndStorTheGbkFileNam
 
     const Lines commands = s.peer.commands();
     ASSERT_EQ(commands.size(), 3);
-    const auto port = QRegularExpression("^PORT 127,0,0,1,(\\d+),(\\d+)\r\n$").match(QString::fromLatin1(commands[1]));
+    const auto port = QRegularExpression("^PORT 127,0,0,1,(\\d+),(\\d+)\r\n$")
+                          .match(QString::fromLatin1(commands[1]));
     EXPECT_TRUE(port.hasMatch()) << commands[1].toStdString();
     EXPECT_EQ(commands[2], QByteArray("STOR \xcd\xa8\xd6\xaa.txt\r\n"));
     EXPECT_TRUE(s.probe.status.contains("STOR " + platform::toCodePage(path)));
-    EXPECT_EQ(s.peer.uploads(), Lines {"hello"});
+    EXPECT_EQ(s.peer.uploads(), Lines{"hello"});
     // The continuation lines of the final reply are read: the next command gets its own reply.
     s.client.RunCommand("PWD");
     EXPECT_EQ(s.client.ReplyCode, 257);
@@ -104,7 +107,7 @@ TEST_F(FtpUploadDialogue, ActivePortCarriesTheControlAddressAndStorTheGbkFileNam
 TEST_F(FtpUploadDialogue, RefusalsAndFailuresEndTheUploadWithoutSuccess)
 {
     const QString missing = m_folder.filePath("missing.txt");
-    const QStringList twice {"OnFailure(9)", "OnFailure(9)"};
+    const QStringList twice{"OnFailure(9)", "OnFailure(9)"};
     struct Case {
         bool passive;
         std::function<void(Session&)> script;
@@ -114,32 +117,47 @@ TEST_F(FtpUploadDialogue, RefusalsAndFailuresEndTheUploadWithoutSuccess)
         int commands;       // after USER
         bool localFileMissing = false;
     };
-    const QList<Case> cases {
+    const QList<Case> cases{
         // PASV 502 is refused but is no unsupported function; PORT from 301 on.
         {true, [](Session& s) { s.greeted().reply("502 No passive.\r\n"); }, typeid(FtpError),
          "502 No passive.\r\n", twice, 1},
-        {false, [](Session& s) { s.greeted().reply("301 Odd.\r\n"); }, typeid(FtpError), "301 Odd.\r\n", twice, 1},
-        {false, [](Session& s) { port(s).reply("502 No STOR.\r\n"); }, typeid(FtpError), "502 No STOR.\r\n",
-         QStringList {"OnUnSupportedFunction(9)"} + twice, 2},
-        {false, [](Session& s) { port(s).reply("553 Bad name.\r\n"); }, typeid(FtpError), "553 Bad name.\r\n",
-         twice, 2},
+        {false, [](Session& s) { s.greeted().reply("301 Odd.\r\n"); }, typeid(FtpError),
+         "301 Odd.\r\n", twice, 1},
+        {false, [](Session& s) { port(s).reply("502 No STOR.\r\n"); }, typeid(FtpError),
+         "502 No STOR.\r\n", QStringList{"OnUnSupportedFunction(9)"} + twice, 2},
+        {false, [](Session& s) { port(s).reply("553 Bad name.\r\n"); }, typeid(FtpError),
+         "553 Bad name.\r\n", twice, 2},
         // A PASV reply without port fields is a conversion error.
-        {true, [](Session& s) { s.greeted().reply("425 Can't open data connection.\r\n"); },
-         typeid(platform::ConversionError), "'' is not a valid integer value", {"OnFailure(9)"}, 1},
+        {true,
+         [](Session& s) { s.greeted().reply("425 Can't open data connection.\r\n"); },
+         typeid(platform::ConversionError),
+         "'' is not a valid integer value",
+         {"OnFailure(9)"},
+         1},
         // The final reply after the data is judged, also after a second preliminary reply.
-        {true, [](Session& s) {
-             pasv(s).reply("150 Ok.\r\n").transfer().send("150 Still writing.\r\n451 Local error: disk trouble.\r\n");
+        {true,
+         [](Session& s) {
+             pasv(s)
+                 .reply("150 Ok.\r\n")
+                 .transfer()
+                 .send("150 Still writing.\r\n451 Local error: disk trouble.\r\n");
          },
          typeid(FtpError), "451 Local error: disk trouble.\r\n",
-         QStringList {"OnTransactionStart", "OnPacketSent", "OnTransactionStop"} + twice, 2},
+         QStringList{"OnTransactionStart", "OnPacketSent", "OnTransactionStop"} + twice, 2},
         // A missing local file sends nothing.
-        {false, [](Session& s) { s.greeted(); }, typeid(FileOpenError), "Cannot open file " + missing,
-         {"OnFailure(9)"}, 0, true},
+        {false,
+         [](Session& s) { s.greeted(); },
+         typeid(FileOpenError),
+         "Cannot open file " + missing,
+         {"OnFailure(9)"},
+         0,
+         true},
     };
     const QString path = writeFile(m_folder, "n.txt", "notice");
     for (const Case& c : cases) {
         for (const int handling : {0, 1, 2}) { // OnFailure: none, not handling, handling
-            SCOPED_TRACE(testing::Message() << "case " << &c - cases.data() << ", handling " << handling);
+            SCOPED_TRACE(testing::Message()
+                         << "case " << &c - cases.data() << ", handling " << handling);
             Session s;
             c.script(s);
             s.logIn(c.passive);
@@ -159,7 +177,9 @@ TEST_F(FtpUploadDialogue, RefusalsAndFailuresEndTheUploadWithoutSuccess)
             if (handling == 1) {
                 EXPECT_EQ(s.probe.events, c.events);
             }
-            const int failures = handling == 2 ? 1 : handling == 1 ? c.events.count("OnFailure(9)") : 0;
+            const int failures = handling == 2 ? 1
+                : handling == 1                ? c.events.count("OnFailure(9)")
+                                               : 0;
             EXPECT_EQ(s.probe.count("OnFailure(9)"), failures);
             EXPECT_FALSE(s.probe.events.contains("OnSuccess(9)"));
             if (c.failure[0].isDigit()) {
@@ -176,12 +196,17 @@ TEST_F(FtpUploadDialogue, AbortDuringTheTransferEndsIt)
 {
     const QString path = writeFile(m_folder, "big.bin", randomBytes(8 << 20, 2));
     Session s;
-    s.greeted().passive(passiveReply).reply("150 Ok.\r\n").transfer().send("426 Transfer aborted.\r\n");
+    s.greeted()
+        .passive(passiveReply)
+        .reply("150 Ok.\r\n")
+        .transfer()
+        .send("426 Transfer aborted.\r\n");
     s.logIn(true);
     s.client.OnPacketSent = [&](QObject*) { s.client.Abort(); };
 
-    EXPECT_EQ(failureOf<AbortError>([&] { s.client.Upload(path, "big.bin"); }), QStringLiteral("Socket send aborted"));
-    EXPECT_EQ(s.probe.events, (QStringList {"OnTransactionStart", "OnFailure(9)"}));
+    EXPECT_EQ(failureOf<AbortError>([&] { s.client.Upload(path, "big.bin"); }),
+              QStringLiteral("Socket send aborted"));
+    EXPECT_EQ(s.probe.events, (QStringList{"OnTransactionStart", "OnFailure(9)"}));
     EXPECT_FALSE(s.client.cancelPending());
     expectCleanedUp(s.client);
     ASSERT_TRUE(s.peer.waitUntilPlayed());
@@ -208,18 +233,20 @@ TEST_F(FtpUploadDialogue, CancelBeforeSendingIsNoSuccess)
     s.logIn(true);
     s.client.OnTransactionStart = [&](QObject*) { s.client.Cancel(); };
 
-    EXPECT_EQ(failureOf<AbortError>([&] { s.client.Upload(path, "n.txt"); }), QStringLiteral("Socket send aborted"));
-    EXPECT_EQ(s.probe.events, (QStringList {"OnTransactionStop", "OnFailure(9)"}));
+    EXPECT_EQ(failureOf<AbortError>([&] { s.client.Upload(path, "n.txt"); }),
+              QStringLiteral("Socket send aborted"));
+    EXPECT_EQ(s.probe.events, (QStringList{"OnTransactionStop", "OnFailure(9)"}));
     EXPECT_FALSE(s.client.cancelPending());
     expectCleanedUp(s.client);
 
     s.client.OnTransactionStart = nullptr;
     s.client.Passive = false;
-    EXPECT_EQ(failureOf<FtpError>([&] { s.client.Upload(path, "n.txt"); }), "552 Quota exceeded.\r\n");
+    EXPECT_EQ(failureOf<FtpError>([&] { s.client.Upload(path, "n.txt"); }),
+              "552 Quota exceeded.\r\n");
     EXPECT_FALSE(s.probe.events.contains("OnSuccess(9)"));
     EXPECT_TRUE(s.probe.status.contains("226 Nothing came, but fine.\r\n"));
     ASSERT_TRUE(s.peer.waitUntilPlayed());
-    EXPECT_EQ(s.peer.uploads(), (Lines {QByteArray(), "notice"}));
+    EXPECT_EQ(s.peer.uploads(), (Lines{QByteArray(), "notice"}));
     expectCleanedUp(s.client);
 }
 
@@ -235,28 +262,38 @@ TEST(FtpBrokenServer, ClosingOrFallingSilentInsteadOfReplyingFailsEveryStep)
         QString pattern;                      // of the message
         bool bigFile = false;
     };
-    const auto closed = [](const char* step) { return "^Connection closed by the server.*" + QString(step); };
+    const auto closed = [](const char* step) {
+        return "^Connection closed by the server.*" + QString(step);
+    };
     const QString final = closed("final reply to STOR");
     const QString silent = " within 0\\.";
-    const QList<Case> cases {
+    const QList<Case> cases{
         {Action::LogIn, [](Session& s) { s.peer.delay(50ms).drop(); }, closed("greeting")},
-        {Action::LogIn, [](Session& s) { s.script({"220 Ready\r\n"}).command().drop(); }, closed("USER")},
-        {Action::LogIn, [](Session& s) { s.script({"220 Ready\r\n", "331 Password?\r\n"}).command().drop(); },
+        {Action::LogIn, [](Session& s) { s.script({"220 Ready\r\n"}).command().drop(); },
+         closed("USER")},
+        {Action::LogIn,
+         [](Session& s) {
+             s.script({"220 Ready\r\n", "331 Password?\r\n"}).command().drop();
+         },
          closed("PASS")},
-        {Action::Cwd, [](Session& s) { s.greeted().command().drop(); }, closed("instead of a reply to CWD$")},
+        {Action::Cwd, [](Session& s) { s.greeted().command().drop(); },
+         closed("instead of a reply to CWD$")},
         {Action::Passive, [](Session& s) { s.greeted().command().drop(); }, closed("PASV")},
         {Action::Active, [](Session& s) { s.greeted().command().drop(); }, closed("PORT")},
         {Action::Passive, [](Session& s) { pasv(s).command().drop(); }, closed("STOR")},
         {Action::Active, [](Session& s) { port(s).command().drop(); }, closed("STOR")},
-        {Action::Passive, [](Session& s) { pasv(s).reply("150 Ok.\r\n").transfer().drop(); }, final},
+        {Action::Passive, [](Session& s) { pasv(s).reply("150 Ok.\r\n").transfer().drop(); },
+         final},
         {Action::Active, [](Session& s) { port(s).reply("150 Ok.\r\n").transfer().drop(); }, final},
         // Silent before the greeting, after USER; the data connection never opens (active),
         // it takes no data, no final reply comes.
         {Action::LogIn, [](Session& s) { s.peer.delay(4000ms); }, silent},
         {Action::LogIn, [](Session& s) { s.script({"220 Ready\r\n"}).command(); }, silent},
         {Action::Active, [](Session& s) { port(s).reply("150 Ok.\r\n"); }, silent},
-        {Action::Passive, [](Session& s) { pasv(s).reply("150 Ok.\r\n").stalledTransfer(4000ms); }, silent, true},
-        {Action::Active, [](Session& s) { port(s).reply("150 Ok.\r\n").stalledTransfer(4000ms); }, silent, true},
+        {Action::Passive, [](Session& s) { pasv(s).reply("150 Ok.\r\n").stalledTransfer(4000ms); },
+         silent, true},
+        {Action::Active, [](Session& s) { port(s).reply("150 Ok.\r\n").stalledTransfer(4000ms); },
+         silent, true},
         {Action::Passive, [](Session& s) { pasv(s).reply("150 Ok.\r\n").transfer(); }, silent},
     };
     for (const Case& c : cases) {
@@ -282,9 +319,11 @@ TEST(FtpBrokenServer, ClosingOrFallingSilentInsteadOfReplyingFailsEveryStep)
                 s.client.Upload(c.bigFile ? big : small, "n.txt");
         });
         EXPECT_LT(clock.elapsed(), 3000);
-        EXPECT_TRUE(QRegularExpression(c.pattern).match(message).hasMatch()) << message.toStdString();
+        EXPECT_TRUE(QRegularExpression(c.pattern).match(message).hasMatch())
+            << message.toStdString();
         EXPECT_FALSE(message.contains("secret"));
-        EXPECT_FALSE(s.probe.events.contains("OnConnect") || s.probe.events.contains("OnSuccess(9)"));
+        EXPECT_FALSE(s.probe.events.contains("OnConnect")
+                     || s.probe.events.contains("OnSuccess(9)"));
         EXPECT_FALSE(s.probe.events.contains("OnFailure(0)"));
         EXPECT_EQ(s.probe.events.contains("OnFailure(9)"), c.action >= Action::Active);
         if (c.action == Action::LogIn) {

@@ -54,15 +54,16 @@ QRgb rgbAt(const QImage& image, int x, int y)
         for (int x = 0; x < image.width(); ++x) {
             const QRgb seen = rgbAt(image, x, y);
             if (seen != want(x, y))
-                return ::testing::AssertionFailure() << (::testing::Message() << "at " << x << ","
-                       << y << ": " << std::hex << seen << " instead of " << want(x, y));
+                return ::testing::AssertionFailure()
+                    << (::testing::Message() << "at " << x << "," << y << ": " << std::hex << seen
+                                             << " instead of " << want(x, y));
         }
     }
     return ::testing::AssertionSuccess();
 }
 
-std::vector<QPoint> inkOf(const QString& caption, const QFont& font, QSize size,
-                          const QRect& rect, int alignment)
+std::vector<QPoint> inkOf(const QString& caption, const QFont& font, QSize size, const QRect& rect,
+                          int alignment)
 {
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -70,8 +71,9 @@ std::vector<QPoint> inkOf(const QString& caption, const QFont& font, QSize size,
         QPainter painter(&image);
         painter.setFont(font);
         painter.setPen(Qt::black);
-        painter.drawText(rect, alignment | Qt::AlignTop | Qt::TextShowMnemonic |
-                                   Qt::TextExpandTabs | Qt::TextDontClip,
+        painter.drawText(rect,
+                         alignment | Qt::AlignTop | Qt::TextShowMnemonic | Qt::TextExpandTabs
+                             | Qt::TextDontClip,
                          caption);
     }
     return pixelsOf(image, 0x000000);

@@ -1,8 +1,8 @@
 // Shared helpers of the label tests: a fixed palette, a crisp font and pixel reading.
 #pragma once
 
-#include "controls/labels/LabelCanvas.h"
 #include "controls/labels/DecoratedLabel.h"
+#include "controls/labels/LabelCanvas.h"
 
 #include <QImage>
 #include <QSet>
@@ -17,10 +17,10 @@ namespace testing_labels {
 
 inline constexpr QRgb window = 0xC8C8C8;
 inline constexpr QRgb button = 0xD4D0C8;
-inline constexpr QRgb light = 0xFAFAF0;     // clBtnHighlight
-inline constexpr QRgb dark = 0x808080;      // clBtnShadow
-inline constexpr QRgb grayText = 0x786E64;  // clGrayText
-inline constexpr QRgb text = 0x000000;      // clWindowText
+inline constexpr QRgb light = 0xFAFAF0;    // clBtnHighlight
+inline constexpr QRgb dark = 0x808080;     // clBtnShadow
+inline constexpr QRgb grayText = 0x786E64; // clGrayText
+inline constexpr QRgb text = 0x000000;     // clWindowText
 
 QPalette fixedPalette();
 // A label with the fixed palette and a font without antialiasing, so that every pixel of
@@ -33,8 +33,8 @@ QRgb rgbAt(const QImage& image, int x, int y);
 ::testing::AssertionResult imageIs(const QImage& image, const std::function<QRgb(int, int)>& want);
 // Where Qt itself puts the ink of a caption drawn at `rect`: the reference the label's
 // copies are compared against.
-std::vector<QPoint> inkOf(const QString& caption, const QFont& font, QSize size,
-                          const QRect& rect, int alignment = Qt::AlignLeft);
+std::vector<QPoint> inkOf(const QString& caption, const QFont& font, QSize size, const QRect& rect,
+                          int alignment = Qt::AlignLeft);
 // Every colour that occurs in the image.
 QSet<QRgb> colorsOf(const QImage& image);
 // The opaque pixels of one colour, row by row.

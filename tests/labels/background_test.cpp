@@ -1,7 +1,7 @@
 // The shared background: hatch brushes, textures, letter filling and its client labels.
-#include "controls/labels/LabelBackground.h"
-#include "controls/labels/DecoratedLabel.h"
 #include "LabelFixtures.h"
+#include "controls/labels/DecoratedLabel.h"
+#include "controls/labels/LabelBackground.h"
 #include "platform/application.h"
 #include "platform/exception.h"
 
@@ -105,9 +105,8 @@ TEST(LabelBackground, TextureTilesCentresStretchesAndKeysOutItsTransparentColour
 
     // The keyed colour shows the replacement colour in every placement; clNone keys nothing.
     const QRgb key = rgbAt(pattern, 5, 5);
-    background.texture().setTransparentColor(0x4D2C2C);  // that pixel as 0x00BBGGRR
-    for (ImageStyle style : {ImageStyle::isTile, ImageStyle::isCenter,
-                                 ImageStyle::isStretched}) {
+    background.texture().setTransparentColor(0x4D2C2C); // that pixel as 0x00BBGGRR
+    for (ImageStyle style : {ImageStyle::isTile, ImageStyle::isCenter, ImageStyle::isStretched}) {
         background.texture().setImageStyle(style);
         const QSet<QRgb> colors = colorsOf(paint(background, 40, 20));
         EXPECT_FALSE(colors.contains(key)) << static_cast<int>(style);
@@ -157,7 +156,7 @@ TEST(LabelBackground, LettersFilledWithTheBackgroundAndThreeDCopiesAround)
     label->font3D().setThreeDimensional(true);
     const QImage raised = label->paintImage();
     EXPECT_EQ(pixelsOf(raised, 0xFF0000), ink);
-    EXPECT_EQ(pixelsOf(raised, light).front(), ink.front() - QPoint(1, 1));  // its first row shows
+    EXPECT_EQ(pixelsOf(raised, light).front(), ink.front() - QPoint(1, 1)); // its first row shows
 }
 
 TEST(LabelBackground, BackgroundBehindTheLabelAndABadColourLineStopsThePaint)
@@ -213,7 +212,9 @@ TEST(LabelBackground, ClientsRepaintOnEveryChangeAndLoseTheBackgroundWhenItGoes)
     second->setFontBackground(background.get());
 
     int changed = 0;
-    background->OnChanged = [&](LabelBackground* sender) { changed += sender == background.get() ? 1 : 0; };
+    background->OnChanged = [&](LabelBackground* sender) {
+        changed += sender == background.get() ? 1 : 0;
+    };
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     PaintCounter firstPaints, secondPaints;
@@ -225,7 +226,7 @@ TEST(LabelBackground, ClientsRepaintOnEveryChangeAndLoseTheBackgroundWhenItGoes)
     background->setSolidColor(platform::clNavy);
     EXPECT_EQ(changed, 4);
     EXPECT_TRUE(QTest::qWaitFor([&] { return firstPaints.paints > 0 && secondPaints.paints > 0; }));
-    EXPECT_EQ(colorsOf(first->grab().toImage()), QSet<QRgb>{0x000080});  // clNavy
+    EXPECT_EQ(colorsOf(first->grab().toImage()), QSet<QRgb>{0x000080}); // clNavy
 
     // A client going away leaves the list.
     auto* third = new DecoratedLabel(&form);

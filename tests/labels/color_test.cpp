@@ -22,7 +22,7 @@ TEST(Color, TextFormOfIdentifiersDecimalAndDollarHex)
     }
     // Read only: any case, aliases, decimal and short hexadecimal.
     const std::pair<const char*, ColorCode> readOnly[] = {
-        {"CLBTNFACE", 0x8000000F}, {"clLtGray", 0xC0C0C0}, {"255", 0xFF},
+        {"CLBTNFACE", 0x8000000F}, {"clLtGray", 0xC0C0C0},        {"255", 0xFF},
         {"-1", 0xFFFFFFFF},        {"$80000014", clBtnHighlight}, {"$ff", 0xFF},
     };
     for (const auto& [text, color] : readOnly)

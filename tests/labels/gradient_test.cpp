@@ -1,6 +1,6 @@
 // The gradient renderer on off-screen images.
-#include "controls/labels/LabelBackground.h"
 #include "LabelFixtures.h"
+#include "controls/labels/LabelBackground.h"
 #include "platform/exception.h"
 
 #include <gtest/gtest.h>
@@ -101,7 +101,7 @@ TEST(Gradient, StepsBlendTheChannelsWithRoundedMultiplyDivide)
 {
     Gradient gradient;
     gradient.setBeginColor(0x000000);
-    gradient.setEndColor(0x0000FF);  // red 255
+    gradient.setEndColor(0x0000FF); // red 255
     gradient.setColorCount(4);
     // Step i has red md(i, 255, 3) (0 -> 1, 85, 170, 255) from row md(i, 41, 4) (halves up).
     EXPECT_EQ(runsDown(render(gradient, 3, 40), 1),

@@ -1,7 +1,7 @@
 // The decorated label: text rectangle, frames, 3-D copies, disabled look, repetition.
+#include "LabelFixtures.h"
 #include "controls/labels/CommandLabel.h"
 #include "controls/labels/DecoratedLabel.h"
-#include "LabelFixtures.h"
 
 #include <QHash>
 #include <QLineEdit>
@@ -66,14 +66,8 @@ TEST(DecoratedLabel, PanelUpWithFrameWidthTwoDrawsFourOutlines)
     label->Frame().setFrameWidth(2);
     // H highlight, K black, S shadow, . window. Ring 2 shows only its right and bottom edges.
     const char* rows[] = {
-        "HHHHHHHHHK",
-        "HHHHHHHHKK",
-        "HH.....SKK",
-        "HH....SSKK",
-        "HH.SSSSSKK",
-        "HHSSSSSSKK",
-        "HKKKKKKKKK",
-        "KKKKKKKKKK",
+        "HHHHHHHHHK", "HHHHHHHHKK", "HH.....SKK", "HH....SSKK",
+        "HH.SSSSSKK", "HHSSSSSSKK", "HKKKKKKKKK", "KKKKKKKKKK",
     };
     const QHash<char, QRgb> colors{{'H', light}, {'K', 0}, {'S', dark}, {'.', window}};
     EXPECT_TRUE(imageIs(label->paintImage(), [&](int x, int y) { return colors[rows[y][x]]; }));
@@ -103,7 +97,9 @@ TEST(DecoratedLabel, EveryFrameStyleColoursItsRingsAndInsetsByThem)
         label->Frame().setFrameWidth(1);
         const QImage image = label->paintImage();
         EXPECT_EQ((QList<QRgb>{rgbAt(image, 0, 0), rgbAt(image, 5, 5), rgbAt(image, 1, 1),
-                               rgbAt(image, 4, 4)}), colors) << static_cast<int>(style);
+                               rgbAt(image, 4, 4)}),
+                  colors)
+            << static_cast<int>(style);
     }
 }
 
@@ -122,7 +118,7 @@ TEST(DecoratedLabel, ZeroFrameWidthIsRefusedAndZeroOffsetRefusedButAnnounced)
     font3D.setOffset(0);
     EXPECT_EQ(font3D.Offset(), 3);
     EXPECT_EQ(fontChanges, 2);
-    font3D.setRepetitionwidth(0);  // unchanged: no repaint
+    font3D.setRepetitionwidth(0); // unchanged: no repaint
     font3D.setRepetitionwidth(4);
     EXPECT_EQ(fontChanges, 3);
     EXPECT_EQ(font3D.DrawingWidth(), 2 * 3 + 4);
@@ -141,8 +137,8 @@ TEST(DecoratedLabel, ThreeDStylesPlaceTheirCopiesAndTheDisabledLookOverridesThem
     label->font3D().setStyle3D(Style3D::fontOnlyShadow);
     EXPECT_TRUE(copiesAre(*label, r, {{2, 2, dark}, {0, 0, text}}));
     label->font3D().setStyle3D(Style3D::fontOutLineShadow);
-    EXPECT_TRUE(copiesAre(*label, r, {{-1, -1, dark}, {1, -1, dark}, {1, 1, dark}, {-1, 1, dark},
-                                      {0, 0, text}}));
+    EXPECT_TRUE(copiesAre(
+        *label, r, {{-1, -1, dark}, {1, -1, dark}, {1, 1, dark}, {-1, 1, dark}, {0, 0, text}}));
     label->font3D().setThreeDimensional(false);
     EXPECT_TRUE(copiesAre(*label, r, {{0, 0, text}}));
 
@@ -164,8 +160,8 @@ TEST(DecoratedLabel, RepetitionCopiesStepAwayFromTheCaption)
     const QRgb red = 0xFF0000;
     const QRect r(0, 1, 60, 28);
     // Copies at +4, +3, +2, the highlight at 0, the caption at +1.
-    EXPECT_TRUE(copiesAre(*label, r, {{4, 4, red}, {3, 3, red}, {2, 2, red}, {0, 0, light},
-                                      {1, 1, text}}));
+    EXPECT_TRUE(
+        copiesAre(*label, r, {{4, 4, red}, {3, 3, red}, {2, 2, red}, {0, 0, light}, {1, 1, text}}));
     // Width 0: no copies, but everything moves by the offset.
     label->font3D().setRepetitionwidth(0);
     EXPECT_TRUE(copiesAre(*label, r, {{0, 0, light}, {1, 1, text}}));
@@ -176,8 +172,8 @@ TEST(DecoratedLabel, RepetitionCopiesStepAwayFromTheCaption)
     label->font3D().setStyle3D(Style3D::fontRaised);
     // Shrunk by 2, moved by -2: copies at 0 and +1; the loop ends at +2, so highlight at 0,
     // shadow at +4 and the caption at +2.
-    EXPECT_TRUE(copiesAre(*label, r, {{0, 0, red}, {1, 1, red}, {0, 0, light}, {4, 4, dark},
-                                      {2, 2, text}}));
+    EXPECT_TRUE(copiesAre(*label, r,
+                          {{0, 0, red}, {1, 1, red}, {0, 0, light}, {4, 4, dark}, {2, 2, text}}));
 }
 
 TEST(DecoratedLabel, AmpersandUnderlinesTheNextLetterAlsoWithoutAccelCharsAndTransparency)

@@ -128,7 +128,8 @@ QByteArray receive(int fd, qsizetype size)
     QByteArray bytes;
     char buffer[65536];
     while (bytes.size() < size) {
-        const ssize_t n = ::recv(fd, buffer, std::min<std::size_t>(sizeof buffer, std::size_t(size - bytes.size())), 0);
+        const ssize_t n = ::recv(
+            fd, buffer, std::min<std::size_t>(sizeof buffer, std::size_t(size - bytes.size())), 0);
         if (n <= 0)
             break;
         bytes.append(buffer, n);
@@ -141,7 +142,13 @@ QByteArray receive(int fd, qsizetype size)
 TEST(BlockingSocketReadLn, AssemblesLinesFromSegmentsAndLeavesTheRestWaiting)
 {
     Peer peer;
-    peer.send("220 Re").delay(60ms).send("ady\r\nfirst\r\nsecond\n").delay(60ms).send("no line end").delay(60ms).drop();
+    peer.send("220 Re")
+        .delay(60ms)
+        .send("ady\r\nfirst\r\nsecond\n")
+        .delay(60ms)
+        .send("no line end")
+        .delay(60ms)
+        .drop();
     const QByteArray longest = QByteArray(65535, 'a') + '\n';
     peer.send(longest + QByteArray(65537, 'b')); // to the second connection
     peer.start();
@@ -162,7 +169,8 @@ TEST(BlockingSocketReadLn, AssemblesLinesFromSegmentsAndLeavesTheRestWaiting)
 
     sock = connectedTo(peer.port());
     EXPECT_EQ(sock->ReadLn(), longest);
-    EXPECT_EQ(messageOf([&] { sock->ReadLn(); }), QStringLiteral("Line too long: no line end within 65536 bytes"));
+    EXPECT_EQ(messageOf([&] { sock->ReadLn(); }),
+              QStringLiteral("Line too long: no line end within 65536 bytes"));
 }
 
 TEST(BlockingSocketTransaction, SendsTheCommandLineAndReportsTheReplyLine)
@@ -206,11 +214,13 @@ TEST(BlockingSocketReadWrite, ReadTakesWhatWaitsOrACountAndACommandEndsAtAZeroBy
     // A command with its line end may take 65535 bytes; a zero byte in it ends what is
     // sent, line end included, before the limit matters. Each command takes one reply.
     ::send(peer, "1\r\n2\r\n3\r\n4\r\n", 12, 0);
-    const QString tooLong = QStringLiteral("Text to send is too long: 65536 bytes, at most 65535 allowed");
+    const QString tooLong =
+        QStringLiteral("Text to send is too long: 65536 bytes, at most 65535 allowed");
     EXPECT_EQ(sock->Transaction(QByteArray("ab\0cd", 5)), QByteArray("1\r\n"));
     EXPECT_EQ(sock->Transaction("hi"), QByteArray("2\r\n"));
     EXPECT_EQ(messageOf([&] { sock->Transaction(QByteArray(65534, 'x')); }), tooLong);
-    EXPECT_EQ(sock->Transaction(QByteArray(3, 'z') + '\0' + QByteArray(70000, 'q')), QByteArray("3\r\n"));
+    EXPECT_EQ(sock->Transaction(QByteArray(3, 'z') + '\0' + QByteArray(70000, 'q')),
+              QByteArray("3\r\n"));
     EXPECT_EQ(sock->Transaction(QByteArray(65533, 'y')), QByteArray("4\r\n"));
     const QByteArray sent = "abhi\r\nzzz" + QByteArray(65533, 'y') + "\r\n";
     EXPECT_TRUE(receive(peer, sent.size() + 1) == sent);
@@ -244,7 +254,8 @@ TEST(BlockingSocketSendFile, SendsWholeFilesInBlocksAndReportsEachPacket)
         EXPECT_TRUE(peer.commands().join() == content);
     }
     BlockingSocket sock;
-    EXPECT_EQ(messageOf([&] { sock.SendFile(dir.filePath(QStringLiteral("missing"))); }), QStringLiteral("File not found"));
+    EXPECT_EQ(messageOf([&] { sock.SendFile(dir.filePath(QStringLiteral("missing"))); }),
+              QStringLiteral("File not found"));
 }
 
 TEST(BlockingSocketSendFile, CancelEndsTheTransferAndACanceledFileIsResetButASentOneDelivered)
@@ -252,7 +263,8 @@ TEST(BlockingSocketSendFile, CancelEndsTheTransferAndACanceledFileIsResetButASen
     QTemporaryDir dir;
     QByteArray content;
     const QString path = writeRandomFile(dir, 32 * 1024 * 1024, content);
-    // The reader takes nothing until released: until then the send blocks, or the tail stays queued.
+    // The reader takes nothing until released: until then the send blocks, or the tail stays
+    // queued.
     RawSocket listener;
     const quint16 port = listener.listen(4);
     std::atomic<bool> release{false};
@@ -281,7 +293,8 @@ TEST(BlockingSocketSendFile, CancelEndsTheTransferAndACanceledFileIsResetButASen
     QTimer::singleShot(150, [&] { sock->Cancel(); });
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(messageOf<AbortError>([&] { sock->SendFile(path); }), QStringLiteral("Socket send aborted"));
+    EXPECT_EQ(messageOf<AbortError>([&] { sock->SendFile(path); }),
+              QStringLiteral("Socket send aborted"));
     EXPECT_LT(clock.elapsed(), 2000);
     EXPECT_GT(packets, 0);
     EXPECT_FALSE(sock->cancelPending());
@@ -292,7 +305,8 @@ TEST(BlockingSocketSendFile, CancelEndsTheTransferAndACanceledFileIsResetButASen
         ++packets;
         sock->Abort();
     };
-    EXPECT_EQ(messageOf<AbortError>([&] { sock->SendFile(path); }), QStringLiteral("Socket send aborted"));
+    EXPECT_EQ(messageOf<AbortError>([&] { sock->SendFile(path); }),
+              QStringLiteral("Socket send aborted"));
     EXPECT_EQ(packets, 1);
     EXPECT_FALSE(sock->cancelPending());
     sock->Disconnect();
@@ -304,7 +318,8 @@ TEST(BlockingSocketSendFile, CancelEndsTheTransferAndACanceledFileIsResetButASen
     release = false;
     sock = connectReader();
     sock->OnPacketSent = [&](QObject*) { sock->Abort(); };
-    EXPECT_EQ(messageOf<AbortError>([&] { sock->SendFile(path); }), QStringLiteral("Socket send aborted"));
+    EXPECT_EQ(messageOf<AbortError>([&] { sock->SendFile(path); }),
+              QStringLiteral("Socket send aborted"));
     sock->closeGracefully();
     release = true;
     reader.join();
@@ -331,7 +346,8 @@ TEST(BlockingSocketListen, AcceptsAConnectionOnThePortTheStackChose)
     data.Port = 0;
     data.Listen();
     const QByteArray commas = data.LocalPortCommas();
-    const int port = ExtractField(commas, ',', 2).toInt() * 256 + ExtractField(commas, ',', 3).toInt();
+    const int port =
+        ExtractField(commas, ',', 2).toInt() * 256 + ExtractField(commas, ',', 3).toInt();
     ASSERT_GT(port, 0);
     EXPECT_EQ(commas, ',' + QByteArray::number(port / 256) + ',' + QByteArray::number(port % 256));
 
@@ -445,7 +461,9 @@ TEST(BlockingSocketConnect, LooksUpNamesAndGivesAnUnknownHostExactlyOneChance)
     sock.Disconnect();
 
     InjectorReset reset;
-    ws::setErrorInjector([](ws::Call call, ws::SOCKET) { return call == ws::Call::Lookup ? ws::WSAHOST_NOT_FOUND : 0; });
+    ws::setErrorInjector([](ws::Call call, ws::SOCKET) {
+        return call == ws::Call::Lookup ? ws::WSAHOST_NOT_FOUND : 0;
+    });
     sock.Host = "nowhere";
     EXPECT_EQ(messageOf([&] { sock.Connect(); }), QStringLiteral("Null Remote Address"));
 
@@ -478,13 +496,15 @@ TEST(BlockingSocketConnect, LooksUpNamesAndGivesAnUnknownHostExactlyOneChance)
     EXPECT_EQ(messageOf([&] { waiting.Connect(); }), QStringLiteral("Host Lookup Canceled"));
 
     // A lookup without an answer within the idle limit says so; the host is not refused.
-    ws::setErrorInjector([](ws::Call call, ws::SOCKET) { return call == ws::Call::Lookup ? -1 : 0; });
+    ws::setErrorInjector(
+        [](ws::Call call, ws::SOCKET) { return call == ws::Call::Lookup ? -1 : 0; });
     BlockingSocket silent;
     silent.Host = "silent";
     silent.setIdleLimit(100);
     calls = 0;
     silent.OnInvalidHost = [&](bool&) { ++calls; };
-    EXPECT_EQ(messageOf([&] { silent.Connect(); }), QStringLiteral("Host Lookup gave no answer within 0.1 s"));
+    EXPECT_EQ(messageOf([&] { silent.Connect(); }),
+              QStringLiteral("Host Lookup gave no answer within 0.1 s"));
     EXPECT_EQ(calls, 0);
 }
 
@@ -494,7 +514,8 @@ TEST(BlockingSocketConnect, OperationsThatNeedAConnectionAndTheStatusTextsOfTheR
     EXPECT_TRUE(compat::isWindowClassRegistered("BlockingSocketWindow"));
     EXPECT_TRUE(compat::isWindowClassRegistered("WindowTimerWindow"));
     EXPECT_EQ(compat::windowPointer(compat::findWindow("BlockingSocketWindow")), &sock);
-    EXPECT_NE(compat::windowPointer(compat::findWindow("WindowTimerWindow")), nullptr); // its time-out timer
+    EXPECT_NE(compat::windowPointer(compat::findWindow("WindowTimerWindow")),
+              nullptr); // its time-out timer
 
     EXPECT_EQ(messageOf([&] { sock.CheckConnection(); }), QStringLiteral("Not Connected"));
     Peer peer;
@@ -510,7 +531,8 @@ TEST(BlockingSocketConnect, OperationsThatNeedAConnectionAndTheStatusTextsOfTheR
                 sock.Connect();
             handled = true;
         };
-        EXPECT_EQ(messageOf([&] { sock.CheckConnection(); }), connect ? "<no exception>" : "Not Connected");
+        EXPECT_EQ(messageOf([&] { sock.CheckConnection(); }),
+                  connect ? "<no exception>" : "Not Connected");
         EXPECT_EQ(calls, 1);
     }
     EXPECT_NO_THROW(sock.CheckConnection());
@@ -608,14 +630,16 @@ TEST(BlockingSocketTimer, TimeOutAbortsAWaitingReadAndDisarms)
     sock->TimeOut = 100;
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(messageOf<AbortError>([&] { sock->ReadLn(); }), QStringLiteral("Socket readln aborted"));
+    EXPECT_EQ(messageOf<AbortError>([&] { sock->ReadLn(); }),
+              QStringLiteral("Socket readln aborted"));
     EXPECT_GE(clock.elapsed(), 90);
     EXPECT_LT(clock.elapsed(), 2000);
     EXPECT_TRUE(sock->TimedOut);
     EXPECT_FALSE(sock->cancelPending());
     // Disarmed: no second time-out follows.
     QTest::qWait(250);
-    EXPECT_EQ(timerSteps, (QByteArrayList{"Timer On", "Timer Triggered", "Timer Off", "Timer Off"}));
+    EXPECT_EQ(timerSteps,
+              (QByteArrayList{"Timer On", "Timer Triggered", "Timer Off", "Timer Off"}));
 
     // The optional idle limit ends a wait on a silent peer with its own message, before
     // the time-out, which it disarms.
@@ -635,12 +659,16 @@ TEST(BlockingSocketErrors, ErrorTextsAndReportedSocketErrors)
     auto connected = connectedTo(peer.port());
     InjectorReset reset;
     const auto failReceiving = [](int error) {
-        ws::setErrorInjector([error](ws::Call call, ws::SOCKET) { return call == ws::Call::Recv ? error : 0; });
+        ws::setErrorInjector(
+            [error](ws::Call call, ws::SOCKET) { return call == ws::Call::Recv ? error : 0; });
     };
     QByteArrayList errors;
-    connected->OnError = [&](QObject*, quint16 number, const QByteArray& text) { errors << QByteArray::number(number) + ' ' + text; };
+    connected->OnError = [&](QObject*, quint16 number, const QByteArray& text) {
+        errors << QByteArray::number(number) + ' ' + text;
+    };
     failReceiving(ws::WSAECONNRESET);
-    EXPECT_EQ(messageOf([&] { connected->ReadLn(); }), QStringLiteral("10054:Connection reset by peer"));
+    EXPECT_EQ(messageOf([&] { connected->ReadLn(); }),
+              QStringLiteral("10054:Connection reset by peer"));
     EXPECT_EQ(errors, QByteArrayList{"10054 10054:Connection reset by peer"});
 
     const std::vector<std::pair<int, QString>> texts{
@@ -684,8 +712,10 @@ TEST(BlockingSocketStack, RunsWhileAnyComponentLivesAndStopsWithTheLast)
 
     // The stack cannot give a socket: construction fails and leaves the stack stopped.
     InjectorReset reset;
-    ws::setErrorInjector([](ws::Call call, ws::SOCKET) { return call == ws::Call::Socket ? ws::WSAEMFILE : 0; });
-    EXPECT_EQ(messageOf([] { BlockingSocket failing; }), QStringLiteral("Initializaton of windows sockets failed"));
+    ws::setErrorInjector(
+        [](ws::Call call, ws::SOCKET) { return call == ws::Call::Socket ? ws::WSAEMFILE : 0; });
+    EXPECT_EQ(messageOf([] { BlockingSocket failing; }),
+              QStringLiteral("Initializaton of windows sockets failed"));
     ws::setErrorInjector({});
     EXPECT_FALSE(stackRuns());
 }
@@ -728,9 +758,13 @@ TEST(ExtractField, SplitsAtTheSeparator)
 {
     const QByteArray passive = "227 Entering Passive Mode (127,0,0,1,4,1)";
     const std::vector<std::tuple<QByteArray, char, int, QByteArray>> rows{
-        {"a,b,,d", ',', 1, "a"}, {"a,b,,d", ',', 2, "b"}, {"a,b,,d", ',', 3, ""}, {"a,b,,d", ',', 4, "d"},
-        {"a,b,,d", ',', 5, ""}, {"", ',', 1, ""}, {"a,b", ',', 0, ""}, {"STOR name.txt", ' ', 1, "STOR"},
-        {"QUIT", ' ', 1, "QUIT"}, {passive, ',', 5, "4"}, {passive, ',', 6, "1)"}};
+        {"a,b,,d", ',', 1, "a"},  {"a,b,,d", ',', 2, "b"},
+        {"a,b,,d", ',', 3, ""},   {"a,b,,d", ',', 4, "d"},
+        {"a,b,,d", ',', 5, ""},   {"", ',', 1, ""},
+        {"a,b", ',', 0, ""},      {"STOR name.txt", ' ', 1, "STOR"},
+        {"QUIT", ' ', 1, "QUIT"}, {passive, ',', 5, "4"},
+        {passive, ',', 6, "1)"}};
     for (const auto& [text, separator, field, expected] : rows)
-        EXPECT_EQ(ExtractField(text, separator, field), expected) << text.constData() << ' ' << field;
+        EXPECT_EQ(ExtractField(text, separator, field), expected)
+            << text.constData() << ' ' << field;
 }

@@ -19,7 +19,11 @@ void* pointerSeen = nullptr;
 
 LRESULT recordingProc(HWND window, quint32 message, WPARAM wParam, LPARAM lParam)
 {
-    delivered << QStringLiteral("%1 %2 %3 %4").arg(message).arg(wParam).arg(lowWord(lParam)).arg(highWord(lParam));
+    delivered << QStringLiteral("%1 %2 %3 %4")
+                     .arg(message)
+                     .arg(wParam)
+                     .arg(lowWord(lParam))
+                     .arg(highWord(lParam));
     pointerSeen = windowPointer(window);
     return 7;
 }

@@ -107,9 +107,15 @@ protected:
 
 TEST(Winsock, ErrnoValuesBecomeWinsockNumbers)
 {
-    for (const auto& [error, number] : std::vector<std::pair<int, int>>{
-             {ECONNREFUSED, 10061}, {ETIMEDOUT, 10060}, {ECONNRESET, 10054}, {ENOTCONN, 10057}, {EADDRINUSE, 10048},
-             {EHOSTUNREACH, 10065}, {ENETUNREACH, 10051}, {EAGAIN, 10035}, {EPIPE, 10054}})
+    for (const auto& [error, number] : std::vector<std::pair<int, int>>{{ECONNREFUSED, 10061},
+                                                                        {ETIMEDOUT, 10060},
+                                                                        {ECONNRESET, 10054},
+                                                                        {ENOTCONN, 10057},
+                                                                        {EADDRINUSE, 10048},
+                                                                        {EHOSTUNREACH, 10065},
+                                                                        {ENETUNREACH, 10051},
+                                                                        {EAGAIN, 10035},
+                                                                        {EPIPE, 10054}})
         EXPECT_EQ(winsockErrorFromErrno(error), number) << error;
     EXPECT_GT(winsockErrorFromErrno(EIO), 10000); // never mistaken for success
 }
@@ -151,8 +157,11 @@ TEST_F(WinsockTest, HandlesAreSixteenBitsAndCallsDoNotBlock)
     EXPECT_EQ(recv(s, buffer, sizeof buffer, 0), SOCKET_ERROR);
     EXPECT_EQ(WSAGetLastError(), WSAENOTCONN);
     const Linger hardClose{1, 0};
-    EXPECT_EQ(setsockopt(s, SOL_SOCKET_LEVEL, SO_LINGER_OPTION, reinterpret_cast<const char*>(&hardClose), 4), 0);
-    EXPECT_EQ(setsockopt(s, SOL_SOCKET_LEVEL, 4, reinterpret_cast<const char*>(&hardClose), 4), SOCKET_ERROR);
+    EXPECT_EQ(setsockopt(s, SOL_SOCKET_LEVEL, SO_LINGER_OPTION,
+                         reinterpret_cast<const char*>(&hardClose), 4),
+              0);
+    EXPECT_EQ(setsockopt(s, SOL_SOCKET_LEVEL, 4, reinterpret_cast<const char*>(&hardClose), 4),
+              SOCKET_ERROR);
     EXPECT_EQ(WSAGetLastError(), 10042);
     EXPECT_EQ(closesocket(s), 0);
     EXPECT_EQ(closesocket(s), SOCKET_ERROR);
@@ -162,7 +171,9 @@ TEST_F(WinsockTest, HandlesAreSixteenBitsAndCallsDoNotBlock)
     EXPECT_EQ(WSAGetLastError(), WSAEWOULDBLOCK);
 
     // An injected error fails only the chosen call.
-    setErrorInjector([&](Call call, SOCKET s) { return call == Call::Send && s == client ? WSAECONNABORTED : 0; });
+    setErrorInjector([&](Call call, SOCKET s) {
+        return call == Call::Send && s == client ? WSAECONNABORTED : 0;
+    });
     EXPECT_EQ(send(client, "x", 1, 0), SOCKET_ERROR);
     EXPECT_EQ(WSAGetLastError(), WSAECONNABORTED);
     EXPECT_EQ(send(server, "x", 1, 0), 1);
@@ -244,7 +255,8 @@ TEST_F(WinsockTest, NameLookupCompletesWithAMessageAndAHostEntry)
     ASSERT_TRUE(waitForNotices(1));
     EXPECT_EQ(notices[0].error, WSAENOBUFS);
     notices.clear();
-    setErrorInjector([](Call call, SOCKET) { return call == Call::Lookup ? WSAHOST_NOT_FOUND : 0; });
+    setErrorInjector(
+        [](Call call, SOCKET) { return call == Call::Lookup ? WSAHOST_NOT_FOUND : 0; });
     WSAAsyncGetHostByName(window, 1126, "anything", buffer.data(), 1024);
     ASSERT_TRUE(waitForNotices(1));
     EXPECT_EQ(notices[0].error, WSAHOST_NOT_FOUND);

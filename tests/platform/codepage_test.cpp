@@ -14,7 +14,7 @@ TEST(CodePage, RoundTripsChineseTextAsGbkBytes)
 
 TEST(CodePage, PrefixNeverEndsInALoneLeadByte)
 {
-    const QByteArray bytes = platform::toCodePage(QStringLiteral("a传送"));  // 1 + 2 + 2 bytes
+    const QByteArray bytes = platform::toCodePage(QStringLiteral("a传送")); // 1 + 2 + 2 bytes
     EXPECT_EQ(platform::codePagePrefixLength(bytes, 16), 5);
     EXPECT_EQ(platform::codePagePrefixLength(bytes, 4), 3);
     EXPECT_EQ(platform::codePagePrefixLength(bytes, 2), 1);

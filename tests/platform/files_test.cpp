@@ -45,7 +45,10 @@ TEST(TextLines, FollowTheCarriageReturnRules)
     // LF alone ends nothing: all in line 1.
     EXPECT_EQ(platform::splitTextLines("x\ny\nz\n", 3), (Lines{"x\ny\nz\n", "", ""}));
     // Ctrl-Z ends the text, also in the middle of a line.
-    EXPECT_EQ(platform::splitTextLines("ab\x1A" "cd\r\nef\r\n", 3), (Lines{"ab", "", ""}));
+    EXPECT_EQ(platform::splitTextLines("ab\x1A"
+                                       "cd\r\nef\r\n",
+                                       3),
+              (Lines{"ab", "", ""}));
     // Missing lines read as empty; blanks are kept; later lines are not read.
     EXPECT_EQ(platform::splitTextLines(" p \r\n", 3), (Lines{" p ", "", ""}));
     EXPECT_EQ(platform::splitTextLines("", 3), (Lines{"", "", ""}));
@@ -63,7 +66,8 @@ TEST(Files, ReadLinesRecordsAndReportMissingOrUnreadableFiles)
     EXPECT_EQ(platform::readFileStart(big, 70000), QByteArray(70000, 'x'));
     EXPECT_EQ(platform::readFileStart(text, 70000), QByteArray("one\r\ntwo"));
 
-    const QString records = dir.addFile("r.cfg", QByteArray(68, 'a') + QByteArray(68, 'b') + QByteArray(67, 'c'));
+    const QString records =
+        dir.addFile("r.cfg", QByteArray(68, 'a') + QByteArray(68, 'b') + QByteArray(67, 'c'));
     const auto read = platform::readRecords(records, 68);
     ASSERT_EQ(read.size(), 2);
     EXPECT_EQ(read[1], QByteArray(68, 'b'));

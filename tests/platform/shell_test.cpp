@@ -21,15 +21,15 @@ TEST(Shell, OffersOnlyTheVolumesAUserWouldBrowse)
         bool browsable;
     };
     const Row rows[] = {
-        {"/", "overlay", true},                 // the root always, whatever it is made of
+        {"/", "overlay", true}, // the root always, whatever it is made of
         {"/media/clerk/USB STICK", "vfat", true},
         {"/run/media/clerk/DISK", "ext4", true},
         {"/mnt/data", "ext4", true},
-        {"/mnt", "ext4", false},                // the mount folder itself is no volume
-        {"/srv/share", "nfs4", true},           // network shares wherever they are mounted
+        {"/mnt", "ext4", false},      // the mount folder itself is no volume
+        {"/srv/share", "nfs4", true}, // network shares wherever they are mounted
         {"/home/clerk/remote", "fuse.sshfs", true},
         {"/home/clerk/disk", "ext4", true},
-        {"/home/clerk", "ext4", false},         // a home partition is browsed from "/"
+        {"/home/clerk", "ext4", false}, // a home partition is browsed from "/"
         {"/boot/efi", "vfat", false},
         {"/var", "ext4", false},
         {"/proc", "proc", false},
@@ -37,7 +37,7 @@ TEST(Shell, OffersOnlyTheVolumesAUserWouldBrowse)
         {"/run/user/1000", "tmpfs", false},
         {"/mnt/ram", "tmpfs", false},
         {"/home/clerk/.cache/doc", "fuse.portal", false},
-        {"/home/clerk/.local/mnt", "ext4", false},  // inside a hidden folder
+        {"/home/clerk/.local/mnt", "ext4", false}, // inside a hidden folder
         {"/snap/core/1", "squashfs", false},
     };
     for (const Row& row : rows)

@@ -42,7 +42,7 @@ server.serve_forever(handle_exit=False)
 } // namespace
 
 FtpServerProcess::FtpServerProcess()
-    : FtpServerProcess(Options {})
+    : FtpServerProcess(Options{})
 {
 }
 
@@ -74,7 +74,8 @@ QString FtpServerProcess::errorString() const
 void FtpServerProcess::start()
 {
     if (!m_options.address.startsWith("127.")) {
-        m_error = QStringLiteral("not a loopback address: ") + QString::fromLatin1(m_options.address);
+        m_error =
+            QStringLiteral("not a loopback address: ") + QString::fromLatin1(m_options.address);
         return;
     }
     if (!m_root.isValid()) {
@@ -83,16 +84,18 @@ void FtpServerProcess::start()
     }
     m_process.start(QString::fromLatin1(python),
                     {QStringLiteral("-c"), QString::fromLatin1(serverScript),
-                     QString::fromLatin1(m_options.address), QString::number(m_options.port), m_root.path(),
-                     QString::fromLatin1(m_options.user), QString::fromLatin1(m_options.password)});
+                     QString::fromLatin1(m_options.address), QString::number(m_options.port),
+                     m_root.path(), QString::fromLatin1(m_options.user),
+                     QString::fromLatin1(m_options.password)});
     if (!m_process.waitForStarted(startTimeoutMs)) {
-        m_error = QStringLiteral("cannot start %1: %2").arg(QString::fromLatin1(python), m_process.errorString());
+        m_error = QStringLiteral("cannot start %1: %2")
+                      .arg(QString::fromLatin1(python), m_process.errorString());
         return;
     }
     while (!m_process.canReadLine()) {
         if (!m_process.waitForReadyRead(startTimeoutMs)) {
             m_error = QStringLiteral("the FTP server did not start: ")
-                      + QString::fromLocal8Bit(m_process.readAllStandardError());
+                + QString::fromLocal8Bit(m_process.readAllStandardError());
             m_process.kill();
             m_process.waitForFinished(stopTimeoutMs);
             return;

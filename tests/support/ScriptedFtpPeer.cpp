@@ -41,7 +41,7 @@ int listenOn(const in_addr& address, quint16 port, int backlog, bool smallBuffer
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     if (smallBuffer)
         ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &smallReceiveBuffer, sizeof smallReceiveBuffer);
-    sockaddr_in local {};
+    sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_addr = address;
     local.sin_port = htons(port);
@@ -55,7 +55,7 @@ int listenOn(const in_addr& address, quint16 port, int backlog, bool smallBuffer
 
 quint16 boundPort(int fd)
 {
-    sockaddr_in local {};
+    sockaddr_in local{};
     socklen_t length = sizeof local;
     if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0)
         return 0;
@@ -72,15 +72,18 @@ QString errnoText()
 ScriptedFtpPeer::ScriptedFtpPeer(QByteArray address, quint16 port)
     : m_address(std::move(address))
 {
-    in_addr binary {};
+    in_addr binary{};
     if (::inet_pton(AF_INET, m_address.constData(), &binary) != 1 || !isLoopback(binary)) {
-        m_problems << QStringLiteral("not a loopback address: %1").arg(QString::fromLatin1(m_address));
+        m_problems
+            << QStringLiteral("not a loopback address: %1").arg(QString::fromLatin1(m_address));
         return;
     }
     m_listenFd = listenOn(binary, port, 4, false);
     if (m_listenFd < 0) {
         m_problems << QStringLiteral("cannot listen on %1:%2: %3")
-                          .arg(QString::fromLatin1(m_address)).arg(port).arg(errnoText());
+                          .arg(QString::fromLatin1(m_address))
+                          .arg(port)
+                          .arg(errnoText());
         return;
     }
     m_port = boundPort(m_listenFd);
@@ -212,17 +215,12 @@ bool ScriptedFtpPeer::play(const Step& step)
 {
     QByteArray line;
     switch (step.kind) {
-    case StepKind::Send:
-        return ensureControl() && sendAll(m_controlFd, step.bytes);
-    case StepKind::Reply:
-        return readCommand(&line) && sendAll(m_controlFd, step.bytes);
-    case StepKind::Command:
-        return readCommand(&line);
-    case StepKind::Passive:
-        return openPassive(step);
+    case StepKind::Send: return ensureControl() && sendAll(m_controlFd, step.bytes);
+    case StepKind::Reply: return readCommand(&line) && sendAll(m_controlFd, step.bytes);
+    case StepKind::Command: return readCommand(&line);
+    case StepKind::Passive: return openPassive(step);
     case StepKind::Transfer:
-    case StepKind::StalledTransfer:
-        return takeData(step);
+    case StepKind::StalledTransfer: return takeData(step);
     case StepKind::Delay:
         for (auto waited = milliseconds(0); waited < step.duration && !m_stop; waited += pollSlice)
             std::this_thread::sleep_for(std::min(pollSlice, step.duration - waited));
@@ -312,12 +310,13 @@ bool ScriptedFtpPeer::openPassive(const Step& step)
     if (!readCommand(&line))
         return false;
     closeFd(m_passiveFd);
-    in_addr binary {};
+    in_addr binary{};
     ::inet_pton(AF_INET, m_address.constData(), &binary);
     m_passiveFd = listenOn(binary, step.port, 1, false);
     if (m_passiveFd < 0) {
         problem(QStringLiteral("cannot listen for the data connection on port %1: %2")
-                    .arg(step.port).arg(errnoText()));
+                    .arg(step.port)
+                    .arg(errnoText()));
         return false;
     }
     const quint16 port = boundPort(m_passiveFd);
@@ -366,7 +365,8 @@ int ScriptedFtpPeer::openDataConnection(bool smallBuffer)
 {
     if (m_passiveFd >= 0) {
         if (smallBuffer)
-            ::setsockopt(m_passiveFd, SOL_SOCKET, SO_RCVBUF, &smallReceiveBuffer, sizeof smallReceiveBuffer);
+            ::setsockopt(m_passiveFd, SOL_SOCKET, SO_RCVBUF, &smallReceiveBuffer,
+                         sizeof smallReceiveBuffer);
         if (!waitReadable(m_passiveFd, m_stepTimeout)) {
             problem(QStringLiteral("the client did not open the passive data connection"));
             closeFd(m_passiveFd);
@@ -387,11 +387,13 @@ int ScriptedFtpPeer::openDataConnection(bool smallBuffer)
     }
     const QByteArray host = fields[0] + '.' + fields[1] + '.' + fields[2] + '.' + fields[3];
     const int port = fields[4].toInt() * 256 + fields[5].toInt();
-    sockaddr_in remote {};
+    sockaddr_in remote{};
     remote.sin_family = AF_INET;
     remote.sin_port = htons(static_cast<quint16>(port));
-    if (::inet_pton(AF_INET, host.constData(), &remote.sin_addr) != 1 || !isLoopback(remote.sin_addr)) {
-        problem(QStringLiteral("refusing to connect to a non-loopback PORT address %1").arg(QString::fromLatin1(host)));
+    if (::inet_pton(AF_INET, host.constData(), &remote.sin_addr) != 1
+        || !isLoopback(remote.sin_addr)) {
+        problem(QStringLiteral("refusing to connect to a non-loopback PORT address %1")
+                    .arg(QString::fromLatin1(host)));
         return -1;
     }
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -437,7 +439,7 @@ bool ScriptedFtpPeer::waitReadable(int fd, milliseconds timeout)
     for (auto waited = milliseconds(0); waited < timeout; waited += pollSlice) {
         if (m_stop)
             return false;
-        pollfd entry {fd, POLLIN, 0};
+        pollfd entry{fd, POLLIN, 0};
         const int ready = ::poll(&entry, 1, static_cast<int>(pollSlice.count()));
         if (ready > 0)
             return true;

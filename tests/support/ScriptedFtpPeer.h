@@ -98,7 +98,7 @@ private:
         StepKind kind;
         QByteArray bytes;
         quint16 port = 0;
-        milliseconds duration {0};
+        milliseconds duration{0};
     };
 
     void run();
@@ -122,7 +122,7 @@ private:
     QByteArray m_pending;
     QByteArray m_lastPort;
     std::vector<Step> m_steps;
-    milliseconds m_stepTimeout {15000};
+    milliseconds m_stepTimeout{15000};
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -132,7 +132,7 @@ private:
     int m_connections = 0;
     bool m_played = false;
     bool m_finished = false;
-    std::atomic<bool> m_stop {false};
+    std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };
 
