@@ -43,7 +43,6 @@ constexpr int stationRows = 9;
 constexpr int checkListItemHeight = 16;
 constexpr int labelHeight = 13;
 constexpr int labelMinimumWidth = 3;
-constexpr int ftpPort = 21;
 
 QString settingsPath(const QString& name)
 {
@@ -105,14 +104,9 @@ void MainWindow::placeComponents()
               mailCaption = labels::createMailCaption(this));
     takePlace(std::exchange(m_ui->mailLink, nullptr), mailLink = labels::createMailLink(this));
 
+    // Its defaults are the window's settings: port 21, active mode, no proxy, no reports.
     ftpClient = new FtpClient(this);
     ftpClient->setObjectName(QStringLiteral("ftpClient"));
-    ftpClient->Port = ftpPort;
-    ftpClient->ReportLevel = 0;
-    ftpClient->ProxyPort = 0;
-    ftpClient->Passive = false;
-    ftpClient->FirewallType = FirewallStyle::FTUser;
-    ftpClient->FWAuthenticate = false;
 }
 
 void MainWindow::wireHandlers()
@@ -151,8 +145,7 @@ void MainWindow::wireHandlers()
             guardedSlot(this, &MainWindow::sendNotices));
     connect(m_ui->stopButton, &QPushButton::clicked, this,
             guardedSlot(this, &MainWindow::requestStop));
-    connect(m_ui->exitButton, &QPushButton::clicked, this,
-            guardedSlot(this, &MainWindow::exitProgram));
+    connect(m_ui->exitButton, &QPushButton::clicked, this, &QWidget::close);
 
     m_focusConnection = connect(qApp, &QApplication::focusChanged, this,
                                 [this](QWidget* previous, QWidget* current) {
@@ -233,11 +226,6 @@ void MainWindow::prepareWindow()
     m_ui->wrongPasswordLabel->hide();
     readFolderSettings();
     readStations(false);
-}
-
-void MainWindow::exitProgram()
-{
-    close();
 }
 
 void MainWindow::readFolderSettings()
@@ -383,19 +371,15 @@ void MainWindow::showAllFiles()
 
 void MainWindow::previewClickedTextFile()
 {
-    const QString path = noticeList->FileName();
-    if (!isTextNotice(path))
-        return;
-    previewFile(path);
+    if (const QString path = noticeList->FileName(); isTextNotice(path))
+        previewFile(path);
 }
 
 void MainWindow::previewFocusedFile()
 {
-    const QString path = noticeList->FileName();
     // A double click that left no file focused and selected has nothing to show.
-    if (path.isEmpty())
-        return;
-    previewFile(path);
+    if (const QString path = noticeList->FileName(); !path.isEmpty())
+        previewFile(path);
 }
 
 void MainWindow::takeSelection()

@@ -60,7 +60,6 @@ private:
     void leaveStationGrid();
     void sendNotices();
     void requestStop();
-    void exitProgram();
 
     void wireHandlers();
     void onFocusChanged(QWidget* previous, QWidget* current);
