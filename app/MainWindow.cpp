@@ -46,7 +46,7 @@ constexpr int labelMinimumWidth = 3;
 
 QString settingsPath(const QString& name)
 {
-    return platform::programFolder() + name;
+    return platform::settingsFolder() + name;
 }
 
 // Puts `widget` where `placeholder` was: same stacking, same place in the tab order.

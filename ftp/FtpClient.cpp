@@ -298,6 +298,19 @@ void FtpClient::dropConnection()
     BlockingSocket::Disconnect();
 }
 
+void FtpClient::stopWaiting()
+{
+    // TODO(stop): end every wait for the server, let a file in transfer finish.
+    m_stopping = true;
+    Cancel();
+}
+
+void FtpClient::abortTransfer()
+{
+    Cancel();
+    Abort();
+}
+
 void FtpClient::Abort()
 {
     if (DataConnection)

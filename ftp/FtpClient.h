@@ -40,6 +40,13 @@ private:
     QByteArray m_reply;
 };
 
+// What an upload got across: the local file's size and the bytes handed to the data
+// connection, also when the upload failed.
+struct UploadProgress {
+    qint64 size = 0;
+    qint64 sent = 0;
+};
+
 // A local file that cannot be opened for an upload: "Cannot open file <path>".
 class FileOpenError : public platform::Exception {
 public:
@@ -94,6 +101,17 @@ public:
     // Closes the control connection at once, without QUIT and without waiting for the
     // server: for a window that is closing.
     void dropConnection();
+    // Stop, first step: every wait for the server ends at once with an AbortError of
+    // SocketFailure::Stopped, now and until the next Connect; a file whose data is being
+    // sent goes on to its end and its final reply is still read.
+    void stopWaiting();
+    // Stop, second step: the file being sent is cut at once.
+    void abortTransfer();
+    // stopWaiting() was called since the last Connect.
+    bool stopping() const { return m_stopping; }
+    // The last Upload's progress, also after it failed.
+    const UploadProgress& lastUpload() const { return m_lastUpload; }
+
     // Cancels the running data connection, if any.
     void Abort() override;
 
@@ -146,6 +164,8 @@ private:
     // Closes the control connection unless the server's own close already did.
     void closeIfOpen();
 
+    bool m_stopping = false;
+    UploadProgress m_lastUpload;
     // STOR was accepted and its final reply has not been read yet.
     bool m_finalReplyDue = false;
 };

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 // Event types: an empty std::function is "not assigned".
 using NotifyEvent = std::function<void(QObject* Sender)>;
@@ -18,16 +19,52 @@ using StatusEvent = std::function<void(QObject* Sender, const QByteArray& Status
 using ErrorEvent = std::function<void(QObject* Sender, quint16 Errno, const QByteArray& Errmsg)>;
 using HandledEvent = std::function<void(bool& Handled)>;
 
+// Why a connection could not be made or was lost, so that the caller can word it for its
+// reader; Other when the message says all there is.
+enum class SocketFailure {
+    Other,
+    Refused,      // nothing listens on that port
+    TimedOut,     // no answer within the idle limit
+    Unreachable,  // no route to the host or network
+    Reset,        // the peer reset the connection
+    Closed,       // the peer closed the connection instead of answering
+    LookupFailed, // the host name has no address
+    Stopped,      // the user stopped the run
+};
+
+// The connection a failure belongs to: the control connection or a data connection, and
+// the address and port it went to.
+struct SocketEndpoint {
+    enum class Role { Control, Data };
+    Role role = Role::Control;
+    QByteArray address;
+    quint16 port = 0;
+};
+
 class SocketError : public platform::Exception {
 public:
-    explicit SocketError(const QString& message)
+    explicit SocketError(const QString& message, SocketFailure failure = SocketFailure::Other,
+                         std::optional<SocketEndpoint> endpoint = {}, QString systemReason = {})
         : platform::Exception(message)
+        , m_failure(failure)
+        , m_endpoint(std::move(endpoint))
+        , m_systemReason(std::move(systemReason))
     {
     }
     explicit SocketError(const char* message)
-        : platform::Exception(QString::fromLatin1(message))
+        : SocketError(QString::fromLatin1(message))
     {
     }
+
+    SocketFailure failure() const noexcept { return m_failure; }
+    const std::optional<SocketEndpoint>& endpoint() const noexcept { return m_endpoint; }
+    // The system's own words for the cause ("connection refused"), empty when none.
+    const QString& systemReason() const noexcept { return m_systemReason; }
+
+private:
+    SocketFailure m_failure = SocketFailure::Other;
+    std::optional<SocketEndpoint> m_endpoint;
+    QString m_systemReason;
 };
 
 // A transfer ended because it was canceled.

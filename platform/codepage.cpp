@@ -12,6 +12,15 @@ QByteArray toCodePage(const QString& text)
     return encoder.encode(text);
 }
 
+std::optional<QByteArray> toCodePageExactly(const QString& text)
+{
+    // The encoder puts a substitute in place of what GBK lacks; the way back tells.
+    QByteArray bytes = toCodePage(text);
+    if (fromCodePage(bytes) != text)
+        return std::nullopt;
+    return bytes;
+}
+
 QString fromCodePage(const QByteArray& bytes)
 {
     QStringDecoder decoder("GBK");

@@ -118,6 +118,11 @@ QString programFolder()
     return folders::addSlash(folder.isEmpty() ? QCoreApplication::applicationDirPath() : folder);
 }
 
+QString settingsFolder()
+{
+    return programFolder();
+}
+
 void setProgramFolder(const QString& folder)
 {
     programFolderOverride() = folder;

@@ -15,6 +15,9 @@ QString programFolder();
 // when missing). An empty text restores the executable's folder.
 void setProgramFolder(const QString& folder);
 
+// The folder that holds the settings files (and the run logs below it), ending in "/".
+QString settingsFolder();
+
 // True when an entry of that name exists (file, folder or anything else).
 bool fileExists(const QString& path);
 
