@@ -41,8 +41,10 @@ TEST_F(WindowTest, FolderFileFillsTheRemoteFolderAndEmptyLinesAreWrittenBackAsDo
         QByteArray saved; // Dirt.cfg after the program ends, settings page never unlocked
     };
     const QList<Row> rows = {
-        {"nil\r\nout/box\r\nsecret\r\n", "out/box", ".\r\nout/box\r\nsecret\r\n"},
-        {".\r\n\r\n\r\n", ".", ".\r\n.\r\n\r\n"},
+        {.file = "nil\r\nout/box\r\nsecret\r\n",
+         .remote = "out/box",
+         .saved = ".\r\nout/box\r\nsecret\r\n"},
+        {.file = ".\r\n\r\n\r\n", .remote = ".", .saved = ".\r\n.\r\n\r\n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.file.toStdString());

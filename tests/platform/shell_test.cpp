@@ -21,24 +21,34 @@ TEST(Shell, OffersOnlyTheVolumesAUserWouldBrowse)
         bool browsable;
     };
     const Row rows[] = {
-        {"/", "overlay", true}, // the root always, whatever it is made of
-        {"/media/clerk/USB STICK", "vfat", true},
-        {"/run/media/clerk/DISK", "ext4", true},
-        {"/mnt/data", "ext4", true},
-        {"/mnt", "ext4", false},      // the mount folder itself is no volume
-        {"/srv/share", "nfs4", true}, // network shares wherever they are mounted
-        {"/home/clerk/remote", "fuse.sshfs", true},
-        {"/home/clerk/disk", "ext4", true},
-        {"/home/clerk", "ext4", false}, // a home partition is browsed from "/"
-        {"/boot/efi", "vfat", false},
-        {"/var", "ext4", false},
-        {"/proc", "proc", false},
-        {"/sys/fs/cgroup", "cgroup2", false},
-        {"/run/user/1000", "tmpfs", false},
-        {"/mnt/ram", "tmpfs", false},
-        {"/home/clerk/.cache/doc", "fuse.portal", false},
-        {"/home/clerk/.local/mnt", "ext4", false}, // inside a hidden folder
-        {"/snap/core/1", "squashfs", false},
+        {.root = "/",
+         .type = "overlay",
+         .browsable = true}, // the root always, whatever it is made of
+        {.root = "/media/clerk/USB STICK", .type = "vfat", .browsable = true},
+        {.root = "/run/media/clerk/DISK", .type = "ext4", .browsable = true},
+        {.root = "/mnt/data", .type = "ext4", .browsable = true},
+        {.root = "/mnt",
+         .type = "ext4",
+         .browsable = false}, // the mount folder itself is no volume
+        {.root = "/srv/share",
+         .type = "nfs4",
+         .browsable = true}, // network shares wherever they are mounted
+        {.root = "/home/clerk/remote", .type = "fuse.sshfs", .browsable = true},
+        {.root = "/home/clerk/disk", .type = "ext4", .browsable = true},
+        {.root = "/home/clerk",
+         .type = "ext4",
+         .browsable = false}, // a home partition is browsed from "/"
+        {.root = "/boot/efi", .type = "vfat", .browsable = false},
+        {.root = "/var", .type = "ext4", .browsable = false},
+        {.root = "/proc", .type = "proc", .browsable = false},
+        {.root = "/sys/fs/cgroup", .type = "cgroup2", .browsable = false},
+        {.root = "/run/user/1000", .type = "tmpfs", .browsable = false},
+        {.root = "/mnt/ram", .type = "tmpfs", .browsable = false},
+        {.root = "/home/clerk/.cache/doc", .type = "fuse.portal", .browsable = false},
+        {.root = "/home/clerk/.local/mnt",
+         .type = "ext4",
+         .browsable = false}, // inside a hidden folder
+        {.root = "/snap/core/1", .type = "squashfs", .browsable = false},
     };
     for (const Row& row : rows)
         EXPECT_EQ(shell::isBrowsableMount(row.root, row.type, home), row.browsable) << row.root;
