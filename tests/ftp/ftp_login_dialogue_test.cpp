@@ -197,8 +197,20 @@ TEST(FtpLoginDialogue, RefusedTcpConnectionGoesStraightToTheCaller)
 {
     Session s;
     s.client.Port = Session().peer.port(); // nobody listens there once that peer is gone
-    EXPECT_EQ(failureOf<SocketError>([&] { s.client.Connect(); }),
-              QStringLiteral("Connection Failed"));
+    try {
+        s.client.Connect();
+        ADD_FAILURE() << "connected";
+    } catch (const SocketError& error) {
+        EXPECT_EQ(error.message(),
+                  QStringLiteral("Connection to 127.0.0.1:%1 failed: connection refused")
+                      .arg(s.client.Port));
+        EXPECT_EQ(error.failure(), SocketFailure::Refused);
+        EXPECT_EQ(error.systemReason(), QStringLiteral("connection refused"));
+        ASSERT_TRUE(error.endpoint().has_value());
+        EXPECT_EQ(error.endpoint()->role, SocketEndpoint::Role::Control);
+        EXPECT_EQ(error.endpoint()->address, QByteArray("127.0.0.1"));
+        EXPECT_EQ(error.endpoint()->port, s.client.Port);
+    }
     EXPECT_FALSE(s.client.Connected);
     EXPECT_EQ(s.probe.events, QStringList{"OnConnectionFailed"});
     EXPECT_FALSE(s.probe.status.contains("Disconnected"));
