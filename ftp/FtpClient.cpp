@@ -14,6 +14,8 @@ namespace {
 
 // How long a command waits for the late final reply of a transfer that ended early.
 constexpr int lateReplyLimitMs = 5000;
+// The most a reply may carry, all its lines together.
+constexpr qsizetype replySizeLimit = 65536;
 
 bool isBetween(qint16 code, int low, int high)
 {
@@ -30,19 +32,43 @@ QByteArray verbOf(const QByteArray& command)
     return command.left(end);
 }
 
-[[noreturn]] void raiseNotANumber(const QByteArray& text)
-{
-    throw platform::ConversionError(
-        QStringLiteral("'%1' is not a valid integer value").arg(platform::fromCodePage(text)));
-}
-
-int toInteger(const QByteArray& text)
+// A byte of a PASV reply's address, or -1.
+int addressByte(const QByteArray& text)
 {
     bool ok = false;
     const int value = text.toInt(&ok);
-    if (!ok)
-        raiseNotANumber(text);
-    return value;
+    return ok && value >= 0 && value <= 255 ? value : -1;
+}
+
+bool startsWithCode(const QByteArray& line)
+{
+    return line.size() >= 3
+        && std::all_of(line.begin(), line.begin() + 3, [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The first line of a reply, line end included.
+QByteArray firstLine(const QByteArray& reply)
+{
+    const qsizetype end = reply.indexOf('\n');
+    return end < 0 ? reply : reply.left(end + 1);
+}
+
+// The replies in bytes that arrived unasked, split where a reply ends.
+QList<QByteArray> splitReplies(const QByteArray& bytes)
+{
+    QList<QByteArray> replies;
+    bool open = false;
+    for (qsizetype start = 0; start < bytes.size();) {
+        const qsizetype end = bytes.indexOf('\n', start);
+        const QByteArray line = bytes.mid(start, end < 0 ? -1 : end + 1 - start);
+        start += line.size();
+        if (open)
+            replies.last() += line;
+        else
+            replies << line;
+        open = ftp::isContinuationLine(line);
+    }
+    return replies;
 }
 
 // The file name part of a local path: what follows its last "/".
@@ -78,7 +104,7 @@ private:
 } // namespace
 
 FtpError::FtpError(const QByteArray& reply)
-    : platform::Exception(platform::fromCodePage(reply))
+    : platform::Exception(ftp::replyText(reply))
     , m_reply(reply)
 {
 }
@@ -125,15 +151,35 @@ quint16 passivePort(const QByteArray& reply)
     QByteArray low = ExtractField(reply, ',', 6);
     const qsizetype close = low.indexOf(')');
     low = close < 0 ? QByteArray() : low.left(close);
-    const int lowByte = toInteger(low);
-    const QByteArray highField = ExtractField(reply, ',', 5);
-    const int highByte = toInteger(highField);
     // Each field is one byte of the port; anything else is no port at all.
-    if (lowByte < 0 || lowByte > 255)
-        raiseNotANumber(low);
-    if (highByte < 0 || highByte > 255)
-        raiseNotANumber(highField);
+    const int lowByte = addressByte(low);
+    const int highByte = addressByte(ExtractField(reply, ',', 5));
+    if (lowByte < 0 || highByte < 0)
+        throw platform::ConversionError(
+            QStringLiteral("Cannot read the passive address in the reply: %1")
+                .arg(replyText(reply)));
     return static_cast<quint16>(highByte * 256 + lowByte);
+}
+
+QString replyText(const QByteArray& reply)
+{
+    QByteArrayList parts;
+    for (const QByteArray& rawLine : reply.split('\n')) {
+        QByteArray line = rawLine;
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (parts.isEmpty()) {
+            // The first line keeps its code; "451-" opens a reply of several lines.
+            if (startsWithCode(line) && line.size() > 3 && line[3] == '-')
+                line[3] = ' ';
+        } else if (startsWithCode(line) && (line.size() == 3 || line[3] == ' ' || line[3] == '-')) {
+            line = line.mid(4);
+        }
+        line = line.trimmed();
+        if (!line.isEmpty())
+            parts << line;
+    }
+    return platform::fromCodePage(parts.join(' '));
 }
 
 } // namespace ftp
@@ -161,57 +207,122 @@ QByteArray FtpClient::Transaction(const QByteArray& Command)
         throw InvalidCommandError(QStringLiteral("Line break in the %1 command; nothing was sent")
                                       .arg(platform::fromCodePage(verbOf(Command))));
     ReplyCode = 0;
+    m_reply.clear();
+    const ReplyLimit limit(*this);
     const QByteArray line = BlockingSocket::Transaction(Command);
     ReplyCode = ftp::replyCode(line);
-    ReadContinuationLines(line);
+    m_reply = line + ReadContinuationLines(line);
     return line;
 }
 
-void FtpClient::ReadContinuationLines(const QByteArray& Line)
+QByteArray FtpClient::ReadContinuationLines(const QByteArray& Line)
 {
+    QByteArray rest;
     QByteArray line = Line;
     while (ftp::isContinuationLine(line)) {
         line = ReadLn();
         ReportStatus(StatusLevel::Dialogue, line);
+        rest += line;
+        if (Line.size() + rest.size() > replySizeLimit)
+            throw SocketError(
+                QStringLiteral("The reply is longer than %1 bytes").arg(replySizeLimit),
+                SocketFailure::Other, endpoint());
     }
+    return rest;
+}
+
+QByteArray FtpClient::readReply()
+{
+    m_reply.clear();
+    const ReplyLimit limit(*this);
+    const QByteArray line = ReadLn();
+    if (line.isEmpty())
+        return {};
+    ReportStatus(StatusLevel::Dialogue, line);
+    ReplyCode = ftp::replyCode(line);
+    m_reply = line + ReadContinuationLines(line);
+    return m_reply;
 }
 
 QByteArray FtpClient::command(const QByteArray& Command)
 {
-    const QByteArray reply = Transaction(Command);
-    if (reply.isEmpty())
+    if (waitsStopped())
+        throw AbortError(
+            QStringLiteral("Stopped before %1").arg(platform::fromCodePage(verbOf(Command))),
+            SocketFailure::Stopped, endpoint());
+    try {
+        Transaction(Command);
+    } catch (const AbortError&) {
+        throw;
+    } catch (const SocketError&) {
+        raiseStaleRefusal();
+        throw;
+    }
+    if (m_reply.isEmpty()) {
+        raiseStaleRefusal();
         throw SocketError(QStringLiteral("Connection closed by the server instead of a reply to %1")
-                              .arg(platform::fromCodePage(verbOf(Command))));
-    return reply;
+                              .arg(platform::fromCodePage(verbOf(Command))),
+                          SocketFailure::Closed, endpoint());
+    }
+    m_staleReply.clear();
+    return m_reply;
+}
+
+void FtpClient::raiseStaleRefusal()
+{
+    const QList<QByteArray> replies = splitReplies(std::exchange(m_staleReply, {}));
+    for (auto reply = replies.crbegin(); reply != replies.crend(); ++reply) {
+        const int code = startsWithCode(*reply) ? reply->left(3).toInt() : 0;
+        if (code >= 400 && code <= 599) {
+            ReplyCode = qint16(code);
+            throw FtpError(*reply);
+        }
+    }
 }
 
 void FtpClient::Connect()
 {
     Canceled = false;
+    m_stopping = false;
+    m_fileInProgress = false;
+    resumeWaits();
     if (Connected)
         return;
     m_finalReplyDue = false;
+    m_staleReply.clear();
     ClearInput();
     BlockingSocket::Connect();
     try {
         logIn();
     } catch (...) {
-        // A Disconnect that fails itself replaces the login's error.
-        Disconnect();
+        // A server that failed the login gets no second chance to keep the run waiting.
+        quitWithoutWaiting();
         ReportStatus(StatusLevel::Dialogue, "Disconnected");
         throw;
     }
 }
 
+void FtpClient::quitWithoutWaiting()
+{
+    if (!Connected)
+        return;
+    ReportStatus(StatusLevel::Dialogue, "QUIT");
+    try {
+        Writeln("QUIT");
+    } catch (const platform::Exception&) {
+        // The connection is closed next in any case.
+    }
+    // The server reads the QUIT before the end of the connection, not a reset instead.
+    closeGracefully();
+}
+
 void FtpClient::readGreeting()
 {
     ReplyCode = 0;
-    const QByteArray greeting = ReadLn();
+    const QByteArray greeting = readReply();
     if (greeting.isEmpty())
-        throw SocketError("Connection closed by the server before its greeting");
-    ReportStatus(StatusLevel::Dialogue, greeting);
-    ReplyCode = ftp::replyCode(greeting);
-    ReadContinuationLines(greeting);
+        throw SocketError(QStringLiteral("Connection closed by the server before its greeting"),
+                          SocketFailure::Closed, endpoint());
     if (ReplyCode > 400) {
         if (OnConnectionFailed)
             OnConnectionFailed(this);
@@ -272,13 +383,17 @@ void FtpClient::Disconnect()
     Canceled = false;
     if (!Connected)
         return;
+    if (m_stopping) {
+        quitWithoutWaiting();
+        return;
+    }
     ReportStatus(StatusLevel::Dialogue, "QUIT");
     try {
         discardStaleReplies();
         // A server that just closes after QUIT has done what was asked: no reply needed.
-        const QByteArray reply = Transaction("QUIT");
+        Transaction("QUIT");
         if (isBetween(ReplyCode, 301, 599))
-            throw FtpError(reply);
+            throw FtpError(m_reply);
     } catch (...) {
         closeIfOpen();
         throw;
@@ -300,15 +415,23 @@ void FtpClient::dropConnection()
 
 void FtpClient::stopWaiting()
 {
-    // TODO(stop): end every wait for the server, let a file in transfer finish.
     m_stopping = true;
-    Cancel();
+    // A file in transfer goes on to its end; the waits stop after it.
+    if (m_fileInProgress)
+        return;
+    stopWaits();
+    if (DataConnection)
+        DataConnection->stopWaits();
 }
 
 void FtpClient::abortTransfer()
 {
-    Cancel();
-    Abort();
+    m_stopping = true;
+    stopWaits();
+    if (DataConnection) {
+        DataConnection->stopWaits();
+        DataConnection->Cancel();
+    }
 }
 
 void FtpClient::Abort()
@@ -357,30 +480,35 @@ void FtpClient::SetTransferType(int Mode)
 
 void FtpClient::discardStaleReplies()
 {
-    if (m_finalReplyDue) {
+    m_staleReply.clear();
+    if (m_finalReplyDue && !waitsStopped()) {
         // The server answers an aborted transfer late (426, 226, 425); read it here so
         // that it cannot pass for the reply to the next command. A cancel leaves it due.
-        const int previousLimit = idleLimit();
-        const auto restoreLimit =
-            qScopeGuard([this, previousLimit] { setIdleLimit(previousLimit); });
-        setIdleLimit(previousLimit > 0 ? std::min(previousLimit, lateReplyLimitMs)
-                                       : lateReplyLimitMs);
-        try {
-            const QByteArray line = ReadLn();
-            m_finalReplyDue = false;
-            if (!line.isEmpty()) {
-                ReportStatus(StatusLevel::Dialogue, line);
-                ReadContinuationLines(line);
-            }
-        } catch (const AbortError&) {
-            throw;
-        } catch (const SocketError&) {
-            // No late reply came; a broken connection fails the command itself.
-            m_finalReplyDue = false;
-        }
+        readLateFinalReply();
+        m_finalReplyDue = false;
     }
+    // Kept until the next command has its reply: if it fails, they may tell why.
     if (DataAvailable())
-        Read(0);
+        m_staleReply = Read(0);
+}
+
+QByteArray FtpClient::readLateFinalReply()
+{
+    const int previousLimit = idleLimit();
+    const auto restoreLimit = qScopeGuard([this, previousLimit] { setIdleLimit(previousLimit); });
+    setIdleLimit(previousLimit > 0 ? std::min(previousLimit, lateReplyLimitMs) : lateReplyLimitMs);
+    try {
+        QByteArray reply;
+        do {
+            reply = readReply();
+        } while (!reply.isEmpty() && isBetween(ReplyCode, 100, 199));
+        return reply;
+    } catch (const AbortError&) {
+        throw;
+    } catch (const SocketError&) {
+        // None came; a broken connection fails what comes next by itself.
+        return {};
+    }
 }
 
 void FtpClient::refuseUpload(const QByteArray& reply)
@@ -396,6 +524,7 @@ void FtpClient::refuseUpload(const QByteArray& reply)
 void FtpClient::Upload(const QString& localPath, const QByteArray& remoteName)
 {
     Canceled = false;
+    m_lastUpload = {};
     bool stored = false;
     try {
         CheckConnection();
@@ -403,9 +532,17 @@ void FtpClient::Upload(const QString& localPath, const QByteArray& remoteName)
             std::lock_guard lock(*TransferLock);
             discardStaleReplies();
             auto connection = std::make_unique<BlockingSocket>(this);
+            connection->setRole(SocketEndpoint::Role::Data);
             connection->TimeOut = TimeOut;
             connection->setIdleLimit(idleLimit());
-            connection->OnPacketSent = OnPacketSent;
+            if (waitsStopped())
+                connection->stopWaits();
+            // lastUpload() follows every piece, so a handler can show it.
+            connection->OnPacketSent = [this, handler = OnPacketSent](QObject* Sender) {
+                m_lastUpload.sent = static_cast<BlockingSocket*>(Sender)->bytesSent();
+                if (handler)
+                    handler(Sender);
+            };
             DataConnectionScope scope(DataConnection, std::move(connection));
             stored = transfer(scope.connection(), localPath, remoteName);
         }
@@ -422,13 +559,36 @@ void FtpClient::Upload(const QString& localPath, const QByteArray& remoteName)
     }
 }
 
+void FtpClient::watchControlWhileAccepting()
+{
+    if (!Connected)
+        throw SocketError(QStringLiteral("Connection closed by the server instead of "
+                                         "opening the data connection"),
+                          SocketFailure::Closed, endpoint());
+    if (!DataAvailable())
+        return;
+    const QByteArray reply = readReply();
+    if (reply.isEmpty())
+        throw SocketError(QStringLiteral("Connection closed by the server instead of "
+                                         "opening the data connection"),
+                          SocketFailure::Closed, endpoint());
+    if (isBetween(ReplyCode, 100, 199))
+        return;
+    // The server gave up on the data connection ("425 Can't open data connection").
+    m_finalReplyDue = false;
+    throw FtpError(reply);
+}
+
 bool FtpClient::transfer(BlockingSocket& data, const QString& localPath,
                          const QByteArray& remoteName)
 {
+    // What was sent is known on every way out, also after a failure.
+    const auto noteSent = qScopeGuard([this, &data] { m_lastUpload.sent = data.bytesSent(); });
     {
         QFile file(localPath);
         if (!file.open(QIODevice::ReadOnly))
             throw FileOpenError(QStringLiteral("Cannot open file %1").arg(localPath));
+        m_lastUpload.size = file.size();
     }
 
     if (Passive) {
@@ -437,13 +597,16 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath,
             refuseUpload(reply);
             return false;
         }
-        data.Port = ftp::passivePort(reply);
+        data.Port = ftp::passivePort(firstLine(reply));
         data.Host = Host;
         data.Connect();
     } else {
         data.Port = 0;
         data.Listen();
-        const QByteArray reply = command("PORT " + LocalAddressCommas() + data.LocalPortCommas());
+        const QByteArray address = LocalAddressCommas();
+        // The address the server is told to connect to names the data connection.
+        data.Host = QByteArray(address).replace(',', '.');
+        const QByteArray reply = command("PORT " + address + data.LocalPortCommas());
         if (isBetween(ReplyCode, 301, 599)) {
             refuseUpload(reply);
             return false;
@@ -463,35 +626,70 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath,
     }
     m_finalReplyDue = true;
 
-    if (!Passive)
-        data.Accept();
+    if (!Passive) {
+        try {
+            data.Accept([this] { watchControlWhileAccepting(); });
+        } catch (const FtpError& refusal) {
+            refuseUpload(refusal.reply());
+            return false;
+        }
+    }
     if (OnTransactionStart)
         OnTransactionStart(this);
-    // A cancel or time-out before the first byte leaves the file unsent: never a success.
-    const bool sending = !Canceled && !TimedOut;
-    if (sending)
+    // A cancel, time-out or stop before the first byte leaves the file unsent: never a
+    // success, and the data connection is reset so that the server stores nothing.
+    if (Canceled || TimedOut || m_stopping) {
+        if (OnTransactionStop)
+            OnTransactionStop(this);
+        data.Disconnect();
+        Canceled = false;
+        if (m_stopping)
+            throw AbortError(QStringLiteral("Stopped before sending the file"),
+                             SocketFailure::Stopped, data.endpoint());
+        throw AbortError("Socket send aborted");
+    }
+
+    // From the first byte to the final reply the file is in transfer: a stop lets it end.
+    m_fileInProgress = true;
+    const auto fileEnds = qScopeGuard([this] {
+        m_fileInProgress = false;
+        if (m_stopping)
+            stopWaits();
+    });
+    try {
         data.SendFile(localPath);
+    } catch (const AbortError&) {
+        throw;
+    } catch (const SocketError& error) {
+        // A server that cuts the data connection (disk full) says why on the control one;
+        // one that stopped taking data has already had its time.
+        if (error.failure() == SocketFailure::TimedOut)
+            throw;
+        const QByteArray reply = readLateFinalReply();
+        if (reply.isEmpty() || !isBetween(ReplyCode, 400, 599))
+            throw;
+        m_finalReplyDue = false;
+        refuseUpload(reply);
+        return false;
+    }
     if (OnTransactionStop)
         OnTransactionStop(this);
     // Closing the data connection marks the end of the file for the server.
     data.closeGracefully();
-    if (!sending) {
-        Canceled = false;
-        throw AbortError("Socket send aborted");
-    }
 
     QByteArray final;
     do { // a preliminary reply (1xx) leaves the outcome still to come
-        final = ReadLn();
+        final = readReply();
         if (final.isEmpty())
-            throw SocketError("Connection closed by the server instead of the final reply to STOR");
-        ReportStatus(StatusLevel::Dialogue, final);
-        ReadContinuationLines(final);
-        ReplyCode = ftp::replyCode(final);
+            throw SocketError(
+                QStringLiteral(
+                    "Connection closed by the server instead of the final reply to STOR"),
+                SocketFailure::Closed, endpoint());
     } while (isBetween(ReplyCode, 100, 199));
     m_finalReplyDue = false;
-    // The server tells only here whether it stored the file (451, 452, 552, ...).
-    if (isBetween(ReplyCode, 400, 599)) {
+    // Only a 2xx says the file is stored; a refusal (451, 552), a code of 600 and above or
+    // none at all does not.
+    if (!isBetween(ReplyCode, 200, 299)) {
         refuseUpload(final);
         return false;
     }

@@ -29,8 +29,8 @@ using FailureEvent = std::function<void(bool& Handled, CommandKind Trans_Type)>;
 using SuccessEvent = std::function<void(CommandKind Trans_Type)>;
 using UnsupportedEvent = std::function<void(CommandKind Trans_Type)>;
 
-// A refused reply. The message is the reply's first line exactly as received, line end
-// included (decoded from the code page); reply() keeps its bytes.
+// A refused reply. The message is the complete reply in the server's words (decoded from
+// the code page, see ftp::replyText); reply() keeps its bytes, every line with its line end.
 class FtpError : public platform::Exception {
 public:
     explicit FtpError(const QByteArray& reply);
@@ -76,15 +76,23 @@ bool isContinuationLine(const QByteArray& line);
 CommandKind commandKind(const QByteArray& command);
 
 // The data port of a PASV reply: fields 5 and 6 of the comma-separated text, the sixth
-// up to its ")". Raises ConversionError when they are missing or not numbers.
+// up to its ")". Raises ConversionError "Cannot read the passive address in the reply:
+// <reply>" when they are missing or no bytes.
 quint16 passivePort(const QByteArray& reply);
+
+// A reply as a reader wants it: all its lines joined by one blank, without CR and LF and
+// without the code that repeats on continuation lines ("451-Disk full\r\n451 Try later\r\n"
+// gives "451 Disk full Try later"); decoded from the code page.
+QString replyText(const QByteArray& reply);
 
 } // namespace ftp
 
 // Waits on the server (greeting and replies, the data connection, a send that makes no
 // progress) give up with SocketError after ftp::defaultIdleLimitMs without a byte from the
-// server; setIdleLimit() changes the limit for the control and the data connections.
-// TimeOut keeps its socket-layer meaning.
+// server, and a reply must have ended (all its lines, at most 64 KiB) within that time;
+// setIdleLimit() changes the limit for the control and the data connections. TimeOut
+// keeps its socket-layer meaning. An upload counts as stored only on a 2xx final reply.
+// A failed or stopped login closes without waiting for the server's goodbye.
 class FtpClient : public BlockingSocket {
 public:
     explicit FtpClient(QObject* AOwner = nullptr);
@@ -103,9 +111,11 @@ public:
     void dropConnection();
     // Stop, first step: every wait for the server ends at once with an AbortError of
     // SocketFailure::Stopped, now and until the next Connect; a file whose data is being
-    // sent goes on to its end and its final reply is still read.
+    // sent goes on to its end and its final reply is still read. Commands are no longer
+    // sent; Disconnect sends QUIT and closes without waiting for the reply.
     void stopWaiting();
-    // Stop, second step: the file being sent is cut at once.
+    // Stop, second step: the file being sent is cut at once (AbortError "Socket send
+    // aborted", SocketFailure::Stopped), and every later wait ends as after stopWaiting().
     void abortTransfer();
     // stopWaiting() was called since the last Connect.
     bool stopping() const { return m_stopping; }
@@ -146,16 +156,30 @@ public:
     bool FWAuthenticate = false;
 
 private:
-    // Reads the rest of a multi-line reply whose first line is `Line`.
-    void ReadContinuationLines(const QByteArray& Line);
+    // Reads the rest of a multi-line reply whose first line is `Line` and returns those
+    // lines; a reply beyond 64 KiB fails.
+    QByteArray ReadContinuationLines(const QByteArray& Line);
+    // Reads one complete reply without sending anything (empty: the server closed).
+    QByteArray readReply();
     void logIn();
     void readGreeting();
-    // Transaction that treats a closed connection (no reply at all) as a failure.
+    // Transaction that treats a closed connection (no reply at all) as a failure and
+    // returns the complete reply; nothing goes out once the waits are stopped.
     QByteArray command(const QByteArray& Command);
     void checkLoginReply(const QByteArray& reply);
-    // Before a command: drops what is left of earlier replies, waiting briefly for the
-    // final reply of a transfer that ended before it was read.
+    // Before a command: sets aside what is left of earlier replies, waiting briefly for
+    // the final reply of a transfer that ended before it was read.
     void discardStaleReplies();
+    // A refusal the server sent before the command that then failed is that failure.
+    void raiseStaleRefusal();
+    // Sends QUIT without reading the reply and closes: the end of a failed login.
+    void quitWithoutWaiting();
+    // While the server is to open the data connection: its refusal on the control
+    // connection ends the wait.
+    void watchControlWhileAccepting();
+    // The final reply of a transfer that ended early, waited for a short while only;
+    // empty when none came.
+    QByteArray readLateFinalReply();
     // The refusal of an upload step: returns when OnFailure handled it, else raises.
     void refuseUpload(const QByteArray& reply);
     // The upload on its data connection: true when the server stored the file, false
@@ -165,7 +189,13 @@ private:
     void closeIfOpen();
 
     bool m_stopping = false;
+    // The data of a file is being sent, or its final reply read: a stop waits for its end.
+    bool m_fileInProgress = false;
     UploadProgress m_lastUpload;
+    // The complete last reply, every line with its line end.
+    QByteArray m_reply;
+    // Replies that came while no command was waiting for one.
+    QByteArray m_staleReply;
     // STOR was accepted and its final reply has not been read yet.
     bool m_finalReplyDue = false;
 };

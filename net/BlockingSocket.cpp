@@ -38,11 +38,41 @@ constexpr int hostEntrySize = 1024;
 constexpr int sleepingPassMs = 2;
 constexpr int windowsSharingViolation = 32;
 
-// A lookup that outlasted the idle limit: Connect passes it on as it does a timed-out one.
-class LookupGaveNoAnswer : public SocketError {
-public:
-    using SocketError::SocketError;
-};
+QString secondsText(int milliseconds)
+{
+    return QString::number(milliseconds / 1000.0, 'g', 6);
+}
+
+// The kind of failure a WinSock error number stands for.
+SocketFailure failureOfError(int error)
+{
+    switch (error) {
+    case ws::WSAECONNREFUSED: return SocketFailure::Refused;
+    case ws::WSAETIMEDOUT: return SocketFailure::TimedOut;
+    case ws::WSAENETDOWN:
+    case ws::WSAENETUNREACH:
+    case ws::WSAEHOSTDOWN:
+    case ws::WSAEHOSTUNREACH: return SocketFailure::Unreachable;
+    case ws::WSAENETRESET:
+    case ws::WSAECONNABORTED:
+    case ws::WSAECONNRESET: return SocketFailure::Reset;
+    case ws::WSAENOTCONN:
+    case ws::WSAESHUTDOWN: return SocketFailure::Closed;
+    case ws::WSAHOST_NOT_FOUND:
+    case ws::WSATRY_AGAIN:
+    case ws::WSANO_RECOVERY:
+    case ws::WSANO_DATA: return SocketFailure::LookupFailed;
+    default: return SocketFailure::Other;
+    }
+}
+
+// The shorter of two waits in milliseconds, where -1 is no limit.
+int shorterWait(int first, int second)
+{
+    if (first < 0)
+        return second;
+    return second < 0 ? first : std::min(first, second);
+}
 
 // How long a wait has gone without progress, against the component's idle limit.
 class IdleClock {
@@ -59,7 +89,7 @@ public:
     {
         return m_limit > 0 ? int(std::max<qint64>(0, m_limit - m_clock.elapsed())) : -1;
     }
-    QString seconds() const { return QString::number(m_limit / 1000.0, 'g', 6); }
+    QString seconds() const { return secondsText(m_limit); }
 
 private:
     QElapsedTimer m_clock;
@@ -75,10 +105,10 @@ void sleepingPass()
 
 // One pass of a busy wait with nothing to do: blocks until the socket or anything else
 // (a notice, the timer, user input) needs attention, then dispatches all messages.
-void blockingPass(ws::SOCKET s, const IdleClock& idle)
+void blockingPass(ws::SOCKET s, int maxMilliseconds)
 {
     ws::wakeOnSocketActivity(s);
-    compat::waitMessages(idle.remaining());
+    compat::waitMessages(maxMilliseconds);
     compat::processMessages();
 }
 
@@ -178,6 +208,18 @@ struct BlockingSocket::Impl {
     std::array<char, bufferSize + 1> buffer{};
     // The host entry of a name lookup.
     std::array<char, hostEntrySize> hostEntry{};
+    // The reply being read under a ReplyLimit: since when, and its bytes so far.
+    bool replyLimited = false;
+    QElapsedTimer replyClock;
+    qint64 replyBytes = 0;
+
+    // Milliseconds left for the reply being read (-1: no limit).
+    int replyRemaining(int limit) const
+    {
+        if (!replyLimited || limit <= 0)
+            return -1;
+        return int(std::max<qint64>(0, limit - replyClock.elapsed()));
+    }
 };
 
 QByteArray ExtractField(const QByteArray& Text, char Separator, int N)
@@ -314,17 +356,21 @@ quint32 BlockingSocket::ResolveHost()
         const IdleClock idle(m_idleLimit);
         do {
             sleepingPass();
-            if (!m_waitDone && !TimedOut && !Canceled && idle.expired())
-                throw LookupGaveNoAnswer(
-                    QStringLiteral("Host Lookup gave no answer within %1 s").arg(idle.seconds()));
-        } while (!m_waitDone && !TimedOut && !Canceled);
+            if (!m_waitDone && !TimedOut && !Canceled && !m_waitsStopped && idle.expired())
+                throw connectFailure(QStringLiteral("name lookup timed out"),
+                                     SocketFailure::TimedOut);
+        } while (!m_waitDone && !TimedOut && !Canceled && !m_waitsStopped);
     }
     if (TimedOut)
-        throw SocketError("Host Lookup Timed Out");
+        throw SocketError(QStringLiteral("Host Lookup Timed Out"), SocketFailure::TimedOut,
+                          endpoint());
+    if (m_waitsStopped && !m_waitDone)
+        raiseStopped(QStringLiteral("looking up %1").arg(QString::fromLatin1(name)));
     if (Canceled)
         throw SocketError("Host Lookup Canceled");
     if (!m_notifyOk)
-        throw SocketError("Host Lookup Failed");
+        throw SocketError(QStringLiteral("Host Lookup Failed"), SocketFailure::LookupFailed,
+                          endpoint(), ws::systemReason(m_notifyError));
     const auto* entry = reinterpret_cast<const ws::HostEnt*>(m_impl->hostEntry.data());
     quint32 address = 0;
     std::memcpy(&address, entry->h_addr_list[0], 4);
@@ -340,32 +386,44 @@ void BlockingSocket::Connect()
     if (Connected)
         throw SocketError("Already connected");
     ws::SockAddrIn remote{};
+    // A host without an address; the lookup's own words say why.
+    const auto noAddress = [this] {
+        if ((Proxy.isEmpty() ? Host : Proxy).isEmpty())
+            return SocketError(QStringLiteral("No host address given"), SocketFailure::LookupFailed,
+                               endpoint());
+        const QString reason = ws::systemReason(m_notifyError);
+        return connectFailure(reason.isEmpty() ? QStringLiteral("host not found") : reason,
+                              SocketFailure::LookupFailed, reason);
+    };
     int attempts = 0;
     for (;;) {
         remote.sin_addr.s_addr = 0;
+        m_notifyError = 0;
         try {
             remote.sin_addr.s_addr = ResolveHost();
-        } catch (const LookupGaveNoAnswer&) {
-            throw;
         } catch (const SocketError& error) {
-            if (error.message() == QLatin1String("Host Lookup Timed Out")
+            // A lookup that was stopped, canceled or not answered in time ends the connect;
+            // a host without an address gets OnInvalidHost's chance.
+            if (error.failure() == SocketFailure::TimedOut
+                || error.failure() == SocketFailure::Stopped
                 || error.message() == QLatin1String("Host Lookup Canceled"))
                 throw;
         }
         if (remote.sin_addr.s_addr != 0)
             break;
         if (attempts > 0 || !OnInvalidHost)
-            throw SocketError("Null Remote Address");
+            throw noAddress();
         bool handled = false;
         OnInvalidHost(handled);
         if (!handled)
-            throw SocketError("Null Remote Address");
+            throw noAddress();
         ++attempts;
     }
     remote.sin_family = ws::AF_INET_FAMILY;
     remote.sin_port = ws::hostToNetworkShort(quint16(Proxy.isEmpty() ? Port : ProxyPort));
     m_waitDone = false;
     m_notifyOk = true;
+    m_notifyError = 0;
     if (ws::connect(m_impl->socket, &remote, sizeof remote) == ws::SOCKET_ERROR)
         CheckSocketError(ws::WSAEWOULDBLOCK);
     bool idleExpired = false;
@@ -376,20 +434,79 @@ void BlockingSocket::Connect()
         do {
             sleepingPass();
             idleExpired = !Connected && idle.expired();
-        } while (!Connected && !TimedOut && !Canceled && m_notifyOk && !idleExpired);
+        } while (!Connected && !TimedOut && !Canceled && m_notifyOk && !idleExpired
+                 && !m_waitsStopped);
     }
-    if (!TimedOut && !Canceled && m_notifyOk && !idleExpired)
+    const bool stopped = m_waitsStopped && !Connected;
+    if (!TimedOut && !Canceled && m_notifyOk && !idleExpired && !stopped)
         return;
     // A failed socket cannot connect again, and one given up on could still complete
     // later: the next Connect always starts from a fresh socket.
     replaceSocket();
     if (OnConnectionFailed)
         OnConnectionFailed(this);
+    if (stopped)
+        raiseStopped(QStringLiteral("connecting to %1").arg(endpointText()));
     if (TimedOut || (idleExpired && !Canceled && m_notifyOk))
-        throw SocketError("Connection Timed out");
+        throw connectFailure(QStringLiteral("timed out"), SocketFailure::TimedOut);
     if (Canceled)
         throw SocketError("Connection Canceled");
-    throw SocketError("Connection Failed");
+    const QString reason = ws::systemReason(m_notifyError);
+    throw connectFailure(reason.isEmpty() ? QString::fromLatin1(ErrorText(m_notifyError)) : reason,
+                         failureOfError(m_notifyError), reason);
+}
+
+SocketEndpoint BlockingSocket::endpoint() const
+{
+    const bool viaProxy = !Proxy.isEmpty();
+    const quint16 port = m_boundPort != 0 ? m_boundPort : quint16(viaProxy ? ProxyPort : Port);
+    return {m_role, viaProxy ? Proxy : Host, port};
+}
+
+QString BlockingSocket::endpointText() const
+{
+    const SocketEndpoint where = endpoint();
+    return QString::fromLatin1(where.address) + u':' + QString::number(where.port);
+}
+
+SocketError BlockingSocket::connectFailure(const QString& reason, SocketFailure failure,
+                                           const QString& systemReason) const
+{
+    const QString message = m_role == SocketEndpoint::Role::Data
+        ? QStringLiteral("Data connection to %1 failed: %2")
+        : QStringLiteral("Connection to %1 failed: %2");
+    return SocketError(message.arg(endpointText(), reason), failure, endpoint(), systemReason);
+}
+
+void BlockingSocket::raiseStopped(const QString& during) const
+{
+    throw AbortError(QStringLiteral("Stopped while %1").arg(during), SocketFailure::Stopped,
+                     endpoint());
+}
+
+void BlockingSocket::raiseReplyTimedOut(qsizetype lineBytes) const
+{
+    const QString message = m_impl->replyBytes + lineBytes == 0
+        ? QStringLiteral("No reply within %1 s")
+        : QStringLiteral("The reply did not end within %1 s");
+    throw SocketError(message.arg(secondsText(m_idleLimit)), SocketFailure::TimedOut, endpoint());
+}
+
+BlockingSocket::ReplyLimit::ReplyLimit(BlockingSocket& socket)
+    : m_socket(socket)
+    , m_outer(!socket.m_impl->replyLimited)
+{
+    if (!m_outer)
+        return;
+    socket.m_impl->replyLimited = true;
+    socket.m_impl->replyBytes = 0;
+    socket.m_impl->replyClock.start();
+}
+
+BlockingSocket::ReplyLimit::~ReplyLimit()
+{
+    if (m_outer)
+        m_socket.m_impl->replyLimited = false;
 }
 
 void BlockingSocket::Disconnect()
@@ -402,6 +519,7 @@ void BlockingSocket::CloseSocket()
 {
     ReportStatus(StatusLevel::Transfer, "Request Close Socket");
     Connected = false;
+    m_boundPort = 0;
     if (m_impl->socket == ws::INVALID_SOCKET)
         return;
     if (ws::closesocket(m_impl->socket) == ws::SOCKET_ERROR) {
@@ -486,6 +604,7 @@ void BlockingSocket::TimerTriggered(QObject*)
 void BlockingSocket::HandleNotification(quint32 Message, quint16 Event, quint16 Error)
 {
     m_notifyOk = Error == 0;
+    m_notifyError = Error;
     try {
         if (Message == NotifyMessage) {
             switch (Event) {
@@ -532,7 +651,8 @@ void BlockingSocket::CheckSocketError(int Tolerated)
     const QByteArray text = ErrorText(quint16(error));
     if (OnError && !m_destroying)
         OnError(this, quint16(error), text);
-    throw SocketError(QString::fromLatin1(text));
+    throw SocketError(QString::fromLatin1(text), failureOfError(error), endpoint(),
+                      ws::systemReason(error));
 }
 
 QByteArray BlockingSocket::ErrorText(quint16 Number)
@@ -594,8 +714,9 @@ void BlockingSocket::SendBuffer(const char* Buffer, quint16 Count)
                 CheckSocketError(ws::WSAEWOULDBLOCK);
                 // Would block: wait for room without dispatching, as a repeated send would.
                 if (!ws::waitWritable(m_impl->socket, idle.remaining()))
-                    throw SocketError(QStringLiteral("The peer accepted no data within %1 s")
-                                          .arg(idle.seconds()));
+                    throw SocketError(
+                        QStringLiteral("The peer accepted no data within %1 s").arg(idle.seconds()),
+                        SocketFailure::TimedOut, endpoint());
             }
         }
     }
@@ -633,10 +754,13 @@ QByteArray BlockingSocket::Read(quint16 Count)
                 idle.progress();
                 lastPeeked = peeked;
             }
+            if (m_waitsStopped)
+                raiseStopped(QStringLiteral("waiting for %1").arg(endpointText()));
             if (idle.expired())
                 throw SocketError(
-                    QStringLiteral("No data received within %1 s").arg(idle.seconds()));
-            blockingPass(m_impl->socket, idle);
+                    QStringLiteral("No data received within %1 s").arg(idle.seconds()),
+                    SocketFailure::TimedOut, endpoint());
+            blockingPass(m_impl->socket, idle.remaining());
         } while (!Canceled);
     }
     if (Canceled) {
@@ -697,14 +821,21 @@ QByteArray BlockingSocket::ReadLn()
                     progress = received > 0;
                 }
             }
+            // No complete line yet: a stop or the end of the reply's time ends the wait.
+            if (m_waitsStopped)
+                raiseStopped(QStringLiteral("waiting for %1").arg(endpointText()));
+            const int replyLeft = m_impl->replyRemaining(m_idleLimit);
+            if (replyLeft == 0)
+                raiseReplyTimedOut(taken);
             if (progress) {
                 idle.progress();
                 compat::processMessages();
             } else {
                 if (idle.expired())
                     throw SocketError(
-                        QStringLiteral("No data received within %1 s").arg(idle.seconds()));
-                blockingPass(m_impl->socket, idle);
+                        QStringLiteral("No data received within %1 s").arg(idle.seconds()),
+                        SocketFailure::TimedOut, endpoint());
+                blockingPass(m_impl->socket, shorterWait(idle.remaining(), replyLeft));
             }
         } while (!Canceled);
     }
@@ -721,6 +852,8 @@ QByteArray BlockingSocket::ReadLn()
     } else {
         result.resize(taken + received);
     }
+    if (m_impl->replyLimited)
+        m_impl->replyBytes += result.size();
     return result;
 }
 
@@ -766,6 +899,7 @@ void BlockingSocket::SendFile(const QString& FileName)
         platform::raiseInOutError(errno);
     const off_t size = info.st_size;
     off_t position = 0;
+    m_bytesSent = 0;
     char* buffer = m_impl->buffer.data();
     while (position != size && !Canceled) {
         ssize_t n = ::read(fd, buffer, bufferSize);
@@ -786,6 +920,7 @@ void BlockingSocket::SendFile(const QString& FileName)
                 break;
             if (sent > 0) {
                 remaining -= std::size_t(sent);
+                m_bytesSent += sent;
                 idle.progress();
                 if (OnPacketSent)
                     OnPacketSent(this);
@@ -795,13 +930,17 @@ void BlockingSocket::SendFile(const QString& FileName)
             CheckSocketError(ws::WSAEWOULDBLOCK);
             if (idle.expired())
                 throw SocketError(
-                    QStringLiteral("The peer accepted no data within %1 s").arg(idle.seconds()));
-            blockingPass(m_impl->socket, idle);
+                    QStringLiteral("The peer accepted no data within %1 s").arg(idle.seconds()),
+                    SocketFailure::TimedOut, endpoint());
+            blockingPass(m_impl->socket, idle.remaining());
         }
     }
     if (Canceled) {
         Canceled = false;
-        throw AbortError("Socket send aborted");
+        // Only a stop cuts a file short on purpose; a plain cancel says no more than that.
+        throw AbortError(QStringLiteral("Socket send aborted"),
+                         m_waitsStopped ? SocketFailure::Stopped : SocketFailure::Other,
+                         endpoint());
     }
     // The whole file is handed over: closing must now deliver its end instead of
     // resetting the connection (a canceled or failed send keeps the reset, so the
@@ -821,18 +960,27 @@ void BlockingSocket::Listen()
     // The arriving connection completes Accept's wait.
     ws::WSAAsyncSelect(m_impl->socket, m_impl->window, CompletionMessage, ws::FD_ACCEPT);
     ws::listen(m_impl->socket, 1);
+    ws::SockAddrIn bound{};
+    int length = sizeof bound;
+    if (ws::getsockname(m_impl->socket, &bound, &length) == 0)
+        m_boundPort = ws::networkToHostShort(bound.sin_port);
 }
 
-void BlockingSocket::Accept()
+void BlockingSocket::Accept(const std::function<void()>& duringWait)
 {
     ReportStatus(StatusLevel::Transfer, "Accepting");
     const IdleClock idle(m_idleLimit);
-    while (!m_waitDone && !Canceled) {
+    while (!m_waitDone && !Canceled && !m_waitsStopped) {
+        if (duringWait)
+            duringWait();
         sleepingPass();
-        if (!m_waitDone && !Canceled && idle.expired())
+        if (!m_waitDone && !Canceled && !m_waitsStopped && idle.expired())
             throw SocketError(
-                QStringLiteral("No data connection arrived within %1 s").arg(idle.seconds()));
+                QStringLiteral("No data connection arrived within %1 s").arg(idle.seconds()),
+                SocketFailure::TimedOut, endpoint());
     }
+    if (m_waitsStopped && !m_waitDone)
+        raiseStopped(QStringLiteral("waiting for the data connection on %1").arg(endpointText()));
     if (Canceled)
         throw SocketError("Accepting Canceled");
     if (!m_notifyOk)

@@ -108,23 +108,39 @@ public:
     // a reset: for a data connection whose close marks the end of a file.
     void closeGracefully();
 
+    // Stop: from now on every wait for the peer (lookup, connect, accept, a read) ends at
+    // once with AbortError of SocketFailure::Stopped, until resumeWaits(). Sending does not
+    // wait for the peer in that sense and goes on; Cancel cuts it.
+    void stopWaits() { m_waitsStopped = true; }
+    void resumeWaits() { m_waitsStopped = false; }
+    bool waitsStopped() const { return m_waitsStopped; }
+
+    // What this connection is for, and where it goes: Host (or Proxy) and the port of
+    // Connect, or the port Listen bound. Carried by the errors it raises.
+    void setRole(SocketEndpoint::Role role) { m_role = role; }
+    SocketEndpoint endpoint() const;
+
     // Data transfer.
     QByteArray ReadLn();
     void SendFile(const QString& FileName);
+    // The bytes the last SendFile handed to the connection so far.
+    qint64 bytesSent() const { return m_bytesSent; }
 
     // A connection the peer opens: Listen on Port (0: a port the stack chooses), tell the
     // peer LocalAddressCommas() and LocalPortCommas(), then Accept.
     void Listen();
     // Waits for the connection that Listen announces and goes on with it: the
     // listening socket is closed and the accepted one becomes this component's socket.
-    void Accept();
+    // `duringWait` runs on every pass of the wait; what it raises ends the wait.
+    void Accept(const std::function<void()>& duringWait = {});
     QByteArray LocalAddressCommas();
     QByteArray LocalPortCommas();
 
     // Optional guard against a silent peer: a wait (lookup, connect, accept, a read
     // with a count, ReadLn, a blocked send) that sees no progress for this many
-    // milliseconds raises SocketError ("No data received within 60 s" and the like; a
-    // connect ends as "Connection Timed out"). 0 (the default) means no limit.
+    // milliseconds raises SocketError of SocketFailure::TimedOut ("No data received
+    // within 60 s" and the like; a connect ends as "Connection to <host>:<port> failed:
+    // timed out"). 0 (the default) means no limit.
     void setIdleLimit(int milliseconds) { m_idleLimit = milliseconds; }
     int idleLimit() const { return m_idleLimit; }
 
@@ -163,6 +179,20 @@ protected:
     QByteArray Read(quint16 Count);
     bool DataAvailable();
     void ClearInput();
+    void Writeln(const QByteArray& Text);
+    // While one lives, the lines read by ReadLn form one reply that must have ended within
+    // the idle limit in total, however its bytes trickle in: "No reply within 60 s" when
+    // none came, "The reply did not end within 60 s" when it began.
+    class ReplyLimit {
+    public:
+        explicit ReplyLimit(BlockingSocket& socket);
+        ~ReplyLimit();
+        Q_DISABLE_COPY_MOVE(ReplyLimit)
+
+    private:
+        BlockingSocket& m_socket;
+        bool m_outer;
+    };
     // A derived destructor calls this first, so that its own tear-down fires no events.
     void setDestroying() { m_destroying = true; }
 
@@ -182,7 +212,6 @@ private:
     quint32 ResolveHost();
     void CloseSocket();
     void Write(const QByteArray& Text);
-    void Writeln(const QByteArray& Text);
     void SendBuffer(const char* Buffer, quint16 Count);
     void CheckSocketError(int Tolerated);
     QByteArray ErrorText(quint16 Number);
@@ -190,9 +219,23 @@ private:
     void TimerOn();
     void TimerOff();
     void TimerTriggered(QObject* Sender);
+    // "127.0.0.1:21": where this connection goes, for messages.
+    QString endpointText() const;
+    // A connect that did not succeed: "Connection to 127.0.0.1:21 failed: <reason>".
+    SocketError connectFailure(const QString& reason, SocketFailure failure,
+                               const QString& systemReason = {}) const;
+    [[noreturn]] void raiseStopped(const QString& during) const;
+    // The limit of the reply being read has passed.
+    [[noreturn]] void raiseReplyTimedOut(qsizetype lineBytes) const;
 
     const std::unique_ptr<Impl> m_impl;
     bool m_notifyOk = false;
+    // The error of the last notification (0: none).
+    quint16 m_notifyError = 0;
+    bool m_waitsStopped = false;
+    SocketEndpoint::Role m_role = SocketEndpoint::Role::Control;
+    quint16 m_boundPort = 0;
+    qint64 m_bytesSent = 0;
     bool m_waitDone = false;
     int m_idleLimit = 0;
     bool m_destroying = false;

@@ -343,10 +343,12 @@ void WSASetLastError(int error)
     state().lastError = error;
 }
 
-int winsockErrorFromErrno(int error)
+namespace {
+
+// The WinSock number an errno value stands for; 0 when it has none of its own.
+int namedWinsockError(int error)
 {
     switch (error) {
-    case 0: return 0;
     case EINTR: return WSAEINTR;
     case EBADF: return WSAEBADF;
     case EACCES:
@@ -393,8 +395,48 @@ int winsockErrorFromErrno(int error)
     case EDQUOT: return 10069;
     case ESTALE: return 10070;
     case EREMOTE: return 10071;
-    default: return 10000 + error; // never a number that reads as success
+    default: return 0;
     }
+}
+
+} // namespace
+
+int winsockErrorFromErrno(int error)
+{
+    if (error == 0)
+        return 0;
+    const int named = namedWinsockError(error);
+    return named != 0 ? named : 10000 + error; // never a number that reads as success
+}
+
+QString systemReason(int error)
+{
+    const auto lowerFirst = [](const char* text) {
+        QString words = QString::fromLocal8Bit(text);
+        if (!words.isEmpty())
+            words[0] = words[0].toLower();
+        return words;
+    };
+    // Where several errno values share a number, the one the number stands for speaks.
+    switch (error) {
+    case 0: return {};
+    case WSAHOST_NOT_FOUND: return lowerFirst(::gai_strerror(EAI_NONAME));
+    case WSATRY_AGAIN: return lowerFirst(::gai_strerror(EAI_AGAIN));
+    case WSANO_RECOVERY: return lowerFirst(::gai_strerror(EAI_FAIL));
+#ifdef EAI_NODATA
+    case WSANO_DATA: return lowerFirst(::gai_strerror(EAI_NODATA));
+#endif
+    case WSAEACCES: return lowerFirst(std::strerror(EACCES));
+    case WSAEMFILE: return lowerFirst(std::strerror(EMFILE));
+    case WSAECONNRESET: return lowerFirst(std::strerror(ECONNRESET));
+    case WSAENOBUFS: return lowerFirst(std::strerror(ENOBUFS));
+    default: break;
+    }
+    for (int number = 1; number < 200; ++number) {
+        if (namedWinsockError(number) == error)
+            return lowerFirst(std::strerror(number));
+    }
+    return {};
 }
 
 SOCKET socket(int family, int type, int protocol)

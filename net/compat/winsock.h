@@ -7,6 +7,7 @@
 #include "net/compat/messages.h"
 
 #include <QByteArray>
+#include <QString>
 
 #include <cstdint>
 #include <functional>
@@ -103,6 +104,11 @@ void WSASetLastError(int error);
 
 // The errno of a failed POSIX call as a WinSock number.
 int winsockErrorFromErrno(int error);
+
+// The system's own words for a WinSock error number, as the C library or the resolver
+// gives them, with a lower-case first letter ("connection refused"); empty for 0 and for
+// numbers the system has no words for.
+QString systemReason(int error);
 
 SOCKET socket(int family, int type, int protocol);
 int closesocket(SOCKET s);

@@ -10,6 +10,8 @@
 
 #include <utility>
 
+using namespace std::chrono_literals;
+
 TEST(FtpLoginDialogue, MissingCredentialsCanBeFilledInWhenAskedFor)
 {
     Session s;
@@ -98,27 +100,28 @@ TEST(FtpLoginDialogue, LoginCommandsGoOutInTheirExactOrderAndRefusalsCarryTheRep
          {"220 Ready\r\n", "331 Password required for user.\r\n", "530 Login incorrect.\r\n",
           "221 Bye.\r\n"},
          {"USER user\r\n", "PASS secret\r\n", "QUIT\r\n"},
-         "530 Login incorrect.\r\n",
+         "530 Login incorrect.",
+         // QUIT goes out, but its reply is not waited for.
          {"220 Ready\r\n", "USER user", "331 Password required for user.\r\n", "PASS ",
-          "530 Login incorrect.\r\n", "QUIT", "221 Bye.\r\n", "Disconnected"}},
+          "530 Login incorrect.\r\n", "QUIT", "Disconnected"}},
         {false,
          FirewallStyle::FTUser,
          false,
-         {"421 Too many users.\r\n", "221 Bye.\r\n"},
+         {"421-Too many users.\r\n421 Try again later.\r\n", "221 Bye.\r\n"},
          {"QUIT\r\n"},
-         "421 Too many users.\r\n"},
+         "421 Too many users. Try again later."},
         {false,
          FirewallStyle::FTUser,
          false,
          {"220 Ready\r\n", "530 No such user.\r\n", "221 Bye.\r\n"},
          {"USER user\r\n", "QUIT\r\n"},
-         "530 No such user.\r\n"},
+         "530 No such user."},
         {false,
          FirewallStyle::FTUser,
          true,
          {"220 Ready\r\n", "331 Firewall password?\r\n", "530 Denied.\r\n", "221 Bye.\r\n"},
          {"USER fwuser\r\n", "PASS fwpw\r\n", "QUIT\r\n"},
-         "530 Denied.\r\n"},
+         "530 Denied."},
         // 400 to USER counts as acceptance at login.
         {false, FirewallStyle::FTUser, false, {"220 Ready\r\n", "400 Odd.\r\n"}, {"USER user\r\n"}},
     };
@@ -148,6 +151,7 @@ TEST(FtpLoginDialogue, LoginCommandsGoOutInTheirExactOrderAndRefusalsCarryTheRep
         EXPECT_EQ(s.client.Connected, !refused);
         const QStringList failed{"OnConnectionFailed", "OnDisconnect"};
         EXPECT_EQ(s.probe.events, refused ? failed : QStringList{"OnConnect"});
+        EXPECT_TRUE(s.peer.waitUntilPlayed());
         EXPECT_EQ(s.peer.commands(), c.commands);
         if (!c.status.isEmpty()) {
             EXPECT_EQ(s.probe.status, c.status);
@@ -179,7 +183,7 @@ TEST(FtpLoginDialogue, SecondConnectSendsNothingAndQuitClosesWhateverTheAnswer)
         EXPECT_TRUE(s.probe.status.isEmpty());
 
         EXPECT_EQ(failureOf<FtpError>([&] { s.client.Disconnect(); }),
-                  refused ? QStringLiteral("500 Unknown command.\r\n")
+                  refused ? QStringLiteral("500 Unknown command.")
                           : QStringLiteral("<no exception>"));
         EXPECT_FALSE(s.client.Connected);
         // A close instead of a reply leaves no code of an earlier reply behind.
@@ -197,8 +201,20 @@ TEST(FtpLoginDialogue, RefusedTcpConnectionGoesStraightToTheCaller)
 {
     Session s;
     s.client.Port = Session().peer.port(); // nobody listens there once that peer is gone
-    EXPECT_EQ(failureOf<SocketError>([&] { s.client.Connect(); }),
-              QStringLiteral("Connection Failed"));
+    try {
+        s.client.Connect();
+        ADD_FAILURE() << "connected";
+    } catch (const SocketError& error) {
+        EXPECT_EQ(error.message(),
+                  QStringLiteral("Connection to 127.0.0.1:%1 failed: connection refused")
+                      .arg(s.client.Port));
+        EXPECT_EQ(error.failure(), SocketFailure::Refused);
+        EXPECT_EQ(error.systemReason(), QStringLiteral("connection refused"));
+        ASSERT_TRUE(error.endpoint().has_value());
+        EXPECT_EQ(error.endpoint()->role, SocketEndpoint::Role::Control);
+        EXPECT_EQ(error.endpoint()->address, QByteArray("127.0.0.1"));
+        EXPECT_EQ(error.endpoint()->port, s.client.Port);
+    }
     EXPECT_FALSE(s.client.Connected);
     EXPECT_EQ(s.probe.events, QStringList{"OnConnectionFailed"});
     EXPECT_FALSE(s.probe.status.contains("Disconnected"));
@@ -273,9 +289,9 @@ TEST(FtpCommands, RefusalsGoToOnFailureOrRaise)
     s.probe.recordOutcomes(false);
     s.probe.clear();
     EXPECT_EQ(failureOf<FtpError>([&] { s.client.RunCommand("DELE z"); }),
-              QStringLiteral("400 Refused.\r\n"));
+              QStringLiteral("400 Refused."));
     EXPECT_EQ(failureOf<FtpError>([&] { s.client.RunCommand("RMD z"); }),
-              QStringLiteral("599 Refused too.\r\n"));
+              QStringLiteral("599 Refused too."));
     EXPECT_EQ(s.probe.events, (QStringList{"OnFailure(2)", "OnFailure(3)"}));
 
     // No OnFailure at all.
@@ -283,9 +299,8 @@ TEST(FtpCommands, RefusalsGoToOnFailureOrRaise)
     s.client.OnSuccess = nullptr;
     s.probe.clear();
     EXPECT_EQ(failureOf<FtpError>([&] { s.client.ChangeDir("gone"); }),
-              QStringLiteral("550 Missing.\r\n"));
-    EXPECT_EQ(failureOf<FtpError>([&] { s.client.RunCommand("pwd"); }),
-              QStringLiteral("501 Bad.\r\n"));
+              QStringLiteral("550 Missing."));
+    EXPECT_EQ(failureOf<FtpError>([&] { s.client.RunCommand("pwd"); }), QStringLiteral("501 Bad."));
     EXPECT_EQ(s.probe.events, QStringList{"OnUnSupportedFunction(14)"});
     EXPECT_TRUE(s.client.Connected);
 }
@@ -299,14 +314,21 @@ TEST(FtpCommands, NothingGoesOutWhenNotConnected)
               QStringLiteral("Not Connected"));
 }
 
-TEST(FtpCommands, LeftOverReplyLinesAreDiscardedBeforeTheNextCommand)
+TEST(FtpCommands, LeftOverReplyLinesAreDiscardedBeforeTheNextCommandUnlessTheyTellWhyItFails)
 {
     Session s;
     s.greeted().send("226 Late line.\r\n").reply("257 \"/\"\r\n");
+    // The server gives up on an idle session, then the next command finds it gone.
+    s.peer.delay(200ms).send("226 Late.\r\n421-Timeout.\r\n421 Closing.\r\n").drop();
     s.logIn();
     QTest::qWait(100);
     s.client.RunCommand("PWD");
     EXPECT_EQ(s.client.ReplyCode, 257);
+    ASSERT_TRUE(s.peer.waitUntilPlayed());
+    QTest::qWait(100);
+    EXPECT_EQ(failureOf<FtpError>([&] { s.client.ChangeDir("x"); }),
+              QStringLiteral("421 Timeout. Closing."));
+    EXPECT_EQ(s.client.ReplyCode, 421);
 }
 
 TEST(FtpCommands, FolderNamesGoOutAsBytesButNeverWithALineBreak)

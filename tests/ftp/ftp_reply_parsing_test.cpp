@@ -32,11 +32,28 @@ TEST(FtpReplyParsing, PassivePortComesFromFieldsFiveAndSix)
     for (const QByteArray reply : {"227 (127,0,0,1,19,137\r\n", "227 (127,0,0,1,x,137)\r\n",
                                    "227 (127,0,0,1,19,)\r\n", "227 (127,0,0,1,256,1)\r\n"})
         EXPECT_THROW(ftp::passivePort(reply), platform::ConversionError) << reply.toStdString();
+    EXPECT_EQ(
+        failureOf<platform::ConversionError>([] { ftp::passivePort("227 (1,2,3,4,x,5)\r\n"); }),
+        QStringLiteral("Cannot read the passive address in the reply: 227 (1,2,3,4,x,5)"));
 }
 
-TEST(FtpReplyParsing, FtpExceptionKeepsTheReplyBytesAndDecodesGbk)
+TEST(FtpReplyParsing, FtpExceptionTellsTheWholeReplyInTheServersWordsAndKeepsItsBytes)
 {
-    const FtpError error("550 \xce\xde\xb4\xcb\xce\xc4\xbc\xfe\r\n");
-    EXPECT_EQ(error.message(), QStringLiteral("550 无此文件\r\n"));
-    EXPECT_EQ(error.reply(), QByteArray("550 \xce\xde\xb4\xcb\xce\xc4\xbc\xfe\r\n"));
+    const QList<std::pair<QByteArray, QString>> replies{
+        {"550 \xce\xde\xb4\xcb\xce\xc4\xbc\xfe\r\n", QStringLiteral("550 无此文件")},
+        // Continuation markers go, the text of every line stays, one blank between lines.
+        {"451-Local error:\r\n451-  disk full\r\n   quota 0 \r\n451 Try later.\r\n",
+         "451 Local error: disk full quota 0 Try later."},
+        {"451-\r\n451 Only here\n", "451 Only here"},
+        {"550-First\r\n550 \r\n", "550 First"},
+        // Lines without a code stay as they are.
+        {"Stored, I promise.\r\n", "Stored, I promise."},
+        {"999 I did not store it.\r\n", "999 I did not store it."},
+        {"", ""},
+    };
+    for (const auto& [reply, text] : replies) {
+        const FtpError error(reply);
+        EXPECT_EQ(error.message(), text) << reply.toStdString();
+        EXPECT_EQ(error.reply(), reply);
+    }
 }

@@ -4,9 +4,11 @@
 #include "tests/ftp/FtpClientProbe.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -108,6 +110,17 @@ TEST_F(FtpUploadDialogue, RefusalsAndFailuresEndTheUploadWithoutSuccess)
 {
     const QString missing = m_folder.filePath("missing.txt");
     const QStringList twice{"OnFailure(9)", "OnFailure(9)"};
+    const QStringList sentThenTwice =
+        QStringList{"OnTransactionStart", "OnPacketSent", "OnTransactionStop"} + twice;
+    const quint16 closedPort = testsupport::ScriptedFtpPeer().port(); // nobody listens there
+    const QByteArray closedPassive =
+        QStringLiteral("227 Entering Passive Mode (127,0,0,1,%1,%2)\r\n")
+            .arg(closedPort / 256)
+            .arg(closedPort % 256)
+            .toLatin1();
+    const auto finalReply = [](const QByteArray& reply) {
+        return [reply](Session& s) { pasv(s).reply("150 Ok.\r\n").transfer().send(reply); };
+    };
     struct Case {
         bool passive;
         std::function<void(Session&)> script;
@@ -115,35 +128,62 @@ TEST_F(FtpUploadDialogue, RefusalsAndFailuresEndTheUploadWithoutSuccess)
         QString failure;    // when OnFailure does not handle it
         QStringList events; // then
         int commands;       // after USER
-        bool localFileMissing = false;
+        QString file = {};  // to upload when not the small one
+        qint64 sent = 0;    // bytes handed over; -1: some, not all
     };
+    const QString path = writeFile(m_folder, "n.txt", "notice");
+    const QString big = writeFile(m_folder, "big.bin", randomBytes(8 << 20, 5));
     const QList<Case> cases{
         // PASV 502 is refused but is no unsupported function; PORT from 301 on.
         {true, [](Session& s) { s.greeted().reply("502 No passive.\r\n"); }, typeid(FtpError),
-         "502 No passive.\r\n", twice, 1},
-        {false, [](Session& s) { s.greeted().reply("301 Odd.\r\n"); }, typeid(FtpError),
-         "301 Odd.\r\n", twice, 1},
+         "502 No passive.", twice, 1},
+        {false, [](Session& s) { s.greeted().reply("301 Odd.\r\n"); }, typeid(FtpError), "301 Odd.",
+         twice, 1},
         {false, [](Session& s) { port(s).reply("502 No STOR.\r\n"); }, typeid(FtpError),
-         "502 No STOR.\r\n", QStringList{"OnUnSupportedFunction(9)"} + twice, 2},
+         "502 No STOR.", QStringList{"OnUnSupportedFunction(9)"} + twice, 2},
         {false, [](Session& s) { port(s).reply("553 Bad name.\r\n"); }, typeid(FtpError),
-         "553 Bad name.\r\n", twice, 2},
-        // A PASV reply without port fields is a conversion error.
+         "553 Bad name.", twice, 2},
+        // A PASV reply without port fields cannot be used.
         {true,
          [](Session& s) { s.greeted().reply("425 Can't open data connection.\r\n"); },
          typeid(platform::ConversionError),
-         "'' is not a valid integer value",
+         "Cannot read the passive address in the reply: 425 Can't open data connection.",
          {"OnFailure(9)"},
          1},
-        // The final reply after the data is judged, also after a second preliminary reply.
+        // Nobody listens at the passive address.
+        {true,
+         [&](Session& s) { s.greeted().reply(closedPassive); },
+         typeid(SocketError),
+         QStringLiteral("Data connection to 127.0.0.1:%1 failed: connection refused")
+             .arg(closedPort),
+         {"OnFailure(9)"},
+         1},
+        // Active: the server gives up on connecting to us; no waiting for the idle limit.
+        {false,
+         [](Session& s) {
+             port(s)
+                 .reply("150 Opening data connection.\r\n")
+                 .delay(100ms)
+                 .send("425 Can't open data connection.\r\n");
+         },
+         typeid(FtpError), "425 Can't open data connection.", twice, 2},
+        // The final reply after the data is judged, also after a second preliminary reply;
+        // only a 2xx stores the file, and the refusal is the whole reply.
+        {true, finalReply("150 Still writing.\r\n451 Local error: disk trouble.\r\n"),
+         typeid(FtpError), "451 Local error: disk trouble.", sentThenTwice, 2, path, 6},
+        {true, finalReply("451-Local error:\r\n disk full\r\n451 Try later.\r\n"), typeid(FtpError),
+         "451 Local error: disk full Try later.", sentThenTwice, 2, path, 6},
+        {true, finalReply("999 I did not store it.\r\n"), typeid(FtpError),
+         "999 I did not store it.", sentThenTwice, 2, path, 6},
+        {true, finalReply("Stored, I promise.\r\n"), typeid(FtpError), "Stored, I promise.",
+         sentThenTwice, 2, path, 6},
+        // A server that cuts the data connection says why on the control connection.
         {true,
          [](Session& s) {
-             pasv(s)
-                 .reply("150 Ok.\r\n")
-                 .transfer()
-                 .send("150 Still writing.\r\n451 Local error: disk trouble.\r\n");
+             pasv(s).reply("150 Ok.\r\n").cutTransfer(100000).send("451 Disk full.\r\n");
          },
-         typeid(FtpError), "451 Local error: disk trouble.\r\n",
-         QStringList{"OnTransactionStart", "OnPacketSent", "OnTransactionStop"} + twice, 2},
+         typeid(FtpError), "451 Disk full.",
+         QStringList{"OnTransactionStart", "OnPacketSent"} + twice, 2, big, -1},
         // A missing local file sends nothing.
         {false,
          [](Session& s) { s.greeted(); },
@@ -151,9 +191,8 @@ TEST_F(FtpUploadDialogue, RefusalsAndFailuresEndTheUploadWithoutSuccess)
          "Cannot open file " + missing,
          {"OnFailure(9)"},
          0,
-         true},
+         missing},
     };
-    const QString path = writeFile(m_folder, "n.txt", "notice");
     for (const Case& c : cases) {
         for (const int handling : {0, 1, 2}) { // OnFailure: none, not handling, handling
             SCOPED_TRACE(testing::Message()
@@ -167,13 +206,24 @@ TEST_F(FtpUploadDialogue, RefusalsAndFailuresEndTheUploadWithoutSuccess)
                 s.probe.recordOutcomes(handling == 2);
 
             QString failure = "<no exception>";
+            QElapsedTimer clock;
+            clock.start();
             try {
-                s.client.Upload(c.localFileMissing ? missing : path, "n.txt");
+                s.client.Upload(c.file.isEmpty() ? path : c.file, "n.txt");
             } catch (const platform::Exception& error) {
                 failure = error.message();
                 EXPECT_TRUE(typeid(error) == c.type) << typeid(error).name();
             }
+            EXPECT_LT(clock.elapsed(), 1000);
             EXPECT_EQ(failure, handling == 2 ? "<no exception>" : c.failure);
+            EXPECT_EQ(s.client.lastUpload().size,
+                      QFileInfo(c.file.isEmpty() ? path : c.file).size());
+            if (c.sent >= 0) {
+                EXPECT_EQ(s.client.lastUpload().sent, c.sent);
+            } else {
+                EXPECT_GT(s.client.lastUpload().sent, 0);
+                EXPECT_LT(s.client.lastUpload().sent, s.client.lastUpload().size);
+            }
             if (handling == 1) {
                 EXPECT_EQ(s.probe.events, c.events);
             }
@@ -241,8 +291,7 @@ TEST_F(FtpUploadDialogue, CancelBeforeSendingIsNoSuccess)
 
     s.client.OnTransactionStart = nullptr;
     s.client.Passive = false;
-    EXPECT_EQ(failureOf<FtpError>([&] { s.client.Upload(path, "n.txt"); }),
-              "552 Quota exceeded.\r\n");
+    EXPECT_EQ(failureOf<FtpError>([&] { s.client.Upload(path, "n.txt"); }), "552 Quota exceeded.");
     EXPECT_FALSE(s.probe.events.contains("OnSuccess(9)"));
     EXPECT_TRUE(s.probe.status.contains("226 Nothing came, but fine.\r\n"));
     ASSERT_TRUE(s.peer.waitUntilPlayed());
@@ -267,6 +316,15 @@ TEST(FtpBrokenServer, ClosingOrFallingSilentInsteadOfReplyingFailsEveryStep)
     };
     const QString final = closed("final reply to STOR");
     const QString silent = " within 0\\.";
+    const QString endless = "^The reply did not end within 0\\.4 s$";
+    const auto trickle = [](Session& s) {
+        s.peer.send("220-Welcome\r\n");
+        for (int line = 0; line < 20; ++line)
+            s.peer.delay(50ms).send("220-and more\r\n");
+    };
+    QByteArray huge = "220-Welcome\r\n";
+    while (huge.size() <= 65536)
+        huge += QByteArray(1000, 'x').prepend("220-") + "\r\n";
     const QList<Case> cases{
         {Action::LogIn, [](Session& s) { s.peer.delay(50ms).drop(); }, closed("greeting")},
         {Action::LogIn, [](Session& s) { s.script({"220 Ready\r\n"}).command().drop(); },
@@ -295,6 +353,12 @@ TEST(FtpBrokenServer, ClosingOrFallingSilentInsteadOfReplyingFailsEveryStep)
         {Action::Active, [](Session& s) { port(s).reply("150 Ok.\r\n").stalledTransfer(4000ms); },
          silent, true},
         {Action::Passive, [](Session& s) { pasv(s).reply("150 Ok.\r\n").transfer(); }, silent},
+        // A reply whose lines never end, slowly or at once.
+        {Action::LogIn, trickle, endless},
+        {Action::LogIn, [&](Session& s) { s.peer.send(huge); },
+         "^The reply is longer than 65536 bytes$"},
+        {Action::Cwd, [&](Session& s) { s.greeted().command().send("250-Ok\r\n").delay(1000ms); },
+         endless},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases.data());
@@ -310,15 +374,29 @@ TEST(FtpBrokenServer, ClosingOrFallingSilentInsteadOfReplyingFailsEveryStep)
 
         QElapsedTimer clock;
         clock.start();
-        const QString message = failureOf<SocketError>([&] {
+        QString message = QStringLiteral("<no exception>");
+        SocketFailure failure = SocketFailure::Stopped;
+        try {
             if (c.action == Action::LogIn)
                 s.client.Connect();
             else if (c.action == Action::Cwd)
                 s.client.ChangeDir("/notices");
             else
                 s.client.Upload(c.bigFile ? big : small, "n.txt");
-        });
-        EXPECT_LT(clock.elapsed(), 3000);
+        } catch (const SocketError& error) {
+            message = error.message();
+            failure = error.failure();
+            EXPECT_TRUE(error.endpoint().has_value());
+        }
+        // One limit at most, also for a login that failed: the goodbye is not waited for.
+        // (A stalled data connection first takes what fits into the buffers.)
+        const bool oneLimit = (c.pattern == silent && !c.bigFile) || c.pattern == endless;
+        EXPECT_LT(clock.elapsed(), oneLimit ? 700 : 3000);
+        EXPECT_EQ(failure,
+                  message.startsWith("Connection closed") ? SocketFailure::Closed
+                      : message.contains(" within ")      ? SocketFailure::TimedOut
+                                                          : SocketFailure::Other)
+            << message.toStdString();
         EXPECT_TRUE(QRegularExpression(c.pattern).match(message).hasMatch())
             << message.toStdString();
         EXPECT_FALSE(message.contains("secret"));
@@ -332,5 +410,131 @@ TEST(FtpBrokenServer, ClosingOrFallingSilentInsteadOfReplyingFailsEveryStep)
         }
         EXPECT_EQ(s.client.DataConnection, nullptr);
         EXPECT_TRUE(transferLockIsFree(s.client));
+    }
+}
+
+TEST(FtpStop, AStopEndsEveryWaitAtOnceButLetsAFileInTransferFinish)
+{
+    QTemporaryDir folder;
+    const QString small = writeFile(folder, "n.txt", "notice");
+    const QString big = writeFile(folder, "big.bin", randomBytes(8 << 20, 4));
+    enum class Action { LogIn, Cwd, Active, Passive };
+    struct Case {
+        Action action;
+        std::function<void(Session&)> script;
+        bool onFirstPacket; // else 50 ms after the start
+        bool abort;         // abortTransfer() instead of stopWaiting()
+        QString failure;    // pattern of the AbortError's message
+        qint64 sent;        // bytes handed over; -1: some, not all
+        bool bigFile = true;
+    };
+    const QString waiting = "^Stopped while waiting for 127\\.0\\.0\\.1:\\d+$";
+    const QString none = "<no exception>";
+    const qint64 size = 8 << 20;
+    const QList<Case> cases{
+        // Silent greeting, login reply, command reply, data connection (active).
+        {Action::LogIn, [](Session& s) { s.peer.send("").delay(600ms); }, false, false, waiting, 0},
+        {Action::LogIn, [](Session& s) { s.script({"220 Ready\r\n"}).command(); }, false, false,
+         waiting, 0},
+        {Action::Cwd, [](Session& s) { s.greeted().command(); }, false, false, waiting, 0},
+        {Action::Active, [](Session& s) { port(s).reply("150 Ok.\r\n"); }, false, false,
+         "^Stopped while waiting for the data connection on 127\\.0\\.0\\.1:\\d+$", 0},
+        // The file being sent goes on to its end, and its final reply is waited for.
+        {Action::Passive,
+         [](Session& s) {
+             pasv(s).reply("150 Ok.\r\n").transfer().delay(300ms).send("226 Done.\r\n");
+         },
+         true, false, none, size},
+        {Action::Active,
+         [](Session& s) { port(s).reply("150 Ok.\r\n").transfer().send("226 Done.\r\n"); }, true,
+         false, none, size},
+        // The second step cuts the file, or the wait for its final reply.
+        {Action::Passive,
+         [](Session& s) {
+             pasv(s).reply("150 Ok.\r\n").transfer().delay(500ms).send("426 Aborted.\r\n");
+         },
+         true, true, "^Socket send aborted$", -1},
+        {Action::Passive,
+         [](Session& s) {
+             pasv(s).reply("150 Ok.\r\n").transfer().delay(500ms).send("226 Done.\r\n");
+         },
+         false, true, waiting, 6, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases.data());
+        Session s;
+        c.script(s);
+        if (c.action == Action::LogIn)
+            s.peer.start();
+        else
+            s.logIn(c.action == Action::Passive);
+        QElapsedTimer clock;
+        qint64 stoppedAt = -1;
+        const auto stop = [&] {
+            stoppedAt = clock.elapsed();
+            c.abort ? s.client.abortTransfer() : s.client.stopWaiting();
+        };
+        QTimer timer;
+        timer.setSingleShot(true);
+        QObject::connect(&timer, &QTimer::timeout, stop);
+        bool stopped = false;
+        s.client.OnPacketSent = [&](QObject*) {
+            if (c.onFirstPacket && !std::exchange(stopped, true))
+                stop();
+        };
+        if (!c.onFirstPacket)
+            timer.start(50);
+
+        clock.start();
+        QString message = none;
+        try {
+            if (c.action == Action::LogIn)
+                s.client.Connect();
+            else if (c.action == Action::Cwd)
+                s.client.ChangeDir("/notices");
+            else
+                s.client.Upload(c.bigFile ? big : small, "n.txt");
+        } catch (const AbortError& error) {
+            message = error.message();
+            EXPECT_EQ(error.failure(), SocketFailure::Stopped);
+        }
+        // The waits dispatch events, so the stop runs inside them and takes effect at once.
+        if (!c.onFirstPacket) {
+            EXPECT_GE(stoppedAt, 0);
+            EXPECT_LT(clock.elapsed() - stoppedAt, 100);
+        }
+        EXPECT_TRUE(QRegularExpression(c.failure).match(message).hasMatch() || c.failure == message)
+            << message.toStdString();
+        EXPECT_TRUE(s.client.stopping());
+        if (c.sent >= 0) {
+            EXPECT_EQ(s.client.lastUpload().sent, c.sent);
+        } else {
+            EXPECT_GT(s.client.lastUpload().sent, 0);
+            EXPECT_LT(s.client.lastUpload().sent, size);
+        }
+        EXPECT_EQ(s.probe.events.contains("OnSuccess(9)"), c.failure == none);
+
+        // Nothing more is asked of the server, and the goodbye does not wait for it.
+        if (c.action != Action::LogIn) {
+            EXPECT_EQ(failureOf<AbortError>([&] { s.client.RunCommand("PWD"); }),
+                      QStringLiteral("Stopped before PWD"));
+        }
+        clock.restart();
+        EXPECT_NO_THROW(s.client.Disconnect());
+        EXPECT_LT(clock.elapsed(), 100);
+        EXPECT_FALSE(s.client.Connected);
+        ASSERT_TRUE(s.peer.waitUntilFinished());
+        EXPECT_EQ(s.peer.commands().value(s.peer.commands().size() - 1), "QUIT\r\n");
+        EXPECT_FALSE(s.peer.commands().contains("PWD\r\n"));
+        EXPECT_EQ(s.client.DataConnection, nullptr);
+        EXPECT_TRUE(transferLockIsFree(s.client));
+
+        // The next Connect starts afresh.
+        testsupport::ScriptedFtpPeer next;
+        next.send("220 Ready\r\n").reply("230 In.\r\n").start();
+        s.client.Port = next.port();
+        s.client.Connect();
+        EXPECT_TRUE(s.client.Connected);
+        EXPECT_FALSE(s.client.stopping());
     }
 }

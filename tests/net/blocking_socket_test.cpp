@@ -5,6 +5,7 @@
 #include "net/compat/winsock.h"
 #include "platform/application.h"
 #include "platform/exception.h"
+#include "tests/support/QtPrinters.h"
 #include "tests/support/ScriptedFtpPeer.h"
 
 #include <QElapsedTimer>
@@ -18,6 +19,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -52,6 +54,34 @@ QString messageOf(const std::function<void()>& action)
         return error.message();
     }
     return QStringLiteral("<no exception>");
+}
+
+// The socket error an action raises, or none.
+std::optional<SocketError> socketErrorOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const SocketError& error) {
+        return error;
+    }
+    return std::nullopt;
+}
+
+// What a failed connection tells: message, kind, the system's words and where it went.
+void expectFailure(const std::optional<SocketError>& error, const QString& message,
+                   SocketFailure failure, const QString& reason = {},
+                   SocketEndpoint::Role role = SocketEndpoint::Role::Control)
+{
+    ASSERT_TRUE(error.has_value()) << message.toStdString();
+    EXPECT_EQ(error->message(), message);
+    EXPECT_EQ(error->failure(), failure) << message.toStdString();
+    EXPECT_EQ(error->systemReason(), reason);
+    ASSERT_TRUE(error->endpoint().has_value());
+    EXPECT_EQ(error->endpoint()->role, role);
+    EXPECT_TRUE(message.contains(QString::fromLatin1(error->endpoint()->address) + ':'
+                                 + QString::number(error->endpoint()->port))
+                || failure == SocketFailure::Stopped || error->endpoint()->address.isEmpty())
+        << message.toStdString();
 }
 
 void aim(BlockingSocket& sock, quint16 port, const QByteArray& host = "127.0.0.1")
@@ -386,15 +416,17 @@ TEST(BlockingSocketConnect, AConnectThatHangsTimesOutOrIsCanceled)
     }
     QTest::qWait(50);
 
-    ProtocolSocket sock, canceled, limited;
-    for (BlockingSocket* s : {&sock, &canceled, &limited})
+    ProtocolSocket sock, canceled, limited, stopped;
+    for (BlockingSocket* s : {&sock, &canceled, &limited, &stopped})
         aim(*s, port);
+    const QString timedOut =
+        QStringLiteral("Connection to 127.0.0.1:%1 failed: timed out").arg(port);
     sock.TimeOut = 150;
     int failures = 0;
     sock.OnConnectionFailed = [&](QObject*) { ++failures; };
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(messageOf([&] { sock.Connect(); }), QStringLiteral("Connection Timed out"));
+    expectFailure(socketErrorOf([&] { sock.Connect(); }), timedOut, SocketFailure::TimedOut);
     EXPECT_GE(clock.elapsed(), 140);
     EXPECT_EQ(failures, 1);
     EXPECT_TRUE(sock.TimedOut);
@@ -403,11 +435,23 @@ TEST(BlockingSocketConnect, AConnectThatHangsTimesOutOrIsCanceled)
     QTimer::singleShot(80, [&] { canceled.Cancel(); });
     EXPECT_EQ(messageOf([&] { canceled.Connect(); }), QStringLiteral("Connection Canceled"));
     limited.setIdleLimit(100);
-    EXPECT_EQ(messageOf([&] { limited.Connect(); }), QStringLiteral("Connection Timed out"));
+    limited.setRole(SocketEndpoint::Role::Data);
+    expectFailure(socketErrorOf([&] { limited.Connect(); }), "Data " + timedOut.toLower(),
+                  SocketFailure::TimedOut, {}, SocketEndpoint::Role::Data);
     EXPECT_FALSE(limited.TimedOut);
 
+    // A stop ends the wait at once, and every later one until the waits resume.
+    QTimer::singleShot(50, [&] { stopped.stopWaits(); });
+    clock.restart();
+    const QString stopMessage =
+        QStringLiteral("Stopped while connecting to 127.0.0.1:%1").arg(port);
+    expectFailure(socketErrorOf([&] { stopped.Connect(); }), stopMessage, SocketFailure::Stopped);
+    EXPECT_THROW(stopped.Connect(), AbortError);
+    EXPECT_LT(clock.elapsed(), 200);
+    stopped.resumeWaits();
+
     // An attempt given up on does not stand in the way of the next connect.
-    for (BlockingSocket* abandoned : {&canceled, &limited})
+    for (BlockingSocket* abandoned : {&canceled, &limited, &stopped})
         EXPECT_EQ(connectAndReadLine(*abandoned, "next\r\n"), QByteArray("next\r\n"));
 }
 
@@ -422,8 +466,13 @@ TEST(BlockingSocketConnect, RefusedThenADottedHostWithoutLookupAndAFreshSocketAf
     sock.OnHostResolved = [&](QObject*) { ++resolved; };
     sock.OnConnect = [&](QObject*) { ++connects; };
     sock.OnDisconnect = [&](QObject*) { ++disconnects; };
-    aim(sock, Peer().port()); // nobody listens there any more
-    EXPECT_EQ(messageOf([&] { sock.Connect(); }), QStringLiteral("Connection Failed"));
+    const quint16 closed = Peer().port(); // nobody listens there any more
+    aim(sock, closed);
+    // The system's own words for why, and where the connection went.
+    expectFailure(
+        socketErrorOf([&] { sock.Connect(); }),
+        QStringLiteral("Connection to 127.0.0.1:%1 failed: connection refused").arg(closed),
+        SocketFailure::Refused, "connection refused");
     EXPECT_EQ(failures, 1);
     EXPECT_FALSE(sock.Connected);
 
@@ -465,17 +514,27 @@ TEST(BlockingSocketConnect, LooksUpNamesAndGivesAnUnknownHostExactlyOneChance)
         return call == ws::Call::Lookup ? ws::WSAHOST_NOT_FOUND : 0;
     });
     sock.Host = "nowhere";
-    EXPECT_EQ(messageOf([&] { sock.Connect(); }), QStringLiteral("Null Remote Address"));
+    const QString notFound = ws::systemReason(ws::WSAHOST_NOT_FOUND);
+    EXPECT_FALSE(notFound.isEmpty());
+    expectFailure(
+        socketErrorOf([&] { sock.Connect(); }),
+        QStringLiteral("Connection to nowhere:%1 failed: %2").arg(sock.Port).arg(notFound),
+        SocketFailure::LookupFailed, notFound);
 
     int calls = 0;
     for (const bool handled : {true, false}) {
         calls = 0;
         sock.OnInvalidHost = [&](bool& done) {
             ++calls;
-            sock.Host = "still-nowhere";
+            sock.Host = handled ? "still-nowhere" : "";
             done = handled;
         };
-        EXPECT_EQ(messageOf([&] { sock.Connect(); }), QStringLiteral("Null Remote Address"));
+        expectFailure(socketErrorOf([&] { sock.Connect(); }),
+                      handled ? QStringLiteral("Connection to still-nowhere:%1 failed: %2")
+                                    .arg(sock.Port)
+                                    .arg(notFound)
+                              : QStringLiteral("No host address given"),
+                      SocketFailure::LookupFailed, handled ? notFound : QString());
         EXPECT_EQ(calls, 1);
     }
     sock.Host = "nowhere";
@@ -503,9 +562,18 @@ TEST(BlockingSocketConnect, LooksUpNamesAndGivesAnUnknownHostExactlyOneChance)
     silent.setIdleLimit(100);
     calls = 0;
     silent.OnInvalidHost = [&](bool&) { ++calls; };
-    EXPECT_EQ(messageOf([&] { silent.Connect(); }),
-              QStringLiteral("Host Lookup gave no answer within 0.1 s"));
+    expectFailure(socketErrorOf([&] { silent.Connect(); }),
+                  QStringLiteral("Connection to silent:0 failed: name lookup timed out"),
+                  SocketFailure::TimedOut);
     EXPECT_EQ(calls, 0);
+    // A stop ends the lookup's wait at once.
+    silent.setIdleLimit(0);
+    QTimer::singleShot(30, [&] { silent.stopWaits(); });
+    QElapsedTimer clock;
+    clock.start();
+    expectFailure(socketErrorOf([&] { silent.Connect(); }),
+                  QStringLiteral("Stopped while looking up silent"), SocketFailure::Stopped);
+    EXPECT_LT(clock.elapsed(), 200);
 }
 
 TEST(BlockingSocketConnect, OperationsThatNeedAConnectionAndTheStatusTextsOfTheReportLevel)

@@ -135,6 +135,12 @@ ScriptedFtpPeer& ScriptedFtpPeer::stalledTransfer(milliseconds stall)
     return *this;
 }
 
+ScriptedFtpPeer& ScriptedFtpPeer::cutTransfer(qsizetype bytes)
+{
+    m_steps.push_back({StepKind::CutTransfer, QByteArray::number(bytes)});
+    return *this;
+}
+
 ScriptedFtpPeer& ScriptedFtpPeer::delay(milliseconds duration)
 {
     m_steps.push_back({StepKind::Delay, {}, 0, duration});
@@ -220,7 +226,8 @@ bool ScriptedFtpPeer::play(const Step& step)
     case StepKind::Command: return readCommand(&line);
     case StepKind::Passive: return openPassive(step);
     case StepKind::Transfer:
-    case StepKind::StalledTransfer: return takeData(step);
+    case StepKind::StalledTransfer:
+    case StepKind::CutTransfer: return takeData(step);
     case StepKind::Delay:
         for (auto waited = milliseconds(0); waited < step.duration && !m_stop; waited += pollSlice)
             std::this_thread::sleep_for(std::min(pollSlice, step.duration - waited));
@@ -339,8 +346,10 @@ bool ScriptedFtpPeer::takeData(const Step& step)
         for (auto waited = milliseconds(0); waited < step.duration && !m_stop; waited += pollSlice)
             std::this_thread::sleep_for(pollSlice);
     } else {
+        const qsizetype cutAfter =
+            step.kind == StepKind::CutTransfer ? step.bytes.toLongLong() : -1;
         char buffer[65536];
-        for (;;) {
+        while (cutAfter < 0 || received.size() < cutAfter) {
             if (!waitReadable(fd, m_stepTimeout)) {
                 problem(QStringLiteral("the data connection stayed silent"));
                 break;
@@ -351,6 +360,10 @@ bool ScriptedFtpPeer::takeData(const Step& step)
             if (n <= 0)
                 break;
             received.append(buffer, n);
+        }
+        if (cutAfter >= 0) {
+            const linger reset{1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
         }
     }
     closeFd(fd);

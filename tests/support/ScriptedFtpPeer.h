@@ -64,6 +64,9 @@ public:
     // Like transfer(), but takes no byte for `stall` (with a small receive buffer), then
     // closes the data connection.
     ScriptedFtpPeer& stalledTransfer(milliseconds stall);
+    // Like transfer(), but resets the data connection once `bytes` have arrived, as a
+    // server does whose disk is full.
+    ScriptedFtpPeer& cutTransfer(qsizetype bytes);
     // Waits before the next step.
     ScriptedFtpPeer& delay(milliseconds duration);
     // Closes the control connection, accepting it first when none is open (a later
@@ -93,7 +96,17 @@ public:
     int connectionCount() const;
 
 private:
-    enum class StepKind { Send, Reply, Command, Passive, Transfer, StalledTransfer, Delay, Drop };
+    enum class StepKind {
+        Send,
+        Reply,
+        Command,
+        Passive,
+        Transfer,
+        StalledTransfer,
+        CutTransfer,
+        Delay,
+        Drop
+    };
     struct Step {
         StepKind kind;
         QByteArray bytes;
