@@ -53,7 +53,8 @@ QList<Station> StationFile::load() const
     QList<Station> stations;
     if (!platform::fileExists(m_path))
         return stations;
-    for (const QByteArray& record : platform::readRecords(m_path, recordSize))
+    for (const QByteArray& record :
+         platform::splitRecords(platform::readSettingsFile(m_path), recordSize))
         stations << decodeRecord(record);
     return stations;
 }
@@ -67,7 +68,7 @@ void StationFile::save(const QList<Station>& stations) const
         encodeRecord(station, buffer);
         content += buffer;
     }
-    platform::saveFileAtomically(m_path, content);
+    platform::saveSettingsFile(m_path, content);
 }
 
 QList<Station> applyGridRules(QList<Station>& rows)

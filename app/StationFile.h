@@ -27,7 +27,8 @@ public:
 
     explicit StationFile(QString path);
 
-    // The stations of the file's complete records, in order; none when there is no file.
+    // The stations of the file's complete records, in order; none when there is no file. A
+    // FIFO, a device or a file above 64 KiB is refused and left as it is.
     QList<Station> load() const;
     // Replaces the file atomically; a new file is readable by its owner only. A value
     // longer than 16 bytes is cut at a character boundary.
