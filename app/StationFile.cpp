@@ -12,7 +12,6 @@
 namespace {
 
 constexpr int fieldSize = 17;
-constexpr int fieldCharacters = 16;
 
 Station decodeRecord(const QByteArray& bytes)
 {
@@ -21,7 +20,7 @@ Station decodeRecord(const QByteArray& bytes)
     for (QString Station::*field : stationFields) {
         // A damaged length byte above 16 must not reach into the next field.
         const int length =
-            std::min<int>(static_cast<unsigned char>(bytes[offset]), fieldCharacters);
+            std::min<int>(static_cast<unsigned char>(bytes[offset]), StationFile::fieldBytes);
         station.*field = platform::fromCodePage(bytes.mid(offset + 1, length));
         offset += fieldSize;
     }
@@ -34,7 +33,7 @@ void encodeRecord(const Station& station, QByteArray& buffer)
     int offset = 0;
     for (QString Station::*field : stationFields) {
         const QByteArray bytes = platform::toCodePage(station.*field);
-        const qsizetype length = platform::codePagePrefixLength(bytes, fieldCharacters);
+        const qsizetype length = platform::codePagePrefixLength(bytes, StationFile::fieldBytes);
         buffer[offset] = static_cast<char>(length);
         std::copy_n(bytes.constData(), length, buffer.data() + offset + 1);
         offset += fieldSize;

@@ -24,6 +24,8 @@ inline constexpr std::array<QString Station::*, 4> stationFields{
 class StationFile {
 public:
     static constexpr qsizetype recordSize = 68;
+    // GBK bytes a field holds.
+    static constexpr qsizetype fieldBytes = 16;
 
     explicit StationFile(QString path);
 
