@@ -26,7 +26,7 @@ std::optional<FolderSettings> FolderFile::load() const
 {
     if (!platform::fileExists(m_path))
         return std::nullopt;
-    const QList<QByteArray> lines = platform::readTextLines(m_path, 3);
+    const QList<QByteArray> lines = platform::splitTextLines(platform::readSettingsFile(m_path), 3);
     return FolderSettings{.localFolder = platform::fromCodePage(lines[0]),
                           .remoteFolder = platform::fromCodePage(lines[1]),
                           .password = lines[2]};
@@ -36,5 +36,5 @@ void FolderFile::save(const FolderSettings& settings) const
 {
     const QByteArray content = folderLine(settings.localFolder) + folderLine(settings.remoteFolder)
         + settings.password + "\r\n";
-    platform::saveFileAtomically(m_path, content);
+    platform::saveSettingsFile(m_path, content);
 }

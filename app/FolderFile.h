@@ -19,7 +19,8 @@ class FolderFile {
 public:
     explicit FolderFile(QString path);
 
-    // The settings of the file; none when there is no file.
+    // The settings of the file; none when there is no file. A FIFO, a device or a file
+    // above 64 KiB is refused and left as it is (platform::readSettingsFile).
     std::optional<FolderSettings> load() const;
     // Replaces the file atomically; an empty folder is written as ".".
     void save(const FolderSettings& settings) const;

@@ -12,7 +12,6 @@
 namespace {
 
 constexpr int fieldSize = 17;
-constexpr int fieldCharacters = 16;
 
 Station decodeRecord(const QByteArray& bytes)
 {
@@ -21,7 +20,7 @@ Station decodeRecord(const QByteArray& bytes)
     for (QString Station::*field : stationFields) {
         // A damaged length byte above 16 must not reach into the next field.
         const int length =
-            std::min<int>(static_cast<unsigned char>(bytes[offset]), fieldCharacters);
+            std::min<int>(static_cast<unsigned char>(bytes[offset]), StationFile::fieldBytes);
         station.*field = platform::fromCodePage(bytes.mid(offset + 1, length));
         offset += fieldSize;
     }
@@ -34,7 +33,7 @@ void encodeRecord(const Station& station, QByteArray& buffer)
     int offset = 0;
     for (QString Station::*field : stationFields) {
         const QByteArray bytes = platform::toCodePage(station.*field);
-        const qsizetype length = platform::codePagePrefixLength(bytes, fieldCharacters);
+        const qsizetype length = platform::codePagePrefixLength(bytes, StationFile::fieldBytes);
         buffer[offset] = static_cast<char>(length);
         std::copy_n(bytes.constData(), length, buffer.data() + offset + 1);
         offset += fieldSize;
@@ -53,7 +52,8 @@ QList<Station> StationFile::load() const
     QList<Station> stations;
     if (!platform::fileExists(m_path))
         return stations;
-    for (const QByteArray& record : platform::readRecords(m_path, recordSize))
+    for (const QByteArray& record :
+         platform::splitRecords(platform::readSettingsFile(m_path), recordSize))
         stations << decodeRecord(record);
     return stations;
 }
@@ -67,7 +67,7 @@ void StationFile::save(const QList<Station>& stations) const
         encodeRecord(station, buffer);
         content += buffer;
     }
-    platform::saveFileAtomically(m_path, content);
+    platform::saveSettingsFile(m_path, content);
 }
 
 QList<Station> applyGridRules(QList<Station>& rows)

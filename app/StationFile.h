@@ -24,10 +24,13 @@ inline constexpr std::array<QString Station::*, 4> stationFields{
 class StationFile {
 public:
     static constexpr qsizetype recordSize = 68;
+    // GBK bytes a field holds.
+    static constexpr qsizetype fieldBytes = 16;
 
     explicit StationFile(QString path);
 
-    // The stations of the file's complete records, in order; none when there is no file.
+    // The stations of the file's complete records, in order; none when there is no file. A
+    // FIFO, a device or a file above 64 KiB is refused and left as it is.
     QList<Station> load() const;
     // Replaces the file atomically; a new file is readable by its owner only. A value
     // longer than 16 bytes is cut at a character boundary.

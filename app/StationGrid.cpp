@@ -1,12 +1,55 @@
 // Cells of the station grid and the stations they hold.
 #include "app/StationGrid.h"
 
+#include "platform/codepage.h"
+
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QStyledItemDelegate>
 #include <QTableWidgetItem>
+#include <QValidator>
 
 namespace {
 
 constexpr int numberColumnWidth = 18;
+
+// Keeps a cell within the bytes its field holds in GBK: of a text typed, pasted or committed by
+// an input method, the characters that would pass the limit are dropped, at the cursor, so
+// that the longest part that fits stays.
+class FieldBytesValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+
+    State validate(QString& input, int& position) const override
+    {
+        while (platform::toCodePage(input).size() > StationFile::fieldBytes) {
+            if (position <= 0)
+                return Invalid;
+            // A character outside the basic plane is one pair of UTF-16 units.
+            const int width = position >= 2 && input.at(position - 1).isLowSurrogate()
+                    && input.at(position - 2).isHighSurrogate()
+                ? 2
+                : 1;
+            input.remove(position - width, width);
+            position -= width;
+        }
+        return Acceptable;
+    }
+};
+
+class StationCellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override
+    {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto* line = qobject_cast<QLineEdit*>(editor))
+            line->setValidator(new FieldBytesValidator(line));
+        return editor;
+    }
+};
 
 } // namespace
 
@@ -19,6 +62,7 @@ StationGrid::StationGrid(QWidget* parent)
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setSectionsMovable(false);
     verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    setItemDelegate(new StationCellDelegate(this));
 }
 
 void StationGrid::prepare()

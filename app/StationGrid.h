@@ -6,7 +6,8 @@
 #include <QTableWidget>
 
 // Row 0 (the headings) and column 0 (the row numbers) are the table's headers; rows and
-// columns of stations are counted from 1, as the row numbers show them.
+// columns of stations are counted from 1, as the row numbers show them. A cell editor takes
+// no more than the 16 GBK bytes of a field.
 class StationGrid : public QTableWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(StationGrid)

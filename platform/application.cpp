@@ -33,6 +33,11 @@ QString messageOf(std::exception_ptr failure)
 
 } // namespace
 
+QString applicationName()
+{
+    return QStringLiteral("Zarvel");
+}
+
 QString errorBoxText(const QString& message)
 {
     if (!message.isEmpty() && message.back().unicode() > u'.')
@@ -65,8 +70,8 @@ void handleCurrentException()
 Application::Application(int& argc, char** argv)
     : QApplication(argc, argv)
 {
-    setApplicationName(QStringLiteral("Zarvel"));
-    setApplicationDisplayName(QStringLiteral("Zarvel"));
+    setApplicationName(applicationName());
+    setApplicationDisplayName(applicationName());
 }
 
 bool Application::notify(QObject* receiver, QEvent* event)

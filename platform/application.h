@@ -10,6 +10,9 @@
 
 namespace platform {
 
+// The program's name: the title of its windows and the name of its folders in the user's home.
+QString applicationName();
+
 // The text the error box shows for a failure message: a full stop is appended
 // when the code of the last character is greater than that of ".".
 QString errorBoxText(const QString& message);

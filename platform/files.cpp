@@ -1,14 +1,19 @@
 // Files over POSIX calls, every failure turned into the input/output error.
 #include "platform/files.h"
 
+#include "platform/application.h"
 #include "platform/exception.h"
 #include "platform/folders.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <exception>
 #include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
@@ -25,10 +30,30 @@ constexpr int readBeyondEndCode = 100;
 constexpr int diskFullCode = 101;
 constexpr char ctrlZ = 26;
 
+// Their presence beside the program marks a portable installation.
+constexpr std::array<const char*, 2> settingsFileNames{"Dirt.cfg", "Addf.cfg"};
+
 QString& programFolderOverride()
 {
     static QString folder;
     return folder;
+}
+
+QStringList& systemFoldersOverride()
+{
+    static QStringList folders;
+    return folders;
+}
+
+QStringList systemFolders()
+{
+    if (!systemFoldersOverride().isEmpty())
+        return systemFoldersOverride();
+    return {QStringLiteral("/usr"),   QStringLiteral("/opt"),    QStringLiteral("/snap"),
+            QStringLiteral("/bin"),   QStringLiteral("/sbin"),   QStringLiteral("/lib"),
+            QStringLiteral("/lib32"), QStringLiteral("/lib64"),  QStringLiteral("/libx32"),
+            QStringLiteral("/etc"),   QStringLiteral("/boot"),   QStringLiteral("/nix"),
+            QStringLiteral("/app"),   QStringLiteral("/var/lib")};
 }
 
 QByteArray nativePath(const QString& path)
@@ -66,12 +91,111 @@ private:
     int m_fd;
 };
 
-int openForReading(const QString& path)
+int openForReading(const QString& path, int extraFlags = 0)
 {
-    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC | extraFlags);
     if (fd < 0)
         raiseInOutError(errno);
     return fd;
+}
+
+// At most `maxBytes` bytes from the file's current position on.
+QByteArray readUpTo(int fd, qsizetype maxBytes)
+{
+    QByteArray content;
+    char buffer[65536];
+    while (content.size() < maxBytes) {
+        const auto wanted = std::min<qsizetype>(sizeof buffer, maxBytes - content.size());
+        const ssize_t got = ::read(fd, buffer, static_cast<size_t>(wanted));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            raiseInOutError(errno);
+        }
+        if (got == 0)
+            break;
+        content.append(buffer, got);
+    }
+    return content;
+}
+
+[[noreturn]] void refuseSettingsFile(const QString& path, const char* reason)
+{
+    throw InOutError(QStringLiteral("The settings file %1 %2; it is left as it is")
+                         .arg(path, QLatin1String(reason)),
+                     accessDeniedCode);
+}
+
+// A folder is refused as any unreadable file is; anything else that is not a regular file
+// could block the reader (a FIFO) or never end (a device).
+void checkSettingsFile(const QString& path, const struct stat& info)
+{
+    if (S_ISDIR(info.st_mode))
+        raiseInOutError(EISDIR);
+    if (!S_ISREG(info.st_mode))
+        refuseSettingsFile(path, "is not a regular file");
+    if (info.st_size > settingsFileLimit)
+        refuseSettingsFile(path, "is larger than 64 KiB");
+}
+
+bool isUnder(const QString& path, const QString& folder)
+{
+    return folders::addSlash(path).startsWith(folders::addSlash(folder));
+}
+
+// Root may write anywhere: a folder whose bits deny writing to everyone counts as read-only.
+bool writableByUser(const QString& folder)
+{
+    const QByteArray path = nativePath(folder);
+    struct stat info {};
+    if (::stat(path.constData(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return false;
+    if (::faccessat(AT_FDCWD, path.constData(), W_OK, AT_EACCESS) != 0)
+        return false;
+    return ::geteuid() != 0 || (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+}
+
+// An XDG base folder: the variable's value when it is an absolute path, else the default
+// below the home folder.
+QString xdgFolder(const char* variable, const QString& belowHome)
+{
+    const QString value = qEnvironmentVariable(variable);
+    const QString base = QDir::isAbsolutePath(value) ? value : QDir::homePath() + belowHome;
+    return folders::addSlash(QDir::cleanPath(base)) + applicationName() + u'/';
+}
+
+// Creates the folder and its missing parents for their owner only.
+void makePrivateFolder(const QString& folder)
+{
+    const QByteArray path = nativePath(folders::removeSlash(folder));
+    for (qsizetype slash = path.indexOf('/', 1);; slash = path.indexOf('/', slash + 1)) {
+        const QByteArray part = slash < 0 ? path : path.left(slash);
+        if (::mkdir(part.constData(), 0700) != 0 && errno != EEXIST)
+            raiseInOutError(errno);
+        if (slash < 0)
+            break;
+    }
+    if (!folders::folderExists(folder))
+        raiseInOutError(ENOTDIR);
+}
+
+// Copies the settings files found beside the program; each copy is tried, the first
+// failure is reported afterwards.
+void copySettingsFrom(const QString& programFolder, const QString& folder)
+{
+    std::exception_ptr failure;
+    for (const char* name : settingsFileNames) {
+        const QString source = programFolder + QLatin1String(name);
+        try {
+            if (fileExists(source))
+                saveSettingsFile(folder + QLatin1String(name), readSettingsFile(source));
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
+    }
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void writeAll(int fd, const QByteArray& content)
@@ -118,14 +242,56 @@ QString programFolder()
     return folders::addSlash(folder.isEmpty() ? QCoreApplication::applicationDirPath() : folder);
 }
 
-QString settingsFolder()
-{
-    return programFolder();
-}
-
 void setProgramFolder(const QString& folder)
 {
     programFolderOverride() = folder;
+}
+
+SettingsPlace settingsPlace()
+{
+    const QString program = programFolder();
+    const bool holdsSettings =
+        std::any_of(settingsFileNames.begin(), settingsFileNames.end(),
+                    [&](const char* name) { return fileExists(program + QLatin1String(name)); });
+    if (writableByUser(program) && (holdsSettings || !isSystemFolder(program)))
+        return {.portable = true, .settings = program, .logs = program + QStringLiteral("logs/")};
+    return {.portable = false,
+            .settings = xdgFolder("XDG_CONFIG_HOME", QStringLiteral("/.config")),
+            .logs = xdgFolder("XDG_STATE_HOME", QStringLiteral("/.local/state"))
+                + QStringLiteral("logs/")};
+}
+
+QString settingsFolder()
+{
+    const SettingsPlace place = settingsPlace();
+    if (place.portable || folders::folderExists(place.settings))
+        return place.settings;
+    // The first start in the user's folder.
+    makePrivateFolder(place.settings);
+    copySettingsFrom(programFolder(), place.settings);
+    return place.settings;
+}
+
+QString logFolder()
+{
+    const QString folder = settingsPlace().logs;
+    if (!folders::folderExists(folder))
+        makePrivateFolder(folder);
+    return folder;
+}
+
+bool isSystemFolder(const QString& folder)
+{
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    const QStringList system = systemFolders();
+    return std::any_of(system.begin(), system.end(), [&](const QString& prefix) {
+        return isUnder(folder, prefix) || (!canonical.isEmpty() && isUnder(canonical, prefix));
+    });
+}
+
+void setSystemFolders(const QStringList& folders)
+{
+    systemFoldersOverride() = folders;
 }
 
 bool fileExists(const QString& path)
@@ -168,23 +334,36 @@ QByteArray readFileStart(const QString& path, qsizetype maxBytes)
         raiseInOutError(errno);
     if (S_ISDIR(info.st_mode))
         raiseInOutError(EISDIR);
-
-    QByteArray content;
-    char buffer[65536];
-    while (content.size() < maxBytes) {
-        const auto wanted = std::min<qsizetype>(sizeof buffer, maxBytes - content.size());
-        const ssize_t got = ::read(file.get(), buffer, static_cast<size_t>(wanted));
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            raiseInOutError(errno);
-        }
-        if (got == 0)
-            break;
-        content.append(buffer, got);
-    }
+    QByteArray content = readUpTo(file.get(), maxBytes);
     file.closeChecked();
     return content;
+}
+
+QByteArray readSettingsFile(const QString& path)
+{
+    // Looked at before it is opened: opening a FIFO for reading would wait for a writer.
+    struct stat info {};
+    if (::stat(nativePath(path).constData(), &info) != 0)
+        raiseInOutError(errno);
+    checkSettingsFile(path, info);
+    FileDescriptor file(openForReading(path, O_NONBLOCK | O_NOCTTY));
+    // Looked at again: the name may have been given to something else in between.
+    if (::fstat(file.get(), &info) != 0)
+        raiseInOutError(errno);
+    checkSettingsFile(path, info);
+    QByteArray content = readUpTo(file.get(), settingsFileLimit + 1);
+    if (content.size() > settingsFileLimit)
+        refuseSettingsFile(path, "is larger than 64 KiB");
+    file.closeChecked();
+    return content;
+}
+
+void saveSettingsFile(const QString& path, const QByteArray& content)
+{
+    struct stat info {};
+    if (::stat(nativePath(path).constData(), &info) == 0 && !S_ISDIR(info.st_mode))
+        checkSettingsFile(path, info);
+    saveFileAtomically(path, content);
 }
 
 QList<QByteArray> splitTextLines(const QByteArray& text, int count)
@@ -222,7 +401,11 @@ QList<QByteArray> readTextLines(const QString& path, int count)
 
 QList<QByteArray> readRecords(const QString& path, qsizetype recordSize)
 {
-    const QByteArray content = readWholeFile(path);
+    return splitRecords(readWholeFile(path), recordSize);
+}
+
+QList<QByteArray> splitRecords(const QByteArray& content, qsizetype recordSize)
+{
     QList<QByteArray> records;
     for (qsizetype offset = 0; offset + recordSize <= content.size(); offset += recordSize)
         records.append(content.mid(offset, recordSize));

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <QMimeDatabase>
 #include <QStorageInfo>
 #include <QStyle>
 
@@ -79,7 +80,12 @@ bool startsWithFolder(const QString& path, const QString& folder)
 
 QIcon smallFileIcon(const QString& path)
 {
-    return iconProvider().icon(QFileInfo(path));
+    // By name only: the list paints its icons often and must not read every file for them.
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension);
+    QIcon icon = QIcon::fromTheme(type.iconName());
+    if (icon.isNull())
+        icon = QIcon::fromTheme(type.genericIconName());
+    return icon.isNull() ? iconProvider().icon(QFileInfo(path)) : icon;
 }
 
 QIcon smallFolderIcon(const QString& path)

@@ -21,7 +21,9 @@ struct Volume {
 // Edge length of the small icons, in pixels.
 constexpr int kSmallIconSize = 16;
 
-QIcon smallFileIcon(const QString& path);   // the icon of the file's type
+// The icon theme's icon of the file's type as its name tells it (the type's own icon, else
+// its generic one), else the shell's file icon.
+QIcon smallFileIcon(const QString& path);
 QIcon smallFolderIcon(const QString& path); // a folder's closed icon
 QIcon smallFolderIcon();                    // the plain folder icon
 QIcon smallOpenFolderIcon();

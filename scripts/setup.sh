@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   fonts-wqy-microhei
   python3 python3-pyftpdlib curl
+  desktop-file-utils appstream
 )
 
 missing=()

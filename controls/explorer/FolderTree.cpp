@@ -143,32 +143,44 @@ void FolderTree::setDirectory(const QString& value)
     if (!m_network && driveTypeOf(path) == DriveType::Remote)
         path = m_homeFolder;
 
+    // A path that leaves the tree keeps the selection.
+    if (FolderNode* found = nodeReadDownTo(path)) {
+        setCurrentItem(found);
+        scrollToItem(found, QAbstractItemView::PositionAtTop);
+    }
+}
+
+void FolderTree::showFolder(const QString& path)
+{
+    if (FolderNode* found = nodeReadDownTo(folders::addSlash(QDir::cleanPath(path)))) {
+        selectionModel()->setCurrentIndex(indexFromItem(found), QItemSelectionModel::NoUpdate);
+        scrollToItem(found, QAbstractItemView::PositionAtTop);
+    }
+}
+
+FolderNode* FolderTree::nodeReadDownTo(const QString& path)
+{
     FolderNode* node = topLevelNodeFor(path);
     if (node == nullptr)
-        return;
+        return nullptr;
     const BusyCursor busy;
-    FolderNode* found = nullptr;
-    {
-        const RepaintSuspender suspended(this);
-        ReadChildren(node);
-        QString part = node->Entry()->FullPath;
-        const QStringList levels = path.mid(part.size()).split(u'/', Qt::SkipEmptyParts);
-        for (const QString& level : levels) {
-            part += level + u'/';
-            FolderNode* child = nullptr;
-            for (int i = 0; i < node->childCount() && child == nullptr; ++i) {
-                if (NodePath(node->child(i)) == part)
-                    child = nodeOf(node->child(i));
-            }
-            if (child == nullptr)
-                return; // the path leaves the tree: the selection stays
-            ReadChildren(child);
-            node = child;
+    const RepaintSuspender suspended(this);
+    ReadChildren(node);
+    QString part = node->Entry()->FullPath;
+    const QStringList levels = path.mid(part.size()).split(u'/', Qt::SkipEmptyParts);
+    for (const QString& level : levels) {
+        part += level + u'/';
+        FolderNode* child = nullptr;
+        for (int i = 0; i < node->childCount() && child == nullptr; ++i) {
+            if (NodePath(node->child(i)) == part)
+                child = nodeOf(node->child(i));
         }
-        found = node;
+        if (child == nullptr)
+            return nullptr;
+        ReadChildren(child);
+        node = child;
     }
-    setCurrentItem(found);
-    scrollToItem(found, QAbstractItemView::PositionAtTop);
+    return node;
 }
 
 void FolderTree::setNetwork(bool value)

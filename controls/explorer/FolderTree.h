@@ -69,6 +69,9 @@ public:
     // FullPath of the selected node, or "nil".
     QString Directory() const;
     void setDirectory(const QString& path);
+    // Opens the tree down to an existing folder and scrolls it to the top without choosing
+    // it: Directory() and the selection stay as they are.
+    void showFolder(const QString& path);
     bool Network() const { return m_network; }
     void setNetwork(bool value);
     bool FastLoad() const { return m_fastLoad; }
@@ -115,6 +118,9 @@ private:
     // Calls visit(name) for each counting subfolder of path until it returns false.
     void forEachFolder(const QString& path, const std::function<bool(const QString&)>& visit);
     FolderNode* selectedNode() const;
+    // The node of `path` (ending in "/"), reading the folders on the way; nullptr when the
+    // path leaves the tree.
+    FolderNode* nodeReadDownTo(const QString& path);
     FolderNode* topLevelNodeFor(const QString& path) const;
     platform::shell::DriveType driveTypeOf(const QString& path) const;
 

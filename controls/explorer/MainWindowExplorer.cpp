@@ -22,5 +22,7 @@ FolderTree* createFolderTree(QWidget* parent)
     tree->setGeometry(12, 16, 249, 217);
     tree->setFastLoad(false);
     tree->setNetwork(true);
+    // Until a folder is chosen, the tree shows where a user's files usually are.
+    tree->showFolder(tree->homeFolder());
     return tree;
 }

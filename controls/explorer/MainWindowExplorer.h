@@ -10,5 +10,6 @@ class FileListView;
 FileListView* createNoticeList(QWidget* parent);
 
 // folderTree on the settings page: 12, 16, 249 x 217, Directory "nil", Network true,
-// FastLoad false, selection shown without focus. The window assigns OnChange.
+// FastLoad false, selection shown without focus, opened at the user's home folder. The
+// window assigns OnChange.
 FolderTree* createFolderTree(QWidget* parent);

@@ -25,12 +25,12 @@ void CommandLabel::Loaded()
     m_savedFontColor = FontColor();
 }
 
-QImage CommandLabel::paintImage() const
+QImage CommandLabel::paintImage(qreal ratio) const
 {
-    QImage image = labels::transparentImage(size());
+    QImage image = labels::transparentImage(size(), ratio);
     labels::LabelCanvas canvas(image, palette());
     if (!Transparent())
-        canvas.fillRect(image.rect(), groundColor(canvas));
+        canvas.fillRect(rect(), groundColor(canvas));
     unsigned flags = captionFlags();
     if (!ShowAccelChar())
         flags |= labels::textNoPrefix;
@@ -47,7 +47,7 @@ QImage CommandLabel::paintImage() const
 
 void CommandLabel::paintEvent(QPaintEvent*)
 {
-    const QImage image = paintImage();
+    const QImage image = paintImage(devicePixelRatioF());
     QPainter painter(this);
     painter.drawImage(0, 0, image);
 }

@@ -50,8 +50,9 @@ public:
         OnMouseUp;
     std::function<void(CommandLabel* sender, Qt::KeyboardModifiers, QPoint)> OnMouseMove;
 
-    // The label as the standard label paints it, on a transparent image.
-    QImage paintImage() const;
+    // The label as the standard label paints it, on a transparent image at the device pixel
+    // ratio.
+    QImage paintImage(qreal ratio = 1.0) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -88,9 +88,9 @@ void DecoratedLabel::Paint(labels::LabelCanvas& canvas) const
     m_frame.DrawFrame(canvas, QRect(0, 0, w, h));
 }
 
-QImage DecoratedLabel::paintImage() const
+QImage DecoratedLabel::paintImage(qreal ratio) const
 {
-    QImage image = labels::transparentImage(size());
+    QImage image = labels::transparentImage(size(), ratio);
     labels::LabelCanvas canvas(image, palette());
     Paint(canvas);
     return image;
@@ -98,7 +98,8 @@ QImage DecoratedLabel::paintImage() const
 
 void DecoratedLabel::paintEvent(QPaintEvent*)
 {
-    QImage image = labels::transparentImage(size());
+    // At the screen's pixel ratio, so that a scaled screen shows sharp letters.
+    QImage image = labels::transparentImage(size(), devicePixelRatioF());
     labels::LabelCanvas canvas(image, palette());
     try {
         Paint(canvas);

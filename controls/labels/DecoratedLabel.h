@@ -42,8 +42,8 @@ public:
     // Paints the whole label onto `canvas` (of the label's size). Throws when a background
     // cannot be painted; what was painted up to then stays.
     void Paint(labels::LabelCanvas& canvas) const;
-    // The label as painted on a transparent image.
-    QImage paintImage() const;
+    // The label as painted on a transparent image at the device pixel ratio.
+    QImage paintImage(qreal ratio = 1.0) const;
 
     std::function<void(DecoratedLabel* sender)> OnClick;
     std::function<void(DecoratedLabel* sender)> OnDblClick;

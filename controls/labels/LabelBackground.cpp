@@ -171,9 +171,9 @@ void Gradient::FillGradient(LabelCanvas& dc, int W, int H, bool forward,
     if (W <= 0 || H <= 0)
         return;
 
-    QImage scratch = labels::whiteImage(W, H);
+    QImage scratch = labels::whiteImage(W, H, dc.ratio());
     LabelCanvas out(scratch, dc.palette());
-    out.fillRect(scratch.rect(), rgbOf(colors.front()));
+    out.fillRect(QRect(0, 0, W, H), rgbOf(colors.front()));
 
     using S = FillStyle;
     for (int s = 0; s < N; ++s) {
@@ -421,14 +421,14 @@ void BrushFill::assign(const BrushFill& other)
 
 QImage BrushFill::patternOnWhite(const LabelCanvas& dc, int W, int H) const
 {
-    QImage pattern = labels::whiteImage(W, H);
+    QImage pattern = labels::whiteImage(W, H, dc.ratio());
     if (pattern.isNull() || m_brushStyle == HatchStyle::bsClear)
         return pattern;
     QPainter painter(&pattern);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setBackgroundMode(Qt::TransparentMode);
     painter.fillRect(
-        pattern.rect(),
+        QRect(0, 0, W, H),
         QBrush(platform::toQColor(m_brushColor, dc.palette()), qtBrushStyle(m_brushStyle)));
     return pattern;
 }
@@ -517,7 +517,8 @@ void LabelBackground::DrawTextFilled(const Font3D& f3d, const QFont& font, Color
     const int rw = f3d.Repetitionwidth();
     r.adjust(rw, 0, -rw, 0);
     // The work image holds what the label has painted so far, in the label's coordinates.
-    QImage work = canvas.image().copy(0, 0, w, h);
+    QImage work = canvas.image().copy(canvas.deviceRect(QRect(0, 0, w, h)));
+    work.setDevicePixelRatio(canvas.ratio());
     LabelCanvas wk(work, canvas.palette());
     if (f3d.ThreeDimensional()) {
         const QRgb repetition = wk.rgb(f3d.RepetitionColor());
@@ -545,21 +546,21 @@ void LabelBackground::fillLettersWithBackground(const Font3D& f3d, const QFont& 
 {
     const int w = work.width();
     const int h = work.height();
-    QImage patternImage = labels::whiteImage(w, h);
+    QImage patternImage = labels::whiteImage(w, h, work.ratio());
     LabelCanvas pattern(patternImage, work.palette());
     PaintBackground(pattern, w, h, true);
 
     // The letters in exactly the font colour: the colour key below needs unblended pixels.
     QFont letterFont = font;
     letterFont.setStyleStrategy(QFont::NoAntialias);
-    QImage lettersImage = labels::whiteImage(w, h);
+    QImage lettersImage = labels::whiteImage(w, h, work.ratio());
     LabelCanvas letters(lettersImage, work.palette());
     letters.drawText(letterFont, fontColor, rect, flags, text);
     fontColor &= 0xFFFFFF;
     if (f3d.MaskFont()) {
-        for (int y = 0; y < h; ++y) {
+        for (int y = 0; y < lettersImage.height(); ++y) {
             auto* row = reinterpret_cast<QRgb*>(lettersImage.scanLine(y));
-            for (int x = 0; x < w; ++x)
+            for (int x = 0; x < lettersImage.width(); ++x)
                 row[x] = (row[x] & 0xFFFFFF) == fontColor ? 0xFFFFFFFFu : 0xFF000000u;
         }
     }

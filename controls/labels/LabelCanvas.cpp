@@ -4,6 +4,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <utility>
 
@@ -19,16 +20,28 @@ unsigned alignmentFlag(TextAlignment alignment)
     return textLeft;
 }
 
-QImage whiteImage(int width, int height)
+namespace {
+
+int deviceLength(int logical, qreal ratio)
 {
-    QImage image(std::max(width, 0), std::max(height, 0), QImage::Format_RGB32);
+    return static_cast<int>(std::ceil(std::max(logical, 0) * ratio));
+}
+
+} // namespace
+
+QImage whiteImage(int width, int height, qreal ratio)
+{
+    QImage image(deviceLength(width, ratio), deviceLength(height, ratio), QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
     image.fill(Qt::white);
     return image;
 }
 
-QImage transparentImage(QSize size)
+QImage transparentImage(QSize size, qreal ratio)
 {
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    QImage image(deviceLength(size.width(), ratio), deviceLength(size.height(), ratio),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
     image.fill(Qt::transparent);
     return image;
 }
@@ -43,10 +56,40 @@ QRect signedRect(int x, int y, int w, int h)
 LabelCanvas::LabelCanvas(QImage& image, const QPalette& palette)
     : m_image(image)
     , m_palette(palette)
+    , m_ratio(image.devicePixelRatio())
 {
 }
 
+int LabelCanvas::width() const
+{
+    return static_cast<int>(std::floor(m_image.width() / m_ratio));
+}
+
+int LabelCanvas::height() const
+{
+    return static_cast<int>(std::floor(m_image.height() / m_ratio));
+}
+
+QRect LabelCanvas::deviceRect(const QRect& rect) const
+{
+    if (m_ratio == 1.0)
+        return rect;
+    // Edges are rounded, so that neighbouring logical pixels share no device pixel.
+    const auto edge = [this](int logical) {
+        return static_cast<int>(std::lround(logical * m_ratio));
+    };
+    return QRect(QPoint(edge(rect.left()), edge(rect.top())),
+                 QPoint(edge(rect.right() + 1) - 1, edge(rect.bottom() + 1) - 1));
+}
+
 void LabelCanvas::fillRect(const QRect& rect, QRgb color)
+{
+    if (rect.isEmpty())
+        return;
+    fillDeviceRect(deviceRect(rect), color);
+}
+
+void LabelCanvas::fillDeviceRect(const QRect& rect, QRgb color)
 {
     const QRect clipped = rect.intersected(m_image.rect());
     if (clipped.isEmpty())
@@ -68,10 +111,10 @@ void LabelCanvas::line(QPoint p, QPoint q, QRgb color)
     int error = dx + dy;
     int x = p.x();
     int y = p.y();
-    const QRect bounds = m_image.rect();
+    const QRect bounds(0, 0, width(), height());
     while (x != q.x() || y != q.y()) {
         if (bounds.contains(x, y))
-            m_image.setPixel(x, y, pixel);
+            fillDeviceRect(deviceRect(QRect(x, y, 1, 1)), pixel);
         const int twice = 2 * error;
         if (twice >= dy) {
             error += dy;

@@ -30,23 +30,33 @@ inline constexpr unsigned textNoPrefix = 0x800;
 // The text format flag of an alignment.
 unsigned alignmentFlag(TextAlignment alignment);
 
-// A blank white RGB image: every scratch bitmap starts out white.
-QImage whiteImage(int width, int height);
-// A fully transparent image that a label paints itself onto.
-QImage transparentImage(QSize size);
+// A blank white RGB image of width x height logical pixels at the device pixel ratio:
+// every scratch bitmap starts out white.
+QImage whiteImage(int width, int height, qreal ratio = 1.0);
+// A fully transparent image of `size` logical pixels at the device pixel ratio, that a label
+// paints itself onto.
+QImage transparentImage(QSize size, qreal ratio = 1.0);
 
 // Rectangle fill with signed extents: a negative width covers the |w| columns ending at x
 // (likewise the height); a zero extent fills nothing.
 QRect signedRect(int x, int y, int w, int h);
 
+// Every operation takes logical pixels. On an image whose device pixel ratio is above 1
+// (a screen scaled to 150 % or 200 %) a logical pixel covers a block of device pixels and
+// text is drawn at the device's resolution, so that the labels stay sharp; at ratio 1 a
+// logical pixel is one pixel of the image.
 class LabelCanvas {
 public:
     LabelCanvas(QImage& image, const QPalette& palette);
 
     QImage& image() { return m_image; }
     const QPalette& palette() const { return m_palette; }
-    int width() const { return m_image.width(); }
-    int height() const { return m_image.height(); }
+    qreal ratio() const { return m_ratio; }
+    // The size in logical pixels.
+    int width() const;
+    int height() const;
+    // The device pixels of a rectangle of logical pixels.
+    QRect deviceRect(const QRect& rect) const;
 
     QRgb rgb(ColorCode color) const { return platform::colorToRgb(color, m_palette); }
 
@@ -64,8 +74,11 @@ public:
     void copyFrom(const QImage& source, int x, int y);
 
 private:
+    void fillDeviceRect(const QRect& rect, QRgb color);
+
     QImage& m_image;
     const QPalette& m_palette;
+    qreal m_ratio;
 };
 
 } // namespace labels

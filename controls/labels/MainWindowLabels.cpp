@@ -2,7 +2,10 @@
 #include "controls/labels/MainWindowLabels.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QStringList>
+
+#include <algorithm>
 
 namespace labels {
 
@@ -68,12 +71,16 @@ CommandLabel* createHomePageLink(QWidget* parent)
 CommandLabel* createMailLink(QWidget* parent)
 {
     // Narrow faces first: the whole address must fit the label's 115 pixels.
-    return createCommandLabel(
+    CommandLabel* label = createCommandLabel(
         parent, "mailLink", QLatin1String(makerMailAddress), QLatin1String(makerMailAddress),
         CommandTarget::runMAIL, QRect(379, 310, 115, 16),
         {QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
          QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("WenQuanYi Micro Hei")},
         13);
+    // A longer address chosen for the build widens the label so that it shows whole.
+    const int needed = QFontMetrics(label->font()).horizontalAdvance(label->Caption());
+    label->resize(std::max(label->width(), needed), label->height());
+    return label;
 }
 
 } // namespace labels

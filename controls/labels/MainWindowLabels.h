@@ -8,9 +8,10 @@
 
 namespace labels {
 
-// The maker's home page and mail address.
-inline constexpr const char* makerHomePage = "www.tellumar.example.com";
-inline constexpr const char* makerMailAddress = "ovo@example.com";
+// The maker's home page and mail address: the build's settings ZARVEL_HOME_PAGE and
+// ZARVEL_MAIL_ADDRESS (CMake cache variables).
+inline constexpr const char* makerHomePage = ZARVEL_HOME_PAGE;
+inline constexpr const char* makerMailAddress = ZARVEL_MAIL_ADDRESS;
 
 // "欢迎光临：" at (313, 291), 65 x 17, without a frame.
 DecoratedLabel* createHomePageCaption(QWidget* parent);

@@ -70,12 +70,13 @@ TEST_F(NoticePageTest, TextFilterListsNoticesAndPreviewsThemInTheirEncoding)
     click("notice.txt.bak");
     EXPECT_EQ(m_memo->toPlainText(), QStringLiteral("通知：明天开会\n地点 三楼")) << "no preview";
 
-    // A double click shows any file, up to its first NUL byte.
+    // A double click shows any text file; a binary one is refused and the pane left empty.
     click("Data.BIN");
     QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {},
                        m_view->visualItemRect(item("Data.BIN")).center());
-    EXPECT_EQ(m_memo->toPlainText(), QStringLiteral("MZ\u0001\nAB"));
-    EXPECT_FALSE(m_memo->toPlainText().contains("hidden"));
+    EXPECT_EQ(m_memo->toPlainText(), QString());
+    EXPECT_EQ(m_errors, QStringList{QStringLiteral("不是文本文件，无法预览.")});
+    m_errors.clear();
 
     // Back to text files only.
     QTest::mouseClick(child<QRadioButton>("textFilesButton"), Qt::LeftButton);

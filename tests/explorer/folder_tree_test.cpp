@@ -5,6 +5,7 @@
 #include "platform/exception.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/TempTree.h"
+#include "tests/support/UserFolders.h"
 
 #include <QApplication>
 #include <QDir>
@@ -387,6 +388,8 @@ TEST_F(ExplorerTree, AFindDirectoryHandlerSuppliesTheEntries)
 
 TEST_F(ExplorerTree, MainWindowTreeStartsWithTheStoredSettings)
 {
+    const testsupport::UserFolders user;
+    QDir().mkpath(user.home() + "/Documents");
     std::unique_ptr<FolderTree> window(createFolderTree(nullptr));
     EXPECT_EQ(window->objectName(), "folderTree");
     EXPECT_EQ(window->geometry(), QRect(12, 16, 249, 217));
@@ -395,4 +398,13 @@ TEST_F(ExplorerTree, MainWindowTreeStartsWithTheStoredSettings)
     EXPECT_FALSE(window->FastLoad());
     ASSERT_GT(window->topLevelItemCount(), 0);
     EXPECT_EQ(FolderTree::NodePath(window->topLevelItem(0)), "/");
+
+    // Opened at the home folder, which is shown but not chosen.
+    const QTreeWidgetItem* home = window->currentItem();
+    ASSERT_NE(home, nullptr);
+    EXPECT_EQ(FolderTree::NodePath(home), user.home() + "/");
+    EXPECT_TRUE(window->selectedItems().isEmpty());
+    EXPECT_TRUE(home->parent()->isExpanded());
+    ASSERT_EQ(home->childCount(), 1) << "its folders are read";
+    EXPECT_EQ(FolderTree::NodePath(home->child(0)), user.home() + "/Documents/");
 }

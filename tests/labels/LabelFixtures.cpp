@@ -63,10 +63,9 @@ QRgb rgbAt(const QImage& image, int x, int y)
 }
 
 std::vector<QPoint> inkOf(const QString& caption, const QFont& font, QSize size, const QRect& rect,
-                          int alignment)
+                          int alignment, qreal ratio)
 {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::white);
+    QImage image = labels::whiteImage(size.width(), size.height(), ratio);
     {
         QPainter painter(&image);
         painter.setFont(font);

@@ -31,10 +31,10 @@ QImage drawn(int w, int h, QRgb ground, const std::function<void(labels::LabelCa
 QRgb rgbAt(const QImage& image, int x, int y);
 // Fails at the first pixel that differs from want(x, y).
 ::testing::AssertionResult imageIs(const QImage& image, const std::function<QRgb(int, int)>& want);
-// Where Qt itself puts the ink of a caption drawn at `rect`: the reference the label's
-// copies are compared against.
+// Where Qt itself puts the ink of a caption drawn at `rect` (in logical pixels of an image of
+// `size` at the device pixel ratio): the reference the label's copies are compared against.
 std::vector<QPoint> inkOf(const QString& caption, const QFont& font, QSize size, const QRect& rect,
-                          int alignment = Qt::AlignLeft);
+                          int alignment = Qt::AlignLeft, qreal ratio = 1.0);
 // Every colour that occurs in the image.
 QSet<QRgb> colorsOf(const QImage& image);
 // The opaque pixels of one colour, row by row.
