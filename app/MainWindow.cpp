@@ -103,6 +103,7 @@ void MainWindow::placeComponents()
     takePlace(std::exchange(m_ui->mailCaption, nullptr),
               mailCaption = labels::createMailCaption(this));
     takePlace(std::exchange(m_ui->mailLink, nullptr), mailLink = labels::createMailLink(this));
+    m_ui->logPane->setRunLogButton(m_ui->runLogButton);
 
     // Its defaults are the window's settings: port 21, active mode, no proxy, no reports.
     ftpClient = new FtpClient(this);
@@ -401,8 +402,9 @@ void MainWindow::takeSelection()
 
 void MainWindow::previewFile(const QString& path)
 {
-    m_ui->logPane->clearLog();
-    m_ui->logPane->setPlainText(readNoticeText(path));
+    // A notice that cannot be shown leaves the preview empty; the run log is kept.
+    m_ui->logPane->showPreview(QString());
+    m_ui->logPane->showPreview(readNoticeText(path));
 }
 
 void MainWindow::sendNotices()

@@ -223,9 +223,21 @@ TEST_F(SendRunTest, NothingSelectedOrNoStationTickedContactsNobody)
     ASSERT_TRUE(m_form->noticeSelection().names().isEmpty());
     // Alt+S presses Send.
     QTest::keyClick(m_form.get(), Qt::Key_S, Qt::AltModifier);
-    QTRY_COMPARE(pane(),
-                 (Lines{QStringLiteral("★☆         您共选择了 0 个文件         ☆★"), "", ending}));
+    const Lines nothing{QStringLiteral("★☆         您共选择了 0 个文件         ☆★"), "", ending};
+    QTRY_COMPARE(pane(), nothing);
     EXPECT_TRUE(station.commands().isEmpty());
+
+    // A preview hides the run log without wiping it; the run log button brings it back.
+    auto* runLogButton = child<QPushButton>("runLogButton");
+    EXPECT_FALSE(runLogButton->isVisible());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      view->visualItemRect(view->item(0)).center());
+    EXPECT_EQ(pane(), (Lines{"first notice", ""}));
+    ASSERT_TRUE(runLogButton->isVisible());
+    QTest::mouseClick(runLogButton, Qt::LeftButton);
+    EXPECT_EQ(pane(), nothing);
+    EXPECT_FALSE(runLogButton->isVisible());
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
 
 TEST_F(SendRunTest, StopEndsTheRunAfterTheCurrentUploadAndTheNextRunClosesTheConnection)
