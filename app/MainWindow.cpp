@@ -4,6 +4,7 @@
 #include "app/FolderFile.h"
 #include "app/NoticeText.h"
 #include "app/SendRun.h"
+#include "app/StationChecklist.h"
 #include "app/StationFile.h"
 #include "controls/explorer/FileListView.h"
 #include "controls/explorer/FolderTree.h"
@@ -20,7 +21,6 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QKeyEvent>
-#include <QListWidgetItem>
 #include <QScopeGuard>
 #include <QTimer>
 
@@ -40,7 +40,6 @@ const QString addfCfgName = QStringLiteral("Addf.cfg");
 const QString noFolder = QStringLiteral("nil");
 
 constexpr int stationRows = 9;
-constexpr int checkListItemHeight = 16;
 constexpr int labelHeight = 13;
 constexpr int labelMinimumWidth = 3;
 
@@ -103,6 +102,7 @@ void MainWindow::placeComponents()
     takePlace(std::exchange(m_ui->mailCaption, nullptr),
               mailCaption = labels::createMailCaption(this));
     takePlace(std::exchange(m_ui->mailLink, nullptr), mailLink = labels::createMailLink(this));
+    m_stationChecklist = std::make_unique<StationChecklist>(m_ui->stationList);
     m_ui->logPane->setRunLogButton(m_ui->runLogButton);
 
     // Its defaults are the window's settings: port 21, active mode, no proxy, no reports.
@@ -248,23 +248,18 @@ void MainWindow::readStations(bool rebuild)
     if (stations.isEmpty())
         return;
 
-    QListWidget* list = m_ui->stationList;
     StationGrid* grid = m_ui->stationGrid;
     // More stations than rows: the grid grows so that every station stays editable.
     const int rows = std::max<int>(stationRows, static_cast<int>(stations.size()));
-    if (rebuild) {
-        list->clear();
+    if (rebuild)
         grid->setStations(QList<Station>(grid->stationRows()));
-    }
     if (rebuild || rows > grid->stationRows())
         grid->setStationRows(rows);
     grid->setStations(stations);
-    for (const Station& station : stations) {
-        auto* item = new QListWidgetItem(station.name, list);
-        item->setSizeHint(QSize(0, checkListItemHeight));
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(Qt::Checked);
-    }
+    QStringList names;
+    for (const Station& station : stations)
+        names << station.name;
+    m_stationChecklist->setNames(names);
 }
 
 void MainWindow::saveStations()
@@ -436,10 +431,8 @@ QList<Station> MainWindow::tickedStations() const
 {
     // Item i of the list is the station of grid row i + 1.
     QList<Station> stations;
-    const QListWidget* list = m_ui->stationList;
-    for (int item = 0; item < list->count(); ++item)
-        if (list->item(item)->checkState() == Qt::Checked)
-            stations << m_ui->stationGrid->station(item + 1);
+    for (int item : m_stationChecklist->tickedItems())
+        stations << m_ui->stationGrid->station(item + 1);
     return stations;
 }
 

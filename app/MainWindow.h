@@ -17,6 +17,7 @@ class FileListView;
 class DecoratedLabel;
 class FtpClient;
 class SendRun;
+class StationChecklist;
 struct Station;
 
 namespace Ui {
@@ -90,6 +91,7 @@ private:
 
     QMetaObject::Connection m_focusConnection;
     NoticeSelection m_selection;
+    std::unique_ptr<StationChecklist> m_stationChecklist;
     // As read from the folder file (GBK bytes), compared byte for byte.
     QByteArray m_settingsPassword;
     // The run in progress, if any.
