@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 
 #include "app/FolderFile.h"
+#include "app/NoticeList.h"
 #include "app/NoticeText.h"
 #include "app/SendRun.h"
 #include "app/StationChecklist.h"
@@ -102,6 +103,7 @@ void MainWindow::placeComponents()
     takePlace(std::exchange(m_ui->mailCaption, nullptr),
               mailCaption = labels::createMailCaption(this));
     takePlace(std::exchange(m_ui->mailLink, nullptr), mailLink = labels::createMailLink(this));
+    m_notices = new NoticeList(noticeList, this);
     m_stationChecklist = std::make_unique<StationChecklist>(m_ui->stationList);
     m_ui->logPane->setRunLogButton(m_ui->runLogButton);
 
@@ -135,9 +137,6 @@ void MainWindow::wireHandlers()
     };
     noticeList->OnDblClick = [this](QObject*) {
         platform::guarded([this] { previewFocusedFile(); });
-    };
-    noticeList->OnMouseUp = [this](QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
-        platform::guarded([this] { takeSelection(); });
     };
 
     connect(m_ui->unlockButton, &QPushButton::clicked, this,
@@ -346,22 +345,21 @@ void MainWindow::unlockSettings()
 
 void MainWindow::showNoticePage()
 {
-    noticeList->setMask(m_ui->textFilesButton->isChecked() ? QStringLiteral("*.txt")
-                                                           : QStringLiteral("*.*"));
+    m_notices->setMask(m_ui->textFilesButton->isChecked() ? QStringLiteral("*.txt")
+                                                          : QStringLiteral("*.*"));
     const QString folder = folderTree->Directory();
-    if (folder != noFolder)
-        noticeList->setFileName(folder);
+    m_notices->showFolder(folder != noFolder ? folder : QString());
 }
 
 void MainWindow::showTextFilesOnly()
 {
-    noticeList->setMask(QStringLiteral("*.txt"));
+    m_notices->setMask(QStringLiteral("*.txt"));
     noticeList->Refresh();
 }
 
 void MainWindow::showAllFiles()
 {
-    noticeList->setMask(QStringLiteral("*.*"));
+    m_notices->setMask(QStringLiteral("*.*"));
     noticeList->Refresh();
 }
 
@@ -378,21 +376,9 @@ void MainWindow::previewFocusedFile()
         previewFile(path);
 }
 
-void MainWindow::takeSelection()
+NoticeSelection MainWindow::noticeSelection() const
 {
-    m_selection = NoticeSelection(noticeList->Directory());
-    const QStringList items = noticeList->Items();
-    qsizetype selected = 0;
-    for (qsizetype index = 0; index < items.size(); ++index) {
-        if (noticeList->Selected(static_cast<int>(index))) {
-            ++selected;
-            m_selection.add(items[index]);
-        }
-    }
-    if (selected > m_selection.names().size())
-        platform::showErrorBox(QStringLiteral("%1 files are selected; only the first %2 were taken")
-                                   .arg(selected)
-                                   .arg(NoticeSelection::capacity));
+    return m_notices->selection();
 }
 
 void MainWindow::previewFile(const QString& path)
@@ -410,7 +396,7 @@ void MainWindow::sendNotices()
     LogPane* pane = m_ui->logPane;
     SendRun run(
         *ftpClient, [pane](const QString& line, bool isError) { pane->addLine(line, isError); },
-        tickedStations(), m_ui->remoteFolderEdit->text(), m_selection);
+        tickedStations(), m_ui->remoteFolderEdit->text(), noticeSelection());
     m_run = &run;
     m_ui->sendButton->setEnabled(false);
     const auto runEnd = qScopeGuard([this] {

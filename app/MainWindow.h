@@ -16,6 +16,7 @@ class FolderTree;
 class FileListView;
 class DecoratedLabel;
 class FtpClient;
+class NoticeList;
 class SendRun;
 class StationChecklist;
 struct Station;
@@ -36,8 +37,8 @@ public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // The notices that Send uploads, as the last mouse-up over the notice list took them.
-    const NoticeSelection& noticeSelection() const { return m_selection; }
+    // The notices that Send would upload now: the highlighted files of the notice list.
+    NoticeSelection noticeSelection() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -52,7 +53,6 @@ private:
     void showAllFiles();
     void previewClickedTextFile();
     void previewFocusedFile();
-    void takeSelection();
     void showChosenFolder();
     void showPasswordPrompt();
     void showFolderTree();
@@ -90,7 +90,7 @@ private:
     FtpClient* ftpClient = nullptr;
 
     QMetaObject::Connection m_focusConnection;
-    NoticeSelection m_selection;
+    NoticeList* m_notices = nullptr;
     std::unique_ptr<StationChecklist> m_stationChecklist;
     // As read from the folder file (GBK bytes), compared byte for byte.
     QByteArray m_settingsPassword;
