@@ -4,6 +4,7 @@
 #include "app/FolderFile.h"
 #include "app/NoticeList.h"
 #include "app/NoticeText.h"
+#include "app/RunLog.h"
 #include "app/SendRun.h"
 #include "app/StationChecklist.h"
 #include "app/StationFile.h"
@@ -20,6 +21,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDate>
 #include <QDir>
 #include <QKeyEvent>
 #include <QScopeGuard>
@@ -192,8 +194,8 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (m_run) {
-        // The run ends at its next check point, its network waits cancelled; the window
-        // closes once it has ended.
+        // As two presses of Stop: the waits end, a file being sent is cut; the window
+        // closes once the run has ended.
         event->ignore();
         m_closeAfterRun = true;
         m_run->abandon();
@@ -394,9 +396,10 @@ void MainWindow::sendNotices()
     if (m_run)
         return;
     LogPane* pane = m_ui->logPane;
-    SendRun run(
-        *ftpClient, [pane](const QString& line, bool isError) { pane->addLine(line, isError); },
-        tickedStations(), m_ui->remoteFolderEdit->text(), noticeSelection());
+    RunLog log([pane](const QString& line, bool isError) { pane->addLine(line, isError); },
+               RunLog::dailyPath(platform::settingsFolder(), QDate::currentDate()));
+    SendRun run(*ftpClient, log, tickedStations(), m_ui->remoteFolderEdit->text(),
+                noticeSelection());
     m_run = &run;
     m_ui->sendButton->setEnabled(false);
     const auto runEnd = qScopeGuard([this] {

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QTextEdit>
@@ -182,6 +183,13 @@ TEST_F(NoticePageTest, NoMoreThanFiveHundredNamesAreTaken)
     EXPECT_EQ(table().size(), 500);
     EXPECT_EQ(table().first(), "b-utf8.txt");
     EXPECT_EQ(table().last(), "n498.txt");
+
+    // Send says what it leaves out (no station is ticked here).
+    QTest::mouseClick(child<QPushButton>("sendButton"), Qt::LeftButton);
+    EXPECT_EQ(m_memo->toPlainText().split(u'\n'),
+              (QStringList{QStringLiteral("★☆         您共选择了 500 个文件         ☆★"),
+                           QStringLiteral("另有 5 个选中的文件超出 500 个的上限，不传送"), "", "",
+                           QStringLiteral("        --------======  传送完毕  ======--------")}));
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
 
