@@ -5,6 +5,7 @@
 #include "app/NoticeList.h"
 #include "app/NoticeText.h"
 #include "app/RunLog.h"
+#include "app/RunTexts.h"
 #include "app/SendRun.h"
 #include "app/StationChecklist.h"
 #include "app/StationFile.h"
@@ -398,8 +399,12 @@ void MainWindow::sendNotices()
     LogPane* pane = m_ui->logPane;
     RunLog log([pane](const QString& line, bool isError) { pane->addLine(line, isError); },
                RunLog::dailyPath(platform::settingsFolder(), QDate::currentDate()));
-    SendRun run(*ftpClient, log, tickedStations(), m_ui->remoteFolderEdit->text(),
-                noticeSelection());
+    // Item i of the list is the station of grid row i + 1.
+    const QList<int> items = m_stationChecklist->tickedItems();
+    QList<Station> stations;
+    for (int item : items)
+        stations << m_ui->stationGrid->station(item + 1);
+    SendRun run(*ftpClient, log, stations, m_ui->remoteFolderEdit->text(), noticeSelection());
     m_run = &run;
     m_ui->sendButton->setEnabled(false);
     const auto runEnd = qScopeGuard([this] {
@@ -414,15 +419,14 @@ void MainWindow::sendNotices()
         m_ui->remoteFolderEdit->setText(QStringLiteral("."));
     pane->clearLog();
     run.run();
-}
-
-QList<Station> MainWindow::tickedStations() const
-{
-    // Item i of the list is the station of grid row i + 1.
-    QList<Station> stations;
-    for (int item : m_stationChecklist->tickedItems())
-        stations << m_ui->stationGrid->station(item + 1);
-    return stations;
+    // The next Send retries exactly what did not arrive.
+    if (!run.unfinishedStations().isEmpty() && !m_closeAfterRun) {
+        QList<int> unfinished;
+        for (qsizetype station : run.unfinishedStations())
+            unfinished << items[station];
+        m_stationChecklist->tickOnly(unfinished);
+        log.add(runtexts::retryLine());
+    }
 }
 
 void MainWindow::requestStop()

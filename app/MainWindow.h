@@ -19,7 +19,6 @@ class FtpClient;
 class NoticeList;
 class SendRun;
 class StationChecklist;
-struct Station;
 
 namespace Ui {
 class MainWindow;
@@ -74,8 +73,6 @@ private:
     void showSettingsView(QWidget* view);
     void setGrowingLabel(QLabel* label, const QString& text);
     void previewFile(const QString& path);
-    // The stations whose items are ticked in the list, as the grid holds them now.
-    QList<Station> tickedStations() const;
 
     // Components placed where the window description holds their placeholders.
     void placeComponents();

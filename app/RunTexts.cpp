@@ -164,6 +164,11 @@ QString stoppingLine()
     return QStringLiteral("正在结束当前文件，再按一次停止立即中断");
 }
 
+QString retryLine()
+{
+    return QStringLiteral("已勾选未完成的站点，再按传送(S)即可重发");
+}
+
 QString logFileFailedLine(const QString& path, const QString& reason)
 {
     return QStringLiteral("传送记录无法写入 %1：%2").arg(path, reason);

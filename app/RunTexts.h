@@ -41,6 +41,8 @@ QString folderNotEncodableCause();
 
 // Stop, first press, while a file is being sent.
 QString stoppingLine();
+// After a run with failed or stopped stations.
+QString retryLine();
 // The run log file could not be written; the run goes on.
 QString logFileFailedLine(const QString& path, const QString& reason);
 

@@ -67,10 +67,14 @@ void SendRun::run()
                 log(runtexts::stoppedLine());
                 stopLogged = true;
                 closeAfterStop();
+                for (qsizetype left = index; left < m_stations.size(); ++left)
+                    m_unfinished << left;
                 break;
             }
-            if (outcome == Outcome::Failed)
+            if (outcome == Outcome::Failed) {
+                m_unfinished << index;
                 continue;
+            }
             log(runtexts::successLine());
             disconnectQuietly();
         }

@@ -33,6 +33,9 @@ public:
     void requestStop();
     // The window is closing: both steps of Stop at once, and no goodbye to the server.
     void abandon();
+    // Positions (in the stations given) of the stations that failed, were stopped or
+    // were not reached because of a stop.
+    const QList<qsizetype>& unfinishedStations() const { return m_unfinished; }
 
 private:
     enum class Outcome { Sent, Failed, Stopped };
@@ -61,6 +64,7 @@ private:
     QList<Station> m_stations;
     QString m_remoteFolder;
     NoticeSelection m_notices;
+    QList<qsizetype> m_unfinished;
     NotifyEvent m_previousTransferStart;
     int m_stopPresses = 0;
     bool m_abandoned = false;

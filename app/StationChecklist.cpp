@@ -38,3 +38,9 @@ QList<int> StationChecklist::tickedItems() const
             ticked << item;
     return ticked;
 }
+
+void StationChecklist::tickOnly(const QList<int>& items)
+{
+    for (int item = 0; item < m_list->count(); ++item)
+        m_list->item(item)->setCheckState(items.contains(item) ? Qt::Checked : Qt::Unchecked);
+}

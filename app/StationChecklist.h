@@ -16,6 +16,8 @@ public:
     void setNames(const QStringList& names);
     // The items (from 0) that are ticked, in list order.
     QList<int> tickedItems() const;
+    // Ticks these items and no other.
+    void tickOnly(const QList<int>& items);
 
 private:
     QListWidget* m_list;

@@ -167,6 +167,7 @@ TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
               (Commands{"USER clerk\r\n", "PASS pw\r\n", "CWD .\r\n", "TYPE L 8\r\n", "PORT",
                         "STOR notice1.txt\r\n", "QUIT\r\n"}));
     EXPECT_FALSE(m_client.Connected);
+    EXPECT_EQ(run.unfinishedStations(), (QList<qsizetype>{1, 2, 3, 4}));
 }
 
 TEST_F(SendRunLog, StopBeforeAStationContactsNoOneMoreAndLeavesNothingOpen)
@@ -186,7 +187,8 @@ TEST_F(SendRunLog, StopBeforeAStationContactsNoOneMoreAndLeavesNothingOpen)
     second.send("220 Ready\r\n");
     second.start();
 
-    // Stop pressed as the second station is started: it is not contacted, nor any after it.
+    // Stop pressed as the second station is started: it is not contacted; it and the
+    // stations after it are what a retry sends to.
     SendRun* running = nullptr;
     RunLog log([&](const QString& line, bool isError) {
         sink()(line, isError);
@@ -207,5 +209,6 @@ TEST_F(SendRunLog, StopBeforeAStationContactsNoOneMoreAndLeavesNothingOpen)
     ASSERT_TRUE(first.waitUntilFinished());
     EXPECT_EQ(first.commands().last(), QByteArray("QUIT\r\n"));
     EXPECT_EQ(second.connectionCount(), 0);
+    EXPECT_EQ(run.unfinishedStations(), (QList<qsizetype>{1, 2}));
     EXPECT_FALSE(m_client.Connected);
 }

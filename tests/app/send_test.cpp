@@ -36,6 +36,7 @@ const QString stopped =
     QStringLiteral("---------------------------------------------------       用户终止！");
 const QString ending = QStringLiteral("        --------======  传送完毕  ======--------");
 const QString stopping = QStringLiteral("正在结束当前文件，再按一次停止立即中断");
+const QString retry = QStringLiteral("已勾选未完成的站点，再按传送(S)即可重发");
 const QString notice1Sent = QStringLiteral("    notice1.txt  已传送 14 字节");
 const QString zSent = QStringLiteral("    z.txt  已传送 100,000 字节");
 
@@ -213,7 +214,7 @@ TEST_F(SendRunTest, WhatIsHighlightedReachesEveryStationAndAMissingFileIsLeftOut
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
 
-TEST_F(SendRunTest, EachFailingStationGetsItsCauseAndTheRunIsLogged)
+TEST_F(SendRunTest, EachFailingStationGetsItsCauseItIsLoggedAndLeftTickedForARetry)
 {
     StationServer good("127.0.0.2");
     ASSERT_TRUE(good.isRunning()) << good.errorString().toStdString();
@@ -231,17 +232,33 @@ TEST_F(SendRunTest, EachFailingStationGetsItsCauseAndTheRunIsLogged)
              port);
     send();
     const QString refused = QStringLiteral("    连接 127.0.0.4:%1 失败：连接被拒绝").arg(port);
-    const Lines expected{header2,           "",           start("closed"),
-                         networkError,      refused,      start("good"),
-                         notice1Sent,       zSent,        success,
-                         start("wrong"),    networkError, "    530 Authentication failed.",
-                         start("nofolder"), networkError, "    550 No such file or directory.",
-                         start("good2"),    notice1Sent,  zSent,
-                         success,           "",           ending};
+    const Lines expected{header2,
+                         "",
+                         start("closed"),
+                         networkError,
+                         refused,
+                         start("good"),
+                         notice1Sent,
+                         zSent,
+                         success,
+                         start("wrong"),
+                         networkError,
+                         "    530 Authentication failed.",
+                         start("nofolder"),
+                         networkError,
+                         "    550 No such file or directory.",
+                         start("good2"),
+                         notice1Sent,
+                         zSent,
+                         success,
+                         "",
+                         ending,
+                         retry};
     EXPECT_EQ(pane(), expected);
     EXPECT_EQ(good.received("in/notice1.txt"), QByteArray("first notice\r\n"));
     EXPECT_EQ(good.received("in/z.txt"), QByteArray(100000, 'z'));
     EXPECT_EQ(noFolder.received("notice1.txt"), "<none>");
+    EXPECT_EQ(ticked(), (Lines{"closed", "wrong", "nofolder"})) << "only what did not arrive";
 
     // Network error lines are red, every other line in the window-text colour.
     const QColor text = child<QTextEdit>("logPane")->palette().color(QPalette::Text);
@@ -323,7 +340,7 @@ TEST_F(SendRunTest, NothingSelectedOrNoStationTickedContactsNobody)
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
 
-TEST_F(SendRunTest, StopEndsASilentStationsWaitAtOnce)
+TEST_F(SendRunTest, StopEndsASilentStationsWaitAtOnceAndLeavesTheRestTicked)
 {
     testsupport::ScriptedFtpPeer silent("127.0.0.2");
     silent.send("220 Ready\r\n").command(); // USER gets no answer
@@ -345,9 +362,10 @@ TEST_F(SendRunTest, StopEndsASilentStationsWaitAtOnce)
                   });
     send();
     EXPECT_LT(sinceStop.elapsed(), 200);
-    EXPECT_EQ(pane(), (Lines{header2, "", start("A"), stopped, "", ending}));
+    EXPECT_EQ(pane(), (Lines{header2, "", start("A"), stopped, "", ending, retry}));
     EXPECT_FALSE(ftpClient()->Connected);
     EXPECT_EQ(next.connectionCount(), 0);
+    EXPECT_EQ(ticked(), (Lines{"A", "B"})) << "the stopped and the unreached station";
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
 
@@ -366,7 +384,8 @@ TEST_F(SendRunTest, FirstStopLetsTheFileBeingSentFinish)
                   });
     send();
     EXPECT_TRUE(sendDisabled) << "no second run while one is in progress";
-    EXPECT_EQ(pane(), (Lines{header2, "", start("A"), stopping, notice1Sent, stopped, "", ending}));
+    EXPECT_EQ(pane(),
+              (Lines{header2, "", start("A"), stopping, notice1Sent, stopped, "", ending, retry}));
     EXPECT_FALSE(hasCommand(station, "STOR z.txt"));
     EXPECT_FALSE(ftpClient()->Connected) << "closed, not left for the next run";
     EXPECT_TRUE(station.waitUntilFinished());
@@ -408,14 +427,14 @@ TEST_F(SendRunTest, SecondStopCutsTheFileBeingSentAndSaysItMayBeIncomplete)
     send();
     EXPECT_LT(sinceSecondStop.elapsed(), 1000);
     const Lines lines = pane();
-    ASSERT_EQ(lines.size(), 8) << lines.join('|').toStdString();
+    ASSERT_EQ(lines.size(), 9) << lines.join('|').toStdString();
     EXPECT_EQ(lines.mid(0, 4), (Lines{header2, "", start("A"), stopping}));
     EXPECT_TRUE(QRegularExpression(
                     QStringLiteral("^    big\\.bin  可能不完整：已发送 [0-9,]+ / 16,777,216 字节$"))
                     .match(lines[4])
                     .hasMatch())
         << lines[4].toStdString();
-    EXPECT_EQ(lines.mid(5), (Lines{stopped, "", ending}));
+    EXPECT_EQ(lines.mid(5), (Lines{stopped, "", ending, retry}));
     EXPECT_FALSE(ftpClient()->Connected);
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
