@@ -114,9 +114,11 @@ TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
         .send("552 Quota exceeded\r\n")
         .reply("221 Bye\r\n");
     full.start();
-    // Checked before the first station: a file that is gone; a name GBK cannot hold is
-    // refused at each station and never sent with a substitute.
+    // Checked before the first station: a file that is gone, a name with a line break; a
+    // name GBK cannot hold is refused at each station and never sent with a substitute.
     m_selection.add("gone.txt");
+    m_notices.addFile("two\nlines.txt", "x");
+    m_selection.add("two\nlines.txt");
     m_notices.addFile(QStringLiteral("공지.txt"), "korean");
     m_selection.add(QStringLiteral("공지.txt"));
 
@@ -131,8 +133,9 @@ TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
 
     const QString korean = QStringLiteral("    공지.txt  未传送：文件名含 GBK 无法表示的字符");
     EXPECT_EQ(m_log,
-              (Lines{QStringLiteral("★☆         您共选择了 4 个文件         ☆★"),
+              (Lines{QStringLiteral("★☆         您共选择了 5 个文件         ☆★"),
                      QStringLiteral("red: 找不到文件 gone.txt，不传送"),
+                     QStringLiteral("red: 文件名 two\\nlines.txt 含换行符，不传送"),
                      "",
                      start("good"),
                      QStringLiteral("    notice1.txt  已传送 14 字节"),
