@@ -43,7 +43,8 @@ void LogPane::addLine(const QString& text, bool isError)
     format.setForeground(isError ? errorColor : palette().color(QPalette::Text));
     cursor.insertText(text, format);
     ++m_lines;
-    ensureCursorVisible();
+    // The newest line stays in view while the run goes on.
+    moveCursor(QTextCursor::End);
 }
 
 void LogPane::showPreview(const QString& text)
