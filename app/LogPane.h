@@ -1,8 +1,13 @@
-// The information pane: the introduction, a previewed notice or the log of a send run.
+// The information pane: the introduction or a previewed notice, and the log of a send run.
 #pragma once
 
 #include <QTextEdit>
 
+class QAbstractButton;
+class QTextDocument;
+
+// The log of the last run is kept until the next run starts: a preview shows in its place
+// and the log comes back with the run log button.
 class LogPane : public QTextEdit {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(LogPane)
@@ -12,12 +17,26 @@ public:
 
     explicit LogPane(QWidget* parent = nullptr);
 
-    // Empties the pane; the next line is its first.
+    // Starts an empty run log and shows it.
     void clearLog();
-    // Adds a line at the end in the window-text colour, or red for an error line; each
-    // line keeps the colour it was written in.
+    // Adds a line at the end of the run log, in the window-text colour or red for an
+    // error line, and shows the log; each line keeps the colour it was written in.
     void addLine(const QString& text, bool isError = false);
+    // Shows `text` as the preview; the run log is kept. An empty text clears the preview.
+    void showPreview(const QString& text);
+    void showRunLog();
+    bool showsRunLog() const { return document() == m_runLog; }
+
+    // The button shows while a preview hides a run log; pressing it shows the log.
+    void setRunLogButton(QAbstractButton* button);
 
 private:
+    void display(QTextDocument* text);
+
+    QObject* m_documents;
+    QTextDocument* m_preview;
+    QTextDocument* m_runLog;
+    QAbstractButton* m_runLogButton = nullptr;
+    bool m_hasRunLog = false;
     int m_lines = 0;
 };

@@ -2,8 +2,12 @@
 #include "app/MainWindow.h"
 
 #include "app/FolderFile.h"
+#include "app/NoticeList.h"
 #include "app/NoticeText.h"
+#include "app/RunLog.h"
+#include "app/RunTexts.h"
 #include "app/SendRun.h"
+#include "app/StationChecklist.h"
 #include "app/StationFile.h"
 #include "controls/explorer/FileListView.h"
 #include "controls/explorer/FolderTree.h"
@@ -18,9 +22,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDate>
 #include <QDir>
 #include <QKeyEvent>
-#include <QListWidgetItem>
 #include <QScopeGuard>
 #include <QTimer>
 
@@ -40,7 +44,6 @@ const QString addfCfgName = QStringLiteral("Addf.cfg");
 const QString noFolder = QStringLiteral("nil");
 
 constexpr int stationRows = 9;
-constexpr int checkListItemHeight = 16;
 constexpr int labelHeight = 13;
 constexpr int labelMinimumWidth = 3;
 
@@ -103,6 +106,9 @@ void MainWindow::placeComponents()
     takePlace(std::exchange(m_ui->mailCaption, nullptr),
               mailCaption = labels::createMailCaption(this));
     takePlace(std::exchange(m_ui->mailLink, nullptr), mailLink = labels::createMailLink(this));
+    m_notices = new NoticeList(noticeList, this);
+    m_stationChecklist = std::make_unique<StationChecklist>(m_ui->stationList);
+    m_ui->logPane->setRunLogButton(m_ui->runLogButton);
 
     // Its defaults are the window's settings: port 21, active mode, no proxy, no reports.
     ftpClient = new FtpClient(this);
@@ -134,9 +140,6 @@ void MainWindow::wireHandlers()
     };
     noticeList->OnDblClick = [this](QObject*) {
         platform::guarded([this] { previewFocusedFile(); });
-    };
-    noticeList->OnMouseUp = [this](QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
-        platform::guarded([this] { takeSelection(); });
     };
 
     connect(m_ui->unlockButton, &QPushButton::clicked, this,
@@ -192,8 +195,8 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (m_run) {
-        // The run ends at its next check point, its network waits cancelled; the window
-        // closes once it has ended.
+        // As two presses of Stop: the waits end, a file being sent is cut; the window
+        // closes once the run has ended.
         event->ignore();
         m_closeAfterRun = true;
         m_run->abandon();
@@ -247,23 +250,18 @@ void MainWindow::readStations(bool rebuild)
     if (stations.isEmpty())
         return;
 
-    QListWidget* list = m_ui->stationList;
     StationGrid* grid = m_ui->stationGrid;
     // More stations than rows: the grid grows so that every station stays editable.
     const int rows = std::max<int>(stationRows, static_cast<int>(stations.size()));
-    if (rebuild) {
-        list->clear();
+    if (rebuild)
         grid->setStations(QList<Station>(grid->stationRows()));
-    }
     if (rebuild || rows > grid->stationRows())
         grid->setStationRows(rows);
     grid->setStations(stations);
-    for (const Station& station : stations) {
-        auto* item = new QListWidgetItem(station.name, list);
-        item->setSizeHint(QSize(0, checkListItemHeight));
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(Qt::Checked);
-    }
+    QStringList names;
+    for (const Station& station : stations)
+        names << station.name;
+    m_stationChecklist->setNames(names);
 }
 
 void MainWindow::saveStations()
@@ -350,22 +348,21 @@ void MainWindow::unlockSettings()
 
 void MainWindow::showNoticePage()
 {
-    noticeList->setMask(m_ui->textFilesButton->isChecked() ? QStringLiteral("*.txt")
-                                                           : QStringLiteral("*.*"));
+    m_notices->setMask(m_ui->textFilesButton->isChecked() ? QStringLiteral("*.txt")
+                                                          : QStringLiteral("*.*"));
     const QString folder = folderTree->Directory();
-    if (folder != noFolder)
-        noticeList->setFileName(folder);
+    m_notices->showFolder(folder != noFolder ? folder : QString());
 }
 
 void MainWindow::showTextFilesOnly()
 {
-    noticeList->setMask(QStringLiteral("*.txt"));
+    m_notices->setMask(QStringLiteral("*.txt"));
     noticeList->Refresh();
 }
 
 void MainWindow::showAllFiles()
 {
-    noticeList->setMask(QStringLiteral("*.*"));
+    m_notices->setMask(QStringLiteral("*.*"));
     noticeList->Refresh();
 }
 
@@ -382,27 +379,16 @@ void MainWindow::previewFocusedFile()
         previewFile(path);
 }
 
-void MainWindow::takeSelection()
+NoticeSelection MainWindow::noticeSelection() const
 {
-    m_selection = NoticeSelection(noticeList->Directory());
-    const QStringList items = noticeList->Items();
-    qsizetype selected = 0;
-    for (qsizetype index = 0; index < items.size(); ++index) {
-        if (noticeList->Selected(static_cast<int>(index))) {
-            ++selected;
-            m_selection.add(items[index]);
-        }
-    }
-    if (selected > m_selection.names().size())
-        platform::showErrorBox(QStringLiteral("%1 files are selected; only the first %2 were taken")
-                                   .arg(selected)
-                                   .arg(NoticeSelection::capacity));
+    return m_notices->selection();
 }
 
 void MainWindow::previewFile(const QString& path)
 {
-    m_ui->logPane->clearLog();
-    m_ui->logPane->setPlainText(readNoticeText(path));
+    // A notice that cannot be shown leaves the preview empty; the run log is kept.
+    m_ui->logPane->showPreview(QString());
+    m_ui->logPane->showPreview(readNoticeText(path));
 }
 
 void MainWindow::sendNotices()
@@ -411,9 +397,14 @@ void MainWindow::sendNotices()
     if (m_run)
         return;
     LogPane* pane = m_ui->logPane;
-    SendRun run(
-        *ftpClient, [pane](const QString& line, bool isError) { pane->addLine(line, isError); },
-        tickedStations(), m_ui->remoteFolderEdit->text(), m_selection);
+    RunLog log([pane](const QString& line, bool isError) { pane->addLine(line, isError); },
+               RunLog::dailyPath(platform::settingsFolder(), QDate::currentDate()));
+    // Item i of the list is the station of grid row i + 1.
+    const QList<int> items = m_stationChecklist->tickedItems();
+    QList<Station> stations;
+    for (int item : items)
+        stations << m_ui->stationGrid->station(item + 1);
+    SendRun run(*ftpClient, log, stations, m_ui->remoteFolderEdit->text(), noticeSelection());
     m_run = &run;
     m_ui->sendButton->setEnabled(false);
     const auto runEnd = qScopeGuard([this] {
@@ -428,17 +419,14 @@ void MainWindow::sendNotices()
         m_ui->remoteFolderEdit->setText(QStringLiteral("."));
     pane->clearLog();
     run.run();
-}
-
-QList<Station> MainWindow::tickedStations() const
-{
-    // Item i of the list is the station of grid row i + 1.
-    QList<Station> stations;
-    const QListWidget* list = m_ui->stationList;
-    for (int item = 0; item < list->count(); ++item)
-        if (list->item(item)->checkState() == Qt::Checked)
-            stations << m_ui->stationGrid->station(item + 1);
-    return stations;
+    // The next Send retries exactly what did not arrive.
+    if (!run.unfinishedStations().isEmpty() && !m_closeAfterRun) {
+        QList<int> unfinished;
+        for (qsizetype station : run.unfinishedStations())
+            unfinished << items[station];
+        m_stationChecklist->tickOnly(unfinished);
+        log.add(runtexts::retryLine());
+    }
 }
 
 void MainWindow::requestStop()

@@ -16,8 +16,9 @@ class FolderTree;
 class FileListView;
 class DecoratedLabel;
 class FtpClient;
+class NoticeList;
 class SendRun;
-struct Station;
+class StationChecklist;
 
 namespace Ui {
 class MainWindow;
@@ -35,8 +36,8 @@ public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // The notices that Send uploads, as the last mouse-up over the notice list took them.
-    const NoticeSelection& noticeSelection() const { return m_selection; }
+    // The notices that Send would upload now: the highlighted files of the notice list.
+    NoticeSelection noticeSelection() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -51,7 +52,6 @@ private:
     void showAllFiles();
     void previewClickedTextFile();
     void previewFocusedFile();
-    void takeSelection();
     void showChosenFolder();
     void showPasswordPrompt();
     void showFolderTree();
@@ -73,8 +73,6 @@ private:
     void showSettingsView(QWidget* view);
     void setGrowingLabel(QLabel* label, const QString& text);
     void previewFile(const QString& path);
-    // The stations whose items are ticked in the list, as the grid holds them now.
-    QList<Station> tickedStations() const;
 
     // Components placed where the window description holds their placeholders.
     void placeComponents();
@@ -89,7 +87,8 @@ private:
     FtpClient* ftpClient = nullptr;
 
     QMetaObject::Connection m_focusConnection;
-    NoticeSelection m_selection;
+    NoticeList* m_notices = nullptr;
+    std::unique_ptr<StationChecklist> m_stationChecklist;
     // As read from the folder file (GBK bytes), compared byte for byte.
     QByteArray m_settingsPassword;
     // The run in progress, if any.

@@ -18,8 +18,10 @@ NoticeSelection::NoticeSelection(QString folder)
 
 bool NoticeSelection::add(const QString& name)
 {
-    if (m_names.size() >= capacity)
+    if (m_names.size() >= capacity) {
+        ++m_leftOut;
         return false;
+    }
     m_names << lowerAscii(name);
     return true;
 }

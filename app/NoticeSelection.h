@@ -7,7 +7,7 @@
 // Lower-cases the letters A to Z only, as notice names have always been compared.
 QString lowerAscii(QString text);
 
-// Taken from the notice list when a mouse button is released over it; Send uploads it.
+// Taken from the notice list's highlighted files when Send is pressed; the run uploads it.
 class NoticeSelection {
 public:
     static constexpr qsizetype capacity = 500;
@@ -15,15 +15,18 @@ public:
     NoticeSelection() = default;
     explicit NoticeSelection(QString folder);
 
-    // Takes the name lower-cased, in the order of the calls; false, and nothing taken,
-    // once the selection holds `capacity` names.
+    // Takes the name lower-cased, in the order of the calls; false, and the name only
+    // counted as left out, once the selection holds `capacity` names.
     bool add(const QString& name);
 
     const QString& folder() const { return m_folder; }
     // Names without folder.
     const QStringList& names() const { return m_names; }
+    // Names that add() refused because the selection was full.
+    qsizetype leftOut() const { return m_leftOut; }
 
 private:
     QString m_folder;
     QStringList m_names;
+    qsizetype m_leftOut = 0;
 };

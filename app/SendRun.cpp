@@ -2,11 +2,15 @@
 #include "app/SendRun.h"
 
 #include "app/NoticeSelection.h"
+#include "app/RunLog.h"
+#include "app/RunTexts.h"
 #include "ftp/FtpClient.h"
 #include "platform/codepage.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QStringList>
 
 #include <utility>
@@ -14,128 +18,220 @@
 namespace {
 
 constexpr int typeLocal8 = 3;
-constexpr int cancelIntervalMs = 20;
 
-const QString successLine = QStringLiteral("++++++++++++++++++++++++++      传送成功！");
-const QString networkErrorLine =
-    QStringLiteral("------------------------------ 网络错误，请查明原因！");
-const QString stoppedLine =
-    QStringLiteral("---------------------------------------------------       用户终止！");
-const QString endLine = QStringLiteral("        --------======  传送完毕  ======--------");
+bool hasLineBreak(const QString& name)
+{
+    return name.contains(u'\r') || name.contains(u'\n');
+}
 
 } // namespace
 
-SendRun::SendRun(FtpClient& client, LogSink log, QList<Station> stations, QString remoteFolder,
+SendRun::SendRun(FtpClient& client, RunLog& log, QList<Station> stations, QString remoteFolder,
                  NoticeSelection notices)
     : m_client(client)
-    , m_log(std::move(log))
+    , m_log(log)
     , m_stations(std::move(stations))
     , m_remoteFolder(remoteFolder.isEmpty() ? QStringLiteral(".") : std::move(remoteFolder))
     , m_notices(std::move(notices))
 {
+    // The client tells when a file's data starts to flow; the file is in transfer from then
+    // until its final reply: Stop words itself by it.
+    m_previousTransferStart =
+        std::exchange(m_client.OnTransactionStart, [this](QObject*) { m_inTransfer = true; });
+}
+
+SendRun::~SendRun()
+{
+    m_client.OnTransactionStart = std::move(m_previousTransferStart);
 }
 
 void SendRun::closeLeftConnection()
 {
     if (m_client.Connected)
-        disconnectStation();
+        disconnectQuietly();
 }
 
 void SendRun::run()
 {
-    log(QStringLiteral("★☆         您共选择了 %1 个文件         ☆★").arg(m_notices.names().size()));
+    log(runtexts::headerLine(m_notices.names().size()));
+    if (m_notices.leftOut() > 0)
+        log(runtexts::overCapacityLine(m_notices.leftOut(), NoticeSelection::capacity), true);
     if (!m_notices.names().isEmpty()) {
+        const QList<Notice> notices = checkNotices();
         log(QString());
-        for (const Station& station : std::as_const(m_stations)) {
-            if (m_stopRequested) {
-                log(stoppedLine);
+        bool stopLogged = false;
+        for (qsizetype index = 0; index < m_stations.size() && !notices.isEmpty(); ++index) {
+            const Outcome outcome =
+                stopRequested() ? Outcome::Stopped : sendToStation(m_stations[index], notices);
+            if (outcome == Outcome::Stopped) {
+                log(runtexts::stoppedLine());
+                stopLogged = true;
+                closeAfterStop();
+                for (qsizetype left = index; left < m_stations.size(); ++left)
+                    m_unfinished << left;
                 break;
             }
-            if (!sendToStation(station))
+            if (outcome == Outcome::Failed) {
+                m_unfinished << index;
                 continue;
-            if (m_stopRequested) {
-                // The connection stays open; the next run's first step closes it.
-                log(stoppedLine);
-                break;
             }
-            log(successLine);
-            disconnectStation();
+            log(runtexts::successLine());
+            disconnectQuietly();
         }
+        // A stop that came with the last station's failure still gets its line.
+        if (stopRequested() && !stopLogged)
+            log(runtexts::stoppedLine());
     }
     log(QString());
-    log(endLine);
+    log(runtexts::endLine());
+}
+
+void SendRun::requestStop()
+{
+    ++m_stopPresses;
+    if (m_stopPresses == 1) {
+        const bool sending = m_inTransfer;
+        m_client.stopWaiting();
+        if (sending)
+            log(runtexts::stoppingLine());
+    } else if (m_stopPresses == 2) {
+        m_client.abortTransfer();
+    }
 }
 
 void SendRun::abandon()
 {
-    m_stopRequested = true;
     m_abandoned = true;
-    cancelWait();
-    // The client starts some steps afresh (its goodbye after a failed login): keep
-    // cancelling until the run has ended.
-    if (!m_canceller.isActive()) {
-        QObject::connect(&m_canceller, &QTimer::timeout, &m_canceller, [this] { cancelWait(); });
-        m_canceller.start(cancelIntervalMs);
+    while (m_stopPresses < 2)
+        requestStop();
+}
+
+QList<SendRun::Notice> SendRun::checkNotices()
+{
+    QList<Notice> notices;
+    for (const QString& name : m_notices.names()) {
+        // A line break would end the command that carries the name.
+        if (hasLineBreak(name)) {
+            log(runtexts::lineBreakNameLine(name), true);
+            continue;
+        }
+        const QString path = localFilePath(name);
+        const QFileInfo info(path);
+        if (!info.exists()) {
+            log(runtexts::missingFileLine(name), true);
+            continue;
+        }
+        // Only a plain file is opened: a named pipe would block the window.
+        QFile file(path);
+        if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
+            log(runtexts::unreadableFileLine(name), true);
+            continue;
+        }
+        notices << Notice{name, path};
     }
+    return notices;
 }
 
-void SendRun::cancelWait()
+SendRun::Outcome SendRun::sendToStation(const Station& station, const QList<Notice>& notices)
 {
-    m_client.Cancel();
-    m_client.Abort();
-}
+    log(runtexts::stationStartLine(station.name), false,
+        runtexts::stationNote(station.address, m_client.Port, station.user));
+    if (stopRequested())
+        return Outcome::Stopped;
+    if (station.address.trimmed().isEmpty())
+        return failStation(runtexts::emptyAddressCause(), false);
+    const std::optional<QByteArray> folder = platform::toCodePageExactly(m_remoteFolder);
+    if (!folder)
+        return failStation(runtexts::folderNotEncodableCause(), false);
 
-bool SendRun::sendToStation(const Station& station)
-{
     m_client.Host = platform::toCodePage(station.address);
     m_client.UserID = platform::toCodePage(station.user);
     m_client.Password = platform::toCodePage(station.password);
-    log(QStringLiteral("开始向  %1  传送...").arg(station.name));
     try {
         m_client.Connect();
-        m_client.ChangeDir(platform::toCodePage(m_remoteFolder));
+        m_client.ChangeDir(*folder);
         m_client.SetTransferType(typeLocal8);
-        for (const QString& name : m_notices.names()) {
-            if (m_stopRequested)
+        for (const Notice& notice : notices) {
+            if (stopRequested())
                 break;
-            m_client.Upload(localFilePath(name), platform::toCodePage(name));
+            sendNotice(notice);
         }
-    } catch (const FtpError&) {
-        reportNetworkError();
-        return false;
-    } catch (const SocketError&) {
-        reportNetworkError();
-        return false;
+    } catch (const FtpError& error) {
+        return failStation(runtexts::replyCause(error.message()), true);
+    } catch (const SocketError& error) {
+        if (stopRequested())
+            return Outcome::Stopped;
+        // Only a failed data connection leaves a control connection worth a goodbye.
+        const bool controlAlive =
+            error.endpoint() && error.endpoint()->role == SocketEndpoint::Role::Data;
+        return failStation(runtexts::socketCause(error, m_client.idleLimit()), controlAlive);
+    } catch (const platform::Exception& error) {
+        return failStation(error.message(), true);
     }
-    return true;
+    return stopRequested() ? Outcome::Stopped : Outcome::Sent;
 }
 
-void SendRun::reportNetworkError()
+void SendRun::sendNotice(const Notice& notice)
 {
-    log(networkErrorLine, true);
-    // The station already has its error line: a failing QUIT adds nothing to say.
-    try {
-        if (m_client.Connected)
-            disconnectStation();
-    } catch (const FtpError&) {
-    } catch (const SocketError&) {
-    }
-}
-
-void SendRun::disconnectStation()
-{
-    // A closing window does not wait for the server's goodbye.
-    if (m_abandoned) {
-        m_client.dropConnection();
+    const std::optional<QByteArray> remoteName = platform::toCodePageExactly(notice.name);
+    if (!remoteName) {
+        log(runtexts::fileNotSentLine(notice.name, runtexts::nameNotEncodableReason()));
         return;
     }
     try {
-        m_client.Disconnect();
-    } catch (const AbortError&) {
-        // Closing the window cancelled the goodbye: nothing left to report.
-        if (!m_abandoned)
-            throw;
+        const auto transferEnded = qScopeGuard([this] { m_inTransfer = false; });
+        m_client.Upload(notice.path, *remoteName);
+    } catch (const FileOpenError&) {
+        // Gone since the check (its folder removed, say): the next file may still go.
+        log(runtexts::fileNotSentLine(notice.name, runtexts::cannotOpenReason()));
+        return;
+    } catch (...) {
+        const UploadProgress& progress = m_client.lastUpload();
+        // Bytes that reached the server may stay there under the file's real name.
+        if (progress.sent > 0)
+            log(runtexts::fileIncompleteLine(notice.name, progress.sent, progress.size));
+        else
+            log(runtexts::fileNotSentLine(notice.name));
+        throw;
     }
+    const UploadProgress& progress = m_client.lastUpload();
+    // A file that shrank while it was sent was stored short.
+    if (progress.sent < progress.size)
+        log(runtexts::fileIncompleteLine(notice.name, progress.sent, progress.size));
+    else
+        log(runtexts::fileStoredLine(notice.name, progress.sent));
+}
+
+SendRun::Outcome SendRun::failStation(const QString& cause, bool serverAnswering)
+{
+    log(runtexts::networkErrorLine(), true);
+    log(runtexts::causeLine(cause));
+    // A silent server must not cost a second wait for its goodbye.
+    if (serverAnswering && !m_abandoned)
+        disconnectQuietly();
+    else if (m_client.Connected)
+        m_client.dropConnection();
+    return Outcome::Failed;
+}
+
+void SendRun::closeAfterStop()
+{
+    // Once stopped, the client waits for nothing: QUIT goes out and the connection closes.
+    if (m_abandoned && m_client.Connected)
+        m_client.dropConnection();
+    else
+        disconnectQuietly();
+}
+
+void SendRun::disconnectQuietly()
+{
+    // The station's outcome is already logged: a failing goodbye adds nothing to act on.
+    try {
+        m_client.Disconnect();
+    } catch (const platform::Exception&) {
+    }
+    if (m_client.Connected)
+        m_client.dropConnection();
 }
 
 QString SendRun::localFilePath(const QString& name) const
@@ -149,4 +245,9 @@ QString SendRun::localFilePath(const QString& name) const
         if (lowerAscii(entry) == name)
             return folder.filePath(entry);
     return folder.filePath(name);
+}
+
+void SendRun::log(const QString& line, bool isError, const QString& note)
+{
+    m_log.add(line, isError, note);
 }

@@ -3,56 +3,71 @@
 
 #include "app/NoticeSelection.h"
 #include "app/StationFile.h"
+#include "net/BlockingSocket.h"
 
 #include <QList>
 #include <QString>
-#include <QTimer>
-
-#include <functional>
 
 class FtpClient;
+class RunLog;
 
 // Logs in to each station afresh, changes to the remote folder, sets the transfer type and
-// uploads the notices; a station that fails gets an error line and the run goes on.
+// uploads the notices, writing one line per file; a station that fails gets an error line
+// with its cause and the run goes on with the next.
 class SendRun {
 public:
-    // Receives each line of the run's log; an error line is shown apart (red in the pane).
-    using LogSink = std::function<void(const QString& line, bool isError)>;
-
     // Sends `notices` to `stations` into `remoteFolder`; an empty one is the login folder ".".
-    SendRun(FtpClient& client, LogSink log, QList<Station> stations, QString remoteFolder,
+    SendRun(FtpClient& client, RunLog& log, QList<Station> stations, QString remoteFolder,
             NoticeSelection notices);
+    ~SendRun();
     SendRun(const SendRun&) = delete;
     SendRun& operator=(const SendRun&) = delete;
 
-    // Closes the connection that an earlier, stopped run left open.
+    // Closes the connection that an earlier run left open.
     void closeLeftConnection();
-    // The whole run, log lines included; returns when it has ended. A failure that is not
-    // the network's (a notice that cannot be opened) ends the run and is passed on.
+    // The whole run, log lines included; returns when it has ended. Failures are logged,
+    // never passed on.
     void run();
-    // The run ends at its next check point: before a station, before an upload, after a
-    // station's uploads. The operation under way is not interrupted.
-    void requestStop() { m_stopRequested = true; }
-    // The window is closing: a stop is requested, network waits are cancelled until the run
-    // has ended and it leaves without waiting for the server's goodbye.
+    // Stop. The first call ends every wait for the server at once and lets a file being
+    // sent finish; the second cuts that file. The run then ends with the stopped line.
+    void requestStop();
+    // The window is closing: both steps of Stop at once, and no goodbye to the server.
     void abandon();
+    // Positions (in the stations given) of the stations that failed, were stopped or
+    // were not reached because of a stop.
+    const QList<qsizetype>& unfinishedStations() const { return m_unfinished; }
 
 private:
-    // Logs in, changes to the remote folder, sets the type and uploads the notices until a
-    // stop is requested; false after a refusal or a failed connection, which it reports.
-    bool sendToStation(const Station& station);
-    void reportNetworkError();
-    void disconnectStation();
-    void cancelWait();
+    enum class Outcome { Sent, Failed, Stopped };
+    struct Notice {
+        QString name;
+        QString path;
+    };
+
+    // The notices that can be read; each other one gets a red line and is left out.
+    QList<Notice> checkNotices();
+    Outcome sendToStation(const Station& station, const QList<Notice>& notices);
+    // Uploads one notice and logs its outcome; a failure of the connection or a refusal
+    // is passed on once its line is written.
+    void sendNotice(const Notice& notice);
+    // The network error line and its cause; the connection is closed, politely when
+    // the server is still answering.
+    Outcome failStation(const QString& cause, bool serverAnswering);
+    void closeAfterStop();
+    void disconnectQuietly();
+    bool stopRequested() const { return m_stopPresses > 0; }
     QString localFilePath(const QString& name) const;
-    void log(const QString& line, bool isError = false) { m_log(line, isError); }
+    void log(const QString& line, bool isError = false, const QString& note = {});
 
     FtpClient& m_client;
-    LogSink m_log;
+    RunLog& m_log;
     QList<Station> m_stations;
     QString m_remoteFolder;
     NoticeSelection m_notices;
-    bool m_stopRequested = false;
+    QList<qsizetype> m_unfinished;
+    NotifyEvent m_previousTransferStart;
+    int m_stopPresses = 0;
     bool m_abandoned = false;
-    QTimer m_canceller;
+    // A file's data is being sent or its final reply is awaited.
+    bool m_inTransfer = false;
 };

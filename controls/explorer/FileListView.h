@@ -44,6 +44,8 @@ public:
 
     // Repaints only; the folder is not read again.
     void Refresh();
+    // Reads the folder again, for a list that follows changes on disk; fails as a re-read does.
+    void rereadFolder() { readFileList(); }
     // Draws one row: the folder picture for names with "[", else the file's own icon, then the
     // name.
     void DrawItem(QPainter* painter, int index, const QRect& rect,

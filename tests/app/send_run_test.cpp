@@ -1,6 +1,7 @@
 // The send run driven directly against scripted FTP peers: its log lines and dialogues.
 #include "app/SendRun.h"
 
+#include "app/RunLog.h"
 #include "ftp/FtpClient.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/ScriptedFtpPeer.h"
@@ -63,7 +64,7 @@ protected:
         m_selection.add("z.txt");
     }
 
-    SendRun::LogSink sink()
+    RunLog::PaneSink sink()
     {
         return [this](const QString& line, bool isError) {
             m_log << (isError ? "red: " + line : line);
@@ -78,7 +79,7 @@ protected:
 
 } // namespace
 
-TEST_F(SendRunLog, EveryStationGetsItsLinesAndAFailingOneDoesNotEndTheRun)
+TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
 {
     testsupport::ScriptedFtpPeer good("127.0.0.2");
     loggedIn(good)
@@ -94,36 +95,75 @@ TEST_F(SendRunLog, EveryStationGetsItsLinesAndAFailingOneDoesNotEndTheRun)
         .send("226 Done\r\n")
         .reply("221 Bye\r\n");
     good.start();
-    m_client.Port = good.port();
-    testsupport::ScriptedFtpPeer refused("127.0.0.3", good.port());
+    const quint16 port = good.port();
+    m_client.Port = port;
+    testsupport::ScriptedFtpPeer refused("127.0.0.3", port);
     refused.send("220 Ready\r\n")
         .reply("331 Password?\r\n")
         .reply("530 Login incorrect\r\n")
         .reply("221 Bye\r\n");
     refused.start();
-    // Refuses the first file after its data arrived: the rest of the station's files are not sent.
-    testsupport::ScriptedFtpPeer full("127.0.0.5", good.port());
+    // Refuses the first file after its data arrived, in a reply of two lines: the rest of the
+    // station's files are not sent.
+    testsupport::ScriptedFtpPeer full("127.0.0.5", port);
     loggedIn(full)
         .reply("250 Ok\r\n")
         .reply("200 Type\r\n")
         .reply("200 Port\r\n")
         .reply("150 Go\r\n")
         .transfer()
-        .send("552 Quota exceeded\r\n")
+        .send("552-Quota exceeded\r\n552 Only part of it was stored\r\n")
         .reply("221 Bye\r\n");
     full.start();
+    // Checked before the first station: a file that is gone, a name with a line break; a
+    // name GBK cannot hold is refused at each station and never sent with a substitute.
+    m_selection.add("gone.txt");
+    m_notices.addFile("two\nlines.txt", "x");
+    m_selection.add("two\nlines.txt");
+    m_notices.addFile(QStringLiteral("공지.txt"), "korean");
+    m_selection.add(QStringLiteral("공지.txt"));
 
     // An empty remote folder is the login folder.
-    SendRun run(m_client, sink(),
+    RunLog log(sink());
+    SendRun run(m_client, log,
                 {station("good", "127.0.0.2"), station("wrong", "127.0.0.3", "bad"),
                  station("closed", "127.0.0.4"), // nothing listens there
-                 station("full", "127.0.0.5")},
+                 station("blank", " "), station("full", "127.0.0.5")},
                 QString(), m_selection);
     run.run();
 
+    // The cause holds every line of the reply, but not its raw continuation marks.
+    const QString cause = m_log.value(m_log.size() - 3);
+    EXPECT_TRUE(cause.startsWith("    ") && cause.contains("Quota exceeded")
+                && cause.contains("Only part of it was stored") && !cause.contains("552-"))
+        << cause.toStdString();
+    m_log[m_log.size() - 3] = "<cause>";
+    const QString korean = QStringLiteral("    공지.txt  未传送：文件名含 GBK 无法表示的字符");
     EXPECT_EQ(m_log,
-              (Lines{header2, "", start("good"), success, start("wrong"), networkError,
-                     start("closed"), networkError, start("full"), networkError, "", ending}));
+              (Lines{QStringLiteral("★☆         您共选择了 5 个文件         ☆★"),
+                     QStringLiteral("red: 找不到文件 gone.txt，不传送"),
+                     QStringLiteral("red: 文件名 two\\nlines.txt 含换行符，不传送"),
+                     "",
+                     start("good"),
+                     QStringLiteral("    notice1.txt  已传送 14 字节"),
+                     QStringLiteral("    z.txt  已传送 2 字节"),
+                     korean,
+                     success,
+                     start("wrong"),
+                     networkError,
+                     "    530 Login incorrect",
+                     start("closed"),
+                     networkError,
+                     QStringLiteral("    连接 127.0.0.4:%1 失败：连接被拒绝").arg(port),
+                     start("blank"),
+                     networkError,
+                     QStringLiteral("    该站点没有 IP 地址"),
+                     start("full"),
+                     QStringLiteral("    notice1.txt  可能不完整：已发送 14 / 14 字节"),
+                     networkError,
+                     "<cause>",
+                     "",
+                     ending}));
     ASSERT_TRUE(good.waitUntilFinished());
     EXPECT_EQ(dialogue(good),
               (Commands{"USER clerk\r\n", "PASS pw\r\n", "CWD .\r\n", "TYPE L 8\r\n", "PORT",
@@ -131,52 +171,54 @@ TEST_F(SendRunLog, EveryStationGetsItsLinesAndAFailingOneDoesNotEndTheRun)
     EXPECT_EQ(good.uploads(), (Commands{"first notice\r\n", "zz"}))
         << "found whatever the case of its name";
     ASSERT_TRUE(refused.waitUntilFinished());
-    EXPECT_EQ(dialogue(refused), (Commands{"USER clerk\r\n", "PASS bad\r\n", "QUIT\r\n"}));
+    EXPECT_EQ(dialogue(refused).mid(0, 2), (Commands{"USER clerk\r\n", "PASS bad\r\n"}));
     ASSERT_TRUE(full.waitUntilFinished());
     EXPECT_EQ(dialogue(full),
               (Commands{"USER clerk\r\n", "PASS pw\r\n", "CWD .\r\n", "TYPE L 8\r\n", "PORT",
                         "STOR notice1.txt\r\n", "QUIT\r\n"}));
     EXPECT_FALSE(m_client.Connected);
+    EXPECT_EQ(run.unfinishedStations(), (QList<qsizetype>{1, 2, 3, 4}));
 }
 
-TEST_F(SendRunLog, StopEndsTheRunAtItsNextCheckPointAndLeavesTheConnectionOpen)
+TEST_F(SendRunLog, StopBeforeAStationContactsNoOneMoreAndLeavesNothingOpen)
 {
     testsupport::ScriptedFtpPeer first("127.0.0.2");
-    loggedIn(first).reply("250 Ok\r\n").reply("200 Type\r\n").reply("221 Bye\r\n");
+    loggedIn(first)
+        .reply("250 Ok\r\n")
+        .reply("200 Type\r\n")
+        .reply("200 Port\r\n")
+        .reply("150 Go\r\n")
+        .transfer()
+        .send("226 Done\r\n")
+        .reply("221 Bye\r\n");
     first.start();
     m_client.Port = first.port();
     testsupport::ScriptedFtpPeer second("127.0.0.3", first.port());
     second.send("220 Ready\r\n");
     second.start();
 
-    // Stop pressed as the first station is started: it gets no file, and no later station
-    // is contacted.
+    // Stop pressed as the second station is started: it is not contacted; it and the
+    // stations after it are what a retry sends to.
     SendRun* running = nullptr;
-    SendRun run(
-        m_client,
-        [&](const QString& line, bool isError) {
-            sink()(line, isError);
-            if (line == start("A"))
-                running->requestStop();
-        },
-        {station("A", "127.0.0.2"), station("B", "127.0.0.3")}, "in", m_selection);
+    RunLog log([&](const QString& line, bool isError) {
+        sink()(line, isError);
+        if (line == start("B"))
+            running->requestStop();
+    });
+    NoticeSelection one(m_notices.path());
+    one.add("z.txt");
+    SendRun run(m_client, log,
+                {station("A", "127.0.0.2"), station("B", "127.0.0.3"), station("C", "127.0.0.3")},
+                "in", one);
     running = &run;
     run.run();
-    EXPECT_EQ(m_log, (Lines{header2, "", start("A"), stopped, "", ending}));
-    EXPECT_EQ(dialogue(first),
-              (Commands{"USER clerk\r\n", "PASS pw\r\n", "CWD in\r\n", "TYPE L 8\r\n"}));
-    EXPECT_EQ(second.connectionCount(), 0);
-    EXPECT_TRUE(m_client.Connected) << "left open for the next run";
-
-    // The next run closes it first; stopped before it begins, it contacts nobody.
-    m_log.clear();
-    SendRun next(m_client, sink(), {station("B", "127.0.0.3")}, "in", m_selection);
-    next.closeLeftConnection();
-    EXPECT_FALSE(m_client.Connected);
+    EXPECT_EQ(m_log,
+              (Lines{QStringLiteral("★☆         您共选择了 1 个文件         ☆★"), "", start("A"),
+                     QStringLiteral("    z.txt  已传送 2 字节"), success, start("B"), stopped, "",
+                     ending}));
     ASSERT_TRUE(first.waitUntilFinished());
     EXPECT_EQ(first.commands().last(), QByteArray("QUIT\r\n"));
-    next.requestStop();
-    next.run();
-    EXPECT_EQ(m_log, (Lines{header2, "", stopped, "", ending}));
     EXPECT_EQ(second.connectionCount(), 0);
+    EXPECT_EQ(run.unfinishedStations(), (QList<qsizetype>{1, 2}));
+    EXPECT_FALSE(m_client.Connected);
 }

@@ -129,14 +129,17 @@ TEST_F(WindowTest, StationFileFillsGridAndCheckedListOnEveryShowOfTheStationsPag
     };
     list->item(0)->setCheckState(Qt::Unchecked);
     reshow(hostRecord("c", "3.3.3.3", "u", "p"));
-    EXPECT_EQ(stations(list), QStringList{"c"}) << "ticked again";
+    EXPECT_EQ(stations(list), QStringList{"c (unticked)"}) << "a row keeps the clerk's tick";
     EXPECT_EQ(gridText(1, 2), QString()) << "rows 1 to 9 are cleared first";
     // A file without a complete record, or none at all, leaves grid and list as they are.
     reshow(QByteArray(67, 'x'));
-    EXPECT_EQ(stations(list), QStringList{"c"});
+    EXPECT_EQ(stations(list), QStringList{"c (unticked)"});
     EXPECT_EQ(gridText(2, 1), "3.3.3.3");
     reshow(QByteArray());
-    EXPECT_EQ(stations(list), QStringList{"c"});
+    EXPECT_EQ(stations(list), QStringList{"c (unticked)"});
+    // A station added to the file comes ticked.
+    reshow(hostRecord("c", "3.3.3.3", "u", "p") + hostRecord("d", "4.4.4.4", "u", "p"));
+    EXPECT_EQ(stations(list), (QStringList{"c (unticked)", "d"}));
     EXPECT_TRUE(m_errors.isEmpty());
 }
 

@@ -1,0 +1,93 @@
+// The notice list's selection and its following of the folder on disk.
+#include "app/NoticeList.h"
+
+#include "controls/explorer/FileListView.h"
+#include "platform/application.h"
+
+#include <QFileInfo>
+#include <QScrollBar>
+#include <QSet>
+
+namespace {
+
+constexpr int settleMs = 150;
+
+} // namespace
+
+NoticeList::NoticeList(FileListView* view, QObject* parent)
+    : QObject(parent)
+    , m_view(view)
+{
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(settleMs);
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, &m_settle,
+            qOverload<>(&QTimer::start));
+    connect(&m_settle, &QTimer::timeout, this, &NoticeList::reread);
+}
+
+NoticeSelection NoticeList::selection() const
+{
+    NoticeSelection selection(m_view->Directory());
+    for (int row = 0; row < m_view->count(); ++row)
+        if (m_view->Selected(row))
+            selection.add(m_view->item(row)->text());
+    return selection;
+}
+
+void NoticeList::setMask(const QString& mask)
+{
+    keepingSelection([this, &mask] { m_view->setMask(mask); });
+}
+
+void NoticeList::showFolder(const QString& folder)
+{
+    if (!folder.isEmpty())
+        m_view->setFileName(folder);
+    followFolder();
+}
+
+void NoticeList::followFolder()
+{
+    const QStringList watched = m_watcher.directories();
+    if (watched == QStringList{m_view->Directory()})
+        return;
+    if (!watched.isEmpty())
+        m_watcher.removePaths(watched);
+    m_watcher.addPath(m_view->Directory());
+}
+
+void NoticeList::reread()
+{
+    platform::guarded([this] {
+        // A folder that is gone has no notices left to send.
+        if (!QFileInfo(m_view->Directory()).isDir())
+            m_view->clear();
+        else
+            keepingSelection([this] { m_view->rereadFolder(); });
+    });
+}
+
+template <typename Change>
+void NoticeList::keepingSelection(Change&& change)
+{
+    const QString folder = m_view->Directory();
+    QSet<QString> selected;
+    for (const QListWidgetItem* item : m_view->selectedItems())
+        selected.insert(item->text());
+    const QString focused = m_view->currentItem() ? m_view->currentItem()->text() : QString();
+    const int scrolled = m_view->verticalScrollBar()->value();
+
+    change();
+
+    if (m_view->Directory() != folder)
+        return;
+    for (int row = 0; row < m_view->count(); ++row) {
+        QListWidgetItem* item = m_view->item(row);
+        if (selected.contains(item->text()))
+            item->setSelected(true);
+        if (item->text() == focused)
+            m_view->selectionModel()->setCurrentIndex(m_view->model()->index(row, 0),
+                                                      QItemSelectionModel::NoUpdate);
+    }
+    m_view->verticalScrollBar()->setValue(scrolled);
+}

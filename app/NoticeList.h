@@ -1,0 +1,38 @@
+// The notice list as Send sees it: the highlighted files of a list that follows its folder.
+#pragma once
+
+#include "app/NoticeSelection.h"
+
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class FileListView;
+
+// Whatever re-reads the list here (a new filter, files added or removed on disk) keeps
+// highlighted the files that are still listed; a file no longer listed is no longer selected.
+class NoticeList : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(NoticeList)
+
+public:
+    NoticeList(FileListView* view, QObject* parent);
+
+    // The highlighted files in list order, at most NoticeSelection::capacity of them.
+    NoticeSelection selection() const;
+    void setMask(const QString& mask);
+    // Moves the view to `folder` (nothing when empty) and follows the folder it shows.
+    void showFolder(const QString& folder);
+
+private:
+    void followFolder();
+    void reread();
+    template <typename Change>
+    void keepingSelection(Change&& change);
+
+    FileListView* m_view;
+    QFileSystemWatcher m_watcher;
+    // Saving a file changes the folder several times in a row: one re-read for all.
+    QTimer m_settle;
+};

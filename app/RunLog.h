@@ -1,0 +1,35 @@
+// The log of a send run: every line to the pane, and with its time to the day's log file.
+#pragma once
+
+#include <QDate>
+#include <QFile>
+#include <QString>
+
+#include <functional>
+
+class RunLog {
+public:
+    // Receives each line for the pane; an error line is shown apart (red).
+    using PaneSink = std::function<void(const QString& line, bool isError)>;
+
+    // Lines are appended to the UTF-8 file at `filePath` (created with its folder when
+    // missing); an empty path keeps the log in the pane only.
+    explicit RunLog(PaneSink pane, QString filePath = {});
+    RunLog(const RunLog&) = delete;
+    RunLog& operator=(const RunLog&) = delete;
+
+    // Adds a line; `note` follows it in the file only. A file that cannot be written gets
+    // one line in the pane and is left alone for the rest of the run.
+    void add(const QString& line, bool isError = false, const QString& note = {});
+
+    // The log file of `day` below the settings folder `folder` ("/" at its end).
+    static QString dailyPath(const QString& folder, const QDate& day);
+
+private:
+    void writeToFile(const QString& line, const QString& note);
+    void giveUpFile();
+
+    PaneSink m_pane;
+    QFile m_file;
+    bool m_fileFailed = false;
+};

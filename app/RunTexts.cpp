@@ -1,0 +1,190 @@
+// The send run's texts.
+#include "app/RunTexts.h"
+
+#include <QLocale>
+
+#include <algorithm>
+
+namespace runtexts {
+
+namespace {
+
+const QString indent = QStringLiteral("    ");
+
+// 1234567 as "1,234,567", whatever the system's locale.
+QString bytes(qint64 count)
+{
+    QLocale english(QLocale::English);
+    english.setNumberOptions({});
+    return english.toString(count);
+}
+
+QString failureReason(const SocketError& error, int idleLimitMs)
+{
+    switch (error.failure()) {
+    case SocketFailure::Refused: return QStringLiteral("连接被拒绝");
+    case SocketFailure::TimedOut:
+        return QStringLiteral("%1 秒内没有回应").arg(std::max(1, idleLimitMs / 1000));
+    case SocketFailure::Unreachable: return QStringLiteral("无法到达该地址");
+    case SocketFailure::Reset: return QStringLiteral("连接被对方重置");
+    case SocketFailure::Closed: return QStringLiteral("服务器关闭了连接");
+    case SocketFailure::LookupFailed: return QStringLiteral("找不到该主机名");
+    case SocketFailure::Stopped: return QStringLiteral("已停止");
+    case SocketFailure::Other: break;
+    }
+    return error.systemReason().isEmpty() ? error.message() : error.systemReason();
+}
+
+} // namespace
+
+QString headerLine(qsizetype selected)
+{
+    return QStringLiteral("★☆         您共选择了 %1 个文件         ☆★").arg(selected);
+}
+
+QString stationStartLine(const QString& stationName)
+{
+    return QStringLiteral("开始向  %1  传送...").arg(stationName);
+}
+
+QString successLine()
+{
+    return QStringLiteral("++++++++++++++++++++++++++      传送成功！");
+}
+
+QString networkErrorLine()
+{
+    return QStringLiteral("------------------------------ 网络错误，请查明原因！");
+}
+
+QString stoppedLine()
+{
+    return QStringLiteral("---------------------------------------------------       用户终止！");
+}
+
+QString endLine()
+{
+    return QStringLiteral("        --------======  传送完毕  ======--------");
+}
+
+QString overCapacityLine(qsizetype leftOut, qsizetype capacity)
+{
+    return QStringLiteral("另有 %1 个选中的文件超出 %2 个的上限，不传送")
+        .arg(leftOut)
+        .arg(capacity);
+}
+
+QString missingFileLine(const QString& name)
+{
+    return QStringLiteral("找不到文件 %1，不传送").arg(visibleName(name));
+}
+
+QString unreadableFileLine(const QString& name)
+{
+    return QStringLiteral("无法读取文件 %1，不传送").arg(visibleName(name));
+}
+
+QString lineBreakNameLine(const QString& name)
+{
+    return QStringLiteral("文件名 %1 含换行符，不传送").arg(visibleName(name));
+}
+
+QString fileStoredLine(const QString& name, qint64 count)
+{
+    return indent + QStringLiteral("%1  已传送 %2 字节").arg(visibleName(name), bytes(count));
+}
+
+QString fileNotSentLine(const QString& name)
+{
+    return indent + QStringLiteral("%1  未传送").arg(visibleName(name));
+}
+
+QString fileNotSentLine(const QString& name, const QString& reason)
+{
+    return fileNotSentLine(name) + QStringLiteral("：") + reason;
+}
+
+QString fileIncompleteLine(const QString& name, qint64 sent, qint64 size)
+{
+    return indent
+        + QStringLiteral("%1  可能不完整：已发送 %2 / %3 字节")
+              .arg(visibleName(name), bytes(sent), bytes(size));
+}
+
+QString nameNotEncodableReason()
+{
+    return QStringLiteral("文件名含 GBK 无法表示的字符");
+}
+
+QString cannotOpenReason()
+{
+    return QStringLiteral("无法打开本地文件");
+}
+
+QString causeLine(const QString& cause)
+{
+    return indent + cause;
+}
+
+QString socketCause(const SocketError& error, int idleLimitMs)
+{
+    const QString reason = failureReason(error, idleLimitMs);
+    if (!error.endpoint())
+        return reason;
+    const SocketEndpoint& endpoint = *error.endpoint();
+    const QString connection = endpoint.role == SocketEndpoint::Role::Control
+        ? QStringLiteral("连接")
+        : QStringLiteral("数据连接");
+    return QStringLiteral("%1 %2:%3 失败：%4")
+        .arg(connection, QString::fromLatin1(endpoint.address), QString::number(endpoint.port),
+             reason);
+}
+
+QString replyCause(const QString& reply)
+{
+    QString line = reply;
+    line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    line.replace(u'\r', u' ');
+    line.replace(u'\n', u' ');
+    return line.trimmed();
+}
+
+QString emptyAddressCause()
+{
+    return QStringLiteral("该站点没有 IP 地址");
+}
+
+QString folderNotEncodableCause()
+{
+    return QStringLiteral("对方目录名含 GBK 无法表示的字符");
+}
+
+QString stoppingLine()
+{
+    return QStringLiteral("正在结束当前文件，再按一次停止立即中断");
+}
+
+QString retryLine()
+{
+    return QStringLiteral("已勾选未完成的站点，再按传送(S)即可重发");
+}
+
+QString logFileFailedLine(const QString& path, const QString& reason)
+{
+    return QStringLiteral("传送记录无法写入 %1：%2").arg(path, reason);
+}
+
+QString stationNote(const QString& address, int port, const QString& user)
+{
+    return QStringLiteral("[%1:%2 用户 %3]").arg(address, QString::number(port), user);
+}
+
+QString visibleName(const QString& name)
+{
+    QString shown = name;
+    shown.replace(u'\r', QStringLiteral("\\r"));
+    shown.replace(u'\n', QStringLiteral("\\n"));
+    return shown;
+}
+
+} // namespace runtexts

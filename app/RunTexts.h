@@ -1,0 +1,55 @@
+// The texts a send run writes into the pane and the run log, in one place for translation.
+#pragma once
+
+#include "net/BlockingSocket.h"
+
+#include <QString>
+
+namespace runtexts {
+
+// The lines every run has always written.
+QString headerLine(qsizetype selected);
+QString stationStartLine(const QString& stationName);
+QString successLine();
+QString networkErrorLine();
+QString stoppedLine();
+QString endLine();
+
+// Red lines before the first station: files left out of the whole run.
+QString overCapacityLine(qsizetype leftOut, qsizetype capacity);
+QString missingFileLine(const QString& name);
+QString unreadableFileLine(const QString& name);
+QString lineBreakNameLine(const QString& name);
+
+// Indented lines in the window-text colour: the outcome of one file at one station.
+QString fileStoredLine(const QString& name, qint64 bytes);
+QString fileNotSentLine(const QString& name);
+QString fileNotSentLine(const QString& name, const QString& reason);
+QString fileIncompleteLine(const QString& name, qint64 sent, qint64 size);
+// Reasons for fileNotSentLine.
+QString nameNotEncodableReason();
+QString cannotOpenReason();
+
+// The indented line under a network error line.
+QString causeLine(const QString& cause);
+// A failed connection, in the reader's words, with address and port when known.
+QString socketCause(const SocketError& error, int idleLimitMs);
+// A server's reply as one line, without its line ends.
+QString replyCause(const QString& reply);
+QString emptyAddressCause();
+QString folderNotEncodableCause();
+
+// Stop, first press, while a file is being sent.
+QString stoppingLine();
+// After a run with failed or stopped stations.
+QString retryLine();
+// The run log file could not be written; the run goes on.
+QString logFileFailedLine(const QString& path, const QString& reason);
+
+// Run log file only: where a station line went, never with the password.
+QString stationNote(const QString& address, int port, const QString& user);
+
+// A name as a line can show it: line breaks made visible.
+QString visibleName(const QString& name);
+
+} // namespace runtexts
