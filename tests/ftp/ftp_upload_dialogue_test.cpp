@@ -66,7 +66,7 @@ TEST_F(FtpUploadDialogue, PassiveUploadGoesToHostAtTheReplysPort)
 
     ASSERT_TRUE(s.peer.waitUntilPlayed());
     EXPECT_TRUE(s.peer.problems().isEmpty()) << s.peer.problems().join('\n').toStdString();
-    EXPECT_EQ(s.peer.commands().mid(1), (Lines{"PASV\r\n", "STOR notice.txt\r\n"}));
+    EXPECT_EQ(s.peer.commands().mid(2), (Lines{"PASV\r\n", "STOR notice.txt\r\n"}));
     EXPECT_TRUE(s.peer.uploads() == Lines{content});
     EXPECT_EQ(
         s.probe.events,
@@ -93,11 +93,11 @@ TEST_F(FtpUploadDialogue, ActivePortCarriesTheControlAddressAndStorTheGbkFileNam
     s.client.Upload(path, "");
 
     const Lines commands = s.peer.commands();
-    ASSERT_EQ(commands.size(), 3);
+    ASSERT_EQ(commands.size(), 4);
     const auto port = QRegularExpression("^PORT 127,0,0,1,(\\d+),(\\d+)\r\n$")
-                          .match(QString::fromLatin1(commands[1]));
-    EXPECT_TRUE(port.hasMatch()) << commands[1].toStdString();
-    EXPECT_EQ(commands[2], QByteArray("STOR \xcd\xa8\xd6\xaa.txt\r\n"));
+                          .match(QString::fromLatin1(commands[2]));
+    EXPECT_TRUE(port.hasMatch()) << commands[2].toStdString();
+    EXPECT_EQ(commands[3], QByteArray("STOR \xcd\xa8\xd6\xaa.txt\r\n"));
     EXPECT_TRUE(s.probe.status.contains("STOR " + platform::toCodePage(path)));
     EXPECT_EQ(s.peer.uploads(), Lines{"hello"});
     // The continuation lines of the final reply are read: the next command gets its own reply.
@@ -127,7 +127,7 @@ TEST_F(FtpUploadDialogue, RefusalsAndFailuresEndTheUploadWithoutSuccess)
         const std::type_info& type;
         QString failure;    // when OnFailure does not handle it
         QStringList events; // then
-        int commands;       // after USER
+        int commands;       // after USER and FEAT
         QString file = {};  // to upload when not the small one
         qint64 sent = 0;    // bytes handed over; -1: some, not all
     };
@@ -236,7 +236,7 @@ TEST_F(FtpUploadDialogue, RefusalsAndFailuresEndTheUploadWithoutSuccess)
                 EXPECT_EQ(s.client.ReplyCode, c.failure.left(3).toInt());
             }
             QTest::qWait(50);
-            EXPECT_EQ(s.peer.commands().size(), c.commands + 1);
+            EXPECT_EQ(s.peer.commands().size(), c.commands + 2);
             expectCleanedUp(s.client);
         }
     }
@@ -531,7 +531,7 @@ TEST(FtpStop, AStopEndsEveryWaitAtOnceButLetsAFileInTransferFinish)
 
         // The next Connect starts afresh.
         testsupport::ScriptedFtpPeer next;
-        next.send("220 Ready\r\n").reply("230 In.\r\n").start();
+        next.send("220 Ready\r\n").reply("230 In.\r\n").reply(testsupport::featUnknown).start();
         s.client.Port = next.port();
         s.client.Connect();
         EXPECT_TRUE(s.client.Connected);
