@@ -16,6 +16,14 @@ namespace {
 constexpr int lateReplyLimitMs = 5000;
 // The most a reply may carry, all its lines together.
 constexpr qsizetype replySizeLimit = 65536;
+// In mode Auto, how long a passive data connection may take before active mode is tried:
+// a firewall that drops the packets should not cost the whole idle limit.
+constexpr int passiveConnectLimitMs = 15000;
+
+// Mode Auto cannot open a passive data connection; the upload is tried again actively.
+struct PassiveUnavailable {
+    QString reason;
+};
 
 bool isBetween(qint16 code, int low, int high)
 {
@@ -225,6 +233,17 @@ QString decodeName(const QByteArray& bytes, NameEncoding encoding)
 
 } // namespace ftp
 
+PassiveSwitch::PassiveSwitch(TransferMode& mode)
+    : m_mode(mode)
+{
+}
+
+PassiveSwitch& PassiveSwitch::operator=(bool on)
+{
+    m_mode = on ? TransferMode::Passive : TransferMode::Active;
+    return *this;
+}
+
 FtpClient::FtpClient(QObject* AOwner)
     : BlockingSocket(AOwner)
 {
@@ -333,6 +352,7 @@ void FtpClient::Connect()
     m_staleReply.clear();
     m_encoding = NameEncoding::Gbk;
     m_features.clear();
+    m_passiveFailed = false;
     ClearInput();
     BlockingSocket::Connect();
     try {
@@ -622,6 +642,11 @@ FtpClient::StorName FtpClient::ownName(const QString& localPath) const
             ftp::encodeName(localPath, m_encoding).value_or(platform::toCodePage(localPath))};
 }
 
+bool FtpClient::passiveInUse() const
+{
+    return Mode == TransferMode::Passive || (Mode == TransferMode::Auto && !m_passiveFailed);
+}
+
 void FtpClient::upload(const QString& localPath, const std::function<StorName()>& name)
 {
     Canceled = false;
@@ -633,7 +658,16 @@ void FtpClient::upload(const QString& localPath, const std::function<StorName()>
         {
             std::lock_guard lock(*TransferLock);
             discardStaleReplies();
-            stored = transferOnNewConnection(localPath, storName);
+            try {
+                stored = transferOnNewConnection(localPath, storName);
+            } catch (const PassiveUnavailable& unavailable) {
+                // Behind NAT or a firewall the server's passive port is out of reach; the
+                // server may still reach us.
+                m_passiveFailed = true;
+                if (OnModeFallback)
+                    OnModeFallback(unavailable.reason);
+                stored = transferOnNewConnection(localPath, storName);
+            }
         }
         if (stored && OnSuccess)
             OnSuccess(CommandKind::ctStor);
@@ -664,6 +698,30 @@ bool FtpClient::transferOnNewConnection(const QString& localPath, const StorName
     };
     DataConnectionScope scope(DataConnection, std::move(connection));
     return transfer(scope.connection(), localPath, name);
+}
+
+void FtpClient::connectPassive(BlockingSocket& data)
+{
+    if (Mode != TransferMode::Auto) {
+        data.Connect();
+        return;
+    }
+    const int limit = idleLimit();
+    data.setIdleLimit(limit > 0 ? std::min(limit, passiveConnectLimitMs) : passiveConnectLimitMs);
+    try {
+        data.Connect();
+    } catch (const AbortError&) {
+        throw;
+    } catch (const SocketError& error) {
+        switch (error.failure()) {
+        case SocketFailure::Refused:
+        case SocketFailure::TimedOut:
+        case SocketFailure::Unreachable:
+        case SocketFailure::Reset: throw PassiveUnavailable{error.message()};
+        default: throw;
+        }
+    }
+    data.setIdleLimit(limit);
 }
 
 void FtpClient::watchControlWhileAccepting()
@@ -697,15 +755,19 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const S
         m_lastUpload.size = file.size();
     }
 
-    if (Passive) {
+    const bool passive = passiveInUse();
+    if (passive) {
         const QByteArray reply = command("PASV");
+        // A server that offers no passive mode ("502", or "425" at once) may still take PORT.
+        if (Mode == TransferMode::Auto && (ReplyCode >= 500 || ReplyCode == 425))
+            throw PassiveUnavailable{ftp::replyText(reply, m_encoding)};
         if (ReplyCode >= 500) {
             refuseUpload(reply);
             return false;
         }
         data.Port = ftp::passivePort(firstLine(reply));
         data.Host = Host;
-        data.Connect();
+        connectPassive(data);
     } else {
         data.Port = 0;
         data.Listen();
@@ -729,7 +791,7 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const S
     }
     m_finalReplyDue = true;
 
-    if (!Passive) {
+    if (!passive) {
         try {
             data.Accept([this] { watchControlWhileAccepting(); });
         } catch (const FtpError& refusal) {

@@ -32,6 +32,10 @@ enum class NameEncoding { Gbk, Utf8 };
 // How a session's name encoding is chosen: from the server's FEAT reply, or fixed.
 enum class EncodingChoice { Auto, Gbk, Utf8 };
 
+// How an upload's data connection is opened. Auto: passive, and active for the rest of the
+// session once a passive data connection could not be opened.
+enum class TransferMode { Auto, Active, Passive };
+
 using FailureEvent = std::function<void(bool& Handled, CommandKind Trans_Type)>;
 using SuccessEvent = std::function<void(CommandKind Trans_Type)>;
 using UnsupportedEvent = std::function<void(CommandKind Trans_Type)>;
@@ -112,6 +116,19 @@ QString decodeName(const QByteArray& bytes, NameEncoding encoding);
 
 } // namespace ftp
 
+// Stands for the old Boolean setting: true is TransferMode::Passive, false
+// TransferMode::Active; it reads true in Passive mode only.
+class PassiveSwitch {
+public:
+    explicit PassiveSwitch(TransferMode& mode);
+    Q_DISABLE_COPY_MOVE(PassiveSwitch)
+    PassiveSwitch& operator=(bool on);
+    operator bool() const { return m_mode == TransferMode::Passive; }
+
+private:
+    TransferMode& m_mode;
+};
+
 // Waits on the server (greeting and replies, the data connection, a send that makes no
 // progress) give up with SocketError after ftp::defaultIdleLimitMs without a byte from the
 // server, and a reply must have ended (all its lines, at most 64 KiB) within that time;
@@ -178,6 +195,8 @@ public:
     NameEncoding sessionEncoding() const { return m_encoding; }
     // The features of the server's FEAT reply at the last login.
     const QByteArrayList& features() const { return m_features; }
+    // Whether the next upload opens its data connection passively.
+    bool passiveInUse() const;
 
     // Fields.
     // The code of the last reply (0: none, or a line without a code).
@@ -185,9 +204,13 @@ public:
     std::unique_ptr<std::recursive_mutex> TransferLock;
     QByteArray UserID;
     QByteArray Password;
-    bool Passive = false;
+    TransferMode Mode = TransferMode::Active;
+    PassiveSwitch Passive{Mode};
     // Read at the login.
     EncodingChoice Encoding = EncodingChoice::Auto;
+    // Mode Auto gave up on passive data connections for this session, and why ("Data
+    // connection to 127.0.0.1:40123 failed: connection refused", or PASV's refusal).
+    std::function<void(const QString& reason)> OnModeFallback;
     BlockingSocket* DataConnection = nullptr;
     NotifyEvent OnTransactionStart;
     NotifyEvent OnTransactionStop;
@@ -223,6 +246,9 @@ private:
     void upload(const QString& localPath, const std::function<StorName()>& name);
     // One attempt on a fresh data connection.
     bool transferOnNewConnection(const QString& localPath, const StorName& name);
+    // Connects the passive data connection; in mode Auto a failure to reach the server's
+    // port means passive mode is unavailable.
+    void connectPassive(BlockingSocket& data);
     void readGreeting();
     // Transaction that treats a closed connection (no reply at all) as a failure and
     // returns the complete reply; nothing goes out once the waits are stopped.
@@ -261,4 +287,6 @@ private:
     bool m_finalReplyDue = false;
     NameEncoding m_encoding = NameEncoding::Gbk;
     QByteArrayList m_features;
+    // Mode Auto fell back to active data connections in this session.
+    bool m_passiveFailed = false;
 };

@@ -53,6 +53,8 @@ struct Session {
     FtpClientProbe probe{client};
 };
 
+// The commands a peer received, PORT arguments left out ("PORT\r\n").
+Lines dialogue(const testsupport::ScriptedFtpPeer& peer);
 // A file of `content` named `name` in `folder`; returns its path.
 QString writeFile(const QTemporaryDir& folder, const QString& name, const QByteArray& content);
 // Reproducible pseudo-random bytes.

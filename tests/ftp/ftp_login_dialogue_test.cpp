@@ -15,7 +15,8 @@ using namespace std::chrono_literals;
 TEST(FtpLoginDialogue, MissingCredentialsCanBeFilledInWhenAskedFor)
 {
     Session s;
-    s.script({"220 Ready\r\n", "331 Password?\r\n", "230 In.\r\n", testsupport::featUnknown});
+    // The peer answers FEAT itself, also after its script has ended.
+    s.script({"220 Ready\r\n", "331 Password?\r\n", "230 In.\r\n"}).answerFeat();
     s.peer.start();
     s.client.UserID.clear();
     s.client.OnAuthenticationNeeded = [&](bool& handled) {
@@ -25,6 +26,7 @@ TEST(FtpLoginDialogue, MissingCredentialsCanBeFilledInWhenAskedFor)
     };
     s.client.Connect();
     EXPECT_TRUE(s.client.Connected);
+    EXPECT_EQ(s.client.sessionEncoding(), NameEncoding::Gbk);
     EXPECT_EQ(s.peer.commands(), (Lines{"USER late\r\n", "PASS given\r\n", "FEAT\r\n"}));
 }
 

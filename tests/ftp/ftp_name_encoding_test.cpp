@@ -9,16 +9,6 @@
 
 namespace {
 
-// The commands a peer received, PORT arguments left out.
-Lines dialogue(const testsupport::ScriptedFtpPeer& peer)
-{
-    Lines commands = peer.commands();
-    for (QByteArray& command : commands)
-        if (command.startsWith("PORT "))
-            command = "PORT\r\n";
-    return commands;
-}
-
 const QString folder = QStringLiteral("/通知");
 const QString notice = QStringLiteral("放假通知.txt");
 const QByteArray folderGbk = "/\xcd\xa8\xd6\xaa";

@@ -242,6 +242,79 @@ TEST_F(FtpUploadDialogue, RefusalsAndFailuresEndTheUploadWithoutSuccess)
     }
 }
 
+TEST_F(FtpUploadDialogue, AutoModeGoesActiveForTheSessionWhenPassiveCannotBeUsed)
+{
+    const QString path = writeFile(m_folder, "n.txt", "notice");
+    const quint16 closedPort = testsupport::ScriptedFtpPeer().port(); // nobody listens there
+    const QByteArray closedPassive =
+        QStringLiteral("227 Entering Passive Mode (127,0,0,1,%1,%2)\r\n")
+            .arg(closedPort / 256)
+            .arg(closedPort % 256)
+            .toLatin1();
+    const QList<std::pair<QByteArray, QString>> cases{
+        {closedPassive,
+         QStringLiteral("Data connection to 127.0.0.1:%1 failed: connection refused")
+             .arg(closedPort)},
+        {"502 Passive mode not allowed.\r\n", "502 Passive mode not allowed."},
+        {"425 Can't open passive connection.\r\n", "425 Can't open passive connection."},
+    };
+    for (const auto& [pasvReply, reason] : cases) {
+        SCOPED_TRACE(reason.toStdString());
+        Session s;
+        // The peer answers FEAT itself while its first reply step waits.
+        s.script({"220 Ready\r\n", "230 In.\r\n"})
+            .answerFeat()
+            .reply(pasvReply)
+            .reply("200 PORT ok.\r\n")
+            .reply("150 Ok.\r\n")
+            .transfer()
+            .send("226 Done.\r\n")
+            .reply("200 PORT ok.\r\n")
+            .reply("150 Ok.\r\n")
+            .transfer()
+            .send("226 Done.\r\n")
+            .reply("221 Bye.\r\n");
+        s.logIn();
+        s.client.Mode = TransferMode::Auto;
+        QStringList fallbacks;
+        s.client.OnModeFallback = [&](const QString& why) { fallbacks << why; };
+
+        // The first upload is tried again actively, and the next one goes active at once.
+        s.client.Upload(path, "n.txt");
+        s.client.Upload(path, "m.txt");
+        s.client.Disconnect();
+        ASSERT_TRUE(s.peer.waitUntilPlayed());
+        EXPECT_TRUE(s.peer.problems().isEmpty()) << s.peer.problems().join('\n').toStdString();
+        EXPECT_EQ(dialogue(s.peer),
+                  (Lines{"USER user\r\n", "FEAT\r\n", "PASV\r\n", "PORT\r\n", "STOR n.txt\r\n",
+                         "PORT\r\n", "STOR m.txt\r\n", "QUIT\r\n"}));
+        EXPECT_EQ(s.peer.uploads(), (Lines{"notice", "notice"}));
+        EXPECT_EQ(fallbacks, QStringList{reason});
+        // The passive attempt is no failure of the upload.
+        EXPECT_EQ(s.probe.count("OnSuccess(9)"), 2);
+        EXPECT_EQ(s.probe.count("OnFailure(9)"), 0);
+        expectCleanedUp(s.client, false);
+
+        // The next session tries passive mode first again.
+        testsupport::ScriptedFtpPeer next;
+        next.send("220 Ready\r\n")
+            .reply("230 In.\r\n")
+            .answerFeat()
+            .passive(passiveReply)
+            .reply("150 Ok.\r\n")
+            .transfer()
+            .send("226 Done.\r\n")
+            .start();
+        s.client.Port = next.port();
+        s.client.Connect();
+        s.client.Upload(path, "n.txt");
+        ASSERT_TRUE(next.waitUntilPlayed());
+        EXPECT_EQ(next.commands(),
+                  (Lines{"USER user\r\n", "FEAT\r\n", "PASV\r\n", "STOR n.txt\r\n"}));
+        EXPECT_EQ(fallbacks.size(), 1);
+    }
+}
+
 TEST_F(FtpUploadDialogue, AbortDuringTheTransferEndsIt)
 {
     const QString path = writeFile(m_folder, "big.bin", randomBytes(8 << 20, 2));
