@@ -82,18 +82,13 @@ TEST(FtpNameEncoding, TheServersFeaturesChooseTheEncodingOfTheSession)
          {"211-Features:\r\n SIZE\r\n MDTM\r\n211 End\r\n"},
          {"FEAT\r\n"},
          NameEncoding::Gbk},
-        {EncodingChoice::Auto, {testsupport::featUnknown}, {"FEAT\r\n"}, NameEncoding::Gbk},
         {EncodingChoice::Auto,
          {"502 Command not implemented.\r\n"},
          {"FEAT\r\n"},
          NameEncoding::Gbk},
-        // A fixed choice: GBK asks for nothing, UTF-8 asks when the server knows the question.
+        // A fixed choice: GBK asks for nothing, UTF-8 needs no feature.
         {EncodingChoice::Gbk, {vsftpd}, {"FEAT\r\n"}, NameEncoding::Gbk},
         {EncodingChoice::Utf8, {testsupport::featUnknown}, {"FEAT\r\n"}, NameEncoding::Utf8},
-        {EncodingChoice::Utf8,
-         {vsftpd, "200 Always in UTF8 mode.\r\n"},
-         {"FEAT\r\n", "OPTS UTF8 ON\r\n"},
-         NameEncoding::Utf8},
     };
     QTemporaryDir files;
     const QString path = writeFile(files, "n.txt", "notice");

@@ -17,6 +17,16 @@ QByteArray contentOf(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
+// Points the client at the server, in the mode of the test.
+void aim(FtpClient& client, const testsupport::FtpServerProcess& server, bool passive)
+{
+    client.Host = server.address();
+    client.Port = server.port();
+    client.UserID = server.user();
+    client.Password = server.password();
+    client.Passive = passive;
+}
+
 } // namespace
 
 class FtpRealServer : public testing::TestWithParam<bool> {};
@@ -28,11 +38,7 @@ TEST_P(FtpRealServer, FilesArriveByteForByteAndAMissingFolderIsRefused)
     ASSERT_TRUE(server.isRunning()) << server.errorString().toStdString();
     ASSERT_TRUE(folder.isValid() && QDir(server.rootPath()).mkdir("notices"));
     FtpClient client;
-    client.Host = server.address();
-    client.Port = server.port();
-    client.UserID = server.user();
-    client.Password = server.password();
-    client.Passive = GetParam();
+    aim(client, server, GetParam());
     FtpClientProbe probe(client);
     probe.recordOutcomes(false);
     client.Connect();
@@ -73,11 +79,7 @@ TEST_P(FtpRealServer, NamesArriveInUtf8OnAServerThatListsIt)
     ASSERT_TRUE(server.isRunning()) << server.errorString().toStdString();
     ASSERT_TRUE(folder.isValid() && QDir(server.rootPath()).mkdir(QStringLiteral("通知")));
     FtpClient client;
-    client.Host = server.address();
-    client.Port = server.port();
-    client.UserID = server.user();
-    client.Password = server.password();
-    client.Passive = GetParam();
+    aim(client, server, GetParam());
     client.Connect();
     EXPECT_EQ(client.sessionEncoding(), NameEncoding::Utf8);
     EXPECT_TRUE(ftp::hasFeature(client.features(), "SIZE"));
