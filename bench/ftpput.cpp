@@ -1,17 +1,20 @@
 // Benchmark tool: uploads files with the FTP client exactly as the send run does and
 // prints the elapsed time and the process's CPU time.
 //
-//   ftpput --host H --port P --user U --password W --dir D --mode passive|active FILE...
+//   ftpput --host H [--port P] --user U --password W --dir D [--mode auto|active|passive]
+//          [--encoding auto|gbk|utf8] [--ticks] FILE...
 //
-// Optional: --ticks runs a 10 ms timer in the same event loop during the uploads and
-// prints the longest gap between its ticks. Exits non-zero with the error's message when
-// an operation fails.
+// --port defaults to 21, --mode and --encoding to auto. --ticks runs a 10 ms timer in the
+// same event loop during the uploads and prints the longest gap between its ticks. The
+// session's name encoding and a fallback to active mode are noted on standard error. Exits
+// non-zero with the error's message when an operation fails.
 #include "ftp/FtpClient.h"
 #include "platform/codepage.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QHash>
 #include <QStringList>
 #include <QTimer>
 
@@ -28,8 +31,9 @@ struct Options {
     int port = 21;
     QByteArray user;
     QByteArray password;
-    QByteArray dir;
-    bool passive = true;
+    QString dir;
+    TransferMode mode = TransferMode::Auto;
+    EncodingChoice encoding = EncodingChoice::Auto;
     bool ticks = false;
     QStringList files;
 };
@@ -37,14 +41,19 @@ struct Options {
 void usage()
 {
     std::fprintf(stderr,
-                 "usage: ftpput --host H --port P --user U --password W --dir D "
-                 "--mode passive|active [--ticks] FILE...\n");
+                 "usage: ftpput --host H [--port P] --user U --password W --dir D "
+                 "[--mode auto|active|passive] [--encoding auto|gbk|utf8] [--ticks] FILE...\n");
 }
 
 std::optional<Options> parseArguments(const QStringList& arguments)
 {
     Options options;
-    bool modeGiven = false;
+    const QHash<QString, TransferMode> modes{{"auto", TransferMode::Auto},
+                                             {"active", TransferMode::Active},
+                                             {"passive", TransferMode::Passive}};
+    const QHash<QString, EncodingChoice> encodings{{"auto", EncodingChoice::Auto},
+                                                   {"gbk", EncodingChoice::Gbk},
+                                                   {"utf8", EncodingChoice::Utf8}};
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
         if (argument == QLatin1String("--ticks")) {
@@ -70,16 +79,16 @@ std::optional<Options> parseArguments(const QStringList& arguments)
         } else if (argument == QLatin1String("--password")) {
             options.password = platform::toCodePage(value);
         } else if (argument == QLatin1String("--dir")) {
-            options.dir = platform::toCodePage(value);
-        } else if (argument == QLatin1String("--mode")
-                   && (value == "passive" || value == "active")) {
-            options.passive = value == QLatin1String("passive");
-            modeGiven = true;
+            options.dir = value;
+        } else if (argument == QLatin1String("--mode") && modes.contains(value)) {
+            options.mode = modes.value(value);
+        } else if (argument == QLatin1String("--encoding") && encodings.contains(value)) {
+            options.encoding = encodings.value(value);
         } else {
             return std::nullopt;
         }
     }
-    if (options.host.isEmpty() || !modeGiven)
+    if (options.host.isEmpty())
         return std::nullopt;
     return options;
 }
@@ -93,14 +102,14 @@ double cpuMilliseconds()
 }
 
 // The remote name of a notice: its file name lower-cased with ASCII rules.
-QByteArray remoteNameOf(const QString& path)
+QString remoteNameOf(const QString& path)
 {
     QString name = QFileInfo(path).fileName();
     for (QChar& c : name) {
         if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
             c = QChar(c.unicode() + ('a' - 'A'));
     }
-    return platform::toCodePage(name);
+    return name;
 }
 
 } // namespace
@@ -119,7 +128,12 @@ int main(int argc, char** argv)
     ftp.Port = options->port;
     ftp.UserID = options->user;
     ftp.Password = options->password;
-    ftp.Passive = options->passive;
+    ftp.Mode = options->mode;
+    ftp.Encoding = options->encoding;
+    ftp.OnModeFallback = [](const QString& reason) {
+        std::fprintf(stderr, "ftpput: passive mode failed (%s); active mode from now on\n",
+                     qPrintable(reason));
+    };
 
     QElapsedTimer tickClock;
     qint64 lastTick = -1;
@@ -144,6 +158,8 @@ int main(int argc, char** argv)
         ftp.Connect();
         connectCpu = cpuMilliseconds() - before;
         connectMs = clock.elapsed();
+        std::fprintf(stderr, "ftpput: names in %s\n",
+                     qPrintable(ftp::encodingName(ftp.sessionEncoding())));
         ftp.ChangeDir(options->dir);
         ftp.SetTransferType(3);
         if (options->ticks) {

@@ -16,6 +16,14 @@ namespace {
 constexpr int lateReplyLimitMs = 5000;
 // The most a reply may carry, all its lines together.
 constexpr qsizetype replySizeLimit = 65536;
+// In mode Auto, how long a passive data connection may take before active mode is tried:
+// a firewall that drops the packets should not cost the whole idle limit.
+constexpr int passiveConnectLimitMs = 15000;
+
+// Mode Auto cannot open a passive data connection; the upload is tried again actively.
+struct PassiveUnavailable {
+    QString reason;
+};
 
 bool isBetween(qint16 code, int low, int high)
 {
@@ -103,8 +111,8 @@ private:
 
 } // namespace
 
-FtpError::FtpError(const QByteArray& reply)
-    : platform::Exception(ftp::replyText(reply))
+FtpError::FtpError(const QByteArray& reply, NameEncoding encoding)
+    : platform::Exception(ftp::replyText(reply, encoding))
     , m_reply(reply)
 {
 }
@@ -161,7 +169,7 @@ quint16 passivePort(const QByteArray& reply)
     return static_cast<quint16>(highByte * 256 + lowByte);
 }
 
-QString replyText(const QByteArray& reply)
+QString replyText(const QByteArray& reply, NameEncoding encoding)
 {
     QByteArrayList parts;
     for (const QByteArray& rawLine : reply.split('\n')) {
@@ -179,10 +187,62 @@ QString replyText(const QByteArray& reply)
         if (!line.isEmpty())
             parts << line;
     }
-    return platform::fromCodePage(parts.join(' '));
+    return decodeName(parts.join(' '), encoding);
+}
+
+QByteArrayList featureList(const QByteArray& reply)
+{
+    QByteArrayList features;
+    if (!startsWithCode(reply) || reply[0] != '2')
+        return features;
+    for (const QByteArray& line : reply.split('\n')) {
+        if (line.startsWith(' ') && !line.trimmed().isEmpty())
+            features << line.trimmed();
+    }
+    return features;
+}
+
+bool hasFeature(const QByteArrayList& features, const QByteArray& name)
+{
+    return std::any_of(features.begin(), features.end(), [&](const QByteArray& feature) {
+        return ExtractField(feature, ' ', 1).compare(name, Qt::CaseInsensitive) == 0;
+    });
+}
+
+QString encodingName(NameEncoding encoding)
+{
+    return encoding == NameEncoding::Utf8 ? QStringLiteral("UTF-8") : QStringLiteral("GBK");
+}
+
+std::optional<QByteArray> encodeName(const QString& text, NameEncoding encoding)
+{
+    if (encoding == NameEncoding::Gbk)
+        return platform::toCodePageExactly(text);
+    // Only a broken text (a lone surrogate) has no UTF-8 form; the way back tells.
+    QByteArray bytes = text.toUtf8();
+    if (QString::fromUtf8(bytes) != text)
+        return std::nullopt;
+    return bytes;
+}
+
+QString decodeName(const QByteArray& bytes, NameEncoding encoding)
+{
+    return encoding == NameEncoding::Utf8 ? QString::fromUtf8(bytes)
+                                          : platform::fromCodePage(bytes);
 }
 
 } // namespace ftp
+
+PassiveSwitch::PassiveSwitch(TransferMode& mode)
+    : m_mode(mode)
+{
+}
+
+PassiveSwitch& PassiveSwitch::operator=(bool on)
+{
+    m_mode = on ? TransferMode::Passive : TransferMode::Active;
+    return *this;
+}
 
 FtpClient::FtpClient(QObject* AOwner)
     : BlockingSocket(AOwner)
@@ -275,7 +335,7 @@ void FtpClient::raiseStaleRefusal()
         const int code = startsWithCode(*reply) ? reply->left(3).toInt() : 0;
         if (code >= 400 && code <= 599) {
             ReplyCode = qint16(code);
-            throw FtpError(*reply);
+            throw FtpError(*reply, m_encoding);
         }
     }
 }
@@ -290,6 +350,9 @@ void FtpClient::Connect()
         return;
     m_finalReplyDue = false;
     m_staleReply.clear();
+    m_encoding = NameEncoding::Gbk;
+    m_features.clear();
+    m_passiveFailed = false;
     ClearInput();
     BlockingSocket::Connect();
     try {
@@ -326,7 +389,7 @@ void FtpClient::readGreeting()
     if (ReplyCode > 400) {
         if (OnConnectionFailed)
             OnConnectionFailed(this);
-        throw FtpError(greeting);
+        throw FtpError(greeting, m_encoding);
     }
 }
 
@@ -335,7 +398,7 @@ void FtpClient::checkLoginReply(const QByteArray& reply)
     if (isBetween(ReplyCode, 401, 599)) {
         if (OnConnectionFailed)
             OnConnectionFailed(this);
-        throw FtpError(reply);
+        throw FtpError(reply, m_encoding);
     }
 }
 
@@ -373,9 +436,27 @@ void FtpClient::logIn()
         ReportStatus(StatusLevel::Dialogue, "PASS ");
         checkLoginReply(command("PASS " + Password));
     }
+    chooseEncoding();
 
     if (OnConnect)
         OnConnect(this);
+}
+
+void FtpClient::chooseEncoding()
+{
+    // A server that does not know FEAT lists nothing: it is a GBK server.
+    ReportStatus(StatusLevel::Dialogue, "FEAT");
+    m_features = ftp::featureList(command("FEAT"));
+    const bool listsUtf8 = ftp::hasFeature(m_features, "UTF8");
+    if (listsUtf8 && Encoding != EncodingChoice::Gbk) {
+        // Some servers switch to UTF-8 only when asked. Others always use it and refuse the
+        // question (pyftpdlib: "501 Invalid argument."), so the answer is not judged.
+        ReportStatus(StatusLevel::Dialogue, "OPTS UTF8 ON");
+        command("OPTS UTF8 ON");
+    }
+    const bool utf8 =
+        Encoding == EncodingChoice::Utf8 || (Encoding == EncodingChoice::Auto && listsUtf8);
+    m_encoding = utf8 ? NameEncoding::Utf8 : NameEncoding::Gbk;
 }
 
 void FtpClient::Disconnect()
@@ -393,7 +474,7 @@ void FtpClient::Disconnect()
         // A server that just closes after QUIT has done what was asked: no reply needed.
         Transaction("QUIT");
         if (isBetween(ReplyCode, 301, 599))
-            throw FtpError(m_reply);
+            throw FtpError(m_reply, m_encoding);
     } catch (...) {
         closeIfOpen();
         throw;
@@ -452,11 +533,11 @@ void FtpClient::RunCommand(const QByteArray& Command)
         if (OnUnSupportedFunction && isBetween(ReplyCode, 500, 502))
             OnUnSupportedFunction(kind);
         if (!OnFailure)
-            throw FtpError(reply);
+            throw FtpError(reply, m_encoding);
         bool handled = false;
         OnFailure(handled, kind);
         if (!handled)
-            throw FtpError(reply);
+            throw FtpError(reply, m_encoding);
         return;
     }
     if (OnSuccess)
@@ -466,6 +547,22 @@ void FtpClient::RunCommand(const QByteArray& Command)
 void FtpClient::ChangeDir(const QByteArray& Directory)
 {
     RunCommand("CWD " + Directory);
+}
+
+void FtpClient::ChangeDir(const QString& Directory)
+{
+    RunCommand("CWD " + wireName(Directory));
+}
+
+QByteArray FtpClient::wireName(const QString& name) const
+{
+    // A name that cannot be written would arrive with "?" in it: a different file.
+    std::optional<QByteArray> bytes = ftp::encodeName(name, m_encoding);
+    if (!bytes)
+        throw NameEncodingError(
+            QStringLiteral("The name %1 cannot be written in the server's encoding (%2)")
+                .arg(name, ftp::encodingName(m_encoding)));
+    return *bytes;
 }
 
 void FtpClient::SetTransferType(int Mode)
@@ -514,37 +611,63 @@ QByteArray FtpClient::readLateFinalReply()
 void FtpClient::refuseUpload(const QByteArray& reply)
 {
     if (!OnFailure)
-        throw FtpError(reply);
+        throw FtpError(reply, m_encoding);
     bool handled = false;
     OnFailure(handled, CommandKind::ctStor);
     if (!handled)
-        throw FtpError(reply);
+        throw FtpError(reply, m_encoding);
 }
 
 void FtpClient::Upload(const QString& localPath, const QByteArray& remoteName)
+{
+    upload(localPath, [&] {
+        return remoteName.isEmpty() ? ownName(localPath) : StorName{remoteName, remoteName};
+    });
+}
+
+void FtpClient::Upload(const QString& localPath, const QString& remoteName)
+{
+    upload(localPath, [&] {
+        if (remoteName.isEmpty())
+            return ownName(localPath);
+        const QByteArray wire = wireName(remoteName);
+        return StorName{wire, wire};
+    });
+}
+
+FtpClient::StorName FtpClient::ownName(const QString& localPath) const
+{
+    // The status shows the whole path; it only needs to be readable.
+    return {wireName(fileNamePart(localPath)),
+            ftp::encodeName(localPath, m_encoding).value_or(platform::toCodePage(localPath))};
+}
+
+bool FtpClient::passiveInUse() const
+{
+    return Mode == TransferMode::Passive || (Mode == TransferMode::Auto && !m_passiveFailed);
+}
+
+void FtpClient::upload(const QString& localPath, const std::function<StorName()>& name)
 {
     Canceled = false;
     m_lastUpload = {};
     bool stored = false;
     try {
         CheckConnection();
+        const StorName storName = name();
         {
             std::lock_guard lock(*TransferLock);
             discardStaleReplies();
-            auto connection = std::make_unique<BlockingSocket>(this);
-            connection->setRole(SocketEndpoint::Role::Data);
-            connection->TimeOut = TimeOut;
-            connection->setIdleLimit(idleLimit());
-            if (waitsStopped())
-                connection->stopWaits();
-            // lastUpload() follows every piece, so a handler can show it.
-            connection->OnPacketSent = [this, handler = OnPacketSent](QObject* Sender) {
-                m_lastUpload.sent = static_cast<BlockingSocket*>(Sender)->bytesSent();
-                if (handler)
-                    handler(Sender);
-            };
-            DataConnectionScope scope(DataConnection, std::move(connection));
-            stored = transfer(scope.connection(), localPath, remoteName);
+            try {
+                stored = transferOnNewConnection(localPath, storName);
+            } catch (const PassiveUnavailable& unavailable) {
+                // Behind NAT or a firewall the server's passive port is out of reach; the
+                // server may still reach us.
+                m_passiveFailed = true;
+                if (OnModeFallback)
+                    OnModeFallback(unavailable.reason);
+                stored = transferOnNewConnection(localPath, storName);
+            }
         }
         if (stored && OnSuccess)
             OnSuccess(CommandKind::ctStor);
@@ -557,6 +680,48 @@ void FtpClient::Upload(const QString& localPath, const QByteArray& remoteName)
         }
         throw;
     }
+}
+
+bool FtpClient::transferOnNewConnection(const QString& localPath, const StorName& name)
+{
+    auto connection = std::make_unique<BlockingSocket>(this);
+    connection->setRole(SocketEndpoint::Role::Data);
+    connection->TimeOut = TimeOut;
+    connection->setIdleLimit(idleLimit());
+    if (waitsStopped())
+        connection->stopWaits();
+    // lastUpload() follows every piece, so a handler can show it.
+    connection->OnPacketSent = [this, handler = OnPacketSent](QObject* Sender) {
+        m_lastUpload.sent = static_cast<BlockingSocket*>(Sender)->bytesSent();
+        if (handler)
+            handler(Sender);
+    };
+    DataConnectionScope scope(DataConnection, std::move(connection));
+    return transfer(scope.connection(), localPath, name);
+}
+
+void FtpClient::connectPassive(BlockingSocket& data)
+{
+    if (Mode != TransferMode::Auto) {
+        data.Connect();
+        return;
+    }
+    const int limit = idleLimit();
+    data.setIdleLimit(limit > 0 ? std::min(limit, passiveConnectLimitMs) : passiveConnectLimitMs);
+    try {
+        data.Connect();
+    } catch (const AbortError&) {
+        throw;
+    } catch (const SocketError& error) {
+        switch (error.failure()) {
+        case SocketFailure::Refused:
+        case SocketFailure::TimedOut:
+        case SocketFailure::Unreachable:
+        case SocketFailure::Reset: throw PassiveUnavailable{error.message()};
+        default: throw;
+        }
+    }
+    data.setIdleLimit(limit);
 }
 
 void FtpClient::watchControlWhileAccepting()
@@ -576,11 +741,10 @@ void FtpClient::watchControlWhileAccepting()
         return;
     // The server gave up on the data connection ("425 Can't open data connection").
     m_finalReplyDue = false;
-    throw FtpError(reply);
+    throw FtpError(reply, m_encoding);
 }
 
-bool FtpClient::transfer(BlockingSocket& data, const QString& localPath,
-                         const QByteArray& remoteName)
+bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const StorName& name)
 {
     // What was sent is known on every way out, also after a failure.
     const auto noteSent = qScopeGuard([this, &data] { m_lastUpload.sent = data.bytesSent(); });
@@ -591,15 +755,19 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath,
         m_lastUpload.size = file.size();
     }
 
-    if (Passive) {
+    const bool passive = passiveInUse();
+    if (passive) {
         const QByteArray reply = command("PASV");
+        // A server that offers no passive mode ("502", or "425" at once) may still take PORT.
+        if (Mode == TransferMode::Auto && (ReplyCode >= 500 || ReplyCode == 425))
+            throw PassiveUnavailable{ftp::replyText(reply, m_encoding)};
         if (ReplyCode >= 500) {
             refuseUpload(reply);
             return false;
         }
         data.Port = ftp::passivePort(firstLine(reply));
         data.Host = Host;
-        data.Connect();
+        connectPassive(data);
     } else {
         data.Port = 0;
         data.Listen();
@@ -613,11 +781,8 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath,
         }
     }
 
-    const QByteArray storName =
-        remoteName.isEmpty() ? platform::toCodePage(fileNamePart(localPath)) : remoteName;
-    ReportStatus(StatusLevel::Dialogue,
-                 "STOR " + (remoteName.isEmpty() ? platform::toCodePage(localPath) : remoteName));
-    const QByteArray storReply = command("STOR " + storName);
+    ReportStatus(StatusLevel::Dialogue, "STOR " + name.shown);
+    const QByteArray storReply = command("STOR " + name.wire);
     if (isBetween(ReplyCode, 301, 599)) {
         if (OnUnSupportedFunction && isBetween(ReplyCode, 500, 502))
             OnUnSupportedFunction(CommandKind::ctStor);
@@ -626,7 +791,7 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath,
     }
     m_finalReplyDue = true;
 
-    if (!Passive) {
+    if (!passive) {
         try {
             data.Accept([this] { watchControlWhileAccepting(); });
         } catch (const FtpError& refusal) {

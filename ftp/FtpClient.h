@@ -5,12 +5,14 @@
 #include "platform/exception.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QObject>
 #include <QString>
 
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 enum class FirewallStyle { FTUser = 0, FtOpen = 1, FtSite = 2 };
 
@@ -25,15 +27,24 @@ enum class CommandKind : quint8 {
     ctPwd = 15,
 };
 
+// The encoding of the folder and file names of a session.
+enum class NameEncoding { Gbk, Utf8 };
+// How a session's name encoding is chosen: from the server's FEAT reply, or fixed.
+enum class EncodingChoice { Auto, Gbk, Utf8 };
+
+// How an upload's data connection is opened. Auto: passive, and active for the rest of the
+// session once a passive data connection could not be opened.
+enum class TransferMode { Auto, Active, Passive };
+
 using FailureEvent = std::function<void(bool& Handled, CommandKind Trans_Type)>;
 using SuccessEvent = std::function<void(CommandKind Trans_Type)>;
 using UnsupportedEvent = std::function<void(CommandKind Trans_Type)>;
 
-// A refused reply. The message is the complete reply in the server's words (decoded from
-// the code page, see ftp::replyText); reply() keeps its bytes, every line with its line end.
+// A refused reply. The message is the complete reply in the server's words (decoded in the
+// session's encoding, see ftp::replyText); reply() keeps its bytes, every line with its line end.
 class FtpError : public platform::Exception {
 public:
-    explicit FtpError(const QByteArray& reply);
+    explicit FtpError(const QByteArray& reply, NameEncoding encoding = NameEncoding::Gbk);
     const QByteArray& reply() const noexcept { return m_reply; }
 
 private:
@@ -60,6 +71,12 @@ public:
     using Exception::Exception;
 };
 
+// A name the session's encoding cannot hold; it is not sent.
+class NameEncodingError : public platform::Exception {
+public:
+    using Exception::Exception;
+};
+
 namespace ftp {
 
 // How long the client waits for a server that sends nothing (reply, data connection).
@@ -82,10 +99,35 @@ quint16 passivePort(const QByteArray& reply);
 
 // A reply as a reader wants it: all its lines joined by one blank, without CR and LF and
 // without the code that repeats on continuation lines ("451-Disk full\r\n451 Try later\r\n"
-// gives "451 Disk full Try later"); decoded from the code page.
-QString replyText(const QByteArray& reply);
+// gives "451 Disk full Try later"); decoded with the session's encoding.
+QString replyText(const QByteArray& reply, NameEncoding encoding = NameEncoding::Gbk);
+
+// The features a FEAT reply lists: its lines that begin with a blank, trimmed ("UTF8",
+// "REST STREAM"); none unless the reply is a 2xx.
+QByteArrayList featureList(const QByteArray& reply);
+// Whether the features name `name` (their first word, letter case aside).
+bool hasFeature(const QByteArrayList& features, const QByteArray& name);
+
+// "GBK" or "UTF-8".
+QString encodingName(NameEncoding encoding);
+// The text in the encoding, or nothing when the encoding cannot hold one of its characters.
+std::optional<QByteArray> encodeName(const QString& text, NameEncoding encoding);
+QString decodeName(const QByteArray& bytes, NameEncoding encoding);
 
 } // namespace ftp
+
+// Stands for the old Boolean setting: true is TransferMode::Passive, false
+// TransferMode::Active; it reads true in Passive mode only.
+class PassiveSwitch {
+public:
+    explicit PassiveSwitch(TransferMode& mode);
+    Q_DISABLE_COPY_MOVE(PassiveSwitch)
+    PassiveSwitch& operator=(bool on);
+    operator bool() const { return m_mode == TransferMode::Passive; }
+
+private:
+    TransferMode& m_mode;
+};
 
 // Waits on the server (greeting and replies, the data connection, a send that makes no
 // progress) give up with SocketError after ftp::defaultIdleLimitMs without a byte from the
@@ -93,6 +135,8 @@ QString replyText(const QByteArray& reply);
 // setIdleLimit() changes the limit for the control and the data connections. TimeOut
 // keeps its socket-layer meaning. An upload counts as stored only on a 2xx final reply.
 // A failed or stopped login closes without waiting for the server's goodbye.
+// After the login the client asks for the server's features (FEAT); when they list UTF8 it
+// sends "OPTS UTF8 ON" and writes every name of the session in UTF-8, otherwise in GBK.
 class FtpClient : public BlockingSocket {
 public:
     explicit FtpClient(QObject* AOwner = nullptr);
@@ -127,12 +171,32 @@ public:
 
     // Sends a command; a reply of 400 to 599 is a refusal (OnFailure or FtpError).
     void RunCommand(const QByteArray& Command);
+    // The folder as bytes the caller encoded.
     void ChangeDir(const QByteArray& Directory);
+    // The folder in the session's encoding; one it cannot hold raises NameEncodingError and
+    // nothing is sent.
+    void ChangeDir(const QString& Directory);
+    void ChangeDir(const char* Directory) { ChangeDir(QString::fromUtf8(Directory)); }
     // 1 "TYPE A", 2 "TYPE I", 3 "TYPE L 8"; any other mode does nothing.
     void SetTransferType(int Mode);
-    // Stores the local file as `remoteName` (code-page bytes), or under the file name of
-    // `localPath` when `remoteName` is empty.
+    // Stores the local file as `remoteName` (bytes the caller encoded), or under the file
+    // name of `localPath` in the session's encoding when `remoteName` is empty.
     void Upload(const QString& localPath, const QByteArray& remoteName);
+    // Stores the local file as `remoteName` in the session's encoding (empty: the file name
+    // of `localPath`). A name it cannot hold fails with NameEncodingError before anything
+    // is sent, through OnFailure as any other failure of the upload.
+    void Upload(const QString& localPath, const QString& remoteName);
+    void Upload(const QString& localPath, const char* remoteName)
+    {
+        Upload(localPath, QString::fromUtf8(remoteName));
+    }
+
+    // The encoding of this session's names (GBK until a login chose UTF-8).
+    NameEncoding sessionEncoding() const { return m_encoding; }
+    // The features of the server's FEAT reply at the last login.
+    const QByteArrayList& features() const { return m_features; }
+    // Whether the next upload opens its data connection passively.
+    bool passiveInUse() const;
 
     // Fields.
     // The code of the last reply (0: none, or a line without a code).
@@ -140,7 +204,13 @@ public:
     std::unique_ptr<std::recursive_mutex> TransferLock;
     QByteArray UserID;
     QByteArray Password;
-    bool Passive = false;
+    TransferMode Mode = TransferMode::Active;
+    PassiveSwitch Passive{Mode};
+    // Read at the login.
+    EncodingChoice Encoding = EncodingChoice::Auto;
+    // Mode Auto gave up on passive data connections for this session, and why ("Data
+    // connection to 127.0.0.1:40123 failed: connection refused", or PASV's refusal).
+    std::function<void(const QString& reason)> OnModeFallback;
     BlockingSocket* DataConnection = nullptr;
     NotifyEvent OnTransactionStart;
     NotifyEvent OnTransactionStop;
@@ -162,6 +232,23 @@ private:
     // Reads one complete reply without sending anything (empty: the server closed).
     QByteArray readReply();
     void logIn();
+    // FEAT and, when the server lists UTF8, "OPTS UTF8 ON": the session's name encoding.
+    void chooseEncoding();
+    // The name in the session's encoding, or NameEncodingError.
+    QByteArray wireName(const QString& name) const;
+    struct StorName {
+        QByteArray wire;
+        QByteArray shown;
+    };
+    // The STOR name of a file stored under its own name.
+    StorName ownName(const QString& localPath) const;
+    // The upload with the name `name` gives; a failure to name it is a failure of the upload.
+    void upload(const QString& localPath, const std::function<StorName()>& name);
+    // One attempt on a fresh data connection.
+    bool transferOnNewConnection(const QString& localPath, const StorName& name);
+    // Connects the passive data connection; in mode Auto a failure to reach the server's
+    // port means passive mode is unavailable.
+    void connectPassive(BlockingSocket& data);
     void readGreeting();
     // Transaction that treats a closed connection (no reply at all) as a failure and
     // returns the complete reply; nothing goes out once the waits are stopped.
@@ -184,7 +271,7 @@ private:
     void refuseUpload(const QByteArray& reply);
     // The upload on its data connection: true when the server stored the file, false
     // after a refusal that OnFailure handled.
-    bool transfer(BlockingSocket& data, const QString& localPath, const QByteArray& remoteName);
+    bool transfer(BlockingSocket& data, const QString& localPath, const StorName& name);
     // Closes the control connection unless the server's own close already did.
     void closeIfOpen();
 
@@ -198,4 +285,8 @@ private:
     QByteArray m_staleReply;
     // STOR was accepted and its final reply has not been read yet.
     bool m_finalReplyDue = false;
+    NameEncoding m_encoding = NameEncoding::Gbk;
+    QByteArrayList m_features;
+    // Mode Auto fell back to active data connections in this session.
+    bool m_passiveFailed = false;
 };

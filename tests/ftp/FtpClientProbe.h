@@ -40,7 +40,11 @@ struct Session {
     explicit Session(QByteArray address = "127.0.0.1");
     // Scripts the greeting (the first line), then each further line as the reply to a command.
     testsupport::ScriptedFtpPeer& script(const Lines& lines);
-    testsupport::ScriptedFtpPeer& greeted() { return script({"220 Ready\r\n", "230 In.\r\n"}); }
+    // Greeting, USER accepted, FEAT unknown: a GBK server.
+    testsupport::ScriptedFtpPeer& greeted()
+    {
+        return script({"220 Ready\r\n", "230 In.\r\n", testsupport::featUnknown});
+    }
     // Starts the peer, logs in and records outcomes (failures not handled) from a clean slate.
     void logIn(bool passive = false);
 
@@ -49,6 +53,8 @@ struct Session {
     FtpClientProbe probe{client};
 };
 
+// The commands a peer received, PORT arguments left out ("PORT\r\n").
+Lines dialogue(const testsupport::ScriptedFtpPeer& peer);
 // A file of `content` named `name` in `folder`; returns its path.
 QString writeFile(const QTemporaryDir& folder, const QString& name, const QByteArray& content);
 // Reproducible pseudo-random bytes.

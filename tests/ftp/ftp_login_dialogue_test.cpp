@@ -15,7 +15,8 @@ using namespace std::chrono_literals;
 TEST(FtpLoginDialogue, MissingCredentialsCanBeFilledInWhenAskedFor)
 {
     Session s;
-    s.script({"220 Ready\r\n", "331 Password?\r\n", "230 In.\r\n"});
+    // The peer answers FEAT itself, also after its script has ended.
+    s.script({"220 Ready\r\n", "331 Password?\r\n", "230 In.\r\n"}).answerFeat();
     s.peer.start();
     s.client.UserID.clear();
     s.client.OnAuthenticationNeeded = [&](bool& handled) {
@@ -25,7 +26,8 @@ TEST(FtpLoginDialogue, MissingCredentialsCanBeFilledInWhenAskedFor)
     };
     s.client.Connect();
     EXPECT_TRUE(s.client.Connected);
-    EXPECT_EQ(s.peer.commands(), (Lines{"USER late\r\n", "PASS given\r\n"}));
+    EXPECT_EQ(s.client.sessionEncoding(), NameEncoding::Gbk);
+    EXPECT_EQ(s.peer.commands(), (Lines{"USER late\r\n", "PASS given\r\n", "FEAT\r\n"}));
 }
 
 TEST(FtpLoginDialogue, LoginCommandsGoOutInTheirExactOrderAndRefusalsCarryTheReplyLine)
@@ -34,8 +36,8 @@ TEST(FtpLoginDialogue, LoginCommandsGoOutInTheirExactOrderAndRefusalsCarryTheRep
         bool viaProxy;
         FirewallStyle style;
         bool firewallLogin;
-        Lines script; // the greeting, then the replies
-        Lines commands;
+        Lines script;   // the greeting, then the replies up to the login's last
+        Lines commands; // up to the login's last
         QString failure = "<no exception>";
         Lines status = {}; // checked when given
         QByteArray password = "secret";
@@ -50,7 +52,8 @@ TEST(FtpLoginDialogue, LoginCommandsGoOutInTheirExactOrderAndRefusalsCarryTheRep
          {"USER user\r\n"},
          "<no exception>",
          {"220-Welcome to the station\r\n", " second line\r\n", "220-third line\r\n",
-          "220 last line\r\n", "USER user", "230 Logged in without password.\r\n"},
+          "220 last line\r\n", "USER user", "230 Logged in without password.\r\n", "FEAT",
+          "500 Unknown command.\r\n"},
          ""},
         // A missing password is asked for, else sent empty.
         {false,
@@ -127,8 +130,12 @@ TEST(FtpLoginDialogue, LoginCommandsGoOutInTheirExactOrderAndRefusalsCarryTheRep
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases.data());
+        const bool refused = c.failure != "<no exception>";
+        // A login that succeeds asks for the server's features next.
+        const Lines script = refused ? c.script : c.script + Lines{testsupport::featUnknown};
+        const Lines commands = refused ? c.commands : c.commands + Lines{"FEAT\r\n"};
         Session s;
-        s.script(c.script);
+        s.script(script);
         s.peer.start();
         if (c.viaProxy) {
             // The proxy is contacted; Host is only named in the commands.
@@ -147,12 +154,11 @@ TEST(FtpLoginDialogue, LoginCommandsGoOutInTheirExactOrderAndRefusalsCarryTheRep
 
         EXPECT_EQ(failureOf<FtpError>([&] { s.client.Connect(); }), c.failure);
         EXPECT_EQ(codesWhenAsked, c.password.isEmpty() ? QList<int>{220} : QList<int>{});
-        const bool refused = c.failure != "<no exception>";
         EXPECT_EQ(s.client.Connected, !refused);
         const QStringList failed{"OnConnectionFailed", "OnDisconnect"};
         EXPECT_EQ(s.probe.events, refused ? failed : QStringList{"OnConnect"});
         EXPECT_TRUE(s.peer.waitUntilPlayed());
-        EXPECT_EQ(s.peer.commands(), c.commands);
+        EXPECT_EQ(s.peer.commands(), commands);
         if (!c.status.isEmpty()) {
             EXPECT_EQ(s.probe.status, c.status);
         }
@@ -192,7 +198,7 @@ TEST(FtpLoginDialogue, SecondConnectSendsNothingAndQuitClosesWhateverTheAnswer)
         // Nothing more to close: no QUIT goes out again.
         s.client.Disconnect();
         ASSERT_TRUE(s.peer.waitUntilFinished());
-        EXPECT_EQ(s.peer.commands(), (Lines{"USER user\r\n", "QUIT\r\n"}));
+        EXPECT_EQ(s.peer.commands(), (Lines{"USER user\r\n", "FEAT\r\n", "QUIT\r\n"}));
         EXPECT_EQ(s.peer.connectionCount(), 1);
     }
 }
@@ -233,7 +239,7 @@ TEST(FtpCommands, KindsReachOnSuccessAndTextsGoOutUnchanged)
     s.logIn();
 
     QStringList events;
-    Lines wire{"USER user\r\n"};
+    Lines wire{"USER user\r\n", "FEAT\r\n"};
     for (const auto& [command, kind] : commands) {
         s.client.RunCommand(command);
         events << QStringLiteral("OnSuccess(%1)").arg(kind);
@@ -349,6 +355,6 @@ TEST(FtpCommands, FolderNamesGoOutAsBytesButNeverWithALineBreak)
     EXPECT_TRUE(s.client.Connected);
     EXPECT_EQ(s.client.DataConnection, nullptr);
     QTest::qWait(100);
-    EXPECT_EQ(s.peer.commands().size(), 3); // USER, CWD, PORT
+    EXPECT_EQ(s.peer.commands().size(), 4); // USER, FEAT, CWD, PORT
     EXPECT_FALSE(s.peer.commands().join().contains("DELE"));
 }

@@ -17,6 +17,16 @@ QByteArray contentOf(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
+// Points the client at the server, in the mode of the test.
+void aim(FtpClient& client, const testsupport::FtpServerProcess& server, bool passive)
+{
+    client.Host = server.address();
+    client.Port = server.port();
+    client.UserID = server.user();
+    client.Password = server.password();
+    client.Passive = passive;
+}
+
 } // namespace
 
 class FtpRealServer : public testing::TestWithParam<bool> {};
@@ -28,11 +38,7 @@ TEST_P(FtpRealServer, FilesArriveByteForByteAndAMissingFolderIsRefused)
     ASSERT_TRUE(server.isRunning()) << server.errorString().toStdString();
     ASSERT_TRUE(folder.isValid() && QDir(server.rootPath()).mkdir("notices"));
     FtpClient client;
-    client.Host = server.address();
-    client.Port = server.port();
-    client.UserID = server.user();
-    client.Password = server.password();
-    client.Passive = GetParam();
+    aim(client, server, GetParam());
     FtpClientProbe probe(client);
     probe.recordOutcomes(false);
     client.Connect();
@@ -64,6 +70,28 @@ TEST_P(FtpRealServer, FilesArriveByteForByteAndAMissingFolderIsRefused)
     }
     EXPECT_EQ(probe.count("OnSuccess(9)"), sizes.size());
     EXPECT_EQ(probe.count("OnFailure(9)"), 0);
+}
+
+TEST_P(FtpRealServer, NamesArriveInUtf8OnAServerThatListsIt)
+{
+    testsupport::FtpServerProcess server;
+    QTemporaryDir folder;
+    ASSERT_TRUE(server.isRunning()) << server.errorString().toStdString();
+    ASSERT_TRUE(folder.isValid() && QDir(server.rootPath()).mkdir(QStringLiteral("通知")));
+    FtpClient client;
+    aim(client, server, GetParam());
+    client.Connect();
+    EXPECT_EQ(client.sessionEncoding(), NameEncoding::Utf8);
+    EXPECT_TRUE(ftp::hasFeature(client.features(), "SIZE"));
+
+    client.ChangeDir(QStringLiteral("/通知"));
+    // The names are UTF-8 on the server's disk; no name of the local code page is needed.
+    const QStringList names{QStringLiteral("放假通知.txt"), QStringLiteral("공지.txt")};
+    for (const QString& name : names)
+        client.Upload(writeFile(folder, "local.txt", name.toUtf8()), name);
+    client.Disconnect();
+    for (const QString& name : names)
+        EXPECT_EQ(contentOf(server.rootPath() + QStringLiteral("/通知/") + name), name.toUtf8());
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, FtpRealServer, testing::Values(false, true),

@@ -66,7 +66,7 @@ TEST_F(FtpUploadDialogue, PassiveUploadGoesToHostAtTheReplysPort)
 
     ASSERT_TRUE(s.peer.waitUntilPlayed());
     EXPECT_TRUE(s.peer.problems().isEmpty()) << s.peer.problems().join('\n').toStdString();
-    EXPECT_EQ(s.peer.commands().mid(1), (Lines{"PASV\r\n", "STOR notice.txt\r\n"}));
+    EXPECT_EQ(s.peer.commands().mid(2), (Lines{"PASV\r\n", "STOR notice.txt\r\n"}));
     EXPECT_TRUE(s.peer.uploads() == Lines{content});
     EXPECT_EQ(
         s.probe.events,
@@ -93,11 +93,11 @@ TEST_F(FtpUploadDialogue, ActivePortCarriesTheControlAddressAndStorTheGbkFileNam
     s.client.Upload(path, "");
 
     const Lines commands = s.peer.commands();
-    ASSERT_EQ(commands.size(), 3);
+    ASSERT_EQ(commands.size(), 4);
     const auto port = QRegularExpression("^PORT 127,0,0,1,(\\d+),(\\d+)\r\n$")
-                          .match(QString::fromLatin1(commands[1]));
-    EXPECT_TRUE(port.hasMatch()) << commands[1].toStdString();
-    EXPECT_EQ(commands[2], QByteArray("STOR \xcd\xa8\xd6\xaa.txt\r\n"));
+                          .match(QString::fromLatin1(commands[2]));
+    EXPECT_TRUE(port.hasMatch()) << commands[2].toStdString();
+    EXPECT_EQ(commands[3], QByteArray("STOR \xcd\xa8\xd6\xaa.txt\r\n"));
     EXPECT_TRUE(s.probe.status.contains("STOR " + platform::toCodePage(path)));
     EXPECT_EQ(s.peer.uploads(), Lines{"hello"});
     // The continuation lines of the final reply are read: the next command gets its own reply.
@@ -127,7 +127,7 @@ TEST_F(FtpUploadDialogue, RefusalsAndFailuresEndTheUploadWithoutSuccess)
         const std::type_info& type;
         QString failure;    // when OnFailure does not handle it
         QStringList events; // then
-        int commands;       // after USER
+        int commands;       // after USER and FEAT
         QString file = {};  // to upload when not the small one
         qint64 sent = 0;    // bytes handed over; -1: some, not all
     };
@@ -236,9 +236,82 @@ TEST_F(FtpUploadDialogue, RefusalsAndFailuresEndTheUploadWithoutSuccess)
                 EXPECT_EQ(s.client.ReplyCode, c.failure.left(3).toInt());
             }
             QTest::qWait(50);
-            EXPECT_EQ(s.peer.commands().size(), c.commands + 1);
+            EXPECT_EQ(s.peer.commands().size(), c.commands + 2);
             expectCleanedUp(s.client);
         }
+    }
+}
+
+TEST_F(FtpUploadDialogue, AutoModeGoesActiveForTheSessionWhenPassiveCannotBeUsed)
+{
+    const QString path = writeFile(m_folder, "n.txt", "notice");
+    const quint16 closedPort = testsupport::ScriptedFtpPeer().port(); // nobody listens there
+    const QByteArray closedPassive =
+        QStringLiteral("227 Entering Passive Mode (127,0,0,1,%1,%2)\r\n")
+            .arg(closedPort / 256)
+            .arg(closedPort % 256)
+            .toLatin1();
+    const QList<std::pair<QByteArray, QString>> cases{
+        {closedPassive,
+         QStringLiteral("Data connection to 127.0.0.1:%1 failed: connection refused")
+             .arg(closedPort)},
+        {"502 Passive mode not allowed.\r\n", "502 Passive mode not allowed."},
+        {"425 Can't open passive connection.\r\n", "425 Can't open passive connection."},
+    };
+    for (const auto& [pasvReply, reason] : cases) {
+        SCOPED_TRACE(reason.toStdString());
+        Session s;
+        // The peer answers FEAT itself while its first reply step waits.
+        s.script({"220 Ready\r\n", "230 In.\r\n"})
+            .answerFeat()
+            .reply(pasvReply)
+            .reply("200 PORT ok.\r\n")
+            .reply("150 Ok.\r\n")
+            .transfer()
+            .send("226 Done.\r\n")
+            .reply("200 PORT ok.\r\n")
+            .reply("150 Ok.\r\n")
+            .transfer()
+            .send("226 Done.\r\n")
+            .reply("221 Bye.\r\n");
+        s.logIn();
+        s.client.Mode = TransferMode::Auto;
+        QStringList fallbacks;
+        s.client.OnModeFallback = [&](const QString& why) { fallbacks << why; };
+
+        // The first upload is tried again actively, and the next one goes active at once.
+        s.client.Upload(path, "n.txt");
+        s.client.Upload(path, "m.txt");
+        s.client.Disconnect();
+        ASSERT_TRUE(s.peer.waitUntilPlayed());
+        EXPECT_TRUE(s.peer.problems().isEmpty()) << s.peer.problems().join('\n').toStdString();
+        EXPECT_EQ(dialogue(s.peer),
+                  (Lines{"USER user\r\n", "FEAT\r\n", "PASV\r\n", "PORT\r\n", "STOR n.txt\r\n",
+                         "PORT\r\n", "STOR m.txt\r\n", "QUIT\r\n"}));
+        EXPECT_EQ(s.peer.uploads(), (Lines{"notice", "notice"}));
+        EXPECT_EQ(fallbacks, QStringList{reason});
+        // The passive attempt is no failure of the upload.
+        EXPECT_EQ(s.probe.count("OnSuccess(9)"), 2);
+        EXPECT_EQ(s.probe.count("OnFailure(9)"), 0);
+        expectCleanedUp(s.client, false);
+
+        // The next session tries passive mode first again.
+        testsupport::ScriptedFtpPeer next;
+        next.send("220 Ready\r\n")
+            .reply("230 In.\r\n")
+            .answerFeat()
+            .passive(passiveReply)
+            .reply("150 Ok.\r\n")
+            .transfer()
+            .send("226 Done.\r\n")
+            .start();
+        s.client.Port = next.port();
+        s.client.Connect();
+        s.client.Upload(path, "n.txt");
+        ASSERT_TRUE(next.waitUntilPlayed());
+        EXPECT_EQ(next.commands(),
+                  (Lines{"USER user\r\n", "FEAT\r\n", "PASV\r\n", "STOR n.txt\r\n"}));
+        EXPECT_EQ(fallbacks.size(), 1);
     }
 }
 
@@ -531,7 +604,7 @@ TEST(FtpStop, AStopEndsEveryWaitAtOnceButLetsAFileInTransferFinish)
 
         // The next Connect starts afresh.
         testsupport::ScriptedFtpPeer next;
-        next.send("220 Ready\r\n").reply("230 In.\r\n").start();
+        next.send("220 Ready\r\n").reply("230 In.\r\n").reply(testsupport::featUnknown).start();
         s.client.Port = next.port();
         s.client.Connect();
         EXPECT_TRUE(s.client.Connected);

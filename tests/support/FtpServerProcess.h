@@ -18,7 +18,7 @@ namespace testsupport {
 //     client.UserID = server.user(); client.Password = server.password();
 //     ... QFile(server.rootPath() + "/name") holds what was uploaded ...
 //
-// pyftpdlib decodes commands as UTF-8: use ASCII names with it.
+// pyftpdlib lists UTF8 in its features and decodes commands as UTF-8.
 class FtpServerProcess {
 public:
     struct Options {

@@ -153,6 +153,12 @@ ScriptedFtpPeer& ScriptedFtpPeer::drop()
     return *this;
 }
 
+ScriptedFtpPeer& ScriptedFtpPeer::answerFeat(QByteArray reply)
+{
+    m_featReply = std::move(reply);
+    return *this;
+}
+
 void ScriptedFtpPeer::start()
 {
     if (m_thread.joinable())
@@ -271,9 +277,9 @@ bool ScriptedFtpPeer::readCommand(QByteArray* line)
             m_pending.remove(0, end + 1);
             if (line->startsWith("PORT "))
                 m_lastPort = *line;
-            std::lock_guard lock(m_mutex);
-            m_commands << *line;
-            return true;
+            if (!record(*line))
+                return true;
+            continue;
         }
         if (!waitReadable(m_controlFd, m_stepTimeout)) {
             problem(QStringLiteral("no command arrived"));
@@ -435,9 +441,9 @@ void ScriptedFtpPeer::recordRemainingCommands()
             break;
         m_pending.append(buffer, received);
         for (qsizetype end = m_pending.indexOf('\n'); end >= 0; end = m_pending.indexOf('\n')) {
-            std::lock_guard lock(m_mutex);
-            m_commands << m_pending.left(end + 1);
+            const QByteArray line = m_pending.left(end + 1);
             m_pending.remove(0, end + 1);
+            record(line);
         }
     }
     if (!m_pending.isEmpty()) {
@@ -445,6 +451,18 @@ void ScriptedFtpPeer::recordRemainingCommands()
         m_commands << m_pending;
     }
     closeControl();
+}
+
+bool ScriptedFtpPeer::record(const QByteArray& line)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_commands << line;
+    }
+    if (m_featReply.isEmpty() || line.trimmed().toUpper() != "FEAT")
+        return false;
+    sendAll(m_controlFd, m_featReply); // a failure is noted; the next read tells the rest
+    return true;
 }
 
 bool ScriptedFtpPeer::waitReadable(int fd, milliseconds timeout)

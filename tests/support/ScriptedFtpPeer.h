@@ -15,6 +15,11 @@
 
 namespace testsupport {
 
+// Replies to FEAT: from a server that does not know the command (its names are GBK), and
+// from one whose names are UTF-8.
+inline constexpr char featUnknown[] = "500 Unknown command.\r\n";
+inline constexpr char featUtf8[] = "211-Features:\r\n SIZE\r\n UTF8\r\n211 End\r\n";
+
 // Plays a list of steps on its own thread with blocking sockets, so it keeps working
 // while the client under test blocks the test's thread. The control port is bound
 // (to a free port unless one is given) as soon as the peer is constructed.
@@ -73,6 +78,11 @@ public:
     // step accepts the client's next one).
     ScriptedFtpPeer& drop();
 
+    // Not a step: from start() on, every FEAT command is answered with `reply` by the peer
+    // itself, whatever step waits for a command, also after the script has ended. It is
+    // recorded in commands() all the same. For scripts that do not dwell on the login.
+    ScriptedFtpPeer& answerFeat(QByteArray reply = featUnknown);
+
     // Starts playing the script.
     void start();
 
@@ -123,6 +133,8 @@ private:
     bool takeData(const Step& step);
     int openDataConnection(bool smallBuffer);
     void recordRemainingCommands();
+    // Records a command line; answers it when it is a FEAT the peer answers itself (true).
+    bool record(const QByteArray& line);
     bool waitReadable(int fd, milliseconds timeout);
     void closeControl();
     void problem(const QString& text);
@@ -134,6 +146,7 @@ private:
     int m_passiveFd = -1;
     QByteArray m_pending;
     QByteArray m_lastPort;
+    QByteArray m_featReply;
     std::vector<Step> m_steps;
     milliseconds m_stepTimeout{15000};
 
