@@ -72,6 +72,8 @@ Application::Application(int& argc, char** argv)
 {
     setApplicationName(applicationName());
     setApplicationDisplayName(applicationName());
+    // Lets the desktop match the window to the installed menu entry and its icon.
+    setDesktopFileName(QStringLiteral("com.example.tellumar.zarvel"));
 }
 
 bool Application::notify(QObject* receiver, QEvent* event)

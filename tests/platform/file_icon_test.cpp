@@ -8,36 +8,20 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-// The colour in the middle of the icon's small picture; black when there is none.
-QRgb colourOf(const QIcon& icon)
-{
-    const QImage image = icon.pixmap(platform::shell::kSmallIconSize).toImage();
-    return image.isNull() ? qRgb(0, 0, 0) : image.pixel(8, 8) & 0xFFFFFF;
-}
-
-} // namespace
-
 TEST(FileIcons, TheThemesIconOfTheTypeThenItsGenericIconThenTheShellsIcon)
 {
     testsupport::TempTree tree;
-    tree.addFile("icons/test-types/index.theme",
-                 "[Icon Theme]\n"
-                 "Name=test-types\n"
-                 "Directories=16x16/mimetypes\n\n"
-                 "[16x16/mimetypes]\n"
-                 "Size=16\nContext=MimeTypes\nType=Fixed\n");
-    const auto addIcon = [&](const char* name, QRgb colour) {
+    tree.addFile("icons/types/index.theme",
+                 "[Icon Theme]\nName=types\nDirectories=16\n\n"
+                 "[16]\nSize=16\nContext=MimeTypes\nType=Fixed\n");
+    const std::pair<const char*, QRgb> themeIcons[] = {
+        {"text-plain", 0xFF0000}, {"application-pdf", 0x00FF00}, {"x-office-document", 0x0000FF}};
+    tree.addFolder("icons/types/16");
+    for (const auto& [name, colour] : themeIcons) {
         QImage image(16, 16, QImage::Format_RGB32);
         image.fill(colour);
-        image.save(tree.path("icons/test-types/16x16/mimetypes/") + name + ".png");
-    };
-    tree.addFolder("icons/test-types/16x16/mimetypes");
-    addIcon("text-plain", 0xFF0000);
-    addIcon("application-pdf", 0x00FF00);
-    addIcon("x-office-document", 0x0000FF);
-
+        image.save(tree.path("icons/types/16/") + name + ".png");
+    }
     const QStringList paths = QIcon::themeSearchPaths();
     const QString theme = QIcon::themeName();
     const auto restore = qScopeGuard([&] {
@@ -45,24 +29,14 @@ TEST(FileIcons, TheThemesIconOfTheTypeThenItsGenericIconThenTheShellsIcon)
         QIcon::setThemeName(theme);
     });
     QIcon::setThemeSearchPaths({tree.path("icons")});
-    QIcon::setThemeName("test-types");
+    QIcon::setThemeName("types");
 
-    struct Row {
-        const char* name;
-        QRgb colour;
+    const auto colourOf = [&](const char* name) {
+        const QImage image = platform::shell::smallFileIcon(tree.path(name)).pixmap(16).toImage();
+        return image.isNull() ? 0 : image.pixel(8, 8) & 0xFFFFFF;
     };
-    const Row rows[] = {
-        {.name = "notice.txt", .colour = 0xFF0000},
-        {.name = "NOTICE.TXT", .colour = 0xFF0000},
-        {.name = "paper.pdf", .colour = 0x00FF00},
-        // No icon of its own in the theme: the generic one of its kind.
-        {.name = "letter.docx", .colour = 0x0000FF},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(colourOf(platform::shell::smallFileIcon(tree.path(row.name))), row.colour)
-            << row.name;
-    // Neither in the theme: not one of the theme's pictures.
-    const QRgb unknown = colourOf(platform::shell::smallFileIcon(tree.path("data.zzz")));
-    for (const QRgb colour : {0xFF0000u, 0x00FF00u, 0x0000FFu})
-        EXPECT_NE(unknown, colour);
+    EXPECT_EQ(colourOf("NOTICE.TXT"), 0xFF0000u);
+    EXPECT_EQ(colourOf("paper.pdf"), 0x00FF00u);
+    EXPECT_EQ(colourOf("letter.docx"), 0x0000FFu) << "no own icon: the generic one of its kind";
+    EXPECT_FALSE(QList<QRgb>({0xFF0000, 0x00FF00, 0x0000FF}).contains(colourOf("data.zzz")));
 }

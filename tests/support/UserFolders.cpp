@@ -2,35 +2,33 @@
 #include "tests/support/UserFolders.h"
 
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
 
 namespace testsupport {
 
 namespace {
 
-constexpr std::array<const char*, 3> variables{"HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME"};
+const char* const variables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME"};
 
 } // namespace
 
 UserFolders::UserFolders()
-    : m_root(QFileInfo(m_dir.path()).canonicalFilePath())
 {
     QDir().mkpath(home());
-    const std::array<QString, 3> values{home(), config(), state()};
-    for (size_t i = 0; i < variables.size(); ++i) {
-        if (qEnvironmentVariableIsSet(variables[i]))
-            m_saved[i] = qgetenv(variables[i]);
-        qputenv(variables[i], values[i].toLocal8Bit());
+    const QString values[] = {home(), config(), state()};
+    for (int i = 0; i < 3; ++i) {
+        m_saved << qgetenv(variables[i]);
+        qputenv(variables[i], QFile::encodeName(values[i]));
     }
 }
 
 UserFolders::~UserFolders()
 {
-    for (size_t i = 0; i < variables.size(); ++i) {
-        if (m_saved[i])
-            qputenv(variables[i], *m_saved[i]);
-        else
+    for (int i = 0; i < 3; ++i) {
+        if (m_saved[i].isEmpty())
             qunsetenv(variables[i]);
+        else
+            qputenv(variables[i], m_saved[i]);
     }
 }
 

@@ -1,32 +1,26 @@
-// The user's home, configuration and state folders moved into a temporary folder, so that a
-// test never touches the real ones.
+// The user's home, configuration and state folders moved into a temporary folder for a test.
 #pragma once
 
-#include <QByteArray>
+#include <QByteArrayList>
 #include <QString>
 #include <QTemporaryDir>
 
-#include <array>
-#include <optional>
-
 namespace testsupport {
 
+// While it lives, HOME, XDG_CONFIG_HOME and XDG_STATE_HOME name its home(), config() and state().
 class UserFolders {
 public:
-    // HOME, XDG_CONFIG_HOME and XDG_STATE_HOME point below a fresh temporary folder.
     UserFolders();
-    // The variables get their former values back.
     ~UserFolders();
     Q_DISABLE_COPY_MOVE(UserFolders)
 
-    QString home() const { return m_root + QStringLiteral("/home"); }
-    QString config() const { return m_root + QStringLiteral("/config"); }
-    QString state() const { return m_root + QStringLiteral("/state"); }
+    QString home() const { return m_dir.path() + QStringLiteral("/home"); }
+    QString config() const { return m_dir.path() + QStringLiteral("/config"); }
+    QString state() const { return m_dir.path() + QStringLiteral("/state"); }
 
 private:
     QTemporaryDir m_dir;
-    QString m_root;
-    std::array<std::optional<QByteArray>, 3> m_saved;
+    QByteArrayList m_saved; // empty: the variable was not set
 };
 
 } // namespace testsupport
