@@ -398,7 +398,7 @@ void MainWindow::sendNotices()
         return;
     LogPane* pane = m_ui->logPane;
     RunLog log([pane](const QString& line, bool isError) { pane->addLine(line, isError); },
-               RunLog::dailyPath(platform::settingsFolder(), QDate::currentDate()));
+               RunLog::dailyPath(platform::logFolder(), QDate::currentDate()));
     // Item i of the list is the station of grid row i + 1.
     const QList<int> items = m_stationChecklist->tickedItems();
     QList<Station> stations;

@@ -32,7 +32,7 @@ public:
     using base = QWidget;
 
     // Builds the window from its description and runs prepareWindow; the settings
-    // files are read from platform::programFolder().
+    // files are read from platform::settingsFolder().
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 

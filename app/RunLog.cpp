@@ -25,7 +25,7 @@ void RunLog::add(const QString& line, bool isError, const QString& note)
 
 QString RunLog::dailyPath(const QString& folder, const QDate& day)
 {
-    return folder + QStringLiteral("logs/") + day.toString(QStringLiteral("yyyy-MM-dd"))
+    return folder + day.toString(QStringLiteral("yyyy-MM-dd"))
         + QStringLiteral(".log");
 }
 

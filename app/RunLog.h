@@ -22,7 +22,7 @@ public:
     // one line in the pane and is left alone for the rest of the run.
     void add(const QString& line, bool isError = false, const QString& note = {});
 
-    // The log file of `day` below the settings folder `folder` ("/" at its end).
+    // The log file of `day` in the log folder `folder` ("/" at its end).
     static QString dailyPath(const QString& folder, const QDate& day);
 
 private:

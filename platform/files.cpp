@@ -275,8 +275,13 @@ QString settingsFolder()
 QString logFolder()
 {
     const QString folder = settingsPlace().logs;
-    if (!folders::folderExists(folder))
-        makePrivateFolder(folder);
+    // A folder that cannot be made is reported by whoever writes the log, not here.
+    if (!folders::folderExists(folder)) {
+        try {
+            makePrivateFolder(folder);
+        } catch (const Exception&) {
+        }
+    }
     return folder;
 }
 

@@ -36,7 +36,8 @@ SettingsPlace settingsPlace();
 // the program, whose originals stay.
 QString settingsFolder();
 
-// The folder of the run logs, ending in "/", created (0700) when missing.
+// The folder of the run logs, ending in "/", created (0700) when missing; a folder that
+// cannot be made is left for the log writer to report.
 QString logFolder();
 
 // True for a folder under one of the system folders (/usr, /opt, /snap, /bin, /lib ...),

@@ -46,7 +46,10 @@ Commands dialogue(const testsupport::ScriptedFtpPeer& peer)
 // Greeting and login of user "clerk".
 testsupport::ScriptedFtpPeer& loggedIn(testsupport::ScriptedFtpPeer& peer)
 {
-    return peer.send("220 Ready\r\n").reply("331 Password?\r\n").reply("230 In\r\n");
+    return peer.send("220 Ready\r\n")
+        .reply("331 Password?\r\n")
+        .reply("230 In\r\n")
+        .reply(testsupport::featUnknown);
 }
 
 class SendRunLog : public testing::Test {
@@ -166,7 +169,7 @@ TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
                      ending}));
     ASSERT_TRUE(good.waitUntilFinished());
     EXPECT_EQ(dialogue(good),
-              (Commands{"USER clerk\r\n", "PASS pw\r\n", "CWD .\r\n", "TYPE L 8\r\n", "PORT",
+              (Commands{"USER clerk\r\n", "PASS pw\r\n", "FEAT\r\n", "CWD .\r\n", "TYPE L 8\r\n", "PORT",
                         "STOR notice1.txt\r\n", "PORT", "STOR z.txt\r\n", "QUIT\r\n"}));
     EXPECT_EQ(good.uploads(), (Commands{"first notice\r\n", "zz"}))
         << "found whatever the case of its name";
@@ -174,7 +177,7 @@ TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
     EXPECT_EQ(dialogue(refused).mid(0, 2), (Commands{"USER clerk\r\n", "PASS bad\r\n"}));
     ASSERT_TRUE(full.waitUntilFinished());
     EXPECT_EQ(dialogue(full),
-              (Commands{"USER clerk\r\n", "PASS pw\r\n", "CWD .\r\n", "TYPE L 8\r\n", "PORT",
+              (Commands{"USER clerk\r\n", "PASS pw\r\n", "FEAT\r\n", "CWD .\r\n", "TYPE L 8\r\n", "PORT",
                         "STOR notice1.txt\r\n", "QUIT\r\n"}));
     EXPECT_FALSE(m_client.Connected);
     EXPECT_EQ(run.unfinishedStations(), (QList<qsizetype>{1, 2, 3, 4}));
