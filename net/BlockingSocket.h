@@ -112,14 +112,21 @@ public:
     QByteArray ReadLn();
     void SendFile(const QString& FileName);
 
-    // A connection the peer opens: Listen on Port (0: a port the stack chooses), tell the
-    // peer LocalAddressCommas() and LocalPortCommas(), then Accept.
+    // A connection the peer opens: Listen on Port (0: a port the stack chooses) of Host
+    // when that is an IPv4 or IPv6 address (else of every IPv4 address), tell the peer
+    // LocalAddressCommas() and LocalPortCommas() (or localAddress() and localPort()),
+    // then Accept.
     void Listen();
     // Waits for the connection that Listen announces and goes on with it: the
     // listening socket is closed and the accepted one becomes this component's socket.
     void Accept();
     QByteArray LocalAddressCommas();
     QByteArray LocalPortCommas();
+    // The socket's own address, and its peer's, as numbers: "127.0.0.1", "::1",
+    // "fe80::1%eth0"; empty when it has none (a peer's once the connection is gone).
+    QByteArray localAddress();
+    QByteArray peerAddress();
+    quint16 localPort();
 
     // Optional guard against a silent peer: a wait (lookup, connect, accept, a read
     // with a count, ReadLn, a blocked send) that sees no progress for this many
@@ -178,8 +185,9 @@ private:
     void StartStack();
     void openNotifiedSocket();
     void replaceSocket();
-    // The IPv4 address (network order) of Proxy, or of Host without a proxy; 0 when none.
-    quint32 ResolveHost();
+    // Fills the addresses of Proxy, or of Host without a proxy, that Connect tries in
+    // order: the address itself, or the answer of this call's own lookup of the name.
+    void ResolveHost();
     void CloseSocket();
     void Write(const QByteArray& Text);
     void Writeln(const QByteArray& Text);

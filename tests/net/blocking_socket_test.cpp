@@ -5,6 +5,7 @@
 #include "net/compat/winsock.h"
 #include "platform/application.h"
 #include "platform/exception.h"
+#include "tests/support/QtPrinters.h"
 #include "tests/support/ScriptedFtpPeer.h"
 
 #include <QElapsedTimer>
@@ -465,7 +466,18 @@ TEST(BlockingSocketConnect, LooksUpNamesAndGivesAnUnknownHostExactlyOneChance)
         return call == ws::Call::Lookup ? ws::WSAHOST_NOT_FOUND : 0;
     });
     sock.Host = "nowhere";
-    EXPECT_EQ(messageOf([&] { sock.Connect(); }), QStringLiteral("Null Remote Address"));
+    sock.Port = 2121;
+    try {
+        sock.Connect();
+        ADD_FAILURE() << "no exception";
+    } catch (const SocketError& error) {
+        EXPECT_EQ(error.message(), QStringLiteral("Host lookup failed: nowhere"));
+        EXPECT_EQ(error.failure(), SocketFailure::LookupFailed);
+        ASSERT_TRUE(error.endpoint().has_value());
+        EXPECT_EQ(error.endpoint()->role, SocketEndpoint::Role::Control);
+        EXPECT_EQ(error.endpoint()->address, QByteArray("nowhere"));
+        EXPECT_EQ(error.endpoint()->port, 2121);
+    }
 
     int calls = 0;
     for (const bool handled : {true, false}) {
@@ -475,7 +487,9 @@ TEST(BlockingSocketConnect, LooksUpNamesAndGivesAnUnknownHostExactlyOneChance)
             sock.Host = "still-nowhere";
             done = handled;
         };
-        EXPECT_EQ(messageOf([&] { sock.Connect(); }), QStringLiteral("Null Remote Address"));
+        // The message names the host as the handler left it.
+        EXPECT_EQ(messageOf([&] { sock.Connect(); }),
+                  QStringLiteral("Host lookup failed: still-nowhere"));
         EXPECT_EQ(calls, 1);
     }
     sock.Host = "nowhere";
@@ -506,6 +520,82 @@ TEST(BlockingSocketConnect, LooksUpNamesAndGivesAnUnknownHostExactlyOneChance)
     EXPECT_EQ(messageOf([&] { silent.Connect(); }),
               QStringLiteral("Host Lookup gave no answer within 0.1 s"));
     EXPECT_EQ(calls, 0);
+}
+
+TEST(BlockingSocketConnect, ALookupGivenUpCannotAnswerTheNextOne)
+{
+    // The first station's name answers late, with an address of its own; the second
+    // station's lookup must not take that answer for its own.
+    struct ResolverReset {
+        ~ResolverReset() { ws::setResolver({}); }
+    } reset;
+    ws::setResolver([](const QByteArray& name) {
+        const bool first = name == "first.test";
+        std::this_thread::sleep_for(first ? 250ms : 400ms);
+        return ws::AddrInfoAnswer{0, {*ws::SockAddr::fromText(first ? "::1" : "127.0.0.1")}};
+    });
+    Peer second;
+    second.send("second station\r\n").start();
+    BlockingSocket sock;
+    sock.setIdleLimit(100);
+    aim(sock, second.port(), "first.test");
+    EXPECT_EQ(messageOf([&] { sock.Connect(); }),
+              QStringLiteral("Host Lookup gave no answer within 0.1 s"));
+    sock.setIdleLimit(3000);
+    sock.Host = "second.test"; // its answer comes after the first one's late answer
+    sock.Connect();
+    EXPECT_EQ(sock.ReadLn(), QByteArray("second station\r\n"));
+    EXPECT_EQ(sock.peerAddress(), QByteArray("127.0.0.1"));
+}
+
+TEST(BlockingSocketConnect, IPv6AddressesAndNamesWithAddressesOfBothFamilies)
+{
+    if (!testsupport::hasIPv6Loopback())
+        GTEST_SKIP() << "this machine has no IPv6 loopback address ::1";
+    struct ResolverReset {
+        ~ResolverReset() { ws::setResolver({}); }
+    } reset;
+    ws::setResolver([](const QByteArray& name) {
+        ws::AddrInfoAnswer answer;
+        for (const QByteArray& address : name.split('_'))
+            answer.addresses.push_back(*ws::SockAddr::fromText(address.constData()));
+        return answer;
+    });
+    struct Row {
+        QByteArray host;      // a name "A_B" resolves to the addresses A and B, in that order
+        QByteArray listening; // the peer's address; nobody listens at the other one
+        QByteArray local = {};
+    };
+    const std::vector<Row> rows{
+        {.host = "::1", .listening = "::1", .local = "::1"},
+        {.host = "::1_127.0.0.1", .listening = "127.0.0.1", .local = "127.0.0.1"},
+        {.host = "127.0.0.1_::1", .listening = "::1", .local = "::1"},
+        {.host = "::1", .listening = "127.0.0.1"},
+        {.host = "127.0.0.1_::1_127.0.0.1", .listening = "127.0.0.2"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.host.toStdString());
+        Peer peer(row.listening);
+        peer.send("over " + row.listening + "\r\n").start();
+        BlockingSocket sock;
+        aim(sock, peer.port(), row.host);
+        int failures = 0;
+        sock.OnConnectionFailed = [&](QObject*) { ++failures; };
+        if (row.local.isEmpty()) {
+            EXPECT_EQ(messageOf([&] { sock.Connect(); }), QStringLiteral("Connection Failed"));
+            EXPECT_EQ(failures, 1);
+            continue;
+        }
+        sock.Connect();
+        EXPECT_EQ(sock.ReadLn(), "over " + row.listening + "\r\n");
+        EXPECT_EQ(sock.localAddress(), row.local);
+        EXPECT_EQ(sock.peerAddress(), row.listening);
+        EXPECT_EQ(failures, 0);
+        // After a close the component connects over IPv4 again, whatever the family was.
+        sock.Disconnect();
+        sock.Host = "127.0.0.1";
+        EXPECT_EQ(connectAndReadLine(sock, "again\r\n"), QByteArray("again\r\n"));
+    }
 }
 
 TEST(BlockingSocketConnect, OperationsThatNeedAConnectionAndTheStatusTextsOfTheReportLevel)

@@ -2,11 +2,13 @@
 #include "net/compat/winsock.h"
 
 #include "net/compat/messages.h"
+#include "tests/support/ScriptedFtpPeer.h"
 
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -67,26 +69,24 @@ protected:
         notices.clear();
 
         listener = socket(2, 1, 6);
-        address.sin_family = 2;
-        address.sin_addr.s_addr = inet_addr("127.0.0.1");
-        ASSERT_EQ(bind(listener, &address, 16), 0);
+        address = *SockAddr::fromText("127.0.0.1");
+        ASSERT_EQ(bind(listener, address), 0);
         ASSERT_EQ(WSAAsyncSelect(listener, window, 1126, FD_ACCEPT), 0);
         ASSERT_EQ(listen(listener, 1), 0);
-        int length = 16;
-        ASSERT_EQ(getsockname(listener, &address, &length), 0);
+        ASSERT_EQ(getsockname(listener, &address), 0);
         client = socket(2, 1, 0);
         ASSERT_EQ(WSAAsyncSelect(client, window, 1125, 61), 0);
-        EXPECT_EQ(connect(client, &address, 16), SOCKET_ERROR);
+        EXPECT_EQ(connect(client, address), SOCKET_ERROR);
         EXPECT_EQ(WSAGetLastError(), WSAEWOULDBLOCK);
         ASSERT_TRUE(waitForNotices(2));
         ASSERT_EQ(eventsOf(listener), std::vector<quint16>{FD_ACCEPT});
         ASSERT_EQ(eventsOf(client), std::vector<quint16>{FD_CONNECT});
         for (const Notice& notice : notices)
             EXPECT_EQ(notice.error, 0);
-        SockAddrIn peer{};
-        server = accept(listener, &peer, &length);
+        SockAddr peer;
+        server = accept(listener, &peer);
         ASSERT_NE(server, INVALID_SOCKET);
-        EXPECT_EQ(peer.sin_addr.s_addr, inet_addr("127.0.0.1"));
+        EXPECT_EQ(peer.text(), QByteArray("127.0.0.1"));
         ASSERT_EQ(WSAAsyncSelect(server, window, 1125, 61), 0);
         notices.clear();
     }
@@ -99,7 +99,7 @@ protected:
     }
 
     HWND window = NoWindow;
-    SockAddrIn address{};
+    SockAddr address;
     SOCKET listener = INVALID_SOCKET, client = INVALID_SOCKET, server = INVALID_SOCKET;
 };
 
@@ -212,7 +212,7 @@ TEST_F(WinsockTest, RefusedConnectIsANoticeWithTheError)
     ASSERT_EQ(closesocket(listener), 0); // nobody listens on that port any more
     const SOCKET s = socket(2, 1, 0);
     WSAAsyncSelect(s, window, 1125, 61);
-    EXPECT_EQ(connect(s, &address, 16), SOCKET_ERROR);
+    EXPECT_EQ(connect(s, address), SOCKET_ERROR);
     EXPECT_EQ(WSAGetLastError(), WSAEWOULDBLOCK);
     ASSERT_TRUE(waitForNotices(1));
     EXPECT_EQ(notices[0].socket, s);
@@ -234,32 +234,159 @@ TEST_F(WinsockTest, RefusedConnectIsANoticeWithTheError)
     EXPECT_EQ(notices.size(), 1u);
 }
 
-TEST_F(WinsockTest, NameLookupCompletesWithAMessageAndAHostEntry)
+TEST_F(WinsockTest, LookupsAnswerTheirOwnTaskAndAGivenUpOneNeverAnswers)
 {
-    std::vector<char> buffer(1024);
-    EXPECT_NE(WSAAsyncGetHostByName(window, 1126, "localhost", buffer.data(), 1024), 0u);
+    const quintptr found = WSAAsyncGetAddrInfo(window, 1126, "localhost");
+    ASSERT_NE(found, 0u);
     ASSERT_TRUE(waitForNotices(1));
     EXPECT_EQ(notices[0].message, 1126u);
+    EXPECT_EQ(notices[0].socket, SOCKET(found)); // the task, in the notification word
     EXPECT_EQ(notices[0].error, 0);
-    EXPECT_GT(notices[0].event, 0);
-    const auto* entry = reinterpret_cast<const HostEnt*>(buffer.data());
-    EXPECT_EQ(entry->h_length, 4);
-    ASSERT_NE(entry->h_addr_list[0], nullptr);
-    quint32 address = 0;
-    std::memcpy(&address, entry->h_addr_list[0], 4);
-    EXPECT_EQ(address, inet_addr("127.0.0.1"));
+    AddrInfoAnswer answer;
+    ASSERT_TRUE(takeAddrInfoAnswer(found, &answer));
+    EXPECT_EQ(notices[0].event, answer.addresses.size());
+    EXPECT_NE(std::find(answer.addresses.begin(), answer.addresses.end(),
+                        *SockAddr::fromText("127.0.0.1")),
+              answer.addresses.end());
+    EXPECT_FALSE(takeAddrInfoAnswer(found, &answer)); // handed over once
 
-    // Too small a buffer, and an injected failure: the error comes with the message.
-    notices.clear();
-    WSAAsyncGetHostByName(window, 1126, "localhost", buffer.data(), 8);
-    ASSERT_TRUE(waitForNotices(1));
-    EXPECT_EQ(notices[0].error, WSAENOBUFS);
+    // An injected failure comes with the message and the answer.
     notices.clear();
     setErrorInjector(
         [](Call call, SOCKET) { return call == Call::Lookup ? WSAHOST_NOT_FOUND : 0; });
-    WSAAsyncGetHostByName(window, 1126, "anything", buffer.data(), 1024);
+    const quintptr failed = WSAAsyncGetAddrInfo(window, 1126, "anything");
     ASSERT_TRUE(waitForNotices(1));
     EXPECT_EQ(notices[0].error, WSAHOST_NOT_FOUND);
+    ASSERT_TRUE(takeAddrInfoAnswer(failed, &answer));
+    EXPECT_EQ(answer.error, WSAHOST_NOT_FOUND);
+    setErrorInjector({});
+
+    // The slow first lookup is given up; its answer comes after the quick second one's,
+    // and is neither noticed nor kept.
+    notices.clear();
+    const Resolver previous = setResolver([](const QByteArray& name) {
+        if (name == "slow.test")
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        return AddrInfoAnswer{0, {*SockAddr::fromText(name == "slow.test" ? "::1" : "127.0.0.1")}};
+    });
+    const quintptr slow = WSAAsyncGetAddrInfo(window, 1126, "slow.test");
+    EXPECT_EQ(WSACancelAsyncRequest(slow), 0);
+    const quintptr quick = WSAAsyncGetAddrInfo(window, 1126, "quick.test");
+    setResolver(previous);
+    ASSERT_TRUE(waitForNotices(1));
+    QTest::qWait(300);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].socket, SOCKET(quick));
+    EXPECT_FALSE(takeAddrInfoAnswer(slow, &answer));
+    ASSERT_TRUE(takeAddrInfoAnswer(quick, &answer));
+    EXPECT_EQ(answer.addresses, std::vector<SockAddr>{*SockAddr::fromText("127.0.0.1")});
+    EXPECT_EQ(WSACancelAsyncRequest(slow), SOCKET_ERROR); // nothing left to give up
+}
+
+TEST(Winsock, AddressesOfBothFamiliesAreReadAndWrittenAsNumbers)
+{
+    struct Row {
+        const char* text;
+        int family; // 0: not a numeric address
+        QByteArray written = {};
+    };
+    const std::vector<Row> rows{
+        {.text = "127.0.0.1", .family = AF_INET_FAMILY, .written = "127.0.0.1"},
+        {.text = "127.1", .family = AF_INET_FAMILY, .written = "127.0.0.1"}, // as inet_addr
+        {.text = "::1", .family = AF_INET6_FAMILY, .written = "::1"},
+        {.text = "FE80:0::1", .family = AF_INET6_FAMILY, .written = "fe80::1"},
+        {.text = "fe80::1%lo", .family = AF_INET6_FAMILY, .written = "fe80::1%lo"},
+        {.text = "::ffff:127.0.0.1", .family = AF_INET6_FAMILY, .written = "::ffff:127.0.0.1"},
+        {.text = "localhost", .family = 0},
+        {.text = "", .family = 0},
+        {.text = "[::1]", .family = 0},
+        {.text = "::1::2", .family = 0},
+        {.text = "255.255.255.255", .family = 0}, // inet_addr's "none"
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        const std::optional<SockAddr> address = SockAddr::fromText(row.text);
+        ASSERT_EQ(address.has_value(), row.family != 0);
+        if (!address)
+            continue;
+        EXPECT_EQ(address->family(), row.family);
+        EXPECT_EQ(address->text(), row.written);
+        SockAddr withPort = *address;
+        withPort.setPort(40123);
+        EXPECT_EQ(withPort.port(), 40123);
+        EXPECT_FALSE(withPort == *address);
+    }
+    EXPECT_EQ(SockAddr::any(AF_INET6_FAMILY).text(), QByteArray("::"));
+    EXPECT_EQ(SockAddr::any(AF_INET_FAMILY).text(), QByteArray("0.0.0.0"));
+    EXPECT_EQ(SockAddr().family(), 0);
+    EXPECT_EQ(SockAddr().text(), QByteArray());
+}
+
+TEST_F(WinsockTest, AConnectByListPassesRefusalsOnAndNoticesOnlyTheOutcome)
+{
+    // Nobody listens on ::1 at the listener's port (nor is there ::1 on every machine).
+    SockAddr elsewhere = *SockAddr::fromText("::1");
+    elsewhere.setPort(address.port());
+    const SOCKET s = socket(2, 1, 0);
+    WSAAsyncSelect(s, window, 1125, 61);
+    EXPECT_EQ(connectByList(s, {elsewhere, address}), SOCKET_ERROR);
+    EXPECT_EQ(WSAGetLastError(), WSAEWOULDBLOCK);
+    ASSERT_TRUE(waitForNotices(2)); // the connect, and the listener's accept
+    EXPECT_EQ(eventsOf(s), std::vector<quint16>{FD_CONNECT});
+    for (const Notice& notice : notices)
+        EXPECT_EQ(notice.error, 0);
+    SockAddr peer;
+    ASSERT_EQ(getpeername(s, &peer), 0);
+    EXPECT_EQ(peer, address);
+
+    // Every address refuses: one notice, with the last refusal.
+    ASSERT_EQ(closesocket(listener), 0);
+    notices.clear();
+    const SOCKET refused = socket(2, 1, 0);
+    WSAAsyncSelect(refused, window, 1125, 61);
+    EXPECT_EQ(connectByList(refused, {address, elsewhere, address}), SOCKET_ERROR);
+    EXPECT_EQ(WSAGetLastError(), WSAEWOULDBLOCK);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !eventsOf(refused).empty(); }, 2000));
+    QTest::qWait(50);
+    EXPECT_EQ(eventsOf(refused), std::vector<quint16>{FD_CONNECT});
+    for (const Notice& notice : notices) {
+        if (notice.socket == refused) {
+            EXPECT_EQ(notice.error, WSAECONNREFUSED);
+        }
+    }
+    EXPECT_EQ(connectByList(refused, {}), SOCKET_ERROR);
+    EXPECT_EQ(WSAGetLastError(), WSAEFAULT);
+}
+
+TEST_F(WinsockTest, ASocketTakesTheFamilyOfItsFirstAddress)
+{
+    if (!testsupport::hasIPv6Loopback())
+        GTEST_SKIP() << "this machine has no IPv6 loopback address ::1";
+    // Both sockets are opened as IPv4 ones, as the socket component opens its sockets.
+    const SOCKET listener6 = socket(2, 1, 0);
+    ASSERT_EQ(bind(listener6, *SockAddr::fromText("::1")), 0);
+    ASSERT_EQ(WSAAsyncSelect(listener6, window, 1126, FD_ACCEPT), 0);
+    ASSERT_EQ(listen(listener6, 1), 0);
+    SockAddr local;
+    ASSERT_EQ(getsockname(listener6, &local), 0);
+    EXPECT_EQ(local.family(), AF_INET6_FAMILY);
+    EXPECT_EQ(bind(listener6, address), SOCKET_ERROR); // bound: no change of family
+    EXPECT_EQ(WSAGetLastError(), WSAEINVAL);
+    const int open = openSocketCount();
+    const SOCKET s = socket(2, 1, 0);
+    WSAAsyncSelect(s, window, 1125, 61);
+    EXPECT_EQ(connect(s, local), SOCKET_ERROR);
+    EXPECT_EQ(WSAGetLastError(), WSAEWOULDBLOCK);
+    ASSERT_TRUE(waitForNotices(2));
+    EXPECT_EQ(eventsOf(s), std::vector<quint16>{FD_CONNECT});
+    SockAddr peer;
+    const SOCKET accepted = accept(listener6, &peer);
+    ASSERT_NE(accepted, INVALID_SOCKET);
+    EXPECT_EQ(peer.text(), QByteArray("::1"));
+    EXPECT_EQ(openSocketCount(), open + 2); // the handle stayed the same socket's
+    ASSERT_EQ(send(s, "six", 3, 0), 3);
+    char buffer[8];
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recv(accepted, buffer, 8, MSG_PEEK_FLAG) == 3; }));
 }
 
 } // namespace compat::winsock
