@@ -3,6 +3,9 @@
 //
 //   ftpput --host H --port P --user U --password W --dir D --mode passive|active FILE...
 //
+// H is an IPv4 or IPv6 address ("::1", no brackets) or a host name; over IPv6 the client
+// uses EPSV and EPRT.
+//
 // Optional: --ticks runs a 10 ms timer in the same event loop during the uploads and
 // prints the longest gap between its ticks. Exits non-zero with the error's message when
 // an operation fails.

@@ -45,6 +45,17 @@ int toInteger(const QByteArray& text)
     return value;
 }
 
+// A numeric address of the IPv6 family ("::1"), as the socket reports it.
+bool isIPv6(const QByteArray& address)
+{
+    return address.contains(':');
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
 // The file name part of a local path: what follows its last "/".
 QString fileNamePart(const QString& path)
 {
@@ -134,6 +145,36 @@ quint16 passivePort(const QByteArray& reply)
     if (highByte < 0 || highByte > 255)
         raiseNotANumber(highField);
     return static_cast<quint16>(highByte * 256 + lowByte);
+}
+
+quint16 extendedPassivePort(const QByteArray& reply)
+{
+    // "(" d d d port d ")": the delimiter is whatever follows the parenthesis.
+    const qsizetype open = reply.indexOf('(');
+    const auto unreadable = [&reply]() -> quint16 {
+        throw platform::ConversionError(QStringLiteral("No data port in the reply to EPSV: %1")
+                                            .arg(platform::fromCodePage(reply).trimmed()));
+    };
+    if (open < 0 || open + 5 >= reply.size())
+        return unreadable();
+    const char delimiter = reply[open + 1];
+    if (delimiter < 33 || delimiter > 126 || isDigit(delimiter)
+        || reply.mid(open + 1, 3) != QByteArray(3, delimiter))
+        return unreadable();
+    const qsizetype end = reply.indexOf(delimiter, open + 4);
+    const QByteArray digits = end < 0 ? QByteArray() : reply.mid(open + 4, end - open - 4);
+    bool ok = !digits.isEmpty() && std::all_of(digits.begin(), digits.end(), isDigit);
+    const uint port = ok ? digits.toUInt(&ok) : 0;
+    if (!ok || port == 0 || port > 65535 || end + 1 >= reply.size() || reply[end + 1] != ')')
+        return unreadable();
+    return static_cast<quint16>(port);
+}
+
+QByteArray extendedPortCommand(const QByteArray& address, quint16 port)
+{
+    const qsizetype zone = address.indexOf('%');
+    return "EPRT |" + QByteArray(isIPv6(address) ? "2" : "1") + '|'
+        + (zone < 0 ? address : address.left(zone)) + '|' + QByteArray::number(port) + '|';
 }
 
 } // namespace ftp
@@ -422,6 +463,55 @@ void FtpClient::Upload(const QString& localPath, const QByteArray& remoteName)
     }
 }
 
+bool FtpClient::openPassiveData(BlockingSocket& data)
+{
+    // PASV can name no IPv6 address; EPSV names only the port.
+    bool extended = isIPv6(localAddress());
+    if (!extended) {
+        const QByteArray reply = command("PASV");
+        extended = isBetween(ReplyCode, 500, 502);
+        if (!extended) {
+            if (ReplyCode >= 500) {
+                refuseUpload(reply);
+                return false;
+            }
+            data.Port = ftp::passivePort(reply);
+        }
+    }
+    if (extended) {
+        const QByteArray reply = command("EPSV");
+        if (ReplyCode >= 500) {
+            refuseUpload(reply);
+            return false;
+        }
+        data.Port = ftp::extendedPassivePort(reply);
+    }
+    // The server the control connection reached, not whatever address the reply names.
+    const QByteArray server = peerAddress();
+    data.Host = server.isEmpty() ? Host : server;
+    data.Connect();
+    return true;
+}
+
+bool FtpClient::openActiveData(BlockingSocket& data)
+{
+    const QByteArray local = localAddress();
+    const bool extended = isIPv6(local);
+    data.Port = 0;
+    // Over IPv6 the server connects back to the address the control connection uses.
+    if (extended)
+        data.Host = local;
+    data.Listen();
+    const QByteArray reply =
+        command(extended ? ftp::extendedPortCommand(local, data.localPort())
+                         : "PORT " + LocalAddressCommas() + data.LocalPortCommas());
+    if (isBetween(ReplyCode, 301, 599)) {
+        refuseUpload(reply);
+        return false;
+    }
+    return true;
+}
+
 bool FtpClient::transfer(BlockingSocket& data, const QString& localPath,
                          const QByteArray& remoteName)
 {
@@ -431,24 +521,8 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath,
             throw FileOpenError(QStringLiteral("Cannot open file %1").arg(localPath));
     }
 
-    if (Passive) {
-        const QByteArray reply = command("PASV");
-        if (ReplyCode >= 500) {
-            refuseUpload(reply);
-            return false;
-        }
-        data.Port = ftp::passivePort(reply);
-        data.Host = Host;
-        data.Connect();
-    } else {
-        data.Port = 0;
-        data.Listen();
-        const QByteArray reply = command("PORT " + LocalAddressCommas() + data.LocalPortCommas());
-        if (isBetween(ReplyCode, 301, 599)) {
-            refuseUpload(reply);
-            return false;
-        }
-    }
+    if (!(Passive ? openPassiveData(data) : openActiveData(data)))
+        return false;
 
     const QByteArray storName =
         remoteName.isEmpty() ? platform::toCodePage(fileNamePart(localPath)) : remoteName;

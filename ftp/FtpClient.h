@@ -79,6 +79,14 @@ CommandKind commandKind(const QByteArray& command);
 // up to its ")". Raises ConversionError when they are missing or not numbers.
 quint16 passivePort(const QByteArray& reply);
 
+// The data port of an EPSV reply: "229 Entering Extended Passive Mode (|||40123|)", any
+// printable delimiter in place of "|". Raises ConversionError when there is none.
+quint16 extendedPassivePort(const QByteArray& reply);
+
+// The EPRT command that announces address:port ("EPRT |2|::1|40123|"); an IPv6 address
+// goes without its zone ("%eth0"), which means nothing to the server.
+QByteArray extendedPortCommand(const QByteArray& address, quint16 port);
+
 } // namespace ftp
 
 // Waits on the server (greeting and replies, the data connection, a send that makes no
@@ -92,6 +100,7 @@ public:
     Q_DISABLE_COPY_MOVE(FtpClient)
 
     // Connects to Host (or Proxy), reads the greeting and logs in; nothing when connected.
+    // Host is an IPv4 or IPv6 address or a name; over IPv6 uploads use EPSV and EPRT.
     void Connect() override;
     // QUIT and close; nothing when not connected. The socket is closed in every case.
     void Disconnect() override;
@@ -161,6 +170,12 @@ private:
     // The upload on its data connection: true when the server stored the file, false
     // after a refusal that OnFailure handled.
     bool transfer(BlockingSocket& data, const QString& localPath, const QByteArray& remoteName);
+    // Opens the passive data connection: PASV, or EPSV over IPv6 and when PASV is unknown
+    // to the server (500-502). False after a refusal that OnFailure handled.
+    bool openPassiveData(BlockingSocket& data);
+    // Listens for the active data connection and announces it: PORT, or EPRT over IPv6.
+    // False after a refusal that OnFailure handled.
+    bool openActiveData(BlockingSocket& data);
     // Closes the control connection unless the server's own close already did.
     void closeIfOpen();
 

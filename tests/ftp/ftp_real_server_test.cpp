@@ -2,12 +2,16 @@
 #include "ftp/FtpClient.h"
 #include "tests/ftp/FtpClientProbe.h"
 #include "tests/support/FtpServerProcess.h"
+#include "tests/support/ScriptedFtpPeer.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
 
 namespace {
 
@@ -19,11 +23,15 @@ QByteArray contentOf(const QString& path)
 
 } // namespace
 
-class FtpRealServer : public testing::TestWithParam<bool> {};
+// Passive or active, and the server's loopback address (IPv6: EPSV and EPRT).
+class FtpRealServer : public testing::TestWithParam<std::tuple<bool, const char*>> {};
 
 TEST_P(FtpRealServer, FilesArriveByteForByteAndAMissingFolderIsRefused)
 {
-    testsupport::FtpServerProcess server;
+    const auto [passive, address] = GetParam();
+    if (QByteArray(address) == "::1" && !testsupport::hasIPv6Loopback())
+        GTEST_SKIP() << "this machine has no IPv6 loopback address ::1";
+    testsupport::FtpServerProcess server({.address = address});
     QTemporaryDir folder;
     ASSERT_TRUE(server.isRunning()) << server.errorString().toStdString();
     ASSERT_TRUE(folder.isValid() && QDir(server.rootPath()).mkdir("notices"));
@@ -32,7 +40,7 @@ TEST_P(FtpRealServer, FilesArriveByteForByteAndAMissingFolderIsRefused)
     client.Port = server.port();
     client.UserID = server.user();
     client.Password = server.password();
-    client.Passive = GetParam();
+    client.Passive = passive;
     FtpClientProbe probe(client);
     probe.recordOutcomes(false);
     client.Connect();
@@ -59,11 +67,17 @@ TEST_P(FtpRealServer, FilesArriveByteForByteAndAMissingFolderIsRefused)
         EXPECT_EQ(content.size(), size);
         EXPECT_TRUE(content == randomBytes(size, quint32(size))) << size;
     }
+    if (passive) {
+        // Over IPv6 the server was asked by EPSV, which PASV cannot stand in for.
+        EXPECT_TRUE(probe.statusContains(QByteArray(address) == "::1" ? "229 " : "227 "));
+    }
     EXPECT_EQ(probe.count("OnSuccess(9)"), sizes.size());
     EXPECT_EQ(probe.count("OnFailure(9)"), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, FtpRealServer, testing::Values(false, true),
-                         [](const testing::TestParamInfo<bool>& info) {
-                             return std::string(info.param ? "Passive" : "Active");
+INSTANTIATE_TEST_SUITE_P(Modes, FtpRealServer,
+                         testing::Combine(testing::Bool(), testing::Values("127.0.0.1", "::1")),
+                         [](const testing::TestParamInfo<std::tuple<bool, const char*>>& info) {
+                             return std::string(std::get<0>(info.param) ? "Passive" : "Active")
+                                 + (QByteArray(std::get<1>(info.param)) == "::1" ? "IPv6" : "IPv4");
                          });

@@ -1,4 +1,5 @@
-// Reply codes, continuation lines, PASV ports and the refusal's message, on plain strings.
+// Reply codes, continuation lines, PASV and EPSV ports, EPRT and the refusal's message, on
+// plain strings.
 #include "ftp/FtpClient.h"
 #include "tests/ftp/FtpClientProbe.h"
 
@@ -32,6 +33,38 @@ TEST(FtpReplyParsing, PassivePortComesFromFieldsFiveAndSix)
     for (const QByteArray reply : {"227 (127,0,0,1,19,137\r\n", "227 (127,0,0,1,x,137)\r\n",
                                    "227 (127,0,0,1,19,)\r\n", "227 (127,0,0,1,256,1)\r\n"})
         EXPECT_THROW(ftp::passivePort(reply), platform::ConversionError) << reply.toStdString();
+}
+
+TEST(FtpReplyParsing, ExtendedPassivePortsAndEprtCommands)
+{
+    const QList<std::pair<QByteArray, int>> replies{
+        {"229 Entering Extended Passive Mode (|||40123|)\r\n", 40123},
+        {"229 Ok (!!!1!)\r\n", 1},
+        {"229 (|||65535|)", 65535},
+        // No port, no number, too big, other delimiters, a digit as delimiter, no ")".
+        {"229 Entering Extended Passive Mode\r\n", 0},
+        {"229 (|||x|)\r\n", 0},
+        {"229 (||||)\r\n", 0},
+        {"229 (|||65536|)\r\n", 0},
+        {"229 (|!|40123|)\r\n", 0},
+        {"229 (111401231)\r\n", 0},
+        {"229 (|||40123|\r\n", 0},
+        {"229 (|||+4|)\r\n", 0},
+    };
+    for (const auto& [reply, port] : replies) {
+        SCOPED_TRACE(reply.toStdString());
+        if (port != 0) {
+            EXPECT_EQ(ftp::extendedPassivePort(reply), port);
+        } else {
+            EXPECT_EQ(
+                failureOf<platform::ConversionError>([&] { ftp::extendedPassivePort(reply); }),
+                "No data port in the reply to EPSV: " + QString::fromLatin1(reply).trimmed());
+        }
+    }
+
+    EXPECT_EQ(ftp::extendedPortCommand("::1", 40123), QByteArray("EPRT |2|::1|40123|"));
+    EXPECT_EQ(ftp::extendedPortCommand("fe80::1%eth0", 21), QByteArray("EPRT |2|fe80::1|21|"));
+    EXPECT_EQ(ftp::extendedPortCommand("127.0.0.1", 1025), QByteArray("EPRT |1|127.0.0.1|1025|"));
 }
 
 TEST(FtpReplyParsing, FtpExceptionKeepsTheReplyBytesAndDecodesGbk)
