@@ -177,6 +177,14 @@ QByteArray extendedPortCommand(const QByteArray& address, quint16 port)
         + (zone < 0 ? address : address.left(zone)) + '|' + QByteArray::number(port) + '|';
 }
 
+bool startsWithReplyCode(const QByteArray& line)
+{
+    if (line.size() < 3 || !isDigit(line[0]) || !isDigit(line[1]) || !isDigit(line[2]))
+        return false;
+    const char next = line.size() > 3 ? line[3] : '\n';
+    return next == ' ' || next == '-' || next == '\r' || next == '\n';
+}
+
 } // namespace ftp
 
 FtpClient::FtpClient(QObject* AOwner)
@@ -251,6 +259,20 @@ void FtpClient::readGreeting()
     if (greeting.isEmpty())
         throw SocketError("Connection closed by the server before its greeting");
     ReportStatus(StatusLevel::Dialogue, greeting);
+    if (!ftp::startsWithReplyCode(greeting)) {
+        if (OnConnectionFailed)
+            OnConnectionFailed(this);
+        // Something else listens there (a web server, say): no QUIT, no further reading.
+        dropConnection();
+        QByteArray firstLine = greeting;
+        while (firstLine.endsWith('\n') || firstLine.endsWith('\r'))
+            firstLine.chop(1);
+        throw SocketError(
+            QStringLiteral("Not an FTP server: %1").arg(platform::fromCodePage(firstLine)),
+            SocketFailure::Other,
+            SocketEndpoint{SocketEndpoint::Role::Control, Proxy.isEmpty() ? Host : Proxy,
+                           quint16(Proxy.isEmpty() ? Port : ProxyPort)});
+    }
     ReplyCode = ftp::replyCode(greeting);
     ReadContinuationLines(greeting);
     if (ReplyCode > 400) {

@@ -87,6 +87,9 @@ quint16 extendedPassivePort(const QByteArray& reply);
 // goes without its zone ("%eth0"), which means nothing to the server.
 QByteArray extendedPortCommand(const QByteArray& address, quint16 port);
 
+// Whether a line begins as an FTP reply does: three digits, then a blank, "-" or its end.
+bool startsWithReplyCode(const QByteArray& line);
+
 } // namespace ftp
 
 // Waits on the server (greeting and replies, the data connection, a send that makes no
@@ -100,7 +103,8 @@ public:
     Q_DISABLE_COPY_MOVE(FtpClient)
 
     // Connects to Host (or Proxy), reads the greeting and logs in; nothing when connected.
-    // Host is an IPv4 or IPv6 address or a name; over IPv6 uploads use EPSV and EPRT.
+    // Host is an IPv4 or IPv6 address or a name; over IPv6 uploads use EPSV and EPRT. A
+    // greeting that is no FTP reply raises SocketError "Not an FTP server: <its line>".
     void Connect() override;
     // QUIT and close; nothing when not connected. The socket is closed in every case.
     void Disconnect() override;

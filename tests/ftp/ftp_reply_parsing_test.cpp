@@ -35,7 +35,7 @@ TEST(FtpReplyParsing, PassivePortComesFromFieldsFiveAndSix)
         EXPECT_THROW(ftp::passivePort(reply), platform::ConversionError) << reply.toStdString();
 }
 
-TEST(FtpReplyParsing, ExtendedPassivePortsAndEprtCommands)
+TEST(FtpReplyParsing, ExtendedPassivePortsEprtCommandsAndWhatAGreetingMustStartWith)
 {
     const QList<std::pair<QByteArray, int>> replies{
         {"229 Entering Extended Passive Mode (|||40123|)\r\n", 40123},
@@ -65,6 +65,12 @@ TEST(FtpReplyParsing, ExtendedPassivePortsAndEprtCommands)
     EXPECT_EQ(ftp::extendedPortCommand("::1", 40123), QByteArray("EPRT |2|::1|40123|"));
     EXPECT_EQ(ftp::extendedPortCommand("fe80::1%eth0", 21), QByteArray("EPRT |2|fe80::1|21|"));
     EXPECT_EQ(ftp::extendedPortCommand("127.0.0.1", 1025), QByteArray("EPRT |1|127.0.0.1|1025|"));
+
+    for (const QByteArray line : {"220 Ready\r\n", "220-Welcome\r\n", "220\r\n", "421\n", "220"})
+        EXPECT_TRUE(ftp::startsWithReplyCode(line)) << line.toStdString();
+    for (const QByteArray line : {"HTTP/1.1 400 Bad Request\r\n", "22 Ready\r\n", "2200 Ready\r\n",
+                                  " 220 Ready\r\n", "220Ready\r\n", "\r\n", ""})
+        EXPECT_FALSE(ftp::startsWithReplyCode(line)) << line.toStdString();
 }
 
 TEST(FtpReplyParsing, FtpExceptionKeepsTheReplyBytesAndDecodesGbk)
