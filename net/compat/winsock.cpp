@@ -162,8 +162,9 @@ void onReadable(SOCKET s)
     updateNotifiers(*entry);
 }
 
-// A connect failure that says nothing about the other addresses of the same name.
-bool passesToNextAddress(int error)
+// A connect failure of this address alone: the next address of the list gets its chance,
+// and the last one's is noticed, as a non-blocking connect reports its outcome.
+bool unreachable(int error)
 {
     switch (error) {
     case ECONNREFUSED:
@@ -174,13 +175,6 @@ bool passesToNextAddress(int error)
     case EAFNOSUPPORT: return true;
     default: return false;
     }
-}
-
-// A connect failure that a non-blocking connect reports as its notice, never at once.
-bool noticedLater(int error)
-{
-    return error == ECONNREFUSED || error == ETIMEDOUT || error == ENETUNREACH
-        || error == EHOSTUNREACH;
 }
 
 void onWritable(SOCKET s)
@@ -194,7 +188,7 @@ void onWritable(SOCKET s)
         error = errno;
     entry->connecting = false;
     entry->connected = error == 0;
-    if (error != 0 && !entry->candidates.empty() && passesToNextAddress(error)) {
+    if (error != 0 && !entry->candidates.empty() && unreachable(error)) {
         // The next address gets its chance; its outcome is noticed in its turn.
         if (const int failure = connectNext(*entry, s); failure != WSAEWOULDBLOCK)
             postNotice(*entry, s, FD_CONNECT, failure);
@@ -327,13 +321,12 @@ int connectNext(SocketEntry& entry, SOCKET s)
             }
             error = errno;
         }
-        if (!entry.candidates.empty() && passesToNextAddress(error))
-            continue;
-        if (noticedLater(error)) {
+        if (!unreachable(error))
+            break;
+        if (entry.candidates.empty()) {
             postNotice(entry, s, FD_CONNECT, winsockErrorFromErrno(error));
             return WSAEWOULDBLOCK;
         }
-        break;
     }
     entry.candidates.clear();
     return winsockErrorFromErrno(error);
