@@ -20,6 +20,7 @@
 #include <atomic>
 #include <memory>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <arpa/inet.h>
@@ -548,54 +549,52 @@ TEST(BlockingSocketConnect, ALookupGivenUpCannotAnswerTheNextOne)
     EXPECT_EQ(sock.peerAddress(), QByteArray("127.0.0.1"));
 }
 
-TEST(BlockingSocketConnect, IPv6AddressesAndNamesWithAddressesOfBothFamilies)
+TEST(BlockingSocketConnect, IPv6AddressesAndTheAddressesOfANameInTurn)
 {
-    if (!testsupport::hasIPv6Loopback())
-        GTEST_SKIP() << "this machine has no IPv6 loopback address ::1";
+    const bool ipv6 = testsupport::hasIPv6Loopback();
     struct ResolverReset {
         ~ResolverReset() { ws::setResolver({}); }
     } reset;
-    ws::setResolver([](const QByteArray& name) {
+    ws::setResolver([](const QByteArray& name) { // "A_B": the addresses A and B, in order
         ws::AddrInfoAnswer answer;
         for (const QByteArray& address : name.split('_'))
             answer.addresses.push_back(*ws::SockAddr::fromText(address.constData()));
         return answer;
     });
-    struct Row {
-        QByteArray host;      // a name "A_B" resolves to the addresses A and B, in that order
-        QByteArray listening; // the peer's address; nobody listens at the other one
-        QByteArray local = {};
+    // The host, and the peer's address (nobody listens at the others); "" the peer is missed.
+    const std::vector<std::tuple<QByteArray, QByteArray, bool>> rows{
+        {"::1", "::1", true},
+        {"::1_127.0.0.1", "127.0.0.1", true},
+        {"127.0.0.1_::1", "::1", true},
+        {"::1", "127.0.0.1", false},
+        {"127.0.0.1_::1_127.0.0.1", "127.0.0.2", false},
     };
-    const std::vector<Row> rows{
-        {.host = "::1", .listening = "::1", .local = "::1"},
-        {.host = "::1_127.0.0.1", .listening = "127.0.0.1", .local = "127.0.0.1"},
-        {.host = "127.0.0.1_::1", .listening = "::1", .local = "::1"},
-        {.host = "::1", .listening = "127.0.0.1"},
-        {.host = "127.0.0.1_::1_127.0.0.1", .listening = "127.0.0.2"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.host.toStdString());
-        Peer peer(row.listening);
-        peer.send("over " + row.listening + "\r\n").start();
+    for (const auto& [host, listening, reached] : rows) {
+        if (listening == "::1" && !ipv6)
+            continue;
+        SCOPED_TRACE(host.toStdString());
+        Peer peer(listening);
+        peer.send("over " + listening + "\r\n").start();
         BlockingSocket sock;
-        aim(sock, peer.port(), row.host);
+        aim(sock, peer.port(), host);
         int failures = 0;
         sock.OnConnectionFailed = [&](QObject*) { ++failures; };
-        if (row.local.isEmpty()) {
+        if (!reached) {
             EXPECT_EQ(messageOf([&] { sock.Connect(); }), QStringLiteral("Connection Failed"));
             EXPECT_EQ(failures, 1);
             continue;
         }
         sock.Connect();
-        EXPECT_EQ(sock.ReadLn(), "over " + row.listening + "\r\n");
-        EXPECT_EQ(sock.localAddress(), row.local);
-        EXPECT_EQ(sock.peerAddress(), row.listening);
-        EXPECT_EQ(failures, 0);
+        EXPECT_EQ(sock.ReadLn(), "over " + listening + "\r\n");
+        EXPECT_EQ(sock.localAddress(), listening);
+        EXPECT_EQ(sock.peerAddress(), listening);
         // After a close the component connects over IPv4 again, whatever the family was.
         sock.Disconnect();
         sock.Host = "127.0.0.1";
         EXPECT_EQ(connectAndReadLine(sock, "again\r\n"), QByteArray("again\r\n"));
     }
+    if (!ipv6)
+        GTEST_SKIP() << "this machine has no IPv6 loopback address ::1; its rows were skipped";
 }
 
 TEST(BlockingSocketConnect, OperationsThatNeedAConnectionAndTheStatusTextsOfTheReportLevel)
