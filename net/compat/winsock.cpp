@@ -867,7 +867,8 @@ Resolver setResolver(Resolver resolver)
 void wakeOnSocketActivity(SOCKET s)
 {
     const auto it = state().sockets.find(s);
-    if (it != state().sockets.end())
+    // A socket reopened for another family may have lost its wake set (no descriptors).
+    if (it != state().sockets.end() && it->second->wakeNotifier)
         it->second->wakeNotifier->setEnabled(true);
 }
 
