@@ -175,7 +175,7 @@ struct AddrInfoAnswer {
 
 // Looks the name up (getaddrinfo) on a helper thread; when done, `message` is posted to
 // `window` with wParam = the task and lParam = address count | error << 16, and the
-// answer waits for takeAddrInfoAnswer. Returns the task, never 0 (0: the call failed).
+// answer waits for takeAddrInfoAnswer. Returns the task; 0 when the call failed.
 quintptr WSAAsyncGetAddrInfo(HWND window, quint32 message, const char* name);
 // Hands the answer of the task over, once; false while it has none.
 bool takeAddrInfoAnswer(quintptr task, AddrInfoAnswer* answer);
