@@ -308,21 +308,40 @@ TEST_F(FtpUploadDialogue, AutoModeGoesActiveForTheSessionWhenPassiveCannotBeUsed
             .arg(closedPort / 256)
             .arg(closedPort % 256)
             .toLatin1();
-    const QList<std::pair<QByteArray, QString>> cases{
-        {closedPassive,
-         QStringLiteral("Data connection to 127.0.0.1:%1 failed: connection refused")
-             .arg(closedPort)},
-        {"502 Passive mode not allowed.\r\n", "502 Passive mode not allowed."},
-        {"425 Can't open passive connection.\r\n", "425 Can't open passive connection."},
+    const QByteArray closedExtended =
+        QStringLiteral("229 Entering Extended Passive Mode (|||%1|)\r\n")
+            .arg(closedPort)
+            .toLatin1();
+    const QString closedReason =
+        QStringLiteral("Data connection to 127.0.0.1:%1 failed: connection refused")
+            .arg(closedPort);
+    struct Case {
+        Lines replies; // to PASV, and to EPSV when PASV is unknown
+        Lines asked;
+        QString reason;
     };
-    for (const auto& [pasvReply, reason] : cases) {
+    const QList<Case> cases{
+        {{closedPassive}, {"PASV\r\n"}, closedReason},
+        {{"502 Passive mode not allowed.\r\n", "502 Extended passive mode not allowed.\r\n"},
+         {"PASV\r\n", "EPSV\r\n"},
+         "502 Extended passive mode not allowed."},
+        {{"425 Can't open passive connection.\r\n"},
+         {"PASV\r\n"},
+         "425 Can't open passive connection."},
+        // EPSV in place of an unknown PASV names a port nobody listens at.
+        {{"500 'PASV': command not understood.\r\n", closedExtended},
+         {"PASV\r\n", "EPSV\r\n"},
+         closedReason},
+    };
+    for (const auto& [replies, asked, reason] : cases) {
         SCOPED_TRACE(reason.toStdString());
         Session s;
         // The peer answers FEAT itself while its first reply step waits.
-        s.script({"220 Ready\r\n", "230 In.\r\n"})
-            .answerFeat()
-            .reply(pasvReply)
-            .reply("200 PORT ok.\r\n")
+        testsupport::ScriptedFtpPeer& peer =
+            s.script({"220 Ready\r\n", "230 In.\r\n"}).answerFeat();
+        for (const QByteArray& reply : replies)
+            peer.reply(reply);
+        peer.reply("200 PORT ok.\r\n")
             .reply("150 Ok.\r\n")
             .transfer()
             .send("226 Done.\r\n")
@@ -342,9 +361,9 @@ TEST_F(FtpUploadDialogue, AutoModeGoesActiveForTheSessionWhenPassiveCannotBeUsed
         s.client.Disconnect();
         ASSERT_TRUE(s.peer.waitUntilPlayed());
         EXPECT_TRUE(s.peer.problems().isEmpty()) << s.peer.problems().join('\n').toStdString();
-        EXPECT_EQ(dialogue(s.peer),
-                  (Lines{"USER user\r\n", "FEAT\r\n", "PASV\r\n", "PORT\r\n", "STOR n.txt\r\n",
-                         "PORT\r\n", "STOR m.txt\r\n", "QUIT\r\n"}));
+        const Lines expected = Lines{"USER user\r\n", "FEAT\r\n"} + asked
+            + Lines{"PORT\r\n", "STOR n.txt\r\n", "PORT\r\n", "STOR m.txt\r\n", "QUIT\r\n"};
+        EXPECT_EQ(dialogue(s.peer), expected);
         EXPECT_EQ(s.peer.uploads(), (Lines{"notice", "notice"}));
         EXPECT_EQ(fallbacks, QStringList{reason});
         // The passive attempt is no failure of the upload.
