@@ -797,11 +797,11 @@ bool FtpClient::openActiveData(BlockingSocket& data)
     if (extended)
         data.Host = local;
     data.Listen();
-    const QByteArray address = extended ? local : LocalAddressCommas();
+    const QByteArray commas = extended ? QByteArray() : LocalAddressCommas();
     // The address the server is told to connect to names the data connection.
-    data.Host = extended ? local : QByteArray(address).replace(',', '.');
+    data.Host = extended ? local : QByteArray(commas).replace(',', '.');
     const QByteArray reply = command(extended ? ftp::extendedPortCommand(local, data.localPort())
-                                              : "PORT " + address + data.LocalPortCommas());
+                                              : "PORT " + commas + data.LocalPortCommas());
     if (isBetween(ReplyCode, 301, 599)) {
         refuseUpload(reply);
         return false;
