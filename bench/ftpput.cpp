@@ -8,6 +8,9 @@
 // same event loop during the uploads and prints the longest gap between its ticks. The
 // session's name encoding and a fallback to active mode are noted on standard error. Exits
 // non-zero with the error's message when an operation fails.
+//
+// H is an IPv4 or IPv6 address ("::1", no brackets) or a host name; over IPv6 the client
+// uses EPSV and EPRT.
 #include "ftp/FtpClient.h"
 #include "platform/codepage.h"
 

@@ -79,6 +79,17 @@ QList<QByteArray> splitReplies(const QByteArray& bytes)
     return replies;
 }
 
+// A numeric address of the IPv6 family ("::1"), as the socket reports it.
+bool isIPv6(const QByteArray& address)
+{
+    return address.contains(':');
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
 // The file name part of a local path: what follows its last "/".
 QString fileNamePart(const QString& path)
 {
@@ -229,6 +240,44 @@ QString decodeName(const QByteArray& bytes, NameEncoding encoding)
 {
     return encoding == NameEncoding::Utf8 ? QString::fromUtf8(bytes)
                                           : platform::fromCodePage(bytes);
+}
+
+quint16 extendedPassivePort(const QByteArray& reply)
+{
+    // "(" d d d port d ")": the delimiter is whatever follows the parenthesis.
+    const qsizetype open = reply.indexOf('(');
+    const auto unreadable = [&reply]() -> quint16 {
+        throw platform::ConversionError(QStringLiteral("No data port in the reply to EPSV: %1")
+                                            .arg(platform::fromCodePage(reply).trimmed()));
+    };
+    if (open < 0 || open + 5 >= reply.size())
+        return unreadable();
+    const char delimiter = reply[open + 1];
+    if (delimiter < 33 || delimiter > 126 || isDigit(delimiter)
+        || reply.mid(open + 1, 3) != QByteArray(3, delimiter))
+        return unreadable();
+    const qsizetype end = reply.indexOf(delimiter, open + 4);
+    const QByteArray digits = end < 0 ? QByteArray() : reply.mid(open + 4, end - open - 4);
+    bool ok = !digits.isEmpty() && std::all_of(digits.begin(), digits.end(), isDigit);
+    const uint port = ok ? digits.toUInt(&ok) : 0;
+    if (!ok || port == 0 || port > 65535 || end + 1 >= reply.size() || reply[end + 1] != ')')
+        return unreadable();
+    return static_cast<quint16>(port);
+}
+
+QByteArray extendedPortCommand(const QByteArray& address, quint16 port)
+{
+    const qsizetype zone = address.indexOf('%');
+    return "EPRT |" + QByteArray(isIPv6(address) ? "2" : "1") + '|'
+        + (zone < 0 ? address : address.left(zone)) + '|' + QByteArray::number(port) + '|';
+}
+
+bool startsWithReplyCode(const QByteArray& line)
+{
+    if (line.size() < 3 || !isDigit(line[0]) || !isDigit(line[1]) || !isDigit(line[2]))
+        return false;
+    const char next = line.size() > 3 ? line[3] : '\n';
+    return next == ' ' || next == '-' || next == '\r' || next == '\n';
 }
 
 } // namespace ftp
@@ -382,10 +431,28 @@ void FtpClient::quitWithoutWaiting()
 void FtpClient::readGreeting()
 {
     ReplyCode = 0;
-    const QByteArray greeting = readReply();
-    if (greeting.isEmpty())
+    m_reply.clear();
+    const ReplyLimit limit(*this);
+    const QByteArray line = ReadLn();
+    if (line.isEmpty())
         throw SocketError(QStringLiteral("Connection closed by the server before its greeting"),
                           SocketFailure::Closed, endpoint());
+    ReportStatus(StatusLevel::Dialogue, line);
+    if (!ftp::startsWithReplyCode(line)) {
+        if (OnConnectionFailed)
+            OnConnectionFailed(this);
+        // Something else listens there (a web server, say): no QUIT, no further reading.
+        dropConnection();
+        QByteArray shown = line;
+        while (shown.endsWith('\n') || shown.endsWith('\r'))
+            shown.chop(1);
+        throw SocketError(
+            QStringLiteral("Not an FTP server: %1").arg(platform::fromCodePage(shown)),
+            SocketFailure::Other, endpoint());
+    }
+    ReplyCode = ftp::replyCode(line);
+    m_reply = line + ReadContinuationLines(line);
+    const QByteArray greeting = m_reply;
     if (ReplyCode > 400) {
         if (OnConnectionFailed)
             OnConnectionFailed(this);
@@ -682,6 +749,66 @@ void FtpClient::upload(const QString& localPath, const std::function<StorName()>
     }
 }
 
+void FtpClient::refusePassive(const QByteArray& reply) const
+{
+    // A server that offers no passive mode ("502", or "425" at once) may still take PORT.
+    if (Mode == TransferMode::Auto && (ReplyCode >= 500 || ReplyCode == 425))
+        throw PassiveUnavailable{ftp::replyText(reply, m_encoding)};
+}
+
+bool FtpClient::openPassiveData(BlockingSocket& data)
+{
+    // PASV can name no IPv6 address; EPSV names only the port.
+    bool extended = isIPv6(localAddress());
+    if (!extended) {
+        const QByteArray reply = command("PASV");
+        extended = isBetween(ReplyCode, 500, 502);
+        if (!extended) {
+            refusePassive(reply);
+            if (ReplyCode >= 500) {
+                refuseUpload(reply);
+                return false;
+            }
+            data.Port = ftp::passivePort(firstLine(reply));
+        }
+    }
+    if (extended) {
+        const QByteArray reply = command("EPSV");
+        refusePassive(reply);
+        if (ReplyCode >= 500) {
+            refuseUpload(reply);
+            return false;
+        }
+        data.Port = ftp::extendedPassivePort(firstLine(reply));
+    }
+    // The server the control connection reached, not whatever address the reply names.
+    const QByteArray server = peerAddress();
+    data.Host = server.isEmpty() ? Host : server;
+    connectPassive(data);
+    return true;
+}
+
+bool FtpClient::openActiveData(BlockingSocket& data)
+{
+    const QByteArray local = localAddress();
+    const bool extended = isIPv6(local);
+    data.Port = 0;
+    // Over IPv6 the server connects back to the address the control connection uses.
+    if (extended)
+        data.Host = local;
+    data.Listen();
+    const QByteArray commas = extended ? QByteArray() : LocalAddressCommas();
+    // The address the server is told to connect to names the data connection.
+    data.Host = extended ? local : QByteArray(commas).replace(',', '.');
+    const QByteArray reply = command(extended ? ftp::extendedPortCommand(local, data.localPort())
+                                              : "PORT " + commas + data.LocalPortCommas());
+    if (isBetween(ReplyCode, 301, 599)) {
+        refuseUpload(reply);
+        return false;
+    }
+    return true;
+}
+
 bool FtpClient::transferOnNewConnection(const QString& localPath, const StorName& name)
 {
     auto connection = std::make_unique<BlockingSocket>(this);
@@ -756,30 +883,8 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const S
     }
 
     const bool passive = passiveInUse();
-    if (passive) {
-        const QByteArray reply = command("PASV");
-        // A server that offers no passive mode ("502", or "425" at once) may still take PORT.
-        if (Mode == TransferMode::Auto && (ReplyCode >= 500 || ReplyCode == 425))
-            throw PassiveUnavailable{ftp::replyText(reply, m_encoding)};
-        if (ReplyCode >= 500) {
-            refuseUpload(reply);
-            return false;
-        }
-        data.Port = ftp::passivePort(firstLine(reply));
-        data.Host = Host;
-        connectPassive(data);
-    } else {
-        data.Port = 0;
-        data.Listen();
-        const QByteArray address = LocalAddressCommas();
-        // The address the server is told to connect to names the data connection.
-        data.Host = QByteArray(address).replace(',', '.');
-        const QByteArray reply = command("PORT " + address + data.LocalPortCommas());
-        if (isBetween(ReplyCode, 301, 599)) {
-            refuseUpload(reply);
-            return false;
-        }
-    }
+    if (!(passive ? openPassiveData(data) : openActiveData(data)))
+        return false;
 
     ReportStatus(StatusLevel::Dialogue, "STOR " + name.shown);
     const QByteArray storReply = command("STOR " + name.wire);

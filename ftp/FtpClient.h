@@ -114,6 +114,17 @@ QString encodingName(NameEncoding encoding);
 std::optional<QByteArray> encodeName(const QString& text, NameEncoding encoding);
 QString decodeName(const QByteArray& bytes, NameEncoding encoding);
 
+// The data port of an EPSV reply: "229 Entering Extended Passive Mode (|||40123|)", any
+// printable delimiter in place of "|". Raises ConversionError when there is none.
+quint16 extendedPassivePort(const QByteArray& reply);
+
+// The EPRT command that announces address:port ("EPRT |2|::1|40123|"); an IPv6 address
+// goes without its zone ("%eth0"), which means nothing to the server.
+QByteArray extendedPortCommand(const QByteArray& address, quint16 port);
+
+// Whether a line begins as an FTP reply does: three digits, then a blank, "-" or its end.
+bool startsWithReplyCode(const QByteArray& line);
+
 } // namespace ftp
 
 // Stands for the old Boolean setting: true is TransferMode::Passive, false
@@ -144,6 +155,8 @@ public:
     Q_DISABLE_COPY_MOVE(FtpClient)
 
     // Connects to Host (or Proxy), reads the greeting and logs in; nothing when connected.
+    // Host is an IPv4 or IPv6 address or a name; over IPv6 uploads use EPSV and EPRT. A
+    // greeting that is no FTP reply raises SocketError "Not an FTP server: <its line>".
     void Connect() override;
     // QUIT and close; nothing when not connected. The socket is closed in every case.
     void Disconnect() override;
@@ -272,6 +285,15 @@ private:
     // The upload on its data connection: true when the server stored the file, false
     // after a refusal that OnFailure handled.
     bool transfer(BlockingSocket& data, const QString& localPath, const StorName& name);
+    // Opens the passive data connection: PASV, or EPSV over IPv6 and when PASV is unknown
+    // to the server (500-502). False after a refusal that OnFailure handled; in Auto mode
+    // a refusal or a data connection that cannot be opened raises PassiveUnavailable.
+    bool openPassiveData(BlockingSocket& data);
+    // In Auto mode a refused PASV or EPSV raises PassiveUnavailable: the server may take PORT.
+    void refusePassive(const QByteArray& reply) const;
+    // Listens for the active data connection and announces it: PORT, or EPRT over IPv6.
+    // False after a refusal that OnFailure handled.
+    bool openActiveData(BlockingSocket& data);
     // Closes the control connection unless the server's own close already did.
     void closeIfOpen();
 

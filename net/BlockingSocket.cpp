@@ -4,6 +4,7 @@
 #include "net/WindowTimer.h"
 #include "net/compat/messages.h"
 #include "net/compat/winsock.h"
+#include "platform/codepage.h"
 #include "platform/files.h"
 
 #include <QElapsedTimer>
@@ -20,6 +21,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <vector>
 
 namespace ws = compat::winsock;
 
@@ -34,7 +36,6 @@ constexpr quint16 requestedVersion = 257;
 constexpr qint32 allEventsButWrite =
     ws::FD_READ | ws::FD_OOB | ws::FD_ACCEPT | ws::FD_CONNECT | ws::FD_CLOSE; // 61
 constexpr int bufferSize = 65536;
-constexpr int hostEntrySize = 1024;
 constexpr int sleepingPassMs = 2;
 constexpr int windowsSharingViolation = 32;
 
@@ -72,6 +73,15 @@ int shorterWait(int first, int second)
     if (first < 0)
         return second;
     return second < 0 ? first : std::min(first, second);
+}
+
+// A name without an address. Only the control connection is given a name: a data
+// connection goes to an address the control connection already has.
+SocketError hostLookupFailed(const QByteArray& name, quint16 port, const QString& systemReason)
+{
+    return SocketError(QStringLiteral("Host lookup failed: %1").arg(platform::fromCodePage(name)),
+                       SocketFailure::LookupFailed,
+                       SocketEndpoint{SocketEndpoint::Role::Control, name, port}, systemReason);
 }
 
 // How long a wait has gone without progress, against the component's idle limit.
@@ -198,7 +208,7 @@ constexpr std::array<SocketErrorEntry, 50> socketErrorTable{{
 struct BlockingSocket::Impl {
     static compat::LRESULT windowProc(compat::HWND window, quint32 message, compat::WPARAM wParam,
                                       compat::LPARAM lParam);
-    static ws::SockAddrIn localAddress(BlockingSocket& component);
+    static ws::SockAddr localAddress(BlockingSocket& component);
 
     ws::SOCKET socket = ws::INVALID_SOCKET;
     compat::HWND window = compat::NoWindow;
@@ -206,12 +216,12 @@ struct BlockingSocket::Impl {
     // Host names, outgoing text, peeks, received lines and file blocks; one more byte
     // for a terminating zero.
     std::array<char, bufferSize + 1> buffer{};
-    // The host entry of a name lookup.
-    std::array<char, hostEntrySize> hostEntry{};
     // The reply being read under a ReplyLimit: since when, and its bytes so far.
     bool replyLimited = false;
     QElapsedTimer replyClock;
     qint64 replyBytes = 0;
+    // The addresses of Host (or Proxy) that Connect tries, in order.
+    std::vector<ws::SockAddr> remoteAddresses;
 
     // Milliseconds left for the reply being read (-1: no limit).
     int replyRemaining(int limit) const
@@ -337,29 +347,41 @@ void BlockingSocket::openNotifiedSocket()
 
 // ---- BlockingSocket: connection ----
 
-quint32 BlockingSocket::ResolveHost()
+void BlockingSocket::ResolveHost()
 {
     ReportStatus(StatusLevel::Detail, "Resolve Host");
+    m_impl->remoteAddresses.clear();
     const QByteArray& name = Proxy.isEmpty() ? Host : Proxy;
     const qsizetype length = std::min<qsizetype>(name.size(), bufferSize);
     std::memcpy(m_impl->buffer.data(), name.constData(), std::size_t(length));
     m_impl->buffer[std::size_t(length)] = 0;
-    const quint32 dotted = ws::inet_addr(m_impl->buffer.data());
-    if (dotted != ws::INADDR_NONE_VALUE)
-        return dotted;
+    if (const auto numeric = ws::SockAddr::fromText(m_impl->buffer.data())) {
+        m_impl->remoteAddresses = {*numeric};
+        return;
+    }
+    ws::AddrInfoAnswer answer;
+    bool answered = false;
     TimerOn();
     {
         const auto timerOff = qScopeGuard([this] { TimerOff(); });
         m_waitDone = false;
-        ws::WSAAsyncGetHostByName(m_impl->window, CompletionMessage, m_impl->buffer.data(),
-                                  m_impl->hostEntry.data(), hostEntrySize);
+        // Only this lookup's own answer is taken; given up, it can answer no later one.
+        const quintptr task =
+            ws::WSAAsyncGetAddrInfo(m_impl->window, CompletionMessage, m_impl->buffer.data());
+        if (task == 0)
+            throw hostLookupFailed(name, quint16(Proxy.isEmpty() ? Port : ProxyPort), {});
+        const auto giveUp = qScopeGuard([&] {
+            if (!answered)
+                ws::WSACancelAsyncRequest(task);
+        });
         const IdleClock idle(m_idleLimit);
         do {
             sleepingPass();
-            if (!m_waitDone && !TimedOut && !Canceled && !m_waitsStopped && idle.expired())
+            answered = ws::takeAddrInfoAnswer(task, &answer);
+            if (!answered && !TimedOut && !Canceled && !m_waitsStopped && idle.expired())
                 throw connectFailure(QStringLiteral("name lookup timed out"),
                                      SocketFailure::TimedOut);
-        } while (!m_waitDone && !TimedOut && !Canceled && !m_waitsStopped);
+        } while (!answered && !TimedOut && !Canceled && !m_waitsStopped);
     }
     if (TimedOut)
         throw SocketError(QStringLiteral("Host Lookup Timed Out"), SocketFailure::TimedOut,
@@ -368,15 +390,14 @@ quint32 BlockingSocket::ResolveHost()
         raiseStopped(QStringLiteral("looking up %1").arg(QString::fromLatin1(name)));
     if (Canceled)
         throw SocketError("Host Lookup Canceled");
-    if (!m_notifyOk)
-        throw SocketError(QStringLiteral("Host Lookup Failed"), SocketFailure::LookupFailed,
-                          endpoint(), ws::systemReason(m_notifyError));
-    const auto* entry = reinterpret_cast<const ws::HostEnt*>(m_impl->hostEntry.data());
-    quint32 address = 0;
-    std::memcpy(&address, entry->h_addr_list[0], 4);
+    if (answer.error != 0) {
+        m_notifyError = answer.error;
+        throw hostLookupFailed(name, quint16(Proxy.isEmpty() ? Port : ProxyPort),
+                               ws::systemReason(answer.error));
+    }
+    m_impl->remoteAddresses = std::move(answer.addresses);
     if (OnHostResolved)
         OnHostResolved(this);
-    return address;
 }
 
 void BlockingSocket::Connect()
@@ -385,22 +406,20 @@ void BlockingSocket::Connect()
     Canceled = false;
     if (Connected)
         throw SocketError("Already connected");
-    ws::SockAddrIn remote{};
     // A host without an address; the lookup's own words say why.
-    const auto noAddress = [this] {
-        if ((Proxy.isEmpty() ? Host : Proxy).isEmpty())
+    const auto lookupFailed = [this] {
+        const QByteArray& name = Proxy.isEmpty() ? Host : Proxy;
+        if (name.isEmpty())
             return SocketError(QStringLiteral("No host address given"), SocketFailure::LookupFailed,
                                endpoint());
-        const QString reason = ws::systemReason(m_notifyError);
-        return connectFailure(reason.isEmpty() ? QStringLiteral("host not found") : reason,
-                              SocketFailure::LookupFailed, reason);
+        return hostLookupFailed(name, quint16(Proxy.isEmpty() ? Port : ProxyPort),
+                                ws::systemReason(m_notifyError));
     };
     int attempts = 0;
     for (;;) {
-        remote.sin_addr.s_addr = 0;
         m_notifyError = 0;
         try {
-            remote.sin_addr.s_addr = ResolveHost();
+            ResolveHost();
         } catch (const SocketError& error) {
             // A lookup that was stopped, canceled or not answered in time ends the connect;
             // a host without an address gets OnInvalidHost's chance.
@@ -409,22 +428,23 @@ void BlockingSocket::Connect()
                 || error.message() == QLatin1String("Host Lookup Canceled"))
                 throw;
         }
-        if (remote.sin_addr.s_addr != 0)
+        if (!m_impl->remoteAddresses.empty())
             break;
         if (attempts > 0 || !OnInvalidHost)
-            throw noAddress();
+            throw lookupFailed();
         bool handled = false;
         OnInvalidHost(handled);
         if (!handled)
-            throw noAddress();
+            throw lookupFailed();
         ++attempts;
     }
-    remote.sin_family = ws::AF_INET_FAMILY;
-    remote.sin_port = ws::hostToNetworkShort(quint16(Proxy.isEmpty() ? Port : ProxyPort));
+    for (ws::SockAddr& remote : m_impl->remoteAddresses)
+        remote.setPort(quint16(Proxy.isEmpty() ? Port : ProxyPort));
     m_waitDone = false;
     m_notifyOk = true;
     m_notifyError = 0;
-    if (ws::connect(m_impl->socket, &remote, sizeof remote) == ws::SOCKET_ERROR)
+    // A name's addresses are tried in turn until one takes the connection.
+    if (ws::connectByList(m_impl->socket, m_impl->remoteAddresses) == ws::SOCKET_ERROR)
         CheckSocketError(ws::WSAEWOULDBLOCK);
     bool idleExpired = false;
     TimerOn();
@@ -951,19 +971,18 @@ void BlockingSocket::SendFile(const QString& FileName)
 void BlockingSocket::Listen()
 {
     ReportStatus(StatusLevel::Detail, "Listening");
-    ws::SockAddrIn local{};
-    local.sin_family = ws::AF_INET_FAMILY;
-    local.sin_addr.s_addr = 0;
-    local.sin_port = ws::hostToNetworkShort(quint16(Port));
+    // Host, when it holds an address, names where to listen; else every IPv4 address.
+    ws::SockAddr local =
+        ws::SockAddr::fromText(Host.constData()).value_or(ws::SockAddr::any(ws::AF_INET_FAMILY));
+    local.setPort(quint16(Port));
     m_waitDone = false;
-    ws::bind(m_impl->socket, &local, sizeof local);
+    ws::bind(m_impl->socket, local);
     // The arriving connection completes Accept's wait.
     ws::WSAAsyncSelect(m_impl->socket, m_impl->window, CompletionMessage, ws::FD_ACCEPT);
     ws::listen(m_impl->socket, 1);
-    ws::SockAddrIn bound{};
-    int length = sizeof bound;
-    if (ws::getsockname(m_impl->socket, &bound, &length) == 0)
-        m_boundPort = ws::networkToHostShort(bound.sin_port);
+    ws::SockAddr bound;
+    if (ws::getsockname(m_impl->socket, &bound) == 0)
+        m_boundPort = bound.port();
 }
 
 void BlockingSocket::Accept(const std::function<void()>& duringWait)
@@ -985,9 +1004,7 @@ void BlockingSocket::Accept(const std::function<void()>& duringWait)
         throw SocketError("Accepting Canceled");
     if (!m_notifyOk)
         throw SocketError("Error creating Data Connection");
-    ws::SockAddrIn peer{};
-    int length = sizeof peer;
-    const ws::SOCKET accepted = ws::accept(m_impl->socket, &peer, &length);
+    const ws::SOCKET accepted = ws::accept(m_impl->socket, nullptr);
     if (accepted == ws::INVALID_SOCKET) {
         const int error = ws::WSAGetLastError();
         throw SocketError(
@@ -1006,24 +1023,40 @@ void BlockingSocket::Accept(const std::function<void()>& duringWait)
     m_impl->socket = accepted;
 }
 
-ws::SockAddrIn BlockingSocket::Impl::localAddress(BlockingSocket& component)
+ws::SockAddr BlockingSocket::Impl::localAddress(BlockingSocket& component)
 {
-    ws::SockAddrIn local{};
-    int length = sizeof local;
-    if (ws::getsockname(component.m_impl->socket, &local, &length) == ws::SOCKET_ERROR)
+    ws::SockAddr local;
+    if (ws::getsockname(component.m_impl->socket, &local) == ws::SOCKET_ERROR)
         component.CheckSocketError(ws::WSAEWOULDBLOCK);
     return local;
 }
 
 QByteArray BlockingSocket::LocalAddressCommas()
 {
-    QByteArray text(ws::inet_ntoa(Impl::localAddress(*this).sin_addr));
+    QByteArray text = Impl::localAddress(*this).text();
     text.replace('.', ',');
     return text;
 }
 
 QByteArray BlockingSocket::LocalPortCommas()
 {
-    const int port = ws::networkToHostShort(Impl::localAddress(*this).sin_port);
+    const int port = localPort();
     return ',' + QByteArray::number(port / 256) + ',' + QByteArray::number(port % 256);
+}
+
+QByteArray BlockingSocket::localAddress()
+{
+    ws::SockAddr local;
+    return ws::getsockname(m_impl->socket, &local) == 0 ? local.text() : QByteArray();
+}
+
+quint16 BlockingSocket::localPort()
+{
+    return Impl::localAddress(*this).port();
+}
+
+QByteArray BlockingSocket::peerAddress()
+{
+    ws::SockAddr peer;
+    return ws::getpeername(m_impl->socket, &peer) == 0 ? peer.text() : QByteArray();
 }

@@ -126,8 +126,10 @@ public:
     // The bytes the last SendFile handed to the connection so far.
     qint64 bytesSent() const { return m_bytesSent; }
 
-    // A connection the peer opens: Listen on Port (0: a port the stack chooses), tell the
-    // peer LocalAddressCommas() and LocalPortCommas(), then Accept.
+    // A connection the peer opens: Listen on Port (0: a port the stack chooses) of Host
+    // when that is an IPv4 or IPv6 address (else of every IPv4 address), tell the peer
+    // LocalAddressCommas() and LocalPortCommas() (or localAddress() and localPort()),
+    // then Accept.
     void Listen();
     // Waits for the connection that Listen announces and goes on with it: the
     // listening socket is closed and the accepted one becomes this component's socket.
@@ -135,6 +137,11 @@ public:
     void Accept(const std::function<void()>& duringWait = {});
     QByteArray LocalAddressCommas();
     QByteArray LocalPortCommas();
+    // The socket's own address, and its peer's, as numbers: "127.0.0.1", "::1",
+    // "fe80::1%eth0"; empty when it has none (a peer's once the connection is gone).
+    QByteArray localAddress();
+    QByteArray peerAddress();
+    quint16 localPort();
 
     // Optional guard against a silent peer: a wait (lookup, connect, accept, a read
     // with a count, ReadLn, a blocked send) that sees no progress for this many
@@ -208,8 +215,9 @@ private:
     void StartStack();
     void openNotifiedSocket();
     void replaceSocket();
-    // The IPv4 address (network order) of Proxy, or of Host without a proxy; 0 when none.
-    quint32 ResolveHost();
+    // Fills the addresses of Proxy, or of Host without a proxy, that Connect tries in
+    // order: the address itself, or the answer of this call's own lookup of the name.
+    void ResolveHost();
     void CloseSocket();
     void Write(const QByteArray& Text);
     void SendBuffer(const char* Buffer, quint16 Count);

@@ -31,6 +31,7 @@ constexpr quint16 version11 = 0x0101;
 // One socket of the layer and its notification state.
 struct SocketEntry {
     int fd = -1;
+    int family = AF_INET;
     quint64 serial = 0;
     HWND window = NoWindow;
     quint32 message = 0;
@@ -38,6 +39,13 @@ struct SocketEntry {
     bool connecting = false;
     bool connected = false;
     bool listening = false;
+    bool bound = false;
+    // A connect was tried on this socket: the next address needs a fresh one.
+    bool connectTried = false;
+    // The addresses connectByList has yet to try.
+    std::vector<SockAddr> candidates;
+    // Set by setsockopt, so that a socket opened anew for another family keeps it.
+    std::optional<linger> lingerOption;
     bool readNoticePending = false; // FD_READ/FD_ACCEPT posted, waiting for recv/accept
     bool closeNoticed = false;      // end of stream seen and reported
     std::unique_ptr<QSocketNotifier> readNotifier;
@@ -64,7 +72,10 @@ struct State {
     quint64 lastSerial = 0;
     quintptr lastTask = 0;
     std::map<SOCKET, std::unique_ptr<SocketEntry>> sockets;
+    // Lookups not given up, with their answer once it arrived.
+    std::map<quintptr, std::optional<AddrInfoAnswer>> lookups;
     ErrorInjector injector;
+    Resolver resolver;
 };
 
 State& state()
@@ -123,6 +134,7 @@ void postNotice(SocketEntry& entry, SOCKET s, quint16 event, int error)
 }
 
 void updateNotifiers(SocketEntry& entry);
+int connectNext(SocketEntry& entry, SOCKET s);
 
 void onReadable(SOCKET s)
 {
@@ -150,6 +162,21 @@ void onReadable(SOCKET s)
     updateNotifiers(*entry);
 }
 
+// A connect failure of this address alone: the next address of the list gets its chance,
+// and the last one's is noticed, as a non-blocking connect reports its outcome.
+bool unreachable(int error)
+{
+    switch (error) {
+    case ECONNREFUSED:
+    case ETIMEDOUT:
+    case ENETUNREACH:
+    case EHOSTUNREACH:
+    case EADDRNOTAVAIL:
+    case EAFNOSUPPORT: return true;
+    default: return false;
+    }
+}
+
 void onWritable(SOCKET s)
 {
     SocketEntry* entry = entryOf(s);
@@ -161,6 +188,13 @@ void onWritable(SOCKET s)
         error = errno;
     entry->connecting = false;
     entry->connected = error == 0;
+    if (error != 0 && !entry->candidates.empty() && unreachable(error)) {
+        // The next address gets its chance; its outcome is noticed in its turn.
+        if (const int failure = connectNext(*entry, s); failure != WSAEWOULDBLOCK)
+            postNotice(*entry, s, FD_CONNECT, failure);
+        updateNotifiers(*entry);
+        return;
+    }
     postNotice(*entry, s, FD_CONNECT, error == 0 ? 0 : winsockErrorFromErrno(error));
     updateNotifiers(*entry);
 }
@@ -178,7 +212,46 @@ void updateNotifiers(SocketEntry& entry)
         entry.writeNotifier->setEnabled(entry.connecting);
 }
 
-SOCKET registerSocket(int fd, bool connected)
+// The notifiers of the entry's descriptor and its wake set; false (errno set) when the
+// wake set cannot be made: without it a wait on the socket would never learn of new data.
+bool attachNotifiers(SocketEntry& entry, SOCKET s)
+{
+    entry.epollFd = ::epoll_create1(EPOLL_CLOEXEC);
+    epoll_event watch{};
+    watch.events = EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET;
+    watch.data.fd = entry.fd;
+    if (entry.epollFd < 0 || ::epoll_ctl(entry.epollFd, EPOLL_CTL_ADD, entry.fd, &watch) != 0)
+        return false;
+    entry.readNotifier = std::make_unique<QSocketNotifier>(entry.fd, QSocketNotifier::Read);
+    entry.readNotifier->setEnabled(false);
+    QObject::connect(entry.readNotifier.get(), &QSocketNotifier::activated, [s] { onReadable(s); });
+    entry.writeNotifier = std::make_unique<QSocketNotifier>(entry.fd, QSocketNotifier::Write);
+    entry.writeNotifier->setEnabled(false);
+    QObject::connect(entry.writeNotifier.get(), &QSocketNotifier::activated,
+                     [s] { onWritable(s); });
+    entry.wakeNotifier = std::make_unique<QSocketNotifier>(entry.epollFd, QSocketNotifier::Read);
+    entry.wakeNotifier->setEnabled(false);
+    QSocketNotifier* notifier = entry.wakeNotifier.get();
+    const int epollFd = entry.epollFd;
+    QObject::connect(notifier, &QSocketNotifier::activated, [notifier, epollFd] {
+        epoll_event events[4];
+        while (::epoll_wait(epollFd, events, 4, 0) > 0) {}
+        notifier->setEnabled(false);
+    });
+    return true;
+}
+
+void detachNotifiers(SocketEntry& entry)
+{
+    entry.readNotifier.reset();
+    entry.writeNotifier.reset();
+    entry.wakeNotifier.reset();
+    if (entry.epollFd >= 0)
+        ::close(entry.epollFd);
+    entry.epollFd = -1;
+}
+
+SOCKET registerSocket(int fd, int family, bool connected)
 {
     auto entry = std::make_unique<SocketEntry>();
     entry->fd = fd; // closed with the entry on every way out
@@ -186,37 +259,77 @@ SOCKET registerSocket(int fd, bool connected)
         fail(WSAEMFILE);
         return INVALID_SOCKET;
     }
-    // Without its wake set, a wait on the socket would never learn of new data.
-    entry->epollFd = ::epoll_create1(EPOLL_CLOEXEC);
-    epoll_event watch{};
-    watch.events = EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET;
-    watch.data.fd = fd;
-    if (entry->epollFd < 0 || ::epoll_ctl(entry->epollFd, EPOLL_CTL_ADD, fd, &watch) != 0) {
+    const SOCKET s = SOCKET(fd);
+    if (!attachNotifiers(*entry, s)) {
         failFromErrno();
         return INVALID_SOCKET;
     }
-    const SOCKET s = SOCKET(fd);
+    entry->family = family;
     entry->serial = ++state().lastSerial;
     entry->connected = connected;
-    entry->readNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-    entry->readNotifier->setEnabled(false);
-    QObject::connect(entry->readNotifier.get(), &QSocketNotifier::activated,
-                     [s] { onReadable(s); });
-    entry->writeNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
-    entry->writeNotifier->setEnabled(false);
-    QObject::connect(entry->writeNotifier.get(), &QSocketNotifier::activated,
-                     [s] { onWritable(s); });
-    entry->wakeNotifier = std::make_unique<QSocketNotifier>(entry->epollFd, QSocketNotifier::Read);
-    entry->wakeNotifier->setEnabled(false);
-    QSocketNotifier* notifier = entry->wakeNotifier.get();
-    const int epollFd = entry->epollFd;
-    QObject::connect(notifier, &QSocketNotifier::activated, [notifier, epollFd] {
-        epoll_event events[4];
-        while (::epoll_wait(epollFd, events, 4, 0) > 0) {}
-        notifier->setEnabled(false);
-    });
     state().sockets[s] = std::move(entry);
     return s;
+}
+
+// Puts a fresh stream socket of `family` under the same handle, with the options set on
+// the old one; 0, or the errno of the failure (the old socket then stays).
+int reopen(SocketEntry& entry, SOCKET s, int family)
+{
+    const int fd = ::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (fd < 0)
+        return errno;
+    if (entry.lingerOption)
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &*entry.lingerOption, sizeof(linger));
+    detachNotifiers(entry);
+    const bool moved = ::dup3(fd, entry.fd, O_CLOEXEC) >= 0;
+    const int error = errno;
+    ::close(fd);
+    if (!moved)
+        return error;
+    entry.family = family;
+    entry.serial = ++state().lastSerial; // notices of the old socket are void
+    entry.connecting = entry.connected = entry.bound = entry.connectTried = false;
+    entry.readNoticePending = entry.closeNoticed = false;
+    if (!attachNotifiers(entry, s))
+        return errno;
+    updateNotifiers(entry);
+    return 0;
+}
+
+int nativeFamily(const SockAddr& address)
+{
+    return address.family() == AF_INET6_FAMILY ? AF_INET6 : AF_INET;
+}
+
+// Tries the candidates in order until a connect is under way or noticed as failed:
+// WSAEWOULDBLOCK then, else the WinSock error of a call that failed at once.
+int connectNext(SocketEntry& entry, SOCKET s)
+{
+    int error = 0;
+    while (!entry.candidates.empty()) {
+        const SockAddr target = entry.candidates.front();
+        entry.candidates.erase(entry.candidates.begin());
+        const int family = nativeFamily(target);
+        error = entry.connectTried || entry.family != family ? reopen(entry, s, family) : 0;
+        if (error == 0) {
+            entry.connectTried = true;
+            if (::connect(entry.fd, target.data(), socklen_t(target.length())) == 0
+                || errno == EINPROGRESS || errno == EAGAIN) {
+                entry.connecting = true;
+                updateNotifiers(entry);
+                return WSAEWOULDBLOCK;
+            }
+            error = errno;
+        }
+        if (!unreachable(error))
+            break;
+        if (entry.candidates.empty()) {
+            postNotice(entry, s, FD_CONNECT, winsockErrorFromErrno(error));
+            return WSAEWOULDBLOCK;
+        }
+    }
+    entry.candidates.clear();
+    return winsockErrorFromErrno(error);
 }
 
 int lookupError(int code)
@@ -234,73 +347,145 @@ int lookupError(int code)
     }
 }
 
-struct LookupResult {
-    int error = 0;
-    std::string name;
-    std::vector<in_addr> addresses;
-};
-
-LookupResult lookUp(const std::string& name)
+// The system's resolver: every address of the name in getaddrinfo's order, both families.
+AddrInfoAnswer systemLookUp(const QByteArray& name)
 {
-    LookupResult result;
+    AddrInfoAnswer answer;
     addrinfo hints{};
-    hints.ai_family = AF_INET;
+    hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_CANONNAME;
     addrinfo* list = nullptr;
-    const int code = ::getaddrinfo(name.c_str(), nullptr, &hints, &list);
+    const int code = ::getaddrinfo(name.constData(), nullptr, &hints, &list);
     if (code != 0) {
-        result.error = lookupError(code);
-        return result;
+        answer.error = lookupError(code);
+        return answer;
     }
-    result.name = list->ai_canonname ? list->ai_canonname : name;
     for (addrinfo* item = list; item; item = item->ai_next) {
-        const in_addr address = reinterpret_cast<const sockaddr_in*>(item->ai_addr)->sin_addr;
-        const bool seen = std::any_of(result.addresses.begin(), result.addresses.end(),
-                                      [&](const in_addr& a) { return a.s_addr == address.s_addr; });
-        if (!seen)
-            result.addresses.push_back(address);
+        if (item->ai_family != AF_INET && item->ai_family != AF_INET6)
+            continue;
+        SockAddr address;
+        std::memcpy(address.data(), item->ai_addr,
+                    std::min<std::size_t>(item->ai_addrlen, sizeof(sockaddr_storage)));
+        if (std::find(answer.addresses.begin(), answer.addresses.end(), address)
+            == answer.addresses.end())
+            answer.addresses.push_back(address);
     }
     ::freeaddrinfo(list);
-    if (result.addresses.empty())
-        result.error = WSANO_DATA;
-    return result;
+    if (answer.addresses.empty())
+        answer.error = WSANO_DATA;
+    return answer;
 }
 
-// Room the host entry takes in the caller's buffer: the header, the address pointers
-// (null-terminated), an empty alias list, the addresses, the name.
-std::size_t hostEntrySize(const LookupResult& result)
+int nameOf(SOCKET s, SockAddr* address, Call call, int (*name)(int, sockaddr*, socklen_t*))
 {
-    const std::size_t count = result.addresses.size();
-    return sizeof(HostEnt) + (count + 1) * sizeof(char*) + sizeof(char*) + count * 4
-        + result.name.size() + 1;
-}
-
-void writeHostEntry(const LookupResult& result, char* buffer)
-{
-    const std::size_t count = result.addresses.size();
-    const std::size_t header = sizeof(HostEnt);
-    const std::size_t pointers = (count + 1) * sizeof(char*);
-    auto* entry = reinterpret_cast<HostEnt*>(buffer);
-    auto** addressList = reinterpret_cast<char**>(buffer + header);
-    auto** aliasList = reinterpret_cast<char**>(buffer + header + pointers);
-    char* addressBytes = buffer + header + pointers + sizeof(char*);
-    char* name = addressBytes + count * 4;
-    for (std::size_t i = 0; i < count; ++i) {
-        std::memcpy(addressBytes + 4 * i, &result.addresses[i].s_addr, 4);
-        addressList[i] = addressBytes + 4 * i;
-    }
-    addressList[count] = nullptr;
-    aliasList[0] = nullptr;
-    std::memcpy(name, result.name.c_str(), result.name.size() + 1);
-    entry->h_name = name;
-    entry->h_aliases = aliasList;
-    entry->h_addrtype = AF_INET;
-    entry->h_length = 4;
-    entry->h_addr_list = addressList;
+    SocketEntry* entry = entryOf(s);
+    if (!entry || injected(call, s))
+        return SOCKET_ERROR;
+    if (!address)
+        return fail(WSAEFAULT);
+    SockAddr result;
+    socklen_t length = sizeof(sockaddr_storage);
+    if (name(entry->fd, result.data(), &length) != 0)
+        return failFromErrno();
+    *address = result;
+    return 0;
 }
 
 } // namespace
+
+// ---- SockAddr ----
+
+SockAddr::SockAddr(const SockAddrIn& address)
+{
+    std::memcpy(&m_storage, &address, sizeof address);
+    reinterpret_cast<sockaddr_in&>(m_storage).sin_family = AF_INET;
+}
+
+std::optional<SockAddr> SockAddr::fromText(const char* text)
+{
+    if (!text || !*text)
+        return std::nullopt;
+    const quint32 dotted = inet_addr(text);
+    if (dotted != INADDR_NONE_VALUE) {
+        SockAddrIn address{};
+        address.sin_addr.s_addr = dotted;
+        return SockAddr(address);
+    }
+    if (!std::strchr(text, ':'))
+        return std::nullopt;
+    addrinfo hints{};
+    hints.ai_family = AF_INET6;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICHOST;
+    addrinfo* list = nullptr;
+    if (::getaddrinfo(text, nullptr, &hints, &list) != 0)
+        return std::nullopt;
+    SockAddr address;
+    std::memcpy(address.data(), list->ai_addr,
+                std::min<std::size_t>(list->ai_addrlen, sizeof(sockaddr_storage)));
+    ::freeaddrinfo(list);
+    return address;
+}
+
+SockAddr SockAddr::any(int family)
+{
+    SockAddr address;
+    address.m_storage.ss_family = family == AF_INET6_FAMILY ? AF_INET6 : AF_INET;
+    return address; // all zero bytes: the wildcard address, port 0
+}
+
+int SockAddr::family() const
+{
+    switch (m_storage.ss_family) {
+    case AF_INET: return AF_INET_FAMILY;
+    case AF_INET6: return AF_INET6_FAMILY;
+    default: return 0;
+    }
+}
+
+quint16 SockAddr::port() const
+{
+    switch (m_storage.ss_family) {
+    case AF_INET: return ntohs(reinterpret_cast<const sockaddr_in&>(m_storage).sin_port);
+    case AF_INET6: return ntohs(reinterpret_cast<const sockaddr_in6&>(m_storage).sin6_port);
+    default: return 0;
+    }
+}
+
+void SockAddr::setPort(quint16 port)
+{
+    if (m_storage.ss_family == AF_INET)
+        reinterpret_cast<sockaddr_in&>(m_storage).sin_port = htons(port);
+    else if (m_storage.ss_family == AF_INET6)
+        reinterpret_cast<sockaddr_in6&>(m_storage).sin6_port = htons(port);
+}
+
+QByteArray SockAddr::text() const
+{
+    char host[NI_MAXHOST] = {};
+    if (family() == 0
+        || ::getnameinfo(data(), socklen_t(length()), host, sizeof host, nullptr, 0, NI_NUMERICHOST)
+            != 0)
+        return {};
+    return host;
+}
+
+int SockAddr::length() const
+{
+    switch (m_storage.ss_family) {
+    case AF_INET: return int(sizeof(sockaddr_in));
+    case AF_INET6: return int(sizeof(sockaddr_in6));
+    default: return 0;
+    }
+}
+
+bool SockAddr::operator==(const SockAddr& other) const
+{
+    return length() == other.length()
+        && std::memcmp(&m_storage, &other.m_storage, std::size_t(length())) == 0;
+}
+
+// ---- The calls ----
 
 int WSAStartup(quint16 versionRequested, WSAData* data)
 {
@@ -447,7 +632,7 @@ SOCKET socket(int family, int type, int protocol)
     }
     if (injected(Call::Socket, INVALID_SOCKET))
         return INVALID_SOCKET;
-    if (family != AF_INET_FAMILY) {
+    if (family != AF_INET_FAMILY && family != AF_INET6_FAMILY) {
         fail(WSAEAFNOSUPPORT);
         return INVALID_SOCKET;
     }
@@ -455,12 +640,13 @@ SOCKET socket(int family, int type, int protocol)
         fail(type != SOCK_STREAM_TYPE ? 10044 : 10043);
         return INVALID_SOCKET;
     }
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+    const int native = family == AF_INET6_FAMILY ? AF_INET6 : AF_INET;
+    const int fd = ::socket(native, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
     if (fd < 0) {
         failFromErrno();
         return INVALID_SOCKET;
     }
-    return registerSocket(fd, false);
+    return registerSocket(fd, native, false);
 }
 
 int closesocket(SOCKET s)
@@ -471,53 +657,49 @@ int closesocket(SOCKET s)
     return 0;
 }
 
-int connect(SOCKET s, const SockAddrIn* address, int length)
+int connect(SOCKET s, const SockAddr& address)
+{
+    return connectByList(s, {address});
+}
+
+int connectByList(SOCKET s, const std::vector<SockAddr>& addresses)
 {
     SocketEntry* entry = entryOf(s);
     if (!entry || injected(Call::Connect, s))
         return SOCKET_ERROR;
-    if (!address || length < int(sizeof(SockAddrIn)))
+    if (addresses.empty())
         return fail(WSAEFAULT);
+    for (const SockAddr& address : addresses) {
+        if (address.family() == 0)
+            return fail(WSAEAFNOSUPPORT);
+    }
     if (entry->connected)
         return fail(WSAEISCONN);
     if (entry->connecting)
         return fail(WSAEALREADY);
-    sockaddr_in target = *address;
-    target.sin_family = AF_INET;
-    if (::connect(entry->fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0) {
-        entry->connecting = true;
-        updateNotifiers(*entry);
-        return 0;
-    }
-    const int error = errno;
-    switch (error) {
-    case EINPROGRESS:
-    case EAGAIN:
-        entry->connecting = true;
-        updateNotifiers(*entry);
-        return fail(WSAEWOULDBLOCK);
-    case ECONNREFUSED:
-    case ETIMEDOUT:
-    case ENETUNREACH:
-    case EHOSTUNREACH:
-        // A non-blocking connect reports its outcome as a notice, never at once.
-        postNotice(*entry, s, FD_CONNECT, winsockErrorFromErrno(error));
-        return fail(WSAEWOULDBLOCK);
-    default: return fail(winsockErrorFromErrno(error));
-    }
+    if (entry->listening || (entry->bound && entry->family != nativeFamily(addresses.front())))
+        return fail(WSAEINVAL);
+    entry->candidates = addresses;
+    return fail(connectNext(*entry, s));
 }
 
-int bind(SOCKET s, const SockAddrIn* address, int length)
+int bind(SOCKET s, const SockAddr& address)
 {
     SocketEntry* entry = entryOf(s);
     if (!entry || injected(Call::Bind, s))
         return SOCKET_ERROR;
-    if (!address || length < int(sizeof(SockAddrIn)))
-        return fail(WSAEFAULT);
-    sockaddr_in local = *address;
-    local.sin_family = AF_INET;
-    if (::bind(entry->fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
+    if (address.family() == 0)
+        return fail(WSAEAFNOSUPPORT);
+    const int family = nativeFamily(address);
+    if (entry->family != family) {
+        if (entry->bound || entry->listening || entry->connecting || entry->connected)
+            return fail(WSAEINVAL);
+        if (const int error = reopen(*entry, s, family); error != 0)
+            return fail(winsockErrorFromErrno(error));
+    }
+    if (::bind(entry->fd, address.data(), socklen_t(address.length())) != 0)
         return failFromErrno();
+    entry->bound = true;
     return 0;
 }
 
@@ -533,15 +715,14 @@ int listen(SOCKET s, int backlog)
     return 0;
 }
 
-SOCKET accept(SOCKET s, SockAddrIn* address, int* length)
+SOCKET accept(SOCKET s, SockAddr* address)
 {
     SocketEntry* entry = entryOf(s);
     if (!entry || injected(Call::Accept, s))
         return INVALID_SOCKET;
-    sockaddr_in peer{};
-    socklen_t peerLength = sizeof peer;
-    const int fd = ::accept4(entry->fd, reinterpret_cast<sockaddr*>(&peer), &peerLength,
-                             SOCK_NONBLOCK | SOCK_CLOEXEC);
+    SockAddr peer;
+    socklen_t peerLength = sizeof(sockaddr_storage);
+    const int fd = ::accept4(entry->fd, peer.data(), &peerLength, SOCK_NONBLOCK | SOCK_CLOEXEC);
     // The next connection is noticed again, whatever the outcome.
     entry->readNoticePending = false;
     updateNotifiers(*entry);
@@ -552,13 +733,11 @@ SOCKET accept(SOCKET s, SockAddrIn* address, int* length)
     const HWND window = entry->window;
     const quint32 message = entry->message;
     const qint32 events = entry->events;
-    const SOCKET accepted = registerSocket(fd, true);
+    const SOCKET accepted = registerSocket(fd, entry->family, true);
     if (accepted == INVALID_SOCKET)
         return INVALID_SOCKET;
-    if (address && length && *length >= int(sizeof(SockAddrIn))) {
+    if (address)
         *address = peer;
-        *length = int(sizeof(SockAddrIn));
-    }
     // An accepted socket has the notifications of the listening one.
     if (window != NoWindow)
         WSAAsyncSelect(accepted, window, message, events);
@@ -600,20 +779,14 @@ int recv(SOCKET s, char* buffer, int length, int flags)
     return int(received);
 }
 
-int getsockname(SOCKET s, SockAddrIn* address, int* length)
+int getsockname(SOCKET s, SockAddr* address)
 {
-    SocketEntry* entry = entryOf(s);
-    if (!entry || injected(Call::GetName, s))
-        return SOCKET_ERROR;
-    if (!address || !length || *length < int(sizeof(SockAddrIn)))
-        return fail(WSAEFAULT);
-    sockaddr_in local{};
-    socklen_t localLength = sizeof local;
-    if (::getsockname(entry->fd, reinterpret_cast<sockaddr*>(&local), &localLength) != 0)
-        return failFromErrno();
-    *address = local;
-    *length = int(sizeof(SockAddrIn));
-    return 0;
+    return nameOf(s, address, Call::GetName, ::getsockname);
+}
+
+int getpeername(SOCKET s, SockAddr* address)
+{
+    return nameOf(s, address, Call::GetName, ::getpeername);
 }
 
 int setsockopt(SOCKET s, int level, int option, const char* value, int length)
@@ -630,6 +803,7 @@ int setsockopt(SOCKET s, int level, int option, const char* value, int length)
     const linger setting{requested.l_onoff != 0 ? 1 : 0, int(requested.l_linger)};
     if (::setsockopt(entry->fd, SOL_SOCKET, SO_LINGER, &setting, sizeof setting) != 0)
         return failFromErrno();
+    entry->lingerOption = setting;
     return 0;
 }
 
@@ -666,53 +840,77 @@ int WSAAsyncSelect(SOCKET s, HWND window, quint32 message, qint32 events)
     return 0;
 }
 
-quintptr WSAAsyncGetHostByName(HWND window, quint32 message, const char* name, char* buffer,
-                               int bufferLength)
+quintptr WSAAsyncGetAddrInfo(HWND window, quint32 message, const char* name)
 {
     if (state().startupCount == 0) {
         fail(WSANOTINITIALISED);
         return 0;
     }
-    if (!name || !buffer || bufferLength <= 0) {
+    if (!name) {
         fail(WSAEFAULT);
         return 0;
     }
     const quintptr task = ++state().lastTask;
+    state().lookups[task] = std::nullopt;
+    // The answer is stored on the UI thread when its message is delivered, and only while
+    // the task is still wanted: a lookup given up never answers a later one.
+    const auto deliver = [window, message, task](AddrInfoAnswer answer) {
+        const quint16 count = quint16(std::min<std::size_t>(answer.addresses.size(), 0xFFFF));
+        const quint16 error = quint16(answer.error);
+        postMessageWith(window, message, task, makeLParam(count, error),
+                        [task, answer = std::move(answer)]() mutable {
+                            const auto it = state().lookups.find(task);
+                            if (it == state().lookups.end())
+                                return false;
+                            it->second = std::move(answer);
+                            return true;
+                        });
+    };
     if (state().injector) {
         if (const int error = state().injector(Call::Lookup, INVALID_SOCKET); error != 0) {
-            if (error < 0)
-                return task;
-            postMessageWith(window, message, task, makeLParam(0, quint16(error)), {});
+            if (error > 0)
+                deliver(AddrInfoAnswer{error, {}});
             return task;
         }
     }
-    // The buffer is written on the UI thread when the message is delivered: the window
-    // and the buffer belong to one owner, so a live window means a live buffer.
-    std::thread([window, message, task, host = std::string(name), buffer, bufferLength] {
-        const LookupResult result = lookUp(host);
-        if (result.error != 0) {
-            postMessageWith(window, message, task, makeLParam(0, quint16(result.error)), {});
-            return;
-        }
-        const std::size_t size = hostEntrySize(result);
-        if (size > std::size_t(bufferLength)) {
-            postMessageWith(window, message, task,
-                            makeLParam(quint16(std::min<std::size_t>(size, 0xFFFF)), WSAENOBUFS),
-                            {});
-            return;
-        }
-        postMessageWith(window, message, task, makeLParam(quint16(size), 0), [result, buffer] {
-            writeHostEntry(result, buffer);
-            return true;
-        });
+    Resolver resolver = state().resolver ? state().resolver : Resolver(systemLookUp);
+    std::thread([deliver, resolver = std::move(resolver), host = QByteArray(name)] {
+        AddrInfoAnswer answer = resolver(host);
+        if (answer.error == 0 && answer.addresses.empty())
+            answer.error = WSANO_DATA;
+        deliver(std::move(answer));
     }).detach();
     return task;
+}
+
+bool takeAddrInfoAnswer(quintptr task, AddrInfoAnswer* answer)
+{
+    const auto it = state().lookups.find(task);
+    if (it == state().lookups.end() || !it->second)
+        return false;
+    if (answer)
+        *answer = std::move(*it->second);
+    state().lookups.erase(it);
+    return true;
+}
+
+int WSACancelAsyncRequest(quintptr task)
+{
+    if (state().lookups.erase(task) == 0)
+        return fail(WSAEINVAL);
+    return 0;
+}
+
+Resolver setResolver(Resolver resolver)
+{
+    return std::exchange(state().resolver, std::move(resolver));
 }
 
 void wakeOnSocketActivity(SOCKET s)
 {
     const auto it = state().sockets.find(s);
-    if (it != state().sockets.end())
+    // A socket reopened for another family may have lost its wake set (no descriptors).
+    if (it != state().sockets.end() && it->second->wakeNotifier)
         it->second->wakeNotifier->setEnabled(true);
 }
 

@@ -1,4 +1,5 @@
-// The WinSock 1.1 subset the socket component uses, over non-blocking POSIX sockets.
+// The WinSock subset the socket component uses, over non-blocking POSIX sockets: 1.1's
+// calls, with WinSock 2's addresses of both families and its lookup by getaddrinfo.
 // Handles are 16 bits (65535 = none), errors are WinSock numbers, and notifications
 // arrive as posted window messages on the UI thread.
 // Private to net/ (its compatibility layer): only net/ and tests/net include it.
@@ -11,8 +12,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <vector>
 
 #include <netinet/in.h>
+#include <sys/socket.h>
 
 namespace compat::winsock {
 
@@ -22,6 +26,7 @@ constexpr int SOCKET_ERROR = -1;
 constexpr quint32 INADDR_NONE_VALUE = 0xFFFFFFFF;
 
 constexpr int AF_INET_FAMILY = 2;
+constexpr int AF_INET6_FAMILY = 23;
 constexpr int SOCK_STREAM_TYPE = 1;
 constexpr int IPPROTO_TCP_PROTOCOL = 6;
 constexpr int SOL_SOCKET_LEVEL = 65535;
@@ -87,13 +92,32 @@ struct WSAData {
 using SockAddrIn = ::sockaddr_in;
 static_assert(sizeof(SockAddrIn) == 16);
 
-// What WSAAsyncGetHostByName writes into the caller's buffer (pointers point into it).
-struct HostEnt {
-    char* h_name;
-    char** h_aliases;
-    qint16 h_addrtype;
-    qint16 h_length;
-    char** h_addr_list;
+// A socket address of either family, as WinSock 2's SOCKADDR_STORAGE; the calls below
+// take it where WinSock takes a sockaddr and its length.
+class SockAddr {
+public:
+    SockAddr() = default;
+    explicit SockAddr(const SockAddrIn& address);
+    // A numeric address: IPv4 as inet_addr reads it, or IPv6 ("::1", "fe80::1%eth0").
+    // Nothing for a host name: no name service is asked.
+    static std::optional<SockAddr> fromText(const char* text);
+    // The wildcard address of AF_INET_FAMILY or AF_INET6_FAMILY.
+    static SockAddr any(int family);
+
+    // AF_INET_FAMILY, AF_INET6_FAMILY, or 0 for no address.
+    int family() const;
+    quint16 port() const;
+    void setPort(quint16 port);
+    // The numeric address without the port: "127.0.0.1", "::1", "fe80::1%eth0".
+    QByteArray text() const;
+
+    const sockaddr* data() const { return reinterpret_cast<const sockaddr*>(&m_storage); }
+    sockaddr* data() { return reinterpret_cast<sockaddr*>(&m_storage); }
+    int length() const;
+    bool operator==(const SockAddr& other) const;
+
+private:
+    sockaddr_storage m_storage{};
 };
 
 // Start-up and clean-up are counted per process.
@@ -112,13 +136,17 @@ QString systemReason(int error);
 
 SOCKET socket(int family, int type, int protocol);
 int closesocket(SOCKET s);
-int connect(SOCKET s, const SockAddrIn* address, int length);
-int bind(SOCKET s, const SockAddrIn* address, int length);
+// A socket that is neither bound, listening nor connected takes the family of the address
+// it is bound or connected to (its options go with it): the socket component opens its
+// socket before it knows its peer's family.
+int connect(SOCKET s, const SockAddr& address);
+int bind(SOCKET s, const SockAddr& address);
 int listen(SOCKET s, int backlog);
-SOCKET accept(SOCKET s, SockAddrIn* address, int* length);
+SOCKET accept(SOCKET s, SockAddr* address);
 int send(SOCKET s, const char* buffer, int length, int flags);
 int recv(SOCKET s, char* buffer, int length, int flags);
-int getsockname(SOCKET s, SockAddrIn* address, int* length);
+int getsockname(SOCKET s, SockAddr* address);
+int getpeername(SOCKET s, SockAddr* address);
 int setsockopt(SOCKET s, int level, int option, const char* value, int length);
 
 // linger as WinSock defines it: two 16-bit values.
@@ -139,11 +167,30 @@ quint16 networkToHostShort(quint16 value);
 // recv; accept once until the next accept; connect once; a close only after the data.
 int WSAAsyncSelect(SOCKET s, HWND window, quint32 message, qint32 events);
 
-// Looks the name up on a helper thread; the host entry goes into `buffer` and
-// `message` is posted to `window` with lParam = length | error << 16.
-// Returns a non-zero task handle.
-quintptr WSAAsyncGetHostByName(HWND window, quint32 message, const char* name, char* buffer,
-                               int bufferLength);
+// Connects to the addresses in their order: one that refuses or cannot be reached (or is
+// of a family the machine lacks) passes the connect on to the next on a fresh socket
+// before anything is noticed, so the one FD_CONNECT tells the outcome of the last attempt.
+int connectByList(SOCKET s, const std::vector<SockAddr>& addresses);
+
+// What a name lookup found: a WinSock error number (0: none), or the addresses in the
+// order the resolver gave them (both families, no duplicates).
+struct AddrInfoAnswer {
+    int error = 0;
+    std::vector<SockAddr> addresses;
+};
+
+// Looks the name up (getaddrinfo) on a helper thread; when done, `message` is posted to
+// `window` with wParam = the task and lParam = address count | error << 16, and the
+// answer waits for takeAddrInfoAnswer. Returns the task; 0 when the call failed.
+quintptr WSAAsyncGetAddrInfo(HWND window, quint32 message, const char* name);
+// Hands the answer of the task over, once; false while it has none.
+bool takeAddrInfoAnswer(quintptr task, AddrInfoAnswer* answer);
+// Gives the lookup up: its answer, should it still come, is dropped unseen.
+int WSACancelAsyncRequest(quintptr task);
+
+// Seam for tests: answers lookups in place of the system's resolver, on the helper thread.
+using Resolver = std::function<AddrInfoAnswer(const QByteArray& name)>;
+Resolver setResolver(Resolver resolver);
 
 // Waiting without spinning: wakes waitMessages() when new data arrives on the socket,
 // the socket becomes writable again, or it is closed. Stays armed until it wakes once.

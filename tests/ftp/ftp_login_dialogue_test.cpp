@@ -125,6 +125,14 @@ TEST(FtpLoginDialogue, LoginCommandsGoOutInTheirExactOrderAndRefusalsCarryTheRep
          {"220 Ready\r\n", "331 Firewall password?\r\n", "530 Denied.\r\n", "221 Bye.\r\n"},
          {"USER fwuser\r\n", "PASS fwpw\r\n", "QUIT\r\n"},
          "530 Denied."},
+        // Something that is no FTP server answers: nothing more goes out to it.
+        {false,
+         FirewallStyle::FTUser,
+         false,
+         {"HTTP/1.1 400 Bad Request\r\n", "221 Bye.\r\n"},
+         {},
+         "Not an FTP server: HTTP/1.1 400 Bad Request",
+         {"HTTP/1.1 400 Bad Request\r\n", "Disconnected"}},
         // 400 to USER counts as acceptance at login.
         {false, FirewallStyle::FTUser, false, {"220 Ready\r\n", "400 Odd.\r\n"}, {"USER user\r\n"}},
     };
@@ -152,7 +160,7 @@ TEST(FtpLoginDialogue, LoginCommandsGoOutInTheirExactOrderAndRefusalsCarryTheRep
         QList<int> codesWhenAsked;
         s.client.OnAuthenticationNeeded = [&](bool&) { codesWhenAsked << s.client.ReplyCode; };
 
-        EXPECT_EQ(failureOf<FtpError>([&] { s.client.Connect(); }), c.failure);
+        EXPECT_EQ(failureOf<platform::Exception>([&] { s.client.Connect(); }), c.failure);
         EXPECT_EQ(codesWhenAsked, c.password.isEmpty() ? QList<int>{220} : QList<int>{});
         EXPECT_EQ(s.client.Connected, !refused);
         const QStringList failed{"OnConnectionFailed", "OnDisconnect"};

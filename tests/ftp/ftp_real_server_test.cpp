@@ -2,12 +2,16 @@
 #include "ftp/FtpClient.h"
 #include "tests/ftp/FtpClientProbe.h"
 #include "tests/support/FtpServerProcess.h"
+#include "tests/support/ScriptedFtpPeer.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
 
 namespace {
 
@@ -29,16 +33,20 @@ void aim(FtpClient& client, const testsupport::FtpServerProcess& server, bool pa
 
 } // namespace
 
-class FtpRealServer : public testing::TestWithParam<bool> {};
+// Passive or active, and the server's loopback address (IPv6: EPSV and EPRT).
+class FtpRealServer : public testing::TestWithParam<std::tuple<bool, const char*>> {};
 
 TEST_P(FtpRealServer, FilesArriveByteForByteAndAMissingFolderIsRefused)
 {
-    testsupport::FtpServerProcess server;
+    const auto [passive, address] = GetParam();
+    if (QByteArray(address) == "::1" && !testsupport::hasIPv6Loopback())
+        GTEST_SKIP() << "this machine has no IPv6 loopback address ::1";
+    testsupport::FtpServerProcess server({.address = address});
     QTemporaryDir folder;
     ASSERT_TRUE(server.isRunning()) << server.errorString().toStdString();
     ASSERT_TRUE(folder.isValid() && QDir(server.rootPath()).mkdir("notices"));
     FtpClient client;
-    aim(client, server, GetParam());
+    aim(client, server, passive);
     FtpClientProbe probe(client);
     probe.recordOutcomes(false);
     client.Connect();
@@ -68,18 +76,25 @@ TEST_P(FtpRealServer, FilesArriveByteForByteAndAMissingFolderIsRefused)
         EXPECT_EQ(content.size(), size);
         EXPECT_TRUE(content == randomBytes(size, quint32(size))) << size;
     }
+    if (passive) {
+        // Over IPv6 the server was asked by EPSV, which PASV cannot stand in for.
+        EXPECT_TRUE(probe.statusContains(QByteArray(address) == "::1" ? "229 " : "227 "));
+    }
     EXPECT_EQ(probe.count("OnSuccess(9)"), sizes.size());
     EXPECT_EQ(probe.count("OnFailure(9)"), 0);
 }
 
 TEST_P(FtpRealServer, NamesArriveInUtf8OnAServerThatListsIt)
 {
-    testsupport::FtpServerProcess server;
+    const auto [passive, address] = GetParam();
+    if (QByteArray(address) == "::1" && !testsupport::hasIPv6Loopback())
+        GTEST_SKIP() << "this machine has no IPv6 loopback address ::1";
+    testsupport::FtpServerProcess server({.address = address});
     QTemporaryDir folder;
     ASSERT_TRUE(server.isRunning()) << server.errorString().toStdString();
     ASSERT_TRUE(folder.isValid() && QDir(server.rootPath()).mkdir(QStringLiteral("通知")));
     FtpClient client;
-    aim(client, server, GetParam());
+    aim(client, server, passive);
     client.Connect();
     EXPECT_EQ(client.sessionEncoding(), NameEncoding::Utf8);
     EXPECT_TRUE(ftp::hasFeature(client.features(), "SIZE"));
@@ -94,7 +109,9 @@ TEST_P(FtpRealServer, NamesArriveInUtf8OnAServerThatListsIt)
         EXPECT_EQ(contentOf(server.rootPath() + QStringLiteral("/通知/") + name), name.toUtf8());
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, FtpRealServer, testing::Values(false, true),
-                         [](const testing::TestParamInfo<bool>& info) {
-                             return std::string(info.param ? "Passive" : "Active");
+INSTANTIATE_TEST_SUITE_P(Modes, FtpRealServer,
+                         testing::Combine(testing::Bool(), testing::Values("127.0.0.1", "::1")),
+                         [](const testing::TestParamInfo<std::tuple<bool, const char*>>& info) {
+                             return std::string(std::get<0>(info.param) ? "Passive" : "Active")
+                                 + (QByteArray(std::get<1>(info.param)) == "::1" ? "IPv6" : "IPv4");
                          });

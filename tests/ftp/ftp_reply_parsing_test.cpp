@@ -1,4 +1,5 @@
-// Reply codes, continuation lines, PASV ports and the refusal's message, on plain strings.
+// Reply codes, continuation lines, PASV and EPSV ports, EPRT and the refusal's message, on
+// plain strings.
 #include "ftp/FtpClient.h"
 #include "tests/ftp/FtpClientProbe.h"
 
@@ -35,6 +36,29 @@ TEST(FtpReplyParsing, PassivePortComesFromFieldsFiveAndSix)
     EXPECT_EQ(
         failureOf<platform::ConversionError>([] { ftp::passivePort("227 (1,2,3,4,x,5)\r\n"); }),
         QStringLiteral("Cannot read the passive address in the reply: 227 (1,2,3,4,x,5)"));
+}
+
+TEST(FtpReplyParsing, ExtendedPassivePortsEprtCommandsAndWhatAGreetingMustStartWith)
+{
+    EXPECT_EQ(ftp::extendedPassivePort("229 Entering Extended Passive Mode (|||40123|)\r\n"),
+              40123);
+    EXPECT_EQ(ftp::extendedPassivePort("229 Ok (!!!65535!)"), 65535);
+    // No port, no number, too big, mixed delimiters, a digit as delimiter, no ")".
+    for (const QByteArray reply :
+         {"229 Entering Extended Passive Mode\r\n", "229 (|||x|)", "229 (||||)", "229 (|||65536|)",
+          "229 (|!|40123|)", "229 (111401231)", "229 (|||40123|\r\n", "229 (|||+4|)"})
+        EXPECT_EQ(failureOf<platform::ConversionError>([&] { ftp::extendedPassivePort(reply); }),
+                  "No data port in the reply to EPSV: " + QString::fromLatin1(reply).trimmed());
+
+    EXPECT_EQ(ftp::extendedPortCommand("::1", 40123), QByteArray("EPRT |2|::1|40123|"));
+    EXPECT_EQ(ftp::extendedPortCommand("fe80::1%eth0", 21), QByteArray("EPRT |2|fe80::1|21|"));
+    EXPECT_EQ(ftp::extendedPortCommand("127.0.0.1", 1025), QByteArray("EPRT |1|127.0.0.1|1025|"));
+
+    for (const QByteArray line : {"220 Ready\r\n", "220-Welcome\r\n", "220\r\n", "421\n", "220"})
+        EXPECT_TRUE(ftp::startsWithReplyCode(line)) << line.toStdString();
+    for (const QByteArray line : {"HTTP/1.1 400 Bad Request\r\n", "22 Ready\r\n", "2200 Ready\r\n",
+                                  " 220 Ready\r\n", "220Ready\r\n", "\r\n", ""})
+        EXPECT_FALSE(ftp::startsWithReplyCode(line)) << line.toStdString();
 }
 
 TEST(FtpReplyParsing, FtpExceptionTellsTheWholeReplyInTheServersWordsAndKeepsItsBytes)

@@ -106,6 +106,59 @@ TEST_F(FtpUploadDialogue, ActivePortCarriesTheControlAddressAndStorTheGbkFileNam
     expectCleanedUp(s.client);
 }
 
+TEST_F(FtpUploadDialogue, ExtendedModesOverIPv6AndEpsvWhenAServerDoesNotKnowPasv)
+{
+    const bool ipv6 = testsupport::hasIPv6Loopback();
+    struct Row {
+        QByteArray address;
+        bool passive;
+        std::function<void(testsupport::ScriptedFtpPeer&)> script; // up to the STOR reply
+        QString commands;                                          // after USER, as a pattern
+    };
+    const QList<Row> rows{
+        {.address = "::1",
+         .passive = true,
+         .script = [](auto& peer) { peer.extendedPassive().reply("150 Ok.\r\n"); },
+         .commands = "EPSV\r\n,STOR n.txt\r\n"},
+        {.address = "::1",
+         .passive = false,
+         .script = [](auto& peer) { peer.reply("200 EPRT ok.\r\n").reply("150 Ok.\r\n"); },
+         .commands = "EPRT \\|2\\|::1\\|\\d+\\|\r\n,STOR n.txt\r\n"},
+        {.address = "127.0.0.1",
+         .passive = true,
+         .script =
+             [](auto& peer) {
+                 peer.reply("500 'PASV': command not understood.\r\n")
+                     .extendedPassive()
+                     .reply("150 Ok.\r\n");
+             },
+         .commands = "PASV\r\n,EPSV\r\n,STOR n.txt\r\n"},
+    };
+    const QByteArray content = randomBytes(100000, 4);
+    const QString path = writeFile(m_folder, "n.txt", content);
+    for (const Row& row : rows) {
+        if (row.address == "::1" && !ipv6)
+            continue;
+        SCOPED_TRACE(testing::Message() << row.address.constData() << " passive " << row.passive);
+        Session s(row.address);
+        row.script(s.greeted());
+        s.peer.transfer().send("226 Done.\r\n");
+        s.logIn(row.passive);
+        s.client.Upload(path, "n.txt");
+
+        ASSERT_TRUE(s.peer.waitUntilPlayed());
+        EXPECT_TRUE(s.peer.problems().isEmpty()) << s.peer.problems().join('\n').toStdString();
+        const QString commands = QString::fromLatin1(s.peer.commands().mid(2).join(','));
+        EXPECT_TRUE(QRegularExpression('^' + row.commands + '$').match(commands).hasMatch())
+            << commands.toStdString();
+        EXPECT_TRUE(s.peer.uploads() == Lines{content});
+        EXPECT_EQ(s.probe.count("OnSuccess(9)"), 1);
+        expectCleanedUp(s.client);
+    }
+    if (!ipv6)
+        GTEST_SKIP() << "this machine has no IPv6 loopback address ::1; its rows were skipped";
+}
+
 TEST_F(FtpUploadDialogue, RefusalsAndFailuresEndTheUploadWithoutSuccess)
 {
     const QString missing = m_folder.filePath("missing.txt");
@@ -134,9 +187,13 @@ TEST_F(FtpUploadDialogue, RefusalsAndFailuresEndTheUploadWithoutSuccess)
     const QString path = writeFile(m_folder, "n.txt", "notice");
     const QString big = writeFile(m_folder, "big.bin", randomBytes(8 << 20, 5));
     const QList<Case> cases{
-        // PASV 502 is refused but is no unsupported function; PORT from 301 on.
-        {true, [](Session& s) { s.greeted().reply("502 No passive.\r\n"); }, typeid(FtpError),
-         "502 No passive.", twice, 1},
+        // PASV unknown (500-502) is asked again as EPSV, whose refusal is no unsupported
+        // function either; PORT is refused from 301 on.
+        {true,
+         [](Session& s) {
+             s.greeted().reply("502 No passive.\r\n").reply("500 No EPSV either.\r\n");
+         },
+         typeid(FtpError), "500 No EPSV either.", twice, 2},
         {false, [](Session& s) { s.greeted().reply("301 Odd.\r\n"); }, typeid(FtpError), "301 Odd.",
          twice, 1},
         {false, [](Session& s) { port(s).reply("502 No STOR.\r\n"); }, typeid(FtpError),
@@ -251,21 +308,40 @@ TEST_F(FtpUploadDialogue, AutoModeGoesActiveForTheSessionWhenPassiveCannotBeUsed
             .arg(closedPort / 256)
             .arg(closedPort % 256)
             .toLatin1();
-    const QList<std::pair<QByteArray, QString>> cases{
-        {closedPassive,
-         QStringLiteral("Data connection to 127.0.0.1:%1 failed: connection refused")
-             .arg(closedPort)},
-        {"502 Passive mode not allowed.\r\n", "502 Passive mode not allowed."},
-        {"425 Can't open passive connection.\r\n", "425 Can't open passive connection."},
+    const QByteArray closedExtended =
+        QStringLiteral("229 Entering Extended Passive Mode (|||%1|)\r\n")
+            .arg(closedPort)
+            .toLatin1();
+    const QString closedReason =
+        QStringLiteral("Data connection to 127.0.0.1:%1 failed: connection refused")
+            .arg(closedPort);
+    struct Case {
+        Lines replies; // to PASV, and to EPSV when PASV is unknown
+        Lines asked;
+        QString reason;
     };
-    for (const auto& [pasvReply, reason] : cases) {
+    const QList<Case> cases{
+        {{closedPassive}, {"PASV\r\n"}, closedReason},
+        {{"502 Passive mode not allowed.\r\n", "502 Extended passive mode not allowed.\r\n"},
+         {"PASV\r\n", "EPSV\r\n"},
+         "502 Extended passive mode not allowed."},
+        {{"425 Can't open passive connection.\r\n"},
+         {"PASV\r\n"},
+         "425 Can't open passive connection."},
+        // EPSV in place of an unknown PASV names a port nobody listens at.
+        {{"500 'PASV': command not understood.\r\n", closedExtended},
+         {"PASV\r\n", "EPSV\r\n"},
+         closedReason},
+    };
+    for (const auto& [replies, asked, reason] : cases) {
         SCOPED_TRACE(reason.toStdString());
         Session s;
         // The peer answers FEAT itself while its first reply step waits.
-        s.script({"220 Ready\r\n", "230 In.\r\n"})
-            .answerFeat()
-            .reply(pasvReply)
-            .reply("200 PORT ok.\r\n")
+        testsupport::ScriptedFtpPeer& peer =
+            s.script({"220 Ready\r\n", "230 In.\r\n"}).answerFeat();
+        for (const QByteArray& reply : replies)
+            peer.reply(reply);
+        peer.reply("200 PORT ok.\r\n")
             .reply("150 Ok.\r\n")
             .transfer()
             .send("226 Done.\r\n")
@@ -285,9 +361,9 @@ TEST_F(FtpUploadDialogue, AutoModeGoesActiveForTheSessionWhenPassiveCannotBeUsed
         s.client.Disconnect();
         ASSERT_TRUE(s.peer.waitUntilPlayed());
         EXPECT_TRUE(s.peer.problems().isEmpty()) << s.peer.problems().join('\n').toStdString();
-        EXPECT_EQ(dialogue(s.peer),
-                  (Lines{"USER user\r\n", "FEAT\r\n", "PASV\r\n", "PORT\r\n", "STOR n.txt\r\n",
-                         "PORT\r\n", "STOR m.txt\r\n", "QUIT\r\n"}));
+        const Lines expected = Lines{"USER user\r\n", "FEAT\r\n"} + asked
+            + Lines{"PORT\r\n", "STOR n.txt\r\n", "PORT\r\n", "STOR m.txt\r\n", "QUIT\r\n"};
+        EXPECT_EQ(dialogue(s.peer), expected);
         EXPECT_EQ(s.peer.uploads(), (Lines{"notice", "notice"}));
         EXPECT_EQ(fallbacks, QStringList{reason});
         // The passive attempt is no failure of the upload.

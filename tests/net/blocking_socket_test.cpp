@@ -21,6 +21,7 @@
 #include <memory>
 #include <optional>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <arpa/inet.h>
@@ -514,12 +515,22 @@ TEST(BlockingSocketConnect, LooksUpNamesAndGivesAnUnknownHostExactlyOneChance)
         return call == ws::Call::Lookup ? ws::WSAHOST_NOT_FOUND : 0;
     });
     sock.Host = "nowhere";
+    sock.Port = 2121;
     const QString notFound = ws::systemReason(ws::WSAHOST_NOT_FOUND);
     EXPECT_FALSE(notFound.isEmpty());
-    expectFailure(
-        socketErrorOf([&] { sock.Connect(); }),
-        QStringLiteral("Connection to nowhere:%1 failed: %2").arg(sock.Port).arg(notFound),
-        SocketFailure::LookupFailed, notFound);
+    // A name without an address: the name is the whole story, the system's words come along.
+    const auto expectLookupFailed = [&](const QByteArray& name) {
+        const std::optional<SocketError> error = socketErrorOf([&] { sock.Connect(); });
+        ASSERT_TRUE(error.has_value());
+        EXPECT_EQ(error->message(), "Host lookup failed: " + QString::fromLatin1(name));
+        EXPECT_EQ(error->failure(), SocketFailure::LookupFailed);
+        EXPECT_EQ(error->systemReason(), notFound);
+        ASSERT_TRUE(error->endpoint().has_value());
+        EXPECT_EQ(error->endpoint()->role, SocketEndpoint::Role::Control);
+        EXPECT_EQ(error->endpoint()->address, name);
+        EXPECT_EQ(error->endpoint()->port, 2121);
+    };
+    expectLookupFailed("nowhere");
 
     int calls = 0;
     for (const bool handled : {true, false}) {
@@ -529,12 +540,11 @@ TEST(BlockingSocketConnect, LooksUpNamesAndGivesAnUnknownHostExactlyOneChance)
             sock.Host = handled ? "still-nowhere" : "";
             done = handled;
         };
-        expectFailure(socketErrorOf([&] { sock.Connect(); }),
-                      handled ? QStringLiteral("Connection to still-nowhere:%1 failed: %2")
-                                    .arg(sock.Port)
-                                    .arg(notFound)
-                              : QStringLiteral("No host address given"),
-                      SocketFailure::LookupFailed, handled ? notFound : QString());
+        if (handled)
+            expectLookupFailed("still-nowhere"); // the host as the handler left it
+        else
+            expectFailure(socketErrorOf([&] { sock.Connect(); }),
+                          QStringLiteral("No host address given"), SocketFailure::LookupFailed);
         EXPECT_EQ(calls, 1);
     }
     sock.Host = "nowhere";
@@ -574,6 +584,86 @@ TEST(BlockingSocketConnect, LooksUpNamesAndGivesAnUnknownHostExactlyOneChance)
     expectFailure(socketErrorOf([&] { silent.Connect(); }),
                   QStringLiteral("Stopped while looking up silent"), SocketFailure::Stopped);
     EXPECT_LT(clock.elapsed(), 200);
+}
+
+TEST(BlockingSocketConnect, ALookupGivenUpCannotAnswerTheNextOne)
+{
+    // The first station's name answers late, with an address of its own; the second
+    // station's lookup must not take that answer for its own.
+    struct ResolverReset {
+        ~ResolverReset() { ws::setResolver({}); }
+    } reset;
+    ws::setResolver([](const QByteArray& name) {
+        const bool first = name == "first.test";
+        std::this_thread::sleep_for(first ? 250ms : 400ms);
+        return ws::AddrInfoAnswer{0, {*ws::SockAddr::fromText(first ? "::1" : "127.0.0.1")}};
+    });
+    Peer second;
+    second.send("second station\r\n").start();
+    BlockingSocket sock;
+    sock.setIdleLimit(100);
+    aim(sock, second.port(), "first.test");
+    expectFailure(socketErrorOf([&] { sock.Connect(); }),
+                  QStringLiteral("Connection to first.test:%1 failed: name lookup timed out")
+                      .arg(second.port()),
+                  SocketFailure::TimedOut);
+    sock.setIdleLimit(3000);
+    sock.Host = "second.test"; // its answer comes after the first one's late answer
+    sock.Connect();
+    EXPECT_EQ(sock.ReadLn(), QByteArray("second station\r\n"));
+    EXPECT_EQ(sock.peerAddress(), QByteArray("127.0.0.1"));
+}
+
+TEST(BlockingSocketConnect, IPv6AddressesAndTheAddressesOfANameInTurn)
+{
+    const bool ipv6 = testsupport::hasIPv6Loopback();
+    struct ResolverReset {
+        ~ResolverReset() { ws::setResolver({}); }
+    } reset;
+    ws::setResolver([](const QByteArray& name) { // "A_B": the addresses A and B, in order
+        ws::AddrInfoAnswer answer;
+        for (const QByteArray& address : name.split('_'))
+            answer.addresses.push_back(*ws::SockAddr::fromText(address.constData()));
+        return answer;
+    });
+    // The host, and the peer's address (nobody listens at the others); "" the peer is missed.
+    const std::vector<std::tuple<QByteArray, QByteArray, bool>> rows{
+        {"::1", "::1", true},
+        {"::1_127.0.0.1", "127.0.0.1", true},
+        {"127.0.0.1_::1", "::1", true},
+        {"::1", "127.0.0.1", false},
+        {"127.0.0.1_::1_127.0.0.1", "127.0.0.2", false},
+    };
+    for (const auto& [host, listening, reached] : rows) {
+        if (listening == "::1" && !ipv6)
+            continue;
+        SCOPED_TRACE(host.toStdString());
+        Peer peer(listening);
+        peer.send("over " + listening + "\r\n").start();
+        BlockingSocket sock;
+        aim(sock, peer.port(), host);
+        int failures = 0;
+        sock.OnConnectionFailed = [&](QObject*) { ++failures; };
+        if (!reached) {
+            // The connection is named after the host as given, not one of its addresses.
+            expectFailure(socketErrorOf([&] { sock.Connect(); }),
+                          "Connection to " + QString::fromLatin1(host) + ':'
+                              + QString::number(peer.port()) + " failed: connection refused",
+                          SocketFailure::Refused, ws::systemReason(ws::WSAECONNREFUSED));
+            EXPECT_EQ(failures, 1);
+            continue;
+        }
+        sock.Connect();
+        EXPECT_EQ(sock.ReadLn(), "over " + listening + "\r\n");
+        EXPECT_EQ(sock.localAddress(), listening);
+        EXPECT_EQ(sock.peerAddress(), listening);
+        // After a close the component connects over IPv4 again, whatever the family was.
+        sock.Disconnect();
+        sock.Host = "127.0.0.1";
+        EXPECT_EQ(connectAndReadLine(sock, "again\r\n"), QByteArray("again\r\n"));
+    }
+    if (!ipv6)
+        GTEST_SKIP() << "this machine has no IPv6 loopback address ::1; its rows were skipped";
 }
 
 TEST(BlockingSocketConnect, OperationsThatNeedAConnectionAndTheStatusTextsOfTheReportLevel)

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -67,26 +68,24 @@ protected:
         notices.clear();
 
         listener = socket(2, 1, 6);
-        address.sin_family = 2;
-        address.sin_addr.s_addr = inet_addr("127.0.0.1");
-        ASSERT_EQ(bind(listener, &address, 16), 0);
+        address = *SockAddr::fromText("127.0.0.1");
+        ASSERT_EQ(bind(listener, address), 0);
         ASSERT_EQ(WSAAsyncSelect(listener, window, 1126, FD_ACCEPT), 0);
         ASSERT_EQ(listen(listener, 1), 0);
-        int length = 16;
-        ASSERT_EQ(getsockname(listener, &address, &length), 0);
+        ASSERT_EQ(getsockname(listener, &address), 0);
         client = socket(2, 1, 0);
         ASSERT_EQ(WSAAsyncSelect(client, window, 1125, 61), 0);
-        EXPECT_EQ(connect(client, &address, 16), SOCKET_ERROR);
+        EXPECT_EQ(connect(client, address), SOCKET_ERROR);
         EXPECT_EQ(WSAGetLastError(), WSAEWOULDBLOCK);
         ASSERT_TRUE(waitForNotices(2));
         ASSERT_EQ(eventsOf(listener), std::vector<quint16>{FD_ACCEPT});
         ASSERT_EQ(eventsOf(client), std::vector<quint16>{FD_CONNECT});
         for (const Notice& notice : notices)
             EXPECT_EQ(notice.error, 0);
-        SockAddrIn peer{};
-        server = accept(listener, &peer, &length);
+        SockAddr peer;
+        server = accept(listener, &peer);
         ASSERT_NE(server, INVALID_SOCKET);
-        EXPECT_EQ(peer.sin_addr.s_addr, inet_addr("127.0.0.1"));
+        EXPECT_EQ(peer.text(), QByteArray("127.0.0.1"));
         ASSERT_EQ(WSAAsyncSelect(server, window, 1125, 61), 0);
         notices.clear();
     }
@@ -99,7 +98,7 @@ protected:
     }
 
     HWND window = NoWindow;
-    SockAddrIn address{};
+    SockAddr address;
     SOCKET listener = INVALID_SOCKET, client = INVALID_SOCKET, server = INVALID_SOCKET;
 };
 
@@ -212,7 +211,7 @@ TEST_F(WinsockTest, RefusedConnectIsANoticeWithTheError)
     ASSERT_EQ(closesocket(listener), 0); // nobody listens on that port any more
     const SOCKET s = socket(2, 1, 0);
     WSAAsyncSelect(s, window, 1125, 61);
-    EXPECT_EQ(connect(s, &address, 16), SOCKET_ERROR);
+    EXPECT_EQ(connect(s, address), SOCKET_ERROR);
     EXPECT_EQ(WSAGetLastError(), WSAEWOULDBLOCK);
     ASSERT_TRUE(waitForNotices(1));
     EXPECT_EQ(notices[0].socket, s);
@@ -234,32 +233,68 @@ TEST_F(WinsockTest, RefusedConnectIsANoticeWithTheError)
     EXPECT_EQ(notices.size(), 1u);
 }
 
-TEST_F(WinsockTest, NameLookupCompletesWithAMessageAndAHostEntry)
+TEST_F(WinsockTest, LookupsAnswerTheirOwnTaskAndAGivenUpOneNeverAnswers)
 {
-    std::vector<char> buffer(1024);
-    EXPECT_NE(WSAAsyncGetHostByName(window, 1126, "localhost", buffer.data(), 1024), 0u);
+    const quintptr found = WSAAsyncGetAddrInfo(window, 1126, "localhost");
     ASSERT_TRUE(waitForNotices(1));
     EXPECT_EQ(notices[0].message, 1126u);
+    EXPECT_EQ(notices[0].socket, SOCKET(found)); // the task, in the notification word
     EXPECT_EQ(notices[0].error, 0);
-    EXPECT_GT(notices[0].event, 0);
-    const auto* entry = reinterpret_cast<const HostEnt*>(buffer.data());
-    EXPECT_EQ(entry->h_length, 4);
-    ASSERT_NE(entry->h_addr_list[0], nullptr);
-    quint32 address = 0;
-    std::memcpy(&address, entry->h_addr_list[0], 4);
-    EXPECT_EQ(address, inet_addr("127.0.0.1"));
+    AddrInfoAnswer answer;
+    ASSERT_TRUE(takeAddrInfoAnswer(found, &answer));
+    EXPECT_EQ(notices[0].event, answer.addresses.size());
+    EXPECT_EQ(std::count(answer.addresses.begin(), answer.addresses.end(),
+                         *SockAddr::fromText("127.0.0.1")),
+              1);
+    EXPECT_FALSE(takeAddrInfoAnswer(found, &answer)); // handed over once
 
-    // Too small a buffer, and an injected failure: the error comes with the message.
-    notices.clear();
-    WSAAsyncGetHostByName(window, 1126, "localhost", buffer.data(), 8);
-    ASSERT_TRUE(waitForNotices(1));
-    EXPECT_EQ(notices[0].error, WSAENOBUFS);
+    // A failure comes with the message and the answer; a lookup given up, never.
     notices.clear();
     setErrorInjector(
         [](Call call, SOCKET) { return call == Call::Lookup ? WSAHOST_NOT_FOUND : 0; });
-    WSAAsyncGetHostByName(window, 1126, "anything", buffer.data(), 1024);
+    const quintptr givenUp = WSAAsyncGetAddrInfo(window, 1126, "anything");
+    const quintptr failed = WSAAsyncGetAddrInfo(window, 1126, "anything");
+    EXPECT_EQ(WSACancelAsyncRequest(givenUp), 0);
     ASSERT_TRUE(waitForNotices(1));
+    QTest::qWait(30);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].socket, SOCKET(failed));
     EXPECT_EQ(notices[0].error, WSAHOST_NOT_FOUND);
+    ASSERT_TRUE(takeAddrInfoAnswer(failed, &answer));
+    EXPECT_EQ(answer.error, WSAHOST_NOT_FOUND);
+    EXPECT_FALSE(takeAddrInfoAnswer(givenUp, &answer));
+}
+
+TEST(Winsock, AddressesOfBothFamiliesAreReadAndWrittenAsNumbers)
+{
+    // What fromText reads, and how the address then reads back ("": no numeric address).
+    const std::vector<std::pair<const char*, QByteArray>> rows{
+        {"127.0.0.1", "127.0.0.1"},
+        {"127.1", "127.0.0.1"}, // as inet_addr reads it
+        {"::1", "::1"},
+        {"FE80:0::1", "fe80::1"},
+        {"fe80::1%lo", "fe80::1%lo"},
+        {"::ffff:127.0.0.1", "::ffff:127.0.0.1"},
+        {"localhost", ""},
+        {"", ""},
+        {"[::1]", ""},
+        {"::1::2", ""},
+        {"255.255.255.255", ""}, // inet_addr's "none"
+    };
+    for (const auto& [text, written] : rows) {
+        SCOPED_TRACE(text);
+        const std::optional<SockAddr> address = SockAddr::fromText(text);
+        EXPECT_EQ(address.value_or(SockAddr()).text(), written);
+        EXPECT_EQ(address.value_or(SockAddr()).family(),
+                  written.isEmpty()           ? 0
+                      : written.contains(':') ? AF_INET6_FAMILY
+                                              : AF_INET_FAMILY);
+        SockAddr withPort = address.value_or(SockAddr::any(AF_INET6_FAMILY));
+        withPort.setPort(40123);
+        EXPECT_EQ(withPort.port(), 40123);
+    }
+    EXPECT_EQ(SockAddr::any(AF_INET6_FAMILY).text(), QByteArray("::"));
+    EXPECT_EQ(SockAddr::any(AF_INET_FAMILY).text(), QByteArray("0.0.0.0"));
 }
 
 } // namespace compat::winsock

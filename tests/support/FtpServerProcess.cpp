@@ -73,7 +73,7 @@ QString FtpServerProcess::errorString() const
 
 void FtpServerProcess::start()
 {
-    if (!m_options.address.startsWith("127.")) {
+    if (!m_options.address.startsWith("127.") && m_options.address != "::1") {
         m_error =
             QStringLiteral("not a loopback address: ") + QString::fromLatin1(m_options.address);
         return;

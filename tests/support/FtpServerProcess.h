@@ -22,7 +22,7 @@ namespace testsupport {
 class FtpServerProcess {
 public:
     struct Options {
-        QByteArray address = "127.0.0.1"; // a loopback address
+        QByteArray address = "127.0.0.1"; // a loopback address: 127.x.y.z or ::1
         QByteArray user = "zarvel";
         QByteArray password = "secret";
         // 0: a free port; a fixed one lets servers on several addresses share it.

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 namespace testsupport {
@@ -19,9 +20,31 @@ namespace {
 constexpr int smallReceiveBuffer = 4096;
 constexpr std::chrono::milliseconds pollSlice(20);
 
-bool isLoopback(const in_addr& address)
+// A loopback address of either family (127.x.y.z, ::1) with the port; nothing else.
+std::optional<sockaddr_storage> loopbackAddress(const QByteArray& text, quint16 port)
 {
-    return (ntohl(address.s_addr) >> 24) == 127;
+    sockaddr_storage address{};
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
+    auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
+    if (::inet_pton(AF_INET, text.constData(), &v4->sin_addr) == 1) {
+        if ((ntohl(v4->sin_addr.s_addr) >> 24) != 127)
+            return std::nullopt;
+        v4->sin_family = AF_INET;
+        v4->sin_port = htons(port);
+        return address;
+    }
+    if (::inet_pton(AF_INET6, text.constData(), &v6->sin6_addr) == 1
+        && IN6_IS_ADDR_LOOPBACK(&v6->sin6_addr)) {
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = htons(port);
+        return address;
+    }
+    return std::nullopt;
+}
+
+socklen_t lengthOf(const sockaddr_storage& address)
+{
+    return address.ss_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
 }
 
 void closeFd(int& fd)
@@ -31,21 +54,17 @@ void closeFd(int& fd)
     fd = -1;
 }
 
-// A TCP socket bound to address:port and listening; -1 on failure.
-int listenOn(const in_addr& address, quint16 port, int backlog, bool smallBuffer)
+// A TCP socket bound to the address and listening; -1 on failure.
+int listenOn(const sockaddr_storage& address, int backlog, bool smallBuffer)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return -1;
     const int on = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     if (smallBuffer)
         ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &smallReceiveBuffer, sizeof smallReceiveBuffer);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr = address;
-    local.sin_port = htons(port);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), lengthOf(address)) != 0
         || ::listen(fd, backlog) != 0) {
         ::close(fd);
         return -1;
@@ -55,11 +74,29 @@ int listenOn(const in_addr& address, quint16 port, int backlog, bool smallBuffer
 
 quint16 boundPort(int fd)
 {
-    sockaddr_in local{};
+    sockaddr_storage local{};
     socklen_t length = sizeof local;
     if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0)
         return 0;
-    return ntohs(local.sin_port);
+    return ntohs(local.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(local).sin6_port
+                                             : reinterpret_cast<sockaddr_in&>(local).sin_port);
+}
+
+// The address and port of a PORT or EPRT command ("EPRT |2|::1|40123|").
+std::optional<std::pair<QByteArray, int>> dataAddressOf(const QByteArray& command)
+{
+    const QByteArray arguments = command.mid(5).trimmed();
+    if (command.startsWith("EPRT ")) {
+        const QList<QByteArray> fields = arguments.split(arguments.isEmpty() ? '|' : arguments[0]);
+        if (fields.size() != 5)
+            return std::nullopt;
+        return std::pair(fields[2], fields[3].toInt());
+    }
+    const QList<QByteArray> fields = arguments.split(',');
+    if (fields.size() != 6)
+        return std::nullopt;
+    return std::pair(fields[0] + '.' + fields[1] + '.' + fields[2] + '.' + fields[3],
+                     fields[4].toInt() * 256 + fields[5].toInt());
 }
 
 QString errnoText()
@@ -69,16 +106,24 @@ QString errnoText()
 
 } // namespace
 
+bool hasIPv6Loopback()
+{
+    int fd = listenOn(*loopbackAddress("::1", 0), 1, false);
+    const bool available = fd >= 0;
+    closeFd(fd);
+    return available;
+}
+
 ScriptedFtpPeer::ScriptedFtpPeer(QByteArray address, quint16 port)
     : m_address(std::move(address))
 {
-    in_addr binary{};
-    if (::inet_pton(AF_INET, m_address.constData(), &binary) != 1 || !isLoopback(binary)) {
+    const auto local = loopbackAddress(m_address, port);
+    if (!local) {
         m_problems
             << QStringLiteral("not a loopback address: %1").arg(QString::fromLatin1(m_address));
         return;
     }
-    m_listenFd = listenOn(binary, port, 4, false);
+    m_listenFd = listenOn(*local, 4, false);
     if (m_listenFd < 0) {
         m_problems << QStringLiteral("cannot listen on %1:%2: %3")
                           .arg(QString::fromLatin1(m_address))
@@ -121,6 +166,11 @@ ScriptedFtpPeer& ScriptedFtpPeer::passive(QByteArray replyTemplate, quint16 data
 {
     m_steps.push_back({StepKind::Passive, std::move(replyTemplate), dataPort});
     return *this;
+}
+
+ScriptedFtpPeer& ScriptedFtpPeer::extendedPassive(quint16 dataPort)
+{
+    return passive("229 Entering Extended Passive Mode (|||%PORT%|)\r\n", dataPort);
 }
 
 ScriptedFtpPeer& ScriptedFtpPeer::transfer()
@@ -275,7 +325,7 @@ bool ScriptedFtpPeer::readCommand(QByteArray* line)
         if (end >= 0) {
             *line = m_pending.left(end + 1);
             m_pending.remove(0, end + 1);
-            if (line->startsWith("PORT "))
+            if (line->startsWith("PORT ") || line->startsWith("EPRT "))
                 m_lastPort = *line;
             if (!record(*line))
                 return true;
@@ -323,9 +373,7 @@ bool ScriptedFtpPeer::openPassive(const Step& step)
     if (!readCommand(&line))
         return false;
     closeFd(m_passiveFd);
-    in_addr binary{};
-    ::inet_pton(AF_INET, m_address.constData(), &binary);
-    m_passiveFd = listenOn(binary, step.port, 1, false);
+    m_passiveFd = listenOn(*loopbackAddress(m_address, step.port), 1, false);
     if (m_passiveFd < 0) {
         problem(QStringLiteral("cannot listen for the data connection on port %1: %2")
                     .arg(step.port)
@@ -338,6 +386,7 @@ bool ScriptedFtpPeer::openPassive(const Step& step)
     fields += ',' + QByteArray::number(port / 256) + ',' + QByteArray::number(port % 256);
     QByteArray text = step.bytes;
     text.replace("%PASV%", fields);
+    text.replace("%PORT%", QByteArray::number(port));
     return sendAll(m_controlFd, text);
 }
 
@@ -398,30 +447,25 @@ int ScriptedFtpPeer::openDataConnection(bool smallBuffer)
         return fd;
     }
 
-    // Active: connect to the address of the last PORT command, loopback only.
-    const QList<QByteArray> fields = m_lastPort.mid(5).trimmed().split(',');
-    if (fields.size() != 6) {
-        problem(QStringLiteral("no usable PORT command for the data connection"));
+    // Active: connect to the address of the last PORT or EPRT command, loopback only.
+    const auto target = dataAddressOf(m_lastPort);
+    if (!target) {
+        problem(QStringLiteral("no usable PORT or EPRT command for the data connection"));
         return -1;
     }
-    const QByteArray host = fields[0] + '.' + fields[1] + '.' + fields[2] + '.' + fields[3];
-    const int port = fields[4].toInt() * 256 + fields[5].toInt();
-    sockaddr_in remote{};
-    remote.sin_family = AF_INET;
-    remote.sin_port = htons(static_cast<quint16>(port));
-    if (::inet_pton(AF_INET, host.constData(), &remote.sin_addr) != 1
-        || !isLoopback(remote.sin_addr)) {
-        problem(QStringLiteral("refusing to connect to a non-loopback PORT address %1")
-                    .arg(QString::fromLatin1(host)));
+    const auto remote = loopbackAddress(target->first, static_cast<quint16>(target->second));
+    if (!remote) {
+        problem(QStringLiteral("refusing to connect to a non-loopback data address %1")
+                    .arg(QString::fromLatin1(target->first)));
         return -1;
     }
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int fd = ::socket(remote->ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return -1;
     if (smallBuffer)
         ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &smallReceiveBuffer, sizeof smallReceiveBuffer);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
-        problem(QStringLiteral("connecting to the PORT address failed: %1").arg(errnoText()));
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&*remote), lengthOf(*remote)) != 0) {
+        problem(QStringLiteral("connecting to the data address failed: %1").arg(errnoText()));
         ::close(fd);
         return -1;
     }

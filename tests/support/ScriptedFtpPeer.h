@@ -20,6 +20,9 @@ namespace testsupport {
 inline constexpr char featUnknown[] = "500 Unknown command.\r\n";
 inline constexpr char featUtf8[] = "211-Features:\r\n SIZE\r\n UTF8\r\n211 End\r\n";
 
+// Whether this machine has the IPv6 loopback address ::1 (tests over IPv6 skip without).
+bool hasIPv6Loopback();
+
 // Plays a list of steps on its own thread with blocking sockets, so it keeps working
 // while the client under test blocks the test's thread. The control port is bound
 // (to a free port unless one is given) as soon as the peer is constructed.
@@ -40,7 +43,7 @@ public:
     using milliseconds = std::chrono::milliseconds;
 
     // Binds the control socket to address:port (port 0: a free one). Only loopback
-    // addresses (127.x.y.z) are accepted.
+    // addresses (127.x.y.z and ::1) are accepted.
     explicit ScriptedFtpPeer(QByteArray address = "127.0.0.1", quint16 port = 0);
     ~ScriptedFtpPeer();
     ScriptedFtpPeer(const ScriptedFtpPeer&) = delete;
@@ -60,11 +63,14 @@ public:
     ScriptedFtpPeer& command();
     // Waits for the next command (normally PASV), opens a listening data socket on
     // address():dataPort (0: a free port) and answers with replyTemplate, in which
-    // "%PASV%" is replaced by the six fields h1,h2,h3,h4,p1,p2 of that socket.
+    // "%PASV%" is replaced by the six fields h1,h2,h3,h4,p1,p2 of that socket (IPv4 only)
+    // and "%PORT%" by its port.
     ScriptedFtpPeer& passive(QByteArray replyTemplate, quint16 dataPort = 0);
+    // passive() for EPSV: answers "229 Entering Extended Passive Mode (|||port|)".
+    ScriptedFtpPeer& extendedPassive(quint16 dataPort = 0);
     // Takes the data connection: accepts it on the passive socket of the last passive()
-    // step, or else connects to the address of the client's last PORT command. Reads
-    // until the client closes it and adds the bytes to uploads().
+    // step, or else connects to the address of the client's last PORT or EPRT command.
+    // Reads until the client closes it and adds the bytes to uploads().
     ScriptedFtpPeer& transfer();
     // Like transfer(), but takes no byte for `stall` (with a small receive buffer), then
     // closes the data connection.
