@@ -41,6 +41,7 @@ namespace {
 
 const QString dirtCfgName = QStringLiteral("Dirt.cfg");
 const QString addfCfgName = QStringLiteral("Addf.cfg");
+const QString stationsIniName = QStringLiteral("Stations.ini");
 const QString noFolder = QStringLiteral("nil");
 
 constexpr int stationRows = 9;
@@ -405,6 +406,7 @@ void MainWindow::sendNotices()
     for (int item : items)
         stations << m_ui->stationGrid->station(item + 1);
     SendRun run(*ftpClient, log, stations, m_ui->remoteFolderEdit->text(), noticeSelection());
+    run.useStationSettings(settingsPath(stationsIniName));
     m_run = &run;
     m_ui->sendButton->setEnabled(false);
     const auto runEnd = qScopeGuard([this] {

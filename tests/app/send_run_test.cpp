@@ -22,6 +22,8 @@ const QString networkError =
 const QString stopped =
     QStringLiteral("---------------------------------------------------       用户终止！");
 const QString ending = QStringLiteral("        --------======  传送完毕  ======--------");
+// Written once a station's login told the session's name encoding.
+const QString gbkNames = QStringLiteral("    文件名编码：GBK");
 
 QString start(const QString& name)
 {
@@ -141,13 +143,15 @@ TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
                 && cause.contains("Only part of it was stored") && !cause.contains("552-"))
         << cause.toStdString();
     m_log[m_log.size() - 3] = "<cause>";
-    const QString korean = QStringLiteral("    공지.txt  未传送：文件名含 GBK 无法表示的字符");
+    const QString korean =
+        QStringLiteral("    공지.txt  未传送：文件名 공지.txt 无法用服务器的编码（GBK）表示");
     EXPECT_EQ(m_log,
               (Lines{QStringLiteral("★☆         您共选择了 5 个文件         ☆★"),
                      QStringLiteral("red: 找不到文件 gone.txt，不传送"),
                      QStringLiteral("red: 文件名 two\\nlines.txt 含换行符，不传送"),
                      "",
                      start("good"),
+                     gbkNames,
                      QStringLiteral("    notice1.txt  已传送 14 字节"),
                      QStringLiteral("    z.txt  已传送 2 字节"),
                      korean,
@@ -162,6 +166,7 @@ TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
                      networkError,
                      QStringLiteral("    该站点没有 IP 地址"),
                      start("full"),
+                     gbkNames,
                      QStringLiteral("    notice1.txt  可能不完整：已发送 14 / 14 字节"),
                      networkError,
                      "<cause>",
@@ -169,16 +174,16 @@ TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
                      ending}));
     ASSERT_TRUE(good.waitUntilFinished());
     EXPECT_EQ(dialogue(good),
-              (Commands{"USER clerk\r\n", "PASS pw\r\n", "FEAT\r\n", "CWD .\r\n", "TYPE L 8\r\n", "PORT",
-                        "STOR notice1.txt\r\n", "PORT", "STOR z.txt\r\n", "QUIT\r\n"}));
+              (Commands{"USER clerk\r\n", "PASS pw\r\n", "FEAT\r\n", "CWD .\r\n", "TYPE L 8\r\n",
+                        "PORT", "STOR notice1.txt\r\n", "PORT", "STOR z.txt\r\n", "QUIT\r\n"}));
     EXPECT_EQ(good.uploads(), (Commands{"first notice\r\n", "zz"}))
         << "found whatever the case of its name";
     ASSERT_TRUE(refused.waitUntilFinished());
     EXPECT_EQ(dialogue(refused).mid(0, 2), (Commands{"USER clerk\r\n", "PASS bad\r\n"}));
     ASSERT_TRUE(full.waitUntilFinished());
     EXPECT_EQ(dialogue(full),
-              (Commands{"USER clerk\r\n", "PASS pw\r\n", "FEAT\r\n", "CWD .\r\n", "TYPE L 8\r\n", "PORT",
-                        "STOR notice1.txt\r\n", "QUIT\r\n"}));
+              (Commands{"USER clerk\r\n", "PASS pw\r\n", "FEAT\r\n", "CWD .\r\n", "TYPE L 8\r\n",
+                        "PORT", "STOR notice1.txt\r\n", "QUIT\r\n"}));
     EXPECT_FALSE(m_client.Connected);
     EXPECT_EQ(run.unfinishedStations(), (QList<qsizetype>{1, 2, 3, 4}));
 }
@@ -217,8 +222,8 @@ TEST_F(SendRunLog, StopBeforeAStationContactsNoOneMoreAndLeavesNothingOpen)
     run.run();
     EXPECT_EQ(m_log,
               (Lines{QStringLiteral("★☆         您共选择了 1 个文件         ☆★"), "", start("A"),
-                     QStringLiteral("    z.txt  已传送 2 字节"), success, start("B"), stopped, "",
-                     ending}));
+                     gbkNames, QStringLiteral("    z.txt  已传送 2 字节"), success, start("B"),
+                     stopped, "", ending}));
     ASSERT_TRUE(first.waitUntilFinished());
     EXPECT_EQ(first.commands().last(), QByteArray("QUIT\r\n"));
     EXPECT_EQ(second.connectionCount(), 0);

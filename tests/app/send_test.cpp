@@ -1,6 +1,8 @@
 // Send runs driven through the window against FTP servers on loopback addresses.
 #include "WindowFixture.h"
 
+#include "app/StationFile.h"
+#include "app/StationSettings.h"
 #include "controls/explorer/FileListView.h"
 #include "ftp/FtpClient.h"
 #include "tests/support/FtpServerProcess.h"
@@ -60,6 +62,11 @@ public:
     }
 };
 
+// The session's name encoding, written after each login: pyftpdlib offers UTF8, the
+// scripted peers do not.
+const QString utf8Names = QStringLiteral("    文件名编码：UTF-8");
+const QString gbkNames = QStringLiteral("    文件名编码：GBK");
+
 QString start(const QString& name)
 {
     return QStringLiteral("开始向  %1  传送...").arg(name);
@@ -80,8 +87,12 @@ protected:
     void openWith(const QByteArray& stations, quint16 port)
     {
         writeSettings("Addf.cfg", stations);
+        // Every station on the peers' port; the scripts answer PORT, not PASV.
+        QList<std::pair<QString, StationOptions>> options;
+        for (const Station& station : StationFile(settingsFile("Addf.cfg")).load())
+            options.append({station.address, {port, TransferMode::Active}});
+        StationSettings(settingsFile("Stations.ini")).save(options);
         open();
-        ftpClient()->Port = port;
         auto* view = child<FileListView>("noticeList");
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
                           view->visualItemRect(view->item(0)).center());
@@ -180,8 +191,8 @@ TEST_F(SendRunTest, WhatIsHighlightedReachesEveryStationAndAMissingFileIsLeftOut
 
     send();
     EXPECT_EQ(pane(),
-              (Lines{header2, "", headquarters, notice1Sent, zSent, success, start("B"),
-                     notice1Sent, zSent, success, "", ending}));
+              (Lines{header2, "", headquarters, utf8Names, notice1Sent, zSent, success, start("B"),
+                     utf8Names, notice1Sent, zSent, success, "", ending}));
     for (StationServer* station : {&first, &second}) {
         EXPECT_EQ(station->received("in/notice1.txt"), QByteArray("first notice\r\n"));
         EXPECT_EQ(station->received("in/z.txt"), QByteArray(100000, 'z'));
@@ -200,7 +211,8 @@ TEST_F(SendRunTest, WhatIsHighlightedReachesEveryStationAndAMissingFileIsLeftOut
     QTRY_COMPARE(pane().value(0), QStringLiteral("★☆         您共选择了 1 个文件         ☆★"));
     QTRY_COMPARE(pane().last(), ending);
     EXPECT_EQ(pane().mid(1),
-              (Lines{"", headquarters, zSent, success, start("B"), zSent, success, "", ending}));
+              (Lines{"", headquarters, utf8Names, zSent, success, start("B"), utf8Names, zSent,
+                     success, "", ending}));
     EXPECT_EQ(first.received("in/notice1.txt"), "<none>");
     EXPECT_EQ(second.received("in/z.txt"), QByteArray(100000, 'z'));
 
@@ -208,9 +220,10 @@ TEST_F(SendRunTest, WhatIsHighlightedReachesEveryStationAndAMissingFileIsLeftOut
     QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
     QFile::remove(m_notices.path("z.txt"));
     send();
-    EXPECT_EQ(pane(),
-              (Lines{header2, QStringLiteral("找不到文件 z.txt，不传送"), "", headquarters,
-                     notice1Sent, success, start("B"), notice1Sent, success, "", ending}));
+    EXPECT_EQ(
+        pane(),
+        (Lines{header2, QStringLiteral("找不到文件 z.txt，不传送"), "", headquarters, utf8Names,
+               notice1Sent, success, start("B"), utf8Names, notice1Sent, success, "", ending}));
     EXPECT_EQ(second.received("in/notice1.txt"), QByteArray("first notice\r\n"));
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
@@ -239,6 +252,7 @@ TEST_F(SendRunTest, EachFailingStationGetsItsCauseItIsLoggedAndLeftTickedForARet
                          networkError,
                          refused,
                          start("good"),
+                         utf8Names,
                          notice1Sent,
                          zSent,
                          success,
@@ -246,9 +260,11 @@ TEST_F(SendRunTest, EachFailingStationGetsItsCauseItIsLoggedAndLeftTickedForARet
                          networkError,
                          "    530 Authentication failed.",
                          start("nofolder"),
+                         utf8Names,
                          networkError,
                          "    550 No such file or directory.",
                          start("good2"),
+                         utf8Names,
                          notice1Sent,
                          zSent,
                          success,
@@ -282,7 +298,7 @@ TEST_F(SendRunTest, EachFailingStationGetsItsCauseItIsLoggedAndLeftTickedForARet
         EXPECT_TRUE(stamp.match(lines[line]).hasMatch()) << lines[line].toStdString();
         EXPECT_TRUE(lines[line].mid(21).startsWith(expected[line])) << line;
     }
-    EXPECT_EQ(lines[9].mid(21),
+    EXPECT_EQ(lines[10].mid(21),
               start("wrong") + QStringLiteral("  [127.0.0.2:%1 用户 clerk]").arg(port));
     EXPECT_FALSE(written.contains("pw") || written.contains("bad"));
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
@@ -386,7 +402,8 @@ TEST_F(SendRunTest, FirstStopLetsTheFileBeingSentFinish)
     send();
     EXPECT_TRUE(sendDisabled) << "no second run while one is in progress";
     EXPECT_EQ(pane(),
-              (Lines{header2, "", start("A"), stopping, notice1Sent, stopped, "", ending, retry}));
+              (Lines{header2, "", start("A"), gbkNames, stopping, notice1Sent, stopped, "", ending,
+                     retry}));
     EXPECT_FALSE(hasCommand(station, "STOR z.txt"));
     EXPECT_FALSE(ftpClient()->Connected) << "closed, not left for the next run";
     EXPECT_TRUE(station.waitUntilFinished());
@@ -428,14 +445,14 @@ TEST_F(SendRunTest, SecondStopCutsTheFileBeingSentAndSaysItMayBeIncomplete)
     send();
     EXPECT_LT(sinceSecondStop.elapsed(), 1000);
     const Lines lines = pane();
-    ASSERT_EQ(lines.size(), 9) << lines.join('|').toStdString();
-    EXPECT_EQ(lines.mid(0, 4), (Lines{header2, "", start("A"), stopping}));
+    ASSERT_EQ(lines.size(), 10) << lines.join('|').toStdString();
+    EXPECT_EQ(lines.mid(0, 5), (Lines{header2, "", start("A"), gbkNames, stopping}));
     EXPECT_TRUE(QRegularExpression(
                     QStringLiteral("^    big\\.bin  可能不完整：已发送 [0-9,]+ / 16,777,216 字节$"))
-                    .match(lines[4])
+                    .match(lines[5])
                     .hasMatch())
-        << lines[4].toStdString();
-    EXPECT_EQ(lines.mid(5), (Lines{stopped, "", ending, retry}));
+        << lines[5].toStdString();
+    EXPECT_EQ(lines.mid(6), (Lines{stopped, "", ending, retry}));
     EXPECT_FALSE(ftpClient()->Connected);
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
