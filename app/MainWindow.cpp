@@ -9,6 +9,7 @@
 #include "app/SendRun.h"
 #include "app/StationChecklist.h"
 #include "app/StationFile.h"
+#include "app/StationSettings.h"
 #include "controls/explorer/FileListView.h"
 #include "controls/explorer/FolderTree.h"
 #include "controls/explorer/MainWindowExplorer.h"
@@ -259,6 +260,7 @@ void MainWindow::readStations(bool rebuild)
     if (rebuild || rows > grid->stationRows())
         grid->setStationRows(rows);
     grid->setStations(stations);
+    grid->setOptions(StationSettings(settingsPath(stationsIniName)).load(stations));
     QStringList names;
     for (const Station& station : stations)
         names << station.name;
@@ -272,6 +274,12 @@ void MainWindow::saveStations()
     // A "+" is replaced in the grid itself.
     m_ui->stationGrid->setStations(rows);
     StationFile(settingsPath(addfCfgName)).save(stations);
+    // Port and mode by address, from the rows with their "+" replaced; blank rows add nothing.
+    QList<std::pair<QString, StationOptions>> options;
+    const QList<StationOptions> rowOptions = m_ui->stationGrid->options();
+    for (qsizetype row = 0; row < rows.size(); ++row)
+        options.append({rows[row].address, rowOptions[row]});
+    StationSettings(settingsPath(stationsIniName)).save(options);
 }
 
 void MainWindow::writeFolderSettings()

@@ -57,6 +57,14 @@ StationOptions StationSettings::load(const QString& address) const
     return options;
 }
 
+QList<StationOptions> StationSettings::load(const QList<Station>& stations) const
+{
+    QList<StationOptions> options;
+    for (const Station& station : stations)
+        options << load(station.address);
+    return options;
+}
+
 void StationSettings::save(const QList<std::pair<QString, StationOptions>>& stations) const
 {
     {

@@ -1,6 +1,7 @@
 // Stations.ini beside Addf.cfg: what the 68-byte records have no room for, per station.
 #pragma once
 
+#include "app/StationFile.h"
 #include "ftp/FtpClient.h"
 
 #include <QString>
@@ -20,6 +21,8 @@ public:
 
     // The options stored for `address`; defaults for a key that is missing or unreadable.
     StationOptions load(const QString& address) const;
+    // The options of each station, in order.
+    QList<StationOptions> load(const QList<Station>& stations) const;
     // Stores the options of several stations at once; the file is readable by its owner only.
     void save(const QList<std::pair<QString, StationOptions>>& stations) const;
 
