@@ -2,6 +2,7 @@
 #include "app/SendRun.h"
 
 #include "app/RunLog.h"
+#include "app/StationSettings.h"
 #include "ftp/FtpClient.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/ScriptedFtpPeer.h"
@@ -229,4 +230,50 @@ TEST_F(SendRunLog, StopBeforeAStationContactsNoOneMoreAndLeavesNothingOpen)
     EXPECT_EQ(second.connectionCount(), 0);
     EXPECT_EQ(run.unfinishedStations(), (QList<qsizetype>{1, 2}));
     EXPECT_FALSE(m_client.Connected);
+}
+
+TEST_F(SendRunLog, AutoModeFallsBackToActiveWhenThePassivePortIsClosedAndSaysSo)
+{
+    // PASV points at a port where nothing listens: the file goes over PORT instead, and
+    // the session stays active for the next file.
+    testsupport::ScriptedFtpPeer peer("127.0.0.2");
+    loggedIn(peer)
+        .reply("250 Ok\r\n")
+        .reply("200 Type\r\n")
+        .reply("227 Entering Passive Mode (127,0,0,2,0,1)\r\n")
+        .reply("200 Port\r\n")
+        .reply("150 Go\r\n")
+        .transfer()
+        .send("226 Done\r\n")
+        .reply("200 Port\r\n")
+        .reply("150 Go\r\n")
+        .transfer()
+        .send("226 Done\r\n")
+        .reply("221 Bye\r\n");
+    peer.start();
+    testsupport::TempTree settings;
+    ASSERT_TRUE(settings.isValid());
+    // The station's own port wins over the client's.
+    StationSettings(settings.path("Stations.ini")).save({{"127.0.0.2", {peer.port(), {}}}});
+    m_client.Port = 1;
+
+    RunLog log(sink());
+    SendRun run(m_client, log, {station("A", "127.0.0.2")}, "in", m_selection);
+    run.useStationSettings(settings.path("Stations.ini"));
+    run.run();
+
+    ASSERT_EQ(m_log.size(), 10) << m_log.join('|').toStdString();
+    EXPECT_EQ(m_log.mid(0, 4), (Lines{header2, "", start("A"), gbkNames}));
+    EXPECT_TRUE(m_log[4].startsWith(QStringLiteral("    改用主动模式："))
+                && m_log[4].contains("127.0.0.2:1"))
+        << m_log[4].toStdString();
+    EXPECT_EQ(m_log.mid(5),
+              (Lines{QStringLiteral("    notice1.txt  已传送 14 字节"),
+                     QStringLiteral("    z.txt  已传送 2 字节"), success, "", ending}));
+    ASSERT_TRUE(peer.waitUntilFinished());
+    EXPECT_EQ(dialogue(peer),
+              (Commands{"USER clerk\r\n", "PASS pw\r\n", "FEAT\r\n", "CWD in\r\n", "TYPE L 8\r\n",
+                        "PASV\r\n", "PORT", "STOR notice1.txt\r\n", "PORT", "STOR z.txt\r\n",
+                        "QUIT\r\n"}));
+    EXPECT_EQ(peer.uploads(), (Commands{"first notice\r\n", "zz"}));
 }
