@@ -478,3 +478,37 @@ TEST_F(SendRunTest, ClosingTheWindowDuringARunStopsItAndThenCloses)
     destroy();
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
+
+TEST_F(SendRunTest, APortSetInTheGridReachesTheStationAndChineseNamesArriveAsUtf8)
+{
+    StationServer server("127.0.0.2");
+    ASSERT_TRUE(server.isRunning()) << server.errorString().toStdString();
+    ASSERT_NE(server.port(), 21);
+    const QString holiday = QStringLiteral("放假通知.txt");
+    QFile::remove(m_notices.path("z.txt"));
+    m_notices.addFile(holiday, "holiday");
+    writeSettings("Addf.cfg", hostRecord("A", "127.0.0.2", "clerk", "pw"));
+    open();
+    // The client's own port is not what reaches the station.
+    ftpClient()->Port = 1;
+    openGrid();
+    EXPECT_EQ(gridText(5, 1), "21") << "a station without an entry";
+    EXPECT_EQ(gridText(6, 1), "auto");
+    typeIntoGrid(5, 1, QString::number(server.port()));
+    clickTab(0);
+    EXPECT_EQ(StationSettings(settingsFile("Stations.ini")).load("127.0.0.2"),
+              (StationOptions{server.port(), TransferMode::Auto}));
+    EXPECT_EQ(readSettings("Addf.cfg"), hostRecord("A", "127.0.0.2", "clerk", "pw"));
+
+    auto* view = child<FileListView>("noticeList");
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    ASSERT_EQ(m_form->noticeSelection().names().size(), 2);
+    send();
+    EXPECT_EQ(pane(),
+              (Lines{header2, "", start("A"), utf8Names, notice1Sent,
+                     QStringLiteral("    %1  已传送 7 字节").arg(holiday), success, "", ending}));
+    // pyftpdlib stores the name's bytes as they came: UTF-8.
+    EXPECT_EQ(server.received("in/" + holiday), QByteArray("holiday"));
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
+}
