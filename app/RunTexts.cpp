@@ -111,11 +111,6 @@ QString fileIncompleteLine(const QString& name, qint64 sent, qint64 size)
               .arg(visibleName(name), bytes(sent), bytes(size));
 }
 
-QString nameNotEncodableReason()
-{
-    return QStringLiteral("文件名含 GBK 无法表示的字符");
-}
-
 QString nameNotEncodableReason(const QString& name, const QString& encoding)
 {
     return QStringLiteral("文件名 %1 无法用服务器的编码（%2）表示")
@@ -158,11 +153,6 @@ QString replyCause(const QString& reply)
 QString emptyAddressCause()
 {
     return QStringLiteral("该站点没有 IP 地址");
-}
-
-QString folderNotEncodableCause()
-{
-    return QStringLiteral("对方目录名含 GBK 无法表示的字符");
 }
 
 QString folderNotEncodableCause(const QString& encoding)

@@ -27,7 +27,6 @@ QString fileNotSentLine(const QString& name);
 QString fileNotSentLine(const QString& name, const QString& reason);
 QString fileIncompleteLine(const QString& name, qint64 sent, qint64 size);
 // Reasons for fileNotSentLine.
-QString nameNotEncodableReason();
 // The name of `name` is beyond the session's encoding ("GBK", "UTF-8").
 QString nameNotEncodableReason(const QString& name, const QString& encoding);
 QString cannotOpenReason();
@@ -39,7 +38,6 @@ QString socketCause(const SocketError& error, int idleLimitMs);
 // A server's reply as one line, without its line ends.
 QString replyCause(const QString& reply);
 QString emptyAddressCause();
-QString folderNotEncodableCause();
 QString folderNotEncodableCause(const QString& encoding);
 // The station's host name has no address.
 QString lookupFailedCause(const QString& name);

@@ -9,6 +9,7 @@
 #include "tests/support/ScriptedFtpPeer.h"
 #include "tests/support/TempTree.h"
 
+#include <QComboBox>
 #include <QDate>
 #include <QDir>
 #include <QElapsedTimer>
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QTableWidget>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -495,9 +497,17 @@ TEST_F(SendRunTest, APortSetInTheGridReachesTheStationAndChineseNamesArriveAsUtf
     EXPECT_EQ(gridText(5, 1), "21") << "a station without an entry";
     EXPECT_EQ(gridText(6, 1), "auto");
     typeIntoGrid(5, 1, QString::number(server.port()));
+    // The mode is chosen from a list.
+    auto* grid = child<QTableWidget>("stationGrid");
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      grid->visualRect(grid->model()->index(0, 5)).center());
+    auto* modes = qobject_cast<QComboBox*>(QApplication::focusWidget());
+    ASSERT_NE(modes, nullptr);
+    EXPECT_EQ(modes->count(), 3);
+    modes->setCurrentText(QStringLiteral("被动"));
     clickTab(0);
     EXPECT_EQ(StationSettings(settingsFile("Stations.ini")).load("127.0.0.2"),
-              (StationOptions{server.port(), TransferMode::Auto}));
+              (StationOptions{server.port(), TransferMode::Passive}));
     EXPECT_EQ(readSettings("Addf.cfg"), hostRecord("A", "127.0.0.2", "clerk", "pw"));
 
     auto* view = child<FileListView>("noticeList");
