@@ -9,6 +9,7 @@
 #include "app/SendRun.h"
 #include "app/StationChecklist.h"
 #include "app/StationFile.h"
+#include "app/StationSettings.h"
 #include "controls/explorer/FileListView.h"
 #include "controls/explorer/FolderTree.h"
 #include "controls/explorer/MainWindowExplorer.h"
@@ -41,6 +42,7 @@ namespace {
 
 const QString dirtCfgName = QStringLiteral("Dirt.cfg");
 const QString addfCfgName = QStringLiteral("Addf.cfg");
+const QString stationsIniName = QStringLiteral("Stations.ini");
 const QString noFolder = QStringLiteral("nil");
 
 constexpr int stationRows = 9;
@@ -258,6 +260,7 @@ void MainWindow::readStations(bool rebuild)
     if (rebuild || rows > grid->stationRows())
         grid->setStationRows(rows);
     grid->setStations(stations);
+    grid->setOptions(StationSettings(settingsPath(stationsIniName)).load(stations));
     QStringList names;
     for (const Station& station : stations)
         names << station.name;
@@ -271,6 +274,12 @@ void MainWindow::saveStations()
     // A "+" is replaced in the grid itself.
     m_ui->stationGrid->setStations(rows);
     StationFile(settingsPath(addfCfgName)).save(stations);
+    // Port and mode by address, from the rows with their "+" replaced; blank rows add nothing.
+    QList<std::pair<QString, StationOptions>> options;
+    const QList<StationOptions> rowOptions = m_ui->stationGrid->options();
+    for (qsizetype row = 0; row < rows.size(); ++row)
+        options.append({rows[row].address, rowOptions[row]});
+    StationSettings(settingsPath(stationsIniName)).save(options);
 }
 
 void MainWindow::writeFolderSettings()
@@ -405,6 +414,7 @@ void MainWindow::sendNotices()
     for (int item : items)
         stations << m_ui->stationGrid->station(item + 1);
     SendRun run(*ftpClient, log, stations, m_ui->remoteFolderEdit->text(), noticeSelection());
+    run.useStationSettings(settingsPath(stationsIniName));
     m_run = &run;
     m_ui->sendButton->setEnabled(false);
     const auto runEnd = qScopeGuard([this] {

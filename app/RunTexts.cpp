@@ -111,9 +111,10 @@ QString fileIncompleteLine(const QString& name, qint64 sent, qint64 size)
               .arg(visibleName(name), bytes(sent), bytes(size));
 }
 
-QString nameNotEncodableReason()
+QString nameNotEncodableReason(const QString& name, const QString& encoding)
 {
-    return QStringLiteral("文件名含 GBK 无法表示的字符");
+    return QStringLiteral("文件名 %1 无法用服务器的编码（%2）表示")
+        .arg(visibleName(name), encoding);
 }
 
 QString cannotOpenReason()
@@ -154,9 +155,24 @@ QString emptyAddressCause()
     return QStringLiteral("该站点没有 IP 地址");
 }
 
-QString folderNotEncodableCause()
+QString folderNotEncodableCause(const QString& encoding)
 {
-    return QStringLiteral("对方目录名含 GBK 无法表示的字符");
+    return QStringLiteral("对方目录名含 %1 无法表示的字符").arg(encoding);
+}
+
+QString lookupFailedCause(const QString& name)
+{
+    return QStringLiteral("无法解析主机名 %1").arg(name);
+}
+
+QString nameEncodingLine(const QString& encoding)
+{
+    return indent + QStringLiteral("文件名编码：%1").arg(encoding);
+}
+
+QString modeFallbackLine(const QString& reason)
+{
+    return indent + QStringLiteral("改用主动模式：%1").arg(replyCause(reason));
 }
 
 QString stoppingLine()

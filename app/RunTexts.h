@@ -27,7 +27,8 @@ QString fileNotSentLine(const QString& name);
 QString fileNotSentLine(const QString& name, const QString& reason);
 QString fileIncompleteLine(const QString& name, qint64 sent, qint64 size);
 // Reasons for fileNotSentLine.
-QString nameNotEncodableReason();
+// The name of `name` is beyond the session's encoding ("GBK", "UTF-8").
+QString nameNotEncodableReason(const QString& name, const QString& encoding);
 QString cannotOpenReason();
 
 // The indented line under a network error line.
@@ -37,7 +38,13 @@ QString socketCause(const SocketError& error, int idleLimitMs);
 // A server's reply as one line, without its line ends.
 QString replyCause(const QString& reply);
 QString emptyAddressCause();
-QString folderNotEncodableCause();
+QString folderNotEncodableCause(const QString& encoding);
+// The station's host name has no address.
+QString lookupFailedCause(const QString& name);
+// Indented lines under a station's start line: the session's name encoding, and a switch
+// from passive to active data connections with its reason.
+QString nameEncodingLine(const QString& encoding);
+QString modeFallbackLine(const QString& reason);
 
 // Stop, first press, while a file is being sent.
 QString stoppingLine();

@@ -38,11 +38,15 @@ SendRun::SendRun(FtpClient& client, RunLog& log, QList<Station> stations, QStrin
     // until its final reply: Stop words itself by it.
     m_previousTransferStart =
         std::exchange(m_client.OnTransactionStart, [this](QObject*) { m_inTransfer = true; });
+    m_previousModeFallback = std::exchange(m_client.OnModeFallback, [this](const QString& reason) {
+        this->log(runtexts::modeFallbackLine(reason));
+    });
 }
 
 SendRun::~SendRun()
 {
     m_client.OnTransactionStart = std::move(m_previousTransferStart);
+    m_client.OnModeFallback = std::move(m_previousModeFallback);
 }
 
 void SendRun::closeLeftConnection()
@@ -134,22 +138,30 @@ QList<SendRun::Notice> SendRun::checkNotices()
 
 SendRun::Outcome SendRun::sendToStation(const Station& station, const QList<Notice>& notices)
 {
+    if (m_settings) {
+        const StationOptions options = m_settings->load(station.address);
+        m_client.Port = options.port;
+        m_client.Mode = options.mode;
+    }
     log(runtexts::stationStartLine(station.name), false,
         runtexts::stationNote(station.address, m_client.Port, station.user));
     if (stopRequested())
         return Outcome::Stopped;
     if (station.address.trimmed().isEmpty())
         return failStation(runtexts::emptyAddressCause(), false);
-    const std::optional<QByteArray> folder = platform::toCodePageExactly(m_remoteFolder);
-    if (!folder)
-        return failStation(runtexts::folderNotEncodableCause(), false);
 
     m_client.Host = platform::toCodePage(station.address);
     m_client.UserID = platform::toCodePage(station.user);
     m_client.Password = platform::toCodePage(station.password);
     try {
         m_client.Connect();
-        m_client.ChangeDir(*folder);
+        const QString encoding = ftp::encodingName(m_client.sessionEncoding());
+        log(runtexts::nameEncodingLine(encoding));
+        try {
+            m_client.ChangeDir(m_remoteFolder);
+        } catch (const NameEncodingError&) {
+            return failStation(runtexts::folderNotEncodableCause(encoding), true);
+        }
         m_client.SetTransferType(typeLocal8);
         for (const Notice& notice : notices) {
             if (stopRequested())
@@ -161,6 +173,8 @@ SendRun::Outcome SendRun::sendToStation(const Station& station, const QList<Noti
     } catch (const SocketError& error) {
         if (stopRequested())
             return Outcome::Stopped;
+        if (error.failure() == SocketFailure::LookupFailed)
+            return failStation(runtexts::lookupFailedCause(station.address.trimmed()), false);
         // Only a failed data connection leaves a control connection worth a goodbye.
         const bool controlAlive =
             error.endpoint() && error.endpoint()->role == SocketEndpoint::Role::Data;
@@ -173,14 +187,16 @@ SendRun::Outcome SendRun::sendToStation(const Station& station, const QList<Noti
 
 void SendRun::sendNotice(const Notice& notice)
 {
-    const std::optional<QByteArray> remoteName = platform::toCodePageExactly(notice.name);
-    if (!remoteName) {
-        log(runtexts::fileNotSentLine(notice.name, runtexts::nameNotEncodableReason()));
-        return;
-    }
     try {
         const auto transferEnded = qScopeGuard([this] { m_inTransfer = false; });
-        m_client.Upload(notice.path, *remoteName);
+        m_client.Upload(notice.path, notice.name);
+    } catch (const NameEncodingError&) {
+        // Refused before STOR: nothing went out, the next file may still go.
+        log(runtexts::fileNotSentLine(
+            notice.name,
+            runtexts::nameNotEncodableReason(notice.name,
+                                             ftp::encodingName(m_client.sessionEncoding()))));
+        return;
     } catch (const FileOpenError&) {
         // Gone since the check (its folder removed, say): the next file may still go.
         log(runtexts::fileNotSentLine(notice.name, runtexts::cannotOpenReason()));

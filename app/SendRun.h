@@ -3,10 +3,14 @@
 
 #include "app/NoticeSelection.h"
 #include "app/StationFile.h"
+#include "app/StationSettings.h"
 #include "net/BlockingSocket.h"
 
 #include <QList>
 #include <QString>
+
+#include <functional>
+#include <optional>
 
 class FtpClient;
 class RunLog;
@@ -23,6 +27,9 @@ public:
     SendRun(const SendRun&) = delete;
     SendRun& operator=(const SendRun&) = delete;
 
+    // Each station's port and transfer mode from this Stations.ini; without one, the
+    // client's own Port and Mode serve every station.
+    void useStationSettings(const QString& path) { m_settings.emplace(path); }
     // Closes the connection that an earlier run left open.
     void closeLeftConnection();
     // The whole run, log lines included; returns when it has ended. Failures are logged,
@@ -65,7 +72,9 @@ private:
     QString m_remoteFolder;
     NoticeSelection m_notices;
     QList<qsizetype> m_unfinished;
+    std::optional<StationSettings> m_settings;
     NotifyEvent m_previousTransferStart;
+    std::function<void(const QString&)> m_previousModeFallback;
     int m_stopPresses = 0;
     bool m_abandoned = false;
     // A file's data is being sent or its final reply is awaited.

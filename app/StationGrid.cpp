@@ -3,7 +3,9 @@
 
 #include "platform/codepage.h"
 
+#include <QComboBox>
 #include <QHeaderView>
+#include <QIntValidator>
 #include <QLineEdit>
 #include <QStyledItemDelegate>
 #include <QTableWidgetItem>
@@ -12,6 +14,23 @@
 namespace {
 
 constexpr int numberColumnWidth = 18;
+// Grid columns as the row numbers count them (1 is the station's name).
+constexpr int portColumn = 5;
+constexpr int modeColumn = 6;
+
+// The mode cells' texts, in the order of TransferMode.
+const QStringList modeTexts{QStringLiteral("auto"), QStringLiteral("主动"), QStringLiteral("被动")};
+
+QString modeText(TransferMode mode)
+{
+    return modeTexts.value(static_cast<int>(mode));
+}
+
+TransferMode modeFromText(const QString& text)
+{
+    const qsizetype index = modeTexts.indexOf(text.trimmed());
+    return index > 0 ? static_cast<TransferMode>(index) : TransferMode::Auto;
+}
 
 // Keeps a cell within the bytes its field holds in GBK: of a text typed, pasted or committed by
 // an input method, the characters that would pass the limit are dropped, at the cursor, so
@@ -44,10 +63,37 @@ public:
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override
     {
+        if (index.column() == modeColumn - 1) {
+            auto* modes = new QComboBox(parent);
+            modes->addItems(modeTexts);
+            return modes;
+        }
         QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (index.column() == portColumn - 1) {
+            if (auto* line = qobject_cast<QLineEdit*>(editor))
+                line->setValidator(new QIntValidator(1, 65535, line));
+            return editor;
+        }
         if (auto* line = qobject_cast<QLineEdit*>(editor))
             line->setValidator(new FieldBytesValidator(line));
         return editor;
+    }
+
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override
+    {
+        if (auto* modes = qobject_cast<QComboBox*>(editor))
+            modes->setCurrentIndex(static_cast<int>(modeFromText(index.data().toString())));
+        else
+            QStyledItemDelegate::setEditorData(editor, index);
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override
+    {
+        if (auto* modes = qobject_cast<QComboBox*>(editor))
+            model->setData(index, modes->currentText());
+        else
+            QStyledItemDelegate::setModelData(editor, model, index);
     }
 };
 
@@ -74,6 +120,9 @@ void StationGrid::prepare()
     setCell(2, 0, QStringLiteral("IP地址"));
     setCell(3, 0, QStringLiteral("用户名"));
     setCell(4, 0, QStringLiteral("口令"));
+    setColumnCount(modeColumn);
+    setCell(portColumn, 0, QStringLiteral("端口"));
+    setCell(modeColumn, 0, QStringLiteral("模式"));
 }
 
 void StationGrid::setStationRows(int rows)
@@ -106,6 +155,29 @@ void StationGrid::setStations(const QList<Station>& stations)
         for (int column = 1; column <= int(stationFields.size()); ++column)
             if (cell(column, row) != stations[row - 1].*stationFields[column - 1])
                 setCell(column, row, stations[row - 1].*stationFields[column - 1]);
+}
+
+QList<StationOptions> StationGrid::options() const
+{
+    QList<StationOptions> rows;
+    for (int row = 1; row <= rowCount(); ++row) {
+        StationOptions options;
+        const uint port = cell(portColumn, row).trimmed().toUInt();
+        if (port > 0 && port <= 65535)
+            options.port = static_cast<quint16>(port);
+        options.mode = modeFromText(cell(modeColumn, row));
+        rows << options;
+    }
+    return rows;
+}
+
+void StationGrid::setOptions(const QList<StationOptions>& options)
+{
+    for (int row = 1; row <= rowCount(); ++row) {
+        const bool given = row <= options.size();
+        setCell(portColumn, row, given ? QString::number(options[row - 1].port) : QString());
+        setCell(modeColumn, row, given ? modeText(options[row - 1].mode) : QString());
+    }
 }
 
 bool StationGrid::holds(const QWidget* widget) const

@@ -2,12 +2,14 @@
 #pragma once
 
 #include "app/StationFile.h"
+#include "app/StationSettings.h"
 
 #include <QTableWidget>
 
 // Row 0 (the headings) and column 0 (the row numbers) are the table's headers; rows and
 // columns of stations are counted from 1, as the row numbers show them. A cell editor takes
-// no more than the 16 GBK bytes of a field.
+// no more than the 16 GBK bytes of a field. Columns 5 and 6 hold what Stations.ini keeps:
+// the port (1-65535) and the transfer mode (auto / 主动 / 被动, chosen from a list).
 class StationGrid : public QTableWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(StationGrid)
@@ -28,6 +30,11 @@ public:
     QList<Station> stations() const;
     // Rows from the first on, as many as given; only cells that differ are written.
     void setStations(const QList<Station>& stations);
+
+    // The port and mode columns (端口, 模式) of every row; a blank cell is the default.
+    QList<StationOptions> options() const;
+    // Rows from the first on; the rows after them are blanked.
+    void setOptions(const QList<StationOptions>& options);
 
     // True for the grid and its cell editor.
     bool holds(const QWidget* widget) const;

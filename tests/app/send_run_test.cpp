@@ -2,6 +2,7 @@
 #include "app/SendRun.h"
 
 #include "app/RunLog.h"
+#include "app/StationSettings.h"
 #include "ftp/FtpClient.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/ScriptedFtpPeer.h"
@@ -22,6 +23,8 @@ const QString networkError =
 const QString stopped =
     QStringLiteral("---------------------------------------------------       用户终止！");
 const QString ending = QStringLiteral("        --------======  传送完毕  ======--------");
+// Written once a station's login told the session's name encoding.
+const QString gbkNames = QStringLiteral("    文件名编码：GBK");
 
 QString start(const QString& name)
 {
@@ -141,13 +144,15 @@ TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
                 && cause.contains("Only part of it was stored") && !cause.contains("552-"))
         << cause.toStdString();
     m_log[m_log.size() - 3] = "<cause>";
-    const QString korean = QStringLiteral("    공지.txt  未传送：文件名含 GBK 无法表示的字符");
+    const QString korean =
+        QStringLiteral("    공지.txt  未传送：文件名 공지.txt 无法用服务器的编码（GBK）表示");
     EXPECT_EQ(m_log,
               (Lines{QStringLiteral("★☆         您共选择了 5 个文件         ☆★"),
                      QStringLiteral("red: 找不到文件 gone.txt，不传送"),
                      QStringLiteral("red: 文件名 two\\nlines.txt 含换行符，不传送"),
                      "",
                      start("good"),
+                     gbkNames,
                      QStringLiteral("    notice1.txt  已传送 14 字节"),
                      QStringLiteral("    z.txt  已传送 2 字节"),
                      korean,
@@ -162,6 +167,7 @@ TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
                      networkError,
                      QStringLiteral("    该站点没有 IP 地址"),
                      start("full"),
+                     gbkNames,
                      QStringLiteral("    notice1.txt  可能不完整：已发送 14 / 14 字节"),
                      networkError,
                      "<cause>",
@@ -169,16 +175,16 @@ TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
                      ending}));
     ASSERT_TRUE(good.waitUntilFinished());
     EXPECT_EQ(dialogue(good),
-              (Commands{"USER clerk\r\n", "PASS pw\r\n", "FEAT\r\n", "CWD .\r\n", "TYPE L 8\r\n", "PORT",
-                        "STOR notice1.txt\r\n", "PORT", "STOR z.txt\r\n", "QUIT\r\n"}));
+              (Commands{"USER clerk\r\n", "PASS pw\r\n", "FEAT\r\n", "CWD .\r\n", "TYPE L 8\r\n",
+                        "PORT", "STOR notice1.txt\r\n", "PORT", "STOR z.txt\r\n", "QUIT\r\n"}));
     EXPECT_EQ(good.uploads(), (Commands{"first notice\r\n", "zz"}))
         << "found whatever the case of its name";
     ASSERT_TRUE(refused.waitUntilFinished());
     EXPECT_EQ(dialogue(refused).mid(0, 2), (Commands{"USER clerk\r\n", "PASS bad\r\n"}));
     ASSERT_TRUE(full.waitUntilFinished());
     EXPECT_EQ(dialogue(full),
-              (Commands{"USER clerk\r\n", "PASS pw\r\n", "FEAT\r\n", "CWD .\r\n", "TYPE L 8\r\n", "PORT",
-                        "STOR notice1.txt\r\n", "QUIT\r\n"}));
+              (Commands{"USER clerk\r\n", "PASS pw\r\n", "FEAT\r\n", "CWD .\r\n", "TYPE L 8\r\n",
+                        "PORT", "STOR notice1.txt\r\n", "QUIT\r\n"}));
     EXPECT_FALSE(m_client.Connected);
     EXPECT_EQ(run.unfinishedStations(), (QList<qsizetype>{1, 2, 3, 4}));
 }
@@ -217,11 +223,57 @@ TEST_F(SendRunLog, StopBeforeAStationContactsNoOneMoreAndLeavesNothingOpen)
     run.run();
     EXPECT_EQ(m_log,
               (Lines{QStringLiteral("★☆         您共选择了 1 个文件         ☆★"), "", start("A"),
-                     QStringLiteral("    z.txt  已传送 2 字节"), success, start("B"), stopped, "",
-                     ending}));
+                     gbkNames, QStringLiteral("    z.txt  已传送 2 字节"), success, start("B"),
+                     stopped, "", ending}));
     ASSERT_TRUE(first.waitUntilFinished());
     EXPECT_EQ(first.commands().last(), QByteArray("QUIT\r\n"));
     EXPECT_EQ(second.connectionCount(), 0);
     EXPECT_EQ(run.unfinishedStations(), (QList<qsizetype>{1, 2}));
     EXPECT_FALSE(m_client.Connected);
+}
+
+TEST_F(SendRunLog, AutoModeFallsBackToActiveWhenThePassivePortIsClosedAndSaysSo)
+{
+    // PASV points at a port where nothing listens: the file goes over PORT instead, and
+    // the session stays active for the next file.
+    testsupport::ScriptedFtpPeer peer("127.0.0.2");
+    loggedIn(peer)
+        .reply("250 Ok\r\n")
+        .reply("200 Type\r\n")
+        .reply("227 Entering Passive Mode (127,0,0,2,0,1)\r\n")
+        .reply("200 Port\r\n")
+        .reply("150 Go\r\n")
+        .transfer()
+        .send("226 Done\r\n")
+        .reply("200 Port\r\n")
+        .reply("150 Go\r\n")
+        .transfer()
+        .send("226 Done\r\n")
+        .reply("221 Bye\r\n");
+    peer.start();
+    testsupport::TempTree settings;
+    ASSERT_TRUE(settings.isValid());
+    // The station's own port wins over the client's.
+    StationSettings(settings.path("Stations.ini")).save({{"127.0.0.2", {peer.port(), {}}}});
+    m_client.Port = 1;
+
+    RunLog log(sink());
+    SendRun run(m_client, log, {station("A", "127.0.0.2")}, "in", m_selection);
+    run.useStationSettings(settings.path("Stations.ini"));
+    run.run();
+
+    ASSERT_EQ(m_log.size(), 10) << m_log.join('|').toStdString();
+    EXPECT_EQ(m_log.mid(0, 4), (Lines{header2, "", start("A"), gbkNames}));
+    EXPECT_TRUE(m_log[4].startsWith(QStringLiteral("    改用主动模式："))
+                && m_log[4].contains("127.0.0.2:1"))
+        << m_log[4].toStdString();
+    EXPECT_EQ(m_log.mid(5),
+              (Lines{QStringLiteral("    notice1.txt  已传送 14 字节"),
+                     QStringLiteral("    z.txt  已传送 2 字节"), success, "", ending}));
+    ASSERT_TRUE(peer.waitUntilFinished());
+    EXPECT_EQ(dialogue(peer),
+              (Commands{"USER clerk\r\n", "PASS pw\r\n", "FEAT\r\n", "CWD in\r\n", "TYPE L 8\r\n",
+                        "PASV\r\n", "PORT", "STOR notice1.txt\r\n", "PORT", "STOR z.txt\r\n",
+                        "QUIT\r\n"}));
+    EXPECT_EQ(peer.uploads(), (Commands{"first notice\r\n", "zz"}));
 }

@@ -1,12 +1,15 @@
 // Send runs driven through the window against FTP servers on loopback addresses.
 #include "WindowFixture.h"
 
+#include "app/StationFile.h"
+#include "app/StationSettings.h"
 #include "controls/explorer/FileListView.h"
 #include "ftp/FtpClient.h"
 #include "tests/support/FtpServerProcess.h"
 #include "tests/support/ScriptedFtpPeer.h"
 #include "tests/support/TempTree.h"
 
+#include <QComboBox>
 #include <QDate>
 #include <QDir>
 #include <QElapsedTimer>
@@ -16,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QTableWidget>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -60,6 +64,11 @@ public:
     }
 };
 
+// The session's name encoding, written after each login: pyftpdlib offers UTF8, the
+// scripted peers do not.
+const QString utf8Names = QStringLiteral("    文件名编码：UTF-8");
+const QString gbkNames = QStringLiteral("    文件名编码：GBK");
+
 QString start(const QString& name)
 {
     return QStringLiteral("开始向  %1  传送...").arg(name);
@@ -80,8 +89,12 @@ protected:
     void openWith(const QByteArray& stations, quint16 port)
     {
         writeSettings("Addf.cfg", stations);
+        // Every station on the peers' port; the scripts answer PORT, not PASV.
+        QList<std::pair<QString, StationOptions>> options;
+        for (const Station& station : StationFile(settingsFile("Addf.cfg")).load())
+            options.append({station.address, {port, TransferMode::Active}});
+        StationSettings(settingsFile("Stations.ini")).save(options);
         open();
-        ftpClient()->Port = port;
         auto* view = child<FileListView>("noticeList");
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
                           view->visualItemRect(view->item(0)).center());
@@ -180,8 +193,8 @@ TEST_F(SendRunTest, WhatIsHighlightedReachesEveryStationAndAMissingFileIsLeftOut
 
     send();
     EXPECT_EQ(pane(),
-              (Lines{header2, "", headquarters, notice1Sent, zSent, success, start("B"),
-                     notice1Sent, zSent, success, "", ending}));
+              (Lines{header2, "", headquarters, utf8Names, notice1Sent, zSent, success, start("B"),
+                     utf8Names, notice1Sent, zSent, success, "", ending}));
     for (StationServer* station : {&first, &second}) {
         EXPECT_EQ(station->received("in/notice1.txt"), QByteArray("first notice\r\n"));
         EXPECT_EQ(station->received("in/z.txt"), QByteArray(100000, 'z'));
@@ -200,7 +213,8 @@ TEST_F(SendRunTest, WhatIsHighlightedReachesEveryStationAndAMissingFileIsLeftOut
     QTRY_COMPARE(pane().value(0), QStringLiteral("★☆         您共选择了 1 个文件         ☆★"));
     QTRY_COMPARE(pane().last(), ending);
     EXPECT_EQ(pane().mid(1),
-              (Lines{"", headquarters, zSent, success, start("B"), zSent, success, "", ending}));
+              (Lines{"", headquarters, utf8Names, zSent, success, start("B"), utf8Names, zSent,
+                     success, "", ending}));
     EXPECT_EQ(first.received("in/notice1.txt"), "<none>");
     EXPECT_EQ(second.received("in/z.txt"), QByteArray(100000, 'z'));
 
@@ -208,9 +222,10 @@ TEST_F(SendRunTest, WhatIsHighlightedReachesEveryStationAndAMissingFileIsLeftOut
     QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
     QFile::remove(m_notices.path("z.txt"));
     send();
-    EXPECT_EQ(pane(),
-              (Lines{header2, QStringLiteral("找不到文件 z.txt，不传送"), "", headquarters,
-                     notice1Sent, success, start("B"), notice1Sent, success, "", ending}));
+    EXPECT_EQ(
+        pane(),
+        (Lines{header2, QStringLiteral("找不到文件 z.txt，不传送"), "", headquarters, utf8Names,
+               notice1Sent, success, start("B"), utf8Names, notice1Sent, success, "", ending}));
     EXPECT_EQ(second.received("in/notice1.txt"), QByteArray("first notice\r\n"));
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
@@ -239,6 +254,7 @@ TEST_F(SendRunTest, EachFailingStationGetsItsCauseItIsLoggedAndLeftTickedForARet
                          networkError,
                          refused,
                          start("good"),
+                         utf8Names,
                          notice1Sent,
                          zSent,
                          success,
@@ -246,9 +262,11 @@ TEST_F(SendRunTest, EachFailingStationGetsItsCauseItIsLoggedAndLeftTickedForARet
                          networkError,
                          "    530 Authentication failed.",
                          start("nofolder"),
+                         utf8Names,
                          networkError,
                          "    550 No such file or directory.",
                          start("good2"),
+                         utf8Names,
                          notice1Sent,
                          zSent,
                          success,
@@ -282,7 +300,7 @@ TEST_F(SendRunTest, EachFailingStationGetsItsCauseItIsLoggedAndLeftTickedForARet
         EXPECT_TRUE(stamp.match(lines[line]).hasMatch()) << lines[line].toStdString();
         EXPECT_TRUE(lines[line].mid(21).startsWith(expected[line])) << line;
     }
-    EXPECT_EQ(lines[9].mid(21),
+    EXPECT_EQ(lines[10].mid(21),
               start("wrong") + QStringLiteral("  [127.0.0.2:%1 用户 clerk]").arg(port));
     EXPECT_FALSE(written.contains("pw") || written.contains("bad"));
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
@@ -386,7 +404,8 @@ TEST_F(SendRunTest, FirstStopLetsTheFileBeingSentFinish)
     send();
     EXPECT_TRUE(sendDisabled) << "no second run while one is in progress";
     EXPECT_EQ(pane(),
-              (Lines{header2, "", start("A"), stopping, notice1Sent, stopped, "", ending, retry}));
+              (Lines{header2, "", start("A"), gbkNames, stopping, notice1Sent, stopped, "", ending,
+                     retry}));
     EXPECT_FALSE(hasCommand(station, "STOR z.txt"));
     EXPECT_FALSE(ftpClient()->Connected) << "closed, not left for the next run";
     EXPECT_TRUE(station.waitUntilFinished());
@@ -428,14 +447,14 @@ TEST_F(SendRunTest, SecondStopCutsTheFileBeingSentAndSaysItMayBeIncomplete)
     send();
     EXPECT_LT(sinceSecondStop.elapsed(), 1000);
     const Lines lines = pane();
-    ASSERT_EQ(lines.size(), 9) << lines.join('|').toStdString();
-    EXPECT_EQ(lines.mid(0, 4), (Lines{header2, "", start("A"), stopping}));
+    ASSERT_EQ(lines.size(), 10) << lines.join('|').toStdString();
+    EXPECT_EQ(lines.mid(0, 5), (Lines{header2, "", start("A"), gbkNames, stopping}));
     EXPECT_TRUE(QRegularExpression(
                     QStringLiteral("^    big\\.bin  可能不完整：已发送 [0-9,]+ / 16,777,216 字节$"))
-                    .match(lines[4])
+                    .match(lines[5])
                     .hasMatch())
-        << lines[4].toStdString();
-    EXPECT_EQ(lines.mid(5), (Lines{stopped, "", ending, retry}));
+        << lines[5].toStdString();
+    EXPECT_EQ(lines.mid(6), (Lines{stopped, "", ending, retry}));
     EXPECT_FALSE(ftpClient()->Connected);
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
@@ -459,5 +478,47 @@ TEST_F(SendRunTest, ClosingTheWindowDuringARunStopsItAndThenCloses)
     EXPECT_EQ(pane(), (Lines{header2, "", start("A"), stopped, "", ending}));
     EXPECT_EQ(readSettings("Dirt.cfg"), QFile::encodeName(m_notices.path()) + "/\r\nout\r\n\r\n");
     destroy();
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
+}
+
+TEST_F(SendRunTest, APortSetInTheGridReachesTheStationAndChineseNamesArriveAsUtf8)
+{
+    StationServer server("127.0.0.2");
+    ASSERT_TRUE(server.isRunning()) << server.errorString().toStdString();
+    ASSERT_NE(server.port(), 21);
+    const QString holiday = QStringLiteral("放假通知.txt");
+    QFile::remove(m_notices.path("z.txt"));
+    m_notices.addFile(holiday, "holiday");
+    writeSettings("Addf.cfg", hostRecord("A", "127.0.0.2", "clerk", "pw"));
+    open();
+    // The client's own port is not what reaches the station.
+    ftpClient()->Port = 1;
+    openGrid();
+    EXPECT_EQ(gridText(5, 1), "21") << "a station without an entry";
+    EXPECT_EQ(gridText(6, 1), "auto");
+    typeIntoGrid(5, 1, QString::number(server.port()));
+    // The mode is chosen from a list.
+    auto* grid = child<QTableWidget>("stationGrid");
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      grid->visualRect(grid->model()->index(0, 5)).center());
+    auto* modes = qobject_cast<QComboBox*>(QApplication::focusWidget());
+    ASSERT_NE(modes, nullptr);
+    EXPECT_EQ(modes->count(), 3);
+    modes->setCurrentText(QStringLiteral("被动"));
+    clickTab(0);
+    EXPECT_EQ(StationSettings(settingsFile("Stations.ini")).load("127.0.0.2"),
+              (StationOptions{server.port(), TransferMode::Passive}));
+    EXPECT_EQ(readSettings("Addf.cfg"), hostRecord("A", "127.0.0.2", "clerk", "pw"));
+
+    auto* view = child<FileListView>("noticeList");
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    ASSERT_EQ(m_form->noticeSelection().names().size(), 2);
+    send();
+    EXPECT_EQ(pane(),
+              (Lines{header2, "", start("A"), utf8Names, notice1Sent,
+                     QStringLiteral("    %1  已传送 7 字节").arg(holiday), success, "", ending}));
+    // pyftpdlib stores the name's bytes as they came: UTF-8.
+    EXPECT_EQ(server.received("in/" + holiday), QByteArray("holiday"));
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
