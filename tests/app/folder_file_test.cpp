@@ -7,32 +7,20 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "SettingsFileTest.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 namespace {
 
-class FolderFileTest : public testing::Test {
+class FolderFileTest : public SettingsFileTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_folder.isValid()); }
-
-    QString path() const { return m_folder.filePath("Dirt.cfg"); }
-
-    void write(const QByteArray& bytes) const
+    FolderFileTest()
+        : SettingsFileTest(QStringLiteral("Dirt.cfg"))
     {
-        QFile file(path());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
     }
-
-    QByteArray read() const
-    {
-        QFile file(path());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
-
-    QTemporaryDir m_folder;
 };
 
 } // namespace

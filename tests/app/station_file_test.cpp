@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "SettingsFileTest.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -26,26 +28,12 @@ QByteArray gbk(const QString& text)
     return platform::toCodePage(text);
 }
 
-class StationFileTest : public testing::Test {
+class StationFileTest : public SettingsFileTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_folder.isValid()); }
-
-    QString path() const { return m_folder.filePath("Addf.cfg"); }
-
-    void write(const QByteArray& bytes) const
+    StationFileTest()
+        : SettingsFileTest(QStringLiteral("Addf.cfg"))
     {
-        QFile file(path());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
     }
-
-    QByteArray read() const
-    {
-        QFile file(path());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
-
-    QTemporaryDir m_folder;
 };
 
 } // namespace
