@@ -122,6 +122,14 @@ private:
 
 } // namespace
 
+VerifyError::VerifyError(const QString& message, qint64 sent, qint64 serverSize, QString reply)
+    : platform::Exception(message)
+    , m_sent(sent)
+    , m_serverSize(serverSize)
+    , m_reply(std::move(reply))
+{
+}
+
 FtpError::FtpError(const QByteArray& reply, NameEncoding encoding)
     : platform::Exception(ftp::replyText(reply, encoding))
     , m_reply(reply)
@@ -401,6 +409,7 @@ void FtpClient::Connect()
     m_staleReply.clear();
     m_encoding = NameEncoding::Gbk;
     m_features.clear();
+    m_binaryType = false;
     m_passiveFailed = false;
     ClearInput();
     BlockingSocket::Connect();
@@ -638,8 +647,9 @@ void FtpClient::SetTransferType(int Mode)
     case 1: RunCommand("TYPE A"); break;
     case 2: RunCommand("TYPE I"); break;
     case 3: RunCommand("TYPE L 8"); break;
-    default: break;
+    default: return;
     }
+    m_binaryType = Mode != 1 && isBetween(ReplyCode, 200, 299);
 }
 
 void FtpClient::discardStaleReplies()
@@ -963,5 +973,30 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const S
         refuseUpload(final);
         return false;
     }
+    // Only in binary type is the server's size the count of bytes sent.
+    if (VerifyUploads && m_binaryType && ftp::hasFeature(m_features, "SIZE"))
+        verifySize(name, data.bytesSent());
     return true;
+}
+
+void FtpClient::verifySize(const StorName& name, qint64 sent)
+{
+    const QByteArray reply = command("SIZE " + name.wire);
+    const QString text = ftp::replyText(reply, m_encoding);
+    if (!isBetween(ReplyCode, 200, 299))
+        throw VerifyError(
+            QStringLiteral("The server cannot tell the size of the stored file: %1").arg(text),
+            sent, -1, text);
+    // "213 1234": the size is the text after the code.
+    bool number = false;
+    const qint64 size = firstLine(reply).mid(4).trimmed().toLongLong(&number);
+    if (!number || size < 0)
+        throw VerifyError(
+            QStringLiteral("The server's size of the stored file is no number: %1").arg(text), sent,
+            -1, text);
+    if (size != sent)
+        throw VerifyError(
+            QStringLiteral("The server holds %1 bytes of the %2 sent").arg(size).arg(sent), sent,
+            size);
+    m_lastUpload.verification = Verification::Size;
 }

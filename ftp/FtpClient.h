@@ -51,11 +51,33 @@ private:
     QByteArray m_reply;
 };
 
+// How a stored file was checked on the server: not at all, or by its size there (SIZE).
+enum class Verification { NotChecked, Size, Hash };
+
 // What an upload got across: the local file's size and the bytes handed to the data
-// connection, also when the upload failed.
+// connection, also when the upload failed; and how the stored file was checked.
 struct UploadProgress {
     qint64 size = 0;
     qint64 sent = 0;
+    Verification verification = Verification::NotChecked;
+};
+
+// The server holds another size than was sent, or could not tell it (SIZE refused, or a
+// reply that is no number): the file is not delivered. The message names both sizes or
+// gives the server's reply.
+class VerifyError : public platform::Exception {
+public:
+    VerifyError(const QString& message, qint64 sent, qint64 serverSize, QString reply = {});
+    qint64 sent() const noexcept { return m_sent; }
+    // -1 when the server told no size.
+    qint64 serverSize() const noexcept { return m_serverSize; }
+    // The server's reply as one line when it told no size; empty otherwise.
+    const QString& reply() const noexcept { return m_reply; }
+
+private:
+    qint64 m_sent;
+    qint64 m_serverSize;
+    QString m_reply;
 };
 
 // A local file that cannot be opened for an upload: "Cannot open file <path>".
@@ -221,6 +243,9 @@ public:
     PassiveSwitch Passive{Mode};
     // Read at the login.
     EncodingChoice Encoding = EncodingChoice::Auto;
+    // After a stored upload in binary type, ask the server for the file's size (when FEAT
+    // lists SIZE) and compare it with the bytes sent.
+    bool VerifyUploads = true;
     // Mode Auto gave up on passive data connections for this session, and why ("Data
     // connection to 127.0.0.1:40123 failed: connection refused", or PASV's refusal).
     std::function<void(const QString& reason)> OnModeFallback;
@@ -296,6 +321,9 @@ private:
     bool openActiveData(BlockingSocket& data);
     // Closes the control connection unless the server's own close already did.
     void closeIfOpen();
+    // Compares the server's size of a stored file with the bytes sent; VerifyError when they
+    // differ or the server cannot tell.
+    void verifySize(const StorName& name, qint64 sent);
 
     bool m_stopping = false;
     // The data of a file is being sent, or its final reply read: a stop waits for its end.
@@ -309,6 +337,8 @@ private:
     bool m_finalReplyDue = false;
     NameEncoding m_encoding = NameEncoding::Gbk;
     QByteArrayList m_features;
+    // The server accepted TYPE I or TYPE L 8 in this session.
+    bool m_binaryType = false;
     // Mode Auto fell back to active data connections in this session.
     bool m_passiveFailed = false;
 };

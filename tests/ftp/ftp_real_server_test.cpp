@@ -66,6 +66,8 @@ TEST_P(FtpRealServer, FilesArriveByteForByteAndAMissingFolderIsRefused)
         EXPECT_EQ(client.DataConnection, nullptr);
         EXPECT_EQ(client.lastUpload().size, size);
         EXPECT_EQ(client.lastUpload().sent, size);
+        // The server lists SIZE and the session is binary: every file is checked.
+        EXPECT_EQ(client.lastUpload().verification, Verification::Size);
     }
     client.Disconnect();
     EXPECT_FALSE(client.Connected);

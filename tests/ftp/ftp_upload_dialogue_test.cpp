@@ -687,3 +687,74 @@ TEST(FtpStop, AStopEndsEveryWaitAtOnceButLetsAFileInTransferFinish)
         EXPECT_FALSE(s.client.stopping());
     }
 }
+
+TEST_F(FtpUploadDialogue, AStoredFileIsCheckedBySizeWhenTheServerListsIt)
+{
+    constexpr char listsSize[] = "211-Features:\r\n SIZE\r\n211 End\r\n";
+    struct Case {
+        QByteArray feat;
+        QByteArray sizeReply = {}; // empty: no SIZE is to be asked
+        bool verify = true;
+        int type = 2; // SetTransferType
+        Verification verification = Verification::NotChecked;
+        QString failure = {}; // empty: stored
+        qint64 serverSize = -1;
+    };
+    const QList<Case> cases{
+        {.feat = listsSize, .sizeReply = "213 6\r\n", .verification = Verification::Size},
+        {.feat = listsSize,
+         .sizeReply = "213 4\r\n",
+         .failure = "The server holds 4 bytes of the 6 sent",
+         .serverSize = 4},
+        {.feat = listsSize,
+         .sizeReply = "550 Could not get file size.\r\n",
+         .failure = "The server cannot tell the size of the stored file: 550 Could not get "
+                    "file size."},
+        {.feat = listsSize,
+         .sizeReply = "213 six\r\n",
+         .failure = "The server's size of the stored file is no number: 213 six"},
+        {.feat = testsupport::featUnknown},
+        {.feat = "211-Features:\r\n MDTM\r\n211 End\r\n"},
+        // Switched off, or ASCII type (where sizes change with line ends): SIZE is not asked.
+        {.feat = listsSize, .verify = false},
+        {.feat = listsSize, .type = 1},
+    };
+    const QString path = writeFile(m_folder, "n.txt", "notice");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases.data());
+        Session s;
+        testsupport::ScriptedFtpPeer& peer = s.script({"220 Ready\r\n", "230 In.\r\n", c.feat})
+                                                 .reply("200 Type set to I.\r\n")
+                                                 .passive(passiveReply)
+                                                 .reply("150 Ok.\r\n")
+                                                 .transfer()
+                                                 .send("226 Done.\r\n");
+        if (!c.sizeReply.isEmpty())
+            peer.reply(c.sizeReply);
+        s.logIn(true);
+        s.client.VerifyUploads = c.verify;
+        s.client.OnFailure = nullptr;
+        s.client.SetTransferType(c.type);
+
+        QString failure;
+        qint64 serverSize = -1;
+        try {
+            s.client.Upload(path, QStringLiteral("n.txt"));
+        } catch (const VerifyError& error) {
+            failure = error.message();
+            serverSize = error.serverSize();
+            EXPECT_EQ(error.sent(), 6);
+        }
+        ASSERT_TRUE(s.peer.waitUntilPlayed());
+        EXPECT_EQ(failure, c.failure);
+        EXPECT_EQ(serverSize, c.serverSize);
+        EXPECT_EQ(s.client.lastUpload().sent, 6);
+        EXPECT_EQ(s.client.lastUpload().verification, c.verification);
+        EXPECT_EQ(s.probe.count("OnSuccess(9)"), c.failure.isEmpty() ? 1 : 0);
+        const Lines tail = s.peer.commands().mid(4);
+        EXPECT_EQ(tail,
+                  c.sizeReply.isEmpty() ? Lines{"STOR n.txt\r\n"}
+                                        : (Lines{"STOR n.txt\r\n", "SIZE n.txt\r\n"}));
+        expectCleanedUp(s.client);
+    }
+}
