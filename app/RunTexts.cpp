@@ -89,9 +89,39 @@ QString lineBreakNameLine(const QString& name)
     return QStringLiteral("文件名 %1 含换行符，不传送").arg(visibleName(name));
 }
 
-QString fileStoredLine(const QString& name, qint64 count)
+QString fileStoredLine(const QString& name, qint64 count, Verification verification)
 {
-    return indent + QStringLiteral("%1  已传送 %2 字节").arg(visibleName(name), bytes(count));
+    return indent + QStringLiteral("%1  已传送 %2 字节").arg(visibleName(name), bytes(count))
+        + (verification == Verification::NotChecked
+               ? QStringLiteral("，未核对（服务器不支持 SIZE）")
+               : QStringLiteral("，已核对"));
+}
+
+QString fileNotDeliveredLine(const QString& name, qint64 count)
+{
+    return indent
+        + QStringLiteral("%1  已传送 %2 字节，核对不符，未送达")
+              .arg(visibleName(name), bytes(count));
+}
+
+QString fileNote(const QString& stationName, const QString& name, qint64 count,
+                 Verification verification)
+{
+    return QStringLiteral("[站点 %1，文件 %2，%3 字节，%4]")
+        .arg(stationName, visibleName(name), QString::number(count),
+             verification == Verification::NotChecked ? QStringLiteral("未核对")
+                                                      : QStringLiteral("已用 SIZE 核对"));
+}
+
+QString sizeMismatchCause(qint64 sent, qint64 serverSize)
+{
+    return QStringLiteral("服务器上的文件为 %1 字节，已发送 %2 字节，文件不完整")
+        .arg(bytes(serverSize), bytes(sent));
+}
+
+QString sizeUnknownCause(const QString& reply)
+{
+    return QStringLiteral("服务器无法核对文件大小：%1").arg(reply);
 }
 
 QString fileNotSentLine(const QString& name)

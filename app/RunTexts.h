@@ -1,6 +1,7 @@
 // The texts a send run writes into the pane and the run log, in one place for translation.
 #pragma once
 
+#include "ftp/FtpClient.h"
 #include "net/BlockingSocket.h"
 
 #include <QString>
@@ -22,7 +23,13 @@ QString unreadableFileLine(const QString& name);
 QString lineBreakNameLine(const QString& name);
 
 // Indented lines in the window-text colour: the outcome of one file at one station.
-QString fileStoredLine(const QString& name, qint64 bytes);
+// Stored, and checked on the server ("已核对") or not (a server without SIZE).
+QString fileStoredLine(const QString& name, qint64 bytes, Verification verification);
+// Stored, but the server's size of it does not match or is unknown: not delivered.
+QString fileNotDeliveredLine(const QString& name, qint64 bytes);
+// Run log file only, after a stored file's line: station, name, bytes and the check.
+QString fileNote(const QString& stationName, const QString& name, qint64 bytes,
+                 Verification verification);
 QString fileNotSentLine(const QString& name);
 QString fileNotSentLine(const QString& name, const QString& reason);
 QString fileIncompleteLine(const QString& name, qint64 sent, qint64 size);
@@ -37,6 +44,9 @@ QString causeLine(const QString& cause);
 QString socketCause(const SocketError& error, int idleLimitMs);
 // A server's reply as one line, without its line ends.
 QString replyCause(const QString& reply);
+// The server holds another size than was sent, or cannot tell it (its reply).
+QString sizeMismatchCause(qint64 sent, qint64 serverSize);
+QString sizeUnknownCause(const QString& reply);
 QString emptyAddressCause();
 QString folderNotEncodableCause(const QString& encoding);
 // The station's host name has no address.

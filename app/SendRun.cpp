@@ -166,8 +166,13 @@ SendRun::Outcome SendRun::sendToStation(const Station& station, const QList<Noti
         for (const Notice& notice : notices) {
             if (stopRequested())
                 break;
-            sendNotice(notice);
+            sendNotice(notice, station.name);
         }
+    } catch (const VerifyError& error) {
+        return failStation(error.serverSize() >= 0
+                               ? runtexts::sizeMismatchCause(error.sent(), error.serverSize())
+                               : runtexts::sizeUnknownCause(error.reply()),
+                           true);
     } catch (const FtpError& error) {
         return failStation(runtexts::replyCause(error.message()), true);
     } catch (const SocketError& error) {
@@ -185,7 +190,7 @@ SendRun::Outcome SendRun::sendToStation(const Station& station, const QList<Noti
     return stopRequested() ? Outcome::Stopped : Outcome::Sent;
 }
 
-void SendRun::sendNotice(const Notice& notice)
+void SendRun::sendNotice(const Notice& notice, const QString& stationName)
 {
     try {
         const auto transferEnded = qScopeGuard([this] { m_inTransfer = false; });
@@ -201,6 +206,10 @@ void SendRun::sendNotice(const Notice& notice)
         // Gone since the check (its folder removed, say): the next file may still go.
         log(runtexts::fileNotSentLine(notice.name, runtexts::cannotOpenReason()));
         return;
+    } catch (const VerifyError&) {
+        // Stored, but not as sent: the station is a failure and is ticked for a retry.
+        log(runtexts::fileNotDeliveredLine(notice.name, m_client.lastUpload().sent));
+        throw;
     } catch (...) {
         const UploadProgress& progress = m_client.lastUpload();
         // Bytes that reached the server may stay there under the file's real name.
@@ -215,7 +224,8 @@ void SendRun::sendNotice(const Notice& notice)
     if (progress.sent < progress.size)
         log(runtexts::fileIncompleteLine(notice.name, progress.sent, progress.size));
     else
-        log(runtexts::fileStoredLine(notice.name, progress.sent));
+        log(runtexts::fileStoredLine(notice.name, progress.sent, progress.verification), false,
+            runtexts::fileNote(stationName, notice.name, progress.sent, progress.verification));
 }
 
 SendRun::Outcome SendRun::failStation(const QString& cause, bool serverAnswering)

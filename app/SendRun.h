@@ -56,7 +56,7 @@ private:
     Outcome sendToStation(const Station& station, const QList<Notice>& notices);
     // Uploads one notice and logs its outcome; a failure of the connection or a refusal
     // is passed on once its line is written.
-    void sendNotice(const Notice& notice);
+    void sendNotice(const Notice& notice, const QString& stationName);
     // The network error line and its cause; the connection is closed, politely when
     // the server is still answering.
     Outcome failStation(const QString& cause, bool serverAnswering);

@@ -153,8 +153,8 @@ TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
                      "",
                      start("good"),
                      gbkNames,
-                     QStringLiteral("    notice1.txt  已传送 14 字节"),
-                     QStringLiteral("    z.txt  已传送 2 字节"),
+                     QStringLiteral("    notice1.txt  已传送 14 字节，未核对（服务器不支持 SIZE）"),
+                     QStringLiteral("    z.txt  已传送 2 字节，未核对（服务器不支持 SIZE）"),
                      korean,
                      success,
                      start("wrong"),
@@ -221,10 +221,11 @@ TEST_F(SendRunLog, StopBeforeAStationContactsNoOneMoreAndLeavesNothingOpen)
                 "in", one);
     running = &run;
     run.run();
-    EXPECT_EQ(m_log,
-              (Lines{QStringLiteral("★☆         您共选择了 1 个文件         ☆★"), "", start("A"),
-                     gbkNames, QStringLiteral("    z.txt  已传送 2 字节"), success, start("B"),
-                     stopped, "", ending}));
+    EXPECT_EQ(
+        m_log,
+        (Lines{QStringLiteral("★☆         您共选择了 1 个文件         ☆★"), "", start("A"),
+               gbkNames, QStringLiteral("    z.txt  已传送 2 字节，未核对（服务器不支持 SIZE）"),
+               success, start("B"), stopped, "", ending}));
     ASSERT_TRUE(first.waitUntilFinished());
     EXPECT_EQ(first.commands().last(), QByteArray("QUIT\r\n"));
     EXPECT_EQ(second.connectionCount(), 0);
@@ -268,12 +269,74 @@ TEST_F(SendRunLog, AutoModeFallsBackToActiveWhenThePassivePortIsClosedAndSaysSo)
                 && m_log[4].contains("127.0.0.2:1"))
         << m_log[4].toStdString();
     EXPECT_EQ(m_log.mid(5),
-              (Lines{QStringLiteral("    notice1.txt  已传送 14 字节"),
-                     QStringLiteral("    z.txt  已传送 2 字节"), success, "", ending}));
+              (Lines{QStringLiteral("    notice1.txt  已传送 14 字节，未核对（服务器不支持 SIZE）"),
+                     QStringLiteral("    z.txt  已传送 2 字节，未核对（服务器不支持 SIZE）"),
+                     success, "", ending}));
     ASSERT_TRUE(peer.waitUntilFinished());
     EXPECT_EQ(dialogue(peer),
               (Commands{"USER clerk\r\n", "PASS pw\r\n", "FEAT\r\n", "CWD in\r\n", "TYPE L 8\r\n",
                         "PASV\r\n", "PORT", "STOR notice1.txt\r\n", "PORT", "STOR z.txt\r\n",
                         "QUIT\r\n"}));
     EXPECT_EQ(peer.uploads(), (Commands{"first notice\r\n", "zz"}));
+}
+
+TEST_F(SendRunLog, AStoredFileIsCheckedBySizeAndAMismatchFailsTheStation)
+{
+    struct Case {
+        QByteArray secondSize; // the SIZE reply for z.txt (2 bytes sent)
+        QString cause;
+    };
+    const QList<Case> cases{
+        {"213 1\r\n", QStringLiteral("    服务器上的文件为 1 字节，已发送 2 字节，文件不完整")},
+        {"550 No such file.\r\n", QStringLiteral("    服务器无法核对文件大小：550 No such file.")},
+        {"213 two\r\n", QStringLiteral("    服务器无法核对文件大小：213 two")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.secondSize.toStdString());
+        m_log.clear();
+        testsupport::ScriptedFtpPeer peer("127.0.0.2");
+        peer.send("220 Ready\r\n")
+            .reply("331 Password?\r\n")
+            .reply("230 In\r\n")
+            .reply("211-Features:\r\n SIZE\r\n211 End\r\n")
+            .reply("250 Ok\r\n")
+            .reply("200 Type\r\n")
+            .reply("200 Port\r\n")
+            .reply("150 Go\r\n")
+            .transfer()
+            .send("226 Done\r\n")
+            .reply("213 14\r\n")
+            .reply("200 Port\r\n")
+            .reply("150 Go\r\n")
+            .transfer()
+            .send("226 Done\r\n")
+            .reply(c.secondSize)
+            .reply("221 Bye\r\n");
+        peer.start();
+        m_client.Port = peer.port();
+        testsupport::TempTree logs;
+        ASSERT_TRUE(logs.isValid());
+
+        {
+            RunLog log(sink(), logs.path("run.log"));
+            SendRun run(m_client, log, {station("A", "127.0.0.2")}, "in", m_selection);
+            run.run();
+            EXPECT_EQ(run.unfinishedStations(), QList<qsizetype>{0});
+        }
+        EXPECT_EQ(m_log,
+                  (Lines{header2, "", start("A"), gbkNames,
+                         QStringLiteral("    notice1.txt  已传送 14 字节，已核对"),
+                         QStringLiteral("    z.txt  已传送 2 字节，核对不符，未送达"), networkError,
+                         c.cause, "", ending}));
+        ASSERT_TRUE(peer.waitUntilFinished());
+        EXPECT_EQ(dialogue(peer).mid(5),
+                  (Commands{"PORT", "STOR notice1.txt\r\n", "SIZE notice1.txt\r\n", "PORT",
+                            "STOR z.txt\r\n", "SIZE z.txt\r\n", "QUIT\r\n"}));
+        // The run log file tells, per file, where it went and how it was checked.
+        QFile file(logs.path("run.log"));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(
+            QString::fromUtf8(file.readAll())
+                .contains(QStringLiteral("[站点 A，文件 notice1.txt，14 字节，已用 SIZE 核对]")));
+    }
 }
