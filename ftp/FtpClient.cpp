@@ -731,7 +731,10 @@ void FtpClient::upload(const QString& localPath, const std::function<StorName()>
     bool stored = false;
     try {
         CheckConnection();
-        const StorName storName = name();
+        const StorName realName = name();
+        // ".part" is the same bytes in GBK and UTF-8.
+        const StorName storName =
+            TempNames ? StorName{realName.wire + ".part", realName.shown + ".part"} : realName;
         {
             std::lock_guard lock(*TransferLock);
             discardStaleReplies();
@@ -745,6 +748,8 @@ void FtpClient::upload(const QString& localPath, const std::function<StorName()>
                     OnModeFallback(unavailable.reason);
                 stored = transferOnNewConnection(localPath, storName);
             }
+            if (stored && TempNames)
+                rename(storName.wire, realName.wire);
         }
         if (stored && OnSuccess)
             OnSuccess(CommandKind::ctStor);
@@ -977,6 +982,15 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const S
     if (VerifyUploads && m_binaryType && ftp::hasFeature(m_features, "SIZE"))
         verifySize(name, data.bytesSent());
     return true;
+}
+
+void FtpClient::rename(const QByteArray& from, const QByteArray& to)
+{
+    QByteArray reply = command("RNFR " + from);
+    if (ReplyCode == 350)
+        reply = command("RNTO " + to);
+    if (!isBetween(ReplyCode, 200, 299))
+        throw RenameError(reply, m_encoding);
 }
 
 void FtpClient::verifySize(const StorName& name, qint64 sent)

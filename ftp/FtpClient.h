@@ -80,6 +80,13 @@ private:
     QString m_reply;
 };
 
+// The server refused to give a file stored under its temporary name its real name (RNFR
+// or RNTO); the temporary file stays. The message is the server's reply.
+class RenameError : public FtpError {
+public:
+    using FtpError::FtpError;
+};
+
 // A local file that cannot be opened for an upload: "Cannot open file <path>".
 class FileOpenError : public platform::Exception {
 public:
@@ -246,6 +253,9 @@ public:
     // After a stored upload in binary type, ask the server for the file's size (when FEAT
     // lists SIZE) and compare it with the bytes sent.
     bool VerifyUploads = true;
+    // Store each file as its name plus ".part" and rename it (RNFR, RNTO) once stored and
+    // checked, so that nobody reads it half-written; a refused rename raises RenameError.
+    bool TempNames = false;
     // Mode Auto gave up on passive data connections for this session, and why ("Data
     // connection to 127.0.0.1:40123 failed: connection refused", or PASV's refusal).
     std::function<void(const QString& reason)> OnModeFallback;
@@ -324,6 +334,8 @@ private:
     // Compares the server's size of a stored file with the bytes sent; VerifyError when they
     // differ or the server cannot tell.
     void verifySize(const StorName& name, qint64 sent);
+    // RNFR `from`, RNTO `to`; a refusal raises RenameError.
+    void rename(const QByteArray& from, const QByteArray& to);
 
     bool m_stopping = false;
     // The data of a file is being sent, or its final reply read: a stop waits for its end.

@@ -758,3 +758,53 @@ TEST_F(FtpUploadDialogue, AStoredFileIsCheckedBySizeWhenTheServerListsIt)
         expectCleanedUp(s.client);
     }
 }
+
+TEST_F(FtpUploadDialogue, ATemporaryNameIsRenamedOnceTheFileIsStoredAndChecked)
+{
+    struct Case {
+        Lines renameReplies;
+        Lines renameCommands;
+        QString failure = {}; // empty: renamed
+    };
+    const QList<Case> cases{
+        {{"350 Ready for RNTO.\r\n", "250 Renamed.\r\n"},
+         {"RNFR n.txt.part\r\n", "RNTO n.txt\r\n"}},
+        {{"550 No such file.\r\n"}, {"RNFR n.txt.part\r\n"}, "550 No such file."},
+        {{"350 Ready for RNTO.\r\n", "553 Name not allowed.\r\n"},
+         {"RNFR n.txt.part\r\n", "RNTO n.txt\r\n"},
+         "553 Name not allowed."},
+    };
+    const QString path = writeFile(m_folder, "n.txt", "notice");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases.data());
+        Session s;
+        testsupport::ScriptedFtpPeer& peer =
+            s.script({"220 Ready\r\n", "230 In.\r\n", "211-Features:\r\n SIZE\r\n211 End\r\n"})
+                .reply("200 Type set to I.\r\n")
+                .passive(passiveReply)
+                .reply("150 Ok.\r\n")
+                .transfer()
+                .send("226 Done.\r\n")
+                .reply("213 6\r\n");
+        for (const QByteArray& reply : c.renameReplies)
+            peer.reply(reply);
+        s.logIn(true);
+        s.client.TempNames = true;
+        s.client.OnFailure = nullptr;
+        s.client.SetTransferType(2);
+
+        QString failure;
+        try {
+            s.client.Upload(path, QStringLiteral("n.txt"));
+        } catch (const RenameError& error) {
+            failure = error.message();
+        }
+        ASSERT_TRUE(s.peer.waitUntilPlayed());
+        EXPECT_EQ(failure, c.failure);
+        EXPECT_EQ(s.client.lastUpload().verification, Verification::Size);
+        EXPECT_EQ(s.probe.count("OnSuccess(9)"), c.failure.isEmpty() ? 1 : 0);
+        EXPECT_EQ(s.peer.commands().mid(4),
+                  (Lines{"STOR n.txt.part\r\n", "SIZE n.txt.part\r\n"} + c.renameCommands));
+        expectCleanedUp(s.client);
+    }
+}
