@@ -104,6 +104,13 @@ QString fileNotDeliveredLine(const QString& name, qint64 count)
               .arg(visibleName(name), bytes(count));
 }
 
+QString fileNotRenamedLine(const QString& name, qint64 count)
+{
+    return indent
+        + QStringLiteral("%1  已传送 %2 字节，改名被拒绝，临时文件 %1.part 留在服务器上")
+              .arg(visibleName(name), bytes(count));
+}
+
 QString fileNote(const QString& stationName, const QString& name, qint64 count,
                  Verification verification)
 {

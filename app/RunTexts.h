@@ -27,6 +27,8 @@ QString lineBreakNameLine(const QString& name);
 QString fileStoredLine(const QString& name, qint64 bytes, Verification verification);
 // Stored, but the server's size of it does not match or is unknown: not delivered.
 QString fileNotDeliveredLine(const QString& name, qint64 bytes);
+// Stored under name + ".part", but the rename to its real name was refused.
+QString fileNotRenamedLine(const QString& name, qint64 bytes);
 // Run log file only, after a stored file's line: station, name, bytes and the check.
 QString fileNote(const QString& stationName, const QString& name, qint64 bytes,
                  Verification verification);

@@ -142,6 +142,7 @@ SendRun::Outcome SendRun::sendToStation(const Station& station, const QList<Noti
         const StationOptions options = m_settings->load(station.address);
         m_client.Port = options.port;
         m_client.Mode = options.mode;
+        m_client.TempNames = options.tempName;
     }
     log(runtexts::stationStartLine(station.name), false,
         runtexts::stationNote(station.address, m_client.Port, station.user));
@@ -206,6 +207,10 @@ void SendRun::sendNotice(const Notice& notice, const QString& stationName)
         // Gone since the check (its folder removed, say): the next file may still go.
         log(runtexts::fileNotSentLine(notice.name, runtexts::cannotOpenReason()));
         return;
+    } catch (const RenameError&) {
+        // Stored and checked, but left under its temporary name: not delivered.
+        log(runtexts::fileNotRenamedLine(notice.name, m_client.lastUpload().sent));
+        throw;
     } catch (const VerifyError&) {
         // Stored, but not as sent: the station is a failure and is ticked for a retry.
         log(runtexts::fileNotDeliveredLine(notice.name, m_client.lastUpload().sent));

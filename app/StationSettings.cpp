@@ -10,6 +10,7 @@ namespace {
 
 const QString portKey = QStringLiteral("port");
 const QString modeKeyName = QStringLiteral("mode");
+const QString tempNameKey = QStringLiteral("tempName");
 
 // An address holds ":" (IPv6) and "." which QSettings would read as structure: percent-encode it.
 QString groupName(const QString& address)
@@ -54,6 +55,7 @@ StationOptions StationSettings::load(const QString& address) const
     if (ok && port > 0 && port <= 65535)
         options.port = static_cast<quint16>(port);
     options.mode = modeFromKey(file.value(modeKeyName).toString());
+    options.tempName = file.value(tempNameKey, false).toBool();
     return options;
 }
 
@@ -75,6 +77,9 @@ void StationSettings::save(const QList<std::pair<QString, StationOptions>>& stat
             file.beginGroup(groupName(address));
             file.setValue(portKey, options.port);
             file.setValue(modeKeyName, modeKey(options.mode));
+            // Set in the file by hand for now: the grid's save (always false) leaves it alone.
+            if (options.tempName)
+                file.setValue(tempNameKey, true);
             file.endGroup();
         }
         file.sync();

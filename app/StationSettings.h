@@ -10,6 +10,8 @@
 struct StationOptions {
     quint16 port = 21;
     TransferMode mode = TransferMode::Auto;
+    // Store under a temporary name and rename once checked (key tempName; file only for now).
+    bool tempName = false;
 
     bool operator==(const StationOptions&) const = default;
 };

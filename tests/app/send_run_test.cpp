@@ -8,6 +8,8 @@
 #include "tests/support/ScriptedFtpPeer.h"
 #include "tests/support/TempTree.h"
 
+#include <QSettings>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -255,7 +257,7 @@ TEST_F(SendRunLog, AutoModeFallsBackToActiveWhenThePassivePortIsClosedAndSaysSo)
     testsupport::TempTree settings;
     ASSERT_TRUE(settings.isValid());
     // The station's own port wins over the client's.
-    StationSettings(settings.path("Stations.ini")).save({{"127.0.0.2", {peer.port(), {}}}});
+    StationSettings(settings.path("Stations.ini")).save({{"127.0.0.2", {peer.port(), {}, false}}});
     m_client.Port = 1;
 
     RunLog log(sink());
@@ -339,4 +341,53 @@ TEST_F(SendRunLog, AStoredFileIsCheckedBySizeAndAMismatchFailsTheStation)
             QString::fromUtf8(file.readAll())
                 .contains(QStringLiteral("[站点 A，文件 notice1.txt，14 字节，已用 SIZE 核对]")));
     }
+}
+
+TEST_F(SendRunLog, AStationWithTemporaryNamesRenamesEachFileAndARefusalFailsIt)
+{
+    testsupport::ScriptedFtpPeer peer("127.0.0.2");
+    loggedIn(peer)
+        .reply("250 Ok\r\n")
+        .reply("200 Type\r\n")
+        .reply("200 Port\r\n")
+        .reply("150 Go\r\n")
+        .transfer()
+        .send("226 Done\r\n")
+        .reply("350 Ready\r\n")
+        .reply("250 Renamed\r\n")
+        .reply("200 Port\r\n")
+        .reply("150 Go\r\n")
+        .transfer()
+        .send("226 Done\r\n")
+        .reply("350 Ready\r\n")
+        .reply("553 Not allowed\r\n")
+        .reply("221 Bye\r\n");
+    peer.start();
+    testsupport::TempTree settings;
+    ASSERT_TRUE(settings.isValid());
+    {
+        // The key is set by hand in the file; the grid's save keeps it.
+        QSettings file(settings.path("Stations.ini"), QSettings::IniFormat);
+        file.setValue("127.0.0.2/tempName", true);
+    }
+    StationSettings(settings.path("Stations.ini"))
+        .save({{"127.0.0.2", {peer.port(), TransferMode::Active, false}}});
+
+    RunLog log(sink());
+    SendRun run(m_client, log, {station("A", "127.0.0.2")}, "in", m_selection);
+    run.useStationSettings(settings.path("Stations.ini"));
+    run.run();
+
+    EXPECT_EQ(m_log,
+              (Lines{header2, "", start("A"), gbkNames,
+                     QStringLiteral("    notice1.txt  已传送 14 字节，未核对（服务器不支持 SIZE）"),
+                     QStringLiteral(
+                         "    z.txt  已传送 2 字节，改名被拒绝，临时文件 z.txt.part 留在服务器上"),
+                     networkError, "    553 Not allowed", "", ending}));
+    EXPECT_EQ(run.unfinishedStations(), QList<qsizetype>{0});
+    ASSERT_TRUE(peer.waitUntilFinished());
+    EXPECT_EQ(dialogue(peer).mid(5),
+              (Commands{"PORT", "STOR notice1.txt.part\r\n", "RNFR notice1.txt.part\r\n",
+                        "RNTO notice1.txt\r\n", "PORT", "STOR z.txt.part\r\n",
+                        "RNFR z.txt.part\r\n", "RNTO z.txt\r\n", "QUIT\r\n"}));
 }

@@ -509,7 +509,7 @@ TEST_F(SendRunTest, APortSetInTheGridReachesTheStationAndChineseNamesArriveAsUtf
     modes->setCurrentText(QStringLiteral("被动"));
     clickTab(0);
     EXPECT_EQ(StationSettings(settingsFile("Stations.ini")).load("127.0.0.2"),
-              (StationOptions{server.port(), TransferMode::Passive}));
+              (StationOptions{server.port(), TransferMode::Passive, false}));
     EXPECT_EQ(readSettings("Addf.cfg"), hostRecord("A", "127.0.0.2", "clerk", "pw"));
 
     auto* view = child<FileListView>("noticeList");

@@ -22,9 +22,9 @@ TEST(StationSettingsTest, RoundTripKeysAndDefaults)
     settings.save({{"10.0.0.1", {2121, TransferMode::Active}},
                    {"::1", {21, TransferMode::Passive}},
                    {"ftp.example", {990, TransferMode::Auto}}});
-    EXPECT_EQ(settings.load("10.0.0.1"), (StationOptions{2121, TransferMode::Active}));
-    EXPECT_EQ(settings.load("::1"), (StationOptions{21, TransferMode::Passive}));
-    EXPECT_EQ(settings.load("ftp.example"), (StationOptions{990, TransferMode::Auto}));
+    EXPECT_EQ(settings.load("10.0.0.1"), (StationOptions{2121, TransferMode::Active, false}));
+    EXPECT_EQ(settings.load("::1"), (StationOptions{21, TransferMode::Passive, false}));
+    EXPECT_EQ(settings.load("ftp.example"), (StationOptions{990, TransferMode::Auto, false}));
     EXPECT_EQ(settings.load("10.0.0.2"), StationOptions{}) << "a station without an entry";
 
     // The keys as another reader of the file sees them.
