@@ -2,11 +2,12 @@
 // prints the elapsed time and the process's CPU time.
 //
 //   ftpput --host H [--port P] --user U --password W --dir D [--mode auto|active|passive]
-//          [--encoding auto|gbk|utf8] [--verify auto|off] [--ticks] FILE...
+//          [--encoding auto|gbk|utf8] [--verify auto|off] [--temp-name] [--ticks] FILE...
 //
 // --port defaults to 21, --mode, --encoding and --verify to auto. --verify auto checks each
 // stored file by SIZE when the server lists it; verified=N counts the files whose size
-// matched, unchecked=N the others. --ticks runs a 10 ms timer in the
+// matched, unchecked=N the others. --temp-name stores each file as its name plus ".part" and
+// renames it once checked. --ticks runs a 10 ms timer in the
 // same event loop during the uploads and prints the longest gap between its ticks. The
 // session's name encoding and a fallback to active mode are noted on standard error. Exits
 // non-zero with the error's message when an operation fails.
@@ -40,6 +41,7 @@ struct Options {
     TransferMode mode = TransferMode::Auto;
     EncodingChoice encoding = EncodingChoice::Auto;
     bool verify = true;
+    bool tempName = false;
     bool ticks = false;
     QStringList files;
 };
@@ -49,7 +51,7 @@ void usage()
     std::fprintf(stderr,
                  "usage: ftpput --host H [--port P] --user U --password W --dir D "
                  "[--mode auto|active|passive] [--encoding auto|gbk|utf8] [--verify auto|off] "
-                 "[--ticks] FILE...\n");
+                 "[--temp-name] [--ticks] FILE...\n");
 }
 
 std::optional<Options> parseArguments(const QStringList& arguments)
@@ -65,6 +67,10 @@ std::optional<Options> parseArguments(const QStringList& arguments)
         const QString& argument = arguments[i];
         if (argument == QLatin1String("--ticks")) {
             options.ticks = true;
+            continue;
+        }
+        if (argument == QLatin1String("--temp-name")) {
+            options.tempName = true;
             continue;
         }
         if (!argument.startsWith(QLatin1String("--"))) {
@@ -141,6 +147,7 @@ int main(int argc, char** argv)
     ftp.Mode = options->mode;
     ftp.Encoding = options->encoding;
     ftp.VerifyUploads = options->verify;
+    ftp.TempNames = options->tempName;
     ftp.OnModeFallback = [](const QString& reason) {
         std::fprintf(stderr, "ftpput: passive mode failed (%s); active mode from now on\n",
                      qPrintable(reason));
