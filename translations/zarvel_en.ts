@@ -13,7 +13,7 @@
     </message>
     <message>
       <source>文本文件</source>
-      <translation>Text files</translation>
+      <translation>Texts</translation>
     </message>
     <message>
       <source>所有文件</source>
@@ -29,7 +29,7 @@
     </message>
     <message>
       <source>对方目录为：</source>
-      <translation>Remote folder:</translation>
+      <translation>Remote dir:</translation>
     </message>
     <message>
       <source>系统设置</source>
@@ -41,7 +41,7 @@
     </message>
     <message>
       <source>本地目录</source>
-      <translation>Local folder</translation>
+      <translation>Local</translation>
     </message>
     <message>
       <source>对方设置</source>
@@ -49,11 +49,11 @@
     </message>
     <message>
       <source>请输入系统设置口令：    </source>
-      <translation>Enter the settings password:    </translation>
+      <translation>Settings password:</translation>
     </message>
     <message>
       <source>口令错误！</source>
-      <translation>Wrong password!</translation>
+      <translation>Wrong!</translation>
     </message>
     <message>
       <source>Zarvel简介：
