@@ -7,6 +7,7 @@
 #include "platform/files.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QMimeDatabase>
 #include <QStringDecoder>
 
@@ -45,7 +46,8 @@ bool isBinary(const QByteArray& bytes)
 
 [[noreturn]] void raiseTooLong()
 {
-    throw platform::Exception(QStringLiteral("Text exceeds memo capacity"));
+    throw platform::Exception(
+        QCoreApplication::translate("NoticeText", "Text exceeds memo capacity"));
 }
 
 // A UTF-16 text after its byte order mark, up to its first NUL character.
@@ -93,10 +95,12 @@ QString readNoticeText(const QString& path)
     try {
         bytes = platform::readFileStart(path, paneCapacity + 1);
     } catch (const platform::InOutError&) {
-        throw platform::Exception(QStringLiteral("Cannot open file %1").arg(path));
+        throw platform::Exception(
+            QCoreApplication::translate("NoticeText", "Cannot open file %1").arg(path));
     }
     if (isBinary(bytes))
-        throw platform::Exception(QStringLiteral("不是文本文件，无法预览"));
+        throw platform::Exception(
+            QCoreApplication::translate("NoticeText", "不是文本文件，无法预览"));
     QString text = startsWithUtf16Mark(bytes) ? decodeUtf16(bytes) : decodeEightBit(bytes);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(u'\r', u'\n');

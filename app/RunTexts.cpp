@@ -1,6 +1,7 @@
 // The send run's texts.
 #include "app/RunTexts.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 
 #include <algorithm>
@@ -22,14 +23,17 @@ QString bytes(qint64 count)
 QString failureReason(const SocketError& error, int idleLimitMs)
 {
     switch (error.failure()) {
-    case SocketFailure::Refused: return QStringLiteral("连接被拒绝");
+    case SocketFailure::Refused: return QCoreApplication::translate("RunTexts", "连接被拒绝");
     case SocketFailure::TimedOut:
-        return QStringLiteral("%1 秒内没有回应").arg(std::max(1, idleLimitMs / 1000));
-    case SocketFailure::Unreachable: return QStringLiteral("无法到达该地址");
-    case SocketFailure::Reset: return QStringLiteral("连接被对方重置");
-    case SocketFailure::Closed: return QStringLiteral("服务器关闭了连接");
-    case SocketFailure::LookupFailed: return QStringLiteral("找不到该主机名");
-    case SocketFailure::Stopped: return QStringLiteral("已停止");
+        return QCoreApplication::translate("RunTexts", "%1 秒内没有回应")
+            .arg(std::max(1, idleLimitMs / 1000));
+    case SocketFailure::Unreachable:
+        return QCoreApplication::translate("RunTexts", "无法到达该地址");
+    case SocketFailure::Reset: return QCoreApplication::translate("RunTexts", "连接被对方重置");
+    case SocketFailure::Closed: return QCoreApplication::translate("RunTexts", "服务器关闭了连接");
+    case SocketFailure::LookupFailed:
+        return QCoreApplication::translate("RunTexts", "找不到该主机名");
+    case SocketFailure::Stopped: return QCoreApplication::translate("RunTexts", "已停止");
     case SocketFailure::Other: break;
     }
     return error.systemReason().isEmpty() ? error.message() : error.systemReason();
@@ -39,124 +43,135 @@ QString failureReason(const SocketError& error, int idleLimitMs)
 
 QString headerLine(qsizetype selected)
 {
-    return QStringLiteral("★☆         您共选择了 %1 个文件         ☆★").arg(selected);
+    return QCoreApplication::translate("RunTexts", "★☆         您共选择了 %1 个文件         ☆★")
+        .arg(selected);
 }
 
 QString stationStartLine(const QString& stationName)
 {
-    return QStringLiteral("开始向  %1  传送...").arg(stationName);
+    return QCoreApplication::translate("RunTexts", "开始向  %1  传送...").arg(stationName);
 }
 
 QString successLine()
 {
-    return QStringLiteral("++++++++++++++++++++++++++      传送成功！");
+    return QCoreApplication::translate("RunTexts", "++++++++++++++++++++++++++      传送成功！");
 }
 
 QString networkErrorLine()
 {
-    return QStringLiteral("------------------------------ 网络错误，请查明原因！");
+    return QCoreApplication::translate("RunTexts",
+                                       "------------------------------ 网络错误，请查明原因！");
 }
 
 QString stoppedLine()
 {
-    return QStringLiteral("---------------------------------------------------       用户终止！");
+    return QCoreApplication::translate(
+        "RunTexts", "---------------------------------------------------       用户终止！");
 }
 
 QString endLine()
 {
-    return QStringLiteral("        --------======  传送完毕  ======--------");
+    return QCoreApplication::translate("RunTexts",
+                                       "        --------======  传送完毕  ======--------");
 }
 
 QString overCapacityLine(qsizetype leftOut, qsizetype capacity)
 {
-    return QStringLiteral("另有 %1 个选中的文件超出 %2 个的上限，不传送")
+    return QCoreApplication::translate("RunTexts", "另有 %1 个选中的文件超出 %2 个的上限，不传送")
         .arg(leftOut)
         .arg(capacity);
 }
 
 QString missingFileLine(const QString& name)
 {
-    return QStringLiteral("找不到文件 %1，不传送").arg(visibleName(name));
+    return QCoreApplication::translate("RunTexts", "找不到文件 %1，不传送").arg(visibleName(name));
 }
 
 QString unreadableFileLine(const QString& name)
 {
-    return QStringLiteral("无法读取文件 %1，不传送").arg(visibleName(name));
+    return QCoreApplication::translate("RunTexts", "无法读取文件 %1，不传送")
+        .arg(visibleName(name));
 }
 
 QString lineBreakNameLine(const QString& name)
 {
-    return QStringLiteral("文件名 %1 含换行符，不传送").arg(visibleName(name));
+    return QCoreApplication::translate("RunTexts", "文件名 %1 含换行符，不传送")
+        .arg(visibleName(name));
 }
 
 QString fileStoredLine(const QString& name, qint64 count, Verification verification)
 {
-    return indent + QStringLiteral("%1  已传送 %2 字节").arg(visibleName(name), bytes(count))
+    return indent
+        + QCoreApplication::translate("RunTexts", "%1  已传送 %2 字节")
+              .arg(visibleName(name), bytes(count))
         + (verification == Verification::NotChecked
-               ? QStringLiteral("，未核对（服务器不支持 SIZE）")
-               : QStringLiteral("，已核对"));
+               ? QCoreApplication::translate("RunTexts", "，未核对（服务器不支持 SIZE）")
+               : QCoreApplication::translate("RunTexts", "，已核对"));
 }
 
 QString fileNotDeliveredLine(const QString& name, qint64 count)
 {
     return indent
-        + QStringLiteral("%1  已传送 %2 字节，核对不符，未送达")
+        + QCoreApplication::translate("RunTexts", "%1  已传送 %2 字节，核对不符，未送达")
               .arg(visibleName(name), bytes(count));
 }
 
 QString fileNotRenamedLine(const QString& name, qint64 count)
 {
     return indent
-        + QStringLiteral("%1  已传送 %2 字节，改名被拒绝，临时文件 %1.part 留在服务器上")
+        + QCoreApplication::translate(
+              "RunTexts", "%1  已传送 %2 字节，改名被拒绝，临时文件 %1.part 留在服务器上")
               .arg(visibleName(name), bytes(count));
 }
 
 QString fileNote(const QString& stationName, const QString& name, qint64 count,
                  Verification verification)
 {
-    return QStringLiteral("[站点 %1，文件 %2，%3 字节，%4]")
+    return QCoreApplication::translate("RunTexts", "[站点 %1，文件 %2，%3 字节，%4]")
         .arg(stationName, visibleName(name), QString::number(count),
-             verification == Verification::NotChecked ? QStringLiteral("未核对")
-                                                      : QStringLiteral("已用 SIZE 核对"));
+             verification == Verification::NotChecked
+                 ? QCoreApplication::translate("RunTexts", "未核对")
+                 : QCoreApplication::translate("RunTexts", "已用 SIZE 核对"));
 }
 
 QString sizeMismatchCause(qint64 sent, qint64 serverSize)
 {
-    return QStringLiteral("服务器上的文件为 %1 字节，已发送 %2 字节，文件不完整")
+    return QCoreApplication::translate("RunTexts",
+                                       "服务器上的文件为 %1 字节，已发送 %2 字节，文件不完整")
         .arg(bytes(serverSize), bytes(sent));
 }
 
 QString sizeUnknownCause(const QString& reply)
 {
-    return QStringLiteral("服务器无法核对文件大小：%1").arg(reply);
+    return QCoreApplication::translate("RunTexts", "服务器无法核对文件大小：%1").arg(reply);
 }
 
 QString fileNotSentLine(const QString& name)
 {
-    return indent + QStringLiteral("%1  未传送").arg(visibleName(name));
+    return indent + QCoreApplication::translate("RunTexts", "%1  未传送").arg(visibleName(name));
 }
 
 QString fileNotSentLine(const QString& name, const QString& reason)
 {
-    return fileNotSentLine(name) + QStringLiteral("：") + reason;
+    return fileNotSentLine(name) + QCoreApplication::translate("RunTexts", "：") + reason;
 }
 
 QString fileIncompleteLine(const QString& name, qint64 sent, qint64 size)
 {
     return indent
-        + QStringLiteral("%1  可能不完整：已发送 %2 / %3 字节")
+        + QCoreApplication::translate("RunTexts", "%1  可能不完整：已发送 %2 / %3 字节")
               .arg(visibleName(name), bytes(sent), bytes(size));
 }
 
 QString nameNotEncodableReason(const QString& name, const QString& encoding)
 {
-    return QStringLiteral("文件名 %1 无法用服务器的编码（%2）表示")
+    return QCoreApplication::translate("RunTexts", "文件名 %1 无法用服务器的编码（%2）表示")
         .arg(visibleName(name), encoding);
 }
 
 QString cannotOpenReason()
 {
-    return QStringLiteral("无法打开本地文件");
+    return QCoreApplication::translate("RunTexts", "无法打开本地文件");
 }
 
 QString causeLine(const QString& cause)
@@ -171,9 +186,9 @@ QString socketCause(const SocketError& error, int idleLimitMs)
         return reason;
     const SocketEndpoint& endpoint = *error.endpoint();
     const QString connection = endpoint.role == SocketEndpoint::Role::Control
-        ? QStringLiteral("连接")
-        : QStringLiteral("数据连接");
-    return QStringLiteral("%1 %2:%3 失败：%4")
+        ? QCoreApplication::translate("RunTexts", "连接")
+        : QCoreApplication::translate("RunTexts", "数据连接");
+    return QCoreApplication::translate("RunTexts", "%1 %2:%3 失败：%4")
         .arg(connection, QString::fromLatin1(endpoint.address), QString::number(endpoint.port),
              reason);
 }
@@ -189,47 +204,49 @@ QString replyCause(const QString& reply)
 
 QString emptyAddressCause()
 {
-    return QStringLiteral("该站点没有 IP 地址");
+    return QCoreApplication::translate("RunTexts", "该站点没有 IP 地址");
 }
 
 QString folderNotEncodableCause(const QString& encoding)
 {
-    return QStringLiteral("对方目录名含 %1 无法表示的字符").arg(encoding);
+    return QCoreApplication::translate("RunTexts", "对方目录名含 %1 无法表示的字符").arg(encoding);
 }
 
 QString lookupFailedCause(const QString& name)
 {
-    return QStringLiteral("无法解析主机名 %1").arg(name);
+    return QCoreApplication::translate("RunTexts", "无法解析主机名 %1").arg(name);
 }
 
 QString nameEncodingLine(const QString& encoding)
 {
-    return indent + QStringLiteral("文件名编码：%1").arg(encoding);
+    return indent + QCoreApplication::translate("RunTexts", "文件名编码：%1").arg(encoding);
 }
 
 QString modeFallbackLine(const QString& reason)
 {
-    return indent + QStringLiteral("改用主动模式：%1").arg(replyCause(reason));
+    return indent
+        + QCoreApplication::translate("RunTexts", "改用主动模式：%1").arg(replyCause(reason));
 }
 
 QString stoppingLine()
 {
-    return QStringLiteral("正在结束当前文件，再按一次停止立即中断");
+    return QCoreApplication::translate("RunTexts", "正在结束当前文件，再按一次停止立即中断");
 }
 
 QString retryLine()
 {
-    return QStringLiteral("已勾选未完成的站点，再按传送(S)即可重发");
+    return QCoreApplication::translate("RunTexts", "已勾选未完成的站点，再按传送(S)即可重发");
 }
 
 QString logFileFailedLine(const QString& path, const QString& reason)
 {
-    return QStringLiteral("传送记录无法写入 %1：%2").arg(path, reason);
+    return QCoreApplication::translate("RunTexts", "传送记录无法写入 %1：%2").arg(path, reason);
 }
 
 QString stationNote(const QString& address, int port, const QString& user)
 {
-    return QStringLiteral("[%1:%2 用户 %3]").arg(address, QString::number(port), user);
+    return QCoreApplication::translate("RunTexts", "[%1:%2 用户 %3]")
+        .arg(address, QString::number(port), user);
 }
 
 QString visibleName(const QString& name)

@@ -4,6 +4,7 @@
 #include "platform/codepage.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QIntValidator>
 #include <QLineEdit>
@@ -18,17 +19,21 @@ constexpr int numberColumnWidth = 18;
 constexpr int portColumn = 5;
 constexpr int modeColumn = 6;
 
-// The mode cells' texts, in the order of TransferMode.
-const QStringList modeTexts{QStringLiteral("auto"), QStringLiteral("主动"), QStringLiteral("被动")};
+// The mode cells' texts, in the order of TransferMode, in the reader's language.
+QStringList modeTexts()
+{
+    return {QStringLiteral("auto"), QCoreApplication::translate("StationGrid", "主动"),
+            QCoreApplication::translate("StationGrid", "被动")};
+}
 
 QString modeText(TransferMode mode)
 {
-    return modeTexts.value(static_cast<int>(mode));
+    return modeTexts().value(static_cast<int>(mode));
 }
 
 TransferMode modeFromText(const QString& text)
 {
-    const qsizetype index = modeTexts.indexOf(text.trimmed());
+    const qsizetype index = modeTexts().indexOf(text.trimmed());
     return index > 0 ? static_cast<TransferMode>(index) : TransferMode::Auto;
 }
 
@@ -65,7 +70,7 @@ public:
     {
         if (index.column() == modeColumn - 1) {
             auto* modes = new QComboBox(parent);
-            modes->addItems(modeTexts);
+            modes->addItems(modeTexts());
             return modes;
         }
         QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
@@ -116,13 +121,13 @@ void StationGrid::prepare()
     verticalHeader()->setFixedWidth(numberColumnWidth);
     for (int row = 1; row <= rowCount(); ++row)
         setCell(0, row, QString::number(row));
-    setCell(1, 0, QStringLiteral("服务器名"));
-    setCell(2, 0, QStringLiteral("IP地址"));
-    setCell(3, 0, QStringLiteral("用户名"));
-    setCell(4, 0, QStringLiteral("口令"));
+    setCell(1, 0, QCoreApplication::translate("StationGrid", "服务器名"));
+    setCell(2, 0, QCoreApplication::translate("StationGrid", "IP地址"));
+    setCell(3, 0, QCoreApplication::translate("StationGrid", "用户名"));
+    setCell(4, 0, QCoreApplication::translate("StationGrid", "口令"));
     setColumnCount(modeColumn);
-    setCell(portColumn, 0, QStringLiteral("端口"));
-    setCell(modeColumn, 0, QStringLiteral("模式"));
+    setCell(portColumn, 0, QCoreApplication::translate("StationGrid", "端口"));
+    setCell(modeColumn, 0, QCoreApplication::translate("StationGrid", "模式"));
 }
 
 void StationGrid::setStationRows(int rows)

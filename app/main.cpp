@@ -1,5 +1,6 @@
 // The program's entry point: the application object and the main window, or with --where
 // the folders in use.
+#include "app/Language.h"
 #include "app/MainWindow.h"
 
 #include "platform/application.h"
@@ -40,6 +41,7 @@ int main(int argc, char** argv)
     if (asksWhere(argc, argv))
         return printFolders(argc, argv);
     platform::Application application(argc, argv);
+    language::install(language::chosen());
     MainWindow form;
     form.show();
     return platform::Application::exec();

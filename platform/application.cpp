@@ -3,6 +3,7 @@
 
 #include "platform/exception.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 
 #include <stdexcept>
@@ -27,7 +28,7 @@ QString messageOf(std::exception_ptr failure)
     } catch (const std::exception& error) {
         return QString::fromUtf8(error.what());
     } catch (...) {
-        return QStringLiteral("Unknown exception");
+        return QCoreApplication::translate("platform", "Unknown exception");
     }
 }
 
@@ -41,7 +42,7 @@ QString applicationName()
 QString errorBoxText(const QString& message)
 {
     if (!message.isEmpty() && message.back().unicode() > u'.')
-        return message + u'.';
+        return message + QCoreApplication::translate("platform", "."); // a Chinese box ends in 。
     return message;
 }
 

@@ -121,9 +121,10 @@ QByteArray readUpTo(int fd, qsizetype maxBytes)
 
 [[noreturn]] void refuseSettingsFile(const QString& path, const char* reason)
 {
-    throw InOutError(QStringLiteral("The settings file %1 %2; it is left as it is")
-                         .arg(path, QLatin1String(reason)),
-                     accessDeniedCode);
+    throw InOutError(
+        QCoreApplication::translate("platform", "The settings file %1 %2; it is left as it is")
+            .arg(path, QCoreApplication::translate("platform", reason)),
+        accessDeniedCode);
 }
 
 // A folder is refused as any unreadable file is; anything else that is not a regular file
@@ -133,9 +134,9 @@ void checkSettingsFile(const QString& path, const struct stat& info)
     if (S_ISDIR(info.st_mode))
         raiseInOutError(EISDIR);
     if (!S_ISREG(info.st_mode))
-        refuseSettingsFile(path, "is not a regular file");
+        refuseSettingsFile(path, QT_TRANSLATE_NOOP("platform", "is not a regular file"));
     if (info.st_size > settingsFileLimit)
-        refuseSettingsFile(path, "is larger than 64 KiB");
+        refuseSettingsFile(path, QT_TRANSLATE_NOOP("platform", "is larger than 64 KiB"));
 }
 
 bool isUnder(const QString& path, const QString& folder)
@@ -309,21 +310,29 @@ void raiseInOutError(int errnoValue)
 {
     switch (errnoValue) {
     case ENOENT:
-    case ENOTDIR: throw InOutError(QStringLiteral("File not found"), fileNotFoundCode);
+    case ENOTDIR:
+        throw InOutError(QCoreApplication::translate("platform", "File not found"),
+                         fileNotFoundCode);
     case EACCES:
     case EPERM:
     case EROFS:
     case EISDIR:
-    case ETXTBSY: throw InOutError(QStringLiteral("File access denied"), accessDeniedCode);
+    case ETXTBSY:
+        throw InOutError(QCoreApplication::translate("platform", "File access denied"),
+                         accessDeniedCode);
     case ENOSPC:
-    case EDQUOT: throw InOutError(QStringLiteral("Disk full"), diskFullCode);
-    default: throw InOutError(QStringLiteral("I/O error %1").arg(errnoValue), errnoValue);
+    case EDQUOT:
+        throw InOutError(QCoreApplication::translate("platform", "Disk full"), diskFullCode);
+    default:
+        throw InOutError(QCoreApplication::translate("platform", "I/O error %1").arg(errnoValue),
+                         errnoValue);
     }
 }
 
 void raiseReadBeyondEnd()
 {
-    throw InOutError(QStringLiteral("Read beyond end of file"), readBeyondEndCode);
+    throw InOutError(QCoreApplication::translate("platform", "Read beyond end of file"),
+                     readBeyondEndCode);
 }
 
 QByteArray readWholeFile(const QString& path)
@@ -358,7 +367,7 @@ QByteArray readSettingsFile(const QString& path)
     checkSettingsFile(path, info);
     QByteArray content = readUpTo(file.get(), settingsFileLimit + 1);
     if (content.size() > settingsFileLimit)
-        refuseSettingsFile(path, "is larger than 64 KiB");
+        refuseSettingsFile(path, QT_TRANSLATE_NOOP("platform", "is larger than 64 KiB"));
     file.closeChecked();
     return content;
 }

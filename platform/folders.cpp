@@ -3,6 +3,7 @@
 
 #include "platform/exception.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -24,10 +25,15 @@ constexpr int kAccessDenied = 5;
     case ENOENT:
     case ENOTDIR:
     case ENAMETOOLONG:
-    case ELOOP: throw InOutError(QStringLiteral("I/O error %1").arg(kPathNotFound), kPathNotFound);
+    case ELOOP:
+        throw InOutError(QCoreApplication::translate("platform", "I/O error %1").arg(kPathNotFound),
+                         kPathNotFound);
     case EACCES:
-    case EPERM: throw InOutError(QStringLiteral("File access denied"), kAccessDenied);
-    default: throw InOutError(QStringLiteral("I/O error %1").arg(error), error);
+    case EPERM:
+        throw InOutError(QCoreApplication::translate("platform", "File access denied"),
+                         kAccessDenied);
+    default:
+        throw InOutError(QCoreApplication::translate("platform", "I/O error %1").arg(error), error);
     }
 }
 

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ccache pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-l10n-tools libgl-dev
   libgtest-dev libgmock-dev
   fonts-wqy-microhei
   python3 python3-pyftpdlib curl

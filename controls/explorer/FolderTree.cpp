@@ -133,7 +133,8 @@ QString FolderTree::NodePath(const QTreeWidgetItem* node)
 void FolderTree::setDirectory(const QString& value)
 {
     if (value.isEmpty())
-        throw platform::Exception(QStringLiteral("Invalid Directory Name"));
+        throw platform::Exception(
+            QCoreApplication::translate("FolderTree", "Invalid Directory Name"));
     if (value == QStringLiteral("nil"))
         return;
     QString path =

@@ -1,6 +1,7 @@
 // Stored settings of the main window's labels.
 #include "controls/labels/MainWindowLabels.h"
 
+#include <QCoreApplication>
 #include <QFont>
 #include <QFontMetrics>
 #include <QStringList>
@@ -47,13 +48,15 @@ CommandLabel* createCommandLabel(QWidget* parent, const char* name, const QStrin
 
 DecoratedLabel* createHomePageCaption(QWidget* parent)
 {
-    return createDecoratedLabel(parent, "homePageCaption", QStringLiteral("欢迎光临："),
+    return createDecoratedLabel(parent, "homePageCaption",
+                                QCoreApplication::translate("MainWindowLabels", "欢迎光临："),
                                 QRect(313, 291, 65, 17));
 }
 
 DecoratedLabel* createMailCaption(QWidget* parent)
 {
-    return createDecoratedLabel(parent, "mailCaption", QStringLiteral("给我来信："),
+    return createDecoratedLabel(parent, "mailCaption",
+                                QCoreApplication::translate("MainWindowLabels", "给我来信："),
                                 QRect(313, 311, 65, 17));
 }
 

@@ -1,0 +1,173 @@
+#!/usr/bin/env python3
+"""Regenerates translations/zarvel_en.ts and zarvel_zh_CN.ts from the sources.
+
+lupdate collects every marked text; texts written in Chinese go to the English file, texts
+written in English (the platform layer's messages) to the Chinese file, each with its
+translation from the tables below. A text without a translation stops the script.
+"""
+import pathlib
+import re
+import subprocess
+import sys
+import tempfile
+import xml.etree.ElementTree as ET
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+LUPDATE = "/usr/lib/qt6/bin/lupdate"
+CJK = re.compile("[\u3000-\u303f\u4e00-\u9fff\uff00-\uffef\u2605\u2606]")
+
+INTRO_ZH = ("Zarvel简介：\n      在我们日常工作中会频繁接触各种通知\n、公文。而电话通常又不能详细的表达通知\n"
+            "的全部内容，因此我们编写了这个通知传递\n软件。该软件主要有以下特点：\n"
+            "      i)  操作简便，只需简单了解即可操作。\n      ii)  可以清楚的选择多个文件进行传递。\n"
+            "有清楚的传送记录。\n      iii)  支持多种文件格式。\n      由于我们时间及水平有限，错误之处在\n"
+            "所难免，请谅解。如果发现软件中出现异常\n，请及时与我们联系。再次感谢对本软件的\n使用！\n\n\n"
+            "                                                  Tellumar")
+INTRO_EN = ("About Zarvel:\n      In our daily work we constantly deal\nwith notices and official documents, and a\n"
+            "phone call seldom conveys a notice in full,\nso we wrote this notice transfer program.\n"
+            "Its main features:\n      i)  Simple to use, learned in minutes.\n"
+            "      ii)  Several files can be chosen clearly\nand sent at once, with a clear send log.\n"
+            "      iii)  Many file formats are supported.\n      Our time and skill are limited, so\n"
+            "mistakes may remain; please bear with us.\nIf the program misbehaves, please contact\n"
+            "us. Thank you again for using it!\n\n\n"
+            "                                                  Tellumar")
+
+EN = {
+    "Zarvel   0.0.1版": "Zarvel   version 0.0.1",
+    "通知文件": "Notices",
+    "文本文件": "Texts",
+    "所有文件": "All files",
+    "本地目录为：": "Local folder:",
+    "对方主机": "Stations",
+    "对方目录为：": "Remote dir:",
+    "系统设置": "Settings",
+    "进入设置 ": "Unlock ",
+    "本地目录": "Local",
+    "对方设置": "Stations",
+    "请输入系统设置口令：    ": "Settings password:",
+    "口令错误！": "Wrong!",
+    INTRO_ZH: INTRO_EN,
+    "传送记录(&L)": "Send &log",
+    "传送(&S)": "&Send",
+    "停止(&C)": "Stop (&C)",
+    "退出(&X)": "E&xit",
+    "欢迎光临：": "Visit us:",
+    "给我来信：": "Write to us:",
+    "不是文本文件，无法预览": "Not a text file, cannot preview it",
+    "连接被拒绝": "connection refused",
+    "%1 秒内没有回应": "no answer within %1 s",
+    "无法到达该地址": "address unreachable",
+    "连接被对方重置": "connection reset by the peer",
+    "服务器关闭了连接": "the server closed the connection",
+    "找不到该主机名": "host name not found",
+    "已停止": "stopped",
+    "★☆         您共选择了 %1 个文件         ☆★": "**         You chose %1 file(s)         **",
+    "开始向  %1  传送...": "Sending to  %1 ...",
+    "++++++++++++++++++++++++++      传送成功！": "++++++++++++++++++++++++++      Sent successfully!",
+    "------------------------------ 网络错误，请查明原因！":
+        "------------------------------ Network error, please find the cause!",
+    "---------------------------------------------------       用户终止！":
+        "---------------------------------------------------       Stopped by the user!",
+    "        --------======  传送完毕  ======--------": "        --------======  Sending finished  ======--------",
+    "另有 %1 个选中的文件超出 %2 个的上限，不传送":
+        "%1 more chosen file(s) exceed the limit of %2 and are not sent",
+    "找不到文件 %1，不传送": "File %1 not found, not sent",
+    "无法读取文件 %1，不传送": "File %1 cannot be read, not sent",
+    "文件名 %1 含换行符，不传送": "File name %1 contains a line break, not sent",
+    "%1  已传送 %2 字节": "%1  sent %2 bytes",
+    "%1  未传送": "%1  not sent",
+    "：": ": ",
+    "%1  可能不完整：已发送 %2 / %3 字节": "%1  may be incomplete: sent %2 / %3 bytes",
+    "文件名 %1 无法用服务器的编码（%2）表示": "File name %1 cannot be written in the server's encoding (%2)",
+    "无法打开本地文件": "cannot open the local file",
+    "连接": "Connection to",
+    "数据连接": "Data connection to",
+    "%1 %2:%3 失败：%4": "%1 %2:%3 failed: %4",
+    "该站点没有 IP 地址": "The station has no IP address",
+    "对方目录名含 %1 无法表示的字符": "The remote folder name has characters %1 cannot represent",
+    "无法解析主机名 %1": "Cannot resolve host name %1",
+    "文件名编码：%1": "File name encoding: %1",
+    "改用主动模式：%1": "Switching to active mode: %1",
+    "正在结束当前文件，再按一次停止立即中断": "Finishing the current file; press Stop again to break off now",
+    "已勾选未完成的站点，再按传送(S)即可重发": "Unfinished stations are ticked; press Send (S) again to resend",
+    "传送记录无法写入 %1：%2": "The send log cannot be written to %1: %2",
+    "[%1:%2 用户 %3]": "[%1:%2 user %3]",
+    "服务器名": "Server",
+    "IP地址": "IP address",
+    "用户名": "User",
+    "口令": "Password",
+    "端口": "Port",
+    "模式": "Mode",
+    "主动": "active",
+    "被动": "passive",
+    "，未核对（服务器不支持 SIZE）": ", not checked (the server has no SIZE)",
+    "，已核对": ", checked",
+    "%1  已传送 %2 字节，核对不符，未送达": "%1  %2 bytes sent, check failed, not delivered",
+    "%1  已传送 %2 字节，改名被拒绝，临时文件 %1.part 留在服务器上":
+        "%1  %2 bytes sent, rename refused, temporary file %1.part left on the server",
+    "[站点 %1，文件 %2，%3 字节，%4]": "[station %1, file %2, %3 bytes, %4]",
+    "未核对": "not checked",
+    "已用 SIZE 核对": "checked by SIZE",
+    "服务器上的文件为 %1 字节，已发送 %2 字节，文件不完整":
+        "the file on the server has %1 bytes, %2 bytes were sent: incomplete",
+    "服务器无法核对文件大小：%1": "the server cannot check the file size: %1",
+}
+
+ZH = {
+    "Invalid Directory Name": "无效的目录名",
+    "Text exceeds memo capacity": "文本超出备注框容量",
+    "Cannot open file %1": "无法打开文件 %1",
+    "Unknown exception": "未知异常",
+    ".": "。",
+    "The settings file %1 %2; it is left as it is": "设置文件 %1 %2，保持原样未动",
+    "is not a regular file": "不是普通文件",
+    "is larger than 64 KiB": "大于 64 KiB",
+    "File not found": "找不到文件",
+    "File access denied": "文件拒绝访问",
+    "Disk full": "磁盘已满",
+    "I/O error %1": "输入输出错误 %1",
+    "Read beyond end of file": "读取超出文件末尾",
+}
+
+
+def split(collected, language, table, wanted):
+    tree = ET.parse(collected)
+    root = tree.getroot()
+    root.set("language", language)
+    root.set("sourcelanguage", "zh_CN" if language == "en" else "en")
+    missing = []
+    for context in list(root.iter("context")):
+        for message in list(context.iter("message")):
+            source = message.find("source").text or ""
+            if not wanted(source):
+                context.remove(message)
+                continue
+            translation = message.find("translation")
+            translation.attrib.clear()
+            if source not in table:
+                missing.append(source)
+                continue
+            translation.text = table[source]
+        if not context.findall("message"):
+            root.remove(context)
+    if missing:
+        sys.exit("no translation for: " + ", ".join(map(repr, missing)))
+    ET.indent(tree)
+    out = ROOT / "translations" / f"zarvel_{language}.ts"
+    with open(out, "wb") as file:
+        file.write(b'<?xml version="1.0" encoding="utf-8"?>\n<!DOCTYPE TS>\n')
+        tree.write(file, encoding="utf-8", xml_declaration=False)
+        file.write(b"\n")
+
+
+def main():
+    with tempfile.TemporaryDirectory() as folder:
+        collected = pathlib.Path(folder) / "all.ts"
+        subprocess.run([LUPDATE, "-silent", "-no-obsolete", "-locations", "none",
+                        "app", "controls", "platform", "-ts", str(collected)],
+                       cwd=ROOT, check=True)
+        split(collected, "en", EN, lambda text: bool(CJK.search(text)))
+        split(collected, "zh_CN", ZH, lambda text: not CJK.search(text))
+
+
+if __name__ == "__main__":
+    main()

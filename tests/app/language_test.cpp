@@ -1,0 +1,197 @@
+// The English and the Chinese UI: every text a reader sees is translated, the wire is not.
+#include "WindowFixture.h"
+
+#include "app/Language.h"
+#include "app/RunTexts.h"
+#include "controls/labels/CustomLabel.h"
+#include "platform/application.h"
+#include "platform/files.h"
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTextEdit>
+#include <QTranslator>
+#include <QXmlStreamReader>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QRegularExpression cjk(QStringLiteral("[\\x{2605}\\x{2606}\\x{3000}-\\x{303f}"
+                                            "\\x{4e00}-\\x{9fff}\\x{ff00}-\\x{ffef}]"));
+
+// Installs one language's translations for the test's duration (the test main loads none).
+class LanguageTest : public WindowTest {
+protected:
+    void load(const QString& name)
+    {
+        ASSERT_TRUE(m_translator.load(QStringLiteral(":/i18n/zarvel_%1.qm").arg(name)));
+        QCoreApplication::installTranslator(&m_translator);
+    }
+    void TearDown() override
+    {
+        WindowTest::TearDown();
+        QCoreApplication::removeTranslator(&m_translator);
+    }
+
+    QTranslator m_translator;
+};
+
+// Every text of the window a reader can see.
+QStringList visibleTexts(const QWidget& form)
+{
+    QStringList texts{form.windowTitle()};
+    for (const auto* label : form.findChildren<QLabel*>())
+        texts << label->text();
+    for (const auto* button : form.findChildren<QAbstractButton*>())
+        texts << button->text();
+    for (const auto* box : form.findChildren<QGroupBox*>())
+        texts << box->title();
+    // The labels have no meta-object of their own, so qobject_cast cannot find them.
+    for (const auto* widget : form.findChildren<QWidget*>())
+        if (const auto* label = dynamic_cast<const CustomLabel*>(widget))
+            texts << label->Caption();
+    for (const auto* edit : form.findChildren<QTextEdit*>())
+        texts << edit->toPlainText();
+    for (const auto* pages : form.findChildren<QTabWidget*>())
+        for (int page = 0; page < pages->count(); ++page)
+            texts << pages->tabText(page);
+    for (const auto* table : form.findChildren<QTableWidget*>())
+        for (int row = 0; row < table->rowCount(); ++row)
+            for (int column = 0; column < table->columnCount(); ++column)
+                if (const QTableWidgetItem* item = table->item(row, column))
+                    texts << item->text();
+    return texts;
+}
+
+QStringList runTexts()
+{
+    using namespace runtexts;
+    const SocketError refused("refused", SocketFailure::Refused,
+                              SocketEndpoint{SocketEndpoint::Role::Data, "127.0.0.1", 2121});
+    return {headerLine(3),
+            stationStartLine("A"),
+            successLine(),
+            networkErrorLine(),
+            stoppedLine(),
+            endLine(),
+            overCapacityLine(1, 100),
+            missingFileLine("a"),
+            unreadableFileLine("a"),
+            lineBreakNameLine("a"),
+            fileStoredLine("a", 1),
+            fileNotSentLine("a", cannotOpenReason()),
+            fileIncompleteLine("a", 1, 2),
+            nameNotEncodableReason("a", "GBK"),
+            socketCause(refused, 60000),
+            emptyAddressCause(),
+            folderNotEncodableCause("GBK"),
+            lookupFailedCause("a"),
+            nameEncodingLine("GBK"),
+            modeFallbackLine("502"),
+            stoppingLine(),
+            retryLine(),
+            logFileFailedLine("a", "b"),
+            stationNote("127.0.0.1", 21, "u")};
+}
+
+TEST_F(LanguageTest, EnglishShowsNoChineseCharacters)
+{
+    load("en");
+    MainWindow& form = open();
+    openGrid();
+    EXPECT_EQ(form.windowTitle(), "Zarvel   version 0.0.1");
+    // The fixed window shows the longer English texts whole (push buttons keep a minimum width
+    // in their size hint, so only labels and radio buttons tell).
+    for (const QWidget* widget : form.findChildren<QWidget*>()) {
+        const auto* label = qobject_cast<const QLabel*>(widget);
+        const auto* radio = qobject_cast<const QRadioButton*>(widget);
+        const QString text = label ? label->text() : radio ? radio->text() : QString();
+        if (!text.isEmpty() && !(label && label->wordWrap())) {
+            EXPECT_LE(widget->sizeHint().width(), widget->width()) << text.toStdString();
+        }
+    }
+    QStringList texts = visibleTexts(form) + runTexts();
+    texts << platform::errorBoxText(
+        QCoreApplication::translate("NoticeText", "不是文本文件，无法预览"));
+    for (const QString& text : texts)
+        EXPECT_FALSE(text.contains(cjk)) << text.toStdString();
+    EXPECT_EQ(runtexts::socketCause(
+                  SocketError("x", SocketFailure::Refused,
+                              SocketEndpoint{SocketEndpoint::Role::Control, "127.0.0.3", 21}),
+                  60000),
+              "Connection to 127.0.0.3:21 failed: connection refused");
+}
+
+TEST_F(LanguageTest, ChineseShowsThePlatformMessagesInChinese)
+{
+    load("zh_CN");
+    const QString denied = QCoreApplication::translate("platform", "File access denied");
+    EXPECT_EQ(platform::errorBoxText(denied), QStringLiteral("文件拒绝访问。"));
+    // The Chinese source texts stay as they are.
+    EXPECT_EQ(runtexts::successLine(),
+              QStringLiteral("++++++++++++++++++++++++++      传送成功！"));
+}
+
+TEST(LanguageChoiceTest, LanguageVariableFirstThenTheLocale)
+{
+    struct Row {
+        const char* variable;
+        QString language;
+    };
+    const QString fromLocale = QLocale::system().language() == QLocale::Chinese
+        ? QStringLiteral("zh_CN")
+        : QStringLiteral("en");
+    const Row rows[] = {{.variable = "zh_CN", .language = "zh_CN"},
+                        {.variable = "zh_TW:en", .language = "zh_CN"},
+                        {.variable = "en", .language = "en"},
+                        {.variable = "de_DE:zh_CN", .language = "en"},
+                        {.variable = "", .language = fromLocale}};
+    const QByteArray previous = qgetenv("LANGUAGE");
+    for (const Row& row : rows) {
+        qputenv("LANGUAGE", row.variable);
+        EXPECT_EQ(language::chosen(), row.language) << row.variable;
+    }
+    qputenv("LANGUAGE", previous);
+}
+
+// Every message of both catalogues has a finished translation with the same placeholders,
+// and the English one holds no Chinese.
+TEST(TranslationFilesTest, EveryMessageIsTranslated)
+{
+    for (const QString& language : {QStringLiteral("en"), QStringLiteral("zh_CN")}) {
+        QFile file(QStringLiteral(ZARVEL_TRANSLATIONS "/zarvel_%1.ts").arg(language));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
+        QXmlStreamReader xml(&file);
+        QString source;
+        int messages = 0;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement)
+                continue;
+            if (xml.name() == u"source") {
+                source = xml.readElementText();
+            } else if (xml.name() == u"translation") {
+                ++messages;
+                const bool unfinished = xml.attributes().hasAttribute(QStringLiteral("type"));
+                const QString translation = xml.readElementText();
+                EXPECT_FALSE(unfinished) << source.toStdString();
+                EXPECT_FALSE(translation.isEmpty()) << source.toStdString();
+                EXPECT_EQ(translation.count(u'%'), source.count(u'%')) << source.toStdString();
+                if (language == u"en") {
+                    EXPECT_FALSE(translation.contains(cjk)) << translation.toStdString();
+                }
+            }
+        }
+        EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+        EXPECT_GT(messages, 10) << language.toStdString();
+    }
+}
+
+} // namespace

@@ -1,0 +1,342 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+  <context>
+    <name>MainWindow</name>
+    <message>
+      <source>Zarvel   0.0.1版</source>
+      <translation>Zarvel   version 0.0.1</translation>
+    </message>
+    <message>
+      <source>通知文件</source>
+      <translation>Notices</translation>
+    </message>
+    <message>
+      <source>文本文件</source>
+      <translation>Texts</translation>
+    </message>
+    <message>
+      <source>所有文件</source>
+      <translation>All files</translation>
+    </message>
+    <message>
+      <source>本地目录为：</source>
+      <translation>Local folder:</translation>
+    </message>
+    <message>
+      <source>对方主机</source>
+      <translation>Stations</translation>
+    </message>
+    <message>
+      <source>对方目录为：</source>
+      <translation>Remote dir:</translation>
+    </message>
+    <message>
+      <source>系统设置</source>
+      <translation>Settings</translation>
+    </message>
+    <message>
+      <source>进入设置 </source>
+      <translation>Unlock </translation>
+    </message>
+    <message>
+      <source>本地目录</source>
+      <translation>Local</translation>
+    </message>
+    <message>
+      <source>对方设置</source>
+      <translation>Stations</translation>
+    </message>
+    <message>
+      <source>请输入系统设置口令：    </source>
+      <translation>Settings password:</translation>
+    </message>
+    <message>
+      <source>口令错误！</source>
+      <translation>Wrong!</translation>
+    </message>
+    <message>
+      <source>Zarvel简介：
+      在我们日常工作中会频繁接触各种通知
+、公文。而电话通常又不能详细的表达通知
+的全部内容，因此我们编写了这个通知传递
+软件。该软件主要有以下特点：
+      i)  操作简便，只需简单了解即可操作。
+      ii)  可以清楚的选择多个文件进行传递。
+有清楚的传送记录。
+      iii)  支持多种文件格式。
+      由于我们时间及水平有限，错误之处在
+所难免，请谅解。如果发现软件中出现异常
+，请及时与我们联系。再次感谢对本软件的
+使用！
+
+
+                                                  Tellumar</source>
+      <translation>About Zarvel:
+      In our daily work we constantly deal
+with notices and official documents, and a
+phone call seldom conveys a notice in full,
+so we wrote this notice transfer program.
+Its main features:
+      i)  Simple to use, learned in minutes.
+      ii)  Several files can be chosen clearly
+and sent at once, with a clear send log.
+      iii)  Many file formats are supported.
+      Our time and skill are limited, so
+mistakes may remain; please bear with us.
+If the program misbehaves, please contact
+us. Thank you again for using it!
+
+
+                                                  Tellumar</translation>
+    </message>
+    <message>
+      <source>传送记录(&amp;L)</source>
+      <translation>Send &amp;log</translation>
+    </message>
+    <message>
+      <source>传送(&amp;S)</source>
+      <translation>&amp;Send</translation>
+    </message>
+    <message>
+      <source>停止(&amp;C)</source>
+      <translation>Stop (&amp;C)</translation>
+    </message>
+    <message>
+      <source>退出(&amp;X)</source>
+      <translation>E&amp;xit</translation>
+    </message>
+  </context>
+  <context>
+    <name>MainWindowLabels</name>
+    <message>
+      <source>欢迎光临：</source>
+      <translation>Visit us:</translation>
+    </message>
+    <message>
+      <source>给我来信：</source>
+      <translation>Write to us:</translation>
+    </message>
+  </context>
+  <context>
+    <name>NoticeText</name>
+    <message>
+      <source>不是文本文件，无法预览</source>
+      <translation>Not a text file, cannot preview it</translation>
+    </message>
+  </context>
+  <context>
+    <name>RunTexts</name>
+    <message>
+      <source>连接被拒绝</source>
+      <translation>connection refused</translation>
+    </message>
+    <message>
+      <source>%1 秒内没有回应</source>
+      <translation>no answer within %1 s</translation>
+    </message>
+    <message>
+      <source>无法到达该地址</source>
+      <translation>address unreachable</translation>
+    </message>
+    <message>
+      <source>连接被对方重置</source>
+      <translation>connection reset by the peer</translation>
+    </message>
+    <message>
+      <source>服务器关闭了连接</source>
+      <translation>the server closed the connection</translation>
+    </message>
+    <message>
+      <source>找不到该主机名</source>
+      <translation>host name not found</translation>
+    </message>
+    <message>
+      <source>已停止</source>
+      <translation>stopped</translation>
+    </message>
+    <message>
+      <source>★☆         您共选择了 %1 个文件         ☆★</source>
+      <translation>**         You chose %1 file(s)         **</translation>
+    </message>
+    <message>
+      <source>开始向  %1  传送...</source>
+      <translation>Sending to  %1 ...</translation>
+    </message>
+    <message>
+      <source>++++++++++++++++++++++++++      传送成功！</source>
+      <translation>++++++++++++++++++++++++++      Sent successfully!</translation>
+    </message>
+    <message>
+      <source>------------------------------ 网络错误，请查明原因！</source>
+      <translation>------------------------------ Network error, please find the cause!</translation>
+    </message>
+    <message>
+      <source>---------------------------------------------------       用户终止！</source>
+      <translation>---------------------------------------------------       Stopped by the user!</translation>
+    </message>
+    <message>
+      <source>        --------======  传送完毕  ======--------</source>
+      <translation>        --------======  Sending finished  ======--------</translation>
+    </message>
+    <message>
+      <source>另有 %1 个选中的文件超出 %2 个的上限，不传送</source>
+      <translation>%1 more chosen file(s) exceed the limit of %2 and are not sent</translation>
+    </message>
+    <message>
+      <source>找不到文件 %1，不传送</source>
+      <translation>File %1 not found, not sent</translation>
+    </message>
+    <message>
+      <source>无法读取文件 %1，不传送</source>
+      <translation>File %1 cannot be read, not sent</translation>
+    </message>
+    <message>
+      <source>文件名 %1 含换行符，不传送</source>
+      <translation>File name %1 contains a line break, not sent</translation>
+    </message>
+    <message>
+      <source>%1  已传送 %2 字节</source>
+      <translation>%1  sent %2 bytes</translation>
+    </message>
+    <message>
+      <source>，未核对（服务器不支持 SIZE）</source>
+      <translation>, not checked (the server has no SIZE)</translation>
+    </message>
+    <message>
+      <source>，已核对</source>
+      <translation>, checked</translation>
+    </message>
+    <message>
+      <source>%1  已传送 %2 字节，核对不符，未送达</source>
+      <translation>%1  %2 bytes sent, check failed, not delivered</translation>
+    </message>
+    <message>
+      <source>%1  已传送 %2 字节，改名被拒绝，临时文件 %1.part 留在服务器上</source>
+      <translation>%1  %2 bytes sent, rename refused, temporary file %1.part left on the server</translation>
+    </message>
+    <message>
+      <source>[站点 %1，文件 %2，%3 字节，%4]</source>
+      <translation>[station %1, file %2, %3 bytes, %4]</translation>
+    </message>
+    <message>
+      <source>未核对</source>
+      <translation>not checked</translation>
+    </message>
+    <message>
+      <source>已用 SIZE 核对</source>
+      <translation>checked by SIZE</translation>
+    </message>
+    <message>
+      <source>服务器上的文件为 %1 字节，已发送 %2 字节，文件不完整</source>
+      <translation>the file on the server has %1 bytes, %2 bytes were sent: incomplete</translation>
+    </message>
+    <message>
+      <source>服务器无法核对文件大小：%1</source>
+      <translation>the server cannot check the file size: %1</translation>
+    </message>
+    <message>
+      <source>%1  未传送</source>
+      <translation>%1  not sent</translation>
+    </message>
+    <message>
+      <source>：</source>
+      <translation>: </translation>
+    </message>
+    <message>
+      <source>%1  可能不完整：已发送 %2 / %3 字节</source>
+      <translation>%1  may be incomplete: sent %2 / %3 bytes</translation>
+    </message>
+    <message>
+      <source>文件名 %1 无法用服务器的编码（%2）表示</source>
+      <translation>File name %1 cannot be written in the server's encoding (%2)</translation>
+    </message>
+    <message>
+      <source>无法打开本地文件</source>
+      <translation>cannot open the local file</translation>
+    </message>
+    <message>
+      <source>连接</source>
+      <translation>Connection to</translation>
+    </message>
+    <message>
+      <source>数据连接</source>
+      <translation>Data connection to</translation>
+    </message>
+    <message>
+      <source>%1 %2:%3 失败：%4</source>
+      <translation>%1 %2:%3 failed: %4</translation>
+    </message>
+    <message>
+      <source>该站点没有 IP 地址</source>
+      <translation>The station has no IP address</translation>
+    </message>
+    <message>
+      <source>对方目录名含 %1 无法表示的字符</source>
+      <translation>The remote folder name has characters %1 cannot represent</translation>
+    </message>
+    <message>
+      <source>无法解析主机名 %1</source>
+      <translation>Cannot resolve host name %1</translation>
+    </message>
+    <message>
+      <source>文件名编码：%1</source>
+      <translation>File name encoding: %1</translation>
+    </message>
+    <message>
+      <source>改用主动模式：%1</source>
+      <translation>Switching to active mode: %1</translation>
+    </message>
+    <message>
+      <source>正在结束当前文件，再按一次停止立即中断</source>
+      <translation>Finishing the current file; press Stop again to break off now</translation>
+    </message>
+    <message>
+      <source>已勾选未完成的站点，再按传送(S)即可重发</source>
+      <translation>Unfinished stations are ticked; press Send (S) again to resend</translation>
+    </message>
+    <message>
+      <source>传送记录无法写入 %1：%2</source>
+      <translation>The send log cannot be written to %1: %2</translation>
+    </message>
+    <message>
+      <source>[%1:%2 用户 %3]</source>
+      <translation>[%1:%2 user %3]</translation>
+    </message>
+  </context>
+  <context>
+    <name>StationGrid</name>
+    <message>
+      <source>主动</source>
+      <translation>active</translation>
+    </message>
+    <message>
+      <source>被动</source>
+      <translation>passive</translation>
+    </message>
+    <message>
+      <source>服务器名</source>
+      <translation>Server</translation>
+    </message>
+    <message>
+      <source>IP地址</source>
+      <translation>IP address</translation>
+    </message>
+    <message>
+      <source>用户名</source>
+      <translation>User</translation>
+    </message>
+    <message>
+      <source>口令</source>
+      <translation>Password</translation>
+    </message>
+    <message>
+      <source>端口</source>
+      <translation>Port</translation>
+    </message>
+    <message>
+      <source>模式</source>
+      <translation>Mode</translation>
+    </message>
+  </context>
+</TS>
