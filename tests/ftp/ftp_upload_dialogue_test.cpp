@@ -3,6 +3,7 @@
 #include "platform/codepage.h"
 #include "tests/ftp/FtpClientProbe.h"
 
+#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -805,6 +806,120 @@ TEST_F(FtpUploadDialogue, ATemporaryNameIsRenamedOnceTheFileIsStoredAndChecked)
         EXPECT_EQ(s.probe.count("OnSuccess(9)"), c.failure.isEmpty() ? 1 : 0);
         EXPECT_EQ(s.peer.commands().mid(4),
                   (Lines{"STOR n.txt.part\r\n", "SIZE n.txt.part\r\n"} + c.renameCommands));
+        expectCleanedUp(s.client);
+    }
+}
+
+TEST_F(FtpUploadDialogue, AHashTheServerOffersChecksTheBytesSentAndIsPreferredToSize)
+{
+    // Well-formed digests of other bytes than the file's ("notice").
+    const QByteArray sha256 = "a4d6ad9b2f1d55dc7a9a0bd2a2bd8a5b4d31eb4a8f4cc7bf38ba8bd6f26b1a80";
+    const QByteArray sha1 = "c2c7b1e0c7c5c5e4d8b3cb8c7a2f1bb3e4f6d2a1";
+    const QByteArray realSha256 =
+        QCryptographicHash::hash("notice", QCryptographicHash::Sha256).toHex();
+    const QByteArray realSha1 =
+        QCryptographicHash::hash("notice", QCryptographicHash::Sha1).toHex();
+    const auto feat = [](const QByteArray& hash, bool size = true) {
+        return "211-Features:\r\n HASH " + hash + "\r\n" + (size ? " SIZE\r\n" : "")
+            + "211 End\r\n";
+    };
+    struct Case {
+        QByteArray feat;
+        QByteArray optsReply = {}; // empty: OPTS HASH is not to be sent
+        QByteArray check = {};     // the command after the final reply; empty: none
+        QByteArray checkReply = {};
+        Verification verification = Verification::NotChecked;
+        QByteArray hashName = {};
+        QString failure = {}; // empty: stored
+    };
+    const QList<Case> cases{
+        // Current already: no OPTS; letter case of algorithm and digest aside.
+        {.feat = feat("SHA-256*;SHA-1;MD5"),
+         .check = "HASH n.txt",
+         .checkReply = "213 sha-256 0-6 " + realSha256.toUpper() + " n.txt\r\n",
+         .verification = Verification::Hash,
+         .hashName = "SHA-256"},
+        {.feat = feat("MD5*;SHA-1;SHA-256"),
+         .optsReply = "200 SHA-256\r\n",
+         .check = "HASH n.txt",
+         .checkReply = "213 SHA-256 0-6 " + realSha256 + " n.txt\r\n",
+         .verification = Verification::Hash,
+         .hashName = "SHA-256"},
+        {.feat = feat("SHA-256*"),
+         .check = "HASH n.txt",
+         .checkReply = "213 SHA-256 0-6 " + sha256 + " n.txt\r\n",
+         .failure = "The server's SHA-256 hash of the stored file differs from the 6 bytes sent"},
+        {.feat = feat("SHA-256*"),
+         .check = "HASH n.txt",
+         .checkReply = "213 6\r\n",
+         .failure = "The server's SHA-256 hash reply is in an unexpected form: 213 6"},
+        {.feat = feat("SHA-256*"),
+         .check = "HASH n.txt",
+         .checkReply = "213 SHA-1 0-6 " + realSha1 + " n.txt\r\n",
+         .failure = "The server's SHA-256 hash reply is in an unexpected form: 213 SHA-1 0-6 "
+             + QString::fromLatin1(realSha1) + " n.txt"},
+        {.feat = feat("SHA-256*"),
+         .check = "HASH n.txt",
+         .checkReply = "550 Busy hashing another file.\r\n",
+         .failure = "The server cannot tell the SHA-256 hash of the stored file: 550 Busy "
+                    "hashing another file."},
+        // OPTS refused: the current SHA-1 serves; else SIZE; else no check.
+        {.feat = feat("SHA-1*;SHA-256"),
+         .optsReply = "501 Unsupported.\r\n",
+         .check = "HASH n.txt",
+         .checkReply = "213 SHA-1 0-6 " + realSha1 + " n.txt\r\n",
+         .verification = Verification::Hash,
+         .hashName = "SHA-1"},
+        {.feat = feat("SHA-1*"),
+         .check = "HASH n.txt",
+         .checkReply = "213 SHA-1 0-6 " + sha1 + " n.txt\r\n",
+         .failure = "The server's SHA-1 hash of the stored file differs from the 6 bytes sent"},
+        {.feat = feat("MD5*;SHA-256"),
+         .optsReply = "501 Unsupported.\r\n",
+         .check = "SIZE n.txt",
+         .checkReply = "213 6\r\n",
+         .verification = Verification::Size},
+        {.feat = feat("MD5*;SHA-256", false), .optsReply = "501 Unsupported.\r\n"},
+        {.feat = feat("MD5*;CRC32"),
+         .check = "SIZE n.txt",
+         .checkReply = "213 6\r\n",
+         .verification = Verification::Size},
+    };
+    const QString path = writeFile(m_folder, "n.txt", "notice");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases.data());
+        Session s;
+        testsupport::ScriptedFtpPeer& peer =
+            s.script({"220 Ready\r\n", "230 In.\r\n", c.feat}).reply("200 Type set to I.\r\n");
+        if (!c.optsReply.isEmpty())
+            peer.reply(c.optsReply);
+        peer.passive(passiveReply).reply("150 Ok.\r\n").transfer().send("226 Done.\r\n");
+        if (!c.check.isEmpty())
+            peer.reply(c.checkReply);
+        s.logIn(true);
+        s.client.OnFailure = nullptr;
+        s.client.SetTransferType(2);
+
+        QString failure;
+        try {
+            s.client.Upload(path, QStringLiteral("n.txt"));
+        } catch (const VerifyError& error) {
+            failure = error.message();
+            EXPECT_EQ(error.check(), Verification::Hash);
+            EXPECT_EQ(error.differs(), failure.contains("differs"));
+        }
+        ASSERT_TRUE(s.peer.waitUntilPlayed());
+        EXPECT_EQ(failure, c.failure);
+        EXPECT_EQ(s.client.lastUpload().verification, c.verification);
+        EXPECT_EQ(s.client.lastUpload().hashName, c.hashName);
+        Lines expected;
+        if (!c.optsReply.isEmpty())
+            expected << "OPTS HASH SHA-256\r\n";
+        expected << "PASV\r\n"
+                 << "STOR n.txt\r\n";
+        if (!c.check.isEmpty())
+            expected << c.check + "\r\n";
+        EXPECT_EQ(s.peer.commands().mid(3), expected);
         expectCleanedUp(s.client);
     }
 }
