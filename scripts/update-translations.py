@@ -106,7 +106,16 @@ EN = {
         "%1  %2 bytes sent, rename refused, temporary file %1.part left on the server",
     "[站点 %1，文件 %2，%3 字节，%4]": "[station %1, file %2, %3 bytes, %4]",
     "未核对": "not checked",
-    "已用 SIZE 核对": "checked by SIZE",
+    "已用 %1 核对": "checked by %1",
+    "%1 核对未通过": "%1 check failed",
+    "，临时名 %1": ", temporary name %1",
+    "，已核对（%1）": ", checked (%1)",
+    "服务器上文件的 %1 与发送的内容不符，文件不完整":
+        "the file's %1 on the server differs from what was sent: incomplete",
+    "服务器无法核对文件的 %1：%2": "the server cannot check the file's %1: %2",
+    "%1 个文件未送达": "%1 file(s) not delivered",
+    "临时名": "Temp name",
+    "先传临时名再改名": "Upload under a temporary name, then rename",
     "服务器上的文件为 %1 字节，已发送 %2 字节，文件不完整":
         "the file on the server has %1 bytes, %2 bytes were sent: incomplete",
     "服务器无法核对文件大小：%1": "the server cannot check the file size: %1",

@@ -196,16 +196,20 @@ us. Thank you again for using it!
       <translation>File name %1 contains a line break, not sent</translation>
     </message>
     <message>
-      <source>%1  已传送 %2 字节</source>
-      <translation>%1  sent %2 bytes</translation>
-    </message>
-    <message>
       <source>，未核对（服务器不支持 SIZE）</source>
       <translation>, not checked (the server has no SIZE)</translation>
     </message>
     <message>
       <source>，已核对</source>
       <translation>, checked</translation>
+    </message>
+    <message>
+      <source>，已核对（%1）</source>
+      <translation>, checked (%1)</translation>
+    </message>
+    <message>
+      <source>%1  已传送 %2 字节</source>
+      <translation>%1  sent %2 bytes</translation>
     </message>
     <message>
       <source>%1  已传送 %2 字节，核对不符，未送达</source>
@@ -216,6 +220,10 @@ us. Thank you again for using it!
       <translation>%1  %2 bytes sent, rename refused, temporary file %1.part left on the server</translation>
     </message>
     <message>
+      <source>，临时名 %1</source>
+      <translation>, temporary name %1</translation>
+    </message>
+    <message>
       <source>[站点 %1，文件 %2，%3 字节，%4]</source>
       <translation>[station %1, file %2, %3 bytes, %4]</translation>
     </message>
@@ -224,8 +232,12 @@ us. Thank you again for using it!
       <translation>not checked</translation>
     </message>
     <message>
-      <source>已用 SIZE 核对</source>
-      <translation>checked by SIZE</translation>
+      <source>已用 %1 核对</source>
+      <translation>checked by %1</translation>
+    </message>
+    <message>
+      <source>%1 核对未通过</source>
+      <translation>%1 check failed</translation>
     </message>
     <message>
       <source>服务器上的文件为 %1 字节，已发送 %2 字节，文件不完整</source>
@@ -234,6 +246,18 @@ us. Thank you again for using it!
     <message>
       <source>服务器无法核对文件大小：%1</source>
       <translation>the server cannot check the file size: %1</translation>
+    </message>
+    <message>
+      <source>服务器上文件的 %1 与发送的内容不符，文件不完整</source>
+      <translation>the file's %1 on the server differs from what was sent: incomplete</translation>
+    </message>
+    <message>
+      <source>服务器无法核对文件的 %1：%2</source>
+      <translation>the server cannot check the file's %1: %2</translation>
+    </message>
+    <message>
+      <source>%1 个文件未送达</source>
+      <translation>%1 file(s) not delivered</translation>
     </message>
     <message>
       <source>%1  未传送</source>
@@ -337,6 +361,14 @@ us. Thank you again for using it!
     <message>
       <source>模式</source>
       <translation>Mode</translation>
+    </message>
+    <message>
+      <source>临时名</source>
+      <translation>Temp name</translation>
+    </message>
+    <message>
+      <source>先传临时名再改名</source>
+      <translation>Upload under a temporary name, then rename</translation>
     </message>
   </context>
 </TS>
