@@ -283,39 +283,51 @@ TEST_F(SendRunLog, AutoModeFallsBackToActiveWhenThePassivePortIsClosedAndSaysSo)
     EXPECT_EQ(peer.uploads(), (Commands{"first notice\r\n", "zz"}));
 }
 
-TEST_F(SendRunLog, AFailedSizeCheckFailsTheStationButItsNextFileStillGoes)
+TEST_F(SendRunLog, AFailedCheckFailsTheStationButItsNextFileStillGoes)
 {
+    const QByteArray zHash = QCryptographicHash::hash("zz", QCryptographicHash::Sha256).toHex();
+    const QByteArray listsSize = "211-Features:\r\n SIZE\r\n211 End\r\n";
     struct Case {
-        QByteArray firstSize; // the SIZE reply for notice1.txt (14 bytes sent)
+        QByteArray feat;
+        QByteArray firstReply;  // to the check of notice1.txt (14 bytes sent)
+        QByteArray secondReply; // to the check of z.txt ("zz")
         QString cause;
+        QString check = "SIZE"; // or the hash algorithm, selected by OPTS HASH
     };
     const QList<Case> cases{
-        {"213 1\r\n",
-         QStringLiteral("red:     服务器上的文件为 1 字节，已发送 14 字节，文件不完整")},
-        {"550 No such file.\r\n",
-         QStringLiteral("red:     服务器无法核对文件大小：550 No such file.")},
-        {"213 two\r\n", QStringLiteral("red:     服务器无法核对文件大小：213 two")},
+        {listsSize, "213 1\r\n", "213 2\r\n",
+         QStringLiteral("服务器上的文件为 1 字节，已发送 14 字节，文件不完整")},
+        {listsSize, "550 No such file.\r\n", "213 2\r\n",
+         QStringLiteral("服务器无法核对文件大小：550 No such file.")},
+        {listsSize, "213 two\r\n", "213 2\r\n", QStringLiteral("服务器无法核对文件大小：213 two")},
+        {"211-Features:\r\n HASH MD5*;SHA-256\r\n SIZE\r\n211 End\r\n",
+         "213 SHA-256 0-14 " + zHash + " notice1.txt\r\n",
+         "213 SHA-256 0-2 " + zHash + " z.txt\r\n",
+         QStringLiteral("服务器上文件的 SHA-256 与发送的内容不符，文件不完整"), "SHA-256"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.firstSize.toStdString());
+        SCOPED_TRACE(c.firstReply.toStdString());
+        const bool hash = c.check != "SIZE";
         m_log.clear();
         testsupport::ScriptedFtpPeer peer("127.0.0.2");
         peer.send("220 Ready\r\n")
             .reply("331 Password?\r\n")
             .reply("230 In\r\n")
-            .reply("211-Features:\r\n SIZE\r\n211 End\r\n")
+            .reply(c.feat)
             .reply("250 Ok\r\n")
-            .reply("200 Type\r\n")
+            .reply("200 Type\r\n");
+        if (hash)
+            peer.reply("200 SHA-256\r\n");
+        peer.reply("200 Port\r\n")
+            .reply("150 Go\r\n")
+            .transfer()
+            .send("226 Done\r\n")
+            .reply(c.firstReply)
             .reply("200 Port\r\n")
             .reply("150 Go\r\n")
             .transfer()
             .send("226 Done\r\n")
-            .reply(c.firstSize)
-            .reply("200 Port\r\n")
-            .reply("150 Go\r\n")
-            .transfer()
-            .send("226 Done\r\n")
-            .reply("213 2\r\n")
+            .reply(c.secondReply)
             .reply("221 Bye\r\n");
         peer.start();
         m_client.Port = peer.port();
@@ -328,76 +340,29 @@ TEST_F(SendRunLog, AFailedSizeCheckFailsTheStationButItsNextFileStillGoes)
             run.run();
             EXPECT_EQ(run.unfinishedStations(), QList<qsizetype>{0});
         }
-        EXPECT_EQ(m_log,
-                  (Lines{header2, "", start("A"), gbkNames,
-                         QStringLiteral("    notice1.txt  已传送 14 字节，核对不符，未送达"),
-                         c.cause, QStringLiteral("    z.txt  已传送 2 字节，已核对"), networkError,
-                         QStringLiteral("    1 个文件未送达"), "", ending}));
+        const QString checked = hash ? QStringLiteral("已核对（%1）").arg(c.check) : "已核对";
+        EXPECT_EQ(
+            m_log,
+            (Lines{header2, "", start("A"), gbkNames,
+                   QStringLiteral("    notice1.txt  已传送 14 字节，核对不符，未送达"),
+                   "red:     " + c.cause, QStringLiteral("    z.txt  已传送 2 字节，") + checked,
+                   networkError, QStringLiteral("    1 个文件未送达"), "", ending}));
         ASSERT_TRUE(peer.waitUntilFinished());
+        const QByteArray verb = hash ? "HASH " : "SIZE ";
+        const Commands opts = hash ? Commands{"OPTS HASH SHA-256\r\n"} : Commands{};
         EXPECT_EQ(dialogue(peer).mid(5),
-                  (Commands{"PORT", "STOR notice1.txt\r\n", "SIZE notice1.txt\r\n", "PORT",
-                            "STOR z.txt\r\n", "SIZE z.txt\r\n", "QUIT\r\n"}));
+                  (opts
+                   + Commands{"PORT", "STOR notice1.txt\r\n", verb + "notice1.txt\r\n", "PORT",
+                              "STOR z.txt\r\n", verb + "z.txt\r\n", "QUIT\r\n"}));
         // The run log file tells, per file, where it went and how it was checked.
         QFile file(logs.path("run.log"));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         const QString written = QString::fromUtf8(file.readAll());
         EXPECT_TRUE(written.contains(
-            QStringLiteral("[站点 A，文件 notice1.txt，14 字节，SIZE 核对未通过]")));
-        EXPECT_TRUE(
-            written.contains(QStringLiteral("[站点 A，文件 z.txt，2 字节，已用 SIZE 核对]")));
+            QStringLiteral("[站点 A，文件 notice1.txt，14 字节，%1 核对未通过]").arg(c.check)));
+        EXPECT_TRUE(written.contains(
+            QStringLiteral("[站点 A，文件 z.txt，2 字节，已用 %1 核对]").arg(c.check)));
     }
-}
-
-TEST_F(SendRunLog, AHashCheckIsSelectedOnceAndADifferentHashFailsOnlyItsFile)
-{
-    const QByteArray zHash = QCryptographicHash::hash("zz", QCryptographicHash::Sha256).toHex();
-    testsupport::ScriptedFtpPeer peer("127.0.0.2");
-    peer.send("220 Ready\r\n")
-        .reply("331 Password?\r\n")
-        .reply("230 In\r\n")
-        .reply("211-Features:\r\n HASH MD5*;SHA-256\r\n SIZE\r\n211 End\r\n")
-        .reply("250 Ok\r\n")
-        .reply("200 Type\r\n")
-        .reply("200 SHA-256\r\n")
-        .reply("200 Port\r\n")
-        .reply("150 Go\r\n")
-        .transfer()
-        .send("226 Done\r\n")
-        .reply("213 SHA-256 0-14 " + zHash + " notice1.txt\r\n")
-        .reply("200 Port\r\n")
-        .reply("150 Go\r\n")
-        .transfer()
-        .send("226 Done\r\n")
-        .reply("213 SHA-256 0-2 " + zHash + " z.txt\r\n")
-        .reply("221 Bye\r\n");
-    peer.start();
-    m_client.Port = peer.port();
-    testsupport::TempTree logs;
-    ASSERT_TRUE(logs.isValid());
-    {
-        RunLog log(sink(), logs.path("run.log"));
-        SendRun run(m_client, log, {station("A", "127.0.0.2")}, "in", m_selection);
-        run.run();
-        EXPECT_EQ(run.unfinishedStations(), QList<qsizetype>{0});
-    }
-    EXPECT_EQ(m_log,
-              (Lines{header2, "", start("A"), gbkNames,
-                     QStringLiteral("    notice1.txt  已传送 14 字节，核对不符，未送达"),
-                     QStringLiteral("red:     服务器上文件的 SHA-256 与发送的内容不符，文件不完整"),
-                     QStringLiteral("    z.txt  已传送 2 字节，已核对（SHA-256）"), networkError,
-                     QStringLiteral("    1 个文件未送达"), "", ending}));
-    ASSERT_TRUE(peer.waitUntilFinished());
-    EXPECT_EQ(
-        dialogue(peer).mid(5),
-        (Commands{"OPTS HASH SHA-256\r\n", "PORT", "STOR notice1.txt\r\n", "HASH notice1.txt\r\n",
-                  "PORT", "STOR z.txt\r\n", "HASH z.txt\r\n", "QUIT\r\n"}));
-    QFile file(logs.path("run.log"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QString written = QString::fromUtf8(file.readAll());
-    EXPECT_TRUE(written.contains(
-        QStringLiteral("[站点 A，文件 notice1.txt，14 字节，SHA-256 核对未通过]")));
-    EXPECT_TRUE(
-        written.contains(QStringLiteral("[站点 A，文件 z.txt，2 字节，已用 SHA-256 核对]")));
 }
 
 TEST_F(SendRunLog, AStationWithTemporaryNamesRenamesEachFileAndARefusalFailsIt)

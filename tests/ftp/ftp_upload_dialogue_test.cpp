@@ -812,78 +812,61 @@ TEST_F(FtpUploadDialogue, ATemporaryNameIsRenamedOnceTheFileIsStoredAndChecked)
 
 TEST_F(FtpUploadDialogue, AHashTheServerOffersChecksTheBytesSentAndIsPreferredToSize)
 {
-    // Well-formed digests of other bytes than the file's ("notice").
-    const QByteArray sha256 = "a4d6ad9b2f1d55dc7a9a0bd2a2bd8a5b4d31eb4a8f4cc7bf38ba8bd6f26b1a80";
-    const QByteArray sha1 = "c2c7b1e0c7c5c5e4d8b3cb8c7a2f1bb3e4f6d2a1";
-    const QByteArray realSha256 =
-        QCryptographicHash::hash("notice", QCryptographicHash::Sha256).toHex();
-    const QByteArray realSha1 =
-        QCryptographicHash::hash("notice", QCryptographicHash::Sha1).toHex();
-    const auto feat = [](const QByteArray& hash, bool size = true) {
-        return "211-Features:\r\n HASH " + hash + "\r\n" + (size ? " SIZE\r\n" : "")
-            + "211 End\r\n";
+    using H = QCryptographicHash;
+    const QByteArray sha256 =
+        "213 SHA-256 0-6 " + H::hash("notice", H::Sha256).toHex() + " n.txt\r\n";
+    const QByteArray sha1 = "213 SHA-1 0-6 " + H::hash("notice", H::Sha1).toHex() + " n.txt\r\n";
+    const QByteArray otherSha256 =
+        "213 SHA-256 0-6 " + H::hash("other", H::Sha256).toHex() + " n\r\n";
+    const auto feat = [](const QByteArray& hash, const QByteArray& size = " SIZE\r\n") {
+        return "211-Features:\r\n HASH " + hash + "\r\n" + size + "211 End\r\n";
     };
+    const QString hashFailure = "The server's SHA-256 hash ";
     struct Case {
         QByteArray feat;
-        QByteArray optsReply = {}; // empty: OPTS HASH is not to be sent
-        QByteArray check = {};     // the command after the final reply; empty: none
+        QByteArray opts = {};  // the reply to "OPTS HASH SHA-256"; empty: not sent
+        QByteArray check = {}; // the command after the final reply, and its reply
         QByteArray checkReply = {};
-        Verification verification = Verification::NotChecked;
-        QByteArray hashName = {};
-        QString failure = {}; // empty: stored
+        QByteArray hashName = {}; // the check that passed: a hash, else "SIZE", else none
+        QString failure = {};
     };
     const QList<Case> cases{
         // Current already: no OPTS; letter case of algorithm and digest aside.
-        {.feat = feat("SHA-256*;SHA-1;MD5"),
-         .check = "HASH n.txt",
-         .checkReply = "213 sha-256 0-6 " + realSha256.toUpper() + " n.txt\r\n",
-         .verification = Verification::Hash,
-         .hashName = "SHA-256"},
-        {.feat = feat("MD5*;SHA-1;SHA-256"),
-         .optsReply = "200 SHA-256\r\n",
-         .check = "HASH n.txt",
-         .checkReply = "213 SHA-256 0-6 " + realSha256 + " n.txt\r\n",
-         .verification = Verification::Hash,
-         .hashName = "SHA-256"},
-        {.feat = feat("SHA-256*"),
-         .check = "HASH n.txt",
-         .checkReply = "213 SHA-256 0-6 " + sha256 + " n.txt\r\n",
-         .failure = "The server's SHA-256 hash of the stored file differs from the 6 bytes sent"},
-        {.feat = feat("SHA-256*"),
-         .check = "HASH n.txt",
-         .checkReply = "213 6\r\n",
-         .failure = "The server's SHA-256 hash reply is in an unexpected form: 213 6"},
-        {.feat = feat("SHA-256*"),
-         .check = "HASH n.txt",
-         .checkReply = "213 SHA-1 0-6 " + realSha1 + " n.txt\r\n",
-         .failure = "The server's SHA-256 hash reply is in an unexpected form: 213 SHA-1 0-6 "
-             + QString::fromLatin1(realSha1) + " n.txt"},
-        {.feat = feat("SHA-256*"),
-         .check = "HASH n.txt",
-         .checkReply = "550 Busy hashing another file.\r\n",
-         .failure = "The server cannot tell the SHA-256 hash of the stored file: 550 Busy "
-                    "hashing another file."},
-        // OPTS refused: the current SHA-1 serves; else SIZE; else no check.
-        {.feat = feat("SHA-1*;SHA-256"),
-         .optsReply = "501 Unsupported.\r\n",
-         .check = "HASH n.txt",
-         .checkReply = "213 SHA-1 0-6 " + realSha1 + " n.txt\r\n",
-         .verification = Verification::Hash,
-         .hashName = "SHA-1"},
-        {.feat = feat("SHA-1*"),
-         .check = "HASH n.txt",
-         .checkReply = "213 SHA-1 0-6 " + sha1 + " n.txt\r\n",
-         .failure = "The server's SHA-1 hash of the stored file differs from the 6 bytes sent"},
-        {.feat = feat("MD5*;SHA-256"),
-         .optsReply = "501 Unsupported.\r\n",
-         .check = "SIZE n.txt",
-         .checkReply = "213 6\r\n",
-         .verification = Verification::Size},
-        {.feat = feat("MD5*;SHA-256", false), .optsReply = "501 Unsupported.\r\n"},
-        {.feat = feat("MD5*;CRC32"),
-         .check = "SIZE n.txt",
-         .checkReply = "213 6\r\n",
-         .verification = Verification::Size},
+        {feat("SHA-256*;SHA-1;MD5"),
+         {},
+         "HASH",
+         "213 sha-256 0-6 " + H::hash("notice", H::Sha256).toHex().toUpper() + " n.txt\r\n",
+         "SHA-256"},
+        {feat("MD5*;SHA-1;SHA-256"), "200 SHA-256\r\n", "HASH", sha256, "SHA-256"},
+        {feat("SHA-256*"),
+         {},
+         "HASH",
+         otherSha256,
+         {},
+         hashFailure + "of the stored file differs from the 6 bytes sent"},
+        {feat("SHA-256*"),
+         {},
+         "HASH",
+         "213 6\r\n",
+         {},
+         hashFailure + "reply is in an unexpected form: 213 6"},
+        {feat("SHA-256*"),
+         {},
+         "HASH",
+         sha1,
+         {},
+         hashFailure + "reply is in an unexpected form: " + QString::fromLatin1(sha1.trimmed())},
+        {feat("SHA-256*"),
+         {},
+         "HASH",
+         "550 Busy.\r\n",
+         {},
+         "The server cannot tell the SHA-256 hash of the stored file: 550 Busy."},
+        // OPTS refused: a current SHA-1 serves, else SIZE, else no check.
+        {feat("SHA-1*;SHA-256"), "501 No.\r\n", "HASH", sha1, "SHA-1"},
+        {feat("MD5*;SHA-256"), "501 No.\r\n", "SIZE", "213 6\r\n", "SIZE"},
+        {feat("MD5*;SHA-256", {}), "501 No.\r\n"},
+        {feat("MD5*;CRC32"), {}, "SIZE", "213 6\r\n", "SIZE"},
     };
     const QString path = writeFile(m_folder, "n.txt", "notice");
     for (const Case& c : cases) {
@@ -891,34 +874,30 @@ TEST_F(FtpUploadDialogue, AHashTheServerOffersChecksTheBytesSentAndIsPreferredTo
         Session s;
         testsupport::ScriptedFtpPeer& peer =
             s.script({"220 Ready\r\n", "230 In.\r\n", c.feat}).reply("200 Type set to I.\r\n");
-        if (!c.optsReply.isEmpty())
-            peer.reply(c.optsReply);
+        Lines expected;
+        if (!c.opts.isEmpty()) {
+            peer.reply(c.opts);
+            expected << "OPTS HASH SHA-256\r\n";
+        }
         peer.passive(passiveReply).reply("150 Ok.\r\n").transfer().send("226 Done.\r\n");
-        if (!c.check.isEmpty())
+        expected += Lines{"PASV\r\n", "STOR n.txt\r\n"};
+        if (!c.check.isEmpty()) {
             peer.reply(c.checkReply);
+            expected << c.check + " n.txt\r\n";
+        }
         s.logIn(true);
         s.client.OnFailure = nullptr;
         s.client.SetTransferType(2);
 
-        QString failure;
-        try {
-            s.client.Upload(path, QStringLiteral("n.txt"));
-        } catch (const VerifyError& error) {
-            failure = error.message();
-            EXPECT_EQ(error.check(), Verification::Hash);
-            EXPECT_EQ(error.differs(), failure.contains("differs"));
-        }
+        const QString failure = failureOf<VerifyError>([&] { s.client.Upload(path, "n.txt"); });
         ASSERT_TRUE(s.peer.waitUntilPlayed());
-        EXPECT_EQ(failure, c.failure);
-        EXPECT_EQ(s.client.lastUpload().verification, c.verification);
-        EXPECT_EQ(s.client.lastUpload().hashName, c.hashName);
-        Lines expected;
-        if (!c.optsReply.isEmpty())
-            expected << "OPTS HASH SHA-256\r\n";
-        expected << "PASV\r\n"
-                 << "STOR n.txt\r\n";
-        if (!c.check.isEmpty())
-            expected << c.check + "\r\n";
+        EXPECT_EQ(failure, c.failure.isEmpty() ? "<no exception>" : c.failure);
+        const UploadProgress& upload = s.client.lastUpload();
+        EXPECT_EQ(upload.verification,
+                  c.hashName.isEmpty()       ? Verification::NotChecked
+                      : c.hashName == "SIZE" ? Verification::Size
+                                             : Verification::Hash);
+        EXPECT_EQ(upload.hashName, c.hashName == "SIZE" ? QByteArray() : c.hashName);
         EXPECT_EQ(s.peer.commands().mid(3), expected);
         expectCleanedUp(s.client);
     }
