@@ -821,47 +821,28 @@ TEST_F(FtpUploadDialogue, AHashTheServerOffersChecksTheBytesSentAndIsPreferredTo
     const auto feat = [](const QByteArray& hash, const QByteArray& size = " SIZE\r\n") {
         return "211-Features:\r\n HASH " + hash + "\r\n" + size + "211 End\r\n";
     };
-    const QString hashFailure = "The server's SHA-256 hash ";
+    const QString differs =
+        "The server's SHA-256 hash of the stored file differs from the 6 bytes sent";
+    const QString odd = "The server's SHA-256 hash reply is in an unexpected form: ";
+    const QString refused = "The server cannot tell the SHA-256 hash of the stored file: ";
+    const QByteArray upper =
+        "213 sha-256 0-6 " + H::hash("notice", H::Sha256).toHex().toUpper() + " n.txt\r\n";
     struct Case {
         QByteArray feat;
         QByteArray opts = {};  // the reply to "OPTS HASH SHA-256"; empty: not sent
         QByteArray check = {}; // the command after the final reply, and its reply
         QByteArray checkReply = {};
-        QByteArray hashName = {}; // the check that passed: a hash, else "SIZE", else none
+        QByteArray passed = {}; // the check that passed: a hash, else "SIZE", else none
         QString failure = {};
     };
     const QList<Case> cases{
         // Current already: no OPTS; letter case of algorithm and digest aside.
-        {feat("SHA-256*;SHA-1;MD5"),
-         {},
-         "HASH",
-         "213 sha-256 0-6 " + H::hash("notice", H::Sha256).toHex().toUpper() + " n.txt\r\n",
-         "SHA-256"},
+        {feat("SHA-256*;SHA-1;MD5"), {}, "HASH", upper, "SHA-256"},
         {feat("MD5*;SHA-1;SHA-256"), "200 SHA-256\r\n", "HASH", sha256, "SHA-256"},
-        {feat("SHA-256*"),
-         {},
-         "HASH",
-         otherSha256,
-         {},
-         hashFailure + "of the stored file differs from the 6 bytes sent"},
-        {feat("SHA-256*"),
-         {},
-         "HASH",
-         "213 6\r\n",
-         {},
-         hashFailure + "reply is in an unexpected form: 213 6"},
-        {feat("SHA-256*"),
-         {},
-         "HASH",
-         sha1,
-         {},
-         hashFailure + "reply is in an unexpected form: " + QString::fromLatin1(sha1.trimmed())},
-        {feat("SHA-256*"),
-         {},
-         "HASH",
-         "550 Busy.\r\n",
-         {},
-         "The server cannot tell the SHA-256 hash of the stored file: 550 Busy."},
+        {feat("SHA-256*"), {}, "HASH", otherSha256, {}, differs},
+        {feat("SHA-256*"), {}, "HASH", "213 6\r\n", {}, odd + "213 6"},
+        {feat("SHA-256*"), {}, "HASH", sha1, {}, odd + QString::fromLatin1(sha1.trimmed())},
+        {feat("SHA-256*"), {}, "HASH", "550 Busy.\r\n", {}, refused + "550 Busy."},
         // OPTS refused: a current SHA-1 serves, else SIZE, else no check.
         {feat("SHA-1*;SHA-256"), "501 No.\r\n", "HASH", sha1, "SHA-1"},
         {feat("MD5*;SHA-256"), "501 No.\r\n", "SIZE", "213 6\r\n", "SIZE"},
@@ -894,10 +875,10 @@ TEST_F(FtpUploadDialogue, AHashTheServerOffersChecksTheBytesSentAndIsPreferredTo
         EXPECT_EQ(failure, c.failure.isEmpty() ? "<no exception>" : c.failure);
         const UploadProgress& upload = s.client.lastUpload();
         EXPECT_EQ(upload.verification,
-                  c.hashName.isEmpty()       ? Verification::NotChecked
-                      : c.hashName == "SIZE" ? Verification::Size
-                                             : Verification::Hash);
-        EXPECT_EQ(upload.hashName, c.hashName == "SIZE" ? QByteArray() : c.hashName);
+                  c.passed.isEmpty()       ? Verification::NotChecked
+                      : c.passed == "SIZE" ? Verification::Size
+                                           : Verification::Hash);
+        EXPECT_EQ(upload.hashName, c.passed == "SIZE" ? QByteArray() : c.passed);
         EXPECT_EQ(s.peer.commands().mid(3), expected);
         expectCleanedUp(s.client);
     }
