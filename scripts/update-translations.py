@@ -22,14 +22,15 @@ INTRO_ZH = ("Zarvel简介：\n      在我们日常工作中会频繁接触各�
             "有清楚的传送记录。\n      iii)  支持多种文件格式。\n      由于我们时间及水平有限，错误之处在\n"
             "所难免，请谅解。如果发现软件中出现异常\n，请及时与我们联系。再次感谢对本软件的\n使用！\n\n\n"
             "                                                  Tellumar")
-INTRO_EN = ("About Zarvel:\n      In our daily work we constantly deal\nwith notices and official documents, and a\n"
-            "phone call seldom conveys a notice in full,\nso we wrote this notice transfer program.\n"
-            "Its main features:\n      i)  Simple to use, learned in minutes.\n"
-            "      ii)  Several files can be chosen clearly\nand sent at once, with a clear send log.\n"
-            "      iii)  Many file formats are supported.\n      Our time and skill are limited, so\n"
-            "mistakes may remain; please bear with us.\nIf the program misbehaves, please contact\n"
+# Paragraphs without inner line breaks: the pane wraps them at its own width.
+INTRO_EN = ("About Zarvel:\n      In our daily work we constantly deal with notices and official "
+            "documents, and a phone call seldom conveys a notice in full, so we wrote this notice "
+            "transfer program. Its main features:\n      i)  Simple to use, learned in minutes.\n"
+            "      ii)  Several files can be chosen clearly and sent at once, with a clear send log.\n"
+            "      iii)  Many file formats are supported.\n      Our time and skill are limited, so "
+            "mistakes may remain; please bear with us. If the program misbehaves, please contact "
             "us. Thank you again for using it!\n\n\n"
-            "                                                  Tellumar")
+            "                                        Tellumar")
 
 EN = {
     "Zarvel   0.0.1版": "Zarvel   version 0.0.1",
@@ -110,6 +111,20 @@ EN = {
     "服务器上的文件为 %1 字节，已发送 %2 字节，文件不完整":
         "the file on the server has %1 bytes, %2 bytes were sent: incomplete",
     "服务器无法核对文件大小：%1": "the server cannot check the file size: %1",
+    "尚未设置口令：直接按 OK 进入": "No password set yet: just press OK",
+    "未选择，请在“系统设置”页选择": "none yet, choose it in Settings",
+    "修改口令(&P)...": "Change &password...",
+    "修改系统设置口令": "Change the settings password",
+    "确定": "OK",
+    "取消": "Cancel",
+    "新口令：": "New password:",
+    "再次输入新口令：": "New password again:",
+    "两次输入的新口令不一致，口令未修改": "The two new passwords differ; the password is unchanged",
+    "新口令含有无法保存的字符，口令未修改":
+        "The new password has characters that cannot be stored; the password is unchanged",
+    "此处没有通知文件。\n\n请打开“系统设置”页，输入口令，选“本地目录”，再在目录树中选择通知所在的文件夹。":
+        "No notices here.\n\nTo choose their folder, open the Settings tab, enter the password, "
+        "pick Local and select the folder in the tree.",
 }
 
 ZH = {
@@ -162,7 +177,7 @@ def split(collected, language, table, wanted):
 def main():
     with tempfile.TemporaryDirectory() as folder:
         collected = pathlib.Path(folder) / "all.ts"
-        subprocess.run([LUPDATE, "-silent", "-no-obsolete", "-locations", "none",
+        subprocess.run([LUPDATE, "-silent", "-no-obsolete", "-locations", "none", "-I", ".",
                         "app", "controls", "platform", "-ts", str(collected)],
                        cwd=ROOT, check=True)
         split(collected, "en", EN, lambda text: bool(CJK.search(text)))

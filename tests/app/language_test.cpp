@@ -2,6 +2,7 @@
 #include "WindowFixture.h"
 
 #include "app/Language.h"
+#include "app/PasswordDialog.h"
 #include "app/RunTexts.h"
 #include "controls/labels/CustomLabel.h"
 #include "platform/application.h"
@@ -12,6 +13,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTabWidget>
@@ -125,6 +127,18 @@ TEST_F(LanguageTest, EnglishShowsNoChineseCharacters)
         }
     }
     QStringList texts = visibleTexts(form) + runTexts();
+    // The hints name the English captions of the page and the button they point to.
+    const QString settingsPage = child<QTabWidget>("pages")->tabText(2);
+    const QString hint = child<QLabel>("emptyNoticeHint")->text();
+    EXPECT_TRUE(hint.contains(settingsPage)
+                && hint.contains(child<QRadioButton>("localFolderButton")->text()))
+        << hint.toStdString();
+    EXPECT_TRUE(child<QLabel>("noFolderHint")->text().contains(settingsPage));
+    // The password dialog, refusing a mismatch.
+    PasswordDialog dialog(&form);
+    dialog.findChild<QLineEdit*>("newPasswordEdit")->setText("a");
+    dialog.accept();
+    texts << dialog.windowTitle() << visibleTexts(dialog);
     texts << platform::errorBoxText(
         QCoreApplication::translate("NoticeText", "不是文本文件，无法预览"));
     for (const QString& text : texts)
@@ -201,3 +215,4 @@ TEST(TranslationFilesTest, EveryMessageIsTranslated)
 }
 
 } // namespace
+
