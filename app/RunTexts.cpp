@@ -1,6 +1,8 @@
 // The send run's texts.
 #include "app/RunTexts.h"
 
+#include "app/NetTexts.h"
+
 #include <QCoreApplication>
 #include <QLocale>
 
@@ -36,7 +38,8 @@ QString failureReason(const SocketError& error, int idleLimitMs)
     case SocketFailure::Stopped: return QCoreApplication::translate("RunTexts", "已停止");
     case SocketFailure::Other: break;
     }
-    return error.systemReason().isEmpty() ? error.message() : error.systemReason();
+    return nettexts::translated(error.systemReason().isEmpty() ? error.message()
+                                                               : error.systemReason());
 }
 
 } // namespace
@@ -232,7 +235,7 @@ QString cannotOpenReason()
 
 QString causeLine(const QString& cause)
 {
-    return indent + cause;
+    return indent + nettexts::translated(cause);
 }
 
 QString socketCause(const SocketError& error, int idleLimitMs)
@@ -281,7 +284,8 @@ QString nameEncodingLine(const QString& encoding)
 QString modeFallbackLine(const QString& reason)
 {
     return indent
-        + QCoreApplication::translate("RunTexts", "改用主动模式：%1").arg(replyCause(reason));
+        + QCoreApplication::translate("RunTexts", "改用主动模式：%1")
+              .arg(nettexts::translated(replyCause(reason)));
 }
 
 QString stoppingLine()
