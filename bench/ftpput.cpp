@@ -5,8 +5,9 @@
 //          [--encoding auto|gbk|utf8] [--verify auto|off] [--temp-name] [--ticks] FILE...
 //
 // --port defaults to 21, --mode, --encoding and --verify to auto. --verify auto checks each
-// stored file by SIZE when the server lists it; verified=N counts the files whose size
-// matched, unchecked=N the others. --temp-name stores each file as its name plus ".part" and
+// stored file by HASH (SHA-256 or SHA-1) when the server offers it, else by SIZE when it
+// lists it; verified=N counts the files whose check matched (hash or size), unchecked=N
+// the others. --temp-name stores each file as its name plus ".part" and
 // renames it once checked. --ticks runs a 10 ms timer in the
 // same event loop during the uploads and prints the longest gap between its ticks. The
 // session's name encoding and a fallback to active mode are noted on standard error. Exits

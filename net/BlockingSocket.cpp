@@ -931,6 +931,8 @@ void BlockingSocket::SendFile(const QString& FileName)
         if (n == 0)
             break; // the file shrank while it was sent
         position += n;
+        if (OnFileData)
+            OnFileData(buffer, n);
         std::size_t remaining = std::size_t(n);
         IdleClock idle(m_idleLimit);
         while (remaining > 0 && !Canceled) {

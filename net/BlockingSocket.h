@@ -173,6 +173,8 @@ public:
     HandledEvent OnConnectionRequired;
     StatusEvent OnStatus;
     NotifyEvent OnPacketSent;
+    // SendFile: each piece read from the file, before it is sent (a hash of what went out).
+    std::function<void(const char* data, qsizetype size)> OnFileData;
 
     // State.
     bool Connected = false;
