@@ -37,9 +37,10 @@ struct Options {
 
 void usage()
 {
-    std::fprintf(stderr, "usage: send_run_driver --folder DIR --settings INI [--remote D] "
-                         "[--log FILE] [--verbose] --station NAME,ADDRESS,USER,PASSWORD... "
-                         "NOTICE...\n");
+    std::fprintf(stderr,
+                 "usage: send_run_driver --folder DIR --settings INI [--remote D] "
+                 "[--log FILE] [--verbose] --station NAME,ADDRESS,USER,PASSWORD... "
+                 "NOTICE...\n");
 }
 
 std::optional<Options> parseArguments(const QStringList& arguments)
