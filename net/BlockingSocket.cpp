@@ -981,6 +981,7 @@ void BlockingSocket::sendFileCopying(int fd, qint64 size)
 
 void BlockingSocket::sendFileZeroCopy(int fd, qint64 size)
 {
+    const ws::SigpipeHeld held;
     qint64 position = 0;
     IdleClock idle(m_idleLimit);
     while (position != size && !Canceled) {

@@ -763,39 +763,36 @@ int send(SOCKET s, const char* buffer, int length, int flags)
 
 namespace {
 
-// sendfile has no MSG_NOSIGNAL: while one runs, SIGPIPE (a peer that has gone) is held back
-// from this thread and taken away afterwards, so the call fails with EPIPE instead.
-class SigpipeHeld {
-public:
-    SigpipeHeld()
-    {
-        sigemptyset(&m_pipe);
-        sigaddset(&m_pipe, SIGPIPE);
-        sigset_t pending;
-        sigpending(&pending);
-        m_wasPending = sigismember(&pending, SIGPIPE) == 1;
-        pthread_sigmask(SIG_BLOCK, &m_pipe, &m_previous);
-    }
-    ~SigpipeHeld()
-    {
-        sigset_t pending;
-        sigpending(&pending);
-        if (!m_wasPending && sigismember(&pending, SIGPIPE) == 1) {
-            const timespec now{};
-            sigtimedwait(&m_pipe, nullptr, &now);
-        }
-        pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
-    }
-    SigpipeHeld(const SigpipeHeld&) = delete;
-    SigpipeHeld& operator=(const SigpipeHeld&) = delete;
-
-private:
-    sigset_t m_pipe{};
-    sigset_t m_previous{};
-    bool m_wasPending = false;
-};
+// How many SigpipeHeld of this thread are alive: only the outermost one makes system calls.
+thread_local int sigpipeHolds = 0;
 
 } // namespace
+
+SigpipeHeld::SigpipeHeld()
+{
+    if (sigpipeHolds++ > 0)
+        return;
+    sigemptyset(&m_pipe);
+    sigaddset(&m_pipe, SIGPIPE);
+    sigset_t pending;
+    sigpending(&pending);
+    m_wasPending = sigismember(&pending, SIGPIPE) == 1;
+    pthread_sigmask(SIG_BLOCK, &m_pipe, &m_previous);
+}
+
+SigpipeHeld::~SigpipeHeld()
+{
+    if (--sigpipeHolds > 0)
+        return;
+    sigset_t pending;
+    sigpending(&pending);
+    // A SIGPIPE raised while held is taken away: the call that caused it failed with EPIPE.
+    if (!m_wasPending && sigismember(&pending, SIGPIPE) == 1) {
+        const timespec now{};
+        sigtimedwait(&m_pipe, nullptr, &now);
+    }
+    pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+}
 
 int sendFile(SOCKET s, int fileDescriptor, qint64& offset, int length)
 {

@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+#include <csignal>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
@@ -146,8 +147,24 @@ SOCKET accept(SOCKET s, SockAddr* address);
 int send(SOCKET s, const char* buffer, int length, int flags);
 // Sends up to `length` bytes of the open file `fileDescriptor` from `offset` on (advanced by
 // what went), straight from the page cache; 0 at the file's end. Not a WinSock call: the
-// zero-copy counterpart of send for files.
+// zero-copy counterpart of send for files. A peer that has gone makes it fail, not SIGPIPE.
 int sendFile(SOCKET s, int fileDescriptor, qint64& offset, int length);
+
+// sendfile has no MSG_NOSIGNAL: while one of these lives, SIGPIPE is held back from this
+// thread and taken away afterwards. sendFile holds one itself; a loop of sendFile calls
+// holds one around them all, which saves the signal calls of each.
+class SigpipeHeld {
+public:
+    SigpipeHeld();
+    ~SigpipeHeld();
+    SigpipeHeld(const SigpipeHeld&) = delete;
+    SigpipeHeld& operator=(const SigpipeHeld&) = delete;
+
+private:
+    sigset_t m_pipe{};
+    sigset_t m_previous{};
+    bool m_wasPending = false;
+};
 int recv(SOCKET s, char* buffer, int length, int flags);
 int getsockname(SOCKET s, SockAddr* address);
 int getpeername(SOCKET s, SockAddr* address);
