@@ -1122,8 +1122,9 @@ void BlockingSocket::startTls(std::shared_ptr<TlsContext> context, const QByteAr
         if (step == TlsChannel::Done)
             return;
         if (step == TlsChannel::Failed) {
-            const QString reason =
-                tls ? tls->failure() : QStringLiteral("the server closed the connection");
+            const QString reason = tls
+                ? tls->failure()
+                : QStringLiteral("the server closed the connection during the handshake");
             const QString message = m_role == SocketEndpoint::Role::Data
                 ? QStringLiteral("TLS handshake on the data connection to %1 failed: %2")
                 : QStringLiteral("TLS handshake with %1 failed: %2");

@@ -212,7 +212,16 @@ TlsChannel::Step TlsChannel::stepOf(int result, const char* during)
                 ? ws::systemReason(socketError)
                 : QStringLiteral("the server closed the connection during the %1").arg(during);
         break;
-    default: m_failure = openSslReason(); break;
+    default:
+        // However the end came, it reads the same.
+        if (ERR_GET_REASON(ERR_peek_error()) == SSL_R_UNEXPECTED_EOF_WHILE_READING) {
+            ERR_clear_error();
+            m_failure =
+                QStringLiteral("the server closed the connection during the %1").arg(during);
+        } else {
+            m_failure = openSslReason();
+        }
+        break;
     }
     if (m_failure.isEmpty())
         m_failure = QStringLiteral("the %1 failed").arg(during);
