@@ -14,6 +14,7 @@
 #include <arpa/inet.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <optional>
@@ -138,8 +139,12 @@ TlsContext::TlsContext()
     SSL_CTX_set_mode(context, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
     // Certificates are judged after the handshake: trusted, or remembered for the station.
     SSL_CTX_set_verify(context, SSL_VERIFY_NONE, nullptr);
-    // Without a trust store no certificate is trusted by the system: remembering still works.
-    SSL_CTX_set_default_verify_paths(context);
+    // The system's trust store as a folder of hashed names, looked up when a chain is checked:
+    // reading the whole bundle would cost every session tens of milliseconds. Without a
+    // trust store no certificate is trusted by the system; remembering still works.
+    const char* folder = std::getenv(X509_get_default_cert_dir_env());
+    if (SSL_CTX_load_verify_dir(context, folder ? folder : X509_get_default_cert_dir()) != 1)
+        SSL_CTX_set_default_verify_paths(context);
     ERR_clear_error();
     BIO_meth_set_write(method, bioWrite);
     BIO_meth_set_read(method, bioRead);
@@ -338,12 +343,26 @@ int TlsChannel::send(const char* buffer, int length)
     if (length <= 0)
         return 0;
     SSL* ssl = m_impl->ssl.get();
-    ERR_clear_error();
-    ws::WSASetLastError(0);
-    const int sent = SSL_write(ssl, buffer, length);
+    // A write hands over one record at a time; all that fits goes in one call, so that the
+    // caller's work between sends comes once per block, not once per record. A write that
+    // would block is retried by the next call from the first byte not counted, as OpenSSL
+    // wants it.
+    int total = 0;
+    int sent = 0;
+    do {
+        ERR_clear_error();
+        ws::WSASetLastError(0);
+        sent = SSL_write(ssl, buffer + total, length - total);
+        if (sent > 0)
+            total += sent;
+    } while (sent > 0 && total < length);
     if (sent > 0)
-        return sent;
+        return total;
     const int error = SSL_get_error(ssl, sent);
+    if (total > 0 && (error == SSL_ERROR_WANT_WRITE || error == SSL_ERROR_WANT_READ)) {
+        m_wantsRead = error == SSL_ERROR_WANT_READ;
+        return total;
+    }
     const int socketError = ws::WSAGetLastError();
     switch (error) {
     case SSL_ERROR_WANT_READ:
