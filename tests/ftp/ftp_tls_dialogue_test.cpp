@@ -3,11 +3,15 @@
 #include "ftp/FtpClient.h"
 #include "tests/ftp/FtpClientProbe.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <functional>
 
 using namespace std::chrono_literals;
@@ -27,6 +31,14 @@ ScriptedFtpPeer& secureLogin(ScriptedFtpPeer& peer)
         .reply("200 PBSZ=0 successful.\r\n")
         .reply("200 Protection set to Private.\r\n")
         .reply(testsupport::featUnknown);
+}
+
+// Processor time of the calling thread in milliseconds.
+double threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
 }
 
 bool sentAny(const Lines& commands, const QByteArray& verb)
@@ -134,6 +146,100 @@ TEST(FtpTlsDialogue, CertificatesAreRememberedLikeHostKeys)
     EXPECT_TRUE(s.client.tlsSession().encrypted);
     ASSERT_TRUE(s.peer.waitUntilPlayed());
     EXPECT_EQ(s.peer.connectionCount(), 2);
+}
+
+TEST(FtpTlsDialogue, TheSystemsTrustOutranksARememberedFingerprint)
+{
+    // The trust store is a folder the test makes: the peer's certificate in it, or nothing.
+    struct Row {
+        QByteArray host;
+        bool inTrustStore;
+        bool trusted;
+    };
+    const QList<Row> rows{
+        {.host = "127.0.0.1", .inTrustStore = true, .trusted = true},
+        {.host = "localhost", .inTrustStore = true, .trusted = true},
+        {.host = "localhost", .inTrustStore = false, .trusted = false},
+    };
+    const QByteArray previous = qgetenv("SSL_CERT_DIR");
+    const bool hadPrevious = qEnvironmentVariableIsSet("SSL_CERT_DIR");
+    const auto restore = qScopeGuard([&] {
+        if (hadPrevious)
+            qputenv("SSL_CERT_DIR", previous);
+        else
+            qunsetenv("SSL_CERT_DIR");
+    });
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.host.toStdString() + (row.inTrustStore ? ", trusted" : ", untrusted"));
+        QTemporaryDir store;
+        ASSERT_TRUE(store.isValid());
+        qputenv("SSL_CERT_DIR", QFile::encodeName(store.path()));
+        Session s;
+        s.peer.enableTls();
+        ASSERT_TRUE(!row.inTrustStore || s.peer.addCertificateToTrustFolder(store.path()));
+        secureLogin(s.peer);
+        s.peer.start();
+        s.client.Host = row.host;
+        s.client.setTlsMode(TlsMode::Require);
+        s.client.setRememberedFingerprint("AB:CD");
+        const bool accepted =
+            failureOf<CertificateChangedError>([&] { s.client.Connect(); }) == "<no exception>";
+        EXPECT_EQ(accepted, row.trusted);
+        EXPECT_EQ(s.client.tlsSession().trustedBySystem, row.trusted);
+    }
+}
+
+TEST(FtpTlsDialogue, TheHandshakeWaitsAsAReadDoesForStopAndTheIdleLimit)
+{
+    struct Row {
+        const char* name;
+        int idleLimitMs;
+        int stopAfterMs; // 0: no stop
+        SocketFailure failure;
+        QString message; // a pattern
+    };
+    const QList<Row> rows{
+        {.name = "stop",
+         .idleLimitMs = 60000,
+         .stopAfterMs = 300,
+         .failure = SocketFailure::Stopped,
+         .message = "^Stopped while in the TLS handshake with 127\\.0\\.0\\.1:\\d+$"},
+        {.name = "idle limit",
+         .idleLimitMs = 500,
+         .stopAfterMs = 0,
+         .failure = SocketFailure::TimedOut,
+         .message = "^No TLS handshake within 0\\.5 s$"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Session s;
+        s.peer.enableTls();
+        s.peer.send("220 Ready\r\n").authTls("234 Go.\r\n", ScriptedFtpPeer::TlsFault::Silent);
+        s.peer.start();
+        s.client.setTlsMode(TlsMode::Require);
+        s.client.setIdleLimit(row.idleLimitMs);
+        if (row.stopAfterMs > 0)
+            QTimer::singleShot(row.stopAfterMs, [&] { s.client.stopWaiting(); });
+        QElapsedTimer clock;
+        clock.start();
+        const double cpuBefore = threadCpuMs();
+        SocketFailure failure = SocketFailure::Other;
+        QString message = "<no SocketError>";
+        try {
+            s.client.Connect();
+        } catch (const SocketError& error) {
+            failure = error.failure();
+            message = error.message();
+        }
+        const double cpu = threadCpuMs() - cpuBefore;
+        EXPECT_EQ(failure, row.failure);
+        EXPECT_TRUE(QRegularExpression(row.message).match(message).hasMatch())
+            << message.toStdString();
+        EXPECT_LT(clock.elapsed(), 5000);
+        // Waiting blocks in the event loop: no busy loop on would-block.
+        EXPECT_LT(cpu, clock.elapsed() / 4.0) << cpu << " ms of " << clock.elapsed() << " ms";
+        EXPECT_FALSE(sentAny(s.peer.commands(), "USER "));
+    }
 }
 
 TEST(FtpTlsDialogue, BadTlsEndsTheSessionAndThePasswordNeverGoesInClear)

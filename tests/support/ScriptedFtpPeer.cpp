@@ -287,6 +287,11 @@ QByteArray ScriptedFtpPeer::certificateFingerprint() const
     return m_tls ? m_tls->certificate.fingerprint() : QByteArray();
 }
 
+bool ScriptedFtpPeer::addCertificateToTrustFolder(const QString& folder) const
+{
+    return m_tls && m_tls->certificate.addToTrustFolder(folder);
+}
+
 QList<PeerDataTls> ScriptedFtpPeer::dataTls() const
 {
     std::lock_guard lock(m_mutex);
@@ -698,6 +703,7 @@ bool ScriptedFtpPeer::startControlTls(const Step& step)
         closeControl();
         return true;
     }
+    case TlsFault::Silent: return true;
     case TlsFault::None: break;
     }
     limitBlocking(m_controlFd, m_stepTimeout);

@@ -104,6 +104,7 @@ public:
         None,
         Garbage, // sends a line of text instead of a handshake
         Close,   // reads the client's hello and closes the connection
+        Silent,  // takes no part in the handshake
     };
     ScriptedFtpPeer& authTls(QByteArray reply = "234 AUTH TLS successful.\r\n",
                              TlsFault fault = TlsFault::None);
@@ -122,6 +123,8 @@ public:
     ScriptedFtpPeer& enableTls(PeerTls options = {});
     // SHA-256 of the peer's certificate, "AB:CD:..."; empty before enableTls().
     QByteArray certificateFingerprint() const;
+    // Writes the peer's certificate into a trust store folder (see TestCertificate).
+    bool addCertificateToTrustFolder(const QString& folder) const;
     // The data connections of TLS sessions so far, in order.
     QList<PeerDataTls> dataTls() const;
 

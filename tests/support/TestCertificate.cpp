@@ -1,6 +1,8 @@
 // Key and certificate with OpenSSL's EVP and X509 calls.
 #include "tests/support/TestCertificate.h"
 
+#include <QFile>
+
 #include <openssl/bio.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
@@ -74,11 +76,20 @@ TestCertificate::TestCertificate(Validity validity)
     m_key = pemOf([&key](BIO* bio) {
         return PEM_write_bio_PrivateKey(bio, key.get(), nullptr, nullptr, 0, nullptr, nullptr);
     });
+    m_subjectHash =
+        QByteArray::number(quint32(X509_subject_name_hash(x509)), 16).rightJustified(8, '0');
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     if (X509_digest(x509, EVP_sha256(), digest, &length) == 1)
         m_fingerprint =
             QByteArray(reinterpret_cast<const char*>(digest), int(length)).toHex(':').toUpper();
+}
+
+bool TestCertificate::addToTrustFolder(const QString& folder) const
+{
+    QFile file(folder + QLatin1Char('/') + QString::fromLatin1(m_subjectHash) + ".0");
+    return !m_certificate.isEmpty() && file.open(QIODevice::WriteOnly)
+        && file.write(m_certificate) == m_certificate.size();
 }
 
 } // namespace testsupport

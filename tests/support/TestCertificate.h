@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 namespace testsupport {
 
@@ -19,11 +20,15 @@ public:
     QByteArray combinedPem() const { return m_key + m_certificate; }
     // SHA-256 of the certificate: "AB:CD:...".
     const QByteArray& fingerprint() const { return m_fingerprint; }
+    // Writes the certificate into `folder` under its hashed name, as a trust store folder
+    // (SSL_CERT_DIR) holds it: a client that trusts that folder trusts this certificate.
+    bool addToTrustFolder(const QString& folder) const;
 
 private:
     QByteArray m_certificate;
     QByteArray m_key;
     QByteArray m_fingerprint;
+    QByteArray m_subjectHash;
 };
 
 } // namespace testsupport
