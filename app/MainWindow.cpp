@@ -7,6 +7,7 @@
 #include "app/RunLog.h"
 #include "app/RunTexts.h"
 #include "app/SendRun.h"
+#include "app/SettingsGate.h"
 #include "app/StationChecklist.h"
 #include "app/StationFile.h"
 #include "app/StationSettings.h"
@@ -16,7 +17,6 @@
 #include "controls/labels/MainWindowLabels.h"
 #include "ftp/FtpClient.h"
 #include "platform/application.h"
-#include "platform/codepage.h"
 #include "platform/files.h"
 
 #include "ui_MainWindow.h"
@@ -111,6 +111,7 @@ void MainWindow::placeComponents()
     m_notices = new NoticeList(noticeList, this);
     m_stationChecklist = std::make_unique<StationChecklist>(m_ui->stationList);
     m_ui->logPane->setRunLogButton(m_ui->runLogButton);
+    m_gate = new SettingsGate(*m_ui, this);
 
     // Its defaults are the window's settings: port 21, active mode, no proxy, no reports.
     ftpClient = new FtpClient(this);
@@ -144,8 +145,6 @@ void MainWindow::wireHandlers()
         platform::guarded([this] { previewFocusedFile(); });
     };
 
-    connect(m_ui->unlockButton, &QPushButton::clicked, this,
-            guardedSlot(this, &MainWindow::unlockSettings));
     connect(m_ui->sendButton, &QPushButton::clicked, this,
             guardedSlot(this, &MainWindow::sendNotices));
     connect(m_ui->stopButton, &QPushButton::clicked, this,
@@ -228,7 +227,6 @@ void MainWindow::prepareWindow()
     m_ui->stationGrid->hide();
     folderTree->hide();
     m_ui->stationGrid->prepare();
-    m_ui->wrongPasswordLabel->hide();
     readFolderSettings();
     readStations(false);
 }
@@ -238,7 +236,7 @@ void MainWindow::readFolderSettings()
     const std::optional<FolderSettings> settings = FolderFile(settingsPath(dirtCfgName)).load();
     if (!settings)
         return;
-    m_settingsPassword = settings->password;
+    m_gate->setPassword(settings->password);
     // A path that is not absolute names no folder of the tree ("." is written for none).
     if (!settings->localFolder.isEmpty() && QDir::isAbsolutePath(settings->localFolder))
         folderTree->setDirectory(settings->localFolder);
@@ -284,13 +282,11 @@ void MainWindow::saveStations()
 
 void MainWindow::writeFolderSettings()
 {
-    // The password changes only when the settings page was unlocked in this run.
-    const QByteArray password =
-        m_unlocked ? platform::toCodePage(m_ui->passwordEdit->text()) : m_settingsPassword;
+    // The password changes only in the dialog of an unlocked settings page.
     FolderFile(settingsPath(dirtCfgName))
         .save({.localFolder = m_ui->noticeFolderLabel->text(),
                .remoteFolder = m_ui->remoteFolderEdit->text(),
-               .password = password});
+               .password = m_gate->password()});
 }
 
 void MainWindow::showStationsPage()
@@ -308,6 +304,8 @@ void MainWindow::showChosenFolder()
 {
     setGrowingLabel(m_ui->noticeFolderLabel, folderTree->Directory());
     setGrowingLabel(m_ui->settingsFolderLabel, folderTree->Directory());
+    // Until a folder is chosen, the blank label says where that is done.
+    m_ui->noFolderHint->setVisible(m_ui->noticeFolderLabel->text().isEmpty());
 }
 
 void MainWindow::setGrowingLabel(QLabel* label, const QString& text)
@@ -333,26 +331,9 @@ void MainWindow::showStationGrid()
 
 void MainWindow::showSettingsView(QWidget* view)
 {
-    const bool prompt = view == nullptr;
-    m_ui->passwordPrompt->setVisible(prompt);
-    m_ui->passwordEdit->setVisible(prompt);
+    m_gate->showPrompt(view == nullptr);
     folderTree->setVisible(view == folderTree);
     m_ui->stationGrid->setVisible(view == m_ui->stationGrid);
-}
-
-void MainWindow::unlockSettings()
-{
-    if (platform::toCodePage(m_ui->passwordEdit->text()) != m_settingsPassword) {
-        m_ui->wrongPasswordLabel->show();
-    } else {
-        m_unlocked = true;
-        m_ui->wrongPasswordLabel->hide();
-        m_ui->unlockButton->hide();
-        m_ui->localFolderButton->setChecked(true);
-        m_ui->localFolderButton->setEnabled(true);
-        m_ui->stationSettingsButton->setEnabled(true);
-    }
-    m_ui->passwordEdit->selectAll();
 }
 
 void MainWindow::showNoticePage()

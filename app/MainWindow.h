@@ -3,7 +3,6 @@
 
 #include "app/NoticeSelection.h"
 
-#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QWidget>
@@ -18,6 +17,7 @@ class DecoratedLabel;
 class FtpClient;
 class NoticeList;
 class SendRun;
+class SettingsGate;
 class StationChecklist;
 
 namespace Ui {
@@ -56,7 +56,6 @@ private:
     void showPasswordPrompt();
     void showFolderTree();
     void showStationGrid();
-    void unlockSettings();
     void leaveStationGrid();
     void sendNotices();
     void requestStop();
@@ -89,11 +88,9 @@ private:
     QMetaObject::Connection m_focusConnection;
     NoticeList* m_notices = nullptr;
     std::unique_ptr<StationChecklist> m_stationChecklist;
-    // As read from the folder file (GBK bytes), compared byte for byte.
-    QByteArray m_settingsPassword;
+    SettingsGate* m_gate = nullptr;
     // The run in progress, if any.
     SendRun* m_run = nullptr;
     bool m_closeAfterRun = false;
-    bool m_unlocked = false;
     bool m_folderFileSaved = false;
 };

@@ -5,8 +5,10 @@
 #include "platform/application.h"
 
 #include <QFileInfo>
+#include <QLabel>
 #include <QScrollBar>
 #include <QSet>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -17,7 +19,26 @@ constexpr int settleMs = 150;
 NoticeList::NoticeList(FileListView* view, QObject* parent)
     : QObject(parent)
     , m_view(view)
+    , m_emptyHint(new QLabel(view->viewport()))
 {
+    m_emptyHint->setObjectName(QStringLiteral("emptyNoticeHint"));
+    m_emptyHint->setText(tr("此处没有通知文件。\n\n请打开“系统设置”页，输入口令，选“本地目录”，"
+                            "再在目录树中选择通知所在的文件夹。"));
+    m_emptyHint->setWordWrap(true);
+    m_emptyHint->setAlignment(Qt::AlignCenter);
+    m_emptyHint->setForegroundRole(QPalette::PlaceholderText);
+    // Clicks go through to the list beneath.
+    m_emptyHint->setAttribute(Qt::WA_TransparentForMouseEvents);
+    auto* layout = new QVBoxLayout(view->viewport());
+    layout->setContentsMargins(8, 8, 8, 8);
+    layout->addWidget(m_emptyHint);
+    // The hint goes before the view's model while the view is torn down: it ends the calls.
+    const auto showHint = [this] { showHintWhenEmpty(); };
+    QAbstractItemModel* model = view->model();
+    connect(model, &QAbstractItemModel::rowsInserted, m_emptyHint, showHint);
+    connect(model, &QAbstractItemModel::rowsRemoved, m_emptyHint, showHint);
+    connect(model, &QAbstractItemModel::modelReset, m_emptyHint, showHint);
+    showHintWhenEmpty();
     m_settle.setSingleShot(true);
     m_settle.setInterval(settleMs);
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, &m_settle,
@@ -65,6 +86,11 @@ void NoticeList::reread()
         else
             keepingSelection([this] { m_view->rereadFolder(); });
     });
+}
+
+void NoticeList::showHintWhenEmpty()
+{
+    m_emptyHint->setVisible(m_view->count() == 0);
 }
 
 template <typename Change>

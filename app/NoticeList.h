@@ -9,9 +9,11 @@
 #include <QTimer>
 
 class FileListView;
+class QLabel;
 
 // Whatever re-reads the list here (a new filter, files added or removed on disk) keeps
 // highlighted the files that are still listed; a file no longer listed is no longer selected.
+// An empty list says where its folder is chosen.
 class NoticeList : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(NoticeList)
@@ -28,10 +30,12 @@ public:
 private:
     void followFolder();
     void reread();
+    void showHintWhenEmpty();
     template <typename Change>
     void keepingSelection(Change&& change);
 
     FileListView* m_view;
+    QLabel* m_emptyHint;
     QFileSystemWatcher m_watcher;
     // Saving a file changes the folder several times in a row: one re-read for all.
     QTimer m_settle;

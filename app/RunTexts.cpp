@@ -1,6 +1,8 @@
 // The send run's texts.
 #include "app/RunTexts.h"
 
+#include "app/NetTexts.h"
+
 #include <QCoreApplication>
 #include <QLocale>
 
@@ -36,7 +38,8 @@ QString failureReason(const SocketError& error, int idleLimitMs)
     case SocketFailure::Stopped: return QCoreApplication::translate("RunTexts", "已停止");
     case SocketFailure::Other: break;
     }
-    return error.systemReason().isEmpty() ? error.message() : error.systemReason();
+    return nettexts::translated(error.systemReason().isEmpty() ? error.message()
+                                                               : error.systemReason());
 }
 
 } // namespace
@@ -99,14 +102,24 @@ QString lineBreakNameLine(const QString& name)
         .arg(visibleName(name));
 }
 
-QString fileStoredLine(const QString& name, qint64 count, Verification verification)
+QString fileStoredLine(const QString& name, qint64 count, Verification verification,
+                       const QByteArray& hashName)
 {
+    QString check;
+    switch (verification) {
+    case Verification::NotChecked:
+        check = QCoreApplication::translate("RunTexts", "，未核对（服务器不支持 SIZE）");
+        break;
+    case Verification::Size: check = QCoreApplication::translate("RunTexts", "，已核对"); break;
+    case Verification::Hash:
+        check = QCoreApplication::translate("RunTexts", "，已核对（%1）")
+                    .arg(QString::fromLatin1(hashName));
+        break;
+    }
     return indent
         + QCoreApplication::translate("RunTexts", "%1  已传送 %2 字节")
               .arg(visibleName(name), bytes(count))
-        + (verification == Verification::NotChecked
-               ? QCoreApplication::translate("RunTexts", "，未核对（服务器不支持 SIZE）")
-               : QCoreApplication::translate("RunTexts", "，已核对"));
+        + check;
 }
 
 QString fileNotDeliveredLine(const QString& name, qint64 count)
@@ -124,14 +137,43 @@ QString fileNotRenamedLine(const QString& name, qint64 count)
               .arg(visibleName(name), bytes(count));
 }
 
-QString fileNote(const QString& stationName, const QString& name, qint64 count,
-                 Verification verification)
+namespace {
+
+// "SIZE" or the hash algorithm's name.
+QString checkName(Verification check, const QByteArray& hashName)
 {
+    return check == Verification::Hash ? QString::fromLatin1(hashName) : QStringLiteral("SIZE");
+}
+
+QString noteText(const QString& stationName, const QString& name, qint64 count,
+                 const QString& check, const QString& tempName)
+{
+    const QString withTemp = tempName.isEmpty()
+        ? check
+        : check + QCoreApplication::translate("RunTexts", "，临时名 %1").arg(visibleName(tempName));
     return QCoreApplication::translate("RunTexts", "[站点 %1，文件 %2，%3 字节，%4]")
-        .arg(stationName, visibleName(name), QString::number(count),
-             verification == Verification::NotChecked
-                 ? QCoreApplication::translate("RunTexts", "未核对")
-                 : QCoreApplication::translate("RunTexts", "已用 SIZE 核对"));
+        .arg(stationName, visibleName(name), QString::number(count), withTemp);
+}
+
+} // namespace
+
+QString fileNote(const QString& stationName, const QString& name, qint64 count,
+                 Verification verification, const QByteArray& hashName, const QString& tempName)
+{
+    const QString check = verification == Verification::NotChecked
+        ? QCoreApplication::translate("RunTexts", "未核对")
+        : QCoreApplication::translate("RunTexts", "已用 %1 核对")
+              .arg(checkName(verification, hashName));
+    return noteText(stationName, name, count, check, tempName);
+}
+
+QString failedCheckNote(const QString& stationName, const QString& name, qint64 count,
+                        Verification check, const QByteArray& hashName, const QString& tempName)
+{
+    return noteText(
+        stationName, name, count,
+        QCoreApplication::translate("RunTexts", "%1 核对未通过").arg(checkName(check, hashName)),
+        tempName);
 }
 
 QString sizeMismatchCause(qint64 sent, qint64 serverSize)
@@ -144,6 +186,23 @@ QString sizeMismatchCause(qint64 sent, qint64 serverSize)
 QString sizeUnknownCause(const QString& reply)
 {
     return QCoreApplication::translate("RunTexts", "服务器无法核对文件大小：%1").arg(reply);
+}
+
+QString hashMismatchCause(const QByteArray& algorithm)
+{
+    return QCoreApplication::translate("RunTexts", "服务器上文件的 %1 与发送的内容不符，文件不完整")
+        .arg(QString::fromLatin1(algorithm));
+}
+
+QString hashUnknownCause(const QByteArray& algorithm, const QString& reply)
+{
+    return QCoreApplication::translate("RunTexts", "服务器无法核对文件的 %1：%2")
+        .arg(QString::fromLatin1(algorithm), reply);
+}
+
+QString undeliveredCause(qsizetype files)
+{
+    return QCoreApplication::translate("RunTexts", "%1 个文件未送达").arg(files);
 }
 
 QString fileNotSentLine(const QString& name)
@@ -176,7 +235,7 @@ QString cannotOpenReason()
 
 QString causeLine(const QString& cause)
 {
-    return indent + cause;
+    return indent + nettexts::translated(cause);
 }
 
 QString socketCause(const SocketError& error, int idleLimitMs)
@@ -225,7 +284,8 @@ QString nameEncodingLine(const QString& encoding)
 QString modeFallbackLine(const QString& reason)
 {
     return indent
-        + QCoreApplication::translate("RunTexts", "改用主动模式：%1").arg(replyCause(reason));
+        + QCoreApplication::translate("RunTexts", "改用主动模式：%1")
+              .arg(nettexts::translated(replyCause(reason)));
 }
 
 QString stoppingLine()

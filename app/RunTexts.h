@@ -23,15 +23,23 @@ QString unreadableFileLine(const QString& name);
 QString lineBreakNameLine(const QString& name);
 
 // Indented lines in the window-text colour: the outcome of one file at one station.
-// Stored, and checked on the server ("已核对") or not (a server without SIZE).
-QString fileStoredLine(const QString& name, qint64 bytes, Verification verification);
+// Stored, and checked on the server by size ("已核对"), by hash ("已核对（SHA-256）") or
+// not (a server without SIZE).
+QString fileStoredLine(const QString& name, qint64 bytes, Verification verification,
+                       const QByteArray& hashName = {});
 // Stored, but the server's size of it does not match or is unknown: not delivered.
 QString fileNotDeliveredLine(const QString& name, qint64 bytes);
 // Stored under name + ".part", but the rename to its real name was refused.
 QString fileNotRenamedLine(const QString& name, qint64 bytes);
-// Run log file only, after a stored file's line: station, name, bytes and the check.
+// Run log file only, after a stored file's line: station, name, bytes, the check and the
+// temporary name when one was used.
 QString fileNote(const QString& stationName, const QString& name, qint64 bytes,
-                 Verification verification);
+                 Verification verification, const QByteArray& hashName = {},
+                 const QString& tempName = {});
+// The same after a file whose check failed (`check`: Size or Hash).
+QString failedCheckNote(const QString& stationName, const QString& name, qint64 bytes,
+                        Verification check, const QByteArray& hashName = {},
+                        const QString& tempName = {});
 QString fileNotSentLine(const QString& name);
 QString fileNotSentLine(const QString& name, const QString& reason);
 QString fileIncompleteLine(const QString& name, qint64 sent, qint64 size);
@@ -49,6 +57,11 @@ QString replyCause(const QString& reply);
 // The server holds another size than was sent, or cannot tell it (its reply).
 QString sizeMismatchCause(qint64 sent, qint64 serverSize);
 QString sizeUnknownCause(const QString& reply);
+// The server's hash of the file (`algorithm`) is another, or it cannot tell it (its reply).
+QString hashMismatchCause(const QByteArray& algorithm);
+QString hashUnknownCause(const QByteArray& algorithm, const QString& reply);
+// A station where files were stored but not delivered (check or rename failed).
+QString undeliveredCause(qsizetype files);
 QString emptyAddressCause();
 QString folderNotEncodableCause(const QString& encoding);
 // The station's host name has no address.

@@ -24,6 +24,15 @@ bool hasLineBreak(const QString& name)
     return name.contains(u'\r') || name.contains(u'\n');
 }
 
+QString verifyCause(const VerifyError& error)
+{
+    if (error.check() == Verification::Hash)
+        return error.differs() ? runtexts::hashMismatchCause(error.hashName())
+                               : runtexts::hashUnknownCause(error.hashName(), error.reply());
+    return error.differs() ? runtexts::sizeMismatchCause(error.sent(), error.serverSize())
+                           : runtexts::sizeUnknownCause(error.reply());
+}
+
 } // namespace
 
 SendRun::SendRun(FtpClient& client, RunLog& log, QList<Station> stations, QString remoteFolder,
@@ -154,6 +163,7 @@ SendRun::Outcome SendRun::sendToStation(const Station& station, const QList<Noti
     m_client.Host = platform::toCodePage(station.address);
     m_client.UserID = platform::toCodePage(station.user);
     m_client.Password = platform::toCodePage(station.password);
+    qsizetype undelivered = 0;
     try {
         m_client.Connect();
         const QString encoding = ftp::encodingName(m_client.sessionEncoding());
@@ -167,13 +177,9 @@ SendRun::Outcome SendRun::sendToStation(const Station& station, const QList<Noti
         for (const Notice& notice : notices) {
             if (stopRequested())
                 break;
-            sendNotice(notice, station.name);
+            if (!sendNotice(notice, station.name))
+                ++undelivered;
         }
-    } catch (const VerifyError& error) {
-        return failStation(error.serverSize() >= 0
-                               ? runtexts::sizeMismatchCause(error.sent(), error.serverSize())
-                               : runtexts::sizeUnknownCause(error.reply()),
-                           true);
     } catch (const FtpError& error) {
         return failStation(runtexts::replyCause(error.message()), true);
     } catch (const SocketError& error) {
@@ -188,11 +194,17 @@ SendRun::Outcome SendRun::sendToStation(const Station& station, const QList<Noti
     } catch (const platform::Exception& error) {
         return failStation(error.message(), true);
     }
-    return stopRequested() ? Outcome::Stopped : Outcome::Sent;
+    if (stopRequested())
+        return Outcome::Stopped;
+    // Each file already has its line and cause; the station is retried as a whole.
+    if (undelivered > 0)
+        return failStation(runtexts::undeliveredCause(undelivered), true);
+    return Outcome::Sent;
 }
 
-void SendRun::sendNotice(const Notice& notice, const QString& stationName)
+bool SendRun::sendNotice(const Notice& notice, const QString& stationName)
 {
+    const QString tempName = m_client.TempNames ? notice.name + QStringLiteral(".part") : QString();
     try {
         const auto transferEnded = qScopeGuard([this] { m_inTransfer = false; });
         m_client.Upload(notice.path, notice.name);
@@ -202,19 +214,28 @@ void SendRun::sendNotice(const Notice& notice, const QString& stationName)
             notice.name,
             runtexts::nameNotEncodableReason(notice.name,
                                              ftp::encodingName(m_client.sessionEncoding()))));
-        return;
+        return true;
     } catch (const FileOpenError&) {
         // Gone since the check (its folder removed, say): the next file may still go.
         log(runtexts::fileNotSentLine(notice.name, runtexts::cannotOpenReason()));
-        return;
-    } catch (const RenameError&) {
-        // Stored and checked, but left under its temporary name: not delivered.
-        log(runtexts::fileNotRenamedLine(notice.name, m_client.lastUpload().sent));
-        throw;
-    } catch (const VerifyError&) {
+        return true;
+    } catch (const RenameError& error) {
+        // Stored and checked, but left under its temporary name: not delivered. The
+        // session is still sound, so the next file goes.
+        const UploadProgress& progress = m_client.lastUpload();
+        log(runtexts::fileNotRenamedLine(notice.name, progress.sent), false,
+            runtexts::fileNote(stationName, notice.name, progress.sent, progress.verification,
+                               progress.hashName, tempName));
+        log(runtexts::causeLine(runtexts::replyCause(error.message())), true);
+        return false;
+    } catch (const VerifyError& error) {
         // Stored, but not as sent: the station is a failure and is ticked for a retry.
-        log(runtexts::fileNotDeliveredLine(notice.name, m_client.lastUpload().sent));
-        throw;
+        const qint64 sent = m_client.lastUpload().sent;
+        log(runtexts::fileNotDeliveredLine(notice.name, sent), false,
+            runtexts::failedCheckNote(stationName, notice.name, sent, error.check(),
+                                      error.hashName(), tempName));
+        log(runtexts::causeLine(verifyCause(error)), true);
+        return false;
     } catch (...) {
         const UploadProgress& progress = m_client.lastUpload();
         // Bytes that reached the server may stay there under the file's real name.
@@ -229,8 +250,12 @@ void SendRun::sendNotice(const Notice& notice, const QString& stationName)
     if (progress.sent < progress.size)
         log(runtexts::fileIncompleteLine(notice.name, progress.sent, progress.size));
     else
-        log(runtexts::fileStoredLine(notice.name, progress.sent, progress.verification), false,
-            runtexts::fileNote(stationName, notice.name, progress.sent, progress.verification));
+        log(runtexts::fileStoredLine(notice.name, progress.sent, progress.verification,
+                                     progress.hashName),
+            false,
+            runtexts::fileNote(stationName, notice.name, progress.sent, progress.verification,
+                               progress.hashName, tempName));
+    return true;
 }
 
 SendRun::Outcome SendRun::failStation(const QString& cause, bool serverAnswering)

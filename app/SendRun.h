@@ -55,8 +55,9 @@ private:
     QList<Notice> checkNotices();
     Outcome sendToStation(const Station& station, const QList<Notice>& notices);
     // Uploads one notice and logs its outcome; a failure of the connection or a refusal
-    // is passed on once its line is written.
-    void sendNotice(const Notice& notice, const QString& stationName);
+    // is passed on once its line is written. False for a file stored but not delivered:
+    // its check or its rename failed, and the station's next file may still go.
+    bool sendNotice(const Notice& notice, const QString& stationName);
     // The network error line and its cause; the connection is closed, politely when
     // the server is still answering.
     Outcome failStation(const QString& cause, bool serverAnswering);

@@ -18,6 +18,7 @@ constexpr int numberColumnWidth = 18;
 // Grid columns as the row numbers count them (1 is the station's name).
 constexpr int portColumn = 5;
 constexpr int modeColumn = 6;
+constexpr int tempNameColumn = 7;
 
 // The mode cells' texts, in the order of TransferMode, in the reader's language.
 QStringList modeTexts()
@@ -125,17 +126,26 @@ void StationGrid::prepare()
     setCell(2, 0, QCoreApplication::translate("StationGrid", "IP地址"));
     setCell(3, 0, QCoreApplication::translate("StationGrid", "用户名"));
     setCell(4, 0, QCoreApplication::translate("StationGrid", "口令"));
-    setColumnCount(modeColumn);
+    setColumnCount(tempNameColumn);
     setCell(portColumn, 0, QCoreApplication::translate("StationGrid", "端口"));
     setCell(modeColumn, 0, QCoreApplication::translate("StationGrid", "模式"));
+    // The whole phrase does not fit a column of the grid's width: the heading says it.
+    setCell(tempNameColumn, 0, QCoreApplication::translate("StationGrid", "临时名"));
+    horizontalHeaderItem(tempNameColumn - 1)
+        ->setToolTip(QCoreApplication::translate("StationGrid", "先传临时名再改名"));
+    for (int row = 1; row <= rowCount(); ++row)
+        setTempName(row, false);
 }
 
 void StationGrid::setStationRows(int rows)
 {
     const int before = rowCount();
     setRowCount(rows);
-    for (int row = before + 1; row <= rows; ++row)
+    for (int row = before + 1; row <= rows; ++row) {
         setCell(0, row, QString::number(row));
+        if (columnCount() >= tempNameColumn)
+            setTempName(row, false);
+    }
 }
 
 Station StationGrid::station(int row) const
@@ -171,6 +181,8 @@ QList<StationOptions> StationGrid::options() const
         if (port > 0 && port <= 65535)
             options.port = static_cast<quint16>(port);
         options.mode = modeFromText(cell(modeColumn, row));
+        const QTableWidgetItem* tempName = item(row - 1, tempNameColumn - 1);
+        options.tempName = tempName && tempName->checkState() == Qt::Checked;
         rows << options;
     }
     return rows;
@@ -182,6 +194,7 @@ void StationGrid::setOptions(const QList<StationOptions>& options)
         const bool given = row <= options.size();
         setCell(portColumn, row, given ? QString::number(options[row - 1].port) : QString());
         setCell(modeColumn, row, given ? modeText(options[row - 1].mode) : QString());
+        setTempName(row, given && options[row - 1].tempName);
     }
 }
 
@@ -195,6 +208,19 @@ void StationGrid::commitEditor()
     QWidget* editor = window()->focusWidget();
     if (editor && editor != this && isAncestorOf(editor))
         commitData(editor);
+}
+
+void StationGrid::setTempName(int row, bool on)
+{
+    QTableWidgetItem* cellItem = item(row - 1, tempNameColumn - 1);
+    if (!cellItem) {
+        cellItem = new QTableWidgetItem;
+        // A tick box, not a text: a click toggles it, no editor opens.
+        cellItem->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        cellItem->setToolTip(QCoreApplication::translate("StationGrid", "先传临时名再改名"));
+        setItem(row - 1, tempNameColumn - 1, cellItem);
+    }
+    cellItem->setCheckState(on ? Qt::Checked : Qt::Unchecked);
 }
 
 QString StationGrid::cell(int column, int row) const

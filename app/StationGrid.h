@@ -8,8 +8,9 @@
 
 // Row 0 (the headings) and column 0 (the row numbers) are the table's headers; rows and
 // columns of stations are counted from 1, as the row numbers show them. A cell editor takes
-// no more than the 16 GBK bytes of a field. Columns 5 and 6 hold what Stations.ini keeps:
-// the port (1-65535) and the transfer mode (auto / 主动 / 被动, chosen from a list).
+// no more than the 16 GBK bytes of a field. Columns 5 to 7 hold what Stations.ini keeps:
+// the port (1-65535), the transfer mode (auto / 主动 / 被动, chosen from a list) and a tick
+// box for uploads under a temporary name (临时名).
 class StationGrid : public QTableWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(StationGrid)
@@ -19,7 +20,7 @@ public:
 
     explicit StationGrid(QWidget* parent = nullptr);
 
-    // Row numbers, the four headings and the 18-pixel number column.
+    // Row numbers, the headings and the 18-pixel number column.
     void prepare();
 
     int stationRows() const { return rowCount(); }
@@ -31,7 +32,8 @@ public:
     // Rows from the first on, as many as given; only cells that differ are written.
     void setStations(const QList<Station>& stations);
 
-    // The port and mode columns (端口, 模式) of every row; a blank cell is the default.
+    // The port, mode and temporary-name columns (端口, 模式, 临时名) of every row; a blank
+    // cell is the default.
     QList<StationOptions> options() const;
     // Rows from the first on; the rows after them are blanked.
     void setOptions(const QList<StationOptions>& options);
@@ -44,4 +46,5 @@ public:
 private:
     QString cell(int column, int row) const;
     void setCell(int column, int row, const QString& text);
+    void setTempName(int row, bool on);
 };

@@ -77,9 +77,8 @@ void StationSettings::save(const QList<std::pair<QString, StationOptions>>& stat
             file.beginGroup(groupName(address));
             file.setValue(portKey, options.port);
             file.setValue(modeKeyName, modeKey(options.mode));
-            // Set in the file by hand for now: the grid's save (always false) leaves it alone.
-            if (options.tempName)
-                file.setValue(tempNameKey, true);
+            // Every key of every station, so that the file says what the grid shows.
+            file.setValue(tempNameKey, options.tempName);
             file.endGroup();
         }
         file.sync();

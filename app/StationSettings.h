@@ -10,7 +10,7 @@
 struct StationOptions {
     quint16 port = 21;
     TransferMode mode = TransferMode::Auto;
-    // Store under a temporary name and rename once checked (key tempName; file only for now).
+    // Store under a temporary name and rename once checked (key tempName).
     bool tempName = false;
 
     bool operator==(const StationOptions&) const = default;

@@ -1,7 +1,8 @@
 // The program's entry point: the application object and the main window, or with --where
-// the folders in use.
+// the folders in use (--benchmark-startup: the time to the first paint, then quit).
 #include "app/Language.h"
 #include "app/MainWindow.h"
+#include "app/StartupBenchmark.h"
 
 #include "platform/application.h"
 #include "platform/files.h"
@@ -38,11 +39,14 @@ int printFolders(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    startup::markStart();
     if (asksWhere(argc, argv))
         return printFolders(argc, argv);
     platform::Application application(argc, argv);
     language::install(language::chosen());
     MainWindow form;
+    if (startup::benchmarkRequested(argc, argv))
+        startup::reportFirstPaint(form);
     form.show();
     return platform::Application::exec();
 }

@@ -6,15 +6,16 @@
 //          [--trust FILE] [--ticks] FILE...
 //
 // --port defaults to 21, --mode, --encoding and --verify to auto. --verify auto checks each
-// stored file by SIZE when the server lists it; verified=N counts the files whose size
-// matched, unchecked=N the others. --temp-name stores each file as its name plus ".part" and
-// renames it once checked. --tls auto (the default) uses TLS when the server accepts AUTH TLS,
-// require refuses to log in without it. --trust FILE keeps the remembered certificate
-// fingerprints, one line "host fingerprint" per host: a certificate the system does not trust
-// must be the one remembered for the host, and is remembered on first contact. --ticks runs a 10 ms
-// timer in the same event loop during the uploads and prints the longest gap between its ticks. The
-// session's name encoding and a fallback to active mode are noted on standard error. Exits
-// non-zero with the error's message when an operation fails.
+// stored file by HASH (SHA-256 or SHA-1) when the server offers it, else by SIZE when it
+// lists it; verified=N counts the files whose check matched (hash or size), unchecked=N
+// the others. --temp-name stores each file as its name plus ".part" and renames it once
+// checked. --tls auto (the default) uses TLS when the server accepts AUTH TLS, require
+// refuses to log in without it. --trust FILE keeps the remembered certificate fingerprints,
+// one line "host fingerprint" per host: a certificate the system does not trust must be the
+// one remembered for the host, and is remembered on first contact. --ticks runs a 10 ms
+// timer in the same event loop during the uploads and prints the longest gap between its
+// ticks. The session's name encoding and a fallback to active mode are noted on standard
+// error. Exits non-zero with the error's message when an operation fails.
 //
 // H is an IPv4 or IPv6 address ("::1", no brackets) or a host name; over IPv6 the client
 // uses EPSV and EPRT.

@@ -3,6 +3,7 @@
 
 #include "platform/codepage.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QScopeGuard>
 
@@ -102,6 +103,19 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+// The algorithms a check can compute while sending, the stronger first.
+const QByteArrayList checkHashes{"SHA-256", "SHA-1"};
+
+// The first line of a reply without its line end.
+QByteArray firstLineText(const QByteArray& reply)
+{
+    const qsizetype end = reply.indexOf('\n');
+    QByteArray line = end < 0 ? reply : reply.left(end);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return line;
+}
+
 // The file name part of a local path: what follows its last "/".
 QString fileNamePart(const QString& path)
 {
@@ -134,11 +148,14 @@ private:
 
 } // namespace
 
-VerifyError::VerifyError(const QString& message, qint64 sent, qint64 serverSize, QString reply)
+VerifyError::VerifyError(const QString& message, qint64 sent, qint64 serverSize, QString reply,
+                         Verification check, QByteArray hashName)
     : platform::Exception(message)
     , m_sent(sent)
     , m_serverSize(serverSize)
     , m_reply(std::move(reply))
+    , m_check(check)
+    , m_hashName(std::move(hashName))
 {
 }
 
@@ -307,6 +324,52 @@ bool startsWithReplyCode(const QByteArray& line)
         return false;
     const char next = line.size() > 3 ? line[3] : '\n';
     return next == ' ' || next == '-' || next == '\r' || next == '\n';
+}
+
+HashOffer hashOffer(const QByteArrayList& features)
+{
+    HashOffer offer;
+    for (const QByteArray& feature : features) {
+        if (ExtractField(feature, ' ', 1).compare("HASH", Qt::CaseInsensitive) != 0)
+            continue;
+        for (QByteArray name : feature.mid(4).trimmed().split(';')) {
+            name = name.trimmed().toUpper();
+            const bool current = name.endsWith('*');
+            if (current)
+                name.chop(1);
+            if (name.isEmpty())
+                continue;
+            offer.algorithms << name;
+            if (current)
+                offer.current = name;
+        }
+    }
+    return offer;
+}
+
+std::optional<QByteArray> hashDigest(const QByteArray& reply, const QByteArray& algorithm)
+{
+    // "213 SHA-256 0-14 <digest> <name>": the name may hold blanks and is not judged.
+    const QByteArray line = firstLineText(reply);
+    if (!line.startsWith("213 "))
+        return std::nullopt;
+    const QList<QByteArray> fields = line.mid(4).simplified().split(' ');
+    if (fields.size() < 3 || fields[0].compare(algorithm, Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    const QByteArray& range = fields[1];
+    const qsizetype dash = range.indexOf('-');
+    const auto digits = [](const QByteArray& text) {
+        return !text.isEmpty() && std::all_of(text.begin(), text.end(), isDigit);
+    };
+    if (dash < 0 || !digits(range.left(dash)) || !digits(range.mid(dash + 1)))
+        return std::nullopt;
+    const QByteArray digest = fields[2].toLower();
+    const qsizetype hexLength = algorithm.compare("SHA-1", Qt::CaseInsensitive) == 0 ? 40 : 64;
+    const bool hex = std::all_of(digest.begin(), digest.end(),
+                                 [](char c) { return isDigit(c) || (c >= 'a' && c <= 'f'); });
+    if (digest.size() != hexLength || !hex)
+        return std::nullopt;
+    return digest;
 }
 
 } // namespace ftp
@@ -638,6 +701,7 @@ void FtpClient::chooseEncoding()
     // A server that does not know FEAT lists nothing: it is a GBK server.
     ReportStatus(StatusLevel::Dialogue, "FEAT");
     m_features = ftp::featureList(command("FEAT"));
+    m_sessionHash.reset();
     const bool listsUtf8 = ftp::hasFeature(m_features, "UTF8");
     if (listsUtf8 && Encoding != EncodingChoice::Gbk) {
         // Some servers switch to UTF-8 only when asked. Others always use it and refuse the
@@ -853,6 +917,8 @@ void FtpClient::upload(const QString& localPath, const std::function<StorName()>
         {
             std::lock_guard lock(*TransferLock);
             discardStaleReplies();
+            // Chosen before the data flows: the hash is computed while sending.
+            m_uploadHash = VerifyUploads && m_binaryType ? sessionHash() : QByteArray();
             try {
                 stored = transferOnNewConnection(localPath, storName);
             } catch (const PassiveUnavailable& unavailable) {
@@ -1011,6 +1077,15 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const S
             throw FileOpenError(QStringLiteral("Cannot open file %1").arg(localPath));
         m_lastUpload.size = file.size();
     }
+    // Fed with the very bytes sent: no second read of the file.
+    std::optional<QCryptographicHash> hash;
+    if (!m_uploadHash.isEmpty()) {
+        hash.emplace(m_uploadHash == "SHA-1" ? QCryptographicHash::Sha1
+                                             : QCryptographicHash::Sha256);
+        data.OnFileData = [&hash](const char* bytes, qsizetype size) {
+            hash->addData(QByteArrayView(bytes, size));
+        };
+    }
 
     const bool passive = passiveInUse();
     if (!(passive ? openPassiveData(data) : openActiveData(data)))
@@ -1106,10 +1181,62 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const S
         refuseUpload(final);
         return false;
     }
-    // Only in binary type is the server's size the count of bytes sent.
-    if (VerifyUploads && m_binaryType && ftp::hasFeature(m_features, "SIZE"))
+    // Only in binary type is the server's size the count of bytes sent. A hash, when
+    // offered, checks the content too.
+    if (hash)
+        verifyHash(name, data.bytesSent(), hash->result().toHex());
+    else if (VerifyUploads && m_binaryType && ftp::hasFeature(m_features, "SIZE"))
         verifySize(name, data.bytesSent());
     return true;
+}
+
+QByteArray FtpClient::sessionHash()
+{
+    if (m_sessionHash)
+        return *m_sessionHash;
+    const ftp::HashOffer offer = ftp::hashOffer(m_features);
+    QByteArray chosen;
+    for (const QByteArray& algorithm : checkHashes) {
+        if (offer.algorithms.contains(algorithm)) {
+            chosen = algorithm;
+            break;
+        }
+    }
+    if (!chosen.isEmpty() && chosen != offer.current) {
+        command("OPTS HASH " + chosen);
+        // Refused: the current algorithm still serves when it is one a check can compute.
+        if (!isBetween(ReplyCode, 200, 299))
+            chosen = checkHashes.contains(offer.current) ? offer.current : QByteArray();
+    }
+    m_sessionHash = chosen;
+    return chosen;
+}
+
+void FtpClient::verifyHash(const StorName& name, qint64 sent, const QByteArray& digest)
+{
+    const QByteArray algorithm = m_uploadHash;
+    const QByteArray reply = command("HASH " + name.wire);
+    const QString text = ftp::replyText(reply, m_encoding);
+    const QString shownAlgorithm = QString::fromLatin1(algorithm);
+    if (!isBetween(ReplyCode, 200, 299))
+        throw VerifyError(
+            QStringLiteral("The server cannot tell the %1 hash of the stored file: %2")
+                .arg(shownAlgorithm, text),
+            sent, -1, text, Verification::Hash, algorithm);
+    const std::optional<QByteArray> serverDigest = ftp::hashDigest(reply, algorithm);
+    if (!serverDigest)
+        throw VerifyError(QStringLiteral("The server's %1 hash reply is in an unexpected form: %2")
+                              .arg(shownAlgorithm, text),
+                          sent, -1, text, Verification::Hash, algorithm);
+    if (*serverDigest != digest)
+        throw VerifyError(
+            QStringLiteral("The server's %1 hash of the stored file differs from the %2 bytes "
+                           "sent")
+                .arg(shownAlgorithm)
+                .arg(sent),
+            sent, -1, {}, Verification::Hash, algorithm);
+    m_lastUpload.verification = Verification::Hash;
+    m_lastUpload.hashName = algorithm;
 }
 
 void FtpClient::rename(const QByteArray& from, const QByteArray& to)

@@ -78,7 +78,8 @@ private:
     QByteArray m_reply;
 };
 
-// How a stored file was checked on the server: not at all, or by its size there (SIZE).
+// How a stored file was checked on the server: not at all, by its size there (SIZE), or by
+// the server's hash of it (HASH) against the hash of the bytes sent.
 enum class Verification { NotChecked, Size, Hash };
 
 // What an upload got across: the local file's size and the bytes handed to the data
@@ -87,24 +88,35 @@ struct UploadProgress {
     qint64 size = 0;
     qint64 sent = 0;
     Verification verification = Verification::NotChecked;
+    // The hash algorithm of a Hash check ("SHA-256", "SHA-1").
+    QByteArray hashName = {};
 };
 
-// The server holds another size than was sent, or could not tell it (SIZE refused, or a
-// reply that is no number): the file is not delivered. The message names both sizes or
-// gives the server's reply.
+// The server holds another file than was sent (another size, another hash), or could not
+// tell (SIZE or HASH refused, a reply that is no number or in an unexpected form): the file
+// is not delivered. The message names both sizes or gives the server's reply.
 class VerifyError : public platform::Exception {
 public:
-    VerifyError(const QString& message, qint64 sent, qint64 serverSize, QString reply = {});
+    VerifyError(const QString& message, qint64 sent, qint64 serverSize, QString reply = {},
+                Verification check = Verification::Size, QByteArray hashName = {});
     qint64 sent() const noexcept { return m_sent; }
     // -1 when the server told no size.
     qint64 serverSize() const noexcept { return m_serverSize; }
-    // The server's reply as one line when it told no size; empty otherwise.
+    // The server's reply as one line when it told no size or hash; empty otherwise.
     const QString& reply() const noexcept { return m_reply; }
+    // Size or Hash: the check that failed.
+    Verification check() const noexcept { return m_check; }
+    // The algorithm of a failed Hash check.
+    const QByteArray& hashName() const noexcept { return m_hashName; }
+    // The server told a size or hash, and it is not the file's.
+    bool differs() const noexcept { return m_reply.isEmpty(); }
 
 private:
     qint64 m_sent;
     qint64 m_serverSize;
     QString m_reply;
+    Verification m_check;
+    QByteArray m_hashName;
 };
 
 // The server refused to give a file stored under its temporary name its real name (RNFR
@@ -180,6 +192,18 @@ QByteArray extendedPortCommand(const QByteArray& address, quint16 port);
 
 // Whether a line begins as an FTP reply does: three digits, then a blank, "-" or its end.
 bool startsWithReplyCode(const QByteArray& line);
+
+// The hash algorithms a FEAT reply's "HASH SHA-256*;SHA-1;MD5" offers, upper-cased and
+// without the star, and the starred one, the server's current algorithm.
+struct HashOffer {
+    QByteArrayList algorithms;
+    QByteArray current;
+};
+HashOffer hashOffer(const QByteArrayList& features);
+
+// The digest in a reply to HASH ("213 SHA-256 0-14 <hex digest> a.txt"), lower-case hex,
+// when the reply has that form for `algorithm` (letter case aside); nothing otherwise.
+std::optional<QByteArray> hashDigest(const QByteArray& reply, const QByteArray& algorithm);
 
 } // namespace ftp
 
@@ -296,8 +320,10 @@ public:
     PassiveSwitch Passive{Mode};
     // Read at the login.
     EncodingChoice Encoding = EncodingChoice::Auto;
-    // After a stored upload in binary type, ask the server for the file's size (when FEAT
-    // lists SIZE) and compare it with the bytes sent.
+    // After a stored upload in binary type, ask the server for the file's hash (when FEAT
+    // lists HASH with SHA-256 or SHA-1; "OPTS HASH" selects it once per session) and compare
+    // it with the hash of the bytes sent, or else for its size (when FEAT lists SIZE) and
+    // compare it with their count.
     bool VerifyUploads = true;
     // Store each file as its name plus ".part" and rename it (RNFR, RNTO) once stored and
     // checked, so that nobody reads it half-written; a refused rename raises RenameError.
@@ -392,6 +418,12 @@ private:
     void verifySize(const StorName& name, qint64 sent);
     // RNFR `from`, RNTO `to`; a refusal raises RenameError.
     void rename(const QByteArray& from, const QByteArray& to);
+    // The session's hash algorithm for checks: SHA-256 or SHA-1 when FEAT offers one and
+    // the server takes it as its current one (OPTS HASH, asked once), else empty.
+    QByteArray sessionHash();
+    // Compares the server's hash of a stored file with `digest`, the hash of the bytes
+    // sent; VerifyError when they differ or the server cannot tell.
+    void verifyHash(const StorName& name, qint64 sent, const QByteArray& digest);
 
     bool m_stopping = false;
     // The data of a file is being sent, or its final reply read: a stop waits for its end.
@@ -407,6 +439,10 @@ private:
     QByteArrayList m_features;
     // The server accepted TYPE I or TYPE L 8 in this session.
     bool m_binaryType = false;
+    // sessionHash() once chosen for this session's features.
+    std::optional<QByteArray> m_sessionHash;
+    // The hash algorithm that checks the upload under way; empty: SIZE or no check.
+    QByteArray m_uploadHash;
     // Mode Auto fell back to active data connections in this session.
     bool m_passiveFailed = false;
     TlsMode m_tlsMode = TlsMode::Off;

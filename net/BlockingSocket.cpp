@@ -35,7 +35,7 @@ constexpr quint32 CompletionMessage = compat::WM_USER + 102; // 1126
 constexpr quint16 requestedVersion = 257;
 constexpr qint32 allEventsButWrite =
     ws::FD_READ | ws::FD_OOB | ws::FD_ACCEPT | ws::FD_CONNECT | ws::FD_CLOSE; // 61
-constexpr int bufferSize = 65536;
+constexpr int bufferSize = 65536; // also the piece a zero-copy send hands over at once
 constexpr int sleepingPassMs = 2;
 constexpr int windowsSharingViolation = 32;
 
@@ -925,8 +925,29 @@ void BlockingSocket::SendFile(const QString& FileName)
     if (::fstat(fd, &info) != 0)
         platform::raiseInOutError(errno);
     const off_t size = info.st_size;
-    off_t position = 0;
     m_bytesSent = 0;
+    // Unless the bytes must be seen (a hash) or encrypted, the kernel moves them from the
+    // page cache into the socket.
+    if (OnFileData || m_impl->tls)
+        sendFileCopying(fd, size);
+    else
+        sendFileZeroCopy(fd, size);
+    if (Canceled) {
+        Canceled = false;
+        // Only a stop cuts a file short on purpose; a plain cancel says no more than that.
+        throw AbortError(QStringLiteral("Socket send aborted"),
+                         m_waitsStopped ? SocketFailure::Stopped : SocketFailure::Other,
+                         endpoint());
+    }
+    // The whole file is handed over: closing must now deliver its end instead of
+    // resetting the connection (a canceled or failed send keeps the reset, so the
+    // receiver sees the transfer was cut short).
+    setLinger(m_impl->socket, false);
+}
+
+void BlockingSocket::sendFileCopying(int fd, qint64 size)
+{
+    qint64 position = 0;
     char* buffer = m_impl->buffer.data();
     while (position != size && !Canceled) {
         ssize_t n = ::read(fd, buffer, bufferSize);
@@ -938,6 +959,8 @@ void BlockingSocket::SendFile(const QString& FileName)
         if (n == 0)
             break; // the file shrank while it was sent
         position += n;
+        if (OnFileData)
+            OnFileData(buffer, n);
         std::size_t remaining = std::size_t(n);
         IdleClock idle(m_idleLimit);
         while (remaining > 0 && !Canceled) {
@@ -961,17 +984,32 @@ void BlockingSocket::SendFile(const QString& FileName)
             blockingPass(m_impl->socket, idle.remaining());
         }
     }
-    if (Canceled) {
-        Canceled = false;
-        // Only a stop cuts a file short on purpose; a plain cancel says no more than that.
-        throw AbortError(QStringLiteral("Socket send aborted"),
-                         m_waitsStopped ? SocketFailure::Stopped : SocketFailure::Other,
-                         endpoint());
+}
+
+void BlockingSocket::sendFileZeroCopy(int fd, qint64 size)
+{
+    qint64 position = 0;
+    IdleClock idle(m_idleLimit);
+    while (position != size && !Canceled) {
+        const int chunk = int(std::min<qint64>(size - position, bufferSize));
+        const int sent = ws::sendFile(m_impl->socket, fd, position, chunk);
+        if (sent == 0)
+            break; // the file shrank while it was sent
+        if (sent > 0) {
+            m_bytesSent += sent;
+            idle.progress();
+            if (OnPacketSent)
+                OnPacketSent(this);
+            compat::processMessages();
+            continue;
+        }
+        CheckSocketError(ws::WSAEWOULDBLOCK);
+        if (idle.expired())
+            throw SocketError(
+                QStringLiteral("The peer accepted no data within %1 s").arg(idle.seconds()),
+                SocketFailure::TimedOut, endpoint());
+        blockingPass(m_impl->socket, idle.remaining());
     }
-    // The whole file is handed over: closing must now deliver its end instead of
-    // resetting the connection (a canceled or failed send keeps the reset, so the
-    // receiver sees the transfer was cut short).
-    setLinger(m_impl->socket, false);
 }
 
 void BlockingSocket::Listen()

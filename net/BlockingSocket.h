@@ -195,6 +195,8 @@ public:
     HandledEvent OnConnectionRequired;
     StatusEvent OnStatus;
     NotifyEvent OnPacketSent;
+    // SendFile: each piece read from the file, before it is sent (a hash of what went out).
+    std::function<void(const char* data, qsizetype size)> OnFileData;
 
     // State.
     bool Connected = false;
@@ -263,6 +265,10 @@ private:
     [[noreturn]] void raiseStopped(const QString& during) const;
     // The limit of the reply being read has passed.
     [[noreturn]] void raiseReplyTimedOut(qsizetype lineBytes) const;
+    // SendFile's two ways: read into the buffer and send (OnFileData sees each piece), or
+    // hand the file to the kernel, which sends it from the page cache without a copy.
+    void sendFileCopying(int fd, qint64 size);
+    void sendFileZeroCopy(int fd, qint64 size);
 
     const std::unique_ptr<Impl> m_impl;
     bool m_notifyOk = false;

@@ -22,14 +22,15 @@ INTRO_ZH = ("Zarvel简介：\n      在我们日常工作中会频繁接触各�
             "有清楚的传送记录。\n      iii)  支持多种文件格式。\n      由于我们时间及水平有限，错误之处在\n"
             "所难免，请谅解。如果发现软件中出现异常\n，请及时与我们联系。再次感谢对本软件的\n使用！\n\n\n"
             "                                                  Tellumar")
-INTRO_EN = ("About Zarvel:\n      In our daily work we constantly deal\nwith notices and official documents, and a\n"
-            "phone call seldom conveys a notice in full,\nso we wrote this notice transfer program.\n"
-            "Its main features:\n      i)  Simple to use, learned in minutes.\n"
-            "      ii)  Several files can be chosen clearly\nand sent at once, with a clear send log.\n"
-            "      iii)  Many file formats are supported.\n      Our time and skill are limited, so\n"
-            "mistakes may remain; please bear with us.\nIf the program misbehaves, please contact\n"
+# Paragraphs without inner line breaks: the pane wraps them at its own width.
+INTRO_EN = ("About Zarvel:\n      In our daily work we constantly deal with notices and official "
+            "documents, and a phone call seldom conveys a notice in full, so we wrote this notice "
+            "transfer program. Its main features:\n      i)  Simple to use, learned in minutes.\n"
+            "      ii)  Several files can be chosen clearly and sent at once, with a clear send log.\n"
+            "      iii)  Many file formats are supported.\n      Our time and skill are limited, so "
+            "mistakes may remain; please bear with us. If the program misbehaves, please contact "
             "us. Thank you again for using it!\n\n\n"
-            "                                                  Tellumar")
+            "                                        Tellumar")
 
 EN = {
     "Zarvel   0.0.1版": "Zarvel   version 0.0.1",
@@ -106,10 +107,33 @@ EN = {
         "%1  %2 bytes sent, rename refused, temporary file %1.part left on the server",
     "[站点 %1，文件 %2，%3 字节，%4]": "[station %1, file %2, %3 bytes, %4]",
     "未核对": "not checked",
-    "已用 SIZE 核对": "checked by SIZE",
+    "已用 %1 核对": "checked by %1",
+    "%1 核对未通过": "%1 check failed",
+    "，临时名 %1": ", temporary name %1",
+    "，已核对（%1）": ", checked (%1)",
+    "服务器上文件的 %1 与发送的内容不符，文件不完整":
+        "the file's %1 on the server differs from what was sent: incomplete",
+    "服务器无法核对文件的 %1：%2": "the server cannot check the file's %1: %2",
+    "%1 个文件未送达": "%1 file(s) not delivered",
+    "临时名": "Temp name",
+    "先传临时名再改名": "Upload under a temporary name, then rename",
     "服务器上的文件为 %1 字节，已发送 %2 字节，文件不完整":
         "the file on the server has %1 bytes, %2 bytes were sent: incomplete",
     "服务器无法核对文件大小：%1": "the server cannot check the file size: %1",
+    "尚未设置口令：直接按 OK 进入": "No password set yet: just press OK",
+    "未选择，请在“系统设置”页选择": "none yet, choose it in Settings",
+    "修改口令(&P)...": "Change &password...",
+    "修改系统设置口令": "Change the settings password",
+    "确定": "OK",
+    "取消": "Cancel",
+    "新口令：": "New password:",
+    "再次输入新口令：": "New password again:",
+    "两次输入的新口令不一致，口令未修改": "The two new passwords differ; the password is unchanged",
+    "新口令含有无法保存的字符，口令未修改":
+        "The new password has characters that cannot be stored; the password is unchanged",
+    "此处没有通知文件。\n\n请打开“系统设置”页，输入口令，选“本地目录”，再在目录树中选择通知所在的文件夹。":
+        "No notices here.\n\nTo choose their folder, open the Settings tab, enter the password, "
+        "pick Local and select the folder in the tree.",
 }
 
 ZH = {
@@ -126,6 +150,32 @@ ZH = {
     "Disk full": "磁盘已满",
     "I/O error %1": "输入输出错误 %1",
     "Read beyond end of file": "读取超出文件末尾",
+    "Not an FTP server: %1": "不是 FTP 服务器：%1",
+    "Reply code %1 is out of range": "回应代码 %1 超出范围",
+    "The reply is longer than %1 bytes": "回应超过 %1 字节",
+    "Cannot read the passive address in the reply: %1": "无法从回应中读出被动模式的地址：%1",
+    "No data port in the reply to EPSV: %1": "EPSV 的回应中没有数据端口：%1",
+    "Line break in the %1 command; nothing was sent": "%1 命令含换行符，未发送",
+    "Connection to %1 failed: %2": "连接 %1 失败：%2",
+    "Data connection to %1 failed: %2": "数据连接 %1 失败：%2",
+    "Line too long: no line end within %1 bytes": "行过长：%1 字节内没有行尾",
+    "Text to send is too long: %1 bytes, at most 65535 allowed": "要发送的文本过长：%1 字节，最多 65535 字节",
+    "Error creating Data Connection": "无法建立数据连接",
+    "Not Connected": "未连接",
+    "Already connected": "已经连接",
+    "Socket send aborted": "发送已中止",
+    "timed out": "超时",
+    "permission denied": "权限不足",
+    "too many open files": "打开的文件过多",
+    "no buffer space available": "缓冲区空间不足",
+    "address already in use": "地址已被占用",
+    "cannot assign requested address": "无法使用所请求的地址",
+    "address family not supported by protocol": "协议不支持该地址族",
+    "network is down": "网络已断开",
+    "network is unreachable": "网络不可达",
+    "no route to host": "没有到主机的路由",
+    "connection refused": "连接被拒绝",
+    "connection reset by peer": "连接被对方重置",
 }
 
 
@@ -162,7 +212,7 @@ def split(collected, language, table, wanted):
 def main():
     with tempfile.TemporaryDirectory() as folder:
         collected = pathlib.Path(folder) / "all.ts"
-        subprocess.run([LUPDATE, "-silent", "-no-obsolete", "-locations", "none",
+        subprocess.run([LUPDATE, "-silent", "-no-obsolete", "-locations", "none", "-I", ".",
                         "app", "controls", "platform", "-ts", str(collected)],
                        cwd=ROOT, check=True)
         split(collected, "en", EN, lambda text: bool(CJK.search(text)))

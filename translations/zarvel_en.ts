@@ -24,6 +24,10 @@
       <translation>Local folder:</translation>
     </message>
     <message>
+      <source>未选择，请在“系统设置”页选择</source>
+      <translation>none yet, choose it in Settings</translation>
+    </message>
+    <message>
       <source>对方主机</source>
       <translation>Stations</translation>
     </message>
@@ -52,6 +56,14 @@
       <translation>Settings password:</translation>
     </message>
     <message>
+      <source>尚未设置口令：直接按 OK 进入</source>
+      <translation>No password set yet: just press OK</translation>
+    </message>
+    <message>
+      <source>修改口令(&amp;P)...</source>
+      <translation>Change &amp;password...</translation>
+    </message>
+    <message>
       <source>口令错误！</source>
       <translation>Wrong!</translation>
     </message>
@@ -73,22 +85,14 @@
 
                                                   Tellumar</source>
       <translation>About Zarvel:
-      In our daily work we constantly deal
-with notices and official documents, and a
-phone call seldom conveys a notice in full,
-so we wrote this notice transfer program.
-Its main features:
+      In our daily work we constantly deal with notices and official documents, and a phone call seldom conveys a notice in full, so we wrote this notice transfer program. Its main features:
       i)  Simple to use, learned in minutes.
-      ii)  Several files can be chosen clearly
-and sent at once, with a clear send log.
+      ii)  Several files can be chosen clearly and sent at once, with a clear send log.
       iii)  Many file formats are supported.
-      Our time and skill are limited, so
-mistakes may remain; please bear with us.
-If the program misbehaves, please contact
-us. Thank you again for using it!
+      Our time and skill are limited, so mistakes may remain; please bear with us. If the program misbehaves, please contact us. Thank you again for using it!
 
 
-                                                  Tellumar</translation>
+                                        Tellumar</translation>
     </message>
     <message>
       <source>传送记录(&amp;L)</source>
@@ -119,10 +123,52 @@ us. Thank you again for using it!
     </message>
   </context>
   <context>
+    <name>NoticeList</name>
+    <message>
+      <source>此处没有通知文件。
+
+请打开“系统设置”页，输入口令，选“本地目录”，再在目录树中选择通知所在的文件夹。</source>
+      <translation>No notices here.
+
+To choose their folder, open the Settings tab, enter the password, pick Local and select the folder in the tree.</translation>
+    </message>
+  </context>
+  <context>
     <name>NoticeText</name>
     <message>
       <source>不是文本文件，无法预览</source>
       <translation>Not a text file, cannot preview it</translation>
+    </message>
+  </context>
+  <context>
+    <name>PasswordDialog</name>
+    <message>
+      <source>修改系统设置口令</source>
+      <translation>Change the settings password</translation>
+    </message>
+    <message>
+      <source>确定</source>
+      <translation>OK</translation>
+    </message>
+    <message>
+      <source>取消</source>
+      <translation>Cancel</translation>
+    </message>
+    <message>
+      <source>新口令：</source>
+      <translation>New password:</translation>
+    </message>
+    <message>
+      <source>再次输入新口令：</source>
+      <translation>New password again:</translation>
+    </message>
+    <message>
+      <source>两次输入的新口令不一致，口令未修改</source>
+      <translation>The two new passwords differ; the password is unchanged</translation>
+    </message>
+    <message>
+      <source>新口令含有无法保存的字符，口令未修改</source>
+      <translation>The new password has characters that cannot be stored; the password is unchanged</translation>
     </message>
   </context>
   <context>
@@ -196,16 +242,20 @@ us. Thank you again for using it!
       <translation>File name %1 contains a line break, not sent</translation>
     </message>
     <message>
-      <source>%1  已传送 %2 字节</source>
-      <translation>%1  sent %2 bytes</translation>
-    </message>
-    <message>
       <source>，未核对（服务器不支持 SIZE）</source>
       <translation>, not checked (the server has no SIZE)</translation>
     </message>
     <message>
       <source>，已核对</source>
       <translation>, checked</translation>
+    </message>
+    <message>
+      <source>，已核对（%1）</source>
+      <translation>, checked (%1)</translation>
+    </message>
+    <message>
+      <source>%1  已传送 %2 字节</source>
+      <translation>%1  sent %2 bytes</translation>
     </message>
     <message>
       <source>%1  已传送 %2 字节，核对不符，未送达</source>
@@ -216,6 +266,10 @@ us. Thank you again for using it!
       <translation>%1  %2 bytes sent, rename refused, temporary file %1.part left on the server</translation>
     </message>
     <message>
+      <source>，临时名 %1</source>
+      <translation>, temporary name %1</translation>
+    </message>
+    <message>
       <source>[站点 %1，文件 %2，%3 字节，%4]</source>
       <translation>[station %1, file %2, %3 bytes, %4]</translation>
     </message>
@@ -224,8 +278,12 @@ us. Thank you again for using it!
       <translation>not checked</translation>
     </message>
     <message>
-      <source>已用 SIZE 核对</source>
-      <translation>checked by SIZE</translation>
+      <source>已用 %1 核对</source>
+      <translation>checked by %1</translation>
+    </message>
+    <message>
+      <source>%1 核对未通过</source>
+      <translation>%1 check failed</translation>
     </message>
     <message>
       <source>服务器上的文件为 %1 字节，已发送 %2 字节，文件不完整</source>
@@ -234,6 +292,18 @@ us. Thank you again for using it!
     <message>
       <source>服务器无法核对文件大小：%1</source>
       <translation>the server cannot check the file size: %1</translation>
+    </message>
+    <message>
+      <source>服务器上文件的 %1 与发送的内容不符，文件不完整</source>
+      <translation>the file's %1 on the server differs from what was sent: incomplete</translation>
+    </message>
+    <message>
+      <source>服务器无法核对文件的 %1：%2</source>
+      <translation>the server cannot check the file's %1: %2</translation>
+    </message>
+    <message>
+      <source>%1 个文件未送达</source>
+      <translation>%1 file(s) not delivered</translation>
     </message>
     <message>
       <source>%1  未传送</source>
@@ -337,6 +407,14 @@ us. Thank you again for using it!
     <message>
       <source>模式</source>
       <translation>Mode</translation>
+    </message>
+    <message>
+      <source>临时名</source>
+      <translation>Temp name</translation>
+    </message>
+    <message>
+      <source>先传临时名再改名</source>
+      <translation>Upload under a temporary name, then rename</translation>
     </message>
   </context>
 </TS>

@@ -9,6 +9,113 @@
     </message>
   </context>
   <context>
+    <name>NetTexts</name>
+    <message>
+      <source>Not an FTP server: %1</source>
+      <translation>不是 FTP 服务器：%1</translation>
+    </message>
+    <message>
+      <source>Reply code %1 is out of range</source>
+      <translation>回应代码 %1 超出范围</translation>
+    </message>
+    <message>
+      <source>The reply is longer than %1 bytes</source>
+      <translation>回应超过 %1 字节</translation>
+    </message>
+    <message>
+      <source>Cannot read the passive address in the reply: %1</source>
+      <translation>无法从回应中读出被动模式的地址：%1</translation>
+    </message>
+    <message>
+      <source>No data port in the reply to EPSV: %1</source>
+      <translation>EPSV 的回应中没有数据端口：%1</translation>
+    </message>
+    <message>
+      <source>Line break in the %1 command; nothing was sent</source>
+      <translation>%1 命令含换行符，未发送</translation>
+    </message>
+    <message>
+      <source>Connection to %1 failed: %2</source>
+      <translation>连接 %1 失败：%2</translation>
+    </message>
+    <message>
+      <source>Data connection to %1 failed: %2</source>
+      <translation>数据连接 %1 失败：%2</translation>
+    </message>
+    <message>
+      <source>Line too long: no line end within %1 bytes</source>
+      <translation>行过长：%1 字节内没有行尾</translation>
+    </message>
+    <message>
+      <source>Text to send is too long: %1 bytes, at most 65535 allowed</source>
+      <translation>要发送的文本过长：%1 字节，最多 65535 字节</translation>
+    </message>
+    <message>
+      <source>Error creating Data Connection</source>
+      <translation>无法建立数据连接</translation>
+    </message>
+    <message>
+      <source>Not Connected</source>
+      <translation>未连接</translation>
+    </message>
+    <message>
+      <source>Already connected</source>
+      <translation>已经连接</translation>
+    </message>
+    <message>
+      <source>Socket send aborted</source>
+      <translation>发送已中止</translation>
+    </message>
+    <message>
+      <source>timed out</source>
+      <translation>超时</translation>
+    </message>
+    <message>
+      <source>permission denied</source>
+      <translation>权限不足</translation>
+    </message>
+    <message>
+      <source>too many open files</source>
+      <translation>打开的文件过多</translation>
+    </message>
+    <message>
+      <source>no buffer space available</source>
+      <translation>缓冲区空间不足</translation>
+    </message>
+    <message>
+      <source>address already in use</source>
+      <translation>地址已被占用</translation>
+    </message>
+    <message>
+      <source>cannot assign requested address</source>
+      <translation>无法使用所请求的地址</translation>
+    </message>
+    <message>
+      <source>address family not supported by protocol</source>
+      <translation>协议不支持该地址族</translation>
+    </message>
+    <message>
+      <source>network is down</source>
+      <translation>网络已断开</translation>
+    </message>
+    <message>
+      <source>network is unreachable</source>
+      <translation>网络不可达</translation>
+    </message>
+    <message>
+      <source>no route to host</source>
+      <translation>没有到主机的路由</translation>
+    </message>
+    <message>
+      <source>connection refused</source>
+      <translation>连接被拒绝</translation>
+    </message>
+    <message>
+      <source>connection reset by peer</source>
+      <translation>连接被对方重置</translation>
+    </message>
+  </context>
+  <context>
     <name>NoticeText</name>
     <message>
       <source>Text exceeds memo capacity</source>

@@ -4,11 +4,14 @@
 #include <QSocketNotifier>
 
 #include <arpa/inet.h>
+#include <csignal>
 #include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/epoll.h>
 #include <sys/resource.h>
+#include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -755,6 +758,58 @@ int send(SOCKET s, const char* buffer, int length, int flags)
         ::send(entry->fd, buffer, std::size_t(length), (flags & 1 ? MSG_OOB : 0) | MSG_NOSIGNAL);
     if (sent < 0)
         return failFromErrno();
+    return int(sent);
+}
+
+namespace {
+
+// sendfile has no MSG_NOSIGNAL: while one runs, SIGPIPE (a peer that has gone) is held back
+// from this thread and taken away afterwards, so the call fails with EPIPE instead.
+class SigpipeHeld {
+public:
+    SigpipeHeld()
+    {
+        sigemptyset(&m_pipe);
+        sigaddset(&m_pipe, SIGPIPE);
+        sigset_t pending;
+        sigpending(&pending);
+        m_wasPending = sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &m_pipe, &m_previous);
+    }
+    ~SigpipeHeld()
+    {
+        sigset_t pending;
+        sigpending(&pending);
+        if (!m_wasPending && sigismember(&pending, SIGPIPE) == 1) {
+            const timespec now{};
+            sigtimedwait(&m_pipe, nullptr, &now);
+        }
+        pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+    }
+    SigpipeHeld(const SigpipeHeld&) = delete;
+    SigpipeHeld& operator=(const SigpipeHeld&) = delete;
+
+private:
+    sigset_t m_pipe{};
+    sigset_t m_previous{};
+    bool m_wasPending = false;
+};
+
+} // namespace
+
+int sendFile(SOCKET s, int fileDescriptor, qint64& offset, int length)
+{
+    SocketEntry* entry = entryOf(s);
+    if (!entry || injected(Call::Send, s))
+        return SOCKET_ERROR;
+    if (length < 0)
+        return fail(WSAEINVAL);
+    off_t position = off_t(offset);
+    const SigpipeHeld held;
+    const ssize_t sent = ::sendfile(entry->fd, fileDescriptor, &position, std::size_t(length));
+    if (sent < 0)
+        return failFromErrno();
+    offset = position;
     return int(sent);
 }
 

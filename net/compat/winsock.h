@@ -144,6 +144,10 @@ int bind(SOCKET s, const SockAddr& address);
 int listen(SOCKET s, int backlog);
 SOCKET accept(SOCKET s, SockAddr* address);
 int send(SOCKET s, const char* buffer, int length, int flags);
+// Sends up to `length` bytes of the open file `fileDescriptor` from `offset` on (advanced by
+// what went), straight from the page cache; 0 at the file's end. Not a WinSock call: the
+// zero-copy counterpart of send for files.
+int sendFile(SOCKET s, int fileDescriptor, qint64& offset, int length);
 int recv(SOCKET s, char* buffer, int length, int flags);
 int getsockname(SOCKET s, SockAddr* address);
 int getpeername(SOCKET s, SockAddr* address);

@@ -2,16 +2,19 @@
 #include "WindowFixture.h"
 
 #include "app/Language.h"
+#include "app/PasswordDialog.h"
 #include "app/RunTexts.h"
 #include "controls/labels/CustomLabel.h"
 #include "platform/application.h"
 #include "platform/files.h"
+#include "tests/support/ScriptedFtpPeer.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTabWidget>
@@ -90,9 +93,15 @@ QStringList runTexts()
             fileStoredLine("a", 1, Verification::NotChecked),
             fileNotDeliveredLine("a", 1),
             fileNotRenamedLine("a", 1),
+            fileStoredLine("a", 1, Verification::Hash, "SHA-256"),
             fileNote("A", "a", 1, Verification::Size),
+            fileNote("A", "a", 1, Verification::Hash, "SHA-1", "a.part"),
+            failedCheckNote("A", "a", 1, Verification::Size),
             sizeMismatchCause(2, 1),
             sizeUnknownCause("550 No"),
+            hashMismatchCause("SHA-256"),
+            hashUnknownCause("SHA-256", "502 No"),
+            undeliveredCause(1),
             fileNotSentLine("a", cannotOpenReason()),
             fileIncompleteLine("a", 1, 2),
             nameNotEncodableReason("a", "GBK"),
@@ -125,6 +134,18 @@ TEST_F(LanguageTest, EnglishShowsNoChineseCharacters)
         }
     }
     QStringList texts = visibleTexts(form) + runTexts();
+    // The hints name the English captions of the page and the button they point to.
+    const QString settingsPage = child<QTabWidget>("pages")->tabText(2);
+    const QString hint = child<QLabel>("emptyNoticeHint")->text();
+    EXPECT_TRUE(hint.contains(settingsPage)
+                && hint.contains(child<QRadioButton>("localFolderButton")->text()))
+        << hint.toStdString();
+    EXPECT_TRUE(child<QLabel>("noFolderHint")->text().contains(settingsPage));
+    // The password dialog, refusing a mismatch.
+    PasswordDialog dialog(&form);
+    dialog.findChild<QLineEdit*>("newPasswordEdit")->setText("a");
+    dialog.accept();
+    texts << dialog.windowTitle() << visibleTexts(dialog);
     texts << platform::errorBoxText(
         QCoreApplication::translate("NoticeText", "不是文本文件，无法预览"));
     for (const QString& text : texts)
@@ -201,3 +222,57 @@ TEST(TranslationFilesTest, EveryMessageIsTranslated)
 }
 
 } // namespace
+
+// The network and FTP layers' own English messages, where they reach the pane as a cause,
+// are Chinese in the Chinese UI; what a server sent stays as it came.
+TEST_F(LanguageTest, NetAndFtpMessagesReachTheReaderInItsLanguage)
+{
+    testsupport::ScriptedFtpPeer peer;
+    peer.send("HTTP/1.1 400 Bad Request\r\n");
+    peer.start();
+    FtpClient client;
+    client.Host = peer.address();
+    client.Port = peer.port();
+    QString notFtp;
+    try {
+        client.Connect();
+    } catch (const SocketError& error) {
+        notFtp = error.message();
+    }
+    ASSERT_FALSE(notFtp.isEmpty());
+    const QString port = QString::number(peer.port());
+
+    struct Row {
+        QString cause;
+        QString chinese;
+    };
+    const Row rows[] = {
+        {.cause = notFtp, .chinese = "    不是 FTP 服务器：HTTP/1.1 400 Bad Request"},
+        {.cause = "Not Connected", .chinese = "    未连接"},
+        {.cause = "Connection to 127.0.0.1:" + port + " failed: address already in use",
+         .chinese = "    连接 127.0.0.1:" + port + " 失败：地址已被占用"},
+        {.cause = "Cannot read the passive address in the reply: 227 (1,2)",
+         .chinese = "    无法从回应中读出被动模式的地址：227 (1,2)"},
+        // A server's reply, and a greeting inside a message, are not ours to translate.
+        {.cause = "550 Not Connected", .chinese = "    550 Not Connected"},
+        {.cause = "Not an FTP server: timed out", .chinese = "    不是 FTP 服务器：timed out"}};
+    const SocketError other(notFtp, SocketFailure::Other,
+                            SocketEndpoint{SocketEndpoint::Role::Control, "127.0.0.1", 21});
+    for (const char* name : {"zh_CN", "en"}) {
+        load(name);
+        const bool chinese = QString::fromLatin1(name) == u"zh_CN";
+        for (const Row& row : rows)
+            EXPECT_EQ(runtexts::causeLine(row.cause), chinese ? row.chinese : "    " + row.cause)
+                << name;
+        EXPECT_EQ(runtexts::socketCause(other, 60000),
+                  chinese ? QStringLiteral(
+                      "连接 127.0.0.1:21 失败：不是 FTP 服务器：HTTP/1.1 400 Bad Request")
+                          : "Connection to 127.0.0.1:21 failed: " + notFtp);
+        EXPECT_EQ(
+            runtexts::modeFallbackLine("Data connection to 127.0.0.1:5 failed: connection refused"),
+            chinese ? QStringLiteral("    改用主动模式：数据连接 127.0.0.1:5 失败：连接被拒绝")
+                    : "    Switching to active mode: Data connection to 127.0.0.1:5 failed: "
+                      "connection refused");
+        QCoreApplication::removeTranslator(&m_translator);
+    }
+}

@@ -7,8 +7,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <QTest>
 #include <QTextEdit>
 
@@ -205,4 +207,35 @@ TEST_F(NoticePageTest, VanishedNoticeFolderIsReportedAndTheViewStaysWhereItWas)
     EXPECT_EQ(m_view->Directory(), folder) << "the view keeps its former folder";
     clickTab(1);
     EXPECT_TRUE(child<QWidget>("stationList")->isVisible()) << "the window goes on";
+}
+
+TEST_F(WindowTest, EmptyNoticeListAndBlankFolderSayWhereTheFolderIsChosen)
+{
+    // No folder chosen yet; the list shows the current folder, which holds no notice.
+    open();
+    auto* listHint = child<QLabel>("emptyNoticeHint");
+    auto* folderHint = child<QLabel>("noFolderHint");
+    EXPECT_TRUE(listHint->isVisible());
+    EXPECT_TRUE(folderHint->isVisible());
+    // They name the page and the button where it is done.
+    const QString settingsPage = child<QTabWidget>("pages")->tabText(2);
+    EXPECT_TRUE(listHint->text().contains(settingsPage)) << listHint->text().toStdString();
+    EXPECT_TRUE(listHint->text().contains(child<QRadioButton>("localFolderButton")->text()));
+    EXPECT_TRUE(folderHint->text().contains(settingsPage)) << folderHint->text().toStdString();
+    destroy();
+
+    testsupport::TempTree notices;
+    notices.addFile("report.doc", "x");
+    writeSettings("Dirt.cfg", QFile::encodeName(notices.path()) + "/\r\n.\r\n\r\n");
+    open();
+    EXPECT_FALSE(child<QLabel>("noFolderHint")->isVisible());
+    listHint = child<QLabel>("emptyNoticeHint");
+    EXPECT_TRUE(listHint->isVisible()) << "only text files are listed";
+    QTest::mouseClick(child<QRadioButton>("allFilesButton"), Qt::LeftButton);
+    EXPECT_FALSE(listHint->isVisible());
+    QTest::mouseClick(child<QRadioButton>("textFilesButton"), Qt::LeftButton);
+    EXPECT_TRUE(listHint->isVisible());
+    notices.addFile("notice.txt", "x");
+    QTRY_VERIFY(!listHint->isVisible());
+    EXPECT_TRUE(m_errors.isEmpty());
 }

@@ -8,7 +8,8 @@
 #include "tests/support/ScriptedFtpPeer.h"
 #include "tests/support/TempTree.h"
 
-#include <QSettings>
+#include <QCryptographicHash>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -282,37 +283,51 @@ TEST_F(SendRunLog, AutoModeFallsBackToActiveWhenThePassivePortIsClosedAndSaysSo)
     EXPECT_EQ(peer.uploads(), (Commands{"first notice\r\n", "zz"}));
 }
 
-TEST_F(SendRunLog, AStoredFileIsCheckedBySizeAndAMismatchFailsTheStation)
+TEST_F(SendRunLog, AFailedCheckFailsTheStationButItsNextFileStillGoes)
 {
+    const QByteArray zHash = QCryptographicHash::hash("zz", QCryptographicHash::Sha256).toHex();
+    const QByteArray listsSize = "211-Features:\r\n SIZE\r\n211 End\r\n";
     struct Case {
-        QByteArray secondSize; // the SIZE reply for z.txt (2 bytes sent)
+        QByteArray feat;
+        QByteArray firstReply;  // to the check of notice1.txt (14 bytes sent)
+        QByteArray secondReply; // to the check of z.txt ("zz")
         QString cause;
+        QString check = "SIZE"; // or the hash algorithm, selected by OPTS HASH
     };
     const QList<Case> cases{
-        {"213 1\r\n", QStringLiteral("    服务器上的文件为 1 字节，已发送 2 字节，文件不完整")},
-        {"550 No such file.\r\n", QStringLiteral("    服务器无法核对文件大小：550 No such file.")},
-        {"213 two\r\n", QStringLiteral("    服务器无法核对文件大小：213 two")},
+        {listsSize, "213 1\r\n", "213 2\r\n",
+         QStringLiteral("服务器上的文件为 1 字节，已发送 14 字节，文件不完整")},
+        {listsSize, "550 No such file.\r\n", "213 2\r\n",
+         QStringLiteral("服务器无法核对文件大小：550 No such file.")},
+        {listsSize, "213 two\r\n", "213 2\r\n", QStringLiteral("服务器无法核对文件大小：213 two")},
+        {"211-Features:\r\n HASH MD5*;SHA-256\r\n SIZE\r\n211 End\r\n",
+         "213 SHA-256 0-14 " + zHash + " notice1.txt\r\n",
+         "213 SHA-256 0-2 " + zHash + " z.txt\r\n",
+         QStringLiteral("服务器上文件的 SHA-256 与发送的内容不符，文件不完整"), "SHA-256"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.secondSize.toStdString());
+        SCOPED_TRACE(c.firstReply.toStdString());
+        const bool hash = c.check != "SIZE";
         m_log.clear();
         testsupport::ScriptedFtpPeer peer("127.0.0.2");
         peer.send("220 Ready\r\n")
             .reply("331 Password?\r\n")
             .reply("230 In\r\n")
-            .reply("211-Features:\r\n SIZE\r\n211 End\r\n")
+            .reply(c.feat)
             .reply("250 Ok\r\n")
-            .reply("200 Type\r\n")
+            .reply("200 Type\r\n");
+        if (hash)
+            peer.reply("200 SHA-256\r\n");
+        peer.reply("200 Port\r\n")
+            .reply("150 Go\r\n")
+            .transfer()
+            .send("226 Done\r\n")
+            .reply(c.firstReply)
             .reply("200 Port\r\n")
             .reply("150 Go\r\n")
             .transfer()
             .send("226 Done\r\n")
-            .reply("213 14\r\n")
-            .reply("200 Port\r\n")
-            .reply("150 Go\r\n")
-            .transfer()
-            .send("226 Done\r\n")
-            .reply(c.secondSize)
+            .reply(c.secondReply)
             .reply("221 Bye\r\n");
         peer.start();
         m_client.Port = peer.port();
@@ -325,26 +340,34 @@ TEST_F(SendRunLog, AStoredFileIsCheckedBySizeAndAMismatchFailsTheStation)
             run.run();
             EXPECT_EQ(run.unfinishedStations(), QList<qsizetype>{0});
         }
-        EXPECT_EQ(m_log,
-                  (Lines{header2, "", start("A"), gbkNames,
-                         QStringLiteral("    notice1.txt  已传送 14 字节，已核对"),
-                         QStringLiteral("    z.txt  已传送 2 字节，核对不符，未送达"), networkError,
-                         c.cause, "", ending}));
+        const QString checked = hash ? QStringLiteral("已核对（%1）").arg(c.check) : "已核对";
+        EXPECT_EQ(
+            m_log,
+            (Lines{header2, "", start("A"), gbkNames,
+                   QStringLiteral("    notice1.txt  已传送 14 字节，核对不符，未送达"),
+                   "red:     " + c.cause, QStringLiteral("    z.txt  已传送 2 字节，") + checked,
+                   networkError, QStringLiteral("    1 个文件未送达"), "", ending}));
         ASSERT_TRUE(peer.waitUntilFinished());
+        const QByteArray verb = hash ? "HASH " : "SIZE ";
+        const Commands opts = hash ? Commands{"OPTS HASH SHA-256\r\n"} : Commands{};
         EXPECT_EQ(dialogue(peer).mid(5),
-                  (Commands{"PORT", "STOR notice1.txt\r\n", "SIZE notice1.txt\r\n", "PORT",
-                            "STOR z.txt\r\n", "SIZE z.txt\r\n", "QUIT\r\n"}));
+                  (opts
+                   + Commands{"PORT", "STOR notice1.txt\r\n", verb + "notice1.txt\r\n", "PORT",
+                              "STOR z.txt\r\n", verb + "z.txt\r\n", "QUIT\r\n"}));
         // The run log file tells, per file, where it went and how it was checked.
         QFile file(logs.path("run.log"));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_TRUE(
-            QString::fromUtf8(file.readAll())
-                .contains(QStringLiteral("[站点 A，文件 notice1.txt，14 字节，已用 SIZE 核对]")));
+        const QString written = QString::fromUtf8(file.readAll());
+        EXPECT_TRUE(written.contains(
+            QStringLiteral("[站点 A，文件 notice1.txt，14 字节，%1 核对未通过]").arg(c.check)));
+        EXPECT_TRUE(written.contains(
+            QStringLiteral("[站点 A，文件 z.txt，2 字节，已用 %1 核对]").arg(c.check)));
     }
 }
 
 TEST_F(SendRunLog, AStationWithTemporaryNamesRenamesEachFileAndARefusalFailsIt)
 {
+    // The first file's rename is refused; the second still goes and is renamed.
     testsupport::ScriptedFtpPeer peer("127.0.0.2");
     loggedIn(peer)
         .reply("250 Ok\r\n")
@@ -354,40 +377,46 @@ TEST_F(SendRunLog, AStationWithTemporaryNamesRenamesEachFileAndARefusalFailsIt)
         .transfer()
         .send("226 Done\r\n")
         .reply("350 Ready\r\n")
-        .reply("250 Renamed\r\n")
+        .reply("553 Not allowed\r\n")
         .reply("200 Port\r\n")
         .reply("150 Go\r\n")
         .transfer()
         .send("226 Done\r\n")
         .reply("350 Ready\r\n")
-        .reply("553 Not allowed\r\n")
+        .reply("250 Renamed\r\n")
         .reply("221 Bye\r\n");
     peer.start();
     testsupport::TempTree settings;
     ASSERT_TRUE(settings.isValid());
-    {
-        // The key is set by hand in the file; the grid's save keeps it.
-        QSettings file(settings.path("Stations.ini"), QSettings::IniFormat);
-        file.setValue("127.0.0.2/tempName", true);
-    }
     StationSettings(settings.path("Stations.ini"))
-        .save({{"127.0.0.2", {peer.port(), TransferMode::Active, false}}});
+        .save({{"127.0.0.2", {peer.port(), TransferMode::Active, true}}});
+    testsupport::TempTree logs;
+    ASSERT_TRUE(logs.isValid());
 
-    RunLog log(sink());
-    SendRun run(m_client, log, {station("A", "127.0.0.2")}, "in", m_selection);
-    run.useStationSettings(settings.path("Stations.ini"));
-    run.run();
+    {
+        RunLog log(sink(), logs.path("run.log"));
+        SendRun run(m_client, log, {station("A", "127.0.0.2")}, "in", m_selection);
+        run.useStationSettings(settings.path("Stations.ini"));
+        run.run();
+        EXPECT_EQ(run.unfinishedStations(), QList<qsizetype>{0});
+    }
 
     EXPECT_EQ(m_log,
               (Lines{header2, "", start("A"), gbkNames,
-                     QStringLiteral("    notice1.txt  已传送 14 字节，未核对（服务器不支持 SIZE）"),
-                     QStringLiteral(
-                         "    z.txt  已传送 2 字节，改名被拒绝，临时文件 z.txt.part 留在服务器上"),
-                     networkError, "    553 Not allowed", "", ending}));
-    EXPECT_EQ(run.unfinishedStations(), QList<qsizetype>{0});
+                     QStringLiteral("    notice1.txt  已传送 14 字节，改名被拒绝，临时文件 "
+                                    "notice1.txt.part 留在服务器上"),
+                     "red:     553 Not allowed",
+                     QStringLiteral("    z.txt  已传送 2 字节，未核对（服务器不支持 SIZE）"),
+                     networkError, QStringLiteral("    1 个文件未送达"), "", ending}));
     ASSERT_TRUE(peer.waitUntilFinished());
     EXPECT_EQ(dialogue(peer).mid(5),
               (Commands{"PORT", "STOR notice1.txt.part\r\n", "RNFR notice1.txt.part\r\n",
                         "RNTO notice1.txt\r\n", "PORT", "STOR z.txt.part\r\n",
                         "RNFR z.txt.part\r\n", "RNTO z.txt\r\n", "QUIT\r\n"}));
+    // The run log file names the temporary name each file had.
+    QFile file(logs.path("run.log"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(
+        QString::fromUtf8(file.readAll())
+            .contains(QStringLiteral("[站点 A，文件 z.txt，2 字节，未核对，临时名 z.txt.part]")));
 }

@@ -507,9 +507,13 @@ TEST_F(SendRunTest, APortSetInTheGridReachesTheStationAndChineseNamesArriveAsUtf
     ASSERT_NE(modes, nullptr);
     EXPECT_EQ(modes->count(), 3);
     modes->setCurrentText(QStringLiteral("被动"));
+    // The temporary-name box is ticked with the space bar.
+    grid->setFocus();
+    grid->setCurrentCell(0, 6);
+    QTest::keyClick(grid, Qt::Key_Space);
     clickTab(0);
     EXPECT_EQ(StationSettings(settingsFile("Stations.ini")).load("127.0.0.2"),
-              (StationOptions{server.port(), TransferMode::Passive, false}));
+              (StationOptions{server.port(), TransferMode::Passive, true}));
     EXPECT_EQ(readSettings("Addf.cfg"), hostRecord("A", "127.0.0.2", "clerk", "pw"));
 
     auto* view = child<FileListView>("noticeList");

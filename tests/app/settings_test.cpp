@@ -86,20 +86,12 @@ TEST_F(WindowTest, PasswordIsWrittenBackUnchangedUnlessThePageWasUnlocked)
     destroy();
     EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\n.\r\nold pw\r\n"));
 
-    // Unlocked, then a new password typed into the field: that is stored.
+    // Unlocking alone changes nothing either (the gate test sets a new one in its dialog).
     open();
     unlock("old pw");
     ASSERT_FALSE(child<QPushButton>("unlockButton")->isVisible());
-    auto* field = child<QLineEdit>("passwordEdit");
-    field->setText(QStringLiteral("新口令"));
     destroy();
-    EXPECT_EQ(readSettings("Dirt.cfg"),
-              QByteArray(".\r\n.\r\n") + gbk(QStringLiteral("新口令")) + "\r\n");
-
-    // The stored GBK bytes unlock the page.
-    open();
-    unlock(QStringLiteral("新口令"));
-    EXPECT_TRUE(child<QRadioButton>("localFolderButton")->isEnabled());
+    EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\n.\r\nold pw\r\n"));
 }
 
 TEST_F(WindowTest, StationFileFillsGridAndCheckedListOnEveryShowOfTheStationsPage)

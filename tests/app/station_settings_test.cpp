@@ -20,10 +20,10 @@ TEST(StationSettingsTest, RoundTripKeysAndDefaults)
     EXPECT_EQ(settings.load("10.0.0.1"), StationOptions{}) << "no file: port 21, auto";
 
     settings.save({{"10.0.0.1", {2121, TransferMode::Active}},
-                   {"::1", {21, TransferMode::Passive}},
+                   {"::1", {21, TransferMode::Passive, true}},
                    {"ftp.example", {990, TransferMode::Auto}}});
     EXPECT_EQ(settings.load("10.0.0.1"), (StationOptions{2121, TransferMode::Active, false}));
-    EXPECT_EQ(settings.load("::1"), (StationOptions{21, TransferMode::Passive, false}));
+    EXPECT_EQ(settings.load("::1"), (StationOptions{21, TransferMode::Passive, true}));
     EXPECT_EQ(settings.load("ftp.example"), (StationOptions{990, TransferMode::Auto, false}));
     EXPECT_EQ(settings.load("10.0.0.2"), StationOptions{}) << "a station without an entry";
 
@@ -34,6 +34,11 @@ TEST(StationSettingsTest, RoundTripKeysAndDefaults)
     raw.beginGroup(groups.filter("10.0.0.1").value(0));
     EXPECT_EQ(raw.value("port").toString(), "2121");
     EXPECT_EQ(raw.value("mode").toString(), "active");
+    // Written off as well as on: the file says what the grid showed.
+    EXPECT_EQ(raw.value("tempName").toString(), "false");
+    raw.endGroup();
+    raw.beginGroup(groups.filter("%3A%3A1").value(0));
+    EXPECT_EQ(raw.value("tempName").toString(), "true");
     raw.endGroup();
 
     struct stat info {};

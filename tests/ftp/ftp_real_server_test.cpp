@@ -111,6 +111,39 @@ TEST_P(FtpRealServer, NamesArriveInUtf8OnAServerThatListsIt)
         EXPECT_EQ(contentOf(server.rootPath() + QStringLiteral("/通知/") + name), name.toUtf8());
 }
 
+TEST(FtpRealServerTempName, AFileStoredUnderItsTemporaryNameReplacesTheOldOneOnlyWhenWhole)
+{
+    testsupport::FtpServerProcess server;
+    QTemporaryDir folder;
+    ASSERT_TRUE(server.isRunning()) << server.errorString().toStdString();
+    ASSERT_TRUE(folder.isValid());
+    const QString stored = server.rootPath() + QStringLiteral("/notice.txt");
+    {
+        QFile old(stored);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old notice") == 10);
+    }
+    FtpClient client;
+    aim(client, server, true);
+    client.TempNames = true;
+    // While the new file flows, readers of the real name still get the old notice whole.
+    QList<QByteArray> seenWhileSending;
+    client.OnPacketSent = [&](QObject*) {
+        if (seenWhileSending.isEmpty())
+            seenWhileSending << contentOf(stored);
+    };
+    client.Connect();
+    client.SetTransferType(2);
+    const QByteArray content = randomBytes(1024 * 1024 + 3, 17);
+    client.Upload(writeFile(folder, "local.txt", content), QStringLiteral("notice.txt"));
+    EXPECT_EQ(client.lastUpload().verification, Verification::Size);
+    client.Disconnect();
+
+    EXPECT_EQ(seenWhileSending, QList<QByteArray>{"old notice"});
+    EXPECT_TRUE(contentOf(stored) == content);
+    EXPECT_EQ(QDir(server.rootPath()).entryList(QDir::Files), QStringList{"notice.txt"})
+        << "no notice.txt.part is left";
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, FtpRealServer,
                          testing::Combine(testing::Bool(), testing::Values("127.0.0.1", "::1")),
                          [](const testing::TestParamInfo<std::tuple<bool, const char*>>& info) {

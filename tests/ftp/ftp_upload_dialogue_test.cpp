@@ -3,6 +3,7 @@
 #include "platform/codepage.h"
 #include "tests/ftp/FtpClientProbe.h"
 
+#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -805,6 +806,80 @@ TEST_F(FtpUploadDialogue, ATemporaryNameIsRenamedOnceTheFileIsStoredAndChecked)
         EXPECT_EQ(s.probe.count("OnSuccess(9)"), c.failure.isEmpty() ? 1 : 0);
         EXPECT_EQ(s.peer.commands().mid(4),
                   (Lines{"STOR n.txt.part\r\n", "SIZE n.txt.part\r\n"} + c.renameCommands));
+        expectCleanedUp(s.client);
+    }
+}
+
+TEST_F(FtpUploadDialogue, AHashTheServerOffersChecksTheBytesSentAndIsPreferredToSize)
+{
+    using H = QCryptographicHash;
+    const QByteArray sha256 =
+        "213 SHA-256 0-6 " + H::hash("notice", H::Sha256).toHex() + " n.txt\r\n";
+    const QByteArray sha1 = "213 SHA-1 0-6 " + H::hash("notice", H::Sha1).toHex() + " n.txt\r\n";
+    const QByteArray otherSha256 =
+        "213 SHA-256 0-6 " + H::hash("other", H::Sha256).toHex() + " n\r\n";
+    const auto feat = [](const QByteArray& hash, const QByteArray& size = " SIZE\r\n") {
+        return "211-Features:\r\n HASH " + hash + "\r\n" + size + "211 End\r\n";
+    };
+    const QString differs =
+        "The server's SHA-256 hash of the stored file differs from the 6 bytes sent";
+    const QString odd = "The server's SHA-256 hash reply is in an unexpected form: ";
+    const QString refused = "The server cannot tell the SHA-256 hash of the stored file: ";
+    const QByteArray upper =
+        "213 sha-256 0-6 " + H::hash("notice", H::Sha256).toHex().toUpper() + " n.txt\r\n";
+    struct Case {
+        QByteArray feat;
+        QByteArray opts = {};  // the reply to "OPTS HASH SHA-256"; empty: not sent
+        QByteArray check = {}; // the command after the final reply, and its reply
+        QByteArray checkReply = {};
+        QByteArray passed = {}; // the check that passed: a hash, else "SIZE", else none
+        QString failure = {};
+    };
+    const QList<Case> cases{
+        // Current already: no OPTS; letter case of algorithm and digest aside.
+        {feat("SHA-256*;SHA-1;MD5"), {}, "HASH", upper, "SHA-256"},
+        {feat("MD5*;SHA-1;SHA-256"), "200 SHA-256\r\n", "HASH", sha256, "SHA-256"},
+        {feat("SHA-256*"), {}, "HASH", otherSha256, {}, differs},
+        {feat("SHA-256*"), {}, "HASH", "213 6\r\n", {}, odd + "213 6"},
+        {feat("SHA-256*"), {}, "HASH", sha1, {}, odd + QString::fromLatin1(sha1.trimmed())},
+        {feat("SHA-256*"), {}, "HASH", "550 Busy.\r\n", {}, refused + "550 Busy."},
+        // OPTS refused: a current SHA-1 serves, else SIZE, else no check.
+        {feat("SHA-1*;SHA-256"), "501 No.\r\n", "HASH", sha1, "SHA-1"},
+        {feat("MD5*;SHA-256"), "501 No.\r\n", "SIZE", "213 6\r\n", "SIZE"},
+        {feat("MD5*;SHA-256", {}), "501 No.\r\n"},
+        {feat("MD5*;CRC32"), {}, "SIZE", "213 6\r\n", "SIZE"},
+    };
+    const QString path = writeFile(m_folder, "n.txt", "notice");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases.data());
+        Session s;
+        testsupport::ScriptedFtpPeer& peer =
+            s.script({"220 Ready\r\n", "230 In.\r\n", c.feat}).reply("200 Type set to I.\r\n");
+        Lines expected;
+        if (!c.opts.isEmpty()) {
+            peer.reply(c.opts);
+            expected << "OPTS HASH SHA-256\r\n";
+        }
+        peer.passive(passiveReply).reply("150 Ok.\r\n").transfer().send("226 Done.\r\n");
+        expected += Lines{"PASV\r\n", "STOR n.txt\r\n"};
+        if (!c.check.isEmpty()) {
+            peer.reply(c.checkReply);
+            expected << c.check + " n.txt\r\n";
+        }
+        s.logIn(true);
+        s.client.OnFailure = nullptr;
+        s.client.SetTransferType(2);
+
+        const QString failure = failureOf<VerifyError>([&] { s.client.Upload(path, "n.txt"); });
+        ASSERT_TRUE(s.peer.waitUntilPlayed());
+        EXPECT_EQ(failure, c.failure.isEmpty() ? "<no exception>" : c.failure);
+        const UploadProgress& upload = s.client.lastUpload();
+        EXPECT_EQ(upload.verification,
+                  c.passed.isEmpty()       ? Verification::NotChecked
+                      : c.passed == "SIZE" ? Verification::Size
+                                           : Verification::Hash);
+        EXPECT_EQ(upload.hashName, c.passed == "SIZE" ? QByteArray() : c.passed);
+        EXPECT_EQ(s.peer.commands().mid(3), expected);
         expectCleanedUp(s.client);
     }
 }

@@ -262,28 +262,37 @@ TEST(BlockingSocketSendFile, SendsWholeFilesInBlocksAndReportsEachPacket)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    for (const qsizetype size : {qsizetype(0), qsizetype(65536), qsizetype(65537)}) {
-        SCOPED_TRACE(size);
-        QByteArray content;
-        const QString path = writeRandomFile(dir, size, content);
-        Peer peer;
-        peer.command(); // takes the connection; the rest is recorded as it comes
-        peer.start();
-        auto sock = connectedTo(peer.port());
-        int packets = 0;
-        sock->OnPacketSent = [&](QObject* sender) {
-            EXPECT_EQ(sender, sock.get());
-            ++packets;
-        };
-        sock->SendFile(path);
-        EXPECT_EQ(packets == 0, size == 0);
-        EXPECT_GE(packets, int((size + 65535) / 65536));
-        EXPECT_FALSE(sock->cancelPending());
-        // A file sent whole ends in order: it all arrives before the close.
-        sock->Disconnect();
-        EXPECT_TRUE(peer.waitUntilFinished());
-        EXPECT_TRUE(peer.commands().join() == content);
-    }
+    // Without a reader of the data the kernel sends the file (zero-copy); with one, each
+    // piece passes through the buffer: both deliver the same bytes.
+    for (const bool readerOfData : {false, true})
+        for (const qsizetype size : {qsizetype(0), qsizetype(65536), qsizetype(65537)}) {
+            SCOPED_TRACE(testing::Message() << size << (readerOfData ? " read" : " zero-copy"));
+            QByteArray content;
+            const QString path = writeRandomFile(dir, size, content);
+            Peer peer;
+            peer.command(); // takes the connection; the rest is recorded as it comes
+            peer.start();
+            auto sock = connectedTo(peer.port());
+            int packets = 0;
+            sock->OnPacketSent = [&](QObject* sender) {
+                EXPECT_EQ(sender, sock.get());
+                ++packets;
+            };
+            QByteArray seen;
+            if (readerOfData)
+                sock->OnFileData = [&](const char* data, qsizetype bytes) {
+                    seen.append(data, bytes);
+                };
+            sock->SendFile(path);
+            EXPECT_EQ(packets == 0, size == 0);
+            EXPECT_GE(packets, int((size + 65535) / 65536));
+            EXPECT_TRUE(seen == (readerOfData ? content : QByteArray()));
+            EXPECT_FALSE(sock->cancelPending());
+            // A file sent whole ends in order: it all arrives before the close.
+            sock->Disconnect();
+            EXPECT_TRUE(peer.waitUntilFinished());
+            EXPECT_TRUE(peer.commands().join() == content);
+        }
     BlockingSocket sock;
     EXPECT_EQ(messageOf([&] { sock.SendFile(dir.filePath(QStringLiteral("missing"))); }),
               QStringLiteral("File not found"));

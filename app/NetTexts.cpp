@@ -1,0 +1,86 @@
+// The forms of the messages net/ and ftp/ raise that can reach the reader as a cause.
+#include "app/NetTexts.h"
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+
+namespace {
+
+// Each form as the lower layers write it; %n stands for a part that varies.
+const char* const forms[] = {
+    // ftp/
+    QT_TRANSLATE_NOOP("NetTexts", "Not an FTP server: %1"),
+    QT_TRANSLATE_NOOP("NetTexts", "Reply code %1 is out of range"),
+    QT_TRANSLATE_NOOP("NetTexts", "The reply is longer than %1 bytes"),
+    QT_TRANSLATE_NOOP("NetTexts", "Cannot read the passive address in the reply: %1"),
+    QT_TRANSLATE_NOOP("NetTexts", "No data port in the reply to EPSV: %1"),
+    QT_TRANSLATE_NOOP("NetTexts", "Line break in the %1 command; nothing was sent"),
+    // net/
+    QT_TRANSLATE_NOOP("NetTexts", "Connection to %1 failed: %2"),
+    QT_TRANSLATE_NOOP("NetTexts", "Data connection to %1 failed: %2"),
+    QT_TRANSLATE_NOOP("NetTexts", "Line too long: no line end within %1 bytes"),
+    QT_TRANSLATE_NOOP("NetTexts", "Text to send is too long: %1 bytes, at most 65535 allowed"),
+    QT_TRANSLATE_NOOP("NetTexts", "Error creating Data Connection"),
+    QT_TRANSLATE_NOOP("NetTexts", "Not Connected"),
+    QT_TRANSLATE_NOOP("NetTexts", "Already connected"),
+    QT_TRANSLATE_NOOP("NetTexts", "Socket send aborted"),
+    QT_TRANSLATE_NOOP("NetTexts", "timed out"),
+    // The system's words for socket errors that have no reader's wording of their own.
+    QT_TRANSLATE_NOOP("NetTexts", "permission denied"),
+    QT_TRANSLATE_NOOP("NetTexts", "too many open files"),
+    QT_TRANSLATE_NOOP("NetTexts", "no buffer space available"),
+    QT_TRANSLATE_NOOP("NetTexts", "address already in use"),
+    QT_TRANSLATE_NOOP("NetTexts", "cannot assign requested address"),
+    QT_TRANSLATE_NOOP("NetTexts", "address family not supported by protocol"),
+    QT_TRANSLATE_NOOP("NetTexts", "network is down"),
+    QT_TRANSLATE_NOOP("NetTexts", "network is unreachable"),
+    QT_TRANSLATE_NOOP("NetTexts", "no route to host"),
+    QT_TRANSLATE_NOOP("NetTexts", "connection refused"),
+    QT_TRANSLATE_NOOP("NetTexts", "connection reset by peer"),
+};
+
+// The form as a pattern that matches a whole message and captures its parts.
+QRegularExpression patternOf(const QString& form)
+{
+    static const QRegularExpression placeholder(QStringLiteral("%[1-9]"));
+    QString pattern;
+    qsizetype from = 0;
+    for (auto match = placeholder.globalMatch(form); match.hasNext();) {
+        const auto part = match.next();
+        pattern += QRegularExpression::escape(form.mid(from, part.capturedStart() - from))
+            + QStringLiteral("(.*?)");
+        from = part.capturedEnd();
+    }
+    pattern += QRegularExpression::escape(form.mid(from));
+    return QRegularExpression(QRegularExpression::anchoredPattern(pattern),
+                              QRegularExpression::DotMatchesEverythingOption);
+}
+
+} // namespace
+
+namespace nettexts {
+
+QString translated(const QString& message)
+{
+    static const QList<QRegularExpression> patterns = [] {
+        QList<QRegularExpression> list;
+        for (const char* form : forms)
+            list << patternOf(QString::fromLatin1(form));
+        return list;
+    }();
+    for (qsizetype index = 0; index < patterns.size(); ++index) {
+        const QRegularExpressionMatch match = patterns[index].match(message);
+        if (!match.hasMatch())
+            continue;
+        const QString text = QCoreApplication::translate("NetTexts", forms[index]);
+        switch (match.lastCapturedIndex()) {
+        case 0: return text;
+        case 1: return text.arg(match.captured(1));
+        // The cause inside "… failed: %2" ("connection refused") is translated as well.
+        default: return text.arg(match.captured(1), translated(match.captured(2)));
+        }
+    }
+    return message;
+}
+
+} // namespace nettexts

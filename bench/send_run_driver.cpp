@@ -1,0 +1,134 @@
+// Benchmark tool: one whole send run as the window starts it (the real SendRun and
+// FtpClient, without the window) and the time it takes.
+//
+//   send_run_driver --folder DIR --settings Stations.ini [--remote D] [--log FILE] [--verbose]
+//                   --station NAME,ADDRESS,USER,PASSWORD [--station ...] NOTICE...
+//
+// NOTICE names files in DIR. Stations.ini holds each station's port and mode as the
+// settings page writes them. Prints one line of key=value fields: elapsed_s, cpu_ms,
+// stations, failed_stations, log_lines, error_lines. --verbose copies every log line to
+// standard error with the seconds since the start.
+#include "app/NoticeSelection.h"
+#include "app/RunLog.h"
+#include "app/SendRun.h"
+#include "app/StationFile.h"
+#include "ftp/FtpClient.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QStringList>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+struct Options {
+    QString folder;
+    QString settings;
+    QString remote = QStringLiteral("/");
+    QString logFile;
+    bool verbose = false;
+    QList<Station> stations;
+    QStringList notices;
+};
+
+void usage()
+{
+    std::fprintf(stderr,
+                 "usage: send_run_driver --folder DIR --settings INI [--remote D] "
+                 "[--log FILE] [--verbose] --station NAME,ADDRESS,USER,PASSWORD... "
+                 "NOTICE...\n");
+}
+
+std::optional<Options> parseArguments(const QStringList& arguments)
+{
+    Options options;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QLatin1String("--verbose")) {
+            options.verbose = true;
+            continue;
+        }
+        if (!argument.startsWith(QLatin1String("--"))) {
+            options.notices << argument;
+            continue;
+        }
+        if (i + 1 >= arguments.size())
+            return std::nullopt;
+        const QString value = arguments[++i];
+        if (argument == QLatin1String("--folder")) {
+            options.folder = value;
+        } else if (argument == QLatin1String("--settings")) {
+            options.settings = value;
+        } else if (argument == QLatin1String("--remote")) {
+            options.remote = value;
+        } else if (argument == QLatin1String("--log")) {
+            options.logFile = value;
+        } else if (argument == QLatin1String("--station")) {
+            const QStringList fields = value.split(u',');
+            if (fields.size() != 4)
+                return std::nullopt;
+            options.stations << Station{fields[0], fields[1], fields[2], fields[3]};
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (options.folder.isEmpty() || options.settings.isEmpty() || options.stations.isEmpty())
+        return std::nullopt;
+    return options;
+}
+
+double cpuMilliseconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const std::optional<Options> options = parseArguments(app.arguments());
+    if (!options) {
+        usage();
+        return 2;
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 lines = 0;
+    qint64 errorLines = 0;
+    RunLog log(
+        [&](const QString& line, bool isError) {
+            ++lines;
+            errorLines += isError ? 1 : 0;
+            if (options->verbose)
+                std::fprintf(stderr, "%8.3f %s%s\n", clock.elapsed() / 1000.0,
+                             isError ? "! " : "  ", qPrintable(line));
+        },
+        options->logFile);
+
+    NoticeSelection notices(options->folder);
+    for (const QString& name : options->notices)
+        notices.add(name);
+
+    FtpClient client;
+    const double cpuBefore = cpuMilliseconds();
+    SendRun run(client, log, options->stations, options->remote, notices);
+    run.useStationSettings(options->settings);
+    run.run();
+
+    std::printf("elapsed_s=%.3f cpu_ms=%.1f stations=%lld failed_stations=%lld log_lines=%lld "
+                "error_lines=%lld\n",
+                clock.elapsed() / 1000.0, cpuMilliseconds() - cpuBefore,
+                static_cast<long long>(options->stations.size()),
+                static_cast<long long>(run.unfinishedStations().size()),
+                static_cast<long long>(lines), static_cast<long long>(errorLines));
+    return 0;
+}
