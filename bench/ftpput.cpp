@@ -2,16 +2,20 @@
 // prints the elapsed time and the process's CPU time.
 //
 //   ftpput --host H [--port P] --user U --password W --dir D [--mode auto|active|passive]
-//          [--encoding auto|gbk|utf8] [--verify auto|off] [--temp-name] [--ticks] FILE...
+//          [--encoding auto|gbk|utf8] [--verify auto|off] [--temp-name] [--tls off|auto|require]
+//          [--trust FILE] [--ticks] FILE...
 //
 // --port defaults to 21, --mode, --encoding and --verify to auto. --verify auto checks each
 // stored file by HASH (SHA-256 or SHA-1) when the server offers it, else by SIZE when it
 // lists it; verified=N counts the files whose check matched (hash or size), unchecked=N
-// the others. --temp-name stores each file as its name plus ".part" and
-// renames it once checked. --ticks runs a 10 ms timer in the
-// same event loop during the uploads and prints the longest gap between its ticks. The
-// session's name encoding and a fallback to active mode are noted on standard error. Exits
-// non-zero with the error's message when an operation fails.
+// the others. --temp-name stores each file as its name plus ".part" and renames it once
+// checked. --tls auto (the default) uses TLS when the server accepts AUTH TLS, require
+// refuses to log in without it. --trust FILE keeps the remembered certificate fingerprints,
+// one line "host fingerprint" per host: a certificate the system does not trust must be the
+// one remembered for the host, and is remembered on first contact. --ticks runs a 10 ms
+// timer in the same event loop during the uploads and prints the longest gap between its
+// ticks. The session's name encoding and a fallback to active mode are noted on standard
+// error. Exits non-zero with the error's message when an operation fails.
 //
 // H is an IPv4 or IPv6 address ("::1", no brackets) or a host name; over IPv6 the client
 // uses EPSV and EPRT.
@@ -20,6 +24,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QStringList>
@@ -43,6 +48,8 @@ struct Options {
     EncodingChoice encoding = EncodingChoice::Auto;
     bool verify = true;
     bool tempName = false;
+    TlsMode tls = TlsMode::Auto;
+    QString trustFile;
     bool ticks = false;
     QStringList files;
 };
@@ -52,7 +59,7 @@ void usage()
     std::fprintf(stderr,
                  "usage: ftpput --host H [--port P] --user U --password W --dir D "
                  "[--mode auto|active|passive] [--encoding auto|gbk|utf8] [--verify auto|off] "
-                 "[--temp-name] [--ticks] FILE...\n");
+                 "[--temp-name] [--tls off|auto|require] [--trust FILE] [--ticks] FILE...\n");
 }
 
 std::optional<Options> parseArguments(const QStringList& arguments)
@@ -61,6 +68,8 @@ std::optional<Options> parseArguments(const QStringList& arguments)
     const QHash<QString, TransferMode> modes{{"auto", TransferMode::Auto},
                                              {"active", TransferMode::Active},
                                              {"passive", TransferMode::Passive}};
+    const QHash<QString, TlsMode> tlsModes{
+        {"off", TlsMode::Off}, {"auto", TlsMode::Auto}, {"require", TlsMode::Require}};
     const QHash<QString, EncodingChoice> encodings{{"auto", EncodingChoice::Auto},
                                                    {"gbk", EncodingChoice::Gbk},
                                                    {"utf8", EncodingChoice::Utf8}};
@@ -96,6 +105,10 @@ std::optional<Options> parseArguments(const QStringList& arguments)
             options.dir = value;
         } else if (argument == QLatin1String("--mode") && modes.contains(value)) {
             options.mode = modes.value(value);
+        } else if (argument == QLatin1String("--tls") && tlsModes.contains(value)) {
+            options.tls = tlsModes.value(value);
+        } else if (argument == QLatin1String("--trust")) {
+            options.trustFile = value;
         } else if (argument == QLatin1String("--encoding") && encodings.contains(value)) {
             options.encoding = encodings.value(value);
         } else if (argument == QLatin1String("--verify")
@@ -116,6 +129,44 @@ double cpuMilliseconds()
     getrusage(RUSAGE_SELF, &usage);
     const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
     return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+// The fingerprint remembered for the host in the trust file; empty when none.
+QByteArray rememberedFingerprint(const QString& trustFile, const QByteArray& host)
+{
+    QFile file(trustFile);
+    if (trustFile.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return {};
+    while (!file.atEnd()) {
+        const QList<QByteArray> fields = file.readLine().simplified().split(' ');
+        if (fields.size() == 2 && fields[0] == host)
+            return fields[1];
+    }
+    return {};
+}
+
+// Says how the session is protected; a certificate seen for the first time is remembered.
+void noteTls(const FtpClient& ftp, const Options& options)
+{
+    const TlsSessionInfo& tls = ftp.tlsSession();
+    if (!tls.encrypted) {
+        std::fprintf(stderr, "ftpput: in clear%s\n",
+                     options.tls == TlsMode::Off ? "" : " (the server does not offer TLS)");
+        return;
+    }
+    const char* trust = tls.trustedBySystem      ? "trusted by the system"
+        : !ftp.rememberedFingerprint().isEmpty() ? "remembered"
+        : options.trustFile.isEmpty()            ? "not remembered"
+                                                 : "remembered now";
+    std::fprintf(stderr, "ftpput: encrypted, %s, certificate %s (%s)\n", qPrintable(tls.protocol),
+                 tls.fingerprint.constData(), trust);
+    if (tls.trustedBySystem || !ftp.rememberedFingerprint().isEmpty()
+        || options.trustFile.isEmpty())
+        return;
+    QFile file(options.trustFile);
+    if (!file.open(QIODevice::Append)
+        || file.write(options.host + ' ' + tls.fingerprint + '\n') < 0)
+        std::fprintf(stderr, "ftpput: cannot write %s\n", qPrintable(options.trustFile));
 }
 
 // The remote name of a notice: its file name lower-cased with ASCII rules.
@@ -149,6 +200,8 @@ int main(int argc, char** argv)
     ftp.Encoding = options->encoding;
     ftp.VerifyUploads = options->verify;
     ftp.TempNames = options->tempName;
+    ftp.setTlsMode(options->tls);
+    ftp.setRememberedFingerprint(rememberedFingerprint(options->trustFile, options->host));
     ftp.OnModeFallback = [](const QString& reason) {
         std::fprintf(stderr, "ftpput: passive mode failed (%s); active mode from now on\n",
                      qPrintable(reason));
@@ -178,6 +231,7 @@ int main(int argc, char** argv)
         ftp.Connect();
         connectCpu = cpuMilliseconds() - before;
         connectMs = clock.elapsed();
+        noteTls(ftp, *options);
         std::fprintf(stderr, "ftpput: names in %s\n",
                      qPrintable(ftp::encodingName(ftp.sessionEncoding())));
         ftp.ChangeDir(options->dir);

@@ -8,6 +8,7 @@
 #include <QScopeGuard>
 
 #include <algorithm>
+#include <cctype>
 #include <limits>
 #include <utility>
 
@@ -53,6 +54,17 @@ bool startsWithCode(const QByteArray& line)
 {
     return line.size() >= 3
         && std::all_of(line.begin(), line.begin() + 3, [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A fingerprint as hex digits alone, upper-case: "ab:cd" and "ABCD" are the same.
+QByteArray fingerprintDigits(const QByteArray& fingerprint)
+{
+    QByteArray digits;
+    for (const char c : fingerprint) {
+        if (c != ':' && c != ' ')
+            digits += char(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return digits;
 }
 
 // The first line of a reply, line end included.
@@ -144,6 +156,15 @@ VerifyError::VerifyError(const QString& message, qint64 sent, qint64 serverSize,
     , m_reply(std::move(reply))
     , m_check(check)
     , m_hashName(std::move(hashName))
+{
+}
+
+CertificateChangedError::CertificateChangedError(const QString& host, QByteArray remembered,
+                                                 QByteArray presented)
+    : TlsError(QStringLiteral("The certificate of %1 has changed: remembered %2, presented %3")
+                   .arg(host, QString::fromLatin1(remembered), QString::fromLatin1(presented)))
+    , m_remembered(std::move(remembered))
+    , m_presented(std::move(presented))
 {
 }
 
@@ -474,6 +495,7 @@ void FtpClient::Connect()
     m_features.clear();
     m_binaryType = false;
     m_passiveFailed = false;
+    m_tlsSession = {};
     ClearInput();
     BlockingSocket::Connect();
     try {
@@ -544,6 +566,8 @@ void FtpClient::checkLoginReply(const QByteArray& reply)
 void FtpClient::logIn()
 {
     readGreeting();
+    if (m_tlsMode != TlsMode::Off)
+        negotiateTls();
 
     if (FWAuthenticate) {
         checkLoginReply(command("USER " + FWUserID));
@@ -575,10 +599,101 @@ void FtpClient::logIn()
         ReportStatus(StatusLevel::Dialogue, "PASS ");
         checkLoginReply(command("PASS " + Password));
     }
+    if (m_tlsSession.encrypted)
+        protectData();
     chooseEncoding();
 
     if (OnConnect)
         OnConnect(this);
+}
+
+void FtpClient::negotiateTls()
+{
+    ReportStatus(StatusLevel::Dialogue, "AUTH TLS");
+    const QByteArray reply = command("AUTH TLS");
+    if (ReplyCode != 234) {
+        if (m_tlsMode == TlsMode::Require)
+            throw TlsError(QStringLiteral("The server refuses AUTH TLS: %1")
+                               .arg(ftp::replyText(reply, m_encoding)));
+        return;
+    }
+    m_tlsSession.offered = true;
+    if (!m_tlsContext)
+        m_tlsContext = std::make_shared<TlsContext>();
+    try {
+        startTls(m_tlsContext, Proxy.isEmpty() ? Host : Proxy);
+    } catch (const platform::Exception&) {
+        // Nothing more goes over a connection whose TLS failed, least of all in clear.
+        dropConnection();
+        throw;
+    }
+    const TlsPeer peer = tlsPeer();
+    m_tlsSession.encrypted = true;
+    m_tlsSession.protocol = peer.protocol;
+    m_tlsSession.fingerprint = peer.fingerprint;
+    m_tlsSession.trustedBySystem = peer.trustedBySystem;
+    checkCertificate(peer);
+}
+
+void FtpClient::checkCertificate(const TlsPeer& peer) const
+{
+    if (peer.trustedBySystem)
+        return;
+    const QString host = platform::fromCodePage(Proxy.isEmpty() ? Host : Proxy);
+    if (!peer.expiredOn.isEmpty())
+        throw TlsError(
+            QStringLiteral("The certificate of %1 expired on %2").arg(host, peer.expiredOn));
+    if (!peer.notYetValidBefore.isEmpty())
+        throw TlsError(QStringLiteral("The certificate of %1 is not valid before %2")
+                           .arg(host, peer.notYetValidBefore));
+    // First contact, or the certificate seen before: as SSH does with host keys.
+    if (m_rememberedFingerprint.isEmpty()
+        || fingerprintDigits(m_rememberedFingerprint) == fingerprintDigits(peer.fingerprint))
+        return;
+    throw CertificateChangedError(host, m_rememberedFingerprint, peer.fingerprint);
+}
+
+void FtpClient::protectData()
+{
+    for (const QByteArray& request : {QByteArray("PBSZ 0"), QByteArray("PROT P")}) {
+        ReportStatus(StatusLevel::Dialogue, request);
+        const QByteArray reply = command(request);
+        if (!isBetween(ReplyCode, 200, 299))
+            throw TlsError(
+                QStringLiteral("The server refuses %1: %2")
+                    .arg(QString::fromLatin1(request), ftp::replyText(reply, m_encoding)));
+    }
+}
+
+void FtpClient::secureData(BlockingSocket& data)
+{
+    // With TLS 1.3 the session to resume comes in a ticket after the handshake; a reply read
+    // since has brought it, and anything still waiting is taken in now.
+    if (!tlsSessionResumable())
+        DataAvailable();
+    try {
+        data.startTls(m_tlsContext, Proxy.isEmpty() ? Host : Proxy, this);
+    } catch (const TlsError& error) {
+        // The server may say why on the control connection ("522 session reuse required").
+        const QByteArray reply = readLateFinalReply();
+        if (reply.isEmpty() || !isBetween(ReplyCode, 400, 599))
+            throw;
+        m_finalReplyDue = false;
+        throw TlsError(QStringLiteral("%1; the server says: %2")
+                           .arg(error.message(), ftp::replyText(reply, m_encoding)));
+    }
+}
+
+void FtpClient::finishDataTls(BlockingSocket& data)
+{
+    data.finishTls([this] {
+        // A server that keeps the data connection open after its final reply need not
+        // send its close_notify: the reply says all.
+        if (DataAvailable())
+            return true;
+        wakeOnActivity();
+        return false;
+    });
 }
 
 void FtpClient::chooseEncoding()
@@ -1009,6 +1124,9 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const S
         throw AbortError("Socket send aborted");
     }
 
+    if (m_tlsSession.encrypted)
+        secureData(data);
+
     // From the first byte to the final reply the file is in transfer: a stop lets it end.
     m_fileInProgress = true;
     const auto fileEnds = qScopeGuard([this] {
@@ -1026,14 +1144,24 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const S
         if (error.failure() == SocketFailure::TimedOut)
             throw;
         const QByteArray reply = readLateFinalReply();
-        if (reply.isEmpty() || !isBetween(ReplyCode, 400, 599))
+        if (reply.isEmpty() || !isBetween(ReplyCode, 400, 599)) {
+            // Over TLS only a close_notify ends a data connection in order.
+            if (m_tlsSession.encrypted)
+                throw TlsError(
+                    QStringLiteral("The data connection to %1:%2 ended without a TLS close: %3")
+                        .arg(QString::fromLatin1(data.endpoint().address))
+                        .arg(data.endpoint().port)
+                        .arg(error.message()));
             throw;
+        }
         m_finalReplyDue = false;
         refuseUpload(reply);
         return false;
     }
     if (OnTransactionStop)
         OnTransactionStop(this);
+    if (data.tlsActive())
+        finishDataTls(data);
     // Closing the data connection marks the end of the file for the server.
     data.closeGracefully();
 

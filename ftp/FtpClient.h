@@ -36,6 +36,33 @@ enum class EncodingChoice { Auto, Gbk, Utf8 };
 // session once a passive data connection could not be opened.
 enum class TransferMode { Auto, Active, Passive };
 
+// Whether a session uses TLS (explicit, "AUTH TLS"): Auto when the server accepts AUTH TLS
+// and in clear otherwise; Require: no TLS, no login (the password never goes in clear); Off:
+// never asked.
+enum class TlsMode { Auto, Require, Off };
+
+// What a session's TLS is, as Connect() found it.
+struct TlsSessionInfo {
+    bool encrypted = false; // the control connection is TLS (and so is every data connection)
+    bool offered = false;   // the server accepted AUTH TLS (false with Auto on a plain server)
+    QString protocol;       // "TLS 1.3" / "TLS 1.2"
+    QByteArray fingerprint; // SHA-256 of the server's certificate, "AB:CD:..." upper-case hex
+    bool trustedBySystem = false; // the system's trust store accepts it for the host
+};
+
+// The server's certificate is neither trusted by the system nor the one remembered for the
+// station: the login is not attempted. The message names both fingerprints.
+class CertificateChangedError : public TlsError {
+public:
+    CertificateChangedError(const QString& host, QByteArray remembered, QByteArray presented);
+    const QByteArray& remembered() const noexcept { return m_remembered; }
+    const QByteArray& presented() const noexcept { return m_presented; }
+
+private:
+    QByteArray m_remembered;
+    QByteArray m_presented;
+};
+
 using FailureEvent = std::function<void(bool& Handled, CommandKind Trans_Type)>;
 using SuccessEvent = std::function<void(CommandKind Trans_Type)>;
 using UnsupportedEvent = std::function<void(CommandKind Trans_Type)>;
@@ -201,6 +228,12 @@ private:
 // A failed or stopped login closes without waiting for the server's goodbye.
 // After the login the client asks for the server's features (FEAT); when they list UTF8 it
 // sends "OPTS UTF8 ON" and writes every name of the session in UTF-8, otherwise in GBK.
+// TLS (tlsMode(), Off unless set): "AUTH TLS" after the greeting, on 234 the handshake and
+// the check of the certificate before USER, "PBSZ 0" and "PROT P" after the login; every data
+// connection is then TLS too, resumes the control connection's session, and ends with a TLS
+// close. A certificate that the system trusts for Host is accepted; any other when no
+// fingerprint is remembered or it is the remembered one, else CertificateChangedError. One
+// outside its validity dates raises TlsError. The failures of TLS raise TlsError.
 class FtpClient : public BlockingSocket {
 public:
     explicit FtpClient(QObject* AOwner = nullptr);
@@ -231,6 +264,19 @@ public:
     bool stopping() const { return m_stopping; }
     // The last Upload's progress, also after it failed.
     const UploadProgress& lastUpload() const { return m_lastUpload; }
+
+    // TLS of the next Connect.
+    void setTlsMode(TlsMode mode) { m_tlsMode = mode; }
+    TlsMode tlsMode() const { return m_tlsMode; }
+    // The fingerprint remembered for the station ("AB:CD:..."; letter case and colons aside);
+    // empty: none remembered yet, the first certificate is accepted.
+    void setRememberedFingerprint(const QByteArray& fingerprint)
+    {
+        m_rememberedFingerprint = fingerprint;
+    }
+    const QByteArray& rememberedFingerprint() const { return m_rememberedFingerprint; }
+    // The TLS of the session since the last Connect.
+    const TlsSessionInfo& tlsSession() const { return m_tlsSession; }
 
     // Cancels the running data connection, if any.
     void Abort() override;
@@ -324,6 +370,16 @@ private:
     // port means passive mode is unavailable.
     void connectPassive(BlockingSocket& data);
     void readGreeting();
+    // AUTH TLS, the handshake and the certificate's check.
+    void negotiateTls();
+    void checkCertificate(const TlsPeer& peer) const;
+    // PBSZ 0 and PROT P: protected data connections.
+    void protectData();
+    // The TLS handshake of a data connection, resuming the control connection's session.
+    void secureData(BlockingSocket& data);
+    // The data connection's TLS ends: close_notify out, the server's awaited until its final
+    // reply is there.
+    void finishDataTls(BlockingSocket& data);
     // Transaction that treats a closed connection (no reply at all) as a failure and
     // returns the complete reply; nothing goes out once the waits are stopped.
     QByteArray command(const QByteArray& Command);
@@ -389,4 +445,9 @@ private:
     QByteArray m_uploadHash;
     // Mode Auto fell back to active data connections in this session.
     bool m_passiveFailed = false;
+    TlsMode m_tlsMode = TlsMode::Off;
+    QByteArray m_rememberedFingerprint;
+    TlsSessionInfo m_tlsSession;
+    // Made at the first TLS session, kept for the later ones.
+    std::shared_ptr<TlsContext> m_tlsContext;
 };

@@ -222,6 +222,8 @@ struct BlockingSocket::Impl {
     qint64 replyBytes = 0;
     // The addresses of Host (or Proxy) that Connect tries, in order.
     std::vector<ws::SockAddr> remoteAddresses;
+    // The connection's TLS once started; it ends with the socket.
+    std::unique_ptr<TlsChannel> tls;
 
     // Milliseconds left for the reply being read (-1: no limit).
     int replyRemaining(int limit) const
@@ -334,6 +336,7 @@ void BlockingSocket::StartStack()
 
 void BlockingSocket::replaceSocket()
 {
+    m_impl->tls.reset();
     ws::closesocket(m_impl->socket);
     Connected = false;
     openNotifiedSocket();
@@ -540,6 +543,7 @@ void BlockingSocket::CloseSocket()
     ReportStatus(StatusLevel::Transfer, "Request Close Socket");
     Connected = false;
     m_boundPort = 0;
+    m_impl->tls.reset();
     if (m_impl->socket == ws::INVALID_SOCKET)
         return;
     if (ws::closesocket(m_impl->socket) == ws::SOCKET_ERROR) {
@@ -562,6 +566,9 @@ void BlockingSocket::CloseSocket()
 
 void BlockingSocket::closeGracefully()
 {
+    // The peer learns that TLS ended on purpose; a close_notify that does not fit is left out.
+    if (m_impl->tls)
+        m_impl->tls->sendClose();
     setLinger(m_impl->socket, false);
     CloseSocket();
 }
@@ -722,8 +729,8 @@ void BlockingSocket::SendBuffer(const char* Buffer, quint16 Count)
             std::size_t remaining = count;
             IdleClock idle(m_idleLimit);
             while (remaining > 0 && !Canceled) {
-                const int sent = ws::send(m_impl->socket, Buffer + (count - remaining),
-                                          int(std::min<std::size_t>(remaining, INT_MAX)), 0);
+                const int sent = transmit(Buffer + (count - remaining),
+                                          int(std::min<std::size_t>(remaining, INT_MAX)));
                 if (sent == 0)
                     break;
                 if (sent > 0) {
@@ -733,7 +740,7 @@ void BlockingSocket::SendBuffer(const char* Buffer, quint16 Count)
                 }
                 CheckSocketError(ws::WSAEWOULDBLOCK);
                 // Would block: wait for room without dispatching, as a repeated send would.
-                if (!ws::waitWritable(m_impl->socket, idle.remaining()))
+                if (!waitToSend(idle.remaining()))
                     throw SocketError(
                         QStringLiteral("The peer accepted no data within %1 s").arg(idle.seconds()),
                         SocketFailure::TimedOut, endpoint());
@@ -752,7 +759,7 @@ QByteArray BlockingSocket::Read(quint16 Count)
     char* buffer = m_impl->buffer.data();
     int count = Count;
     if (count == 0) {
-        const int peeked = ws::recv(m_impl->socket, buffer, bufferSize, ws::MSG_PEEK_FLAG);
+        const int peeked = receive(buffer, bufferSize, true);
         if (peeked == ws::SOCKET_ERROR) {
             CheckSocketError(ws::WSAEWOULDBLOCK);
             count = 0;
@@ -763,7 +770,7 @@ QByteArray BlockingSocket::Read(quint16 Count)
         IdleClock idle(m_idleLimit);
         int lastPeeked = 0;
         do {
-            const int peeked = ws::recv(m_impl->socket, buffer, bufferSize, ws::MSG_PEEK_FLAG);
+            const int peeked = receive(buffer, bufferSize, true);
             if (peeked >= count)
                 break;
             if (peeked == 0)
@@ -790,7 +797,7 @@ QByteArray BlockingSocket::Read(quint16 Count)
     if (count <= 0)
         return {};
     QByteArray result(count, Qt::Uninitialized);
-    const int received = ws::recv(m_impl->socket, result.data(), count, 0);
+    const int received = receive(result.data(), count, false);
     if (received == ws::SOCKET_ERROR) {
         CheckSocketError(ws::WSAEWOULDBLOCK);
         return {};
@@ -816,7 +823,7 @@ QByteArray BlockingSocket::ReadLn()
                 throw SocketError(
                     QStringLiteral("Line too long: no line end within %1 bytes").arg(bufferSize));
             // The buffer mirrors the line so far; only the bytes after it are peeked.
-            const int peeked = ws::recv(m_impl->socket, buffer + taken, room, ws::MSG_PEEK_FLAG);
+            const int peeked = receive(buffer + taken, room, true);
             if (peeked == 0)
                 return {};
             bool progress = false;
@@ -831,7 +838,7 @@ QByteArray BlockingSocket::ReadLn()
                     break;
                 }
                 result.resize(taken + peeked);
-                const int received = ws::recv(m_impl->socket, result.data() + taken, peeked, 0);
+                const int received = receive(result.data() + taken, peeked, false);
                 if (received == ws::SOCKET_ERROR) {
                     result.resize(taken);
                     CheckSocketError(ws::WSAEWOULDBLOCK);
@@ -865,7 +872,7 @@ QByteArray BlockingSocket::ReadLn()
     }
     const int length = int(lineEnd) + 1;
     result.resize(length);
-    const int received = ws::recv(m_impl->socket, result.data() + taken, length - taken, 0);
+    const int received = receive(result.data() + taken, length - taken, false);
     if (received == ws::SOCKET_ERROR) {
         result.resize(taken);
         CheckSocketError(ws::WSAEWOULDBLOCK);
@@ -880,14 +887,14 @@ QByteArray BlockingSocket::ReadLn()
 bool BlockingSocket::DataAvailable()
 {
     ReportStatus(StatusLevel::Detail, "Data Available");
-    return ws::recv(m_impl->socket, m_impl->buffer.data(), 1, ws::MSG_PEEK_FLAG) >= 1;
+    return receive(m_impl->buffer.data(), 1, true) >= 1;
 }
 
 void BlockingSocket::ClearInput()
 {
     ReportStatus(StatusLevel::Detail, "Clearing Input");
     static std::array<char, bufferSize> scratch; // UI thread only
-    ws::recv(m_impl->socket, scratch.data(), bufferSize, 0);
+    receive(scratch.data(), bufferSize, false);
 }
 
 QByteArray BlockingSocket::Transaction(const QByteArray& Command)
@@ -919,8 +926,9 @@ void BlockingSocket::SendFile(const QString& FileName)
         platform::raiseInOutError(errno);
     const off_t size = info.st_size;
     m_bytesSent = 0;
-    // Nobody needs to see the bytes: the kernel moves them from the page cache into the socket.
-    if (OnFileData)
+    // Unless the bytes must be seen (a hash) or encrypted, the kernel moves them from the
+    // page cache into the socket.
+    if (OnFileData || m_impl->tls)
         sendFileCopying(fd, size);
     else
         sendFileZeroCopy(fd, size);
@@ -956,8 +964,7 @@ void BlockingSocket::sendFileCopying(int fd, qint64 size)
         std::size_t remaining = std::size_t(n);
         IdleClock idle(m_idleLimit);
         while (remaining > 0 && !Canceled) {
-            const int sent =
-                ws::send(m_impl->socket, buffer + (std::size_t(n) - remaining), int(remaining), 0);
+            const int sent = transmit(buffer + (std::size_t(n) - remaining), int(remaining));
             if (sent == 0)
                 break;
             if (sent > 0) {
@@ -1097,4 +1104,141 @@ QByteArray BlockingSocket::peerAddress()
 {
     ws::SockAddr peer;
     return ws::getpeername(m_impl->socket, &peer) == 0 ? peer.text() : QByteArray();
+}
+
+// ---- BlockingSocket: TLS ----
+
+int BlockingSocket::receive(char* buffer, int length, bool peek)
+{
+    if (!m_impl->tls)
+        return ws::recv(m_impl->socket, buffer, length, peek ? ws::MSG_PEEK_FLAG : 0);
+    const int received = m_impl->tls->receive(buffer, length, peek);
+    if (received == TlsChannel::failedResult)
+        raiseTlsFailure(m_impl->tls->failure());
+    return received;
+}
+
+int BlockingSocket::transmit(const char* buffer, int length)
+{
+    if (!m_impl->tls)
+        return ws::send(m_impl->socket, buffer, length, 0);
+    const int sent = m_impl->tls->send(buffer, length);
+    if (sent == TlsChannel::failedResult)
+        raiseTlsFailure(m_impl->tls->failure());
+    return sent;
+}
+
+bool BlockingSocket::waitToSend(int timeoutMs)
+{
+    if (!m_impl->tls || !m_impl->tls->wantsRead())
+        return ws::waitWritable(m_impl->socket, timeoutMs);
+    // TLS must read before it can send on: the wake of the socket says when.
+    IdleClock idle(timeoutMs);
+    blockingPass(m_impl->socket, timeoutMs);
+    return !idle.expired();
+}
+
+void BlockingSocket::raiseTlsFailure(const QString& reason) const
+{
+    const QString where = m_role == SocketEndpoint::Role::Data
+        ? QStringLiteral("TLS failed on the data connection to %1: %2")
+        : QStringLiteral("TLS failed on the connection to %1: %2");
+    throw TlsError(where.arg(endpointText(), reason));
+}
+
+void BlockingSocket::startTls(std::shared_ptr<TlsContext> context, const QByteArray& peerName,
+                              const BlockingSocket* resumeFrom)
+{
+    ReportStatus(StatusLevel::Detail, "TLS Handshake");
+    m_impl->tls = std::make_unique<TlsChannel>(std::move(context), m_impl->socket, peerName);
+    if (resumeFrom && resumeFrom->m_impl->tls)
+        m_impl->tls->resumeSessionOf(*resumeFrom->m_impl->tls);
+    const IdleClock idle(m_idleLimit);
+    for (;;) {
+        // A close noticed during the wait ends the connection and its TLS with it.
+        TlsChannel* tls = m_impl->tls.get();
+        const TlsChannel::Step step = tls ? tls->handshake() : TlsChannel::Failed;
+        if (step == TlsChannel::Done)
+            return;
+        if (step == TlsChannel::Failed) {
+            const QString reason = tls
+                ? tls->failure()
+                : QStringLiteral("the server closed the connection during the handshake");
+            const QString message = m_role == SocketEndpoint::Role::Data
+                ? QStringLiteral("TLS handshake on the data connection to %1 failed: %2")
+                : QStringLiteral("TLS handshake with %1 failed: %2");
+            throw TlsError(message.arg(endpointText(), reason));
+        }
+        if (m_waitsStopped)
+            raiseStopped(QStringLiteral("in the TLS handshake with %1").arg(endpointText()));
+        if (Canceled) {
+            Canceled = false;
+            throw AbortError("TLS handshake canceled");
+        }
+        if (idle.expired())
+            throw SocketError(QStringLiteral("No TLS handshake within %1 s").arg(idle.seconds()),
+                              SocketFailure::TimedOut, endpoint());
+        blockingPass(m_impl->socket, idle.remaining());
+    }
+}
+
+bool BlockingSocket::tlsActive() const
+{
+    return m_impl->tls != nullptr;
+}
+
+TlsPeer BlockingSocket::tlsPeer() const
+{
+    return m_impl->tls ? m_impl->tls->peer() : TlsPeer{};
+}
+
+bool BlockingSocket::tlsSessionResumable() const
+{
+    return m_impl->tls && m_impl->tls->hasResumableSession();
+}
+
+void BlockingSocket::finishTls(const std::function<bool()>& enough)
+{
+    const IdleClock idle(m_idleLimit);
+    const auto wait = [&] {
+        if (m_waitsStopped)
+            raiseStopped(QStringLiteral("ending TLS with %1").arg(endpointText()));
+        if (idle.expired())
+            throw SocketError(QStringLiteral("No end of TLS from %1 within %2 s")
+                                  .arg(endpointText(), idle.seconds()),
+                              SocketFailure::TimedOut, endpoint());
+        blockingPass(m_impl->socket, idle.remaining());
+    };
+    // The connection (and its TLS) ends by itself when a pass notices the peer's close.
+    for (;;) {
+        if (!m_impl->tls)
+            return;
+        const TlsChannel::Step step = m_impl->tls->sendClose();
+        if (step == TlsChannel::Done)
+            break;
+        if (step == TlsChannel::Failed)
+            return; // the connection is gone: nothing is left to end
+        wait();
+    }
+    std::array<char, 4096> scratch;
+    for (;;) {
+        if (!m_impl->tls)
+            return;
+        TlsChannel& tls = *m_impl->tls;
+        const int received = tls.receive(scratch.data(), int(scratch.size()), false);
+        if (received > 0)
+            continue; // data after the end is of no use; what counts is reading it
+        if (received == TlsChannel::failedResult)
+            raiseTlsFailure(tls.failure());
+        if (received == 0 || ws::WSAGetLastError() != ws::WSAEWOULDBLOCK)
+            return;
+        if (enough && enough())
+            return;
+        wait();
+    }
+}
+
+void BlockingSocket::wakeOnActivity()
+{
+    ws::wakeOnSocketActivity(m_impl->socket);
 }

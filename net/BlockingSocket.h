@@ -2,6 +2,7 @@
 // window alive by dispatching messages while they wait.
 #pragma once
 
+#include "net/TlsChannel.h"
 #include "platform/exception.h"
 
 #include <QByteArray>
@@ -120,6 +121,27 @@ public:
     void setRole(SocketEndpoint::Role role) { m_role = role; }
     SocketEndpoint endpoint() const;
 
+    // TLS. From startTls() on, this connection reads and writes through TLS as its client:
+    // the handshake waits as a read does (idle limit, stop) and raises TlsError when it
+    // fails. `peerName` is the host name or address the certificate is checked against;
+    // `resumeFrom` offers the session of that connection (a data connection resumes the
+    // control connection's). A record that fails raises TlsError; the connection closes
+    // with its TLS.
+    void startTls(std::shared_ptr<TlsContext> context, const QByteArray& peerName,
+                  const BlockingSocket* resumeFrom = nullptr);
+    bool tlsActive() const;
+    // What the handshake established; empty without TLS.
+    TlsPeer tlsPeer() const;
+    // Whether a connection that resumes this one's session can do so now.
+    bool tlsSessionResumable() const;
+    // Ends TLS in order before the close: sends close_notify and reads until the peer's own
+    // or the end of the connection, so that nothing unread turns the close into a reset and
+    // the peer can tell a complete stream from a cut one. `enough` is asked on every pass and
+    // ends the wait when it says so. Nothing without TLS.
+    void finishTls(const std::function<bool()>& enough = {});
+    // The next wait of any connection also ends when this one has news (data, its end).
+    void wakeOnActivity();
+
     // Data transfer.
     QByteArray ReadLn();
     void SendFile(const QString& FileName);
@@ -222,6 +244,12 @@ private:
     void ResolveHost();
     void CloseSocket();
     void Write(const QByteArray& Text);
+    // recv and send of the socket, or through its TLS; TlsError when TLS failed.
+    int receive(char* buffer, int length, bool peek);
+    int transmit(const char* buffer, int length);
+    // Waits (without dispatching) until a blocked send can go on.
+    bool waitToSend(int timeoutMs);
+    [[noreturn]] void raiseTlsFailure(const QString& reason) const;
     void SendBuffer(const char* Buffer, quint16 Count);
     void CheckSocketError(int Tolerated);
     QByteArray ErrorText(quint16 Number);

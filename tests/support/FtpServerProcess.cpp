@@ -1,6 +1,9 @@
 // Runs pyftpdlib through Debian's own interpreter (the first python3 on PATH may lack it).
 #include "tests/support/FtpServerProcess.h"
 
+#include "tests/support/TestCertificate.h"
+
+#include <QFile>
 #include <QStringList>
 
 #include <utility>
@@ -13,8 +16,8 @@ constexpr auto python = "/usr/bin/python3";
 constexpr int startTimeoutMs = 15000;
 constexpr int stopTimeoutMs = 5000;
 
-// argv: address port root user password. Prints the port on its first line and serves
-// until its standard input closes (the test program ended or stopped it).
+// argv: address port root user password [certificate file]. Prints the port on its first line and
+// serves until its standard input closes (the test program ended or stopped it).
 constexpr auto serverScript = R"PY(
 import logging, os, sys, threading
 from pyftpdlib.authorizers import DummyAuthorizer
@@ -27,6 +30,12 @@ logging.getLogger("pyftpdlib").setLevel(logging.WARNING)
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, root, perm="elradfmwMT")
 handler = FTPHandler
+if len(sys.argv) > 6:
+    from pyftpdlib.handlers import TLS_FTPHandler
+    handler = TLS_FTPHandler
+    handler.certfile = sys.argv[6]
+    handler.tls_control_required = True
+    handler.tls_data_required = True
 handler.authorizer = authorizer
 server = FTPServer((address, int(port)), handler)
 print(server.socket.getsockname()[1], flush=True)
@@ -82,11 +91,26 @@ void FtpServerProcess::start()
         m_error = QStringLiteral("no temporary folder: ") + m_root.errorString();
         return;
     }
-    m_process.start(QString::fromLatin1(python),
-                    {QStringLiteral("-c"), QString::fromLatin1(serverScript),
-                     QString::fromLatin1(m_options.address), QString::number(m_options.port),
-                     m_root.path(), QString::fromLatin1(m_options.user),
-                     QString::fromLatin1(m_options.password)});
+    QStringList arguments{QStringLiteral("-c"),
+                          QString::fromLatin1(serverScript),
+                          QString::fromLatin1(m_options.address),
+                          QString::number(m_options.port),
+                          m_root.path(),
+                          QString::fromLatin1(m_options.user),
+                          QString::fromLatin1(m_options.password)};
+    if (m_options.tls) {
+        const TestCertificate certificate;
+        QFile file(m_tlsFolder.filePath(QStringLiteral("server.pem")));
+        if (certificate.fingerprint().isEmpty() || !m_tlsFolder.isValid()
+            || !file.open(QIODevice::WriteOnly) || file.write(certificate.combinedPem()) < 0) {
+            m_error = QStringLiteral("cannot write the server's certificate");
+            return;
+        }
+        file.close();
+        m_fingerprint = certificate.fingerprint();
+        arguments << file.fileName();
+    }
+    m_process.start(QString::fromLatin1(python), arguments);
     if (!m_process.waitForStarted(startTimeoutMs)) {
         m_error = QStringLiteral("cannot start %1: %2")
                       .arg(QString::fromLatin1(python), m_process.errorString());

@@ -18,7 +18,9 @@ namespace testsupport {
 //     client.UserID = server.user(); client.Password = server.password();
 //     ... QFile(server.rootPath() + "/name") holds what was uploaded ...
 //
-// pyftpdlib lists UTF8 in its features and decodes commands as UTF-8.
+// pyftpdlib lists UTF8 in its features and decodes commands as UTF-8. With `tls` it is
+// pyftpdlib's TLS handler (Debian's python3-openssl) with a certificate made at start-up,
+// and refuses the login and data connections without TLS.
 class FtpServerProcess {
 public:
     struct Options {
@@ -27,6 +29,7 @@ public:
         QByteArray password = "secret";
         // 0: a free port; a fixed one lets servers on several addresses share it.
         quint16 port = 0;
+        bool tls = false;
     };
 
     FtpServerProcess();
@@ -45,12 +48,17 @@ public:
     QByteArray password() const { return m_options.password; }
     // The server's root folder, the user's home ("/" on the wire).
     QString rootPath() const { return m_root.path(); }
+    // SHA-256 of the TLS server's certificate, "AB:CD:..."; empty without TLS.
+    QByteArray certificateFingerprint() const { return m_fingerprint; }
 
 private:
     void start();
 
     Options m_options;
     QTemporaryDir m_root;
+    // The certificate and key, outside the folder the server serves.
+    QTemporaryDir m_tlsFolder;
+    QByteArray m_fingerprint;
     QProcess m_process;
     quint16 m_port = 0;
     QString m_error;

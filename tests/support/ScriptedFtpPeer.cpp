@@ -1,7 +1,14 @@
 // The scripted FTP peer: one thread, blocking POSIX sockets, bounded waits.
 #include "tests/support/ScriptedFtpPeer.h"
 
+#include "tests/support/TestCertificate.h"
+
+#include <openssl/err.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
+
 #include <arpa/inet.h>
+#include <csignal>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -104,7 +111,51 @@ QString errnoText()
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
+template <auto Free>
+struct Deleter {
+    template <typename T>
+    void operator()(T* object) const
+    {
+        Free(object);
+    }
+};
+using SslPointer = std::unique_ptr<SSL, Deleter<SSL_free>>;
+
+QString sslReason()
+{
+    const unsigned long code = ERR_get_error();
+    ERR_clear_error();
+    const char* reason = code != 0 ? ERR_reason_error_string(code) : nullptr;
+    return reason ? QString::fromLatin1(reason) : errnoText();
+}
+
+// Blocking TLS calls of the peer end within the step's time.
+void limitBlocking(int fd, std::chrono::milliseconds timeout)
+{
+    const timeval limit{static_cast<time_t>(timeout.count() / 1000),
+                        static_cast<suseconds_t>(timeout.count() % 1000 * 1000)};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+}
+
 } // namespace
+
+struct ScriptedFtpPeer::Tls {
+    explicit Tls(PeerTls tlsOptions)
+        : options(tlsOptions)
+        , certificate(tlsOptions.expiredCertificate ? TestCertificate::Validity::Expired
+                                                    : TestCertificate::Validity::Current)
+    {
+    }
+    PeerTls options;
+    TestCertificate certificate;
+    std::unique_ptr<SSL_CTX, Deleter<SSL_CTX_free>> context;
+    SslPointer control;
+    SslPointer data;
+    PeerDataTls current;
+    // The client sent PROT P: data connections are TLS.
+    bool protectData = false;
+};
 
 bool hasIPv6Loopback()
 {
@@ -189,6 +240,62 @@ ScriptedFtpPeer& ScriptedFtpPeer::cutTransfer(qsizetype bytes)
 {
     m_steps.push_back({StepKind::CutTransfer, QByteArray::number(bytes)});
     return *this;
+}
+
+ScriptedFtpPeer& ScriptedFtpPeer::authTls(QByteArray reply, TlsFault fault)
+{
+    Step step{StepKind::AuthTls, std::move(reply)};
+    step.fault = fault;
+    m_steps.push_back(step);
+    return *this;
+}
+
+ScriptedFtpPeer& ScriptedFtpPeer::enableTls(PeerTls options)
+{
+    // A TLS close to a client that has gone must not end the test program.
+    std::signal(SIGPIPE, SIG_IGN);
+    m_tls = std::make_unique<Tls>(options);
+    m_tls->context.reset(SSL_CTX_new(TLS_server_method()));
+    SSL_CTX* context = m_tls->context.get();
+    const auto load = [](const QByteArray& pem, auto read) {
+        std::unique_ptr<BIO, Deleter<BIO_free>> bio(
+            BIO_new_mem_buf(pem.constData(), int(pem.size())));
+        return read(bio.get());
+    };
+    std::unique_ptr<X509, Deleter<X509_free>> certificate(
+        load(m_tls->certificate.certificatePem(),
+             [](BIO* bio) { return PEM_read_bio_X509(bio, nullptr, nullptr, nullptr); }));
+    std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY_free>> key(
+        load(m_tls->certificate.keyPem(),
+             [](BIO* bio) { return PEM_read_bio_PrivateKey(bio, nullptr, nullptr, nullptr); }));
+    if (!context || !certificate || !key || SSL_CTX_use_certificate(context, certificate.get()) != 1
+        || SSL_CTX_use_PrivateKey(context, key.get()) != 1
+        || SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION) != 1
+        || SSL_CTX_set_max_proto_version(context, options.maxVersion) != 1) {
+        m_problems << QStringLiteral("cannot set up TLS: %1").arg(sslReason());
+        m_tls->context.reset();
+        return *this;
+    }
+    SSL_CTX_set_session_cache_mode(context, SSL_SESS_CACHE_SERVER);
+    static const unsigned char sessionContext[] = "scripted peer";
+    SSL_CTX_set_session_id_context(context, sessionContext, sizeof sessionContext - 1);
+    return *this;
+}
+
+QByteArray ScriptedFtpPeer::certificateFingerprint() const
+{
+    return m_tls ? m_tls->certificate.fingerprint() : QByteArray();
+}
+
+bool ScriptedFtpPeer::addCertificateToTrustFolder(const QString& folder) const
+{
+    return m_tls && m_tls->certificate.addToTrustFolder(folder);
+}
+
+QList<PeerDataTls> ScriptedFtpPeer::dataTls() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_dataTls;
 }
 
 ScriptedFtpPeer& ScriptedFtpPeer::delay(milliseconds duration)
@@ -293,6 +400,8 @@ bool ScriptedFtpPeer::play(const Step& step)
             return false;
         closeControl();
         return true;
+    case StepKind::AuthTls:
+        return readCommand(&line) && sendAll(m_controlFd, step.bytes) && startControlTls(step);
     }
     return false;
 }
@@ -331,12 +440,12 @@ bool ScriptedFtpPeer::readCommand(QByteArray* line)
                 return true;
             continue;
         }
-        if (!waitReadable(m_controlFd, m_stepTimeout)) {
+        if (!waitControl(m_stepTimeout)) {
             problem(QStringLiteral("no command arrived"));
             return false;
         }
         char buffer[4096];
-        const ssize_t received = ::recv(m_controlFd, buffer, sizeof buffer, 0);
+        const ssize_t received = receiveControl(buffer, sizeof buffer);
         if (received <= 0) {
             if (!m_pending.isEmpty()) {
                 std::lock_guard lock(m_mutex);
@@ -353,6 +462,13 @@ bool ScriptedFtpPeer::readCommand(QByteArray* line)
 
 bool ScriptedFtpPeer::sendAll(int fd, const QByteArray& bytes)
 {
+    if (fd == m_controlFd && m_tls && m_tls->control) {
+        if (bytes.isEmpty()
+            || SSL_write(m_tls->control.get(), bytes.constData(), int(bytes.size())) > 0)
+            return true;
+        problem(QStringLiteral("TLS send failed: %1").arg(sslReason()));
+        return false;
+    }
     qsizetype sent = 0;
     while (sent < bytes.size()) {
         const ssize_t n = ::send(fd, bytes.constData() + sent, bytes.size() - sent, MSG_NOSIGNAL);
@@ -396,6 +512,11 @@ bool ScriptedFtpPeer::takeData(const Step& step)
     int fd = openDataConnection(stalled);
     if (fd < 0)
         return false;
+    if (m_tls && m_tls->protectData && !startDataTls(fd)) {
+        closeFd(fd);
+        return false;
+    }
+    bool closedWithTls = false;
     QByteArray received;
     if (stalled) {
         for (auto waited = milliseconds(0); waited < step.duration && !m_stop; waited += pollSlice)
@@ -405,11 +526,12 @@ bool ScriptedFtpPeer::takeData(const Step& step)
             step.kind == StepKind::CutTransfer ? step.bytes.toLongLong() : -1;
         char buffer[65536];
         while (cutAfter < 0 || received.size() < cutAfter) {
-            if (!waitReadable(fd, m_stepTimeout)) {
+            const bool pending = m_tls && m_tls->data && SSL_pending(m_tls->data.get()) > 0;
+            if (!pending && !waitReadable(fd, m_stepTimeout)) {
                 problem(QStringLiteral("the data connection stayed silent"));
                 break;
             }
-            const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            const ssize_t n = receiveData(fd, buffer, sizeof buffer, &closedWithTls);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
@@ -421,6 +543,7 @@ bool ScriptedFtpPeer::takeData(const Step& step)
             ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
         }
     }
+    endDataTls(closedWithTls);
     closeFd(fd);
     {
         std::lock_guard lock(m_mutex);
@@ -475,10 +598,10 @@ int ScriptedFtpPeer::openDataConnection(bool smallBuffer)
 void ScriptedFtpPeer::recordRemainingCommands()
 {
     while (m_controlFd >= 0 && !m_stop) {
-        if (!waitReadable(m_controlFd, milliseconds(3600 * 1000)))
+        if (!waitControl(milliseconds(3600 * 1000)))
             break;
         char buffer[4096];
-        const ssize_t received = ::recv(m_controlFd, buffer, sizeof buffer, 0);
+        const ssize_t received = receiveControl(buffer, sizeof buffer);
         if (received < 0 && errno == EINTR)
             continue;
         if (received <= 0)
@@ -503,6 +626,8 @@ bool ScriptedFtpPeer::record(const QByteArray& line)
         std::lock_guard lock(m_mutex);
         m_commands << line;
     }
+    if (m_tls && line.trimmed().toUpper() == "PROT P")
+        m_tls->protectData = true;
     if (m_featReply.isEmpty() || line.trimmed().toUpper() != "FEAT")
         return false;
     sendAll(m_controlFd, m_featReply); // a failure is noted; the next read tells the rest
@@ -526,6 +651,10 @@ bool ScriptedFtpPeer::waitReadable(int fd, milliseconds timeout)
 
 void ScriptedFtpPeer::closeControl()
 {
+    if (m_tls && m_tls->control) {
+        SSL_shutdown(m_tls->control.get());
+        m_tls->control.reset();
+    }
     closeFd(m_controlFd);
     m_pending.clear();
 }
@@ -534,6 +663,113 @@ void ScriptedFtpPeer::problem(const QString& text)
 {
     std::lock_guard lock(m_mutex);
     m_problems << text;
+}
+
+} // namespace testsupport
+
+namespace testsupport {
+
+bool ScriptedFtpPeer::waitControl(milliseconds timeout)
+{
+    if (m_tls && m_tls->control && SSL_pending(m_tls->control.get()) > 0)
+        return true;
+    return waitReadable(m_controlFd, timeout);
+}
+
+ssize_t ScriptedFtpPeer::receiveControl(char* buffer, std::size_t size)
+{
+    if (!m_tls || !m_tls->control)
+        return ::recv(m_controlFd, buffer, size, 0);
+    const int received = SSL_read(m_tls->control.get(), buffer, int(size));
+    if (received > 0)
+        return received;
+    // The client's close_notify, or its connection's end: either way the session is over.
+    ERR_clear_error();
+    return 0;
+}
+
+bool ScriptedFtpPeer::startControlTls(const Step& step)
+{
+    if (!m_tls || !m_tls->context) {
+        problem(QStringLiteral("authTls() needs enableTls()"));
+        return false;
+    }
+    switch (step.fault) {
+    case TlsFault::Garbage: return sendAll(m_controlFd, "HTTP/1.1 400 Bad Request\r\n\r\n");
+    case TlsFault::Close: {
+        char hello[4096];
+        if (waitReadable(m_controlFd, m_stepTimeout))
+            ::recv(m_controlFd, hello, sizeof hello, 0);
+        closeControl();
+        return true;
+    }
+    case TlsFault::Silent: return true;
+    case TlsFault::None: break;
+    }
+    limitBlocking(m_controlFd, m_stepTimeout);
+    m_tls->control.reset(SSL_new(m_tls->context.get()));
+    SSL_set_fd(m_tls->control.get(), m_controlFd);
+    if (SSL_accept(m_tls->control.get()) == 1)
+        return true;
+    problem(QStringLiteral("TLS handshake on the control connection failed: %1").arg(sslReason()));
+    m_tls->control.reset();
+    closeControl();
+    return false;
+}
+
+bool ScriptedFtpPeer::startDataTls(int fd)
+{
+    limitBlocking(fd, m_stepTimeout);
+    m_tls->data.reset(SSL_new(m_tls->context.get()));
+    SSL* ssl = m_tls->data.get();
+    SSL_set_fd(ssl, fd);
+    m_tls->current = PeerDataTls{true, false, false};
+    QString refusal;
+    if (SSL_accept(ssl) != 1) {
+        refusal =
+            QStringLiteral("TLS handshake on the data connection failed: %1").arg(sslReason());
+    } else {
+        m_tls->current.resumed = SSL_session_reused(ssl) == 1;
+        if (!m_tls->current.resumed && m_tls->options.requireSessionReuse)
+            refusal = QStringLiteral("the data connection did not resume the TLS session");
+    }
+    if (refusal.isEmpty())
+        return true;
+    problem(refusal);
+    {
+        std::lock_guard lock(m_mutex);
+        m_dataTls << m_tls->current;
+    }
+    m_tls->data.reset();
+    sendAll(m_controlFd,
+            "522 Data connections must resume the TLS session of the control "
+            "connection.\r\n");
+    return false;
+}
+
+ssize_t ScriptedFtpPeer::receiveData(int fd, char* buffer, std::size_t size, bool* closedWithTls)
+{
+    if (!m_tls || !m_tls->data)
+        return ::recv(fd, buffer, size, 0);
+    const int received = SSL_read(m_tls->data.get(), buffer, int(size));
+    if (received > 0)
+        return received;
+    *closedWithTls = SSL_get_error(m_tls->data.get(), received) == SSL_ERROR_ZERO_RETURN;
+    ERR_clear_error();
+    return 0;
+}
+
+void ScriptedFtpPeer::endDataTls(bool orderly)
+{
+    if (!m_tls || !m_tls->data)
+        return;
+    // As servers do, an orderly end is answered with the peer's own close_notify.
+    if (orderly)
+        SSL_shutdown(m_tls->data.get());
+    m_tls->current.closedWithTls = orderly;
+    m_tls->data.reset();
+    std::lock_guard lock(m_mutex);
+    m_dataTls << m_tls->current;
 }
 
 } // namespace testsupport

@@ -9,7 +9,9 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
+#include <sys/types.h>
 #include <thread>
 #include <vector>
 
@@ -22,6 +24,23 @@ inline constexpr char featUtf8[] = "211-Features:\r\n SIZE\r\n UTF8\r\n211 End\r
 
 // Whether this machine has the IPv6 loopback address ::1 (tests over IPv6 skip without).
 bool hasIPv6Loopback();
+
+// The TLS of the peer as a server (OpenSSL, a certificate made by the peer, session cache on).
+struct PeerTls {
+    // A data connection that does not resume the control connection's session is refused,
+    // as vsftpd's require_ssl_reuse does: "522 ..." on the control connection, a problem noted.
+    bool requireSessionReuse = true;
+    // The highest version offered: TLS 1.3 (0x0304) or TLS 1.2 (0x0303).
+    int maxVersion = 0x0304;
+    bool expiredCertificate = false;
+};
+
+// How a data connection of a TLS session went.
+struct PeerDataTls {
+    bool encrypted = false;
+    bool resumed = false;       // it resumed a session of the control connection
+    bool closedWithTls = false; // the client ended it with close_notify
+};
 
 // Plays a list of steps on its own thread with blocking sockets, so it keeps working
 // while the client under test blocks the test's thread. The control port is bound
@@ -78,6 +97,17 @@ public:
     // Like transfer(), but resets the data connection once `bytes` have arrived, as a
     // server does whose disk is full.
     ScriptedFtpPeer& cutTransfer(qsizetype bytes);
+    // Waits for the next command (AUTH TLS), sends the reply and, as `fault` says, runs the
+    // TLS handshake as the server: from then on the control connection is TLS, and so is each
+    // data connection after the client sent "PROT P". Needs enableTls().
+    enum class TlsFault {
+        None,
+        Garbage, // sends a line of text instead of a handshake
+        Close,   // reads the client's hello and closes the connection
+        Silent,  // takes no part in the handshake
+    };
+    ScriptedFtpPeer& authTls(QByteArray reply = "234 AUTH TLS successful.\r\n",
+                             TlsFault fault = TlsFault::None);
     // Waits before the next step.
     ScriptedFtpPeer& delay(milliseconds duration);
     // Closes the control connection, accepting it first when none is open (a later
@@ -88,6 +118,15 @@ public:
     // itself, whatever step waits for a command, also after the script has ended. It is
     // recorded in commands() all the same. For scripts that do not dwell on the login.
     ScriptedFtpPeer& answerFeat(QByteArray reply = featUnknown);
+
+    // Not a step: makes the peer able to speak TLS (authTls()); call before start().
+    ScriptedFtpPeer& enableTls(PeerTls options = {});
+    // SHA-256 of the peer's certificate, "AB:CD:..."; empty before enableTls().
+    QByteArray certificateFingerprint() const;
+    // Writes the peer's certificate into a trust store folder (see TestCertificate).
+    bool addCertificateToTrustFolder(const QString& folder) const;
+    // The data connections of TLS sessions so far, in order.
+    QList<PeerDataTls> dataTls() const;
 
     // Starts playing the script.
     void start();
@@ -121,14 +160,18 @@ private:
         StalledTransfer,
         CutTransfer,
         Delay,
-        Drop
+        Drop,
+        AuthTls
     };
     struct Step {
         StepKind kind;
         QByteArray bytes;
         quint16 port = 0;
         milliseconds duration{0};
+        TlsFault fault = TlsFault::None;
     };
+    // OpenSSL's server side, kept out of this header.
+    struct Tls;
 
     void run();
     bool play(const Step& step);
@@ -142,6 +185,15 @@ private:
     // Records a command line; answers it when it is a FEAT the peer answers itself (true).
     bool record(const QByteArray& line);
     bool waitReadable(int fd, milliseconds timeout);
+    // The control connection's bytes, through TLS once it began.
+    bool waitControl(milliseconds timeout);
+    ssize_t receiveControl(char* buffer, std::size_t size);
+    bool startControlTls(const Step& step);
+    // TLS on an accepted data connection (when the client asked for PROT P); false when the
+    // connection is to be refused.
+    bool startDataTls(int fd);
+    ssize_t receiveData(int fd, char* buffer, std::size_t size, bool* closedWithTls);
+    void endDataTls(bool orderly);
     void closeControl();
     void problem(const QString& text);
 
@@ -166,6 +218,8 @@ private:
     bool m_finished = false;
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
+    std::unique_ptr<Tls> m_tls;
+    QList<PeerDataTls> m_dataTls;
 };
 
 } // namespace testsupport

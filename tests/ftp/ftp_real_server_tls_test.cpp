@@ -1,0 +1,103 @@
+// TLS against a real FTP server (pyftpdlib's TLS handler) on 127.0.0.1, active and passive.
+#include "ftp/FtpClient.h"
+#include "tests/ftp/FtpClientProbe.h"
+#include "tests/support/FtpServerProcess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void aim(FtpClient& client, const testsupport::FtpServerProcess& server, bool passive)
+{
+    client.Host = server.address();
+    client.Port = server.port();
+    client.UserID = server.user();
+    client.Password = server.password();
+    client.Passive = passive;
+}
+
+} // namespace
+
+class FtpRealServerTls : public testing::TestWithParam<bool> {};
+
+TEST_P(FtpRealServerTls, FilesArriveEncryptedAndAChangedCertificateIsRefused)
+{
+    const bool passive = GetParam();
+    // The server refuses USER and PASV/PORT without TLS: nothing passes in clear.
+    testsupport::FtpServerProcess server({.tls = true});
+    QTemporaryDir folder;
+    ASSERT_TRUE(server.isRunning()) << server.errorString().toStdString();
+    ASSERT_TRUE(folder.isValid());
+    FtpClient client;
+    aim(client, server, passive);
+    client.setTlsMode(TlsMode::Require);
+    client.Connect();
+    const TlsSessionInfo tls = client.tlsSession();
+    EXPECT_TRUE(tls.encrypted && tls.offered);
+    EXPECT_EQ(tls.protocol, "TLS 1.3");
+    EXPECT_EQ(tls.fingerprint, server.certificateFingerprint());
+    EXPECT_FALSE(tls.trustedBySystem);
+
+    client.SetTransferType(3);
+    const QList<QByteArray> contents{randomBytes(3 << 20, 11), "", "a notice\r\n"};
+    for (int i = 0; i < contents.size(); ++i)
+        client.Upload(writeFile(folder, QStringLiteral("f%1.bin").arg(i), contents[i]),
+                      QStringLiteral("f%1.bin").arg(i));
+    EXPECT_EQ(client.lastUpload().verification, Verification::Size);
+    client.Disconnect();
+    for (int i = 0; i < contents.size(); ++i)
+        EXPECT_EQ(contentOf(QDir(server.rootPath()).filePath(QStringLiteral("f%1.bin").arg(i))),
+                  contents[i]);
+
+    // Remembered and presented agree: accepted. Another one remembered: refused.
+    client.setRememberedFingerprint(tls.fingerprint);
+    client.Connect();
+    client.Disconnect();
+    client.setRememberedFingerprint("AB:" + tls.fingerprint.mid(3));
+    const QString refusal = failureOf<CertificateChangedError>([&] { client.Connect(); });
+    EXPECT_TRUE(refusal.startsWith("The certificate of 127.0.0.1 has changed: remembered AB:"))
+        << refusal.toStdString();
+    EXPECT_FALSE(client.Connected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, FtpRealServerTls, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return info.param ? "Passive" : "Active";
+                         });
+
+TEST(FtpRealServerTlsModes, APlainServerGetsNoPasswordUnderRequireAndFilesInClearUnderAuto)
+{
+    testsupport::FtpServerProcess server;
+    QTemporaryDir folder;
+    ASSERT_TRUE(server.isRunning()) << server.errorString().toStdString();
+    ASSERT_TRUE(folder.isValid());
+    FtpClient client;
+    aim(client, server, true);
+    client.setTlsMode(TlsMode::Require);
+    FtpClientProbe probe(client);
+    const QString refusal = failureOf<TlsError>([&] { client.Connect(); });
+    EXPECT_TRUE(
+        QRegularExpression("^The server refuses AUTH TLS: 5\\d\\d .+$").match(refusal).hasMatch())
+        << refusal.toStdString();
+    EXPECT_FALSE(probe.statusContains("PASS"));
+    EXPECT_FALSE(probe.statusContains("USER"));
+
+    client.setTlsMode(TlsMode::Auto);
+    client.Connect();
+    EXPECT_FALSE(client.tlsSession().encrypted);
+    EXPECT_FALSE(client.tlsSession().offered);
+    client.Upload(writeFile(folder, "clear.txt", "in clear"), "clear.txt");
+    client.Disconnect();
+    EXPECT_EQ(contentOf(QDir(server.rootPath()).filePath("clear.txt")), "in clear");
+}
