@@ -1220,6 +1220,8 @@ void BlockingSocket::finishTls(const std::function<bool()>& enough)
             return; // the connection is gone: nothing is left to end
         wait();
     }
+    // A server that waits for the end of the stream rather than for close_notify hears it too.
+    ws::shutdownSending(m_impl->socket);
     std::array<char, 4096> scratch;
     for (;;) {
         if (!m_impl->tls)

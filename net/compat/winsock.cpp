@@ -841,6 +841,14 @@ int getpeername(SOCKET s, SockAddr* address)
     return nameOf(s, address, Call::GetName, ::getpeername);
 }
 
+int shutdownSending(SOCKET s)
+{
+    SocketEntry* entry = entryOf(s);
+    if (!entry)
+        return SOCKET_ERROR;
+    return ::shutdown(entry->fd, SHUT_WR) == 0 ? 0 : failFromErrno();
+}
+
 int setsockopt(SOCKET s, int level, int option, const char* value, int length)
 {
     SocketEntry* entry = entryOf(s);

@@ -169,6 +169,8 @@ int recv(SOCKET s, char* buffer, int length, int flags);
 int getsockname(SOCKET s, SockAddr* address);
 int getpeername(SOCKET s, SockAddr* address);
 int setsockopt(SOCKET s, int level, int option, const char* value, int length);
+// shutdown(s, SD_SEND): the peer reads the end of the stream; receiving goes on.
+int shutdownSending(SOCKET s);
 
 // linger as WinSock defines it: two 16-bit values.
 struct Linger {

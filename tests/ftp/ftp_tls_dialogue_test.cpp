@@ -126,40 +126,21 @@ TEST(FtpTlsDialogue, UploadsGoOverDataConnectionsThatResumeTheControlSession)
     }
 }
 
-TEST(FtpTlsDialogue, CertificatesAreRememberedLikeHostKeys)
-{
-    // The same server twice: nothing remembered, then its own fingerprint in lower case.
-    Session s;
-    s.peer.enableTls();
-    secureLogin(s.peer).drop();
-    secureLogin(s.peer);
-    s.client.setTlsMode(TlsMode::Require);
-    s.logIn();
-    const QByteArray first = s.client.tlsSession().fingerprint;
-    EXPECT_EQ(first, s.peer.certificateFingerprint());
-    EXPECT_TRUE(QRegularExpression("^([0-9A-F]{2}:){31}[0-9A-F]{2}$")
-                    .match(QString::fromLatin1(first))
-                    .hasMatch());
-    s.client.dropConnection();
-    s.client.setRememberedFingerprint(first.toLower());
-    s.client.Connect();
-    EXPECT_TRUE(s.client.tlsSession().encrypted);
-    ASSERT_TRUE(s.peer.waitUntilPlayed());
-    EXPECT_EQ(s.peer.connectionCount(), 2);
-}
-
-TEST(FtpTlsDialogue, TheSystemsTrustOutranksARememberedFingerprint)
+TEST(FtpTlsDialogue, ACertificateTheSystemTrustsOrTheRememberedOneIsAccepted)
 {
     // The trust store is a folder the test makes: the peer's certificate in it, or nothing.
+    // Remembered is another fingerprint, or the peer's own in lower case.
     struct Row {
         QByteArray host;
         bool inTrustStore;
-        bool trusted;
+        bool rememberOwn;
+        bool accepted;
     };
     const QList<Row> rows{
-        {.host = "127.0.0.1", .inTrustStore = true, .trusted = true},
-        {.host = "localhost", .inTrustStore = true, .trusted = true},
-        {.host = "localhost", .inTrustStore = false, .trusted = false},
+        {.host = "127.0.0.1", .inTrustStore = true, .rememberOwn = false, .accepted = true},
+        {.host = "localhost", .inTrustStore = true, .rememberOwn = false, .accepted = true},
+        {.host = "localhost", .inTrustStore = false, .rememberOwn = false, .accepted = false},
+        {.host = "127.0.0.1", .inTrustStore = false, .rememberOwn = true, .accepted = true},
     };
     const QByteArray previous = qgetenv("SSL_CERT_DIR");
     const bool hadPrevious = qEnvironmentVariableIsSet("SSL_CERT_DIR");
@@ -170,7 +151,8 @@ TEST(FtpTlsDialogue, TheSystemsTrustOutranksARememberedFingerprint)
             qunsetenv("SSL_CERT_DIR");
     });
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.host.toStdString() + (row.inTrustStore ? ", trusted" : ", untrusted"));
+        SCOPED_TRACE(row.host.toStdString() + (row.inTrustStore ? ", trusted" : ", untrusted")
+                     + (row.rememberOwn ? ", remembered" : ""));
         QTemporaryDir store;
         ASSERT_TRUE(store.isValid());
         qputenv("SSL_CERT_DIR", QFile::encodeName(store.path()));
@@ -181,11 +163,13 @@ TEST(FtpTlsDialogue, TheSystemsTrustOutranksARememberedFingerprint)
         s.peer.start();
         s.client.Host = row.host;
         s.client.setTlsMode(TlsMode::Require);
-        s.client.setRememberedFingerprint("AB:CD");
+        s.client.setRememberedFingerprint(
+            row.rememberOwn ? s.peer.certificateFingerprint().toLower() : "AB:CD");
         const bool accepted =
             failureOf<CertificateChangedError>([&] { s.client.Connect(); }) == "<no exception>";
-        EXPECT_EQ(accepted, row.trusted);
-        EXPECT_EQ(s.client.tlsSession().trustedBySystem, row.trusted);
+        EXPECT_EQ(accepted, row.accepted);
+        EXPECT_EQ(s.client.tlsSession().trustedBySystem, row.inTrustStore);
+        EXPECT_EQ(s.client.tlsSession().fingerprint, s.peer.certificateFingerprint());
     }
 }
 
