@@ -947,56 +947,53 @@ void BlockingSocket::SendFile(const QString& FileName)
 
 void BlockingSocket::sendFileCopying(int fd, qint64 size)
 {
-    qint64 position = 0;
     char* buffer = m_impl->buffer.data();
-    while (position != size && !Canceled) {
-        ssize_t n = ::read(fd, buffer, bufferSize);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            platform::raiseInOutError(errno);
+    qint64 read = 0;
+    qsizetype filled = 0;
+    qsizetype taken = 0;
+    sendPieces(size, [&]() -> int {
+        if (taken == filled) {
+            ssize_t n = 0;
+            do
+                n = ::read(fd, buffer, std::size_t(std::min<qint64>(size - read, bufferSize)));
+            while (n < 0 && errno == EINTR);
+            if (n < 0)
+                platform::raiseInOutError(errno);
+            if (n == 0)
+                return 0;
+            read += n;
+            if (OnFileData)
+                OnFileData(buffer, n);
+            filled = n;
+            taken = 0;
         }
-        if (n == 0)
-            break; // the file shrank while it was sent
-        position += n;
-        if (OnFileData)
-            OnFileData(buffer, n);
-        std::size_t remaining = std::size_t(n);
-        IdleClock idle(m_idleLimit);
-        while (remaining > 0 && !Canceled) {
-            const int sent = transmit(buffer + (std::size_t(n) - remaining), int(remaining));
-            if (sent == 0)
-                break;
-            if (sent > 0) {
-                remaining -= std::size_t(sent);
-                m_bytesSent += sent;
-                idle.progress();
-                if (OnPacketSent)
-                    OnPacketSent(this);
-                compat::processMessages();
-                continue;
-            }
-            CheckSocketError(ws::WSAEWOULDBLOCK);
-            if (idle.expired())
-                throw SocketError(
-                    QStringLiteral("The peer accepted no data within %1 s").arg(idle.seconds()),
-                    SocketFailure::TimedOut, endpoint());
-            blockingPass(m_impl->socket, idle.remaining());
-        }
-    }
+        const int sent = transmit(buffer + taken, int(filled - taken));
+        if (sent > 0)
+            taken += sent;
+        return sent;
+    });
 }
 
 void BlockingSocket::sendFileZeroCopy(int fd, qint64 size)
 {
     const ws::SigpipeHeld held;
     qint64 position = 0;
+    sendPieces(size, [&] {
+        return ws::sendFile(m_impl->socket, fd, position,
+                            int(std::min<qint64>(size - position, bufferSize)));
+    });
+}
+
+void BlockingSocket::sendPieces(qint64 size, const std::function<int()>& sendPiece)
+{
+    qint64 sentOfFile = 0;
     IdleClock idle(m_idleLimit);
-    while (position != size && !Canceled) {
-        const int chunk = int(std::min<qint64>(size - position, bufferSize));
-        const int sent = ws::sendFile(m_impl->socket, fd, position, chunk);
+    while (sentOfFile < size && !Canceled) {
+        const int sent = sendPiece();
         if (sent == 0)
             break; // the file shrank while it was sent
         if (sent > 0) {
+            sentOfFile += sent;
             m_bytesSent += sent;
             idle.progress();
             if (OnPacketSent)

@@ -269,6 +269,10 @@ private:
     // hand the file to the kernel, which sends it from the page cache without a copy.
     void sendFileCopying(int fd, qint64 size);
     void sendFileZeroCopy(int fd, qint64 size);
+    // Calls `sendPiece` (bytes handed over, 0 at the file's end, SOCKET_ERROR with the error
+    // set) until `size` bytes went; counts and reports each piece and waits while the peer
+    // takes nothing, up to the idle limit.
+    void sendPieces(qint64 size, const std::function<int()>& sendPiece);
 
     const std::unique_ptr<Impl> m_impl;
     bool m_notifyOk = false;
