@@ -19,6 +19,7 @@
 //
 // H is an IPv4 or IPv6 address ("::1", no brackets) or a host name; over IPv6 the client
 // uses EPSV and EPRT.
+#include "bench/common/ProcessTimes.h"
 #include "ftp/FtpClient.h"
 #include "platform/codepage.h"
 
@@ -29,8 +30,6 @@
 #include <QHash>
 #include <QStringList>
 #include <QTimer>
-
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -121,14 +120,6 @@ std::optional<Options> parseArguments(const QStringList& arguments)
     if (options.host.isEmpty())
         return std::nullopt;
     return options;
-}
-
-double cpuMilliseconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
 // The fingerprint remembered for the host in the trust file; empty when none.
@@ -227,9 +218,9 @@ int main(int argc, char** argv)
     QElapsedTimer clock;
     clock.start();
     try {
-        const double before = cpuMilliseconds();
+        const double before = bench::cpuMilliseconds();
         ftp.Connect();
-        connectCpu = cpuMilliseconds() - before;
+        connectCpu = bench::cpuMilliseconds() - before;
         connectMs = clock.elapsed();
         noteTls(ftp, *options);
         std::fprintf(stderr, "ftpput: names in %s\n",
@@ -261,7 +252,7 @@ int main(int argc, char** argv)
     const double seconds = clock.nsecsElapsed() / 1e9;
     std::printf(
         "elapsed_s=%.6f cpu_ms=%.1f connect_ms=%lld connect_cpu_ms=%.1f files=%lld bytes=%lld",
-        seconds, cpuMilliseconds(), static_cast<long long>(connectMs), connectCpu,
+        seconds, bench::cpuMilliseconds(), static_cast<long long>(connectMs), connectCpu,
         static_cast<long long>(options->files.size()), static_cast<long long>(bytes));
     std::printf(" verified=%lld unchecked=%lld", static_cast<long long>(verified),
                 static_cast<long long>(options->files.size() - verified));

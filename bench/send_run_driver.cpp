@@ -12,13 +12,12 @@
 #include "app/RunLog.h"
 #include "app/SendRun.h"
 #include "app/StationFile.h"
+#include "bench/common/ProcessTimes.h"
 #include "ftp/FtpClient.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QStringList>
-
-#include <sys/resource.h>
 
 #include <cstdio>
 #include <optional>
@@ -81,14 +80,6 @@ std::optional<Options> parseArguments(const QStringList& arguments)
     return options;
 }
 
-double cpuMilliseconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -119,14 +110,14 @@ int main(int argc, char** argv)
         notices.add(name);
 
     FtpClient client;
-    const double cpuBefore = cpuMilliseconds();
+    const double cpuBefore = bench::cpuMilliseconds();
     SendRun run(client, log, options->stations, options->remote, notices);
     run.useStationSettings(options->settings);
     run.run();
 
     std::printf("elapsed_s=%.3f cpu_ms=%.1f stations=%lld failed_stations=%lld log_lines=%lld "
                 "error_lines=%lld\n",
-                clock.elapsed() / 1000.0, cpuMilliseconds() - cpuBefore,
+                clock.elapsed() / 1000.0, bench::cpuMilliseconds() - cpuBefore,
                 static_cast<long long>(options->stations.size()),
                 static_cast<long long>(run.unfinishedStations().size()),
                 static_cast<long long>(lines), static_cast<long long>(errorLines));
