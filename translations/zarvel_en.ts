@@ -358,6 +358,38 @@ To choose their folder, open the Settings tab, enter the password, pick Local an
       <translation>Switching to active mode: %1</translation>
     </message>
     <message>
+      <source>已加密 %1</source>
+      <translation>Encrypted: %1</translation>
+    </message>
+    <message>
+      <source>未加密（该站点设为不加密）</source>
+      <translation>Not encrypted (the station is set to go without TLS)</translation>
+    </message>
+    <message>
+      <source>未加密（服务器不支持 TLS）</source>
+      <translation>Not encrypted (the server does not support TLS)</translation>
+    </message>
+    <message>
+      <source>已记住站点证书 SHA-256 %1</source>
+      <translation>Station certificate remembered: SHA-256 %1</translation>
+    </message>
+    <message>
+      <source>站点证书已改变：记住的 %1，现在的 %2；未登录。如证书确实更换，请在系统设置中忘记旧证书</source>
+      <translation>The station's certificate has changed: remembered %1, now %2; not logged in. If the certificate really was replaced, forget the old one in Settings</translation>
+    </message>
+    <message>
+      <source>[站点 %1，未加密]</source>
+      <translation>[station %1, not encrypted]</translation>
+    </message>
+    <message>
+      <source>[站点 %1，已加密 %2，系统信任的证书 SHA-256 %3]</source>
+      <translation>[station %1, encrypted %2, certificate trusted by the system, SHA-256 %3]</translation>
+    </message>
+    <message>
+      <source>[站点 %1，已加密 %2，证书 SHA-256 %3]</source>
+      <translation>[station %1, encrypted %2, certificate SHA-256 %3]</translation>
+    </message>
+    <message>
       <source>正在结束当前文件，再按一次停止立即中断</source>
       <translation>Finishing the current file; press Stop again to break off now</translation>
     </message>
