@@ -145,6 +145,19 @@ EN = {
     "[站点 %1，已加密 %2，证书 SHA-256 %3]": "[station %1, encrypted %2, certificate SHA-256 %3]",
     "[站点 %1，已加密 %2，系统信任的证书 SHA-256 %3]":
         "[station %1, encrypted %2, certificate trusted by the system, SHA-256 %3]",
+    "加密": "TLS",
+    "必须": "require",
+    "关闭": "off",
+    "加密（TLS）：auto 服务器支持时加密；必须 不加密就不登录；关闭 不加密。右键单击行号可忘记记住的证书":
+        "Encryption (TLS): auto encrypts when the server supports it; require logs in only "
+        "encrypted; off never encrypts. Right-click a row number to forget a remembered certificate",
+    "忘记证书(&F)...": "&Forget certificate...",
+    "该站点没有记住的证书": "No certificate remembered for this station",
+    "忘记证书": "Forget certificate",
+    "忘记站点 %1（%2）记住的证书？\n\nSHA-256 %3\n\n下次连接时将记住该站点那时出示的证书。":
+        "Forget the certificate remembered for station %1 (%2)?\n\nSHA-256 %3\n\n"
+        "The next connection remembers the certificate the station shows then.",
+    "忘记(&F)": "&Forget",
 }
 
 ZH = {

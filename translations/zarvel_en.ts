@@ -2,6 +2,41 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
   <context>
+    <name>CertificateMenu</name>
+    <message>
+      <source>忘记证书(&amp;F)...</source>
+      <translation>&amp;Forget certificate...</translation>
+    </message>
+    <message>
+      <source>该站点没有记住的证书</source>
+      <translation>No certificate remembered for this station</translation>
+    </message>
+    <message>
+      <source>忘记证书</source>
+      <translation>Forget certificate</translation>
+    </message>
+    <message>
+      <source>忘记站点 %1（%2）记住的证书？
+
+SHA-256 %3
+
+下次连接时将记住该站点那时出示的证书。</source>
+      <translation>Forget the certificate remembered for station %1 (%2)?
+
+SHA-256 %3
+
+The next connection remembers the certificate the station shows then.</translation>
+    </message>
+    <message>
+      <source>忘记(&amp;F)</source>
+      <translation>&amp;Forget</translation>
+    </message>
+    <message>
+      <source>取消</source>
+      <translation>Cancel</translation>
+    </message>
+  </context>
+  <context>
     <name>MainWindow</name>
     <message>
       <source>Zarvel   0.0.1版</source>
@@ -417,6 +452,14 @@ To choose their folder, open the Settings tab, enter the password, pick Local an
       <translation>passive</translation>
     </message>
     <message>
+      <source>必须</source>
+      <translation>require</translation>
+    </message>
+    <message>
+      <source>关闭</source>
+      <translation>off</translation>
+    </message>
+    <message>
       <source>服务器名</source>
       <translation>Server</translation>
     </message>
@@ -447,6 +490,14 @@ To choose their folder, open the Settings tab, enter the password, pick Local an
     <message>
       <source>先传临时名再改名</source>
       <translation>Upload under a temporary name, then rename</translation>
+    </message>
+    <message>
+      <source>加密</source>
+      <translation>TLS</translation>
+    </message>
+    <message>
+      <source>加密（TLS）：auto 服务器支持时加密；必须 不加密就不登录；关闭 不加密。右键单击行号可忘记记住的证书</source>
+      <translation>Encryption (TLS): auto encrypts when the server supports it; require logs in only encrypted; off never encrypts. Right-click a row number to forget a remembered certificate</translation>
     </message>
   </context>
 </TS>
