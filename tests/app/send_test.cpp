@@ -89,13 +89,14 @@ protected:
     }
 
     // Opens the window with these stations and every notice selected with the mouse.
-    void openWith(const QByteArray& stations, quint16 port)
+    void openWith(const QByteArray& stations, quint16 port, TlsMode tls = TlsMode::Off)
     {
         writeSettings("Addf.cfg", stations);
-        // Every station on the peers' port, without TLS; the scripts answer PORT, not PASV.
+        // Every station on the peers' port (without TLS unless asked); the scripts answer
+        // PORT, not PASV.
         QList<std::pair<QString, StationOptions>> options;
         for (const Station& station : StationFile(settingsFile("Addf.cfg")).load())
-            options.append({station.address, {port, TransferMode::Active, false, TlsMode::Off}});
+            options.append({station.address, {port, TransferMode::Active, false, tls}});
         StationSettings(settingsFile("Stations.ini")).save(options);
         open();
         auto* view = child<FileListView>("noticeList");
@@ -536,5 +537,61 @@ TEST_F(SendRunTest, APortSetInTheGridReachesTheStationAndChineseNamesArriveAsUtf
                "", ending}));
     // pyftpdlib stores the name's bytes as they came: UTF-8.
     EXPECT_EQ(server.received("in/" + holiday), QByteArray("holiday"));
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
+}
+
+TEST_F(SendRunTest, AutoEncryptsWhereTheServerCanRemembersItsCertificateAndRefusesAChangedOne)
+{
+    StationServer plain("127.0.0.3");
+    ASSERT_TRUE(plain.isRunning()) << plain.errorString().toStdString();
+    testsupport::FtpServerProcess secure({.address = "127.0.0.2",
+                                          .user = "clerk",
+                                          .password = "pw",
+                                          .port = plain.port(),
+                                          .tls = true});
+    ASSERT_TRUE(secure.isRunning()) << secure.errorString().toStdString();
+    QDir(secure.rootPath()).mkdir(QStringLiteral("in"));
+    openWith(hostRecord("A", "127.0.0.2", "clerk", "pw")
+                 + hostRecord("B", "127.0.0.3", "clerk", "pw"),
+             plain.port(), TlsMode::Auto);
+    const StationSettings settings(settingsFile("Stations.ini"));
+    const QByteArray print = secure.certificateFingerprint();
+    ASSERT_FALSE(print.isEmpty());
+
+    send();
+    const QString encrypted = QStringLiteral("    已加密 TLS 1.3");
+    const QString notEncryptedHere = QStringLiteral("    未加密（服务器不支持 TLS）");
+    EXPECT_EQ(pane(),
+              (Lines{header2, "", start("A"), encrypted,
+                     QStringLiteral("    已记住站点证书 SHA-256 ") + QString::fromLatin1(print),
+                     utf8Names, notice1Sent, zSent, success, start("B"), notEncryptedHere,
+                     utf8Names, notice1Sent, zSent, success, "", ending}));
+    EXPECT_EQ(settings.certificate("127.0.0.2"), print);
+    EXPECT_EQ(settings.certificate("127.0.0.3"), QByteArray());
+    QFile secureCopy(QDir(secure.rootPath()).filePath("in/z.txt"));
+    ASSERT_TRUE(secureCopy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(secureCopy.readAll(), QByteArray(100000, 'z'));
+
+    // Known now: encrypted without a word about the certificate.
+    send();
+    EXPECT_EQ(pane().mid(2, 4), (Lines{start("A"), encrypted, utf8Names, notice1Sent}));
+
+    // Another certificate than the remembered one: a red line with both prints, no login,
+    // and the next station is served all the same.
+    const QByteArray other = "00:" + QByteArray("11:").repeated(30) + "22";
+    settings.rememberCertificate("127.0.0.2", other);
+    send();
+    const QString changed = QStringLiteral("    站点证书已改变：记住的 %1，现在的 %2；未登录。"
+                                           "如证书确实更换，请在系统设置中忘记旧证书")
+                                .arg(QString::fromLatin1(other), QString::fromLatin1(print));
+    EXPECT_EQ(pane(),
+              (Lines{header2, "", start("A"), networkError, changed, start("B"), notEncryptedHere,
+                     utf8Names, notice1Sent, zSent, success, "", ending, retry}));
+    const QList<QColor> colours = lineColours();
+    ASSERT_GE(colours.size(), 4);
+    EXPECT_EQ(colours[3], QColor(255, 0, 0)) << "the changed certificate's line is red";
+    EXPECT_EQ(ticked(), Lines{"A"});
+    EXPECT_EQ(settings.certificate("127.0.0.2"), other)
+        << "kept until the administrator forgets it";
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
