@@ -461,6 +461,18 @@ bool sentAny(const testsupport::ScriptedFtpPeer& peer, const QByteArray& verb)
 TEST_F(SendRunLog, EachStationSaysWhetherItIsEncryptedAndCertificatesAreRemembered)
 {
     using testsupport::ScriptedFtpPeer;
+    // The system's trust store: a folder the test makes, read at the client's first TLS session.
+    testsupport::TempTree store;
+    ASSERT_TRUE(store.isValid());
+    const QByteArray previous = qgetenv("SSL_CERT_DIR");
+    const bool hadPrevious = qEnvironmentVariableIsSet("SSL_CERT_DIR");
+    const auto restore = qScopeGuard([&] {
+        if (hadPrevious)
+            qputenv("SSL_CERT_DIR", previous);
+        else
+            qunsetenv("SSL_CERT_DIR");
+    });
+    qputenv("SSL_CERT_DIR", QFile::encodeName(store.path()));
     ScriptedFtpPeer fresh("127.0.0.2"); // TLS, seen for the first time
     fresh.enableTls();
     secureUploads(fresh).start();
@@ -485,6 +497,10 @@ TEST_F(SendRunLog, EachStationSaysWhetherItIsEncryptedAndCertificatesAreRemember
     ScriptedFtpPeer known("127.0.0.6"); // TLS, the certificate remembered earlier
     known.enableTls({.maxVersion = 0x0303});
     secureUploads(known).start();
+    ScriptedFtpPeer trusted("127.0.0.1"); // TLS, its certificate (for 127.0.0.1) in the store
+    trusted.enableTls();
+    ASSERT_TRUE(trusted.addCertificateToTrustFolder(store.path()));
+    secureUploads(trusted).start();
 
     testsupport::TempTree folder;
     ASSERT_TRUE(folder.isValid());
@@ -495,7 +511,7 @@ TEST_F(SendRunLog, EachStationSaysWhetherItIsEncryptedAndCertificatesAreRemember
     };
     settings.save({options(fresh, TlsMode::Auto), options(changed, TlsMode::Auto),
                    options(plain, TlsMode::Auto), options(strict, TlsMode::Require),
-                   options(known, TlsMode::Require)});
+                   options(known, TlsMode::Require), options(trusted, TlsMode::Auto)});
     const QByteArray otherPrint = "00:" + QByteArray("11:").repeated(30) + "22";
     settings.rememberCertificate("127.0.0.3", otherPrint);
     // Remembered in lower case without colons: the same print all the same.
@@ -507,7 +523,7 @@ TEST_F(SendRunLog, EachStationSaysWhetherItIsEncryptedAndCertificatesAreRemember
         SendRun run(m_client, log,
                     {station("fresh", "127.0.0.2"), station("changed", "127.0.0.3"),
                      station("plain", "127.0.0.4"), station("strict", "127.0.0.5"),
-                     station("known", "127.0.0.6")},
+                     station("known", "127.0.0.6"), station("trusted", "127.0.0.1")},
                     "in", m_selection);
         run.useStationSettings(folder.path("Stations.ini"));
         run.run();
@@ -518,45 +534,30 @@ TEST_F(SendRunLog, EachStationSaysWhetherItIsEncryptedAndCertificatesAreRemember
     const QString notice1 =
         QStringLiteral("    notice1.txt  已传送 14 字节，未核对（服务器不支持 SIZE）");
     const QString z = QStringLiteral("    z.txt  已传送 2 字节，未核对（服务器不支持 SIZE）");
-    EXPECT_EQ(m_log,
-              (Lines{header2,
-                     "",
-                     start("fresh"),
-                     QStringLiteral("    已加密 TLS 1.3"),
-                     QStringLiteral("    已记住站点证书 SHA-256 ") + freshPrint,
-                     gbkNames,
-                     notice1,
-                     z,
-                     success,
-                     start("changed"),
-                     networkError,
-                     QStringLiteral("red:     站点证书已改变：记住的 %1，现在的 %2；未登录。"
-                                    "如证书确实更换，请在系统设置中忘记旧证书")
-                         .arg(QString::fromLatin1(otherPrint),
-                              QString::fromLatin1(changed.certificateFingerprint())),
-                     start("plain"),
-                     QStringLiteral("    未加密（服务器不支持 TLS）"),
-                     gbkNames,
-                     notice1,
-                     z,
-                     success,
-                     start("strict"),
-                     networkError,
-                     "    The server refuses AUTH TLS: 500 AUTH not understood",
-                     start("known"),
-                     QStringLiteral("    已加密 TLS 1.2"),
-                     gbkNames,
-                     notice1,
-                     z,
-                     success,
-                     "",
-                     ending}))
-        << m_log.join('\n').toStdString();
+    // After the encryption line (and the certificate's), each served station logs the same.
+    const Lines served{gbkNames, notice1, z, success};
+    const Lines expected = Lines{header2, "", start("fresh"), QStringLiteral("    已加密 TLS 1.3"),
+                                 QStringLiteral("    已记住站点证书 SHA-256 ") + freshPrint}
+        + served
+        + Lines{start("changed"), networkError,
+                QStringLiteral("red:     站点证书已改变：记住的 %1，现在的 %2；未登录。"
+                               "如证书确实更换，请在系统设置中忘记旧证书")
+                    .arg(QString::fromLatin1(otherPrint),
+                         QString::fromLatin1(changed.certificateFingerprint())),
+                start("plain"), QStringLiteral("    未加密（服务器不支持 TLS）")}
+        + served
+        + Lines{start("strict"), networkError,
+                "    The server refuses AUTH TLS: 500 AUTH not understood", start("known"),
+                QStringLiteral("    已加密 TLS 1.2")}
+        + served + Lines{start("trusted"), QStringLiteral("    已加密 TLS 1.3")} + served
+        + Lines{"", ending};
+    EXPECT_EQ(m_log, expected) << m_log.join('\n').toStdString();
 
     // What was remembered: the first contact's print; the changed one is kept as it was.
     EXPECT_EQ(settings.certificate("127.0.0.2"), fresh.certificateFingerprint());
     EXPECT_EQ(settings.certificate("127.0.0.3"), otherPrint);
     EXPECT_EQ(settings.certificate("127.0.0.4"), QByteArray());
+    EXPECT_EQ(settings.certificate("127.0.0.1"), QByteArray()) << "trusted by the system";
     // The grid's choices are untouched by the run.
     EXPECT_EQ(settings.load("127.0.0.2"),
               (StationOptions{fresh.port(), TransferMode::Active, false, TlsMode::Auto}));
@@ -569,7 +570,7 @@ TEST_F(SendRunLog, EachStationSaysWhetherItIsEncryptedAndCertificatesAreRemember
             << peer->commands().join("|").toStdString();
     }
     // The encrypted stations got every file over data connections of the session.
-    for (ScriptedFtpPeer* peer : {&fresh, &known}) {
+    for (ScriptedFtpPeer* peer : {&fresh, &known, &trusted}) {
         ASSERT_TRUE(peer->waitUntilFinished());
         EXPECT_TRUE(peer->problems().isEmpty()) << peer->problems().join('\n').toStdString();
         EXPECT_EQ(peer->uploads(), (Commands{"first notice\r\n", "zz"}));
@@ -589,48 +590,4 @@ TEST_F(SendRunLog, EachStationSaysWhetherItIsEncryptedAndCertificatesAreRemember
             .arg(freshPrint)));
     EXPECT_TRUE(
         written.contains(QStringLiteral("    未加密（服务器不支持 TLS）  [站点 plain，未加密]")));
-}
-
-TEST_F(SendRunLog, ACertificateTheSystemTrustsIsNotRemembered)
-{
-    // The trust store is a folder holding the peer's certificate, which names 127.0.0.1.
-    testsupport::TempTree store;
-    ASSERT_TRUE(store.isValid());
-    const QByteArray previous = qgetenv("SSL_CERT_DIR");
-    const bool hadPrevious = qEnvironmentVariableIsSet("SSL_CERT_DIR");
-    const auto restore = qScopeGuard([&] {
-        if (hadPrevious)
-            qputenv("SSL_CERT_DIR", previous);
-        else
-            qunsetenv("SSL_CERT_DIR");
-    });
-    qputenv("SSL_CERT_DIR", QFile::encodeName(store.path()));
-    testsupport::ScriptedFtpPeer peer("127.0.0.1");
-    peer.enableTls();
-    ASSERT_TRUE(peer.addCertificateToTrustFolder(store.path()));
-    secureUploads(peer).start();
-    testsupport::TempTree folder;
-    ASSERT_TRUE(folder.isValid());
-    const StationSettings settings(folder.path("Stations.ini"));
-    settings.save({{"127.0.0.1", {peer.port(), TransferMode::Active, false, TlsMode::Require}}});
-
-    // A client of its own: the trust store is read at its first TLS session.
-    FtpClient client;
-    client.setIdleLimit(5000);
-    RunLog log(sink(), folder.path("run.log"));
-    SendRun run(client, log, {station("trusted", "127.0.0.1")}, "in", m_selection);
-    run.useStationSettings(folder.path("Stations.ini"));
-    run.run();
-
-    ASSERT_EQ(m_log.size(), 10) << m_log.join('\n').toStdString();
-    EXPECT_EQ(m_log.mid(2, 3),
-              (Lines{start("trusted"), QStringLiteral("    已加密 TLS 1.3"), gbkNames}));
-    EXPECT_EQ(m_log[7], success);
-    EXPECT_EQ(settings.certificate("127.0.0.1"), QByteArray());
-    QFile file(folder.path("run.log"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(
-        QString::fromUtf8(file.readAll())
-            .contains(QStringLiteral("[站点 trusted，已加密 TLS 1.3，系统信任的证书 SHA-256 %1]")
-                          .arg(QString::fromLatin1(peer.certificateFingerprint()))));
 }
