@@ -1,6 +1,7 @@
 // The main window's handlers: start-up and end, settings page, notice page, stations and Send.
 #include "app/MainWindow.h"
 
+#include "app/CertificateMenu.h"
 #include "app/FolderFile.h"
 #include "app/NoticeList.h"
 #include "app/NoticeText.h"
@@ -112,6 +113,7 @@ void MainWindow::placeComponents()
     m_stationChecklist = std::make_unique<StationChecklist>(m_ui->stationList);
     m_ui->logPane->setRunLogButton(m_ui->runLogButton);
     m_gate = new SettingsGate(*m_ui, this);
+    new CertificateMenu(m_ui->stationGrid, [] { return settingsPath(stationsIniName); });
 
     // Its defaults are the window's settings: port 21, active mode, no proxy, no reports.
     ftpClient = new FtpClient(this);

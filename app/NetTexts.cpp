@@ -37,6 +37,27 @@ const char* const forms[] = {
     QT_TRANSLATE_NOOP("NetTexts", "no route to host"),
     QT_TRANSLATE_NOOP("NetTexts", "connection refused"),
     QT_TRANSLATE_NOOP("NetTexts", "connection reset by peer"),
+    // TLS, ftp/: a server's reply and OpenSSL's own words stay as they came.
+    QT_TRANSLATE_NOOP("NetTexts", "%1; the server says: %2"),
+    QT_TRANSLATE_NOOP("NetTexts", "The server refuses %1: %2"),
+    QT_TRANSLATE_NOOP("NetTexts", "The certificate of %1 has changed: remembered %2, presented %3"),
+    QT_TRANSLATE_NOOP("NetTexts", "The certificate of %1 expired on %2"),
+    QT_TRANSLATE_NOOP("NetTexts", "The certificate of %1 is not valid before %2"),
+    QT_TRANSLATE_NOOP("NetTexts", "The data connection to %1:%2 ended without a TLS close: %3"),
+    // TLS, net/.
+    QT_TRANSLATE_NOOP("NetTexts", "TLS handshake with %1 failed: %2"),
+    QT_TRANSLATE_NOOP("NetTexts", "TLS handshake on the data connection to %1 failed: %2"),
+    QT_TRANSLATE_NOOP("NetTexts", "TLS failed on the connection to %1: %2"),
+    QT_TRANSLATE_NOOP("NetTexts", "TLS failed on the data connection to %1: %2"),
+    QT_TRANSLATE_NOOP("NetTexts", "Cannot set up TLS: %1"),
+    QT_TRANSLATE_NOOP("NetTexts", "the server closed the connection during the handshake"),
+    QT_TRANSLATE_NOOP("NetTexts", "the server closed the connection during the TLS close"),
+    QT_TRANSLATE_NOOP("NetTexts", "the server ended TLS during the handshake"),
+    QT_TRANSLATE_NOOP("NetTexts", "the server ended TLS during the TLS close"),
+    QT_TRANSLATE_NOOP("NetTexts", "the handshake failed"),
+    QT_TRANSLATE_NOOP("NetTexts", "the TLS close failed"),
+    QT_TRANSLATE_NOOP("NetTexts", "receiving failed"),
+    QT_TRANSLATE_NOOP("NetTexts", "sending failed"),
 };
 
 // The form as a pattern that matches a whole message and captures its parts.
@@ -73,11 +94,15 @@ QString translated(const QString& message)
         if (!match.hasMatch())
             continue;
         const QString text = QCoreApplication::translate("NetTexts", forms[index]);
+        // The parts of a form with several are translated as well: the cause inside "…
+        // failed: %2" ("connection refused"), the message before "; the server says". A single
+        // part is the other side's words (a greeting) and stays.
+        const auto part = [&match](int number) { return translated(match.captured(number)); };
         switch (match.lastCapturedIndex()) {
         case 0: return text;
         case 1: return text.arg(match.captured(1));
-        // The cause inside "… failed: %2" ("connection refused") is translated as well.
-        default: return text.arg(match.captured(1), translated(match.captured(2)));
+        case 2: return text.arg(part(1), part(2));
+        default: return text.arg(part(1), part(2), part(3));
         }
     }
     return message;

@@ -288,6 +288,44 @@ QString modeFallbackLine(const QString& reason)
               .arg(nettexts::translated(replyCause(reason)));
 }
 
+QString encryptedLine(const QString& protocol)
+{
+    return indent + QCoreApplication::translate("RunTexts", "已加密 %1").arg(protocol);
+}
+
+QString notEncryptedLine(TlsMode mode)
+{
+    return indent
+        + (mode == TlsMode::Off
+               ? QCoreApplication::translate("RunTexts", "未加密（该站点设为不加密）")
+               : QCoreApplication::translate("RunTexts", "未加密（服务器不支持 TLS）"));
+}
+
+QString certificateRememberedLine(const QByteArray& fingerprint)
+{
+    return indent
+        + QCoreApplication::translate("RunTexts", "已记住站点证书 SHA-256 %1")
+              .arg(QString::fromLatin1(fingerprint));
+}
+
+QString certificateChangedCause(const QByteArray& remembered, const QByteArray& presented)
+{
+    return QCoreApplication::translate("RunTexts",
+                                       "站点证书已改变：记住的 %1，现在的 %2；未登录。"
+                                       "如证书确实更换，请在系统设置中忘记旧证书")
+        .arg(QString::fromLatin1(remembered), QString::fromLatin1(presented));
+}
+
+QString tlsNote(const QString& stationName, const TlsSessionInfo& session)
+{
+    if (!session.encrypted)
+        return QCoreApplication::translate("RunTexts", "[站点 %1，未加密]").arg(stationName);
+    const QString text = session.trustedBySystem
+        ? QCoreApplication::translate("RunTexts", "[站点 %1，已加密 %2，系统信任的证书 SHA-256 %3]")
+        : QCoreApplication::translate("RunTexts", "[站点 %1，已加密 %2，证书 SHA-256 %3]");
+    return text.arg(stationName, session.protocol, QString::fromLatin1(session.fingerprint));
+}
+
 QString stoppingLine()
 {
     return QCoreApplication::translate("RunTexts", "正在结束当前文件，再按一次停止立即中断");

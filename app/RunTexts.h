@@ -70,6 +70,17 @@ QString lookupFailedCause(const QString& name);
 // from passive to active data connections with its reason.
 QString nameEncodingLine(const QString& encoding);
 QString modeFallbackLine(const QString& reason);
+// Indented lines after the login: the session is encrypted ("已加密 TLS 1.3"), or it is not
+// and why (`mode` Off: the station's choice; else the server took no AUTH TLS).
+QString encryptedLine(const QString& protocol);
+QString notEncryptedLine(TlsMode mode);
+// The station's certificate, not trusted by the system, was seen for the first time and is
+// remembered by its fingerprint.
+QString certificateRememberedLine(const QByteArray& fingerprint);
+// The station shows another certificate than the one remembered: no login.
+QString certificateChangedCause(const QByteArray& remembered, const QByteArray& presented);
+// Run log file only, after the encryption line: station, protocol and certificate.
+QString tlsNote(const QString& stationName, const TlsSessionInfo& session);
 
 // Stop, first press, while a file is being sent.
 QString stoppingLine();

@@ -152,6 +152,8 @@ SendRun::Outcome SendRun::sendToStation(const Station& station, const QList<Noti
         m_client.Port = options.port;
         m_client.Mode = options.mode;
         m_client.TempNames = options.tempName;
+        m_client.setTlsMode(options.tls);
+        m_client.setRememberedFingerprint(m_settings->certificate(station.address));
     }
     log(runtexts::stationStartLine(station.name), false,
         runtexts::stationNote(station.address, m_client.Port, station.user));
@@ -165,7 +167,15 @@ SendRun::Outcome SendRun::sendToStation(const Station& station, const QList<Noti
     m_client.Password = platform::toCodePage(station.password);
     qsizetype undelivered = 0;
     try {
-        m_client.Connect();
+        try {
+            m_client.Connect();
+        } catch (const FtpError&) {
+            // A refused login may still have gone over TLS: the log tells before its cause.
+            if (m_client.tlsSession().encrypted)
+                reportTls(station);
+            throw;
+        }
+        reportTls(station);
         const QString encoding = ftp::encodingName(m_client.sessionEncoding());
         log(runtexts::nameEncodingLine(encoding));
         try {
@@ -191,6 +201,10 @@ SendRun::Outcome SendRun::sendToStation(const Station& station, const QList<Noti
         const bool controlAlive =
             error.endpoint() && error.endpoint()->role == SocketEndpoint::Role::Data;
         return failStation(runtexts::socketCause(error, m_client.idleLimit()), controlAlive);
+    } catch (const CertificateChangedError& error) {
+        // Nothing was sent but AUTH TLS: the clerk sees both prints and where to act.
+        return failStation(runtexts::certificateChangedCause(error.remembered(), error.presented()),
+                           false, true);
     } catch (const platform::Exception& error) {
         return failStation(error.message(), true);
     }
@@ -258,10 +272,28 @@ bool SendRun::sendNotice(const Notice& notice, const QString& stationName)
     return true;
 }
 
-SendRun::Outcome SendRun::failStation(const QString& cause, bool serverAnswering)
+void SendRun::reportTls(const Station& station)
+{
+    const TlsSessionInfo& session = m_client.tlsSession();
+    const QString note = runtexts::tlsNote(station.name, session);
+    if (!session.encrypted) {
+        log(runtexts::notEncryptedLine(m_client.tlsMode()), false, note);
+        return;
+    }
+    log(runtexts::encryptedLine(session.protocol), false, note);
+    // As SSH does with host keys: the first certificate is the station's from now on.
+    if (m_settings && !session.trustedBySystem && m_client.rememberedFingerprint().isEmpty()
+        && !session.fingerprint.isEmpty()) {
+        m_settings->rememberCertificate(station.address, session.fingerprint);
+        m_client.setRememberedFingerprint(session.fingerprint);
+        log(runtexts::certificateRememberedLine(session.fingerprint));
+    }
+}
+
+SendRun::Outcome SendRun::failStation(const QString& cause, bool serverAnswering, bool causeIsError)
 {
     log(runtexts::networkErrorLine(), true);
-    log(runtexts::causeLine(cause));
+    log(runtexts::causeLine(cause), causeIsError);
     // A silent server must not cost a second wait for its goodbye.
     if (serverAnswering && !m_abandoned)
         disconnectQuietly();

@@ -27,8 +27,9 @@ public:
     SendRun(const SendRun&) = delete;
     SendRun& operator=(const SendRun&) = delete;
 
-    // Each station's port and transfer mode from this Stations.ini; without one, the
-    // client's own Port and Mode serve every station.
+    // Each station's port, transfer mode, TLS choice and remembered certificate from this
+    // Stations.ini, where a certificate seen first is remembered; without one, the client's
+    // own Port, Mode and TLS settings serve every station and nothing is remembered.
     void useStationSettings(const QString& path) { m_settings.emplace(path); }
     // Closes the connection that an earlier run left open.
     void closeLeftConnection();
@@ -58,9 +59,12 @@ private:
     // is passed on once its line is written. False for a file stored but not delivered:
     // its check or its rename failed, and the station's next file may still go.
     bool sendNotice(const Notice& notice, const QString& stationName);
-    // The network error line and its cause; the connection is closed, politely when
-    // the server is still answering.
-    Outcome failStation(const QString& cause, bool serverAnswering);
+    // The encryption line after a login over `station`'s session; a certificate that the
+    // system does not trust is remembered when none was.
+    void reportTls(const Station& station);
+    // The network error line and its cause (red when `causeIsError`); the connection is
+    // closed, politely when the server is still answering.
+    Outcome failStation(const QString& cause, bool serverAnswering, bool causeIsError = false);
     void closeAfterStop();
     void disconnectQuietly();
     bool stopRequested() const { return m_stopPresses > 0; }

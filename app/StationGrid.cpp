@@ -12,6 +12,8 @@
 #include <QTableWidgetItem>
 #include <QValidator>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int numberColumnWidth = 18;
@@ -19,6 +21,7 @@ constexpr int numberColumnWidth = 18;
 constexpr int portColumn = 5;
 constexpr int modeColumn = 6;
 constexpr int tempNameColumn = 7;
+constexpr int tlsColumn = 8;
 
 // The mode cells' texts, in the order of TransferMode, in the reader's language.
 QStringList modeTexts()
@@ -36,6 +39,29 @@ TransferMode modeFromText(const QString& text)
 {
     const qsizetype index = modeTexts().indexOf(text.trimmed());
     return index > 0 ? static_cast<TransferMode>(index) : TransferMode::Auto;
+}
+
+// The TLS cells' texts, in the order of TlsMode; "auto" as the mode column has it.
+QStringList tlsTexts()
+{
+    return {QStringLiteral("auto"), QCoreApplication::translate("StationGrid", "必须"),
+            QCoreApplication::translate("StationGrid", "关闭")};
+}
+
+TlsMode tlsFromText(const QString& text)
+{
+    const qsizetype index = tlsTexts().indexOf(text.trimmed());
+    return index > 0 ? static_cast<TlsMode>(index) : TlsMode::Auto;
+}
+
+// The texts a cell of `column` (from 0) is chosen from; empty for a cell that is typed.
+QStringList choicesOf(int column)
+{
+    if (column == modeColumn - 1)
+        return modeTexts();
+    if (column == tlsColumn - 1)
+        return tlsTexts();
+    return {};
 }
 
 // Keeps a cell within the bytes its field holds in GBK: of a text typed, pasted or committed by
@@ -69,10 +95,10 @@ public:
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override
     {
-        if (index.column() == modeColumn - 1) {
-            auto* modes = new QComboBox(parent);
-            modes->addItems(modeTexts());
-            return modes;
+        if (const QStringList choices = choicesOf(index.column()); !choices.isEmpty()) {
+            auto* list = new QComboBox(parent);
+            list->addItems(choices);
+            return list;
         }
         QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
         if (index.column() == portColumn - 1) {
@@ -87,8 +113,9 @@ public:
 
     void setEditorData(QWidget* editor, const QModelIndex& index) const override
     {
-        if (auto* modes = qobject_cast<QComboBox*>(editor))
-            modes->setCurrentIndex(static_cast<int>(modeFromText(index.data().toString())));
+        if (auto* list = qobject_cast<QComboBox*>(editor))
+            list->setCurrentIndex(std::max(
+                0, int(choicesOf(index.column()).indexOf(index.data().toString().trimmed()))));
         else
             QStyledItemDelegate::setEditorData(editor, index);
     }
@@ -96,8 +123,8 @@ public:
     void setModelData(QWidget* editor, QAbstractItemModel* model,
                       const QModelIndex& index) const override
     {
-        if (auto* modes = qobject_cast<QComboBox*>(editor))
-            model->setData(index, modes->currentText());
+        if (auto* list = qobject_cast<QComboBox*>(editor))
+            model->setData(index, list->currentText());
         else
             QStyledItemDelegate::setModelData(editor, model, index);
     }
@@ -126,13 +153,19 @@ void StationGrid::prepare()
     setCell(2, 0, QCoreApplication::translate("StationGrid", "IP地址"));
     setCell(3, 0, QCoreApplication::translate("StationGrid", "用户名"));
     setCell(4, 0, QCoreApplication::translate("StationGrid", "口令"));
-    setColumnCount(tempNameColumn);
+    setColumnCount(tlsColumn);
     setCell(portColumn, 0, QCoreApplication::translate("StationGrid", "端口"));
     setCell(modeColumn, 0, QCoreApplication::translate("StationGrid", "模式"));
     // The whole phrase does not fit a column of the grid's width: the heading says it.
     setCell(tempNameColumn, 0, QCoreApplication::translate("StationGrid", "临时名"));
     horizontalHeaderItem(tempNameColumn - 1)
         ->setToolTip(QCoreApplication::translate("StationGrid", "先传临时名再改名"));
+    setCell(tlsColumn, 0, QCoreApplication::translate("StationGrid", "加密"));
+    horizontalHeaderItem(tlsColumn - 1)
+        ->setToolTip(QCoreApplication::translate(
+            "StationGrid",
+            "加密（TLS）：auto 服务器支持时加密；必须 不加密就不登录；关闭 不加密。"
+            "右键单击行号可忘记记住的证书"));
     for (int row = 1; row <= rowCount(); ++row)
         setTempName(row, false);
 }
@@ -183,6 +216,7 @@ QList<StationOptions> StationGrid::options() const
         options.mode = modeFromText(cell(modeColumn, row));
         const QTableWidgetItem* tempName = item(row - 1, tempNameColumn - 1);
         options.tempName = tempName && tempName->checkState() == Qt::Checked;
+        options.tls = tlsFromText(cell(tlsColumn, row));
         rows << options;
     }
     return rows;
@@ -195,7 +229,17 @@ void StationGrid::setOptions(const QList<StationOptions>& options)
         setCell(portColumn, row, given ? QString::number(options[row - 1].port) : QString());
         setCell(modeColumn, row, given ? modeText(options[row - 1].mode) : QString());
         setTempName(row, given && options[row - 1].tempName);
+        setCell(tlsColumn, row,
+                given ? tlsTexts().value(static_cast<int>(options[row - 1].tls)) : QString());
     }
+}
+
+int StationGrid::stationRowAt(const QPoint& position) const
+{
+    const QModelIndex index = indexAt(position);
+    if (index.isValid())
+        return index.row() + 1;
+    return currentRow() + 1;
 }
 
 bool StationGrid::holds(const QWidget* widget) const

@@ -8,9 +8,10 @@
 
 // Row 0 (the headings) and column 0 (the row numbers) are the table's headers; rows and
 // columns of stations are counted from 1, as the row numbers show them. A cell editor takes
-// no more than the 16 GBK bytes of a field. Columns 5 to 7 hold what Stations.ini keeps:
-// the port (1-65535), the transfer mode (auto / 主动 / 被动, chosen from a list) and a tick
-// box for uploads under a temporary name (临时名).
+// no more than the 16 GBK bytes of a field. Columns 5 to 8 hold what Stations.ini keeps:
+// the port (1-65535), the transfer mode (auto / 主动 / 被动, chosen from a list), a tick
+// box for uploads under a temporary name (临时名) and the TLS choice (加密: auto / 必须 /
+// 关闭, chosen from a list).
 class StationGrid : public QTableWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(StationGrid)
@@ -32,11 +33,15 @@ public:
     // Rows from the first on, as many as given; only cells that differ are written.
     void setStations(const QList<Station>& stations);
 
-    // The port, mode and temporary-name columns (端口, 模式, 临时名) of every row; a blank
-    // cell is the default.
+    // The port, mode, temporary-name and TLS columns (端口, 模式, 临时名, 加密) of every row;
+    // a blank cell is the default.
     QList<StationOptions> options() const;
     // Rows from the first on; the rows after them are blanked.
     void setOptions(const QList<StationOptions>& options);
+
+    // The station row (from 1) under `position` of the viewport, or else the current one;
+    // 0 when there is none.
+    int stationRowAt(const QPoint& position) const;
 
     // True for the grid and its cell editor.
     bool holds(const QWidget* widget) const;

@@ -134,6 +134,30 @@ EN = {
     "此处没有通知文件。\n\n请打开“系统设置”页，输入口令，选“本地目录”，再在目录树中选择通知所在的文件夹。":
         "No notices here.\n\nTo choose their folder, open the Settings tab, enter the password, "
         "pick Local and select the folder in the tree.",
+    "已加密 %1": "Encrypted: %1",
+    "未加密（该站点设为不加密）": "Not encrypted (the station is set to go without TLS)",
+    "未加密（服务器不支持 TLS）": "Not encrypted (the server does not support TLS)",
+    "已记住站点证书 SHA-256 %1": "Station certificate remembered: SHA-256 %1",
+    "站点证书已改变：记住的 %1，现在的 %2；未登录。如证书确实更换，请在系统设置中忘记旧证书":
+        "The station's certificate has changed: remembered %1, now %2; not logged in. If the "
+        "certificate really was replaced, forget the old one in Settings",
+    "[站点 %1，未加密]": "[station %1, not encrypted]",
+    "[站点 %1，已加密 %2，证书 SHA-256 %3]": "[station %1, encrypted %2, certificate SHA-256 %3]",
+    "[站点 %1，已加密 %2，系统信任的证书 SHA-256 %3]":
+        "[station %1, encrypted %2, certificate trusted by the system, SHA-256 %3]",
+    "加密": "TLS",
+    "必须": "require",
+    "关闭": "off",
+    "加密（TLS）：auto 服务器支持时加密；必须 不加密就不登录；关闭 不加密。右键单击行号可忘记记住的证书":
+        "Encryption (TLS): auto encrypts when the server supports it; require logs in only "
+        "encrypted; off never encrypts. Right-click a row number to forget a remembered certificate",
+    "忘记证书(&F)...": "&Forget certificate...",
+    "该站点没有记住的证书": "No certificate remembered for this station",
+    "忘记证书": "Forget certificate",
+    "忘记站点 %1（%2）记住的证书？\n\nSHA-256 %3\n\n下次连接时将记住该站点那时出示的证书。":
+        "Forget the certificate remembered for station %1 (%2)?\n\nSHA-256 %3\n\n"
+        "The next connection remembers the certificate the station shows then.",
+    "忘记(&F)": "&Forget",
 }
 
 ZH = {
@@ -176,6 +200,27 @@ ZH = {
     "no route to host": "没有到主机的路由",
     "connection refused": "连接被拒绝",
     "connection reset by peer": "连接被对方重置",
+    "%1; the server says: %2": "%1；服务器说：%2",
+    "The server refuses %1: %2": "服务器拒绝 %1：%2",
+    "The certificate of %1 has changed: remembered %2, presented %3":
+        "%1 的证书已改变：记住的 %2，现在的 %3",
+    "The certificate of %1 expired on %2": "%1 的证书已于 %2 过期",
+    "The certificate of %1 is not valid before %2": "%1 的证书在 %2 之前无效",
+    "The data connection to %1:%2 ended without a TLS close: %3":
+        "到 %1:%2 的数据连接未经 TLS 关闭就断开了：%3",
+    "TLS handshake with %1 failed: %2": "与 %1 的 TLS 握手失败：%2",
+    "TLS handshake on the data connection to %1 failed: %2": "到 %1 的数据连接 TLS 握手失败：%2",
+    "TLS failed on the connection to %1: %2": "到 %1 的连接 TLS 出错：%2",
+    "TLS failed on the data connection to %1: %2": "到 %1 的数据连接 TLS 出错：%2",
+    "Cannot set up TLS: %1": "无法准备 TLS：%1",
+    "the server closed the connection during the handshake": "服务器在握手时关闭了连接",
+    "the server closed the connection during the TLS close": "服务器在结束 TLS 时关闭了连接",
+    "the server ended TLS during the handshake": "服务器在握手时结束了 TLS",
+    "the server ended TLS during the TLS close": "服务器在结束 TLS 时结束了 TLS",
+    "the handshake failed": "握手失败",
+    "the TLS close failed": "结束 TLS 失败",
+    "receiving failed": "接收失败",
+    "sending failed": "发送失败",
 }
 
 

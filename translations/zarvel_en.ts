@@ -2,6 +2,41 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
   <context>
+    <name>CertificateMenu</name>
+    <message>
+      <source>忘记证书(&amp;F)...</source>
+      <translation>&amp;Forget certificate...</translation>
+    </message>
+    <message>
+      <source>该站点没有记住的证书</source>
+      <translation>No certificate remembered for this station</translation>
+    </message>
+    <message>
+      <source>忘记证书</source>
+      <translation>Forget certificate</translation>
+    </message>
+    <message>
+      <source>忘记站点 %1（%2）记住的证书？
+
+SHA-256 %3
+
+下次连接时将记住该站点那时出示的证书。</source>
+      <translation>Forget the certificate remembered for station %1 (%2)?
+
+SHA-256 %3
+
+The next connection remembers the certificate the station shows then.</translation>
+    </message>
+    <message>
+      <source>忘记(&amp;F)</source>
+      <translation>&amp;Forget</translation>
+    </message>
+    <message>
+      <source>取消</source>
+      <translation>Cancel</translation>
+    </message>
+  </context>
+  <context>
     <name>MainWindow</name>
     <message>
       <source>Zarvel   0.0.1版</source>
@@ -358,6 +393,38 @@ To choose their folder, open the Settings tab, enter the password, pick Local an
       <translation>Switching to active mode: %1</translation>
     </message>
     <message>
+      <source>已加密 %1</source>
+      <translation>Encrypted: %1</translation>
+    </message>
+    <message>
+      <source>未加密（该站点设为不加密）</source>
+      <translation>Not encrypted (the station is set to go without TLS)</translation>
+    </message>
+    <message>
+      <source>未加密（服务器不支持 TLS）</source>
+      <translation>Not encrypted (the server does not support TLS)</translation>
+    </message>
+    <message>
+      <source>已记住站点证书 SHA-256 %1</source>
+      <translation>Station certificate remembered: SHA-256 %1</translation>
+    </message>
+    <message>
+      <source>站点证书已改变：记住的 %1，现在的 %2；未登录。如证书确实更换，请在系统设置中忘记旧证书</source>
+      <translation>The station's certificate has changed: remembered %1, now %2; not logged in. If the certificate really was replaced, forget the old one in Settings</translation>
+    </message>
+    <message>
+      <source>[站点 %1，未加密]</source>
+      <translation>[station %1, not encrypted]</translation>
+    </message>
+    <message>
+      <source>[站点 %1，已加密 %2，系统信任的证书 SHA-256 %3]</source>
+      <translation>[station %1, encrypted %2, certificate trusted by the system, SHA-256 %3]</translation>
+    </message>
+    <message>
+      <source>[站点 %1，已加密 %2，证书 SHA-256 %3]</source>
+      <translation>[station %1, encrypted %2, certificate SHA-256 %3]</translation>
+    </message>
+    <message>
       <source>正在结束当前文件，再按一次停止立即中断</source>
       <translation>Finishing the current file; press Stop again to break off now</translation>
     </message>
@@ -383,6 +450,14 @@ To choose their folder, open the Settings tab, enter the password, pick Local an
     <message>
       <source>被动</source>
       <translation>passive</translation>
+    </message>
+    <message>
+      <source>必须</source>
+      <translation>require</translation>
+    </message>
+    <message>
+      <source>关闭</source>
+      <translation>off</translation>
     </message>
     <message>
       <source>服务器名</source>
@@ -415,6 +490,14 @@ To choose their folder, open the Settings tab, enter the password, pick Local an
     <message>
       <source>先传临时名再改名</source>
       <translation>Upload under a temporary name, then rename</translation>
+    </message>
+    <message>
+      <source>加密</source>
+      <translation>TLS</translation>
+    </message>
+    <message>
+      <source>加密（TLS）：auto 服务器支持时加密；必须 不加密就不登录；关闭 不加密。右键单击行号可忘记记住的证书</source>
+      <translation>Encryption (TLS): auto encrypts when the server supports it; require logs in only encrypted; off never encrypts. Right-click a row number to forget a remembered certificate</translation>
     </message>
   </context>
 </TS>

@@ -114,6 +114,82 @@
       <source>connection reset by peer</source>
       <translation>连接被对方重置</translation>
     </message>
+    <message>
+      <source>%1; the server says: %2</source>
+      <translation>%1；服务器说：%2</translation>
+    </message>
+    <message>
+      <source>The server refuses %1: %2</source>
+      <translation>服务器拒绝 %1：%2</translation>
+    </message>
+    <message>
+      <source>The certificate of %1 has changed: remembered %2, presented %3</source>
+      <translation>%1 的证书已改变：记住的 %2，现在的 %3</translation>
+    </message>
+    <message>
+      <source>The certificate of %1 expired on %2</source>
+      <translation>%1 的证书已于 %2 过期</translation>
+    </message>
+    <message>
+      <source>The certificate of %1 is not valid before %2</source>
+      <translation>%1 的证书在 %2 之前无效</translation>
+    </message>
+    <message>
+      <source>The data connection to %1:%2 ended without a TLS close: %3</source>
+      <translation>到 %1:%2 的数据连接未经 TLS 关闭就断开了：%3</translation>
+    </message>
+    <message>
+      <source>TLS handshake with %1 failed: %2</source>
+      <translation>与 %1 的 TLS 握手失败：%2</translation>
+    </message>
+    <message>
+      <source>TLS handshake on the data connection to %1 failed: %2</source>
+      <translation>到 %1 的数据连接 TLS 握手失败：%2</translation>
+    </message>
+    <message>
+      <source>TLS failed on the connection to %1: %2</source>
+      <translation>到 %1 的连接 TLS 出错：%2</translation>
+    </message>
+    <message>
+      <source>TLS failed on the data connection to %1: %2</source>
+      <translation>到 %1 的数据连接 TLS 出错：%2</translation>
+    </message>
+    <message>
+      <source>Cannot set up TLS: %1</source>
+      <translation>无法准备 TLS：%1</translation>
+    </message>
+    <message>
+      <source>the server closed the connection during the handshake</source>
+      <translation>服务器在握手时关闭了连接</translation>
+    </message>
+    <message>
+      <source>the server closed the connection during the TLS close</source>
+      <translation>服务器在结束 TLS 时关闭了连接</translation>
+    </message>
+    <message>
+      <source>the server ended TLS during the handshake</source>
+      <translation>服务器在握手时结束了 TLS</translation>
+    </message>
+    <message>
+      <source>the server ended TLS during the TLS close</source>
+      <translation>服务器在结束 TLS 时结束了 TLS</translation>
+    </message>
+    <message>
+      <source>the handshake failed</source>
+      <translation>握手失败</translation>
+    </message>
+    <message>
+      <source>the TLS close failed</source>
+      <translation>结束 TLS 失败</translation>
+    </message>
+    <message>
+      <source>receiving failed</source>
+      <translation>接收失败</translation>
+    </message>
+    <message>
+      <source>sending failed</source>
+      <translation>发送失败</translation>
+    </message>
   </context>
   <context>
     <name>NoticeText</name>

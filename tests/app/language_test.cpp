@@ -114,7 +114,19 @@ QStringList runTexts()
             stoppingLine(),
             retryLine(),
             logFileFailedLine("a", "b"),
-            stationNote("127.0.0.1", 21, "u")};
+            stationNote("127.0.0.1", 21, "u"),
+            encryptedLine("TLS 1.3"),
+            notEncryptedLine(TlsMode::Auto),
+            notEncryptedLine(TlsMode::Off),
+            certificateRememberedLine("AB:CD"),
+            certificateChangedCause("AB:CD", "EF:01"),
+            tlsNote("A", {}),
+            tlsNote("A", {.encrypted = true, .protocol = "TLS 1.3", .fingerprint = "AB"}),
+            tlsNote("A",
+                    {.encrypted = true,
+                     .protocol = "TLS 1.2",
+                     .fingerprint = "AB",
+                     .trustedBySystem = true})};
 }
 
 TEST_F(LanguageTest, EnglishShowsNoChineseCharacters)
@@ -255,7 +267,24 @@ TEST_F(LanguageTest, NetAndFtpMessagesReachTheReaderInItsLanguage)
          .chinese = "    无法从回应中读出被动模式的地址：227 (1,2)"},
         // A server's reply, and a greeting inside a message, are not ours to translate.
         {.cause = "550 Not Connected", .chinese = "    550 Not Connected"},
-        {.cause = "Not an FTP server: timed out", .chinese = "    不是 FTP 服务器：timed out"}};
+        {.cause = "Not an FTP server: timed out", .chinese = "    不是 FTP 服务器：timed out"},
+        // TLS: OpenSSL's own words and the server's reply stay as they came.
+        {.cause = "TLS handshake with 127.0.0.1:21 failed: wrong version number",
+         .chinese = "    与 127.0.0.1:21 的 TLS 握手失败：wrong version number"},
+        {.cause = "TLS handshake with 127.0.0.1:21 failed: the server closed the connection "
+                  "during the handshake",
+         .chinese = "    与 127.0.0.1:21 的 TLS 握手失败：服务器在握手时关闭了连接"},
+        {.cause = "The server refuses AUTH TLS: 500 Unknown command.",
+         .chinese = "    服务器拒绝 AUTH TLS：500 Unknown command."},
+        {.cause = "TLS handshake on the data connection to 127.0.0.1:5 failed: unexpected eof "
+                  "while reading; the server says: 522 SSL session reuse required",
+         .chinese = "    到 127.0.0.1:5 的数据连接 TLS 握手失败：unexpected eof while "
+                    "reading；服务器说：522 SSL session reuse required"},
+        {.cause = "The data connection to 127.0.0.1:5 ended without a TLS close: connection "
+                  "reset by peer",
+         .chinese = "    到 127.0.0.1:5 的数据连接未经 TLS 关闭就断开了：连接被对方重置"},
+        {.cause = "The certificate of 127.0.0.1 expired on 2020-01-31 12:00 UTC",
+         .chinese = "    127.0.0.1 的证书已于 2020-01-31 12:00 UTC 过期"}};
     const SocketError other(notFtp, SocketFailure::Other,
                             SocketEndpoint{SocketEndpoint::Role::Control, "127.0.0.1", 21});
     for (const char* name : {"zh_CN", "en"}) {

@@ -10,8 +10,11 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QScopeGuard>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -28,6 +31,8 @@ const QString stopped =
 const QString ending = QStringLiteral("        --------======  传送完毕  ======--------");
 // Written once a station's login told the session's name encoding.
 const QString gbkNames = QStringLiteral("    文件名编码：GBK");
+// Before it: the client's own TLS choice (off) serves runs without a Stations.ini.
+const QString notEncrypted = QStringLiteral("    未加密（该站点设为不加密）");
 
 QString start(const QString& name)
 {
@@ -155,6 +160,7 @@ TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
                      QStringLiteral("red: 文件名 two\\nlines.txt 含换行符，不传送"),
                      "",
                      start("good"),
+                     notEncrypted,
                      gbkNames,
                      QStringLiteral("    notice1.txt  已传送 14 字节，未核对（服务器不支持 SIZE）"),
                      QStringLiteral("    z.txt  已传送 2 字节，未核对（服务器不支持 SIZE）"),
@@ -170,6 +176,7 @@ TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
                      networkError,
                      QStringLiteral("    该站点没有 IP 地址"),
                      start("full"),
+                     notEncrypted,
                      gbkNames,
                      QStringLiteral("    notice1.txt  可能不完整：已发送 14 / 14 字节"),
                      networkError,
@@ -224,11 +231,11 @@ TEST_F(SendRunLog, StopBeforeAStationContactsNoOneMoreAndLeavesNothingOpen)
                 "in", one);
     running = &run;
     run.run();
-    EXPECT_EQ(
-        m_log,
-        (Lines{QStringLiteral("★☆         您共选择了 1 个文件         ☆★"), "", start("A"),
-               gbkNames, QStringLiteral("    z.txt  已传送 2 字节，未核对（服务器不支持 SIZE）"),
-               success, start("B"), stopped, "", ending}));
+    EXPECT_EQ(m_log,
+              (Lines{QStringLiteral("★☆         您共选择了 1 个文件         ☆★"), "", start("A"),
+                     notEncrypted, gbkNames,
+                     QStringLiteral("    z.txt  已传送 2 字节，未核对（服务器不支持 SIZE）"),
+                     success, start("B"), stopped, "", ending}));
     ASSERT_TRUE(first.waitUntilFinished());
     EXPECT_EQ(first.commands().last(), QByteArray("QUIT\r\n"));
     EXPECT_EQ(second.connectionCount(), 0);
@@ -258,7 +265,8 @@ TEST_F(SendRunLog, AutoModeFallsBackToActiveWhenThePassivePortIsClosedAndSaysSo)
     testsupport::TempTree settings;
     ASSERT_TRUE(settings.isValid());
     // The station's own port wins over the client's.
-    StationSettings(settings.path("Stations.ini")).save({{"127.0.0.2", {peer.port(), {}, false}}});
+    StationSettings(settings.path("Stations.ini"))
+        .save({{"127.0.0.2", {peer.port(), {}, false, TlsMode::Off}}});
     m_client.Port = 1;
 
     RunLog log(sink());
@@ -266,12 +274,12 @@ TEST_F(SendRunLog, AutoModeFallsBackToActiveWhenThePassivePortIsClosedAndSaysSo)
     run.useStationSettings(settings.path("Stations.ini"));
     run.run();
 
-    ASSERT_EQ(m_log.size(), 10) << m_log.join('|').toStdString();
-    EXPECT_EQ(m_log.mid(0, 4), (Lines{header2, "", start("A"), gbkNames}));
-    EXPECT_TRUE(m_log[4].startsWith(QStringLiteral("    改用主动模式："))
-                && m_log[4].contains("127.0.0.2:1"))
-        << m_log[4].toStdString();
-    EXPECT_EQ(m_log.mid(5),
+    ASSERT_EQ(m_log.size(), 11) << m_log.join('|').toStdString();
+    EXPECT_EQ(m_log.mid(0, 5), (Lines{header2, "", start("A"), notEncrypted, gbkNames}));
+    EXPECT_TRUE(m_log[5].startsWith(QStringLiteral("    改用主动模式："))
+                && m_log[5].contains("127.0.0.2:1"))
+        << m_log[5].toStdString();
+    EXPECT_EQ(m_log.mid(6),
               (Lines{QStringLiteral("    notice1.txt  已传送 14 字节，未核对（服务器不支持 SIZE）"),
                      QStringLiteral("    z.txt  已传送 2 字节，未核对（服务器不支持 SIZE）"),
                      success, "", ending}));
@@ -343,7 +351,7 @@ TEST_F(SendRunLog, AFailedCheckFailsTheStationButItsNextFileStillGoes)
         const QString checked = hash ? QStringLiteral("已核对（%1）").arg(c.check) : "已核对";
         EXPECT_EQ(
             m_log,
-            (Lines{header2, "", start("A"), gbkNames,
+            (Lines{header2, "", start("A"), notEncrypted, gbkNames,
                    QStringLiteral("    notice1.txt  已传送 14 字节，核对不符，未送达"),
                    "red:     " + c.cause, QStringLiteral("    z.txt  已传送 2 字节，") + checked,
                    networkError, QStringLiteral("    1 个文件未送达"), "", ending}));
@@ -389,7 +397,7 @@ TEST_F(SendRunLog, AStationWithTemporaryNamesRenamesEachFileAndARefusalFailsIt)
     testsupport::TempTree settings;
     ASSERT_TRUE(settings.isValid());
     StationSettings(settings.path("Stations.ini"))
-        .save({{"127.0.0.2", {peer.port(), TransferMode::Active, true}}});
+        .save({{"127.0.0.2", {peer.port(), TransferMode::Active, true, TlsMode::Off}}});
     testsupport::TempTree logs;
     ASSERT_TRUE(logs.isValid());
 
@@ -402,7 +410,7 @@ TEST_F(SendRunLog, AStationWithTemporaryNamesRenamesEachFileAndARefusalFailsIt)
     }
 
     EXPECT_EQ(m_log,
-              (Lines{header2, "", start("A"), gbkNames,
+              (Lines{header2, "", start("A"), notEncrypted, gbkNames,
                      QStringLiteral("    notice1.txt  已传送 14 字节，改名被拒绝，临时文件 "
                                     "notice1.txt.part 留在服务器上"),
                      "red:     553 Not allowed",
@@ -419,4 +427,167 @@ TEST_F(SendRunLog, AStationWithTemporaryNamesRenamesEachFileAndARefusalFailsIt)
     EXPECT_TRUE(
         QString::fromUtf8(file.readAll())
             .contains(QStringLiteral("[站点 A，文件 z.txt，2 字节，未核对，临时名 z.txt.part]")));
+}
+
+namespace {
+
+// Greeting, AUTH TLS with the handshake, login, protected data, FEAT unknown; then the folder,
+// the type and both notices over active data connections, and the goodbye.
+testsupport::ScriptedFtpPeer& secureUploads(testsupport::ScriptedFtpPeer& peer)
+{
+    peer.send("220 Ready\r\n")
+        .authTls()
+        .reply("331 Password?\r\n")
+        .reply("230 In\r\n")
+        .reply("200 PBSZ=0\r\n")
+        .reply("200 Protection set to Private\r\n")
+        .reply(testsupport::featUnknown)
+        .reply("250 Ok\r\n")
+        .reply("200 Type\r\n");
+    for (int file = 0; file < 2; ++file)
+        peer.reply("200 Port\r\n").reply("150 Go\r\n").transfer().send("226 Done\r\n");
+    return peer.reply("221 Bye\r\n");
+}
+
+bool sentAny(const testsupport::ScriptedFtpPeer& peer, const QByteArray& verb)
+{
+    const Commands commands = peer.commands();
+    return std::any_of(commands.begin(), commands.end(),
+                       [&](const QByteArray& line) { return line.startsWith(verb); });
+}
+
+} // namespace
+
+TEST_F(SendRunLog, EachStationSaysWhetherItIsEncryptedAndCertificatesAreRemembered)
+{
+    using testsupport::ScriptedFtpPeer;
+    // The system's trust store: a folder the test makes, read at the client's first TLS session.
+    testsupport::TempTree store;
+    ASSERT_TRUE(store.isValid());
+    const QByteArray previous = qgetenv("SSL_CERT_DIR");
+    const bool hadPrevious = qEnvironmentVariableIsSet("SSL_CERT_DIR");
+    const auto restore = qScopeGuard([&] {
+        if (hadPrevious)
+            qputenv("SSL_CERT_DIR", previous);
+        else
+            qunsetenv("SSL_CERT_DIR");
+    });
+    qputenv("SSL_CERT_DIR", QFile::encodeName(store.path()));
+    ScriptedFtpPeer fresh("127.0.0.2"); // TLS, seen for the first time
+    fresh.enableTls();
+    secureUploads(fresh).start();
+    ScriptedFtpPeer changed("127.0.0.3"); // TLS, another certificate than remembered
+    changed.enableTls();
+    changed.send("220 Ready\r\n").authTls();
+    changed.start();
+    ScriptedFtpPeer plain("127.0.0.4"); // no TLS; the station's choice is auto
+    plain.send("220 Ready\r\n")
+        .reply("500 AUTH not understood\r\n")
+        .reply("331 Password?\r\n")
+        .reply("230 In\r\n")
+        .reply(testsupport::featUnknown)
+        .reply("250 Ok\r\n")
+        .reply("200 Type\r\n");
+    for (int file = 0; file < 2; ++file)
+        plain.reply("200 Port\r\n").reply("150 Go\r\n").transfer().send("226 Done\r\n");
+    plain.reply("221 Bye\r\n").start();
+    ScriptedFtpPeer strict("127.0.0.5"); // no TLS; the station requires it
+    strict.send("220 Ready\r\n").reply("500 AUTH not understood\r\n");
+    strict.start();
+    ScriptedFtpPeer known("127.0.0.6"); // TLS, the certificate remembered earlier
+    known.enableTls({.maxVersion = 0x0303});
+    secureUploads(known).start();
+    ScriptedFtpPeer trusted("127.0.0.1"); // TLS, its certificate (for 127.0.0.1) in the store
+    trusted.enableTls();
+    ASSERT_TRUE(trusted.addCertificateToTrustFolder(store.path()));
+    secureUploads(trusted).start();
+
+    testsupport::TempTree folder;
+    ASSERT_TRUE(folder.isValid());
+    const StationSettings settings(folder.path("Stations.ini"));
+    const auto options = [](const ScriptedFtpPeer& peer, TlsMode tls) {
+        return std::pair{QString::fromLatin1(peer.address()),
+                         StationOptions{peer.port(), TransferMode::Active, false, tls}};
+    };
+    settings.save({options(fresh, TlsMode::Auto), options(changed, TlsMode::Auto),
+                   options(plain, TlsMode::Auto), options(strict, TlsMode::Require),
+                   options(known, TlsMode::Require), options(trusted, TlsMode::Auto)});
+    const QByteArray otherPrint = "00:" + QByteArray("11:").repeated(30) + "22";
+    settings.rememberCertificate("127.0.0.3", otherPrint);
+    // Remembered in lower case without colons: the same print all the same.
+    settings.rememberCertificate("127.0.0.6",
+                                 known.certificateFingerprint().toLower().replace(":", ""));
+
+    {
+        RunLog log(sink(), folder.path("run.log"));
+        SendRun run(m_client, log,
+                    {station("fresh", "127.0.0.2"), station("changed", "127.0.0.3"),
+                     station("plain", "127.0.0.4"), station("strict", "127.0.0.5"),
+                     station("known", "127.0.0.6"), station("trusted", "127.0.0.1")},
+                    "in", m_selection);
+        run.useStationSettings(folder.path("Stations.ini"));
+        run.run();
+        EXPECT_EQ(run.unfinishedStations(), (QList<qsizetype>{1, 3}));
+    }
+
+    const QString freshPrint = QString::fromLatin1(fresh.certificateFingerprint());
+    const QString notice1 =
+        QStringLiteral("    notice1.txt  已传送 14 字节，未核对（服务器不支持 SIZE）");
+    const QString z = QStringLiteral("    z.txt  已传送 2 字节，未核对（服务器不支持 SIZE）");
+    // After the encryption line (and the certificate's), each served station logs the same.
+    const Lines served{gbkNames, notice1, z, success};
+    const Lines expected = Lines{header2, "", start("fresh"), QStringLiteral("    已加密 TLS 1.3"),
+                                 QStringLiteral("    已记住站点证书 SHA-256 ") + freshPrint}
+        + served
+        + Lines{start("changed"), networkError,
+                QStringLiteral("red:     站点证书已改变：记住的 %1，现在的 %2；未登录。"
+                               "如证书确实更换，请在系统设置中忘记旧证书")
+                    .arg(QString::fromLatin1(otherPrint),
+                         QString::fromLatin1(changed.certificateFingerprint())),
+                start("plain"), QStringLiteral("    未加密（服务器不支持 TLS）")}
+        + served
+        + Lines{start("strict"), networkError,
+                "    The server refuses AUTH TLS: 500 AUTH not understood", start("known"),
+                QStringLiteral("    已加密 TLS 1.2")}
+        + served + Lines{start("trusted"), QStringLiteral("    已加密 TLS 1.3")} + served
+        + Lines{"", ending};
+    EXPECT_EQ(m_log, expected) << m_log.join('\n').toStdString();
+
+    // What was remembered: the first contact's print; the changed one is kept as it was.
+    EXPECT_EQ(settings.certificate("127.0.0.2"), fresh.certificateFingerprint());
+    EXPECT_EQ(settings.certificate("127.0.0.3"), otherPrint);
+    EXPECT_EQ(settings.certificate("127.0.0.4"), QByteArray());
+    EXPECT_EQ(settings.certificate("127.0.0.1"), QByteArray()) << "trusted by the system";
+    // The grid's choices are untouched by the run.
+    EXPECT_EQ(settings.load("127.0.0.2"),
+              (StationOptions{fresh.port(), TransferMode::Active, false, TlsMode::Auto}));
+
+    // No login where the certificate changed or TLS was required of a plain server.
+    for (ScriptedFtpPeer* peer : {&changed, &strict}) {
+        ASSERT_TRUE(peer->waitUntilFinished());
+        EXPECT_EQ(peer->commands().value(0), QByteArray("AUTH TLS\r\n"));
+        EXPECT_FALSE(sentAny(*peer, "USER") || sentAny(*peer, "PASS"))
+            << peer->commands().join("|").toStdString();
+    }
+    // The encrypted stations got every file over data connections of the session.
+    for (ScriptedFtpPeer* peer : {&fresh, &known, &trusted}) {
+        ASSERT_TRUE(peer->waitUntilFinished());
+        EXPECT_TRUE(peer->problems().isEmpty()) << peer->problems().join('\n').toStdString();
+        EXPECT_EQ(peer->uploads(), (Commands{"first notice\r\n", "zz"}));
+        for (const testsupport::PeerDataTls& data : peer->dataTls())
+            EXPECT_TRUE(data.encrypted && data.resumed);
+    }
+    ASSERT_TRUE(plain.waitUntilFinished());
+    EXPECT_EQ(dialogue(plain).mid(0, 3),
+              (Commands{"AUTH TLS\r\n", "USER clerk\r\n", "PASS pw\r\n"}));
+
+    // The run log file notes each station's encryption with the certificate's print.
+    QFile file(folder.path("run.log"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString written = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(written.contains(
+        QStringLiteral("    已加密 TLS 1.3  [站点 fresh，已加密 TLS 1.3，证书 SHA-256 %1]")
+            .arg(freshPrint)));
+    EXPECT_TRUE(
+        written.contains(QStringLiteral("    未加密（服务器不支持 TLS）  [站点 plain，未加密]")));
 }

@@ -69,6 +69,8 @@ public:
 // scripted peers do not.
 const QString utf8Names = QStringLiteral("    文件名编码：UTF-8");
 const QString gbkNames = QStringLiteral("    文件名编码：GBK");
+// Written after each login before the encoding: these stations are set to go without TLS.
+const QString notEncrypted = QStringLiteral("    未加密（该站点设为不加密）");
 
 QString start(const QString& name)
 {
@@ -87,13 +89,14 @@ protected:
     }
 
     // Opens the window with these stations and every notice selected with the mouse.
-    void openWith(const QByteArray& stations, quint16 port)
+    void openWith(const QByteArray& stations, quint16 port, TlsMode tls = TlsMode::Off)
     {
         writeSettings("Addf.cfg", stations);
-        // Every station on the peers' port; the scripts answer PORT, not PASV.
+        // Every station on the peers' port (without TLS unless asked); the scripts answer
+        // PORT, not PASV.
         QList<std::pair<QString, StationOptions>> options;
         for (const Station& station : StationFile(settingsFile("Addf.cfg")).load())
-            options.append({station.address, {port, TransferMode::Active}});
+            options.append({station.address, {port, TransferMode::Active, false, tls}});
         StationSettings(settingsFile("Stations.ini")).save(options);
         open();
         auto* view = child<FileListView>("noticeList");
@@ -193,9 +196,10 @@ TEST_F(SendRunTest, WhatIsHighlightedReachesEveryStationAndAMissingFileIsLeftOut
     const QString headquarters = start(QStringLiteral("总部"));
 
     send();
-    EXPECT_EQ(pane(),
-              (Lines{header2, "", headquarters, utf8Names, notice1Sent, zSent, success, start("B"),
-                     utf8Names, notice1Sent, zSent, success, "", ending}));
+    EXPECT_EQ(
+        pane(),
+        (Lines{header2, "", headquarters, notEncrypted, utf8Names, notice1Sent, zSent, success,
+               start("B"), notEncrypted, utf8Names, notice1Sent, zSent, success, "", ending}));
     for (StationServer* station : {&first, &second}) {
         EXPECT_EQ(station->received("in/notice1.txt"), QByteArray("first notice\r\n"));
         EXPECT_EQ(station->received("in/z.txt"), QByteArray(100000, 'z'));
@@ -214,8 +218,8 @@ TEST_F(SendRunTest, WhatIsHighlightedReachesEveryStationAndAMissingFileIsLeftOut
     QTRY_COMPARE(pane().value(0), QStringLiteral("★☆         您共选择了 1 个文件         ☆★"));
     QTRY_COMPARE(pane().last(), ending);
     EXPECT_EQ(pane().mid(1),
-              (Lines{"", headquarters, utf8Names, zSent, success, start("B"), utf8Names, zSent,
-                     success, "", ending}));
+              (Lines{"", headquarters, notEncrypted, utf8Names, zSent, success, start("B"),
+                     notEncrypted, utf8Names, zSent, success, "", ending}));
     EXPECT_EQ(first.received("in/notice1.txt"), "<none>");
     EXPECT_EQ(second.received("in/z.txt"), QByteArray(100000, 'z'));
 
@@ -223,10 +227,10 @@ TEST_F(SendRunTest, WhatIsHighlightedReachesEveryStationAndAMissingFileIsLeftOut
     QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
     QFile::remove(m_notices.path("z.txt"));
     send();
-    EXPECT_EQ(
-        pane(),
-        (Lines{header2, QStringLiteral("找不到文件 z.txt，不传送"), "", headquarters, utf8Names,
-               notice1Sent, success, start("B"), utf8Names, notice1Sent, success, "", ending}));
+    EXPECT_EQ(pane(),
+              (Lines{header2, QStringLiteral("找不到文件 z.txt，不传送"), "", headquarters,
+                     notEncrypted, utf8Names, notice1Sent, success, start("B"), notEncrypted,
+                     utf8Names, notice1Sent, success, "", ending}));
     EXPECT_EQ(second.received("in/notice1.txt"), QByteArray("first notice\r\n"));
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
@@ -255,6 +259,7 @@ TEST_F(SendRunTest, EachFailingStationGetsItsCauseItIsLoggedAndLeftTickedForARet
                          networkError,
                          refused,
                          start("good"),
+                         notEncrypted,
                          utf8Names,
                          notice1Sent,
                          zSent,
@@ -263,10 +268,12 @@ TEST_F(SendRunTest, EachFailingStationGetsItsCauseItIsLoggedAndLeftTickedForARet
                          networkError,
                          "    530 Authentication failed.",
                          start("nofolder"),
+                         notEncrypted,
                          utf8Names,
                          networkError,
                          "    550 No such file or directory.",
                          start("good2"),
+                         notEncrypted,
                          utf8Names,
                          notice1Sent,
                          zSent,
@@ -301,7 +308,9 @@ TEST_F(SendRunTest, EachFailingStationGetsItsCauseItIsLoggedAndLeftTickedForARet
         EXPECT_TRUE(stamp.match(lines[line]).hasMatch()) << lines[line].toStdString();
         EXPECT_TRUE(lines[line].mid(21).startsWith(expected[line])) << line;
     }
-    EXPECT_EQ(lines[10].mid(21),
+    // The log file notes that a station went without TLS.
+    EXPECT_EQ(lines[6].mid(21), notEncrypted + QStringLiteral("  [站点 good，未加密]"));
+    EXPECT_EQ(lines[11].mid(21),
               start("wrong") + QStringLiteral("  [127.0.0.2:%1 用户 clerk]").arg(port));
     EXPECT_FALSE(written.contains("pw") || written.contains("bad"));
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
@@ -405,7 +414,7 @@ TEST_F(SendRunTest, FirstStopLetsTheFileBeingSentFinish)
     send();
     EXPECT_TRUE(sendDisabled) << "no second run while one is in progress";
     EXPECT_EQ(pane(),
-              (Lines{header2, "", start("A"), gbkNames, stopping,
+              (Lines{header2, "", start("A"), notEncrypted, gbkNames, stopping,
                      QStringLiteral("    notice1.txt  已传送 14 字节，未核对（服务器不支持 SIZE）"),
                      stopped, "", ending, retry}));
     EXPECT_FALSE(hasCommand(station, "STOR z.txt"));
@@ -449,14 +458,14 @@ TEST_F(SendRunTest, SecondStopCutsTheFileBeingSentAndSaysItMayBeIncomplete)
     send();
     EXPECT_LT(sinceSecondStop.elapsed(), 1000);
     const Lines lines = pane();
-    ASSERT_EQ(lines.size(), 10) << lines.join('|').toStdString();
-    EXPECT_EQ(lines.mid(0, 5), (Lines{header2, "", start("A"), gbkNames, stopping}));
+    ASSERT_EQ(lines.size(), 11) << lines.join('|').toStdString();
+    EXPECT_EQ(lines.mid(0, 6), (Lines{header2, "", start("A"), notEncrypted, gbkNames, stopping}));
     EXPECT_TRUE(QRegularExpression(
                     QStringLiteral("^    big\\.bin  可能不完整：已发送 [0-9,]+ / 16,777,216 字节$"))
-                    .match(lines[5])
+                    .match(lines[6])
                     .hasMatch())
-        << lines[5].toStdString();
-    EXPECT_EQ(lines.mid(6), (Lines{stopped, "", ending, retry}));
+        << lines[6].toStdString();
+    EXPECT_EQ(lines.mid(7), (Lines{stopped, "", ending, retry}));
     EXPECT_FALSE(ftpClient()->Connected);
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
@@ -523,9 +532,39 @@ TEST_F(SendRunTest, APortSetInTheGridReachesTheStationAndChineseNamesArriveAsUtf
     send();
     EXPECT_EQ(
         pane(),
-        (Lines{header2, "", start("A"), utf8Names, notice1Sent,
-               QStringLiteral("    %1  已传送 7 字节，已核对").arg(holiday), success, "", ending}));
+        (Lines{header2, "", start("A"), QStringLiteral("    未加密（服务器不支持 TLS）"), utf8Names,
+               notice1Sent, QStringLiteral("    %1  已传送 7 字节，已核对").arg(holiday), success,
+               "", ending}));
     // pyftpdlib stores the name's bytes as they came: UTF-8.
     EXPECT_EQ(server.received("in/" + holiday), QByteArray("holiday"));
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
+}
+
+TEST_F(SendRunTest, AutoEncryptsWhereTheServerCanAndRemembersItsCertificate)
+{
+    StationServer plain("127.0.0.3");
+    ASSERT_TRUE(plain.isRunning()) << plain.errorString().toStdString();
+    testsupport::FtpServerProcess secure({.address = "127.0.0.2",
+                                          .user = "clerk",
+                                          .password = "pw",
+                                          .port = plain.port(),
+                                          .tls = true});
+    ASSERT_TRUE(secure.isRunning()) << secure.errorString().toStdString();
+    QDir(secure.rootPath()).mkdir(QStringLiteral("in"));
+    openWith(hostRecord("A", "127.0.0.2", "clerk", "pw")
+                 + hostRecord("B", "127.0.0.3", "clerk", "pw"),
+             plain.port(), TlsMode::Auto);
+
+    send();
+    const QByteArray print = secure.certificateFingerprint();
+    EXPECT_EQ(pane(),
+              (Lines{header2, "", start("A"), QStringLiteral("    已加密 TLS 1.3"),
+                     QStringLiteral("    已记住站点证书 SHA-256 ") + QString::fromLatin1(print),
+                     utf8Names, notice1Sent, zSent, success, start("B"),
+                     QStringLiteral("    未加密（服务器不支持 TLS）"), utf8Names, notice1Sent,
+                     zSent, success, "", ending}));
+    const StationSettings settings(settingsFile("Stations.ini"));
+    EXPECT_EQ(settings.certificate("127.0.0.2"), print);
+    EXPECT_EQ(settings.certificate("127.0.0.3"), QByteArray());
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }

@@ -1,0 +1,75 @@
+// Forgetting a station's remembered certificate from the station grid.
+#include "app/CertificateMenu.h"
+
+#include "app/StationGrid.h"
+#include "app/StationSettings.h"
+#include "platform/application.h"
+
+#include <QHeaderView>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <utility>
+
+CertificateMenu::CertificateMenu(StationGrid* grid, std::function<QString()> settingsPath)
+    : QObject(grid)
+    , m_grid(grid)
+    , m_settingsPath(std::move(settingsPath))
+{
+    m_grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_grid, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
+        platform::guarded([this, position] {
+            showMenu(m_grid->stationRowAt(position), m_grid->viewport()->mapToGlobal(position));
+        });
+    });
+    // A cell being edited has its editor's own menu: the row number always has this one.
+    QHeaderView* numbers = m_grid->verticalHeader();
+    numbers->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(numbers, &QWidget::customContextMenuRequested, this,
+            [this, numbers](const QPoint& position) {
+                platform::guarded([this, numbers, position] {
+                    showMenu(numbers->logicalIndexAt(position) + 1, numbers->mapToGlobal(position));
+                });
+            });
+}
+
+void CertificateMenu::showMenu(int row, const QPoint& globalPosition)
+{
+    if (row < 1 || row > m_grid->stationRows())
+        return;
+    const Station station = m_grid->station(row);
+    const QString address = station.address.trimmed();
+    auto* menu = new QMenu(m_grid);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction* forget = menu->addAction(tr("忘记证书(&F)..."));
+    // Only a remembered certificate can be forgotten; the menu says why there is none.
+    const bool remembered =
+        !address.isEmpty() && !StationSettings(m_settingsPath()).certificate(address).isEmpty();
+    forget->setEnabled(remembered);
+    if (!remembered)
+        menu->addAction(tr("该站点没有记住的证书"))->setEnabled(false);
+    connect(forget, &QAction::triggered, this, [this, name = station.name, address] {
+        platform::guarded([&] { confirmForgetting(name, address); });
+    });
+    menu->popup(globalPosition);
+}
+
+void CertificateMenu::confirmForgetting(const QString& name, const QString& address)
+{
+    const QByteArray print = StationSettings(m_settingsPath()).certificate(address);
+    auto* box = new QMessageBox(QMessageBox::Question, tr("忘记证书"),
+                                tr("忘记站点 %1（%2）记住的证书？\n\nSHA-256 %3\n\n"
+                                   "下次连接时将记住该站点那时出示的证书。")
+                                    .arg(name, address, QString::fromLatin1(print)),
+                                QMessageBox::NoButton, m_grid->window());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton* forget = box->addButton(tr("忘记(&F)"), QMessageBox::AcceptRole);
+    box->setDefaultButton(box->addButton(tr("取消"), QMessageBox::RejectRole));
+    connect(box, &QMessageBox::buttonClicked, this, [this, forget, address](QAbstractButton* b) {
+        if (b == forget)
+            platform::guarded(
+                [&] { StationSettings(m_settingsPath()).forgetCertificate(address); });
+    });
+    box->open();
+}

@@ -1,0 +1,130 @@
+// The station grid's TLS column and forgetting a remembered certificate, as a user does them.
+#include "WindowFixture.h"
+
+#include "app/StationSettings.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QWindow>
+
+namespace {
+
+const QByteArray print = "AB:CD:" + QByteArray("01:").repeated(29) + "EF";
+
+class CertificateMenuTest : public WindowTest {
+protected:
+    QTableWidget* grid() const { return child<QTableWidget>("stationGrid"); }
+
+    // Right-clicks the name cell of `row` (from 1), or its number, and returns the menu that
+    // opens.
+    QMenu* rightClick(int row, bool onNumber)
+    {
+        const QModelIndex name = grid()->model()->index(row - 1, 0);
+        grid()->scrollTo(name);
+        const QRect cell = grid()->visualRect(name);
+        const QHeaderView* numbers = grid()->verticalHeader();
+        const QPoint at = onNumber ? numbers->mapTo(m_form.get(),
+                                                    QPoint(numbers->width() / 2,
+                                                           numbers->sectionViewportPosition(row - 1)
+                                                               + numbers->sectionSize(row - 1) / 2))
+                                   : grid()->viewport()->mapTo(m_form.get(), cell.center());
+        QTest::mouseClick(m_form->windowHandle(), Qt::RightButton, {}, at);
+        QMenu* menu = nullptr;
+        (void)QTest::qWaitFor([&] {
+            for (QMenu* open : grid()->findChildren<QMenu*>())
+                if (open->isVisible())
+                    menu = open;
+            return menu != nullptr;
+        });
+        return menu;
+    }
+
+    QMessageBox* question() const
+    {
+        QMessageBox* box = nullptr;
+        (void)QTest::qWaitFor([&] {
+            for (QMessageBox* open : m_form->findChildren<QMessageBox*>())
+                if (open->isVisible())
+                    box = open;
+            return box != nullptr;
+        });
+        return box;
+    }
+};
+
+} // namespace
+
+TEST_F(CertificateMenuTest, TlsIsChosenFromAListAndACertificateIsForgottenOnceConfirmed)
+{
+    writeSettings("Addf.cfg",
+                  hostRecord("A", "127.0.0.2", "u", "p") + hostRecord("B", "127.0.0.3", "u", "p"));
+    const StationSettings settings(settingsFile("Stations.ini"));
+    settings.save({{"127.0.0.3", {21, TransferMode::Auto, false, TlsMode::Require}}});
+    settings.rememberCertificate("127.0.0.2", print);
+    open();
+    openGrid();
+    EXPECT_EQ(grid()->horizontalHeaderItem(7)->text(), QStringLiteral("加密"));
+    EXPECT_EQ(gridText(8, 1), "auto") << "a station without an entry";
+    EXPECT_EQ(gridText(8, 2), QStringLiteral("必须"));
+
+    // The choice is made from a list, with the arrow keys.
+    const QModelIndex tls = grid()->model()->index(0, 7);
+    grid()->scrollTo(tls);
+    QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, grid()->visualRect(tls).center());
+    auto* list = qobject_cast<QComboBox*>(QApplication::focusWidget());
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->count(), 3);
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(list->currentText(), QStringLiteral("关闭"));
+    QTest::mouseClick(child<QRadioButton>("localFolderButton"), Qt::LeftButton);
+    EXPECT_EQ(settings.load("127.0.0.2"),
+              (StationOptions{21, TransferMode::Auto, false, TlsMode::Off}));
+    EXPECT_EQ(settings.load("127.0.0.3").tls, TlsMode::Require);
+    EXPECT_EQ(settings.certificate("127.0.0.2"), print) << "saving the grid keeps it";
+    QTest::mouseClick(child<QRadioButton>("stationSettingsButton"), Qt::LeftButton);
+    ASSERT_TRUE(grid()->isVisible());
+
+    // A station with nothing remembered: nothing to forget.
+    QMenu* menu = rightClick(2, false);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_FALSE(menu->actions().value(0)->isEnabled());
+    menu->close();
+
+    // Asked first: Cancel keeps the certificate, Forget removes it. The menu is on the row
+    // number too, where no cell editor has a menu of its own.
+    struct Row {
+        QString button;
+        QByteArray left;
+        bool onNumber;
+    };
+    const Row rows[] = {{.button = QStringLiteral("取消"), .left = print, .onNumber = false},
+                        {.button = QStringLiteral("忘记(&F)"), .left = {}, .onNumber = true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.button.toStdString());
+        menu = rightClick(1, row.onNumber);
+        ASSERT_NE(menu, nullptr);
+        QAction* forget = menu->actions().value(0);
+        ASSERT_TRUE(forget->isEnabled());
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(forget).center());
+        QMessageBox* box = question();
+        ASSERT_NE(box, nullptr);
+        EXPECT_TRUE(box->text().contains(QString::fromLatin1(print))
+                    && box->text().contains("127.0.0.2"))
+            << box->text().toStdString();
+        for (QAbstractButton* button : box->buttons())
+            if (button->text() == row.button)
+                QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_TRUE(QTest::qWaitFor([box] { return !box->isVisible(); }, 2000));
+        EXPECT_EQ(settings.certificate("127.0.0.2"), row.left);
+    }
+    EXPECT_EQ(settings.load("127.0.0.2").tls, TlsMode::Off) << "only the certificate went";
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
+}
