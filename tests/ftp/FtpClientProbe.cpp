@@ -120,6 +120,21 @@ bool transferLockIsFree(FtpClient& client)
         .get();
 }
 
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void aim(FtpClient& client, const testsupport::FtpServerProcess& server, bool passive)
+{
+    client.Host = server.address();
+    client.Port = server.port();
+    client.UserID = server.user();
+    client.Password = server.password();
+    client.Passive = passive;
+}
+
 void PrintTo(const QString& text, std::ostream* out)
 {
     *out << '"' << text.toStdString() << '"';

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ftp/FtpClient.h"
+#include "tests/support/FtpServerProcess.h"
 #include "tests/support/ScriptedFtpPeer.h"
 
 #include <QByteArray>
@@ -59,6 +60,10 @@ Lines dialogue(const testsupport::ScriptedFtpPeer& peer);
 QString writeFile(const QTemporaryDir& folder, const QString& name, const QByteArray& content);
 // Reproducible pseudo-random bytes.
 QByteArray randomBytes(qsizetype size, quint32 seed);
+// The bytes of a file, "<missing>" when it cannot be read.
+QByteArray contentOf(const QString& path);
+// Points the client at the real server, passive or active.
+void aim(FtpClient& client, const testsupport::FtpServerProcess& server, bool passive);
 // Whether another thread could take the client's transfer lock now.
 bool transferLockIsFree(FtpClient& client);
 

@@ -13,26 +13,6 @@
 #include <string>
 #include <tuple>
 
-namespace {
-
-QByteArray contentOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-// Points the client at the server, in the mode of the test.
-void aim(FtpClient& client, const testsupport::FtpServerProcess& server, bool passive)
-{
-    client.Host = server.address();
-    client.Port = server.port();
-    client.UserID = server.user();
-    client.Password = server.password();
-    client.Passive = passive;
-}
-
-} // namespace
-
 // Passive or active, and the server's loopback address (IPv6: EPSV and EPRT).
 class FtpRealServer : public testing::TestWithParam<std::tuple<bool, const char*>> {};
 

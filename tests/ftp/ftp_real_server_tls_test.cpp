@@ -10,25 +10,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-QByteArray contentOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void aim(FtpClient& client, const testsupport::FtpServerProcess& server, bool passive)
-{
-    client.Host = server.address();
-    client.Port = server.port();
-    client.UserID = server.user();
-    client.Password = server.password();
-    client.Passive = passive;
-}
-
-} // namespace
-
 class FtpRealServerTls : public testing::TestWithParam<bool> {};
 
 TEST_P(FtpRealServerTls, FilesArriveEncryptedAndAChangedCertificateIsRefused)
