@@ -4,6 +4,7 @@
 #include "app/RunLog.h"
 #include "app/StationSettings.h"
 #include "ftp/FtpClient.h"
+#include "tests/app/RunLogLines.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/ScriptedFtpPeer.h"
 #include "tests/support/TempTree.h"
@@ -21,14 +22,12 @@ namespace {
 using Lines = QStringList;
 using Commands = QList<QByteArray>;
 
-const QString header2 = QStringLiteral("★☆         您共选择了 2 个文件         ☆★");
-const QString success = QStringLiteral("++++++++++++++++++++++++++      传送成功！");
+using runlines::ending;
+using runlines::header2;
+using runlines::stopped;
+using runlines::success;
 // Error lines are marked as the pane shows them: red.
-const QString networkError =
-    QStringLiteral("red: ------------------------------ 网络错误，请查明原因！");
-const QString stopped =
-    QStringLiteral("---------------------------------------------------       用户终止！");
-const QString ending = QStringLiteral("        --------======  传送完毕  ======--------");
+const QString networkError = QStringLiteral("red: ") + runlines::networkError;
 // Written once a station's login told the session's name encoding.
 const QString gbkNames = QStringLiteral("    文件名编码：GBK");
 // Before it: the client's own TLS choice (off) serves runs without a Stations.ini.

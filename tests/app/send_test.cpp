@@ -5,6 +5,7 @@
 #include "app/StationSettings.h"
 #include "controls/explorer/FileListView.h"
 #include "ftp/FtpClient.h"
+#include "tests/app/RunLogLines.h"
 #include "tests/support/FtpServerProcess.h"
 #include "tests/support/ScriptedFtpPeer.h"
 #include "tests/support/TempTree.h"
@@ -32,13 +33,11 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const QString header2 = QStringLiteral("★☆         您共选择了 2 个文件         ☆★");
-const QString success = QStringLiteral("++++++++++++++++++++++++++      传送成功！");
-const QString networkError =
-    QStringLiteral("------------------------------ 网络错误，请查明原因！");
-const QString stopped =
-    QStringLiteral("---------------------------------------------------       用户终止！");
-const QString ending = QStringLiteral("        --------======  传送完毕  ======--------");
+using runlines::ending;
+using runlines::header2;
+using runlines::networkError;
+using runlines::stopped;
+using runlines::success;
 const QString stopping = QStringLiteral("正在结束当前文件，再按一次停止立即中断");
 const QString retry = QStringLiteral("已勾选未完成的站点，再按传送(S)即可重发");
 // pyftpdlib lists SIZE: every stored file is checked.
