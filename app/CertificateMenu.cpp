@@ -6,6 +6,7 @@
 #include "platform/application.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -23,6 +24,8 @@ CertificateMenu::CertificateMenu(StationGrid* grid, std::function<QString()> set
             showMenu(m_grid->stationRowAt(position), m_grid->viewport()->mapToGlobal(position));
         });
     });
+    // The keyboard's way to the menu: the current row's.
+    m_grid->installEventFilter(this);
     // A cell being edited has its editor's own menu: the row number always has this one.
     QHeaderView* numbers = m_grid->verticalHeader();
     numbers->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -32,6 +35,22 @@ CertificateMenu::CertificateMenu(StationGrid* grid, std::function<QString()> set
                     showMenu(numbers->logicalIndexAt(position) + 1, numbers->mapToGlobal(position));
                 });
             });
+}
+
+bool CertificateMenu::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_grid || event->type() != QEvent::KeyPress)
+        return QObject::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool menuKey = key->key() == Qt::Key_Menu
+        || (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier);
+    if (!menuKey || m_grid->currentRow() < 0)
+        return QObject::eventFilter(watched, event);
+    const QRect cell = m_grid->visualRect(m_grid->currentIndex());
+    platform::guarded([this, cell] {
+        showMenu(m_grid->currentRow() + 1, m_grid->viewport()->mapToGlobal(cell.center()));
+    });
+    return true;
 }
 
 void CertificateMenu::showMenu(int row, const QPoint& globalPosition)

@@ -36,6 +36,12 @@ protected:
                                                                + numbers->sectionSize(row - 1) / 2))
                                    : grid()->viewport()->mapTo(m_form.get(), cell.center());
         QTest::mouseClick(m_form->windowHandle(), Qt::RightButton, {}, at);
+        return openMenu();
+    }
+
+    // The grid's menu once it shows.
+    QMenu* openMenu() const
+    {
         QMenu* menu = nullptr;
         (void)QTest::qWaitFor([&] {
             for (QMenu* open : grid()->findChildren<QMenu*>())
@@ -97,7 +103,6 @@ TEST_F(CertificateMenuTest, TlsIsChosenFromAListAndACertificateIsForgottenOnceCo
     ASSERT_NE(menu, nullptr);
     EXPECT_FALSE(menu->actions().value(0)->isEnabled());
     menu->close();
-
     // Asked first: Cancel keeps the certificate, Forget removes it. The menu is on the row
     // number too, where no cell editor has a menu of its own.
     struct Row {
@@ -126,5 +131,18 @@ TEST_F(CertificateMenuTest, TlsIsChosenFromAListAndACertificateIsForgottenOnceCo
         EXPECT_EQ(settings.certificate("127.0.0.2"), row.left);
     }
     EXPECT_EQ(settings.load("127.0.0.2").tls, TlsMode::Off) << "only the certificate went";
+    // From the keyboard, the menu key and Shift+F10 open the current row's menu.
+    settings.rememberCertificate("127.0.0.2", print);
+    for (const auto& [key, modifiers] :
+         {std::pair{Qt::Key_Menu, Qt::NoModifier}, std::pair{Qt::Key_F10, Qt::ShiftModifier}}) {
+        for (int row : {1, 2}) {
+            grid()->setCurrentCell(row - 1, 0);
+            QTest::keyClick(grid(), key, modifiers);
+            menu = openMenu();
+            ASSERT_NE(menu, nullptr) << row;
+            EXPECT_EQ(menu->actions().value(0)->isEnabled(), row == 1) << row;
+            menu->close();
+        }
+    }
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
