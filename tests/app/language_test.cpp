@@ -7,6 +7,7 @@
 #include "controls/labels/CustomLabel.h"
 #include "platform/application.h"
 #include "platform/files.h"
+#include "tests/support/ScopedVariable.h"
 #include "tests/support/ScriptedFtpPeer.h"
 
 #include <QAbstractButton>
@@ -193,12 +194,10 @@ TEST(LanguageChoiceTest, LanguageVariableFirstThenTheLocale)
                         {.variable = "en", .language = "en"},
                         {.variable = "de_DE:zh_CN", .language = "en"},
                         {.variable = "", .language = fromLocale}};
-    const QByteArray previous = qgetenv("LANGUAGE");
     for (const Row& row : rows) {
-        qputenv("LANGUAGE", row.variable);
+        const testsupport::ScopedVariable language("LANGUAGE", row.variable);
         EXPECT_EQ(language::chosen(), row.language) << row.variable;
     }
-    qputenv("LANGUAGE", previous);
 }
 
 // Every message of both catalogues has a finished translation with the same placeholders,

@@ -6,6 +6,7 @@
 #include "ftp/FtpClient.h"
 #include "tests/app/RunLogLines.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/ScopedVariable.h"
 #include "tests/support/ScriptedFtpPeer.h"
 #include "tests/support/TempTree.h"
 
@@ -463,15 +464,7 @@ TEST_F(SendRunLog, EachStationSaysWhetherItIsEncryptedAndCertificatesAreRemember
     // The system's trust store: a folder the test makes, read at the client's first TLS session.
     testsupport::TempTree store;
     ASSERT_TRUE(store.isValid());
-    const QByteArray previous = qgetenv("SSL_CERT_DIR");
-    const bool hadPrevious = qEnvironmentVariableIsSet("SSL_CERT_DIR");
-    const auto restore = qScopeGuard([&] {
-        if (hadPrevious)
-            qputenv("SSL_CERT_DIR", previous);
-        else
-            qunsetenv("SSL_CERT_DIR");
-    });
-    qputenv("SSL_CERT_DIR", QFile::encodeName(store.path()));
+    const testsupport::ScopedVariable trustStore("SSL_CERT_DIR", QFile::encodeName(store.path()));
     ScriptedFtpPeer fresh("127.0.0.2"); // TLS, seen for the first time
     fresh.enableTls();
     secureUploads(fresh).start();

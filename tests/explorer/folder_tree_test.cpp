@@ -4,6 +4,7 @@
 #include "platform/application.h"
 #include "platform/exception.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/ScopedVariable.h"
 #include "tests/support/TempTree.h"
 #include "tests/support/UserFolders.h"
 
@@ -322,10 +323,10 @@ TEST_F(ExplorerTree, NodeDataIsReleasedBeforeEveryDeletionIsReported)
 
 TEST_F(ExplorerTree, NetworkFalseRebuildsWithoutRemoteVolumesAndReselects)
 {
-    const QByteArray savedHome = qgetenv("HOME");
-    qputenv("HOME", disk.path("vol/B2").toLocal8Bit());
-    build();
-    qputenv("HOME", savedHome);
+    {
+        const testsupport::ScopedVariable home("HOME", disk.path("vol/B2").toLocal8Bit());
+        build();
+    }
     EXPECT_EQ(tree->homeFolder(), disk.path("vol/B2/"));
 
     tree->setDirectory(disk.path("vol/c/deep"));

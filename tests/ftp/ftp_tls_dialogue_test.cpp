@@ -2,6 +2,7 @@
 // connections, and servers whose TLS goes wrong.
 #include "ftp/FtpClient.h"
 #include "tests/ftp/FtpClientProbe.h"
+#include "tests/support/ScopedVariable.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -142,20 +143,13 @@ TEST(FtpTlsDialogue, ACertificateTheSystemTrustsOrTheRememberedOneIsAccepted)
         {.host = "localhost", .inTrustStore = false, .rememberOwn = false, .accepted = false},
         {.host = "127.0.0.1", .inTrustStore = false, .rememberOwn = true, .accepted = true},
     };
-    const QByteArray previous = qgetenv("SSL_CERT_DIR");
-    const bool hadPrevious = qEnvironmentVariableIsSet("SSL_CERT_DIR");
-    const auto restore = qScopeGuard([&] {
-        if (hadPrevious)
-            qputenv("SSL_CERT_DIR", previous);
-        else
-            qunsetenv("SSL_CERT_DIR");
-    });
     for (const Row& row : rows) {
         SCOPED_TRACE(row.host.toStdString() + (row.inTrustStore ? ", trusted" : ", untrusted")
                      + (row.rememberOwn ? ", remembered" : ""));
         QTemporaryDir store;
         ASSERT_TRUE(store.isValid());
-        qputenv("SSL_CERT_DIR", QFile::encodeName(store.path()));
+        const testsupport::ScopedVariable trustStore("SSL_CERT_DIR",
+                                                     QFile::encodeName(store.path()));
         Session s;
         s.peer.enableTls();
         ASSERT_TRUE(!row.inTrustStore || s.peer.addCertificateToTrustFolder(store.path()));

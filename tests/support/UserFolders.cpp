@@ -6,30 +6,15 @@
 
 namespace testsupport {
 
-namespace {
-
-const char* const variables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME"};
-
-} // namespace
-
 UserFolders::UserFolders()
 {
     QDir().mkpath(home());
-    const QString values[] = {home(), config(), state()};
-    for (int i = 0; i < 3; ++i) {
-        m_saved << qgetenv(variables[i]);
-        qputenv(variables[i], QFile::encodeName(values[i]));
-    }
+    const std::pair<const char*, QString> variables[] = {
+        {"HOME", home()}, {"XDG_CONFIG_HOME", config()}, {"XDG_STATE_HOME", state()}};
+    for (const auto& [name, folder] : variables)
+        m_variables.push_back(std::make_unique<ScopedVariable>(name, QFile::encodeName(folder)));
 }
 
-UserFolders::~UserFolders()
-{
-    for (int i = 0; i < 3; ++i) {
-        if (m_saved[i].isEmpty())
-            qunsetenv(variables[i]);
-        else
-            qputenv(variables[i], m_saved[i]);
-    }
-}
+UserFolders::~UserFolders() = default;
 
 } // namespace testsupport

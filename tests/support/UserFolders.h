@@ -1,9 +1,13 @@
 // The user's home, configuration and state folders moved into a temporary folder for a test.
 #pragma once
 
-#include <QByteArrayList>
+#include "tests/support/ScopedVariable.h"
+
 #include <QString>
 #include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
 
 namespace testsupport {
 
@@ -20,7 +24,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QByteArrayList m_saved; // empty: the variable was not set
+    std::vector<std::unique_ptr<ScopedVariable>> m_variables;
 };
 
 } // namespace testsupport
