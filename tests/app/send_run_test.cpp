@@ -63,6 +63,15 @@ testsupport::ScriptedFtpPeer& loggedIn(testsupport::ScriptedFtpPeer& peer)
         .reply(testsupport::featUnknown);
 }
 
+// After the login, CWD and TYPE accepted and `files` files stored over PORT.
+testsupport::ScriptedFtpPeer& storesOverPort(testsupport::ScriptedFtpPeer& peer, int files)
+{
+    loggedIn(peer).reply("250 Ok\r\n").reply("200 Type\r\n");
+    for (int file = 0; file < files; ++file)
+        peer.reply("200 Port\r\n").reply("150 Go\r\n").transfer().send("226 Done\r\n");
+    return peer;
+}
+
 class SendRunLog : public testing::Test {
 protected:
     void SetUp() override
@@ -96,18 +105,7 @@ protected:
 TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
 {
     testsupport::ScriptedFtpPeer good("127.0.0.2");
-    loggedIn(good)
-        .reply("250 Ok\r\n")
-        .reply("200 Type\r\n")
-        .reply("200 Port\r\n")
-        .reply("150 Go\r\n")
-        .transfer()
-        .send("226 Done\r\n")
-        .reply("200 Port\r\n")
-        .reply("150 Go\r\n")
-        .transfer()
-        .send("226 Done\r\n")
-        .reply("221 Bye\r\n");
+    storesOverPort(good, 2).reply("221 Bye\r\n");
     good.start();
     const quint16 port = good.port();
     m_client.Port = port;
@@ -202,14 +200,7 @@ TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
 TEST_F(SendRunLog, StopBeforeAStationContactsNoOneMoreAndLeavesNothingOpen)
 {
     testsupport::ScriptedFtpPeer first("127.0.0.2");
-    loggedIn(first)
-        .reply("250 Ok\r\n")
-        .reply("200 Type\r\n")
-        .reply("200 Port\r\n")
-        .reply("150 Go\r\n")
-        .transfer()
-        .send("226 Done\r\n")
-        .reply("221 Bye\r\n");
+    storesOverPort(first, 1).reply("221 Bye\r\n");
     first.start();
     m_client.Port = first.port();
     testsupport::ScriptedFtpPeer second("127.0.0.3", first.port());
@@ -377,13 +368,7 @@ TEST_F(SendRunLog, AStationWithTemporaryNamesRenamesEachFileAndARefusalFailsIt)
 {
     // The first file's rename is refused; the second still goes and is renamed.
     testsupport::ScriptedFtpPeer peer("127.0.0.2");
-    loggedIn(peer)
-        .reply("250 Ok\r\n")
-        .reply("200 Type\r\n")
-        .reply("200 Port\r\n")
-        .reply("150 Go\r\n")
-        .transfer()
-        .send("226 Done\r\n")
+    storesOverPort(peer, 1)
         .reply("350 Ready\r\n")
         .reply("553 Not allowed\r\n")
         .reply("200 Port\r\n")

@@ -42,6 +42,28 @@ void expectCleanedUp(FtpClient& client, bool connected = true)
     EXPECT_TRUE(client.Connected || !connected);
 }
 
+// What a case waits in: the login, a folder change, or an upload in active or passive mode.
+enum class Action { LogIn, Cwd, Active, Passive };
+
+// Starts the peer; the client logs in unless the login is what the case is about.
+void prepare(Session& s, Action action)
+{
+    if (action == Action::LogIn)
+        s.peer.start();
+    else
+        s.logIn(action == Action::Passive);
+}
+
+void perform(Session& s, Action action, const QString& file)
+{
+    if (action == Action::LogIn)
+        s.client.Connect();
+    else if (action == Action::Cwd)
+        s.client.ChangeDir("/notices");
+    else
+        s.client.Upload(file, "n.txt");
+}
+
 } // namespace
 
 class FtpUploadDialogue : public testing::Test {
@@ -454,7 +476,6 @@ TEST(FtpBrokenServer, ClosingOrFallingSilentInsteadOfReplyingFailsEveryStep)
     QTemporaryDir folder;
     const QString small = writeFile(folder, "n.txt", "notice");
     const QString big = writeFile(folder, "big.bin", randomBytes(32 << 20, 3));
-    enum class Action { LogIn, Cwd, Active, Passive };
     struct Case {
         Action action;
         std::function<void(Session&)> script; // after its end the peer sends nothing more
@@ -515,10 +536,7 @@ TEST(FtpBrokenServer, ClosingOrFallingSilentInsteadOfReplyingFailsEveryStep)
         Session s;
         c.script(s);
         s.client.setIdleLimit(400);
-        if (c.action == Action::LogIn)
-            s.peer.start();
-        else
-            s.logIn(c.action == Action::Passive);
+        prepare(s, c.action);
         // A closed connection is no refusal that OnFailure could settle.
         s.probe.recordOutcomes(c.action == Action::Cwd);
 
@@ -527,12 +545,7 @@ TEST(FtpBrokenServer, ClosingOrFallingSilentInsteadOfReplyingFailsEveryStep)
         QString message = QStringLiteral("<no exception>");
         SocketFailure failure = SocketFailure::Stopped;
         try {
-            if (c.action == Action::LogIn)
-                s.client.Connect();
-            else if (c.action == Action::Cwd)
-                s.client.ChangeDir("/notices");
-            else
-                s.client.Upload(c.bigFile ? big : small, "n.txt");
+            perform(s, c.action, c.bigFile ? big : small);
         } catch (const SocketError& error) {
             message = error.message();
             failure = error.failure();
@@ -568,7 +581,6 @@ TEST(FtpStop, AStopEndsEveryWaitAtOnceButLetsAFileInTransferFinish)
     QTemporaryDir folder;
     const QString small = writeFile(folder, "n.txt", "notice");
     const QString big = writeFile(folder, "big.bin", randomBytes(8 << 20, 4));
-    enum class Action { LogIn, Cwd, Active, Passive };
     struct Case {
         Action action;
         std::function<void(Session&)> script;
@@ -614,10 +626,7 @@ TEST(FtpStop, AStopEndsEveryWaitAtOnceButLetsAFileInTransferFinish)
         SCOPED_TRACE(testing::Message() << "case " << &c - cases.data());
         Session s;
         c.script(s);
-        if (c.action == Action::LogIn)
-            s.peer.start();
-        else
-            s.logIn(c.action == Action::Passive);
+        prepare(s, c.action);
         QElapsedTimer clock;
         qint64 stoppedAt = -1;
         const auto stop = [&] {
@@ -638,12 +647,7 @@ TEST(FtpStop, AStopEndsEveryWaitAtOnceButLetsAFileInTransferFinish)
         clock.start();
         QString message = none;
         try {
-            if (c.action == Action::LogIn)
-                s.client.Connect();
-            else if (c.action == Action::Cwd)
-                s.client.ChangeDir("/notices");
-            else
-                s.client.Upload(c.bigFile ? big : small, "n.txt");
+            perform(s, c.action, c.bigFile ? big : small);
         } catch (const AbortError& error) {
             message = error.message();
             EXPECT_EQ(error.failure(), SocketFailure::Stopped);
