@@ -109,8 +109,9 @@ const QByteArrayList checkHashes{"SHA-256", "SHA-1"};
 // The first line of a reply without its line end.
 QByteArray firstLineText(const QByteArray& reply)
 {
-    const qsizetype end = reply.indexOf('\n');
-    QByteArray line = end < 0 ? reply : reply.left(end);
+    QByteArray line = firstLine(reply);
+    if (line.endsWith('\n'))
+        line.chop(1);
     if (line.endsWith('\r'))
         line.chop(1);
     return line;
@@ -179,7 +180,7 @@ namespace ftp {
 qint16 replyCode(const QByteArray& line)
 {
     qsizetype digits = 0;
-    while (digits < line.size() && digits < 10 && line[digits] >= '0' && line[digits] <= '9')
+    while (digits < line.size() && digits < 10 && isDigit(line[digits]))
         ++digits;
     if (digits == 0)
         return 0;
