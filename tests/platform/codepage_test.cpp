@@ -1,6 +1,7 @@
 // GBK round trips and cutting at character boundaries.
 #include "platform/application.h"
 #include "platform/codepage.h"
+#include "platform/printable.h"
 
 #include <gtest/gtest.h>
 
@@ -36,4 +37,26 @@ TEST(ErrorBox, AppendsAFullStopOnlyAfterCharactersAboveIt)
     platform::guarded([] { throw std::runtime_error("Disk full"); });
     platform::setErrorBoxHook(previous);
     EXPECT_EQ(shown, QStringList{"Disk full."});
+}
+
+TEST(PrintableText, ShowsServerWordsWithoutObeyingThem)
+{
+    const struct {
+        const char16_t* raw;
+        const char16_t* shown;
+    } cases[] = {
+        {u"550 No such file", u"550 No such file"},
+        {u"550 a\tb", u"550 a\tb"},
+        {u"550 a\r\n226 Fake success", u"550 a  226 Fake success"},
+        {u"550 \x1B[31mred\x1B[0m text", u"550 red text"},
+        {u"550 \x1B]0;title\x07rest", u"550 rest"},
+        {u"550 \x1B]8;;http://x\x1B\\link", u"550 link"},
+        {u"550 \x1B" u"cclear", u"550 clear"},
+        {u"550 \x9B" u"2Jgone \x7F\x85\x01!", u"550 gone    !"},
+        {u"550 cut \x1B[", u"550 cut "},
+        {u"传送 \x1B[1m完毕", u"传送 完毕"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(platform::printableText(QString::fromUtf16(c.raw)), QString::fromUtf16(c.shown))
+            << QString::fromUtf16(c.raw).toStdString();
 }
