@@ -2,6 +2,8 @@
 #pragma once
 
 #include "app/NoticeSelection.h"
+#include "app/StationFile.h"
+#include "app/StationSettings.h"
 
 #include <QList>
 #include <QString>
@@ -66,6 +68,9 @@ private:
     void readFolderSettings();
     void readStations(bool rebuild);
     void saveStations();
+    // The stations of Addf.cfg as last read or saved, their options and the list's items.
+    void showStationList(const QList<Station>& stations, const QList<LoadedStation>& options);
+    void saveTicks();
     void writeFolderSettings();
 
     // The settings page shows one view: the password prompt (nullptr), the tree or the grid.
@@ -88,6 +93,12 @@ private:
     QMetaObject::Connection m_focusConnection;
     NoticeList* m_notices = nullptr;
     std::unique_ptr<StationChecklist> m_stationChecklist;
+    // Addf.cfg's stations and their Stations.ini options, as last read or saved; item i of
+    // the check list is station i.
+    QList<Station> m_stations;
+    QList<LoadedStation> m_stationOptions;
+    // For each grid row (from 0), the station it showed when last read or saved; -1 for none.
+    QList<qsizetype> m_rowStation;
     SettingsGate* m_gate = nullptr;
     // The run in progress, if any.
     SendRun* m_run = nullptr;

@@ -67,6 +67,10 @@ The next connection remembers the certificate the station shows then.</translati
       <translation>Stations</translation>
     </message>
     <message>
+      <source>全选 / 全不选(&amp;A)</source>
+      <translation>&amp;All / none</translation>
+    </message>
+    <message>
       <source>对方目录为：</source>
       <translation>Remote dir:</translation>
     </message>
@@ -439,6 +443,14 @@ To choose their folder, open the Settings tab, enter the password, pick Local an
     <message>
       <source>[%1:%2 用户 %3]</source>
       <translation>[%1:%2 user %3]</translation>
+    </message>
+    <message>
+      <source>站点文件已在别处修改，无法确定该站点的设置；按默认设置连接（auto，端口 21）</source>
+      <translation>The station file was changed elsewhere and this station's settings are uncertain; connecting with the defaults (auto, port 21)</translation>
+    </message>
+    <message>
+      <source>站点曾使用加密连接，现在服务器拒绝加密；未登录</source>
+      <translation>The station was encrypted before and the server now refuses encryption; not logged in</translation>
     </message>
   </context>
   <context>

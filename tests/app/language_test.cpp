@@ -82,6 +82,8 @@ QStringList runTexts()
                               SocketEndpoint{SocketEndpoint::Role::Data, "127.0.0.1", 2121});
     return {headerLine(3),
             stationStartLine("A"),
+            uncertainOptionsLine(),
+            encryptionRefusedLine(),
             successLine(),
             networkErrorLine(),
             stoppedLine(),

@@ -119,10 +119,19 @@ TEST_F(WindowTest, StationFileFillsGridAndCheckedListOnEveryShowOfTheStationsPag
             writeSettings("Addf.cfg", bytes);
         clickTab(1);
     };
+    // Ticks follow stations, not places in the list, and are remembered across restarts.
+    const QByteArray headquarters = hostRecord(gbk(QStringLiteral("总部")), "127.0.0.2", "clerk", "pw1");
     list->item(0)->setCheckState(Qt::Unchecked);
+    reshow(hostRecord("b", "127.0.0.3", "u", "p") + headquarters);
+    EXPECT_EQ(stations(list), (QStringList{"b", QStringLiteral("总部 (unticked)")}));
+    destroy();
+    open();
+    list = child<QListWidget>("stationList");
+    EXPECT_EQ(stations(list), (QStringList{"b", QStringLiteral("总部 (unticked)")}));
     reshow(hostRecord("c", "3.3.3.3", "u", "p"));
-    EXPECT_EQ(stations(list), QStringList{"c (unticked)"}) << "a row keeps the clerk's tick";
+    EXPECT_EQ(stations(list), QStringList{"c"}) << "a deleted station leaves no tick behind";
     EXPECT_EQ(gridText(1, 2), QString()) << "rows 1 to 9 are cleared first";
+    list->item(0)->setCheckState(Qt::Unchecked);
     // A file without a complete record, or none at all, leaves grid and list as they are.
     reshow(QByteArray(67, 'x'));
     EXPECT_EQ(stations(list), QStringList{"c (unticked)"});
