@@ -197,6 +197,25 @@ TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
     EXPECT_EQ(run.unfinishedStations(), (QList<qsizetype>{1, 2, 3, 4}));
 }
 
+TEST_F(SendRunLog, AStationWhoseOptionsAreUncertainGoesWithTheDefaultsAndSaysSo)
+{
+    testsupport::TempTree settings;
+    ASSERT_TRUE(settings.isValid());
+    // Saved for "A"; Addf.cfg was edited elsewhere: A's port must not serve "A2".
+    StationSettings(settings.path("Stations.ini"))
+        .save({{station("A", "127.0.0.2"), {2121, TransferMode::Passive}}});
+    RunLog log(sink());
+    SendRun run(m_client, log, {station("A2", "127.0.0.2")}, "in", m_selection);
+    run.useStationSettings(settings.path("Stations.ini"));
+    run.run();
+    EXPECT_EQ(m_log.mid(2, 4),
+              (Lines{start("A2"),
+                     QStringLiteral("red:     站点文件已在别处修改，无法确定该站点的设置；"
+                                    "按默认设置连接（auto，端口 21）"),
+                     networkError, QStringLiteral("    连接 127.0.0.2:21 失败：连接被拒绝")}))
+        << m_log.join('\n').toStdString();
+}
+
 TEST_F(SendRunLog, StopBeforeAStationContactsNoOneMoreAndLeavesNothingOpen)
 {
     testsupport::ScriptedFtpPeer first("127.0.0.2");

@@ -1,6 +1,7 @@
 // The two settings files: what is read at start and on the stations page, the bytes written.
 #include "WindowFixture.h"
 
+#include "app/StationSettings.h"
 #include "platform/codepage.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTableWidget>
 #include <QTest>
 
@@ -164,6 +166,43 @@ TEST_F(WindowTest, MoreThanNineStationsAreAllKeptAndSaved)
     QByteArray expected = file;
     expected.replace(9 * 68, 68, hostRecord("ten", "10.0.0.10", "u", "p"));
     EXPECT_EQ(readSettings("Addf.cfg"), expected);
+}
+
+TEST_F(WindowTest, GridSavesCarryEachStationsOptionsAndTickAndTheListTicksAllOrNone)
+{
+    // Two stations at one address on different ports, and a third.
+    const Station a{"A", "127.0.0.2", "u", "p"}, b{"B", "127.0.0.2", "u", "p"};
+    writeSettings("Addf.cfg", hostRecord("A", "127.0.0.2", "u", "p")
+                                  + hostRecord("B", "127.0.0.2", "u", "p")
+                                  + hostRecord("C", "127.0.0.3", "u", "p"));
+    StationSettings(settingsFile("Stations.ini"))
+        .save({{a, {2121, TransferMode::Active}}, {b, {2222, TransferMode::Passive}}});
+    open();
+    auto* list = child<QListWidget>("stationList");
+    list->item(1)->setCheckState(Qt::Unchecked);
+    openGrid();
+    EXPECT_EQ(gridText(5, 1), "2121");
+    EXPECT_EQ(gridText(5, 2), "2222");
+    // A deleted (its row cleared), B renamed: B's options and tick go with it.
+    typeRow(1, {"", "", "", ""});
+    typeIntoGrid(1, 2, "B2");
+    clickTab(1);
+    EXPECT_EQ(stations(list), (QStringList{"B2 (unticked)", "C"}));
+    const StationSettings settings(settingsFile("Stations.ini"));
+    const QList<LoadedStation> loaded =
+        settings.load({{"B2", "127.0.0.2", "u", "p"}, {"C", "127.0.0.3", "u", "p"}});
+    EXPECT_EQ(loaded[0].options, (StationOptions{2222, TransferMode::Passive}));
+    EXPECT_FALSE(loaded[0].ticked);
+    EXPECT_EQ(QSettings(settingsFile("Stations.ini"), QSettings::IniFormat).childGroups().size(), 2)
+        << "A's group is gone";
+
+    // "全选 / 全不选" from the keyboard: all when some are unticked, then none.
+    QTest::keyClick(m_form.get(), Qt::Key_A, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return stations(list) == QStringList{"B2", "C"}; }));
+    child<QPushButton>("tickAllButton")->click();
+    EXPECT_EQ(stations(list), (QStringList{"B2 (unticked)", "C (unticked)"}));
+    EXPECT_FALSE(settings.load({{"C", "127.0.0.3", "u", "p"}}).value(0).ticked) << "remembered";
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
 
 TEST_F(WindowTest, LeavingTheGridSavesRowsByTheirRules)
