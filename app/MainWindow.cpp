@@ -18,6 +18,7 @@
 #include "controls/labels/MainWindowLabels.h"
 #include "ftp/FtpClient.h"
 #include "platform/application.h"
+#include "platform/exception.h"
 #include "platform/files.h"
 
 #include "ui_MainWindow.h"
@@ -242,15 +243,26 @@ void MainWindow::prepareWindow()
 
 void MainWindow::readFolderSettings()
 {
-    const std::optional<FolderSettings> settings = FolderFile(settingsPath(dirtCfgName)).load();
-    if (!settings)
-        return;
-    m_gate->setPassword(settings->password);
-    // A path that is not absolute names no folder of the tree ("." is written for none).
-    if (!settings->localFolder.isEmpty() && QDir::isAbsolutePath(settings->localFolder))
-        folderTree->setDirectory(settings->localFolder);
-    if (!settings->remoteFolder.isEmpty())
-        m_ui->remoteFolderEdit->setText(settings->remoteFolder);
+    const QString path = settingsPath(dirtCfgName);
+    std::optional<FolderSettings> settings;
+    try {
+        settings = FolderFile(path).load();
+    } catch (const platform::InOutError& error) {
+        // Never an open page with an empty password, never a save over the file.
+        m_folderFileUnreadable = true;
+        m_gate->lockOut(tr("无法读取 %1：%2；系统设置保持锁定").arg(path, error.message()));
+        throw;
+    }
+    if (settings) {
+        m_folderRead = *settings;
+        m_gate->setPassword(settings->password);
+        // A path that is not absolute names no folder of the tree ("." is written for none).
+        if (!settings->localFolder.isEmpty() && QDir::isAbsolutePath(settings->localFolder))
+            folderTree->setDirectory(settings->localFolder);
+        if (!settings->remoteFolder.isEmpty())
+            m_ui->remoteFolderEdit->setText(settings->remoteFolder);
+    }
+    m_folderShown = shownFolderSettings();
 }
 
 void MainWindow::readStations(bool rebuild)
@@ -339,13 +351,23 @@ void MainWindow::saveTicks()
         m_stationOptions[index].ticked = ticks[index];
 }
 
-void MainWindow::writeFolderSettings()
+FolderSettings MainWindow::shownFolderSettings() const
 {
     // The password changes only in the dialog of an unlocked settings page.
-    FolderFile(settingsPath(dirtCfgName))
-        .save({.localFolder = m_ui->noticeFolderLabel->text(),
-               .remoteFolder = m_ui->remoteFolderEdit->text(),
-               .password = m_gate->password()});
+    return {.localFolder = m_ui->noticeFolderLabel->text(),
+            .remoteFolder = m_ui->remoteFolderEdit->text(),
+            .password = m_gate->password()};
+}
+
+void MainWindow::writeFolderSettings()
+{
+    if (m_folderFileUnreadable)
+        return;
+    const FolderFile file(settingsPath(dirtCfgName));
+    // Re-read first: what another window saved meanwhile stays unless this one changed it.
+    const std::optional<FolderSettings> now = file.load();
+    const FolderSettings ours = shownFolderSettings();
+    file.save(now ? keepOthersChanges(ours, m_folderShown, m_folderRead, *now) : ours);
 }
 
 void MainWindow::showStationsPage()

@@ -1,6 +1,7 @@
 // The main window: notice page, stations page, settings page, information pane and buttons.
 #pragma once
 
+#include "app/FolderFile.h"
 #include "app/NoticeSelection.h"
 #include "app/StationFile.h"
 #include "app/StationSettings.h"
@@ -72,6 +73,7 @@ private:
     void showStationList(const QList<Station>& stations, const QList<LoadedStation>& options);
     void saveTicks();
     void writeFolderSettings();
+    FolderSettings shownFolderSettings() const;
 
     // The settings page shows one view: the password prompt (nullptr), the tree or the grid.
     void showSettingsView(QWidget* view);
@@ -104,4 +106,9 @@ private:
     SendRun* m_run = nullptr;
     bool m_closeAfterRun = false;
     bool m_folderFileSaved = false;
+    // Dirt.cfg as read at start and the window's values right after; a file that exists but
+    // could not be read is never saved over.
+    FolderSettings m_folderRead;
+    FolderSettings m_folderShown;
+    bool m_folderFileUnreadable = false;
 };

@@ -165,6 +165,7 @@ EN = {
         "connecting with the defaults (auto, port 21)",
     "站点曾使用加密连接，现在服务器拒绝加密；未登录":
         "The station was encrypted before and the server now refuses encryption; not logged in",
+    "无法读取 %1：%2；系统设置保持锁定": "Cannot read %1: %2; the settings stay locked",
 }
 
 ZH = {

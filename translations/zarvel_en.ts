@@ -149,6 +149,10 @@ The next connection remembers the certificate the station shows then.</translati
       <source>退出(&amp;X)</source>
       <translation>E&amp;xit</translation>
     </message>
+    <message>
+      <source>无法读取 %1：%2；系统设置保持锁定</source>
+      <translation>Cannot read %1: %2; the settings stay locked</translation>
+    </message>
   </context>
   <context>
     <name>MainWindowLabels</name>

@@ -96,6 +96,38 @@ TEST_F(WindowTest, PasswordIsWrittenBackUnchangedUnlessThePageWasUnlocked)
     EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\n.\r\nold pw\r\n"));
 }
 
+TEST_F(WindowTest, ASecondWindowClosedLaterKeepsWhatTheFirstChanged)
+{
+    writeSettings("Dirt.cfg", ".\r\nin\r\npw\r\n");
+    open();
+    // Another window saves a new remote folder and password meanwhile.
+    writeSettings("Dirt.cfg", ".\r\nother\r\nnew\r\n");
+    destroy();
+    EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\nother\r\nnew\r\n"));
+    // What this window changed is its own; the rest stays the other's.
+    open();
+    writeSettings("Dirt.cfg", ".\r\nthird\r\nnewer\r\n");
+    child<QLineEdit>("remoteFolderEdit")->setText("mine");
+    destroy();
+    EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\nmine\r\nnewer\r\n"));
+}
+
+TEST_F(WindowTest, AFolderFileThatCannotBeReadKeepsTheSettingsPageLockedAndIsNotSaved)
+{
+    // Too large to be a folder file: refused, whoever runs the test.
+    const QByteArray big = ".\r\nin\r\n" + QByteArray(70 * 1024, 'x');
+    writeSettings("Dirt.cfg", big);
+    open();
+    unlock("");
+    EXPECT_FALSE(child<QRadioButton>("stationSettingsButton")->isEnabled()) << "still locked";
+    auto* line = child<QLabel>("settingsLockedLabel");
+    EXPECT_TRUE(line->isVisible());
+    EXPECT_TRUE(line->text().contains(settingsFile("Dirt.cfg"))) << line->text().toStdString();
+    destroy();
+    EXPECT_EQ(readSettings("Dirt.cfg"), big);
+    EXPECT_EQ(m_errors.size(), 1) << "at start only";
+}
+
 TEST_F(WindowTest, StationFileFillsGridAndCheckedListOnEveryShowOfTheStationsPage)
 {
     writeSettings("Addf.cfg",
