@@ -3,6 +3,7 @@
 
 #include "app/CertificateMenu.h"
 #include "app/FolderFile.h"
+#include "app/LineValues.h"
 #include "app/NoticeList.h"
 #include "app/NoticeText.h"
 #include "app/RunLog.h"
@@ -153,6 +154,11 @@ void MainWindow::wireHandlers()
     connect(m_ui->stopButton, &QPushButton::clicked, this,
             guardedSlot(this, &MainWindow::requestStop));
     connect(m_ui->exitButton, &QPushButton::clicked, this, &QWidget::close);
+    // Values that would change the shape of a settings file are refused where they are typed.
+    const auto refuse = [this](const QString& message) { m_ui->logPane->addLine(message, true); };
+    connect(m_ui->stationGrid, &StationGrid::inputRefused, this, refuse);
+    m_ui->remoteFolderEdit->setValidator(new OneLineValidator(
+        m_ui->remoteFolderEdit, [refuse] { refuse(lineBreakRefusedMessage()); }));
     connect(m_ui->tickAllButton, &QPushButton::clicked, this, [this] {
         m_stationChecklist->toggleAll();
         platform::guarded([this] { saveTicks(); });
@@ -383,6 +389,14 @@ void MainWindow::leaveStationGrid()
 
 void MainWindow::showChosenFolder()
 {
+    // A folder whose path holds a line break cannot be stored: the one before stays.
+    if (!isOneLine(folderTree->Directory())) {
+        m_ui->logPane->addLine(lineBreakRefusedMessage(), true);
+        const QString before = m_ui->noticeFolderLabel->text();
+        if (!before.isEmpty() && isOneLine(before))
+            folderTree->setDirectory(before);
+        return;
+    }
     setGrowingLabel(m_ui->noticeFolderLabel, folderTree->Directory());
     setGrowingLabel(m_ui->settingsFolderLabel, folderTree->Directory());
     // Until a folder is chosen, the blank label says where that is done.

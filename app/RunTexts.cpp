@@ -369,4 +369,9 @@ QString encryptionRefusedLine()
         + QCoreApplication::translate("RunTexts", "站点曾使用加密连接，现在服务器拒绝加密；未登录");
 }
 
+QString loginNotOneLineCause()
+{
+    return QCoreApplication::translate("RunTexts", "用户名或口令含有换行符或空字符，未登录");
+}
+
 } // namespace runtexts

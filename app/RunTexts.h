@@ -100,5 +100,7 @@ QString visibleName(const QString& name);
 QString uncertainOptionsLine();
 // The station was encrypted before and the server now refuses TLS: no login.
 QString encryptionRefusedLine();
+// The station's user name or password holds a line break or NUL: no login.
+QString loginNotOneLineCause();
 
 } // namespace runtexts

@@ -1,6 +1,7 @@
 // The send run's steps, log lines and error handling.
 #include "app/SendRun.h"
 
+#include "app/LineValues.h"
 #include "app/NoticeSelection.h"
 #include "app/RunLog.h"
 #include "app/RunTexts.h"
@@ -180,6 +181,9 @@ SendRun::Outcome SendRun::sendToStation(qsizetype index, const QList<Notice>& no
         return Outcome::Stopped;
     if (station.address.trimmed().isEmpty())
         return failStation(runtexts::emptyAddressCause(), false);
+    // Addf.cfg edited elsewhere: a NUL or line break would cut USER or PASS on the wire.
+    if (!isOneLine(station.user) || !isOneLine(station.password))
+        return failStation(runtexts::loginNotOneLineCause(), false, true);
 
     m_client.Host = platform::toCodePage(station.address);
     m_client.UserID = platform::toCodePage(station.user);

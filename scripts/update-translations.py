@@ -166,6 +166,8 @@ EN = {
     "站点曾使用加密连接，现在服务器拒绝加密；未登录":
         "The station was encrypted before and the server now refuses encryption; not logged in",
     "无法读取 %1：%2；系统设置保持锁定": "Cannot read %1: %2; the settings stay locked",
+    "不能输入换行符或空字符，输入未被接受": "A line break or NUL cannot be entered; input refused",
+    "用户名或口令含有换行符或空字符，未登录": "The user name or password holds a line break or NUL; not logged in",
 }
 
 ZH = {

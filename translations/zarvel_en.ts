@@ -37,6 +37,13 @@ The next connection remembers the certificate the station shows then.</translati
     </message>
   </context>
   <context>
+    <name>LineValues</name>
+    <message>
+      <source>不能输入换行符或空字符，输入未被接受</source>
+      <translation>A line break or NUL cannot be entered; input refused</translation>
+    </message>
+  </context>
+  <context>
     <name>MainWindow</name>
     <message>
       <source>Zarvel   0.0.1版</source>
@@ -455,6 +462,10 @@ To choose their folder, open the Settings tab, enter the password, pick Local an
     <message>
       <source>站点曾使用加密连接，现在服务器拒绝加密；未登录</source>
       <translation>The station was encrypted before and the server now refuses encryption; not logged in</translation>
+    </message>
+    <message>
+      <source>用户名或口令含有换行符或空字符，未登录</source>
+      <translation>The user name or password holds a line break or NUL; not logged in</translation>
     </message>
   </context>
   <context>

@@ -3,6 +3,7 @@
 
 #include "app/Language.h"
 #include "app/PasswordDialog.h"
+#include "app/LineValues.h"
 #include "app/RunTexts.h"
 #include "controls/labels/CustomLabel.h"
 #include "platform/application.h"
@@ -84,6 +85,8 @@ QStringList runTexts()
             stationStartLine("A"),
             uncertainOptionsLine(),
             encryptionRefusedLine(),
+            loginNotOneLineCause(),
+            lineBreakRefusedMessage(),
             successLine(),
             networkErrorLine(),
             stoppedLine(),

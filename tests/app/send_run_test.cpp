@@ -197,7 +197,7 @@ TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
     EXPECT_EQ(run.unfinishedStations(), (QList<qsizetype>{1, 2, 3, 4}));
 }
 
-TEST_F(SendRunLog, AStationWhoseOptionsAreUncertainGoesWithTheDefaultsAndSaysSo)
+TEST_F(SendRunLog, UncertainOptionsGetTheDefaultsAndALoginThatIsNotOneLineIsRefused)
 {
     testsupport::TempTree settings;
     ASSERT_TRUE(settings.isValid());
@@ -205,14 +205,19 @@ TEST_F(SendRunLog, AStationWhoseOptionsAreUncertainGoesWithTheDefaultsAndSaysSo)
     StationSettings(settings.path("Stations.ini"))
         .save({{station("A", "127.0.0.2"), {2121, TransferMode::Passive}}});
     RunLog log(sink());
-    SendRun run(m_client, log, {station("A2", "127.0.0.2")}, "in", m_selection);
+    // A NUL in a password read from the file never reaches the wire.
+    SendRun run(m_client, log,
+                {station("A2", "127.0.0.2"), station("N", "127.0.0.3", QStringLiteral("p") + QChar(0))},
+                "in", m_selection);
     run.useStationSettings(settings.path("Stations.ini"));
     run.run();
-    EXPECT_EQ(m_log.mid(2, 4),
+    EXPECT_EQ(m_log.mid(2, 7),
               (Lines{start("A2"),
                      QStringLiteral("red:     站点文件已在别处修改，无法确定该站点的设置；"
                                     "按默认设置连接（auto，端口 21）"),
-                     networkError, QStringLiteral("    连接 127.0.0.2:21 失败：连接被拒绝")}))
+                     networkError, QStringLiteral("    连接 127.0.0.2:21 失败：连接被拒绝"),
+                     start("N"), networkError,
+                     QStringLiteral("red:     用户名或口令含有换行符或空字符，未登录")}))
         << m_log.join('\n').toStdString();
 }
 

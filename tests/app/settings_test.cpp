@@ -2,9 +2,12 @@
 #include "WindowFixture.h"
 
 #include "app/StationSettings.h"
+#include "controls/explorer/FolderTree.h"
 #include "platform/codepage.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QTextEdit>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -126,6 +129,43 @@ TEST_F(WindowTest, AFolderFileThatCannotBeReadKeepsTheSettingsPageLockedAndIsNot
     destroy();
     EXPECT_EQ(readSettings("Dirt.cfg"), big);
     EXPECT_EQ(m_errors.size(), 1) << "at start only";
+}
+
+TEST_F(WindowTest, LineBreaksAndNulsAreRefusedWhereTheyAreTypedWithAMessage)
+{
+    const QString refused = QStringLiteral("不能输入换行符或空字符，输入未被接受");
+    const auto paneLines = [this] { return child<QTextEdit>("logPane")->toPlainText(); };
+    writeSettings("Dirt.cfg", ".\r\nin\r\n\r\n");
+    open();
+    openGrid();
+    for (const QString& text : {QStringLiteral("p\nUSER x"), QStringLiteral("p\r"), QStringLiteral("a") + QChar(0)}) {
+        SCOPED_TRACE(text.toStdString());
+        typeIntoGrid(4, 1, "ok");
+        QApplication::clipboard()->setText(text);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::ControlModifier);
+        QTest::mouseClick(child<QRadioButton>("localFolderButton"), Qt::LeftButton);
+        EXPECT_EQ(gridText(4, 1), "ok");
+        EXPECT_TRUE(paneLines().contains(refused));
+        child<QTextEdit>("logPane")->clear();
+        clickTab(1);
+        auto* remote = child<QLineEdit>("remoteFolderEdit");
+        remote->setFocus();
+        remote->selectAll();
+        QTest::keyClick(remote, Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(remote->text(), "in");
+        EXPECT_TRUE(paneLines().contains(refused));
+        child<QTextEdit>("logPane")->clear();
+        openGrid();
+    }
+    // A folder whose name holds a line break is not taken from the tree.
+    const QString odd = m_folder.filePath("a\nb");
+    ASSERT_TRUE(QDir().mkdir(odd));
+    child<FolderTree>("folderTree")->setDirectory(odd);
+    EXPECT_NE(child<QLabel>("settingsFolderLabel")->text(), odd);
+    EXPECT_TRUE(paneLines().contains(refused));
+    destroy();
+    EXPECT_EQ(readSettings("Dirt.cfg").count('\r'), 3) << readSettings("Dirt.cfg").toStdString();
 }
 
 TEST_F(WindowTest, StationFileFillsGridAndCheckedListOnEveryShowOfTheStationsPage)
