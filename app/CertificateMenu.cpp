@@ -65,8 +65,8 @@ void CertificateMenu::showMenu(int row, const QPoint& globalPosition)
     menu->setAttribute(Qt::WA_DeleteOnClose);
     QAction* forget = menu->addAction(tr("忘记证书(&F)..."));
     // Only a remembered certificate can be forgotten; the menu says why there is none.
-    const bool remembered =
-        !address.isEmpty() && !StationSettings(m_settingsPath()).certificate(address, port).isEmpty();
+    const bool remembered = !address.isEmpty()
+        && !StationSettings(m_settingsPath()).certificate(address, port).isEmpty();
     forget->setEnabled(remembered);
     if (!remembered)
         menu->addAction(tr("该站点没有记住的证书"))->setEnabled(false);
@@ -76,8 +76,7 @@ void CertificateMenu::showMenu(int row, const QPoint& globalPosition)
     menu->popup(globalPosition);
 }
 
-void CertificateMenu::confirmForgetting(const QString& name, const QString& address,
-                                        quint16 port)
+void CertificateMenu::confirmForgetting(const QString& name, const QString& address, quint16 port)
 {
     const QByteArray print = StationSettings(m_settingsPath()).certificate(address, port);
     auto* box = new QMessageBox(QMessageBox::Question, tr("忘记证书"),
@@ -94,6 +93,6 @@ void CertificateMenu::confirmForgetting(const QString& name, const QString& addr
                     platform::guarded([&] {
                         StationSettings(m_settingsPath()).forgetCertificate(address, port);
                     });
-    });
+            });
     box->open();
 }

@@ -15,8 +15,7 @@ QString lineBreakRefusedMessage()
     return QCoreApplication::translate("LineValues", "不能输入换行符或空字符，输入未被接受");
 }
 
-OneLineValidator::OneLineValidator(QObject* parent, std::function<void()> refused,
-                                   QValidator* next)
+OneLineValidator::OneLineValidator(QObject* parent, std::function<void()> refused, QValidator* next)
     : QValidator(parent)
     , m_refused(std::move(refused))
     , m_next(next)

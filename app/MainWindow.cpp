@@ -327,7 +327,8 @@ void MainWindow::saveStations()
             continue;
         const qsizetype before = m_rowStation.value(row, -1);
         rowStation[row] = entries.size();
-        entries << StationEntry{rows[row], rowOptions[row], before < 0 || ticks.value(before, true)};
+        entries << StationEntry{rows[row], rowOptions[row],
+                                before < 0 || ticks.value(before, true)};
         saved << LoadedStation{rowOptions[row], entries.last().ticked, StationMatch::Found};
     }
     // Nothing changed since the files were read: another window's later edits stay.

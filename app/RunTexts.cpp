@@ -360,7 +360,8 @@ QString uncertainOptionsLine()
 {
     return indent
         + QCoreApplication::translate(
-            "RunTexts", "站点文件已在别处修改，无法确定该站点的设置；按默认设置连接（auto，端口 21）");
+               "RunTexts",
+               "站点文件已在别处修改，无法确定该站点的设置；按默认设置连接（auto，端口 21）");
 }
 
 QString encryptionRefusedLine()

@@ -149,8 +149,8 @@ QList<SendRun::Notice> SendRun::checkNotices()
 void SendRun::useStationSettings(const QString& path, QList<LoadedStation> options)
 {
     m_settings.emplace(path);
-    m_options = options.size() == m_stations.size() ? std::move(options)
-                                                    : m_settings->load(m_stations);
+    m_options =
+        options.size() == m_stations.size() ? std::move(options) : m_settings->load(m_stations);
 }
 
 void SendRun::loadStationOptions(qsizetype index)

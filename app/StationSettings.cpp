@@ -34,8 +34,8 @@ QString encoded(const QString& text)
 
 QString identity(const Station& station)
 {
-    return stationPrefix + encoded(station.name) + u' ' + encoded(station.address.trimmed())
-        + u' ' + encoded(station.user);
+    return stationPrefix + encoded(station.name) + u' ' + encoded(station.address.trimmed()) + u' '
+        + encoded(station.user);
 }
 
 // Before stations had identities, a group was named by the address alone.
@@ -115,7 +115,8 @@ QList<LoadedStation> match(const QSettings& file, const QList<Station>& stations
             ++groupsOf[group.section(u'#', 0, 0)];
             addressesOfGroups << file.value(group + u'/' + addressKey).toString().trimmed();
         } else if (isAddressGroup(group)) {
-            addressesOfGroups << QString::fromUtf8(QByteArray::fromPercentEncoding(group.toLatin1()));
+            addressesOfGroups << QString::fromUtf8(
+                QByteArray::fromPercentEncoding(group.toLatin1()));
         }
     }
     QHash<QString, int> recordsOf;
@@ -255,8 +256,7 @@ void StationSettings::saveTicks(const QList<Station>& stations, const QList<bool
     const QList<LoadedStation> loaded = match(*file, stations, keys);
     for (qsizetype index = 0; index < stations.size() && index < ticks.size(); ++index) {
         if (loaded[index].match == StationMatch::Uncertain
-            || (loaded[index].match == StationMatch::Found
-                && loaded[index].ticked == ticks[index]))
+            || (loaded[index].match == StationMatch::Found && loaded[index].ticked == ticks[index]))
             continue;
         writeEntry(*file, keys[index], {stations[index], loaded[index].options, ticks[index]});
     }

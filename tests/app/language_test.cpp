@@ -2,8 +2,8 @@
 #include "WindowFixture.h"
 
 #include "app/Language.h"
-#include "app/PasswordDialog.h"
 #include "app/LineValues.h"
+#include "app/PasswordDialog.h"
 #include "app/RunTexts.h"
 #include "controls/labels/CustomLabel.h"
 #include "platform/application.h"

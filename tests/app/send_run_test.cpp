@@ -206,18 +206,19 @@ TEST_F(SendRunLog, UncertainOptionsGetTheDefaultsAndALoginThatIsNotOneLineIsRefu
         .save({{station("A", "127.0.0.2"), {2121, TransferMode::Passive}}});
     RunLog log(sink());
     // A NUL in a password read from the file never reaches the wire.
-    SendRun run(m_client, log,
-                {station("A2", "127.0.0.2"), station("N", "127.0.0.3", QStringLiteral("p") + QChar(0))},
-                "in", m_selection);
+    SendRun run(
+        m_client, log,
+        {station("A2", "127.0.0.2"), station("N", "127.0.0.3", QStringLiteral("p") + QChar(0))},
+        "in", m_selection);
     run.useStationSettings(settings.path("Stations.ini"));
     run.run();
-    EXPECT_EQ(m_log.mid(2, 7),
-              (Lines{start("A2"),
-                     QStringLiteral("red:     站点文件已在别处修改，无法确定该站点的设置；"
-                                    "按默认设置连接（auto，端口 21）"),
-                     networkError, QStringLiteral("    连接 127.0.0.2:21 失败：连接被拒绝"),
-                     start("N"), networkError,
-                     QStringLiteral("red:     用户名或口令含有换行符或空字符，未登录")}))
+    EXPECT_EQ(
+        m_log.mid(2, 7),
+        (Lines{start("A2"),
+               QStringLiteral("red:     站点文件已在别处修改，无法确定该站点的设置；"
+                              "按默认设置连接（auto，端口 21）"),
+               networkError, QStringLiteral("    连接 127.0.0.2:21 失败：连接被拒绝"), start("N"),
+               networkError, QStringLiteral("red:     用户名或口令含有换行符或空字符，未登录")}))
         << m_log.join('\n').toStdString();
 }
 
@@ -406,7 +407,8 @@ TEST_F(SendRunLog, AStationWithTemporaryNamesRenamesEachFileAndARefusalFailsIt)
     testsupport::TempTree settings;
     ASSERT_TRUE(settings.isValid());
     StationSettings(settings.path("Stations.ini"))
-        .save({{station("A", "127.0.0.2"), {peer.port(), TransferMode::Active, true, TlsMode::Off}}});
+        .save(
+            {{station("A", "127.0.0.2"), {peer.port(), TransferMode::Active, true, TlsMode::Off}}});
     testsupport::TempTree logs;
     ASSERT_TRUE(logs.isValid());
 
@@ -513,11 +515,11 @@ TEST_F(SendRunLog, EachStationSaysWhetherItIsEncryptedAndCertificatesAreRemember
         return StationEntry{station(name, QString::fromLatin1(peer.address())),
                             {peer.port(), TransferMode::Active, false, tls}};
     };
-    settings.save({options("fresh", fresh, TlsMode::Auto), options("changed", changed, TlsMode::Auto),
-                   options("plain", plain, TlsMode::Auto), options("strict", strict, TlsMode::Require),
-                   options("known", known, TlsMode::Require),
-                   options("trusted", trusted, TlsMode::Auto),
-                   options("downgraded", downgraded, TlsMode::Auto)});
+    settings.save(
+        {options("fresh", fresh, TlsMode::Auto), options("changed", changed, TlsMode::Auto),
+         options("plain", plain, TlsMode::Auto), options("strict", strict, TlsMode::Require),
+         options("known", known, TlsMode::Require), options("trusted", trusted, TlsMode::Auto),
+         options("downgraded", downgraded, TlsMode::Auto)});
     settings.rememberEncrypted("127.0.0.7", downgraded.port());
     const QByteArray otherPrint = "00:" + QByteArray("11:").repeated(30) + "22";
     settings.rememberCertificate("127.0.0.3", changed.port(), otherPrint);

@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QTextEdit>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -18,6 +17,7 @@
 #include <QSettings>
 #include <QTableWidget>
 #include <QTest>
+#include <QTextEdit>
 
 namespace {
 
@@ -138,7 +138,8 @@ TEST_F(WindowTest, LineBreaksAndNulsAreRefusedWhereTheyAreTypedWithAMessage)
     writeSettings("Dirt.cfg", ".\r\nin\r\n\r\n");
     open();
     openGrid();
-    for (const QString& text : {QStringLiteral("p\nUSER x"), QStringLiteral("p\r"), QStringLiteral("a") + QChar(0)}) {
+    for (const QString& text :
+         {QStringLiteral("p\nUSER x"), QStringLiteral("p\r"), QStringLiteral("a") + QChar(0)}) {
         SCOPED_TRACE(text.toStdString());
         typeIntoGrid(4, 1, "ok");
         QApplication::clipboard()->setText(text);
@@ -194,7 +195,8 @@ TEST_F(WindowTest, StationFileFillsGridAndCheckedListOnEveryShowOfTheStationsPag
         clickTab(1);
     };
     // Ticks follow stations, not places in the list, and are remembered across restarts.
-    const QByteArray headquarters = hostRecord(gbk(QStringLiteral("总部")), "127.0.0.2", "clerk", "pw1");
+    const QByteArray headquarters =
+        hostRecord(gbk(QStringLiteral("总部")), "127.0.0.2", "clerk", "pw1");
     list->item(0)->setCheckState(Qt::Unchecked);
     reshow(hostRecord("b", "127.0.0.3", "u", "p") + headquarters);
     EXPECT_EQ(stations(list), (QStringList{"b", QStringLiteral("总部 (unticked)")}));
@@ -244,9 +246,9 @@ TEST_F(WindowTest, GridSavesCarryEachStationsOptionsAndTickAndTheListTicksAllOrN
 {
     // Two stations at one address on different ports, and a third.
     const Station a{"A", "127.0.0.2", "u", "p"}, b{"B", "127.0.0.2", "u", "p"};
-    writeSettings("Addf.cfg", hostRecord("A", "127.0.0.2", "u", "p")
-                                  + hostRecord("B", "127.0.0.2", "u", "p")
-                                  + hostRecord("C", "127.0.0.3", "u", "p"));
+    writeSettings("Addf.cfg",
+                  hostRecord("A", "127.0.0.2", "u", "p") + hostRecord("B", "127.0.0.2", "u", "p")
+                      + hostRecord("C", "127.0.0.3", "u", "p"));
     StationSettings(settingsFile("Stations.ini"))
         .save({{a, {2121, TransferMode::Active}}, {b, {2222, TransferMode::Passive}}});
     open();

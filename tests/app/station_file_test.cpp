@@ -63,7 +63,8 @@ TEST_F(StationFileTest, StationsRoundTripAsLengthPrefixedGbkFields)
     EXPECT_EQ(read(), QByteArray()) << "no station, an empty file";
 
     // A file that another program left readable by others becomes owner-only at a save.
-    ASSERT_TRUE(QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+    ASSERT_TRUE(
+        QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
     StationFile(path()).save(stations);
     ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);

@@ -54,7 +54,8 @@ TEST_F(StationSettingsTest, RoundTripKeysAndDefaults)
     const QList<StationOptions> stored{{2121, TransferMode::Active},
                                        {21, TransferMode::Passive, true, TlsMode::Require},
                                        {990, TransferMode::Auto, false, TlsMode::Off}};
-    settings.save({{stations[0], stored[0]}, {stations[1], stored[1], false}, {stations[2], stored[2]}});
+    settings.save(
+        {{stations[0], stored[0]}, {stations[1], stored[1], false}, {stations[2], stored[2]}});
     const QList<LoadedStation> loaded = settings.load(stations);
     EXPECT_EQ(optionsOf(loaded), stored);
     EXPECT_EQ(matchesOf(loaded), QList<StationMatch>(3, StationMatch::Found));
@@ -110,14 +111,20 @@ TEST_F(StationSettingsTest, OptionsFollowTheStationAndNeverServeAnother)
         QList<StationOptions> options;
         QList<StationMatch> matches;
     } cases[] = {
-        {"as saved", {a, b, c, twin, twin}, {forA, forB, forC, firstTwin, secondTwin},
+        {"as saved",
+         {a, b, c, twin, twin},
+         {forA, forB, forC, firstTwin, secondTwin},
          {M::Found, M::Found, M::Found, M::Found, M::Found}},
         {"reordered", {c, b, a}, {forC, forB, forA}, {M::Found, M::Found, M::Found}},
         {"A renamed elsewhere: B keeps its own, A2 gets none of B's",
-         {station("A2", "10.0.0.1"), b}, {none, forB}, {M::Uncertain, M::Found}},
+         {station("A2", "10.0.0.1"), b},
+         {none, forB},
+         {M::Uncertain, M::Found}},
         {"A's user changed elsewhere", {station("A", "10.0.0.1", "v")}, {none}, {M::Uncertain}},
         {"one twin deleted elsewhere: which one is unknown", {twin}, {none}, {M::Uncertain}},
-        {"a third twin added elsewhere", {twin, twin, twin}, {none, none, none},
+        {"a third twin added elsewhere",
+         {twin, twin, twin},
+         {none, none, none},
          {M::Uncertain, M::Uncertain, M::Uncertain}},
         {"a new address", {station("N", "10.0.0.9")}, {none}, {M::New}},
     };
@@ -156,11 +163,13 @@ TEST_F(StationSettingsTest, AnOldFileKeyedByAddressIsReadWhereOnlyOneStationHasT
     }
     const StationSettings settings(path());
     const Station one = station("A", "10.0.0.1"), v6 = station("V", "::1");
-    EXPECT_EQ(settings.load({one, v6}).value(0).options, (StationOptions{2121, TransferMode::Passive}));
+    EXPECT_EQ(settings.load({one, v6}).value(0).options,
+              (StationOptions{2121, TransferMode::Passive}));
     EXPECT_EQ(settings.load({one, v6}).value(1).options.tls, TlsMode::Off);
     // Two stations at the address: neither gets the group.
     const QList<LoadedStation> shared = settings.load({one, station("B", " 10.0.0.1")});
-    EXPECT_EQ(matchesOf(shared), (QList<StationMatch>{StationMatch::Uncertain, StationMatch::Uncertain}));
+    EXPECT_EQ(matchesOf(shared),
+              (QList<StationMatch>{StationMatch::Uncertain, StationMatch::Uncertain}));
     EXPECT_EQ(optionsOf(shared), QList<StationOptions>(2));
 
     // The old certificate was seen on the group's port; after a save it is pinned there.
@@ -183,7 +192,8 @@ TEST_F(StationSettingsTest, CertificatesAndEncryptionAreRememberedPerAddressAndP
     settings.rememberCertificate("127.0.0.2", 21, print);
     settings.rememberCertificate("::1", 990, "11:22");
     settings.rememberEncrypted("127.0.0.2", 2121);
-    EXPECT_EQ(settings.certificate(" 127.0.0.2 ", 21), print) << "the address as the grid may hold it";
+    EXPECT_EQ(settings.certificate(" 127.0.0.2 ", 21), print)
+        << "the address as the grid may hold it";
     EXPECT_EQ(settings.certificate("127.0.0.2", 2121), QByteArray()) << "another server";
     EXPECT_EQ(settings.certificate("::1", 990), QByteArray("11:22"));
     EXPECT_TRUE(settings.wasEncrypted("127.0.0.2", 2121));
