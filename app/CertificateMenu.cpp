@@ -59,24 +59,26 @@ void CertificateMenu::showMenu(int row, const QPoint& globalPosition)
         return;
     const Station station = m_grid->station(row);
     const QString address = station.address.trimmed();
+    // Pinned for the server at the row's address and port.
+    const quint16 port = m_grid->options().value(row - 1).port;
     auto* menu = new QMenu(m_grid);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     QAction* forget = menu->addAction(tr("忘记证书(&F)..."));
     // Only a remembered certificate can be forgotten; the menu says why there is none.
-    const bool remembered =
-        !address.isEmpty() && !StationSettings(m_settingsPath()).certificate(address).isEmpty();
+    const bool remembered = !address.isEmpty()
+        && !StationSettings(m_settingsPath()).certificate(address, port).isEmpty();
     forget->setEnabled(remembered);
     if (!remembered)
         menu->addAction(tr("该站点没有记住的证书"))->setEnabled(false);
-    connect(forget, &QAction::triggered, this, [this, name = station.name, address] {
-        platform::guarded([&] { confirmForgetting(name, address); });
+    connect(forget, &QAction::triggered, this, [this, name = station.name, address, port] {
+        platform::guarded([&] { confirmForgetting(name, address, port); });
     });
     menu->popup(globalPosition);
 }
 
-void CertificateMenu::confirmForgetting(const QString& name, const QString& address)
+void CertificateMenu::confirmForgetting(const QString& name, const QString& address, quint16 port)
 {
-    const QByteArray print = StationSettings(m_settingsPath()).certificate(address);
+    const QByteArray print = StationSettings(m_settingsPath()).certificate(address, port);
     auto* box = new QMessageBox(QMessageBox::Question, tr("忘记证书"),
                                 tr("忘记站点 %1（%2）记住的证书？\n\nSHA-256 %3\n\n"
                                    "下次连接时将记住该站点那时出示的证书。")
@@ -85,10 +87,12 @@ void CertificateMenu::confirmForgetting(const QString& name, const QString& addr
     box->setAttribute(Qt::WA_DeleteOnClose);
     QPushButton* forget = box->addButton(tr("忘记(&F)"), QMessageBox::AcceptRole);
     box->setDefaultButton(box->addButton(tr("取消"), QMessageBox::RejectRole));
-    connect(box, &QMessageBox::buttonClicked, this, [this, forget, address](QAbstractButton* b) {
-        if (b == forget)
-            platform::guarded(
-                [&] { StationSettings(m_settingsPath()).forgetCertificate(address); });
-    });
+    connect(box, &QMessageBox::buttonClicked, this,
+            [this, forget, address, port](QAbstractButton* b) {
+                if (b == forget)
+                    platform::guarded([&] {
+                        StationSettings(m_settingsPath()).forgetCertificate(address, port);
+                    });
+            });
     box->open();
 }

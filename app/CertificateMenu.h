@@ -11,7 +11,7 @@ class StationGrid;
 
 // A right click on a row's number or one of its cells (or the menu key, or Shift+F10, on the
 // current row) offers "忘记证书(&F)..." when a certificate is remembered for the row's
-// address; once confirmed, the next contact remembers the one the station then shows.
+// address and port; once confirmed, the next contact remembers the one the station then shows.
 class CertificateMenu : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CertificateMenu)
@@ -26,7 +26,7 @@ protected:
 private:
     // The menu of station row `row` (from 1) at `globalPosition`.
     void showMenu(int row, const QPoint& globalPosition);
-    void confirmForgetting(const QString& name, const QString& address);
+    void confirmForgetting(const QString& name, const QString& address, quint16 port);
 
     StationGrid* m_grid;
     std::function<QString()> m_settingsPath;

@@ -38,3 +38,16 @@ void FolderFile::save(const FolderSettings& settings) const
         + settings.password + "\r\n";
     platform::saveSettingsFile(m_path, content);
 }
+
+FolderSettings keepOthersChanges(const FolderSettings& ours, const FolderSettings& shown,
+                                 const FolderSettings& read, const FolderSettings& now)
+{
+    FolderSettings saved = ours;
+    if (ours.localFolder == shown.localFolder && now.localFolder != read.localFolder)
+        saved.localFolder = now.localFolder;
+    if (ours.remoteFolder == shown.remoteFolder && now.remoteFolder != read.remoteFolder)
+        saved.remoteFolder = now.remoteFolder;
+    if (ours.password == shown.password && now.password != read.password)
+        saved.password = now.password;
+    return saved;
+}

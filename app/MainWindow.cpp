@@ -3,6 +3,7 @@
 
 #include "app/CertificateMenu.h"
 #include "app/FolderFile.h"
+#include "app/LineValues.h"
 #include "app/NoticeList.h"
 #include "app/NoticeText.h"
 #include "app/RunLog.h"
@@ -18,6 +19,7 @@
 #include "controls/labels/MainWindowLabels.h"
 #include "ftp/FtpClient.h"
 #include "platform/application.h"
+#include "platform/exception.h"
 #include "platform/files.h"
 
 #include "ui_MainWindow.h"
@@ -152,6 +154,18 @@ void MainWindow::wireHandlers()
     connect(m_ui->stopButton, &QPushButton::clicked, this,
             guardedSlot(this, &MainWindow::requestStop));
     connect(m_ui->exitButton, &QPushButton::clicked, this, &QWidget::close);
+    // Values that would change the shape of a settings file are refused where they are typed.
+    const auto refuse = [this](const QString& message) { m_ui->logPane->addLine(message, true); };
+    connect(m_ui->stationGrid, &StationGrid::inputRefused, this, refuse);
+    m_ui->remoteFolderEdit->setValidator(new OneLineValidator(
+        m_ui->remoteFolderEdit, [refuse] { refuse(lineBreakRefusedMessage()); }));
+    connect(m_ui->tickAllButton, &QPushButton::clicked, this, [this] {
+        m_stationChecklist->toggleAll();
+        platform::guarded([this] { saveTicks(); });
+    });
+    // Ticks are remembered as the clerk sets them.
+    connect(m_ui->stationList, &QListWidget::itemChanged, this,
+            guardedSlot(this, &MainWindow::saveTicks));
 
     m_focusConnection = connect(qApp, &QApplication::focusChanged, this,
                                 [this](QWidget* previous, QWidget* current) {
@@ -235,15 +249,26 @@ void MainWindow::prepareWindow()
 
 void MainWindow::readFolderSettings()
 {
-    const std::optional<FolderSettings> settings = FolderFile(settingsPath(dirtCfgName)).load();
-    if (!settings)
-        return;
-    m_gate->setPassword(settings->password);
-    // A path that is not absolute names no folder of the tree ("." is written for none).
-    if (!settings->localFolder.isEmpty() && QDir::isAbsolutePath(settings->localFolder))
-        folderTree->setDirectory(settings->localFolder);
-    if (!settings->remoteFolder.isEmpty())
-        m_ui->remoteFolderEdit->setText(settings->remoteFolder);
+    const QString path = settingsPath(dirtCfgName);
+    std::optional<FolderSettings> settings;
+    try {
+        settings = FolderFile(path).load();
+    } catch (const platform::InOutError& error) {
+        // Never an open page with an empty password, never a save over the file.
+        m_folderFileUnreadable = true;
+        m_gate->lockOut(tr("无法读取 %1：%2；系统设置保持锁定").arg(path, error.message()));
+        throw;
+    }
+    if (settings) {
+        m_folderRead = *settings;
+        m_gate->setPassword(settings->password);
+        // A path that is not absolute names no folder of the tree ("." is written for none).
+        if (!settings->localFolder.isEmpty() && QDir::isAbsolutePath(settings->localFolder))
+            folderTree->setDirectory(settings->localFolder);
+        if (!settings->remoteFolder.isEmpty())
+            m_ui->remoteFolderEdit->setText(settings->remoteFolder);
+    }
+    m_folderShown = shownFolderSettings();
 }
 
 void MainWindow::readStations(bool rebuild)
@@ -251,6 +276,12 @@ void MainWindow::readStations(bool rebuild)
     const QList<Station> stations = StationFile(settingsPath(addfCfgName)).load();
     if (stations.isEmpty())
         return;
+    QList<LoadedStation> options(stations.size());
+    // A Stations.ini that cannot be read leaves every station at the defaults.
+    platform::guarded(
+        [&] { options = StationSettings(settingsPath(stationsIniName)).load(stations); });
+    showStationList(stations, options);
+    m_rowStation.clear();
 
     StationGrid* grid = m_ui->stationGrid;
     // More stations than rows: the grid grows so that every station stays editable.
@@ -260,11 +291,23 @@ void MainWindow::readStations(bool rebuild)
     if (rebuild || rows > grid->stationRows())
         grid->setStationRows(rows);
     grid->setStations(stations);
-    grid->setOptions(StationSettings(settingsPath(stationsIniName)).load(stations));
-    QStringList names;
-    for (const Station& station : stations)
-        names << station.name;
-    m_stationChecklist->setNames(names);
+    QList<StationOptions> rowOptions;
+    for (qsizetype index = 0; index < stations.size(); ++index) {
+        rowOptions << options[index].options;
+        m_rowStation << index;
+    }
+    grid->setOptions(rowOptions);
+}
+
+void MainWindow::showStationList(const QList<Station>& stations,
+                                 const QList<LoadedStation>& options)
+{
+    m_stations = stations;
+    m_stationOptions = options;
+    QList<bool> ticks;
+    for (const LoadedStation& station : options)
+        ticks << station.ticked;
+    m_stationChecklist->setStations(stations, ticks);
 }
 
 void MainWindow::saveStations()
@@ -273,22 +316,65 @@ void MainWindow::saveStations()
     const QList<Station> stations = applyGridRules(rows);
     // A "+" is replaced in the grid itself.
     m_ui->stationGrid->setStations(rows);
-    StationFile(settingsPath(addfCfgName)).save(stations);
-    // Port and mode by address, from the rows with their "+" replaced; blank rows add nothing.
-    QList<std::pair<QString, StationOptions>> options;
+    // The grid's whole model: each row's options, and the tick of the station it showed.
     const QList<StationOptions> rowOptions = m_ui->stationGrid->options();
-    for (qsizetype row = 0; row < rows.size(); ++row)
-        options.append({rows[row].address, rowOptions[row]});
-    StationSettings(settingsPath(stationsIniName)).save(options);
+    const QList<bool> ticks = m_stationChecklist->ticks();
+    QList<StationEntry> entries;
+    QList<qsizetype> rowStation(rows.size(), -1);
+    QList<LoadedStation> saved;
+    for (qsizetype row = 0; row < rows.size(); ++row) {
+        if (isBlankRow(rows[row]))
+            continue;
+        const qsizetype before = m_rowStation.value(row, -1);
+        rowStation[row] = entries.size();
+        entries << StationEntry{rows[row], rowOptions[row],
+                                before < 0 || ticks.value(before, true)};
+        saved << LoadedStation{rowOptions[row], entries.last().ticked, StationMatch::Found};
+    }
+    // Nothing changed since the files were read: another window's later edits stay.
+    const bool unchanged = stations == m_stations
+        && std::equal(saved.begin(), saved.end(), m_stationOptions.begin(), m_stationOptions.end(),
+                      [](const LoadedStation& now, const LoadedStation& before) {
+                          return now.options == before.options && now.ticked == before.ticked;
+                      });
+    m_rowStation = rowStation;
+    if (unchanged)
+        return;
+    StationFile(settingsPath(addfCfgName)).save(stations);
+    StationSettings(settingsPath(stationsIniName)).save(entries);
+    showStationList(stations, saved);
+    QList<int> ticked;
+    for (int index = 0; index < saved.size(); ++index)
+        if (saved[index].ticked)
+            ticked << index;
+    m_stationChecklist->tickOnly(ticked);
+}
+
+void MainWindow::saveTicks()
+{
+    const QList<bool> ticks = m_stationChecklist->ticks();
+    StationSettings(settingsPath(stationsIniName)).saveTicks(m_stations, ticks);
+    for (qsizetype index = 0; index < m_stationOptions.size() && index < ticks.size(); ++index)
+        m_stationOptions[index].ticked = ticks[index];
+}
+
+FolderSettings MainWindow::shownFolderSettings() const
+{
+    // The password changes only in the dialog of an unlocked settings page.
+    return {.localFolder = m_ui->noticeFolderLabel->text(),
+            .remoteFolder = m_ui->remoteFolderEdit->text(),
+            .password = m_gate->password()};
 }
 
 void MainWindow::writeFolderSettings()
 {
-    // The password changes only in the dialog of an unlocked settings page.
-    FolderFile(settingsPath(dirtCfgName))
-        .save({.localFolder = m_ui->noticeFolderLabel->text(),
-               .remoteFolder = m_ui->remoteFolderEdit->text(),
-               .password = m_gate->password()});
+    if (m_folderFileUnreadable)
+        return;
+    const FolderFile file(settingsPath(dirtCfgName));
+    // Re-read first: what another window saved meanwhile stays unless this one changed it.
+    const std::optional<FolderSettings> now = file.load();
+    const FolderSettings ours = shownFolderSettings();
+    file.save(now ? keepOthersChanges(ours, m_folderShown, m_folderRead, *now) : ours);
 }
 
 void MainWindow::showStationsPage()
@@ -304,6 +390,14 @@ void MainWindow::leaveStationGrid()
 
 void MainWindow::showChosenFolder()
 {
+    // A folder whose path holds a line break cannot be stored: the one before stays.
+    if (!isOneLine(folderTree->Directory())) {
+        m_ui->logPane->addLine(lineBreakRefusedMessage(), true);
+        const QString before = m_ui->noticeFolderLabel->text();
+        if (!before.isEmpty() && isOneLine(before))
+            folderTree->setDirectory(before);
+        return;
+    }
     setGrowingLabel(m_ui->noticeFolderLabel, folderTree->Directory());
     setGrowingLabel(m_ui->settingsFolderLabel, folderTree->Directory());
     // Until a folder is chosen, the blank label says where that is done.
@@ -391,13 +485,16 @@ void MainWindow::sendNotices()
     LogPane* pane = m_ui->logPane;
     RunLog log([pane](const QString& line, bool isError) { pane->addLine(line, isError); },
                RunLog::dailyPath(platform::logFolder(), QDate::currentDate()));
-    // Item i of the list is the station of grid row i + 1.
+    // Item i of the list is station i of the file, with the options found for it.
     const QList<int> items = m_stationChecklist->tickedItems();
     QList<Station> stations;
-    for (int item : items)
-        stations << m_ui->stationGrid->station(item + 1);
+    QList<LoadedStation> options;
+    for (int item : items) {
+        stations << m_stations[item];
+        options << m_stationOptions[item];
+    }
     SendRun run(*ftpClient, log, stations, m_ui->remoteFolderEdit->text(), noticeSelection());
-    run.useStationSettings(settingsPath(stationsIniName));
+    run.useStationSettings(settingsPath(stationsIniName), options);
     m_run = &run;
     m_ui->sendButton->setEnabled(false);
     const auto runEnd = qScopeGuard([this] {
@@ -418,6 +515,7 @@ void MainWindow::sendNotices()
         for (qsizetype station : run.unfinishedStations())
             unfinished << items[station];
         m_stationChecklist->tickOnly(unfinished);
+        platform::guarded([this] { saveTicks(); });
         log.add(runtexts::retryLine());
     }
 }

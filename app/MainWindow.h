@@ -1,7 +1,10 @@
 // The main window: notice page, stations page, settings page, information pane and buttons.
 #pragma once
 
+#include "app/FolderFile.h"
 #include "app/NoticeSelection.h"
+#include "app/StationFile.h"
+#include "app/StationSettings.h"
 
 #include <QList>
 #include <QString>
@@ -66,7 +69,11 @@ private:
     void readFolderSettings();
     void readStations(bool rebuild);
     void saveStations();
+    // The stations of Addf.cfg as last read or saved, their options and the list's items.
+    void showStationList(const QList<Station>& stations, const QList<LoadedStation>& options);
+    void saveTicks();
     void writeFolderSettings();
+    FolderSettings shownFolderSettings() const;
 
     // The settings page shows one view: the password prompt (nullptr), the tree or the grid.
     void showSettingsView(QWidget* view);
@@ -88,9 +95,20 @@ private:
     QMetaObject::Connection m_focusConnection;
     NoticeList* m_notices = nullptr;
     std::unique_ptr<StationChecklist> m_stationChecklist;
+    // Addf.cfg's stations and their Stations.ini options, as last read or saved; item i of
+    // the check list is station i.
+    QList<Station> m_stations;
+    QList<LoadedStation> m_stationOptions;
+    // For each grid row (from 0), the station it showed when last read or saved; -1 for none.
+    QList<qsizetype> m_rowStation;
     SettingsGate* m_gate = nullptr;
     // The run in progress, if any.
     SendRun* m_run = nullptr;
     bool m_closeAfterRun = false;
     bool m_folderFileSaved = false;
+    // Dirt.cfg as read at start and the window's values right after; a file that exists but
+    // could not be read is never saved over.
+    FolderSettings m_folderRead;
+    FolderSettings m_folderShown;
+    bool m_folderFileUnreadable = false;
 };

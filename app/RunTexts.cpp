@@ -355,4 +355,24 @@ QString visibleName(const QString& name)
     return shown;
 }
 
+// Station identity and encryption history.
+QString uncertainOptionsLine()
+{
+    return indent
+        + QCoreApplication::translate(
+               "RunTexts",
+               "站点文件已在别处修改，无法确定该站点的设置；按默认设置连接（auto，端口 21）");
+}
+
+QString encryptionRefusedLine()
+{
+    return indent
+        + QCoreApplication::translate("RunTexts", "站点曾使用加密连接，现在服务器拒绝加密；未登录");
+}
+
+QString loginNotOneLineCause()
+{
+    return QCoreApplication::translate("RunTexts", "用户名或口令含有换行符或空字符，未登录");
+}
+
 } // namespace runtexts

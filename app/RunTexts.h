@@ -95,4 +95,12 @@ QString stationNote(const QString& address, int port, const QString& user);
 // A name as a line can show it: line breaks made visible.
 QString visibleName(const QString& name);
 
+// Station identity and encryption history (red lines under a station's start line).
+// Stations.ini holds options for the station's address that are not certainly its own.
+QString uncertainOptionsLine();
+// The station was encrypted before and the server now refuses TLS: no login.
+QString encryptionRefusedLine();
+// The station's user name or password holds a line break or NUL: no login.
+QString loginNotOneLineCause();
+
 } // namespace runtexts

@@ -1,6 +1,7 @@
 // The send run's steps, log lines and error handling.
 #include "app/SendRun.h"
 
+#include "app/LineValues.h"
 #include "app/NoticeSelection.h"
 #include "app/RunLog.h"
 #include "app/RunTexts.h"
@@ -75,7 +76,7 @@ void SendRun::run()
         bool stopLogged = false;
         for (qsizetype index = 0; index < m_stations.size() && !notices.isEmpty(); ++index) {
             const Outcome outcome =
-                stopRequested() ? Outcome::Stopped : sendToStation(m_stations[index], notices);
+                stopRequested() ? Outcome::Stopped : sendToStation(index, notices);
             if (outcome == Outcome::Stopped) {
                 log(runtexts::stoppedLine());
                 stopLogged = true;
@@ -145,22 +146,44 @@ QList<SendRun::Notice> SendRun::checkNotices()
     return notices;
 }
 
-SendRun::Outcome SendRun::sendToStation(const Station& station, const QList<Notice>& notices)
+void SendRun::useStationSettings(const QString& path, QList<LoadedStation> options)
 {
-    if (m_settings) {
-        const StationOptions options = m_settings->load(station.address);
-        m_client.Port = options.port;
-        m_client.Mode = options.mode;
-        m_client.TempNames = options.tempName;
-        m_client.setTlsMode(options.tls);
-        m_client.setRememberedFingerprint(m_settings->certificate(station.address));
-    }
+    m_settings.emplace(path);
+    m_options =
+        options.size() == m_stations.size() ? std::move(options) : m_settings->load(m_stations);
+}
+
+void SendRun::loadStationOptions(qsizetype index)
+{
+    const Station& station = m_stations[index];
+    const StationOptions& options = m_options[index].options;
+    m_client.Port = options.port;
+    m_client.Mode = options.mode;
+    m_client.TempNames = options.tempName;
+    const QByteArray pin = m_settings->certificate(station.address, options.port);
+    m_tlsRequiredByHistory = options.tls == TlsMode::Auto
+        && (!pin.isEmpty() || m_settings->wasEncrypted(station.address, options.port));
+    m_client.setTlsMode(m_tlsRequiredByHistory ? TlsMode::Require : options.tls);
+    m_client.setRememberedFingerprint(pin);
+}
+
+SendRun::Outcome SendRun::sendToStation(qsizetype index, const QList<Notice>& notices)
+{
+    const Station& station = m_stations[index];
+    m_tlsRequiredByHistory = false;
+    if (m_settings)
+        loadStationOptions(index);
     log(runtexts::stationStartLine(station.name), false,
         runtexts::stationNote(station.address, m_client.Port, station.user));
+    if (m_settings && m_options[index].match == StationMatch::Uncertain)
+        log(runtexts::uncertainOptionsLine(), true);
     if (stopRequested())
         return Outcome::Stopped;
     if (station.address.trimmed().isEmpty())
         return failStation(runtexts::emptyAddressCause(), false);
+    // Addf.cfg edited elsewhere: a NUL or line break would cut USER or PASS on the wire.
+    if (!isOneLine(station.user) || !isOneLine(station.password))
+        return failStation(runtexts::loginNotOneLineCause(), false, true);
 
     m_client.Host = platform::toCodePage(station.address);
     m_client.UserID = platform::toCodePage(station.user);
@@ -205,6 +228,15 @@ SendRun::Outcome SendRun::sendToStation(const Station& station, const QList<Noti
         // Nothing was sent but AUTH TLS: the clerk sees both prints and where to act.
         return failStation(runtexts::certificateChangedCause(error.remembered(), error.presented()),
                            false, true);
+    } catch (const TlsError& error) {
+        if (!m_tlsRequiredByHistory || m_client.tlsSession().encrypted)
+            return failStation(error.message(), true);
+        // Neither user name nor password went out: the clerk sees why this station stops.
+        log(runtexts::encryptionRefusedLine(), true);
+        log(runtexts::causeLine(error.message()));
+        if (m_client.Connected)
+            m_client.dropConnection();
+        return Outcome::Failed;
     } catch (const platform::Exception& error) {
         return failStation(error.message(), true);
     }
@@ -277,14 +309,20 @@ void SendRun::reportTls(const Station& station)
     const TlsSessionInfo& session = m_client.tlsSession();
     const QString note = runtexts::tlsNote(station.name, session);
     if (!session.encrypted) {
-        log(runtexts::notEncryptedLine(m_client.tlsMode()), false, note);
+        // A password that went in clear under "auto" is worth the clerk's attention.
+        const bool passwordInClear =
+            m_client.tlsMode() == TlsMode::Auto && !station.password.isEmpty();
+        log(runtexts::notEncryptedLine(m_client.tlsMode()), passwordInClear, note);
         return;
     }
     log(runtexts::encryptedLine(session.protocol), false, note);
+    // Once encrypted, never again in clear: the next session requires TLS.
+    if (m_settings && !m_settings->wasEncrypted(station.address, m_client.Port))
+        m_settings->rememberEncrypted(station.address, m_client.Port);
     // As SSH does with host keys: the first certificate is the station's from now on.
     if (m_settings && !session.trustedBySystem && m_client.rememberedFingerprint().isEmpty()
         && !session.fingerprint.isEmpty()) {
-        m_settings->rememberCertificate(station.address, session.fingerprint);
+        m_settings->rememberCertificate(station.address, m_client.Port, session.fingerprint);
         m_client.setRememberedFingerprint(session.fingerprint);
         log(runtexts::certificateRememberedLine(session.fingerprint));
     }

@@ -30,7 +30,9 @@ public:
     // Each station's port, transfer mode, TLS choice and remembered certificate from this
     // Stations.ini, where a certificate seen first is remembered; without one, the client's
     // own Port, Mode and TLS settings serve every station and nothing is remembered.
-    void useStationSettings(const QString& path) { m_settings.emplace(path); }
+    // `options` holds each station's options as the window matched them against the whole
+    // Addf.cfg; when empty they are matched against the stations given.
+    void useStationSettings(const QString& path, QList<LoadedStation> options = {});
     // Closes the connection that an earlier run left open.
     void closeLeftConnection();
     // The whole run, log lines included; returns when it has ended. Failures are logged,
@@ -54,7 +56,10 @@ private:
 
     // The notices that can be read; each other one gets a red line and is left out.
     QList<Notice> checkNotices();
-    Outcome sendToStation(const Station& station, const QList<Notice>& notices);
+    Outcome sendToStation(qsizetype index, const QList<Notice>& notices);
+    // The station's port, mode and TLS from Stations.ini; a station once encrypted or with a
+    // remembered certificate goes with TLS or not at all.
+    void loadStationOptions(qsizetype index);
     // Uploads one notice and logs its outcome; a failure of the connection or a refusal
     // is passed on once its line is written. False for a file stored but not delivered:
     // its check or its rename failed, and the station's next file may still go.
@@ -78,6 +83,9 @@ private:
     NoticeSelection m_notices;
     QList<qsizetype> m_unfinished;
     std::optional<StationSettings> m_settings;
+    QList<LoadedStation> m_options;
+    // The station's TLS is required because it was encrypted before, not by its choice.
+    bool m_tlsRequiredByHistory = false;
     NotifyEvent m_previousTransferStart;
     std::function<void(const QString&)> m_previousModeFallback;
     int m_stopPresses = 0;

@@ -35,8 +35,23 @@ void SettingsGate::showPrompt(bool visible)
     m_ui.changePasswordButton->setVisible(visible && m_unlocked);
 }
 
+void SettingsGate::lockOut(const QString& reason)
+{
+    m_lockedOut = true;
+    auto* line = new QLabel(reason, m_ui.settingsPage);
+    line->setObjectName(QStringLiteral("settingsLockedLabel"));
+    line->setStyleSheet(QStringLiteral("color: red"));
+    line->setWordWrap(true);
+    line->setGeometry(12, 180, 250, 64);
+    line->show();
+    m_ui.unlockButton->setEnabled(false);
+    m_ui.passwordEdit->setEnabled(false);
+}
+
 void SettingsGate::unlock()
 {
+    if (m_lockedOut)
+        return;
     if (platform::toCodePage(m_ui.passwordEdit->text()) != m_password) {
         m_ui.wrongPasswordLabel->show();
         m_ui.passwordEdit->selectAll();

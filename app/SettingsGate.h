@@ -25,10 +25,14 @@ public:
     void unlock();
     // Asks for a new password twice; only an unlocked page offers it.
     void changePassword();
+    // The folder file that holds the password cannot be read: the page stays locked for
+    // this run, and a red line says why.
+    void lockOut(const QString& reason);
 
 private:
     Ui::MainWindow& m_ui;
     QWidget* m_window;
     QByteArray m_password;
     bool m_unlocked = false;
+    bool m_lockedOut = false;
 };

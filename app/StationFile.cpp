@@ -70,12 +70,16 @@ void StationFile::save(const QList<Station>& stations) const
     platform::saveSettingsFile(m_path, content);
 }
 
+bool isBlankRow(const Station& row)
+{
+    return row.address.isEmpty() || row.address == QStringLiteral(" ");
+}
+
 QList<Station> applyGridRules(QList<Station>& rows)
 {
     QList<Station> kept;
     for (qsizetype row = 0; row < rows.size(); ++row) {
-        const QString& address = rows[row].address;
-        if (address.isEmpty() || address == QStringLiteral(" "))
+        if (isBlankRow(rows[row]))
             continue;
         // The first row has no station above it: its "+" stays as typed.
         if (row > 0)

@@ -40,6 +40,9 @@ private:
     QString m_path;
 };
 
+// A grid row that a save leaves out: its address is empty or one blank.
+bool isBlankRow(const Station& row);
+
 // The stations that a save of the grid stores, from the grid's rows (first row first). A row
 // whose address is empty or one blank is left out, its cells as they are. In the other rows a
 // cell holding exactly "+" takes the value of the cell above it, in `rows` itself so that the

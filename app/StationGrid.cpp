@@ -1,6 +1,7 @@
 // Cells of the station grid and the stations they hold.
 #include "app/StationGrid.h"
 
+#include "app/LineValues.h"
 #include "platform/codepage.h"
 
 #include <QComboBox>
@@ -106,8 +107,13 @@ public:
                 line->setValidator(new QIntValidator(1, 65535, line));
             return editor;
         }
-        if (auto* line = qobject_cast<QLineEdit*>(editor))
-            line->setValidator(new FieldBytesValidator(line));
+        if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+            // A line break or NUL would cut the command that carries a user name or password.
+            auto* grid = static_cast<StationGrid*>(this->parent());
+            line->setValidator(new OneLineValidator(
+                line, [grid] { emit grid->inputRefused(lineBreakRefusedMessage()); },
+                new FieldBytesValidator(line)));
+        }
         return editor;
     }
 

@@ -48,6 +48,10 @@ public:
     // Hands the text of the open cell editor to its cell.
     void commitEditor();
 
+signals:
+    // A cell refused what was typed or pasted into it (a line break, say): `message` says why.
+    void inputRefused(const QString& message);
+
 private:
     QString cell(int column, int row) const;
     void setCell(int column, int row, const QString& text);

@@ -5,7 +5,9 @@
 #include "ftp/FtpClient.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 // A station's connection choices; a station without an entry gets these defaults.
 struct StationOptions {
@@ -19,28 +21,62 @@ struct StationOptions {
     bool operator==(const StationOptions&) const = default;
 };
 
-// One INI group per station, keyed by its address; each choice is one key of the group, and
-// so is the certificate remembered for the station (key certificate), which save() leaves alone.
+// One station of the grid's whole model, as a save stores it.
+struct StationEntry {
+    Station station;
+    StationOptions options{};
+    bool ticked = true;
+};
+
+// How a station of Addf.cfg found its options in the file.
+enum class StationMatch {
+    // Its own group (or, in an old file, the group of its address, which no other station has).
+    Found,
+    // Nothing in the file names its address: the defaults are all it ever had.
+    New,
+    // Groups for its address exist but none is certainly its own (Addf.cfg was edited
+    // elsewhere): the defaults, never another station's options.
+    Uncertain,
+};
+
+struct LoadedStation {
+    StationOptions options{};
+    bool ticked = true;
+    StationMatch match = StationMatch::New;
+};
+
+// One INI group per station, named by its identity: name, address and user, with "#2", "#3"
+// for later records that repeat all three. A group is a station's only when the file has as
+// many groups of that identity as Addf.cfg has records of it. Certificates and "was ever
+// encrypted" belong to the server at an address and port: one group per endpoint.
 class StationSettings {
 public:
     explicit StationSettings(QString path);
 
-    // The options stored for `address`; defaults for a key that is missing or unreadable.
-    StationOptions load(const QString& address) const;
-    // The options of each station, in order.
-    QList<StationOptions> load(const QList<Station>& stations) const;
-    // Stores the options of several stations at once; the file is readable by its owner only.
-    void save(const QList<std::pair<QString, StationOptions>>& stations) const;
+    // The options and tick of each station of Addf.cfg, in order (`stations` is the whole file).
+    QList<LoadedStation> load(const QList<Station>& stations) const;
+    // Replaces every station group with the grid's whole model: groups of stations no longer
+    // there go, and so do pins of endpoints that no station uses. Owner-only file.
+    void save(const QList<StationEntry>& entries) const;
+    // Stores the ticks of the stations whose options are certain (or new); the rest are left.
+    void saveTicks(const QList<Station>& stations, const QList<bool>& ticks) const;
 
-    // The SHA-256 fingerprint ("AB:CD:...") of the certificate remembered for `address`;
+    // The SHA-256 fingerprint ("AB:CD:...") remembered for the server at address:port;
     // empty when none is.
-    QByteArray certificate(const QString& address) const;
-    void rememberCertificate(const QString& address, const QByteArray& fingerprint) const;
-    void forgetCertificate(const QString& address) const;
+    QByteArray certificate(const QString& address, quint16 port) const;
+    void rememberCertificate(const QString& address, quint16 port,
+                             const QByteArray& fingerprint) const;
+    void forgetCertificate(const QString& address, quint16 port) const;
+    // Whether a session with the server at address:port was ever encrypted.
+    bool wasEncrypted(const QString& address, quint16 port) const;
+    void rememberEncrypted(const QString& address, quint16 port) const;
 
 private:
     QString m_path;
 };
+
+// The group names of the stations of a whole Addf.cfg, in order: each station's identity.
+QStringList stationKeys(const QList<Station>& stations);
 
 // The text of a mode in the file ("auto", "active", "passive") and back; Auto for any other text.
 QString modeKey(TransferMode mode);

@@ -6,9 +6,25 @@
 
 namespace platform {
 
+namespace {
+
+// A lone GBK lead byte at the end of a text (a password cut by another program, say) is
+// kept as a private-use character that GBK does not map, so that the way back restores it.
+constexpr char16_t loneLeadBase = 0xF700;
+
+bool isLoneLead(QChar c)
+{
+    return c.unicode() >= loneLeadBase + 0x81 && c.unicode() <= loneLeadBase + 0xFE;
+}
+
+} // namespace
+
 QByteArray toCodePage(const QString& text)
 {
     QStringEncoder encoder("GBK");
+    if (!text.isEmpty() && isLoneLead(text.back()))
+        return encoder.encode(QStringView(text).chopped(1))
+            + char(text.back().unicode() - loneLeadBase);
     return encoder.encode(text);
 }
 
@@ -24,6 +40,13 @@ std::optional<QByteArray> toCodePageExactly(const QString& text)
 QString fromCodePage(const QByteArray& bytes)
 {
     QStringDecoder decoder("GBK");
+    // Whole characters up to the last byte, and that byte a lead byte: it stands alone.
+    const qsizetype whole = bytes.size() - 1;
+    if (whole >= 0 && codePagePrefixLength(bytes, whole) == whole
+        && static_cast<unsigned char>(bytes.back()) >= 0x81
+        && static_cast<unsigned char>(bytes.back()) <= 0xFE)
+        return decoder.decode(bytes.left(whole))
+            + QChar(char16_t(loneLeadBase + static_cast<unsigned char>(bytes.back())));
     return decoder.decode(bytes);
 }
 

@@ -377,7 +377,8 @@ void saveSettingsFile(const QString& path, const QByteArray& content)
     struct stat info {};
     if (::stat(nativePath(path).constData(), &info) == 0 && !S_ISDIR(info.st_mode))
         checkSettingsFile(path, info);
-    saveFileAtomically(path, content);
+    // Settings files hold passwords: owner only, whatever mode an old one had.
+    saveFileAtomically(path, content, true);
 }
 
 QList<QByteArray> splitTextLines(const QByteArray& text, int count)
@@ -426,7 +427,7 @@ QList<QByteArray> splitRecords(const QByteArray& content, qsizetype recordSize)
     return records;
 }
 
-void saveFileAtomically(const QString& path, const QByteArray& content)
+void saveFileAtomically(const QString& path, const QByteArray& content, bool ownerOnly)
 {
     const QByteArray target = nativePath(path);
     const qsizetype slash = target.lastIndexOf('/');
@@ -442,7 +443,7 @@ void saveFileAtomically(const QString& path, const QByteArray& content)
     TemporaryFileGuard guard(temporary);
 
     struct stat existing {};
-    if (::stat(target.constData(), &existing) == 0 && S_ISREG(existing.st_mode))
+    if (!ownerOnly && ::stat(target.constData(), &existing) == 0 && S_ISREG(existing.st_mode))
         ::fchmod(file.get(), existing.st_mode & 07777);
 
     writeAll(file.get(), content);

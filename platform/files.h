@@ -87,14 +87,14 @@ constexpr qsizetype settingsFileLimit = 64 * 1024;
 // without waiting on it; a folder in its place is "File access denied".
 QByteArray readSettingsFile(const QString& path);
 
-// Saves a settings file atomically (see saveFileAtomically), but never in place of a file
-// that readSettingsFile refuses: that one stays as it is.
+// Saves a settings file atomically (see saveFileAtomically) and readable by its owner only,
+// but never in place of a file that readSettingsFile refuses: that one stays as it is.
 void saveSettingsFile(const QString& path, const QByteArray& content);
 
 // Replaces the file at `path` with `content` atomically: the bytes are written
 // beside it and renamed over it, so a failure leaves the old file whole. A new
 // file is readable and writable by its owner only; an existing one keeps its
-// permissions.
-void saveFileAtomically(const QString& path, const QByteArray& content);
+// permissions unless `ownerOnly`.
+void saveFileAtomically(const QString& path, const QByteArray& content, bool ownerOnly = false);
 
 } // namespace platform

@@ -158,6 +158,16 @@ EN = {
         "Forget the certificate remembered for station %1 (%2)?\n\nSHA-256 %3\n\n"
         "The next connection remembers the certificate the station shows then.",
     "忘记(&F)": "&Forget",
+    # Station identity, ticks, encryption history and settings-file input checks.
+    "全选 / 全不选(&A)": "&All / none",
+    "站点文件已在别处修改，无法确定该站点的设置；按默认设置连接（auto，端口 21）":
+        "The station file was changed elsewhere and this station's settings are uncertain; "
+        "connecting with the defaults (auto, port 21)",
+    "站点曾使用加密连接，现在服务器拒绝加密；未登录":
+        "The station was encrypted before and the server now refuses encryption; not logged in",
+    "无法读取 %1：%2；系统设置保持锁定": "Cannot read %1: %2; the settings stay locked",
+    "不能输入换行符或空字符，输入未被接受": "A line break or NUL cannot be entered; input refused",
+    "用户名或口令含有换行符或空字符，未登录": "The user name or password holds a line break or NUL; not logged in",
 }
 
 ZH = {

@@ -37,6 +37,13 @@ The next connection remembers the certificate the station shows then.</translati
     </message>
   </context>
   <context>
+    <name>LineValues</name>
+    <message>
+      <source>不能输入换行符或空字符，输入未被接受</source>
+      <translation>A line break or NUL cannot be entered; input refused</translation>
+    </message>
+  </context>
+  <context>
     <name>MainWindow</name>
     <message>
       <source>Zarvel   0.0.1版</source>
@@ -65,6 +72,10 @@ The next connection remembers the certificate the station shows then.</translati
     <message>
       <source>对方主机</source>
       <translation>Stations</translation>
+    </message>
+    <message>
+      <source>全选 / 全不选(&amp;A)</source>
+      <translation>&amp;All / none</translation>
     </message>
     <message>
       <source>对方目录为：</source>
@@ -144,6 +155,10 @@ The next connection remembers the certificate the station shows then.</translati
     <message>
       <source>退出(&amp;X)</source>
       <translation>E&amp;xit</translation>
+    </message>
+    <message>
+      <source>无法读取 %1：%2；系统设置保持锁定</source>
+      <translation>Cannot read %1: %2; the settings stay locked</translation>
     </message>
   </context>
   <context>
@@ -439,6 +454,18 @@ To choose their folder, open the Settings tab, enter the password, pick Local an
     <message>
       <source>[%1:%2 用户 %3]</source>
       <translation>[%1:%2 user %3]</translation>
+    </message>
+    <message>
+      <source>站点文件已在别处修改，无法确定该站点的设置；按默认设置连接（auto，端口 21）</source>
+      <translation>The station file was changed elsewhere and this station's settings are uncertain; connecting with the defaults (auto, port 21)</translation>
+    </message>
+    <message>
+      <source>站点曾使用加密连接，现在服务器拒绝加密；未登录</source>
+      <translation>The station was encrypted before and the server now refuses encryption; not logged in</translation>
+    </message>
+    <message>
+      <source>用户名或口令含有换行符或空字符，未登录</source>
+      <translation>The user name or password holds a line break or NUL; not logged in</translation>
     </message>
   </context>
   <context>

@@ -1,6 +1,7 @@
 // The station grid's TLS column and forgetting a remembered certificate, as a user does them.
 #include "WindowFixture.h"
 
+#include "app/StationFile.h"
 #include "app/StationSettings.h"
 
 #include <QAbstractButton>
@@ -72,8 +73,9 @@ TEST_F(CertificateMenuTest, TlsIsChosenFromAListAndACertificateIsForgottenOnceCo
     writeSettings("Addf.cfg",
                   hostRecord("A", "127.0.0.2", "u", "p") + hostRecord("B", "127.0.0.3", "u", "p"));
     const StationSettings settings(settingsFile("Stations.ini"));
-    settings.save({{"127.0.0.3", {21, TransferMode::Auto, false, TlsMode::Require}}});
-    settings.rememberCertificate("127.0.0.2", print);
+    const QList<Station> stations = StationFile(settingsFile("Addf.cfg")).load();
+    settings.save({{stations[1], {21, TransferMode::Auto, false, TlsMode::Require}}});
+    settings.rememberCertificate("127.0.0.2", 21, print);
     open();
     openGrid();
     EXPECT_EQ(grid()->horizontalHeaderItem(7)->text(), QStringLiteral("加密"));
@@ -91,10 +93,10 @@ TEST_F(CertificateMenuTest, TlsIsChosenFromAListAndACertificateIsForgottenOnceCo
     QTest::keyClick(list, Qt::Key_Down);
     EXPECT_EQ(list->currentText(), QStringLiteral("关闭"));
     QTest::mouseClick(child<QRadioButton>("localFolderButton"), Qt::LeftButton);
-    EXPECT_EQ(settings.load("127.0.0.2"),
+    EXPECT_EQ(settings.load(stations)[0].options,
               (StationOptions{21, TransferMode::Auto, false, TlsMode::Off}));
-    EXPECT_EQ(settings.load("127.0.0.3").tls, TlsMode::Require);
-    EXPECT_EQ(settings.certificate("127.0.0.2"), print) << "saving the grid keeps it";
+    EXPECT_EQ(settings.load(stations)[1].options.tls, TlsMode::Require);
+    EXPECT_EQ(settings.certificate("127.0.0.2", 21), print) << "saving the grid keeps it";
     QTest::mouseClick(child<QRadioButton>("stationSettingsButton"), Qt::LeftButton);
     ASSERT_TRUE(grid()->isVisible());
 
@@ -128,11 +130,11 @@ TEST_F(CertificateMenuTest, TlsIsChosenFromAListAndACertificateIsForgottenOnceCo
             if (button->text() == row.button)
                 QTest::mouseClick(button, Qt::LeftButton);
         EXPECT_TRUE(QTest::qWaitFor([box] { return !box->isVisible(); }, 2000));
-        EXPECT_EQ(settings.certificate("127.0.0.2"), row.left);
+        EXPECT_EQ(settings.certificate("127.0.0.2", 21), row.left);
     }
-    EXPECT_EQ(settings.load("127.0.0.2").tls, TlsMode::Off) << "only the certificate went";
+    EXPECT_EQ(settings.load(stations)[0].options.tls, TlsMode::Off) << "only the certificate went";
     // From the keyboard, the menu key and Shift+F10 open the current row's menu.
-    settings.rememberCertificate("127.0.0.2", print);
+    settings.rememberCertificate("127.0.0.2", 21, print);
     for (const auto& [key, modifiers] :
          {std::pair{Qt::Key_Menu, Qt::NoModifier}, std::pair{Qt::Key_F10, Qt::ShiftModifier}}) {
         for (int row : {1, 2}) {

@@ -2,6 +2,7 @@
 #include "WindowFixture.h"
 
 #include "app/Language.h"
+#include "app/LineValues.h"
 #include "app/PasswordDialog.h"
 #include "app/RunTexts.h"
 #include "controls/labels/CustomLabel.h"
@@ -82,6 +83,10 @@ QStringList runTexts()
                               SocketEndpoint{SocketEndpoint::Role::Data, "127.0.0.1", 2121});
     return {headerLine(3),
             stationStartLine("A"),
+            uncertainOptionsLine(),
+            encryptionRefusedLine(),
+            loginNotOneLineCause(),
+            lineBreakRefusedMessage(),
             successLine(),
             networkErrorLine(),
             stoppedLine(),

@@ -197,6 +197,31 @@ TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
     EXPECT_EQ(run.unfinishedStations(), (QList<qsizetype>{1, 2, 3, 4}));
 }
 
+TEST_F(SendRunLog, UncertainOptionsGetTheDefaultsAndALoginThatIsNotOneLineIsRefused)
+{
+    testsupport::TempTree settings;
+    ASSERT_TRUE(settings.isValid());
+    // Saved for "A"; Addf.cfg was edited elsewhere: A's port must not serve "A2".
+    StationSettings(settings.path("Stations.ini"))
+        .save({{station("A", "127.0.0.2"), {2121, TransferMode::Passive}}});
+    RunLog log(sink());
+    // A NUL in a password read from the file never reaches the wire.
+    SendRun run(
+        m_client, log,
+        {station("A2", "127.0.0.2"), station("N", "127.0.0.3", QStringLiteral("p") + QChar(0))},
+        "in", m_selection);
+    run.useStationSettings(settings.path("Stations.ini"));
+    run.run();
+    EXPECT_EQ(
+        m_log.mid(2, 7),
+        (Lines{start("A2"),
+               QStringLiteral("red:     站点文件已在别处修改，无法确定该站点的设置；"
+                              "按默认设置连接（auto，端口 21）"),
+               networkError, QStringLiteral("    连接 127.0.0.2:21 失败：连接被拒绝"), start("N"),
+               networkError, QStringLiteral("red:     用户名或口令含有换行符或空字符，未登录")}))
+        << m_log.join('\n').toStdString();
+}
+
 TEST_F(SendRunLog, StopBeforeAStationContactsNoOneMoreAndLeavesNothingOpen)
 {
     testsupport::ScriptedFtpPeer first("127.0.0.2");
@@ -257,7 +282,7 @@ TEST_F(SendRunLog, AutoModeFallsBackToActiveWhenThePassivePortIsClosedAndSaysSo)
     ASSERT_TRUE(settings.isValid());
     // The station's own port wins over the client's.
     StationSettings(settings.path("Stations.ini"))
-        .save({{"127.0.0.2", {peer.port(), {}, false, TlsMode::Off}}});
+        .save({{station("A", "127.0.0.2"), {peer.port(), {}, false, TlsMode::Off}}});
     m_client.Port = 1;
 
     RunLog log(sink());
@@ -382,7 +407,8 @@ TEST_F(SendRunLog, AStationWithTemporaryNamesRenamesEachFileAndARefusalFailsIt)
     testsupport::TempTree settings;
     ASSERT_TRUE(settings.isValid());
     StationSettings(settings.path("Stations.ini"))
-        .save({{"127.0.0.2", {peer.port(), TransferMode::Active, true, TlsMode::Off}}});
+        .save(
+            {{station("A", "127.0.0.2"), {peer.port(), TransferMode::Active, true, TlsMode::Off}}});
     testsupport::TempTree logs;
     ASSERT_TRUE(logs.isValid());
 
@@ -471,6 +497,9 @@ TEST_F(SendRunLog, EachStationSaysWhetherItIsEncryptedAndCertificatesAreRemember
     ScriptedFtpPeer strict("127.0.0.5"); // no TLS; the station requires it
     strict.send("220 Ready\r\n").reply("500 AUTH not understood\r\n");
     strict.start();
+    ScriptedFtpPeer downgraded("127.0.0.7"); // encrypted before, set to auto, refuses TLS now
+    downgraded.send("220 Ready\r\n").reply("500 AUTH not understood\r\n");
+    downgraded.start();
     ScriptedFtpPeer known("127.0.0.6"); // TLS, the certificate remembered earlier
     known.enableTls({.maxVersion = 0x0303});
     secureUploads(known).start();
@@ -482,17 +511,20 @@ TEST_F(SendRunLog, EachStationSaysWhetherItIsEncryptedAndCertificatesAreRemember
     testsupport::TempTree folder;
     ASSERT_TRUE(folder.isValid());
     const StationSettings settings(folder.path("Stations.ini"));
-    const auto options = [](const ScriptedFtpPeer& peer, TlsMode tls) {
-        return std::pair{QString::fromLatin1(peer.address()),
-                         StationOptions{peer.port(), TransferMode::Active, false, tls}};
+    const auto options = [](const char* name, const ScriptedFtpPeer& peer, TlsMode tls) {
+        return StationEntry{station(name, QString::fromLatin1(peer.address())),
+                            {peer.port(), TransferMode::Active, false, tls}};
     };
-    settings.save({options(fresh, TlsMode::Auto), options(changed, TlsMode::Auto),
-                   options(plain, TlsMode::Auto), options(strict, TlsMode::Require),
-                   options(known, TlsMode::Require), options(trusted, TlsMode::Auto)});
+    settings.save(
+        {options("fresh", fresh, TlsMode::Auto), options("changed", changed, TlsMode::Auto),
+         options("plain", plain, TlsMode::Auto), options("strict", strict, TlsMode::Require),
+         options("known", known, TlsMode::Require), options("trusted", trusted, TlsMode::Auto),
+         options("downgraded", downgraded, TlsMode::Auto)});
+    settings.rememberEncrypted("127.0.0.7", downgraded.port());
     const QByteArray otherPrint = "00:" + QByteArray("11:").repeated(30) + "22";
-    settings.rememberCertificate("127.0.0.3", otherPrint);
+    settings.rememberCertificate("127.0.0.3", changed.port(), otherPrint);
     // Remembered in lower case without colons: the same print all the same.
-    settings.rememberCertificate("127.0.0.6",
+    settings.rememberCertificate("127.0.0.6", known.port(),
                                  known.certificateFingerprint().toLower().replace(":", ""));
 
     {
@@ -500,11 +532,12 @@ TEST_F(SendRunLog, EachStationSaysWhetherItIsEncryptedAndCertificatesAreRemember
         SendRun run(m_client, log,
                     {station("fresh", "127.0.0.2"), station("changed", "127.0.0.3"),
                      station("plain", "127.0.0.4"), station("strict", "127.0.0.5"),
-                     station("known", "127.0.0.6"), station("trusted", "127.0.0.1")},
+                     station("known", "127.0.0.6"), station("trusted", "127.0.0.1"),
+                     station("downgraded", "127.0.0.7")},
                     "in", m_selection);
         run.useStationSettings(folder.path("Stations.ini"));
         run.run();
-        EXPECT_EQ(run.unfinishedStations(), (QList<qsizetype>{1, 3}));
+        EXPECT_EQ(run.unfinishedStations(), (QList<qsizetype>{1, 3, 6}));
     }
 
     const QString freshPrint = QString::fromLatin1(fresh.certificateFingerprint());
@@ -521,26 +554,35 @@ TEST_F(SendRunLog, EachStationSaysWhetherItIsEncryptedAndCertificatesAreRemember
                                "如证书确实更换，请在系统设置中忘记旧证书")
                     .arg(QString::fromLatin1(otherPrint),
                          QString::fromLatin1(changed.certificateFingerprint())),
-                start("plain"), QStringLiteral("    未加密（服务器不支持 TLS）")}
+                // Its password went in clear: red.
+                start("plain"), QStringLiteral("red:     未加密（服务器不支持 TLS）")}
         + served
         + Lines{start("strict"), networkError,
                 "    The server refuses AUTH TLS: 500 AUTH not understood", start("known"),
                 QStringLiteral("    已加密 TLS 1.2")}
         + served + Lines{start("trusted"), QStringLiteral("    已加密 TLS 1.3")} + served
-        + Lines{"", ending};
+        + Lines{start("downgraded"),
+                QStringLiteral("red:     站点曾使用加密连接，现在服务器拒绝加密；未登录"),
+                "    The server refuses AUTH TLS: 500 AUTH not understood", "", ending};
     EXPECT_EQ(m_log, expected) << m_log.join('\n').toStdString();
 
     // What was remembered: the first contact's print; the changed one is kept as it was.
-    EXPECT_EQ(settings.certificate("127.0.0.2"), fresh.certificateFingerprint());
-    EXPECT_EQ(settings.certificate("127.0.0.3"), otherPrint);
-    EXPECT_EQ(settings.certificate("127.0.0.4"), QByteArray());
-    EXPECT_EQ(settings.certificate("127.0.0.1"), QByteArray()) << "trusted by the system";
+    EXPECT_EQ(settings.certificate("127.0.0.2", fresh.port()), fresh.certificateFingerprint());
+    EXPECT_EQ(settings.certificate("127.0.0.3", changed.port()), otherPrint);
+    EXPECT_EQ(settings.certificate("127.0.0.4", plain.port()), QByteArray());
+    EXPECT_EQ(settings.certificate("127.0.0.1", trusted.port()), QByteArray())
+        << "trusted by the system";
     // The grid's choices are untouched by the run.
-    EXPECT_EQ(settings.load("127.0.0.2"),
+    EXPECT_EQ(settings.load({station("fresh", "127.0.0.2")}).value(0).options,
               (StationOptions{fresh.port(), TransferMode::Active, false, TlsMode::Auto}));
+    // Reached with TLS: "auto" is "require" from now on, at that address and port only.
+    EXPECT_TRUE(settings.wasEncrypted("127.0.0.2", fresh.port()));
+    EXPECT_TRUE(settings.wasEncrypted("127.0.0.1", trusted.port()));
+    EXPECT_FALSE(settings.wasEncrypted("127.0.0.2", fresh.port() + 1));
+    EXPECT_FALSE(settings.wasEncrypted("127.0.0.4", plain.port()));
 
     // No login where the certificate changed or TLS was required of a plain server.
-    for (ScriptedFtpPeer* peer : {&changed, &strict}) {
+    for (ScriptedFtpPeer* peer : {&changed, &strict, &downgraded}) {
         ASSERT_TRUE(peer->waitUntilFinished());
         EXPECT_EQ(peer->commands().value(0), QByteArray("AUTH TLS\r\n"));
         EXPECT_FALSE(sentAny(*peer, "USER") || sentAny(*peer, "PASS"))

@@ -93,10 +93,10 @@ protected:
         writeSettings("Addf.cfg", stations);
         // Every station on the peers' port (without TLS unless asked); the scripts answer
         // PORT, not PASV.
-        QList<std::pair<QString, StationOptions>> options;
+        QList<StationEntry> entries;
         for (const Station& station : StationFile(settingsFile("Addf.cfg")).load())
-            options.append({station.address, {port, TransferMode::Active, false, tls}});
-        StationSettings(settingsFile("Stations.ini")).save(options);
+            entries.append({station, {port, TransferMode::Active, false, tls}});
+        StationSettings(settingsFile("Stations.ini")).save(entries);
         open();
         auto* view = child<FileListView>("noticeList");
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
@@ -520,7 +520,10 @@ TEST_F(SendRunTest, APortSetInTheGridReachesTheStationAndChineseNamesArriveAsUtf
     grid->setCurrentCell(0, 6);
     QTest::keyClick(grid, Qt::Key_Space);
     clickTab(0);
-    EXPECT_EQ(StationSettings(settingsFile("Stations.ini")).load("127.0.0.2"),
+    EXPECT_EQ(StationSettings(settingsFile("Stations.ini"))
+                  .load({{"A", "127.0.0.2", "clerk", "pw"}})
+                  .value(0)
+                  .options,
               (StationOptions{server.port(), TransferMode::Passive, true}));
     EXPECT_EQ(readSettings("Addf.cfg"), hostRecord("A", "127.0.0.2", "clerk", "pw"));
 
@@ -563,7 +566,7 @@ TEST_F(SendRunTest, AutoEncryptsWhereTheServerCanAndRemembersItsCertificate)
                      QStringLiteral("    未加密（服务器不支持 TLS）"), utf8Names, notice1Sent,
                      zSent, success, "", ending}));
     const StationSettings settings(settingsFile("Stations.ini"));
-    EXPECT_EQ(settings.certificate("127.0.0.2"), print);
-    EXPECT_EQ(settings.certificate("127.0.0.3"), QByteArray());
+    EXPECT_EQ(settings.certificate("127.0.0.2", plain.port()), print);
+    EXPECT_EQ(settings.certificate("127.0.0.3", plain.port()), QByteArray());
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }

@@ -1,9 +1,12 @@
 // The two settings files: what is read at start and on the stations page, the bytes written.
 #include "WindowFixture.h"
 
+#include "app/StationSettings.h"
+#include "controls/explorer/FolderTree.h"
 #include "platform/codepage.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -11,8 +14,10 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTableWidget>
 #include <QTest>
+#include <QTextEdit>
 
 namespace {
 
@@ -94,6 +99,76 @@ TEST_F(WindowTest, PasswordIsWrittenBackUnchangedUnlessThePageWasUnlocked)
     EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\n.\r\nold pw\r\n"));
 }
 
+TEST_F(WindowTest, ASecondWindowClosedLaterKeepsWhatTheFirstChanged)
+{
+    writeSettings("Dirt.cfg", ".\r\nin\r\npw\r\n");
+    open();
+    // Another window saves a new remote folder and password meanwhile.
+    writeSettings("Dirt.cfg", ".\r\nother\r\nnew\r\n");
+    destroy();
+    EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\nother\r\nnew\r\n"));
+    // What this window changed is its own; the rest stays the other's.
+    open();
+    writeSettings("Dirt.cfg", ".\r\nthird\r\nnewer\r\n");
+    child<QLineEdit>("remoteFolderEdit")->setText("mine");
+    destroy();
+    EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\nmine\r\nnewer\r\n"));
+}
+
+TEST_F(WindowTest, AFolderFileThatCannotBeReadKeepsTheSettingsPageLockedAndIsNotSaved)
+{
+    // Too large to be a folder file: refused, whoever runs the test.
+    const QByteArray big = ".\r\nin\r\n" + QByteArray(70 * 1024, 'x');
+    writeSettings("Dirt.cfg", big);
+    open();
+    unlock("");
+    EXPECT_FALSE(child<QRadioButton>("stationSettingsButton")->isEnabled()) << "still locked";
+    auto* line = child<QLabel>("settingsLockedLabel");
+    EXPECT_TRUE(line->isVisible());
+    EXPECT_TRUE(line->text().contains(settingsFile("Dirt.cfg"))) << line->text().toStdString();
+    destroy();
+    EXPECT_EQ(readSettings("Dirt.cfg"), big);
+    EXPECT_EQ(m_errors.size(), 1) << "at start only";
+}
+
+TEST_F(WindowTest, LineBreaksAndNulsAreRefusedWhereTheyAreTypedWithAMessage)
+{
+    const QString refused = QStringLiteral("不能输入换行符或空字符，输入未被接受");
+    const auto paneLines = [this] { return child<QTextEdit>("logPane")->toPlainText(); };
+    writeSettings("Dirt.cfg", ".\r\nin\r\n\r\n");
+    open();
+    openGrid();
+    for (const QString& text :
+         {QStringLiteral("p\nUSER x"), QStringLiteral("p\r"), QStringLiteral("a") + QChar(0)}) {
+        SCOPED_TRACE(text.toStdString());
+        typeIntoGrid(4, 1, "ok");
+        QApplication::clipboard()->setText(text);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::ControlModifier);
+        QTest::mouseClick(child<QRadioButton>("localFolderButton"), Qt::LeftButton);
+        EXPECT_EQ(gridText(4, 1), "ok");
+        EXPECT_TRUE(paneLines().contains(refused));
+        child<QTextEdit>("logPane")->clear();
+        clickTab(1);
+        auto* remote = child<QLineEdit>("remoteFolderEdit");
+        remote->setFocus();
+        remote->selectAll();
+        QTest::keyClick(remote, Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(remote->text(), "in");
+        EXPECT_TRUE(paneLines().contains(refused));
+        child<QTextEdit>("logPane")->clear();
+        openGrid();
+    }
+    // A folder whose name holds a line break is not taken from the tree.
+    const QString odd = m_folder.filePath("a\nb");
+    ASSERT_TRUE(QDir().mkdir(odd));
+    child<FolderTree>("folderTree")->setDirectory(odd);
+    EXPECT_NE(child<QLabel>("settingsFolderLabel")->text(), odd);
+    EXPECT_TRUE(paneLines().contains(refused));
+    destroy();
+    EXPECT_EQ(readSettings("Dirt.cfg").count('\r'), 3) << readSettings("Dirt.cfg").toStdString();
+}
+
 TEST_F(WindowTest, StationFileFillsGridAndCheckedListOnEveryShowOfTheStationsPage)
 {
     writeSettings("Addf.cfg",
@@ -119,10 +194,20 @@ TEST_F(WindowTest, StationFileFillsGridAndCheckedListOnEveryShowOfTheStationsPag
             writeSettings("Addf.cfg", bytes);
         clickTab(1);
     };
+    // Ticks follow stations, not places in the list, and are remembered across restarts.
+    const QByteArray headquarters =
+        hostRecord(gbk(QStringLiteral("总部")), "127.0.0.2", "clerk", "pw1");
     list->item(0)->setCheckState(Qt::Unchecked);
+    reshow(hostRecord("b", "127.0.0.3", "u", "p") + headquarters);
+    EXPECT_EQ(stations(list), (QStringList{"b", QStringLiteral("总部 (unticked)")}));
+    destroy();
+    open();
+    list = child<QListWidget>("stationList");
+    EXPECT_EQ(stations(list), (QStringList{"b", QStringLiteral("总部 (unticked)")}));
     reshow(hostRecord("c", "3.3.3.3", "u", "p"));
-    EXPECT_EQ(stations(list), QStringList{"c (unticked)"}) << "a row keeps the clerk's tick";
+    EXPECT_EQ(stations(list), QStringList{"c"}) << "a deleted station leaves no tick behind";
     EXPECT_EQ(gridText(1, 2), QString()) << "rows 1 to 9 are cleared first";
+    list->item(0)->setCheckState(Qt::Unchecked);
     // A file without a complete record, or none at all, leaves grid and list as they are.
     reshow(QByteArray(67, 'x'));
     EXPECT_EQ(stations(list), QStringList{"c (unticked)"});
@@ -155,6 +240,43 @@ TEST_F(WindowTest, MoreThanNineStationsAreAllKeptAndSaved)
     QByteArray expected = file;
     expected.replace(9 * 68, 68, hostRecord("ten", "10.0.0.10", "u", "p"));
     EXPECT_EQ(readSettings("Addf.cfg"), expected);
+}
+
+TEST_F(WindowTest, GridSavesCarryEachStationsOptionsAndTickAndTheListTicksAllOrNone)
+{
+    // Two stations at one address on different ports, and a third.
+    const Station a{"A", "127.0.0.2", "u", "p"}, b{"B", "127.0.0.2", "u", "p"};
+    writeSettings("Addf.cfg",
+                  hostRecord("A", "127.0.0.2", "u", "p") + hostRecord("B", "127.0.0.2", "u", "p")
+                      + hostRecord("C", "127.0.0.3", "u", "p"));
+    StationSettings(settingsFile("Stations.ini"))
+        .save({{a, {2121, TransferMode::Active}}, {b, {2222, TransferMode::Passive}}});
+    open();
+    auto* list = child<QListWidget>("stationList");
+    list->item(1)->setCheckState(Qt::Unchecked);
+    openGrid();
+    EXPECT_EQ(gridText(5, 1), "2121");
+    EXPECT_EQ(gridText(5, 2), "2222");
+    // A deleted (its row cleared), B renamed: B's options and tick go with it.
+    typeRow(1, {"", "", "", ""});
+    typeIntoGrid(1, 2, "B2");
+    clickTab(1);
+    EXPECT_EQ(stations(list), (QStringList{"B2 (unticked)", "C"}));
+    const StationSettings settings(settingsFile("Stations.ini"));
+    const QList<LoadedStation> loaded =
+        settings.load({{"B2", "127.0.0.2", "u", "p"}, {"C", "127.0.0.3", "u", "p"}});
+    EXPECT_EQ(loaded[0].options, (StationOptions{2222, TransferMode::Passive}));
+    EXPECT_FALSE(loaded[0].ticked);
+    EXPECT_EQ(QSettings(settingsFile("Stations.ini"), QSettings::IniFormat).childGroups().size(), 2)
+        << "A's group is gone";
+
+    // "全选 / 全不选" from the keyboard: all when some are unticked, then none.
+    QTest::keyClick(m_form.get(), Qt::Key_A, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return stations(list) == QStringList{"B2", "C"}; }));
+    child<QPushButton>("tickAllButton")->click();
+    EXPECT_EQ(stations(list), (QStringList{"B2 (unticked)", "C (unticked)"}));
+    EXPECT_FALSE(settings.load({{"C", "127.0.0.3", "u", "p"}}).value(0).ticked) << "remembered";
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
 
 TEST_F(WindowTest, LeavingTheGridSavesRowsByTheirRules)

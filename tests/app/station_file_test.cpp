@@ -61,6 +61,23 @@ TEST_F(StationFileTest, StationsRoundTripAsLengthPrefixedGbkFields)
 
     StationFile(path()).save({});
     EXPECT_EQ(read(), QByteArray()) << "no station, an empty file";
+
+    // A file that another program left readable by others becomes owner-only at a save.
+    ASSERT_TRUE(
+        QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+    StationFile(path()).save(stations);
+    ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+    // A password ending in a lone GBK lead byte keeps all its bytes: loaded, sent, saved.
+    for (const QByteArray& password : {QByteArray("pw\x81"), QByteArray("\xBF\xDA\xFE")}) {
+        const QByteArray record = hostRecord("a", "1.1.1.1", "u", password);
+        write(record);
+        const QList<Station> loaded = StationFile(path()).load();
+        EXPECT_EQ(platform::toCodePage(loaded.value(0).password), password) << "as sent";
+        StationFile(path()).save(loaded);
+        EXPECT_EQ(read(), record);
+    }
 }
 
 TEST_F(StationFileTest, LoadTakesCompleteRecordsAndClampsDamagedLengths)

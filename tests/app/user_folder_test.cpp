@@ -84,7 +84,7 @@ TEST_F(WindowTest, AFifoOrAnOversizedSettingsFileIsRefusedWithoutWaitingAndLeftA
     clickTab(1);
     EXPECT_EQ(m_errors.last(), refused.arg(settingsFile("Addf.cfg"), "is larger than 64 KiB"));
     destroy();
-    EXPECT_EQ(m_errors.last(), fifo) << "the end does not save over it either";
+    EXPECT_EQ(m_errors.size(), 2) << "the end does not even try to save over it";
     EXPECT_TRUE(S_ISFIFO(modeOf(settingsFile("Dirt.cfg"))));
     EXPECT_EQ(readSettings("Addf.cfg").size(), 70000);
 }

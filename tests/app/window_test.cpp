@@ -123,7 +123,8 @@ TEST_F(WindowTest, TabKeyFollowsTheTabOrder)
                  {0, "sendButton", "stopButton"},
                  {0, "stopButton", "exitButton"},
                  {0, "textFilesButton", "noticeList"}, // one tab stop per radio group
-                 {1, "stationList", "remoteFolderEdit"},
+                 {1, "stationList", "tickAllButton"},
+                 {1, "tickAllButton", "remoteFolderEdit"},
                  {1, "remoteFolderEdit", "logPane"},
                  {2, "passwordEdit", "unlockButton"}};
     for (const auto& step : steps) {
