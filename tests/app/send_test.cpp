@@ -210,13 +210,17 @@ TEST_F(SendRunTest, WhatIsHighlightedReachesEveryStationAndAMissingFileIsLeftOut
     EXPECT_TRUE(child<QPushButton>("sendButton")->isEnabled());
     EXPECT_EQ(ticked(), (Lines{QStringLiteral("总部"), "B"}));
 
-    // Selected with the keyboard and sent with Alt+S: that file and no other.
+    // Selected with the keyboard and sent with Alt+S: that file and no other. (QTRY_* would
+    // end the test unnoticed under GoogleTest: the wait is asserted.)
     auto* view = child<FileListView>("noticeList");
     view->setFocus();
+    QTest::keyClick(view, Qt::Key_Home);
     QTest::keyClick(view, Qt::Key_End);
     QTest::keyClick(m_form.get(), Qt::Key_S, Qt::AltModifier);
-    QTRY_COMPARE(pane().value(0), QStringLiteral("★☆         您共选择了 1 个文件         ☆★"));
-    QTRY_COMPARE(pane().last(), ending);
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        return pane().value(0) == QStringLiteral("★☆         您共选择了 1 个文件         ☆★")
+            && pane().last() == ending;
+    })) << pane().join('|').toStdString();
     EXPECT_EQ(pane().mid(1),
               (Lines{"", headquarters, notEncrypted, utf8Names, zSent, success, start("B"),
                      notEncrypted, utf8Names, zSent, success, "", ending}));
@@ -356,7 +360,7 @@ TEST_F(SendRunTest, NothingSelectedOrNoStationTickedContactsNobody)
     // Alt+S presses Send.
     QTest::keyClick(m_form.get(), Qt::Key_S, Qt::AltModifier);
     const Lines nothing{QStringLiteral("★☆         您共选择了 0 个文件         ☆★"), "", ending};
-    QTRY_COMPARE(pane(), nothing);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pane() == nothing; })) << pane().join('|').toStdString();
     EXPECT_TRUE(station.commands().isEmpty());
 
     // A preview hides the run log without wiping it; the run log button brings it back.
@@ -519,7 +523,7 @@ TEST_F(SendRunTest, ClosingTheWindowDuringARunAsksAndYesBreaksItOffAndCloses)
     send();
     ASSERT_EQ(step, 4);
     EXPECT_LT(sinceYes.elapsed(), 1000) << "the file was cut at once";
-    QTRY_VERIFY_WITH_TIMEOUT(!form->isVisible(), 5000);
+    EXPECT_TRUE(QTest::qWaitFor([form] { return !form->isVisible(); }, 5000));
     // Neither Stop's second-press hint nor its stopped line: the window ended the run.
     const QString closed = QStringLiteral(
         "---------------------------------------------------       窗口关闭，传送中断！");
