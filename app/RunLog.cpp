@@ -35,8 +35,7 @@ void RunLog::add(const QString& line, bool isError, const QString& note)
 
 QString RunLog::dailyPath(const QString& folder, const QDate& day)
 {
-    return folder + day.toString(QStringLiteral("yyyy-MM-dd"))
-        + QStringLiteral(".log");
+    return folder + day.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".log");
 }
 
 void RunLog::writeToFile(const QString& line, const QString& note)

@@ -364,7 +364,8 @@ QString folderEscapeNameLine(const QString& name)
 QString fileUncheckedLine(const QString& name, qint64 count, const QString& reply)
 {
     return indent
-        + QCoreApplication::translate("RunTexts", "%1  已传送 %2 字节，未核对（服务器无法核对：%3）")
+        + QCoreApplication::translate("RunTexts",
+                                      "%1  已传送 %2 字节，未核对（服务器无法核对：%3）")
               .arg(visibleName(name), bytes(count), replyCause(reply));
 }
 
@@ -386,7 +387,8 @@ QString dataCallerRefusedLine(const QString& address)
 QString closedLine()
 {
     return QCoreApplication::translate(
-        "RunTexts", "---------------------------------------------------       窗口关闭，传送中断！");
+        "RunTexts",
+        "---------------------------------------------------       窗口关闭，传送中断！");
 }
 
 QString visibleName(const QString& name)

@@ -304,8 +304,8 @@ bool SendRun::sendNotice(const Notice& notice, const QString& stationName)
         return false;
     }
     if (!progress.uncheckedReply.isEmpty())
-        log(runtexts::fileUncheckedLine(notice.name, progress.sent, progress.uncheckedReply),
-            false, note);
+        log(runtexts::fileUncheckedLine(notice.name, progress.sent, progress.uncheckedReply), false,
+            note);
     else
         log(runtexts::fileStoredLine(notice.name, progress.sent, progress.verification,
                                      progress.hashName),

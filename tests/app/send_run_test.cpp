@@ -165,40 +165,43 @@ TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
     m_log[m_log.size() - 3] = "<cause>";
     const QString korean =
         QStringLiteral("    공지.txt  未传送：文件名 공지.txt 无法用服务器的编码（GBK）表示");
-    EXPECT_EQ(m_log,
-              (Lines{QStringLiteral("★☆         您共选择了 11 个文件         ☆★"),
-                     QStringLiteral("red: 找不到文件 gone.txt，不传送"),
-                     QStringLiteral("red: 文件名 two\\nlines.txt 含换行符，不传送"),
-                     QStringLiteral("red: 找不到文件 ONE.txt，不传送"),
-                     QStringLiteral("red: 文件 Same.txt、same.TXT 在站点上同名（same.txt），都不传送"),
-                     QStringLiteral("red: 文件名 a\\b.txt 含路径分隔符或只有点，不传送"),
-                     QStringLiteral("red: 文件名 ... 含路径分隔符或只有点，不传送"),
-                     QStringLiteral("red: 文件名 sub/x.txt 含路径分隔符或只有点，不传送"),
-                     "",
-                     start("good"),
-                     notEncrypted,
-                     gbkNames,
-                     QStringLiteral("    notice1.txt  已传送 14 字节，未核对（服务器不支持 SIZE）"),
-                     QStringLiteral("    z.txt  已传送 2 字节，未核对（服务器不支持 SIZE）"),
-                     korean,
-                     QStringLiteral("red: ------------------------------ 9 / 11 个文件未送达，请查明原因！"),
-                     start("wrong"),
-                     networkError,
-                     "    530 Login incorrect",
-                     start("closed"),
-                     networkError,
-                     QStringLiteral("    连接 127.0.0.4:%1 失败：连接被拒绝").arg(port),
-                     start("blank"),
-                     networkError,
-                     QStringLiteral("    该站点没有 IP 地址"),
-                     start("full"),
-                     notEncrypted,
-                     gbkNames,
-                     QStringLiteral("red:     notice1.txt  已发送 14 / 14 字节；站点上的 notice1.txt 不完整"),
-                     networkError,
-                     "<cause>",
-                     "",
-                     ending}));
+    EXPECT_EQ(
+        m_log,
+        (Lines{
+            QStringLiteral("★☆         您共选择了 11 个文件         ☆★"),
+            QStringLiteral("red: 找不到文件 gone.txt，不传送"),
+            QStringLiteral("red: 文件名 two\\nlines.txt 含换行符，不传送"),
+            QStringLiteral("red: 找不到文件 ONE.txt，不传送"),
+            QStringLiteral("red: 文件 Same.txt、same.TXT 在站点上同名（same.txt），都不传送"),
+            QStringLiteral("red: 文件名 a\\b.txt 含路径分隔符或只有点，不传送"),
+            QStringLiteral("red: 文件名 ... 含路径分隔符或只有点，不传送"),
+            QStringLiteral("red: 文件名 sub/x.txt 含路径分隔符或只有点，不传送"),
+            "",
+            start("good"),
+            notEncrypted,
+            gbkNames,
+            QStringLiteral("    notice1.txt  已传送 14 字节，未核对（服务器不支持 SIZE）"),
+            QStringLiteral("    z.txt  已传送 2 字节，未核对（服务器不支持 SIZE）"),
+            korean,
+            QStringLiteral("red: ------------------------------ 9 / 11 个文件未送达，请查明原因！"),
+            start("wrong"),
+            networkError,
+            "    530 Login incorrect",
+            start("closed"),
+            networkError,
+            QStringLiteral("    连接 127.0.0.4:%1 失败：连接被拒绝").arg(port),
+            start("blank"),
+            networkError,
+            QStringLiteral("    该站点没有 IP 地址"),
+            start("full"),
+            notEncrypted,
+            gbkNames,
+            QStringLiteral(
+                "red:     notice1.txt  已发送 14 / 14 字节；站点上的 notice1.txt 不完整"),
+            networkError,
+            "<cause>",
+            "",
+            ending}));
     ASSERT_TRUE(good.waitUntilFinished());
     EXPECT_EQ(dialogue(good),
               (Commands{"USER clerk\r\n", "PASS pw\r\n", "FEAT\r\n", "CWD .\r\n", "TYPE L 8\r\n",
@@ -461,18 +464,18 @@ TEST_F(SendRunLog, OnlyAStationThatGotEveryNoticeWholeSucceeds)
     SendRun run(m_client, log, {station("A", "127.0.0.2")}, "in", m_selection);
     run.run();
 
-    EXPECT_EQ(m_log,
-              (Lines{QStringLiteral("★☆         您共选择了 3 个文件         ☆★"), "", start("A"),
-                     QStringLiteral("red:     来自 127.0.0.2 的数据连接已拒绝：不是服务器"),
-                     notEncrypted, gbkNames,
-                     QStringLiteral(
-                         "red:     notice1.txt  已发送 5 / 14 字节；站点上的 notice1.txt 不完整"),
-                     QStringLiteral("    z.txt  已传送 2 字节，未核对（服务器无法核对：502 SIZE not "
-                                    "implemented）"),
-                     QStringLiteral("    later.txt  未传送：无法打开本地文件"),
-                     QStringLiteral(
-                         "red: ------------------------------ 2 / 3 个文件未送达，请查明原因！"),
-                     "", ending}));
+    EXPECT_EQ(
+        m_log,
+        (Lines{
+            QStringLiteral("★☆         您共选择了 3 个文件         ☆★"), "", start("A"),
+            QStringLiteral("red:     来自 127.0.0.2 的数据连接已拒绝：不是服务器"), notEncrypted,
+            gbkNames,
+            QStringLiteral("red:     notice1.txt  已发送 5 / 14 字节；站点上的 notice1.txt 不完整"),
+            QStringLiteral("    z.txt  已传送 2 字节，未核对（服务器无法核对：502 SIZE not "
+                           "implemented）"),
+            QStringLiteral("    later.txt  未传送：无法打开本地文件"),
+            QStringLiteral("red: ------------------------------ 2 / 3 个文件未送达，请查明原因！"),
+            "", ending}));
     EXPECT_EQ(run.unfinishedStations(), QList<qsizetype>{0});
     ASSERT_TRUE(peer.waitUntilFinished());
     EXPECT_EQ(peer.uploads(), (Commands{"first", "zz"}));
@@ -508,8 +511,8 @@ TEST(RunLogFile, ServerWordsAreCleanedAndTheFileIsTheOwnersOnlyAndNeverALinksTar
         log.add("b");
     }
     ASSERT_EQ(pane.size(), 3);
-    EXPECT_TRUE(pane[1].startsWith("red: " + QStringLiteral("传送记录无法写入 %1：").arg(
-                                                  folder.path("link.log"))))
+    EXPECT_TRUE(pane[1].startsWith(
+        "red: " + QStringLiteral("传送记录无法写入 %1：").arg(folder.path("link.log"))))
         << pane[1].toStdString();
     EXPECT_EQ(pane.mid(0, 1) + pane.mid(2), (Lines{"a", "b"}));
     QFile kept(target);

@@ -77,6 +77,23 @@ QString start(const QString& name)
     return QStringLiteral("开始向  %1  传送...").arg(name);
 }
 
+// Greeting, login, folder, type and the data port of one upload in active mode.
+testsupport::ScriptedFtpPeer& readyForUpload(testsupport::ScriptedFtpPeer& peer)
+{
+    return peer.send("220 Ready\r\n")
+        .reply("331 Password?\r\n")
+        .reply("230 In\r\n")
+        .reply(testsupport::featUnknown)
+        .reply("250 Ok\r\n")
+        .reply("200 Type\r\n")
+        .reply("200 Port\r\n")
+        .reply("150 Go\r\n");
+}
+
+// The line of big.bin (16 MiB) cut while it was sent.
+const QRegularExpression bigCut(
+    QStringLiteral("^    big\\.bin  已发送 [0-9,]+ / 16,777,216 字节；站点上的 big\\.bin 不完整$"));
+
 class SendRunTest : public WindowTest {
 protected:
     void SetUp() override
@@ -145,6 +162,18 @@ protected:
             QStringLiteral("logs/%1.log").arg(QDate::currentDate().toString(Qt::ISODate)));
     }
 
+    // Station A, whose data connection takes nothing for 5 s, and big.bin (16 MiB) in place
+    // of z.txt, listed with all files.
+    void openWithStalledStation(testsupport::ScriptedFtpPeer& station)
+    {
+        QFile::remove(m_notices.path("z.txt"));
+        m_notices.addFile("big.bin", QByteArray(16 << 20, 'b'));
+        readyForUpload(station).stalledTransfer(5000ms);
+        station.start();
+        openWith(hostRecord("A", "127.0.0.2", "clerk", "pw"), station.port());
+        QTest::mouseClick(child<QRadioButton>("allFilesButton"), Qt::LeftButton);
+    }
+
     // Runs `action` once, as soon as `condition` holds, while the window is busy.
     void whenDuringRun(std::function<bool()> condition, std::function<void()> action)
     {
@@ -167,19 +196,6 @@ bool hasCommand(const testsupport::ScriptedFtpPeer& peer, const QByteArray& pref
         if (command.startsWith(prefix))
             return true;
     return false;
-}
-
-// Greeting, login, folder, type and the data port of one upload in active mode.
-testsupport::ScriptedFtpPeer& readyForUpload(testsupport::ScriptedFtpPeer& peer)
-{
-    return peer.send("220 Ready\r\n")
-        .reply("331 Password?\r\n")
-        .reply("230 In\r\n")
-        .reply(testsupport::featUnknown)
-        .reply("250 Ok\r\n")
-        .reply("200 Type\r\n")
-        .reply("200 Port\r\n")
-        .reply("150 Go\r\n");
 }
 
 } // namespace
@@ -360,7 +376,8 @@ TEST_F(SendRunTest, NothingSelectedOrNoStationTickedContactsNobody)
     // Alt+S presses Send.
     QTest::keyClick(m_form.get(), Qt::Key_S, Qt::AltModifier);
     const Lines nothing{QStringLiteral("★☆         您共选择了 0 个文件         ☆★"), "", ending};
-    EXPECT_TRUE(QTest::qWaitFor([&] { return pane() == nothing; })) << pane().join('|').toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pane() == nothing; }))
+        << pane().join('|').toStdString();
     EXPECT_TRUE(station.commands().isEmpty());
 
     // A preview hides the run log without wiping it; the run log button brings it back.
@@ -432,14 +449,9 @@ TEST_F(SendRunTest, FirstStopLetsTheFileBeingSentFinish)
 
 TEST_F(SendRunTest, SecondStopCutsTheFileBeingSentAndSaysItMayBeIncomplete)
 {
-    QFile::remove(m_notices.path("z.txt"));
-    m_notices.addFile("big.bin", QByteArray(16 << 20, 'b'));
     testsupport::ScriptedFtpPeer station("127.0.0.2");
-    readyForUpload(station).stalledTransfer(5000ms);
-    station.start();
-    openWith(hostRecord("A", "127.0.0.2", "clerk", "pw"), station.port());
-    // Listed with all files; not a text file, so its click shows no preview.
-    QTest::mouseClick(child<QRadioButton>("allFilesButton"), Qt::LeftButton);
+    openWithStalledStation(station);
+    // Not a text file, so its click shows no preview.
     auto* view = child<FileListView>("noticeList");
     QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier,
                       view->visualItemRect(view->item(0)).center());
@@ -467,11 +479,7 @@ TEST_F(SendRunTest, SecondStopCutsTheFileBeingSentAndSaysItMayBeIncomplete)
     const Lines lines = pane();
     ASSERT_EQ(lines.size(), 11) << lines.join('|').toStdString();
     EXPECT_EQ(lines.mid(0, 6), (Lines{header2, "", start("A"), notEncrypted, gbkNames, stopping}));
-    EXPECT_TRUE(QRegularExpression(
-                    QStringLiteral("^    big\\.bin  已发送 [0-9,]+ / 16,777,216 字节；站点上的 big\\.bin 不完整$"))
-                    .match(lines[6])
-                    .hasMatch())
-        << lines[6].toStdString();
+    EXPECT_TRUE(bigCut.match(lines[6]).hasMatch()) << lines[6].toStdString();
     EXPECT_EQ(lines.mid(7), (Lines{stopped, "", ending, retry}));
     EXPECT_FALSE(ftpClient()->Connected);
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
@@ -479,14 +487,9 @@ TEST_F(SendRunTest, SecondStopCutsTheFileBeingSentAndSaysItMayBeIncomplete)
 
 TEST_F(SendRunTest, ClosingTheWindowDuringARunAsksAndYesBreaksItOffAndCloses)
 {
-    QFile::remove(m_notices.path("z.txt"));
-    m_notices.addFile("big.bin", QByteArray(16 << 20, 'b'));
     testsupport::ScriptedFtpPeer station("127.0.0.2");
-    readyForUpload(station).stalledTransfer(5000ms);
-    station.start();
-    openWith(hostRecord("A", "127.0.0.2", "clerk", "pw"), station.port());
+    openWithStalledStation(station);
     child<QLineEdit>("remoteFolderEdit")->setText("out");
-    QTest::mouseClick(child<QRadioButton>("allFilesButton"), Qt::LeftButton);
     auto* view = child<FileListView>("noticeList");
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
                       view->visualItemRect(view->item(0)).center());
@@ -527,14 +530,12 @@ TEST_F(SendRunTest, ClosingTheWindowDuringARunAsksAndYesBreaksItOffAndCloses)
     // Neither Stop's second-press hint nor its stopped line: the window ended the run.
     const QString closed = QStringLiteral(
         "---------------------------------------------------       窗口关闭，传送中断！");
-    const QRegularExpression cut(
-        QStringLiteral("^    big\\.bin  已发送 [0-9,]+ / 16,777,216 字节；站点上的 big\\.bin 不完整$"));
     const Lines lines = pane();
     ASSERT_EQ(lines.size(), 9) << lines.join('|').toStdString();
     EXPECT_EQ(lines.mid(0, 5),
               (Lines{QStringLiteral("★☆         您共选择了 1 个文件         ☆★"), "", start("A"),
                      notEncrypted, gbkNames}));
-    EXPECT_TRUE(cut.match(lines[5]).hasMatch()) << lines[5].toStdString();
+    EXPECT_TRUE(bigCut.match(lines[5]).hasMatch()) << lines[5].toStdString();
     EXPECT_EQ(lines.mid(6), (Lines{closed, "", ending}));
     QFile log(logFilePath());
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
