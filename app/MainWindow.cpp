@@ -29,6 +29,7 @@
 #include <QDate>
 #include <QDir>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QScopeGuard>
 #include <QTimer>
 
@@ -212,11 +213,8 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (m_run) {
-        // As two presses of Stop: the waits end, a file being sent is cut; the window
-        // closes once the run has ended.
         event->ignore();
-        m_closeAfterRun = true;
-        m_run->abandon();
+        askToAbandonRun();
         return;
     }
     // Alt+X, the close box or a close while another window is active leave the focus
@@ -226,6 +224,33 @@ void MainWindow::closeEvent(QCloseEvent* event)
     if (!std::exchange(m_folderFileSaved, true))
         platform::guarded([this] { writeFolderSettings(); });
     event->accept();
+}
+
+void MainWindow::askToAbandonRun()
+{
+    if (m_closeAfterRun || (m_abandonQuestion && m_abandonQuestion->isVisible()))
+        return;
+    if (!m_abandonQuestion) {
+        m_abandonQuestion = new QMessageBox(QMessageBox::Question, windowTitle(),
+                                            tr("正在传送，确定要中断并退出吗？"),
+                                            QMessageBox::Yes | QMessageBox::No, this);
+        m_abandonQuestion->setObjectName(QStringLiteral("abandonRunQuestion"));
+        m_abandonQuestion->setDefaultButton(QMessageBox::No);
+        connect(m_abandonQuestion, &QMessageBox::finished, this, [this] {
+            if (m_abandonQuestion->clickedButton() != m_abandonQuestion->button(QMessageBox::Yes))
+                return;
+            if (!m_run) {
+                close();
+                return;
+            }
+            // As two presses of Stop: the waits end, a file being sent is cut; the window
+            // closes once the run has ended.
+            m_closeAfterRun = true;
+            m_run->abandon();
+        });
+    }
+    // Opened, not executed: the run's waits go on under the question.
+    m_abandonQuestion->open();
 }
 
 void MainWindow::onFocusChanged(QWidget* previous, QWidget* current)

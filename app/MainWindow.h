@@ -13,6 +13,7 @@
 #include <memory>
 
 class QLabel;
+class QMessageBox;
 class CommandLabel;
 class FolderTree;
 class FileListView;
@@ -62,6 +63,8 @@ private:
     void leaveStationGrid();
     void sendNotices();
     void requestStop();
+    // Closing during a run: asks, and on Yes ends the run as two presses of Stop and closes.
+    void askToAbandonRun();
 
     void wireHandlers();
     void onFocusChanged(QWidget* previous, QWidget* current);
@@ -105,6 +108,8 @@ private:
     // The run in progress, if any.
     SendRun* m_run = nullptr;
     bool m_closeAfterRun = false;
+    // Asks whether a run is to be broken off when the window is closed during it.
+    QMessageBox* m_abandonQuestion = nullptr;
     bool m_folderFileSaved = false;
     // Dirt.cfg as read at start and the window's values right after; a file that exists but
     // could not be read is never saved over.

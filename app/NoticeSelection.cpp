@@ -22,6 +22,6 @@ bool NoticeSelection::add(const QString& name)
         ++m_leftOut;
         return false;
     }
-    m_names << lowerAscii(name);
+    m_names << name;
     return true;
 }

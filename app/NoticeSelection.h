@@ -1,4 +1,4 @@
-// The notices selected for sending: lower-case names and the folder they lie in.
+// The notices selected for sending: their names as the folder holds them, and the folder.
 #pragma once
 
 #include <QString>
@@ -15,8 +15,9 @@ public:
     NoticeSelection() = default;
     explicit NoticeSelection(QString folder);
 
-    // Takes the name lower-cased, in the order of the calls; false, and the name only
-    // counted as left out, once the selection holds `capacity` names.
+    // Takes the name as it is (the file sent is the file named; the station gets it
+    // lower-cased), in the order of the calls; false, and the name only counted as left
+    // out, once the selection holds `capacity` names.
     bool add(const QString& name);
 
     const QString& folder() const { return m_folder; }

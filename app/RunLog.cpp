@@ -2,12 +2,20 @@
 #include "app/RunLog.h"
 
 #include "app/RunTexts.h"
+#include "platform/printable.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
 #include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 RunLog::RunLog(PaneSink pane, QString filePath)
     : m_pane(std::move(pane))
@@ -18,26 +26,22 @@ RunLog::RunLog(PaneSink pane, QString filePath)
 
 void RunLog::add(const QString& line, bool isError, const QString& note)
 {
-    m_pane(line, isError);
+    // Lines carry server words: shown and kept, never obeyed by a terminal or a reader.
+    const QString shown = platform::printableText(line);
+    m_pane(shown, isError);
     if (!m_fileFailed)
-        writeToFile(line, note);
+        writeToFile(shown, platform::printableText(note));
 }
 
 QString RunLog::dailyPath(const QString& folder, const QDate& day)
 {
-    return folder + day.toString(QStringLiteral("yyyy-MM-dd"))
-        + QStringLiteral(".log");
+    return folder + day.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".log");
 }
 
 void RunLog::writeToFile(const QString& line, const QString& note)
 {
-    if (!m_file.isOpen()) {
-        QDir().mkpath(QFileInfo(m_file.fileName()).path());
-        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-            giveUpFile();
-            return;
-        }
-    }
+    if (!m_file.isOpen() && !openFile())
+        return;
     QString text = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
         + QStringLiteral("  ") + line;
     if (!note.isEmpty())
@@ -48,10 +52,36 @@ void RunLog::writeToFile(const QString& line, const QString& note)
         giveUpFile();
 }
 
-void RunLog::giveUpFile()
+bool RunLog::openFile()
+{
+    QDir().mkpath(QFileInfo(m_file.fileName()).path());
+    // A symbolic link in the file's place is refused, not followed; a named pipe is not
+    // waited on; a new file is its owner's only.
+    const int fd = ::open(QFile::encodeName(m_file.fileName()).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                          S_IRUSR | S_IWUSR);
+    if (fd < 0) {
+        giveUpFile(QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        giveUpFile(QCoreApplication::translate("RunTexts", "不是普通文件"));
+        return false;
+    }
+    if (!m_file.open(fd, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        giveUpFile();
+        return false;
+    }
+    return true;
+}
+
+void RunLog::giveUpFile(const QString& reason)
 {
     m_fileFailed = true;
-    const QString reason = m_file.errorString();
+    const QString shownReason = reason.isEmpty() ? m_file.errorString() : reason;
     m_file.close();
-    m_pane(runtexts::logFileFailedLine(m_file.fileName(), reason), true);
+    m_pane(runtexts::logFileFailedLine(m_file.fileName(), shownReason), true);
 }

@@ -13,13 +13,15 @@ public:
     using PaneSink = std::function<void(const QString& line, bool isError)>;
 
     // Lines are appended to the UTF-8 file at `filePath` (created with its folder when
-    // missing); an empty path keeps the log in the pane only.
+    // missing, readable by its owner only; a symbolic link there is not followed); an empty
+    // path keeps the log in the pane only.
     explicit RunLog(PaneSink pane, QString filePath = {});
     RunLog(const RunLog&) = delete;
     RunLog& operator=(const RunLog&) = delete;
 
-    // Adds a line; `note` follows it in the file only. A file that cannot be written gets
-    // one line in the pane and is left alone for the rest of the run.
+    // Adds a line; `note` follows it in the file only. Both are cleaned of control
+    // characters and escape sequences first. A file that cannot be written gets one line in
+    // the pane and is left alone for the rest of the run.
     void add(const QString& line, bool isError = false, const QString& note = {});
 
     // The log file of `day` in the log folder `folder` ("/" at its end).
@@ -27,7 +29,9 @@ public:
 
 private:
     void writeToFile(const QString& line, const QString& note);
-    void giveUpFile();
+    bool openFile();
+    // `reason` empty: the file's own error.
+    void giveUpFile(const QString& reason = {});
 
     PaneSink m_pane;
     QFile m_file;

@@ -200,11 +200,6 @@ QString hashUnknownCause(const QByteArray& algorithm, const QString& reply)
         .arg(QString::fromLatin1(algorithm), reply);
 }
 
-QString undeliveredCause(qsizetype files)
-{
-    return QCoreApplication::translate("RunTexts", "%1 个文件未送达").arg(files);
-}
-
 QString fileNotSentLine(const QString& name)
 {
     return indent + QCoreApplication::translate("RunTexts", "%1  未传送").arg(visibleName(name));
@@ -215,11 +210,15 @@ QString fileNotSentLine(const QString& name, const QString& reason)
     return fileNotSentLine(name) + QCoreApplication::translate("RunTexts", "：") + reason;
 }
 
-QString fileIncompleteLine(const QString& name, qint64 sent, qint64 size)
+QString fileIncompleteLine(const QString& name, qint64 sent, qint64 size, const QString& tempName)
 {
+    const QString left = tempName.isEmpty()
+        ? QCoreApplication::translate("RunTexts", "站点上的 %1 不完整").arg(visibleName(name))
+        : QCoreApplication::translate("RunTexts", "临时文件 %1 留在站点上")
+              .arg(visibleName(tempName));
     return indent
-        + QCoreApplication::translate("RunTexts", "%1  可能不完整：已发送 %2 / %3 字节")
-              .arg(visibleName(name), bytes(sent), bytes(size));
+        + QCoreApplication::translate("RunTexts", "%1  已发送 %2 / %3 字节；%4")
+              .arg(visibleName(name), bytes(sent), bytes(size), left);
 }
 
 QString nameNotEncodableReason(const QString& name, const QString& encoding)
@@ -345,6 +344,51 @@ QString stationNote(const QString& address, int port, const QString& user)
 {
     return QCoreApplication::translate("RunTexts", "[%1:%2 用户 %3]")
         .arg(address, QString::number(port), user);
+}
+
+QString sameRemoteNameLine(const QStringList& names, const QString& remoteName)
+{
+    QStringList shown;
+    for (const QString& name : names)
+        shown << visibleName(name);
+    return QCoreApplication::translate("RunTexts", "文件 %1 在站点上同名（%2），都不传送")
+        .arg(shown.join(QCoreApplication::translate("RunTexts", "、")), visibleName(remoteName));
+}
+
+QString folderEscapeNameLine(const QString& name)
+{
+    return QCoreApplication::translate("RunTexts", "文件名 %1 含路径分隔符或只有点，不传送")
+        .arg(visibleName(name));
+}
+
+QString fileUncheckedLine(const QString& name, qint64 count, const QString& reply)
+{
+    return indent
+        + QCoreApplication::translate("RunTexts",
+                                      "%1  已传送 %2 字节，未核对（服务器无法核对：%3）")
+              .arg(visibleName(name), bytes(count), replyCause(reply));
+}
+
+QString unfinishedLine(qsizetype missing, qsizetype selected)
+{
+    return QCoreApplication::translate(
+               "RunTexts", "------------------------------ %1 / %2 个文件未送达，请查明原因！")
+        .arg(missing)
+        .arg(selected);
+}
+
+QString dataCallerRefusedLine(const QString& address)
+{
+    return indent
+        + QCoreApplication::translate("RunTexts", "来自 %1 的数据连接已拒绝：不是服务器")
+              .arg(address);
+}
+
+QString closedLine()
+{
+    return QCoreApplication::translate(
+        "RunTexts",
+        "---------------------------------------------------       窗口关闭，传送中断！");
 }
 
 QString visibleName(const QString& name)

@@ -5,6 +5,7 @@
 #include "net/BlockingSocket.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace runtexts {
 
@@ -42,7 +43,10 @@ QString failedCheckNote(const QString& stationName, const QString& name, qint64 
                         const QString& tempName = {});
 QString fileNotSentLine(const QString& name);
 QString fileNotSentLine(const QString& name, const QString& reason);
-QString fileIncompleteLine(const QString& name, qint64 sent, qint64 size);
+// Red: a file cut or shrunk, and what that left on the station: the file itself
+// incomplete, or the temporary file `tempName` when one was used.
+QString fileIncompleteLine(const QString& name, qint64 sent, qint64 size,
+                           const QString& tempName = {});
 // Reasons for fileNotSentLine.
 // The name of `name` is beyond the session's encoding ("GBK", "UTF-8").
 QString nameNotEncodableReason(const QString& name, const QString& encoding);
@@ -60,8 +64,6 @@ QString sizeUnknownCause(const QString& reply);
 // The server's hash of the file (`algorithm`) is another, or it cannot tell it (its reply).
 QString hashMismatchCause(const QByteArray& algorithm);
 QString hashUnknownCause(const QByteArray& algorithm, const QString& reply);
-// A station where files were stored but not delivered (check or rename failed).
-QString undeliveredCause(qsizetype files);
 QString emptyAddressCause();
 QString folderNotEncodableCause(const QString& encoding);
 // The station's host name has no address.
@@ -91,6 +93,23 @@ QString logFileFailedLine(const QString& path, const QString& reason);
 
 // Run log file only: where a station line went, never with the password.
 QString stationNote(const QString& address, int port, const QString& user);
+
+// Notices that must not reach the wrong place, a station that did not get every notice,
+// a stranger's data connection and a run that the window's closing ended.
+// Red, before the first station: two or more selected names that are one name on the
+// station (`remoteName`, lower-cased); none of them is sent.
+QString sameRemoteNameLine(const QStringList& names, const QString& remoteName);
+// Red, before the first station: a name that would leave the remote folder ("\", "/",
+// only dots).
+QString folderEscapeNameLine(const QString& name);
+// Stored; the server could not check it (SIZE or HASH not understood: its reply).
+QString fileUncheckedLine(const QString& name, qint64 bytes, const QString& reply);
+// Red, in place of the success line: `missing` of the `selected` notices did not arrive.
+QString unfinishedLine(qsizetype missing, qsizetype selected);
+// A caller other than the server tried the data connection and was closed.
+QString dataCallerRefusedLine(const QString& address);
+// In place of the stopped line when the window's closing ended the run.
+QString closedLine();
 
 // A name as a line can show it: line breaks made visible.
 QString visibleName(const QString& name);

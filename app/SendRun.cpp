@@ -11,9 +11,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QScopeGuard>
 #include <QStringList>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -23,6 +25,14 @@ constexpr int typeLocal8 = 3;
 bool hasLineBreak(const QString& name)
 {
     return name.contains(u'\r') || name.contains(u'\n');
+}
+
+// A server that takes "\" for a separator, as every server takes "/", or a name of dots
+// only would put the file outside the remote folder.
+bool leavesFolder(const QString& name)
+{
+    return name.contains(u'/') || name.contains(u'\\')
+        || std::all_of(name.begin(), name.end(), [](QChar character) { return character == u'.'; });
 }
 
 QString verifyCause(const VerifyError& error)
@@ -51,12 +61,17 @@ SendRun::SendRun(FtpClient& client, RunLog& log, QList<Station> stations, QStrin
     m_previousModeFallback = std::exchange(m_client.OnModeFallback, [this](const QString& reason) {
         this->log(runtexts::modeFallbackLine(reason));
     });
+    m_previousCallerRefused =
+        std::exchange(m_client.OnDataCallerRefused, [this](const QByteArray& address) {
+            this->log(runtexts::dataCallerRefusedLine(QString::fromLatin1(address)), true);
+        });
 }
 
 SendRun::~SendRun()
 {
     m_client.OnTransactionStart = std::move(m_previousTransferStart);
     m_client.OnModeFallback = std::move(m_previousModeFallback);
+    m_client.OnDataCallerRefused = std::move(m_previousCallerRefused);
 }
 
 void SendRun::closeLeftConnection()
@@ -72,13 +87,14 @@ void SendRun::run()
         log(runtexts::overCapacityLine(m_notices.leftOut(), NoticeSelection::capacity), true);
     if (!m_notices.names().isEmpty()) {
         const QList<Notice> notices = checkNotices();
+        m_refusedNotices = selectedCount() - notices.size();
         log(QString());
         bool stopLogged = false;
         for (qsizetype index = 0; index < m_stations.size() && !notices.isEmpty(); ++index) {
             const Outcome outcome =
                 stopRequested() ? Outcome::Stopped : sendToStation(index, notices);
             if (outcome == Outcome::Stopped) {
-                log(runtexts::stoppedLine());
+                logStopped();
                 stopLogged = true;
                 closeAfterStop();
                 for (qsizetype left = index; left < m_stations.size(); ++left)
@@ -94,7 +110,7 @@ void SendRun::run()
         }
         // A stop that came with the last station's failure still gets its line.
         if (stopRequested() && !stopLogged)
-            log(runtexts::stoppedLine());
+            logStopped();
     }
     log(QString());
     log(runtexts::endLine());
@@ -106,7 +122,8 @@ void SendRun::requestStop()
     if (m_stopPresses == 1) {
         const bool sending = m_inTransfer;
         m_client.stopWaiting();
-        if (sending)
+        // A closing window does not ask for a second press.
+        if (sending && !m_abandoned)
             log(runtexts::stoppingLine());
     } else if (m_stopPresses == 2) {
         m_client.abortTransfer();
@@ -122,11 +139,26 @@ void SendRun::abandon()
 
 QList<SendRun::Notice> SendRun::checkNotices()
 {
+    // Names that are one name on the station: none of them goes, never one as the other.
+    QHash<QString, QStringList> byRemoteName;
+    for (const QString& name : m_notices.names())
+        byRemoteName[lowerAscii(name)] << name;
     QList<Notice> notices;
     for (const QString& name : m_notices.names()) {
         // A line break would end the command that carries the name.
         if (hasLineBreak(name)) {
             log(runtexts::lineBreakNameLine(name), true);
+            continue;
+        }
+        if (leavesFolder(name)) {
+            log(runtexts::folderEscapeNameLine(name), true);
+            continue;
+        }
+        const QString remoteName = lowerAscii(name);
+        const QStringList namesakes = byRemoteName.value(remoteName);
+        if (namesakes.size() > 1) {
+            if (namesakes.first() == name)
+                log(runtexts::sameRemoteNameLine(namesakes, remoteName), true);
             continue;
         }
         const QString path = localFilePath(name);
@@ -141,7 +173,7 @@ QList<SendRun::Notice> SendRun::checkNotices()
             log(runtexts::unreadableFileLine(name), true);
             continue;
         }
-        notices << Notice{name, path};
+        notices << Notice{remoteName, path, info.size()};
     }
     return notices;
 }
@@ -242,9 +274,12 @@ SendRun::Outcome SendRun::sendToStation(qsizetype index, const QList<Notice>& no
     }
     if (stopRequested())
         return Outcome::Stopped;
-    // Each file already has its line and cause; the station is retried as a whole.
-    if (undelivered > 0)
-        return failStation(runtexts::undeliveredCause(undelivered), true);
+    // Each file already has its line; a station that lacks one is retried as a whole.
+    if (const qsizetype missing = m_refusedNotices + undelivered; missing > 0) {
+        log(runtexts::unfinishedLine(missing, selectedCount()), true);
+        disconnectQuietly();
+        return Outcome::Failed;
+    }
     return Outcome::Sent;
 }
 
@@ -260,11 +295,11 @@ bool SendRun::sendNotice(const Notice& notice, const QString& stationName)
             notice.name,
             runtexts::nameNotEncodableReason(notice.name,
                                              ftp::encodingName(m_client.sessionEncoding()))));
-        return true;
+        return false;
     } catch (const FileOpenError&) {
         // Gone since the check (its folder removed, say): the next file may still go.
         log(runtexts::fileNotSentLine(notice.name, runtexts::cannotOpenReason()));
-        return true;
+        return false;
     } catch (const RenameError& error) {
         // Stored and checked, but left under its temporary name: not delivered. The
         // session is still sound, so the next file goes.
@@ -284,23 +319,29 @@ bool SendRun::sendNotice(const Notice& notice, const QString& stationName)
         return false;
     } catch (...) {
         const UploadProgress& progress = m_client.lastUpload();
-        // Bytes that reached the server may stay there under the file's real name.
+        // Bytes that reached the server stay there, under the name they were sent as.
         if (progress.sent > 0)
-            log(runtexts::fileIncompleteLine(notice.name, progress.sent, progress.size));
+            log(runtexts::fileIncompleteLine(notice.name, progress.sent, progress.size, tempName),
+                true);
         else
             log(runtexts::fileNotSentLine(notice.name));
         throw;
     }
     const UploadProgress& progress = m_client.lastUpload();
-    // A file that shrank while it was sent was stored short.
-    if (progress.sent < progress.size)
-        log(runtexts::fileIncompleteLine(notice.name, progress.sent, progress.size));
+    const QString note = runtexts::fileNote(stationName, notice.name, progress.sent,
+                                            progress.verification, progress.hashName, tempName);
+    // A file that shrank since its check or while it was sent was stored short.
+    if (const qint64 size = std::max(progress.size, notice.size); progress.sent < size) {
+        log(runtexts::fileIncompleteLine(notice.name, progress.sent, size), true);
+        return false;
+    }
+    if (!progress.uncheckedReply.isEmpty())
+        log(runtexts::fileUncheckedLine(notice.name, progress.sent, progress.uncheckedReply), false,
+            note);
     else
         log(runtexts::fileStoredLine(notice.name, progress.sent, progress.verification,
                                      progress.hashName),
-            false,
-            runtexts::fileNote(stationName, notice.name, progress.sent, progress.verification,
-                               progress.hashName, tempName));
+            false, note);
     return true;
 }
 
@@ -362,15 +403,18 @@ void SendRun::disconnectQuietly()
 
 QString SendRun::localFilePath(const QString& name) const
 {
-    const QDir folder(m_notices.folder());
-    if (QFileInfo::exists(folder.filePath(name)))
-        return folder.filePath(name);
-    // Names are kept lower-cased: find the file whatever the case of its letters.
-    const QStringList entries = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& entry : entries)
-        if (lowerAscii(entry) == name)
-            return folder.filePath(entry);
-    return folder.filePath(name);
+    // Exactly the name highlighted: two names that differ in case are two notices.
+    return QDir(m_notices.folder()).filePath(name);
+}
+
+qsizetype SendRun::selectedCount() const
+{
+    return m_notices.names().size() + m_notices.leftOut();
+}
+
+void SendRun::logStopped()
+{
+    log(m_abandoned ? runtexts::closedLine() : runtexts::stoppedLine());
 }
 
 void SendRun::log(const QString& line, bool isError, const QString& note)

@@ -41,28 +41,31 @@ public:
     // Stop. The first call ends every wait for the server at once and lets a file being
     // sent finish; the second cuts that file. The run then ends with the stopped line.
     void requestStop();
-    // The window is closing: both steps of Stop at once, and no goodbye to the server.
+    // The window is closing: both steps of Stop at once, and no goodbye to the server;
+    // the log says the window ended the run, not Stop.
     void abandon();
-    // Positions (in the stations given) of the stations that failed, were stopped or
-    // were not reached because of a stop.
+    // Positions (in the stations given) of the stations that did not get every selected
+    // notice: failed, unfinished, stopped or not reached because of a stop.
     const QList<qsizetype>& unfinishedStations() const { return m_unfinished; }
 
 private:
     enum class Outcome { Sent, Failed, Stopped };
     struct Notice {
-        QString name;
-        QString path;
+        QString name; // on the station: the file's name lower-cased
+        QString path; // the file of exactly the name selected
+        qint64 size;  // at the check: a file that shrinks after it arrives incomplete
     };
 
-    // The notices that can be read; each other one gets a red line and is left out.
+    // The notices that can be read and named on a station; each other one gets a red line
+    // and is left out, and counts as not delivered to any station.
     QList<Notice> checkNotices();
     Outcome sendToStation(qsizetype index, const QList<Notice>& notices);
     // The station's port, mode and TLS from Stations.ini; a station once encrypted or with a
     // remembered certificate goes with TLS or not at all.
     void loadStationOptions(qsizetype index);
     // Uploads one notice and logs its outcome; a failure of the connection or a refusal
-    // is passed on once its line is written. False for a file stored but not delivered:
-    // its check or its rename failed, and the station's next file may still go.
+    // is passed on once its line is written. False for a file not delivered whose station
+    // may still take the next one: not named, gone, shrunk, its check or rename failed.
     bool sendNotice(const Notice& notice, const QString& stationName);
     // The encryption line after a login over `station`'s session; a certificate that the
     // system does not trust is remembered when none was.
@@ -73,7 +76,11 @@ private:
     void closeAfterStop();
     void disconnectQuietly();
     bool stopRequested() const { return m_stopPresses > 0; }
+    // The stopped line, or the closed line when the window's closing ended the run.
+    void logStopped();
     QString localFilePath(const QString& name) const;
+    // The notices selected, those beyond the capacity included.
+    qsizetype selectedCount() const;
     void log(const QString& line, bool isError = false, const QString& note = {});
 
     FtpClient& m_client;
@@ -88,6 +95,9 @@ private:
     bool m_tlsRequiredByHistory = false;
     NotifyEvent m_previousTransferStart;
     std::function<void(const QString&)> m_previousModeFallback;
+    std::function<void(const QByteArray&)> m_previousCallerRefused;
+    // Selected notices left out before the first station.
+    qsizetype m_refusedNotices = 0;
     int m_stopPresses = 0;
     bool m_abandoned = false;
     // A file's data is being sent or its final reply is awaited.

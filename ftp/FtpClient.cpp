@@ -1253,6 +1253,11 @@ void FtpClient::verifySize(const StorName& name, qint64 sent)
 {
     const QByteArray reply = command("SIZE " + name.wire);
     const QString text = ftp::replyText(reply, m_encoding);
+    // Not understood or not implemented: stored, but the server cannot check it.
+    if (ReplyCode == 500 || ReplyCode == 501 || ReplyCode == 502 || ReplyCode == 504) {
+        m_lastUpload.uncheckedReply = text;
+        return;
+    }
     if (!isBetween(ReplyCode, 200, 299))
         throw VerifyError(
             QStringLiteral("The server cannot tell the size of the stored file: %1").arg(text),

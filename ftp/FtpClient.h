@@ -90,6 +90,9 @@ struct UploadProgress {
     Verification verification = Verification::NotChecked;
     // The hash algorithm of a Hash check ("SHA-256", "SHA-1").
     QByteArray hashName = {};
+    // Stored (2xx), but the server could not check it: its reply to SIZE or HASH (500, 501,
+    // 502, 504). The file counts as stored and delivered, unchecked.
+    QString uncheckedReply = {};
 };
 
 // The server holds another file than was sent (another size, another hash), or could not
@@ -332,6 +335,8 @@ public:
     // connection to 127.0.0.1:40123 failed: connection refused", or PASV's refusal).
     std::function<void(const QString& reason)> OnModeFallback;
     BlockingSocket* DataConnection = nullptr;
+    // A caller other than the server tried to open an active data connection and was closed.
+    std::function<void(const QByteArray& address)> OnDataCallerRefused;
     NotifyEvent OnTransactionStart;
     NotifyEvent OnTransactionStop;
     SuccessEvent OnSuccess;

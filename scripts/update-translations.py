@@ -77,7 +77,6 @@ EN = {
     "%1  已传送 %2 字节": "%1  sent %2 bytes",
     "%1  未传送": "%1  not sent",
     "：": ": ",
-    "%1  可能不完整：已发送 %2 / %3 字节": "%1  may be incomplete: sent %2 / %3 bytes",
     "文件名 %1 无法用服务器的编码（%2）表示": "File name %1 cannot be written in the server's encoding (%2)",
     "无法打开本地文件": "cannot open the local file",
     "连接": "Connection to",
@@ -114,7 +113,6 @@ EN = {
     "服务器上文件的 %1 与发送的内容不符，文件不完整":
         "the file's %1 on the server differs from what was sent: incomplete",
     "服务器无法核对文件的 %1：%2": "the server cannot check the file's %1: %2",
-    "%1 个文件未送达": "%1 file(s) not delivered",
     "临时名": "Temp name",
     "先传临时名再改名": "Upload under a temporary name, then rename",
     "服务器上的文件为 %1 字节，已发送 %2 字节，文件不完整":
@@ -168,6 +166,24 @@ EN = {
     "无法读取 %1：%2；系统设置保持锁定": "Cannot read %1: %2; the settings stay locked",
     "不能输入换行符或空字符，输入未被接受": "A line break or NUL cannot be entered; input refused",
     "用户名或口令含有换行符或空字符，未登录": "The user name or password holds a line break or NUL; not logged in",
+    # Send run: what reaches the station, incomplete and unchecked files, closing during a run.
+    "%1  已发送 %2 / %3 字节；%4": "%1  sent %2 / %3 bytes; %4",
+    "站点上的 %1 不完整": "%1 on the station is incomplete",
+    "临时文件 %1 留在站点上": "temporary file %1 left on the station",
+    "文件 %1 在站点上同名（%2），都不传送":
+        "files %1 have one name on the station (%2); none of them is sent",
+    "、": ", ",
+    "文件名 %1 含路径分隔符或只有点，不传送":
+        "File name %1 contains a path separator or only dots, not sent",
+    "%1  已传送 %2 字节，未核对（服务器无法核对：%3）":
+        "%1  sent %2 bytes, not checked (the server could not check it: %3)",
+    "------------------------------ %1 / %2 个文件未送达，请查明原因！":
+        "------------------------------ %1 / %2 files did not arrive, please find the cause!",
+    "来自 %1 的数据连接已拒绝：不是服务器": "data connection from %1 refused: not the server",
+    "---------------------------------------------------       窗口关闭，传送中断！":
+        "---------------------------------------------------       Window closed, sending broken off!",
+    "不是普通文件": "not a regular file",
+    "正在传送，确定要中断并退出吗？": "Sending is in progress. Break it off and exit?",
 }
 
 ZH = {

@@ -157,6 +157,10 @@ The next connection remembers the certificate the station shows then.</translati
       <translation>E&amp;xit</translation>
     </message>
     <message>
+      <source>正在传送，确定要中断并退出吗？</source>
+      <translation>Sending is in progress. Break it off and exit?</translation>
+    </message>
+    <message>
       <source>无法读取 %1：%2；系统设置保持锁定</source>
       <translation>Cannot read %1: %2; the settings stay locked</translation>
     </message>
@@ -223,6 +227,10 @@ To choose their folder, open the Settings tab, enter the password, pick Local an
   </context>
   <context>
     <name>RunTexts</name>
+    <message>
+      <source>不是普通文件</source>
+      <translation>not a regular file</translation>
+    </message>
     <message>
       <source>连接被拒绝</source>
       <translation>connection refused</translation>
@@ -352,10 +360,6 @@ To choose their folder, open the Settings tab, enter the password, pick Local an
       <translation>the server cannot check the file's %1: %2</translation>
     </message>
     <message>
-      <source>%1 个文件未送达</source>
-      <translation>%1 file(s) not delivered</translation>
-    </message>
-    <message>
       <source>%1  未传送</source>
       <translation>%1  not sent</translation>
     </message>
@@ -364,8 +368,16 @@ To choose their folder, open the Settings tab, enter the password, pick Local an
       <translation>: </translation>
     </message>
     <message>
-      <source>%1  可能不完整：已发送 %2 / %3 字节</source>
-      <translation>%1  may be incomplete: sent %2 / %3 bytes</translation>
+      <source>站点上的 %1 不完整</source>
+      <translation>%1 on the station is incomplete</translation>
+    </message>
+    <message>
+      <source>临时文件 %1 留在站点上</source>
+      <translation>temporary file %1 left on the station</translation>
+    </message>
+    <message>
+      <source>%1  已发送 %2 / %3 字节；%4</source>
+      <translation>%1  sent %2 / %3 bytes; %4</translation>
     </message>
     <message>
       <source>文件名 %1 无法用服务器的编码（%2）表示</source>
@@ -454,6 +466,34 @@ To choose their folder, open the Settings tab, enter the password, pick Local an
     <message>
       <source>[%1:%2 用户 %3]</source>
       <translation>[%1:%2 user %3]</translation>
+    </message>
+    <message>
+      <source>文件 %1 在站点上同名（%2），都不传送</source>
+      <translation>files %1 have one name on the station (%2); none of them is sent</translation>
+    </message>
+    <message>
+      <source>、</source>
+      <translation>, </translation>
+    </message>
+    <message>
+      <source>文件名 %1 含路径分隔符或只有点，不传送</source>
+      <translation>File name %1 contains a path separator or only dots, not sent</translation>
+    </message>
+    <message>
+      <source>%1  已传送 %2 字节，未核对（服务器无法核对：%3）</source>
+      <translation>%1  sent %2 bytes, not checked (the server could not check it: %3)</translation>
+    </message>
+    <message>
+      <source>------------------------------ %1 / %2 个文件未送达，请查明原因！</source>
+      <translation>------------------------------ %1 / %2 files did not arrive, please find the cause!</translation>
+    </message>
+    <message>
+      <source>来自 %1 的数据连接已拒绝：不是服务器</source>
+      <translation>data connection from %1 refused: not the server</translation>
+    </message>
+    <message>
+      <source>---------------------------------------------------       窗口关闭，传送中断！</source>
+      <translation>---------------------------------------------------       Window closed, sending broken off!</translation>
     </message>
     <message>
       <source>站点文件已在别处修改，无法确定该站点的设置；按默认设置连接（auto，端口 21）</source>

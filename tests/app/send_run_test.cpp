@@ -33,6 +33,9 @@ const QString networkError = QStringLiteral("red: ") + runlines::networkError;
 const QString gbkNames = QStringLiteral("    文件名编码：GBK");
 // Before it: the client's own TLS choice (off) serves runs without a Stations.ini.
 const QString notEncrypted = QStringLiteral("    未加密（该站点设为不加密）");
+// In place of the success line: a station that did not get one of the two notices.
+const QString oneOfTwoMissing =
+    QStringLiteral("red: ------------------------------ 1 / 2 个文件未送达，请查明原因！");
 
 QString start(const QString& name)
 {
@@ -79,7 +82,7 @@ protected:
         // A run that waits on a peer whose script has ended fails in seconds.
         m_client.setIdleLimit(5000);
         ASSERT_TRUE(m_notices.isValid());
-        // On disk with capitals; the selection keeps names lower-cased.
+        // On disk with capitals; the station gets the names lower-cased.
         m_notices.addFile("Notice1.TXT", "first notice\r\n");
         m_notices.addFile("z.txt", "zz");
         m_selection = NoticeSelection(m_notices.path());
@@ -134,6 +137,16 @@ TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
     m_selection.add("two\nlines.txt");
     m_notices.addFile(QStringLiteral("공지.txt"), "korean");
     m_selection.add(QStringLiteral("공지.txt"));
+    // Found by its exact name only; names that are one on the station, or that would leave
+    // the remote folder, are refused for every station.
+    m_notices.addFile("one.txt", "1");
+    m_notices.addFile("Same.txt", "upper");
+    m_notices.addFile("same.TXT", "lower");
+    m_notices.addFile("a\\b.txt", "backslash");
+    m_notices.addFile("...", "dots");
+    m_notices.addFile("sub/x.txt", "below");
+    for (const char* name : {"ONE.txt", "Same.txt", "same.TXT", "a\\b.txt", "...", "sub/x.txt"})
+        m_selection.add(name);
 
     // An empty remote folder is the login folder.
     RunLog log(sink());
@@ -152,41 +165,49 @@ TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
     m_log[m_log.size() - 3] = "<cause>";
     const QString korean =
         QStringLiteral("    공지.txt  未传送：文件名 공지.txt 无法用服务器的编码（GBK）表示");
-    EXPECT_EQ(m_log,
-              (Lines{QStringLiteral("★☆         您共选择了 5 个文件         ☆★"),
-                     QStringLiteral("red: 找不到文件 gone.txt，不传送"),
-                     QStringLiteral("red: 文件名 two\\nlines.txt 含换行符，不传送"),
-                     "",
-                     start("good"),
-                     notEncrypted,
-                     gbkNames,
-                     QStringLiteral("    notice1.txt  已传送 14 字节，未核对（服务器不支持 SIZE）"),
-                     QStringLiteral("    z.txt  已传送 2 字节，未核对（服务器不支持 SIZE）"),
-                     korean,
-                     success,
-                     start("wrong"),
-                     networkError,
-                     "    530 Login incorrect",
-                     start("closed"),
-                     networkError,
-                     QStringLiteral("    连接 127.0.0.4:%1 失败：连接被拒绝").arg(port),
-                     start("blank"),
-                     networkError,
-                     QStringLiteral("    该站点没有 IP 地址"),
-                     start("full"),
-                     notEncrypted,
-                     gbkNames,
-                     QStringLiteral("    notice1.txt  可能不完整：已发送 14 / 14 字节"),
-                     networkError,
-                     "<cause>",
-                     "",
-                     ending}));
+    EXPECT_EQ(
+        m_log,
+        (Lines{
+            QStringLiteral("★☆         您共选择了 11 个文件         ☆★"),
+            QStringLiteral("red: 找不到文件 gone.txt，不传送"),
+            QStringLiteral("red: 文件名 two\\nlines.txt 含换行符，不传送"),
+            QStringLiteral("red: 找不到文件 ONE.txt，不传送"),
+            QStringLiteral("red: 文件 Same.txt、same.TXT 在站点上同名（same.txt），都不传送"),
+            QStringLiteral("red: 文件名 a\\b.txt 含路径分隔符或只有点，不传送"),
+            QStringLiteral("red: 文件名 ... 含路径分隔符或只有点，不传送"),
+            QStringLiteral("red: 文件名 sub/x.txt 含路径分隔符或只有点，不传送"),
+            "",
+            start("good"),
+            notEncrypted,
+            gbkNames,
+            QStringLiteral("    notice1.txt  已传送 14 字节，未核对（服务器不支持 SIZE）"),
+            QStringLiteral("    z.txt  已传送 2 字节，未核对（服务器不支持 SIZE）"),
+            korean,
+            QStringLiteral("red: ------------------------------ 9 / 11 个文件未送达，请查明原因！"),
+            start("wrong"),
+            networkError,
+            "    530 Login incorrect",
+            start("closed"),
+            networkError,
+            QStringLiteral("    连接 127.0.0.4:%1 失败：连接被拒绝").arg(port),
+            start("blank"),
+            networkError,
+            QStringLiteral("    该站点没有 IP 地址"),
+            start("full"),
+            notEncrypted,
+            gbkNames,
+            QStringLiteral(
+                "red:     notice1.txt  已发送 14 / 14 字节；站点上的 notice1.txt 不完整"),
+            networkError,
+            "<cause>",
+            "",
+            ending}));
     ASSERT_TRUE(good.waitUntilFinished());
     EXPECT_EQ(dialogue(good),
               (Commands{"USER clerk\r\n", "PASS pw\r\n", "FEAT\r\n", "CWD .\r\n", "TYPE L 8\r\n",
                         "PORT", "STOR notice1.txt\r\n", "PORT", "STOR z.txt\r\n", "QUIT\r\n"}));
     EXPECT_EQ(good.uploads(), (Commands{"first notice\r\n", "zz"}))
-        << "found whatever the case of its name";
+        << "sent under its name lower-cased";
     ASSERT_TRUE(refused.waitUntilFinished());
     EXPECT_EQ(dialogue(refused).mid(0, 2), (Commands{"USER clerk\r\n", "PASS bad\r\n"}));
     ASSERT_TRUE(full.waitUntilFinished());
@@ -194,7 +215,7 @@ TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
               (Commands{"USER clerk\r\n", "PASS pw\r\n", "FEAT\r\n", "CWD .\r\n", "TYPE L 8\r\n",
                         "PORT", "STOR notice1.txt\r\n", "QUIT\r\n"}));
     EXPECT_FALSE(m_client.Connected);
-    EXPECT_EQ(run.unfinishedStations(), (QList<qsizetype>{1, 2, 3, 4}));
+    EXPECT_EQ(run.unfinishedStations(), (QList<qsizetype>{0, 1, 2, 3, 4}));
 }
 
 TEST_F(SendRunLog, UncertainOptionsGetTheDefaultsAndALoginThatIsNotOneLineIsRefused)
@@ -370,7 +391,7 @@ TEST_F(SendRunLog, AFailedCheckFailsTheStationButItsNextFileStillGoes)
             (Lines{header2, "", start("A"), notEncrypted, gbkNames,
                    QStringLiteral("    notice1.txt  已传送 14 字节，核对不符，未送达"),
                    "red:     " + c.cause, QStringLiteral("    z.txt  已传送 2 字节，") + checked,
-                   networkError, QStringLiteral("    1 个文件未送达"), "", ending}));
+                   oneOfTwoMissing, "", ending}));
         ASSERT_TRUE(peer.waitUntilFinished());
         const QByteArray verb = hash ? "HASH " : "SIZE ";
         const Commands opts = hash ? Commands{"OPTS HASH SHA-256\r\n"} : Commands{};
@@ -426,7 +447,7 @@ TEST_F(SendRunLog, AStationWithTemporaryNamesRenamesEachFileAndARefusalFailsIt)
                                     "notice1.txt.part 留在服务器上"),
                      "red:     553 Not allowed",
                      QStringLiteral("    z.txt  已传送 2 字节，未核对（服务器不支持 SIZE）"),
-                     networkError, QStringLiteral("    1 个文件未送达"), "", ending}));
+                     oneOfTwoMissing, "", ending}));
     ASSERT_TRUE(peer.waitUntilFinished());
     EXPECT_EQ(dialogue(peer).mid(5),
               (Commands{"PORT", "STOR notice1.txt.part\r\n", "RNFR notice1.txt.part\r\n",
@@ -438,6 +459,91 @@ TEST_F(SendRunLog, AStationWithTemporaryNamesRenamesEachFileAndARefusalFailsIt)
     EXPECT_TRUE(
         QString::fromUtf8(file.readAll())
             .contains(QStringLiteral("[站点 A，文件 z.txt，2 字节，未核对，临时名 z.txt.part]")));
+}
+
+TEST_F(SendRunLog, OnlyAStationThatGotEveryNoticeWholeSucceeds)
+{
+    // Once the station is started, the first notice shrinks and the third is deleted; the
+    // server cannot check the second. A stranger tries the data connection meanwhile.
+    m_notices.addFile("later.txt", "gone by then");
+    m_selection.add("later.txt");
+    testsupport::ScriptedFtpPeer peer("127.0.0.2");
+    peer.send("220 Ready\r\n")
+        .reply("331 Password?\r\n")
+        .reply("230 In\r\n")
+        .reply("211-Features:\r\n SIZE\r\n211 End\r\n")
+        .reply("250 Ok\r\n")
+        .reply("200 Type\r\n");
+    for (const char* check : {"213 5\r\n", "502 SIZE not implemented\r\n"})
+        peer.reply("200 Port\r\n").reply("150 Go\r\n").transfer().send("226 Done\r\n").reply(check);
+    peer.reply("221 Bye\r\n").start();
+    m_client.Port = peer.port();
+
+    RunLog log([&](const QString& line, bool isError) {
+        sink()(line, isError);
+        if (line != start("A"))
+            return;
+        m_notices.addFile("Notice1.TXT", "first");
+        QFile::remove(m_notices.path("later.txt"));
+        m_client.OnDataCallerRefused("127.0.0.2");
+    });
+    SendRun run(m_client, log, {station("A", "127.0.0.2")}, "in", m_selection);
+    run.run();
+
+    EXPECT_EQ(
+        m_log,
+        (Lines{
+            QStringLiteral("★☆         您共选择了 3 个文件         ☆★"), "", start("A"),
+            QStringLiteral("red:     来自 127.0.0.2 的数据连接已拒绝：不是服务器"), notEncrypted,
+            gbkNames,
+            QStringLiteral("red:     notice1.txt  已发送 5 / 14 字节；站点上的 notice1.txt 不完整"),
+            QStringLiteral("    z.txt  已传送 2 字节，未核对（服务器无法核对：502 SIZE not "
+                           "implemented）"),
+            QStringLiteral("    later.txt  未传送：无法打开本地文件"),
+            QStringLiteral("red: ------------------------------ 2 / 3 个文件未送达，请查明原因！"),
+            "", ending}));
+    EXPECT_EQ(run.unfinishedStations(), QList<qsizetype>{0});
+    ASSERT_TRUE(peer.waitUntilFinished());
+    EXPECT_EQ(peer.uploads(), (Commands{"first", "zz"}));
+    EXPECT_EQ(peer.commands().last(), QByteArray("QUIT\r\n"));
+}
+
+TEST(RunLogFile, ServerWordsAreCleanedAndTheFileIsTheOwnersOnlyAndNeverALinksTarget)
+{
+    testsupport::TempTree folder;
+    ASSERT_TRUE(folder.isValid());
+    Lines pane;
+    const auto sink = [&](const QString& line, bool isError) {
+        pane << (isError ? "red: " + line : line);
+    };
+    {
+        RunLog log(sink, folder.path("logs/run.log"));
+        log.add("    550 \x1b[2Jgone\r\x07now", true, "[\x1b]0;title\x07note]");
+    }
+    EXPECT_EQ(pane, Lines{"red:     550 gone  now"});
+    QFile file(folder.path("logs/run.log"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().endsWith("    550 gone  now  [note]\n"));
+    EXPECT_EQ(file.permissions(),
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+
+    // A link in the log's place: the pane says so, the run goes on, the target stays as it was.
+    const QString target = folder.addFile("elsewhere", "kept");
+    ASSERT_TRUE(QFile::link(target, folder.path("link.log")));
+    pane.clear();
+    {
+        RunLog log(sink, folder.path("link.log"));
+        log.add("a");
+        log.add("b");
+    }
+    ASSERT_EQ(pane.size(), 3);
+    EXPECT_TRUE(pane[1].startsWith(
+        "red: " + QStringLiteral("传送记录无法写入 %1：").arg(folder.path("link.log"))))
+        << pane[1].toStdString();
+    EXPECT_EQ(pane.mid(0, 1) + pane.mid(2), (Lines{"a", "b"}));
+    QFile kept(target);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("kept"));
 }
 
 namespace {
