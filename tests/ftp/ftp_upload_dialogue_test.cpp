@@ -216,18 +216,21 @@ TEST_F(FtpUploadDialogue, RefusalsAndFailuresEndTheUploadWithoutSuccess)
          [](Session& s) {
              s.greeted().reply("502 No passive.\r\n").reply("500 No EPSV either.\r\n");
          },
-         typeid(FtpError), "500 No EPSV either.", twice, 2},
+         typeid(FtpError), "PASV: 502 No passive.; EPSV: 500 No EPSV either.", twice, 2},
         {false, [](Session& s) { s.greeted().reply("301 Odd.\r\n"); }, typeid(FtpError), "301 Odd.",
          twice, 1},
         {false, [](Session& s) { port(s).reply("502 No STOR.\r\n"); }, typeid(FtpError),
          "502 No STOR.", QStringList{"OnUnSupportedFunction(9)"} + twice, 2},
         {false, [](Session& s) { port(s).reply("553 Bad name.\r\n"); }, typeid(FtpError),
          "553 Bad name.", twice, 2},
-        // A PASV reply without port fields cannot be used.
+        // A 4xx to PASV is the server's refusal in its own words; a 2xx without port fields
+        // cannot be used.
+        {true, [](Session& s) { s.greeted().reply("421 Timeout.\r\n"); }, typeid(FtpError),
+         "421 Timeout.", twice, 1},
         {true,
-         [](Session& s) { s.greeted().reply("425 Can't open data connection.\r\n"); },
+         [](Session& s) { s.greeted().reply("227 Passive.\r\n"); },
          typeid(platform::ConversionError),
-         "Cannot read the passive address in the reply: 425 Can't open data connection.",
+         "Cannot read the passive address in the reply: 227 Passive.",
          {"OnFailure(9)"},
          1},
         // Nobody listens at the passive address.
@@ -322,7 +325,7 @@ TEST_F(FtpUploadDialogue, RefusalsAndFailuresEndTheUploadWithoutSuccess)
     }
 }
 
-TEST_F(FtpUploadDialogue, AutoModeGoesActiveForTheSessionWhenPassiveCannotBeUsed)
+TEST_F(FtpUploadDialogue, AutoModeGoesActiveOnlyWhenTheServerRefusesPassiveMode)
 {
     const QString path = writeFile(m_folder, "n.txt", "notice");
     const quint16 closedPort = testsupport::ScriptedFtpPeer().port(); // nobody listens there
@@ -341,58 +344,70 @@ TEST_F(FtpUploadDialogue, AutoModeGoesActiveForTheSessionWhenPassiveCannotBeUsed
     struct Case {
         Lines replies; // to PASV, and to EPSV when PASV is unknown
         Lines asked;
-        QString reason;
+        QString reason;         // of the fall-back to active mode
+        QString failure = {};   // instead: the upload fails, no port is opened
     };
     const QList<Case> cases{
-        {{closedPassive}, {"PASV\r\n"}, closedReason},
         {{"502 Passive mode not allowed.\r\n", "502 Extended passive mode not allowed.\r\n"},
          {"PASV\r\n", "EPSV\r\n"},
-         "502 Extended passive mode not allowed."},
+         "PASV: 502 Passive mode not allowed.; EPSV: 502 Extended passive mode not allowed."},
+        {{"550 Not here.\r\n"}, {"PASV\r\n"}, "550 Not here."},
+        // The server's trouble of the moment, or a data port that cannot be reached: an
+        // error, never a port opened for anybody to call.
         {{"425 Can't open passive connection.\r\n"},
          {"PASV\r\n"},
+         {},
          "425 Can't open passive connection."},
-        // EPSV in place of an unknown PASV names a port nobody listens at.
+        {{closedPassive}, {"PASV\r\n"}, {}, closedReason},
         {{"500 'PASV': command not understood.\r\n", closedExtended},
          {"PASV\r\n", "EPSV\r\n"},
+         {},
          closedReason},
     };
-    for (const auto& [replies, asked, reason] : cases) {
-        SCOPED_TRACE(reason.toStdString());
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.reason + c.failure).toStdString());
         Session s;
         // The peer answers FEAT itself while its first reply step waits.
         testsupport::ScriptedFtpPeer& peer =
             s.script({"220 Ready\r\n", "230 In.\r\n"}).answerFeat();
-        for (const QByteArray& reply : replies)
+        for (const QByteArray& reply : c.replies)
             peer.reply(reply);
-        peer.reply("200 PORT ok.\r\n")
-            .reply("150 Ok.\r\n")
-            .transfer()
-            .send("226 Done.\r\n")
-            .reply("200 PORT ok.\r\n")
-            .reply("150 Ok.\r\n")
-            .transfer()
-            .send("226 Done.\r\n")
-            .reply("221 Bye.\r\n");
+        if (c.failure.isEmpty()) {
+            peer.reply("200 PORT ok.\r\n")
+                .reply("150 Ok.\r\n")
+                .transfer()
+                .send("226 Done.\r\n")
+                .reply("200 PORT ok.\r\n")
+                .reply("150 Ok.\r\n")
+                .transfer()
+                .send("226 Done.\r\n");
+        }
+        peer.reply("221 Bye.\r\n");
         s.logIn();
         s.client.Mode = TransferMode::Auto;
         QStringList fallbacks;
         s.client.OnModeFallback = [&](const QString& why) { fallbacks << why; };
 
         // The first upload is tried again actively, and the next one goes active at once.
-        s.client.Upload(path, "n.txt");
-        s.client.Upload(path, "m.txt");
+        QString failure = failureOf<platform::Exception>([&] { s.client.Upload(path, "n.txt"); });
+        if (c.failure.isEmpty())
+            s.client.Upload(path, "m.txt");
         s.client.Disconnect();
         ASSERT_TRUE(s.peer.waitUntilPlayed());
         EXPECT_TRUE(s.peer.problems().isEmpty()) << s.peer.problems().join('\n').toStdString();
-        const Lines expected = Lines{"USER user\r\n", "FEAT\r\n"} + asked
-            + Lines{"PORT\r\n", "STOR n.txt\r\n", "PORT\r\n", "STOR m.txt\r\n", "QUIT\r\n"};
-        EXPECT_EQ(dialogue(s.peer), expected);
-        EXPECT_EQ(s.peer.uploads(), (Lines{"notice", "notice"}));
-        EXPECT_EQ(fallbacks, QStringList{reason});
-        // The passive attempt is no failure of the upload.
-        EXPECT_EQ(s.probe.count("OnSuccess(9)"), 2);
-        EXPECT_EQ(s.probe.count("OnFailure(9)"), 0);
+        EXPECT_EQ(failure, c.failure.isEmpty() ? "<no exception>" : c.failure);
+        const Lines uploads = c.failure.isEmpty()
+            ? Lines{"PORT\r\n", "STOR n.txt\r\n", "PORT\r\n", "STOR m.txt\r\n"}
+            : Lines{};
+        EXPECT_EQ(dialogue(s.peer),
+                  (Lines{"USER user\r\n", "FEAT\r\n"} + c.asked + uploads + Lines{"QUIT\r\n"}));
+        EXPECT_EQ(fallbacks, c.reason.isEmpty() ? QStringList{} : QStringList{c.reason});
+        // A refused passive attempt is no failure of the upload.
+        EXPECT_EQ(s.probe.count("OnSuccess(9)"), c.failure.isEmpty() ? 2 : 0);
+        EXPECT_EQ(s.probe.count("OnFailure(9)") > 0, !c.failure.isEmpty());
         expectCleanedUp(s.client, false);
+        if (!c.failure.isEmpty())
+            continue;
 
         // The next session tries passive mode first again.
         testsupport::ScriptedFtpPeer next;
@@ -412,6 +427,27 @@ TEST_F(FtpUploadDialogue, AutoModeGoesActiveForTheSessionWhenPassiveCannotBeUsed
                   (Lines{"USER user\r\n", "FEAT\r\n", "PASV\r\n", "STOR n.txt\r\n"}));
         EXPECT_EQ(fallbacks.size(), 1);
     }
+}
+
+TEST_F(FtpUploadDialogue, AnActiveDataConnectionIsTakenFromTheServerOnly)
+{
+    // Another host that calls the announced port first is closed unread; the server's own
+    // call, within the same wait, gets the file.
+    const QByteArray content = randomBytes(100000, 6);
+    const QString path = writeFile(m_folder, "n.txt", content);
+    Session s;
+    port(s).reply("150 Ok.\r\n").strangerCall("127.0.0.2").transfer().send("226 Done.\r\n");
+    s.logIn();
+    QList<QByteArray> refused;
+    s.client.OnDataCallerRefused = [&](const QByteArray& address) { refused << address; };
+
+    s.client.Upload(path, "n.txt");
+    ASSERT_TRUE(s.peer.waitUntilPlayed());
+    EXPECT_TRUE(s.peer.problems().isEmpty()) << s.peer.problems().join('\n').toStdString();
+    EXPECT_EQ(refused, Lines{"127.0.0.2"});
+    EXPECT_TRUE(s.peer.uploads() == Lines{content});
+    EXPECT_EQ(s.probe.count("OnSuccess(9)"), 1);
+    expectCleanedUp(s.client);
 }
 
 TEST_F(FtpUploadDialogue, AbortDuringTheTransferEndsIt)
