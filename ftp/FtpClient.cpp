@@ -678,11 +678,12 @@ void FtpClient::secureData(BlockingSocket& data)
     // Whoever answers the data connection must be the party the login went to.
     const QByteArray presented = data.tlsPeer().fingerprint;
     if (fingerprintDigits(presented) != fingerprintDigits(m_tlsSession.fingerprint))
-        throw TlsError(QStringLiteral("The data connection to %1:%2 presented another certificate "
-                                      "than the server: %3 instead of %4; nothing was sent")
-                           .arg(QString::fromLatin1(data.endpoint().address))
-                           .arg(data.endpoint().port)
-                           .arg(QString::fromLatin1(presented),
+        throw TlsError(QStringLiteral("The data connection to %1 presented another certificate "
+                                      "than the server: %2 instead of %3; nothing was sent")
+                           .arg(QStringLiteral("%1:%2")
+                                    .arg(QString::fromLatin1(data.endpoint().address))
+                                    .arg(data.endpoint().port),
+                                QString::fromLatin1(presented),
                                 QString::fromLatin1(m_tlsSession.fingerprint)));
 }
 

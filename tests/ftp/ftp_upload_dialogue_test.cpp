@@ -740,6 +740,7 @@ TEST_F(FtpUploadDialogue, AStoredFileIsCheckedBySizeWhenTheServerListsIt)
         Verification verification = Verification::NotChecked;
         QString failure = {}; // empty: stored
         qint64 serverSize = -1;
+        QString unchecked = {};
     };
     const QList<Case> cases{
         {.feat = listsSize, .sizeReply = "213 6\r\n", .verification = Verification::Size},
@@ -751,6 +752,14 @@ TEST_F(FtpUploadDialogue, AStoredFileIsCheckedBySizeWhenTheServerListsIt)
          .sizeReply = "550 Could not get file size.\r\n",
          .failure = "The server cannot tell the size of the stored file: 550 Could not get "
                     "file size."},
+        {.feat = listsSize,
+         .sizeReply = "450 Busy.\r\n",
+         .failure = "The server cannot tell the size of the stored file: 450 Busy."},
+        // "Not implemented" though FEAT listed it: stored, unchecked, and the reply kept.
+        {.feat = listsSize,
+         .sizeReply = "500 SIZE not understood.\r\n",
+         .unchecked = "500 SIZE not understood."},
+        {.feat = listsSize, .sizeReply = "502 No.\r\n", .unchecked = "502 No."},
         {.feat = listsSize,
          .sizeReply = "213 six\r\n",
          .failure = "The server's size of the stored file is no number: 213 six"},
@@ -791,6 +800,7 @@ TEST_F(FtpUploadDialogue, AStoredFileIsCheckedBySizeWhenTheServerListsIt)
         EXPECT_EQ(serverSize, c.serverSize);
         EXPECT_EQ(s.client.lastUpload().sent, 6);
         EXPECT_EQ(s.client.lastUpload().verification, c.verification);
+        EXPECT_EQ(s.client.lastUpload().uncheckedReply, c.unchecked);
         EXPECT_EQ(s.probe.count("OnSuccess(9)"), c.failure.isEmpty() ? 1 : 0);
         const Lines tail = s.peer.commands().mid(4);
         EXPECT_EQ(tail,
@@ -811,6 +821,8 @@ TEST_F(FtpUploadDialogue, ATemporaryNameIsRenamedOnceTheFileIsStoredAndChecked)
         {{"350 Ready for RNTO.\r\n", "250 Renamed.\r\n"},
          {"RNFR n.txt.part\r\n", "RNTO n.txt\r\n"}},
         {{"550 No such file.\r\n"}, {"RNFR n.txt.part\r\n"}, "550 No such file."},
+        // Only 350 leads to RNTO: a 2xx to RNFR renamed nothing.
+        {{"250 Fine.\r\n"}, {"RNFR n.txt.part\r\n"}, "250 Fine."},
         {{"350 Ready for RNTO.\r\n", "553 Name not allowed.\r\n"},
          {"RNFR n.txt.part\r\n", "RNTO n.txt\r\n"},
          "553 Name not allowed."},
@@ -874,6 +886,7 @@ TEST_F(FtpUploadDialogue, AHashTheServerOffersChecksTheBytesSentAndIsPreferredTo
         QByteArray checkReply = {};
         QByteArray passed = {}; // the check that passed: a hash, else "SIZE", else none
         QString failure = {};
+        QString unchecked = {};
     };
     const QList<Case> cases{
         // Current already: no OPTS; letter case of algorithm and digest aside.
@@ -883,6 +896,12 @@ TEST_F(FtpUploadDialogue, AHashTheServerOffersChecksTheBytesSentAndIsPreferredTo
         {feat("SHA-256*"), {}, "HASH", "213 6\r\n", {}, odd + "213 6"},
         {feat("SHA-256*"), {}, "HASH", sha1, {}, odd + QString::fromLatin1(sha1.trimmed())},
         {feat("SHA-256*"), {}, "HASH", "550 Busy.\r\n", {}, refused + "550 Busy."},
+        // A server's digest module announces its work first; the result is the last line.
+        {feat("SHA-256*"), {}, "HASH", "213-Computing SHA-256 digest\r\n213 SHA-256 0-1000 "
+             + H::hash("notice", H::Sha256).toHex() + " notice.bin\r\n", "SHA-256"},
+        {feat("SHA-256*"), {}, "HASH", "504 Not for\x1b[2J this\rfile.\r\n", {}, {},
+         "504 Not for this file."},
+        {feat("SHA-256*"), {}, "HASH", "501 Syntax.\r\n", {}, {}, "501 Syntax."},
         // OPTS refused: a current SHA-1 serves, else SIZE, else no check.
         {feat("SHA-1*;SHA-256"), "501 No.\r\n", "HASH", sha1, "SHA-1"},
         {feat("MD5*;SHA-256"), "501 No.\r\n", "SIZE", "213 6\r\n", "SIZE"},
@@ -919,6 +938,7 @@ TEST_F(FtpUploadDialogue, AHashTheServerOffersChecksTheBytesSentAndIsPreferredTo
                       : c.passed == "SIZE" ? Verification::Size
                                            : Verification::Hash);
         EXPECT_EQ(upload.hashName, c.passed == "SIZE" ? QByteArray() : c.passed);
+        EXPECT_EQ(upload.uncheckedReply, c.unchecked);
         EXPECT_EQ(s.peer.commands().mid(3), expected);
         expectCleanedUp(s.client);
     }
