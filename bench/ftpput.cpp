@@ -14,8 +14,8 @@
 // accepts AUTH TLS, require refuses to log in without it. --trust FILE keeps the remembered
 // certificate fingerprints, one line "host fingerprint" per host: a certificate the system
 // does not trust must be the one remembered for the host, and is remembered on first
-// contact; a host found there is "require" whatever --tls says (no login without TLS). --ticks runs a 10 ms
-// timer in the same event loop during the uploads and prints the longest gap between its
+// contact; a host found there is "require" whatever --tls says (no login without TLS). --ticks runs
+// a 10 ms timer in the same event loop during the uploads and prints the longest gap between its
 // ticks. The session's name encoding, a fallback to active mode and a data connection from
 // another host than the server's (refused) are noted on standard error. Exits non-zero with
 // the error's message when an operation fails; a socket failure names its connection and
@@ -174,9 +174,8 @@ QByteArray errorLine(const std::exception& error)
     const auto* socketError = dynamic_cast<const SocketError*>(&error);
     if (socketError && socketError->endpoint()) {
         const SocketEndpoint& endpoint = *socketError->endpoint();
-        const QString where = QStringLiteral("%1:%2")
-                                  .arg(QString::fromLatin1(endpoint.address))
-                                  .arg(endpoint.port);
+        const QString where =
+            QStringLiteral("%1:%2").arg(QString::fromLatin1(endpoint.address)).arg(endpoint.port);
         if (!text.contains(where))
             text = QStringLiteral("%1 %2 failed: %3")
                        .arg(endpoint.role == SocketEndpoint::Role::Data

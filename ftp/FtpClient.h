@@ -101,7 +101,8 @@ struct UploadProgress {
 
 // The server holds another file than was sent (another size, another hash), or could not
 // find it (SIZE or HASH answered 550, 450 or another refusal than "not implemented"), or
-// gave a reply that is no number or in an unexpected form: the file is not delivered. The message names both sizes or gives the server's reply.
+// gave a reply that is no number or in an unexpected form: the file is not delivered. The message
+// names both sizes or gives the server's reply.
 class VerifyError : public platform::Exception {
 public:
     VerifyError(const QString& message, qint64 sent, qint64 serverSize, QString reply = {},

@@ -377,8 +377,8 @@ TEST(FtpTlsDialogue, ADataConnectionWithAnotherCertificateGetsNoByteOfTheFile)
         const QString message = failureOf<TlsError>([&] { s.client.Upload(path, "n.txt"); });
         EXPECT_TRUE(QRegularExpression("^The data connection to 127\\.0\\.0\\.1:\\d+ presented "
                                        "another certificate than the server: .+ instead of "
-                                       + QRegularExpression::escape(QString::fromLatin1(
-                                           s.peer.certificateFingerprint()))
+                                       + QRegularExpression::escape(
+                                           QString::fromLatin1(s.peer.certificateFingerprint()))
                                        + "; nothing was sent$")
                         .match(message)
                         .hasMatch())

@@ -344,8 +344,8 @@ TEST_F(FtpUploadDialogue, AutoModeGoesActiveOnlyWhenTheServerRefusesPassiveMode)
     struct Case {
         Lines replies; // to PASV, and to EPSV when PASV is unknown
         Lines asked;
-        QString reason;         // of the fall-back to active mode
-        QString failure = {};   // instead: the upload fails, no port is opened
+        QString reason;       // of the fall-back to active mode
+        QString failure = {}; // instead: the upload fails, no port is opened
     };
     const QList<Case> cases{
         {{"502 Passive mode not allowed.\r\n", "502 Extended passive mode not allowed.\r\n"},
@@ -897,9 +897,18 @@ TEST_F(FtpUploadDialogue, AHashTheServerOffersChecksTheBytesSentAndIsPreferredTo
         {feat("SHA-256*"), {}, "HASH", sha1, {}, odd + QString::fromLatin1(sha1.trimmed())},
         {feat("SHA-256*"), {}, "HASH", "550 Busy.\r\n", {}, refused + "550 Busy."},
         // A server's digest module announces its work first; the result is the last line.
-        {feat("SHA-256*"), {}, "HASH", "213-Computing SHA-256 digest\r\n213 SHA-256 0-1000 "
-             + H::hash("notice", H::Sha256).toHex() + " notice.bin\r\n", "SHA-256"},
-        {feat("SHA-256*"), {}, "HASH", "504 Not for\x1b[2J this\rfile.\r\n", {}, {},
+        {feat("SHA-256*"),
+         {},
+         "HASH",
+         "213-Computing SHA-256 digest\r\n213 SHA-256 0-1000 "
+             + H::hash("notice", H::Sha256).toHex() + " notice.bin\r\n",
+         "SHA-256"},
+        {feat("SHA-256*"),
+         {},
+         "HASH",
+         "504 Not for\x1b[2J this\rfile.\r\n",
+         {},
+         {},
          "504 Not for this file."},
         {feat("SHA-256*"), {}, "HASH", "501 Syntax.\r\n", {}, {}, "501 Syntax."},
         // OPTS refused: a current SHA-1 serves, else SIZE, else no check.

@@ -18,7 +18,7 @@ TEST(FtpPut, RefusesStrangersAndClearLoginsReportsUncheckedFilesAndNamesTheBroke
     const QString big = writeFile(folder, "big.bin", randomBytes(16 << 20, 8));
     const QString trust = writeFile(folder, "trust.txt", "127.0.0.1 AB:CD\n");
     const auto login = [](testsupport::ScriptedFtpPeer& peer,
-                           const QByteArray& feat) -> testsupport::ScriptedFtpPeer& {
+                          const QByteArray& feat) -> testsupport::ScriptedFtpPeer& {
         return peer.send("220 Ready\r\n")
             .reply("230 In.\r\n")
             .reply(feat)
@@ -45,7 +45,8 @@ TEST(FtpPut, RefusesStrangersAndClearLoginsReportsUncheckedFilesAndNamesTheBroke
                  .send("226 Done.\r\n")
                  .reply("221 Bye.\r\n");
          },
-         0, "\nftpput: data connection from 127\\.0\\.0\\.2 refused: not the server\n"},
+         0,
+         "\nftpput: data connection from 127\\.0\\.0\\.2 refused: not the server\n"},
         {"HASH not implemented: both files stored",
          {"--tls", "off", "--mode", "passive", small, other},
          [&](auto& p) {
@@ -58,12 +59,15 @@ TEST(FtpPut, RefusesStrangersAndClearLoginsReportsUncheckedFilesAndNamesTheBroke
                      .reply("502 HASH\x1b[2J not implemented.\r\n");
              p.reply("221 Bye.\r\n");
          },
-         0, "a\\.txt stored, not checked: 502 HASH not implemented\\.\n.*b\\.txt stored, not "
-            "checked: 502 HASH not implemented\\.\n"},
+         0,
+         "a\\.txt stored, not checked: 502 HASH not implemented\\.\n.*b\\.txt stored, not "
+         "checked: 502 HASH not implemented\\.\n"},
         {"remembered host refusing TLS",
          {"--tls", "auto", "--trust", trust, small},
-         [](auto& p) { p.send("220 Ready\r\n").reply("500 AUTH not understood.\r\n"); }, 1,
-         "ftpput: The server refuses AUTH TLS: 500 AUTH not understood\\.\n$", false},
+         [](auto& p) { p.send("220 Ready\r\n").reply("500 AUTH not understood.\r\n"); },
+         1,
+         "ftpput: The server refuses AUTH TLS: 500 AUTH not understood\\.\n$",
+         false},
         {"reset data connection",
          {"--tls", "off", "--mode", "passive", big},
          [&](auto& p) {
@@ -73,7 +77,8 @@ TEST(FtpPut, RefusesStrangersAndClearLoginsReportsUncheckedFilesAndNamesTheBroke
                  .cutTransfer(100000)
                  .send("226 Done.\r\n");
          },
-         1, "ftpput: data connection 127\\.0\\.0\\.1:\\d+ failed: [^\n]+\n$"},
+         1,
+         "ftpput: data connection 127\\.0\\.0\\.1:\\d+ failed: [^\n]+\n$"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -81,16 +86,17 @@ TEST(FtpPut, RefusesStrangersAndClearLoginsReportsUncheckedFilesAndNamesTheBroke
         row.script(peer);
         peer.start();
         QProcess ftpput;
-        ftpput.start(ZARVEL_FTPPUT, QStringList{"--host", "127.0.0.1", "--port",
-                                                QString::number(peer.port()), "--user", "user",
-                                                "--password", "secret", "--dir", "/in"}
-                                        + row.arguments);
+        ftpput.start(ZARVEL_FTPPUT,
+                     QStringList{"--host", "127.0.0.1", "--port", QString::number(peer.port()),
+                                 "--user", "user", "--password", "secret", "--dir", "/in"}
+                         + row.arguments);
         ASSERT_TRUE(ftpput.waitForFinished(30000));
         const QString errors = QString::fromLocal8Bit(ftpput.readAllStandardError());
         EXPECT_EQ(ftpput.exitCode(), row.exitCode) << errors.toStdString();
-        EXPECT_TRUE(QRegularExpression(row.stderrPattern, QRegularExpression::DotMatchesEverythingOption)
-                        .match(errors)
-                        .hasMatch())
+        EXPECT_TRUE(
+            QRegularExpression(row.stderrPattern, QRegularExpression::DotMatchesEverythingOption)
+                .match(errors)
+                .hasMatch())
             << errors.toStdString();
         EXPECT_EQ(peer.commands().contains("USER user\r\n"), row.loggedIn);
         EXPECT_FALSE(peer.commands().contains("PASS secret\r\n"));

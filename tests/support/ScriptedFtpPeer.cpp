@@ -274,9 +274,9 @@ ScriptedFtpPeer& ScriptedFtpPeer::enableTls(PeerTls options)
         std::unique_ptr<X509, Deleter<X509_free>> certificate(
             load(pem.certificatePem(),
                  [](BIO* bio) { return PEM_read_bio_X509(bio, nullptr, nullptr, nullptr); }));
-        std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY_free>> key(load(
-            pem.keyPem(),
-            [](BIO* bio) { return PEM_read_bio_PrivateKey(bio, nullptr, nullptr, nullptr); }));
+        std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY_free>> key(load(pem.keyPem(), [](BIO* bio) {
+            return PEM_read_bio_PrivateKey(bio, nullptr, nullptr, nullptr);
+        }));
         if (!context || !certificate || !key
             || SSL_CTX_use_certificate(context.get(), certificate.get()) != 1
             || SSL_CTX_use_PrivateKey(context.get(), key.get()) != 1
@@ -576,8 +576,8 @@ bool ScriptedFtpPeer::callAsStranger(const QByteArray& source)
 {
     const auto target = dataAddressOf(m_lastPort);
     const auto from = loopbackAddress(source, 0);
-    const auto there = target ? loopbackAddress(target->first, quint16(target->second))
-                              : std::nullopt;
+    const auto there =
+        target ? loopbackAddress(target->first, quint16(target->second)) : std::nullopt;
     const auto atSource = target ? loopbackAddress(source, quint16(target->second)) : std::nullopt;
     if (!there || !from || !atSource) {
         problem(QStringLiteral("no loopback PORT or EPRT address for the stranger to call"));
