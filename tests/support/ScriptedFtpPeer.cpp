@@ -654,6 +654,14 @@ int ScriptedFtpPeer::openDataConnection(bool smallBuffer)
     const int fd = ::socket(remote->ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return -1;
+    // A server calls from its own address: the client takes the call from nobody else.
+    if (const auto own = loopbackAddress(m_address, 0); own && own->ss_family == remote->ss_family
+        && ::bind(fd, reinterpret_cast<const sockaddr*>(&*own), lengthOf(*own)) != 0) {
+        problem(QStringLiteral("cannot call from %1: %2")
+                    .arg(QString::fromLatin1(m_address), errnoText()));
+        ::close(fd);
+        return -1;
+    }
     if (smallBuffer)
         ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &smallReceiveBuffer, sizeof smallReceiveBuffer);
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&*remote), lengthOf(*remote)) != 0) {

@@ -91,7 +91,8 @@ public:
     // passive() for EPSV: answers "229 Entering Extended Passive Mode (|||port|)".
     ScriptedFtpPeer& extendedPassive(quint16 dataPort = 0);
     // Takes the data connection: accepts it on the passive socket of the last passive()
-    // step, or else connects to the address of the client's last PORT or EPRT command.
+    // step, or else connects from address() to the address of the client's last PORT or
+    // EPRT command.
     // Reads until the client closes it and adds the bytes to uploads().
     ScriptedFtpPeer& transfer();
     // Another host calling the client's active data port first: connects from `source` (a
