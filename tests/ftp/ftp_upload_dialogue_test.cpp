@@ -401,7 +401,7 @@ TEST_F(FtpUploadDialogue, AutoModeGoesActiveOnlyWhenTheServerRefusesPassiveMode)
             : Lines{};
         EXPECT_EQ(dialogue(s.peer),
                   (Lines{"USER user\r\n", "FEAT\r\n"} + c.asked + uploads + Lines{"QUIT\r\n"}));
-        EXPECT_EQ(s.peer.uploads(), c.failure.isEmpty() ? Lines{"notice", "notice"} : Lines{});
+        EXPECT_EQ(s.peer.uploads(), (c.failure.isEmpty() ? Lines{"notice", "notice"} : Lines{}));
         EXPECT_EQ(fallbacks, c.reason.isEmpty() ? QStringList{} : QStringList{c.reason});
         // A refused passive attempt is no failure of the upload.
         EXPECT_EQ(s.probe.count("OnSuccess(9)"), c.failure.isEmpty() ? 2 : 0);
