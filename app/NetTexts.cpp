@@ -44,6 +44,11 @@ const char* const forms[] = {
     QT_TRANSLATE_NOOP("NetTexts", "The certificate of %1 expired on %2"),
     QT_TRANSLATE_NOOP("NetTexts", "The certificate of %1 is not valid before %2"),
     QT_TRANSLATE_NOOP("NetTexts", "The data connection to %1:%2 ended without a TLS close: %3"),
+    // The data connection's party and a refused way with its fallback.
+    QT_TRANSLATE_NOOP("NetTexts",
+                      "The data connection to %1 presented another certificate than "
+                      "the server: %2 instead of %3; nothing was sent"),
+    QT_TRANSLATE_NOOP("NetTexts", "PASV: %1; EPSV: %2"),
     // TLS, net/.
     QT_TRANSLATE_NOOP("NetTexts", "TLS handshake with %1 failed: %2"),
     QT_TRANSLATE_NOOP("NetTexts", "TLS handshake on the data connection to %1 failed: %2"),

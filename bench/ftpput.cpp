@@ -9,19 +9,24 @@
 // stored file by HASH (SHA-256 or SHA-1) when the server offers it, else by SIZE when it
 // lists it; verified=N counts the files whose check matched (hash or size), unchecked=N
 // the others. --temp-name stores each file as its name plus ".part" and renames it once
-// checked. --tls auto (the default) uses TLS when the server accepts AUTH TLS, require
-// refuses to log in without it. --trust FILE keeps the remembered certificate fingerprints,
-// one line "host fingerprint" per host: a certificate the system does not trust must be the
-// one remembered for the host, and is remembered on first contact. --ticks runs a 10 ms
-// timer in the same event loop during the uploads and prints the longest gap between its
-// ticks. The session's name encoding and a fallback to active mode are noted on standard
-// error. Exits non-zero with the error's message when an operation fails.
+// checked; a file the server cannot check (SIZE or HASH not implemented) is "stored, not
+// checked" and the next one follows. --tls auto (the default) uses TLS when the server
+// accepts AUTH TLS, require refuses to log in without it. --trust FILE keeps the remembered
+// certificate fingerprints, one line "host fingerprint" per host: a certificate the system
+// does not trust must be the one remembered for the host, and is remembered on first
+// contact; a host found there is "require" whatever --tls says (no login without TLS). --ticks runs
+// a 10 ms timer in the same event loop during the uploads and prints the longest gap between its
+// ticks. The session's name encoding, a fallback to active mode and a data connection from
+// another host than the server's (refused) are noted on standard error. Exits non-zero with
+// the error's message when an operation fails; a socket failure names its connection and
+// address. The server's words are printed cleaned of control characters.
 //
 // H is an IPv4 or IPv6 address ("::1", no brackets) or a host name; over IPv6 the client
 // uses EPSV and EPRT.
 #include "bench/common/ProcessTimes.h"
 #include "ftp/FtpClient.h"
 #include "platform/codepage.h"
+#include "platform/printable.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -160,6 +165,27 @@ void noteTls(const FtpClient& ftp, const Options& options)
         std::fprintf(stderr, "ftpput: cannot write %s\n", qPrintable(options.trustFile));
 }
 
+// An error as one printable line; a socket failure names its connection and address, as the
+// window does ("data connection 127.0.0.1:40123 failed: ...").
+QByteArray errorLine(const std::exception& error)
+{
+    const auto* exception = dynamic_cast<const platform::Exception*>(&error);
+    QString text = exception ? exception->message() : QString::fromLocal8Bit(error.what());
+    const auto* socketError = dynamic_cast<const SocketError*>(&error);
+    if (socketError && socketError->endpoint()) {
+        const SocketEndpoint& endpoint = *socketError->endpoint();
+        const QString where =
+            QStringLiteral("%1:%2").arg(QString::fromLatin1(endpoint.address)).arg(endpoint.port);
+        if (!text.contains(where))
+            text = QStringLiteral("%1 %2 failed: %3")
+                       .arg(endpoint.role == SocketEndpoint::Role::Data
+                                ? QStringLiteral("data connection")
+                                : QStringLiteral("connection"),
+                            where, text);
+    }
+    return platform::printableText(text).toLocal8Bit();
+}
+
 // The remote name of a notice: its file name lower-cased with ASCII rules.
 QString remoteNameOf(const QString& path)
 {
@@ -191,11 +217,20 @@ int main(int argc, char** argv)
     ftp.Encoding = options->encoding;
     ftp.VerifyUploads = options->verify;
     ftp.TempNames = options->tempName;
-    ftp.setTlsMode(options->tls);
     ftp.setRememberedFingerprint(rememberedFingerprint(options->trustFile, options->host));
+    // A host reached with TLS before never gets the password in clear.
+    const bool remembered = !ftp.rememberedFingerprint().isEmpty();
+    ftp.setTlsMode(remembered ? TlsMode::Require : options->tls);
+    if (remembered && options->tls != TlsMode::Require)
+        std::fprintf(stderr, "ftpput: %s is remembered in %s: TLS required\n",
+                     options->host.constData(), qPrintable(options->trustFile));
     ftp.OnModeFallback = [](const QString& reason) {
-        std::fprintf(stderr, "ftpput: passive mode failed (%s); active mode from now on\n",
-                     qPrintable(reason));
+        std::fprintf(stderr, "ftpput: passive mode refused (%s); active mode from now on\n",
+                     platform::printableText(reason).toLocal8Bit().constData());
+    };
+    ftp.OnDataCallerRefused = [](const QByteArray& address) {
+        std::fprintf(stderr, "ftpput: data connection from %s refused: not the server\n",
+                     address.constData());
     };
 
     QElapsedTimer tickClock;
@@ -237,6 +272,9 @@ int main(int argc, char** argv)
             bytes += QFileInfo(file).size();
             if (ftp.lastUpload().verification != Verification::NotChecked)
                 ++verified;
+            else if (!ftp.lastUpload().uncheckedReply.isEmpty())
+                std::fprintf(stderr, "ftpput: %s stored, not checked: %s\n", qPrintable(file),
+                             ftp.lastUpload().uncheckedReply.toLocal8Bit().constData());
         }
         if (options->ticks) {
             // The gap up to the end of the uploads counts too.
@@ -245,7 +283,7 @@ int main(int argc, char** argv)
         }
         ftp.Disconnect();
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "ftpput: %s\n", error.what());
+        std::fprintf(stderr, "ftpput: %s\n", errorLine(error).constData());
         return 1;
     }
 

@@ -2,6 +2,7 @@
 #include "ftp/FtpClient.h"
 
 #include "platform/codepage.h"
+#include "platform/printable.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -18,11 +19,7 @@ namespace {
 constexpr int lateReplyLimitMs = 5000;
 // The most a reply may carry, all its lines together.
 constexpr qsizetype replySizeLimit = 65536;
-// In mode Auto, how long a passive data connection may take before active mode is tried:
-// a firewall that drops the packets should not cost the whole idle limit.
-constexpr int passiveConnectLimitMs = 15000;
-
-// Mode Auto cannot open a passive data connection; the upload is tried again actively.
+// Mode Auto was refused passive mode by the server; the upload is tried again actively.
 struct PassiveUnavailable {
     QString reason;
 };
@@ -106,17 +103,6 @@ bool isDigit(char c)
 // The algorithms a check can compute while sending, the stronger first.
 const QByteArrayList checkHashes{"SHA-256", "SHA-1"};
 
-// The first line of a reply without its line end.
-QByteArray firstLineText(const QByteArray& reply)
-{
-    QByteArray line = firstLine(reply);
-    if (line.endsWith('\n'))
-        line.chop(1);
-    if (line.endsWith('\r'))
-        line.chop(1);
-    return line;
-}
-
 // The file name part of a local path: what follows its last "/".
 QString fileNamePart(const QString& path)
 {
@@ -170,7 +156,12 @@ CertificateChangedError::CertificateChangedError(const QString& host, QByteArray
 }
 
 FtpError::FtpError(const QByteArray& reply, NameEncoding encoding)
-    : platform::Exception(ftp::replyText(reply, encoding))
+    : FtpError(reply, ftp::replyText(reply, encoding))
+{
+}
+
+FtpError::FtpError(const QByteArray& reply, const QString& message)
+    : platform::Exception(message)
     , m_reply(reply)
 {
 }
@@ -245,7 +236,7 @@ QString replyText(const QByteArray& reply, NameEncoding encoding)
         if (!line.isEmpty())
             parts << line;
     }
-    return decodeName(parts.join(' '), encoding);
+    return platform::printableText(decodeName(parts.join(' '), encoding));
 }
 
 QByteArrayList featureList(const QByteArray& reply)
@@ -294,8 +285,8 @@ quint16 extendedPassivePort(const QByteArray& reply)
     // "(" d d d port d ")": the delimiter is whatever follows the parenthesis.
     const qsizetype open = reply.indexOf('(');
     const auto unreadable = [&reply]() -> quint16 {
-        throw platform::ConversionError(QStringLiteral("No data port in the reply to EPSV: %1")
-                                            .arg(platform::fromCodePage(reply).trimmed()));
+        throw platform::ConversionError(
+            QStringLiteral("No data port in the reply to EPSV: %1").arg(replyText(reply)));
     };
     if (open < 0 || open + 5 >= reply.size())
         return unreadable();
@@ -350,8 +341,12 @@ HashOffer hashOffer(const QByteArrayList& features)
 
 std::optional<QByteArray> hashDigest(const QByteArray& reply, const QByteArray& algorithm)
 {
-    // "213 SHA-256 0-14 <digest> <name>": the name may hold blanks and is not judged.
-    const QByteArray line = firstLineText(reply);
+    // "213 SHA-256 0-14 <digest> <name>": the name may hold blanks and is not judged. The
+    // result is on the last line; a server may announce it on earlier ones.
+    QByteArray line = reply;
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    line = line.mid(line.lastIndexOf('\n') + 1);
     if (!line.startsWith("213 "))
         return std::nullopt;
     const QList<QByteArray> fields = line.mid(4).simplified().split(' ');
@@ -538,12 +533,9 @@ void FtpClient::readGreeting()
             OnConnectionFailed(this);
         // Something else listens there (a web server, say): no QUIT, no further reading.
         dropConnection();
-        QByteArray shown = line;
-        while (shown.endsWith('\n') || shown.endsWith('\r'))
-            shown.chop(1);
-        throw SocketError(
-            QStringLiteral("Not an FTP server: %1").arg(platform::fromCodePage(shown)),
-            SocketFailure::Other, endpoint());
+        throw SocketError(QStringLiteral("Not an FTP server: %1")
+                              .arg(platform::printableText(platform::fromCodePage(line)).trimmed()),
+                          SocketFailure::Other, endpoint());
     }
     ReplyCode = ftp::replyCode(line);
     m_reply = line + ReadContinuationLines(line);
@@ -683,6 +675,16 @@ void FtpClient::secureData(BlockingSocket& data)
         throw TlsError(QStringLiteral("%1; the server says: %2")
                            .arg(error.message(), ftp::replyText(reply, m_encoding)));
     }
+    // Whoever answers the data connection must be the party the login went to.
+    const QByteArray presented = data.tlsPeer().fingerprint;
+    if (fingerprintDigits(presented) != fingerprintDigits(m_tlsSession.fingerprint))
+        throw TlsError(QStringLiteral("The data connection to %1 presented another certificate "
+                                      "than the server: %2 instead of %3; nothing was sent")
+                           .arg(QStringLiteral("%1:%2")
+                                    .arg(QString::fromLatin1(data.endpoint().address))
+                                    .arg(data.endpoint().port),
+                                QString::fromLatin1(presented),
+                                QString::fromLatin1(m_tlsSession.fingerprint)));
 }
 
 void FtpClient::finishDataTls(BlockingSocket& data)
@@ -865,14 +867,13 @@ QByteArray FtpClient::readLateFinalReply()
     }
 }
 
-void FtpClient::refuseUpload(const QByteArray& reply)
+void FtpClient::refuseUpload(const QByteArray& reply, const QString& message)
 {
-    if (!OnFailure)
-        throw FtpError(reply, m_encoding);
     bool handled = false;
-    OnFailure(handled, CommandKind::ctStor);
+    if (OnFailure)
+        OnFailure(handled, CommandKind::ctStor);
     if (!handled)
-        throw FtpError(reply, m_encoding);
+        throw FtpError(reply, message.isEmpty() ? ftp::replyText(reply, m_encoding) : message);
 }
 
 void FtpClient::Upload(const QString& localPath, const QByteArray& remoteName)
@@ -923,8 +924,7 @@ void FtpClient::upload(const QString& localPath, const std::function<StorName()>
             try {
                 stored = transferOnNewConnection(localPath, storName);
             } catch (const PassiveUnavailable& unavailable) {
-                // Behind NAT or a firewall the server's passive port is out of reach; the
-                // server may still reach us.
+                // The server offers no passive mode; it may still take PORT.
                 m_passiveFailed = true;
                 if (OnModeFallback)
                     OnModeFallback(unavailable.reason);
@@ -946,42 +946,44 @@ void FtpClient::upload(const QString& localPath, const std::function<StorName()>
     }
 }
 
-void FtpClient::refusePassive(const QByteArray& reply) const
+bool FtpClient::refusePassive(const QByteArray& earlier, const QByteArray& reply)
 {
-    // A server that offers no passive mode ("502", or "425" at once) may still take PORT.
-    if (Mode == TransferMode::Auto && (ReplyCode >= 500 || ReplyCode == 425))
-        throw PassiveUnavailable{ftp::replyText(reply, m_encoding)};
+    QString text = ftp::replyText(reply, m_encoding);
+    if (!earlier.isEmpty())
+        text = QStringLiteral("PASV: %1; EPSV: %2").arg(ftp::replyText(earlier, m_encoding), text);
+    // A server that offers no passive mode may still take PORT; a 4xx ("421 Timeout.") is
+    // the server's trouble of the moment, which PORT would not cure.
+    if (Mode == TransferMode::Auto && isBetween(ReplyCode, 500, 599))
+        throw PassiveUnavailable{text};
+    refuseUpload(reply, text);
+    return false;
 }
 
 bool FtpClient::openPassiveData(BlockingSocket& data)
 {
     // PASV can name no IPv6 address; EPSV names only the port.
+    QByteArray pasvRefusal;
     bool extended = isIPv6(localAddress());
     if (!extended) {
         const QByteArray reply = command("PASV");
         extended = isBetween(ReplyCode, 500, 502);
-        if (!extended) {
-            refusePassive(reply);
-            if (ReplyCode >= 500) {
-                refuseUpload(reply);
-                return false;
-            }
+        if (extended)
+            pasvRefusal = reply;
+        else if (isBetween(ReplyCode, 400, 599))
+            return refusePassive({}, reply);
+        else
             data.Port = ftp::passivePort(firstLine(reply));
-        }
     }
     if (extended) {
         const QByteArray reply = command("EPSV");
-        refusePassive(reply);
-        if (ReplyCode >= 500) {
-            refuseUpload(reply);
-            return false;
-        }
+        if (isBetween(ReplyCode, 400, 599))
+            return refusePassive(pasvRefusal, reply);
         data.Port = ftp::extendedPassivePort(firstLine(reply));
     }
     // The server the control connection reached, not whatever address the reply names.
     const QByteArray server = peerAddress();
     data.Host = server.isEmpty() ? Host : server;
-    connectPassive(data);
+    data.Connect();
     return true;
 }
 
@@ -990,13 +992,10 @@ bool FtpClient::openActiveData(BlockingSocket& data)
     const QByteArray local = localAddress();
     const bool extended = isIPv6(local);
     data.Port = 0;
-    // Over IPv6 the server connects back to the address the control connection uses.
-    if (extended)
-        data.Host = local;
+    // Only where the server can call: not on every address of the machine.
+    data.Host = local;
     data.Listen();
     const QByteArray commas = extended ? QByteArray() : LocalAddressCommas();
-    // The address the server is told to connect to names the data connection.
-    data.Host = extended ? local : QByteArray(commas).replace(',', '.');
     const QByteArray reply = command(extended ? ftp::extendedPortCommand(local, data.localPort())
                                               : "PORT " + commas + data.LocalPortCommas());
     if (isBetween(ReplyCode, 301, 599)) {
@@ -1022,30 +1021,6 @@ bool FtpClient::transferOnNewConnection(const QString& localPath, const StorName
     };
     DataConnectionScope scope(DataConnection, std::move(connection));
     return transfer(scope.connection(), localPath, name);
-}
-
-void FtpClient::connectPassive(BlockingSocket& data)
-{
-    if (Mode != TransferMode::Auto) {
-        data.Connect();
-        return;
-    }
-    const int limit = idleLimit();
-    data.setIdleLimit(limit > 0 ? std::min(limit, passiveConnectLimitMs) : passiveConnectLimitMs);
-    try {
-        data.Connect();
-    } catch (const AbortError&) {
-        throw;
-    } catch (const SocketError& error) {
-        switch (error.failure()) {
-        case SocketFailure::Refused:
-        case SocketFailure::TimedOut:
-        case SocketFailure::Unreachable:
-        case SocketFailure::Reset: throw PassiveUnavailable{error.message()};
-        default: throw;
-        }
-    }
-    data.setIdleLimit(limit);
 }
 
 void FtpClient::watchControlWhileAccepting()
@@ -1104,7 +1079,12 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const S
 
     if (!passive) {
         try {
-            data.Accept([this] { watchControlWhileAccepting(); });
+            // Only the server may call: anyone else who is quicker gets nothing.
+            data.Accept([this] { watchControlWhileAccepting(); }, peerAddress(),
+                        [this](const QByteArray& address) {
+                            if (OnDataCallerRefused)
+                                OnDataCallerRefused(address);
+                        });
         } catch (const FtpError& refusal) {
             refuseUpload(refusal.reply());
             return false;
@@ -1219,6 +1199,8 @@ void FtpClient::verifyHash(const StorName& name, qint64 sent, const QByteArray& 
     const QByteArray reply = command("HASH " + name.wire);
     const QString text = ftp::replyText(reply, m_encoding);
     const QString shownAlgorithm = QString::fromLatin1(algorithm);
+    if (checkNotImplemented(reply))
+        return;
     if (!isBetween(ReplyCode, 200, 299))
         throw VerifyError(
             QStringLiteral("The server cannot tell the %1 hash of the stored file: %2")
@@ -1242,22 +1224,21 @@ void FtpClient::verifyHash(const StorName& name, qint64 sent, const QByteArray& 
 
 void FtpClient::rename(const QByteArray& from, const QByteArray& to)
 {
-    QByteArray reply = command("RNFR " + from);
-    if (ReplyCode == 350)
-        reply = command("RNTO " + to);
-    if (!isBetween(ReplyCode, 200, 299))
+    // Only "350" makes RNTO meaningful; a 2xx to RNFR renamed nothing.
+    const QByteArray reply = command("RNFR " + from);
+    if (ReplyCode != 350)
         throw RenameError(reply, m_encoding);
+    const QByteArray renamed = command("RNTO " + to);
+    if (!isBetween(ReplyCode, 200, 299))
+        throw RenameError(renamed, m_encoding);
 }
 
 void FtpClient::verifySize(const StorName& name, qint64 sent)
 {
     const QByteArray reply = command("SIZE " + name.wire);
     const QString text = ftp::replyText(reply, m_encoding);
-    // Not understood or not implemented: stored, but the server cannot check it.
-    if (ReplyCode == 500 || ReplyCode == 501 || ReplyCode == 502 || ReplyCode == 504) {
-        m_lastUpload.uncheckedReply = text;
+    if (checkNotImplemented(reply))
         return;
-    }
     if (!isBetween(ReplyCode, 200, 299))
         throw VerifyError(
             QStringLiteral("The server cannot tell the size of the stored file: %1").arg(text),
@@ -1274,4 +1255,14 @@ void FtpClient::verifySize(const StorName& name, qint64 sent)
             QStringLiteral("The server holds %1 bytes of the %2 sent").arg(size).arg(sent), sent,
             size);
     m_lastUpload.verification = Verification::Size;
+}
+
+bool FtpClient::checkNotImplemented(const QByteArray& reply)
+{
+    // "Not understood / not implemented" says nothing about the file; 550 and 450 do.
+    if (ReplyCode != 500 && ReplyCode != 501 && ReplyCode != 502 && ReplyCode != 504)
+        return false;
+    m_lastUpload.verification = Verification::NotChecked;
+    m_lastUpload.uncheckedReply = ftp::replyText(reply, m_encoding);
+    return true;
 }

@@ -33,7 +33,8 @@ enum class NameEncoding { Gbk, Utf8 };
 enum class EncodingChoice { Auto, Gbk, Utf8 };
 
 // How an upload's data connection is opened. Auto: passive, and active for the rest of the
-// session once a passive data connection could not be opened.
+// session once the server refused PASV (and EPSV) with a 5xx reply; a passive data
+// connection that cannot be opened is a failure of the upload, never a reason to listen.
 enum class TransferMode { Auto, Active, Passive };
 
 // Whether a session uses TLS (explicit, "AUTH TLS"): Auto when the server accepts AUTH TLS
@@ -68,10 +69,13 @@ using SuccessEvent = std::function<void(CommandKind Trans_Type)>;
 using UnsupportedEvent = std::function<void(CommandKind Trans_Type)>;
 
 // A refused reply. The message is the complete reply in the server's words (decoded in the
-// session's encoding, see ftp::replyText); reply() keeps its bytes, every line with its line end.
+// session's encoding, see ftp::replyText), or a message made of it (both replies when a
+// way and its fallback were refused); reply() keeps the last reply's bytes, every line with
+// its line end.
 class FtpError : public platform::Exception {
 public:
     explicit FtpError(const QByteArray& reply, NameEncoding encoding = NameEncoding::Gbk);
+    FtpError(const QByteArray& reply, const QString& message);
     const QByteArray& reply() const noexcept { return m_reply; }
 
 private:
@@ -90,14 +94,15 @@ struct UploadProgress {
     Verification verification = Verification::NotChecked;
     // The hash algorithm of a Hash check ("SHA-256", "SHA-1").
     QByteArray hashName = {};
-    // Stored (2xx), but the server could not check it: its reply to SIZE or HASH (500, 501,
-    // 502, 504). The file counts as stored and delivered, unchecked.
+    // The file is stored but the server cannot check it (SIZE or HASH answered 500, 501, 502
+    // or 504): its refusal as one printable line; else empty.
     QString uncheckedReply = {};
 };
 
 // The server holds another file than was sent (another size, another hash), or could not
-// tell (SIZE or HASH refused, a reply that is no number or in an unexpected form): the file
-// is not delivered. The message names both sizes or gives the server's reply.
+// find it (SIZE or HASH answered 550, 450 or another refusal than "not implemented"), or
+// gave a reply that is no number or in an unexpected form: the file is not delivered. The message
+// names both sizes or gives the server's reply.
 class VerifyError : public platform::Exception {
 public:
     VerifyError(const QString& message, qint64 sent, qint64 serverSize, QString reply = {},
@@ -123,7 +128,8 @@ private:
 };
 
 // The server refused to give a file stored under its temporary name its real name (RNFR
-// or RNTO); the temporary file stays. The message is the server's reply.
+// answered with anything but 350, RNTO with anything but 2xx); the temporary file stays.
+// The message is the server's reply.
 class RenameError : public FtpError {
 public:
     using FtpError::FtpError;
@@ -170,7 +176,8 @@ quint16 passivePort(const QByteArray& reply);
 
 // A reply as a reader wants it: all its lines joined by one blank, without CR and LF and
 // without the code that repeats on continuation lines ("451-Disk full\r\n451 Try later\r\n"
-// gives "451 Disk full Try later"); decoded with the session's encoding.
+// gives "451 Disk full Try later"); decoded with the session's encoding and made printable
+// (platform::printableText): the server's words are shown, never obeyed.
 QString replyText(const QByteArray& reply, NameEncoding encoding = NameEncoding::Gbk);
 
 // The features a FEAT reply lists: its lines that begin with a blank, trimmed ("UTF8",
@@ -205,7 +212,8 @@ struct HashOffer {
 HashOffer hashOffer(const QByteArrayList& features);
 
 // The digest in a reply to HASH ("213 SHA-256 0-14 <hex digest> a.txt"), lower-case hex,
-// when the reply has that form for `algorithm` (letter case aside); nothing otherwise.
+// when the reply's last line has that form for `algorithm` (letter case aside); nothing
+// otherwise. Some servers say "213-Computing SHA-256 digest" first.
 std::optional<QByteArray> hashDigest(const QByteArray& reply, const QByteArray& algorithm);
 
 } // namespace ftp
@@ -233,8 +241,9 @@ private:
 // sends "OPTS UTF8 ON" and writes every name of the session in UTF-8, otherwise in GBK.
 // TLS (tlsMode(), Off unless set): "AUTH TLS" after the greeting, on 234 the handshake and
 // the check of the certificate before USER, "PBSZ 0" and "PROT P" after the login; every data
-// connection is then TLS too, resumes the control connection's session, and ends with a TLS
-// close. A certificate that the system trusts for Host is accepted; any other when no
+// connection is then TLS too, resumes the control connection's session, must present the
+// control connection's certificate (else TlsError before a byte of the file goes), and ends
+// with a TLS close. An active data connection is taken from the server's address only. A certificate that the system trusts for Host is accepted; any other when no
 // fingerprint is remembered or it is the remembered one, else CertificateChangedError. One
 // outside its validity dates raises TlsError. The failures of TLS raise TlsError.
 class FtpClient : public BlockingSocket {
@@ -331,12 +340,14 @@ public:
     // Store each file as its name plus ".part" and rename it (RNFR, RNTO) once stored and
     // checked, so that nobody reads it half-written; a refused rename raises RenameError.
     bool TempNames = false;
-    // Mode Auto gave up on passive data connections for this session, and why ("Data
-    // connection to 127.0.0.1:40123 failed: connection refused", or PASV's refusal).
+    // Mode Auto gave up on passive data connections for this session, and why: the server's
+    // 5xx refusal of PASV ("PASV: 502 ...; EPSV: 500 ..." when EPSV was refused too).
     std::function<void(const QString& reason)> OnModeFallback;
-    BlockingSocket* DataConnection = nullptr;
-    // A caller other than the server tried to open an active data connection and was closed.
+    // An active data connection came from another address than the server's (the control
+    // connection's peer); it was closed at once, unread and unanswered, and the wait for
+    // the server goes on within the same limit. The caller's address, "127.0.0.2".
     std::function<void(const QByteArray& address)> OnDataCallerRefused;
+    BlockingSocket* DataConnection = nullptr;
     NotifyEvent OnTransactionStart;
     NotifyEvent OnTransactionStop;
     SuccessEvent OnSuccess;
@@ -371,16 +382,14 @@ private:
     void upload(const QString& localPath, const std::function<StorName()>& name);
     // One attempt on a fresh data connection.
     bool transferOnNewConnection(const QString& localPath, const StorName& name);
-    // Connects the passive data connection; in mode Auto a failure to reach the server's
-    // port means passive mode is unavailable.
-    void connectPassive(BlockingSocket& data);
     void readGreeting();
     // AUTH TLS, the handshake and the certificate's check.
     void negotiateTls();
     void checkCertificate(const TlsPeer& peer) const;
     // PBSZ 0 and PROT P: protected data connections.
     void protectData();
-    // The TLS handshake of a data connection, resuming the control connection's session.
+    // The TLS handshake of a data connection, resuming the control connection's session;
+    // a certificate other than the control connection's raises TlsError.
     void secureData(BlockingSocket& data);
     // The data connection's TLS ends: close_notify out, the server's awaited until its final
     // reply is there.
@@ -402,24 +411,27 @@ private:
     // The final reply of a transfer that ended early, waited for a short while only;
     // empty when none came.
     QByteArray readLateFinalReply();
-    // The refusal of an upload step: returns when OnFailure handled it, else raises.
-    void refuseUpload(const QByteArray& reply);
+    // The refusal of an upload step: returns when OnFailure handled it, else raises FtpError
+    // (with `message` when given, else the reply's text).
+    void refuseUpload(const QByteArray& reply, const QString& message = {});
     // The upload on its data connection: true when the server stored the file, false
     // after a refusal that OnFailure handled.
     bool transfer(BlockingSocket& data, const QString& localPath, const StorName& name);
     // Opens the passive data connection: PASV, or EPSV over IPv6 and when PASV is unknown
     // to the server (500-502). False after a refusal that OnFailure handled; in Auto mode
-    // a refusal or a data connection that cannot be opened raises PassiveUnavailable.
+    // a 5xx refusal raises PassiveUnavailable.
     bool openPassiveData(BlockingSocket& data);
-    // In Auto mode a refused PASV or EPSV raises PassiveUnavailable: the server may take PORT.
-    void refusePassive(const QByteArray& reply) const;
-    // Listens for the active data connection and announces it: PORT, or EPRT over IPv6.
-    // False after a refusal that OnFailure handled.
+    // A 4xx/5xx reply to PASV or EPSV (`earlier`: PASV's refusal when EPSV followed it): in
+    // Auto mode a 5xx raises PassiveUnavailable, as the server may take PORT; else the
+    // refusal of the upload, with both replies. False when OnFailure handled it.
+    bool refusePassive(const QByteArray& earlier, const QByteArray& reply);
+    // Listens for the active data connection on the control connection's local address and
+    // announces it: PORT, or EPRT over IPv6. False after a refusal that OnFailure handled.
     bool openActiveData(BlockingSocket& data);
     // Closes the control connection unless the server's own close already did.
     void closeIfOpen();
     // Compares the server's size of a stored file with the bytes sent; VerifyError when they
-    // differ or the server cannot tell.
+    // differ or the server cannot find the file; unchecked when it does not do SIZE.
     void verifySize(const StorName& name, qint64 sent);
     // RNFR `from`, RNTO `to`; a refusal raises RenameError.
     void rename(const QByteArray& from, const QByteArray& to);
@@ -427,8 +439,12 @@ private:
     // the server takes it as its current one (OPTS HASH, asked once), else empty.
     QByteArray sessionHash();
     // Compares the server's hash of a stored file with `digest`, the hash of the bytes
-    // sent; VerifyError when they differ or the server cannot tell.
+    // sent; VerifyError when they differ or the server cannot find the file; unchecked when
+    // it does not do HASH.
     void verifyHash(const StorName& name, qint64 sent, const QByteArray& digest);
+    // A check the server answered "not understood / not implemented" (500, 501, 502, 504)
+    // although FEAT listed it: the file stays stored, unchecked, and lastUpload() says why.
+    bool checkNotImplemented(const QByteArray& reply);
 
     bool m_stopping = false;
     // The data of a file is being sent, or its final reply read: a stop waits for its end.

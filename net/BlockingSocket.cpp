@@ -1027,42 +1027,57 @@ void BlockingSocket::Listen()
         m_boundPort = bound.port();
 }
 
-void BlockingSocket::Accept(const std::function<void()>& duringWait)
+void BlockingSocket::Accept(const std::function<void()>& duringWait, const QByteArray& caller,
+                            const std::function<void(const QByteArray& address)>& refused)
 {
     ReportStatus(StatusLevel::Transfer, "Accepting");
     const IdleClock idle(m_idleLimit);
-    while (!m_waitDone && !Canceled && !m_waitsStopped) {
-        if (duringWait)
-            duringWait();
-        sleepingPass();
-        if (!m_waitDone && !Canceled && !m_waitsStopped && idle.expired())
+    for (;;) {
+        while (!m_waitDone && !Canceled && !m_waitsStopped) {
+            if (duringWait)
+                duringWait();
+            sleepingPass();
+            if (!m_waitDone && !Canceled && !m_waitsStopped && idle.expired())
+                throw SocketError(
+                    QStringLiteral("No data connection arrived within %1 s").arg(idle.seconds()),
+                    SocketFailure::TimedOut, endpoint());
+        }
+        if (m_waitsStopped && !m_waitDone)
+            raiseStopped(
+                QStringLiteral("waiting for the data connection on %1").arg(endpointText()));
+        if (Canceled)
+            throw SocketError("Accepting Canceled");
+        if (!m_notifyOk)
+            throw SocketError("Error creating Data Connection");
+        ws::SockAddr from;
+        const ws::SOCKET accepted = ws::accept(m_impl->socket, &from);
+        if (accepted == ws::INVALID_SOCKET) {
+            const int error = ws::WSAGetLastError();
             throw SocketError(
-                QStringLiteral("No data connection arrived within %1 s").arg(idle.seconds()),
-                SocketFailure::TimedOut, endpoint());
-    }
-    if (m_waitsStopped && !m_waitDone)
-        raiseStopped(QStringLiteral("waiting for the data connection on %1").arg(endpointText()));
-    if (Canceled)
-        throw SocketError("Accepting Canceled");
-    if (!m_notifyOk)
-        throw SocketError("Error creating Data Connection");
-    const ws::SOCKET accepted = ws::accept(m_impl->socket, nullptr);
-    if (accepted == ws::INVALID_SOCKET) {
-        const int error = ws::WSAGetLastError();
-        throw SocketError(
-            QStringLiteral("Error creating Data Connection: accept gave no valid socket (")
-            + QString::fromLatin1(ErrorText(quint16(error))) + u')');
-    }
-    ws::WSAAsyncSelect(accepted, m_impl->window, NotifyMessage, allEventsButWrite);
-    if (Canceled) {
-        // The transfer does not go on, so the accepted socket is not left open.
+                QStringLiteral("Error creating Data Connection: accept gave no valid socket (")
+                + QString::fromLatin1(ErrorText(quint16(error))) + u')');
+        }
+        if (caller.isEmpty() || from.text() == caller) {
+            ws::WSAAsyncSelect(accepted, m_impl->window, NotifyMessage, allEventsButWrite);
+            if (Canceled) {
+                // The transfer does not go on, so the accepted socket is not left open.
+                ws::closesocket(accepted);
+                Canceled = false;
+                throw AbortError("Socket send aborted");
+            }
+            // The listener has done its one job; the connection goes on on the accepted
+            // socket.
+            ws::closesocket(m_impl->socket);
+            m_impl->socket = accepted;
+            return;
+        }
+        // Whoever else calls first must get nothing: not a byte of the file, not a word.
         ws::closesocket(accepted);
-        Canceled = false;
-        throw AbortError("Socket send aborted");
+        m_waitDone = false;
+        Connected = false;
+        if (refused)
+            refused(from.text());
     }
-    // The listener has done its one job; the connection goes on on the accepted socket.
-    ws::closesocket(m_impl->socket);
-    m_impl->socket = accepted;
 }
 
 ws::SockAddr BlockingSocket::Impl::localAddress(BlockingSocket& component)

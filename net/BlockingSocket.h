@@ -156,7 +156,11 @@ public:
     // Waits for the connection that Listen announces and goes on with it: the
     // listening socket is closed and the accepted one becomes this component's socket.
     // `duringWait` runs on every pass of the wait; what it raises ends the wait.
-    void Accept(const std::function<void()>& duringWait = {});
+    // With `caller` set, only a connection from that address is taken: any other is
+    // closed at once, nothing read from or written to it, reported to `refused` with its
+    // address, and the wait goes on within the same idle limit.
+    void Accept(const std::function<void()>& duringWait = {}, const QByteArray& caller = {},
+                const std::function<void(const QByteArray& address)>& refused = {});
     QByteArray LocalAddressCommas();
     QByteArray LocalPortCommas();
     // The socket's own address, and its peer's, as numbers: "127.0.0.1", "::1",

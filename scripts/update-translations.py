@@ -247,6 +247,10 @@ ZH = {
     "the TLS close failed": "结束 TLS 失败",
     "receiving failed": "接收失败",
     "sending failed": "发送失败",
+    # The data connection's party and a refused way with its fallback.
+    "The data connection to %1 presented another certificate than the server: %2 instead of %3; "
+    "nothing was sent": "到 %1 的数据连接出示的证书不是服务器的：%2，而不是 %3；未发送任何内容",
+    "PASV: %1; EPSV: %2": "PASV：%1；EPSV：%2",
 }
 
 

@@ -139,6 +139,14 @@
       <translation>到 %1:%2 的数据连接未经 TLS 关闭就断开了：%3</translation>
     </message>
     <message>
+      <source>The data connection to %1 presented another certificate than the server: %2 instead of %3; nothing was sent</source>
+      <translation>到 %1 的数据连接出示的证书不是服务器的：%2，而不是 %3；未发送任何内容</translation>
+    </message>
+    <message>
+      <source>PASV: %1; EPSV: %2</source>
+      <translation>PASV：%1；EPSV：%2</translation>
+    </message>
+    <message>
       <source>TLS handshake with %1 failed: %2</source>
       <translation>与 %1 的 TLS 握手失败：%2</translation>
     </message>

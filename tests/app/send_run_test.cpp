@@ -280,15 +280,15 @@ TEST_F(SendRunLog, StopBeforeAStationContactsNoOneMoreAndLeavesNothingOpen)
     EXPECT_FALSE(m_client.Connected);
 }
 
-TEST_F(SendRunLog, AutoModeFallsBackToActiveWhenThePassivePortIsClosedAndSaysSo)
+TEST_F(SendRunLog, AutoModeFallsBackToActiveWhenTheServerRefusesPassiveModeAndSaysSo)
 {
-    // PASV points at a port where nothing listens: the file goes over PORT instead, and
-    // the session stays active for the next file.
+    // The server refuses PASV: the file goes over PORT instead, and the session stays
+    // active for the next file.
     testsupport::ScriptedFtpPeer peer("127.0.0.2");
     loggedIn(peer)
         .reply("250 Ok\r\n")
         .reply("200 Type\r\n")
-        .reply("227 Entering Passive Mode (127,0,0,2,0,1)\r\n")
+        .reply("550 Passive mode not allowed.\r\n")
         .reply("200 Port\r\n")
         .reply("150 Go\r\n")
         .transfer()
@@ -314,7 +314,7 @@ TEST_F(SendRunLog, AutoModeFallsBackToActiveWhenThePassivePortIsClosedAndSaysSo)
     ASSERT_EQ(m_log.size(), 11) << m_log.join('|').toStdString();
     EXPECT_EQ(m_log.mid(0, 5), (Lines{header2, "", start("A"), notEncrypted, gbkNames}));
     EXPECT_TRUE(m_log[5].startsWith(QStringLiteral("    改用主动模式："))
-                && m_log[5].contains("127.0.0.2:1"))
+                && m_log[5].contains("550 Passive mode not allowed."))
         << m_log[5].toStdString();
     EXPECT_EQ(m_log.mid(6),
               (Lines{QStringLiteral("    notice1.txt  已传送 14 字节，未核对（服务器不支持 SIZE）"),

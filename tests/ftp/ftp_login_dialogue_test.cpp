@@ -133,6 +133,13 @@ TEST(FtpLoginDialogue, LoginCommandsGoOutInTheirExactOrderAndRefusalsCarryTheRep
          {},
          "Not an FTP server: HTTP/1.1 400 Bad Request",
          {"HTTP/1.1 400 Bad Request\r\n", "Disconnected"}},
+        {false,
+         FirewallStyle::FTUser,
+         false,
+         {"HTTP/1.1 \x1b[2J400\rBad\x07 Request\r\n"},
+         {},
+         "Not an FTP server: HTTP/1.1 400 Bad  Request",
+         {"HTTP/1.1 \x1b[2J400\rBad\x07 Request\r\n", "Disconnected"}},
         // 400 to USER counts as acceptance at login.
         {false, FirewallStyle::FTUser, false, {"220 Ready\r\n", "400 Odd.\r\n"}, {"USER user\r\n"}},
     };

@@ -74,6 +74,9 @@ TEST(FtpReplyParsing, FtpExceptionTellsTheWholeReplyInTheServersWordsAndKeepsIts
         {"Stored, I promise.\r\n", "Stored, I promise."},
         {"999 I did not store it.\r\n", "999 I did not store it."},
         {"", ""},
+        // Shown, never obeyed: no escape sequence, no control byte, no CR that starts a line.
+        {"550 \x1b[31mred\x1b]0;title\x07 gone\r\n", "550 red gone"},
+        {"451-Disk\rfull\r\n451 Try\x7flater\x01!\r\n", "451 Disk full Try later !"},
     };
     for (const auto& [reply, text] : replies) {
         const FtpError error(reply);

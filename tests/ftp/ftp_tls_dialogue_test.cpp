@@ -248,6 +248,9 @@ TEST(FtpTlsDialogue, BadTlsEndsTheSessionAndThePasswordNeverGoesInClear)
              },
          .message = "^TLS handshake with 127\\.0\\.0\\.1:\\d+ failed: (wrong version number|packet "
                     "length too long)$"},
+        {.name = "connection dropped before the handshake",
+         .script = [](ScriptedFtpPeer& p) { p.command().drop(); },
+         .message = "^Connection closed by the server instead of a reply to AUTH$"},
         {.name = "AUTH TLS refused under require",
          .script = [](ScriptedFtpPeer& p) { p.reply("500 Unknown command.\r\n"); },
          .message = "^The server refuses AUTH TLS: 500 Unknown command\\.$"},
@@ -286,11 +289,11 @@ TEST(FtpTlsDialogue, BadTlsEndsTheSessionAndThePasswordNeverGoesInClear)
         s.peer.start();
         s.client.setTlsMode(row.mode);
         s.client.setRememberedFingerprint(row.remembered);
-        QString message = "<no TlsError>";
+        QString message = "<no error>";
         bool changed = false;
         try {
             s.client.Connect();
-        } catch (const TlsError& error) {
+        } catch (const platform::Exception& error) {
             message = error.message();
             if (const auto* change = dynamic_cast<const CertificateChangedError*>(&error)) {
                 changed = change->remembered() == otherPrint
@@ -352,4 +355,36 @@ TEST(FtpTlsDialogue, ADataConnectionCutWithoutTlsCloseFailsTheUpload)
     // The control connection is still good: the next command gets its own reply.
     s.client.RunCommand("NOOP");
     EXPECT_EQ(s.client.ReplyCode, 200);
+}
+
+TEST(FtpTlsDialogue, ADataConnectionWithAnotherCertificateGetsNoByteOfTheFile)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString path = writeFile(folder, "n.txt", "notice");
+    for (const bool passive : {true, false}) {
+        SCOPED_TRACE(passive ? "passive" : "active");
+        Session s;
+        s.peer.enableTls({.requireSessionReuse = false, .dataCertificateOfItsOwn = true});
+        secureLogin(s.peer);
+        if (passive)
+            s.peer.passive(passiveReply);
+        else
+            s.peer.reply("200 PORT ok.\r\n");
+        s.peer.reply("150 Ok to send data.\r\n").transfer();
+        s.client.setTlsMode(TlsMode::Require);
+        s.logIn(passive);
+        const QString message = failureOf<TlsError>([&] { s.client.Upload(path, "n.txt"); });
+        EXPECT_TRUE(QRegularExpression("^The data connection to 127\\.0\\.0\\.1:\\d+ presented "
+                                       "another certificate than the server: .+ instead of "
+                                       + QRegularExpression::escape(
+                                           QString::fromLatin1(s.peer.certificateFingerprint()))
+                                       + "; nothing was sent$")
+                        .match(message)
+                        .hasMatch())
+            << message.toStdString();
+        ASSERT_TRUE(s.peer.waitUntilPlayed());
+        EXPECT_EQ(s.peer.uploads(), Lines{QByteArray()});
+        EXPECT_EQ(s.client.lastUpload().sent, 0);
+    }
 }

@@ -216,18 +216,21 @@ TEST_F(FtpUploadDialogue, RefusalsAndFailuresEndTheUploadWithoutSuccess)
          [](Session& s) {
              s.greeted().reply("502 No passive.\r\n").reply("500 No EPSV either.\r\n");
          },
-         typeid(FtpError), "500 No EPSV either.", twice, 2},
+         typeid(FtpError), "PASV: 502 No passive.; EPSV: 500 No EPSV either.", twice, 2},
         {false, [](Session& s) { s.greeted().reply("301 Odd.\r\n"); }, typeid(FtpError), "301 Odd.",
          twice, 1},
         {false, [](Session& s) { port(s).reply("502 No STOR.\r\n"); }, typeid(FtpError),
          "502 No STOR.", QStringList{"OnUnSupportedFunction(9)"} + twice, 2},
         {false, [](Session& s) { port(s).reply("553 Bad name.\r\n"); }, typeid(FtpError),
          "553 Bad name.", twice, 2},
-        // A PASV reply without port fields cannot be used.
+        // A 4xx to PASV is the server's refusal in its own words; a 2xx without port fields
+        // cannot be used.
+        {true, [](Session& s) { s.greeted().reply("421 Timeout.\r\n"); }, typeid(FtpError),
+         "421 Timeout.", twice, 1},
         {true,
-         [](Session& s) { s.greeted().reply("425 Can't open data connection.\r\n"); },
+         [](Session& s) { s.greeted().reply("227 Passive.\r\n"); },
          typeid(platform::ConversionError),
-         "Cannot read the passive address in the reply: 425 Can't open data connection.",
+         "Cannot read the passive address in the reply: 227 Passive.",
          {"OnFailure(9)"},
          1},
         // Nobody listens at the passive address.
@@ -322,7 +325,7 @@ TEST_F(FtpUploadDialogue, RefusalsAndFailuresEndTheUploadWithoutSuccess)
     }
 }
 
-TEST_F(FtpUploadDialogue, AutoModeGoesActiveForTheSessionWhenPassiveCannotBeUsed)
+TEST_F(FtpUploadDialogue, AutoModeGoesActiveOnlyWhenTheServerRefusesPassiveMode)
 {
     const QString path = writeFile(m_folder, "n.txt", "notice");
     const quint16 closedPort = testsupport::ScriptedFtpPeer().port(); // nobody listens there
@@ -341,58 +344,71 @@ TEST_F(FtpUploadDialogue, AutoModeGoesActiveForTheSessionWhenPassiveCannotBeUsed
     struct Case {
         Lines replies; // to PASV, and to EPSV when PASV is unknown
         Lines asked;
-        QString reason;
+        QString reason;       // of the fall-back to active mode
+        QString failure = {}; // instead: the upload fails, no port is opened
     };
     const QList<Case> cases{
-        {{closedPassive}, {"PASV\r\n"}, closedReason},
         {{"502 Passive mode not allowed.\r\n", "502 Extended passive mode not allowed.\r\n"},
          {"PASV\r\n", "EPSV\r\n"},
-         "502 Extended passive mode not allowed."},
+         "PASV: 502 Passive mode not allowed.; EPSV: 502 Extended passive mode not allowed."},
+        {{"550 Not here.\r\n"}, {"PASV\r\n"}, "550 Not here."},
+        // The server's trouble of the moment, or a data port that cannot be reached: an
+        // error, never a port opened for anybody to call.
         {{"425 Can't open passive connection.\r\n"},
          {"PASV\r\n"},
+         {},
          "425 Can't open passive connection."},
-        // EPSV in place of an unknown PASV names a port nobody listens at.
+        {{closedPassive}, {"PASV\r\n"}, {}, closedReason},
         {{"500 'PASV': command not understood.\r\n", closedExtended},
          {"PASV\r\n", "EPSV\r\n"},
+         {},
          closedReason},
     };
-    for (const auto& [replies, asked, reason] : cases) {
-        SCOPED_TRACE(reason.toStdString());
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.reason + c.failure).toStdString());
         Session s;
         // The peer answers FEAT itself while its first reply step waits.
         testsupport::ScriptedFtpPeer& peer =
             s.script({"220 Ready\r\n", "230 In.\r\n"}).answerFeat();
-        for (const QByteArray& reply : replies)
+        for (const QByteArray& reply : c.replies)
             peer.reply(reply);
-        peer.reply("200 PORT ok.\r\n")
-            .reply("150 Ok.\r\n")
-            .transfer()
-            .send("226 Done.\r\n")
-            .reply("200 PORT ok.\r\n")
-            .reply("150 Ok.\r\n")
-            .transfer()
-            .send("226 Done.\r\n")
-            .reply("221 Bye.\r\n");
+        if (c.failure.isEmpty()) {
+            peer.reply("200 PORT ok.\r\n")
+                .reply("150 Ok.\r\n")
+                .transfer()
+                .send("226 Done.\r\n")
+                .reply("200 PORT ok.\r\n")
+                .reply("150 Ok.\r\n")
+                .transfer()
+                .send("226 Done.\r\n");
+        }
+        peer.reply("221 Bye.\r\n");
         s.logIn();
         s.client.Mode = TransferMode::Auto;
         QStringList fallbacks;
         s.client.OnModeFallback = [&](const QString& why) { fallbacks << why; };
 
         // The first upload is tried again actively, and the next one goes active at once.
-        s.client.Upload(path, "n.txt");
-        s.client.Upload(path, "m.txt");
+        QString failure = failureOf<platform::Exception>([&] { s.client.Upload(path, "n.txt"); });
+        if (c.failure.isEmpty())
+            s.client.Upload(path, "m.txt");
         s.client.Disconnect();
         ASSERT_TRUE(s.peer.waitUntilPlayed());
         EXPECT_TRUE(s.peer.problems().isEmpty()) << s.peer.problems().join('\n').toStdString();
-        const Lines expected = Lines{"USER user\r\n", "FEAT\r\n"} + asked
-            + Lines{"PORT\r\n", "STOR n.txt\r\n", "PORT\r\n", "STOR m.txt\r\n", "QUIT\r\n"};
-        EXPECT_EQ(dialogue(s.peer), expected);
-        EXPECT_EQ(s.peer.uploads(), (Lines{"notice", "notice"}));
-        EXPECT_EQ(fallbacks, QStringList{reason});
-        // The passive attempt is no failure of the upload.
-        EXPECT_EQ(s.probe.count("OnSuccess(9)"), 2);
-        EXPECT_EQ(s.probe.count("OnFailure(9)"), 0);
+        EXPECT_EQ(failure, c.failure.isEmpty() ? "<no exception>" : c.failure);
+        const Lines uploads = c.failure.isEmpty()
+            ? Lines{"PORT\r\n", "STOR n.txt\r\n", "PORT\r\n", "STOR m.txt\r\n"}
+            : Lines{};
+        EXPECT_EQ(dialogue(s.peer),
+                  (Lines{"USER user\r\n", "FEAT\r\n"} + c.asked + uploads + Lines{"QUIT\r\n"}));
+        EXPECT_EQ(s.peer.uploads(), (c.failure.isEmpty() ? Lines{"notice", "notice"} : Lines{}));
+        EXPECT_EQ(fallbacks, c.reason.isEmpty() ? QStringList{} : QStringList{c.reason});
+        // A refused passive attempt is no failure of the upload.
+        EXPECT_EQ(s.probe.count("OnSuccess(9)"), c.failure.isEmpty() ? 2 : 0);
+        EXPECT_EQ(s.probe.count("OnFailure(9)") > 0, !c.failure.isEmpty());
         expectCleanedUp(s.client, false);
+        if (!c.failure.isEmpty())
+            continue;
 
         // The next session tries passive mode first again.
         testsupport::ScriptedFtpPeer next;
@@ -412,6 +428,27 @@ TEST_F(FtpUploadDialogue, AutoModeGoesActiveForTheSessionWhenPassiveCannotBeUsed
                   (Lines{"USER user\r\n", "FEAT\r\n", "PASV\r\n", "STOR n.txt\r\n"}));
         EXPECT_EQ(fallbacks.size(), 1);
     }
+}
+
+TEST_F(FtpUploadDialogue, AnActiveDataConnectionIsTakenFromTheServerOnly)
+{
+    // Another host that calls the announced port first is closed unread; the server's own
+    // call, within the same wait, gets the file.
+    const QByteArray content = randomBytes(100000, 6);
+    const QString path = writeFile(m_folder, "n.txt", content);
+    Session s;
+    port(s).reply("150 Ok.\r\n").strangerCall("127.0.0.2").transfer().send("226 Done.\r\n");
+    s.logIn();
+    QList<QByteArray> refused;
+    s.client.OnDataCallerRefused = [&](const QByteArray& address) { refused << address; };
+
+    s.client.Upload(path, "n.txt");
+    ASSERT_TRUE(s.peer.waitUntilPlayed());
+    EXPECT_TRUE(s.peer.problems().isEmpty()) << s.peer.problems().join('\n').toStdString();
+    EXPECT_EQ(refused, Lines{"127.0.0.2"});
+    EXPECT_TRUE(s.peer.uploads() == Lines{content});
+    EXPECT_EQ(s.probe.count("OnSuccess(9)"), 1);
+    expectCleanedUp(s.client);
 }
 
 TEST_F(FtpUploadDialogue, AbortDuringTheTransferEndsIt)
@@ -704,6 +741,7 @@ TEST_F(FtpUploadDialogue, AStoredFileIsCheckedBySizeWhenTheServerListsIt)
         Verification verification = Verification::NotChecked;
         QString failure = {}; // empty: stored
         qint64 serverSize = -1;
+        QString unchecked = {};
     };
     const QList<Case> cases{
         {.feat = listsSize, .sizeReply = "213 6\r\n", .verification = Verification::Size},
@@ -715,6 +753,14 @@ TEST_F(FtpUploadDialogue, AStoredFileIsCheckedBySizeWhenTheServerListsIt)
          .sizeReply = "550 Could not get file size.\r\n",
          .failure = "The server cannot tell the size of the stored file: 550 Could not get "
                     "file size."},
+        {.feat = listsSize,
+         .sizeReply = "450 Busy.\r\n",
+         .failure = "The server cannot tell the size of the stored file: 450 Busy."},
+        // "Not implemented" though FEAT listed it: stored, unchecked, and the reply kept.
+        {.feat = listsSize,
+         .sizeReply = "500 SIZE not understood.\r\n",
+         .unchecked = "500 SIZE not understood."},
+        {.feat = listsSize, .sizeReply = "502 No.\r\n", .unchecked = "502 No."},
         {.feat = listsSize,
          .sizeReply = "213 six\r\n",
          .failure = "The server's size of the stored file is no number: 213 six"},
@@ -755,6 +801,7 @@ TEST_F(FtpUploadDialogue, AStoredFileIsCheckedBySizeWhenTheServerListsIt)
         EXPECT_EQ(serverSize, c.serverSize);
         EXPECT_EQ(s.client.lastUpload().sent, 6);
         EXPECT_EQ(s.client.lastUpload().verification, c.verification);
+        EXPECT_EQ(s.client.lastUpload().uncheckedReply, c.unchecked);
         EXPECT_EQ(s.probe.count("OnSuccess(9)"), c.failure.isEmpty() ? 1 : 0);
         const Lines tail = s.peer.commands().mid(4);
         EXPECT_EQ(tail,
@@ -775,6 +822,8 @@ TEST_F(FtpUploadDialogue, ATemporaryNameIsRenamedOnceTheFileIsStoredAndChecked)
         {{"350 Ready for RNTO.\r\n", "250 Renamed.\r\n"},
          {"RNFR n.txt.part\r\n", "RNTO n.txt\r\n"}},
         {{"550 No such file.\r\n"}, {"RNFR n.txt.part\r\n"}, "550 No such file."},
+        // Only 350 leads to RNTO: a 2xx to RNFR renamed nothing.
+        {{"250 Fine.\r\n"}, {"RNFR n.txt.part\r\n"}, "250 Fine."},
         {{"350 Ready for RNTO.\r\n", "553 Name not allowed.\r\n"},
          {"RNFR n.txt.part\r\n", "RNTO n.txt\r\n"},
          "553 Name not allowed."},
@@ -838,6 +887,7 @@ TEST_F(FtpUploadDialogue, AHashTheServerOffersChecksTheBytesSentAndIsPreferredTo
         QByteArray checkReply = {};
         QByteArray passed = {}; // the check that passed: a hash, else "SIZE", else none
         QString failure = {};
+        QString unchecked = {};
     };
     const QList<Case> cases{
         // Current already: no OPTS; letter case of algorithm and digest aside.
@@ -847,6 +897,21 @@ TEST_F(FtpUploadDialogue, AHashTheServerOffersChecksTheBytesSentAndIsPreferredTo
         {feat("SHA-256*"), {}, "HASH", "213 6\r\n", {}, odd + "213 6"},
         {feat("SHA-256*"), {}, "HASH", sha1, {}, odd + QString::fromLatin1(sha1.trimmed())},
         {feat("SHA-256*"), {}, "HASH", "550 Busy.\r\n", {}, refused + "550 Busy."},
+        // A server's digest module announces its work first; the result is the last line.
+        {feat("SHA-256*"),
+         {},
+         "HASH",
+         "213-Computing SHA-256 digest\r\n213 SHA-256 0-1000 "
+             + H::hash("notice", H::Sha256).toHex() + " notice.bin\r\n",
+         "SHA-256"},
+        {feat("SHA-256*"),
+         {},
+         "HASH",
+         "504 Not for\x1b[2J this\rfile.\r\n",
+         {},
+         {},
+         "504 Not for this file."},
+        {feat("SHA-256*"), {}, "HASH", "501 Syntax.\r\n", {}, {}, "501 Syntax."},
         // OPTS refused: a current SHA-1 serves, else SIZE, else no check.
         {feat("SHA-1*;SHA-256"), "501 No.\r\n", "HASH", sha1, "SHA-1"},
         {feat("MD5*;SHA-256"), "501 No.\r\n", "SIZE", "213 6\r\n", "SIZE"},
@@ -883,6 +948,7 @@ TEST_F(FtpUploadDialogue, AHashTheServerOffersChecksTheBytesSentAndIsPreferredTo
                       : c.passed == "SIZE" ? Verification::Size
                                            : Verification::Hash);
         EXPECT_EQ(upload.hashName, c.passed == "SIZE" ? QByteArray() : c.passed);
+        EXPECT_EQ(upload.uncheckedReply, c.unchecked);
         EXPECT_EQ(s.peer.commands().mid(3), expected);
         expectCleanedUp(s.client);
     }

@@ -150,6 +150,9 @@ struct ScriptedFtpPeer::Tls {
     PeerTls options;
     TestCertificate certificate;
     std::unique_ptr<SSL_CTX, Deleter<SSL_CTX_free>> context;
+    // The data connections' own certificate, without a session cache (dataCertificateOfItsOwn).
+    TestCertificate otherCertificate;
+    std::unique_ptr<SSL_CTX, Deleter<SSL_CTX_free>> otherContext;
     SslPointer control;
     SslPointer data;
     PeerDataTls current;
@@ -230,6 +233,12 @@ ScriptedFtpPeer& ScriptedFtpPeer::transfer()
     return *this;
 }
 
+ScriptedFtpPeer& ScriptedFtpPeer::strangerCall(QByteArray source)
+{
+    m_steps.push_back({StepKind::StrangerCall, std::move(source)});
+    return *this;
+}
+
 ScriptedFtpPeer& ScriptedFtpPeer::stalledTransfer(milliseconds stall)
 {
     m_steps.push_back({StepKind::StalledTransfer, {}, 0, stall});
@@ -255,28 +264,38 @@ ScriptedFtpPeer& ScriptedFtpPeer::enableTls(PeerTls options)
     // A TLS close to a client that has gone must not end the test program.
     std::signal(SIGPIPE, SIG_IGN);
     m_tls = std::make_unique<Tls>(options);
-    m_tls->context.reset(SSL_CTX_new(TLS_server_method()));
-    SSL_CTX* context = m_tls->context.get();
-    const auto load = [](const QByteArray& pem, auto read) {
-        std::unique_ptr<BIO, Deleter<BIO_free>> bio(
-            BIO_new_mem_buf(pem.constData(), int(pem.size())));
-        return read(bio.get());
+    const auto serverContext = [&options](const TestCertificate& pem) {
+        std::unique_ptr<SSL_CTX, Deleter<SSL_CTX_free>> context(SSL_CTX_new(TLS_server_method()));
+        const auto load = [](const QByteArray& text, auto read) {
+            std::unique_ptr<BIO, Deleter<BIO_free>> bio(
+                BIO_new_mem_buf(text.constData(), int(text.size())));
+            return read(bio.get());
+        };
+        std::unique_ptr<X509, Deleter<X509_free>> certificate(
+            load(pem.certificatePem(),
+                 [](BIO* bio) { return PEM_read_bio_X509(bio, nullptr, nullptr, nullptr); }));
+        std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY_free>> key(load(pem.keyPem(), [](BIO* bio) {
+            return PEM_read_bio_PrivateKey(bio, nullptr, nullptr, nullptr);
+        }));
+        if (!context || !certificate || !key
+            || SSL_CTX_use_certificate(context.get(), certificate.get()) != 1
+            || SSL_CTX_use_PrivateKey(context.get(), key.get()) != 1
+            || SSL_CTX_set_min_proto_version(context.get(), TLS1_2_VERSION) != 1
+            || SSL_CTX_set_max_proto_version(context.get(), options.maxVersion) != 1)
+            context.reset();
+        return context;
     };
-    std::unique_ptr<X509, Deleter<X509_free>> certificate(
-        load(m_tls->certificate.certificatePem(),
-             [](BIO* bio) { return PEM_read_bio_X509(bio, nullptr, nullptr, nullptr); }));
-    std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY_free>> key(
-        load(m_tls->certificate.keyPem(),
-             [](BIO* bio) { return PEM_read_bio_PrivateKey(bio, nullptr, nullptr, nullptr); }));
-    if (!context || !certificate || !key || SSL_CTX_use_certificate(context, certificate.get()) != 1
-        || SSL_CTX_use_PrivateKey(context, key.get()) != 1
-        || SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION) != 1
-        || SSL_CTX_set_max_proto_version(context, options.maxVersion) != 1) {
+    m_tls->context = serverContext(m_tls->certificate);
+    m_tls->otherContext = serverContext(m_tls->otherCertificate);
+    SSL_CTX* context = m_tls->context.get();
+    if (!context || !m_tls->otherContext) {
         m_problems << QStringLiteral("cannot set up TLS: %1").arg(sslReason());
         m_tls->context.reset();
         return *this;
     }
     SSL_CTX_set_session_cache_mode(context, SSL_SESS_CACHE_SERVER);
+    SSL_CTX_set_session_cache_mode(m_tls->otherContext.get(), SSL_SESS_CACHE_OFF);
+    SSL_CTX_set_options(m_tls->otherContext.get(), SSL_OP_NO_TICKET);
     static const unsigned char sessionContext[] = "scripted peer";
     SSL_CTX_set_session_id_context(context, sessionContext, sizeof sessionContext - 1);
     return *this;
@@ -402,6 +421,7 @@ bool ScriptedFtpPeer::play(const Step& step)
         return true;
     case StepKind::AuthTls:
         return readCommand(&line) && sendAll(m_controlFd, step.bytes) && startControlTls(step);
+    case StepKind::StrangerCall: return callAsStranger(step.bytes);
     }
     return false;
 }
@@ -552,6 +572,55 @@ bool ScriptedFtpPeer::takeData(const Step& step)
     return !m_stop;
 }
 
+bool ScriptedFtpPeer::callAsStranger(const QByteArray& source)
+{
+    const auto target = dataAddressOf(m_lastPort);
+    const auto from = loopbackAddress(source, 0);
+    const auto there =
+        target ? loopbackAddress(target->first, quint16(target->second)) : std::nullopt;
+    const auto atSource = target ? loopbackAddress(source, quint16(target->second)) : std::nullopt;
+    if (!there || !from || !atSource) {
+        problem(QStringLiteral("no loopback PORT or EPRT address for the stranger to call"));
+        return false;
+    }
+    const auto connectFrom = [&](const sockaddr_storage& remote) {
+        const int fd = ::socket(remote.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd >= 0
+            && (::bind(fd, reinterpret_cast<const sockaddr*>(&*from), lengthOf(*from)) != 0
+                || ::connect(fd, reinterpret_cast<const sockaddr*>(&remote), lengthOf(remote))
+                    != 0)) {
+            ::close(fd);
+            return -1;
+        }
+        return fd;
+    };
+    if (const int fd = connectFrom(*atSource); fd >= 0) {
+        problem(QStringLiteral("the client's data port is open on %1 too")
+                    .arg(QString::fromLatin1(source)));
+        ::close(fd);
+    }
+    const int fd = connectFrom(*there);
+    if (fd < 0) {
+        problem(QStringLiteral("the stranger could not call the data port: %1").arg(errnoText()));
+        return false;
+    }
+    char buffer[4096];
+    QByteArray received;
+    bool closed = false;
+    while (!closed && waitReadable(fd, m_stepTimeout)) {
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        closed = n <= 0;
+        if (n > 0)
+            received.append(buffer, n);
+    }
+    if (!received.isEmpty())
+        problem(QStringLiteral("the client sent %1 bytes to the stranger").arg(received.size()));
+    else if (!closed)
+        problem(QStringLiteral("the client kept the stranger's connection open"));
+    ::close(fd);
+    return true;
+}
+
 int ScriptedFtpPeer::openDataConnection(bool smallBuffer)
 {
     if (m_passiveFd >= 0) {
@@ -585,6 +654,14 @@ int ScriptedFtpPeer::openDataConnection(bool smallBuffer)
     const int fd = ::socket(remote->ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return -1;
+    // A server calls from its own address: the client takes the call from nobody else.
+    if (const auto own = loopbackAddress(m_address, 0); own && own->ss_family == remote->ss_family
+        && ::bind(fd, reinterpret_cast<const sockaddr*>(&*own), lengthOf(*own)) != 0) {
+        problem(QStringLiteral("cannot call from %1: %2")
+                    .arg(QString::fromLatin1(m_address), errnoText()));
+        ::close(fd);
+        return -1;
+    }
     if (smallBuffer)
         ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &smallReceiveBuffer, sizeof smallReceiveBuffer);
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&*remote), lengthOf(*remote)) != 0) {
@@ -720,7 +797,8 @@ bool ScriptedFtpPeer::startControlTls(const Step& step)
 bool ScriptedFtpPeer::startDataTls(int fd)
 {
     limitBlocking(fd, m_stepTimeout);
-    m_tls->data.reset(SSL_new(m_tls->context.get()));
+    m_tls->data.reset(SSL_new(m_tls->options.dataCertificateOfItsOwn ? m_tls->otherContext.get()
+                                                                     : m_tls->context.get()));
     SSL* ssl = m_tls->data.get();
     SSL_set_fd(ssl, fd);
     m_tls->current = PeerDataTls{true, false, false};

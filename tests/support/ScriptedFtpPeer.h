@@ -33,6 +33,9 @@ struct PeerTls {
     // The highest version offered: TLS 1.3 (0x0304) or TLS 1.2 (0x0303).
     int maxVersion = 0x0304;
     bool expiredCertificate = false;
+    // Each data connection presents a certificate of its own and resumes no session, as a
+    // party in the middle would.
+    bool dataCertificateOfItsOwn = false;
 };
 
 // How a data connection of a TLS session went.
@@ -88,9 +91,15 @@ public:
     // passive() for EPSV: answers "229 Entering Extended Passive Mode (|||port|)".
     ScriptedFtpPeer& extendedPassive(quint16 dataPort = 0);
     // Takes the data connection: accepts it on the passive socket of the last passive()
-    // step, or else connects to the address of the client's last PORT or EPRT command.
+    // step, or else connects from address() to the address of the client's last PORT or
+    // EPRT command.
     // Reads until the client closes it and adds the bytes to uploads().
     ScriptedFtpPeer& transfer();
+    // Another host calling the client's active data port first: connects from `source` (a
+    // second loopback address) to the address of the client's last PORT or EPRT and expects
+    // to be closed at once with nothing received. A problem is noted when the client sends
+    // a byte, keeps the connection open, or also listens at `source` (on every address).
+    ScriptedFtpPeer& strangerCall(QByteArray source = "127.0.0.2");
     // Like transfer(), but takes no byte for `stall` (with a small receive buffer), then
     // closes the data connection.
     ScriptedFtpPeer& stalledTransfer(milliseconds stall);
@@ -161,7 +170,8 @@ private:
         CutTransfer,
         Delay,
         Drop,
-        AuthTls
+        AuthTls,
+        StrangerCall
     };
     struct Step {
         StepKind kind;
@@ -181,6 +191,7 @@ private:
     bool openPassive(const Step& step);
     bool takeData(const Step& step);
     int openDataConnection(bool smallBuffer);
+    bool callAsStranger(const QByteArray& source);
     void recordRemainingCommands();
     // Records a command line; answers it when it is a FEAT the peer answers itself (true).
     bool record(const QByteArray& line);
