@@ -252,6 +252,9 @@ SendRun::Outcome SendRun::sendToStation(qsizetype index, const QList<Notice>& no
             return Outcome::Stopped;
         if (error.failure() == SocketFailure::LookupFailed)
             return failStation(runtexts::lookupFailedCause(station.address.trimmed()), false);
+        // Cut after AUTH TLS and before the handshake: as much a refusal as a "no".
+        if (downgradeRefused())
+            return refuseDowngrade(runtexts::socketCause(error, m_client.idleLimit()));
         // Only a failed data connection leaves a control connection worth a goodbye.
         const bool controlAlive =
             error.endpoint() && error.endpoint()->role == SocketEndpoint::Role::Data;
@@ -261,14 +264,9 @@ SendRun::Outcome SendRun::sendToStation(qsizetype index, const QList<Notice>& no
         return failStation(runtexts::certificateChangedCause(error.remembered(), error.presented()),
                            false, true);
     } catch (const TlsError& error) {
-        if (!m_tlsRequiredByHistory || m_client.tlsSession().encrypted)
+        if (!downgradeRefused())
             return failStation(error.message(), true);
-        // Neither user name nor password went out: the clerk sees why this station stops.
-        log(runtexts::encryptionRefusedLine(), true);
-        log(runtexts::causeLine(error.message()));
-        if (m_client.Connected)
-            m_client.dropConnection();
-        return Outcome::Failed;
+        return refuseDowngrade(error.message());
     } catch (const platform::Exception& error) {
         return failStation(error.message(), true);
     }
@@ -281,6 +279,22 @@ SendRun::Outcome SendRun::sendToStation(qsizetype index, const QList<Notice>& no
         return Outcome::Failed;
     }
     return Outcome::Sent;
+}
+
+bool SendRun::downgradeRefused() const
+{
+    const TlsSessionInfo& session = m_client.tlsSession();
+    return m_tlsRequiredByHistory && session.asked && !session.encrypted;
+}
+
+SendRun::Outcome SendRun::refuseDowngrade(const QString& cause)
+{
+    // Neither user name nor password went out: the clerk sees why this station stops.
+    log(runtexts::encryptionRefusedLine(), true);
+    log(runtexts::causeLine(cause));
+    if (m_client.Connected)
+        m_client.dropConnection();
+    return Outcome::Failed;
 }
 
 bool SendRun::sendNotice(const Notice& notice, const QString& stationName)

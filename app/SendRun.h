@@ -73,6 +73,10 @@ private:
     // The network error line and its cause (red when `causeIsError`); the connection is
     // closed, politely when the server is still answering.
     Outcome failStation(const QString& cause, bool serverAnswering, bool causeIsError = false);
+    // The station was encrypted before and AUTH TLS was asked but no TLS came of it.
+    bool downgradeRefused() const;
+    // The red line of a refused downgrade and its cause; nothing was sent but AUTH TLS.
+    Outcome refuseDowngrade(const QString& cause);
     void closeAfterStop();
     void disconnectQuietly();
     bool stopRequested() const { return m_stopPresses > 0; }

@@ -603,6 +603,7 @@ void FtpClient::logIn()
 void FtpClient::negotiateTls()
 {
     ReportStatus(StatusLevel::Dialogue, "AUTH TLS");
+    m_tlsSession.asked = true;
     const QByteArray reply = command("AUTH TLS");
     if (ReplyCode != 234) {
         if (m_tlsMode == TlsMode::Require)

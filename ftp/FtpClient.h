@@ -45,6 +45,7 @@ enum class TlsMode { Auto, Require, Off };
 // What a session's TLS is, as Connect() found it.
 struct TlsSessionInfo {
     bool encrypted = false; // the control connection is TLS (and so is every data connection)
+    bool asked = false;     // AUTH TLS was sent
     bool offered = false;   // the server accepted AUTH TLS (false with Auto on a plain server)
     QString protocol;       // "TLS 1.3" / "TLS 1.2"
     QByteArray fingerprint; // SHA-256 of the server's certificate, "AB:CD:..." upper-case hex
