@@ -893,8 +893,8 @@ bool BlockingSocket::DataAvailable()
 void BlockingSocket::ClearInput()
 {
     ReportStatus(StatusLevel::Detail, "Clearing Input");
-    static std::array<char, bufferSize> scratch; // UI thread only
-    receive(scratch.data(), bufferSize, false);
+    // The component's own buffer: a shared one would be written by several threads at once.
+    receive(m_impl->buffer.data(), bufferSize, false);
 }
 
 QByteArray BlockingSocket::Transaction(const QByteArray& Command)

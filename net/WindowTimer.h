@@ -10,7 +10,8 @@
 
 using TimerEvent = std::function<void(QObject* Sender)>;
 
-// A timer on its own hidden window, ticking on the UI thread when messages are dispatched.
+// A timer on its own hidden window, ticking on the thread that made it when that thread
+// dispatches messages.
 // Armed exactly when Interval != 0, Enabled and OnTimer is assigned.
 class WindowTimer : public QObject {
 public:

@@ -11,8 +11,13 @@
 #include <atomic>
 #include <climits>
 #include <map>
+#include <mutex>
 #include <unordered_map>
 #include <utility>
+
+#if defined(__SANITIZE_THREAD__)
+#include <sanitizer/tsan_interface.h>
+#endif
 
 namespace compat {
 
@@ -20,17 +25,58 @@ namespace {
 
 class MessageWindow;
 
+// Shared by every thread; a window itself is used only on the thread that created it.
 struct Registry {
+    std::mutex mutex; // guards the maps and the handle count
     std::map<QByteArray, WNDPROC> classes;
     std::unordered_map<HWND, MessageWindow*> windows;
     HWND lastHandle = NoWindow;
-    bool timersRefused = false;
+    std::atomic<bool> timersRefused{false};
 };
 
 Registry& registry()
 {
-    static Registry instance;
+    // Never destroyed: a lookup's helper thread may still post at exit.
+    static Registry& instance = *new Registry;
     return instance;
+}
+
+const QEvent::Type messageEventType = QEvent::Type(QEvent::registerEventType());
+
+struct MessageEvent : QEvent {
+    MessageEvent(HWND window, quint32 message, WPARAM wParam, LPARAM lParam,
+                 std::function<bool()> prepare)
+        : QEvent(messageEventType)
+        , window(window)
+        , message(message)
+        , wParam(wParam)
+        , lParam(lParam)
+        , prepare(std::move(prepare))
+    {
+    }
+    HWND window;
+    quint32 message;
+    WPARAM wParam;
+    LPARAM lParam;
+    std::function<bool()> prepare;
+};
+
+MessageWindow* findWindow(HWND window);
+
+// Qt's event queue locks with a mutex of its own that ThreadSanitizer cannot see (Qt is not
+// instrumented): a message marks its hand-over from the posting thread itself.
+void handOver([[maybe_unused]] MessageEvent* message)
+{
+#if defined(__SANITIZE_THREAD__)
+    __tsan_release(message);
+#endif
+}
+
+void takeOver([[maybe_unused]] MessageEvent* message)
+{
+#if defined(__SANITIZE_THREAD__)
+    __tsan_acquire(message);
+#endif
 }
 
 // A hidden window: its procedure, its pointer slot and its timers.
@@ -76,7 +122,7 @@ public:
         m_timers.clear();
     }
 
-    // Deleted at once unless its procedure is running right now.
+    // Deleted at once unless its procedure is running right now. On its own thread only.
     void dispose()
     {
         killAllTimers();
@@ -87,6 +133,24 @@ public:
     }
 
 protected:
+    // A posted message, on the window's own thread. A window destroyed since the post (kept
+    // only because its procedure runs) gets nothing.
+    bool event(QEvent* event) override
+    {
+        if (event->type() != messageEventType)
+            return QObject::event(event);
+        auto* message = static_cast<MessageEvent*>(event);
+        takeOver(message);
+        if (findWindow(m_handle) != this)
+            return true;
+        if (message->prepare && !message->prepare())
+            return true;
+        ++m_busy;
+        m_procedure(m_handle, message->message, message->wParam, message->lParam);
+        --m_busy;
+        return true;
+    }
+
     void timerEvent(QTimerEvent* event) override
     {
         for (const auto& [id, qtId] : m_timers) {
@@ -111,62 +175,9 @@ private:
 
 MessageWindow* findWindow(HWND window)
 {
+    const std::lock_guard lock(registry().mutex);
     const auto it = registry().windows.find(window);
     return it == registry().windows.end() ? nullptr : it->second;
-}
-
-const QEvent::Type messageEventType = QEvent::Type(QEvent::registerEventType());
-
-struct MessageEvent : QEvent {
-    MessageEvent(HWND window, quint32 message, WPARAM wParam, LPARAM lParam,
-                 std::function<bool()> prepare)
-        : QEvent(messageEventType)
-        , window(window)
-        , message(message)
-        , wParam(wParam)
-        , lParam(lParam)
-        , prepare(std::move(prepare))
-    {
-    }
-    HWND window;
-    quint32 message;
-    WPARAM wParam;
-    LPARAM lParam;
-    std::function<bool()> prepare;
-};
-
-// Every posted message goes through this one object of the UI thread, so that the
-// window is looked up when the message is dispatched: a destroyed window gets nothing.
-class PostBox : public QObject {
-public:
-    bool event(QEvent* event) override
-    {
-        if (event->type() != messageEventType)
-            return QObject::event(event);
-        auto* message = static_cast<MessageEvent*>(event);
-        MessageWindow* window = findWindow(message->window);
-        if (!window)
-            return true;
-        if (message->prepare && !message->prepare())
-            return true;
-        // The procedure may destroy the window; nothing of it is used afterwards.
-        const WNDPROC procedure = window->procedure();
-        procedure(message->window, message->message, message->wParam, message->lParam);
-        return true;
-    }
-};
-
-std::atomic<PostBox*> postBox{nullptr};
-
-PostBox* ensurePostBox()
-{
-    PostBox* box = postBox.load();
-    if (!box) {
-        // Lives as long as the process: helper threads may still post to it at exit.
-        box = new PostBox;
-        postBox.store(box);
-    }
-    return box;
 }
 
 // Wakes a blocked waitMessages() when its time is up.
@@ -179,23 +190,24 @@ protected:
 
 bool isWindowClassRegistered(const QByteArray& className)
 {
+    const std::lock_guard lock(registry().mutex);
     return registry().classes.count(className) > 0;
 }
 
 bool registerWindowClass(const QByteArray& className, WNDPROC procedure)
 {
-    if (className.isEmpty() || !procedure || isWindowClassRegistered(className))
-        return false;
-    registry().classes.emplace(className, procedure);
-    return true;
+    const std::lock_guard lock(registry().mutex);
+    return !className.isEmpty() && procedure
+        && registry().classes.emplace(className, procedure).second;
 }
 
 HWND createWindow(const QByteArray& className)
 {
+    const std::lock_guard lock(registry().mutex);
     const auto it = registry().classes.find(className);
     if (it == registry().classes.end())
         return NoWindow;
-    ensurePostBox();
+    // The window belongs to this thread: its messages and timers are dispatched here.
     const HWND handle = ++registry().lastHandle;
     registry().windows.emplace(handle, new MessageWindow(handle, className, it->second));
     return handle;
@@ -203,11 +215,15 @@ HWND createWindow(const QByteArray& className)
 
 void destroyWindow(HWND window)
 {
-    const auto it = registry().windows.find(window);
-    if (it == registry().windows.end())
-        return;
-    MessageWindow* object = it->second;
-    registry().windows.erase(it);
+    MessageWindow* object = nullptr;
+    {
+        const std::lock_guard lock(registry().mutex);
+        const auto it = registry().windows.find(window);
+        if (it == registry().windows.end())
+            return;
+        object = it->second;
+        registry().windows.erase(it);
+    }
     object->dispose();
 }
 
@@ -230,6 +246,7 @@ void* windowPointer(HWND window)
 
 HWND findWindow(const QByteArray& className)
 {
+    const std::lock_guard lock(registry().mutex);
     HWND newest = NoWindow;
     for (const auto& [handle, window] : registry().windows) {
         if (window->className() == className)
@@ -240,7 +257,8 @@ HWND findWindow(const QByteArray& className)
 
 HWND createObjectWindow(const QByteArray& className, WNDPROC procedure, void* object)
 {
-    if (!isWindowClassRegistered(className) && !registerWindowClass(className, procedure))
+    // Another thread may register the class between the two calls.
+    if (!registerWindowClass(className, procedure) && !isWindowClassRegistered(className))
         return NoWindow;
     const HWND window = createWindow(className);
     if (window != NoWindow)
@@ -261,18 +279,22 @@ bool PostMessage(HWND window, quint32 message, WPARAM wParam, LPARAM lParam)
 bool postMessageWith(HWND window, quint32 message, WPARAM wParam, LPARAM lParam,
                      std::function<bool()> prepare)
 {
-    PostBox* box = postBox.load();
-    if (window == NoWindow || !box)
+    // To the window's own thread. Under the lock the window cannot be deleted before the post;
+    // a window deleted afterwards takes its waiting messages with it.
+    const std::lock_guard lock(registry().mutex);
+    const auto it = registry().windows.find(window);
+    if (it == registry().windows.end())
         return false;
-    QCoreApplication::postEvent(
-        box, new MessageEvent(window, message, wParam, lParam, std::move(prepare)));
+    auto* event = new MessageEvent(window, message, wParam, lParam, std::move(prepare));
+    handOver(event);
+    QCoreApplication::postEvent(it->second, event);
     return true;
 }
 
 bool SetTimer(HWND window, quintptr id, quint32 milliseconds)
 {
     MessageWindow* target = findWindow(window);
-    if (!target || registry().timersRefused)
+    if (!target || registry().timersRefused.load())
         return false;
     return target->setTimer(id, milliseconds);
 }
@@ -290,13 +312,13 @@ void processMessages()
 
 void waitMessages(int maxMilliseconds)
 {
-    static Waker* waker = new Waker;
+    Waker waker; // of this thread: a timer runs only on the thread of its object
     int timerId = 0;
     if (maxMilliseconds >= 0)
-        timerId = waker->startTimer(maxMilliseconds, Qt::PreciseTimer);
+        timerId = waker.startTimer(maxMilliseconds, Qt::PreciseTimer);
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     if (timerId != 0)
-        waker->killTimer(timerId);
+        waker.killTimer(timerId);
 }
 
 void Sleep(quint32 milliseconds)
@@ -306,7 +328,7 @@ void Sleep(quint32 milliseconds)
 
 void setTimerRefusedForTesting(bool refused)
 {
-    registry().timersRefused = refused;
+    registry().timersRefused.store(refused);
 }
 
 } // namespace compat

@@ -1,5 +1,7 @@
 // Hidden message windows on Qt's event loop: window classes, a window procedure, one
 // pointer slot, posted messages, timers and the dispatching of waiting messages.
+// A window belongs to the thread that created it (a QThread, whose event loop dispatches
+// it): its messages and timers arrive there, and only that thread uses or destroys it.
 // Private to net/ (its compatibility layer): only net/ and tests/net include it.
 #pragma once
 
@@ -58,11 +60,12 @@ HWND createObjectWindow(const QByteArray& className, WNDPROC procedure, void* ob
 // Default processing: nothing happens, the result is 0.
 LRESULT defWindowProc(HWND window, quint32 message, WPARAM wParam, LPARAM lParam);
 
-// Queues a message for the window's procedure; it runs when the UI thread dispatches.
-// Safe from any thread. A window destroyed before the delivery gets nothing.
+// Queues a message for the window's procedure; it runs when the window's thread dispatches.
+// Safe from any thread. False for a window that does not exist; one destroyed before the
+// delivery gets nothing.
 bool PostMessage(HWND window, quint32 message, WPARAM wParam, LPARAM lParam);
 
-// PostMessage whose delivery first runs `prepare` on the UI thread; when it returns
+// PostMessage whose delivery first runs `prepare` on the window's thread; when it returns
 // false the message is dropped. Lets the socket layer fill a result buffer or drop the
 // notice of a socket closed meanwhile.
 bool postMessageWith(HWND window, quint32 message, WPARAM wParam, LPARAM lParam,
@@ -73,11 +76,12 @@ bool postMessageWith(HWND window, quint32 message, WPARAM wParam, LPARAM lParam,
 bool SetTimer(HWND window, quintptr id, quint32 milliseconds);
 bool KillTimer(HWND window, quintptr id);
 
-// Dispatches every message waiting in the UI thread's queue, then returns.
+// Dispatches every message waiting in the calling thread's queue, then returns.
 void processMessages();
 
-// Blocks in the event loop until at least one event has arrived and been dispatched,
-// or until `maxMilliseconds` have passed (negative: no limit). Costs no processor time.
+// Blocks in the calling thread's event loop until at least one event has arrived and been
+// dispatched, or until `maxMilliseconds` have passed (negative: no limit). Costs no processor
+// time.
 void waitMessages(int maxMilliseconds = -1);
 
 void Sleep(quint32 milliseconds);

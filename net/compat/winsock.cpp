@@ -16,10 +16,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -69,11 +71,14 @@ struct SocketEntry {
     }
 };
 
+// Shared by every thread and guarded by `mutex`: the handles, the lookups, the start-up count
+// and the seams. An entry itself is used only on the thread that opened its socket (its
+// notifiers belong to that thread), and only that thread closes it.
 struct State {
+    std::mutex mutex;
     int startupCount = 0;
-    int lastError = 0;
-    quint64 lastSerial = 0;
-    quintptr lastTask = 0;
+    std::atomic<quint64> lastSerial{0};
+    std::atomic<quintptr> lastTask{0};
     std::map<SOCKET, std::unique_ptr<SocketEntry>> sockets;
     // Lookups not given up, with their answer once it arrived.
     std::map<quintptr, std::optional<AddrInfoAnswer>> lookups;
@@ -81,15 +86,20 @@ struct State {
     Resolver resolver;
 };
 
+using Lock = std::lock_guard<std::mutex>;
+
 State& state()
 {
     static State instance;
     return instance;
 }
 
+// As WinSock keeps it: one last error per thread.
+thread_local int lastError = 0;
+
 int fail(int error)
 {
-    state().lastError = error;
+    lastError = error;
     return SOCKET_ERROR;
 }
 
@@ -98,30 +108,51 @@ int failFromErrno()
     return fail(winsockErrorFromErrno(errno));
 }
 
+bool started()
+{
+    const Lock lock(state().mutex);
+    return state().startupCount > 0;
+}
+
+// A copy, so that a seam runs outside the lock (it may call the layer itself).
+template <typename Seam>
+Seam seamOf(const Seam& seam)
+{
+    const Lock lock(state().mutex);
+    return seam;
+}
+
 bool injected(Call call, SOCKET s)
 {
-    if (!state().injector)
+    const ErrorInjector injector = seamOf(state().injector);
+    if (!injector)
         return false;
-    const int error = state().injector(call, s);
+    const int error = injector(call, s);
     if (error == 0)
         return false;
-    state().lastError = error;
+    lastError = error;
     return true;
+}
+
+// The entry of a handle, or null.
+SocketEntry* findEntry(SOCKET s)
+{
+    const Lock lock(state().mutex);
+    const auto it = state().sockets.find(s);
+    return it == state().sockets.end() ? nullptr : it->second.get();
 }
 
 // The entry of a handle, or null with the "not a socket" error (or "not started").
 SocketEntry* entryOf(SOCKET s)
 {
-    if (state().startupCount == 0) {
-        state().lastError = WSANOTINITIALISED;
+    if (!started()) {
+        lastError = WSANOTINITIALISED;
         return nullptr;
     }
-    const auto it = state().sockets.find(s);
-    if (it == state().sockets.end()) {
-        state().lastError = WSAENOTSOCK;
-        return nullptr;
-    }
-    return it->second.get();
+    SocketEntry* entry = findEntry(s);
+    if (!entry)
+        lastError = WSAENOTSOCK;
+    return entry;
 }
 
 // A notice for the socket; dropped at delivery when the socket was closed meanwhile.
@@ -131,8 +162,8 @@ void postNotice(SocketEntry& entry, SOCKET s, quint16 event, int error)
         return;
     const quint64 serial = entry.serial;
     postMessageWith(entry.window, entry.message, s, makeLParam(event, quint16(error)), [s, serial] {
-        const auto it = state().sockets.find(s);
-        return it != state().sockets.end() && it->second->serial == serial;
+        const SocketEntry* current = findEntry(s);
+        return current && current->serial == serial;
     });
 }
 
@@ -270,6 +301,7 @@ SOCKET registerSocket(int fd, int family, bool connected)
     entry->family = family;
     entry->serial = ++state().lastSerial;
     entry->connected = connected;
+    const Lock lock(state().mutex);
     state().sockets[s] = std::move(entry);
     return s;
 }
@@ -494,7 +526,10 @@ int WSAStartup(quint16 versionRequested, WSAData* data)
 {
     if ((versionRequested & 0xFF) < 1)
         return WSAVERNOTSUPPORTED;
-    ++state().startupCount;
+    {
+        const Lock lock(state().mutex);
+        ++state().startupCount;
+    }
     if (data) {
         *data = WSAData{};
         data->wVersion = version11;
@@ -514,6 +549,9 @@ int WSAStartup(quint16 versionRequested, WSAData* data)
 
 int WSACleanup()
 {
+    // One lock for the count and the clean-up: a start-up on another thread meanwhile keeps
+    // the sockets it opens.
+    const Lock lock(state().mutex);
     if (state().startupCount == 0)
         return fail(WSANOTINITIALISED);
     if (--state().startupCount == 0)
@@ -523,12 +561,12 @@ int WSACleanup()
 
 int WSAGetLastError()
 {
-    return state().lastError;
+    return lastError;
 }
 
 void WSASetLastError(int error)
 {
-    state().lastError = error;
+    lastError = error;
 }
 
 namespace {
@@ -629,7 +667,7 @@ QString systemReason(int error)
 
 SOCKET socket(int family, int type, int protocol)
 {
-    if (state().startupCount == 0) {
+    if (!started()) {
         fail(WSANOTINITIALISED);
         return INVALID_SOCKET;
     }
@@ -656,6 +694,7 @@ int closesocket(SOCKET s)
 {
     if (!entryOf(s) || injected(Call::Close, s))
         return SOCKET_ERROR;
+    const Lock lock(state().mutex);
     state().sockets.erase(s);
     return 0;
 }
@@ -902,7 +941,7 @@ int WSAAsyncSelect(SOCKET s, HWND window, quint32 message, qint32 events)
 
 quintptr WSAAsyncGetAddrInfo(HWND window, quint32 message, const char* name)
 {
-    if (state().startupCount == 0) {
+    if (!started()) {
         fail(WSANOTINITIALISED);
         return 0;
     }
@@ -911,14 +950,18 @@ quintptr WSAAsyncGetAddrInfo(HWND window, quint32 message, const char* name)
         return 0;
     }
     const quintptr task = ++state().lastTask;
-    state().lookups[task] = std::nullopt;
-    // The answer is stored on the UI thread when its message is delivered, and only while
-    // the task is still wanted: a lookup given up never answers a later one.
+    {
+        const Lock lock(state().mutex);
+        state().lookups[task] = std::nullopt;
+    }
+    // The answer is stored on the window's thread when its message is delivered, and only
+    // while the task is still wanted: a lookup given up never answers a later one.
     const auto deliver = [window, message, task](AddrInfoAnswer answer) {
         const quint16 count = quint16(std::min<std::size_t>(answer.addresses.size(), 0xFFFF));
         const quint16 error = quint16(answer.error);
         postMessageWith(window, message, task, makeLParam(count, error),
                         [task, answer = std::move(answer)]() mutable {
+                            const Lock lock(state().mutex);
                             const auto it = state().lookups.find(task);
                             if (it == state().lookups.end())
                                 return false;
@@ -926,14 +969,16 @@ quintptr WSAAsyncGetAddrInfo(HWND window, quint32 message, const char* name)
                             return true;
                         });
     };
-    if (state().injector) {
-        if (const int error = state().injector(Call::Lookup, INVALID_SOCKET); error != 0) {
+    if (const ErrorInjector injector = seamOf(state().injector)) {
+        if (const int error = injector(Call::Lookup, INVALID_SOCKET); error != 0) {
             if (error > 0)
                 deliver(AddrInfoAnswer{error, {}});
             return task;
         }
     }
-    Resolver resolver = state().resolver ? state().resolver : Resolver(systemLookUp);
+    Resolver resolver = seamOf(state().resolver);
+    if (!resolver)
+        resolver = systemLookUp;
     std::thread([deliver, resolver = std::move(resolver), host = QByteArray(name)] {
         AddrInfoAnswer answer = resolver(host);
         if (answer.error == 0 && answer.addresses.empty())
@@ -945,6 +990,7 @@ quintptr WSAAsyncGetAddrInfo(HWND window, quint32 message, const char* name)
 
 bool takeAddrInfoAnswer(quintptr task, AddrInfoAnswer* answer)
 {
+    const Lock lock(state().mutex);
     const auto it = state().lookups.find(task);
     if (it == state().lookups.end() || !it->second)
         return false;
@@ -956,6 +1002,7 @@ bool takeAddrInfoAnswer(quintptr task, AddrInfoAnswer* answer)
 
 int WSACancelAsyncRequest(quintptr task)
 {
+    const Lock lock(state().mutex);
     if (state().lookups.erase(task) == 0)
         return fail(WSAEINVAL);
     return 0;
@@ -963,23 +1010,24 @@ int WSACancelAsyncRequest(quintptr task)
 
 Resolver setResolver(Resolver resolver)
 {
+    const Lock lock(state().mutex);
     return std::exchange(state().resolver, std::move(resolver));
 }
 
 void wakeOnSocketActivity(SOCKET s)
 {
-    const auto it = state().sockets.find(s);
+    SocketEntry* entry = findEntry(s);
     // A socket reopened for another family may have lost its wake set (no descriptors).
-    if (it != state().sockets.end() && it->second->wakeNotifier)
-        it->second->wakeNotifier->setEnabled(true);
+    if (entry && entry->wakeNotifier)
+        entry->wakeNotifier->setEnabled(true);
 }
 
 bool waitWritable(SOCKET s, int timeoutMs)
 {
-    const auto it = state().sockets.find(s);
-    if (it == state().sockets.end())
+    const SocketEntry* entry = findEntry(s);
+    if (!entry)
         return true;
-    pollfd watch{it->second->fd, POLLOUT, 0};
+    pollfd watch{entry->fd, POLLOUT, 0};
     for (;;) {
         const int ready = ::poll(&watch, 1, timeoutMs < 0 ? -1 : timeoutMs);
         if (ready >= 0 || errno != EINTR)
@@ -989,11 +1037,13 @@ bool waitWritable(SOCKET s, int timeoutMs)
 
 ErrorInjector setErrorInjector(ErrorInjector injector)
 {
+    const Lock lock(state().mutex);
     return std::exchange(state().injector, std::move(injector));
 }
 
 int openSocketCount()
 {
+    const Lock lock(state().mutex);
     return int(state().sockets.size());
 }
 

@@ -1,7 +1,8 @@
 // The WinSock subset the socket component uses, over non-blocking POSIX sockets: 1.1's
 // calls, with WinSock 2's addresses of both families and its lookup by getaddrinfo.
 // Handles are 16 bits (65535 = none), errors are WinSock numbers, and notifications
-// arrive as posted window messages on the UI thread.
+// arrive as posted window messages on the window's thread. A socket is used on the thread
+// (a QThread) that opened it; the calls are safe from several such threads at once.
 // Private to net/ (its compatibility layer): only net/ and tests/net include it.
 #pragma once
 
@@ -124,6 +125,7 @@ private:
 // Start-up and clean-up are counted per process.
 int WSAStartup(quint16 versionRequested, WSAData* data);
 int WSACleanup();
+// The last error of the calling thread.
 int WSAGetLastError();
 void WSASetLastError(int error);
 
