@@ -9,7 +9,7 @@ extern "C" const char* __ubsan_default_options()
 
 extern "C" const char* __tsan_default_options()
 {
-    return "halt_on_error=1:second_deadlock_stack=1";
+    return "halt_on_error=1:second_deadlock_stack=1:die_after_fork=0";
 }
 
 // Qt is not instrumented, and its mutexes wait on futexes that ThreadSanitizer cannot see:

@@ -32,7 +32,8 @@ run_suite build-sanitize
 
 # Only the two suites' programs are built: a ThreadSanitizer build of the whole tree would
 # double the run's time. A finding fails its test (ThreadSanitizer's exit code).
-export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
+# die_after_fork=0: QProcess forks the test servers and ftpput from a process with threads.
+export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:die_after_fork=0}
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARVEL_SANITIZE=thread >/dev/null
 echo "== build-tsan: build"
 cmake --build build-tsan -j2 --target net_tests ftp_tests
