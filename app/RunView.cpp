@@ -249,7 +249,7 @@ QString RunView::detailText(const StationProgress& progress)
     const qint64 left = std::max(progress.bytesTotal - progress.bytesDone, qint64(0));
     const auto seconds = qint64(std::ceil(double(left) / progress.bytesPerSecond));
     const QString speed = QLocale::c().formattedDataSize(qint64(progress.bytesPerSecond), 1,
-                                                         QLocale::DataSizeTraditionalFormat);
+                                                         QLocale::DataSizeIecFormat);
     return tr("%1/秒，剩余 %2").arg(speed, durationText(seconds));
 }
 

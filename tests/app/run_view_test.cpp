@@ -1,0 +1,311 @@
+// The run view driven by a run's progress values: rows, bars, silence, summary, results, title,
+// and what it tells the desktop over a private bus.
+#include "app/DesktopNotifier.h"
+#include "app/ResultsTable.h"
+#include "app/RunView.h"
+#include "tests/support/QtPrinters.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QLabel>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTableWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using State = StationState;
+
+// A bus nobody listens on: the view must stay silent and quick without one.
+QDBusConnection noBus()
+{
+    return QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/zarvel-test-bus"),
+                                         QStringLiteral("zarvel-no-bus"));
+}
+
+StationProgress progress(int station, State state, qint64 done, qint64 total,
+                         const QString& file = {}, double speed = 0, int silent = 0, int limit = 0)
+{
+    StationProgress value;
+    value.station = station;
+    value.state = state;
+    value.file = file;
+    value.bytesDone = done;
+    value.bytesTotal = total;
+    value.bytesPerSecond = speed;
+    value.silentSeconds = silent;
+    value.silentLimitSeconds = limit;
+    return value;
+}
+
+const QStringList stations = {QStringLiteral("东区"), QStringLiteral("西区"), QStringLiteral("南区")};
+const QStringList notices = {QStringLiteral("a.zip"), QStringLiteral("b.txt")};
+
+// Drives a run of three stations to its end: 东区 done, 西区 stopped, 南区 failed.
+void runToTheEnd(RunView& view)
+{
+    view.startRun(stations, notices);
+    for (const StationProgress& value :
+         {progress(0, State::Waiting, 0, 1000), progress(1, State::Waiting, 0, 3000),
+          progress(2, State::Waiting, 0, 1000), progress(0, State::Done, 1000, 1000),
+          progress(1, State::Stopped, 600, 3000), progress(2, State::Failed, 0, 1000)})
+        view.updateStation(value);
+    view.finishStation(0, {{"a.zip", NoticeResult::DeliveredChecked, {}},
+                           {"b.txt", NoticeResult::DeliveredUnchecked, "服务器不支持 SIZE"}});
+    // Stored lower-cased on the station; b.txt was never reached.
+    view.finishStation(1, {{"A.ZIP", NoticeResult::NotDelivered, "站点上的 a.zip 不完整"}});
+    view.finishStation(2, {{"a.zip", NoticeResult::NotDelivered, "登录失败：530\tno"},
+                           {"b.txt", NoticeResult::NotDelivered, "登录失败：530\tno"}});
+    view.endRun();
+}
+
+} // namespace
+
+TEST(RunViewTest, RowsBarsAndTitleFollowTheProgressValues)
+{
+    RunView view;
+    view.setDesktopBus(noBus());
+    QSignalSpy percents(&view, &RunView::overallPercentChanged);
+    view.startRun(stations, notices);
+    auto* rows = view.findChild<QTableWidget*>("stationRows");
+    auto* overall = view.findChild<QProgressBar*>("overallBar");
+    ASSERT_TRUE(rows && overall);
+    ASSERT_EQ(rows->rowCount(), 3);
+    EXPECT_EQ(rows->item(1, RunView::NameColumn)->text(), "西区");
+    EXPECT_EQ(rows->item(1, RunView::StateColumn)->text(), "等待");
+    EXPECT_EQ(view.windowTitle("Zarvel"), "0% — Zarvel");
+
+    struct Row {
+        StationProgress value;
+        QString state;
+        QString detail;
+        int bar; // thousandths of the station's bytes
+        int overall;
+    };
+    const Row table[] = {
+        {progress(1, State::Waiting, 0, 3000), "等待", "", 0, 0},
+        {progress(2, State::Waiting, 0, 1000), "等待", "", 0, 0},
+        {progress(0, State::Connecting, 0, 1000, {}, 0, 12, 20), "连接中", "等待服务器回应 12 / 20 秒",
+         0, 0},
+        // Not yet silent for a whole second: nothing to say.
+        {progress(0, State::LoggingIn, 0, 1000, {}, 0, 0, 60), "登录", "", 0, 0},
+        {progress(0, State::Sending, 250, 1000, "a.zip", 1536), "传送 a.zip", "1.5 KiB/秒，剩余 1 秒",
+         250, 5},
+        {progress(1, State::Sending, 600, 3000, "b.txt", 20), "传送 b.txt", "20 bytes/秒，剩余 2 分 0 秒",
+         200, 17},
+        {progress(1, State::Sending, 600, 3000, "b.txt", 0.2), "传送 b.txt",
+         "0 bytes/秒，剩余 3 小时 20 分", 200, 17},
+        {progress(0, State::Checking, 1000, 1000, "a.zip", 0, 3, 60), "核对",
+         "等待服务器回应 3 / 60 秒", 1000, 32},
+        // A failed station sends no more: its bytes count as settled in the overall bar.
+        {progress(2, State::Failed, 0, 1000), "失败", "", 0, 52},
+        {progress(0, State::Done, 1000, 1000), "完成", "", 1000, 52},
+        {progress(1, State::Stopped, 600, 3000), "已停止", "", 200, 100},
+    };
+    for (const Row& row : table) {
+        view.updateStation(row.value);
+        const int station = row.value.station;
+        SCOPED_TRACE(row.state.toStdString() + " " + row.detail.toStdString());
+        EXPECT_EQ(rows->item(station, RunView::StateColumn)->text(), row.state);
+        EXPECT_EQ(rows->item(station, RunView::DetailColumn)->text(), row.detail);
+        auto* bar = qobject_cast<QProgressBar*>(rows->cellWidget(station, RunView::ProgressColumn));
+        ASSERT_TRUE(bar);
+        EXPECT_EQ(bar->value(), row.bar);
+        EXPECT_EQ(overall->value(), row.overall);
+        EXPECT_EQ(view.overallPercent(), row.overall);
+        EXPECT_EQ(percents.last().at(0).toInt(), row.overall);
+        EXPECT_EQ(view.windowTitle("Zarvel   0.0.1版"),
+                  QString::number(row.overall) + "% — Zarvel   0.0.1版");
+    }
+    // Only changes are signalled.
+    EXPECT_EQ(percents.count(), 6);
+    view.endRun();
+    EXPECT_EQ(view.windowTitle("Zarvel"), "Zarvel");
+    EXPECT_FALSE(view.isRunning());
+}
+
+TEST(RunViewTest, TheEndShowsTheSummaryAndResultsThatCopyAsText)
+{
+    RunView view;
+    view.setDesktopBus(noBus());
+    view.resize(284, 174);
+    view.show();
+    runToTheEnd(view);
+
+    const QString summary = "3 个站点：1 个完成，2 个未完成（西区、南区）";
+    EXPECT_EQ(view.summaryLine(), summary);
+    auto* label = view.findChild<QLabel*>("summary");
+    ASSERT_TRUE(label);
+    EXPECT_TRUE(label->isVisible());
+    EXPECT_EQ(label->text(), summary);
+
+    auto* results = view.findChild<ResultsTable*>("results");
+    ASSERT_TRUE(results);
+    EXPECT_TRUE(results->isVisible());
+    ASSERT_EQ(results->rowCount(), 3);
+    ASSERT_EQ(results->columnCount(), 2);
+    struct Cell {
+        int row, column;
+        QString text, tooltip;
+    };
+    const Cell cells[] = {
+        {0, 0, "✔ 已送达，已核对", ""},
+        {0, 1, "✓ 已送达，未核对", "服务器不支持 SIZE"},
+        {1, 0, "✗ 未送达", "站点上的 a.zip 不完整"},
+        {1, 1, "✗ 未送达", "已停止"},
+        {2, 1, "✗ 未送达", "登录失败：530\tno"},
+    };
+    for (const Cell& cell : cells) {
+        EXPECT_EQ(results->item(cell.row, cell.column)->text(), cell.text) << cell.row << cell.column;
+        EXPECT_EQ(results->item(cell.row, cell.column)->toolTip(), cell.tooltip);
+    }
+    EXPECT_EQ(results->verticalHeaderItem(2)->text(), "南区");
+
+    const QString copied = "站点\ta.zip\tb.txt\n"
+                           "东区\t✔ 已送达，已核对\t✓ 已送达，未核对：服务器不支持 SIZE\n"
+                           "西区\t✗ 未送达：站点上的 a.zip 不完整\t✗ 未送达：已停止\n"
+                           "南区\t✗ 未送达：登录失败：530 no\t✗ 未送达：登录失败：530 no\n";
+    QApplication::clipboard()->clear();
+    QTest::mouseClick(view.findChild<QPushButton*>("copyResults"), Qt::LeftButton);
+    EXPECT_EQ(QApplication::clipboard()->text(), copied);
+    QApplication::clipboard()->clear();
+    results->setFocus();
+    QTest::keyClick(results, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), copied);
+
+    // A new run shows the rows again; all done reads so.
+    view.startRun(stations.mid(0, 1), notices);
+    EXPECT_FALSE(label->isVisible());
+    EXPECT_TRUE(view.findChild<QTableWidget*>("stationRows")->isVisible());
+    view.updateStation(progress(0, State::Done, 5, 5));
+    EXPECT_EQ(view.summaryLine(), "1 个站点：1 个完成");
+
+    // Fits beside the log pane of the smallest window.
+    EXPECT_LE(view.minimumSizeHint().width(), 284);
+    EXPECT_LE(view.minimumSizeHint().height(), 174);
+}
+
+TEST(RunViewTest, NoBusNoTrayNothingShown)
+{
+    DesktopNotifier notifier;
+    notifier.setBus(noBus());
+    EXPECT_EQ(notifier.notify("1 个站点：1 个完成"), DesktopNotifier::Channel::None);
+}
+
+namespace {
+
+// The desktop's side of a private bus: a notification service and a dock reading launcher
+// entries.
+class FakeDesktop : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    QStringList notified;
+    QList<QVariantMap> updates;
+
+public slots:
+    Q_SCRIPTABLE uint Notify(const QString& app, uint replaces, const QString& icon,
+                             const QString& summary, const QString& body, const QStringList&,
+                             const QVariantMap&, int timeout)
+    {
+        notified << QStringList{app, QString::number(replaces), icon, summary, body,
+                                QString::number(timeout)}
+                        .join(u'|');
+        return 1;
+    }
+
+    void update(const QDBusMessage& message)
+    {
+        if (message.arguments().value(0).toString() != "application://zarvel.desktop")
+            return;
+        updates << qdbus_cast<QVariantMap>(message.arguments().value(1));
+    }
+};
+
+// A session bus of the test's own, never the user's.
+class PrivateBus {
+public:
+    PrivateBus()
+    {
+        m_daemon.start(m_program, {"--session", "--nofork", "--print-address"});
+        if (m_daemon.waitForStarted() && m_daemon.waitForReadyRead(5000))
+            address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    }
+    ~PrivateBus()
+    {
+        for (const QString& name : m_names)
+            QDBusConnection::disconnectFromBus(name);
+        m_daemon.kill();
+        m_daemon.waitForFinished();
+    }
+    Q_DISABLE_COPY_MOVE(PrivateBus)
+
+    static bool exists() { return !QStandardPaths::findExecutable("dbus-daemon").isEmpty(); }
+    QDBusConnection connect(const QString& name)
+    {
+        m_names << name;
+        return QDBusConnection::connectToBus(address, name);
+    }
+
+    QString address;
+
+private:
+    QString m_program = QStandardPaths::findExecutable("dbus-daemon");
+    QProcess m_daemon;
+    QStringList m_names;
+};
+
+} // namespace
+
+TEST(RunViewTest, TaskbarAndNotificationReachThePrivateBus)
+{
+    if (!PrivateBus::exists())
+        GTEST_SKIP() << "dbus-daemon is not installed";
+    PrivateBus bus;
+    ASSERT_FALSE(bus.address.isEmpty());
+    QDBusConnection desktopSide = bus.connect("desktop");
+    ASSERT_TRUE(desktopSide.isConnected());
+    FakeDesktop desktop;
+    ASSERT_TRUE(desktopSide.registerObject("/org/freedesktop/Notifications", &desktop,
+                                           QDBusConnection::ExportScriptableSlots));
+    ASSERT_TRUE(desktopSide.registerService("org.freedesktop.Notifications"));
+    ASSERT_TRUE(desktopSide.connect({}, {}, "com.canonical.Unity.LauncherEntry", "Update", &desktop,
+                                    SLOT(update(QDBusMessage))));
+
+    {
+        RunView view; // not the active window: the end is told on the desktop
+        view.setDesktopBus(bus.connect("zarvel"));
+        runToTheEnd(view);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop.notified.size(), 1, 5000);
+        EXPECT_EQ(desktop.notified[0], "Zarvel|0||3 个站点：1 个完成，2 个未完成（西区、南区）||-1");
+        QTRY_COMPARE_WITH_TIMEOUT(desktop.updates.size(), 5, 5000);
+        const std::pair<double, bool> expected[] = {
+            {0.0, true}, {0.2, true}, {0.8, true}, {1.0, true}, {0.0, false}};
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_DOUBLE_EQ(desktop.updates[i]["progress"].toDouble(), expected[i].first) << i;
+            EXPECT_EQ(desktop.updates[i]["progress-visible"].toBool(), expected[i].second) << i;
+        }
+    }
+
+    // In front, the window itself says it.
+    RunView view;
+    view.setDesktopBus(bus.connect("zarvel-front"));
+    view.show();
+    QApplication::setActiveWindow(&view);
+    ASSERT_TRUE(view.isActiveWindow());
+    runToTheEnd(view);
+    QTest::qWait(200);
+    EXPECT_EQ(desktop.notified.size(), 1);
+}
+
+#include "run_view_test.moc"
