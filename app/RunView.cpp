@@ -185,9 +185,9 @@ void RunView::endRun()
     m_summary->show();
     m_copyButton->show();
     m_running = false;
-    m_taskbar->clear();
     if (!window()->isActiveWindow())
         m_notifier->notify(summaryLine());
+    m_taskbar->clear();
     emit runningChanged(false);
 }
 
