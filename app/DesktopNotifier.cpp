@@ -34,9 +34,9 @@ DesktopNotifier::Channel DesktopNotifier::notify(const QString& line)
     if (!m_bus->isConnected())
         return showInTray(line) ? Channel::Tray : Channel::None;
 
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QLatin1String(serviceName), QLatin1String(objectPath), QLatin1String(serviceName),
-        QStringLiteral("Notify"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QLatin1String(serviceName), QLatin1String(objectPath),
+                                       QLatin1String(serviceName), QStringLiteral("Notify"));
     const QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("zarvel")}};
     call << QStringLiteral("Zarvel") << 0u << QString() << line << QString() << QStringList()
          << hints << -1;

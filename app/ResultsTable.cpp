@@ -43,12 +43,9 @@ ResultsTable::ResultsTable(QWidget* parent)
 QString ResultsTable::resultText(NoticeResult result)
 {
     switch (result) {
-    case NoticeResult::DeliveredChecked:
-        return tr("✔ 已送达，已核对");
-    case NoticeResult::DeliveredUnchecked:
-        return tr("✓ 已送达，未核对");
-    case NoticeResult::NotDelivered:
-        break;
+    case NoticeResult::DeliveredChecked: return tr("✔ 已送达，已核对");
+    case NoticeResult::DeliveredUnchecked: return tr("✓ 已送达，未核对");
+    case NoticeResult::NotDelivered: break;
     }
     return tr("✗ 未送达");
 }

@@ -109,8 +109,6 @@ RunView::RunView(QWidget* parent)
     connect(this, &RunView::overallPercentChanged, m_taskbar, &TaskbarProgress::setPercent);
 }
 
-RunView::~RunView() = default;
-
 void RunView::setDesktopBus(const QDBusConnection& bus)
 {
     m_notifier->setBus(bus);
@@ -129,8 +127,7 @@ void RunView::startRun(const QStringList& stationNames, const QStringList& notic
         station.progress.station = row;
         m_stations << station;
         m_stationRows->setItem(row, NameColumn, new QTableWidgetItem(station.name));
-        m_stationRows->setItem(row, StateColumn,
-                               new QTableWidgetItem(stateText(station.progress)));
+        m_stationRows->setItem(row, StateColumn, new QTableWidgetItem(stateText(station.progress)));
         m_stationRows->setItem(row, DetailColumn, new QTableWidgetItem);
         auto* bar = new QProgressBar;
         bar->setRange(0, barSteps);
@@ -209,7 +206,7 @@ QString RunView::summaryLine() const
         .arg(unfinished.join(tr("、")));
 }
 
-QString RunView::windowTitle(const QString& usualTitle) const
+QString RunView::runTitle(const QString& usualTitle) const
 {
     return m_running ? runWindowTitle(m_overallPercent, usualTitle) : usualTitle;
 }
@@ -217,22 +214,14 @@ QString RunView::windowTitle(const QString& usualTitle) const
 QString RunView::stateText(const StationProgress& progress)
 {
     switch (progress.state) {
-    case StationState::Waiting:
-        return tr("等待");
-    case StationState::Connecting:
-        return tr("连接中");
-    case StationState::LoggingIn:
-        return tr("登录");
-    case StationState::Sending:
-        return tr("传送 %1").arg(progress.file);
-    case StationState::Checking:
-        return tr("核对");
-    case StationState::Done:
-        return tr("完成");
-    case StationState::Failed:
-        return tr("失败");
-    case StationState::Stopped:
-        break;
+    case StationState::Waiting: return tr("等待");
+    case StationState::Connecting: return tr("连接中");
+    case StationState::LoggingIn: return tr("登录");
+    case StationState::Sending: return tr("传送 %1").arg(progress.file);
+    case StationState::Checking: return tr("核对");
+    case StationState::Done: return tr("完成");
+    case StationState::Failed: return tr("失败");
+    case StationState::Stopped: break;
     }
     return tr("已停止");
 }

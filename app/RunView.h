@@ -34,7 +34,6 @@ public:
     enum Column { NameColumn, StateColumn, ProgressColumn, DetailColumn, ColumnCount };
 
     explicit RunView(QWidget* parent = nullptr);
-    ~RunView() override;
 
     void startRun(const QStringList& stationNames, const QStringList& notices);
     void updateStation(const StationProgress& progress);
@@ -46,8 +45,8 @@ public:
     QString summaryLine() const;
     bool isRunning() const { return m_running; }
     int overallPercent() const { return m_overallPercent; }
-    // runWindowTitle() while a run is in progress, else the usual title.
-    QString windowTitle(const QString& usualTitle) const;
+    // The window title: runWindowTitle() while a run is in progress, else the usual title.
+    QString runTitle(const QString& usualTitle) const;
 
     // The bus for the taskbar and the desktop notification; the session bus unless set.
     void setDesktopBus(const QDBusConnection& bus);
@@ -59,6 +58,7 @@ public:
 signals:
     // For the window title and the taskbar.
     void overallPercentChanged(int percent);
+    // When a run starts and ends: the title goes back to the usual one.
     void runningChanged(bool running);
 
 private:

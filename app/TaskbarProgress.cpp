@@ -44,9 +44,8 @@ void TaskbarProgress::send(const QVariantMap& properties)
         m_bus = QDBusConnection::sessionBus();
     if (!m_bus->isConnected())
         return;
-    QDBusMessage update = QDBusMessage::createSignal(QLatin1String(objectPath),
-                                                     QLatin1String(interfaceName),
-                                                     QStringLiteral("Update"));
+    QDBusMessage update = QDBusMessage::createSignal(
+        QLatin1String(objectPath), QLatin1String(interfaceName), QStringLiteral("Update"));
     update << QLatin1String(desktopEntry) << properties;
     m_bus->send(update);
 }
