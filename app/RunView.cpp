@@ -150,7 +150,10 @@ void RunView::updateStation(const StationProgress& progress)
     const int row = progress.station;
     m_stations[row].progress = progress;
     m_stationRows->item(row, StateColumn)->setText(stateText(progress));
-    m_stationRows->item(row, DetailColumn)->setText(detailText(progress));
+    // The detail column is the first to be cut short in a narrow window.
+    QTableWidgetItem* detail = m_stationRows->item(row, DetailColumn);
+    detail->setText(detailText(progress));
+    detail->setToolTip(detail->text());
     int steps = progress.state == StationState::Done ? barSteps : 0;
     if (progress.bytesTotal > 0) {
         const qint64 done = std::clamp(progress.bytesDone, qint64(0), progress.bytesTotal);

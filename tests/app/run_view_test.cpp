@@ -109,6 +109,7 @@ TEST(RunViewTest, RowsBarsAndTitleFollowTheProgressValues)
         SCOPED_TRACE(row.state.toStdString() + " " + row.detail.toStdString());
         EXPECT_EQ(rows->item(station, RunView::StateColumn)->text(), row.state);
         EXPECT_EQ(rows->item(station, RunView::DetailColumn)->text(), row.detail);
+        EXPECT_EQ(rows->item(station, RunView::DetailColumn)->toolTip(), row.detail);
         auto* bar = qobject_cast<QProgressBar*>(rows->cellWidget(station, RunView::ProgressColumn));
         ASSERT_TRUE(bar);
         EXPECT_EQ(bar->value(), row.bar);
