@@ -226,6 +226,29 @@ To choose their folder, open the Settings tab, enter the password, pick Local an
     </message>
   </context>
   <context>
+    <name>ResultsTable</name>
+    <message>
+      <source>✔ 已送达，已核对</source>
+      <translation>✔ delivered, checked</translation>
+    </message>
+    <message>
+      <source>✓ 已送达，未核对</source>
+      <translation>✓ delivered, not checked</translation>
+    </message>
+    <message>
+      <source>✗ 未送达</source>
+      <translation>✗ not delivered</translation>
+    </message>
+    <message>
+      <source>站点</source>
+      <translation>Station</translation>
+    </message>
+    <message>
+      <source>：</source>
+      <translation>: </translation>
+    </message>
+  </context>
+  <context>
     <name>RunTexts</name>
     <message>
       <source>不是普通文件</source>
@@ -506,6 +529,101 @@ To choose their folder, open the Settings tab, enter the password, pick Local an
     <message>
       <source>用户名或口令含有换行符或空字符，未登录</source>
       <translation>The user name or password holds a line break or NUL; not logged in</translation>
+    </message>
+  </context>
+  <context>
+    <name>RunView</name>
+    <message>
+      <source>%1 秒</source>
+      <translation>%1 s</translation>
+    </message>
+    <message>
+      <source>%1 分 %2 秒</source>
+      <translation>%1 min %2 s</translation>
+    </message>
+    <message>
+      <source>%1 小时 %2 分</source>
+      <translation>%1 h %2 min</translation>
+    </message>
+    <message>
+      <source>复制结果</source>
+      <translation>Copy results</translation>
+    </message>
+    <message>
+      <source>总进度 %p%</source>
+      <translation>Overall %p%</translation>
+    </message>
+    <message>
+      <source>站点</source>
+      <translation>Station</translation>
+    </message>
+    <message>
+      <source>状态</source>
+      <translation>State</translation>
+    </message>
+    <message>
+      <source>进度</source>
+      <translation>Progress</translation>
+    </message>
+    <message>
+      <source>详情</source>
+      <translation>Details</translation>
+    </message>
+    <message>
+      <source>以制表符分隔的文本复制结果表（Ctrl+C）</source>
+      <translation>Copy the results table as tab-separated text (Ctrl+C)</translation>
+    </message>
+    <message>
+      <source>%1 个站点：%2 个完成</source>
+      <translation>%1 stations: %2 done</translation>
+    </message>
+    <message>
+      <source>%1 个站点：%2 个完成，%3 个未完成（%4）</source>
+      <translation>%1 stations: %2 done, %3 unfinished (%4)</translation>
+    </message>
+    <message>
+      <source>、</source>
+      <translation>, </translation>
+    </message>
+    <message>
+      <source>等待</source>
+      <translation>waiting</translation>
+    </message>
+    <message>
+      <source>连接中</source>
+      <translation>connecting</translation>
+    </message>
+    <message>
+      <source>登录</source>
+      <translation>logging in</translation>
+    </message>
+    <message>
+      <source>传送 %1</source>
+      <translation>sending %1</translation>
+    </message>
+    <message>
+      <source>核对</source>
+      <translation>checking</translation>
+    </message>
+    <message>
+      <source>完成</source>
+      <translation>done</translation>
+    </message>
+    <message>
+      <source>失败</source>
+      <translation>failed</translation>
+    </message>
+    <message>
+      <source>已停止</source>
+      <translation>stopped</translation>
+    </message>
+    <message>
+      <source>等待服务器回应 %1 / %2 秒</source>
+      <translation>waiting for the server %1 / %2 s</translation>
+    </message>
+    <message>
+      <source>%1/秒，剩余 %2</source>
+      <translation>%1/s, %2 left</translation>
     </message>
   </context>
   <context>
