@@ -151,6 +151,7 @@ void MainWindow::placeComponents()
     m_notices = new NoticeList(noticeList, this);
     m_stationChecklist = std::make_unique<StationChecklist>(m_ui->stationList);
     m_ui->logPane->setRunLogButton(m_ui->runLogButton);
+    m_ui->logPaneLayout->insertWidget(1, m_ui->logPane->findBar());
     // Outside the layout: the button overlaps the frame's top edge and follows its right end.
     m_ui->runLogButton->raise();
     m_ui->logFrame->installEventFilter(this);
