@@ -12,6 +12,8 @@
 #include <QSpinBox>
 #include <QTextBlock>
 #include <QTextLayout>
+
+#include <tuple>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
@@ -99,6 +101,13 @@ TEST_F(WindowTest, FirstStartShowsTheDescribedWindow)
     EXPECT_EQ(child<QLineEdit>("passwordEdit")->echoMode(), QLineEdit::Password);
     EXPECT_TRUE(child<QLabel>("settingsFolderCaption")->isVisible());
     EXPECT_FALSE(child<QWidget>("stationGrid")->isVisible());
+    // Set with the grid once unlocked; the run view's place stays empty until a run.
+    auto* parallel = child<QSpinBox>("parallelStationsBox");
+    EXPECT_FALSE(parallel->isEnabled());
+    EXPECT_EQ(std::tuple(parallel->minimum(), parallel->maximum(), parallel->value()),
+              std::tuple(1, 9, 4));
+    EXPECT_EQ(child<QLabel>("parallelStationsCaption")->text(), QStringLiteral("同时传送的站点数"));
+    EXPECT_FALSE(child<QWidget>("runViewArea")->isVisible());
 
     // The station grid: headings, row numbers 1 to 9, all cells empty.
     auto* grid = child<QTableWidget>("stationGrid");
@@ -194,7 +203,8 @@ TEST_F(WindowTest, TheWindowGrowsWithItsListsGridAndLogAndKeepsItsSize)
     const QSize paneBefore = pane->size();
     const QSize gridBefore = grid->size();
     form.resize(700, 500);
-    QTRY_COMPARE(form.size(), QSize(700, 500));
+    ASSERT_TRUE(QTest::qWaitFor([&form] { return form.size() == QSize(700, 500); }))
+        << "resizable";
     // The growth is shared between the pages and the log, as their start widths are.
     EXPECT_GT(pane->width(), paneBefore.width() + 50);
     EXPECT_EQ(pane->height(), paneBefore.height() + 152);
@@ -210,7 +220,7 @@ TEST_F(WindowTest, TheWindowGrowsWithItsListsGridAndLogAndKeepsItsSize)
     MainWindow& second = open();
     EXPECT_EQ(second.size(), QSize(700, 500)) << "remembered in Window.ini";
     second.showMaximized();
-    QTRY_VERIFY(second.isMaximized());
+    ASSERT_TRUE(QTest::qWaitFor([&second] { return second.isMaximized(); }));
     destroy();
     EXPECT_TRUE(open().isMaximized());
     destroy();
