@@ -283,6 +283,12 @@ void StationGrid::createFrozenColumn()
     connect(horizontalHeader(), &QHeaderView::sectionResized, this,
             &StationGrid::placeFrozenColumn);
     connect(m_frozen, &QTableView::pressed, this, [this] { setFocus(Qt::MouseFocusReason); });
+    // A right click on a name opens the grid's menu for that row.
+    m_frozen->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_frozen, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
+        emit customContextMenuRequested(
+            viewport()->mapFromGlobal(m_frozen->viewport()->mapToGlobal(position)));
+    });
 }
 
 void StationGrid::updateGeometries()
