@@ -3,12 +3,33 @@
 
 #include <QAbstractButton>
 #include <QColor>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QShortcut>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextOption>
 
 namespace {
 
 const QColor errorColor(255, 0, 0);
+
+// Each text keeps its own wrapping: breaks between words (and between Chinese characters).
+void wrapAtWords(QTextDocument* text)
+{
+    QTextOption option = text->defaultTextOption();
+    option.setWrapMode(QTextOption::WordWrap);
+    text->setDefaultTextOption(option);
+}
+
+// A certificate fingerprint ("AB:CD:..."): longer than the pane is wide, so the text layout
+// would cut it even between words; its line is not broken at all.
+bool holdsFingerprint(const QString& line)
+{
+    static const QRegularExpression fingerprint(
+        QStringLiteral("[0-9A-Fa-f]{2}(:[0-9A-Fa-f]{2}){15,}"));
+    return fingerprint.match(line).hasMatch();
+}
 
 } // namespace
 
@@ -18,8 +39,62 @@ LogPane::LogPane(QWidget* parent)
     , m_documents(new QObject(this))
     , m_preview(new QTextDocument(m_documents))
     , m_runLog(new QTextDocument(m_documents))
+    , m_findBar(new QLineEdit(this))
 {
+    wrapAtWords(m_preview);
+    wrapAtWords(m_runLog);
     display(m_preview);
+
+    m_findBar->setObjectName(QStringLiteral("logFindBar"));
+    m_findBar->setPlaceholderText(tr("查找（Enter 或 F3：下一个，Esc：关闭）"));
+    m_findBar->setClearButtonEnabled(true);
+    m_findBar->hide();
+    connect(m_findBar, &QLineEdit::returnPressed, this, &LogPane::findNext);
+    auto* open = new QShortcut(QKeySequence::Find, this);
+    open->setContext(Qt::WindowShortcut);
+    connect(open, &QShortcut::activated, this, &LogPane::openFindBar);
+    auto* next = new QShortcut(QKeySequence(Qt::Key_F3), this);
+    next->setContext(Qt::WindowShortcut);
+    connect(next, &QShortcut::activated, this, [this] {
+        if (m_findBar->isVisible())
+            findNext();
+        else
+            openFindBar();
+    });
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), m_findBar);
+    close->setContext(Qt::WidgetShortcut);
+    connect(close, &QShortcut::activated, this, &LogPane::closeFindBar);
+}
+
+void LogPane::openFindBar()
+{
+    m_findBar->show();
+    m_findBar->setFocus(Qt::ShortcutFocusReason);
+    m_findBar->selectAll();
+}
+
+void LogPane::closeFindBar()
+{
+    m_findBar->hide();
+    setFocus(Qt::ShortcutFocusReason);
+}
+
+bool LogPane::findNext()
+{
+    const QString text = m_findBar->text();
+    if (text.isEmpty())
+        return false;
+    bool found = find(text);
+    if (!found) {
+        // From the top again; nothing found leaves the selection where it was.
+        const QTextCursor before = textCursor();
+        moveCursor(QTextCursor::Start);
+        found = find(text);
+        if (!found)
+            setTextCursor(before);
+    }
+    m_findBar->setStyleSheet(found ? QString() : QStringLiteral("QLineEdit { color: red; }"));
+    return found;
 }
 
 void LogPane::clearLog()
@@ -39,6 +114,9 @@ void LogPane::addLine(const QString& text, bool isError)
     cursor.movePosition(QTextCursor::End);
     if (m_lines > 0)
         cursor.insertBlock();
+    QTextBlockFormat block = cursor.blockFormat();
+    block.setNonBreakableLines(holdsFingerprint(text));
+    cursor.setBlockFormat(block);
     QTextCharFormat format;
     format.setForeground(isError ? errorColor : palette().color(QPalette::Text));
     cursor.insertText(text, format);

@@ -29,8 +29,12 @@
 #include <QDate>
 #include <QDir>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QMessageBox>
 #include <QScopeGuard>
+#include <QScreen>
+#include <QSettings>
+#include <QShortcut>
 #include <QTimer>
 
 #include <algorithm>
@@ -47,22 +51,28 @@ namespace {
 const QString dirtCfgName = QStringLiteral("Dirt.cfg");
 const QString addfCfgName = QStringLiteral("Addf.cfg");
 const QString stationsIniName = QStringLiteral("Stations.ini");
+const QString windowIniName = QStringLiteral("Window.ini");
 const QString noFolder = QStringLiteral("nil");
 
 constexpr int stationRows = 9;
-constexpr int labelHeight = 13;
-constexpr int labelMinimumWidth = 3;
+// The run log button sits on the log frame's top edge, 4 pixels in from its right.
+constexpr int runLogButtonRight = 4;
+constexpr int runLogButtonTop = 2;
 
 QString settingsPath(const QString& name)
 {
     return platform::settingsFolder() + name;
 }
 
-// Puts `widget` where `placeholder` was: same stacking, same place in the tab order.
+// Puts `widget` where `placeholder` was: same stacking, same place in the tab order, and the
+// placeholder's cell of a layout or else its position (the widget keeps its own size).
 void takePlace(QWidget* placeholder, QWidget* widget)
 {
     QWidget::setTabOrder(placeholder, widget);
     widget->stackUnder(placeholder);
+    QLayout* layout = placeholder->parentWidget()->layout();
+    if (!layout || !layout->replaceWidget(placeholder, widget))
+        widget->move(placeholder->pos());
     delete placeholder;
 }
 
@@ -80,12 +90,12 @@ MainWindow::MainWindow(QWidget* parent)
 {
     initResources();
     m_ui->setupUi(this);
-    // Fixed single border: minimise and close, no maximise, no resizing.
+    // The window grows from its start size; the lists, the grid and the log grow with it.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                   | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
                    | Qt::WindowCloseButtonHint);
-    setFixedSize(568, 348);
     move(130, 111);
+    restoreWindowSize();
     placeComponents();
     wireHandlers();
     platform::guarded([this] { prepareWindow(); });
@@ -97,6 +107,30 @@ MainWindow::~MainWindow()
     disconnect(m_focusConnection);
     if (!std::exchange(m_folderFileSaved, true))
         platform::guarded([this] { writeFolderSettings(); });
+    saveWindowSize();
+}
+
+void MainWindow::restoreWindowSize()
+{
+    const QSettings file(settingsPath(windowIniName), QSettings::IniFormat);
+    QSize size = file.value(QStringLiteral("Window/size")).toSize();
+    if (!size.isValid())
+        return;
+    // A size saved on a larger screen still fits this one.
+    if (const QScreen* shown = screen())
+        size = size.boundedTo(shown->availableGeometry().size());
+    resize(size.expandedTo(minimumSize()));
+    if (file.value(QStringLiteral("Window/maximized")).toBool())
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void MainWindow::saveWindowSize() const
+{
+    QSettings file(settingsPath(windowIniName), QSettings::IniFormat);
+    // A maximised window comes back maximised, over the size it had before.
+    const bool maximized = isMaximized();
+    file.setValue(QStringLiteral("Window/size"), maximized ? normalGeometry().size() : size());
+    file.setValue(QStringLiteral("Window/maximized"), maximized);
 }
 
 void MainWindow::placeComponents()
@@ -105,16 +139,22 @@ void MainWindow::placeComponents()
               noticeList = createNoticeList(m_ui->noticePage));
     takePlace(std::exchange(m_ui->folderTree, nullptr),
               folderTree = createFolderTree(m_ui->settingsPage));
+    // The labels keep their sizes; the footer under the log holds them where they were.
+    QWidget* footer = m_ui->footer;
     takePlace(std::exchange(m_ui->homePageCaption, nullptr),
-              homePageCaption = labels::createHomePageCaption(this));
+              homePageCaption = labels::createHomePageCaption(footer));
     takePlace(std::exchange(m_ui->homePageLink, nullptr),
-              homePageLink = labels::createHomePageLink(this));
+              homePageLink = labels::createHomePageLink(footer));
     takePlace(std::exchange(m_ui->mailCaption, nullptr),
-              mailCaption = labels::createMailCaption(this));
-    takePlace(std::exchange(m_ui->mailLink, nullptr), mailLink = labels::createMailLink(this));
+              mailCaption = labels::createMailCaption(footer));
+    takePlace(std::exchange(m_ui->mailLink, nullptr), mailLink = labels::createMailLink(footer));
     m_notices = new NoticeList(noticeList, this);
     m_stationChecklist = std::make_unique<StationChecklist>(m_ui->stationList);
     m_ui->logPane->setRunLogButton(m_ui->runLogButton);
+    m_ui->logPaneLayout->insertWidget(1, m_ui->logPane->findBar());
+    // Outside the layout: the button overlaps the frame's top edge and follows its right end.
+    m_ui->runLogButton->raise();
+    m_ui->logFrame->installEventFilter(this);
     m_gate = new SettingsGate(*m_ui, this);
     new CertificateMenu(m_ui->stationGrid, [] { return settingsPath(stationsIniName); });
 
@@ -128,6 +168,18 @@ void MainWindow::wireHandlers()
     m_ui->noticePage->installEventFilter(this);
     m_ui->stationsPage->installEventFilter(this);
     m_ui->enterSettingsButton->installEventFilter(this);
+
+    // From any control, as the tab widget itself does for its own pages.
+    const auto turnPage = [this](int step) {
+        const int count = m_ui->pages->count();
+        m_ui->pages->setCurrentIndex((m_ui->pages->currentIndex() + step + count) % count);
+    };
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab), this), &QShortcut::activated,
+            this, [turnPage] { turnPage(1); });
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), this),
+            &QShortcut::activated, this, [turnPage] { turnPage(-1); });
+    connect(noticeList, &QListWidget::itemSelectionChanged, this,
+            guardedSlot(this, &MainWindow::showSelectionCount));
 
     auto whenSelected = [this](QRadioButton* button, void (MainWindow::*handler)()) {
         connect(button, &QRadioButton::toggled, this, [this, handler](bool checked) {
@@ -176,6 +228,14 @@ void MainWindow::wireHandlers()
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_ui->logFrame
+        && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
+        const QRect frame = m_ui->logFrame->geometry();
+        QPushButton* button = m_ui->runLogButton;
+        button->move(frame.x() + frame.width() - runLogButtonRight - button->width(),
+                     runLogButtonTop);
+        return base::eventFilter(watched, event);
+    }
     // Page show handlers run when the program shows a page, not when the window is restored.
     const bool pageShown = event->type() == QEvent::Show && !event->spontaneous()
         && (watched == m_ui->noticePage || watched == m_ui->stationsPage);
@@ -268,6 +328,7 @@ void MainWindow::prepareWindow()
     m_ui->stationGrid->hide();
     folderTree->hide();
     m_ui->stationGrid->prepare();
+    showSelectionCount();
     readFolderSettings();
     readStations(false);
 }
@@ -423,16 +484,10 @@ void MainWindow::showChosenFolder()
             folderTree->setDirectory(before);
         return;
     }
-    setGrowingLabel(m_ui->noticeFolderLabel, folderTree->Directory());
-    setGrowingLabel(m_ui->settingsFolderLabel, folderTree->Directory());
+    m_ui->noticeFolderLabel->setText(folderTree->Directory());
+    m_ui->settingsFolderLabel->setText(folderTree->Directory());
     // Until a folder is chosen, the blank label says where that is done.
     m_ui->noFolderHint->setVisible(m_ui->noticeFolderLabel->text().isEmpty());
-}
-
-void MainWindow::setGrowingLabel(QLabel* label, const QString& text)
-{
-    label->setText(text);
-    label->resize(std::max(labelMinimumWidth, label->sizeHint().width()), labelHeight);
 }
 
 void MainWindow::showPasswordPrompt()
@@ -455,6 +510,8 @@ void MainWindow::showSettingsView(QWidget* view)
     m_gate->showPrompt(view == nullptr);
     folderTree->setVisible(view == folderTree);
     m_ui->stationGrid->setVisible(view == m_ui->stationGrid);
+    // Set like the grid, on an unlocked page only.
+    m_ui->parallelStationsBox->setEnabled(m_ui->stationSettingsButton->isEnabled());
 }
 
 void MainWindow::showNoticePage()
@@ -493,6 +550,20 @@ void MainWindow::previewFocusedFile()
 NoticeSelection MainWindow::noticeSelection() const
 {
     return m_notices->selection();
+}
+
+void MainWindow::showSelectionCount()
+{
+    m_ui->selectionCountLabel->setText(m_notices->countText());
+}
+
+bool MainWindow::reportEmptySelection()
+{
+    const QString message = m_notices->emptySelectionMessage();
+    if (message.isEmpty())
+        return false;
+    m_ui->logPane->addLine(message, true);
+    return true;
 }
 
 void MainWindow::previewFile(const QString& path)

@@ -12,7 +12,6 @@
 
 #include <memory>
 
-class QLabel;
 class QMessageBox;
 class CommandLabel;
 class FolderTree;
@@ -42,6 +41,9 @@ public:
 
     // The notices that Send would upload now: the highlighted files of the notice list.
     NoticeSelection noticeSelection() const;
+    // Send's first step: with no notice highlighted, says so in the pane and returns true
+    // (the run is not started).
+    bool reportEmptySelection();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -80,7 +82,10 @@ private:
 
     // The settings page shows one view: the password prompt (nullptr), the tree or the grid.
     void showSettingsView(QWidget* view);
-    void setGrowingLabel(QLabel* label, const QString& text);
+    void showSelectionCount();
+    // The window's size (and whether it was maximised) in Window.ini beside the other files.
+    void restoreWindowSize();
+    void saveWindowSize() const;
     void previewFile(const QString& path);
 
     // Components placed where the window description holds their placeholders.

@@ -55,6 +55,18 @@ NoticeSelection NoticeList::selection() const
     return selection;
 }
 
+QString NoticeList::countText() const
+{
+    return tr("已选 %1 个文件").arg(selection().names().size());
+}
+
+QString NoticeList::emptySelectionMessage() const
+{
+    if (!selection().names().isEmpty())
+        return {};
+    return tr("没有选中要传送的通知文件：请先在“通知文件”页中选中它们");
+}
+
 void NoticeList::setMask(const QString& mask)
 {
     keepingSelection([this, &mask] { m_view->setMask(mask); });

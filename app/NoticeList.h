@@ -23,6 +23,10 @@ public:
 
     // The highlighted files in list order, at most NoticeSelection::capacity of them.
     NoticeSelection selection() const;
+    // "已选 3 个文件": how many files Send would take now.
+    QString countText() const;
+    // What Send says when no file is highlighted; empty when one is.
+    QString emptySelectionMessage() const;
     void setMask(const QString& mask);
     // Moves the view to `folder` (nothing when empty) and follows the folder it shows.
     void showFolder(const QString& folder);

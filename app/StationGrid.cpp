@@ -7,18 +7,26 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QHeaderView>
-#include <QIntValidator>
 #include <QLineEdit>
+#include <QRegularExpression>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QTableView>
 #include <QTableWidgetItem>
+#include <QUrl>
 #include <QValidator>
 
+#include <arpa/inet.h>
+
 #include <algorithm>
+#include <functional>
 
 namespace {
 
 constexpr int numberColumnWidth = 18;
 // Grid columns as the row numbers count them (1 is the station's name).
+constexpr int addressColumn = 2;
+constexpr int passwordColumn = 4;
 constexpr int portColumn = 5;
 constexpr int modeColumn = 6;
 constexpr int tempNameColumn = 7;
@@ -65,15 +73,85 @@ QStringList choicesOf(int column)
     return {};
 }
 
+QString gridText(const char* text)
+{
+    return QCoreApplication::translate("StationGrid", text);
+}
+
+// What a cell of `column` shows of its text: a password as one dot per character.
+QString shownCellText(int column, const QString& text)
+{
+    return column == passwordColumn ? QString(text.size(), QChar(0x25CF)) : text;
+}
+
+// An IPv4 or IPv6 address, or a host name (letters, digits and hyphens between dots; a
+// name in another script as its ASCII form). "+" takes the address above, a blank leaves
+// the row out: both are the grid's own rules.
+bool isStationAddress(const QString& text)
+{
+    const QString address = text.trimmed();
+    const QByteArray numeric = address.toLatin1();
+    unsigned char bytes[16];
+    if (address.isEmpty() || address == QStringLiteral("+")
+        || ::inet_pton(AF_INET, numeric.constData(), bytes) == 1
+        || ::inet_pton(AF_INET6, numeric.constData(), bytes) == 1)
+        return true;
+    static const QRegularExpression label(
+        QStringLiteral("^[A-Za-z0-9]([A-Za-z0-9-]{0,61}[A-Za-z0-9])?$"));
+    QString name = QString::fromLatin1(QUrl::toAce(address));
+    if (name.endsWith(u'.'))
+        name.chop(1);
+    const QStringList labels = name.split(u'.');
+    if (name.isEmpty() || name.size() > 253)
+        return false;
+    // Four numbers that inet_pton refused are a mistyped IPv4 address, not a name.
+    static const QRegularExpression dottedQuad(QStringLiteral("^[0-9]+(\\.[0-9]+){3}$"));
+    return std::all_of(labels.begin(), labels.end(),
+                       [](const QString& part) { return label.match(part).hasMatch(); })
+        && !dottedQuad.match(name).hasMatch();
+}
+
+// A port of digits, 1 to 65535; anything else is refused as it is typed, with a message.
+class PortValidator : public QValidator {
+public:
+    PortValidator(QObject* parent, std::function<void()> refused)
+        : QValidator(parent)
+        , m_refused(std::move(refused))
+    {
+    }
+
+    State validate(QString& input, int&) const override
+    {
+        if (input.isEmpty())
+            return Intermediate;
+        bool number = false;
+        const uint port = input.toUInt(&number);
+        if (number && port >= 1 && port <= 65535 && !input.startsWith(u'0'))
+            return Acceptable;
+        m_refused();
+        return Invalid;
+    }
+
+private:
+    std::function<void()> m_refused;
+};
+
 // Keeps a cell within the bytes its field holds in GBK: of a text typed, pasted or committed by
 // an input method, the characters that would pass the limit are dropped, at the cursor, so
-// that the longest part that fits stays.
+// that the longest part that fits stays; `cut` says so.
 class FieldBytesValidator : public QValidator {
 public:
-    using QValidator::QValidator;
+    FieldBytesValidator(QObject* parent, std::function<void()> cut)
+        : QValidator(parent)
+        , m_cut(std::move(cut))
+    {
+    }
 
     State validate(QString& input, int& position) const override
     {
+        const bool tooLong = platform::toCodePage(input).size() > StationFile::fieldBytes;
+        if (tooLong)
+            m_cut();
         while (platform::toCodePage(input).size() > StationFile::fieldBytes) {
             if (position <= 0)
                 return Invalid;
@@ -87,6 +165,9 @@ public:
         }
         return Acceptable;
     }
+
+private:
+    std::function<void()> m_cut;
 };
 
 class StationCellDelegate : public QStyledItemDelegate {
@@ -102,17 +183,23 @@ public:
             return list;
         }
         QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        auto* grid = static_cast<StationGrid*>(this->parent());
+        const auto refuse = [grid](const char* message) {
+            return [grid, message] { emit grid->inputRefused(gridText(message)); };
+        };
         if (index.column() == portColumn - 1) {
             if (auto* line = qobject_cast<QLineEdit*>(editor))
-                line->setValidator(new QIntValidator(1, 65535, line));
+                line->setValidator(new PortValidator(
+                    line, refuse(QT_TRANSLATE_NOOP("StationGrid", "端口须是 1 到 65535 之间的数"))));
             return editor;
         }
         if (auto* line = qobject_cast<QLineEdit*>(editor)) {
             // A line break or NUL would cut the command that carries a user name or password.
-            auto* grid = static_cast<StationGrid*>(this->parent());
             line->setValidator(new OneLineValidator(
                 line, [grid] { emit grid->inputRefused(lineBreakRefusedMessage()); },
-                new FieldBytesValidator(line)));
+                new FieldBytesValidator(
+                    line, refuse(QT_TRANSLATE_NOOP(
+                              "StationGrid", "每格最多 16 字节（8 个汉字）：多出的部分已截去")))));
         }
         return editor;
     }
@@ -129,10 +216,27 @@ public:
     void setModelData(QWidget* editor, QAbstractItemModel* model,
                       const QModelIndex& index) const override
     {
-        if (auto* list = qobject_cast<QComboBox*>(editor))
+        if (auto* list = qobject_cast<QComboBox*>(editor)) {
             model->setData(index, list->currentText());
-        else
-            QStyledItemDelegate::setModelData(editor, model, index);
+            return;
+        }
+        // The cell keeps the address it had.
+        const auto* line = qobject_cast<QLineEdit*>(editor);
+        if (line && index.column() == addressColumn - 1 && !isStationAddress(line->text())) {
+            emit static_cast<StationGrid*>(parent())->inputRefused(
+                gridText(QT_TRANSLATE_NOOP("StationGrid",
+                                           "“%1”既不是 IP 地址，也不是主机名，未被接受"))
+                    .arg(line->text()));
+            return;
+        }
+        QStyledItemDelegate::setModelData(editor, model, index);
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->text = shownCellText(index.column() + 1, option->text);
     }
 };
 
@@ -148,6 +252,111 @@ StationGrid::StationGrid(QWidget* parent)
     verticalHeader()->setSectionsMovable(false);
     verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
     setItemDelegate(new StationCellDelegate(this));
+    createFrozenColumn();
+}
+
+void StationGrid::createFrozenColumn()
+{
+    // Shares the grid's model and selection; clicks on it select the name, typing edits it
+    // in the grid, which then scrolls back to show it.
+    m_frozen = new QTableView(this);
+    m_frozen->setObjectName(QStringLiteral("frozenNameColumn"));
+    m_frozen->setModel(model());
+    m_frozen->setSelectionModel(selectionModel());
+    m_frozen->setFocusPolicy(Qt::NoFocus);
+    m_frozen->setEditTriggers(NoEditTriggers);
+    m_frozen->verticalHeader()->hide();
+    m_frozen->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_frozen->horizontalHeader()->setHighlightSections(false);
+    m_frozen->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_frozen->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_frozen->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_frozen->setVerticalScrollMode(ScrollPerPixel);
+    m_frozen->setFrameShape(QFrame::NoFrame);
+    m_frozen->hide();
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, m_frozen->verticalScrollBar(),
+            &QScrollBar::setValue);
+    connect(m_frozen->verticalScrollBar(), &QScrollBar::valueChanged, verticalScrollBar(),
+            &QScrollBar::setValue);
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this,
+            &StationGrid::placeFrozenColumn);
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this,
+            &StationGrid::placeFrozenColumn);
+    connect(m_frozen, &QTableView::pressed, this, [this] { setFocus(Qt::MouseFocusReason); });
+    // A right click on a name opens the grid's menu for that row.
+    m_frozen->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_frozen, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
+        emit customContextMenuRequested(
+            viewport()->mapFromGlobal(m_frozen->viewport()->mapToGlobal(position)));
+    });
+}
+
+void StationGrid::updateGeometries()
+{
+    base::updateGeometries();
+    placeFrozenColumn();
+}
+
+void StationGrid::placeFrozenColumn()
+{
+    if (!m_frozen)
+        return;
+    // Only while the name column is scrolled out of full view.
+    const bool scrolled = horizontalScrollBar()->value() > 0;
+    m_frozen->setVisible(scrolled && columnCount() > 0);
+    if (!scrolled || columnCount() == 0)
+        return;
+    for (int column = 1; column < columnCount(); ++column)
+        m_frozen->setColumnHidden(column, true);
+    m_frozen->setColumnWidth(0, columnWidth(0));
+    m_frozen->verticalHeader()->setMinimumSectionSize(verticalHeader()->minimumSectionSize());
+    m_frozen->verticalHeader()->setDefaultSectionSize(verticalHeader()->defaultSectionSize());
+    m_frozen->horizontalHeader()->setFixedHeight(horizontalHeader()->height());
+    m_frozen->setGeometry(frameWidth() + verticalHeader()->width(), frameWidth(),
+                          columnWidth(0), horizontalHeader()->height() + viewport()->height());
+    m_frozen->verticalScrollBar()->setValue(verticalScrollBar()->value());
+}
+
+void StationGrid::scrollTo(const QModelIndex& index, ScrollHint hint)
+{
+    base::scrollTo(index, hint);
+    // A cell right of the names is not left under their copy.
+    const int hidden = columnWidth(0) - columnViewportPosition(index.column());
+    if (index.isValid() && index.column() > 0 && horizontalScrollBar()->value() > 0 && hidden > 0)
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() - hidden);
+}
+
+bool StationGrid::isEdgeCell(const QModelIndex& index, bool next) const
+{
+    if (!index.isValid())
+        return true;
+    return next ? index.row() == rowCount() - 1 && index.column() == columnCount() - 1
+                : index.row() == 0 && index.column() == 0;
+}
+
+bool StationGrid::focusNextPrevChild(bool next)
+{
+    // Past the last cell the focus goes on to the next control instead of back to the first.
+    if (isEdgeCell(currentIndex(), next))
+        return QWidget::focusNextPrevChild(next);
+    return base::focusNextPrevChild(next);
+}
+
+void StationGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    const bool next = hint == QAbstractItemDelegate::EditNextItem;
+    if ((next || hint == QAbstractItemDelegate::EditPreviousItem)
+        && isEdgeCell(currentIndex(), next)) {
+        base::closeEditor(editor, QAbstractItemDelegate::NoHint);
+        QWidget::focusNextPrevChild(next);
+        return;
+    }
+    base::closeEditor(editor, hint);
+}
+
+QString StationGrid::shownText(int column, int row) const
+{
+    return shownCellText(column, cell(column, row));
 }
 
 void StationGrid::prepare()

@@ -6,12 +6,19 @@
 
 #include <QTableWidget>
 
+class QTableView;
+
 // Row 0 (the headings) and column 0 (the row numbers) are the table's headers; rows and
 // columns of stations are counted from 1, as the row numbers show them. A cell editor takes
 // no more than the 16 GBK bytes of a field. Columns 5 to 8 hold what Stations.ini keeps:
 // the port (1-65535), the transfer mode (auto / 主动 / 被动, chosen from a list), a tick
 // box for uploads under a temporary name (临时名) and the TLS choice (加密: auto / 必须 /
 // 关闭, chosen from a list).
+// The name column stays in view: scrolled sideways, a copy of it covers the left edge. The
+// password column shows dots until its cell is edited. Tab on the last cell (Shift+Tab on the
+// first) leaves the grid for the next (previous) control. A port outside 1-65535, an address
+// that is neither an IP address nor a host name and a text longer than its field are refused
+// or cut with a message (inputRefused).
 class StationGrid : public QTableWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(StationGrid)
@@ -48,12 +55,27 @@ public:
     // Hands the text of the open cell editor to its cell.
     void commitEditor();
 
+    // The text cell (column, row) shows: a password as dots.
+    QString shownText(int column, int row) const;
+
 signals:
     // A cell refused what was typed or pasted into it (a line break, say): `message` says why.
     void inputRefused(const QString& message);
 
+protected:
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+    bool focusNextPrevChild(bool next) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void updateGeometries() override;
+
 private:
+    // True when `index` is the cell that Tab (next) or Shift+Tab leaves the grid from.
+    bool isEdgeCell(const QModelIndex& index, bool next) const;
+    void createFrozenColumn();
+    void placeFrozenColumn();
     QString cell(int column, int row) const;
     void setCell(int column, int row, const QString& text);
     void setTempName(int row, bool on);
+
+    QTableView* m_frozen = nullptr;
 };

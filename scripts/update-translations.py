@@ -209,6 +209,17 @@ EN = {
     "✔ 已送达，已核对": "✔ delivered, checked",
     "✓ 已送达，未核对": "✓ delivered, not checked",
     "✗ 未送达": "✗ not delivered",
+    # The growing window: selection count, find bar, the grid's refusals, stations at once.
+    "已选 %1 个文件": "%1 selected",
+    "没有选中要传送的通知文件：请先在“通知文件”页中选中它们":
+        "No notice is highlighted: highlight the files to send on the Notices page first",
+    "查找（Enter 或 F3：下一个，Esc：关闭）": "Find (Enter or F3: next, Esc: close)",
+    "端口须是 1 到 65535 之间的数": "The port must be a number from 1 to 65535",
+    "每格最多 16 字节（8 个汉字）：多出的部分已截去":
+        "A cell holds at most 16 bytes (8 Chinese characters): the rest was cut off",
+    "“%1”既不是 IP 地址，也不是主机名，未被接受":
+        "\"%1\" is neither an IP address nor a host name; not accepted",
+    "同时传送的站点数": "Stations at once",
 }
 
 ZH = {

@@ -44,6 +44,13 @@ The next connection remembers the certificate the station shows then.</translati
     </message>
   </context>
   <context>
+    <name>LogPane</name>
+    <message>
+      <source>查找（Enter 或 F3：下一个，Esc：关闭）</source>
+      <translation>Find (Enter or F3: next, Esc: close)</translation>
+    </message>
+  </context>
+  <context>
     <name>MainWindow</name>
     <message>
       <source>Zarvel   0.0.1版</source>
@@ -98,6 +105,10 @@ The next connection remembers the certificate the station shows then.</translati
       <translation>Stations</translation>
     </message>
     <message>
+      <source>同时传送的站点数</source>
+      <translation>Stations at once</translation>
+    </message>
+    <message>
       <source>请输入系统设置口令：    </source>
       <translation>Settings password:</translation>
     </message>
@@ -141,10 +152,6 @@ The next connection remembers the certificate the station shows then.</translati
                                         Tellumar</translation>
     </message>
     <message>
-      <source>传送记录(&amp;L)</source>
-      <translation>Send &amp;log</translation>
-    </message>
-    <message>
       <source>传送(&amp;S)</source>
       <translation>&amp;Send</translation>
     </message>
@@ -155,6 +162,10 @@ The next connection remembers the certificate the station shows then.</translati
     <message>
       <source>退出(&amp;X)</source>
       <translation>E&amp;xit</translation>
+    </message>
+    <message>
+      <source>传送记录(&amp;L)</source>
+      <translation>Send &amp;log</translation>
     </message>
     <message>
       <source>正在传送，确定要中断并退出吗？</source>
@@ -185,6 +196,14 @@ The next connection remembers the certificate the station shows then.</translati
       <translation>No notices here.
 
 To choose their folder, open the Settings tab, enter the password, pick Local and select the folder in the tree.</translation>
+    </message>
+    <message>
+      <source>已选 %1 个文件</source>
+      <translation>%1 selected</translation>
+    </message>
+    <message>
+      <source>没有选中要传送的通知文件：请先在“通知文件”页中选中它们</source>
+      <translation>No notice is highlighted: highlight the files to send on the Notices page first</translation>
     </message>
   </context>
   <context>
@@ -643,6 +662,18 @@ To choose their folder, open the Settings tab, enter the password, pick Local an
     <message>
       <source>关闭</source>
       <translation>off</translation>
+    </message>
+    <message>
+      <source>端口须是 1 到 65535 之间的数</source>
+      <translation>The port must be a number from 1 to 65535</translation>
+    </message>
+    <message>
+      <source>每格最多 16 字节（8 个汉字）：多出的部分已截去</source>
+      <translation>A cell holds at most 16 bytes (8 Chinese characters): the rest was cut off</translation>
+    </message>
+    <message>
+      <source>“%1”既不是 IP 地址，也不是主机名，未被接受</source>
+      <translation>"%1" is neither an IP address nor a host name; not accepted</translation>
     </message>
     <message>
       <source>服务器名</source>

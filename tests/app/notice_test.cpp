@@ -48,7 +48,14 @@ protected:
                           m_view->visualItemRect(item(name)).center());
     }
 
-    QStringList table() const { return m_form->noticeSelection().names(); }
+    // The highlighted names, checked against the count the page shows.
+    QStringList table() const
+    {
+        const QStringList names = m_form->noticeSelection().names();
+        EXPECT_EQ(m_form->findChild<QLabel*>("selectionCountLabel")->text(),
+                  QStringLiteral("已选 %1 个文件").arg(names.size()));
+        return names;
+    }
 
     testsupport::TempTree m_notices;
     FileListView* m_view = nullptr;
@@ -128,6 +135,13 @@ TEST_F(NoticePageTest, TheTableIsTheHighlightInListOrderHoweverItWasMade)
     click("readme", Qt::ControlModifier);
     EXPECT_EQ(table().size(), 0);
     EXPECT_EQ(m_memo->toPlainText(), "kept");
+
+    // Send with nothing highlighted says so and goes no further.
+    EXPECT_TRUE(m_form->reportEmptySelection());
+    EXPECT_EQ(m_memo->toPlainText(),
+              QStringLiteral("没有选中要传送的通知文件：请先在“通知文件”页中选中它们"));
+    click("readme");
+    EXPECT_FALSE(m_form->reportEmptySelection());
 }
 
 TEST_F(NoticePageTest, TheListFollowsTheFolderAndKeepsTheSelectionOfFilesThatRemain)

@@ -1,7 +1,19 @@
 // The main window as a user meets it: structure at first start, closing, the error box.
 #include "WindowFixture.h"
 
+#include "app/LogPane.h"
+#include "app/StationGrid.h"
+
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QScreen>
+#include <QSpinBox>
+#include <QTextBlock>
+#include <QTextLayout>
+
+#include <tuple>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
@@ -43,8 +55,8 @@ TEST_F(WindowTest, FirstStartShowsTheDescribedWindow)
     MainWindow& form = open();
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Zarvel   0.0.1版"));
     EXPECT_EQ(form.size(), QSize(568, 348));
-    EXPECT_EQ(form.minimumSize(), form.maximumSize()) << "not resizable";
-    EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(form.minimumSize(), QSize(568, 348)) << "grows from its start size";
+    EXPECT_TRUE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
 
     auto* pages = child<QTabWidget>("pages");
@@ -89,6 +101,13 @@ TEST_F(WindowTest, FirstStartShowsTheDescribedWindow)
     EXPECT_EQ(child<QLineEdit>("passwordEdit")->echoMode(), QLineEdit::Password);
     EXPECT_TRUE(child<QLabel>("settingsFolderCaption")->isVisible());
     EXPECT_FALSE(child<QWidget>("stationGrid")->isVisible());
+    // Set with the grid once unlocked; the run view's place stays empty until a run.
+    auto* parallel = child<QSpinBox>("parallelStationsBox");
+    EXPECT_FALSE(parallel->isEnabled());
+    EXPECT_EQ(std::tuple(parallel->minimum(), parallel->maximum(), parallel->value()),
+              std::tuple(1, 9, 4));
+    EXPECT_EQ(child<QLabel>("parallelStationsCaption")->text(), QStringLiteral("同时传送的站点数"));
+    EXPECT_FALSE(child<QWidget>("runViewArea")->isVisible());
 
     // The station grid: headings, row numbers 1 to 9, all cells empty.
     auto* grid = child<QTableWidget>("stationGrid");
@@ -173,4 +192,136 @@ TEST_F(WindowTest, FailuresAtStartAndEndReachTheErrorBoxAndTheProgramGoesOn)
     form.close();
     EXPECT_EQ(m_errors.last(), "File access denied.");
     EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(WindowTest, TheWindowGrowsWithItsListsGridAndLogAndKeepsItsSize)
+{
+    MainWindow& form = open();
+    openGrid();
+    auto* pane = child<QWidget>("logPane");
+    auto* grid = child<QWidget>("stationGrid");
+    const QSize paneBefore = pane->size();
+    const QSize gridBefore = grid->size();
+    form.resize(700, 500);
+    ASSERT_TRUE(QTest::qWaitFor([&form] { return form.size() == QSize(700, 500); }))
+        << "resizable";
+    // The growth is shared between the pages and the log, as their start widths are.
+    EXPECT_GT(pane->width(), paneBefore.width() + 50);
+    EXPECT_EQ(pane->height(), paneBefore.height() + 152);
+    EXPECT_GT(grid->width(), gridBefore.width() + 50);
+    EXPECT_EQ(grid->height(), gridBefore.height() + 152);
+    EXPECT_EQ(child<QPushButton>("exitButton")->geometry().bottom(),
+              child<QWidget>("logFrame")->geometry().bottom() + 37)
+        << "the buttons stay under the log";
+    EXPECT_EQ(child<QPushButton>("runLogButton")->geometry().right() + 4,
+              child<QWidget>("logFrame")->geometry().right());
+    destroy();
+
+    MainWindow& second = open();
+    EXPECT_EQ(second.size(), QSize(700, 500)) << "remembered in Window.ini";
+    second.showMaximized();
+    ASSERT_TRUE(QTest::qWaitFor([&second] { return second.isMaximized(); }));
+    destroy();
+    EXPECT_TRUE(open().isMaximized());
+    destroy();
+
+    // A size saved on a larger screen is cut to this one; never below the start size.
+    const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
+    for (const QSize& saved : {QSize(9000, 9000), QSize(100, 100)}) {
+        QFile::remove(settingsFile("Window.ini"));
+        writeSettings("Window.ini", QStringLiteral("[Window]\nsize=@Size(%1 %2)\n")
+                                        .arg(saved.width())
+                                        .arg(saved.height())
+                                        .toLatin1());
+        const QSize size = open().size();
+        EXPECT_EQ(size, saved.boundedTo(screen).expandedTo(QSize(568, 348)));
+        destroy();
+    }
+}
+
+TEST_F(WindowTest, TabLeavesTheGridAtItsEdgesAndCtrlTabTurnsThePage)
+{
+    MainWindow& form = open();
+    openGrid();
+    auto* grid = child<StationGrid>("stationGrid");
+    grid->setFocus();
+    grid->setCurrentCell(grid->rowCount() - 1, grid->columnCount() - 1);
+    QTest::keyClick(grid, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), child<QSpinBox>("parallelStationsBox"));
+    EXPECT_TRUE(child<QSpinBox>("parallelStationsBox")->isEnabled()) << "unlocked like the grid";
+
+    // With the cell editor open, Shift+Tab on the first cell keeps the text and leaves too.
+    typeIntoGrid(1, 1, "one");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_FALSE(grid->holds(QApplication::focusWidget()));
+    EXPECT_EQ(gridText(1, 1), "one");
+    typeIntoGrid(2, 1, "x");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_TRUE(grid->holds(QApplication::focusWidget())) << "inside, Tab goes from cell to cell";
+
+    // Ctrl+Tab turns to the next page from any control, the last page back to the first.
+    auto* pages = child<QTabWidget>("pages");
+    for (const char* from : {"stationGrid", "logPane", "sendButton"}) {
+        const int before = pages->currentIndex();
+        child<QWidget>(from)->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+        EXPECT_EQ(pages->currentIndex(), (before + 1) % 3) << from;
+    }
+    QTest::keyClick(&form, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(pages->currentIndex(), 1);
+}
+
+TEST_F(WindowTest, TheLogWrapsBetweenWordsAndCanBeSearchedAndCopied)
+{
+    MainWindow& form = open();
+    auto* pane = child<LogPane>("logPane");
+    QStringList pairs;
+    for (int pair = 0xA0; pair < 0xC0; ++pair)
+        pairs << QString::number(pair, 16).toUpper();
+    const QString fingerprint = pairs.join(u':');
+    ASSERT_EQ(fingerprint.size(), 95);
+    const QString sentence = QStringLiteral("the needle certificate of station needle was "
+                                            "presented by the server and remembered");
+    pane->addLine(QStringLiteral("证书指纹 ") + fingerprint);
+    pane->addLine(sentence);
+    const QTextBlock first = pane->document()->firstBlock();
+    const QTextBlock second = first.next();
+    for (const QTextBlock& block : {first, second})
+        pane->document()->documentLayout()->blockBoundingRect(block);
+    const int fingerprintStart = int(first.text().indexOf(fingerprint));
+    const QTextLine line = first.layout()->lineForTextPosition(fingerprintStart);
+    ASSERT_TRUE(line.isValid());
+    EXPECT_GE(line.textStart() + line.textLength(), fingerprintStart + 95) << "on one line";
+    QTextLayout* sentenceLayout = second.layout();
+    ASSERT_GT(sentenceLayout->lineCount(), 1);
+    for (int line = 1; line < sentenceLayout->lineCount(); ++line)
+        EXPECT_EQ(second.text().at(sentenceLayout->lineAt(line).textStart() - 1), u' ') << line;
+
+    // Ctrl+F, Enter and F3 find each match in turn, then from the top again; Esc closes.
+    auto* findBar = child<QLineEdit>("logFindBar");
+    EXPECT_FALSE(findBar->isVisible());
+    QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(findBar->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), findBar);
+    typeText(findBar, "needle");
+    const int start = first.length() + int(sentence.indexOf("needle"));
+    const int next = first.length() + int(sentence.lastIndexOf("needle"));
+    QTest::keyClick(findBar, Qt::Key_Return);
+    EXPECT_EQ(pane->textCursor().selectionStart(), start);
+    QTest::keyClick(findBar, Qt::Key_F3);
+    EXPECT_EQ(pane->textCursor().selectionStart(), next);
+    QTest::keyClick(findBar, Qt::Key_F3);
+    EXPECT_EQ(pane->textCursor().selectionStart(), start);
+    QTest::keyClick(findBar, Qt::Key_Escape);
+    EXPECT_FALSE(findBar->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), pane);
+
+    // What is selected is copied by Ctrl+C and by the context menu.
+    QApplication::clipboard()->clear();
+    QTest::keyClick(pane, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "needle");
+    const std::unique_ptr<QMenu> menu(pane->createStandardContextMenu());
+    auto* copy = menu->findChild<QAction*>("edit-copy");
+    ASSERT_NE(copy, nullptr);
+    EXPECT_TRUE(copy->isEnabled());
 }
