@@ -72,7 +72,7 @@ void handOver([[maybe_unused]] MessageEvent* message)
 #endif
 }
 
-void takeOver([[maybe_unused]] MessageEvent* message)
+void takeOver([[maybe_unused]] QEvent* message)
 {
 #if defined(__SANITIZE_THREAD__)
     __tsan_acquire(message);
@@ -137,10 +137,11 @@ protected:
     // only because its procedure runs) gets nothing.
     bool event(QEvent* event) override
     {
+        // Before the first read: another thread may have made the event.
+        takeOver(event);
         if (event->type() != messageEventType)
             return QObject::event(event);
         auto* message = static_cast<MessageEvent*>(event);
-        takeOver(message);
         if (findWindow(m_handle) != this)
             return true;
         if (message->prepare && !message->prepare())

@@ -24,6 +24,14 @@ namespace testsupport {
 
 namespace {
 
+// A copy that shares no list storage with the peer's thread, which goes on appending: Qt's
+// copy-on-write would otherwise hand one buffer to two threads.
+template <typename List>
+List unshared(const List& list)
+{
+    return List(list.cbegin(), list.cend());
+}
+
 constexpr int smallReceiveBuffer = 4096;
 constexpr std::chrono::milliseconds pollSlice(20);
 
@@ -357,19 +365,19 @@ bool ScriptedFtpPeer::waitUntilFinished(milliseconds timeout)
 QList<QByteArray> ScriptedFtpPeer::commands() const
 {
     std::lock_guard lock(m_mutex);
-    return m_commands;
+    return unshared(m_commands);
 }
 
 QList<QByteArray> ScriptedFtpPeer::uploads() const
 {
     std::lock_guard lock(m_mutex);
-    return m_uploads;
+    return unshared(m_uploads);
 }
 
 QStringList ScriptedFtpPeer::problems() const
 {
     std::lock_guard lock(m_mutex);
-    return m_problems;
+    return unshared(m_problems);
 }
 
 int ScriptedFtpPeer::connectionCount() const
