@@ -66,6 +66,16 @@ QString networkErrorLine()
                                        "------------------------------ 网络错误，请查明原因！");
 }
 
+QString stoppedReason()
+{
+    return QCoreApplication::translate("RunTexts", "已停止");
+}
+
+QString unexpectedFailureCause(const QString& message)
+{
+    return QCoreApplication::translate("RunTexts", "意外错误：%1").arg(message);
+}
+
 QString stoppedLine()
 {
     return QCoreApplication::translate(

@@ -15,6 +15,10 @@ QString stationStartLine(const QString& stationName);
 QString successLine();
 QString networkErrorLine();
 QString stoppedLine();
+// Why a stopped station did not get a notice.
+QString stoppedReason();
+// What a station's session threw that nothing else caught.
+QString unexpectedFailureCause(const QString& message);
 QString endLine();
 
 // Red lines before the first station: files left out of the whole run.

@@ -105,8 +105,10 @@ protected:
         writeSettings("Dirt.cfg", QFile::encodeName(m_notices.path()) + "/\r\nin\r\n\r\n");
     }
 
-    // Opens the window with these stations and every notice selected with the mouse.
-    void openWith(const QByteArray& stations, quint16 port, TlsMode tls = TlsMode::Off)
+    // Opens the window with these stations and every notice selected with the mouse; one
+    // station at a time unless `parallel` says otherwise.
+    void openWith(const QByteArray& stations, quint16 port, TlsMode tls = TlsMode::Off,
+                  int parallel = 1)
     {
         writeSettings("Addf.cfg", stations);
         // Every station on the peers' port (without TLS unless asked); the scripts answer
@@ -115,6 +117,7 @@ protected:
         for (const Station& station : StationFile(settingsFile("Addf.cfg")).load())
             entries.append({station, {port, TransferMode::Active, false, tls}});
         StationSettings(settingsFile("Stations.ini")).save(entries);
+        StationSettings(settingsFile("Stations.ini")).saveParallelStations(parallel);
         open();
         auto* view = child<FileListView>("noticeList");
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
@@ -129,7 +132,13 @@ protected:
         return dynamic_cast<FtpClient*>(m_form->findChild<QObject*>("ftpClient"));
     }
 
-    void send() { QTest::mouseClick(child<QPushButton>("sendButton"), Qt::LeftButton); }
+    // Presses Send and waits for the run's end: the window itself never waits.
+    void send()
+    {
+        auto* button = child<QPushButton>("sendButton");
+        QTest::mouseClick(button, Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([button] { return button->isEnabled(); }, 60000));
+    }
     void stop() { QTest::mouseClick(child<QPushButton>("stopButton"), Qt::LeftButton); }
 
     Lines pane() const { return child<QTextEdit>("logPane")->toPlainText().split(u'\n'); }
@@ -327,14 +336,20 @@ TEST_F(SendRunTest, EachFailingStationGetsItsCauseItIsLoggedAndLeftTickedForARet
     const Lines lines = written.split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), expected.size());
     const QRegularExpression stamp(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d  "));
+    // Each station's lines are named by it; the run's own lines by none.
+    QString station;
     for (int line = 0; line < lines.size(); ++line) {
         EXPECT_TRUE(stamp.match(lines[line]).hasMatch()) << lines[line].toStdString();
-        EXPECT_TRUE(lines[line].mid(21).startsWith(expected[line])) << line;
+        if (expected[line].startsWith(start(QString()).left(3)))
+            station = expected[line].section(u' ', 2, 2);
+        const bool ownLine = line < 2 || line >= lines.size() - 3;
+        const QString tag = ownLine ? QString() : u'[' + station + QStringLiteral("] ");
+        EXPECT_TRUE(lines[line].mid(21).startsWith(tag + expected[line])) << line;
     }
     // The log file notes that a station went without TLS.
-    EXPECT_EQ(lines[6].mid(21), notEncrypted + QStringLiteral("  [站点 good，未加密]"));
+    EXPECT_EQ(lines[6].mid(21), "[good] " + notEncrypted + QStringLiteral("  [站点 good，未加密]"));
     EXPECT_EQ(lines[11].mid(21),
-              start("wrong") + QStringLiteral("  [127.0.0.2:%1 用户 clerk]").arg(port));
+              "[wrong] " + start("wrong") + QStringLiteral("  [127.0.0.2:%1 用户 clerk]").arg(port));
     EXPECT_FALSE(written.contains("pw") || written.contains("bad"));
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
