@@ -1,6 +1,7 @@
 // Send runs driven through the window against FTP servers on loopback addresses.
 #include "WindowFixture.h"
 
+#include "app/RunCoordinator.h"
 #include "app/StationFile.h"
 #include "app/StationSettings.h"
 #include "controls/explorer/FileListView.h"
@@ -17,17 +18,24 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMap>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSet>
+#include <QSettings>
 #include <QTableWidget>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
+#include <memory>
+#include <stdexcept>
+#include <vector>
 
 using Lines = QStringList;
 using namespace std::chrono_literals;
@@ -194,6 +202,48 @@ protected:
             }
         });
         poll->start(5);
+    }
+
+    // What runs tell the window: each station's states (repeats folded), its results, the
+    // most stations under way at once, and when each ended (ms after Send).
+    struct RunReport {
+        QMap<int, QList<StationState>> states;
+        QMap<int, QList<NoticeOutcome>> results;
+        QMap<int, qint64> endedAt;
+        QSet<int> underWay;
+        int mostUnderWay = 0;
+        QElapsedTimer clock;
+        std::function<void(RunCoordinator&)> onStart;
+    };
+    void watchRuns(RunReport& report)
+    {
+        QObject::connect(m_form.get(), &MainWindow::runStarted, m_form.get(),
+                         [&report](RunCoordinator* run, const QList<Station>&) {
+            report.clock.start();
+            if (report.onStart)
+                report.onStart(*run);
+            QObject::connect(run, &RunCoordinator::stationProgress, run,
+                             [&report](const StationProgress& progress) {
+                QList<StationState>& states = report.states[progress.station];
+                if (states.isEmpty() || states.last() != progress.state)
+                    states << progress.state;
+                if (progress.state >= StationState::Done)
+                    report.underWay.remove(progress.station);
+                else
+                    report.underWay.insert(progress.station);
+                report.mostUnderWay = std::max(report.mostUnderWay, int(report.underWay.size()));
+            });
+            QObject::connect(run, &RunCoordinator::stationFinished, run,
+                             [&report](int station, const QList<NoticeOutcome>& results) {
+                report.results[station] = results;
+                report.endedAt[station] = report.clock.elapsed();
+            });
+        });
+    }
+
+    void setRunValue(const QString& key, int value)
+    {
+        QSettings(settingsFile("Stations.ini"), QSettings::IniFormat).setValue("run/" + key, value);
     }
 
     testsupport::TempTree m_notices;
@@ -639,5 +689,164 @@ TEST_F(SendRunTest, AutoEncryptsWhereTheServerCanAndRemembersItsCertificate)
     const StationSettings settings(settingsFile("Stations.ini"));
     EXPECT_EQ(settings.certificate("127.0.0.2", plain.port()), print);
     EXPECT_EQ(settings.certificate("127.0.0.3", plain.port()), QByteArray());
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
+}
+
+namespace {
+
+const QString notice1Unchecked =
+    QStringLiteral("    notice1.txt  已传送 14 字节，未核对（服务器不支持 SIZE）");
+const QString zUnchecked = QStringLiteral("    z.txt  已传送 100,000 字节，未核对（服务器不支持 SIZE）");
+
+// A scripted station that answers after `wait` and stores both notices over PORT.
+void storesBoth(testsupport::ScriptedFtpPeer& peer, std::chrono::milliseconds wait)
+{
+    peer.delay(wait);
+    readyForUpload(peer).transfer().send("226 Done\r\n");
+    peer.reply("200 Port\r\n").reply("150 Go\r\n").transfer().send("226 Done\r\n");
+    peer.reply("221 Bye\r\n");
+}
+
+} // namespace
+
+TEST_F(SendRunTest, StationsGoSideBySideUpToTheSetNumberAndThePaneKeepsEachStationsLinesTogether)
+{
+    for (const int parallel : {2, 4}) {
+        SCOPED_TRACE(parallel);
+        testsupport::ScriptedFtpPeer a("127.0.0.2");
+        storesBoth(a, 300ms);
+        a.start();
+        StationServer b("127.0.0.3", a.port());
+        ASSERT_TRUE(b.isRunning()) << b.errorString().toStdString();
+        testsupport::ScriptedFtpPeer c("127.0.0.4", a.port());
+        c.delay(300ms).send("220 Ready\r\n").reply("331 Password?\r\n").reply("530 No\r\n");
+        c.start();
+        testsupport::ScriptedFtpPeer d("127.0.0.5", a.port());
+        storesBoth(d, 300ms);
+        d.start();
+        openWith(hostRecord("A", "127.0.0.2", "clerk", "pw") + hostRecord("B", "127.0.0.3", "clerk", "pw")
+                     + hostRecord("C", "127.0.0.4", "clerk", "pw")
+                     + hostRecord("D", "127.0.0.5", "clerk", "pw"),
+                 a.port(), TlsMode::Off, parallel);
+        RunReport report;
+        watchRuns(report);
+
+        send();
+        EXPECT_EQ(pane(),
+                  (Lines{header2, "", start("A"), notEncrypted, gbkNames, notice1Unchecked,
+                         zUnchecked, success, start("B"), notEncrypted, utf8Names, notice1Sent,
+                         zSent, success, start("C"), networkError, "    530 No", start("D"),
+                         notEncrypted, gbkNames, notice1Unchecked, zUnchecked, success, "",
+                         ending, retry}));
+        EXPECT_EQ(ticked(), Lines{"C"});
+        EXPECT_EQ(report.mostUnderWay, parallel);
+        const QList<StationState> delivered{StationState::Connecting, StationState::LoggingIn,
+                                            StationState::Sending, StationState::Done};
+        for (int station : {0, 1, 3}) {
+            QList<StationState> states = report.states[station];
+            states.removeAll(StationState::Checking);
+            EXPECT_EQ(states, delivered) << station;
+            ASSERT_EQ(report.results[station].size(), 2);
+            EXPECT_EQ(report.results[station][1].notice, "z.txt");
+        }
+        EXPECT_EQ(report.results[1][0].result, NoticeResult::DeliveredChecked);
+        EXPECT_EQ(report.results[0][0].result, NoticeResult::DeliveredUnchecked);
+        EXPECT_EQ(report.states[2].last(), StationState::Failed);
+        EXPECT_EQ(report.results[2].value(1).result, NoticeResult::NotDelivered);
+        EXPECT_EQ(report.results[2].value(1).reason, "530 No");
+        EXPECT_EQ(b.received("in/z.txt"), QByteArray(100000, 'z'));
+        EXPECT_TRUE(d.waitUntilFinished());
+        m_form.reset();
+    }
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
+}
+
+TEST_F(SendRunTest, ASilentStationCostsItsConnectLimitOnItsOwnThreadOnly)
+{
+    testsupport::ScriptedFtpPeer silent("127.0.0.2");
+    silent.delay(5000ms); // accepts, never greets
+    silent.start();
+    testsupport::ScriptedFtpPeer good("127.0.0.3", silent.port());
+    storesBoth(good, 0ms);
+    good.start();
+    openWith(hostRecord("S", "127.0.0.2", "clerk", "pw") + hostRecord("G", "127.0.0.3", "clerk", "pw"),
+             silent.port(), TlsMode::Off, 2);
+    setRunValue("connectLimitSeconds", 1);
+    setRunValue("idleLimitSeconds", 30);
+    RunReport report;
+    watchRuns(report);
+
+    send();
+    // G is done long before S's limit; S gives up after the connect limit, not the idle one.
+    EXPECT_LT(report.endedAt.value(1, 99999), 900);
+    EXPECT_GE(report.endedAt.value(0), 1000);
+    EXPECT_LT(report.endedAt.value(0), 3000);
+    EXPECT_EQ(pane(),
+              (Lines{header2, "", start("S"), networkError,
+                     QStringLiteral("    连接 127.0.0.2:%1 失败：1 秒内没有回应").arg(silent.port()),
+                     start("G"), notEncrypted, gbkNames, notice1Unchecked, zUnchecked, success, "",
+                     ending, retry}));
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
+}
+
+TEST_F(SendRunTest, StopReachesEveryWaitingStationAtOnceAndTheGridIsReadOnlyMeanwhile)
+{
+    std::vector<std::unique_ptr<testsupport::ScriptedFtpPeer>> peers;
+    QByteArray stations;
+    for (const char* name : {"A", "B", "C", "D"}) {
+        const QByteArray address = "127.0.0." + QByteArray::number(2 + peers.size());
+        peers.push_back(std::make_unique<testsupport::ScriptedFtpPeer>(
+            address, peers.empty() ? 0 : peers.front()->port()));
+        peers.back()->send("220 Ready\r\n").command(); // USER gets no answer
+        peers.back()->start();
+        stations += hostRecord(name, address, "clerk", "pw");
+    }
+    openWith(stations, peers.front()->port(), TlsMode::Off, 4);
+    openGrid();
+    QElapsedTimer sinceStop;
+    bool readOnly = false;
+    whenDuringRun(
+        [&] {
+            return std::all_of(peers.begin(), peers.end(),
+                               [](const auto& peer) { return hasCommand(*peer, "USER"); });
+        },
+        [&] {
+            readOnly = !child<QTableWidget>("stationGrid")->isEnabled()
+                && !child<QPushButton>("sendButton")->isEnabled();
+            sinceStop.start();
+            stop();
+        });
+    send();
+    EXPECT_LT(sinceStop.elapsed(), 1000);
+    EXPECT_TRUE(readOnly);
+    EXPECT_TRUE(child<QTableWidget>("stationGrid")->isEnabled());
+    EXPECT_EQ(pane(), (Lines{header2, "", start("A"), start("B"), start("C"), start("D"), stopped,
+                             "", ending, retry}));
+    EXPECT_EQ(ticked(), (Lines{"A", "B", "C", "D"}));
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
+}
+
+TEST_F(SendRunTest, AStationWhoseSessionThrowsEndsWithItsOwnLineAndTheOthersGoOn)
+{
+    testsupport::ScriptedFtpPeer a("127.0.0.2");
+    storesBoth(a, 0ms);
+    a.start();
+    openWith(hostRecord("X", "127.0.0.3", "clerk", "pw") + hostRecord("A", "127.0.0.2", "clerk", "pw"),
+             a.port(), TlsMode::Off, 2);
+    RunReport report;
+    report.onStart = [](RunCoordinator& run) {
+        run.beforeSession = [](int station) {
+            if (station == 0)
+                throw std::runtime_error("boom");
+        };
+    };
+    watchRuns(report);
+
+    send();
+    EXPECT_EQ(pane(), (Lines{header2, "", start("X"), QStringLiteral("    意外错误：boom"), start("A"),
+                             notEncrypted, gbkNames, notice1Unchecked, zUnchecked, success, "",
+                             ending, retry}));
+    EXPECT_EQ(report.states[0].last(), StationState::Failed);
+    EXPECT_EQ(ticked(), Lines{"X"});
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
