@@ -252,6 +252,8 @@ SendRun::Outcome SendRun::sendToStation(qsizetype index, const QList<Notice>& no
     m_client.UserID = platform::toCodePage(station.user);
     m_client.Password = platform::toCodePage(station.password);
     qsizetype undelivered = 0;
+    // The step a refusal ended, for its cause line; the files' own lines name theirs.
+    QString (*refusedStep)(const QString&) = nullptr;
     try {
         try {
             setState(StationState::Connecting);
@@ -260,8 +262,12 @@ SendRun::Outcome SendRun::sendToStation(qsizetype index, const QList<Notice>& no
             // A refused login may still have gone over TLS: the log tells before its cause.
             if (m_client.tlsSession().encrypted)
                 reportTls(station);
+            // A refused greeting is the server's whole answer, not a login.
+            if (m_client.greetingRead())
+                refusedStep = runtexts::loginRefusedCause;
             throw;
         }
+        refusedStep = runtexts::folderRefusedCause;
         reportTls(station);
         const QString encoding = ftp::encodingName(m_client.sessionEncoding());
         log(runtexts::nameEncodingLine(encoding));
@@ -270,7 +276,9 @@ SendRun::Outcome SendRun::sendToStation(qsizetype index, const QList<Notice>& no
         } catch (const NameEncodingError&) {
             return failStation(runtexts::folderNotEncodableCause(encoding), true);
         }
+        refusedStep = runtexts::typeRefusedCause;
         m_client.SetTransferType(typeLocal8);
+        refusedStep = nullptr;
         for (const Notice& notice : notices) {
             if (stopRequested())
                 break;
@@ -279,7 +287,8 @@ SendRun::Outcome SendRun::sendToStation(qsizetype index, const QList<Notice>& no
                 ++undelivered;
         }
     } catch (const FtpError& error) {
-        return failStation(runtexts::replyCause(error.message()), true);
+        const QString reply = runtexts::replyCause(error.message());
+        return failStation(refusedStep ? refusedStep(reply) : reply, true);
     } catch (const SocketError& error) {
         if (stopRequested())
             return Outcome::Stopped;

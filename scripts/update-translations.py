@@ -184,6 +184,11 @@ EN = {
         "---------------------------------------------------       Window closed, sending broken off!",
     "不是普通文件": "not a regular file",
     "正在传送，确定要中断并退出吗？": "Sending is in progress. Break it off and exit?",
+    # Stations side by side: the steps of cause lines, a session that failed unexpectedly.
+    "登录失败：%1": "login failed: %1",
+    "进入对方目录失败：%1": "cannot enter the remote folder: %1",
+    "设置传送类型失败：%1": "cannot set the transfer type: %1",
+    "意外错误：%1": "unexpected error: %1",
 }
 
 ZH = {

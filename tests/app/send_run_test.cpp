@@ -186,7 +186,7 @@ TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
             QStringLiteral("red: ------------------------------ 9 / 11 个文件未送达，请查明原因！"),
             start("wrong"),
             networkError,
-            "    530 Login incorrect",
+            QStringLiteral("    登录失败：530 Login incorrect"),
             start("closed"),
             networkError,
             QStringLiteral("    连接 127.0.0.4:%1 失败：连接被拒绝").arg(port),

@@ -212,6 +212,8 @@ protected:
         QMap<int, qint64> endedAt;
         QSet<int> underWay;
         int mostUnderWay = 0;
+        // Stations that had started when the first station ended.
+        int startedAtFirstEnd = 0;
         QElapsedTimer clock;
         std::function<void(RunCoordinator&)> onStart;
     };
@@ -235,6 +237,8 @@ protected:
             });
             QObject::connect(run, &RunCoordinator::stationFinished, run,
                              [&report](int station, const QList<NoticeOutcome>& results) {
+                if (report.results.isEmpty())
+                    report.startedAtFirstEnd = int(report.states.size());
                 report.results[station] = results;
                 report.endedAt[station] = report.clock.elapsed();
             });
@@ -348,12 +352,12 @@ TEST_F(SendRunTest, EachFailingStationGetsItsCauseItIsLoggedAndLeftTickedForARet
                          success,
                          start("wrong"),
                          networkError,
-                         "    530 Authentication failed.",
+                         QStringLiteral("    登录失败：530 Authentication failed."),
                          start("nofolder"),
                          notEncrypted,
                          utf8Names,
                          networkError,
-                         "    550 No such file or directory.",
+                         QStringLiteral("    进入对方目录失败：550 No such file or directory."),
                          start("good2"),
                          notEncrypted,
                          utf8Names,
@@ -698,12 +702,13 @@ const QString notice1Unchecked =
     QStringLiteral("    notice1.txt  已传送 14 字节，未核对（服务器不支持 SIZE）");
 const QString zUnchecked = QStringLiteral("    z.txt  已传送 100,000 字节，未核对（服务器不支持 SIZE）");
 
-// A scripted station that answers after `wait` and stores both notices over PORT.
+// A scripted station that takes `wait` to answer USER and stores both notices over PORT.
 void storesBoth(testsupport::ScriptedFtpPeer& peer, std::chrono::milliseconds wait)
 {
-    peer.delay(wait);
-    readyForUpload(peer).transfer().send("226 Done\r\n");
-    peer.reply("200 Port\r\n").reply("150 Go\r\n").transfer().send("226 Done\r\n");
+    peer.send("220 Ready\r\n").delay(wait).reply("331 Password?\r\n").reply("230 In\r\n");
+    peer.reply(testsupport::featUnknown).reply("250 Ok\r\n").reply("200 Type\r\n");
+    for (int file = 0; file < 2; ++file)
+        peer.reply("200 Port\r\n").reply("150 Go\r\n").transfer().send("226 Done\r\n");
     peer.reply("221 Bye\r\n");
 }
 
@@ -714,15 +719,15 @@ TEST_F(SendRunTest, StationsGoSideBySideUpToTheSetNumberAndThePaneKeepsEachStati
     for (const int parallel : {2, 4}) {
         SCOPED_TRACE(parallel);
         testsupport::ScriptedFtpPeer a("127.0.0.2");
-        storesBoth(a, 300ms);
+        storesBoth(a, 500ms);
         a.start();
         StationServer b("127.0.0.3", a.port());
         ASSERT_TRUE(b.isRunning()) << b.errorString().toStdString();
         testsupport::ScriptedFtpPeer c("127.0.0.4", a.port());
-        c.delay(300ms).send("220 Ready\r\n").reply("331 Password?\r\n").reply("530 No\r\n");
+        c.send("220 Ready\r\n").delay(500ms).reply("331 Password?\r\n").reply("530 No\r\n");
         c.start();
         testsupport::ScriptedFtpPeer d("127.0.0.5", a.port());
-        storesBoth(d, 300ms);
+        storesBoth(d, 500ms);
         d.start();
         openWith(hostRecord("A", "127.0.0.2", "clerk", "pw") + hostRecord("B", "127.0.0.3", "clerk", "pw")
                      + hostRecord("C", "127.0.0.4", "clerk", "pw")
@@ -735,11 +740,13 @@ TEST_F(SendRunTest, StationsGoSideBySideUpToTheSetNumberAndThePaneKeepsEachStati
         EXPECT_EQ(pane(),
                   (Lines{header2, "", start("A"), notEncrypted, gbkNames, notice1Unchecked,
                          zUnchecked, success, start("B"), notEncrypted, utf8Names, notice1Sent,
-                         zSent, success, start("C"), networkError, "    530 No", start("D"),
+                         zSent, success, start("C"), networkError, QStringLiteral("    登录失败：530 No"), start("D"),
                          notEncrypted, gbkNames, notice1Unchecked, zUnchecked, success, "",
                          ending, retry}));
         EXPECT_EQ(ticked(), Lines{"C"});
-        EXPECT_EQ(report.mostUnderWay, parallel);
+        // Never more than N at once; N at once as soon as the run starts.
+        EXPECT_LE(report.mostUnderWay, parallel);
+        EXPECT_EQ(report.startedAtFirstEnd, parallel);
         const QList<StationState> delivered{StationState::Connecting, StationState::LoggingIn,
                                             StationState::Sending, StationState::Done};
         for (int station : {0, 1, 3}) {
@@ -753,7 +760,7 @@ TEST_F(SendRunTest, StationsGoSideBySideUpToTheSetNumberAndThePaneKeepsEachStati
         EXPECT_EQ(report.results[0][0].result, NoticeResult::DeliveredUnchecked);
         EXPECT_EQ(report.states[2].last(), StationState::Failed);
         EXPECT_EQ(report.results[2].value(1).result, NoticeResult::NotDelivered);
-        EXPECT_EQ(report.results[2].value(1).reason, "530 No");
+        EXPECT_EQ(report.results[2].value(1).reason, QStringLiteral("登录失败：530 No"));
         EXPECT_EQ(b.received("in/z.txt"), QByteArray(100000, 'z'));
         EXPECT_TRUE(d.waitUntilFinished());
         m_form.reset();
