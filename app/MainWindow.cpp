@@ -6,9 +6,9 @@
 #include "app/LineValues.h"
 #include "app/NoticeList.h"
 #include "app/NoticeText.h"
+#include "app/RunCoordinator.h"
 #include "app/RunLog.h"
 #include "app/RunTexts.h"
-#include "app/RunCoordinator.h"
 #include "app/SettingsGate.h"
 #include "app/StationChecklist.h"
 #include "app/StationFile.h"
@@ -520,8 +520,7 @@ void MainWindow::sendNotices()
         setup.options << m_stationOptions[item];
     }
     // A Stations.ini that cannot be read runs with the defaults.
-    platform::guarded(
-        [&] { setup.settings = StationSettings(setup.settingsPath).runSettings(); });
+    platform::guarded([&] { setup.settings = StationSettings(setup.settingsPath).runSettings(); });
     const QList<Station> stations = setup.stations;
     m_run = new RunCoordinator(
         *ftpClient, [pane](const QString& line, bool isError) { pane->addLine(line, isError); },

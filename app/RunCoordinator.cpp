@@ -52,8 +52,8 @@ void RunCoordinator::start()
 
 void RunCoordinator::startNext()
 {
-    const qsizetype limit = std::clamp(m_setup.settings.parallelStations, 1,
-                                       RunSettings::maxParallelStations);
+    const qsizetype limit =
+        std::clamp(m_setup.settings.parallelStations, 1, RunSettings::maxParallelStations);
     while (m_stopPresses == 0 && m_next < m_stations.size()
            && qsizetype(m_running.size()) < limit) {
         const int station = int(m_next++);
@@ -61,17 +61,17 @@ void RunCoordinator::startNext()
         auto running = std::make_unique<Running>();
         running->station = station;
         running->thread = std::make_unique<QThread>();
-        running->worker = std::make_unique<StationWorker>(StationWorker::Job{
-            .position = station,
-            .station = m_setup.stations[station],
-            .options = m_setup.options.value(station),
-            .remoteFolder = m_setup.remoteFolder,
-            .selection = m_setup.notices,
-            .notices = m_notices,
-            .leftOut = m_lines.leftOutNotices(),
-            .settingsPath = m_setup.settingsPath,
-            .limits = m_setup.settings,
-            .beforeSession = beforeSession});
+        running->worker = std::make_unique<StationWorker>(
+            StationWorker::Job{.position = station,
+                               .station = m_setup.stations[station],
+                               .options = m_setup.options.value(station),
+                               .remoteFolder = m_setup.remoteFolder,
+                               .selection = m_setup.notices,
+                               .notices = m_notices,
+                               .leftOut = m_lines.leftOutNotices(),
+                               .settingsPath = m_setup.settingsPath,
+                               .limits = m_setup.settings,
+                               .beforeSession = beforeSession});
         StationWorker* worker = running->worker.get();
         QThread* thread = running->thread.get();
         worker->moveToThread(thread);
@@ -80,8 +80,9 @@ void RunCoordinator::startNext()
         connect(worker, &StationWorker::finished, this, &RunCoordinator::endStation);
         // The thread is done once its worker has said all: only then are both let go.
         connect(thread, &QThread::finished, this, [this, thread] {
-            const auto it = std::find_if(m_running.begin(), m_running.end(),
-                                         [thread](const auto& r) { return r->thread.get() == thread; });
+            const auto it =
+                std::find_if(m_running.begin(), m_running.end(),
+                             [thread](const auto& r) { return r->thread.get() == thread; });
             if (it == m_running.end())
                 return;
             (*it)->thread->wait();
@@ -142,7 +143,8 @@ void RunCoordinator::toEveryStation(Call call)
     for (const auto& running : m_running) {
         StationWorker* worker = running->worker.get();
         // Dispatched by the wait the station is in, on its own thread.
-        QMetaObject::invokeMethod(worker, [worker, call] { call(*worker); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            worker, [worker, call] { call(*worker); }, Qt::QueuedConnection);
     }
 }
 

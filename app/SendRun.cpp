@@ -49,11 +49,11 @@ QString verifyCause(const VerifyError& error)
 SendRun::SendRun(FtpClient& client, RunLog& log, QList<Station> stations, QString remoteFolder,
                  NoticeSelection notices)
     : SendRun(
-          client,
-          [&log](const QString& line, bool isError, const QString& note) {
-              log.add(line, isError, note);
-          },
-          std::move(stations), std::move(remoteFolder), std::move(notices))
+        client,
+        [&log](const QString& line, bool isError, const QString& note) {
+            log.add(line, isError, note);
+        },
+        std::move(stations), std::move(remoteFolder), std::move(notices))
 {
 }
 

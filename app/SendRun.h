@@ -76,7 +76,6 @@ public:
     const QList<qsizetype>& unfinishedStations() const { return m_unfinished; }
 
 private:
-
     // The notices that can be read and named on a station; each other one gets a red line
     // and is left out, and counts as not delivered to any station.
     QList<Notice> checkNotices();

@@ -320,13 +320,13 @@ RunSettings StationSettings::runSettings() const
         return ok && value >= lowest && value <= highest ? value : fallback;
     };
     const RunSettings defaults;
-    return {.parallelStations = number(QStringLiteral("parallelStations"),
-                                       defaults.parallelStations, 1,
-                                       RunSettings::maxParallelStations),
-            .connectLimitSeconds = number(QStringLiteral("connectLimitSeconds"),
-                                          defaults.connectLimitSeconds, 1, 3600),
-            .idleLimitSeconds = number(QStringLiteral("idleLimitSeconds"),
-                                       defaults.idleLimitSeconds, 1, 3600)};
+    return {
+        .parallelStations = number(QStringLiteral("parallelStations"), defaults.parallelStations, 1,
+                                   RunSettings::maxParallelStations),
+        .connectLimitSeconds =
+            number(QStringLiteral("connectLimitSeconds"), defaults.connectLimitSeconds, 1, 3600),
+        .idleLimitSeconds =
+            number(QStringLiteral("idleLimitSeconds"), defaults.idleLimitSeconds, 1, 3600)};
 }
 
 void StationSettings::saveParallelStations(int count) const

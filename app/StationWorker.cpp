@@ -65,7 +65,7 @@ void StationWorker::run()
         for (const SendRun::Notice& notice : m_job.notices)
             results << NoticeOutcome{notice.name, NoticeResult::NotDelivered, cause};
     }
-    setState(outcome == SendRun::Outcome::Sent     ? StationState::Done
+    setState(outcome == SendRun::Outcome::Sent         ? StationState::Done
                  : outcome == SendRun::Outcome::Failed ? StationState::Failed
                                                        : StationState::Stopped);
     emit finished(m_job.position, outcome, results);
@@ -143,8 +143,8 @@ void StationWorker::setState(StationState state, const QString& notice)
 
 void StationWorker::reportProgress()
 {
-    const bool inFile = m_progress.state == StationState::Sending
-        || m_progress.state == StationState::Checking;
+    const bool inFile =
+        m_progress.state == StationState::Sending || m_progress.state == StationState::Checking;
     const qint64 fileBytes = m_client && inFile ? m_client->lastUpload().sent : 0;
     m_progress.bytesDone = std::min(m_doneBytes + fileBytes, m_progress.bytesTotal);
     // All of a file is out: the server is storing and checking it.

@@ -28,9 +28,9 @@ public:
         LoadedStation options{};
         QString remoteFolder{};
         NoticeSelection selection{};
-        QList<SendRun::Notice> notices{};     // those the run's check let go
-        QList<NoticeOutcome> leftOut{};       // those it did not
-        QString settingsPath{};               // Stations.ini
+        QList<SendRun::Notice> notices{}; // those the run's check let go
+        QList<NoticeOutcome> leftOut{};   // those it did not
+        QString settingsPath{};           // Stations.ini
         RunSettings limits{};
         // Runs on the station's thread before its session: a seam for tests.
         std::function<void(int position)> beforeSession{};
