@@ -6,9 +6,9 @@
 #include "app/LineValues.h"
 #include "app/NoticeList.h"
 #include "app/NoticeText.h"
+#include "app/RunCoordinator.h"
 #include "app/RunLog.h"
 #include "app/RunTexts.h"
-#include "app/SendRun.h"
 #include "app/SettingsGate.h"
 #include "app/StationChecklist.h"
 #include "app/StationFile.h"
@@ -103,6 +103,8 @@ MainWindow::MainWindow(QWidget* parent)
 
 MainWindow::~MainWindow()
 {
+    // A run still going ends before the client it writes its lines with.
+    delete std::exchange(m_run, nullptr);
     // The application reports focus changes while the window's widgets are torn down.
     disconnect(m_focusConnection);
     if (!std::exchange(m_folderFileSaved, true))
@@ -579,40 +581,53 @@ void MainWindow::sendNotices()
     if (m_run)
         return;
     LogPane* pane = m_ui->logPane;
-    RunLog log([pane](const QString& line, bool isError) { pane->addLine(line, isError); },
-               RunLog::dailyPath(platform::logFolder(), QDate::currentDate()));
     // Item i of the list is station i of the file, with the options found for it.
-    const QList<int> items = m_stationChecklist->tickedItems();
-    QList<Station> stations;
-    QList<LoadedStation> options;
-    for (int item : items) {
-        stations << m_stations[item];
-        options << m_stationOptions[item];
+    m_runItems = m_stationChecklist->tickedItems();
+    RunCoordinator::Setup setup{.remoteFolder = m_ui->remoteFolderEdit->text(),
+                                .notices = noticeSelection(),
+                                .settingsPath = settingsPath(stationsIniName)};
+    for (int item : m_runItems) {
+        setup.stations << m_stations[item];
+        setup.options << m_stationOptions[item];
     }
-    SendRun run(*ftpClient, log, stations, m_ui->remoteFolderEdit->text(), noticeSelection());
-    run.useStationSettings(settingsPath(stationsIniName), options);
-    m_run = &run;
+    // A Stations.ini that cannot be read runs with the defaults.
+    platform::guarded([&] { setup.settings = StationSettings(setup.settingsPath).runSettings(); });
+    const QList<Station> stations = setup.stations;
+    m_run = new RunCoordinator(
+        *ftpClient, [pane](const QString& line, bool isError) { pane->addLine(line, isError); },
+        RunLog::dailyPath(platform::logFolder(), QDate::currentDate()), std::move(setup), this);
+    connect(m_run, &RunCoordinator::runFinished, this, guardedSlot(this, &MainWindow::endRun));
+    // The run took its own copy of stations and folders: they stay as they are until its end.
     m_ui->sendButton->setEnabled(false);
-    const auto runEnd = qScopeGuard([this] {
-        m_run = nullptr;
-        m_ui->sendButton->setEnabled(true);
-        if (m_closeAfterRun)
-            QTimer::singleShot(0, this, &QWidget::close);
-    });
+    m_ui->stationGrid->setEnabled(false);
+    folderTree->setEnabled(false);
 
-    run.closeLeftConnection();
     if (m_ui->remoteFolderEdit->text().isEmpty())
         m_ui->remoteFolderEdit->setText(QStringLiteral("."));
     pane->clearLog();
-    run.run();
+    emit runStarted(m_run, stations);
+    m_run->start();
+}
+
+void MainWindow::endRun()
+{
+    RunCoordinator* run = std::exchange(m_run, nullptr);
+    run->deleteLater();
+    m_ui->sendButton->setEnabled(true);
+    m_ui->stationGrid->setEnabled(true);
+    folderTree->setEnabled(true);
+    if (m_closeAfterRun) {
+        QTimer::singleShot(0, this, &QWidget::close);
+        return;
+    }
     // The next Send retries exactly what did not arrive.
-    if (!run.unfinishedStations().isEmpty() && !m_closeAfterRun) {
+    if (!run->unfinishedStations().isEmpty()) {
         QList<int> unfinished;
-        for (qsizetype station : run.unfinishedStations())
-            unfinished << items[station];
+        for (qsizetype station : run->unfinishedStations())
+            unfinished << m_runItems[station];
         m_stationChecklist->tickOnly(unfinished);
         platform::guarded([this] { saveTicks(); });
-        log.add(runtexts::retryLine());
+        run->addLine(runtexts::retryLine());
     }
 }
 

@@ -19,7 +19,7 @@ class FileListView;
 class DecoratedLabel;
 class FtpClient;
 class NoticeList;
-class SendRun;
+class RunCoordinator;
 class SettingsGate;
 class StationChecklist;
 
@@ -45,6 +45,11 @@ public:
     // (the run is not started).
     bool reportEmptySelection();
 
+signals:
+    // A run has started; its signals tell the stations' progress and results. It is deleted
+    // after its runFinished().
+    void runStarted(RunCoordinator* run, const QList<Station>& stations);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -65,6 +70,8 @@ private:
     void leaveStationGrid();
     void sendNotices();
     void requestStop();
+    // The run has ended: Send again, the retry ticks and line; the window closes if asked.
+    void endRun();
     // Closing during a run: asks, and on Yes ends the run as two presses of Stop and closes.
     void askToAbandonRun();
 
@@ -111,7 +118,9 @@ private:
     QList<qsizetype> m_rowStation;
     SettingsGate* m_gate = nullptr;
     // The run in progress, if any.
-    SendRun* m_run = nullptr;
+    RunCoordinator* m_run = nullptr;
+    // The stations page's ticked items that the run in progress sends to, in its order.
+    QList<int> m_runItems;
     bool m_closeAfterRun = false;
     // Asks whether a run is to be broken off when the window is closed during it.
     QMessageBox* m_abandonQuestion = nullptr;

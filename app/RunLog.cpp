@@ -26,11 +26,21 @@ RunLog::RunLog(PaneSink pane, QString filePath)
 
 void RunLog::add(const QString& line, bool isError, const QString& note)
 {
+    show(line, isError);
+    write(line, note, {});
+}
+
+void RunLog::show(const QString& line, bool isError)
+{
     // Lines carry server words: shown and kept, never obeyed by a terminal or a reader.
-    const QString shown = platform::printableText(line);
-    m_pane(shown, isError);
+    m_pane(platform::printableText(line), isError);
+}
+
+void RunLog::write(const QString& line, const QString& note, const QString& station)
+{
     if (!m_fileFailed)
-        writeToFile(shown, platform::printableText(note));
+        writeToFile(platform::printableText(line), platform::printableText(note),
+                    platform::printableText(station));
 }
 
 QString RunLog::dailyPath(const QString& folder, const QDate& day)
@@ -38,12 +48,15 @@ QString RunLog::dailyPath(const QString& folder, const QDate& day)
     return folder + day.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".log");
 }
 
-void RunLog::writeToFile(const QString& line, const QString& note)
+void RunLog::writeToFile(const QString& line, const QString& note, const QString& station)
 {
     if (!m_file.isOpen() && !openFile())
         return;
     QString text = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-        + QStringLiteral("  ") + line;
+        + QStringLiteral("  ");
+    if (!station.isEmpty())
+        text += u'[' + station + QStringLiteral("] ");
+    text += line;
     if (!note.isEmpty())
         text += QStringLiteral("  ") + note;
     const QByteArray bytes = (text + u'\n').toUtf8();

@@ -23,12 +23,17 @@ public:
     // characters and escape sequences first. A file that cannot be written gets one line in
     // the pane and is left alone for the rest of the run.
     void add(const QString& line, bool isError = false, const QString& note = {});
+    // The two halves of add(), for stations side by side: the file gets each line as it comes,
+    // named by its station ("[西区] " after the time; none for the run's own lines), the pane
+    // a station's lines when their turn comes.
+    void write(const QString& line, const QString& note, const QString& station);
+    void show(const QString& line, bool isError);
 
     // The log file of `day` in the log folder `folder` ("/" at its end).
     static QString dailyPath(const QString& folder, const QDate& day);
 
 private:
-    void writeToFile(const QString& line, const QString& note);
+    void writeToFile(const QString& line, const QString& note, const QString& station);
     bool openFile();
     // `reason` empty: the file's own error.
     void giveUpFile(const QString& reason = {});

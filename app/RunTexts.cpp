@@ -66,6 +66,31 @@ QString networkErrorLine()
                                        "------------------------------ 网络错误，请查明原因！");
 }
 
+QString loginRefusedCause(const QString& reply)
+{
+    return QCoreApplication::translate("RunTexts", "登录失败：%1").arg(reply);
+}
+
+QString folderRefusedCause(const QString& reply)
+{
+    return QCoreApplication::translate("RunTexts", "进入对方目录失败：%1").arg(reply);
+}
+
+QString typeRefusedCause(const QString& reply)
+{
+    return QCoreApplication::translate("RunTexts", "设置传送类型失败：%1").arg(reply);
+}
+
+QString stoppedReason()
+{
+    return QCoreApplication::translate("RunTexts", "已停止");
+}
+
+QString unexpectedFailureCause(const QString& message)
+{
+    return QCoreApplication::translate("RunTexts", "意外错误：%1").arg(message);
+}
+
 QString stoppedLine()
 {
     return QCoreApplication::translate(

@@ -15,6 +15,14 @@ QString stationStartLine(const QString& stationName);
 QString successLine();
 QString networkErrorLine();
 QString stoppedLine();
+// A refusal named by the step it ended: the login, the remote folder, the transfer type.
+QString loginRefusedCause(const QString& reply);
+QString folderRefusedCause(const QString& reply);
+QString typeRefusedCause(const QString& reply);
+// Why a stopped station did not get a notice.
+QString stoppedReason();
+// What a station's session threw that nothing else caught.
+QString unexpectedFailureCause(const QString& message);
 QString endLine();
 
 // Red lines before the first station: files left out of the whole run.

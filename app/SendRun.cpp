@@ -48,8 +48,19 @@ QString verifyCause(const VerifyError& error)
 
 SendRun::SendRun(FtpClient& client, RunLog& log, QList<Station> stations, QString remoteFolder,
                  NoticeSelection notices)
+    : SendRun(
+        client,
+        [&log](const QString& line, bool isError, const QString& note) {
+            log.add(line, isError, note);
+        },
+        std::move(stations), std::move(remoteFolder), std::move(notices))
+{
+}
+
+SendRun::SendRun(FtpClient& client, LineSink log, QList<Station> stations, QString remoteFolder,
+                 NoticeSelection notices)
     : m_client(client)
-    , m_log(log)
+    , m_log(std::move(log))
     , m_stations(std::move(stations))
     , m_remoteFolder(remoteFolder.isEmpty() ? QStringLiteral(".") : std::move(remoteFolder))
     , m_notices(std::move(notices))
@@ -82,36 +93,50 @@ void SendRun::closeLeftConnection()
 
 void SendRun::run()
 {
+    const QList<Notice> notices = begin();
+    for (qsizetype index = 0; index < m_stations.size() && !notices.isEmpty(); ++index) {
+        const Outcome outcome = stopRequested() ? Outcome::Stopped : sendStation(index, notices);
+        if (outcome == Outcome::Stopped) {
+            for (qsizetype left = index; left < m_stations.size(); ++left)
+                m_unfinished << left;
+            break;
+        }
+        if (outcome == Outcome::Failed)
+            m_unfinished << index;
+    }
+    end();
+}
+
+QList<SendRun::Notice> SendRun::begin()
+{
     log(runtexts::headerLine(m_notices.names().size()));
     if (m_notices.leftOut() > 0)
         log(runtexts::overCapacityLine(m_notices.leftOut(), NoticeSelection::capacity), true);
-    if (!m_notices.names().isEmpty()) {
-        const QList<Notice> notices = checkNotices();
-        m_refusedNotices = selectedCount() - notices.size();
-        log(QString());
-        bool stopLogged = false;
-        for (qsizetype index = 0; index < m_stations.size() && !notices.isEmpty(); ++index) {
-            const Outcome outcome =
-                stopRequested() ? Outcome::Stopped : sendToStation(index, notices);
-            if (outcome == Outcome::Stopped) {
-                logStopped();
-                stopLogged = true;
-                closeAfterStop();
-                for (qsizetype left = index; left < m_stations.size(); ++left)
-                    m_unfinished << left;
-                break;
-            }
-            if (outcome == Outcome::Failed) {
-                m_unfinished << index;
-                continue;
-            }
-            log(runtexts::successLine());
-            disconnectQuietly();
-        }
-        // A stop that came with the last station's failure still gets its line.
-        if (stopRequested() && !stopLogged)
-            logStopped();
+    if (m_notices.names().isEmpty())
+        return {};
+    const QList<Notice> notices = checkNotices();
+    log(QString());
+    return notices;
+}
+
+SendRun::Outcome SendRun::sendStation(qsizetype index, const QList<Notice>& notices)
+{
+    const Outcome outcome = sendToStation(index, notices);
+    if (outcome == Outcome::Sent) {
+        log(runtexts::successLine());
+        disconnectQuietly();
+    } else if (outcome == Outcome::Stopped) {
+        explainUndelivered(runtexts::stoppedReason());
+        closeAfterStop();
     }
+    return outcome;
+}
+
+void SendRun::end()
+{
+    // A stop that came with a station's failure still gets its line.
+    if (stopRequested())
+        logStopped();
     log(QString());
     log(runtexts::endLine());
 }
@@ -147,30 +172,32 @@ QList<SendRun::Notice> SendRun::checkNotices()
     for (const QString& name : m_notices.names()) {
         // A line break would end the command that carries the name.
         if (hasLineBreak(name)) {
-            log(runtexts::lineBreakNameLine(name), true);
+            leaveOut(name, runtexts::lineBreakNameLine(name));
             continue;
         }
         if (leavesFolder(name)) {
-            log(runtexts::folderEscapeNameLine(name), true);
+            leaveOut(name, runtexts::folderEscapeNameLine(name));
             continue;
         }
         const QString remoteName = lowerAscii(name);
         const QStringList namesakes = byRemoteName.value(remoteName);
         if (namesakes.size() > 1) {
+            const QString line = runtexts::sameRemoteNameLine(namesakes, remoteName);
             if (namesakes.first() == name)
-                log(runtexts::sameRemoteNameLine(namesakes, remoteName), true);
+                log(line, true);
+            m_leftOut << NoticeOutcome{name, NoticeResult::NotDelivered, line};
             continue;
         }
         const QString path = localFilePath(name);
         const QFileInfo info(path);
         if (!info.exists()) {
-            log(runtexts::missingFileLine(name), true);
+            leaveOut(name, runtexts::missingFileLine(name));
             continue;
         }
         // Only a plain file is opened: a named pipe would block the window.
         QFile file(path);
         if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
-            log(runtexts::unreadableFileLine(name), true);
+            leaveOut(name, runtexts::unreadableFileLine(name));
             continue;
         }
         notices << Notice{remoteName, path, info.size()};
@@ -202,6 +229,10 @@ void SendRun::loadStationOptions(qsizetype index)
 SendRun::Outcome SendRun::sendToStation(qsizetype index, const QList<Notice>& notices)
 {
     const Station& station = m_stations[index];
+    m_refusedNotices = selectedCount() - notices.size();
+    m_results = m_leftOut;
+    for (const Notice& notice : notices)
+        m_results << NoticeOutcome{notice.name, NoticeResult::NotDelivered, {}};
     m_tlsRequiredByHistory = false;
     if (m_settings)
         loadStationOptions(index);
@@ -221,15 +252,22 @@ SendRun::Outcome SendRun::sendToStation(qsizetype index, const QList<Notice>& no
     m_client.UserID = platform::toCodePage(station.user);
     m_client.Password = platform::toCodePage(station.password);
     qsizetype undelivered = 0;
+    // The step a refusal ended, for its cause line; the files' own lines name theirs.
+    QString (*refusedStep)(const QString&) = nullptr;
     try {
         try {
+            setState(StationState::Connecting);
             m_client.Connect();
         } catch (const FtpError&) {
             // A refused login may still have gone over TLS: the log tells before its cause.
             if (m_client.tlsSession().encrypted)
                 reportTls(station);
+            // A refused greeting is the server's whole answer, not a login.
+            if (m_client.greetingRead())
+                refusedStep = runtexts::loginRefusedCause;
             throw;
         }
+        refusedStep = runtexts::folderRefusedCause;
         reportTls(station);
         const QString encoding = ftp::encodingName(m_client.sessionEncoding());
         log(runtexts::nameEncodingLine(encoding));
@@ -238,15 +276,19 @@ SendRun::Outcome SendRun::sendToStation(qsizetype index, const QList<Notice>& no
         } catch (const NameEncodingError&) {
             return failStation(runtexts::folderNotEncodableCause(encoding), true);
         }
+        refusedStep = runtexts::typeRefusedCause;
         m_client.SetTransferType(typeLocal8);
+        refusedStep = nullptr;
         for (const Notice& notice : notices) {
             if (stopRequested())
                 break;
+            setState(StationState::Sending, notice.name);
             if (!sendNotice(notice, station.name))
                 ++undelivered;
         }
     } catch (const FtpError& error) {
-        return failStation(runtexts::replyCause(error.message()), true);
+        const QString reply = runtexts::replyCause(error.message());
+        return failStation(refusedStep ? refusedStep(reply) : reply, true);
     } catch (const SocketError& error) {
         if (stopRequested())
             return Outcome::Stopped;
@@ -254,11 +296,11 @@ SendRun::Outcome SendRun::sendToStation(qsizetype index, const QList<Notice>& no
             return failStation(runtexts::lookupFailedCause(station.address.trimmed()), false);
         // Cut after AUTH TLS and before the handshake: as much a refusal as a "no".
         if (downgradeRefused())
-            return refuseDowngrade(runtexts::socketCause(error, m_client.idleLimit()));
+            return refuseDowngrade(runtexts::socketCause(error, failedWaitLimit()));
         // Only a failed data connection leaves a control connection worth a goodbye.
         const bool controlAlive =
             error.endpoint() && error.endpoint()->role == SocketEndpoint::Role::Data;
-        return failStation(runtexts::socketCause(error, m_client.idleLimit()), controlAlive);
+        return failStation(runtexts::socketCause(error, failedWaitLimit()), controlAlive);
     } catch (const CertificateChangedError& error) {
         // Nothing was sent but AUTH TLS: the clerk sees both prints and where to act.
         return failStation(runtexts::certificateChangedCause(error.remembered(), error.presented()),
@@ -292,6 +334,7 @@ SendRun::Outcome SendRun::refuseDowngrade(const QString& cause)
     // Neither user name nor password went out: the clerk sees why this station stops.
     log(runtexts::encryptionRefusedLine(), true);
     log(runtexts::causeLine(cause));
+    explainUndelivered(cause);
     if (m_client.Connected)
         m_client.dropConnection();
     return Outcome::Failed;
@@ -305,14 +348,15 @@ bool SendRun::sendNotice(const Notice& notice, const QString& stationName)
         m_client.Upload(notice.path, notice.name);
     } catch (const NameEncodingError&) {
         // Refused before STOR: nothing went out, the next file may still go.
-        log(runtexts::fileNotSentLine(
-            notice.name,
-            runtexts::nameNotEncodableReason(notice.name,
-                                             ftp::encodingName(m_client.sessionEncoding()))));
+        const QString reason = runtexts::nameNotEncodableReason(
+            notice.name, ftp::encodingName(m_client.sessionEncoding()));
+        log(runtexts::fileNotSentLine(notice.name, reason));
+        setResult(notice.name, NoticeResult::NotDelivered, reason);
         return false;
     } catch (const FileOpenError&) {
         // Gone since the check (its folder removed, say): the next file may still go.
         log(runtexts::fileNotSentLine(notice.name, runtexts::cannotOpenReason()));
+        setResult(notice.name, NoticeResult::NotDelivered, runtexts::cannotOpenReason());
         return false;
     } catch (const RenameError& error) {
         // Stored and checked, but left under its temporary name: not delivered. The
@@ -321,7 +365,9 @@ bool SendRun::sendNotice(const Notice& notice, const QString& stationName)
         log(runtexts::fileNotRenamedLine(notice.name, progress.sent), false,
             runtexts::fileNote(stationName, notice.name, progress.sent, progress.verification,
                                progress.hashName, tempName));
-        log(runtexts::causeLine(runtexts::replyCause(error.message())), true);
+        const QString cause = runtexts::replyCause(error.message());
+        log(runtexts::causeLine(cause), true);
+        setResult(notice.name, NoticeResult::NotDelivered, cause);
         return false;
     } catch (const VerifyError& error) {
         // Stored, but not as sent: the station is a failure and is ticked for a retry.
@@ -330,6 +376,7 @@ bool SendRun::sendNotice(const Notice& notice, const QString& stationName)
             runtexts::failedCheckNote(stationName, notice.name, sent, error.check(),
                                       error.hashName(), tempName));
         log(runtexts::causeLine(verifyCause(error)), true);
+        setResult(notice.name, NoticeResult::NotDelivered, verifyCause(error));
         return false;
     } catch (...) {
         const UploadProgress& progress = m_client.lastUpload();
@@ -346,16 +393,24 @@ bool SendRun::sendNotice(const Notice& notice, const QString& stationName)
                                             progress.verification, progress.hashName, tempName);
     // A file that shrank since its check or while it was sent was stored short.
     if (const qint64 size = std::max(progress.size, notice.size); progress.sent < size) {
-        log(runtexts::fileIncompleteLine(notice.name, progress.sent, size), true);
+        const QString line = runtexts::fileIncompleteLine(notice.name, progress.sent, size);
+        log(line, true);
+        setResult(notice.name, NoticeResult::NotDelivered, line.trimmed());
         return false;
     }
-    if (!progress.uncheckedReply.isEmpty())
+    if (!progress.uncheckedReply.isEmpty()) {
         log(runtexts::fileUncheckedLine(notice.name, progress.sent, progress.uncheckedReply), false,
             note);
-    else
+        setResult(notice.name, NoticeResult::DeliveredUnchecked, progress.uncheckedReply);
+    } else {
         log(runtexts::fileStoredLine(notice.name, progress.sent, progress.verification,
                                      progress.hashName),
             false, note);
+        setResult(notice.name,
+                  progress.verification == Verification::NotChecked
+                      ? NoticeResult::DeliveredUnchecked
+                      : NoticeResult::DeliveredChecked);
+    }
     return true;
 }
 
@@ -387,6 +442,7 @@ SendRun::Outcome SendRun::failStation(const QString& cause, bool serverAnswering
 {
     log(runtexts::networkErrorLine(), true);
     log(runtexts::causeLine(cause), causeIsError);
+    explainUndelivered(cause);
     // A silent server must not cost a second wait for its goodbye.
     if (serverAnswering && !m_abandoned)
         disconnectQuietly();
@@ -433,5 +489,36 @@ void SendRun::logStopped()
 
 void SendRun::log(const QString& line, bool isError, const QString& note)
 {
-    m_log.add(line, isError, note);
+    m_log(line, isError, note);
+}
+
+void SendRun::leaveOut(const QString& name, const QString& line)
+{
+    log(line, true);
+    m_leftOut << NoticeOutcome{name, NoticeResult::NotDelivered, line};
+}
+
+void SendRun::setResult(const QString& notice, NoticeResult result, const QString& reason)
+{
+    for (NoticeOutcome& outcome : m_results)
+        if (outcome.notice == notice)
+            outcome = NoticeOutcome{notice, result, reason};
+}
+
+void SendRun::explainUndelivered(const QString& reason)
+{
+    for (NoticeOutcome& outcome : m_results)
+        if (outcome.result == NoticeResult::NotDelivered && outcome.reason.isEmpty())
+            outcome.reason = reason;
+}
+
+int SendRun::failedWaitLimit() const
+{
+    return m_client.greetingRead() ? m_client.idleLimit() : m_client.connectLimit();
+}
+
+void SendRun::setState(StationState state, const QString& notice)
+{
+    if (OnState)
+        OnState(state, notice);
 }

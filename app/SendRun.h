@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/NoticeSelection.h"
+#include "app/RunProgress.h"
 #include "app/StationFile.h"
 #include "app/StationSettings.h"
 #include "net/BlockingSocket.h"
@@ -20,8 +21,19 @@ class RunLog;
 // with its cause and the run goes on with the next.
 class SendRun {
 public:
+    // Receives each log line; `note` is for the log file only.
+    using LineSink = std::function<void(const QString& line, bool isError, const QString& note)>;
+    enum class Outcome { Sent, Failed, Stopped };
+    struct Notice {
+        QString name; // on the station: the file's name lower-cased
+        QString path; // the file of exactly the name selected
+        qint64 size;  // at the check: a file that shrinks after it arrives incomplete
+    };
+
     // Sends `notices` to `stations` into `remoteFolder`; an empty one is the login folder ".".
     SendRun(FtpClient& client, RunLog& log, QList<Station> stations, QString remoteFolder,
+            NoticeSelection notices);
+    SendRun(FtpClient& client, LineSink log, QList<Station> stations, QString remoteFolder,
             NoticeSelection notices);
     ~SendRun();
     SendRun(const SendRun&) = delete;
@@ -38,6 +50,21 @@ public:
     // The whole run, log lines included; returns when it has ended. Failures are logged,
     // never passed on.
     void run();
+
+    // The pieces of run(), for stations that go on threads of their own. begin(): the header
+    // and the check of the notices; those that can go (none: no station is contacted).
+    QList<Notice> begin();
+    // One station's lines, its success line and its close; a stopped station is closed too.
+    Outcome sendStation(qsizetype index, const QList<Notice>& notices);
+    // The stopped (or closed) line when stopped, then the end of the run.
+    void end();
+    // For a run of one station made after begin() of another: the notices that begin() left out.
+    void setLeftOutNotices(QList<NoticeOutcome> leftOut) { m_leftOut = std::move(leftOut); }
+    const QList<NoticeOutcome>& leftOutNotices() const { return m_leftOut; }
+    // What became of each selected notice at the last station sent to.
+    const QList<NoticeOutcome>& stationResults() const { return m_results; }
+    // Each step of a station: its state, and the notice that goes.
+    std::function<void(StationState state, const QString& notice)> OnState;
     // Stop. The first call ends every wait for the server at once and lets a file being
     // sent finish; the second cuts that file. The run then ends with the stopped line.
     void requestStop();
@@ -49,13 +76,6 @@ public:
     const QList<qsizetype>& unfinishedStations() const { return m_unfinished; }
 
 private:
-    enum class Outcome { Sent, Failed, Stopped };
-    struct Notice {
-        QString name; // on the station: the file's name lower-cased
-        QString path; // the file of exactly the name selected
-        qint64 size;  // at the check: a file that shrinks after it arrives incomplete
-    };
-
     // The notices that can be read and named on a station; each other one gets a red line
     // and is left out, and counts as not delivered to any station.
     QList<Notice> checkNotices();
@@ -86,9 +106,17 @@ private:
     // The notices selected, those beyond the capacity included.
     qsizetype selectedCount() const;
     void log(const QString& line, bool isError = false, const QString& note = {});
+    // A notice that cannot go: its red line, and not delivered for that reason.
+    void leaveOut(const QString& name, const QString& line);
+    void setResult(const QString& notice, NoticeResult result, const QString& reason = {});
+    // Every notice not delivered and not yet explained was not for this reason.
+    void explainUndelivered(const QString& reason);
+    // The limit of the wait that failed: connecting and the greeting have their own.
+    int failedWaitLimit() const;
+    void setState(StationState state, const QString& notice = {});
 
     FtpClient& m_client;
-    RunLog& m_log;
+    LineSink m_log;
     QList<Station> m_stations;
     QString m_remoteFolder;
     NoticeSelection m_notices;
@@ -102,6 +130,8 @@ private:
     std::function<void(const QByteArray&)> m_previousCallerRefused;
     // Selected notices left out before the first station.
     qsizetype m_refusedNotices = 0;
+    QList<NoticeOutcome> m_leftOut;
+    QList<NoticeOutcome> m_results;
     int m_stopPresses = 0;
     bool m_abandoned = false;
     // A file's data is being sent or its final reply is awaited.

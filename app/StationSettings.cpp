@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QSettings>
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -25,6 +26,8 @@ const QString certificateKey = QStringLiteral("certificate");
 const QString encryptedKey = QStringLiteral("encrypted");
 const QString stationPrefix = QStringLiteral("station ");
 const QString endpointPrefix = QStringLiteral("endpoint ");
+const QString runGroup = QStringLiteral("run");
+const QString parallelKey = QStringLiteral("run/parallelStations");
 
 // Values hold ":" (IPv6), "/" and spaces, which QSettings would read as structure.
 QString encoded(const QString& text)
@@ -46,7 +49,8 @@ QString addressGroup(const QString& address)
 
 bool isAddressGroup(const QString& group)
 {
-    return !group.startsWith(stationPrefix) && !group.startsWith(endpointPrefix);
+    return !group.startsWith(stationPrefix) && !group.startsWith(endpointPrefix)
+        && group != runGroup;
 }
 
 QString endpointGroup(const QString& address, quint16 port)
@@ -304,5 +308,30 @@ void StationSettings::rememberEncrypted(const QString& address, quint16 port) co
 {
     const auto file = openChecked(m_path);
     file->setValue(endpointGroup(address, port) + u'/' + encryptedKey, true);
+    finishWriting(*file, m_path);
+}
+
+RunSettings StationSettings::runSettings() const
+{
+    const auto file = openChecked(m_path);
+    const auto number = [&file](const QString& key, int fallback, int lowest, int highest) {
+        bool ok = false;
+        const int value = file->value(runGroup + u'/' + key).toInt(&ok);
+        return ok && value >= lowest && value <= highest ? value : fallback;
+    };
+    const RunSettings defaults;
+    return {
+        .parallelStations = number(QStringLiteral("parallelStations"), defaults.parallelStations, 1,
+                                   RunSettings::maxParallelStations),
+        .connectLimitSeconds =
+            number(QStringLiteral("connectLimitSeconds"), defaults.connectLimitSeconds, 1, 3600),
+        .idleLimitSeconds =
+            number(QStringLiteral("idleLimitSeconds"), defaults.idleLimitSeconds, 1, 3600)};
+}
+
+void StationSettings::saveParallelStations(int count) const
+{
+    const auto file = openChecked(m_path);
+    file->setValue(parallelKey, std::clamp(count, 1, RunSettings::maxParallelStations));
     finishWriting(*file, m_path);
 }

@@ -28,6 +28,15 @@ struct StationEntry {
     bool ticked = true;
 };
 
+// The run's own settings (group "run"): how many stations go at once, and the limits of the
+// waits for a server.
+struct RunSettings {
+    static constexpr int maxParallelStations = 9;
+    int parallelStations = 4;     // 1..9
+    int connectLimitSeconds = 20; // connecting and the greeting
+    int idleLimitSeconds = 60;    // every later wait
+};
+
 // How a station of Addf.cfg found its options in the file.
 enum class StationMatch {
     // Its own group (or, in an old file, the group of its address, which no other station has).
@@ -60,6 +69,10 @@ public:
     void save(const QList<StationEntry>& entries) const;
     // Stores the ticks of the stations whose options are certain (or new); the rest are left.
     void saveTicks(const QList<Station>& stations, const QList<bool>& ticks) const;
+
+    // The group "run"; a missing or unusable value is its default.
+    RunSettings runSettings() const;
+    void saveParallelStations(int count) const;
 
     // The SHA-256 fingerprint ("AB:CD:...") remembered for the server at address:port;
     // empty when none is.

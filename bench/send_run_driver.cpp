@@ -1,17 +1,17 @@
-// Benchmark tool: one whole send run as the window starts it (the real SendRun and
-// FtpClient, without the window) and the time it takes.
+// Benchmark tool: one whole send run as the window starts it (the real RunCoordinator, its
+// station threads and FtpClients, without the window) and the time it takes.
 //
 //   send_run_driver --folder DIR --settings Stations.ini [--remote D] [--log FILE] [--verbose]
 //                   --station NAME,ADDRESS,USER,PASSWORD [--station ...] NOTICE...
 //
 // NOTICE names files in DIR. Stations.ini holds each station's port and mode as the
-// settings page writes them. Prints one line of key=value fields: elapsed_s, cpu_ms,
+// settings page writes them, and the run group its N and limits. Prints one line of key=value fields: elapsed_s, cpu_ms,
 // stations, failed_stations, log_lines, error_lines. --verbose copies every log line to
 // standard error with the seconds since the start.
 #include "app/NoticeSelection.h"
-#include "app/RunLog.h"
-#include "app/SendRun.h"
+#include "app/RunCoordinator.h"
 #include "app/StationFile.h"
+#include "app/StationSettings.h"
 #include "bench/common/ProcessTimes.h"
 #include "ftp/FtpClient.h"
 
@@ -95,15 +95,6 @@ int main(int argc, char** argv)
     clock.start();
     qint64 lines = 0;
     qint64 errorLines = 0;
-    RunLog log(
-        [&](const QString& line, bool isError) {
-            ++lines;
-            errorLines += isError ? 1 : 0;
-            if (options->verbose)
-                std::fprintf(stderr, "%8.3f %s%s\n", clock.elapsed() / 1000.0,
-                             isError ? "! " : "  ", qPrintable(line));
-        },
-        options->logFile);
 
     NoticeSelection notices(options->folder);
     for (const QString& name : options->notices)
@@ -111,9 +102,26 @@ int main(int argc, char** argv)
 
     FtpClient client;
     const double cpuBefore = bench::cpuMilliseconds();
-    SendRun run(client, log, options->stations, options->remote, notices);
-    run.useStationSettings(options->settings);
-    run.run();
+    const StationSettings settings(options->settings);
+    RunCoordinator run(client,
+                       [&](const QString& line, bool isError) {
+                           ++lines;
+                           errorLines += isError ? 1 : 0;
+                           if (options->verbose)
+                               std::fprintf(stderr, "%8.3f %s%s\n", clock.elapsed() / 1000.0,
+                                            isError ? "! " : "  ", qPrintable(line));
+                       },
+                       options->logFile,
+                       {.stations = options->stations,
+                        .options = settings.load(options->stations),
+                        .remoteFolder = options->remote,
+                        .notices = notices,
+                        .settingsPath = options->settings,
+                        .settings = settings.runSettings()});
+    QObject::connect(&run, &RunCoordinator::runFinished, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    run.start();
+    app.exec();
 
     std::printf("elapsed_s=%.3f cpu_ms=%.1f stations=%lld failed_stations=%lld log_lines=%lld "
                 "error_lines=%lld\n",

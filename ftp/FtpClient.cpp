@@ -492,10 +492,15 @@ void FtpClient::Connect()
     m_binaryType = false;
     m_passiveFailed = false;
     m_tlsSession = {};
+    m_greetingRead = false;
     ClearInput();
+    // A dead station costs the short limit of connecting, not the idle one.
+    const int laterLimit = idleLimit();
+    const auto restoreLimit = qScopeGuard([this, laterLimit] { setIdleLimit(laterLimit); });
+    setIdleLimit(connectLimit());
     BlockingSocket::Connect();
     try {
-        logIn();
+        logIn(laterLimit);
     } catch (...) {
         // A server that failed the login gets no second chance to keep the run waiting.
         quitWithoutWaiting();
@@ -556,9 +561,11 @@ void FtpClient::checkLoginReply(const QByteArray& reply)
     }
 }
 
-void FtpClient::logIn()
+void FtpClient::logIn(int laterLimit)
 {
     readGreeting();
+    m_greetingRead = true;
+    setIdleLimit(laterLimit);
     if (m_tlsMode != TlsMode::Off)
         negotiateTls();
 

@@ -273,6 +273,12 @@ public:
     // Stop, second step: the file being sent is cut at once (AbortError "Socket send
     // aborted", SocketFailure::Stopped), and every later wait ends as after stopWaiting().
     void abortTransfer();
+    // The limit of connecting and of the greeting (0: the idle limit serves them too); every
+    // later wait keeps the idle limit.
+    void setConnectLimit(int milliseconds) { m_connectLimit = milliseconds; }
+    int connectLimit() const { return m_connectLimit > 0 ? m_connectLimit : idleLimit(); }
+    // The greeting of the last Connect was read: a wait that failed since had the idle limit.
+    bool greetingRead() const { return m_greetingRead; }
     // stopWaiting() was called since the last Connect.
     bool stopping() const { return m_stopping; }
     // The last Upload's progress, also after it failed.
@@ -368,7 +374,8 @@ private:
     QByteArray ReadContinuationLines(const QByteArray& Line);
     // Reads one complete reply without sending anything (empty: the server closed).
     QByteArray readReply();
-    void logIn();
+    // `laterLimit`: the idle limit, which serves every wait after the greeting.
+    void logIn(int laterLimit);
     // FEAT and, when the server lists UTF8, "OPTS UTF8 ON": the session's name encoding.
     void chooseEncoding();
     // The name in the session's encoding, or NameEncodingError.
@@ -448,6 +455,8 @@ private:
     bool checkNotImplemented(const QByteArray& reply);
 
     bool m_stopping = false;
+    int m_connectLimit = 0;
+    bool m_greetingRead = false;
     // The data of a file is being sent, or its final reply read: a stop waits for its end.
     bool m_fileInProgress = false;
     UploadProgress m_lastUpload;

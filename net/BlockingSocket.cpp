@@ -914,8 +914,9 @@ void BlockingSocket::SendFile(const QString& FileName)
     if (fd < 0)
         platform::raiseInOutError(errno);
     const FileCloser closer(fd);
-    // Nobody else that locks the file may open it while it is sent.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    // Nobody who locks the file to write it may have it while it is sent; other senders (the
+    // same notice to stations side by side) share it.
+    if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
         if (errno == EWOULDBLOCK)
             throw platform::InOutError(QStringLiteral("I/O error %1").arg(windowsSharingViolation),
                                        windowsSharingViolation);

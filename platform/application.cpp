@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QThread>
 
 #include <stdexcept>
 #include <utility>
@@ -49,6 +50,12 @@ QString errorBoxText(const QString& message)
 void showErrorBox(const QString& message)
 {
     const QString text = errorBoxText(message);
+    // A box belongs to the window's thread; a worker thread's failure is its caller's to tell.
+    if (const QCoreApplication* app = QCoreApplication::instance();
+        app && QThread::currentThread() != app->thread()) {
+        qWarning("%s", qUtf8Printable(text));
+        return;
+    }
     if (errorBoxHook()) {
         errorBoxHook()(text);
         return;

@@ -220,6 +220,11 @@ EN = {
     "“%1”既不是 IP 地址，也不是主机名，未被接受":
         "\"%1\" is neither an IP address nor a host name; not accepted",
     "同时传送的站点数": "Stations at once",
+    # Stations side by side: the steps of cause lines, a session that failed unexpectedly.
+    "登录失败：%1": "login failed: %1",
+    "进入对方目录失败：%1": "cannot enter the remote folder: %1",
+    "设置传送类型失败：%1": "cannot set the transfer type: %1",
+    "意外错误：%1": "unexpected error: %1",
 }
 
 ZH = {

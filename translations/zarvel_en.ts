@@ -318,6 +318,22 @@ To choose their folder, open the Settings tab, enter the password, pick Local an
       <translation>------------------------------ Network error, please find the cause!</translation>
     </message>
     <message>
+      <source>登录失败：%1</source>
+      <translation>login failed: %1</translation>
+    </message>
+    <message>
+      <source>进入对方目录失败：%1</source>
+      <translation>cannot enter the remote folder: %1</translation>
+    </message>
+    <message>
+      <source>设置传送类型失败：%1</source>
+      <translation>cannot set the transfer type: %1</translation>
+    </message>
+    <message>
+      <source>意外错误：%1</source>
+      <translation>unexpected error: %1</translation>
+    </message>
+    <message>
       <source>---------------------------------------------------       用户终止！</source>
       <translation>---------------------------------------------------       Stopped by the user!</translation>
     </message>

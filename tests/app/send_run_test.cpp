@@ -18,6 +18,10 @@
 
 #include <algorithm>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 namespace {
 
 using Lines = QStringList;
@@ -186,7 +190,7 @@ TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
             QStringLiteral("red: ------------------------------ 9 / 11 个文件未送达，请查明原因！"),
             start("wrong"),
             networkError,
-            "    530 Login incorrect",
+            QStringLiteral("    登录失败：530 Login incorrect"),
             start("closed"),
             networkError,
             QStringLiteral("    连接 127.0.0.4:%1 失败：连接被拒绝").arg(port),
@@ -723,4 +727,27 @@ TEST_F(SendRunLog, EachStationSaysWhetherItIsEncryptedAndCertificatesAreRemember
             .arg(freshPrint)));
     EXPECT_TRUE(
         written.contains(QStringLiteral("    未加密（服务器不支持 TLS）  [站点 plain，未加密]")));
+}
+
+TEST_F(SendRunLog, ANoticeThatAnotherStationSendsAtTheSameTimeStillGoes)
+{
+    testsupport::ScriptedFtpPeer good("127.0.0.2");
+    storesOverPort(good, 2).reply("221 Bye\r\n");
+    good.start();
+    m_client.Port = good.port();
+    // Another station's thread has the file open for its own upload, as stations side by side do.
+    const int held = ::open(QFile::encodeName(m_notices.path("z.txt")).constData(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    const auto release = qScopeGuard([held] { ::close(held); });
+    ASSERT_EQ(::flock(held, LOCK_SH | LOCK_NB), 0);
+
+    RunLog log(sink());
+    SendRun run(m_client, log, {station("A", "127.0.0.2")}, "in", m_selection);
+    run.run();
+    EXPECT_EQ(m_log.mid(2, 5),
+              (Lines{start("A"), notEncrypted, gbkNames,
+                     QStringLiteral("    notice1.txt  已传送 14 字节，未核对（服务器不支持 SIZE）"),
+                     QStringLiteral("    z.txt  已传送 2 字节，未核对（服务器不支持 SIZE）")}))
+        << m_log.join('\n').toStdString();
+    EXPECT_TRUE(run.unfinishedStations().isEmpty());
 }

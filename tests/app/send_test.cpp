@@ -1,6 +1,7 @@
 // Send runs driven through the window against FTP servers on loopback addresses.
 #include "WindowFixture.h"
 
+#include "app/RunCoordinator.h"
 #include "app/StationFile.h"
 #include "app/StationSettings.h"
 #include "controls/explorer/FileListView.h"
@@ -17,17 +18,24 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMap>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSet>
+#include <QSettings>
 #include <QTableWidget>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
+#include <memory>
+#include <stdexcept>
+#include <vector>
 
 using Lines = QStringList;
 using namespace std::chrono_literals;
@@ -105,8 +113,10 @@ protected:
         writeSettings("Dirt.cfg", QFile::encodeName(m_notices.path()) + "/\r\nin\r\n\r\n");
     }
 
-    // Opens the window with these stations and every notice selected with the mouse.
-    void openWith(const QByteArray& stations, quint16 port, TlsMode tls = TlsMode::Off)
+    // Opens the window with these stations and every notice selected with the mouse; one
+    // station at a time unless `parallel` says otherwise.
+    void openWith(const QByteArray& stations, quint16 port, TlsMode tls = TlsMode::Off,
+                  int parallel = 1)
     {
         writeSettings("Addf.cfg", stations);
         // Every station on the peers' port (without TLS unless asked); the scripts answer
@@ -115,6 +125,7 @@ protected:
         for (const Station& station : StationFile(settingsFile("Addf.cfg")).load())
             entries.append({station, {port, TransferMode::Active, false, tls}});
         StationSettings(settingsFile("Stations.ini")).save(entries);
+        StationSettings(settingsFile("Stations.ini")).saveParallelStations(parallel);
         open();
         auto* view = child<FileListView>("noticeList");
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
@@ -129,7 +140,13 @@ protected:
         return dynamic_cast<FtpClient*>(m_form->findChild<QObject*>("ftpClient"));
     }
 
-    void send() { QTest::mouseClick(child<QPushButton>("sendButton"), Qt::LeftButton); }
+    // Presses Send and waits for the run's end: the window itself never waits.
+    void send()
+    {
+        auto* button = child<QPushButton>("sendButton");
+        QTest::mouseClick(button, Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([button] { return button->isEnabled(); }, 60000));
+    }
     void stop() { QTest::mouseClick(child<QPushButton>("stopButton"), Qt::LeftButton); }
 
     Lines pane() const { return child<QTextEdit>("logPane")->toPlainText().split(u'\n'); }
@@ -185,6 +202,52 @@ protected:
             }
         });
         poll->start(5);
+    }
+
+    // What runs tell the window: each station's states (repeats folded), its results, the
+    // most stations under way at once, and when each ended (ms after Send).
+    struct RunReport {
+        QMap<int, QList<StationState>> states;
+        QMap<int, QList<NoticeOutcome>> results;
+        QMap<int, qint64> endedAt;
+        QSet<int> underWay;
+        int mostUnderWay = 0;
+        // Stations that had started when the first station ended.
+        int startedAtFirstEnd = 0;
+        QElapsedTimer clock;
+        std::function<void(RunCoordinator&)> onStart;
+    };
+    void watchRuns(RunReport& report)
+    {
+        QObject::connect(m_form.get(), &MainWindow::runStarted, m_form.get(),
+                         [&report](RunCoordinator* run, const QList<Station>&) {
+            report.clock.start();
+            if (report.onStart)
+                report.onStart(*run);
+            QObject::connect(run, &RunCoordinator::stationProgress, run,
+                             [&report](const StationProgress& progress) {
+                QList<StationState>& states = report.states[progress.station];
+                if (states.isEmpty() || states.last() != progress.state)
+                    states << progress.state;
+                if (progress.state >= StationState::Done)
+                    report.underWay.remove(progress.station);
+                else
+                    report.underWay.insert(progress.station);
+                report.mostUnderWay = std::max(report.mostUnderWay, int(report.underWay.size()));
+            });
+            QObject::connect(run, &RunCoordinator::stationFinished, run,
+                             [&report](int station, const QList<NoticeOutcome>& results) {
+                if (report.results.isEmpty())
+                    report.startedAtFirstEnd = int(report.states.size());
+                report.results[station] = results;
+                report.endedAt[station] = report.clock.elapsed();
+            });
+        });
+    }
+
+    void setRunValue(const QString& key, int value)
+    {
+        QSettings(settingsFile("Stations.ini"), QSettings::IniFormat).setValue("run/" + key, value);
     }
 
     testsupport::TempTree m_notices;
@@ -289,12 +352,12 @@ TEST_F(SendRunTest, EachFailingStationGetsItsCauseItIsLoggedAndLeftTickedForARet
                          success,
                          start("wrong"),
                          networkError,
-                         "    530 Authentication failed.",
+                         QStringLiteral("    登录失败：530 Authentication failed."),
                          start("nofolder"),
                          notEncrypted,
                          utf8Names,
                          networkError,
-                         "    550 No such file or directory.",
+                         QStringLiteral("    进入对方目录失败：550 No such file or directory."),
                          start("good2"),
                          notEncrypted,
                          utf8Names,
@@ -327,14 +390,20 @@ TEST_F(SendRunTest, EachFailingStationGetsItsCauseItIsLoggedAndLeftTickedForARet
     const Lines lines = written.split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), expected.size());
     const QRegularExpression stamp(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d  "));
+    // Each station's lines are named by it; the run's own lines by none.
+    QString station;
     for (int line = 0; line < lines.size(); ++line) {
         EXPECT_TRUE(stamp.match(lines[line]).hasMatch()) << lines[line].toStdString();
-        EXPECT_TRUE(lines[line].mid(21).startsWith(expected[line])) << line;
+        if (expected[line].startsWith(start(QString()).left(3)))
+            station = expected[line].section(u' ', 2, 2);
+        const bool ownLine = line < 2 || line >= lines.size() - 3;
+        const QString tag = ownLine ? QString() : u'[' + station + QStringLiteral("] ");
+        EXPECT_TRUE(lines[line].mid(21).startsWith(tag + expected[line])) << line;
     }
     // The log file notes that a station went without TLS.
-    EXPECT_EQ(lines[6].mid(21), notEncrypted + QStringLiteral("  [站点 good，未加密]"));
+    EXPECT_EQ(lines[6].mid(21), "[good] " + notEncrypted + QStringLiteral("  [站点 good，未加密]"));
     EXPECT_EQ(lines[11].mid(21),
-              start("wrong") + QStringLiteral("  [127.0.0.2:%1 用户 clerk]").arg(port));
+              "[wrong] " + start("wrong") + QStringLiteral("  [127.0.0.2:%1 用户 clerk]").arg(port));
     EXPECT_FALSE(written.contains("pw") || written.contains("bad"));
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
@@ -624,5 +693,169 @@ TEST_F(SendRunTest, AutoEncryptsWhereTheServerCanAndRemembersItsCertificate)
     const StationSettings settings(settingsFile("Stations.ini"));
     EXPECT_EQ(settings.certificate("127.0.0.2", plain.port()), print);
     EXPECT_EQ(settings.certificate("127.0.0.3", plain.port()), QByteArray());
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
+}
+
+namespace {
+
+const QString notice1Unchecked =
+    QStringLiteral("    notice1.txt  已传送 14 字节，未核对（服务器不支持 SIZE）");
+const QString zUnchecked = QStringLiteral("    z.txt  已传送 100,000 字节，未核对（服务器不支持 SIZE）");
+
+// A scripted station that takes `wait` to answer USER and stores both notices over PORT.
+void storesBoth(testsupport::ScriptedFtpPeer& peer, std::chrono::milliseconds wait)
+{
+    peer.send("220 Ready\r\n").delay(wait).reply("331 Password?\r\n").reply("230 In\r\n");
+    peer.reply(testsupport::featUnknown).reply("250 Ok\r\n").reply("200 Type\r\n");
+    for (int file = 0; file < 2; ++file)
+        peer.reply("200 Port\r\n").reply("150 Go\r\n").transfer().send("226 Done\r\n");
+    peer.reply("221 Bye\r\n");
+}
+
+} // namespace
+
+TEST_F(SendRunTest, StationsGoSideBySideUpToTheSetNumberAndThePaneKeepsEachStationsLinesTogether)
+{
+    for (const int parallel : {2, 4}) {
+        SCOPED_TRACE(parallel);
+        testsupport::ScriptedFtpPeer a("127.0.0.2");
+        storesBoth(a, 500ms);
+        a.start();
+        StationServer b("127.0.0.3", a.port());
+        ASSERT_TRUE(b.isRunning()) << b.errorString().toStdString();
+        testsupport::ScriptedFtpPeer c("127.0.0.4", a.port());
+        c.send("220 Ready\r\n").delay(500ms).reply("331 Password?\r\n").reply("530 No\r\n");
+        c.start();
+        testsupport::ScriptedFtpPeer d("127.0.0.5", a.port());
+        storesBoth(d, 500ms);
+        d.start();
+        // The real server last: every other station is slow enough to be under way when the
+        // first one ends, however slow the machine.
+        openWith(hostRecord("A", "127.0.0.2", "clerk", "pw") + hostRecord("B", "127.0.0.5", "clerk", "pw")
+                     + hostRecord("C", "127.0.0.4", "clerk", "pw")
+                     + hostRecord("D", "127.0.0.3", "clerk", "pw"),
+                 a.port(), TlsMode::Off, parallel);
+        RunReport report;
+        watchRuns(report);
+
+        send();
+        EXPECT_EQ(pane(),
+                  (Lines{header2, "", start("A"), notEncrypted, gbkNames, notice1Unchecked,
+                         zUnchecked, success, start("B"), notEncrypted, gbkNames, notice1Unchecked,
+                         zUnchecked, success, start("C"), networkError,
+                         QStringLiteral("    登录失败：530 No"), start("D"), notEncrypted, utf8Names,
+                         notice1Sent, zSent, success, "", ending, retry}));
+        EXPECT_EQ(ticked(), Lines{"C"});
+        // Never more than N at once; N at once as soon as the run starts.
+        EXPECT_LE(report.mostUnderWay, parallel);
+        EXPECT_EQ(report.startedAtFirstEnd, parallel);
+        const QList<StationState> delivered{StationState::Connecting, StationState::LoggingIn,
+                                            StationState::Sending, StationState::Done};
+        for (int station : {0, 1, 3}) {
+            QList<StationState> states = report.states[station];
+            states.removeAll(StationState::Checking);
+            EXPECT_EQ(states, delivered) << station;
+            ASSERT_EQ(report.results[station].size(), 2);
+            EXPECT_EQ(report.results[station][1].notice, "z.txt");
+        }
+        EXPECT_EQ(report.results[3][0].result, NoticeResult::DeliveredChecked);
+        EXPECT_EQ(report.results[0][0].result, NoticeResult::DeliveredUnchecked);
+        EXPECT_EQ(report.states[2].last(), StationState::Failed);
+        EXPECT_EQ(report.results[2].value(1).result, NoticeResult::NotDelivered);
+        EXPECT_EQ(report.results[2].value(1).reason, QStringLiteral("登录失败：530 No"));
+        EXPECT_EQ(b.received("in/z.txt"), QByteArray(100000, 'z'));
+        EXPECT_TRUE(d.waitUntilFinished());
+        m_form.reset();
+    }
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
+}
+
+TEST_F(SendRunTest, ASilentStationCostsItsConnectLimitOnItsOwnThreadOnly)
+{
+    testsupport::ScriptedFtpPeer silent("127.0.0.2");
+    silent.delay(5000ms); // accepts, never greets
+    silent.start();
+    testsupport::ScriptedFtpPeer good("127.0.0.3", silent.port());
+    storesBoth(good, 0ms);
+    good.start();
+    openWith(hostRecord("S", "127.0.0.2", "clerk", "pw") + hostRecord("G", "127.0.0.3", "clerk", "pw"),
+             silent.port(), TlsMode::Off, 2);
+    setRunValue("connectLimitSeconds", 1);
+    setRunValue("idleLimitSeconds", 30);
+    RunReport report;
+    watchRuns(report);
+
+    send();
+    // G is done long before S's limit; S gives up after the connect limit, not the idle one.
+    EXPECT_LT(report.endedAt.value(1, 99999), 900);
+    EXPECT_GE(report.endedAt.value(0), 1000);
+    EXPECT_LT(report.endedAt.value(0), 3000);
+    EXPECT_EQ(pane(),
+              (Lines{header2, "", start("S"), networkError,
+                     QStringLiteral("    连接 127.0.0.2:%1 失败：1 秒内没有回应").arg(silent.port()),
+                     start("G"), notEncrypted, gbkNames, notice1Unchecked, zUnchecked, success, "",
+                     ending, retry}));
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
+}
+
+TEST_F(SendRunTest, StopReachesEveryWaitingStationAtOnceAndTheGridIsReadOnlyMeanwhile)
+{
+    std::vector<std::unique_ptr<testsupport::ScriptedFtpPeer>> peers;
+    QByteArray stations;
+    for (const char* name : {"A", "B", "C", "D"}) {
+        const QByteArray address = "127.0.0." + QByteArray::number(2 + peers.size());
+        peers.push_back(std::make_unique<testsupport::ScriptedFtpPeer>(
+            address, peers.empty() ? 0 : peers.front()->port()));
+        peers.back()->send("220 Ready\r\n").command(); // USER gets no answer
+        peers.back()->start();
+        stations += hostRecord(name, address, "clerk", "pw");
+    }
+    openWith(stations, peers.front()->port(), TlsMode::Off, 4);
+    openGrid();
+    QElapsedTimer sinceStop;
+    bool readOnly = false;
+    whenDuringRun(
+        [&] {
+            return std::all_of(peers.begin(), peers.end(),
+                               [](const auto& peer) { return hasCommand(*peer, "USER"); });
+        },
+        [&] {
+            readOnly = !child<QTableWidget>("stationGrid")->isEnabled()
+                && !child<QPushButton>("sendButton")->isEnabled();
+            sinceStop.start();
+            stop();
+        });
+    send();
+    EXPECT_LT(sinceStop.elapsed(), 1000);
+    EXPECT_TRUE(readOnly);
+    EXPECT_TRUE(child<QTableWidget>("stationGrid")->isEnabled());
+    EXPECT_EQ(pane(), (Lines{header2, "", start("A"), start("B"), start("C"), start("D"), stopped,
+                             "", ending, retry}));
+    EXPECT_EQ(ticked(), (Lines{"A", "B", "C", "D"}));
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
+}
+
+TEST_F(SendRunTest, AStationWhoseSessionThrowsEndsWithItsOwnLineAndTheOthersGoOn)
+{
+    testsupport::ScriptedFtpPeer a("127.0.0.2");
+    storesBoth(a, 0ms);
+    a.start();
+    openWith(hostRecord("X", "127.0.0.3", "clerk", "pw") + hostRecord("A", "127.0.0.2", "clerk", "pw"),
+             a.port(), TlsMode::Off, 2);
+    RunReport report;
+    report.onStart = [](RunCoordinator& run) {
+        run.beforeSession = [](int station) {
+            if (station == 0)
+                throw std::runtime_error("boom");
+        };
+    };
+    watchRuns(report);
+
+    send();
+    EXPECT_EQ(pane(), (Lines{header2, "", start("X"), QStringLiteral("    意外错误：boom"), start("A"),
+                             notEncrypted, gbkNames, notice1Unchecked, zUnchecked, success, "",
+                             ending, retry}));
+    EXPECT_EQ(report.states[0].last(), StationState::Failed);
+    EXPECT_EQ(ticked(), Lines{"X"});
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }

@@ -225,3 +225,33 @@ TEST_F(StationSettingsTest, AFileThatIsNoRegularFileOrTooLargeIsRefusedWithoutWa
 }
 
 } // namespace
+
+TEST_F(StationSettingsTest, TheRunGroupHoldsNAndTheLimitsAndOutlivesASaveOfTheStations)
+{
+    const StationSettings settings(path());
+    EXPECT_EQ(settings.runSettings().parallelStations, 4);
+    EXPECT_EQ(settings.runSettings().connectLimitSeconds, 20);
+    EXPECT_EQ(settings.runSettings().idleLimitSeconds, 60);
+    struct Row {
+        const char* parallel;
+        const char* connect;
+        int parallelRead;
+        int connectRead;
+    };
+    for (const Row& row : {Row{"1", "5", 1, 5}, Row{"9", "20", 9, 20}, Row{"10", "0", 4, 20},
+                           Row{"x", "-3", 4, 20}}) {
+        {
+            QSettings file(path(), QSettings::IniFormat);
+            file.setValue("run/parallelStations", row.parallel);
+            file.setValue("run/connectLimitSeconds", row.connect);
+            file.setValue("run/idleLimitSeconds", 7);
+        }
+        // A save of the grid's stations leaves the group alone.
+        settings.save({{station("A", "10.0.0.1"), {}, true}});
+        EXPECT_EQ(settings.runSettings().parallelStations, row.parallelRead) << row.parallel;
+        EXPECT_EQ(settings.runSettings().connectLimitSeconds, row.connectRead) << row.connect;
+        EXPECT_EQ(settings.runSettings().idleLimitSeconds, 7);
+    }
+    settings.saveParallelStations(12);
+    EXPECT_EQ(settings.runSettings().parallelStations, 9);
+}
