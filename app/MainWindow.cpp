@@ -9,6 +9,7 @@
 #include "app/RunCoordinator.h"
 #include "app/RunLog.h"
 #include "app/RunTexts.h"
+#include "app/RunView.h"
 #include "app/SettingsGate.h"
 #include "app/StationChecklist.h"
 #include "app/StationFile.h"
@@ -34,6 +35,8 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSettings>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QShortcut>
 #include <QTimer>
 
@@ -137,6 +140,9 @@ void MainWindow::saveWindowSize() const
 
 void MainWindow::placeComponents()
 {
+    m_runView = new RunView(m_ui->runViewArea);
+    m_runView->setObjectName(QStringLiteral("runView"));
+    m_ui->runViewLayout->addWidget(m_runView);
     takePlace(std::exchange(m_ui->noticeList, nullptr),
               noticeList = createNoticeList(m_ui->noticePage));
     takePlace(std::exchange(m_ui->folderTree, nullptr),
@@ -167,6 +173,14 @@ void MainWindow::placeComponents()
 
 void MainWindow::wireHandlers()
 {
+    // "37% — Zarvel" while a run goes, the usual title after it.
+    const auto showRunTitle = [this] { setWindowTitle(m_runView->runTitle(m_usualTitle)); };
+    connect(m_runView, &RunView::overallPercentChanged, this, showRunTitle);
+    connect(m_runView, &RunView::runningChanged, this, showRunTitle);
+    connect(m_ui->parallelStationsBox, &QSpinBox::valueChanged, this, [this](int count) {
+        platform::guarded(
+            [&] { StationSettings(settingsPath(stationsIniName)).saveParallelStations(count); });
+    });
     m_ui->noticePage->installEventFilter(this);
     m_ui->stationsPage->installEventFilter(this);
     m_ui->enterSettingsButton->installEventFilter(this);
@@ -333,6 +347,10 @@ void MainWindow::prepareWindow()
     showSelectionCount();
     readFolderSettings();
     readStations(false);
+    m_usualTitle = windowTitle();
+    const QSignalBlocker quiet(m_ui->parallelStationsBox);
+    m_ui->parallelStationsBox->setValue(
+        StationSettings(settingsPath(stationsIniName)).runSettings().parallelStations);
 }
 
 void MainWindow::readFolderSettings()
@@ -578,7 +596,7 @@ void MainWindow::previewFile(const QString& path)
 void MainWindow::sendNotices()
 {
     // Runs never nest: Send is disabled while one is in progress.
-    if (m_run)
+    if (m_run || reportEmptySelection())
         return;
     LogPane* pane = m_ui->logPane;
     // Item i of the list is station i of the file, with the options found for it.
@@ -605,6 +623,13 @@ void MainWindow::sendNotices()
     if (m_ui->remoteFolderEdit->text().isEmpty())
         m_ui->remoteFolderEdit->setText(QStringLiteral("."));
     pane->clearLog();
+    QStringList names;
+    for (const Station& station : stations)
+        names << station.name;
+    m_runView->startRun(names, noticeSelection().names());
+    m_ui->runViewArea->show();
+    connect(m_run, &RunCoordinator::stationProgress, m_runView, &RunView::updateStation);
+    connect(m_run, &RunCoordinator::stationFinished, m_runView, &RunView::finishStation);
     emit runStarted(m_run, stations);
     m_run->start();
 }
@@ -613,6 +638,7 @@ void MainWindow::endRun()
 {
     RunCoordinator* run = std::exchange(m_run, nullptr);
     run->deleteLater();
+    m_runView->endRun();
     m_ui->sendButton->setEnabled(true);
     m_ui->stationGrid->setEnabled(true);
     folderTree->setEnabled(true);

@@ -20,6 +20,7 @@ class DecoratedLabel;
 class FtpClient;
 class NoticeList;
 class RunCoordinator;
+class RunView;
 class SettingsGate;
 class StationChecklist;
 
@@ -119,6 +120,9 @@ private:
     SettingsGate* m_gate = nullptr;
     // The run in progress, if any.
     RunCoordinator* m_run = nullptr;
+    RunView* m_runView = nullptr;
+    // The title between runs; a run shows its progress in front of it.
+    QString m_usualTitle;
     // The stations page's ticked items that the run in progress sends to, in its order.
     QList<int> m_runItems;
     bool m_closeAfterRun = false;

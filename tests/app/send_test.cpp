@@ -17,6 +17,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QLabel>
 #include <QListWidget>
 #include <QMap>
 #include <QMessageBox>
@@ -372,6 +373,11 @@ TEST_F(SendRunTest, EachFailingStationGetsItsCauseItIsLoggedAndLeftTickedForARet
     EXPECT_EQ(good.received("in/z.txt"), QByteArray(100000, 'z'));
     EXPECT_EQ(noFolder.received("notice1.txt"), "<none>");
     EXPECT_EQ(ticked(), (Lines{"closed", "wrong", "nofolder"})) << "only what did not arrive";
+    // The run view sums it up; the title shows no progress once the run has ended.
+    EXPECT_EQ(child<QLabel>("summary")->text(),
+              QStringLiteral("5 个站点：2 个完成，3 个未完成（closed、wrong、nofolder）"));
+    EXPECT_TRUE(child<QWidget>("runViewArea")->isVisible());
+    EXPECT_FALSE(m_form->windowTitle().contains(u'%')) << m_form->windowTitle().toStdString();
 
     // Network error lines are red, every other line in the window-text colour.
     const QColor text = child<QTextEdit>("logPane")->palette().color(QPalette::Text);
@@ -442,9 +448,11 @@ TEST_F(SendRunTest, NothingSelectedOrNoStationTickedContactsNobody)
     QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier,
                       view->visualItemRect(view->item(1)).center());
     ASSERT_TRUE(m_form->noticeSelection().names().isEmpty());
-    // Alt+S presses Send.
+    // Alt+S presses Send: it says why nothing goes and starts no run.
+    const Lines before = pane();
     QTest::keyClick(m_form.get(), Qt::Key_S, Qt::AltModifier);
-    const Lines nothing{QStringLiteral("★☆         您共选择了 0 个文件         ☆★"), "", ending};
+    const Lines nothing = before
+        + Lines{QStringLiteral("没有选中要传送的通知文件：请先在“通知文件”页中选中它们")};
     EXPECT_TRUE(QTest::qWaitFor([&] { return pane() == nothing; }))
         << pane().join('|').toStdString();
     EXPECT_TRUE(station.commands().isEmpty());
