@@ -41,6 +41,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 // The window's artwork lives in this static library's resources.
@@ -73,8 +74,11 @@ void takePlace(QWidget* placeholder, QWidget* widget)
 {
     QWidget::setTabOrder(placeholder, widget);
     widget->stackUnder(placeholder);
+    // The layout hands back the placeholder's item, which is ours to delete.
     QLayout* layout = placeholder->parentWidget()->layout();
-    if (!layout || !layout->replaceWidget(placeholder, widget))
+    const std::unique_ptr<QLayoutItem> replaced(layout ? layout->replaceWidget(placeholder, widget)
+                                                       : nullptr);
+    if (!replaced)
         widget->move(placeholder->pos());
     delete placeholder;
 }
@@ -106,8 +110,10 @@ MainWindow::MainWindow(QWidget* parent)
 
 MainWindow::~MainWindow()
 {
-    // A run still going ends before the client it writes its lines with.
+    // A run still going, or ended and not yet deleted, goes before the client it writes its
+    // lines with.
     delete std::exchange(m_run, nullptr);
+    delete m_endedRun.data();
     // The application reports focus changes while the window's widgets are torn down.
     disconnect(m_focusConnection);
     if (!std::exchange(m_folderFileSaved, true))
@@ -638,6 +644,7 @@ void MainWindow::endRun()
 {
     RunCoordinator* run = std::exchange(m_run, nullptr);
     run->deleteLater();
+    m_endedRun = run;
     m_runView->endRun();
     m_ui->sendButton->setEnabled(true);
     m_ui->stationGrid->setEnabled(true);

@@ -7,6 +7,7 @@
 #include "app/StationSettings.h"
 
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -121,6 +122,8 @@ private:
     // The run in progress, if any.
     RunCoordinator* m_run = nullptr;
     RunView* m_runView = nullptr;
+    // The last run, deleted once the window's loop gets to it.
+    QPointer<RunCoordinator> m_endedRun;
     // The title between runs; a run shows its progress in front of it.
     QString m_usualTitle;
     // The stations page's ticked items that the run in progress sends to, in its order.
