@@ -196,6 +196,7 @@ QString tlsKey(TlsMode mode)
     switch (mode) {
     case TlsMode::Require: return QStringLiteral("require");
     case TlsMode::Off: return QStringLiteral("off");
+    case TlsMode::Implicit: return QStringLiteral("implicit");
     case TlsMode::Auto: break;
     }
     return QStringLiteral("auto");
@@ -208,6 +209,8 @@ TlsMode tlsFromKey(const QString& key)
         return TlsMode::Require;
     if (text == u"off")
         return TlsMode::Off;
+    if (text == u"implicit")
+        return TlsMode::Implicit;
     return TlsMode::Auto;
 }
 
