@@ -18,11 +18,14 @@ const QString portKey = QStringLiteral("port");
 const QString modeKeyName = QStringLiteral("mode");
 const QString tempNameKey = QStringLiteral("tempName");
 const QString tlsKeyName = QStringLiteral("tls");
+const QString protocolKeyName = QStringLiteral("protocol");
+const QString encodingKeyName = QStringLiteral("encoding");
 const QString tickedKey = QStringLiteral("ticked");
 const QString nameKey = QStringLiteral("name");
 const QString addressKey = QStringLiteral("address");
 const QString userKey = QStringLiteral("user");
 const QString certificateKey = QStringLiteral("certificate");
+const QString hostKeyKey = QStringLiteral("hostKey");
 const QString encryptedKey = QStringLiteral("encrypted");
 const QString stationPrefix = QStringLiteral("station ");
 const QString endpointPrefix = QStringLiteral("endpoint ");
@@ -82,13 +85,16 @@ void finishWriting(QSettings& file, const QString& path)
 StationOptions readOptions(const QSettings& file, const QString& group)
 {
     StationOptions options;
-    bool ok = false;
-    const uint port = file.value(group + u'/' + portKey).toUInt(&ok);
-    if (ok && port > 0 && port <= 65535)
-        options.port = static_cast<quint16>(port);
+    // Files written before stations had a protocol or an encoding are FTP with auto names.
+    options.protocol = protocolFromKey(file.value(group + u'/' + protocolKeyName).toString());
     options.mode = modeFromKey(file.value(group + u'/' + modeKeyName).toString());
     options.tempName = file.value(group + u'/' + tempNameKey, false).toBool();
     options.tls = tlsFromKey(file.value(group + u'/' + tlsKeyName).toString());
+    options.encoding = encodingFromKey(file.value(group + u'/' + encodingKeyName).toString());
+    bool ok = false;
+    const uint port = file.value(group + u'/' + portKey).toUInt(&ok);
+    options.port = ok && port > 0 && port <= 65535 ? static_cast<quint16>(port)
+                                                   : defaultPort(options.protocol, options.tls);
     return options;
 }
 
@@ -99,10 +105,12 @@ void writeEntry(QSettings& file, const QString& group, const StationEntry& entry
     file.setValue(addressKey, entry.station.address.trimmed());
     file.setValue(userKey, entry.station.user);
     // Every key of every station, so that the file says what the grid shows.
+    file.setValue(protocolKeyName, protocolKey(entry.options.protocol));
     file.setValue(portKey, entry.options.port);
     file.setValue(modeKeyName, modeKey(entry.options.mode));
     file.setValue(tempNameKey, entry.options.tempName);
     file.setValue(tlsKeyName, tlsKey(entry.options.tls));
+    file.setValue(encodingKeyName, encodingKey(entry.options.encoding));
     file.setValue(tickedKey, entry.ticked);
     file.endGroup();
 }
@@ -214,6 +222,43 @@ TlsMode tlsFromKey(const QString& key)
     return TlsMode::Auto;
 }
 
+QString protocolKey(Protocol protocol)
+{
+    return protocol == Protocol::Sftp ? QStringLiteral("sftp") : QStringLiteral("ftp");
+}
+
+Protocol protocolFromKey(const QString& key)
+{
+    return key.trimmed().toLower() == u"sftp" ? Protocol::Sftp : Protocol::Ftp;
+}
+
+QString encodingKey(EncodingChoice encoding)
+{
+    switch (encoding) {
+    case EncodingChoice::Utf8: return QStringLiteral("utf-8");
+    case EncodingChoice::Gbk: return QStringLiteral("gbk");
+    case EncodingChoice::Auto: break;
+    }
+    return QStringLiteral("auto");
+}
+
+EncodingChoice encodingFromKey(const QString& key)
+{
+    const QString text = key.trimmed().toLower();
+    if (text == u"utf-8" || text == u"utf8")
+        return EncodingChoice::Utf8;
+    if (text == u"gbk")
+        return EncodingChoice::Gbk;
+    return EncodingChoice::Auto;
+}
+
+quint16 defaultPort(Protocol protocol, TlsMode tls)
+{
+    if (protocol == Protocol::Sftp)
+        return 22;
+    return tls == TlsMode::Implicit ? 990 : 21;
+}
+
 StationSettings::StationSettings(QString path)
     : m_path(std::move(path))
 {
@@ -298,6 +343,31 @@ void StationSettings::forgetCertificate(const QString& address, quint16 port) co
     file->remove(endpointGroup(address, port) + u'/' + certificateKey);
     if (readOptions(*file, addressGroup(address)).port == port)
         file->remove(addressGroup(address) + u'/' + certificateKey);
+    finishWriting(*file, m_path);
+}
+
+QByteArray StationSettings::hostKey(const QString& address, quint16 port) const
+{
+    const auto file = openChecked(m_path);
+    return file->value(endpointGroup(address, port) + u'/' + hostKeyKey)
+        .toString()
+        .trimmed()
+        .toLatin1();
+}
+
+void StationSettings::rememberHostKey(const QString& address, quint16 port,
+                                      const QByteArray& fingerprint) const
+{
+    const auto file = openChecked(m_path);
+    file->setValue(endpointGroup(address, port) + u'/' + hostKeyKey,
+                   QString::fromLatin1(fingerprint));
+    finishWriting(*file, m_path);
+}
+
+void StationSettings::forgetHostKey(const QString& address, quint16 port) const
+{
+    const auto file = openChecked(m_path);
+    file->remove(endpointGroup(address, port) + u'/' + hostKeyKey);
     finishWriting(*file, m_path);
 }
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "app/StationFile.h"
-#include "ftp/FtpClient.h"
+#include "ftp/StationSession.h"
 
 #include <QByteArray>
 #include <QList>
@@ -17,6 +17,10 @@ struct StationOptions {
     bool tempName = false;
     // Whether the session is encrypted (key tls: auto, require, off).
     TlsMode tls = TlsMode::Auto;
+    // How FTP names are encoded (key encoding: auto, utf-8, gbk); SFTP names are UTF-8.
+    EncodingChoice encoding = EncodingChoice::Auto;
+    // FTP (over TLS or not) or SFTP (key protocol: ftp, sftp).
+    Protocol protocol = Protocol::Ftp;
 
     bool operator==(const StationOptions&) const = default;
 };
@@ -80,6 +84,11 @@ public:
     void rememberCertificate(const QString& address, quint16 port,
                              const QByteArray& fingerprint) const;
     void forgetCertificate(const QString& address, quint16 port) const;
+    // The host key's fingerprint ("SHA256:...") remembered for the SSH server at address:port;
+    // empty when none is.
+    QByteArray hostKey(const QString& address, quint16 port) const;
+    void rememberHostKey(const QString& address, quint16 port, const QByteArray& fingerprint) const;
+    void forgetHostKey(const QString& address, quint16 port) const;
     // Whether a session with the server at address:port was ever encrypted.
     bool wasEncrypted(const QString& address, quint16 port) const;
     void rememberEncrypted(const QString& address, quint16 port) const;
@@ -97,3 +106,11 @@ TransferMode modeFromKey(const QString& key);
 // The same for the TLS choice ("auto", "require", "off"); Auto for any other text.
 QString tlsKey(TlsMode mode);
 TlsMode tlsFromKey(const QString& key);
+// The same for the protocol ("ftp", "sftp"; Ftp for any other text) and the name encoding
+// ("auto", "utf-8", "gbk"; Auto for any other text).
+QString protocolKey(Protocol protocol);
+Protocol protocolFromKey(const QString& key);
+QString encodingKey(EncodingChoice encoding);
+EncodingChoice encodingFromKey(const QString& key);
+// The port a station gets unless it says otherwise: 21, 22 for SFTP, 990 for implicit TLS.
+quint16 defaultPort(Protocol protocol, TlsMode tls);
