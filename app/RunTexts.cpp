@@ -340,14 +340,41 @@ QString certificateChangedCause(const QByteArray& remembered, const QByteArray& 
         .arg(QString::fromLatin1(remembered), QString::fromLatin1(presented));
 }
 
-QString tlsNote(const QString& stationName, const TlsSessionInfo& session)
+QString hostKeyRememberedLine(const QByteArray& fingerprint)
 {
-    if (!session.encrypted)
+    return indent
+        + QCoreApplication::translate("RunTexts", "已记住主机密钥 %1")
+              .arg(QString::fromLatin1(fingerprint));
+}
+
+QString hostKeyChangedCause(const QByteArray& remembered, const QByteArray& presented)
+{
+    return QCoreApplication::translate("RunTexts",
+                                       "主机密钥已改变：记住的 %1，现在的 %2；未发送密码。"
+                                       "如主机密钥确实更换，请在系统设置中忘记旧主机密钥")
+        .arg(QString::fromLatin1(remembered), QString::fromLatin1(presented));
+}
+
+QString protocolUnavailableCause()
+{
+    return QCoreApplication::translate("RunTexts", "此处不能使用该站点的协议");
+}
+
+QString securityNote(const QString& stationName, const SessionSecurity& security)
+{
+    if (!security.encrypted)
         return QCoreApplication::translate("RunTexts", "[站点 %1，未加密]").arg(stationName);
-    const QString text = session.trustedBySystem
-        ? QCoreApplication::translate("RunTexts", "[站点 %1，已加密 %2，系统信任的证书 SHA-256 %3]")
-        : QCoreApplication::translate("RunTexts", "[站点 %1，已加密 %2，证书 SHA-256 %3]");
-    return text.arg(stationName, session.protocol, QString::fromLatin1(session.fingerprint));
+    const bool hostKey = security.fingerprint.startsWith("SHA256:");
+    QString text;
+    if (hostKey)
+        text = security.trustedBySystem
+            ? QCoreApplication::translate("RunTexts", "[站点 %1，已加密 %2，known_hosts 中的主机密钥 %3]")
+            : QCoreApplication::translate("RunTexts", "[站点 %1，已加密 %2，主机密钥 %3]");
+    else
+        text = security.trustedBySystem
+            ? QCoreApplication::translate("RunTexts", "[站点 %1，已加密 %2，系统信任的证书 SHA-256 %3]")
+            : QCoreApplication::translate("RunTexts", "[站点 %1，已加密 %2，证书 SHA-256 %3]");
+    return text.arg(stationName, security.protocol, QString::fromLatin1(security.fingerprint));
 }
 
 QString stoppingLine()

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ftp/FtpClient.h"
+#include "ftp/StationSession.h"
 #include "net/BlockingSocket.h"
 
 #include <QString>
@@ -89,8 +90,14 @@ QString notEncryptedLine(TlsMode mode);
 QString certificateRememberedLine(const QByteArray& fingerprint);
 // The station shows another certificate than the one remembered: no login.
 QString certificateChangedCause(const QByteArray& remembered, const QByteArray& presented);
-// Run log file only, after the encryption line: station, protocol and certificate.
-QString tlsNote(const QString& stationName, const TlsSessionInfo& session);
+// Run log file only, after the encryption line: station, protocol and certificate or host key.
+QString securityNote(const QString& stationName, const SessionSecurity& security);
+// "已记住主机密钥 SHA256:...": the first host key of an SSH station, remembered.
+QString hostKeyRememberedLine(const QByteArray& fingerprint);
+// Both host keys, and that no password went out.
+QString hostKeyChangedCause(const QByteArray& remembered, const QByteArray& presented);
+// A station whose protocol the run's session does not speak.
+QString protocolUnavailableCause();
 
 // Stop, first press, while a file is being sent.
 QString stoppingLine();

@@ -6,6 +6,7 @@
 #include "app/RunLog.h"
 #include "app/RunTexts.h"
 #include "ftp/FtpClient.h"
+#include "ftp/FtpSession.h"
 #include "platform/codepage.h"
 
 #include <QDir>
@@ -19,8 +20,6 @@
 #include <utility>
 
 namespace {
-
-constexpr int typeLocal8 = 3;
 
 bool hasLineBreak(const QString& name)
 {
@@ -59,35 +58,48 @@ SendRun::SendRun(FtpClient& client, RunLog& log, QList<Station> stations, QStrin
 
 SendRun::SendRun(FtpClient& client, LineSink log, QList<Station> stations, QString remoteFolder,
                  NoticeSelection notices)
-    : m_client(client)
+    : SendRun(std::make_unique<FtpSession>(client), nullptr, std::move(log), std::move(stations),
+              std::move(remoteFolder), std::move(notices))
+{
+}
+
+SendRun::SendRun(StationSession& session, LineSink log, QList<Station> stations,
+                 QString remoteFolder, NoticeSelection notices)
+    : SendRun(nullptr, &session, std::move(log), std::move(stations), std::move(remoteFolder),
+              std::move(notices))
+{
+}
+
+SendRun::SendRun(std::unique_ptr<FtpSession> clientSession, StationSession* session, LineSink log,
+                 QList<Station> stations, QString remoteFolder, NoticeSelection notices)
+    : m_clientSession(std::move(clientSession))
+    , m_session(m_clientSession ? *m_clientSession : *session)
     , m_log(std::move(log))
     , m_stations(std::move(stations))
     , m_remoteFolder(remoteFolder.isEmpty() ? QStringLiteral(".") : std::move(remoteFolder))
     , m_notices(std::move(notices))
 {
-    // The client tells when a file's data starts to flow; the file is in transfer from then
-    // until its final reply: Stop words itself by it.
-    m_previousTransferStart =
-        std::exchange(m_client.OnTransactionStart, [this](QObject*) { m_inTransfer = true; });
-    m_previousModeFallback = std::exchange(m_client.OnModeFallback, [this](const QString& reason) {
+    // The session tells when a file's data starts to flow; the file is in transfer from then
+    // until its upload returns: Stop words itself by it.
+    m_session.OnTransferStart = [this] { m_inTransfer = true; };
+    m_session.OnModeFallback = [this](const QString& reason) {
         this->log(runtexts::modeFallbackLine(reason));
-    });
-    m_previousCallerRefused =
-        std::exchange(m_client.OnDataCallerRefused, [this](const QByteArray& address) {
-            this->log(runtexts::dataCallerRefusedLine(QString::fromLatin1(address)), true);
-        });
+    };
+    m_session.OnDataCallerRefused = [this](const QByteArray& address) {
+        this->log(runtexts::dataCallerRefusedLine(QString::fromLatin1(address)), true);
+    };
 }
 
 SendRun::~SendRun()
 {
-    m_client.OnTransactionStart = std::move(m_previousTransferStart);
-    m_client.OnModeFallback = std::move(m_previousModeFallback);
-    m_client.OnDataCallerRefused = std::move(m_previousCallerRefused);
+    m_session.OnTransferStart = nullptr;
+    m_session.OnModeFallback = nullptr;
+    m_session.OnDataCallerRefused = nullptr;
 }
 
 void SendRun::closeLeftConnection()
 {
-    if (m_client.Connected)
+    if (m_session.isOpen())
         disconnectQuietly();
 }
 
@@ -146,12 +158,12 @@ void SendRun::requestStop()
     ++m_stopPresses;
     if (m_stopPresses == 1) {
         const bool sending = m_inTransfer;
-        m_client.stopWaiting();
+        m_session.stopWaiting();
         // A closing window does not ask for a second press.
         if (sending && !m_abandoned)
             log(runtexts::stoppingLine());
     } else if (m_stopPresses == 2) {
-        m_client.abortTransfer();
+        m_session.abortTransfer();
     }
 }
 
@@ -212,18 +224,33 @@ void SendRun::useStationSettings(const QString& path, QList<LoadedStation> optio
         options.size() == m_stations.size() ? std::move(options) : m_settings->load(m_stations);
 }
 
-void SendRun::loadStationOptions(qsizetype index)
+SessionSettings SendRun::stationSettings(qsizetype index)
 {
     const Station& station = m_stations[index];
+    // Without Stations.ini the client's own settings serve every station.
+    SessionSettings settings = m_clientSession && !m_settings ? m_clientSession->clientSettings()
+                                                              : SessionSettings{};
+    settings.host = station.address;
+    settings.user = station.user;
+    settings.password = station.password;
+    if (!m_settings)
+        return settings;
     const StationOptions& options = m_options[index].options;
-    m_client.Port = options.port;
-    m_client.Mode = options.mode;
-    m_client.TempNames = options.tempName;
+    settings.protocol = options.protocol;
+    settings.port = options.port;
+    settings.mode = options.mode;
+    settings.tempNames = options.tempName;
+    settings.encoding = options.encoding;
+    if (options.protocol == Protocol::Sftp) {
+        settings.rememberedIdentity = m_settings->hostKey(station.address, options.port);
+        return settings;
+    }
     const QByteArray pin = m_settings->certificate(station.address, options.port);
     m_tlsRequiredByHistory = options.tls == TlsMode::Auto
         && (!pin.isEmpty() || m_settings->wasEncrypted(station.address, options.port));
-    m_client.setTlsMode(m_tlsRequiredByHistory ? TlsMode::Require : options.tls);
-    m_client.setRememberedFingerprint(pin);
+    settings.tls = m_tlsRequiredByHistory ? TlsMode::Require : options.tls;
+    settings.rememberedIdentity = pin;
+    return settings;
 }
 
 SendRun::Outcome SendRun::sendToStation(qsizetype index, const QList<Notice>& notices)
@@ -234,10 +261,9 @@ SendRun::Outcome SendRun::sendToStation(qsizetype index, const QList<Notice>& no
     for (const Notice& notice : notices)
         m_results << NoticeOutcome{notice.name, NoticeResult::NotDelivered, {}};
     m_tlsRequiredByHistory = false;
-    if (m_settings)
-        loadStationOptions(index);
+    m_current = stationSettings(index);
     log(runtexts::stationStartLine(station.name), false,
-        runtexts::stationNote(station.address, m_client.Port, station.user));
+        runtexts::stationNote(station.address, m_current.port, station.user));
     if (m_settings && m_options[index].match == StationMatch::Uncertain)
         log(runtexts::uncertainOptionsLine(), true);
     if (stopRequested())
@@ -247,37 +273,36 @@ SendRun::Outcome SendRun::sendToStation(qsizetype index, const QList<Notice>& no
     // Addf.cfg edited elsewhere: a NUL or line break would cut USER or PASS on the wire.
     if (!isOneLine(station.user) || !isOneLine(station.password))
         return failStation(runtexts::loginNotOneLineCause(), false, true);
+    if (m_current.protocol != m_session.protocol())
+        return failStation(runtexts::protocolUnavailableCause(), false, true);
 
-    m_client.Host = platform::toCodePage(station.address);
-    m_client.UserID = platform::toCodePage(station.user);
-    m_client.Password = platform::toCodePage(station.password);
     qsizetype undelivered = 0;
     // The step a refusal ended, for its cause line; the files' own lines name theirs.
     QString (*refusedStep)(const QString&) = nullptr;
     try {
         try {
             setState(StationState::Connecting);
-            m_client.Connect();
-        } catch (const FtpError&) {
+            m_session.open(m_current);
+        } catch (const ServerRefusal&) {
             // A refused login may still have gone over TLS: the log tells before its cause.
-            if (m_client.tlsSession().encrypted)
-                reportTls(station);
+            if (m_session.security().encrypted)
+                reportSecurity(station);
             // A refused greeting is the server's whole answer, not a login.
-            if (m_client.greetingRead())
+            if (m_session.serverAnswered())
                 refusedStep = runtexts::loginRefusedCause;
             throw;
         }
         refusedStep = runtexts::folderRefusedCause;
-        reportTls(station);
-        const QString encoding = ftp::encodingName(m_client.sessionEncoding());
+        reportSecurity(station);
+        const QString encoding = ftp::encodingName(m_session.nameEncoding());
         log(runtexts::nameEncodingLine(encoding));
         try {
-            m_client.ChangeDir(m_remoteFolder);
+            m_session.changeFolder(m_remoteFolder);
         } catch (const NameEncodingError&) {
             return failStation(runtexts::folderNotEncodableCause(encoding), true);
         }
         refusedStep = runtexts::typeRefusedCause;
-        m_client.SetTransferType(typeLocal8);
+        m_session.prepareUploads();
         refusedStep = nullptr;
         for (const Notice& notice : notices) {
             if (stopRequested())
@@ -286,7 +311,7 @@ SendRun::Outcome SendRun::sendToStation(qsizetype index, const QList<Notice>& no
             if (!sendNotice(notice, station.name))
                 ++undelivered;
         }
-    } catch (const FtpError& error) {
+    } catch (const ServerRefusal& error) {
         const QString reply = runtexts::replyCause(error.message());
         return failStation(refusedStep ? refusedStep(reply) : reply, true);
     } catch (const SocketError& error) {
@@ -304,6 +329,10 @@ SendRun::Outcome SendRun::sendToStation(qsizetype index, const QList<Notice>& no
     } catch (const CertificateChangedError& error) {
         // Nothing was sent but AUTH TLS: the clerk sees both prints and where to act.
         return failStation(runtexts::certificateChangedCause(error.remembered(), error.presented()),
+                           false, true);
+    } catch (const HostKeyChangedError& error) {
+        // No password went out: the clerk sees both keys and where to forget the old one.
+        return failStation(runtexts::hostKeyChangedCause(error.remembered(), error.presented()),
                            false, true);
     } catch (const TlsError& error) {
         if (!downgradeRefused())
@@ -325,8 +354,8 @@ SendRun::Outcome SendRun::sendToStation(qsizetype index, const QList<Notice>& no
 
 bool SendRun::downgradeRefused() const
 {
-    const TlsSessionInfo& session = m_client.tlsSession();
-    return m_tlsRequiredByHistory && session.asked && !session.encrypted;
+    const SessionSecurity& security = m_session.security();
+    return m_tlsRequiredByHistory && security.asked && !security.encrypted;
 }
 
 SendRun::Outcome SendRun::refuseDowngrade(const QString& cause)
@@ -335,21 +364,20 @@ SendRun::Outcome SendRun::refuseDowngrade(const QString& cause)
     log(runtexts::encryptionRefusedLine(), true);
     log(runtexts::causeLine(cause));
     explainUndelivered(cause);
-    if (m_client.Connected)
-        m_client.dropConnection();
+    m_session.drop();
     return Outcome::Failed;
 }
 
 bool SendRun::sendNotice(const Notice& notice, const QString& stationName)
 {
-    const QString tempName = m_client.TempNames ? notice.name + QStringLiteral(".part") : QString();
+    const QString tempName = m_current.tempNames ? notice.name + QStringLiteral(".part") : QString();
     try {
         const auto transferEnded = qScopeGuard([this] { m_inTransfer = false; });
-        m_client.Upload(notice.path, notice.name);
+        m_session.upload(notice.path, notice.name);
     } catch (const NameEncodingError&) {
         // Refused before STOR: nothing went out, the next file may still go.
         const QString reason = runtexts::nameNotEncodableReason(
-            notice.name, ftp::encodingName(m_client.sessionEncoding()));
+            notice.name, ftp::encodingName(m_session.nameEncoding()));
         log(runtexts::fileNotSentLine(notice.name, reason));
         setResult(notice.name, NoticeResult::NotDelivered, reason);
         return false;
@@ -361,7 +389,7 @@ bool SendRun::sendNotice(const Notice& notice, const QString& stationName)
     } catch (const RenameError& error) {
         // Stored and checked, but left under its temporary name: not delivered. The
         // session is still sound, so the next file goes.
-        const UploadProgress& progress = m_client.lastUpload();
+        const UploadProgress& progress = m_session.lastUpload();
         log(runtexts::fileNotRenamedLine(notice.name, progress.sent), false,
             runtexts::fileNote(stationName, notice.name, progress.sent, progress.verification,
                                progress.hashName, tempName));
@@ -371,7 +399,7 @@ bool SendRun::sendNotice(const Notice& notice, const QString& stationName)
         return false;
     } catch (const VerifyError& error) {
         // Stored, but not as sent: the station is a failure and is ticked for a retry.
-        const qint64 sent = m_client.lastUpload().sent;
+        const qint64 sent = m_session.lastUpload().sent;
         log(runtexts::fileNotDeliveredLine(notice.name, sent), false,
             runtexts::failedCheckNote(stationName, notice.name, sent, error.check(),
                                       error.hashName(), tempName));
@@ -379,7 +407,7 @@ bool SendRun::sendNotice(const Notice& notice, const QString& stationName)
         setResult(notice.name, NoticeResult::NotDelivered, verifyCause(error));
         return false;
     } catch (...) {
-        const UploadProgress& progress = m_client.lastUpload();
+        const UploadProgress& progress = m_session.lastUpload();
         // Bytes that reached the server stay there, under the name they were sent as.
         if (progress.sent > 0)
             log(runtexts::fileIncompleteLine(notice.name, progress.sent, progress.size, tempName),
@@ -388,7 +416,7 @@ bool SendRun::sendNotice(const Notice& notice, const QString& stationName)
             log(runtexts::fileNotSentLine(notice.name));
         throw;
     }
-    const UploadProgress& progress = m_client.lastUpload();
+    const UploadProgress& progress = m_session.lastUpload();
     const QString note = runtexts::fileNote(stationName, notice.name, progress.sent,
                                             progress.verification, progress.hashName, tempName);
     // A file that shrank since its check or while it was sent was stored short.
@@ -414,27 +442,38 @@ bool SendRun::sendNotice(const Notice& notice, const QString& stationName)
     return true;
 }
 
-void SendRun::reportTls(const Station& station)
+void SendRun::reportSecurity(const Station& station)
 {
-    const TlsSessionInfo& session = m_client.tlsSession();
-    const QString note = runtexts::tlsNote(station.name, session);
-    if (!session.encrypted) {
+    const SessionSecurity& security = m_session.security();
+    const QString note = runtexts::securityNote(station.name, security);
+    if (!security.encrypted) {
         // A password that went in clear under "auto" is worth the clerk's attention.
-        const bool passwordInClear =
-            m_client.tlsMode() == TlsMode::Auto && !station.password.isEmpty();
-        log(runtexts::notEncryptedLine(m_client.tlsMode()), passwordInClear, note);
+        const bool passwordInClear = m_current.tls == TlsMode::Auto && !station.password.isEmpty();
+        log(runtexts::notEncryptedLine(m_current.tls), passwordInClear, note);
         return;
     }
-    log(runtexts::encryptedLine(session.protocol), false, note);
+    log(runtexts::encryptedLine(security.protocol), false, note);
+    if (!m_settings)
+        return;
+    const bool firstContact = !security.trustedBySystem && m_current.rememberedIdentity.isEmpty()
+        && !security.fingerprint.isEmpty();
+    if (m_current.protocol == Protocol::Sftp) {
+        // As ssh does: the first host key is the station's from now on.
+        if (firstContact) {
+            m_settings->rememberHostKey(station.address, m_current.port, security.fingerprint);
+            m_current.rememberedIdentity = security.fingerprint;
+            log(runtexts::hostKeyRememberedLine(security.fingerprint));
+        }
+        return;
+    }
     // Once encrypted, never again in clear: the next session requires TLS.
-    if (m_settings && !m_settings->wasEncrypted(station.address, m_client.Port))
-        m_settings->rememberEncrypted(station.address, m_client.Port);
-    // As SSH does with host keys: the first certificate is the station's from now on.
-    if (m_settings && !session.trustedBySystem && m_client.rememberedFingerprint().isEmpty()
-        && !session.fingerprint.isEmpty()) {
-        m_settings->rememberCertificate(station.address, m_client.Port, session.fingerprint);
-        m_client.setRememberedFingerprint(session.fingerprint);
-        log(runtexts::certificateRememberedLine(session.fingerprint));
+    if (!m_settings->wasEncrypted(station.address, m_current.port))
+        m_settings->rememberEncrypted(station.address, m_current.port);
+    // As with host keys: the first certificate is the station's from now on.
+    if (firstContact) {
+        m_settings->rememberCertificate(station.address, m_current.port, security.fingerprint);
+        m_current.rememberedIdentity = security.fingerprint;
+        log(runtexts::certificateRememberedLine(security.fingerprint));
     }
 }
 
@@ -446,16 +485,16 @@ SendRun::Outcome SendRun::failStation(const QString& cause, bool serverAnswering
     // A silent server must not cost a second wait for its goodbye.
     if (serverAnswering && !m_abandoned)
         disconnectQuietly();
-    else if (m_client.Connected)
-        m_client.dropConnection();
+    else
+        m_session.drop();
     return Outcome::Failed;
 }
 
 void SendRun::closeAfterStop()
 {
     // Once stopped, the client waits for nothing: QUIT goes out and the connection closes.
-    if (m_abandoned && m_client.Connected)
-        m_client.dropConnection();
+    if (m_abandoned)
+        m_session.drop();
     else
         disconnectQuietly();
 }
@@ -464,11 +503,10 @@ void SendRun::disconnectQuietly()
 {
     // The station's outcome is already logged: a failing goodbye adds nothing to act on.
     try {
-        m_client.Disconnect();
+        m_session.close();
     } catch (const platform::Exception&) {
     }
-    if (m_client.Connected)
-        m_client.dropConnection();
+    m_session.drop();
 }
 
 QString SendRun::localFilePath(const QString& name) const
@@ -514,7 +552,7 @@ void SendRun::explainUndelivered(const QString& reason)
 
 int SendRun::failedWaitLimit() const
 {
-    return m_client.greetingRead() ? m_client.idleLimit() : m_client.connectLimit();
+    return m_session.serverAnswered() ? m_session.idleLimitMs() : m_session.connectLimitMs();
 }
 
 void SendRun::setState(StationState state, const QString& notice)

@@ -5,15 +5,17 @@
 #include "app/RunProgress.h"
 #include "app/StationFile.h"
 #include "app/StationSettings.h"
-#include "net/BlockingSocket.h"
+#include "ftp/StationSession.h"
 
 #include <QList>
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class FtpClient;
+class FtpSession;
 class RunLog;
 
 // Logs in to each station afresh, changes to the remote folder, sets the transfer type and
@@ -35,13 +37,17 @@ public:
             NoticeSelection notices);
     SendRun(FtpClient& client, LineSink log, QList<Station> stations, QString remoteFolder,
             NoticeSelection notices);
+    // Over a session of the stations' protocol (a station of another protocol fails).
+    SendRun(StationSession& session, LineSink log, QList<Station> stations, QString remoteFolder,
+            NoticeSelection notices);
     ~SendRun();
     SendRun(const SendRun&) = delete;
     SendRun& operator=(const SendRun&) = delete;
 
-    // Each station's port, transfer mode, TLS choice and remembered certificate from this
-    // Stations.ini, where a certificate seen first is remembered; without one, the client's
-    // own Port, Mode and TLS settings serve every station and nothing is remembered.
+    // Each station's protocol, port, transfer mode, TLS and encoding choices and remembered
+    // certificate or host key from this Stations.ini, where one seen first is remembered;
+    // without one, the client's own Port, Mode and TLS settings serve every station and
+    // nothing is remembered.
     // `options` holds each station's options as the window matched them against the whole
     // Addf.cfg; when empty they are matched against the stations given.
     void useStationSettings(const QString& path, QList<LoadedStation> options = {});
@@ -76,20 +82,22 @@ public:
     const QList<qsizetype>& unfinishedStations() const { return m_unfinished; }
 
 private:
+    SendRun(std::unique_ptr<FtpSession> clientSession, StationSession* session, LineSink log,
+            QList<Station> stations, QString remoteFolder, NoticeSelection notices);
     // The notices that can be read and named on a station; each other one gets a red line
     // and is left out, and counts as not delivered to any station.
     QList<Notice> checkNotices();
     Outcome sendToStation(qsizetype index, const QList<Notice>& notices);
-    // The station's port, mode and TLS from Stations.ini; a station once encrypted or with a
-    // remembered certificate goes with TLS or not at all.
-    void loadStationOptions(qsizetype index);
+    // The station's session settings, from Stations.ini when there is one; a station once
+    // encrypted or with a remembered certificate goes with TLS or not at all.
+    SessionSettings stationSettings(qsizetype index);
     // Uploads one notice and logs its outcome; a failure of the connection or a refusal
     // is passed on once its line is written. False for a file not delivered whose station
     // may still take the next one: not named, gone, shrunk, its check or rename failed.
     bool sendNotice(const Notice& notice, const QString& stationName);
-    // The encryption line after a login over `station`'s session; a certificate that the
-    // system does not trust is remembered when none was.
-    void reportTls(const Station& station);
+    // The encryption line after a login over `station`'s session; a certificate or host key
+    // that the system does not vouch for is remembered when none was.
+    void reportSecurity(const Station& station);
     // The network error line and its cause (red when `causeIsError`); the connection is
     // closed, politely when the server is still answering.
     Outcome failStation(const QString& cause, bool serverAnswering, bool causeIsError = false);
@@ -115,7 +123,11 @@ private:
     int failedWaitLimit() const;
     void setState(StationState state, const QString& notice = {});
 
-    FtpClient& m_client;
+    // The window's or a test's client, when the run was given one.
+    std::unique_ptr<FtpSession> m_clientSession;
+    StationSession& m_session;
+    // The station being sent to.
+    SessionSettings m_current;
     LineSink m_log;
     QList<Station> m_stations;
     QString m_remoteFolder;
@@ -125,9 +137,6 @@ private:
     QList<LoadedStation> m_options;
     // The station's TLS is required because it was encrypted before, not by its choice.
     bool m_tlsRequiredByHistory = false;
-    NotifyEvent m_previousTransferStart;
-    std::function<void(const QString&)> m_previousModeFallback;
-    std::function<void(const QByteArray&)> m_previousCallerRefused;
     // Selected notices left out before the first station.
     qsizetype m_refusedNotices = 0;
     QList<NoticeOutcome> m_leftOut;

@@ -2,7 +2,7 @@
 #include "app/StationWorker.h"
 
 #include "app/RunTexts.h"
-#include "ftp/FtpClient.h"
+#include "ftp/FtpSession.h"
 #include "platform/exception.h"
 
 #include <QScopeGuard>
@@ -24,6 +24,16 @@ bool awaitsServer(StationState state)
         || state == StationState::Sending || state == StationState::Checking;
 }
 
+// The session of a station's protocol.
+std::unique_ptr<StationSession> makeSession(Protocol protocol)
+{
+    switch (protocol) {
+    case Protocol::Sftp:
+    case Protocol::Ftp: break;
+    }
+    return std::make_unique<FtpSession>();
+}
+
 } // namespace
 
 StationWorker::StationWorker(Job job)
@@ -43,13 +53,13 @@ void StationWorker::run()
     QString failure;
     // Whatever the session throws ends this station with its own line, never a box.
     try {
-        FtpClient client;
-        m_client = &client;
+        const std::unique_ptr<StationSession> station = makeSession(m_job.options.options.protocol);
+        m_session = station.get();
         const auto forget = qScopeGuard([this] {
-            m_client = nullptr;
+            m_session = nullptr;
             m_run = nullptr;
         });
-        session(client, outcome, results);
+        session(*station, outcome, results);
     } catch (const platform::Exception& error) {
         failure = error.message();
     } catch (const std::exception& error) {
@@ -72,31 +82,28 @@ void StationWorker::run()
     thread()->quit();
 }
 
-void StationWorker::session(FtpClient& client, SendRun::Outcome& outcome,
+void StationWorker::session(StationSession& session, SendRun::Outcome& outcome,
                             QList<NoticeOutcome>& results)
 {
-    client.setConnectLimit(m_job.limits.connectLimitSeconds * 1000);
-    client.setIdleLimit(m_job.limits.idleLimitSeconds * 1000);
-    // Every reply line and command is a sign of life; so is every piece of a file.
-    client.ReportLevel = static_cast<qint32>(StatusLevel::Dialogue);
-    client.OnStatus = [this, &client](QObject*, const QByteArray&) {
+    session.setLimits(m_job.limits.connectLimitSeconds * 1000,
+                      m_job.limits.idleLimitSeconds * 1000);
+    session.OnActivity = [this, &session] {
         markActivity();
-        if (m_progress.state == StationState::Connecting && client.greetingRead())
+        if (m_progress.state == StationState::Connecting && session.serverAnswered())
             setState(StationState::LoggingIn);
     };
-    client.OnPacketSent = [this](QObject*) { markActivity(); };
 
     SendRun run(
-        client,
+        session,
         [this](const QString& text, bool isError, const QString& note) {
             emit line(m_job.position, text, isError, note);
         },
         {m_job.station}, m_job.remoteFolder, m_job.selection);
     run.useStationSettings(m_job.settingsPath, {m_job.options});
     run.setLeftOutNotices(m_job.leftOut);
-    run.OnState = [this, &client](StationState state, const QString& notice) {
+    run.OnState = [this, &session](StationState state, const QString& notice) {
         if (state == StationState::Sending)
-            m_doneBytes += client.lastUpload().sent; // the file before this one
+            m_doneBytes += session.lastUpload().sent; // the file before this one
         setState(state, notice);
         if (state == StationState::Connecting && m_job.beforeSession)
             m_job.beforeSession(m_job.position);
@@ -114,7 +121,7 @@ void StationWorker::session(FtpClient& client, SendRun::Outcome& outcome,
     ticks.start(progressIntervalMs);
     outcome = run.sendStation(0, m_job.notices);
     results = run.stationResults();
-    m_doneBytes += client.lastUpload().sent;
+    m_doneBytes += session.lastUpload().sent;
 }
 
 void StationWorker::requestStop()
@@ -145,11 +152,11 @@ void StationWorker::reportProgress()
 {
     const bool inFile =
         m_progress.state == StationState::Sending || m_progress.state == StationState::Checking;
-    const qint64 fileBytes = m_client && inFile ? m_client->lastUpload().sent : 0;
+    const qint64 fileBytes = m_session && inFile ? m_session->lastUpload().sent : 0;
     m_progress.bytesDone = std::min(m_doneBytes + fileBytes, m_progress.bytesTotal);
     // All of a file is out: the server is storing and checking it.
-    if (m_client && m_progress.state == StationState::Sending && m_client->lastUpload().size > 0
-        && fileBytes >= m_client->lastUpload().size)
+    if (m_session && m_progress.state == StationState::Sending && m_session->lastUpload().size > 0
+        && fileBytes >= m_session->lastUpload().size)
         m_progress.state = StationState::Checking;
 
     const qint64 now = m_clock.isValid() ? m_clock.elapsed() : 0;
@@ -161,11 +168,12 @@ void StationWorker::reportProgress()
         ? double(m_progress.bytesDone - m_samples.first().second) * 1000.0 / double(span)
         : 0.0;
 
-    const bool waiting = awaitsServer(m_progress.state) && m_client;
+    const bool waiting = awaitsServer(m_progress.state) && m_session;
     const int silent = waiting ? int(m_sinceActivity.elapsed() / 1000) : 0;
     m_progress.silentSeconds = silent;
     m_progress.silentLimitSeconds = waiting && silent > 0
-        ? (m_client->greetingRead() ? m_client->idleLimit() : m_client->connectLimit()) / 1000
+        ? (m_session->serverAnswered() ? m_session->idleLimitMs() : m_session->connectLimitMs())
+            / 1000
         : 0;
     emit progress(m_progress);
 }

@@ -1,4 +1,4 @@
-// One station of a send run, on a thread of its own: its FTP client and sockets live there.
+// One station of a send run, on a thread of its own: its session and sockets live there.
 #pragma once
 
 #include "app/RunProgress.h"
@@ -13,7 +13,7 @@
 #include <functional>
 #include <memory>
 
-class FtpClient;
+class StationSession;
 
 // Made on the window's thread and moved to the station's; run() and the stop calls are queued
 // to that thread, whose event loop the client's waits dispatch, so a stop reaches a wait at
@@ -51,7 +51,7 @@ signals:
     void finished(int station, SendRun::Outcome outcome, const QList<NoticeOutcome>& results);
 
 private:
-    void session(FtpClient& client, SendRun::Outcome& outcome, QList<NoticeOutcome>& results);
+    void session(StationSession& session, SendRun::Outcome& outcome, QList<NoticeOutcome>& results);
     void setState(StationState state, const QString& notice = {});
     void reportProgress();
     // Something came from the server or went to it.
@@ -59,7 +59,7 @@ private:
 
     Job m_job;
     SendRun* m_run = nullptr;
-    FtpClient* m_client = nullptr;
+    StationSession* m_session = nullptr;
     // Presses that came before the session began.
     int m_earlyStops = 0;
     bool m_earlyAbandon = false;

@@ -225,6 +225,15 @@ EN = {
     "进入对方目录失败：%1": "cannot enter the remote folder: %1",
     "设置传送类型失败：%1": "cannot set the transfer type: %1",
     "意外错误：%1": "unexpected error: %1",
+    # SSH stations: host keys, and a station of another protocol.
+    "已记住主机密钥 %1": "Host key remembered: %1",
+    "主机密钥已改变：记住的 %1，现在的 %2；未发送密码。如主机密钥确实更换，请在系统设置中忘记旧主机密钥":
+        "The host key has changed: remembered %1, now %2; no password was sent. If the "
+        "host key really was replaced, forget the old one in Settings",
+    "此处不能使用该站点的协议": "The station's protocol cannot be used here",
+    "[站点 %1，已加密 %2，主机密钥 %3]": "[station %1, encrypted %2, host key %3]",
+    "[站点 %1，已加密 %2，known_hosts 中的主机密钥 %3]":
+        "[station %1, encrypted %2, host key from known_hosts %3]",
 }
 
 ZH = {

@@ -498,8 +498,28 @@ To choose their folder, open the Settings tab, enter the password, pick Local an
       <translation>The station's certificate has changed: remembered %1, now %2; not logged in. If the certificate really was replaced, forget the old one in Settings</translation>
     </message>
     <message>
+      <source>已记住主机密钥 %1</source>
+      <translation>Host key remembered: %1</translation>
+    </message>
+    <message>
+      <source>主机密钥已改变：记住的 %1，现在的 %2；未发送密码。如主机密钥确实更换，请在系统设置中忘记旧主机密钥</source>
+      <translation>The host key has changed: remembered %1, now %2; no password was sent. If the host key really was replaced, forget the old one in Settings</translation>
+    </message>
+    <message>
+      <source>此处不能使用该站点的协议</source>
+      <translation>The station's protocol cannot be used here</translation>
+    </message>
+    <message>
       <source>[站点 %1，未加密]</source>
       <translation>[station %1, not encrypted]</translation>
+    </message>
+    <message>
+      <source>[站点 %1，已加密 %2，known_hosts 中的主机密钥 %3]</source>
+      <translation>[station %1, encrypted %2, host key from known_hosts %3]</translation>
+    </message>
+    <message>
+      <source>[站点 %1，已加密 %2，主机密钥 %3]</source>
+      <translation>[station %1, encrypted %2, host key %3]</translation>
     </message>
     <message>
       <source>[站点 %1，已加密 %2，系统信任的证书 SHA-256 %3]</source>
