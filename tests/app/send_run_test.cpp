@@ -751,3 +751,55 @@ TEST_F(SendRunLog, ANoticeThatAnotherStationSendsAtTheSameTimeStillGoes)
         << m_log.join('\n').toStdString();
     EXPECT_TRUE(run.unfinishedStations().isEmpty());
 }
+
+TEST_F(SendRunLog, EachStationsNameEncodingChoiceHoldsWhateverTheServerAnnounces)
+{
+    const QString chinese = QStringLiteral("通知.txt");
+    m_notices.addFile(chinese, "x");
+    NoticeSelection selection(m_notices.path());
+    selection.add(chinese);
+    const QByteArray listsUtf8 = "211-Features:\r\n UTF8\r\n211 End\r\n";
+    struct Case {
+        EncodingChoice choice;
+        QByteArray feat;
+        NameEncoding expected;
+    } cases[] = {
+        {EncodingChoice::Gbk, listsUtf8, NameEncoding::Gbk},
+        {EncodingChoice::Utf8, testsupport::featUnknown, NameEncoding::Utf8},
+        {EncodingChoice::Auto, listsUtf8, NameEncoding::Utf8},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(encodingKey(test.choice).toStdString());
+        testsupport::ScriptedFtpPeer peer("127.0.0.2");
+        peer.send("220 Ready\r\n").reply("331 Password?\r\n").reply("230 In\r\n").reply(test.feat);
+        if (test.choice == EncodingChoice::Auto)
+            peer.reply("200 UTF8 on\r\n");
+        peer.reply("250 Ok\r\n")
+            .reply("200 Type\r\n")
+            .reply("200 Port\r\n")
+            .reply("150 Go\r\n")
+            .transfer()
+            .send("226 Done\r\n")
+            .reply("221 Bye\r\n");
+        peer.start();
+        testsupport::TempTree settings;
+        ASSERT_TRUE(settings.isValid());
+        StationOptions options{peer.port(), TransferMode::Active, false, TlsMode::Off};
+        options.encoding = test.choice;
+        StationSettings(settings.path("Stations.ini")).save({{station("A", "127.0.0.2"), options}});
+        m_log.clear();
+
+        SendRun run(
+            m_client, [this](const QString& line, bool, const QString&) { m_log << line; },
+            {station("A", "127.0.0.2")}, "in", selection);
+        run.useStationSettings(settings.path("Stations.ini"));
+        run.run();
+
+        EXPECT_TRUE(run.unfinishedStations().isEmpty()) << m_log.join('\n').toStdString();
+        EXPECT_TRUE(m_log.contains("    文件名编码：" + ftp::encodingName(test.expected)));
+        ASSERT_TRUE(peer.waitUntilFinished());
+        EXPECT_TRUE(peer.commands().contains("STOR " + *ftp::encodeName(chinese, test.expected)
+                                             + "\r\n"))
+            << peer.commands().join(' ').toStdString();
+    }
+}
