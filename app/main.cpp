@@ -1,8 +1,7 @@
 // The program's entry point: the application object and the main window, or with --where
-// the folders in use (--benchmark-startup: the time to the first paint, then quit).
+// the folders in use.
 #include "app/Language.h"
 #include "app/MainWindow.h"
-#include "app/StartupBenchmark.h"
 
 #include "platform/application.h"
 #include "platform/files.h"
@@ -39,14 +38,11 @@ int printFolders(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    startup::markStart();
     if (asksWhere(argc, argv))
         return printFolders(argc, argv);
     platform::Application application(argc, argv);
     language::install(language::chosen());
     MainWindow form;
-    if (startup::benchmarkRequested(argc, argv))
-        startup::reportFirstPaint(form);
     form.show();
     return platform::Application::exec();
 }
