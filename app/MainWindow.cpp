@@ -10,6 +10,7 @@
 #include "app/RunLog.h"
 #include "app/RunTexts.h"
 #include "app/RunView.h"
+#include "app/SettingsFiles.h"
 #include "app/SettingsGate.h"
 #include "app/StationChecklist.h"
 #include "app/StationFile.h"
@@ -52,10 +53,10 @@ static void initResources()
 
 namespace {
 
-const QString dirtCfgName = QStringLiteral("Dirt.cfg");
-const QString addfCfgName = QStringLiteral("Addf.cfg");
-const QString stationsIniName = QStringLiteral("Stations.ini");
-const QString windowIniName = QStringLiteral("Window.ini");
+const QString& dirtCfgName = settingsfiles::folderFile;
+const QString& addfCfgName = settingsfiles::stationFile;
+const QString& stationsIniName = settingsfiles::stationSettings;
+const QString& windowIniName = settingsfiles::windowSettings;
 const QString noFolder = QStringLiteral("nil");
 
 constexpr int stationRows = 9;
@@ -65,7 +66,7 @@ constexpr int runLogButtonTop = 2;
 
 QString settingsPath(const QString& name)
 {
-    return platform::settingsFolder() + name;
+    return settingsfiles::path(name);
 }
 
 // Puts `widget` where `placeholder` was: same stacking, same place in the tab order, and the
@@ -619,7 +620,7 @@ void MainWindow::sendNotices()
     const QList<Station> stations = setup.stations;
     m_run = new RunCoordinator(
         *ftpClient, [pane](const QString& line, bool isError) { pane->addLine(line, isError); },
-        RunLog::dailyPath(platform::logFolder(), QDate::currentDate()), std::move(setup), this);
+        RunLog::dailyPath(settingsfiles::logFolder(), QDate::currentDate()), std::move(setup), this);
     connect(m_run, &RunCoordinator::runFinished, this, guardedSlot(this, &MainWindow::endRun));
     // The run took its own copy of stations and folders: they stay as they are until its end.
     m_ui->sendButton->setEnabled(false);

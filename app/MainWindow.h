@@ -37,7 +37,7 @@ public:
     using base = QWidget;
 
     // Builds the window from its description and runs prepareWindow; the settings
-    // files are read from platform::settingsFolder().
+    // files are read from the settings folder (settingsfiles::path()).
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 

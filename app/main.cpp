@@ -2,6 +2,7 @@
 // the folders in use.
 #include "app/Language.h"
 #include "app/MainWindow.h"
+#include "app/SettingsFiles.h"
 
 #include "platform/application.h"
 #include "platform/files.h"
@@ -25,7 +26,7 @@ bool asksWhere(int argc, char** argv)
 int printFolders(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
-    const platform::SettingsPlace place = platform::settingsPlace();
+    const platform::SettingsPlace place = settingsfiles::place();
     QTextStream out(stdout);
     out << "program:  " << platform::programFolder() << '\n'
         << "mode:     " << (place.portable ? "portable" : "installed") << '\n'

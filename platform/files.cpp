@@ -30,9 +30,6 @@ constexpr int readBeyondEndCode = 100;
 constexpr int diskFullCode = 101;
 constexpr char ctrlZ = 26;
 
-// Their presence beside the program marks a portable installation.
-constexpr std::array<const char*, 2> settingsFileNames{"Dirt.cfg", "Addf.cfg"};
-
 QString& programFolderOverride()
 {
     static QString folder;
@@ -182,14 +179,15 @@ void makePrivateFolder(const QString& folder)
 
 // Copies the settings files found beside the program; each copy is tried, the first
 // failure is reported afterwards.
-void copySettingsFrom(const QString& programFolder, const QString& folder)
+void copySettingsFrom(const QString& programFolder, const QString& folder,
+                      const QStringList& settingsFiles)
 {
     std::exception_ptr failure;
-    for (const char* name : settingsFileNames) {
-        const QString source = programFolder + QLatin1String(name);
+    for (const QString& name : settingsFiles) {
+        const QString source = programFolder + name;
         try {
             if (fileExists(source))
-                saveSettingsFile(folder + QLatin1String(name), readSettingsFile(source));
+                saveSettingsFile(folder + name, readSettingsFile(source));
         } catch (...) {
             if (!failure)
                 failure = std::current_exception();
@@ -248,12 +246,12 @@ void setProgramFolder(const QString& folder)
     programFolderOverride() = folder;
 }
 
-SettingsPlace settingsPlace()
+SettingsPlace settingsPlace(const QStringList& settingsFiles)
 {
     const QString program = programFolder();
     const bool holdsSettings =
-        std::any_of(settingsFileNames.begin(), settingsFileNames.end(),
-                    [&](const char* name) { return fileExists(program + QLatin1String(name)); });
+        std::any_of(settingsFiles.begin(), settingsFiles.end(),
+                    [&](const QString& name) { return fileExists(program + name); });
     if (writableByUser(program) && (holdsSettings || !isSystemFolder(program)))
         return {.portable = true, .settings = program, .logs = program + QStringLiteral("logs/")};
     return {.portable = false,
@@ -262,20 +260,20 @@ SettingsPlace settingsPlace()
                 + QStringLiteral("logs/")};
 }
 
-QString settingsFolder()
+QString settingsFolder(const QStringList& settingsFiles)
 {
-    const SettingsPlace place = settingsPlace();
+    const SettingsPlace place = settingsPlace(settingsFiles);
     if (place.portable || folders::folderExists(place.settings))
         return place.settings;
     // The first start in the user's folder.
     makePrivateFolder(place.settings);
-    copySettingsFrom(programFolder(), place.settings);
+    copySettingsFrom(programFolder(), place.settings, settingsFiles);
     return place.settings;
 }
 
-QString logFolder()
+QString logFolder(const QStringList& settingsFiles)
 {
-    const QString folder = settingsPlace().logs;
+    const QString folder = settingsPlace(settingsFiles).logs;
     // A folder that cannot be made is reported by whoever writes the log, not here.
     if (!folders::folderExists(folder)) {
         try {

@@ -26,19 +26,19 @@ struct SettingsPlace {
 
 // The place in use, decided afresh on each call; creates nothing. Portable when the
 // program's folder is writable by the user (its permission bits allow it, even to root)
-// and either already holds Dirt.cfg or Addf.cfg or is no system folder. Otherwise the
+// and either already holds one of the program's `settingsFiles` (names) or is no system folder. Otherwise the
 // settings go to $XDG_CONFIG_HOME/Zarvel/ (~/.config/Zarvel/) and the logs to
 // $XDG_STATE_HOME/Zarvel/logs/ (~/.local/state/Zarvel/logs/).
-SettingsPlace settingsPlace();
+SettingsPlace settingsPlace(const QStringList& settingsFiles);
 
 // The folder that holds the settings files, ending in "/". The user's folder is created
-// (0700) when missing, and then takes a copy of each Dirt.cfg and Addf.cfg found beside
+// (0700) when missing, and then takes a copy of each of the settings files found beside
 // the program, whose originals stay.
-QString settingsFolder();
+QString settingsFolder(const QStringList& settingsFiles);
 
 // The folder of the run logs, ending in "/", created (0700) when missing; a folder that
 // cannot be made is left for the log writer to report.
-QString logFolder();
+QString logFolder(const QStringList& settingsFiles);
 
 // True for a folder under one of the system folders (/usr, /opt, /snap, /bin, /lib ...),
 // also after its symbolic links are resolved.

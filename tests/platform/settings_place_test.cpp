@@ -10,6 +10,13 @@
 
 #include <sys/stat.h>
 
+namespace {
+
+// The program's files that mark a portable installation.
+const QStringList settingsFiles{"Dirt.cfg", "Addf.cfg"};
+
+} // namespace
+
 TEST(SettingsPlace, BesideTheProgramUnlessItsFolderIsReadOnlyOrASystemFolder)
 {
     testsupport::UserFolders user;
@@ -34,7 +41,7 @@ TEST(SettingsPlace, BesideTheProgramUnlessItsFolderIsReadOnlyOrASystemFolder)
             tree.addFile(QLatin1String(row.folder) + "/Dirt.cfg");
         ::chmod(QFile::encodeName(folder).constData(), row.mode);
         platform::setProgramFolder(folder);
-        const platform::SettingsPlace place = platform::settingsPlace();
+        const platform::SettingsPlace place = platform::settingsPlace(settingsFiles);
         EXPECT_EQ(place.settings, row.portable ? folder + "/" : user.config() + "/Zarvel/")
             << row.folder;
         EXPECT_EQ(place.logs, row.portable ? folder + "/logs/" : user.state() + "/Zarvel/logs/")
@@ -46,8 +53,8 @@ TEST(SettingsPlace, BesideTheProgramUnlessItsFolderIsReadOnlyOrASystemFolder)
     platform::setProgramFolder(tree.path("system/bin"));
     qputenv("XDG_CONFIG_HOME", "relative");
     qunsetenv("XDG_STATE_HOME");
-    EXPECT_EQ(platform::settingsPlace().settings, user.home() + "/.config/Zarvel/");
-    EXPECT_EQ(platform::logFolder(), user.home() + "/.local/state/Zarvel/logs/");
+    EXPECT_EQ(platform::settingsPlace(settingsFiles).settings, user.home() + "/.config/Zarvel/");
+    EXPECT_EQ(platform::logFolder(settingsFiles), user.home() + "/.local/state/Zarvel/logs/");
     platform::setSystemFolders({});
     EXPECT_TRUE(platform::isSystemFolder("/usr/bin") && platform::isSystemFolder("/opt/z"));
     EXPECT_FALSE(platform::isSystemFolder("/usrlocal") || platform::isSystemFolder("/home/u"));
