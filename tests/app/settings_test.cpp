@@ -8,7 +8,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -383,21 +382,11 @@ TEST_F(WindowTest, ProtocolEncodingAndImplicitTlsSurviveASaveAndAnOldFileReadsAs
     EXPECT_EQ(shown(2), (QStringList{"21", "auto", "auto", "FTP", QStringLiteral("自动")}));
 
     // The clerk's choices, made in the grid, reach the file when the grid is left.
-    auto* grid = child<QTableWidget>("stationGrid");
-    const auto choose = [this, grid](int column, int row, const QString& text) {
-        const QModelIndex index = grid->model()->index(row - 1, column - 1);
-        grid->scrollTo(index);
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
-        auto* list = qobject_cast<QComboBox*>(QApplication::focusWidget());
-        ASSERT_NE(list, nullptr);
-        while (list->currentText() != text && list->currentIndex() + 1 < list->count())
-            QTest::keyClick(list, Qt::Key_Down);
-    };
-    choose(9, 1, "SFTP");
-    choose(8, 2, QStringLiteral("隐式"));
-    choose(10, 2, "GBK");
-    choose(10, 3, "UTF-8");
-    choose(9, 3, "SFTP");
+    chooseInGrid(9, 1, "SFTP");
+    chooseInGrid(8, 2, QStringLiteral("隐式"));
+    chooseInGrid(10, 2, "GBK", true);
+    chooseInGrid(10, 3, "UTF-8");
+    chooseInGrid(9, 3, "SFTP");
     QTest::mouseClick(child<QRadioButton>("localFolderButton"), Qt::LeftButton);
     const QList<StationOptions> expected{
         {2121, TransferMode::Passive, false, TlsMode::Auto, EncodingChoice::Auto, Protocol::Sftp},

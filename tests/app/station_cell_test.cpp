@@ -5,7 +5,6 @@
 #include "app/StationGrid.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -133,64 +132,6 @@ TEST_F(WindowTest, PasswordsShowAsDotsUntilEditedAndNamesStayInView)
     EXPECT_FALSE(names->isVisible());
 }
 
-namespace {
-
-// The list of a choice cell once it opens (a click on the current cell opens it only after
-// the double-click time).
-QComboBox* openList()
-{
-    QComboBox* list = nullptr;
-    (void)QTest::qWaitFor(
-        [&list] { return (list = qobject_cast<QComboBox*>(QApplication::focusWidget())); });
-    return list;
-}
-
-// Enter closes a cell's list a moment later; the next click comes later still, as a user's
-// does (a click at once would be taken as the one that closed it).
-void closed(QTableWidget* grid)
-{
-    EXPECT_TRUE(QTest::qWaitFor([grid] { return QApplication::focusWidget() == grid; }));
-    QTest::qWait(20);
-}
-
-// Chooses `text` in choice cell (column, row) as a user does: a click opens the list, the
-// arrow keys move through it, Enter closes it.
-void chooseWithKeys(QTableWidget* grid, int column, int row, const QString& text)
-{
-    const QModelIndex index = grid->model()->index(row - 1, column - 1);
-    grid->scrollTo(index);
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
-    auto* list = openList();
-    ASSERT_NE(list, nullptr) << "a list opens on " << column << "," << row;
-    ASSERT_GE(list->findText(text), 0) << text.toStdString();
-    QTest::keyClick(list, Qt::Key_Home);
-    for (int step = 0; step < list->count() && list->currentText() != text; ++step)
-        QTest::keyClick(list, Qt::Key_Down);
-    QTest::keyClick(list, Qt::Key_Return);
-    closed(grid);
-}
-
-// The same with the mouse: the list's popup, then a click on the item.
-void chooseWithMouse(QTableWidget* grid, int column, int row, const QString& text)
-{
-    const QModelIndex index = grid->model()->index(row - 1, column - 1);
-    grid->scrollTo(index);
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
-    auto* list = openList();
-    ASSERT_NE(list, nullptr) << "a list opens on " << column << "," << row;
-    QTest::mouseClick(list, Qt::LeftButton);
-    QAbstractItemView* items = list->view();
-    ASSERT_TRUE(QTest::qWaitFor([items] { return items->isVisible(); }));
-    const QModelIndex item = items->model()->index(list->findText(text), 0);
-    ASSERT_TRUE(item.isValid()) << text.toStdString();
-    // The list ignores a release as quick as the click that opened it.
-    QTest::qWait(QApplication::doubleClickInterval() + 50);
-    QTest::mouseClick(items->viewport(), Qt::LeftButton, {}, items->visualRect(item).center());
-    EXPECT_TRUE(QTest::qWaitFor([items] { return !items->isVisible(); }));
-}
-
-} // namespace
-
 TEST_F(WindowTest, ProtocolAndTlsChoicesMoveADefaultPortAndLeaveATypedOne)
 {
     writeSettings("Addf.cfg", hostRecord("A", "10.0.0.1", "u", "p")
@@ -234,18 +175,15 @@ TEST_F(WindowTest, ProtocolAndTlsChoicesMoveADefaultPortAndLeaveATypedOne)
         SCOPED_TRACE(QStringLiteral("row %1 %2").arg(step.row).arg(step.choice).toStdString());
         if (!step.port.isNull())
             typeIntoGrid(5, step.row, step.port);
-        if (step.mouse)
-            chooseWithMouse(grid, step.column, step.row, step.choice);
-        else
-            chooseWithKeys(grid, step.column, step.row, step.choice);
+        chooseInGrid(step.column, step.row, step.choice, step.mouse);
         EXPECT_EQ(gridText(step.column, step.row), step.choice);
         EXPECT_EQ(gridText(5, step.row), step.shownPort);
     }
 
     // An SFTP row shows mode, TLS and encoding as not applying, opens no list on them and keeps
     // their choices for a return to FTP.
-    chooseWithKeys(grid, 10, 2, "GBK");
-    chooseWithKeys(grid, 9, 2, sftp);
+    chooseInGrid(10, 2, "GBK");
+    chooseInGrid(9, 2, sftp);
     for (int column : {6, 8, 10}) {
         EXPECT_EQ(grid->shownText(column, 2), QStringLiteral("—")) << column;
         const QModelIndex cell = grid->model()->index(1, column - 1);
@@ -260,26 +198,26 @@ TEST_F(WindowTest, ProtocolAndTlsChoicesMoveADefaultPortAndLeaveATypedOne)
     StationOptions second = grid->options().value(1);
     EXPECT_EQ(second, (StationOptions{2121, TransferMode::Auto, false, TlsMode::Implicit,
                                       EncodingChoice::Gbk, Protocol::Sftp}));
-    chooseWithKeys(grid, 9, 2, ftp);
+    chooseInGrid(9, 2, ftp);
     EXPECT_EQ(grid->shownText(10, 2), "GBK");
     EXPECT_EQ(grid->shownText(8, 2), implicit);
 
     // "+" in a choice cell takes the choice above; the port follows as for any choice.
-    const auto typePlus = [grid](int column, int row) {
+    const auto typePlus = [this, grid](int column, int row) {
         // The list opens as the cell becomes the current one.
         grid->setFocus();
         grid->setCurrentCell(row - 1, column - 1);
-        ASSERT_NE(openList(), nullptr);
+        ASSERT_NE(shownChoiceList(), nullptr);
         QTest::keyClick(QApplication::focusWidget(), '+');
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        closed(grid);
+        waitForClosedList();
     };
     typePlus(10, 3);
     EXPECT_EQ(gridText(10, 3), "GBK");
     typePlus(8, 3);
     EXPECT_EQ(gridText(8, 3), implicit);
     EXPECT_EQ(gridText(5, 3), "990");
-    chooseWithKeys(grid, 9, 2, sftp);
+    chooseInGrid(9, 2, sftp);
     typePlus(9, 3);
     EXPECT_EQ(gridText(9, 3), sftp);
     EXPECT_EQ(gridText(5, 3), "22");
