@@ -90,13 +90,13 @@ void CertificateMenu::confirmForgetting(const Pin& pin)
 {
     // A host key's fingerprint names its hash itself ("SHA256:..."), as ssh shows it.
     const QString print = QString::fromLatin1(fingerprint(pin));
-    const QString question = pin.hostKey
-        ? tr("忘记站点 %1（%2）记住的主机密钥？\n\n%3\n\n下次连接时将记住该站点那时出示的主机密钥。")
-        : tr("忘记站点 %1（%2）记住的证书？\n\nSHA-256 %3\n\n下次连接时将记住该站点那时出示的证书。");
-    auto* box = new QMessageBox(QMessageBox::Question,
-                                pin.hostKey ? tr("忘记主机密钥") : tr("忘记证书"),
-                                question.arg(pin.name, pin.address, print), QMessageBox::NoButton,
-                                m_grid->window());
+    const QString question = pin.hostKey ? tr("忘记站点 %1（%2）记住的主机密钥？\n\n%3\n\n"
+                                              "下次连接时将记住该站点那时出示的主机密钥。")
+                                         : tr("忘记站点 %1（%2）记住的证书？\n\nSHA-256 %3\n\n"
+                                              "下次连接时将记住该站点那时出示的证书。");
+    auto* box = new QMessageBox(
+        QMessageBox::Question, pin.hostKey ? tr("忘记主机密钥") : tr("忘记证书"),
+        question.arg(pin.name, pin.address, print), QMessageBox::NoButton, m_grid->window());
     box->setAttribute(Qt::WA_DeleteOnClose);
     QPushButton* forget = box->addButton(tr("忘记(&F)"), QMessageBox::AcceptRole);
     box->setDefaultButton(box->addButton(tr("取消"), QMessageBox::RejectRole));

@@ -250,7 +250,8 @@ public:
             // A choice counts at once: the port shows the default it brings while the list
             // is still open.
             auto* self = const_cast<StationCellDelegate*>(this);
-            connect(list, &QComboBox::activated, self, [self, list] { emit self->commitData(list); });
+            connect(list, &QComboBox::activated, self,
+                    [self, list] { emit self->commitData(list); });
             return list;
         }
         QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
@@ -463,14 +464,16 @@ void StationGrid::prepare()
             "隐式 从连接起就加密（端口 990）。右键单击行号可忘记记住的证书"));
     setCell(protocolColumn, 0, QCoreApplication::translate("StationGrid", "协议"));
     horizontalHeaderItem(protocolColumn - 1)
-        ->setToolTip(QCoreApplication::translate(
-            "StationGrid", "FTP 或 SFTP；端口随之改为 21 或 22，除非端口是自己填的。"
-                           "右键单击行号可忘记 SFTP 站点记住的主机密钥"));
+        ->setToolTip(
+            QCoreApplication::translate("StationGrid",
+                                        "FTP 或 SFTP；端口随之改为 21 或 22，除非端口是自己填的。"
+                                        "右键单击行号可忘记 SFTP 站点记住的主机密钥"));
     setCell(encodingColumn, 0, QCoreApplication::translate("StationGrid", "编码"));
     horizontalHeaderItem(encodingColumn - 1)
         ->setToolTip(QCoreApplication::translate(
-            "StationGrid", "文件名编码：自动 服务器声明支持 UTF8 时用 UTF-8，否则用 GBK。"
-                           "SFTP 的文件名总是 UTF-8"));
+            "StationGrid",
+            "文件名编码：自动 服务器声明支持 UTF8 时用 UTF-8，否则用 GBK。"
+            "SFTP 的文件名总是 UTF-8"));
     for (int row = 1; row <= rowCount(); ++row)
         setTempName(row, false);
 }
@@ -513,13 +516,13 @@ void StationGrid::setStations(const QList<Station>& stations)
 StationOptions StationGrid::rowOptions(int row) const
 {
     StationOptions options;
-    options.protocol = static_cast<Protocol>(choiceIndex(protocolColumn - 1, cell(protocolColumn, row)));
+    options.protocol =
+        static_cast<Protocol>(choiceIndex(protocolColumn - 1, cell(protocolColumn, row)));
     options.mode = static_cast<TransferMode>(choiceIndex(modeColumn - 1, cell(modeColumn, row)));
     const QTableWidgetItem* tempName = item(row - 1, tempNameColumn - 1);
     options.tempName = tempName && tempName->checkState() == Qt::Checked;
     options.tls = static_cast<TlsMode>(choiceIndex(tlsColumn - 1, cell(tlsColumn, row)));
-    options.encoding =
-        encodingChoices[choiceIndex(encodingColumn - 1, cell(encodingColumn, row))];
+    options.encoding = encodingChoices[choiceIndex(encodingColumn - 1, cell(encodingColumn, row))];
     const uint port = cell(portColumn, row).trimmed().toUInt();
     options.port = port > 0 && port <= 65535 ? static_cast<quint16>(port)
                                              : defaultPort(options.protocol, options.tls);
@@ -574,8 +577,8 @@ void StationGrid::showProtocol(int row)
         QTableWidgetItem* cellItem = item(row - 1, column - 1);
         cellItem->setFlags(sftp ? cellItem->flags() & ~Qt::ItemIsEditable
                                 : cellItem->flags() | Qt::ItemIsEditable);
-        cellItem->setToolTip(
-            sftp ? QCoreApplication::translate("StationGrid", "SFTP 站点不用此项") : QString());
+        cellItem->setToolTip(sftp ? QCoreApplication::translate("StationGrid", "SFTP 站点不用此项")
+                                  : QString());
     }
 }
 

@@ -167,16 +167,18 @@ TEST_F(CertificateMenuTest, TlsIsChosenFromAListAndACertificateIsForgottenOnceCo
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
 
-TEST_F(CertificateMenuTest, AnSftpStationsHostKeyIsForgottenOnceConfirmedAndAnFtpStationsCertificate)
+TEST_F(CertificateMenuTest,
+       AnSftpStationsHostKeyIsForgottenOnceConfirmedAndAnFtpStationsCertificate)
 {
     writeSettings("Addf.cfg",
                   hostRecord("S", "127.0.0.2", "u", "p") + hostRecord("F", "127.0.0.2", "u", "p"));
     const StationSettings settings(settingsFile("Stations.ini"));
     const QList<Station> stations = StationFile(settingsFile("Addf.cfg")).load();
     // Both on port 22 of one address: the protocol alone says which of the two is meant.
-    settings.save({{stations[0], {22, TransferMode::Auto, false, TlsMode::Auto,
-                                  EncodingChoice::Auto, Protocol::Sftp}},
-                   {stations[1], {22}}});
+    settings.save(
+        {{stations[0],
+          {22, TransferMode::Auto, false, TlsMode::Auto, EncodingChoice::Auto, Protocol::Sftp}},
+         {stations[1], {22}}});
     const QByteArray key = "SHA256:q1C4j3lZ+HMUxb/Ft0dIPLKS0yBKbsZZ3mSbK8x5vA8";
     open();
     openGrid();
@@ -201,9 +203,17 @@ TEST_F(CertificateMenuTest, AnSftpStationsHostKeyIsForgottenOnceConfirmedAndAnFt
     } rows[] = {
         {1, QStringLiteral("忘记主机密钥(&F)..."), QStringLiteral("取消"), key, print,
          QString::fromLatin1(key)},
-        {1, QStringLiteral("忘记主机密钥(&F)..."), QStringLiteral("忘记(&F)"), {}, print,
+        {1,
+         QStringLiteral("忘记主机密钥(&F)..."),
+         QStringLiteral("忘记(&F)"),
+         {},
+         print,
          QString::fromLatin1(key)},
-        {2, QStringLiteral("忘记证书(&F)..."), QStringLiteral("忘记(&F)"), {}, {},
+        {2,
+         QStringLiteral("忘记证书(&F)..."),
+         QStringLiteral("忘记(&F)"),
+         {},
+         {},
          "SHA-256 " + QString::fromLatin1(print)},
     };
     for (const Row& row : rows) {

@@ -357,9 +357,9 @@ TEST_F(WindowTest, ProtocolEncodingAndImplicitTlsSurviveASaveAndAnOldFileReadsAs
 {
     const Station a{"A", "10.0.0.1", "u", "p"}, b{"B", "10.0.0.2", "u", "p"},
         c{"C", "10.0.0.3", "u", "p"};
-    writeSettings("Addf.cfg", hostRecord("A", "10.0.0.1", "u", "p")
-                                  + hostRecord("B", "10.0.0.2", "u", "p")
-                                  + hostRecord("C", "10.0.0.3", "u", "p"));
+    writeSettings("Addf.cfg",
+                  hostRecord("A", "10.0.0.1", "u", "p") + hostRecord("B", "10.0.0.2", "u", "p")
+                      + hostRecord("C", "10.0.0.3", "u", "p"));
     {
         // As a window wrote it before stations had a protocol or an encoding.
         StationSettings(settingsFile("Stations.ini")).save({{a, {2121, TransferMode::Passive}}});
@@ -377,8 +377,8 @@ TEST_F(WindowTest, ProtocolEncodingAndImplicitTlsSurviveASaveAndAnOldFileReadsAs
         return QStringList{gridText(5, row), gridText(6, row), gridText(8, row), gridText(9, row),
                            gridText(10, row)};
     };
-    EXPECT_EQ(shown(1), (QStringList{"2121", QStringLiteral("被动"), "auto", "FTP",
-                                     QStringLiteral("自动")}));
+    EXPECT_EQ(shown(1),
+              (QStringList{"2121", QStringLiteral("被动"), "auto", "FTP", QStringLiteral("自动")}));
     EXPECT_EQ(shown(2), (QStringList{"21", "auto", "auto", "FTP", QStringLiteral("自动")}));
 
     // The clerk's choices, made in the grid, reach the file when the grid is left.
@@ -404,8 +404,9 @@ TEST_F(WindowTest, ProtocolEncodingAndImplicitTlsSurviveASaveAndAnOldFileReadsAs
     destroy();
     open();
     openGrid();
-    EXPECT_EQ(shown(1), (QStringList{"2121", QStringLiteral("被动"), "auto", "SFTP",
-                                     QStringLiteral("自动")}));
+    EXPECT_EQ(
+        shown(1),
+        (QStringList{"2121", QStringLiteral("被动"), "auto", "SFTP", QStringLiteral("自动")}));
     EXPECT_EQ(shown(2), (QStringList{"990", "auto", QStringLiteral("隐式"), "FTP", "GBK"}));
     EXPECT_EQ(shown(3), (QStringList{"22", "auto", "auto", "SFTP", "UTF-8"}));
     EXPECT_EQ(child<StationGrid>("stationGrid")->options().mid(0, 3), expected);

@@ -134,9 +134,9 @@ TEST_F(WindowTest, PasswordsShowAsDotsUntilEditedAndNamesStayInView)
 
 TEST_F(WindowTest, ProtocolAndTlsChoicesMoveADefaultPortAndLeaveATypedOne)
 {
-    writeSettings("Addf.cfg", hostRecord("A", "10.0.0.1", "u", "p")
-                                  + hostRecord("B", "10.0.0.2", "u", "p")
-                                  + hostRecord("C", "10.0.0.3", "u", "p"));
+    writeSettings("Addf.cfg",
+                  hostRecord("A", "10.0.0.1", "u", "p") + hostRecord("B", "10.0.0.2", "u", "p")
+                      + hostRecord("C", "10.0.0.3", "u", "p"));
     open();
     openGrid();
     auto* grid = child<StationGrid>("stationGrid");
@@ -196,8 +196,9 @@ TEST_F(WindowTest, ProtocolAndTlsChoicesMoveADefaultPortAndLeaveATypedOne)
     EXPECT_EQ(grid->shownText(9, 2), sftp);
     EXPECT_EQ(grid->shownText(7, 1), QString()) << "the temporary name applies to SFTP too";
     StationOptions second = grid->options().value(1);
-    EXPECT_EQ(second, (StationOptions{2121, TransferMode::Auto, false, TlsMode::Implicit,
-                                      EncodingChoice::Gbk, Protocol::Sftp}));
+    EXPECT_EQ(second,
+              (StationOptions{2121, TransferMode::Auto, false, TlsMode::Implicit,
+                              EncodingChoice::Gbk, Protocol::Sftp}));
     chooseInGrid(9, 2, ftp);
     EXPECT_EQ(grid->shownText(10, 2), "GBK");
     EXPECT_EQ(grid->shownText(8, 2), implicit);

@@ -231,9 +231,9 @@ TEST_F(StationSettingsTest, CertificatesAndEncryptionAreRememberedPerAddressAndP
     settings.rememberHostKey("127.0.0.2", 2222, key);
     EXPECT_EQ(settings.hostKey("127.0.0.2", 22), key);
     EXPECT_EQ(settings.hostKey("127.0.0.2", 21), QByteArray()) << "another server";
-    settings.save({{station("S", "127.0.0.2"),
-                    {22, TransferMode::Auto, false, TlsMode::Auto, EncodingChoice::Auto,
-                     Protocol::Sftp}}});
+    settings.save(
+        {{station("S", "127.0.0.2"),
+          {22, TransferMode::Auto, false, TlsMode::Auto, EncodingChoice::Auto, Protocol::Sftp}}});
     EXPECT_EQ(settings.hostKey("127.0.0.2", 22), key) << "saving the grid keeps it";
     EXPECT_EQ(settings.hostKey("127.0.0.2", 2222), QByteArray()) << "no station there any more";
     settings.forgetHostKey("127.0.0.2", 22);
