@@ -32,7 +32,6 @@ constexpr int portColumn = 5;
 constexpr int modeColumn = 6;
 constexpr int tempNameColumn = 7;
 constexpr int tlsColumn = 8;
-
 constexpr int protocolColumn = 9;
 constexpr int encodingColumn = 10;
 // Shown in an SFTP row's cells that only FTP uses; the cells keep their choices.
@@ -515,14 +514,16 @@ void StationGrid::setStations(const QList<Station>& stations)
 
 StationOptions StationGrid::rowOptions(int row) const
 {
+    const auto choice = [this, row](int column) {
+        return choiceIndex(column - 1, cell(column, row));
+    };
     StationOptions options;
-    options.protocol =
-        static_cast<Protocol>(choiceIndex(protocolColumn - 1, cell(protocolColumn, row)));
-    options.mode = static_cast<TransferMode>(choiceIndex(modeColumn - 1, cell(modeColumn, row)));
+    options.protocol = static_cast<Protocol>(choice(protocolColumn));
+    options.mode = static_cast<TransferMode>(choice(modeColumn));
     const QTableWidgetItem* tempName = item(row - 1, tempNameColumn - 1);
     options.tempName = tempName && tempName->checkState() == Qt::Checked;
-    options.tls = static_cast<TlsMode>(choiceIndex(tlsColumn - 1, cell(tlsColumn, row)));
-    options.encoding = encodingChoices[choiceIndex(encodingColumn - 1, cell(encodingColumn, row))];
+    options.tls = static_cast<TlsMode>(choice(tlsColumn));
+    options.encoding = encodingChoices[choice(encodingColumn)];
     const uint port = cell(portColumn, row).trimmed().toUInt();
     options.port = port > 0 && port <= 65535 ? static_cast<quint16>(port)
                                              : defaultPort(options.protocol, options.tls);
