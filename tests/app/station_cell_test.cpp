@@ -195,7 +195,7 @@ TEST_F(WindowTest, ProtocolAndTlsChoicesMoveADefaultPortAndLeaveATypedOne)
     }
     EXPECT_EQ(grid->shownText(9, 2), sftp);
     EXPECT_EQ(grid->shownText(7, 1), QString()) << "the temporary name applies to SFTP too";
-    StationOptions second = grid->options().value(1);
+    const StationOptions second = grid->options().value(1);
     EXPECT_EQ(second,
               (StationOptions{2121, TransferMode::Auto, false, TlsMode::Implicit,
                               EncodingChoice::Gbk, Protocol::Sftp}));
