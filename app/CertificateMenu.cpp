@@ -1,4 +1,4 @@
-// Forgetting a station's remembered certificate from the station grid.
+// Forgetting a station's remembered certificate or host key from the station grid.
 #include "app/CertificateMenu.h"
 
 #include "app/StationGrid.h"
@@ -58,41 +58,58 @@ void CertificateMenu::showMenu(int row, const QPoint& globalPosition)
     if (row < 1 || row > m_grid->stationRows())
         return;
     const Station station = m_grid->station(row);
-    const QString address = station.address.trimmed();
     // Pinned for the server at the row's address and port.
-    const quint16 port = m_grid->options().value(row - 1).port;
+    const StationOptions options = m_grid->options().value(row - 1);
+    const Pin pin{.hostKey = options.protocol == Protocol::Sftp,
+                  .name = station.name,
+                  .address = station.address.trimmed(),
+                  .port = options.port};
     auto* menu = new QMenu(m_grid);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    QAction* forget = menu->addAction(tr("忘记证书(&F)..."));
-    // Only a remembered certificate can be forgotten; the menu says why there is none.
-    const bool remembered = !address.isEmpty()
-        && !StationSettings(m_settingsPath()).certificate(address, port).isEmpty();
+    QAction* forget =
+        menu->addAction(pin.hostKey ? tr("忘记主机密钥(&F)...") : tr("忘记证书(&F)..."));
+    // Only what is remembered can be forgotten; the menu says why there is nothing.
+    const bool remembered = !pin.address.isEmpty() && !fingerprint(pin).isEmpty();
     forget->setEnabled(remembered);
     if (!remembered)
-        menu->addAction(tr("该站点没有记住的证书"))->setEnabled(false);
-    connect(forget, &QAction::triggered, this, [this, name = station.name, address, port] {
-        platform::guarded([&] { confirmForgetting(name, address, port); });
-    });
+        menu->addAction(pin.hostKey ? tr("该站点没有记住的主机密钥") : tr("该站点没有记住的证书"))
+            ->setEnabled(false);
+    connect(forget, &QAction::triggered, this,
+            [this, pin] { platform::guarded([&] { confirmForgetting(pin); }); });
     menu->popup(globalPosition);
 }
 
-void CertificateMenu::confirmForgetting(const QString& name, const QString& address, quint16 port)
+QByteArray CertificateMenu::fingerprint(const Pin& pin) const
 {
-    const QByteArray print = StationSettings(m_settingsPath()).certificate(address, port);
-    auto* box = new QMessageBox(QMessageBox::Question, tr("忘记证书"),
-                                tr("忘记站点 %1（%2）记住的证书？\n\nSHA-256 %3\n\n"
-                                   "下次连接时将记住该站点那时出示的证书。")
-                                    .arg(name, address, QString::fromLatin1(print)),
-                                QMessageBox::NoButton, m_grid->window());
+    const StationSettings settings(m_settingsPath());
+    return pin.hostKey ? settings.hostKey(pin.address, pin.port)
+                       : settings.certificate(pin.address, pin.port);
+}
+
+void CertificateMenu::confirmForgetting(const Pin& pin)
+{
+    // A host key's fingerprint names its hash itself ("SHA256:..."), as ssh shows it.
+    const QString print = QString::fromLatin1(fingerprint(pin));
+    const QString question = pin.hostKey ? tr("忘记站点 %1（%2）记住的主机密钥？\n\n%3\n\n"
+                                              "下次连接时将记住该站点那时出示的主机密钥。")
+                                         : tr("忘记站点 %1（%2）记住的证书？\n\nSHA-256 %3\n\n"
+                                              "下次连接时将记住该站点那时出示的证书。");
+    auto* box = new QMessageBox(
+        QMessageBox::Question, pin.hostKey ? tr("忘记主机密钥") : tr("忘记证书"),
+        question.arg(pin.name, pin.address, print), QMessageBox::NoButton, m_grid->window());
     box->setAttribute(Qt::WA_DeleteOnClose);
     QPushButton* forget = box->addButton(tr("忘记(&F)"), QMessageBox::AcceptRole);
     box->setDefaultButton(box->addButton(tr("取消"), QMessageBox::RejectRole));
-    connect(box, &QMessageBox::buttonClicked, this,
-            [this, forget, address, port](QAbstractButton* b) {
-                if (b == forget)
-                    platform::guarded([&] {
-                        StationSettings(m_settingsPath()).forgetCertificate(address, port);
-                    });
-            });
+    connect(box, &QMessageBox::buttonClicked, this, [this, forget, pin](QAbstractButton* button) {
+        if (button != forget)
+            return;
+        platform::guarded([&] {
+            const StationSettings settings(m_settingsPath());
+            if (pin.hostKey)
+                settings.forgetHostKey(pin.address, pin.port);
+            else
+                settings.forgetCertificate(pin.address, pin.port);
+        });
+    });
     box->open();
 }

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -31,6 +32,10 @@ constexpr int portColumn = 5;
 constexpr int modeColumn = 6;
 constexpr int tempNameColumn = 7;
 constexpr int tlsColumn = 8;
+constexpr int protocolColumn = 9;
+constexpr int encodingColumn = 10;
+// Shown in an SFTP row's cells that only FTP uses; the cells keep their choices.
+const QString notApplying = QStringLiteral("—");
 
 // The mode cells' texts, in the order of TransferMode, in the reader's language.
 QStringList modeTexts()
@@ -39,38 +44,64 @@ QStringList modeTexts()
             QCoreApplication::translate("StationGrid", "被动")};
 }
 
-QString modeText(TransferMode mode)
-{
-    return modeTexts().value(static_cast<int>(mode));
-}
-
-TransferMode modeFromText(const QString& text)
-{
-    const qsizetype index = modeTexts().indexOf(text.trimmed());
-    return index > 0 ? static_cast<TransferMode>(index) : TransferMode::Auto;
-}
-
 // The TLS cells' texts, in the order of TlsMode; "auto" as the mode column has it.
 QStringList tlsTexts()
 {
     return {QStringLiteral("auto"), QCoreApplication::translate("StationGrid", "必须"),
-            QCoreApplication::translate("StationGrid", "关闭")};
+            QCoreApplication::translate("StationGrid", "关闭"),
+            QCoreApplication::translate("StationGrid", "隐式")};
 }
 
-TlsMode tlsFromText(const QString& text)
+// The protocol cells' texts, in the order of Protocol.
+QStringList protocolTexts()
 {
-    const qsizetype index = tlsTexts().indexOf(text.trimmed());
-    return index > 0 ? static_cast<TlsMode>(index) : TlsMode::Auto;
+    return {QStringLiteral("FTP"), QStringLiteral("SFTP")};
+}
+
+// The encoding cells' texts, in the order of encodingChoices.
+constexpr EncodingChoice encodingChoices[] = {EncodingChoice::Auto, EncodingChoice::Utf8,
+                                              EncodingChoice::Gbk};
+
+QStringList encodingTexts()
+{
+    return {QCoreApplication::translate("StationGrid", "自动"), QStringLiteral("UTF-8"),
+            QStringLiteral("GBK")};
+}
+
+QString encodingText(EncodingChoice encoding)
+{
+    const auto* at = std::find(std::begin(encodingChoices), std::end(encodingChoices), encoding);
+    return encodingTexts().value(int(at - std::begin(encodingChoices)));
 }
 
 // The texts a cell of `column` (from 0) is chosen from; empty for a cell that is typed.
 QStringList choicesOf(int column)
 {
-    if (column == modeColumn - 1)
-        return modeTexts();
-    if (column == tlsColumn - 1)
-        return tlsTexts();
-    return {};
+    switch (column + 1) {
+    case modeColumn: return modeTexts();
+    case tlsColumn: return tlsTexts();
+    case protocolColumn: return protocolTexts();
+    case encodingColumn: return encodingTexts();
+    default: return {};
+    }
+}
+
+// The place of `text` among the choices of `column` (from 0); 0, the default, for any other.
+int choiceIndex(int column, const QString& text)
+{
+    return std::max(0, int(choicesOf(column).indexOf(text.trimmed())));
+}
+
+// Cells of what only FTP uses: an SFTP row shows them as not applying.
+bool isFtpOnly(int column)
+{
+    return column == modeColumn || column == tlsColumn || column == encodingColumn;
+}
+
+bool isSftpRow(const QAbstractItemModel* model, int row)
+{
+    return choiceIndex(protocolColumn - 1, model->index(row, protocolColumn - 1).data().toString())
+        == static_cast<int>(Protocol::Sftp);
 }
 
 QString gridText(const char* text)
@@ -78,10 +109,16 @@ QString gridText(const char* text)
     return QCoreApplication::translate("StationGrid", text);
 }
 
-// What a cell of `column` shows of its text: a password as one dot per character.
-QString shownCellText(int column, const QString& text)
+// What cell `index` shows of its text: a password as one dot per character, a cell of an
+// SFTP row that only FTP uses as not applying.
+QString shownCellText(const QModelIndex& index)
 {
-    return column == passwordColumn ? QString(text.size(), QChar(0x25CF)) : text;
+    const QString text = index.data().toString();
+    if (index.column() + 1 == passwordColumn)
+        return QString(text.size(), QChar(0x25CF));
+    if (isFtpOnly(index.column() + 1) && isSftpRow(index.model(), index.row()))
+        return notApplying;
+    return text;
 }
 
 // An IPv4 or IPv6 address, or a host name (letters, digits and hyphens between dots; a
@@ -170,6 +207,36 @@ private:
     std::function<void()> m_cut;
 };
 
+// The list a choice cell is edited with. "+" takes the choice of the cell above, as "+"
+// takes the text above in the station's own cells.
+class ChoiceList : public QComboBox {
+public:
+    ChoiceList(QWidget* parent, const QModelIndex& index)
+        : QComboBox(parent)
+        , m_index(index)
+    {
+        addItems(choicesOf(index.column()));
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->text() != u"+" || !m_index.isValid()) {
+            QComboBox::keyPressEvent(event);
+            return;
+        }
+        if (m_index.row() > 0) {
+            const QModelIndex above = m_index.model()->index(m_index.row() - 1, m_index.column());
+            setCurrentIndex(choiceIndex(m_index.column(), above.data().toString()));
+            emit activated(currentIndex());
+        }
+        event->accept();
+    }
+
+private:
+    QPersistentModelIndex m_index;
+};
+
 class StationCellDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -177,9 +244,13 @@ public:
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override
     {
-        if (const QStringList choices = choicesOf(index.column()); !choices.isEmpty()) {
-            auto* list = new QComboBox(parent);
-            list->addItems(choices);
+        if (!choicesOf(index.column()).isEmpty()) {
+            auto* list = new ChoiceList(parent, index);
+            // A choice counts at once: the port shows the default it brings while the list
+            // is still open.
+            auto* self = const_cast<StationCellDelegate*>(this);
+            connect(list, &QComboBox::activated, self,
+                    [self, list] { emit self->commitData(list); });
             return list;
         }
         QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
@@ -217,7 +288,8 @@ public:
                       const QModelIndex& index) const override
     {
         if (auto* list = qobject_cast<QComboBox*>(editor)) {
-            model->setData(index, list->currentText());
+            static_cast<StationGrid*>(parent())->setChoice(index.column() + 1, index.row() + 1,
+                                                           list->currentText());
             return;
         }
         // The cell keeps the address it had.
@@ -236,7 +308,10 @@ protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
-        option->text = shownCellText(index.column() + 1, option->text);
+        option->text = shownCellText(index);
+        if (isFtpOnly(index.column() + 1) && isSftpRow(index.model(), index.row()))
+            option->palette.setBrush(QPalette::Text,
+                                     option->palette.brush(QPalette::Disabled, QPalette::Text));
     }
 };
 
@@ -253,6 +328,11 @@ StationGrid::StationGrid(QWidget* parent)
     verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
     setItemDelegate(new StationCellDelegate(this));
     createFrozenColumn();
+    // However the protocol cell changes, the cells only FTP uses follow it.
+    connect(this, &QTableWidget::itemChanged, this, [this](const QTableWidgetItem* changed) {
+        if (changed->column() == protocolColumn - 1)
+            showProtocol(changed->row() + 1);
+    });
 }
 
 void StationGrid::createFrozenColumn()
@@ -356,7 +436,7 @@ void StationGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHin
 
 QString StationGrid::shownText(int column, int row) const
 {
-    return shownCellText(column, cell(column, row));
+    return shownCellText(model()->index(row - 1, column - 1));
 }
 
 void StationGrid::prepare()
@@ -368,7 +448,7 @@ void StationGrid::prepare()
     setCell(2, 0, QCoreApplication::translate("StationGrid", "IP地址"));
     setCell(3, 0, QCoreApplication::translate("StationGrid", "用户名"));
     setCell(4, 0, QCoreApplication::translate("StationGrid", "口令"));
-    setColumnCount(tlsColumn);
+    setColumnCount(encodingColumn);
     setCell(portColumn, 0, QCoreApplication::translate("StationGrid", "端口"));
     setCell(modeColumn, 0, QCoreApplication::translate("StationGrid", "模式"));
     // The whole phrase does not fit a column of the grid's width: the heading says it.
@@ -379,8 +459,20 @@ void StationGrid::prepare()
     horizontalHeaderItem(tlsColumn - 1)
         ->setToolTip(QCoreApplication::translate(
             "StationGrid",
-            "加密（TLS）：auto 服务器支持时加密；必须 不加密就不登录；关闭 不加密。"
-            "右键单击行号可忘记记住的证书"));
+            "加密（TLS）：auto 服务器支持时加密；必须 不加密就不登录；关闭 不加密；"
+            "隐式 从连接起就加密（端口 990）。右键单击行号可忘记记住的证书"));
+    setCell(protocolColumn, 0, QCoreApplication::translate("StationGrid", "协议"));
+    horizontalHeaderItem(protocolColumn - 1)
+        ->setToolTip(
+            QCoreApplication::translate("StationGrid",
+                                        "FTP 或 SFTP；端口随之改为 21 或 22，除非端口是自己填的。"
+                                        "右键单击行号可忘记 SFTP 站点记住的主机密钥"));
+    setCell(encodingColumn, 0, QCoreApplication::translate("StationGrid", "编码"));
+    horizontalHeaderItem(encodingColumn - 1)
+        ->setToolTip(QCoreApplication::translate(
+            "StationGrid",
+            "文件名编码：自动 服务器声明支持 UTF8 时用 UTF-8，否则用 GBK。"
+            "SFTP 的文件名总是 UTF-8"));
     for (int row = 1; row <= rowCount(); ++row)
         setTempName(row, false);
 }
@@ -420,20 +512,29 @@ void StationGrid::setStations(const QList<Station>& stations)
                 setCell(column, row, stations[row - 1].*stationFields[column - 1]);
 }
 
+StationOptions StationGrid::rowOptions(int row) const
+{
+    const auto choice = [this, row](int column) {
+        return choiceIndex(column - 1, cell(column, row));
+    };
+    StationOptions options;
+    options.protocol = static_cast<Protocol>(choice(protocolColumn));
+    options.mode = static_cast<TransferMode>(choice(modeColumn));
+    const QTableWidgetItem* tempName = item(row - 1, tempNameColumn - 1);
+    options.tempName = tempName && tempName->checkState() == Qt::Checked;
+    options.tls = static_cast<TlsMode>(choice(tlsColumn));
+    options.encoding = encodingChoices[choice(encodingColumn)];
+    const uint port = cell(portColumn, row).trimmed().toUInt();
+    options.port = port > 0 && port <= 65535 ? static_cast<quint16>(port)
+                                             : defaultPort(options.protocol, options.tls);
+    return options;
+}
+
 QList<StationOptions> StationGrid::options() const
 {
     QList<StationOptions> rows;
-    for (int row = 1; row <= rowCount(); ++row) {
-        StationOptions options;
-        const uint port = cell(portColumn, row).trimmed().toUInt();
-        if (port > 0 && port <= 65535)
-            options.port = static_cast<quint16>(port);
-        options.mode = modeFromText(cell(modeColumn, row));
-        const QTableWidgetItem* tempName = item(row - 1, tempNameColumn - 1);
-        options.tempName = tempName && tempName->checkState() == Qt::Checked;
-        options.tls = tlsFromText(cell(tlsColumn, row));
-        rows << options;
-    }
+    for (int row = 1; row <= rowCount(); ++row)
+        rows << rowOptions(row);
     return rows;
 }
 
@@ -441,11 +542,44 @@ void StationGrid::setOptions(const QList<StationOptions>& options)
 {
     for (int row = 1; row <= rowCount(); ++row) {
         const bool given = row <= options.size();
-        setCell(portColumn, row, given ? QString::number(options[row - 1].port) : QString());
-        setCell(modeColumn, row, given ? modeText(options[row - 1].mode) : QString());
-        setTempName(row, given && options[row - 1].tempName);
-        setCell(tlsColumn, row,
-                given ? tlsTexts().value(static_cast<int>(options[row - 1].tls)) : QString());
+        const StationOptions shown = options.value(row - 1);
+        const auto choice = [given](const QStringList& texts, int index) {
+            return given ? texts.value(index) : QString();
+        };
+        setCell(portColumn, row, given ? QString::number(shown.port) : QString());
+        setCell(modeColumn, row, choice(modeTexts(), static_cast<int>(shown.mode)));
+        setTempName(row, given && shown.tempName);
+        setCell(tlsColumn, row, choice(tlsTexts(), static_cast<int>(shown.tls)));
+        setCell(protocolColumn, row, choice(protocolTexts(), static_cast<int>(shown.protocol)));
+        setCell(encodingColumn, row, given ? encodingText(shown.encoding) : QString());
+    }
+}
+
+void StationGrid::setChoice(int column, int row, const QString& text)
+{
+    if (cell(column, row) == text)
+        return;
+    const StationOptions before = rowOptions(row);
+    setCell(column, row, text);
+    // A port the clerk typed stays; the default of the choice before gives way to the new one.
+    const StationOptions after = rowOptions(row);
+    if (before.port == defaultPort(before.protocol, before.tls))
+        setCell(portColumn, row, QString::number(defaultPort(after.protocol, after.tls)));
+}
+
+void StationGrid::showProtocol(int row)
+{
+    if (columnCount() < encodingColumn)
+        return;
+    const bool sftp = isSftpRow(model(), row - 1);
+    for (const int column : {modeColumn, tlsColumn, encodingColumn}) {
+        if (!item(row - 1, column - 1))
+            setCell(column, row, QString());
+        QTableWidgetItem* cellItem = item(row - 1, column - 1);
+        cellItem->setFlags(sftp ? cellItem->flags() & ~Qt::ItemIsEditable
+                                : cellItem->flags() | Qt::ItemIsEditable);
+        cellItem->setToolTip(sftp ? QCoreApplication::translate("StationGrid", "SFTP 站点不用此项")
+                                  : QString());
     }
 }
 

@@ -10,10 +10,13 @@ class QTableView;
 
 // Row 0 (the headings) and column 0 (the row numbers) are the table's headers; rows and
 // columns of stations are counted from 1, as the row numbers show them. A cell editor takes
-// no more than the 16 GBK bytes of a field. Columns 5 to 8 hold what Stations.ini keeps:
+// no more than the 16 GBK bytes of a field. Columns 5 to 10 hold what Stations.ini keeps:
 // the port (1-65535), the transfer mode (auto / 主动 / 被动, chosen from a list), a tick
-// box for uploads under a temporary name (临时名) and the TLS choice (加密: auto / 必须 /
-// 关闭, chosen from a list).
+// box for uploads under a temporary name (临时名), the TLS choice (加密: auto / 必须 / 关闭 /
+// 隐式), the protocol (协议: FTP / SFTP) and the name encoding (编码: 自动 / UTF-8 / GBK), each
+// chosen from a list where "+" takes the choice of the row above. The port follows the
+// protocol and TLS choices while it holds their default; an SFTP row shows the mode, TLS and
+// encoding cells as not applying ("—", not editable) and keeps what they held.
 // The name column stays in view: scrolled sideways, a copy of it covers the left edge. The
 // password column shows dots until its cell is edited. Tab on the last cell (Shift+Tab on the
 // first) leaves the grid for the next (previous) control. A port outside 1-65535, an address
@@ -40,11 +43,15 @@ public:
     // Rows from the first on, as many as given; only cells that differ are written.
     void setStations(const QList<Station>& stations);
 
-    // The port, mode, temporary-name and TLS columns (端口, 模式, 临时名, 加密) of every row;
-    // a blank cell is the default.
+    // The port, mode, temporary-name, TLS, protocol and encoding columns of every row; a
+    // blank cell is the default (a blank port the default of the row's protocol and TLS).
     QList<StationOptions> options() const;
     // Rows from the first on; the rows after them are blanked.
     void setOptions(const QList<StationOptions>& options);
+
+    // Sets choice cell (column, row) as the clerk picks it: a port that held the default of
+    // the choices before shows the default of the new ones.
+    void setChoice(int column, int row, const QString& text);
 
     // The station row (from 1) under `position` of the viewport, or else the current one;
     // 0 when there is none.
@@ -76,6 +83,9 @@ private:
     QString cell(int column, int row) const;
     void setCell(int column, int row, const QString& text);
     void setTempName(int row, bool on);
+    StationOptions rowOptions(int row) const;
+    // The FTP-only cells of `row` editable or not as its protocol says.
+    void showProtocol(int row);
 
     QTableView* m_frozen = nullptr;
 };

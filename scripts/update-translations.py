@@ -146,9 +146,6 @@ EN = {
     "加密": "TLS",
     "必须": "require",
     "关闭": "off",
-    "加密（TLS）：auto 服务器支持时加密；必须 不加密就不登录；关闭 不加密。右键单击行号可忘记记住的证书":
-        "Encryption (TLS): auto encrypts when the server supports it; require logs in only "
-        "encrypted; off never encrypts. Right-click a row number to forget a remembered certificate",
     "忘记证书(&F)...": "&Forget certificate...",
     "该站点没有记住的证书": "No certificate remembered for this station",
     "忘记证书": "Forget certificate",
@@ -234,6 +231,29 @@ EN = {
     "[站点 %1，已加密 %2，主机密钥 %3]": "[station %1, encrypted %2, host key %3]",
     "[站点 %1，已加密 %2，known_hosts 中的主机密钥 %3]":
         "[station %1, encrypted %2, host key from known_hosts %3]",
+    # The station grid's protocol, encoding and implicit TLS; forgetting an SFTP host key.
+    "隐式": "implicit",
+    "自动": "auto",
+    "协议": "Protocol",
+    "编码": "Encoding",
+    "SFTP 站点不用此项": "Not used by an SFTP station",
+    "加密（TLS）：auto 服务器支持时加密；必须 不加密就不登录；关闭 不加密；隐式 从连接起就加密（端口 990）。"
+    "右键单击行号可忘记记住的证书":
+        "Encryption (TLS): auto encrypts when the server supports it; require logs in only "
+        "encrypted; off never encrypts; implicit encrypts from the first byte (port 990). "
+        "Right-click a row number to forget a remembered certificate",
+    "FTP 或 SFTP；端口随之改为 21 或 22，除非端口是自己填的。右键单击行号可忘记 SFTP 站点记住的主机密钥":
+        "FTP or SFTP; the port follows (21 or 22) unless you typed it. Right-click a row number "
+        "to forget the host key remembered for an SFTP station",
+    "文件名编码：自动 服务器声明支持 UTF8 时用 UTF-8，否则用 GBK。SFTP 的文件名总是 UTF-8":
+        "Encoding of file names: auto uses UTF-8 when the server announces UTF8, else GBK. "
+        "SFTP names are always UTF-8",
+    "忘记主机密钥(&F)...": "&Forget host key...",
+    "该站点没有记住的主机密钥": "No host key remembered for this station",
+    "忘记主机密钥": "Forget host key",
+    "忘记站点 %1（%2）记住的主机密钥？\n\n%3\n\n下次连接时将记住该站点那时出示的主机密钥。":
+        "Forget the host key remembered for station %1 (%2)?\n\n%3\n\n"
+        "The next connection remembers the key the station shows then.",
 }
 
 ZH = {

@@ -4,16 +4,32 @@
   <context>
     <name>CertificateMenu</name>
     <message>
+      <source>忘记主机密钥(&amp;F)...</source>
+      <translation>&amp;Forget host key...</translation>
+    </message>
+    <message>
       <source>忘记证书(&amp;F)...</source>
       <translation>&amp;Forget certificate...</translation>
+    </message>
+    <message>
+      <source>该站点没有记住的主机密钥</source>
+      <translation>No host key remembered for this station</translation>
     </message>
     <message>
       <source>该站点没有记住的证书</source>
       <translation>No certificate remembered for this station</translation>
     </message>
     <message>
-      <source>忘记证书</source>
-      <translation>Forget certificate</translation>
+      <source>忘记站点 %1（%2）记住的主机密钥？
+
+%3
+
+下次连接时将记住该站点那时出示的主机密钥。</source>
+      <translation>Forget the host key remembered for station %1 (%2)?
+
+%3
+
+The next connection remembers the key the station shows then.</translation>
     </message>
     <message>
       <source>忘记站点 %1（%2）记住的证书？
@@ -26,6 +42,14 @@ SHA-256 %3
 SHA-256 %3
 
 The next connection remembers the certificate the station shows then.</translation>
+    </message>
+    <message>
+      <source>忘记主机密钥</source>
+      <translation>Forget host key</translation>
+    </message>
+    <message>
+      <source>忘记证书</source>
+      <translation>Forget certificate</translation>
     </message>
     <message>
       <source>忘记(&amp;F)</source>
@@ -700,6 +724,14 @@ To choose their folder, open the Settings tab, enter the password, pick Local an
       <translation>off</translation>
     </message>
     <message>
+      <source>隐式</source>
+      <translation>implicit</translation>
+    </message>
+    <message>
+      <source>自动</source>
+      <translation>auto</translation>
+    </message>
+    <message>
       <source>端口须是 1 到 65535 之间的数</source>
       <translation>The port must be a number from 1 to 65535</translation>
     </message>
@@ -748,8 +780,28 @@ To choose their folder, open the Settings tab, enter the password, pick Local an
       <translation>TLS</translation>
     </message>
     <message>
-      <source>加密（TLS）：auto 服务器支持时加密；必须 不加密就不登录；关闭 不加密。右键单击行号可忘记记住的证书</source>
-      <translation>Encryption (TLS): auto encrypts when the server supports it; require logs in only encrypted; off never encrypts. Right-click a row number to forget a remembered certificate</translation>
+      <source>加密（TLS）：auto 服务器支持时加密；必须 不加密就不登录；关闭 不加密；隐式 从连接起就加密（端口 990）。右键单击行号可忘记记住的证书</source>
+      <translation>Encryption (TLS): auto encrypts when the server supports it; require logs in only encrypted; off never encrypts; implicit encrypts from the first byte (port 990). Right-click a row number to forget a remembered certificate</translation>
+    </message>
+    <message>
+      <source>协议</source>
+      <translation>Protocol</translation>
+    </message>
+    <message>
+      <source>FTP 或 SFTP；端口随之改为 21 或 22，除非端口是自己填的。右键单击行号可忘记 SFTP 站点记住的主机密钥</source>
+      <translation>FTP or SFTP; the port follows (21 or 22) unless you typed it. Right-click a row number to forget the host key remembered for an SFTP station</translation>
+    </message>
+    <message>
+      <source>编码</source>
+      <translation>Encoding</translation>
+    </message>
+    <message>
+      <source>文件名编码：自动 服务器声明支持 UTF8 时用 UTF-8，否则用 GBK。SFTP 的文件名总是 UTF-8</source>
+      <translation>Encoding of file names: auto uses UTF-8 when the server announces UTF8, else GBK. SFTP names are always UTF-8</translation>
+    </message>
+    <message>
+      <source>SFTP 站点不用此项</source>
+      <translation>Not used by an SFTP station</translation>
     </message>
   </context>
 </TS>

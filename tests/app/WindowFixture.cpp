@@ -4,7 +4,9 @@
 #include "platform/codepage.h"
 #include "platform/files.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
@@ -117,6 +119,50 @@ QString WindowTest::gridText(int column, int row) const
     auto* grid = child<QTableWidget>("stationGrid");
     const QTableWidgetItem* item = grid->item(row - 1, column - 1);
     return item ? item->text() : QString();
+}
+
+QComboBox* WindowTest::shownChoiceList()
+{
+    QComboBox* list = nullptr;
+    // A click on the current cell opens its list only after the double-click time.
+    (void)QTest::qWaitFor(
+        [&list] { return (list = qobject_cast<QComboBox*>(QApplication::focusWidget())); });
+    return list;
+}
+
+void WindowTest::waitForClosedList() const
+{
+    auto* grid = child<QTableWidget>("stationGrid");
+    EXPECT_TRUE(QTest::qWaitFor([grid] { return QApplication::focusWidget() == grid; }));
+    QTest::qWait(20);
+}
+
+void WindowTest::chooseInGrid(int column, int row, const QString& text, bool mouse)
+{
+    auto* grid = child<QTableWidget>("stationGrid");
+    const QModelIndex index = grid->model()->index(row - 1, column - 1);
+    grid->scrollTo(index);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
+    QComboBox* list = shownChoiceList();
+    ASSERT_NE(list, nullptr) << "a list opens on " << column << "," << row;
+    ASSERT_GE(list->findText(text), 0) << text.toStdString();
+    if (mouse) {
+        QTest::mouseClick(list, Qt::LeftButton);
+        QAbstractItemView* items = list->view();
+        ASSERT_TRUE(QTest::qWaitFor([items] { return items->isVisible(); }));
+        const QModelIndex item = items->model()->index(list->findText(text), 0);
+        // The popup ignores a release as quick as the click that opened it.
+        QTest::qWait(QApplication::doubleClickInterval() + 50);
+        QTest::mouseClick(items->viewport(), Qt::LeftButton, {}, items->visualRect(item).center());
+        EXPECT_TRUE(QTest::qWaitFor([items] { return !items->isVisible(); }));
+        EXPECT_EQ(list->currentText(), text);
+        return;
+    }
+    QTest::keyClick(list, Qt::Key_Home);
+    for (int step = 0; step < list->count() && list->currentText() != text; ++step)
+        QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Return);
+    waitForClosedList();
 }
 
 QByteArray hostRecord(const QByteArray& name, const QByteArray& address, const QByteArray& user,

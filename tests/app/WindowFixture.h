@@ -14,6 +14,7 @@
 
 #include <memory>
 
+class QComboBox;
 class QTabBar;
 class QTableWidget;
 
@@ -48,6 +49,15 @@ protected:
     // Types each non-null text of `cells` into its column of `row`.
     void typeRow(int row, const QStringList& cells);
     QString gridText(int column, int row) const;
+    // Chooses `text` in choice cell (column, row) as a user does: a click opens the list, then
+    // the arrow keys move through it and Enter closes it, or (`mouse`) a click on the item in
+    // its popup.
+    void chooseInGrid(int column, int row, const QString& text, bool mouse = false);
+    // The grid's choice list once it has the focus; null when none opens.
+    static QComboBox* shownChoiceList();
+    // Enter closes a cell's list a moment later; the next click comes later still, as a user's
+    // does (a click at once would be taken as the one that closed it).
+    void waitForClosedList() const;
 
     QTemporaryDir m_folder;
     QStringList m_errors;

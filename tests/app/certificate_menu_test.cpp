@@ -1,4 +1,5 @@
-// The station grid's TLS column and forgetting a remembered certificate, as a user does them.
+// The station grid's TLS column and forgetting a remembered certificate or host key, as a user
+// does them.
 #include "WindowFixture.h"
 
 #include "app/StationFile.h"
@@ -53,6 +54,23 @@ protected:
         return menu;
     }
 
+    // Chooses "忘记…" in `menu`, then `button` in the question that follows; returns the
+    // question's text.
+    QString forgetAndAnswer(QMenu* menu, const QString& button)
+    {
+        QAction* forget = menu->actions().value(0);
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(forget).center());
+        QMessageBox* box = question();
+        if (!box)
+            return {};
+        const QString text = box->windowTitle() + u'|' + box->text();
+        for (QAbstractButton* shown : box->buttons())
+            if (shown->text() == button)
+                QTest::mouseClick(shown, Qt::LeftButton);
+        EXPECT_TRUE(QTest::qWaitFor([box] { return !box->isVisible(); }, 2000));
+        return text;
+    }
+
     QMessageBox* question() const
     {
         QMessageBox* box = nullptr;
@@ -88,7 +106,7 @@ TEST_F(CertificateMenuTest, TlsIsChosenFromAListAndACertificateIsForgottenOnceCo
     QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, grid()->visualRect(tls).center());
     auto* list = qobject_cast<QComboBox*>(QApplication::focusWidget());
     ASSERT_NE(list, nullptr);
-    EXPECT_EQ(list->count(), 3);
+    EXPECT_EQ(list->count(), 4);
     QTest::keyClick(list, Qt::Key_Down);
     QTest::keyClick(list, Qt::Key_Down);
     EXPECT_EQ(list->currentText(), QStringLiteral("关闭"));
@@ -118,18 +136,10 @@ TEST_F(CertificateMenuTest, TlsIsChosenFromAListAndACertificateIsForgottenOnceCo
         SCOPED_TRACE(row.button.toStdString());
         menu = rightClick(1, row.onNumber);
         ASSERT_NE(menu, nullptr);
-        QAction* forget = menu->actions().value(0);
-        ASSERT_TRUE(forget->isEnabled());
-        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(forget).center());
-        QMessageBox* box = question();
-        ASSERT_NE(box, nullptr);
-        EXPECT_TRUE(box->text().contains(QString::fromLatin1(print))
-                    && box->text().contains("127.0.0.2"))
-            << box->text().toStdString();
-        for (QAbstractButton* button : box->buttons())
-            if (button->text() == row.button)
-                QTest::mouseClick(button, Qt::LeftButton);
-        EXPECT_TRUE(QTest::qWaitFor([box] { return !box->isVisible(); }, 2000));
+        ASSERT_TRUE(menu->actions().value(0)->isEnabled());
+        const QString asked = forgetAndAnswer(menu, row.button);
+        EXPECT_TRUE(asked.contains(QString::fromLatin1(print)) && asked.contains("127.0.0.2"))
+            << asked.toStdString();
         EXPECT_EQ(settings.certificate("127.0.0.2", 21), row.left);
     }
     EXPECT_EQ(settings.load(stations)[0].options.tls, TlsMode::Off) << "only the certificate went";
@@ -145,6 +155,61 @@ TEST_F(CertificateMenuTest, TlsIsChosenFromAListAndACertificateIsForgottenOnceCo
             EXPECT_EQ(menu->actions().value(0)->isEnabled(), row == 1) << row;
             menu->close();
         }
+    }
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
+}
+
+TEST_F(CertificateMenuTest,
+       AnSftpStationsHostKeyIsForgottenOnceConfirmedAndAnFtpStationsCertificate)
+{
+    writeSettings("Addf.cfg",
+                  hostRecord("S", "127.0.0.2", "u", "p") + hostRecord("F", "127.0.0.2", "u", "p"));
+    const StationSettings settings(settingsFile("Stations.ini"));
+    const QList<Station> stations = StationFile(settingsFile("Addf.cfg")).load();
+    // Both on port 22 of one address: the protocol alone says which of the two is meant.
+    settings.save(
+        {{stations[0],
+          {22, TransferMode::Auto, false, TlsMode::Auto, EncodingChoice::Auto, Protocol::Sftp}},
+         {stations[1], {22}}});
+    const QByteArray key = "SHA256:q1C4j3lZ+HMUxb/Ft0dIPLKS0yBKbsZZ3mSbK8x5vA8";
+    open();
+    openGrid();
+
+    // Nothing remembered yet: the SFTP row's menu says it has no host key.
+    QMenu* menu = rightClick(1, false);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->actions().value(0)->text(), QStringLiteral("忘记主机密钥(&F)..."));
+    EXPECT_FALSE(menu->actions().value(0)->isEnabled());
+    EXPECT_EQ(menu->actions().value(1)->text(), QStringLiteral("该站点没有记住的主机密钥"));
+    menu->close();
+
+    settings.rememberHostKey("127.0.0.2", 22, key);
+    settings.rememberCertificate("127.0.0.2", 22, print);
+    // Row 1 (SFTP) asks about its host key, row 2 (FTP) about its certificate; each forgets
+    // only its own.
+    const QString sha256 = QString::fromLatin1(key), sha = "SHA-256 " + QString::fromLatin1(print);
+    const struct Row {
+        int row;
+        QString button;
+        QByteArray keyLeft, certificateLeft;
+    } rows[] = {{1, QStringLiteral("取消"), key, print},
+                {1, QStringLiteral("忘记(&F)"), {}, print},
+                {2, QStringLiteral("忘记(&F)"), {}, {}}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.button.toStdString() + " on row " + std::to_string(row.row));
+        menu = rightClick(row.row, true);
+        ASSERT_NE(menu, nullptr);
+        EXPECT_EQ(menu->actions().value(0)->text(),
+                  row.row == 1 ? QStringLiteral("忘记主机密钥(&F)...")
+                               : QStringLiteral("忘记证书(&F)..."));
+        ASSERT_TRUE(menu->actions().value(0)->isEnabled());
+        const QString asked = forgetAndAnswer(menu, row.button);
+        EXPECT_TRUE(asked.startsWith(row.row == 1 ? QStringLiteral("忘记主机密钥|")
+                                                  : QStringLiteral("忘记证书|"))
+                    && asked.contains(row.row == 1 ? sha256 : sha) && asked.contains("127.0.0.2"))
+            << asked.toStdString();
+        EXPECT_EQ(settings.hostKey("127.0.0.2", 22), row.keyLeft);
+        EXPECT_EQ(settings.certificate("127.0.0.2", 22), row.certificateLeft);
     }
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }

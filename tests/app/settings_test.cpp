@@ -1,6 +1,7 @@
 // The two settings files: what is read at start and on the stations page, the bytes written.
 #include "WindowFixture.h"
 
+#include "app/StationGrid.h"
 #include "app/StationSettings.h"
 #include "controls/explorer/FolderTree.h"
 #include "platform/codepage.h"
@@ -350,4 +351,64 @@ TEST_F(WindowTest, FromTheGridStraightToTheStationsPageShowsTheSavedStationsName
     EXPECT_EQ(stations(child<QListWidget>("stationList")), QStringList{cut});
     EXPECT_EQ(gridText(1, 1), cut);
     EXPECT_EQ(gridText(1, 2), QString());
+}
+
+TEST_F(WindowTest, ProtocolEncodingAndImplicitTlsSurviveASaveAndAnOldFileReadsAsFtpAuto)
+{
+    const Station a{"A", "10.0.0.1", "u", "p"}, b{"B", "10.0.0.2", "u", "p"},
+        c{"C", "10.0.0.3", "u", "p"};
+    writeSettings("Addf.cfg",
+                  hostRecord("A", "10.0.0.1", "u", "p") + hostRecord("B", "10.0.0.2", "u", "p")
+                      + hostRecord("C", "10.0.0.3", "u", "p"));
+    {
+        // As a window wrote it before stations had a protocol or an encoding.
+        StationSettings(settingsFile("Stations.ini")).save({{a, {2121, TransferMode::Passive}}});
+        QSettings old(settingsFile("Stations.ini"), QSettings::IniFormat);
+        for (const QString& group : old.childGroups()) {
+            old.remove(group + "/protocol");
+            old.remove(group + "/encoding");
+        }
+    }
+    ASSERT_FALSE(readSettings("Stations.ini").contains("protocol"));
+    open();
+    openGrid();
+    // Port, mode, TLS, protocol and encoding as each row shows them.
+    const auto shown = [this](int row) {
+        return QStringList{gridText(5, row), gridText(6, row), gridText(8, row), gridText(9, row),
+                           gridText(10, row)};
+    };
+    EXPECT_EQ(shown(1),
+              (QStringList{"2121", QStringLiteral("被动"), "auto", "FTP", QStringLiteral("自动")}));
+    EXPECT_EQ(shown(2), (QStringList{"21", "auto", "auto", "FTP", QStringLiteral("自动")}));
+
+    // The clerk's choices, made in the grid, reach the file when the grid is left.
+    chooseInGrid(9, 1, "SFTP");
+    chooseInGrid(8, 2, QStringLiteral("隐式"));
+    chooseInGrid(10, 2, "GBK", true);
+    chooseInGrid(10, 3, "UTF-8");
+    chooseInGrid(9, 3, "SFTP");
+    QTest::mouseClick(child<QRadioButton>("localFolderButton"), Qt::LeftButton);
+    const QList<StationOptions> expected{
+        {2121, TransferMode::Passive, false, TlsMode::Auto, EncodingChoice::Auto, Protocol::Sftp},
+        {990, TransferMode::Auto, false, TlsMode::Implicit, EncodingChoice::Gbk, Protocol::Ftp},
+        {22, TransferMode::Auto, false, TlsMode::Auto, EncodingChoice::Utf8, Protocol::Sftp}};
+    const QList<LoadedStation> loaded =
+        StationSettings(settingsFile("Stations.ini")).load({a, b, c});
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(loaded.value(row).options, expected[row]) << row;
+    const QByteArray file = readSettings("Stations.ini");
+    for (const char* key : {"protocol=sftp", "tls=implicit", "encoding=gbk", "encoding=utf-8"})
+        EXPECT_TRUE(file.contains(key)) << key;
+
+    // A new window shows them as they were chosen, the kept FTP choices of SFTP rows too.
+    destroy();
+    open();
+    openGrid();
+    EXPECT_EQ(
+        shown(1),
+        (QStringList{"2121", QStringLiteral("被动"), "auto", "SFTP", QStringLiteral("自动")}));
+    EXPECT_EQ(shown(2), (QStringList{"990", "auto", QStringLiteral("隐式"), "FTP", "GBK"}));
+    EXPECT_EQ(shown(3), (QStringList{"22", "auto", "auto", "SFTP", "UTF-8"}));
+    EXPECT_EQ(child<StationGrid>("stationGrid")->options().mid(0, 3), expected);
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }

@@ -1,5 +1,5 @@
 // The station grid's cells: the 16 GBK bytes of a field, refused ports and addresses,
-// password dots and the name column that stays in view.
+// password dots, the name column that stays in view, and choices that move the port.
 #include "WindowFixture.h"
 
 #include "app/StationGrid.h"
@@ -130,4 +130,100 @@ TEST_F(WindowTest, PasswordsShowAsDotsUntilEditedAndNamesStayInView)
     typeIntoGrid(1, 1, QStringLiteral("东区"));
     EXPECT_EQ(grid->horizontalScrollBar()->value(), 0);
     EXPECT_FALSE(names->isVisible());
+}
+
+TEST_F(WindowTest, ProtocolAndTlsChoicesMoveADefaultPortAndLeaveATypedOne)
+{
+    writeSettings("Addf.cfg",
+                  hostRecord("A", "10.0.0.1", "u", "p") + hostRecord("B", "10.0.0.2", "u", "p")
+                      + hostRecord("C", "10.0.0.3", "u", "p"));
+    open();
+    openGrid();
+    auto* grid = child<StationGrid>("stationGrid");
+    EXPECT_EQ(grid->horizontalHeaderItem(8)->text(), QStringLiteral("协议"));
+    EXPECT_EQ(grid->horizontalHeaderItem(9)->text(), QStringLiteral("编码"));
+    for (int row = 1; row <= 3; ++row)
+        EXPECT_EQ((QStringList{gridText(5, row), gridText(9, row), gridText(10, row)}),
+                  (QStringList{"21", "FTP", QStringLiteral("自动")}))
+            << "a station without an entry, row " << row;
+    const QString sftp = "SFTP", ftp = "FTP", implicit = QStringLiteral("隐式");
+    // Each step: what is typed into the port cell (null: nothing), the choice made, the port
+    // the row shows then.
+    const struct Step {
+        int row;
+        QString port;
+        int column;
+        QString choice;
+        QString shownPort;
+        bool mouse;
+    } steps[] = {
+        {1, {}, 9, sftp, "22", false},
+        {1, {}, 9, ftp, "21", true},
+        {1, {}, 8, implicit, "990", false},
+        {1, {}, 9, sftp, "22", false},
+        {1, {}, 9, ftp, "990", false}, // the TLS choice came back with FTP
+        {1, {}, 8, "auto", "21", true},
+        {2, "2121", 9, sftp, "2121", false},
+        {2, {}, 9, ftp, "2121", false},
+        {2, {}, 8, implicit, "2121", true},
+        {3, "", 8, implicit, "990", false}, // a blank port shows the default
+        {3, "22", 8, QStringLiteral("必须"), "22", false},
+        {3, {}, 9, sftp, "22", false},
+        {3, {}, 9, ftp, "21", false}, // 22 was SFTP's default
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(QStringLiteral("row %1 %2").arg(step.row).arg(step.choice).toStdString());
+        if (!step.port.isNull())
+            typeIntoGrid(5, step.row, step.port);
+        chooseInGrid(step.column, step.row, step.choice, step.mouse);
+        EXPECT_EQ(gridText(step.column, step.row), step.choice);
+        EXPECT_EQ(gridText(5, step.row), step.shownPort);
+    }
+
+    // An SFTP row shows mode, TLS and encoding as not applying, opens no list on them and keeps
+    // their choices for a return to FTP.
+    chooseInGrid(10, 2, "GBK");
+    chooseInGrid(9, 2, sftp);
+    for (int column : {6, 8, 10}) {
+        EXPECT_EQ(grid->shownText(column, 2), QStringLiteral("—")) << column;
+        const QModelIndex cell = grid->model()->index(1, column - 1);
+        static_cast<QTableWidget*>(grid)->scrollTo(cell);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(cell).center());
+        EXPECT_EQ(QApplication::focusWidget(), grid) << "no editor on column " << column;
+        QTest::keyClick(grid, Qt::Key_F2);
+        EXPECT_EQ(QApplication::focusWidget(), grid) << "no editor on column " << column;
+    }
+    EXPECT_EQ(grid->shownText(9, 2), sftp);
+    EXPECT_EQ(grid->shownText(7, 1), QString()) << "the temporary name applies to SFTP too";
+    const StationOptions second = grid->options().value(1);
+    EXPECT_EQ(second,
+              (StationOptions{2121, TransferMode::Auto, false, TlsMode::Implicit,
+                              EncodingChoice::Gbk, Protocol::Sftp}));
+    chooseInGrid(9, 2, ftp);
+    EXPECT_EQ(grid->shownText(10, 2), "GBK");
+    EXPECT_EQ(grid->shownText(8, 2), implicit);
+
+    // "+" in a choice cell takes the choice above; the port follows as for any choice.
+    const auto typePlus = [this, grid](int column, int row) {
+        // The list opens as the cell becomes the current one.
+        grid->setFocus();
+        grid->setCurrentCell(row - 1, column - 1);
+        ASSERT_NE(shownChoiceList(), nullptr);
+        QTest::keyClick(QApplication::focusWidget(), '+');
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        waitForClosedList();
+    };
+    typePlus(10, 3);
+    EXPECT_EQ(gridText(10, 3), "GBK");
+    typePlus(8, 3);
+    EXPECT_EQ(gridText(8, 3), implicit);
+    EXPECT_EQ(gridText(5, 3), "990");
+    chooseInGrid(9, 2, sftp);
+    typePlus(9, 3);
+    EXPECT_EQ(gridText(9, 3), sftp);
+    EXPECT_EQ(gridText(5, 3), "22");
+    // The first row has nothing above it: its choice stays.
+    typePlus(8, 1);
+    EXPECT_EQ(gridText(8, 1), "auto");
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }

@@ -51,9 +51,10 @@ TEST_F(StationSettingsTest, RoundTripKeysAndDefaults)
     EXPECT_EQ(settings.load(stations).value(0).options, StationOptions{}) << "no file";
     EXPECT_EQ(StationOptions{}.tls, TlsMode::Auto);
 
-    const QList<StationOptions> stored{{2121, TransferMode::Active},
-                                       {21, TransferMode::Passive, true, TlsMode::Require},
-                                       {990, TransferMode::Auto, false, TlsMode::Off}};
+    const QList<StationOptions> stored{
+        {2121, TransferMode::Active},
+        {2200, TransferMode::Passive, true, TlsMode::Require, EncodingChoice::Gbk},
+        {990, TransferMode::Auto, false, TlsMode::Implicit, EncodingChoice::Utf8, Protocol::Sftp}};
     settings.save(
         {{stations[0], stored[0]}, {stations[1], stored[1], false}, {stations[2], stored[2]}});
     const QList<LoadedStation> loaded = settings.load(stations);
@@ -75,7 +76,14 @@ TEST_F(StationSettingsTest, RoundTripKeysAndDefaults)
     // Written off as well as on: the file says what the grid showed.
     EXPECT_EQ(raw.value("tempName").toString(), "false");
     EXPECT_EQ(raw.value("tls").toString(), "auto");
+    EXPECT_EQ(raw.value("protocol").toString(), "ftp");
+    EXPECT_EQ(raw.value("encoding").toString(), "auto");
     EXPECT_EQ(raw.value("ticked").toString(), "true");
+    raw.endGroup();
+    raw.beginGroup(groups.filter("ftp.example").value(0));
+    EXPECT_EQ(raw.value("protocol").toString(), "sftp");
+    EXPECT_EQ(raw.value("tls").toString(), "implicit");
+    EXPECT_EQ(raw.value("encoding").toString(), "utf-8");
     raw.endGroup();
 
     struct stat info {};
@@ -85,10 +93,15 @@ TEST_F(StationSettingsTest, RoundTripKeysAndDefaults)
     // Unreadable values fall back to the defaults, key by key.
     {
         QSettings edit(path(), QSettings::IniFormat);
-        for (const char* key : {"/port", "/mode", "/tls"})
+        for (const char* key : {"/port", "/mode", "/tls", "/protocol", "/encoding"})
             edit.setValue(groups.filter("10.0.0.1").value(0) + key, "99999");
+        // Without a port, a station gets its protocol's and TLS choice's default.
+        edit.remove(groups.filter("%3A%3A1").value(0) + "/port");
+        edit.remove(groups.filter("ftp.example").value(0) + "/port");
     }
     EXPECT_EQ(settings.load(stations).value(0).options, StationOptions{});
+    EXPECT_EQ(settings.load(stations).value(1).options.port, 21);
+    EXPECT_EQ(settings.load(stations).value(2).options.port, 22);
 }
 
 // Stations saved from a grid, then Addf.cfg as another copy or a backup may hold it.
@@ -163,8 +176,10 @@ TEST_F(StationSettingsTest, AnOldFileKeyedByAddressIsReadWhereOnlyOneStationHasT
     }
     const StationSettings settings(path());
     const Station one = station("A", "10.0.0.1"), v6 = station("V", "::1");
+    // Neither a protocol nor an encoding in the file: FTP with names as the server says.
     EXPECT_EQ(settings.load({one, v6}).value(0).options,
-              (StationOptions{2121, TransferMode::Passive}));
+              (StationOptions{2121, TransferMode::Passive, false, TlsMode::Auto,
+                              EncodingChoice::Auto, Protocol::Ftp}));
     EXPECT_EQ(settings.load({one, v6}).value(1).options.tls, TlsMode::Off);
     // Two stations at the address: neither gets the group.
     const QList<LoadedStation> shared = settings.load({one, station("B", " 10.0.0.1")});
@@ -208,6 +223,22 @@ TEST_F(StationSettingsTest, CertificatesAndEncryptionAreRememberedPerAddressAndP
     settings.forgetCertificate("127.0.0.2", 21);
     EXPECT_EQ(settings.certificate("127.0.0.2", 21), QByteArray());
     EXPECT_EQ(settings.load({station("A", "127.0.0.2")}).value(0).match, StationMatch::Found);
+
+    // Host keys the same way, each beside the other: forgetting one leaves the other.
+    const QByteArray key = "SHA256:q1C4j3lZ+HMUxb/Ft0dIPLKS0yBKbsZZ3mSbK8x5vA8";
+    settings.rememberCertificate("127.0.0.2", 22, print);
+    settings.rememberHostKey("127.0.0.2", 22, key);
+    settings.rememberHostKey("127.0.0.2", 2222, key);
+    EXPECT_EQ(settings.hostKey("127.0.0.2", 22), key);
+    EXPECT_EQ(settings.hostKey("127.0.0.2", 21), QByteArray()) << "another server";
+    settings.save(
+        {{station("S", "127.0.0.2"),
+          {22, TransferMode::Auto, false, TlsMode::Auto, EncodingChoice::Auto, Protocol::Sftp}}});
+    EXPECT_EQ(settings.hostKey("127.0.0.2", 22), key) << "saving the grid keeps it";
+    EXPECT_EQ(settings.hostKey("127.0.0.2", 2222), QByteArray()) << "no station there any more";
+    settings.forgetHostKey("127.0.0.2", 22);
+    EXPECT_EQ(settings.hostKey("127.0.0.2", 22), QByteArray());
+    EXPECT_EQ(settings.certificate("127.0.0.2", 22), print);
 }
 
 TEST_F(StationSettingsTest, AFileThatIsNoRegularFileOrTooLargeIsRefusedWithoutWaiting)

@@ -111,13 +111,14 @@ TEST_F(WindowTest, FirstStartShowsTheDescribedWindow)
 
     // The station grid: headings, row numbers 1 to 9, all cells empty.
     auto* grid = child<QTableWidget>("stationGrid");
-    ASSERT_EQ(grid->columnCount(), 8);
+    ASSERT_EQ(grid->columnCount(), 10);
     ASSERT_EQ(grid->rowCount(), 9);
     const QStringList headings{QStringLiteral("服务器名"), QStringLiteral("IP地址"),
                                QStringLiteral("用户名"),   QStringLiteral("口令"),
                                QStringLiteral("端口"),     QStringLiteral("模式"),
-                               QStringLiteral("临时名"),   QStringLiteral("加密")};
-    for (int column = 0; column < 8; ++column) {
+                               QStringLiteral("临时名"),   QStringLiteral("加密"),
+                               QStringLiteral("协议"),     QStringLiteral("编码")};
+    for (int column = 0; column < 10; ++column) {
         EXPECT_EQ(grid->horizontalHeaderItem(column)->text(), headings[column]);
         EXPECT_EQ(grid->columnWidth(column), 70);
     }
