@@ -18,6 +18,9 @@ public:
 
 // What a completed handshake established about the server.
 struct TlsPeer {
+    // A failed handshake with a server that answered in clear (an FTP greeting where TLS
+    // was due): the first line it sent, unchanged; empty otherwise.
+    QByteArray clearAnswer;
     QString protocol;       // "TLS 1.3", "TLS 1.2"
     QByteArray fingerprint; // SHA-256 of the certificate: "AB:CD:..." upper-case hex
     bool trustedBySystem = false;
