@@ -617,12 +617,12 @@ void FtpClient::secureControl()
         // Nothing more goes over a connection whose TLS failed, least of all in clear.
         dropConnection();
         if (m_tlsMode == TlsMode::Implicit && !clearAnswer.isEmpty())
-            throw TlsError(QStringLiteral("TLS handshake with %1:%2 failed: the server answered "
-                                          "in clear: %3")
-                               .arg(QString::fromLatin1(endpoint().address))
-                               .arg(endpoint().port)
-                               .arg(platform::printableText(platform::fromCodePage(clearAnswer))
-                                        .trimmed()));
+            throw TlsError(
+                QStringLiteral("TLS handshake with %1:%2 failed: the server answered "
+                               "in clear: %3")
+                    .arg(QString::fromLatin1(endpoint().address))
+                    .arg(endpoint().port)
+                    .arg(platform::printableText(platform::fromCodePage(clearAnswer)).trimmed()));
         throw;
     }
     const TlsPeer peer = tlsPeer();

@@ -152,9 +152,10 @@ private:
 // first line), "PBSZ 0" and "PROT P" after the login; every data
 // connection is then TLS too, resumes the control connection's session, must present the
 // control connection's certificate (else TlsError before a byte of the file goes), and ends
-// with a TLS close. An active data connection is taken from the server's address only. A certificate that the system trusts for Host is accepted; any other when no
-// fingerprint is remembered or it is the remembered one, else CertificateChangedError. One
-// outside its validity dates raises TlsError. The failures of TLS raise TlsError.
+// with a TLS close. An active data connection is taken from the server's address only. A
+// certificate that the system trusts for Host is accepted; any other when no fingerprint is
+// remembered or it is the remembered one, else CertificateChangedError. One outside its validity
+// dates raises TlsError. The failures of TLS raise TlsError.
 class FtpClient : public BlockingSocket {
 public:
     explicit FtpClient(QObject* AOwner = nullptr);

@@ -99,8 +99,7 @@ QByteArray clearAnswerOf(SocketEnd& end)
         return {};
     char more[clearAnswerLimit];
     while (!bytes.contains('\n') && bytes.size() < clearAnswerLimit) {
-        const int received =
-            ws::recv(end.socket, more, int(clearAnswerLimit - bytes.size()), 0);
+        const int received = ws::recv(end.socket, more, int(clearAnswerLimit - bytes.size()), 0);
         if (received <= 0)
             break;
         bytes.append(more, received);

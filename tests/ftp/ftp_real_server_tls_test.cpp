@@ -17,6 +17,11 @@ struct TlsRun {
     bool implicit;
 };
 
+void PrintTo(const TlsRun& run, std::ostream* out)
+{
+    *out << (run.implicit ? "implicit, " : "explicit, ") << (run.passive ? "passive" : "active");
+}
+
 class FtpRealServerTls : public testing::TestWithParam<TlsRun> {};
 
 TEST_P(FtpRealServerTls, FilesArriveEncryptedAndAChangedCertificateIsRefused)
@@ -75,7 +80,8 @@ INSTANTIATE_TEST_SUITE_P(Modes, FtpRealServerTls,
                                  + (info.param.passive ? "Passive" : "Active");
                          });
 
-TEST(FtpRealServerTlsModes, APlainServerGetsNoPasswordUnderRequireOrImplicitAndFilesInClearUnderAuto)
+TEST(FtpRealServerTlsModes,
+     APlainServerGetsNoPasswordUnderRequireOrImplicitAndFilesInClearUnderAuto)
 {
     testsupport::FtpServerProcess server;
     QTemporaryDir folder;
