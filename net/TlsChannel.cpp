@@ -84,8 +84,9 @@ int bioRead(BIO* bio, char* data, int length)
     const int received = ws::recv(end.socket, data, length, 0);
     if (received < 0 && ws::WSAGetLastError() == ws::WSAEWOULDBLOCK)
         BIO_set_retry_read(bio);
-    if (received > 0 && end.handshaking && end.handshakeBytes.size() < clearAnswerLimit)
-        end.handshakeBytes.append(data, std::min(received, clearAnswerLimit));
+    const int room = clearAnswerLimit - int(end.handshakeBytes.size());
+    if (received > 0 && end.handshaking && room > 0)
+        end.handshakeBytes.append(data, std::min(received, room));
     return received;
 }
 
