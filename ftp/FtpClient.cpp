@@ -543,10 +543,13 @@ void FtpClient::checkLoginReply(const QByteArray& reply)
 
 void FtpClient::logIn(int laterLimit)
 {
+    // Implicit TLS: the greeting itself comes encrypted, within the connect limit.
+    if (m_tlsMode == TlsMode::Implicit)
+        secureControl();
     readGreeting();
     m_greetingRead = true;
     setIdleLimit(laterLimit);
-    if (m_tlsMode != TlsMode::Off)
+    if (m_tlsMode != TlsMode::Off && m_tlsMode != TlsMode::Implicit)
         negotiateTls();
 
     if (FWAuthenticate) {
@@ -598,14 +601,28 @@ void FtpClient::negotiateTls()
                                .arg(ftp::replyText(reply, m_encoding)));
         return;
     }
+    secureControl();
+}
+
+void FtpClient::secureControl()
+{
     m_tlsSession.offered = true;
     if (!m_tlsContext)
         m_tlsContext = std::make_shared<TlsContext>();
     try {
         startTls(m_tlsContext, Proxy.isEmpty() ? Host : Proxy);
     } catch (const platform::Exception&) {
+        // A plain FTP server on an implicit port greets in clear: say so, in its words.
+        const QByteArray clearAnswer = tlsPeer().clearAnswer;
         // Nothing more goes over a connection whose TLS failed, least of all in clear.
         dropConnection();
+        if (m_tlsMode == TlsMode::Implicit && !clearAnswer.isEmpty())
+            throw TlsError(
+                QStringLiteral("TLS handshake with %1:%2 failed: the server answered "
+                               "in clear: %3")
+                    .arg(QString::fromLatin1(endpoint().address))
+                    .arg(endpoint().port)
+                    .arg(platform::printableText(platform::fromCodePage(clearAnswer)).trimmed()));
         throw;
     }
     const TlsPeer peer = tlsPeer();

@@ -147,12 +147,15 @@ private:
 // After the login the client asks for the server's features (FEAT); when they list UTF8 it
 // sends "OPTS UTF8 ON" and writes every name of the session in UTF-8, otherwise in GBK.
 // TLS (tlsMode(), Off unless set): "AUTH TLS" after the greeting, on 234 the handshake and
-// the check of the certificate before USER, "PBSZ 0" and "PROT P" after the login; every data
+// the check of the certificate before USER (Implicit: the handshake and the check right after
+// connecting, before the greeting; a server that answers in clear raises TlsError with its
+// first line), "PBSZ 0" and "PROT P" after the login; every data
 // connection is then TLS too, resumes the control connection's session, must present the
 // control connection's certificate (else TlsError before a byte of the file goes), and ends
-// with a TLS close. An active data connection is taken from the server's address only. A certificate that the system trusts for Host is accepted; any other when no
-// fingerprint is remembered or it is the remembered one, else CertificateChangedError. One
-// outside its validity dates raises TlsError. The failures of TLS raise TlsError.
+// with a TLS close. An active data connection is taken from the server's address only. A
+// certificate that the system trusts for Host is accepted; any other when no fingerprint is
+// remembered or it is the remembered one, else CertificateChangedError. One outside its validity
+// dates raises TlsError. The failures of TLS raise TlsError.
 class FtpClient : public BlockingSocket {
 public:
     explicit FtpClient(QObject* AOwner = nullptr);
@@ -297,8 +300,10 @@ private:
     // One attempt on a fresh data connection.
     bool transferOnNewConnection(const QString& localPath, const StorName& name);
     void readGreeting();
-    // AUTH TLS, the handshake and the certificate's check.
+    // AUTH TLS, then secureControl().
     void negotiateTls();
+    // The control connection's handshake and the certificate's check.
+    void secureControl();
     void checkCertificate(const TlsPeer& peer) const;
     // PBSZ 0 and PROT P: protected data connections.
     void protectData();

@@ -52,15 +52,26 @@ QString openSslReason()
     return code != 0 ? QStringLiteral("OpenSSL error %1").arg(code, 0, 16) : QString();
 }
 
-ws::SOCKET socketOf(BIO* bio)
+// The most of a server's clear answer that is kept.
+constexpr int clearAnswerLimit = 256;
+
+// What a channel's BIO carries its records over, and the first bytes the server sent
+// while the handshake ran (they tell a clear answer from TLS).
+struct SocketEnd {
+    ws::SOCKET socket = 0;
+    bool handshaking = true;
+    QByteArray handshakeBytes;
+};
+
+SocketEnd& socketEndOf(BIO* bio)
 {
-    return ws::SOCKET(reinterpret_cast<quintptr>(BIO_get_data(bio)));
+    return *static_cast<SocketEnd*>(BIO_get_data(bio));
 }
 
 int bioWrite(BIO* bio, const char* data, int length)
 {
     BIO_clear_retry_flags(bio);
-    const int sent = ws::send(socketOf(bio), data, length, 0);
+    const int sent = ws::send(socketEndOf(bio).socket, data, length, 0);
     if (sent < 0 && ws::WSAGetLastError() == ws::WSAEWOULDBLOCK)
         BIO_set_retry_write(bio);
     return sent;
@@ -69,10 +80,35 @@ int bioWrite(BIO* bio, const char* data, int length)
 int bioRead(BIO* bio, char* data, int length)
 {
     BIO_clear_retry_flags(bio);
-    const int received = ws::recv(socketOf(bio), data, length, 0);
+    SocketEnd& end = socketEndOf(bio);
+    const int received = ws::recv(end.socket, data, length, 0);
     if (received < 0 && ws::WSAGetLastError() == ws::WSAEWOULDBLOCK)
         BIO_set_retry_read(bio);
+    const int room = clearAnswerLimit - int(end.handshakeBytes.size());
+    if (received > 0 && end.handshaking && room > 0)
+        end.handshakeBytes.append(data, std::min(received, room));
     return received;
+}
+
+// The first line of what a server sent in clear where a TLS record was due, completed from
+// what already waits on the socket; empty when the bytes began as a TLS record does.
+QByteArray clearAnswerOf(SocketEnd& end)
+{
+    QByteArray& bytes = end.handshakeBytes;
+    // Records begin with their content type, 20 to 24; a text line never does.
+    if (bytes.isEmpty() || (bytes[0] >= 20 && bytes[0] <= 24))
+        return {};
+    char more[clearAnswerLimit];
+    while (!bytes.contains('\n') && bytes.size() < clearAnswerLimit) {
+        const int received = ws::recv(end.socket, more, int(clearAnswerLimit - bytes.size()), 0);
+        if (received <= 0)
+            break;
+        bytes.append(more, received);
+    }
+    QByteArray line = bytes.left(bytes.indexOf('\n') < 0 ? bytes.size() : bytes.indexOf('\n'));
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return line;
 }
 
 long bioControl(BIO*, int command, long, void*)
@@ -157,6 +193,7 @@ TlsContext::~TlsContext() = default;
 struct TlsChannel::Impl {
     std::shared_ptr<TlsContext> context;
     std::unique_ptr<SSL, SslFree> ssl;
+    SocketEnd socketEnd;
 };
 
 TlsChannel::TlsChannel(std::shared_ptr<TlsContext> context, quint16 socket,
@@ -170,7 +207,8 @@ TlsChannel::TlsChannel(std::shared_ptr<TlsContext> context, quint16 socket,
         m_failure = openSslReason();
         return;
     }
-    BIO_set_data(bio, reinterpret_cast<void*>(quintptr(socket)));
+    m_impl->socketEnd.socket = ws::SOCKET(socket);
+    BIO_set_data(bio, &m_impl->socketEnd);
     SSL* ssl = m_impl->ssl.get();
     SSL_set_bio(ssl, bio, bio);
     SSL_set_connect_state(ssl);
@@ -241,8 +279,14 @@ TlsChannel::Step TlsChannel::handshake()
     ERR_clear_error();
     ws::WSASetLastError(0);
     const int result = SSL_do_handshake(ssl);
-    if (result != 1)
-        return stepOf(result, "handshake");
+    if (result != 1) {
+        const Step step = stepOf(result, "handshake");
+        if (step == Failed)
+            m_peer.clearAnswer = clearAnswerOf(m_impl->socketEnd);
+        return step;
+    }
+    m_impl->socketEnd.handshaking = false;
+    m_impl->socketEnd.handshakeBytes.clear();
     m_peer.protocol = protocolName(SSL_version(ssl));
     m_peer.resumed = SSL_session_reused(ssl) == 1;
     const X509Pointer certificate(SSL_get1_peer_certificate(ssl));

@@ -27,6 +27,9 @@ struct TlsPeer {
     // 12:00 UTC"); empty when it is valid now.
     QString expiredOn;
     QString notYetValidBefore;
+    // A failed handshake with a server that answered in clear (an FTP greeting where TLS
+    // was due): the first line it sent, unchanged; empty otherwise.
+    QByteArray clearAnswer;
 };
 
 // The settings of one client: TLS 1.2 and 1.3 only, the system's trust store for checking

@@ -1,34 +1,54 @@
-// TLS against a real FTP server (pyftpdlib's TLS handler) on 127.0.0.1, active and passive.
+// TLS against a real FTP server (pyftpdlib's TLS handler) on 127.0.0.1, explicit and implicit,
+// active and passive.
 #include "ftp/FtpClient.h"
 #include "tests/ftp/FtpClientProbe.h"
 #include "tests/support/FtpServerProcess.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-class FtpRealServerTls : public testing::TestWithParam<bool> {};
+struct TlsRun {
+    bool passive;
+    bool implicit;
+};
+
+void PrintTo(const TlsRun& run, std::ostream* out)
+{
+    *out << (run.implicit ? "implicit, " : "explicit, ") << (run.passive ? "passive" : "active");
+}
+
+class FtpRealServerTls : public testing::TestWithParam<TlsRun> {};
 
 TEST_P(FtpRealServerTls, FilesArriveEncryptedAndAChangedCertificateIsRefused)
 {
-    const bool passive = GetParam();
+    const auto [passive, implicit] = GetParam();
     // The server refuses USER and PASV/PORT without TLS: nothing passes in clear.
-    testsupport::FtpServerProcess server({.tls = true});
+    testsupport::FtpServerProcess server({.tls = true, .implicitTls = implicit});
     QTemporaryDir folder;
     ASSERT_TRUE(server.isRunning()) << server.errorString().toStdString();
     ASSERT_TRUE(folder.isValid());
     FtpClient client;
     aim(client, server, passive);
-    client.setTlsMode(TlsMode::Require);
+    client.setTlsMode(implicit ? TlsMode::Implicit : TlsMode::Require);
     client.Connect();
     const TlsSessionInfo tls = client.tlsSession();
     EXPECT_TRUE(tls.encrypted && tls.offered);
+    EXPECT_EQ(tls.asked, !implicit);
     EXPECT_EQ(tls.protocol, "TLS 1.3");
     EXPECT_EQ(tls.fingerprint, server.certificateFingerprint());
     EXPECT_FALSE(tls.trustedBySystem);
+    if (implicit) {
+        // The first contact's certificate remembered, as a station keeps it: the files go
+        // in a session that checked it.
+        client.Disconnect();
+        client.setRememberedFingerprint(tls.fingerprint);
+        client.Connect();
+    }
 
     client.SetTransferType(3);
     const QList<QByteArray> contents{randomBytes(3 << 20, 11), "", "a notice\r\n"};
@@ -52,12 +72,16 @@ TEST_P(FtpRealServerTls, FilesArriveEncryptedAndAChangedCertificateIsRefused)
     EXPECT_FALSE(client.Connected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, FtpRealServerTls, testing::Bool(),
-                         [](const testing::TestParamInfo<bool>& info) {
-                             return info.param ? "Passive" : "Active";
+INSTANTIATE_TEST_SUITE_P(Modes, FtpRealServerTls,
+                         testing::Values(TlsRun{true, false}, TlsRun{false, false},
+                                         TlsRun{true, true}, TlsRun{false, true}),
+                         [](const testing::TestParamInfo<TlsRun>& info) {
+                             return std::string(info.param.implicit ? "Implicit" : "Explicit")
+                                 + (info.param.passive ? "Passive" : "Active");
                          });
 
-TEST(FtpRealServerTlsModes, APlainServerGetsNoPasswordUnderRequireAndFilesInClearUnderAuto)
+TEST(FtpRealServerTlsModes,
+     APlainServerGetsNoPasswordUnderRequireOrImplicitAndFilesInClearUnderAuto)
 {
     testsupport::FtpServerProcess server;
     QTemporaryDir folder;
@@ -73,6 +97,22 @@ TEST(FtpRealServerTlsModes, APlainServerGetsNoPasswordUnderRequireAndFilesInClea
         << refusal.toStdString();
     EXPECT_FALSE(probe.statusContains("PASS"));
     EXPECT_FALSE(probe.statusContains("USER"));
+
+    // Implicit TLS at a port that greets in clear: the greeting is named, at once.
+    client.setTlsMode(TlsMode::Implicit);
+    client.setConnectLimit(3000);
+    QElapsedTimer clock;
+    clock.start();
+    const QString clear = failureOf<TlsError>([&] { client.Connect(); });
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_TRUE(QRegularExpression("^TLS handshake with 127\\.0\\.0\\.1:\\d+ failed: the server "
+                                   "answered in clear: 220 pyftpdlib .* ready\\.$")
+                    .match(clear)
+                    .hasMatch())
+        << clear.toStdString();
+    EXPECT_FALSE(probe.statusContains("PASS"));
+    EXPECT_FALSE(probe.statusContains("USER"));
+    EXPECT_FALSE(client.Connected);
 
     client.setTlsMode(TlsMode::Auto);
     client.Connect();

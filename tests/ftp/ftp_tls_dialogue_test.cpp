@@ -1,5 +1,5 @@
-// Explicit TLS against the scripted peer: AUTH TLS, PBSZ 0, PROT P, session reuse on data
-// connections, and servers whose TLS goes wrong.
+// TLS against the scripted peer, explicit (AUTH TLS) and implicit (from the first byte):
+// PBSZ 0, PROT P, session reuse on data connections, and servers whose TLS goes wrong.
 #include "ftp/FtpClient.h"
 #include "tests/ftp/FtpClientProbe.h"
 #include "tests/support/ScopedVariable.h"
@@ -22,12 +22,15 @@ namespace {
 
 constexpr char passiveReply[] = "227 Entering Passive Mode (%PASV%)\r\n";
 
-// Greeting, AUTH TLS accepted with the handshake, login, PBSZ and PROT accepted, FEAT unknown.
-ScriptedFtpPeer& secureLogin(ScriptedFtpPeer& peer)
+// Greeting and AUTH TLS accepted with the handshake (implicit: the handshake, then the
+// greeting), login, PBSZ and PROT accepted, FEAT unknown.
+ScriptedFtpPeer& secureLogin(ScriptedFtpPeer& peer, TlsMode mode = TlsMode::Require)
 {
-    return peer.send("220 Ready\r\n")
-        .authTls()
-        .reply("331 Password?\r\n")
+    if (mode == TlsMode::Implicit)
+        peer.implicitTls().send("220 Ready\r\n");
+    else
+        peer.send("220 Ready\r\n").authTls();
+    return peer.reply("331 Password?\r\n")
         .reply("230 In.\r\n")
         .reply("200 PBSZ=0 successful.\r\n")
         .reply("200 Protection set to Private.\r\n")
@@ -80,6 +83,16 @@ TEST(FtpTlsDialogue, UploadsGoOverDataConnectionsThatResumeTheControlSession)
          .passive = false,
          .maxVersion = 0x0303,
          .protocol = "TLS 1.2"},
+        {.name = "implicit, passive, TLS 1.3",
+         .mode = TlsMode::Implicit,
+         .passive = true,
+         .maxVersion = 0x0304,
+         .protocol = "TLS 1.3"},
+        {.name = "implicit, active, TLS 1.2",
+         .mode = TlsMode::Implicit,
+         .passive = false,
+         .maxVersion = 0x0303,
+         .protocol = "TLS 1.2"},
     };
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
@@ -89,7 +102,7 @@ TEST(FtpTlsDialogue, UploadsGoOverDataConnectionsThatResumeTheControlSession)
         Session s;
         // Strict as vsftpd: a data connection that does not resume the session is refused.
         s.peer.enableTls({.requireSessionReuse = true, .maxVersion = row.maxVersion});
-        secureLogin(s.peer);
+        secureLogin(s.peer, row.mode);
         for (int i = 0; i < contents.size(); ++i) {
             if (row.passive)
                 s.peer.passive(passiveReply);
@@ -107,11 +120,15 @@ TEST(FtpTlsDialogue, UploadsGoOverDataConnectionsThatResumeTheControlSession)
 
         ASSERT_TRUE(s.peer.waitUntilFinished());
         EXPECT_TRUE(s.peer.problems().isEmpty()) << s.peer.problems().join('\n').toStdString();
+        const bool implicit = row.mode == TlsMode::Implicit;
         const QByteArray data = row.passive ? "PASV\r\n" : "PORT\r\n";
+        // Implicit TLS asks for nothing: the connection is TLS before the greeting.
+        const Lines login = implicit ? Lines{} : Lines{"AUTH TLS\r\n"};
         EXPECT_EQ(
             dialogue(s.peer),
-            (Lines{"AUTH TLS\r\n", "USER user\r\n", "PASS secret\r\n", "PBSZ 0\r\n", "PROT P\r\n",
-                   "FEAT\r\n", data, "STOR n0.txt\r\n", data, "STOR n1.txt\r\n", "QUIT\r\n"}));
+            (login
+             + Lines{"USER user\r\n", "PASS secret\r\n", "PBSZ 0\r\n", "PROT P\r\n", "FEAT\r\n",
+                     data, "STOR n0.txt\r\n", data, "STOR n1.txt\r\n", "QUIT\r\n"}));
         EXPECT_EQ(s.peer.uploads(), contents);
         const QList<testsupport::PeerDataTls> dataTls = s.peer.dataTls();
         ASSERT_EQ(dataTls.size(), 2);
@@ -121,6 +138,7 @@ TEST(FtpTlsDialogue, UploadsGoOverDataConnectionsThatResumeTheControlSession)
         }
         const TlsSessionInfo& tls = s.client.tlsSession();
         EXPECT_TRUE(tls.encrypted && tls.offered);
+        EXPECT_EQ(tls.asked, !implicit);
         EXPECT_EQ(tls.protocol, row.protocol);
         EXPECT_EQ(tls.fingerprint, s.peer.certificateFingerprint());
         EXPECT_FALSE(tls.trustedBySystem); // made just now, signed by itself
@@ -167,14 +185,17 @@ TEST(FtpTlsDialogue, ACertificateTheSystemTrustsOrTheRememberedOneIsAccepted)
     }
 }
 
-TEST(FtpTlsDialogue, TheHandshakeWaitsAsAReadDoesForStopAndTheIdleLimit)
+TEST(FtpTlsDialogue, TheHandshakeWaitsAsAReadDoesForStopAndTheLimits)
 {
+    // Implicit TLS shakes hands before the greeting: the connect limit holds there.
     struct Row {
         const char* name;
         int idleLimitMs;
         int stopAfterMs; // 0: no stop
         SocketFailure failure;
         QString message; // a pattern
+        TlsMode mode = TlsMode::Require;
+        int connectLimitMs = 0;
     };
     const QList<Row> rows{
         {.name = "stop",
@@ -187,15 +208,33 @@ TEST(FtpTlsDialogue, TheHandshakeWaitsAsAReadDoesForStopAndTheIdleLimit)
          .stopAfterMs = 0,
          .failure = SocketFailure::TimedOut,
          .message = "^No TLS handshake within 0\\.5 s$"},
+        {.name = "implicit, stop",
+         .idleLimitMs = 60000,
+         .stopAfterMs = 300,
+         .failure = SocketFailure::Stopped,
+         .message = "^Stopped while in the TLS handshake with 127\\.0\\.0\\.1:\\d+$",
+         .mode = TlsMode::Implicit,
+         .connectLimitMs = 20000},
+        {.name = "implicit, connect limit",
+         .idleLimitMs = 60000,
+         .stopAfterMs = 0,
+         .failure = SocketFailure::TimedOut,
+         .message = "^No TLS handshake within 0\\.6 s$",
+         .mode = TlsMode::Implicit,
+         .connectLimitMs = 600},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Session s;
         s.peer.enableTls();
-        s.peer.send("220 Ready\r\n").authTls("234 Go.\r\n", ScriptedFtpPeer::TlsFault::Silent);
+        if (row.mode == TlsMode::Implicit)
+            s.peer.implicitTls(ScriptedFtpPeer::TlsFault::Silent);
+        else
+            s.peer.send("220 Ready\r\n").authTls("234 Go.\r\n", ScriptedFtpPeer::TlsFault::Silent);
         s.peer.start();
-        s.client.setTlsMode(TlsMode::Require);
+        s.client.setTlsMode(row.mode);
         s.client.setIdleLimit(row.idleLimitMs);
+        s.client.setConnectLimit(row.connectLimitMs);
         if (row.stopAfterMs > 0)
             QTimer::singleShot(row.stopAfterMs, [&] { s.client.stopWaiting(); });
         QElapsedTimer clock;
@@ -310,6 +349,70 @@ TEST(FtpTlsDialogue, BadTlsEndsTheSessionAndThePasswordNeverGoesInClear)
         EXPECT_EQ(commands.first(), "AUTH TLS\r\n");
         EXPECT_EQ(sentAny(commands, "PASS "), row.passwordSent);
         EXPECT_EQ(sentAny(commands, "USER "), row.passwordSent);
+    }
+}
+
+TEST(FtpTlsDialogue, ImplicitTlsEndsBeforeUserWhereTheServerIsUnknownOrSpeaksInClear)
+{
+    const QByteArray otherPrint = "00:" + QByteArray("11:").repeated(30) + "22";
+    struct Row {
+        const char* name;
+        std::function<void(ScriptedFtpPeer&)> script;
+        QString message; // a pattern
+        bool certificateChanged = false;
+    };
+    const QList<Row> rows{
+        {.name = "certificate changed",
+         .script = [](ScriptedFtpPeer& p) { p.implicitTls().send("220 Ready\r\n"); },
+         .message = "^The certificate of 127\\.0\\.0\\.1 has changed: remembered "
+             + QString::fromLatin1(otherPrint) + ", presented ([0-9A-F]{2}:){31}[0-9A-F]{2}$",
+         .certificateChanged = true},
+        // A plain FTP server on the port: its greeting is shown, escape sequences and all
+        // made harmless.
+        {.name = "plain FTP server",
+         .script = [](ScriptedFtpPeer& p) { p.send("220 \x1b[1mPlain\x1b[0m FTP ready.\r\n"); },
+         .message = "^TLS handshake with 127\\.0\\.0\\.1:\\d+ failed: the server answered in "
+                    "clear: 220 Plain FTP ready\\.$"},
+        {.name = "another clear protocol",
+         .script = [](ScriptedFtpPeer& p) { p.implicitTls(ScriptedFtpPeer::TlsFault::Garbage); },
+         .message = "^TLS handshake with 127\\.0\\.0\\.1:\\d+ failed: the server answered in "
+                    "clear: HTTP/1\\.1 400 Bad Request$"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Session s;
+        s.peer.setStepTimeout(5s);
+        s.peer.enableTls();
+        row.script(s.peer);
+        s.peer.start();
+        s.client.setTlsMode(TlsMode::Implicit);
+        s.client.setRememberedFingerprint(otherPrint);
+        s.client.setConnectLimit(3000);
+        QElapsedTimer clock;
+        clock.start();
+        QString message = "<no error>";
+        bool changed = false;
+        try {
+            s.client.Connect();
+        } catch (const TlsError& error) {
+            message = error.message();
+            if (const auto* change = dynamic_cast<const CertificateChangedError*>(&error)) {
+                changed = change->remembered() == otherPrint
+                    && change->presented() == s.peer.certificateFingerprint();
+            }
+        }
+        EXPECT_LT(clock.elapsed(), 3000);
+        EXPECT_TRUE(QRegularExpression(row.message).match(message).hasMatch())
+            << message.toStdString();
+        EXPECT_EQ(changed, row.certificateChanged);
+        EXPECT_FALSE(s.client.Connected);
+        EXPECT_FALSE(s.client.greetingRead());
+        EXPECT_FALSE(s.client.tlsSession().asked);
+        ASSERT_TRUE(s.peer.waitUntilFinished());
+        const Lines commands = s.peer.commands();
+        EXPECT_FALSE(sentAny(commands, "AUTH "));
+        EXPECT_FALSE(sentAny(commands, "USER "));
+        EXPECT_FALSE(sentAny(commands, "PASS "));
     }
 }
 

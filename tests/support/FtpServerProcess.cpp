@@ -16,8 +16,9 @@ constexpr auto python = "/usr/bin/python3";
 constexpr int startTimeoutMs = 15000;
 constexpr int stopTimeoutMs = 5000;
 
-// argv: address port root user password [certificate file]. Prints the port on its first line and
-// serves until its standard input closes (the test program ended or stopped it).
+// argv: address port root user password [certificate file ["implicit"]]. Prints the port on its
+// first line and serves until its standard input closes (the test program ended or stopped it).
+// Implicit TLS: the handshake starts as the client connects, and the greeting waits for its end.
 constexpr auto serverScript = R"PY(
 import logging, os, sys, threading
 from pyftpdlib.authorizers import DummyAuthorizer
@@ -36,6 +37,15 @@ if len(sys.argv) > 6:
     handler.certfile = sys.argv[6]
     handler.tls_control_required = True
     handler.tls_data_required = True
+    if sys.argv[7:] == ["implicit"]:
+        class ImplicitTlsHandler(TLS_FTPHandler):
+            def handle(self):
+                self.secure_connection(self.ssl_context)
+
+            def handle_ssl_established(self):
+                TLS_FTPHandler.handle(self)
+
+        handler = ImplicitTlsHandler
 handler.authorizer = authorizer
 server = FTPServer((address, int(port)), handler)
 print(server.socket.getsockname()[1], flush=True)
@@ -98,7 +108,7 @@ void FtpServerProcess::start()
                           m_root.path(),
                           QString::fromLatin1(m_options.user),
                           QString::fromLatin1(m_options.password)};
-    if (m_options.tls) {
+    if (m_options.tls || m_options.implicitTls) {
         const TestCertificate certificate;
         QFile file(m_tlsFolder.filePath(QStringLiteral("server.pem")));
         if (certificate.fingerprint().isEmpty() || !m_tlsFolder.isValid()
@@ -109,6 +119,8 @@ void FtpServerProcess::start()
         file.close();
         m_fingerprint = certificate.fingerprint();
         arguments << file.fileName();
+        if (m_options.implicitTls)
+            arguments << QStringLiteral("implicit");
     }
     m_process.start(QString::fromLatin1(python), arguments);
     if (!m_process.waitForStarted(startTimeoutMs)) {

@@ -20,7 +20,9 @@ namespace testsupport {
 //
 // pyftpdlib lists UTF8 in its features and decodes commands as UTF-8. With `tls` it is
 // pyftpdlib's TLS handler (Debian's python3-openssl) with a certificate made at start-up,
-// and refuses the login and data connections without TLS.
+// and refuses the login and data connections without TLS. With `implicitTls` as well, the
+// same handler speaks TLS from the first byte (as on port 990): the handshake, then the
+// greeting; data connections are protected after PROT P as with AUTH TLS.
 class FtpServerProcess {
 public:
     struct Options {
@@ -30,6 +32,7 @@ public:
         // 0: a free port; a fixed one lets servers on several addresses share it.
         quint16 port = 0;
         bool tls = false;
+        bool implicitTls = false;
     };
 
     FtpServerProcess();

@@ -267,6 +267,14 @@ ScriptedFtpPeer& ScriptedFtpPeer::authTls(QByteArray reply, TlsFault fault)
     return *this;
 }
 
+ScriptedFtpPeer& ScriptedFtpPeer::implicitTls(TlsFault fault)
+{
+    Step step{StepKind::ImplicitTls, {}};
+    step.fault = fault;
+    m_steps.push_back(step);
+    return *this;
+}
+
 ScriptedFtpPeer& ScriptedFtpPeer::enableTls(PeerTls options)
 {
     // A TLS close to a client that has gone must not end the test program.
@@ -429,6 +437,7 @@ bool ScriptedFtpPeer::play(const Step& step)
         return true;
     case StepKind::AuthTls:
         return readCommand(&line) && sendAll(m_controlFd, step.bytes) && startControlTls(step);
+    case StepKind::ImplicitTls: return ensureControl() && startControlTls(step);
     case StepKind::StrangerCall: return callAsStranger(step.bytes);
     }
     return false;

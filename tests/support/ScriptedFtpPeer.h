@@ -117,6 +117,9 @@ public:
     };
     ScriptedFtpPeer& authTls(QByteArray reply = "234 AUTH TLS successful.\r\n",
                              TlsFault fault = TlsFault::None);
+    // Implicit TLS, as on port 990: accepts the control connection and at once runs the
+    // handshake as `fault` says, before any greeting. Needs enableTls().
+    ScriptedFtpPeer& implicitTls(TlsFault fault = TlsFault::None);
     // Waits before the next step.
     ScriptedFtpPeer& delay(milliseconds duration);
     // Closes the control connection, accepting it first when none is open (a later
@@ -171,6 +174,7 @@ private:
         Delay,
         Drop,
         AuthTls,
+        ImplicitTls,
         StrangerCall
     };
     struct Step {
