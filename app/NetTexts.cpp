@@ -56,6 +56,7 @@ const char* const forms[] = {
     QT_TRANSLATE_NOOP("NetTexts", "TLS failed on the data connection to %1: %2"),
     QT_TRANSLATE_NOOP("NetTexts", "Cannot set up TLS: %1"),
     QT_TRANSLATE_NOOP("NetTexts", "the server closed the connection during the handshake"),
+    QT_TRANSLATE_NOOP("NetTexts", "the server answered in clear: %1"),
     QT_TRANSLATE_NOOP("NetTexts", "the server closed the connection during the TLS close"),
     QT_TRANSLATE_NOOP("NetTexts", "the server ended TLS during the handshake"),
     QT_TRANSLATE_NOOP("NetTexts", "the server ended TLS during the TLS close"),

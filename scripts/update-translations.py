@@ -310,6 +310,7 @@ ZH = {
     "TLS failed on the data connection to %1: %2": "到 %1 的数据连接 TLS 出错：%2",
     "Cannot set up TLS: %1": "无法准备 TLS：%1",
     "the server closed the connection during the handshake": "服务器在握手时关闭了连接",
+    "the server answered in clear: %1": "服务器未加密应答：%1",
     "the server closed the connection during the TLS close": "服务器在结束 TLS 时关闭了连接",
     "the server ended TLS during the handshake": "服务器在握手时结束了 TLS",
     "the server ended TLS during the TLS close": "服务器在结束 TLS 时结束了 TLS",

@@ -171,6 +171,10 @@
       <translation>服务器在握手时关闭了连接</translation>
     </message>
     <message>
+      <source>the server answered in clear: %1</source>
+      <translation>服务器未加密应答：%1</translation>
+    </message>
+    <message>
       <source>the server closed the connection during the TLS close</source>
       <translation>服务器在结束 TLS 时关闭了连接</translation>
     </message>

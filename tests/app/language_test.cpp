@@ -284,6 +284,9 @@ TEST_F(LanguageTest, NetAndFtpMessagesReachTheReaderInItsLanguage)
         {.cause = "TLS handshake with 127.0.0.1:21 failed: the server closed the connection "
                   "during the handshake",
          .chinese = "    与 127.0.0.1:21 的 TLS 握手失败：服务器在握手时关闭了连接"},
+        {.cause = "TLS handshake with 127.0.0.1:990 failed: the server answered in clear: 220 "
+                  "Not Connected",
+         .chinese = "    与 127.0.0.1:990 的 TLS 握手失败：服务器未加密应答：220 Not Connected"},
         {.cause = "The server refuses AUTH TLS: 500 Unknown command.",
          .chinese = "    服务器拒绝 AUTH TLS：500 Unknown command."},
         {.cause = "TLS handshake on the data connection to 127.0.0.1:5 failed: unexpected eof "
