@@ -66,7 +66,7 @@ void SftpSession::open(const SessionSettings& settings)
         m_transport.logIn(settings.user, settings.password);
         m_transport.openSftp();
         startSftp();
-        m_folder = realPath(".");
+        m_folder = realPath(".", QStringLiteral("."));
     } catch (...) {
         drop();
         throw;
@@ -138,13 +138,12 @@ SftpSession::Status SftpSession::statusOf(quint32 id, bool transfer)
     return takeStatus(reader);
 }
 
-QByteArray SftpSession::realPath(const QByteArray& path)
+QByteArray SftpSession::realPath(const QByteArray& path, const QString& folder)
 {
     const quint32 id = m_nextId++;
     m_transport.send(PacketWriter(PacketType::RealPath).add32(id).addString(path).bytes(), false);
     PacketReader reader = reply(id);
-    expect(reader, PacketType::Name,
-           QStringLiteral("Cannot change to folder %1").arg(nameText(path)));
+    expect(reader, PacketType::Name, QStringLiteral("Cannot change to folder %1").arg(folder));
     if (reader.take32() < 1)
         throw SocketError(QStringLiteral("The server named no folder for %1").arg(nameText(path)));
     return reader.takeString();
@@ -154,7 +153,7 @@ void SftpSession::changeFolder(const QString& folder)
 {
     const QByteArray name = folder.toUtf8();
     const QByteArray wanted = name.startsWith('/') ? name : m_folder + '/' + name;
-    const QByteArray resolved = realPath(wanted);
+    const QByteArray resolved = realPath(wanted, folder);
     const quint32 id = m_nextId++;
     m_transport.send(PacketWriter(PacketType::Stat).add32(id).addString(resolved).bytes(), false);
     PacketReader reader = reply(id);

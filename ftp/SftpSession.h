@@ -56,7 +56,7 @@ private:
     void expect(sftp::PacketReader& reader, sftp::PacketType type, const QString& what);
     Status statusOf(quint32 id, bool transfer = false);
     void startSftp();
-    QByteArray realPath(const QByteArray& path);
+    QByteArray realPath(const QByteArray& path, const QString& folder);
     QByteArray pathOf(const QString& name) const;
     QByteArray openForWriting(const QByteArray& path, const QString& name);
     void sendFile(const QString& localPath, const QByteArray& handle, const QString& name);

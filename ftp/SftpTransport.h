@@ -81,6 +81,8 @@ private:
     bool givesUp(bool transfer) const { return m_canceled || (m_waitsStopped && !transfer); }
     [[noreturn]] void raiseStopped(const QString& during) const;
     void readBanner();
+    // Moves what the channel holds into m_incoming, so that libssh handles what came.
+    void takeIncoming(const QString& during);
     [[noreturn]] void raiseLost(const QString& during) const;
     QString endpointText() const;
     SocketEndpoint endpoint() const;
@@ -92,6 +94,7 @@ private:
     // Ours, for the waits; libssh has a copy of its own.
     int m_descriptor = -1;
     std::unique_ptr<DescriptorWait> m_wait;
+    QByteArray m_incoming;
     QString m_sshFolder;
     QByteArray m_host;
     quint16 m_port = 0;

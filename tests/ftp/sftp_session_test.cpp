@@ -220,6 +220,7 @@ struct LoginCase {
     const char* password;
     bool withKey;
     const char* message;
+    int passwordsTried; // as the server logged them
 };
 
 class SftpLogin : public testing::TestWithParam<LoginCase> {};
@@ -238,10 +239,10 @@ TEST_P(SftpLogin, ARefusalNamesWhatTheServerOffersAfterOneAttempt)
     session.setSshFolder(server.clientSshFolder());
     session.setLimits(5000, 10000);
     const QString message = failureOf<ServerRefusal>([&] { session.open(settings); });
-    EXPECT_EQ(message, QString::fromUtf8(row.message).arg(server.user()));
+    EXPECT_EQ(message, QString::fromUtf8(row.message).replace("%1", server.user()));
     EXPECT_FALSE(session.isOpen());
     QThread::msleep(100); // sshd logs after it answered
-    EXPECT_EQ(server.log().count("Failed password"), row.password[0] != 0 ? 1 : 0)
+    EXPECT_EQ(server.log().count("Failed password"), row.passwordsTried)
         << server.log().toStdString();
 }
 
@@ -250,12 +251,12 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         LoginCase{"WrongPassword", true, "not-the-password", true,
                   "Login refused for user %1: wrong user name or password (the server offers: "
-                  "publickey, password)"},
+                  "publickey, password)", 1},
         LoginCase{"PasswordToAKeyOnlyServer", false, "secret", true,
-                  "The server does not offer password login (it offers: publickey)"},
+                  "The server does not offer password login (it offers: publickey)", 0},
         LoginCase{"NoKeyForAKeyOnlyServer", false, "", false,
                   "Login refused for user %1: none of your SSH keys was accepted (the server "
-                  "offers: publickey)"}),
+                  "offers: publickey)", 0}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(SftpRefusal, AReadOnlyServerAMissingFolderAndARefusedRenameAreTheServersWords)
@@ -264,22 +265,35 @@ TEST(SftpRefusal, AReadOnlyServerAMissingFolderAndARefusedRenameAreTheServersWor
     ASSERT_TRUE(folder.isValid());
     const QString local = writeFile(folder, QStringLiteral("n.txt"), randomBytes(100000, 3));
     SshServerProcess readOnly({.sftpOptions = "-R"});
-    SshServerProcess noRename({.sftpOptions = "-P posix-rename"});
+    // Without posix-rename the old notice is removed first; without any rename the
+    // temporary file stays.
+    SshServerProcess plainRename({.sftpOptions = "-P posix-rename"});
+    SshServerProcess noRename({.sftpOptions = "-P posix-rename,rename"});
     ASSERT_TRUE(readOnly.isRunning()) << readOnly.errorString().toStdString();
     ASSERT_TRUE(noRename.isRunning()) << noRename.errorString().toStdString();
+    ASSERT_TRUE(plainRename.isRunning()) << plainRename.errorString().toStdString();
 
     SftpSession session;
     openAt(session, readOnly, settingsFor(readOnly));
     EXPECT_EQ(failureOf<ServerRefusal>([&] { session.upload(local, QStringLiteral("n.txt")); }),
               "Cannot store n.txt: Permission denied");
     EXPECT_EQ(failureOf<ServerRefusal>([&] { session.changeFolder(QStringLiteral("missing")); }),
-              "Cannot change to folder " + readOnly.rootPath() + "/missing: No such file");
+              "Cannot change to folder missing: No such file");
     // The session goes on after a refusal.
     EXPECT_TRUE(session.isOpen());
     EXPECT_NO_THROW(session.changeFolder(QStringLiteral(".")));
     session.close();
 
-    SessionSettings settings = settingsFor(noRename);
+    SessionSettings settings = settingsFor(plainRename);
+    settings.tempNames = true;
+    ASSERT_TRUE(appendTo(plainRename.rootPath() + "/n.txt", "old"));
+    openAt(session, plainRename, settings);
+    session.upload(local, QStringLiteral("n.txt"));
+    session.close();
+    EXPECT_TRUE(contentOf(plainRename.rootPath() + "/n.txt") == randomBytes(100000, 3));
+    EXPECT_EQ(QDir(plainRename.rootPath()).entryList(QDir::Files), QStringList{"n.txt"});
+
+    settings = settingsFor(noRename);
     settings.tempNames = true;
     openAt(session, noRename, settings);
     EXPECT_EQ(failureOf<RenameError>([&] { session.upload(local, QStringLiteral("n.txt")); }),
