@@ -15,6 +15,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -400,11 +401,28 @@ QByteArray SftpTransport::receive(bool transfer)
 
 void SftpTransport::close()
 {
-    // ssh_disconnect frees the session's channels itself.
+    // ssh_disconnect frees the session's channels itself, and leaves the descriptor it
+    // was given open.
     m_channel.reset();
-    if (m_session && ssh_is_connected(m_session.get()))
+    if (m_session && ssh_is_connected(m_session.get())) {
+        const int libraryCopy = ssh_get_fd(m_session.get());
         ssh_disconnect(m_session.get());
+        m_session.reset();
+        closeIfOurs(libraryCopy);
+    }
     drop();
+}
+
+// Closes the descriptor only if it still is our connection's socket: a number another
+// thread opened meanwhile is left alone.
+void SftpTransport::closeIfOurs(int descriptor) const
+{
+    struct stat ours {};
+    struct stat theirs {};
+    if (descriptor >= 0 && descriptor != m_descriptor && ::fstat(m_descriptor, &ours) == 0
+        && ::fstat(descriptor, &theirs) == 0 && ours.st_ino == theirs.st_ino
+        && ours.st_dev == theirs.st_dev)
+        ::close(descriptor);
 }
 
 void SftpTransport::drop()

@@ -83,6 +83,7 @@ private:
     void readBanner();
     // Moves what the channel holds into m_incoming, so that libssh handles what came.
     void takeIncoming(const QString& during);
+    void closeIfOurs(int descriptor) const;
     [[noreturn]] void raiseLost(const QString& during) const;
     QString endpointText() const;
     SocketEndpoint endpoint() const;

@@ -73,6 +73,11 @@ private:
     QElapsedTimer m_clock;
 };
 
+qsizetype openDescriptors()
+{
+    return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System).size();
+}
+
 } // namespace
 
 TEST(SftpPackets, RequestsAreLengthPrefixedAndRepliesReadBackOrRaise)
@@ -273,7 +278,8 @@ TEST(SftpRefusal, AReadOnlyServerAMissingFolderAndARefusedRenameAreTheServersWor
     ASSERT_TRUE(noRename.isRunning()) << noRename.errorString().toStdString();
     ASSERT_TRUE(plainRename.isRunning()) << plainRename.errorString().toStdString();
 
-    SftpSession session;
+    SftpSession session; // its socket component keeps a fresh socket for the next open
+    const qsizetype descriptors = openDescriptors();
     openAt(session, readOnly, settingsFor(readOnly));
     EXPECT_EQ(failureOf<ServerRefusal>([&] { session.upload(local, QStringLiteral("n.txt")); }),
               "Cannot store n.txt: Permission denied");
@@ -300,6 +306,8 @@ TEST(SftpRefusal, AReadOnlyServerAMissingFolderAndARefusedRenameAreTheServersWor
               "Cannot rename n.txt.part to n.txt: Permission denied");
     EXPECT_EQ(QDir(noRename.rootPath()).entryList(QDir::Files), QStringList{"n.txt.part"});
     session.close();
+    // Each closed session closed its descriptors, libssh's copy among them.
+    EXPECT_EQ(openDescriptors(), descriptors);
 }
 
 TEST(SftpStop, AbortCutsTheFileAtOnceAndStopWaitingEndsAfterIt)
