@@ -54,9 +54,17 @@ public:
     void checkpoint(bool transfer);
 
     // From now on every wait outside a transfer ends with AbortError (Stopped).
-    void stopWaits() { m_waitsStopped = true; }
+    void stopWaits()
+    {
+        m_waitsStopped = true;
+        m_socket.stopWaits(); // a connect under way
+    }
     // Every wait ends with AbortError (Stopped), a file's data too.
-    void cancel() { m_canceled = true; }
+    void cancel()
+    {
+        m_canceled = true;
+        m_socket.Cancel();
+    }
     // The polite end: the server is told goodbye; the connection is closed.
     void close();
     // Closes without a word.
