@@ -123,6 +123,11 @@ struct UploadCase {
     qsizetype size;
 };
 
+void PrintTo(const UploadCase& row, std::ostream* out)
+{
+    *out << row.label;
+}
+
 class SftpUpload : public testing::TestWithParam<UploadCase> {};
 
 TEST_P(SftpUpload, ReplacesTheOldNoticeByteForByteUnderItsUtf8Name)
@@ -227,6 +232,11 @@ struct LoginCase {
     const char* message;
     int passwordsTried; // as the server logged them
 };
+
+void PrintTo(const LoginCase& row, std::ostream* out)
+{
+    *out << row.label;
+}
 
 class SftpLogin : public testing::TestWithParam<LoginCase> {};
 
