@@ -26,6 +26,8 @@ namespace {
 // RFC 4253 allows at most 255 bytes for the identification line.
 constexpr int bannerLimit = 255;
 constexpr int receivePiece = 65536;
+// How often a banner that came in part is looked at again.
+constexpr int bannerPassMs = 5;
 // AES-GCM first: processors encrypt it in hardware, on both ends, so a file goes at the
 // speed of the link rather than of the server's processor.
 constexpr auto preferredCiphers = "aes128-gcm@openssh.com,aes256-gcm@openssh.com,"
@@ -172,6 +174,14 @@ void SftpTransport::readBanner()
             }
             if (end >= 0 || count >= bannerLimit)
                 return;
+            // The line's start came and the descriptor stays readable: no busy loop.
+            if (m_wait->pause(bannerPassMs, [this] { return givesUp(false); })
+                == DescriptorWait::Outcome::GaveUp)
+                raiseStopped(during);
+            if (QDeadlineTimer::current().deadline() >= m_handshakeDeadline
+                && m_handshakeDeadline >= 0)
+                raiseHandshakeTimedOut();
+            continue;
         }
         await(during, false);
     }
@@ -215,9 +225,7 @@ void SftpTransport::await(const QString& during, bool transfer)
     case DescriptorWait::Outcome::TimedOut: break;
     }
     if (m_handshakeDeadline >= 0)
-        throw SocketError(QStringLiteral("Connection to %1 failed: no SSH handshake within %2 s")
-                              .arg(endpointText(), secondsText(m_connectLimitMs)),
-                          SocketFailure::TimedOut, endpoint());
+        raiseHandshakeTimedOut();
     throw SocketError(QStringLiteral("No reply within %1 s").arg(secondsText(m_idleLimitMs)),
                       SocketFailure::TimedOut, endpoint());
 }
@@ -227,6 +235,13 @@ void SftpTransport::checkpoint(bool transfer)
     if (m_wait->wait(false, 0, [this, transfer] { return givesUp(transfer); })
         == DescriptorWait::Outcome::GaveUp)
         raiseStopped(QStringLiteral("sending to %1").arg(endpointText()));
+}
+
+void SftpTransport::raiseHandshakeTimedOut() const
+{
+    throw SocketError(QStringLiteral("Connection to %1 failed: no SSH handshake within %2 s")
+                          .arg(endpointText(), secondsText(m_connectLimitMs)),
+                      SocketFailure::TimedOut, endpoint());
 }
 
 void SftpTransport::raiseStopped(const QString& during) const

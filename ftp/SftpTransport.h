@@ -88,6 +88,7 @@ private:
     void await(const QString& during, bool transfer);
     bool givesUp(bool transfer) const { return m_canceled || (m_waitsStopped && !transfer); }
     [[noreturn]] void raiseStopped(const QString& during) const;
+    [[noreturn]] void raiseHandshakeTimedOut() const;
     void readBanner();
     // Moves what the channel holds into m_incoming, so that libssh handles what came.
     void takeIncoming(const QString& during);

@@ -58,3 +58,13 @@ DescriptorWait::Outcome DescriptorWait::wait(bool write, int maxMilliseconds,
         m_writable->setEnabled(false);
     }
 }
+
+DescriptorWait::Outcome DescriptorWait::pause(int milliseconds, const std::function<bool()>& giveUp)
+{
+    compat::processMessages();
+    if (giveUp && giveUp())
+        return Outcome::GaveUp;
+    compat::waitMessages(milliseconds);
+    compat::processMessages();
+    return giveUp && giveUp() ? Outcome::GaveUp : Outcome::TimedOut;
+}

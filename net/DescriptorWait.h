@@ -26,6 +26,10 @@ public:
     // `giveUp` says so, asked before blocking and after every dispatch.
     Outcome wait(bool write, int maxMilliseconds, const std::function<bool()>& giveUp);
 
+    // Lets up to `milliseconds` pass while dispatching, whatever the descriptor does: for
+    // data that has come but is not enough yet (the start of a line). TimedOut or GaveUp.
+    Outcome pause(int milliseconds, const std::function<bool()>& giveUp);
+
 private:
     int m_descriptor;
     std::unique_ptr<QSocketNotifier> m_readable;

@@ -19,6 +19,7 @@
 
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <ctime>
 #include <unistd.h>
 
 using testsupport::SshServerProcess;
@@ -76,6 +77,25 @@ private:
 qsizetype openDescriptors()
 {
     return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System).size();
+}
+
+// A socket listening on 127.0.0.1 and a free port, which it tells; -1 when none.
+int listeningSocket(quint16& port)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0
+        || ::listen(listener, 8) != 0
+        || ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        if (listener >= 0)
+            ::close(listener);
+        return -1;
+    }
+    port = ntohs(address.sin_port);
+    return listener;
 }
 
 } // namespace
@@ -375,19 +395,14 @@ TEST(SftpStop, AbortCutsTheFileAtOnceAndStopWaitingEndsAfterIt)
 TEST(SftpStop, TheHandshakeEndsAtStopAndAtTheConnectLimitAndAnFtpServerIsNamed)
 {
     // Takes connections (the kernel's backlog) and never says a word.
-    const int silent = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_TRUE(silent >= 0 && ::bind(silent, reinterpret_cast<sockaddr*>(&address), length) == 0
-                && ::listen(silent, 8) == 0
-                && ::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length) == 0);
+    quint16 port = 0;
+    const int silent = listeningSocket(port);
+    ASSERT_GE(silent, 0);
     const auto closeSilent = qScopeGuard([silent] { ::close(silent); });
     SessionSettings settings;
     settings.protocol = Protocol::Sftp;
     settings.host = QStringLiteral("127.0.0.1");
-    settings.port = ntohs(address.sin_port);
+    settings.port = port;
     settings.user = QStringLiteral("user");
 
     SftpSession session;
@@ -403,6 +418,31 @@ TEST(SftpStop, TheHandshakeEndsAtStopAndAtTheConnectLimitAndAnFtpServerIsNamed)
     EXPECT_GE(clock.elapsed(), 290);
     EXPECT_LT(clock.elapsed(), 500);
     EXPECT_FALSE(session.serverAnswered());
+
+    // Half a banner, and no more: the wait for the rest costs no processor time.
+    quint16 halfPort = 0;
+    const int half = listeningSocket(halfPort);
+    ASSERT_GE(half, 0);
+    const auto closeHalf = qScopeGuard([half] { ::close(half); });
+    settings.port = halfPort;
+    int accepted = -1;
+    QTimer::singleShot(20, [&] {
+        accepted = ::accept4(half, nullptr, nullptr, SOCK_CLOEXEC);
+        ::send(accepted, "SSH-2.0-half", 12, MSG_NOSIGNAL);
+    });
+    timespec cpuBefore{}, cpuAfter{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpuBefore);
+    clock.restart();
+    const QString halfBanner = failureOf<SocketError>([&] { session.open(settings); });
+    EXPECT_TRUE(halfBanner.endsWith(": no SSH handshake within 0.3 s")) << halfBanner.toStdString();
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpuAfter);
+    const double cpuMs = (cpuAfter.tv_sec - cpuBefore.tv_sec) * 1e3
+        + (cpuAfter.tv_nsec - cpuBefore.tv_nsec) / 1e6;
+    EXPECT_LT(clock.elapsed(), 500);
+    EXPECT_LT(cpuMs, 60.0);
+    EXPECT_TRUE(session.serverAnswered());
+    ::close(accepted);
+    settings.port = port;
 
     session.setLimits(60000, 60000);
     clock.restart();
