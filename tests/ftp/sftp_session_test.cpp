@@ -392,6 +392,37 @@ TEST(SftpStop, AbortCutsTheFileAtOnceAndStopWaitingEndsAfterIt)
     EXPECT_FALSE(left.contains("big.bin") || left.contains("small.bin")) << left.join(' ').toStdString();
 }
 
+TEST(SftpStop, AConnectionCutMidFileIsASocketFailureAndNothingIsDelivered)
+{
+    SshServerProcess server;
+    ASSERT_TRUE(server.isRunning()) << server.errorString().toStdString();
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QFile big(folder.filePath(QStringLiteral("big.bin")));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.resize(512LL * 1024 * 1024));
+    big.close();
+    SessionSettings settings = settingsFor(server);
+    settings.tempNames = true;
+    SftpSession session;
+    openAt(session, server, settings);
+    int killed = 0;
+    QueuedStop cut(session, 1 << 20, [&] { killed = server.cutConnections(); });
+    try {
+        session.upload(big.fileName(), QStringLiteral("big.bin"));
+        ADD_FAILURE() << "the upload survived its connection";
+    } catch (const SocketError& error) {
+        EXPECT_TRUE(error.failure() == SocketFailure::Closed
+                    || error.failure() == SocketFailure::Reset)
+            << int(error.failure()) << ' ' << error.message().toStdString();
+        EXPECT_TRUE(error.message().contains(QString::number(server.port())))
+            << error.message().toStdString();
+    }
+    EXPECT_GE(killed, 1);
+    EXPECT_LT(cut.sinceStop(), 2000);
+    EXPECT_FALSE(session.isOpen());
+    EXPECT_FALSE(QFile::exists(server.rootPath() + QStringLiteral("/big.bin")));
+}
+
 TEST(SftpStop, TheHandshakeEndsAtStopAndAtTheConnectLimitAndAnFtpServerIsNamed)
 {
     // Takes connections (the kernel's backlog) and never says a word.

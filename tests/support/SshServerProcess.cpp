@@ -244,6 +244,27 @@ void SshServerProcess::stop()
     log();
 }
 
+int SshServerProcess::cutConnections()
+{
+    // /proc/<pid>/task/<pid>/children lists a process's children; the search goes down.
+    QList<qint64> found;
+    QList<qint64> parents{m_process.processId()};
+    while (!parents.isEmpty()) {
+        const qint64 parent = parents.takeFirst();
+        const QByteArray children =
+            readFile(QStringLiteral("/proc/%1/task/%1/children").arg(parent)).trimmed();
+        for (const QByteArray& child : children.split(' ')) {
+            if (child.toLongLong() > 0) {
+                found << child.toLongLong();
+                parents << child.toLongLong();
+            }
+        }
+    }
+    for (const qint64 pid : found)
+        ::kill(pid_t(pid), SIGKILL);
+    return int(found.size());
+}
+
 bool SshServerProcess::changeHostKey()
 {
     stop();

@@ -53,6 +53,9 @@ public:
     QByteArray knownHostsLine() const;
     // Stops the server and starts it again on the same port with a new host key.
     bool changeHostKey();
+    // Kills the processes that serve the connections (the server's descendants), so that
+    // each connection ends mid-way; the server takes new ones. How many were killed.
+    int cutConnections();
 
 private:
     bool makeHostKey();
