@@ -52,7 +52,7 @@ private:
     // A STATUS reply read from `reader` (whose id was taken).
     static Status takeStatus(sftp::PacketReader& reader);
     // The reply must be `type`, else it is a STATUS that refuses: raised as ServerRefusal
-    // (or RenameError with `rename`) "<what>: <server's text>".
+    // "<what>: <server's text>".
     void expect(sftp::PacketReader& reader, sftp::PacketType type, const QString& what);
     Status statusOf(quint32 id, bool transfer = false);
     void startSftp();
