@@ -149,8 +149,16 @@ QByteArray SftpSession::realPath(const QByteArray& path, const QString& folder)
     return reader.takeString();
 }
 
+void SftpSession::checkOpen() const
+{
+    if (!m_open)
+        throw SocketError(QStringLiteral("Not connected to %1").arg(m_settings.host),
+                          SocketFailure::Closed);
+}
+
 void SftpSession::changeFolder(const QString& folder)
 {
+    checkOpen();
     const QByteArray name = folder.toUtf8();
     const QByteArray wanted = name.startsWith('/') ? name : m_folder + '/' + name;
     const QByteArray resolved = realPath(wanted, folder);
@@ -172,6 +180,7 @@ QByteArray SftpSession::pathOf(const QString& name) const
 void SftpSession::upload(const QString& localPath, const QString& remoteName)
 {
     m_progress = UploadProgress{};
+    checkOpen();
     QFile file(localPath);
     if (!file.open(QIODevice::ReadOnly))
         throw FileOpenError(QStringLiteral("Cannot open file %1").arg(localPath));

@@ -55,6 +55,8 @@ private:
     // "<what>: <server's text>".
     void expect(sftp::PacketReader& reader, sftp::PacketType type, const QString& what);
     Status statusOf(quint32 id, bool transfer = false);
+    // A session that was closed, dropped or cut has no connection to use.
+    void checkOpen() const;
     void startSftp();
     QByteArray realPath(const QByteArray& path, const QString& folder);
     QByteArray pathOf(const QString& name) const;

@@ -421,6 +421,11 @@ TEST(SftpStop, AConnectionCutMidFileIsASocketFailureAndNothingIsDelivered)
     EXPECT_LT(cut.sinceStop(), 2000);
     EXPECT_FALSE(session.isOpen());
     EXPECT_FALSE(QFile::exists(server.rootPath() + QStringLiteral("/big.bin")));
+    // What comes after needs a new open.
+    EXPECT_EQ(failureOf<SocketError>([&] { session.upload(big.fileName(), "again.bin"); }),
+              "Not connected to 127.0.0.1");
+    EXPECT_EQ(failureOf<SocketError>([&] { session.changeFolder("."); }),
+              "Not connected to 127.0.0.1");
 }
 
 TEST(SftpStop, TheHandshakeEndsAtStopAndAtTheConnectLimitAndAnFtpServerIsNamed)
