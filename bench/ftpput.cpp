@@ -4,6 +4,8 @@
 //   ftpput --host H [--port P] --user U --password W --dir D [--mode auto|active|passive]
 //          [--encoding auto|gbk|utf8] [--verify auto|off] [--temp-name] [--tls off|auto|require]
 //          [--trust FILE] [--ticks] FILE...
+//   ftpput --protocol sftp --host H [--port P] --user U [--password W] --dir D [--temp-name]
+//          [--host-key FILE] [--ssh-folder DIR] [--ticks] FILE...
 //
 // --port defaults to 21, --mode, --encoding and --verify to auto. --verify auto checks each
 // stored file by HASH (SHA-256 or SHA-1) when the server offers it, else by SIZE when it
@@ -21,10 +23,19 @@
 // the error's message when an operation fails; a socket failure names its connection and
 // address. The server's words are printed cleaned of control characters.
 //
+// --protocol sftp (ftp is the default) uploads over SSH: port 22 by default, a password
+// login when --password is given, else the agent's or the user's keys (or those in
+// --ssh-folder, which also holds the known_hosts that is consulted: ~/.ssh by default).
+// --host-key FILE keeps the remembered host keys as --trust keeps certificates, one line
+// "host:port SHA256:..." per server: a key that known_hosts does not hold must be the one
+// remembered, and is remembered on first contact. --tls implicit speaks TLS from the first
+// byte (port 990 by default).
+//
 // H is an IPv4 or IPv6 address ("::1", no brackets) or a host name; over IPv6 the client
 // uses EPSV and EPRT.
 #include "bench/common/ProcessTimes.h"
 #include "ftp/FtpClient.h"
+#include "ftp/SftpSession.h"
 #include "platform/codepage.h"
 #include "platform/printable.h"
 
@@ -38,13 +49,16 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <optional>
 
 namespace {
 
 struct Options {
+    Protocol protocol = Protocol::Ftp;
     QByteArray host;
-    int port = 21;
+    int port = 0; // 0: the protocol's own
     QByteArray user;
     QByteArray password;
     QString dir;
@@ -54,6 +68,8 @@ struct Options {
     bool tempName = false;
     TlsMode tls = TlsMode::Auto;
     QString trustFile;
+    QString hostKeyFile;
+    QString sshFolder;
     bool ticks = false;
     QStringList files;
 };
@@ -63,7 +79,10 @@ void usage()
     std::fprintf(stderr,
                  "usage: ftpput --host H [--port P] --user U --password W --dir D "
                  "[--mode auto|active|passive] [--encoding auto|gbk|utf8] [--verify auto|off] "
-                 "[--temp-name] [--tls off|auto|require] [--trust FILE] [--ticks] FILE...\n");
+                 "[--temp-name] [--tls off|auto|require|implicit] [--trust FILE] [--ticks] "
+                 "FILE...\n"
+                 "       ftpput --protocol sftp --host H [--port P] --user U [--password W] "
+                 "--dir D [--temp-name] [--host-key FILE] [--ssh-folder DIR] [--ticks] FILE...\n");
 }
 
 std::optional<Options> parseArguments(const QStringList& arguments)
@@ -73,7 +92,11 @@ std::optional<Options> parseArguments(const QStringList& arguments)
                                              {"active", TransferMode::Active},
                                              {"passive", TransferMode::Passive}};
     const QHash<QString, TlsMode> tlsModes{
-        {"off", TlsMode::Off}, {"auto", TlsMode::Auto}, {"require", TlsMode::Require}};
+        {"off", TlsMode::Off},
+        {"auto", TlsMode::Auto},
+        {"require", TlsMode::Require},
+        {"implicit", TlsMode::Implicit}};
+    const QHash<QString, Protocol> protocols{{"ftp", Protocol::Ftp}, {"sftp", Protocol::Sftp}};
     const QHash<QString, EncodingChoice> encodings{{"auto", EncodingChoice::Auto},
                                                    {"gbk", EncodingChoice::Gbk},
                                                    {"utf8", EncodingChoice::Utf8}};
@@ -113,6 +136,12 @@ std::optional<Options> parseArguments(const QStringList& arguments)
             options.tls = tlsModes.value(value);
         } else if (argument == QLatin1String("--trust")) {
             options.trustFile = value;
+        } else if (argument == QLatin1String("--protocol") && protocols.contains(value)) {
+            options.protocol = protocols.value(value);
+        } else if (argument == QLatin1String("--host-key")) {
+            options.hostKeyFile = value;
+        } else if (argument == QLatin1String("--ssh-folder")) {
+            options.sshFolder = value;
         } else if (argument == QLatin1String("--encoding") && encodings.contains(value)) {
             options.encoding = encodings.value(value);
         } else if (argument == QLatin1String("--verify")
@@ -124,6 +153,10 @@ std::optional<Options> parseArguments(const QStringList& arguments)
     }
     if (options.host.isEmpty())
         return std::nullopt;
+    if (options.port == 0)
+        options.port = options.protocol == Protocol::Sftp ? 22
+            : options.tls == TlsMode::Implicit           ? 990
+                                                         : 21;
     return options;
 }
 
@@ -163,6 +196,101 @@ void noteTls(const FtpClient& ftp, const Options& options)
     if (!file.open(QIODevice::Append)
         || file.write(options.host + ' ' + tls.fingerprint + '\n') < 0)
         std::fprintf(stderr, "ftpput: cannot write %s\n", qPrintable(options.trustFile));
+}
+
+// The line a server's remembered host key is kept under.
+QByteArray hostKeyName(const Options& options)
+{
+    return options.host + ':' + QByteArray::number(options.port);
+}
+
+// Says who the SSH server proved to be; a key seen for the first time is remembered.
+void noteHostKey(const SessionSecurity& security, const Options& options, bool remembered)
+{
+    const char* trust = security.trustedBySystem ? "in known_hosts"
+        : remembered                             ? "remembered"
+        : options.hostKeyFile.isEmpty()          ? "not remembered"
+                                                 : "remembered now";
+    std::fprintf(stderr, "ftpput: encrypted, SSH, host key %s (%s)\n",
+                 security.fingerprint.constData(), trust);
+    if (security.trustedBySystem || remembered || options.hostKeyFile.isEmpty())
+        return;
+    QFile file(options.hostKeyFile);
+    if (!file.open(QIODevice::Append)
+        || file.write(hostKeyName(options) + ' ' + security.fingerprint + '\n') < 0)
+        std::fprintf(stderr, "ftpput: cannot write %s\n", qPrintable(options.hostKeyFile));
+}
+
+// What the upload loop asks of a session, whichever protocol it speaks.
+struct Uploader {
+    std::function<void()> connect;
+    std::function<void(const QString& folder)> changeFolder;
+    std::function<void(const QString& file, const QString& name)> upload;
+    std::function<const UploadProgress&()> lastUpload;
+    std::function<void()> disconnect;
+};
+
+Uploader ftpUploader(FtpClient& ftp, const Options& options)
+{
+    ftp.Host = options.host;
+    ftp.Port = options.port;
+    ftp.UserID = options.user;
+    ftp.Password = options.password;
+    ftp.Mode = options.mode;
+    ftp.Encoding = options.encoding;
+    ftp.VerifyUploads = options.verify;
+    ftp.TempNames = options.tempName;
+    ftp.setRememberedFingerprint(rememberedFingerprint(options.trustFile, options.host));
+    // A host reached with TLS before never gets the password in clear.
+    const bool remembered = !ftp.rememberedFingerprint().isEmpty();
+    const bool implicit = options.tls == TlsMode::Implicit;
+    ftp.setTlsMode(remembered && !implicit ? TlsMode::Require : options.tls);
+    if (remembered && options.tls != TlsMode::Require && !implicit)
+        std::fprintf(stderr, "ftpput: %s is remembered in %s: TLS required\n",
+                     options.host.constData(), qPrintable(options.trustFile));
+    ftp.OnModeFallback = [](const QString& reason) {
+        std::fprintf(stderr, "ftpput: passive mode refused (%s); active mode from now on\n",
+                     platform::printableText(reason).toLocal8Bit().constData());
+    };
+    ftp.OnDataCallerRefused = [](const QByteArray& address) {
+        std::fprintf(stderr, "ftpput: data connection from %s refused: not the server\n",
+                     address.constData());
+    };
+    return {[&ftp, &options] {
+                ftp.Connect();
+                noteTls(ftp, options);
+                std::fprintf(stderr, "ftpput: names in %s\n",
+                             qPrintable(ftp::encodingName(ftp.sessionEncoding())));
+            },
+            [&ftp](const QString& folder) {
+                ftp.ChangeDir(folder);
+                ftp.SetTransferType(3);
+            },
+            [&ftp](const QString& file, const QString& name) { ftp.Upload(file, name); },
+            [&ftp]() -> const UploadProgress& { return ftp.lastUpload(); },
+            [&ftp] { ftp.Disconnect(); }};
+}
+
+Uploader sftpUploader(SftpSession& sftp, const Options& options)
+{
+    sftp.setSshFolder(options.sshFolder);
+    sftp.setLimits(ftp::defaultIdleLimitMs, ftp::defaultIdleLimitMs);
+    SessionSettings settings;
+    settings.protocol = Protocol::Sftp;
+    settings.host = QString::fromLatin1(options.host);
+    settings.port = quint16(options.port);
+    settings.user = platform::fromCodePage(options.user);
+    settings.password = platform::fromCodePage(options.password);
+    settings.tempNames = options.tempName;
+    settings.rememberedIdentity = rememberedFingerprint(options.hostKeyFile, hostKeyName(options));
+    return {[&sftp, &options, settings] {
+                sftp.open(settings);
+                noteHostKey(sftp.security(), options, !settings.rememberedIdentity.isEmpty());
+            },
+            [&sftp](const QString& folder) { sftp.changeFolder(folder); },
+            [&sftp](const QString& file, const QString& name) { sftp.upload(file, name); },
+            [&sftp]() -> const UploadProgress& { return sftp.lastUpload(); },
+            [&sftp] { sftp.close(); }};
 }
 
 // An error as one printable line; a socket failure names its connection and address, as the
@@ -208,30 +336,16 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    FtpClient ftp;
-    ftp.Host = options->host;
-    ftp.Port = options->port;
-    ftp.UserID = options->user;
-    ftp.Password = options->password;
-    ftp.Mode = options->mode;
-    ftp.Encoding = options->encoding;
-    ftp.VerifyUploads = options->verify;
-    ftp.TempNames = options->tempName;
-    ftp.setRememberedFingerprint(rememberedFingerprint(options->trustFile, options->host));
-    // A host reached with TLS before never gets the password in clear.
-    const bool remembered = !ftp.rememberedFingerprint().isEmpty();
-    ftp.setTlsMode(remembered ? TlsMode::Require : options->tls);
-    if (remembered && options->tls != TlsMode::Require)
-        std::fprintf(stderr, "ftpput: %s is remembered in %s: TLS required\n",
-                     options->host.constData(), qPrintable(options->trustFile));
-    ftp.OnModeFallback = [](const QString& reason) {
-        std::fprintf(stderr, "ftpput: passive mode refused (%s); active mode from now on\n",
-                     platform::printableText(reason).toLocal8Bit().constData());
-    };
-    ftp.OnDataCallerRefused = [](const QByteArray& address) {
-        std::fprintf(stderr, "ftpput: data connection from %s refused: not the server\n",
-                     address.constData());
-    };
+    std::unique_ptr<FtpClient> ftp;
+    std::unique_ptr<SftpSession> sftp;
+    Uploader session;
+    if (options->protocol == Protocol::Sftp) {
+        sftp = std::make_unique<SftpSession>();
+        session = sftpUploader(*sftp, *options);
+    } else {
+        ftp = std::make_unique<FtpClient>();
+        session = ftpUploader(*ftp, *options);
+    }
 
     QElapsedTimer tickClock;
     qint64 lastTick = -1;
@@ -254,34 +368,31 @@ int main(int argc, char** argv)
     clock.start();
     try {
         const double before = bench::cpuMilliseconds();
-        ftp.Connect();
+        session.connect();
         connectCpu = bench::cpuMilliseconds() - before;
         connectMs = clock.elapsed();
-        noteTls(ftp, *options);
-        std::fprintf(stderr, "ftpput: names in %s\n",
-                     qPrintable(ftp::encodingName(ftp.sessionEncoding())));
-        ftp.ChangeDir(options->dir);
-        ftp.SetTransferType(3);
+        session.changeFolder(options->dir);
         if (options->ticks) {
             tickClock.start();
             lastTick = 0;
             ticker.start();
         }
         for (const QString& file : options->files) {
-            ftp.Upload(file, remoteNameOf(file));
+            session.upload(file, remoteNameOf(file));
             bytes += QFileInfo(file).size();
-            if (ftp.lastUpload().verification != Verification::NotChecked)
+            const UploadProgress& upload = session.lastUpload();
+            if (upload.verification != Verification::NotChecked)
                 ++verified;
-            else if (!ftp.lastUpload().uncheckedReply.isEmpty())
+            else if (!upload.uncheckedReply.isEmpty())
                 std::fprintf(stderr, "ftpput: %s stored, not checked: %s\n", qPrintable(file),
-                             ftp.lastUpload().uncheckedReply.toLocal8Bit().constData());
+                             upload.uncheckedReply.toLocal8Bit().constData());
         }
         if (options->ticks) {
             // The gap up to the end of the uploads counts too.
             longestGap = std::max(longestGap, tickClock.nsecsElapsed() - lastTick);
             ticker.stop();
         }
-        ftp.Disconnect();
+        session.disconnect();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "ftpput: %s\n", errorLine(error).constData());
         return 1;

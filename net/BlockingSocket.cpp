@@ -573,6 +573,19 @@ void BlockingSocket::closeGracefully()
     CloseSocket();
 }
 
+int BlockingSocket::takeDescriptor()
+{
+    if (!Connected || m_impl->tls)
+        return -1;
+    const int descriptor = ::fcntl(m_impl->socket, F_DUPFD_CLOEXEC, 0);
+    if (descriptor < 0)
+        return -1;
+    // Its linger setting belongs to the socket, which the copy shares.
+    setLinger(m_impl->socket, false);
+    replaceSocket();
+    return descriptor;
+}
+
 void BlockingSocket::CheckConnection()
 {
     ReportStatus(StatusLevel::Detail, "Checking Connection");

@@ -108,6 +108,11 @@ public:
     // Closes so that the peer receives all that was sent and then an orderly end, never
     // a reset: for a data connection whose close marks the end of a file.
     void closeGracefully();
+    // Hands the connected socket over to another library: a descriptor of it (non-blocking,
+    // closed on exec) that the caller now owns and closes, and an orderly close, not a reset,
+    // when it does. This component lets go of the connection without a notice and is ready
+    // for the next Connect; -1 when it has no connection.
+    int takeDescriptor();
 
     // Stop: from now on every wait for the peer (lookup, connect, accept, a read) ends at
     // once with AbortError of SocketFailure::Stopped, until resumeWaits(). Sending does not

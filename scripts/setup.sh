@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-l10n-tools libgl-dev
   libgtest-dev libgmock-dev
   fonts-wqy-microhei
-  libssl-dev
+  libssl-dev libssh-dev openssh-server
   python3 python3-pyftpdlib python3-openssl curl
   desktop-file-utils appstream
 )

@@ -1,6 +1,8 @@
 // The command-line uploader against the scripted peer: what it refuses, reports and goes on with.
 #include "tests/ftp/FtpClientProbe.h"
+#include "tests/support/SshServerProcess.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -100,5 +102,56 @@ TEST(FtpPut, RefusesStrangersAndClearLoginsReportsUncheckedFilesAndNamesTheBroke
             << errors.toStdString();
         EXPECT_EQ(peer.commands().contains("USER user\r\n"), row.loggedIn);
         EXPECT_FALSE(peer.commands().contains("PASS secret\r\n"));
+    }
+}
+
+TEST(FtpPut, SftpRemembersTheHostKeyOnFirstContactAndRefusesAnotherOne)
+{
+    testsupport::SshServerProcess server;
+    ASSERT_TRUE(server.isRunning()) << server.errorString().toStdString();
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QByteArray content = randomBytes(200000, 5);
+    const QString notice = writeFile(folder, "Notice.TXT", content);
+    const QString keys = folder.filePath("host-keys.txt");
+    const QByteArray station = "127.0.0.1:" + QByteArray::number(server.port());
+    const struct {
+        const char* name;
+        int exitCode;
+        const char* errorsPattern;
+        QByteArray keysAfter;
+    } rows[] = {
+        {"first contact", 0, "host key SHA256:\\S+ \\(remembered now\\)\n",
+         station + ' ' + server.hostKeyFingerprint() + '\n'},
+        {"remembered", 0, "host key SHA256:\\S+ \\(remembered\\)\n",
+         station + ' ' + server.hostKeyFingerprint() + '\n'},
+        {"changed", 1, "^ftpput: The host key of 127\\.0\\.0\\.1 has changed: remembered "
+                       "SHA256:\\S+, presented SHA256:\\S+\n$",
+         station + " SHA256:remembered-before\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.exitCode != 0) {
+            QFile file(keys);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(row.keysAfter) > 0);
+        }
+        QFile::remove(server.rootPath() + "/notice.txt");
+        QProcess ftpput;
+        ftpput.start(ZARVEL_FTPPUT,
+                     {"--protocol", "sftp", "--host", "127.0.0.1", "--port",
+                      QString::number(server.port()), "--user", server.user(), "--dir",
+                      server.rootPath(), "--temp-name", "--host-key", keys, "--ssh-folder",
+                      server.clientSshFolder(), notice});
+        ASSERT_TRUE(ftpput.waitForFinished(30000));
+        const QString errors = QString::fromLocal8Bit(ftpput.readAllStandardError());
+        const QString output = QString::fromLocal8Bit(ftpput.readAllStandardOutput());
+        EXPECT_EQ(ftpput.exitCode(), row.exitCode) << errors.toStdString();
+        EXPECT_TRUE(QRegularExpression(row.errorsPattern).match(errors).hasMatch())
+            << errors.toStdString();
+        EXPECT_EQ(contentOf(keys), row.keysAfter);
+        EXPECT_EQ(contentOf(server.rootPath() + "/notice.txt") == content, row.exitCode == 0);
+        EXPECT_EQ(output.contains(" files=1 bytes=200000 verified=1 unchecked=0"),
+                  row.exitCode == 0)
+            << output.toStdString();
     }
 }

@@ -1,0 +1,353 @@
+// An SFTP station: a handful of SFTP version 3 requests over the SSH channel.
+#include "ftp/SftpSession.h"
+
+#include "ftp/FtpClient.h"
+#include "platform/printable.h"
+
+#include <QFile>
+
+#include <deque>
+
+using sftp::PacketReader;
+using sftp::PacketType;
+using sftp::PacketWriter;
+using sftp::StatusCode;
+
+namespace {
+
+constexpr quint32 sftpVersion = 3;
+// Pieces and requests in flight as OpenSSH's own client sends them: 64 × 32 KiB keeps the
+// channel's window full on a fast link without a whole-file buffer.
+constexpr qint64 writePiece = 32768;
+constexpr std::size_t writesInFlight = 64;
+constexpr auto posixRename = "posix-rename@openssh.com";
+
+QString nameText(const QByteArray& path)
+{
+    return platform::printableText(QString::fromUtf8(path));
+}
+
+} // namespace
+
+SftpSession::SftpSession()
+{
+    m_transport.OnActivity = [this] {
+        if (OnActivity)
+            OnActivity();
+    };
+}
+
+SftpSession::~SftpSession() = default;
+
+void SftpSession::setLimits(int connectLimitMs, int idleLimitMs)
+{
+    m_connectLimitMs = connectLimitMs;
+    m_idleLimitMs = idleLimitMs;
+}
+
+void SftpSession::open(const SessionSettings& settings)
+{
+    drop();
+    m_settings = settings;
+    m_security = SessionSecurity{};
+    m_received.clear();
+    m_posixRename = false;
+    try {
+        m_transport.setLimits(m_connectLimitMs, m_idleLimitMs);
+        m_transport.connect(settings.host, settings.port);
+        m_security.encrypted = true;
+        m_security.protocol = QStringLiteral("SSH");
+        m_security.fingerprint = m_transport.fingerprint();
+        m_security.trustedBySystem = m_transport.knownToUser();
+        if (!m_security.trustedBySystem && !settings.rememberedIdentity.isEmpty()
+            && settings.rememberedIdentity != m_security.fingerprint)
+            throw HostKeyChangedError(settings.host, settings.rememberedIdentity,
+                                      m_security.fingerprint);
+        m_transport.logIn(settings.user, settings.password);
+        m_transport.openSftp();
+        startSftp();
+        m_folder = realPath(".", QStringLiteral("."));
+    } catch (...) {
+        drop();
+        throw;
+    }
+    m_open = true;
+}
+
+void SftpSession::startSftp()
+{
+    m_transport.send(PacketWriter(PacketType::Init).add32(sftpVersion).bytes(), false);
+    PacketReader version = nextReply(false);
+    if (version.type() != PacketType::Version)
+        throw SocketError(QStringLiteral("The server's SFTP did not start"), SocketFailure::Other);
+    version.take32();
+    while (!version.atEnd()) {
+        const QByteArray name = version.takeString();
+        version.takeString();
+        if (name == posixRename)
+            m_posixRename = true;
+    }
+}
+
+PacketReader SftpSession::nextReply(bool transfer)
+{
+    for (;;) {
+        if (auto packet = sftp::takePacket(m_received))
+            return PacketReader(std::move(*packet));
+        m_received += m_transport.receive(transfer);
+    }
+}
+
+PacketReader SftpSession::reply(quint32 id, bool transfer)
+{
+    for (;;) {
+        PacketReader reader = nextReply(transfer);
+        if (reader.take32() == id)
+            return reader;
+    }
+}
+
+SftpSession::Status SftpSession::takeStatus(PacketReader& reader)
+{
+    Status status;
+    status.code = StatusCode(reader.take32());
+    // Version 3 servers may end the packet after the code.
+    if (!reader.atEnd())
+        status.text = platform::printableText(QString::fromUtf8(reader.takeString()));
+    if (status.text.isEmpty())
+        status.text = QStringLiteral("error %1").arg(quint32(status.code));
+    return status;
+}
+
+void SftpSession::expect(PacketReader& reader, PacketType type, const QString& what)
+{
+    if (reader.type() == type)
+        return;
+    if (reader.type() != PacketType::Status)
+        throw SocketError(QStringLiteral("The server sent an unexpected SFTP reply to %1").arg(what),
+                          SocketFailure::Other);
+    throw ServerRefusal(QStringLiteral("%1: %2").arg(what, takeStatus(reader).text));
+}
+
+SftpSession::Status SftpSession::statusOf(quint32 id, bool transfer)
+{
+    PacketReader reader = reply(id, transfer);
+    if (reader.type() != PacketType::Status)
+        throw SocketError(QStringLiteral("The server sent an unexpected SFTP reply"),
+                          SocketFailure::Other);
+    return takeStatus(reader);
+}
+
+QByteArray SftpSession::realPath(const QByteArray& path, const QString& folder)
+{
+    const quint32 id = m_nextId++;
+    m_transport.send(PacketWriter(PacketType::RealPath).add32(id).addString(path).bytes(), false);
+    PacketReader reader = reply(id);
+    expect(reader, PacketType::Name, QStringLiteral("Cannot change to folder %1").arg(folder));
+    if (reader.take32() < 1)
+        throw SocketError(QStringLiteral("The server named no folder for %1").arg(nameText(path)));
+    return reader.takeString();
+}
+
+void SftpSession::checkOpen() const
+{
+    if (!m_open)
+        throw SocketError(QStringLiteral("Not connected to %1").arg(m_settings.host),
+                          SocketFailure::Closed);
+}
+
+void SftpSession::changeFolder(const QString& folder)
+{
+    checkOpen();
+    const QByteArray name = folder.toUtf8();
+    const QByteArray wanted = name.startsWith('/') ? name : m_folder + '/' + name;
+    const QByteArray resolved = realPath(wanted, folder);
+    const quint32 id = m_nextId++;
+    m_transport.send(PacketWriter(PacketType::Stat).add32(id).addString(resolved).bytes(), false);
+    PacketReader reader = reply(id);
+    const QString what = QStringLiteral("Cannot change to folder %1").arg(folder);
+    expect(reader, PacketType::Attributes, what);
+    if (!sftp::takeAttributes(reader).isFolder())
+        throw ServerRefusal(QStringLiteral("%1: not a folder").arg(what));
+    m_folder = resolved;
+}
+
+QByteArray SftpSession::pathOf(const QString& name) const
+{
+    return (m_folder.endsWith('/') ? m_folder : m_folder + '/') + name.toUtf8();
+}
+
+void SftpSession::upload(const QString& localPath, const QString& remoteName)
+{
+    m_progress = UploadProgress{};
+    checkOpen();
+    QFile file(localPath);
+    if (!file.open(QIODevice::ReadOnly))
+        throw FileOpenError(QStringLiteral("Cannot open file %1").arg(localPath));
+    m_progress.size = file.size();
+    file.close();
+    const QByteArray target = pathOf(remoteName);
+    const QByteArray stored = m_settings.tempNames ? target + ".part" : target;
+    const QString storedName = m_settings.tempNames ? remoteName + QStringLiteral(".part")
+                                                    : remoteName;
+    try {
+        const QByteArray handle = openForWriting(stored, storedName);
+        sendFile(localPath, handle, storedName);
+        verifySize(stored, storedName);
+        if (m_settings.tempNames)
+            moveIntoPlace(stored, target, remoteName);
+    } catch (const SocketError&) {
+        // Requests still in flight would answer the next ones: the session is over.
+        drop();
+        throw;
+    }
+}
+
+QByteArray SftpSession::openForWriting(const QByteArray& path, const QString& name)
+{
+    const quint32 id = m_nextId++;
+    m_transport.send(PacketWriter(PacketType::Open)
+                         .add32(id)
+                         .addString(path)
+                         .add32(sftp::openForWriting)
+                         .add32(0)
+                         .bytes(),
+                     false);
+    PacketReader reader = reply(id);
+    expect(reader, PacketType::Handle, QStringLiteral("Cannot store %1").arg(name));
+    return reader.takeString();
+}
+
+void SftpSession::sendFile(const QString& localPath, const QByteArray& handle, const QString& name)
+{
+    QFile file(localPath);
+    if (!file.open(QIODevice::ReadOnly))
+        throw FileOpenError(QStringLiteral("Cannot open file %1").arg(localPath));
+    if (OnTransferStart)
+        OnTransferStart();
+    const QString what = QStringLiteral("Cannot store %1").arg(name);
+    std::deque<quint32> inFlight;
+    QByteArray piece(writePiece, Qt::Uninitialized);
+    bool refused = false;
+    Status refusal;
+    bool ended = false;
+    while (!ended || !inFlight.empty()) {
+        m_transport.checkpoint(true);
+        if (!ended && !refused && inFlight.size() < writesInFlight) {
+            const qint64 count = file.read(piece.data(), writePiece);
+            if (count < 0)
+                throw FileOpenError(QStringLiteral("Cannot read file %1").arg(localPath));
+            if (count == 0) {
+                ended = true;
+                continue;
+            }
+            const quint32 id = m_nextId++;
+            m_transport.send(PacketWriter(PacketType::Write)
+                                 .add32(id)
+                                 .addString(handle)
+                                 .add64(quint64(m_progress.sent))
+                                 .addString(piece.constData(), count)
+                                 .bytes(),
+                             true);
+            inFlight.push_back(id);
+            m_progress.sent += count;
+            continue;
+        }
+        if (inFlight.empty())
+            break;
+        // The first refusal ends the sending; the writes in flight are still answered.
+        const Status status = statusOf(inFlight.front(), true);
+        inFlight.pop_front();
+        if (status.code != StatusCode::Ok && !refused) {
+            refused = true;
+            refusal = status;
+        }
+    }
+    const quint32 id = m_nextId++;
+    m_transport.send(PacketWriter(PacketType::Close).add32(id).addString(handle).bytes(), false);
+    const Status closed = statusOf(id);
+    if (refused)
+        throw ServerRefusal(QStringLiteral("%1: %2").arg(what, refusal.text));
+    if (closed.code != StatusCode::Ok)
+        throw ServerRefusal(QStringLiteral("%1: %2").arg(what, closed.text));
+}
+
+void SftpSession::verifySize(const QByteArray& path, const QString& name)
+{
+    const quint32 id = m_nextId++;
+    m_transport.send(PacketWriter(PacketType::Stat).add32(id).addString(path).bytes(), false);
+    PacketReader reader = reply(id);
+    if (reader.type() == PacketType::Status) {
+        const QString text = takeStatus(reader).text;
+        throw VerifyError(QStringLiteral("Cannot check %1: %2").arg(name, text), m_progress.sent,
+                          -1, text);
+    }
+    expect(reader, PacketType::Attributes, QStringLiteral("Cannot check %1").arg(name));
+    const sftp::FileAttributes attributes = sftp::takeAttributes(reader);
+    if (!attributes.size) {
+        m_progress.uncheckedReply = QStringLiteral("the server tells no size");
+        return;
+    }
+    m_progress.verification = Verification::Size;
+    if (qint64(*attributes.size) != m_progress.sent)
+        throw VerifyError(QStringLiteral("%1 is %2 bytes on the server, %3 were sent")
+                              .arg(name)
+                              .arg(*attributes.size)
+                              .arg(m_progress.sent),
+                          m_progress.sent, qint64(*attributes.size));
+}
+
+void SftpSession::moveIntoPlace(const QByteArray& from, const QByteArray& to, const QString& name)
+{
+    const auto refuse = [&](const Status& status) {
+        throw RenameError(status.text.toUtf8(), QStringLiteral("Cannot rename %1.part to %1: %2")
+                                                    .arg(name, status.text));
+    };
+    if (m_posixRename) {
+        const quint32 id = m_nextId++;
+        m_transport.send(PacketWriter(PacketType::Extended)
+                             .add32(id)
+                             .addString(QByteArray(posixRename))
+                             .addString(from)
+                             .addString(to)
+                             .bytes(),
+                         false);
+        const Status status = statusOf(id);
+        if (status.code != StatusCode::Ok)
+            refuse(status);
+        return;
+    }
+    // Plain RENAME will not replace a file: the old notice goes first.
+    const quint32 removeId = m_nextId++;
+    m_transport.send(PacketWriter(PacketType::Remove).add32(removeId).addString(to).bytes(), false);
+    statusOf(removeId);
+    const quint32 id = m_nextId++;
+    m_transport.send(
+        PacketWriter(PacketType::Rename).add32(id).addString(from).addString(to).bytes(), false);
+    const Status status = statusOf(id);
+    if (status.code != StatusCode::Ok)
+        refuse(status);
+}
+
+void SftpSession::close()
+{
+    m_open = false;
+    m_transport.close();
+}
+
+void SftpSession::drop()
+{
+    m_open = false;
+    m_transport.drop();
+}
+
+void SftpSession::stopWaiting()
+{
+    m_transport.stopWaits();
+}
+
+void SftpSession::abortTransfer()
+{
+    m_transport.stopWaits();
+    m_transport.cancel();
+}
