@@ -3,6 +3,7 @@
 
 #include "app/RunTexts.h"
 #include "ftp/FtpSession.h"
+#include "ftp/SftpSession.h"
 #include "platform/exception.h"
 
 #include <QScopeGuard>
@@ -28,7 +29,7 @@ bool awaitsServer(StationState state)
 std::unique_ptr<StationSession> makeSession(Protocol protocol)
 {
     switch (protocol) {
-    case Protocol::Sftp:
+    case Protocol::Sftp: return std::make_unique<SftpSession>();
     case Protocol::Ftp: break;
     }
     return std::make_unique<FtpSession>();

@@ -311,6 +311,27 @@ ZH = {
     "Cannot set up TLS: %1": "无法准备 TLS：%1",
     "the server closed the connection during the handshake": "服务器在握手时关闭了连接",
     "the server answered in clear: %1": "服务器未加密应答：%1",
+    # SFTP stations: what the session says, in the window's words.
+    "Not an SSH server: %1": "不是 SSH 服务器：%1",
+    "Cannot start an SSH session": "无法开始 SSH 会话",
+    "Cannot set up the SSH session: %1": "无法设置 SSH 会话：%1",
+    "the socket cannot be handed over": "无法移交套接字",
+    "The server does not offer password login (it offers: %1)": "服务器不接受密码登录（它接受：%1）",
+    "Login refused for user %1: wrong user name or password (the server offers: %2)":
+        "用户 %1 登录被拒绝：用户名或密码错误（服务器接受：%2）",
+    "No password given, and the server offers no key login (it offers: %1)":
+        "未设密码，而服务器不接受密钥登录（它接受：%1）",
+    "Login refused for user %1: none of your SSH keys was accepted (the server offers: %2)":
+        "用户 %1 登录被拒绝：您的 SSH 密钥都未被接受（服务器接受：%2）",
+    "The server offers no SFTP: %1": "服务器不提供 SFTP：%1",
+    "The server's SFTP did not start": "服务器的 SFTP 未能启动",
+    "The server sent an unexpected SFTP reply to %1": "服务器对“%1”给出了意外的 SFTP 回应",
+    "The server sent an unexpected SFTP reply": "服务器给出了意外的 SFTP 回应",
+    "The server named no folder for %1": "服务器没有给出 %1 的目录",
+    "Cannot change to folder %1: %2": "无法进入目录 %1：%2",
+    "not a folder": "不是目录",
+    "Cannot store %1: %2": "无法存放 %1：%2",
+    "Cannot rename %1.part to %2: %3": "无法把 %1.part 改名为 %2：%3",
     "the server closed the connection during the TLS close": "服务器在结束 TLS 时关闭了连接",
     "the server ended TLS during the handshake": "服务器在握手时结束了 TLS",
     "the server ended TLS during the TLS close": "服务器在结束 TLS 时结束了 TLS",

@@ -35,6 +35,74 @@
       <translation>%1 命令含换行符，未发送</translation>
     </message>
     <message>
+      <source>Not an SSH server: %1</source>
+      <translation>不是 SSH 服务器：%1</translation>
+    </message>
+    <message>
+      <source>Cannot start an SSH session</source>
+      <translation>无法开始 SSH 会话</translation>
+    </message>
+    <message>
+      <source>Cannot set up the SSH session: %1</source>
+      <translation>无法设置 SSH 会话：%1</translation>
+    </message>
+    <message>
+      <source>the socket cannot be handed over</source>
+      <translation>无法移交套接字</translation>
+    </message>
+    <message>
+      <source>The server does not offer password login (it offers: %1)</source>
+      <translation>服务器不接受密码登录（它接受：%1）</translation>
+    </message>
+    <message>
+      <source>Login refused for user %1: wrong user name or password (the server offers: %2)</source>
+      <translation>用户 %1 登录被拒绝：用户名或密码错误（服务器接受：%2）</translation>
+    </message>
+    <message>
+      <source>No password given, and the server offers no key login (it offers: %1)</source>
+      <translation>未设密码，而服务器不接受密钥登录（它接受：%1）</translation>
+    </message>
+    <message>
+      <source>Login refused for user %1: none of your SSH keys was accepted (the server offers: %2)</source>
+      <translation>用户 %1 登录被拒绝：您的 SSH 密钥都未被接受（服务器接受：%2）</translation>
+    </message>
+    <message>
+      <source>The server offers no SFTP: %1</source>
+      <translation>服务器不提供 SFTP：%1</translation>
+    </message>
+    <message>
+      <source>The server's SFTP did not start</source>
+      <translation>服务器的 SFTP 未能启动</translation>
+    </message>
+    <message>
+      <source>The server sent an unexpected SFTP reply to %1</source>
+      <translation>服务器对“%1”给出了意外的 SFTP 回应</translation>
+    </message>
+    <message>
+      <source>The server sent an unexpected SFTP reply</source>
+      <translation>服务器给出了意外的 SFTP 回应</translation>
+    </message>
+    <message>
+      <source>The server named no folder for %1</source>
+      <translation>服务器没有给出 %1 的目录</translation>
+    </message>
+    <message>
+      <source>Cannot change to folder %1: %2</source>
+      <translation>无法进入目录 %1：%2</translation>
+    </message>
+    <message>
+      <source>not a folder</source>
+      <translation>不是目录</translation>
+    </message>
+    <message>
+      <source>Cannot store %1: %2</source>
+      <translation>无法存放 %1：%2</translation>
+    </message>
+    <message>
+      <source>Cannot rename %1.part to %2: %3</source>
+      <translation>无法把 %1.part 改名为 %2：%3</translation>
+    </message>
+    <message>
       <source>Connection to %1 failed: %2</source>
       <translation>连接 %1 失败：%2</translation>
     </message>

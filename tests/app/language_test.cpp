@@ -287,6 +287,14 @@ TEST_F(LanguageTest, NetAndFtpMessagesReachTheReaderInItsLanguage)
         {.cause = "TLS handshake with 127.0.0.1:990 failed: the server answered in clear: 220 "
                   "Not Connected",
          .chinese = "    与 127.0.0.1:990 的 TLS 握手失败：服务器未加密应答：220 Not Connected"},
+        // SFTP: the session's words translated, the server's kept.
+        {.cause = "Login refused for user clerk: wrong user name or password (the server "
+                  "offers: publickey, password)",
+         .chinese = "    用户 clerk 登录被拒绝：用户名或密码错误（服务器接受：publickey, password）"},
+        {.cause = "Cannot change to folder in/out: not a folder",
+         .chinese = "    无法进入目录 in/out：不是目录"},
+        {.cause = "Cannot rename a.txt.part to a.txt: Permission denied",
+         .chinese = "    无法把 a.txt.part 改名为 a.txt：Permission denied"},
         {.cause = "The server refuses AUTH TLS: 500 Unknown command.",
          .chinese = "    服务器拒绝 AUTH TLS：500 Unknown command."},
         {.cause = "TLS handshake on the data connection to 127.0.0.1:5 failed: unexpected eof "

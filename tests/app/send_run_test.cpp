@@ -4,10 +4,12 @@
 #include "app/RunLog.h"
 #include "app/StationSettings.h"
 #include "ftp/FtpClient.h"
+#include "ftp/SftpSession.h"
 #include "tests/app/RunLogLines.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/ScopedVariable.h"
 #include "tests/support/ScriptedFtpPeer.h"
+#include "tests/support/SshServerProcess.h"
 #include "tests/support/TempTree.h"
 
 #include <QCryptographicHash>
@@ -802,4 +804,51 @@ TEST_F(SendRunLog, EachStationsNameEncodingChoiceHoldsWhateverTheServerAnnounces
                                              + "\r\n"))
             << peer.commands().join(' ').toStdString();
     }
+}
+
+TEST_F(SendRunLog, AnSftpStationsHostKeyIsRememberedAndAChangedOneEndsTheStationBeforeTheLogin)
+{
+    testsupport::SshServerProcess server;
+    ASSERT_TRUE(server.isRunning()) << server.errorString().toStdString();
+    testsupport::TempTree settings;
+    ASSERT_TRUE(settings.isValid());
+    const QString ini = settings.path("Stations.ini");
+    // No password: the user's key logs in, as ssh would.
+    const Station sftpStation{.name = "A", .address = "127.0.0.1", .user = server.user()};
+    StationOptions options{server.port(), TransferMode::Auto, true, TlsMode::Auto};
+    options.protocol = Protocol::Sftp;
+    StationSettings(ini).save({{sftpStation, options}});
+    const auto send = [&] {
+        m_log.clear();
+        SftpSession session;
+        session.setSshFolder(server.clientSshFolder());
+        session.setLimits(5000, 10000);
+        SendRun run(session, [this](const QString& line, bool isError, const QString&) {
+            m_log << (isError ? "red: " + line : line);
+        }, {sftpStation}, server.rootPath(), m_selection);
+        run.useStationSettings(ini);
+        run.run();
+        return run.unfinishedStations();
+    };
+
+    EXPECT_TRUE(send().isEmpty()) << m_log.join('\n').toStdString();
+    const QString print = QString::fromLatin1(server.hostKeyFingerprint());
+    EXPECT_EQ(m_log.mid(2, 4),
+              (Lines{start("A"), "    已加密 SSH", "    已记住主机密钥 " + print,
+                     "    文件名编码：UTF-8"}));
+    EXPECT_EQ(m_log.mid(m_log.size() - 3), (Lines{success, "", ending}));
+    EXPECT_EQ(StationSettings(ini).hostKey("127.0.0.1", server.port()), server.hostKeyFingerprint());
+    QFile stored(server.rootPath() + "/notice1.txt");
+    ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+    EXPECT_EQ(stored.readAll(), "first notice\r\n");
+    EXPECT_FALSE(QFile::exists(server.rootPath() + "/notice1.txt.part"));
+
+    // A new key: both prints in red, nothing delivered, the key on file unchanged.
+    ASSERT_TRUE(server.changeHostKey()) << server.errorString().toStdString();
+    EXPECT_EQ(send(), QList<qsizetype>{0});
+    const QString cause = QStringLiteral("主机密钥已改变：记住的 %1，现在的 %2；未发送密码。"
+                                         "如主机密钥确实更换，请在系统设置中忘记旧主机密钥")
+                              .arg(print, QString::fromLatin1(server.hostKeyFingerprint()));
+    EXPECT_EQ(m_log.mid(2), (Lines{start("A"), networkError, "red:     " + cause, "", ending}));
+    EXPECT_EQ(StationSettings(ini).hostKey("127.0.0.1", server.port()), print.toLatin1());
 }
