@@ -263,6 +263,9 @@ void SftpSession::sendFile(const QString& localPath, const QByteArray& handle, c
             refusal = status;
         }
     }
+    // A stop that came while the data went ends the upload here, before its check and its
+    // name, even when the server's answers are in already.
+    m_transport.checkpoint(false);
     const quint32 id = m_nextId++;
     m_transport.send(PacketWriter(PacketType::Close).add32(id).addString(handle).bytes(), false);
     const Status closed = statusOf(id);

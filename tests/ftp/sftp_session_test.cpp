@@ -4,6 +4,7 @@
 #include "ftp/SftpSession.h"
 #include "tests/ftp/FtpClientProbe.h"
 #include "tests/support/FtpServerProcess.h"
+#include "tests/support/ScopedVariable.h"
 #include "tests/support/SshServerProcess.h"
 #include "tests/support/WorkerThreads.h"
 
@@ -263,6 +264,7 @@ class SftpLogin : public testing::TestWithParam<LoginCase> {};
 TEST_P(SftpLogin, ARefusalNamesWhatTheServerOffersAfterOneAttempt)
 {
     const LoginCase& row = GetParam();
+    const testsupport::ScopedVariable noAgent("SSH_AUTH_SOCK", {}); // the tester's keys stay out
     SshServerProcess server({.passwordLogin = row.serverTakesPasswords});
     ASSERT_TRUE(server.isRunning()) << server.errorString().toStdString();
     if (!row.withKey) {
