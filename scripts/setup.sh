@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, only those missing.
+# Installs the Debian packages the build needs, only those missing; with --tests also the
+# servers the tests start on loopback (an SSH server is no part of the program).
 set -euo pipefail
 
 packages=(
@@ -7,10 +8,13 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-l10n-tools libgl-dev
   libgtest-dev libgmock-dev
   fonts-wqy-microhei
-  libssl-dev libssh-dev openssh-server
+  libssl-dev libssh-dev
   python3 python3-pyftpdlib python3-openssl curl
   desktop-file-utils appstream
 )
+if [ "${1:-}" = "--tests" ]; then
+  packages+=(openssh-server)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -5,7 +5,7 @@
 # ThreadSanitizer. Arguments go to every ctest run (for example -R Login).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh --tests
 
 export QT_QPA_PLATFORM=offscreen
 # A sanitizer finding stops the test with its stack. LeakSanitizer stays on: the suite
