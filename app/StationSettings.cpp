@@ -331,10 +331,7 @@ QByteArray StationSettings::certificate(const QString& address, quint16 port) co
 void StationSettings::rememberCertificate(const QString& address, quint16 port,
                                           const QByteArray& fingerprint) const
 {
-    const auto file = openChecked(m_path);
-    file->setValue(endpointGroup(address, port) + u'/' + certificateKey,
-                   QString::fromLatin1(fingerprint));
-    finishWriting(*file, m_path);
+    setEndpointValue(address, port, certificateKey, fingerprint);
 }
 
 void StationSettings::forgetCertificate(const QString& address, quint16 port) const
@@ -358,16 +355,23 @@ QByteArray StationSettings::hostKey(const QString& address, quint16 port) const
 void StationSettings::rememberHostKey(const QString& address, quint16 port,
                                       const QByteArray& fingerprint) const
 {
-    const auto file = openChecked(m_path);
-    file->setValue(endpointGroup(address, port) + u'/' + hostKeyKey,
-                   QString::fromLatin1(fingerprint));
-    finishWriting(*file, m_path);
+    setEndpointValue(address, port, hostKeyKey, fingerprint);
 }
 
 void StationSettings::forgetHostKey(const QString& address, quint16 port) const
 {
+    setEndpointValue(address, port, hostKeyKey, {});
+}
+
+void StationSettings::setEndpointValue(const QString& address, quint16 port, const QString& key,
+                                       const QByteArray& value) const
+{
     const auto file = openChecked(m_path);
-    file->remove(endpointGroup(address, port) + u'/' + hostKeyKey);
+    const QString name = endpointGroup(address, port) + u'/' + key;
+    if (value.isEmpty())
+        file->remove(name);
+    else
+        file->setValue(name, QString::fromLatin1(value));
     finishWriting(*file, m_path);
 }
 

@@ -94,6 +94,10 @@ public:
     void rememberEncrypted(const QString& address, quint16 port) const;
 
 private:
+    // A fingerprint kept for the server at address:port; an empty one is removed.
+    void setEndpointValue(const QString& address, quint16 port, const QString& key,
+                          const QByteArray& value) const;
+
     QString m_path;
 };
 
