@@ -58,11 +58,7 @@ void SftpSession::open(const SessionSettings& settings)
         m_security.encrypted = true;
         m_security.protocol = QStringLiteral("SSH");
         m_security.fingerprint = m_transport.fingerprint();
-        m_security.trustedBySystem = m_transport.knownToUser();
-        if (!m_security.trustedBySystem && !settings.rememberedIdentity.isEmpty()
-            && settings.rememberedIdentity != m_security.fingerprint)
-            throw HostKeyChangedError(settings.host, settings.rememberedIdentity,
-                                      m_security.fingerprint);
+        checkHostKey(settings);
         m_transport.logIn(settings.user, settings.password);
         m_transport.openSftp();
         startSftp();
@@ -72,6 +68,21 @@ void SftpSession::open(const SessionSettings& settings)
         throw;
     }
     m_open = true;
+}
+
+void SftpSession::checkHostKey(const SessionSettings& settings)
+{
+    const QByteArray& presented = m_security.fingerprint;
+    switch (m_transport.knownHosts()) {
+    case SftpTransport::KnownHosts::Vouches: m_security.trustedBySystem = true; return;
+    case SftpTransport::KnownHosts::Contradicts:
+        // The user's own known_hosts names another key: as ssh does, no login, also on a
+        // first contact, and the remembered key cannot overrule it.
+        throw HostKeyChangedError(settings.host, m_transport.knownHostsKey(), presented);
+    case SftpTransport::KnownHosts::Silent: break;
+    }
+    if (!settings.rememberedIdentity.isEmpty() && settings.rememberedIdentity != presented)
+        throw HostKeyChangedError(settings.host, settings.rememberedIdentity, presented);
 }
 
 void SftpSession::startSftp()

@@ -57,6 +57,9 @@ private:
     Status statusOf(quint32 id, bool transfer = false);
     // A session that was closed, dropped or cut has no connection to use.
     void checkOpen() const;
+    // The server's key is the one known_hosts or the station remembers, or the first one
+    // seen; else HostKeyChangedError, before any login.
+    void checkHostKey(const SessionSettings& settings);
     void startSftp();
     QByteArray realPath(const QByteArray& path, const QString& folder);
     QByteArray pathOf(const QString& name) const;

@@ -23,6 +23,18 @@
 
 namespace {
 
+// "SHA256:<base64 without padding>", as ssh shows a key.
+QByteArray sha256Print(ssh_key key)
+{
+    unsigned char* hash = nullptr;
+    size_t length = 0;
+    if (ssh_get_publickey_hash(key, SSH_PUBLICKEY_HASH_SHA256, &hash, &length) != 0)
+        return {};
+    const QByteArray digest(reinterpret_cast<const char*>(hash), qsizetype(length));
+    ssh_clean_pubkey_hash(&hash);
+    return "SHA256:" + digest.toBase64(QByteArray::OmitTrailingEquals);
+}
+
 // RFC 4253 allows at most 255 bytes for the identification line.
 constexpr int bannerLimit = 255;
 constexpr int receivePiece = 65536;
@@ -274,25 +286,36 @@ void SftpTransport::raiseLost(const QString& during) const
 
 QByteArray SftpTransport::fingerprint() const
 {
-    if (!m_session)
-        return {};
     ssh_key key = nullptr;
-    if (ssh_get_server_publickey(m_session.get(), &key) != SSH_OK)
+    if (!m_session || ssh_get_server_publickey(m_session.get(), &key) != SSH_OK)
         return {};
-    unsigned char* hash = nullptr;
-    size_t length = 0;
-    const int result = ssh_get_publickey_hash(key, SSH_PUBLICKEY_HASH_SHA256, &hash, &length);
-    ssh_key_free(key);
-    if (result != 0)
-        return {};
-    const QByteArray digest(reinterpret_cast<const char*>(hash), qsizetype(length));
-    ssh_clean_pubkey_hash(&hash);
-    return "SHA256:" + digest.toBase64(QByteArray::OmitTrailingEquals);
+    const std::unique_ptr<ssh_key_struct, decltype(&ssh_key_free)> owned(key, ssh_key_free);
+    return sha256Print(key);
 }
 
-bool SftpTransport::knownToUser() const
+SftpTransport::KnownHosts SftpTransport::knownHosts() const
 {
-    return m_session && ssh_session_is_known_server(m_session.get()) == SSH_KNOWN_HOSTS_OK;
+    if (!m_session)
+        return KnownHosts::Silent;
+    switch (ssh_session_is_known_server(m_session.get())) {
+    case SSH_KNOWN_HOSTS_OK: return KnownHosts::Vouches;
+    case SSH_KNOWN_HOSTS_CHANGED:
+    case SSH_KNOWN_HOSTS_OTHER: return KnownHosts::Contradicts;
+    default: return KnownHosts::Silent;
+    }
+}
+
+QByteArray SftpTransport::knownHostsKey() const
+{
+    ssh_knownhosts_entry* entry = nullptr;
+    if (m_session)
+        ssh_session_get_known_hosts_entry(m_session.get(), &entry);
+    // libssh hands out the entry of a matching key only.
+    if (entry == nullptr)
+        return "known_hosts";
+    const std::unique_ptr<ssh_knownhosts_entry, decltype(&ssh_knownhosts_entry_free)> owned(
+        entry, ssh_knownhosts_entry_free);
+    return entry->publickey ? sha256Print(entry->publickey) : QByteArray("known_hosts");
 }
 
 void SftpTransport::logIn(const QString& user, const QString& password)

@@ -36,8 +36,13 @@ public:
     bool serverAnswered() const { return m_answered; }
     // The server's host key: "SHA256:<base64 without padding>", as ssh shows it.
     QByteArray fingerprint() const;
-    // The user's known_hosts holds this key for the host and port.
-    bool knownToUser() const;
+    // What the user's known_hosts says of the server's key for the host and port: it holds
+    // this key, it holds nothing for the host, or it holds another key (as ssh would warn).
+    enum class KnownHosts { Vouches, Silent, Contradicts };
+    KnownHosts knownHosts() const;
+    // The key known_hosts holds for the host, by its fingerprint when libssh hands the entry
+    // out, else as "known_hosts" (the file that holds it).
+    QByteArray knownHostsKey() const;
     // With a password when it is not empty (one attempt), else with the agent or the
     // user's keys; ServerRefusal naming what the server offers when it refuses.
     void logIn(const QString& user, const QString& password);

@@ -243,6 +243,18 @@ TEST(SftpHostKey, FirstContactIsAcceptedAChangedKeyEndsBeforeLoginAndKnownHostsV
     EXPECT_NO_THROW(openAt(session, server, remembered));
     EXPECT_TRUE(session.security().trustedBySystem);
     session.close();
+
+    // known_hosts names another key than the server shows: refused, even on a first contact.
+    ASSERT_TRUE(server.changeHostKey()) << server.errorString().toStdString();
+    try {
+        openAt(session, server, settingsFor(server));
+        ADD_FAILURE() << "a key that contradicts known_hosts was accepted";
+    } catch (const HostKeyChangedError& error) {
+        EXPECT_TRUE(error.remembered() == second || error.remembered() == "known_hosts")
+            << error.remembered().toStdString();
+        EXPECT_EQ(error.presented(), server.hostKeyFingerprint());
+    }
+    EXPECT_FALSE(session.isOpen());
 }
 
 struct LoginCase {
