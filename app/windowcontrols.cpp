@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QFont>
 #include <QFontMetrics>
+#include <QRect>
 #include <QStringList>
 
 #include <algorithm>
@@ -16,6 +17,10 @@
 namespace windowcontrols {
 
 namespace {
+
+// Where the notice list and the folder tree stand on their pages until the page's layout takes
+// them: the tree is opened at the home folder, and scrolled to it, at this size.
+const QRect pagePlace(12, 16, 249, 217);
 
 void setUpCaption(DecoratedLabel& label, const QString& caption)
 {
@@ -43,6 +48,7 @@ void setUpLink(CommandLabel& label, const QString& caption, const QString& targe
 
 void setUpNoticeList(FileListView& list)
 {
+    list.setGeometry(pagePlace);
     list.setItemHeight(18);
     list.setMultiSelect(true);
     list.setCharCase(LetterCase::ecLowerCase);
@@ -50,6 +56,7 @@ void setUpNoticeList(FileListView& list)
 
 void setUpFolderTree(FolderTree& tree)
 {
+    tree.setGeometry(pagePlace);
     tree.setFastLoad(false);
     tree.setNetwork(true);
     // Until a folder is chosen, the tree shows where a user's files usually are.

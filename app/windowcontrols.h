@@ -14,12 +14,12 @@ namespace windowcontrols {
 inline constexpr const char* makerHomePage = ZARVEL_HOME_PAGE;
 inline constexpr const char* makerMailAddress = ZARVEL_MAIL_ADDRESS;
 
-// Rows of 18 pixels, extended multiple selection, one column, names in lower case. The window
-// assigns the handlers.
+// At 12, 16, 249 x 217 until the page's layout takes it; rows of 18 pixels, extended multiple
+// selection, one column, names in lower case. The window assigns the handlers.
 void setUpNoticeList(FileListView& list);
 
-// Directory "nil", Network true, FastLoad false, opened at the user's home folder. The window
-// assigns OnChange.
+// At 12, 16, 249 x 217 until the page's layout takes it; Directory "nil", Network true, FastLoad
+// false, opened at the user's home folder. The window assigns OnChange.
 void setUpFolderTree(FolderTree& tree);
 
 // The footer under the information pane: "欢迎光临：" and "给我来信：" without a frame,

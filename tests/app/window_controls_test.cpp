@@ -92,6 +92,7 @@ TEST(WindowControls, FolderTreeStartsAtTheHomeFolder)
     QDir().mkpath(user.home() + "/Documents");
     FolderTree tree;
     windowcontrols::setUpFolderTree(tree);
+    EXPECT_EQ(tree.geometry(), QRect(12, 16, 249, 217));
     EXPECT_EQ(tree.Directory(), "nil");
     EXPECT_TRUE(tree.Network());
     EXPECT_FALSE(tree.FastLoad());
