@@ -15,10 +15,9 @@
 #include "app/StationChecklist.h"
 #include "app/StationFile.h"
 #include "app/StationSettings.h"
+#include "app/windowcontrols.h"
 #include "controls/explorer/FileListView.h"
 #include "controls/explorer/FolderTree.h"
-#include "controls/explorer/MainWindowExplorer.h"
-#include "controls/labels/MainWindowLabels.h"
 #include "ftp/FtpClient.h"
 #include "platform/application.h"
 #include "platform/exception.h"
@@ -67,21 +66,6 @@ constexpr int runLogButtonTop = 2;
 QString settingsPath(const QString& name)
 {
     return settingsfiles::path(name);
-}
-
-// Puts `widget` where `placeholder` was: same stacking, same place in the tab order, and the
-// placeholder's cell of a layout or else its position (the widget keeps its own size).
-void takePlace(QWidget* placeholder, QWidget* widget)
-{
-    QWidget::setTabOrder(placeholder, widget);
-    widget->stackUnder(placeholder);
-    // The layout hands back the placeholder's item, which is ours to delete.
-    QLayout* layout = placeholder->parentWidget()->layout();
-    const std::unique_ptr<QLayoutItem> replaced(layout ? layout->replaceWidget(placeholder, widget)
-                                                       : nullptr);
-    if (!replaced)
-        widget->move(placeholder->pos());
-    delete placeholder;
 }
 
 template <typename Handler>
@@ -150,20 +134,11 @@ void MainWindow::placeComponents()
     m_runView = new RunView(m_ui->runViewArea);
     m_runView->setObjectName(QStringLiteral("runView"));
     m_ui->runViewLayout->addWidget(m_runView);
-    takePlace(std::exchange(m_ui->noticeList, nullptr),
-              noticeList = createNoticeList(m_ui->noticePage));
-    takePlace(std::exchange(m_ui->folderTree, nullptr),
-              folderTree = createFolderTree(m_ui->settingsPage));
-    // The labels keep their sizes; the footer under the log holds them where they were.
-    QWidget* footer = m_ui->footer;
-    takePlace(std::exchange(m_ui->homePageCaption, nullptr),
-              homePageCaption = labels::createHomePageCaption(footer));
-    takePlace(std::exchange(m_ui->homePageLink, nullptr),
-              homePageLink = labels::createHomePageLink(footer));
-    takePlace(std::exchange(m_ui->mailCaption, nullptr),
-              mailCaption = labels::createMailCaption(footer));
-    takePlace(std::exchange(m_ui->mailLink, nullptr), mailLink = labels::createMailLink(footer));
-    m_notices = new NoticeList(noticeList, this);
+    windowcontrols::setUpNoticeList(*m_ui->noticeList);
+    windowcontrols::setUpFolderTree(*m_ui->folderTree);
+    windowcontrols::setUpFooterLabels(*m_ui->homePageCaption, *m_ui->homePageLink,
+                                      *m_ui->mailCaption, *m_ui->mailLink);
+    m_notices = new NoticeList(m_ui->noticeList, this);
     m_stationChecklist = std::make_unique<StationChecklist>(m_ui->stationList);
     m_ui->logPane->setRunLogButton(m_ui->runLogButton);
     m_ui->logPaneLayout->insertWidget(1, m_ui->logPane->findBar());
@@ -201,7 +176,7 @@ void MainWindow::wireHandlers()
             this, [turnPage] { turnPage(1); });
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), this),
             &QShortcut::activated, this, [turnPage] { turnPage(-1); });
-    connect(noticeList, &QListWidget::itemSelectionChanged, this,
+    connect(m_ui->noticeList, &QListWidget::itemSelectionChanged, this,
             guardedSlot(this, &MainWindow::showSelectionCount));
 
     auto whenSelected = [this](QRadioButton* button, void (MainWindow::*handler)()) {
@@ -215,13 +190,13 @@ void MainWindow::wireHandlers()
     whenSelected(m_ui->localFolderButton, &MainWindow::showFolderTree);
     whenSelected(m_ui->stationSettingsButton, &MainWindow::showStationGrid);
 
-    folderTree->OnChange = [this](QObject*, FolderNode*) {
+    m_ui->folderTree->OnChange = [this](QObject*, FolderNode*) {
         platform::guarded([this] { showChosenFolder(); });
     };
-    noticeList->OnClick = [this](QObject*) {
+    m_ui->noticeList->OnClick = [this](QObject*) {
         platform::guarded([this] { previewClickedTextFile(); });
     };
-    noticeList->OnDblClick = [this](QObject*) {
+    m_ui->noticeList->OnDblClick = [this](QObject*) {
         platform::guarded([this] { previewFocusedFile(); });
     };
 
@@ -349,7 +324,7 @@ void MainWindow::onFocusChanged(QWidget* previous, QWidget* current)
 void MainWindow::prepareWindow()
 {
     m_ui->stationGrid->hide();
-    folderTree->hide();
+    m_ui->folderTree->hide();
     m_ui->stationGrid->prepare();
     showSelectionCount();
     readFolderSettings();
@@ -377,7 +352,7 @@ void MainWindow::readFolderSettings()
         m_gate->setPassword(settings->password);
         // A path that is not absolute names no folder of the tree ("." is written for none).
         if (!settings->localFolder.isEmpty() && QDir::isAbsolutePath(settings->localFolder))
-            folderTree->setDirectory(settings->localFolder);
+            m_ui->folderTree->setDirectory(settings->localFolder);
         if (!settings->remoteFolder.isEmpty())
             m_ui->remoteFolderEdit->setText(settings->remoteFolder);
     }
@@ -504,15 +479,15 @@ void MainWindow::leaveStationGrid()
 void MainWindow::showChosenFolder()
 {
     // A folder whose path holds a line break cannot be stored: the one before stays.
-    if (!isOneLine(folderTree->Directory())) {
+    if (!isOneLine(m_ui->folderTree->Directory())) {
         m_ui->logPane->addLine(lineBreakRefusedMessage(), true);
         const QString before = m_ui->noticeFolderLabel->text();
         if (!before.isEmpty() && isOneLine(before))
-            folderTree->setDirectory(before);
+            m_ui->folderTree->setDirectory(before);
         return;
     }
-    m_ui->noticeFolderLabel->setText(folderTree->Directory());
-    m_ui->settingsFolderLabel->setText(folderTree->Directory());
+    m_ui->noticeFolderLabel->setText(m_ui->folderTree->Directory());
+    m_ui->settingsFolderLabel->setText(m_ui->folderTree->Directory());
     // Until a folder is chosen, the blank label says where that is done.
     m_ui->noFolderHint->setVisible(m_ui->noticeFolderLabel->text().isEmpty());
 }
@@ -524,7 +499,7 @@ void MainWindow::showPasswordPrompt()
 
 void MainWindow::showFolderTree()
 {
-    showSettingsView(folderTree);
+    showSettingsView(m_ui->folderTree);
 }
 
 void MainWindow::showStationGrid()
@@ -535,7 +510,7 @@ void MainWindow::showStationGrid()
 void MainWindow::showSettingsView(QWidget* view)
 {
     m_gate->showPrompt(view == nullptr);
-    folderTree->setVisible(view == folderTree);
+    m_ui->folderTree->setVisible(view == m_ui->folderTree);
     m_ui->stationGrid->setVisible(view == m_ui->stationGrid);
     // Set like the grid, on an unlocked page only.
     m_ui->parallelStationsBox->setEnabled(m_ui->stationSettingsButton->isEnabled());
@@ -545,32 +520,32 @@ void MainWindow::showNoticePage()
 {
     m_notices->setMask(m_ui->textFilesButton->isChecked() ? QStringLiteral("*.txt")
                                                           : QStringLiteral("*.*"));
-    const QString folder = folderTree->Directory();
+    const QString folder = m_ui->folderTree->Directory();
     m_notices->showFolder(folder != noFolder ? folder : QString());
 }
 
 void MainWindow::showTextFilesOnly()
 {
     m_notices->setMask(QStringLiteral("*.txt"));
-    noticeList->Refresh();
+    m_ui->noticeList->Refresh();
 }
 
 void MainWindow::showAllFiles()
 {
     m_notices->setMask(QStringLiteral("*.*"));
-    noticeList->Refresh();
+    m_ui->noticeList->Refresh();
 }
 
 void MainWindow::previewClickedTextFile()
 {
-    if (const QString path = noticeList->FileName(); isTextNotice(path))
+    if (const QString path = m_ui->noticeList->FileName(); isTextNotice(path))
         previewFile(path);
 }
 
 void MainWindow::previewFocusedFile()
 {
     // A double click that left no file focused and selected has nothing to show.
-    if (const QString path = noticeList->FileName(); !path.isEmpty())
+    if (const QString path = m_ui->noticeList->FileName(); !path.isEmpty())
         previewFile(path);
 }
 
@@ -625,7 +600,7 @@ void MainWindow::sendNotices()
     // The run took its own copy of stations and folders: they stay as they are until its end.
     m_ui->sendButton->setEnabled(false);
     m_ui->stationGrid->setEnabled(false);
-    folderTree->setEnabled(false);
+    m_ui->folderTree->setEnabled(false);
 
     if (m_ui->remoteFolderEdit->text().isEmpty())
         m_ui->remoteFolderEdit->setText(QStringLiteral("."));
@@ -649,7 +624,7 @@ void MainWindow::endRun()
     m_runView->endRun();
     m_ui->sendButton->setEnabled(true);
     m_ui->stationGrid->setEnabled(true);
-    folderTree->setEnabled(true);
+    m_ui->folderTree->setEnabled(true);
     if (m_closeAfterRun) {
         QTimer::singleShot(0, this, &QWidget::close);
         return;

@@ -14,10 +14,6 @@
 #include <memory>
 
 class QMessageBox;
-class CommandLabel;
-class FolderTree;
-class FileListView;
-class DecoratedLabel;
 class FtpClient;
 class NoticeList;
 class RunCoordinator;
@@ -97,16 +93,10 @@ private:
     void saveWindowSize() const;
     void previewFile(const QString& path);
 
-    // Components placed where the window description holds their placeholders.
+    // The run view, the window's settings of its generic controls, the helpers over the form.
     void placeComponents();
 
     std::unique_ptr<Ui::MainWindow> m_ui;
-    FileListView* noticeList = nullptr;
-    FolderTree* folderTree = nullptr;
-    DecoratedLabel* homePageCaption = nullptr;
-    DecoratedLabel* mailCaption = nullptr;
-    CommandLabel* homePageLink = nullptr;
-    CommandLabel* mailLink = nullptr;
     FtpClient* ftpClient = nullptr;
 
     QMetaObject::Connection m_focusConnection;

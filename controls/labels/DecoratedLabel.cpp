@@ -18,21 +18,20 @@ DecoratedLabel::DecoratedLabel(QWidget* parent)
     m_frame.setFrameStyle(FrameStyle::frameNone);
 }
 
-DecoratedLabel::~DecoratedLabel()
+void DecoratedLabel::replaceBackground(BackgroundRole& role, LabelBackground* background)
 {
-    if (m_fontBackground)
-        m_fontBackground->RemoveClient(this);
-    if (m_background)
-        m_background->RemoveClient(this);
-}
-
-void DecoratedLabel::replaceBackground(LabelBackground*& role, LabelBackground* background)
-{
-    if (role)
-        role->RemoveClient(this);
-    if (background)
-        background->AddClient(this);
-    role = background;
+    disconnect(role.changed);
+    disconnect(role.destroyed);
+    role = {background, {}, {}};
+    if (background) {
+        // Both connections end with the label, so a label gone is no longer told anything.
+        role.changed =
+            connect(background, &LabelBackground::changed, this, qOverload<>(&QWidget::update));
+        role.destroyed = connect(background, &QObject::destroyed, this, [this, &role] {
+            role = {};
+            update();
+        });
+    }
     update();
 }
 
@@ -44,21 +43,6 @@ void DecoratedLabel::setBackground(LabelBackground* background)
 void DecoratedLabel::setFontBackground(LabelBackground* background)
 {
     replaceBackground(m_fontBackground, background);
-}
-
-void DecoratedLabel::Notification(LabelBackground* removed)
-{
-    // No RemoveClient here: the background empties its own list before it tells its clients.
-    if (removed == nullptr)
-        return;
-    if (m_background == removed) {
-        m_background = nullptr;
-        update();
-    }
-    if (m_fontBackground == removed) {
-        m_fontBackground = nullptr;
-        update();
-    }
 }
 
 QRect DecoratedLabel::textRect() const
@@ -75,14 +59,13 @@ void DecoratedLabel::Paint(labels::LabelCanvas& canvas) const
     const int h = height();
     if (!Transparent()) {
         canvas.fillRect(QRect(0, 0, w, h), groundColor(canvas));
-        if (m_background)
-            m_background->PaintBackground(canvas, w, h, true);
+        if (const LabelBackground* background = m_background.background)
+            background->PaintBackground(canvas, w, h, true);
     }
     const unsigned flags = captionFlags();
     const QRect r = textRect();
-    if (m_fontBackground)
-        m_fontBackground->DrawTextFilled(m_font3D, font(), FontColor(), flags, Caption(), r,
-                                         canvas);
+    if (const LabelBackground* letters = m_fontBackground.background)
+        letters->DrawTextFilled(m_font3D, font(), FontColor(), flags, Caption(), r, canvas);
     else
         m_font3D.DrawText3D(font(), FontColor(), canvas, isEnabled(), flags, Caption(), r);
     m_frame.DrawFrame(canvas, QRect(0, 0, w, h));

@@ -17,7 +17,6 @@ class DecoratedLabel : public CustomLabel {
 public:
     using base = CustomLabel;
     explicit DecoratedLabel(QWidget* parent = nullptr);
-    ~DecoratedLabel() override;
     Q_DISABLE_COPY_MOVE(DecoratedLabel)
 
     Font3D& font3D() { return m_font3D; }
@@ -27,15 +26,10 @@ public:
     const LabelFrame& Frame() const { return m_frame; }
     void setFrame(const LabelFrame& settings) { m_frame.assign(settings); }
 
-    LabelBackground* Background() const { return m_background; }
+    LabelBackground* Background() const { return m_background.background; }
     void setBackground(LabelBackground* background);
-    LabelBackground* FontBackground() const { return m_fontBackground; }
+    LabelBackground* FontBackground() const { return m_fontBackground.background; }
     void setFontBackground(LabelBackground* background);
-
-    // A component is going away: drop every reference to it.
-    void Notification(LabelBackground* removed);
-    // Schedules a repaint.
-    void Invalidate() { update(); }
 
     // Where the caption goes: inside the frame, one frame width in from top and bottom.
     QRect textRect() const;
@@ -61,12 +55,19 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-    void replaceBackground(LabelBackground*& role, LabelBackground* background);
+    // A background in one role (behind the label or in its letters) and the label's
+    // connections to it; the label repaints once per role on each change.
+    struct BackgroundRole {
+        LabelBackground* background = nullptr;
+        QMetaObject::Connection changed;
+        QMetaObject::Connection destroyed;
+    };
+    void replaceBackground(BackgroundRole& role, LabelBackground* background);
 
     bool m_clicked = false;
     bool m_paintFailed = false;
     Font3D m_font3D;
     LabelFrame m_frame;
-    LabelBackground* m_background = nullptr;
-    LabelBackground* m_fontBackground = nullptr;
+    BackgroundRole m_background;
+    BackgroundRole m_fontBackground;
 };

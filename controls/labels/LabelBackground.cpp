@@ -1,7 +1,6 @@
 // Gradient, texture, hatch brush and the shared background of the decorated labels.
 #include "controls/labels/LabelBackground.h"
 
-#include "controls/labels/DecoratedLabel.h"
 #include "controls/labels/color.h"
 
 #include <QPainter>
@@ -438,9 +437,9 @@ QImage BrushFill::patternOnWhite(const LabelCanvas& dc, int W, int H) const
 LabelBackground::LabelBackground(QObject* owner)
     : QObject(owner)
 {
-    m_texture.OnChange = [this] { NotifyClients(); };
-    m_gradient.OnChange = [this] { NotifyClients(); };
-    m_brushFill.OnChange = [this] { NotifyClients(); };
+    m_texture.OnChange = [this] { announceChange(); };
+    m_gradient.OnChange = [this] { announceChange(); };
+    m_brushFill.OnChange = [this] { announceChange(); };
 }
 
 LabelBackground::~LabelBackground()
@@ -448,38 +447,23 @@ LabelBackground::~LabelBackground()
     m_texture.OnChange = nullptr;
     m_gradient.OnChange = nullptr;
     m_brushFill.OnChange = nullptr;
-    const QList<DecoratedLabel*> clients = std::exchange(m_clients, {});
-    for (DecoratedLabel* label : clients)
-        label->Notification(this);
 }
 
 void LabelBackground::setSolidColor(ColorCode color)
 {
     m_solidColor = color;
-    NotifyClients();
+    announceChange();
 }
 
 void LabelBackground::setBackgroundStyle(BackStyle style)
 {
     m_backgroundStyle = style;
-    NotifyClients();
+    announceChange();
 }
 
-void LabelBackground::AddClient(DecoratedLabel* label)
+void LabelBackground::announceChange()
 {
-    m_clients.append(label);
-}
-
-void LabelBackground::RemoveClient(DecoratedLabel* label)
-{
-    m_clients.removeOne(label);
-}
-
-void LabelBackground::NotifyClients()
-{
-    const QList<DecoratedLabel*> clients = m_clients;
-    for (DecoratedLabel* label : clients)
-        label->Invalidate();
+    emit changed();
     if (OnChanged)
         OnChanged(this);
 }

@@ -8,14 +8,11 @@
 
 #include <QFont>
 #include <QImage>
-#include <QList>
 #include <QObject>
 #include <QStringList>
 
 #include <cstdint>
 #include <functional>
-
-class DecoratedLabel;
 
 enum class FillStyle : std::uint8_t {
     Circle,
@@ -132,8 +129,11 @@ enum class BackStyle : std::uint8_t {
     bBrushFillSolidColor,
 };
 
-// A non-visual component; labels reference it and are repainted whenever it changes.
+// A non-visual component; labels reference it and repaint on its changed() signal. Its
+// destruction is QObject::destroyed, after which no label keeps it.
 class LabelBackground : public QObject {
+    Q_OBJECT
+
 public:
     explicit LabelBackground(QObject* owner = nullptr);
     ~LabelBackground() override;
@@ -154,15 +154,8 @@ public:
     QString About() const { return m_about; }
     void setAbout(const QString& about) { m_about = about; }
 
+    // Fired after changed().
     std::function<void(LabelBackground* sender)> OnChanged;
-
-    // Labels that reference this background, once per role, in the order they came.
-    const QList<DecoratedLabel*>& Clients() const { return m_clients; }
-    void AddClient(DecoratedLabel* label);
-    // Removes one entry of the label.
-    void RemoveClient(DecoratedLabel* label);
-    // Repaints every client, then fires OnChanged.
-    void NotifyClients();
 
     void PaintBackground(labels::LabelCanvas& dc, int W, int H, bool forward) const;
     // Draws the caption with its letters filled by this background onto `canvas`.
@@ -170,12 +163,17 @@ public:
                         unsigned flags, const QString& text, const QRect& rect,
                         labels::LabelCanvas& canvas) const;
 
+signals:
+    // Any setting changed: what is painted with this background is painted anew.
+    void changed();
+
 private:
+    // Emits changed(), then fires OnChanged.
+    void announceChange();
     void fillLettersWithBackground(const Font3D& f3d, const QFont& font, QRgb fontColor,
                                    unsigned flags, const QString& text, const QRect& rect,
                                    labels::LabelCanvas& work) const;
 
-    QList<DecoratedLabel*> m_clients;
     QString m_about;
     platform::ColorCode m_solidColor = platform::clBtnFace;
     Texture m_texture;

@@ -1,12 +1,10 @@
 // The folder tree on temporary volumes: lazy reading, Directory, hidden folders, Network.
 #include "controls/explorer/FolderTree.h"
-#include "controls/explorer/MainWindowExplorer.h"
 #include "platform/application.h"
 #include "platform/exception.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/ScopedVariable.h"
 #include "tests/support/TempTree.h"
-#include "tests/support/UserFolders.h"
 
 #include <QApplication>
 #include <QDir>
@@ -385,27 +383,4 @@ TEST_F(ExplorerTree, AFindDirectoryHandlerSuppliesTheEntries)
     // Only folders count, never "." and "..", nor hidden ones; sorted without regard to case.
     EXPECT_EQ(texts(top("empty")), QStringList({"Alpha", "zeta"}));
     EXPECT_EQ(FolderTree::NodePath(child(top("empty"), "zeta")), disk.path("empty/zeta/"));
-}
-
-TEST_F(ExplorerTree, MainWindowTreeStartsWithTheStoredSettings)
-{
-    const testsupport::UserFolders user;
-    QDir().mkpath(user.home() + "/Documents");
-    std::unique_ptr<FolderTree> window(createFolderTree(nullptr));
-    EXPECT_EQ(window->objectName(), "folderTree");
-    EXPECT_EQ(window->geometry(), QRect(12, 16, 249, 217));
-    EXPECT_EQ(window->Directory(), "nil");
-    EXPECT_TRUE(window->Network());
-    EXPECT_FALSE(window->FastLoad());
-    ASSERT_GT(window->topLevelItemCount(), 0);
-    EXPECT_EQ(FolderTree::NodePath(window->topLevelItem(0)), "/");
-
-    // Opened at the home folder, which is shown but not chosen.
-    const QTreeWidgetItem* home = window->currentItem();
-    ASSERT_NE(home, nullptr);
-    EXPECT_EQ(FolderTree::NodePath(home), user.home() + "/");
-    EXPECT_TRUE(window->selectedItems().isEmpty());
-    EXPECT_TRUE(home->parent()->isExpanded());
-    ASSERT_EQ(home->childCount(), 1) << "its folders are read";
-    EXPECT_EQ(FolderTree::NodePath(home->child(0)), user.home() + "/Documents/");
 }

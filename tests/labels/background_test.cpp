@@ -1,4 +1,4 @@
-// The shared background: hatch brushes, textures, letter filling and its client labels.
+// The shared background: hatch brushes, textures, letter filling and the labels that follow it.
 #include "LabelFixtures.h"
 #include "controls/labels/DecoratedLabel.h"
 #include "controls/labels/LabelBackground.h"
@@ -6,10 +6,13 @@
 #include "platform/exception.h"
 
 #include <QEvent>
+#include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 using namespace testing_labels;
 
@@ -21,6 +24,11 @@ QImage paint(const LabelBackground& background, int w, int h)
         background.PaintBackground(canvas, w, h, true);
     });
 }
+
+// Labels follow a background through its changed() signal: one connection per label and role.
+struct CountedBackground : LabelBackground {
+    int listeners() const { return receivers(SIGNAL(changed())); }
+};
 
 struct PaintCounter : QObject {
     int paints = 0;
@@ -193,11 +201,11 @@ TEST(LabelBackground, BackgroundBehindTheLabelAndABadColourLineStopsThePaint)
     EXPECT_EQ(reported, QStringList{QStringLiteral("'clBlau' is not a valid integer value.")});
 }
 
-TEST(LabelBackground, ClientsRepaintOnEveryChangeAndLoseTheBackgroundWhenItGoes)
+TEST(LabelBackground, LabelsRepaintOnEveryChangeAndLoseTheBackgroundWhenItGoes)
 {
     QWidget form;
     form.resize(200, 100);
-    auto background = std::make_unique<LabelBackground>();
+    auto background = std::make_unique<CountedBackground>();
     background->setBackgroundStyle(BackStyle::bSolidcolor);
     auto* first = new DecoratedLabel(&form);
     auto* second = new DecoratedLabel(&form);
@@ -206,11 +214,16 @@ TEST(LabelBackground, ClientsRepaintOnEveryChangeAndLoseTheBackgroundWhenItGoes)
     first->setBackground(background.get());
     second->setBackground(background.get());
     second->setFontBackground(background.get());
-    EXPECT_EQ(background->Clients(), (QList<DecoratedLabel*>{first, second, second}));
+    EXPECT_EQ(background->listeners(), 3);
     second->setFontBackground(nullptr);
-    EXPECT_EQ(background->Clients(), (QList<DecoratedLabel*>{first, second}));
+    EXPECT_EQ(background->listeners(), 2);
+    // Set again in the same role, a label still follows it once.
+    first->setBackground(background.get());
+    EXPECT_EQ(background->listeners(), 2);
     second->setFontBackground(background.get());
 
+    // Listening itself, the spy goes before the labels are counted again.
+    auto announced = std::make_unique<QSignalSpy>(background.get(), &LabelBackground::changed);
     int changed = 0;
     background->OnChanged = [&](LabelBackground* sender) {
         changed += sender == background.get() ? 1 : 0;
@@ -225,14 +238,18 @@ TEST(LabelBackground, ClientsRepaintOnEveryChangeAndLoseTheBackgroundWhenItGoes)
     background->brushFill().setBrushColor(platform::clRed);
     background->setSolidColor(platform::clNavy);
     EXPECT_EQ(changed, 4);
+    EXPECT_EQ(announced->count(), 4);
+    announced.reset();
     EXPECT_TRUE(QTest::qWaitFor([&] { return firstPaints.paints > 0 && secondPaints.paints > 0; }));
     EXPECT_EQ(colorsOf(first->grab().toImage()), QSet<QRgb>{0x000080}); // clNavy
 
-    // A client going away leaves the list.
+    // A label going away is no longer told.
     auto* third = new DecoratedLabel(&form);
     third->setFontBackground(background.get());
+    EXPECT_EQ(background->listeners(), 4);
     delete third;
-    EXPECT_EQ(background->Clients(), (QList<DecoratedLabel*>{first, second, second}));
+    EXPECT_EQ(background->listeners(), 3);
+    background->setSolidColor(platform::clNavy);
 
     background.reset();
     EXPECT_EQ(first->Background(), nullptr);
