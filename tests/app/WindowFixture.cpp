@@ -127,9 +127,9 @@ QComboBox* WindowTest::shownChoiceList()
 {
     QComboBox* list = nullptr;
     // A click on the current cell opens its list only after the double-click time.
-    EXPECT_TRUE(testsupport::waitFor(
-        [&list] { return (list = qobject_cast<QComboBox*>(QApplication::focusWidget())); }))
-        << "a choice list opens";
+    EXPECT_TRUE(testsupport::waitFor([&list] {
+        return (list = qobject_cast<QComboBox*>(QApplication::focusWidget()));
+    })) << "a choice list opens";
     return list;
 }
 

@@ -321,7 +321,8 @@ TEST_F(WindowTest, ClosingWithTheFocusInTheGridKeepsItsEdits)
     openGrid();
     typeRow(1, {"last", "127.0.0.9"});
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_X, Qt::AltModifier);
-    ASSERT_TRUE(testsupport::waitFor([&] { return !m_form->isVisible(); })) << "Alt+X closes the dialog";
+    ASSERT_TRUE(testsupport::waitFor([&] { return !m_form->isVisible(); }))
+        << "Alt+X closes the dialog";
     EXPECT_EQ(readSettings("Addf.cfg"), hostRecord("last", "127.0.0.9", "", ""));
     EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\n.\r\n\r\n"));
 

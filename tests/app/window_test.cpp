@@ -161,7 +161,8 @@ TEST_F(WindowTest, AltXAndTheCloseBoxBothWriteTheFolderFile)
 {
     MainWindow& form = open();
     QTest::keyClick(&form, Qt::Key_X, Qt::AltModifier);
-    ASSERT_TRUE(testsupport::waitFor([&form] { return !form.isVisible(); })) << "Alt+X closes the window";
+    ASSERT_TRUE(testsupport::waitFor([&form] { return !form.isVisible(); }))
+        << "Alt+X closes the window";
     EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\n.\r\n\r\n"));
     destroy();
     EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\n.\r\n\r\n")) << "written once, unchanged";

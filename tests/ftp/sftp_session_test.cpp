@@ -6,8 +6,8 @@
 #include "tests/support/FtpServerProcess.h"
 #include "tests/support/ScopedVariable.h"
 #include "tests/support/SshServerProcess.h"
-#include "tests/support/WorkerThreads.h"
 #include "tests/support/WaitFor.h"
+#include "tests/support/WorkerThreads.h"
 
 #include <QDir>
 #include <QElapsedTimer>
