@@ -3,6 +3,7 @@
 
 #include "platform/codepage.h"
 #include "platform/files.h"
+#include "tests/support/WaitFor.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -65,7 +66,8 @@ void WindowTest::clickTab(int index)
     auto* pages = child<QTabWidget>("pages");
     QTabBar* bar = pages->tabBar();
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
-    QTRY_COMPARE(pages->currentIndex(), index);
+    EXPECT_TRUE(testsupport::waitFor([pages, index] { return pages->currentIndex() == index; }))
+        << "page " << index << " shown";
 }
 
 void WindowTest::unlock(const QString& password)
@@ -125,8 +127,9 @@ QComboBox* WindowTest::shownChoiceList()
 {
     QComboBox* list = nullptr;
     // A click on the current cell opens its list only after the double-click time.
-    (void)QTest::qWaitFor(
-        [&list] { return (list = qobject_cast<QComboBox*>(QApplication::focusWidget())); });
+    EXPECT_TRUE(testsupport::waitFor([&list] {
+        return (list = qobject_cast<QComboBox*>(QApplication::focusWidget()));
+    })) << "a choice list opens";
     return list;
 }
 

@@ -4,6 +4,7 @@
 
 #include "app/StationFile.h"
 #include "app/StationSettings.h"
+#include "tests/support/WaitFor.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -45,12 +46,12 @@ protected:
     QMenu* openMenu() const
     {
         QMenu* menu = nullptr;
-        (void)QTest::qWaitFor([&] {
+        EXPECT_TRUE(testsupport::waitFor([&] {
             for (QMenu* open : grid()->findChildren<QMenu*>())
                 if (open->isVisible())
                     menu = open;
             return menu != nullptr;
-        });
+        })) << "the grid's menu opens";
         return menu;
     }
 
@@ -74,12 +75,12 @@ protected:
     QMessageBox* question() const
     {
         QMessageBox* box = nullptr;
-        (void)QTest::qWaitFor([&] {
+        EXPECT_TRUE(testsupport::waitFor([&] {
             for (QMessageBox* open : m_form->findChildren<QMessageBox*>())
                 if (open->isVisible())
                     box = open;
             return box != nullptr;
-        });
+        })) << "a question opens";
         return box;
     }
 };

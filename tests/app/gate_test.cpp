@@ -3,6 +3,7 @@
 
 #include "app/PasswordDialog.h"
 #include "platform/codepage.h"
+#include "tests/support/WaitFor.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -204,7 +205,9 @@ TEST_F(GateTest, NewPasswordIsTypedTwiceAndOnlyTwoEqualStorableTextsChangeIt)
     for (const Row& row : refused)
         EXPECT_EQ(changePassword(row.first, row.second), row.refusal) << row.first.toStdString();
     EXPECT_EQ(changePassword("same", "same", QDialogButtonBox::Cancel), QString());
-    QTRY_VERIFY(m_form->findChild<PasswordDialog*>() == nullptr);
+    ASSERT_TRUE(testsupport::waitFor([&] {
+        return m_form->findChild<PasswordDialog*>() == nullptr;
+    })) << "the canceled dialog is gone";
     destroy();
     EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\n.\r\nold pw\r\n"))
         << "a refused or canceled change keeps the password";

@@ -4,6 +4,7 @@
 #include "controls/explorer/FileListView.h"
 #include "platform/codepage.h"
 #include "tests/support/TempTree.h"
+#include "tests/support/WaitFor.h"
 
 #include <QDir>
 #include <QFile>
@@ -149,21 +150,26 @@ TEST_F(NoticePageTest, TheListFollowsTheFolderAndKeepsTheSelectionOfFilesThatRem
     click("b-utf8.txt");
     click("NOTICE.TXT", Qt::ControlModifier);
     m_notices.addFile("new.txt", "x");
-    QTRY_VERIFY_WITH_TIMEOUT(m_view->Items().contains("new.txt"), 1000);
+    ASSERT_TRUE(testsupport::waitFor([&] { return m_view->Items().contains("new.txt"); }))
+        << "new.txt listed";
     EXPECT_EQ(table(), (QStringList{"b-utf8.txt", "NOTICE.TXT"}));
 
     // A renamed file is another file: listed, not selected.
     ASSERT_TRUE(QFile::rename(m_notices.path("b-utf8.txt"), m_notices.path("c.txt")));
-    QTRY_VERIFY_WITH_TIMEOUT(m_view->Items().contains("c.txt"), 1000);
+    ASSERT_TRUE(testsupport::waitFor([&] { return m_view->Items().contains("c.txt"); }))
+        << "c.txt listed";
     EXPECT_EQ(m_view->Items(), (QStringList{"c.txt", "new.txt", "NOTICE.TXT"}));
     EXPECT_EQ(table(), QStringList{"NOTICE.TXT"});
     QFile::remove(m_notices.path("NOTICE.TXT"));
-    QTRY_COMPARE_WITH_TIMEOUT(m_view->Items(), (QStringList{"c.txt", "new.txt"}), 1000);
+    ASSERT_TRUE(testsupport::waitFor([&] {
+        return m_view->Items() == QStringList{"c.txt", "new.txt"};
+    })) << m_view->Items().join('|').toStdString();
     EXPECT_TRUE(table().isEmpty());
 
     // A folder that is gone lists nothing.
     QDir(m_notices.path()).removeRecursively();
-    QTRY_COMPARE_WITH_TIMEOUT(m_view->count(), 0, 1000);
+    ASSERT_TRUE(testsupport::waitFor([&] { return m_view->count() == 0; }))
+        << "a gone folder lists nothing";
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
 
@@ -177,7 +183,8 @@ TEST_F(NoticePageTest, UnreadableOrHugeNoticeIsReportedAndThePaneStaysEmpty)
     // Beyond the pane's capacity: the box comes during the press, and the release it
     // swallows must not leave the highlight and the table apart.
     m_notices.addFile("zz-huge.txt", QByteArray(4 * 1024 * 1024 + 1, 'x'));
-    QTRY_VERIFY_WITH_TIMEOUT(m_view->Items().contains("zz-huge.txt"), 1000);
+    ASSERT_TRUE(testsupport::waitFor([&] { return m_view->Items().contains("zz-huge.txt"); }))
+        << "zz-huge.txt listed";
     click("b-utf8.txt");
     m_memo->setPlainText("before");
     const QPoint huge = m_view->visualItemRect(item("zz-huge.txt")).center();
@@ -251,6 +258,7 @@ TEST_F(WindowTest, EmptyNoticeListAndBlankFolderSayWhereTheFolderIsChosen)
     QTest::mouseClick(child<QRadioButton>("textFilesButton"), Qt::LeftButton);
     EXPECT_TRUE(listHint->isVisible());
     notices.addFile("notice.txt", "x");
-    QTRY_VERIFY(!listHint->isVisible());
+    ASSERT_TRUE(testsupport::waitFor([listHint] { return !listHint->isVisible(); }))
+        << "the hint goes with a file";
     EXPECT_TRUE(m_errors.isEmpty());
 }

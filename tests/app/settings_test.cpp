@@ -5,6 +5,7 @@
 #include "app/StationSettings.h"
 #include "controls/explorer/FolderTree.h"
 #include "platform/codepage.h"
+#include "tests/support/WaitFor.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -320,7 +321,8 @@ TEST_F(WindowTest, ClosingWithTheFocusInTheGridKeepsItsEdits)
     openGrid();
     typeRow(1, {"last", "127.0.0.9"});
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_X, Qt::AltModifier);
-    QTRY_VERIFY(!m_form->isVisible());
+    ASSERT_TRUE(testsupport::waitFor([&] { return !m_form->isVisible(); }))
+        << "Alt+X closes the dialog";
     EXPECT_EQ(readSettings("Addf.cfg"), hostRecord("last", "127.0.0.9", "", ""));
     EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\n.\r\n\r\n"));
 

@@ -3,6 +3,7 @@
 
 #include "app/LogPane.h"
 #include "app/StationGrid.h"
+#include "tests/support/WaitFor.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -160,7 +161,8 @@ TEST_F(WindowTest, AltXAndTheCloseBoxBothWriteTheFolderFile)
 {
     MainWindow& form = open();
     QTest::keyClick(&form, Qt::Key_X, Qt::AltModifier);
-    QTRY_VERIFY(!form.isVisible());
+    ASSERT_TRUE(testsupport::waitFor([&form] { return !form.isVisible(); }))
+        << "Alt+X closes the window";
     EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\n.\r\n\r\n"));
     destroy();
     EXPECT_EQ(readSettings("Dirt.cfg"), QByteArray(".\r\n.\r\n\r\n")) << "written once, unchanged";

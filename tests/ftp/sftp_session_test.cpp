@@ -6,6 +6,7 @@
 #include "tests/support/FtpServerProcess.h"
 #include "tests/support/ScopedVariable.h"
 #include "tests/support/SshServerProcess.h"
+#include "tests/support/WaitFor.h"
 #include "tests/support/WorkerThreads.h"
 
 #include <QDir>
@@ -290,7 +291,9 @@ TEST_P(SftpLogin, ARefusalNamesWhatTheServerOffersAfterOneAttempt)
     const QString message = failureOf<ServerRefusal>([&] { session.open(settings); });
     EXPECT_EQ(message, QString::fromUtf8(row.message).replace("%1", server.user()));
     EXPECT_FALSE(session.isOpen());
-    QThread::msleep(100); // sshd logs after it answered
+    // sshd logs after it answered.
+    EXPECT_TRUE(testsupport::waitFor(
+        [&] { return server.log().count("Failed password") >= row.passwordsTried; }));
     EXPECT_EQ(server.log().count("Failed password"), row.passwordsTried)
         << server.log().toStdString();
 }
@@ -401,7 +404,7 @@ TEST(SftpStop, AbortCutsTheFileAtOnceAndStopWaitingEndsAfterIt)
         EXPECT_EQ(session.lastUpload().sent, 3 << 20);
         EXPECT_EQ(session.lastUpload().verification, Verification::NotChecked);
     }
-    QThread::msleep(100);
+    QThread::msleep(100); // time for a rename the client should not have sent
     const QStringList left = QDir(server.rootPath()).entryList(QDir::Files);
     EXPECT_FALSE(left.contains("big.bin") || left.contains("small.bin")) << left.join(' ').toStdString();
 }

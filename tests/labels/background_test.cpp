@@ -195,7 +195,7 @@ TEST(LabelBackground, BackgroundBehindTheLabelAndABadColourLineStopsThePaint)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(label.get()));
     for (int i = 0; i < 2; ++i) {
         label->repaint();
-        QTest::qWait(20);
+        QTest::qWait(20); // time for a second report that must not come
     }
     platform::setErrorBoxHook(previous);
     EXPECT_EQ(reported, QStringList{QStringLiteral("'clBlau' is not a valid integer value.")});

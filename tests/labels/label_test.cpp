@@ -241,6 +241,6 @@ TEST(DecoratedLabel, AltAndTheUnderlinedLetterFocusTheFocusControl)
     label->setShowAccelChar(false);
     first->setFocus();
     QTest::keyClick(&form, Qt::Key_N, Qt::AltModifier);
-    QTest::qWait(50);
+    QTest::qWait(50); // time for a focus change that must not come
     EXPECT_TRUE(first->hasFocus());
 }

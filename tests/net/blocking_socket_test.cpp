@@ -7,6 +7,7 @@
 #include "platform/exception.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/ScriptedFtpPeer.h"
+#include "tests/support/WaitFor.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -110,11 +111,7 @@ QByteArray connectAndReadLine(BlockingSocket& sock, const QByteArray& line)
     return sock.ReadLn();
 }
 
-// Dispatches messages until the condition holds or two seconds passed.
-bool waitFor(const std::function<bool()>& condition)
-{
-    return QTest::qWaitFor(condition, 2000);
-}
+using testsupport::waitFor;
 
 // Removes the error injector at the end of a test, whatever happens.
 struct InjectorReset {

@@ -109,7 +109,7 @@ TEST(MessageWindows, TimersDeliverMessage275UntilKilled)
     EXPECT_FALSE(KillTimer(window, 1));
     processMessages();
     delivered.clear();
-    QTest::qWait(60);
+    QTest::qWait(60); // time for a tick that must not come
     EXPECT_TRUE(delivered.isEmpty());
 
     setTimerRefusedForTesting(true);

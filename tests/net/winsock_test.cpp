@@ -2,6 +2,7 @@
 #include "net/compat/winsock.h"
 
 #include "net/compat/messages.h"
+#include "tests/support/WaitFor.h"
 
 #include <QTest>
 
@@ -43,7 +44,7 @@ LRESULT noticeProc(HWND, quint32 message, WPARAM wParam, LPARAM lParam)
 
 bool waitForNotices(std::size_t count)
 {
-    return QTest::qWaitFor([count] { return notices.size() >= count; }, 2000);
+    return testsupport::waitFor([count] { return notices.size() >= count; });
 }
 
 std::vector<quint16> eventsOf(SOCKET s)
