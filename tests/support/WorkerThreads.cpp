@@ -46,7 +46,10 @@ void runOnWorkerThreads(int count, const std::function<void(int index)>& session
         threads.back()->start();
     }
     std::unique_lock lock(mutex);
-    if (!ended.wait_for(lock, std::chrono::milliseconds(limitMs), [&] { return running == 0; }))
+    // Against the system clock: libstdc++ then waits in pthread_cond_timedwait, which
+    // ThreadSanitizer follows (a steady-clock wait uses pthread_cond_clockwait, which it does not).
+    const auto deadline = std::chrono::system_clock::now() + std::chrono::milliseconds(limitMs);
+    if (!ended.wait_until(lock, deadline, [&] { return running == 0; }))
         qFatal("Sessions on worker threads still running after %d ms", limitMs);
     lock.unlock();
     for (const auto& thread : threads)
