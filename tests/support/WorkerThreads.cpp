@@ -3,6 +3,7 @@
 
 #include "platform/exception.h"
 
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
@@ -10,19 +11,18 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace testsupport {
 
 void runOnWorkerThreads(int count, const std::function<void(int index)>& session, int limitMs)
 {
-    // The end of each session is told through the standard library, whose hand-over
+    // The end of each session is told under a standard mutex, whose hand-over
     // ThreadSanitizer sees (Qt's own waits it cannot).
     std::mutex mutex;
-    std::condition_variable ended;
     int running = count;
     std::vector<std::unique_ptr<QThread>> threads;
     for (int index = 0; index < count; ++index) {
@@ -41,17 +41,22 @@ void runOnWorkerThreads(int count, const std::function<void(int index)>& session
             loop.exec(); // the session starts from the thread's own event loop
             const std::lock_guard lock(mutex);
             --running;
-            ended.notify_all();
         }));
         threads.back()->start();
     }
-    std::unique_lock lock(mutex);
-    // Against the system clock: libstdc++ then waits in pthread_cond_timedwait, which
-    // ThreadSanitizer follows (a steady-clock wait uses pthread_cond_clockwait, which it does not).
-    const auto deadline = std::chrono::system_clock::now() + std::chrono::milliseconds(limitMs);
-    if (!ended.wait_until(lock, deadline, [&] { return running == 0; }))
-        qFatal("Sessions on worker threads still running after %d ms", limitMs);
-    lock.unlock();
+    // Polled under the mutex: ThreadSanitizer does not follow libstdc++'s timed condition
+    // waits (pthread_cond_clockwait), and would take the hand-over for a race.
+    const QDeadlineTimer deadline(limitMs);
+    for (;;) {
+        {
+            const std::lock_guard lock(mutex);
+            if (running == 0)
+                break;
+        }
+        if (deadline.hasExpired())
+            qFatal("Sessions on worker threads still running after %d ms", limitMs);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     for (const auto& thread : threads)
         thread->wait();
 }
