@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -20,10 +20,9 @@ namespace testsupport {
 
 void runOnWorkerThreads(int count, const std::function<void(int index)>& session, int limitMs)
 {
-    // The end of each session is told under a standard mutex, whose hand-over
-    // ThreadSanitizer sees (Qt's own waits it cannot).
-    std::mutex mutex;
-    int running = count;
+    // The end of each session is told through an atomic count, whose hand-over
+    // ThreadSanitizer sees (Qt's own waits and libstdc++'s timed ones it cannot).
+    std::atomic<int> running = count;
     std::vector<std::unique_ptr<QThread>> threads;
     for (int index = 0; index < count; ++index) {
         threads.emplace_back(QThread::create([&, index] {
@@ -39,20 +38,12 @@ void runOnWorkerThreads(int count, const std::function<void(int index)>& session
                 loop.quit();
             });
             loop.exec(); // the session starts from the thread's own event loop
-            const std::lock_guard lock(mutex);
-            --running;
+            running.fetch_sub(1, std::memory_order_release);
         }));
         threads.back()->start();
     }
-    // Polled under the mutex: ThreadSanitizer does not follow libstdc++'s timed condition
-    // waits (pthread_cond_clockwait), and would take the hand-over for a race.
     const QDeadlineTimer deadline(limitMs);
-    for (;;) {
-        {
-            const std::lock_guard lock(mutex);
-            if (running == 0)
-                break;
-        }
+    while (running.load(std::memory_order_acquire) > 0) {
         if (deadline.hasExpired())
             qFatal("Sessions on worker threads still running after %d ms", limitMs);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
