@@ -344,7 +344,7 @@ void MainWindow::readFolderSettings()
     } catch (const platform::InOutError& error) {
         // Never an open page with an empty password, never a save over the file.
         m_folderFileUnreadable = true;
-        m_gate->lockOut(tr("无法读取 %1：%2；系统设置保持锁定").arg(path, error.message()));
+        m_gate->lockOut(tr("无法读取 %1：%2；系统设置保持锁定").arg(path, error.readerText()));
         throw;
     }
     if (settings) {

@@ -46,8 +46,7 @@ bool isBinary(const QByteArray& bytes)
 
 [[noreturn]] void raiseTooLong()
 {
-    throw platform::Exception(
-        QCoreApplication::translate("NoticeText", "Text exceeds memo capacity"));
+    throw platform::Exception(QCoreApplication::translate("NoticeText", "文本超出备注框容量"));
 }
 
 // A UTF-16 text after its byte order mark, up to its first NUL character.
@@ -96,7 +95,7 @@ QString readNoticeText(const QString& path)
         bytes = platform::readFileStart(path, paneCapacity + 1);
     } catch (const platform::InOutError&) {
         throw platform::Exception(
-            QCoreApplication::translate("NoticeText", "Cannot open file %1").arg(path));
+            QCoreApplication::translate("NoticeText", "无法打开文件 %1").arg(path));
     }
     if (isBinary(bytes))
         throw platform::Exception(

@@ -24,12 +24,14 @@ QString messageOf(std::exception_ptr failure)
 {
     try {
         std::rethrow_exception(failure);
+    } catch (const InOutError& error) {
+        return error.readerText();
     } catch (const Exception& error) {
         return error.message();
     } catch (const std::exception& error) {
         return QString::fromUtf8(error.what());
     } catch (...) {
-        return QCoreApplication::translate("platform", "Unknown exception");
+        return QCoreApplication::translate("platform", "未知异常");
     }
 }
 
@@ -43,7 +45,7 @@ QString applicationName()
 QString errorBoxText(const QString& message)
 {
     if (!message.isEmpty() && message.back().unicode() > u'.')
-        return message + QCoreApplication::translate("platform", "."); // a Chinese box ends in 。
+        return message + QCoreApplication::translate("platform", "。"); // the box's own full stop
     return message;
 }
 

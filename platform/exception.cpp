@@ -12,7 +12,13 @@ Exception::Exception(QString message)
 }
 
 InOutError::InOutError(QString message, int errorCode)
+    : InOutError(message, message, errorCode)
+{
+}
+
+InOutError::InOutError(QString message, QString readerText, int errorCode)
     : Exception(std::move(message))
+    , m_readerText(std::move(readerText))
     , m_errorCode(errorCode)
 {
 }

@@ -21,13 +21,17 @@ private:
 };
 
 // The run-time input/output error: "File not found", "File access denied", "Disk full",
-// "Read beyond end of file" or "I/O error %d".
+// "Read beyond end of file" or "I/O error %d". The message stays English for the command-line
+// tool; the window shows readerText(), the same words in its own language.
 class InOutError : public Exception {
 public:
     InOutError(QString message, int errorCode);
+    InOutError(QString message, QString readerText, int errorCode);
     int errorCode() const noexcept { return m_errorCode; }
+    const QString& readerText() const noexcept { return m_readerText; }
 
 private:
+    QString m_readerText;
     int m_errorCode;
 };
 

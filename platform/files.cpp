@@ -118,10 +118,16 @@ QByteArray readUpTo(int fd, qsizetype maxBytes)
 
 [[noreturn]] void refuseSettingsFile(const QString& path, const char* reason)
 {
-    throw InOutError(
-        QCoreApplication::translate("platform", "The settings file %1 %2; it is left as it is")
-            .arg(path, QCoreApplication::translate("platform", reason)),
-        accessDeniedCode);
+    throw InOutError(QCoreApplication::translate("platform", "设置文件 %1 %2，保持原样未动")
+                         .arg(path, QCoreApplication::translate("platform", reason)),
+                     accessDeniedCode);
+}
+
+// The command-line tool prints the English message; the window shows the reader's text.
+[[noreturn]] void raise(const char* english, const char* chinese, int code)
+{
+    throw InOutError(QString::fromLatin1(english), QCoreApplication::translate("platform", chinese),
+                     code);
 }
 
 // A folder is refused as any unreadable file is; anything else that is not a regular file
@@ -131,9 +137,9 @@ void checkSettingsFile(const QString& path, const struct stat& info)
     if (S_ISDIR(info.st_mode))
         raiseInOutError(EISDIR);
     if (!S_ISREG(info.st_mode))
-        refuseSettingsFile(path, QT_TRANSLATE_NOOP("platform", "is not a regular file"));
+        refuseSettingsFile(path, QT_TRANSLATE_NOOP("platform", "不是普通文件"));
     if (info.st_size > settingsFileLimit)
-        refuseSettingsFile(path, QT_TRANSLATE_NOOP("platform", "is larger than 64 KiB"));
+        refuseSettingsFile(path, QT_TRANSLATE_NOOP("platform", "大于 64 KiB"));
 }
 
 bool isUnder(const QString& path, const QString& folder)
@@ -309,28 +315,30 @@ void raiseInOutError(int errnoValue)
     switch (errnoValue) {
     case ENOENT:
     case ENOTDIR:
-        throw InOutError(QCoreApplication::translate("platform", "File not found"),
-                         fileNotFoundCode);
+        raise("File not found", QT_TRANSLATE_NOOP("platform", "找不到文件"), fileNotFoundCode);
     case EACCES:
     case EPERM:
     case EROFS:
     case EISDIR:
     case ETXTBSY:
-        throw InOutError(QCoreApplication::translate("platform", "File access denied"),
-                         accessDeniedCode);
+        raise("File access denied", QT_TRANSLATE_NOOP("platform", "文件拒绝访问"),
+              accessDeniedCode);
     case ENOSPC:
-    case EDQUOT:
-        throw InOutError(QCoreApplication::translate("platform", "Disk full"), diskFullCode);
-    default:
-        throw InOutError(QCoreApplication::translate("platform", "I/O error %1").arg(errnoValue),
-                         errnoValue);
+    case EDQUOT: raise("Disk full", QT_TRANSLATE_NOOP("platform", "磁盘已满"), diskFullCode);
+    default: raiseNumberedError(errnoValue);
     }
 }
 
 void raiseReadBeyondEnd()
 {
-    throw InOutError(QCoreApplication::translate("platform", "Read beyond end of file"),
-                     readBeyondEndCode);
+    raise("Read beyond end of file", QT_TRANSLATE_NOOP("platform", "读取超出文件末尾"),
+          readBeyondEndCode);
+}
+
+void raiseNumberedError(int code)
+{
+    throw InOutError(QStringLiteral("I/O error %1").arg(code),
+                     QCoreApplication::translate("platform", "输入输出错误 %1").arg(code), code);
 }
 
 QByteArray readWholeFile(const QString& path)
@@ -365,7 +373,7 @@ QByteArray readSettingsFile(const QString& path)
     checkSettingsFile(path, info);
     QByteArray content = readUpTo(file.get(), settingsFileLimit + 1);
     if (content.size() > settingsFileLimit)
-        refuseSettingsFile(path, QT_TRANSLATE_NOOP("platform", "is larger than 64 KiB"));
+        refuseSettingsFile(path, QT_TRANSLATE_NOOP("platform", "大于 64 KiB"));
     file.closeChecked();
     return content;
 }

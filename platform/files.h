@@ -57,6 +57,9 @@ bool fileExists(const QString& path);
 // Raises "Read beyond end of file".
 [[noreturn]] void raiseReadBeyondEnd();
 
+// Raises "I/O error %d" with `code`, a code of the system's or of the program's own.
+[[noreturn]] void raiseNumberedError(int code);
+
 // The whole content of a file opened for reading only.
 QByteArray readWholeFile(const QString& path);
 

@@ -2,8 +2,8 @@
 #include "platform/folders.h"
 
 #include "platform/exception.h"
+#include "platform/files.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,7 +17,6 @@ namespace {
 
 // The run-time error numbers of a failed change of directory.
 constexpr int kPathNotFound = 3;
-constexpr int kAccessDenied = 5;
 
 [[noreturn]] void raiseChangeDirectoryError(int error)
 {
@@ -25,15 +24,10 @@ constexpr int kAccessDenied = 5;
     case ENOENT:
     case ENOTDIR:
     case ENAMETOOLONG:
-    case ELOOP:
-        throw InOutError(QCoreApplication::translate("platform", "I/O error %1").arg(kPathNotFound),
-                         kPathNotFound);
+    case ELOOP: raiseNumberedError(kPathNotFound);
     case EACCES:
-    case EPERM:
-        throw InOutError(QCoreApplication::translate("platform", "File access denied"),
-                         kAccessDenied);
-    default:
-        throw InOutError(QCoreApplication::translate("platform", "I/O error %1").arg(error), error);
+    case EPERM: raiseInOutError(EACCES);
+    default: raiseNumberedError(error);
     }
 }
 

@@ -5,12 +5,13 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ccache pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-l10n-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-l10n-tools qt6-tools-dev libgl-dev
   libgtest-dev libgmock-dev
   fonts-wqy-microhei
   libssl-dev libssh-dev
   python3 python3-pyftpdlib python3-openssl curl
   desktop-file-utils appstream
+  clang-format
 )
 if [ "${1:-}" = "--tests" ]; then
   packages+=(openssh-server)

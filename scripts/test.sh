@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything and runs all tests headless, twice: in build/ with warnings as errors,
-# then in build-sanitize/ under AddressSanitizer and UndefinedBehaviorSanitizer; then the
-# net, ftp and app suites, whose sessions run on worker threads, in build-tsan/ under
-# ThreadSanitizer. Arguments go to every ctest run (for example -R Login).
+# Checks the C++ layout (scripts/check-format.sh), then builds everything and runs all tests
+# headless, twice: in build/ with warnings as errors, then in build-sanitize/ under
+# AddressSanitizer and UndefinedBehaviorSanitizer; then the net, ftp and app suites, whose
+# sessions run on worker threads, in build-tsan/ under ThreadSanitizer. Arguments go to every ctest run (for example -R Login).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh --tests
@@ -21,6 +21,9 @@ run_suite() {
   (cd "$dir" && ctest --output-on-failure -j2 "${ctest_args[@]}")
 }
 ctest_args=("$@")
+
+echo "== format"
+bash scripts/check-format.sh
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARVEL_WERROR=ON >/dev/null
 run_suite build

@@ -133,8 +133,7 @@ QString FolderTree::NodePath(const QTreeWidgetItem* node)
 void FolderTree::setDirectory(const QString& value)
 {
     if (value.isEmpty())
-        throw platform::Exception(
-            QCoreApplication::translate("FolderTree", "Invalid Directory Name"));
+        throw platform::Exception(QCoreApplication::translate("FolderTree", "无效的目录名"));
     if (value == QStringLiteral("nil"))
         return;
     QString path =

@@ -7,6 +7,7 @@
 #include "app/RunTexts.h"
 #include "controls/labels/CustomLabel.h"
 #include "platform/application.h"
+#include "platform/exception.h"
 #include "platform/files.h"
 #include "tests/support/ScopedVariable.h"
 #include "tests/support/ScriptedFtpPeer.h"
@@ -24,6 +25,8 @@
 #include <QTextEdit>
 #include <QTranslator>
 #include <QXmlStreamReader>
+
+#include <cerrno>
 
 #include <gtest/gtest.h>
 
@@ -181,12 +184,42 @@ TEST_F(LanguageTest, EnglishShowsNoChineseCharacters)
               "Connection to 127.0.0.3:21 failed: connection refused");
 }
 
-TEST_F(LanguageTest, ChineseShowsThePlatformMessagesInChinese)
+// The window shows the platform's messages in its language; their English message, the one the
+// command-line tool prints, stays whatever the language.
+TEST_F(LanguageTest, ThePlatformMessagesReachTheReaderInItsLanguage)
 {
-    load("zh_CN");
-    const QString denied = QCoreApplication::translate("platform", "File access denied");
-    EXPECT_EQ(platform::errorBoxText(denied), QStringLiteral("文件拒绝访问。"));
+    struct Row {
+        const char* language;
+        QString denied;
+        QString beyondEnd;
+        QString unknown;
+    };
+    const Row rows[] = {
+        {"zh_CN", "文件拒绝访问。", "读取超出文件末尾。", "未知异常。"},
+        {"en", "File access denied.", "Read beyond end of file.", "Unknown exception."}};
+    for (const Row& row : rows) {
+        load(row.language);
+        QStringList messages;
+        const auto show = [&](void (*raise)()) {
+            platform::guarded([&] {
+                try {
+                    raise();
+                } catch (const platform::InOutError& error) {
+                    messages << error.message();
+                    throw;
+                }
+            });
+        };
+        m_errors.clear();
+        show([] { platform::raiseInOutError(EACCES); });
+        show(platform::raiseReadBeyondEnd);
+        platform::guarded([] { throw 1; });
+        EXPECT_EQ(m_errors, (QStringList{row.denied, row.beyondEnd, row.unknown})) << row.language;
+        EXPECT_EQ(messages, (QStringList{"File access denied", "Read beyond end of file"}));
+        QCoreApplication::removeTranslator(&m_translator);
+    }
     // The Chinese source texts stay as they are.
+    load("zh_CN");
     EXPECT_EQ(runtexts::successLine(),
               QStringLiteral("++++++++++++++++++++++++++      传送成功！"));
 }

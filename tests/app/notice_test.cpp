@@ -86,7 +86,7 @@ TEST_F(NoticePageTest, TextFilterListsNoticesAndPreviewsThemInTheirEncoding)
     QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {},
                        m_view->visualItemRect(item("Data.BIN")).center());
     EXPECT_EQ(m_memo->toPlainText(), QString());
-    EXPECT_EQ(m_errors, QStringList{QStringLiteral("不是文本文件，无法预览.")});
+    EXPECT_EQ(m_errors, QStringList{QStringLiteral("不是文本文件，无法预览。")});
     m_errors.clear();
 
     // Back to text files only.
@@ -177,7 +177,8 @@ TEST_F(NoticePageTest, UnreadableOrHugeNoticeIsReportedAndThePaneStaysEmpty)
 {
     QFile::remove(m_notices.path("NOTICE.TXT"));
     click("NOTICE.TXT");
-    EXPECT_EQ(m_errors, QStringList{"Cannot open file " + m_notices.path("NOTICE.TXT") + "."});
+    EXPECT_EQ(m_errors,
+              QStringList{QStringLiteral("无法打开文件 %1。").arg(m_notices.path("NOTICE.TXT"))});
     EXPECT_EQ(m_memo->toPlainText(), QString());
 
     // Beyond the pane's capacity: the box comes during the press, and the release it
@@ -189,7 +190,7 @@ TEST_F(NoticePageTest, UnreadableOrHugeNoticeIsReportedAndThePaneStaysEmpty)
     m_memo->setPlainText("before");
     const QPoint huge = m_view->visualItemRect(item("zz-huge.txt")).center();
     QTest::mousePress(m_view->viewport(), Qt::LeftButton, {}, huge);
-    EXPECT_EQ(m_errors.last(), "Text exceeds memo capacity.");
+    EXPECT_EQ(m_errors.last(), QStringLiteral("文本超出备注框容量。"));
     EXPECT_EQ(m_memo->toPlainText(), QString());
     EXPECT_EQ(table(), QStringList{"zz-huge.txt"});
     EXPECT_TRUE(item("zz-huge.txt")->isSelected());
@@ -225,7 +226,7 @@ TEST_F(NoticePageTest, VanishedNoticeFolderIsReportedAndTheViewStaysWhereItWas)
     clickTab(1);
     QDir(m_notices.path()).removeRecursively();
     clickTab(0);
-    EXPECT_EQ(m_errors, QStringList{"I/O error 3."});
+    EXPECT_EQ(m_errors, QStringList{QStringLiteral("输入输出错误 3。")});
     EXPECT_EQ(m_view->Directory(), folder) << "the view keeps its former folder";
     clickTab(1);
     EXPECT_TRUE(child<QWidget>("stationList")->isVisible()) << "the window goes on";

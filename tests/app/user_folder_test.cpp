@@ -73,8 +73,8 @@ TEST_F(WindowTest, AFifoOrAnOversizedSettingsFileIsRefusedWithoutWaitingAndLeftA
 {
     ASSERT_EQ(::mkfifo(QFile::encodeName(settingsFile("Dirt.cfg")).constData(), 0600), 0);
     writeSettings("Addf.cfg", QByteArray(70000, 'x'));
-    const QString refused = "The settings file %1 %2; it is left as it is.";
-    const QString fifo = refused.arg(settingsFile("Dirt.cfg"), "is not a regular file");
+    const QString refused = QStringLiteral("设置文件 %1 %2，保持原样未动。");
+    const QString fifo = refused.arg(settingsFile("Dirt.cfg"), QStringLiteral("不是普通文件"));
 
     QElapsedTimer clock;
     clock.start();
@@ -82,7 +82,8 @@ TEST_F(WindowTest, AFifoOrAnOversizedSettingsFileIsRefusedWithoutWaitingAndLeftA
     EXPECT_LT(clock.elapsed(), 5000);
     EXPECT_EQ(m_errors, QStringList{fifo});
     clickTab(1);
-    EXPECT_EQ(m_errors.last(), refused.arg(settingsFile("Addf.cfg"), "is larger than 64 KiB"));
+    EXPECT_EQ(m_errors.last(),
+              refused.arg(settingsFile("Addf.cfg"), QStringLiteral("大于 64 KiB")));
     destroy();
     EXPECT_EQ(m_errors.size(), 2) << "the end does not even try to save over it";
     EXPECT_TRUE(S_ISFIFO(modeOf(settingsFile("Dirt.cfg"))));

@@ -181,7 +181,7 @@ TEST_F(WindowTest, FailuresAtStartAndEndReachTheErrorBoxAndTheProgramGoesOn)
     QDir(m_folder.path()).mkdir("Addf.cfg");
     writeSettings("Dirt.cfg", ".\r\nin\r\npw\r\n");
     MainWindow& form = open();
-    EXPECT_EQ(m_errors, QStringList{"File access denied."});
+    EXPECT_EQ(m_errors, QStringList{QStringLiteral("文件拒绝访问。")});
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(child<QLineEdit>("remoteFolderEdit")->text(), "in") << "read before the failure";
 
@@ -193,7 +193,7 @@ TEST_F(WindowTest, FailuresAtStartAndEndReachTheErrorBoxAndTheProgramGoesOn)
     QFile::remove(settingsFile("Dirt.cfg"));
     QDir(m_folder.path()).mkdir("Dirt.cfg");
     form.close();
-    EXPECT_EQ(m_errors.last(), "File access denied.");
+    EXPECT_EQ(m_errors.last(), QStringLiteral("文件拒绝访问。"));
     EXPECT_FALSE(form.isVisible());
 }
 

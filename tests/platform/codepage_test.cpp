@@ -1,9 +1,14 @@
 // GBK round trips and cutting at character boundaries.
 #include "platform/application.h"
 #include "platform/codepage.h"
+#include "platform/exception.h"
+#include "platform/files.h"
 #include "platform/printable.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <stdexcept>
 
 TEST(CodePage, RoundTripsChineseTextAsGbkBytes)
 {
@@ -22,21 +27,36 @@ TEST(CodePage, PrefixNeverEndsInALoneLeadByte)
     EXPECT_EQ(platform::codePagePrefixLength(QByteArray("abcdef"), 4), 4);
 }
 
+// Without a translator the texts are the Chinese window's own.
 TEST(ErrorBox, AppendsAFullStopOnlyAfterCharactersAboveIt)
 {
-    EXPECT_EQ(platform::errorBoxText("File not found"), "File not found.");
-    EXPECT_EQ(platform::errorBoxText("I/O error 5"), "I/O error 5.");
-    EXPECT_EQ(platform::errorBoxText(QStringLiteral("口令错误")), QStringLiteral("口令错误."));
+    EXPECT_EQ(platform::errorBoxText("File not found"), QStringLiteral("File not found。"));
+    EXPECT_EQ(platform::errorBoxText(QStringLiteral("口令错误")), QStringLiteral("口令错误。"));
     EXPECT_EQ(platform::errorBoxText("Done."), "Done.");
     EXPECT_EQ(platform::errorBoxText("Really!"), "Really!");
     EXPECT_EQ(platform::errorBoxText("a-"), "a-");
     EXPECT_EQ(platform::errorBoxText(""), "");
 
+    // An input/output error shows its reader's text; its message stays the English one.
     QStringList shown;
+    QString message;
     auto previous = platform::setErrorBoxHook([&](const QString& text) { shown << text; });
     platform::guarded([] { throw std::runtime_error("Disk full"); });
+    platform::guarded([&] {
+        try {
+            platform::raiseInOutError(ENOSPC);
+        } catch (const platform::InOutError& error) {
+            message = error.message();
+            throw;
+        }
+    });
+    platform::guarded([] { platform::raiseInOutError(EIO); });
+    platform::guarded([] { throw 1; });
     platform::setErrorBoxHook(previous);
-    EXPECT_EQ(shown, QStringList{"Disk full."});
+    EXPECT_EQ(shown,
+              (QStringList{QStringLiteral("Disk full。"), QStringLiteral("磁盘已满。"),
+                           QStringLiteral("输入输出错误 5。"), QStringLiteral("未知异常。")}));
+    EXPECT_EQ(message, "Disk full");
 }
 
 TEST(PrintableText, ShowsServerWordsWithoutObeyingThem)
