@@ -54,7 +54,7 @@ void RunCoordinator::startNext()
 {
     const qsizetype limit =
         std::clamp(m_setup.settings.parallelStations, 1, RunSettings::maxParallelStations);
-    while (m_stopPresses == 0 && m_next < m_stations.size()
+    while (!m_lines.stopRequested() && m_next < m_stations.size()
            && qsizetype(m_running.size()) < limit) {
         const int station = int(m_next++);
         m_stations[station].started = true;
@@ -130,7 +130,7 @@ void RunCoordinator::endRunWhenDone()
 {
     if (m_finished || !m_running.empty())
         return;
-    if (m_stopPresses == 0 && m_next < m_stations.size())
+    if (!m_lines.stopRequested() && m_next < m_stations.size())
         return;
     m_finished = true;
     m_lines.end();
@@ -152,7 +152,6 @@ void RunCoordinator::requestStop()
 {
     if (m_finished)
         return;
-    ++m_stopPresses;
     m_lines.requestStop();
     toEveryStation([](StationWorker& worker) { worker.requestStop(); });
 }
@@ -161,8 +160,6 @@ void RunCoordinator::abandon()
 {
     if (m_finished)
         return;
-    m_abandoned = true;
-    m_stopPresses = std::max(m_stopPresses, 2);
     m_lines.abandon();
     toEveryStation([](StationWorker& worker) { worker.abandon(); });
 }

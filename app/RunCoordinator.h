@@ -77,6 +77,7 @@ private:
     void toEveryStation(Call call);
 
     RunLog m_log;
+    // The run's own lines; its stop is the run's: no station starts once it is pressed.
     SendRun m_lines;
     Setup m_setup;
     QList<SendRun::Notice> m_notices;
@@ -91,7 +92,5 @@ private:
     std::vector<std::unique_ptr<Running>> m_running;
     qsizetype m_next = 0;
     qsizetype m_paneStation = 0;
-    int m_stopPresses = 0;
-    bool m_abandoned = false;
     bool m_finished = false;
 };

@@ -13,7 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QScopeGuard>
 #include <QStringList>
 
 #include <algorithm>
@@ -79,9 +78,6 @@ SendRun::SendRun(std::unique_ptr<FtpSession> clientSession, StationSession* sess
     , m_remoteFolder(remoteFolder.isEmpty() ? QStringLiteral(".") : std::move(remoteFolder))
     , m_notices(std::move(notices))
 {
-    // The session tells when a file's data starts to flow; the file is in transfer from then
-    // until its upload returns: Stop words itself by it.
-    m_session.OnTransferStart = [this] { m_inTransfer = true; };
     m_session.OnModeFallback = [this](const QString& reason) {
         this->log(runtexts::modeFallbackLine(reason));
     };
@@ -92,7 +88,6 @@ SendRun::SendRun(std::unique_ptr<FtpSession> clientSession, StationSession* sess
 
 SendRun::~SendRun()
 {
-    m_session.OnTransferStart = nullptr;
     m_session.OnModeFallback = nullptr;
     m_session.OnDataCallerRefused = nullptr;
 }
@@ -155,23 +150,27 @@ void SendRun::end()
 
 void SendRun::requestStop()
 {
-    ++m_stopPresses;
-    if (m_stopPresses == 1) {
-        const bool sending = m_inTransfer;
-        m_session.stopWaiting();
-        // A closing window does not ask for a second press.
-        if (sending && !m_abandoned)
-            log(runtexts::stoppingLine());
-    } else if (m_stopPresses == 2) {
-        m_session.abortTransfer();
-    }
+    StopToken& stop = m_session.stop();
+    // The session knows whether a file is in transfer: that file ends before the run does.
+    const bool sending = stop.inTransfer();
+    if (stop.press() == StopState::StopWaiting && sending)
+        log(runtexts::stoppingLine());
 }
 
 void SendRun::abandon()
 {
-    m_abandoned = true;
-    while (m_stopPresses < 2)
-        requestStop();
+    // A closing window does not ask for a second press.
+    m_session.stop().cutNow(StopCause::WindowClosing);
+}
+
+bool SendRun::stopRequested() const
+{
+    return m_session.stop().stopped();
+}
+
+bool SendRun::abandoned() const
+{
+    return m_session.stop().cause() == StopCause::WindowClosing;
 }
 
 QList<SendRun::Notice> SendRun::checkNotices()
@@ -275,7 +274,11 @@ SendRun::Outcome SendRun::sendToStation(qsizetype index, const QList<Notice>& no
         return failStation(runtexts::loginNotOneLineCause(), false, true);
     if (m_current.protocol != m_session.protocol())
         return failStation(runtexts::protocolUnavailableCause(), false, true);
+    return sendOverSession(station, notices);
+}
 
+SendRun::Outcome SendRun::sendOverSession(const Station& station, const QList<Notice>& notices)
+{
     qsizetype undelivered = 0;
     // The step a refusal ended, for its cause line; the files' own lines name theirs.
     QString (*refusedStep)(const QString&) = nullptr;
@@ -315,17 +318,7 @@ SendRun::Outcome SendRun::sendToStation(qsizetype index, const QList<Notice>& no
         const QString reply = runtexts::replyCause(error.message());
         return failStation(refusedStep ? refusedStep(reply) : reply, true);
     } catch (const SocketError& error) {
-        if (stopRequested())
-            return Outcome::Stopped;
-        if (error.failure() == SocketFailure::LookupFailed)
-            return failStation(runtexts::lookupFailedCause(station.address.trimmed()), false);
-        // Cut after AUTH TLS and before the handshake: as much a refusal as a "no".
-        if (downgradeRefused())
-            return refuseDowngrade(runtexts::socketCause(error, failedWaitLimit()));
-        // Only a failed data connection leaves a control connection worth a goodbye.
-        const bool controlAlive =
-            error.endpoint() && error.endpoint()->role == SocketEndpoint::Role::Data;
-        return failStation(runtexts::socketCause(error, failedWaitLimit()), controlAlive);
+        return connectionFailed(error, station);
     } catch (const CertificateChangedError& error) {
         // Nothing was sent but AUTH TLS: the clerk sees both prints and where to act.
         return failStation(runtexts::certificateChangedCause(error.remembered(), error.presented()),
@@ -352,6 +345,21 @@ SendRun::Outcome SendRun::sendToStation(qsizetype index, const QList<Notice>& no
     return Outcome::Sent;
 }
 
+SendRun::Outcome SendRun::connectionFailed(const SocketError& error, const Station& station)
+{
+    if (stopRequested())
+        return Outcome::Stopped;
+    if (error.failure() == SocketFailure::LookupFailed)
+        return failStation(runtexts::lookupFailedCause(station.address.trimmed()), false);
+    // Cut after AUTH TLS and before the handshake: as much a refusal as a "no".
+    if (downgradeRefused())
+        return refuseDowngrade(runtexts::socketCause(error, failedWaitLimit()));
+    // Only a failed data connection leaves a control connection worth a goodbye.
+    const bool controlAlive =
+        error.endpoint() && error.endpoint()->role == SocketEndpoint::Role::Data;
+    return failStation(runtexts::socketCause(error, failedWaitLimit()), controlAlive);
+}
+
 bool SendRun::downgradeRefused() const
 {
     const SessionSecurity& security = m_session.security();
@@ -372,7 +380,6 @@ bool SendRun::sendNotice(const Notice& notice, const QString& stationName)
 {
     const QString tempName = m_current.tempNames ? notice.name + QStringLiteral(".part") : QString();
     try {
-        const auto transferEnded = qScopeGuard([this] { m_inTransfer = false; });
         m_session.upload(notice.path, notice.name);
     } catch (const NameEncodingError&) {
         // Refused before STOR: nothing went out, the next file may still go.
@@ -483,7 +490,7 @@ SendRun::Outcome SendRun::failStation(const QString& cause, bool serverAnswering
     log(runtexts::causeLine(cause), causeIsError);
     explainUndelivered(cause);
     // A silent server must not cost a second wait for its goodbye.
-    if (serverAnswering && !m_abandoned)
+    if (serverAnswering && !abandoned())
         disconnectQuietly();
     else
         m_session.drop();
@@ -493,7 +500,7 @@ SendRun::Outcome SendRun::failStation(const QString& cause, bool serverAnswering
 void SendRun::closeAfterStop()
 {
     // Once stopped, the client waits for nothing: QUIT goes out and the connection closes.
-    if (m_abandoned)
+    if (abandoned())
         m_session.drop();
     else
         disconnectQuietly();
@@ -522,7 +529,7 @@ qsizetype SendRun::selectedCount() const
 
 void SendRun::logStopped()
 {
-    log(m_abandoned ? runtexts::closedLine() : runtexts::stoppedLine());
+    log(abandoned() ? runtexts::closedLine() : runtexts::stoppedLine());
 }
 
 void SendRun::log(const QString& line, bool isError, const QString& note)

@@ -17,6 +17,7 @@
 class FtpClient;
 class FtpSession;
 class RunLog;
+class SocketError;
 
 // Logs in to each station afresh, changes to the remote folder, sets the transfer type and
 // uploads the notices, writing one line per file; a station that fails gets an error line
@@ -77,6 +78,8 @@ public:
     // The window is closing: both steps of Stop at once, and no goodbye to the server;
     // the log says the window ended the run, not Stop.
     void abandon();
+    // Stop was pressed, or the window is closing.
+    bool stopRequested() const;
     // Positions (in the stations given) of the stations that did not get every selected
     // notice: failed, unfinished, stopped or not reached because of a stop.
     const QList<qsizetype>& unfinishedStations() const { return m_unfinished; }
@@ -88,6 +91,10 @@ private:
     // and is left out, and counts as not delivered to any station.
     QList<Notice> checkNotices();
     Outcome sendToStation(qsizetype index, const QList<Notice>& notices);
+    // Its session: open, folder, type and each notice, and how a failure ends the station.
+    Outcome sendOverSession(const Station& station, const QList<Notice>& notices);
+    // A lost or stopped connection: stopped, or the station's failure with its cause.
+    Outcome connectionFailed(const SocketError& error, const Station& station);
     // The station's session settings, from Stations.ini when there is one; a station once
     // encrypted or with a remembered certificate goes with TLS or not at all.
     SessionSettings stationSettings(qsizetype index);
@@ -107,7 +114,8 @@ private:
     Outcome refuseDowngrade(const QString& cause);
     void closeAfterStop();
     void disconnectQuietly();
-    bool stopRequested() const { return m_stopPresses > 0; }
+    // The window's closing ended the run, not Stop.
+    bool abandoned() const;
     // The stopped line, or the closed line when the window's closing ended the run.
     void logStopped();
     QString localFilePath(const QString& name) const;
@@ -141,8 +149,4 @@ private:
     qsizetype m_refusedNotices = 0;
     QList<NoticeOutcome> m_leftOut;
     QList<NoticeOutcome> m_results;
-    int m_stopPresses = 0;
-    bool m_abandoned = false;
-    // A file's data is being sent or its final reply is awaited.
-    bool m_inTransfer = false;
 };

@@ -25,20 +25,21 @@ bool awaitsServer(StationState state)
         || state == StationState::Sending || state == StationState::Checking;
 }
 
-// The session of a station's protocol.
-std::unique_ptr<StationSession> makeSession(Protocol protocol)
+// The session of a station's protocol, stopped by `stop`.
+std::unique_ptr<StationSession> makeSession(Protocol protocol, std::shared_ptr<StopToken> stop)
 {
     switch (protocol) {
-    case Protocol::Sftp: return std::make_unique<SftpSession>();
+    case Protocol::Sftp: return std::make_unique<SftpSession>(std::move(stop));
     case Protocol::Ftp: break;
     }
-    return std::make_unique<FtpSession>();
+    return std::make_unique<FtpSession>(std::move(stop));
 }
 
 } // namespace
 
 StationWorker::StationWorker(Job job)
     : m_job(std::move(job))
+    , m_stop(std::make_shared<StopToken>())
 {
     m_progress.station = m_job.position;
     for (const SendRun::Notice& notice : m_job.notices)
@@ -54,7 +55,8 @@ void StationWorker::run()
     QString failure;
     // Whatever the session throws ends this station with its own line, never a box.
     try {
-        const std::unique_ptr<StationSession> station = makeSession(m_job.options.options.protocol);
+        const std::unique_ptr<StationSession> station =
+            makeSession(m_job.options.options.protocol, m_stop);
         m_session = station.get();
         const auto forget = qScopeGuard([this] {
             m_session = nullptr;
@@ -110,10 +112,6 @@ void StationWorker::session(StationSession& session, SendRun::Outcome& outcome,
             m_job.beforeSession(m_job.position);
     };
     m_run = &run;
-    if (m_earlyAbandon)
-        run.abandon();
-    for (; m_earlyStops > 0; --m_earlyStops)
-        run.requestStop();
 
     m_clock.start();
     markActivity();
@@ -127,10 +125,11 @@ void StationWorker::session(StationSession& session, SendRun::Outcome& outcome,
 
 void StationWorker::requestStop()
 {
+    // Before the session (or after it) there is no file to finish and no line to write.
     if (m_run)
         m_run->requestStop();
     else
-        ++m_earlyStops;
+        m_stop->press();
 }
 
 void StationWorker::abandon()
@@ -138,7 +137,7 @@ void StationWorker::abandon()
     if (m_run)
         m_run->abandon();
     else
-        m_earlyAbandon = true;
+        m_stop->cutNow(StopCause::WindowClosing);
 }
 
 void StationWorker::setState(StationState state, const QString& notice)

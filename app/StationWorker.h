@@ -60,9 +60,8 @@ private:
     Job m_job;
     SendRun* m_run = nullptr;
     StationSession* m_session = nullptr;
-    // Presses that came before the session began.
-    int m_earlyStops = 0;
-    bool m_earlyAbandon = false;
+    // The session's stop, made first so that a press before the session counts.
+    std::shared_ptr<StopToken> m_stop;
     StationProgress m_progress;
     qint64 m_doneBytes = 0; // of the notices finished
     QElapsedTimer m_sinceActivity;

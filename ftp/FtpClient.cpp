@@ -460,8 +460,6 @@ void FtpClient::raiseStaleRefusal()
 void FtpClient::Connect()
 {
     Canceled = false;
-    m_stopping = false;
-    m_fileInProgress = false;
     resumeWaits();
     if (Connected)
         return;
@@ -727,7 +725,7 @@ void FtpClient::Disconnect()
     Canceled = false;
     if (!Connected)
         return;
-    if (m_stopping) {
+    if (stopping()) {
         quitWithoutWaiting();
         return;
     }
@@ -759,23 +757,14 @@ void FtpClient::dropConnection()
 
 void FtpClient::stopWaiting()
 {
-    m_stopping = true;
     // A file in transfer goes on to its end; the waits stop after it.
-    if (m_fileInProgress)
-        return;
-    stopWaits();
-    if (DataConnection)
-        DataConnection->stopWaits();
+    stopToken()->stopWaiting();
 }
 
 void FtpClient::abortTransfer()
 {
-    m_stopping = true;
-    stopWaits();
-    if (DataConnection) {
-        DataConnection->stopWaits();
-        DataConnection->Cancel();
-    }
+    // The data connection shares the token: its send ends at once.
+    stopToken()->cutNow();
 }
 
 void FtpClient::Abort()
@@ -1016,8 +1005,7 @@ bool FtpClient::transferOnNewConnection(const QString& localPath, const StorName
     connection->setRole(SocketEndpoint::Role::Data);
     connection->TimeOut = TimeOut;
     connection->setIdleLimit(idleLimit());
-    if (waitsStopped())
-        connection->stopWaits();
+    connection->setStopToken(stopToken());
     // lastUpload() follows every piece, so a handler can show it.
     connection->OnPacketSent = [this, handler = OnPacketSent](QObject* Sender) {
         m_lastUpload.sent = static_cast<BlockingSocket*>(Sender)->bytesSent();
@@ -1099,12 +1087,12 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const S
         OnTransactionStart(this);
     // A cancel, time-out or stop before the first byte leaves the file unsent: never a
     // success, and the data connection is reset so that the server stores nothing.
-    if (Canceled || TimedOut || m_stopping) {
+    if (Canceled || TimedOut || stopping()) {
         if (OnTransactionStop)
             OnTransactionStop(this);
         data.Disconnect();
         Canceled = false;
-        if (m_stopping)
+        if (stopping())
             throw AbortError(QStringLiteral("Stopped before sending the file"),
                              SocketFailure::Stopped, data.endpoint());
         throw AbortError("Socket send aborted");
@@ -1114,12 +1102,7 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const S
         secureData(data);
 
     // From the first byte to the final reply the file is in transfer: a stop lets it end.
-    m_fileInProgress = true;
-    const auto fileEnds = qScopeGuard([this] {
-        m_fileInProgress = false;
-        if (m_stopping)
-            stopWaits();
-    });
+    const StopToken::Transfer inTransfer(*stopToken());
     try {
         data.SendFile(localPath);
     } catch (const AbortError&) {

@@ -189,7 +189,7 @@ public:
     // The greeting of the last Connect was read: a wait that failed since had the idle limit.
     bool greetingRead() const { return m_greetingRead; }
     // stopWaiting() was called since the last Connect.
-    bool stopping() const { return m_stopping; }
+    bool stopping() const { return stopToken()->stopped(); }
     // The last Upload's progress, also after it failed.
     const UploadProgress& lastUpload() const { return m_lastUpload; }
 
@@ -365,11 +365,8 @@ private:
     // although FEAT listed it: the file stays stored, unchecked, and lastUpload() says why.
     bool checkNotImplemented(const QByteArray& reply);
 
-    bool m_stopping = false;
     int m_connectLimit = 0;
     bool m_greetingRead = false;
-    // The data of a file is being sent, or its final reply read: a stop waits for its end.
-    bool m_fileInProgress = false;
     UploadProgress m_lastUpload;
     // The complete last reply, every line with its line end.
     QByteArray m_reply;

@@ -14,24 +14,25 @@ constexpr int typeLocal8 = 3;
 
 } // namespace
 
-FtpSession::FtpSession()
-    : FtpSession(std::make_unique<FtpClient>(), nullptr)
+FtpSession::FtpSession(std::shared_ptr<StopToken> stop)
+    : FtpSession(std::make_unique<FtpClient>(), nullptr, std::move(stop))
 {
 }
 
 FtpSession::FtpSession(FtpClient& client)
-    : FtpSession(nullptr, &client)
+    : FtpSession(nullptr, &client, nullptr)
 {
 }
 
-FtpSession::FtpSession(std::unique_ptr<FtpClient> own, FtpClient* borrowed)
-    : m_ownClient(std::move(own))
+FtpSession::FtpSession(std::unique_ptr<FtpClient> own, FtpClient* borrowed,
+                       std::shared_ptr<StopToken> stop)
+    : StationSession(std::move(stop))
+    , m_ownClient(std::move(own))
     , m_client(m_ownClient ? *m_ownClient : *borrowed)
 {
-    m_previousTransferStart = std::exchange(m_client.OnTransactionStart, [this](QObject*) {
-        if (OnTransferStart)
-            OnTransferStart();
-    });
+    // The client and its data connections obey the session's stop.
+    m_previousStop = m_client.stopToken();
+    m_client.setStopToken(stopToken());
     // Every reply line and command is a sign of life; so is every piece of a file.
     m_previousReportLevel = std::exchange(
         m_client.ReportLevel,
@@ -61,7 +62,7 @@ FtpSession::FtpSession(std::unique_ptr<FtpClient> own, FtpClient* borrowed)
 
 FtpSession::~FtpSession()
 {
-    m_client.OnTransactionStart = std::move(m_previousTransferStart);
+    m_client.setStopToken(std::move(m_previousStop));
     m_client.ReportLevel = m_previousReportLevel;
     m_client.OnStatus = std::move(m_previousStatus);
     m_client.OnPacketSent = std::move(m_previousPacketSent);

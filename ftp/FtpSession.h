@@ -11,7 +11,8 @@
 // client gets its own events back when the session ends.
 class FtpSession : public StationSession {
 public:
-    FtpSession();
+    // Stopped by `stop` when given (a stop that may come before the session), else its own.
+    explicit FtpSession(std::shared_ptr<StopToken> stop = nullptr);
     explicit FtpSession(FtpClient& client);
     ~FtpSession() override;
     FtpSession(const FtpSession&) = delete;
@@ -36,17 +37,16 @@ public:
     const UploadProgress& lastUpload() const override { return m_client.lastUpload(); }
     void close() override;
     void drop() override;
-    void stopWaiting() override { m_client.stopWaiting(); }
-    void abortTransfer() override { m_client.abortTransfer(); }
 
 private:
-    FtpSession(std::unique_ptr<FtpClient> own, FtpClient* borrowed);
+    FtpSession(std::unique_ptr<FtpClient> own, FtpClient* borrowed,
+               std::shared_ptr<StopToken> stop);
 
     std::unique_ptr<FtpClient> m_ownClient;
     FtpClient& m_client;
     mutable SessionSecurity m_security;
-    // The borrowed client's events and report level, given back at the end.
-    NotifyEvent m_previousTransferStart;
+    // The borrowed client's stop, events and report level, given back at the end.
+    std::shared_ptr<StopToken> m_previousStop;
     StatusEvent m_previousStatus;
     NotifyEvent m_previousPacketSent;
     std::function<void(const QString&)> m_previousModeFallback;

@@ -7,6 +7,7 @@
 #include <QFile>
 
 #include <deque>
+#include <optional>
 
 using sftp::PacketReader;
 using sftp::PacketType;
@@ -29,7 +30,9 @@ QString nameText(const QByteArray& path)
 
 } // namespace
 
-SftpSession::SftpSession()
+SftpSession::SftpSession(std::shared_ptr<StopToken> stop)
+    : StationSession(std::move(stop))
+    , m_transport(stopToken())
 {
     m_transport.OnActivity = [this] {
         if (OnActivity)
@@ -87,8 +90,8 @@ void SftpSession::checkHostKey(const SessionSettings& settings)
 
 void SftpSession::startSftp()
 {
-    m_transport.send(PacketWriter(PacketType::Init).add32(sftpVersion).bytes(), false);
-    PacketReader version = nextReply(false);
+    m_transport.send(PacketWriter(PacketType::Init).add32(sftpVersion).bytes());
+    PacketReader version = nextReply();
     if (version.type() != PacketType::Version)
         throw SocketError(QStringLiteral("The server's SFTP did not start"), SocketFailure::Other);
     version.take32();
@@ -100,19 +103,19 @@ void SftpSession::startSftp()
     }
 }
 
-PacketReader SftpSession::nextReply(bool transfer)
+PacketReader SftpSession::nextReply()
 {
     for (;;) {
         if (auto packet = sftp::takePacket(m_received))
             return PacketReader(std::move(*packet));
-        m_received += m_transport.receive(transfer);
+        m_received += m_transport.receive();
     }
 }
 
-PacketReader SftpSession::reply(quint32 id, bool transfer)
+PacketReader SftpSession::reply(quint32 id)
 {
     for (;;) {
-        PacketReader reader = nextReply(transfer);
+        PacketReader reader = nextReply();
         if (reader.take32() == id)
             return reader;
     }
@@ -140,9 +143,9 @@ void SftpSession::expect(PacketReader& reader, PacketType type, const QString& w
     throw ServerRefusal(QStringLiteral("%1: %2").arg(what, takeStatus(reader).text));
 }
 
-SftpSession::Status SftpSession::statusOf(quint32 id, bool transfer)
+SftpSession::Status SftpSession::statusOf(quint32 id)
 {
-    PacketReader reader = reply(id, transfer);
+    PacketReader reader = reply(id);
     if (reader.type() != PacketType::Status)
         throw SocketError(QStringLiteral("The server sent an unexpected SFTP reply"),
                           SocketFailure::Other);
@@ -152,7 +155,7 @@ SftpSession::Status SftpSession::statusOf(quint32 id, bool transfer)
 QByteArray SftpSession::realPath(const QByteArray& path, const QString& folder)
 {
     const quint32 id = m_nextId++;
-    m_transport.send(PacketWriter(PacketType::RealPath).add32(id).addString(path).bytes(), false);
+    m_transport.send(PacketWriter(PacketType::RealPath).add32(id).addString(path).bytes());
     PacketReader reader = reply(id);
     expect(reader, PacketType::Name, QStringLiteral("Cannot change to folder %1").arg(folder));
     if (reader.take32() < 1)
@@ -174,7 +177,7 @@ void SftpSession::changeFolder(const QString& folder)
     const QByteArray wanted = name.startsWith('/') ? name : m_folder + '/' + name;
     const QByteArray resolved = realPath(wanted, folder);
     const quint32 id = m_nextId++;
-    m_transport.send(PacketWriter(PacketType::Stat).add32(id).addString(resolved).bytes(), false);
+    m_transport.send(PacketWriter(PacketType::Stat).add32(id).addString(resolved).bytes());
     PacketReader reader = reply(id);
     const QString what = QStringLiteral("Cannot change to folder %1").arg(folder);
     expect(reader, PacketType::Attributes, what);
@@ -222,8 +225,7 @@ QByteArray SftpSession::openForWriting(const QByteArray& path, const QString& na
                          .addString(path)
                          .add32(sftp::openForWriting)
                          .add32(0)
-                         .bytes(),
-                     false);
+                         .bytes());
     PacketReader reader = reply(id);
     expect(reader, PacketType::Handle, QStringLiteral("Cannot store %1").arg(name));
     return reader.takeString();
@@ -234,16 +236,16 @@ void SftpSession::sendFile(const QString& localPath, const QByteArray& handle, c
     QFile file(localPath);
     if (!file.open(QIODevice::ReadOnly))
         throw FileOpenError(QStringLiteral("Cannot open file %1").arg(localPath));
-    if (OnTransferStart)
-        OnTransferStart();
     const QString what = QStringLiteral("Cannot store %1").arg(name);
     std::deque<quint32> inFlight;
     QByteArray piece(writePiece, Qt::Uninitialized);
     bool refused = false;
     Status refusal;
     bool ended = false;
+    // From the first piece to the last answer the file is in transfer: a first press lets it end.
+    std::optional<StopToken::Transfer> inTransfer(std::in_place, stop());
     while (!ended || !inFlight.empty()) {
-        m_transport.checkpoint(true);
+        m_transport.checkpoint();
         if (!ended && !refused && inFlight.size() < writesInFlight) {
             const qint64 count = file.read(piece.data(), writePiece);
             if (count < 0)
@@ -258,8 +260,7 @@ void SftpSession::sendFile(const QString& localPath, const QByteArray& handle, c
                                  .addString(handle)
                                  .add64(quint64(m_progress.sent))
                                  .addString(piece.constData(), count)
-                                 .bytes(),
-                             true);
+                                 .bytes());
             inFlight.push_back(id);
             m_progress.sent += count;
             continue;
@@ -267,7 +268,7 @@ void SftpSession::sendFile(const QString& localPath, const QByteArray& handle, c
         if (inFlight.empty())
             break;
         // The first refusal ends the sending; the writes in flight are still answered.
-        const Status status = statusOf(inFlight.front(), true);
+        const Status status = statusOf(inFlight.front());
         inFlight.pop_front();
         if (status.code != StatusCode::Ok && !refused) {
             refused = true;
@@ -276,9 +277,10 @@ void SftpSession::sendFile(const QString& localPath, const QByteArray& handle, c
     }
     // A stop that came while the data went ends the upload here, before its check and its
     // name, even when the server's answers are in already.
-    m_transport.checkpoint(false);
+    inTransfer.reset();
+    m_transport.checkpoint();
     const quint32 id = m_nextId++;
-    m_transport.send(PacketWriter(PacketType::Close).add32(id).addString(handle).bytes(), false);
+    m_transport.send(PacketWriter(PacketType::Close).add32(id).addString(handle).bytes());
     const Status closed = statusOf(id);
     if (refused)
         throw ServerRefusal(QStringLiteral("%1: %2").arg(what, refusal.text));
@@ -289,7 +291,7 @@ void SftpSession::sendFile(const QString& localPath, const QByteArray& handle, c
 void SftpSession::verifySize(const QByteArray& path, const QString& name)
 {
     const quint32 id = m_nextId++;
-    m_transport.send(PacketWriter(PacketType::Stat).add32(id).addString(path).bytes(), false);
+    m_transport.send(PacketWriter(PacketType::Stat).add32(id).addString(path).bytes());
     PacketReader reader = reply(id);
     if (reader.type() == PacketType::Status) {
         const QString text = takeStatus(reader).text;
@@ -324,8 +326,7 @@ void SftpSession::moveIntoPlace(const QByteArray& from, const QByteArray& to, co
                              .addString(QByteArray(posixRename))
                              .addString(from)
                              .addString(to)
-                             .bytes(),
-                         false);
+                             .bytes());
         const Status status = statusOf(id);
         if (status.code != StatusCode::Ok)
             refuse(status);
@@ -333,11 +334,11 @@ void SftpSession::moveIntoPlace(const QByteArray& from, const QByteArray& to, co
     }
     // Plain RENAME will not replace a file: the old notice goes first.
     const quint32 removeId = m_nextId++;
-    m_transport.send(PacketWriter(PacketType::Remove).add32(removeId).addString(to).bytes(), false);
+    m_transport.send(PacketWriter(PacketType::Remove).add32(removeId).addString(to).bytes());
     statusOf(removeId);
     const quint32 id = m_nextId++;
     m_transport.send(
-        PacketWriter(PacketType::Rename).add32(id).addString(from).addString(to).bytes(), false);
+        PacketWriter(PacketType::Rename).add32(id).addString(from).addString(to).bytes());
     const Status status = statusOf(id);
     if (status.code != StatusCode::Ok)
         refuse(status);
@@ -353,15 +354,4 @@ void SftpSession::drop()
 {
     m_open = false;
     m_transport.drop();
-}
-
-void SftpSession::stopWaiting()
-{
-    m_transport.stopWaits();
-}
-
-void SftpSession::abortTransfer()
-{
-    m_transport.stopWaits();
-    m_transport.cancel();
 }

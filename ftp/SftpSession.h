@@ -10,7 +10,8 @@
 
 class SftpSession : public StationSession {
 public:
-    SftpSession();
+    // Stopped by `stop` when given (a stop that may come before the session), else its own.
+    explicit SftpSession(std::shared_ptr<StopToken> stop = nullptr);
     ~SftpSession() override;
     Q_DISABLE_COPY_MOVE(SftpSession)
 
@@ -34,8 +35,6 @@ public:
 
     void close() override;
     void drop() override;
-    void stopWaiting() override;
-    void abortTransfer() override;
 
     // The folder uploads go into, as the server names it.
     const QByteArray& folder() const { return m_folder; }
@@ -47,14 +46,14 @@ private:
     };
 
     // The reply to request `id`; replies to requests given up on are skipped.
-    sftp::PacketReader reply(quint32 id, bool transfer = false);
-    sftp::PacketReader nextReply(bool transfer);
+    sftp::PacketReader reply(quint32 id);
+    sftp::PacketReader nextReply();
     // A STATUS reply read from `reader` (whose id was taken).
     static Status takeStatus(sftp::PacketReader& reader);
     // The reply must be `type`, else it is a STATUS that refuses: raised as ServerRefusal
     // "<what>: <server's text>".
     void expect(sftp::PacketReader& reader, sftp::PacketType type, const QString& what);
-    Status statusOf(quint32 id, bool transfer = false);
+    Status statusOf(quint32 id);
     // A session that was closed, dropped or cut has no connection to use.
     void checkOpen() const;
     // The server's key is the one known_hosts or the station remembers, or the first one

@@ -79,7 +79,11 @@ void SftpTransport::ChannelFree::operator()(ssh_channel_struct* channel) const
     ssh_channel_free(channel);
 }
 
-SftpTransport::SftpTransport() = default;
+SftpTransport::SftpTransport(std::shared_ptr<StopToken> stop)
+    : m_stop(std::move(stop))
+{
+    m_socket.setStopToken(m_stop); // a connect under way
+}
 
 SftpTransport::~SftpTransport()
 {
@@ -108,14 +112,12 @@ void SftpTransport::connect(const QString& host, quint16 port)
     m_host = host.toUtf8();
     m_port = port;
     m_answered = false;
-    m_waitsStopped = false;
-    m_canceled = false;
+    m_stop->reset();
     QElapsedTimer clock;
     clock.start();
     m_socket.Host = m_host;
     m_socket.Port = port;
     m_socket.setIdleLimit(m_connectLimitMs);
-    m_socket.resumeWaits();
     m_socket.Connect();
     m_descriptor = m_socket.takeDescriptor();
     if (m_descriptor < 0)
@@ -155,7 +157,7 @@ void SftpTransport::connect(const QString& host, quint16 port)
     }
     ssh_set_blocking(session, 0);
     drive([session] { return ssh_connect(session); }, SSH_AGAIN,
-          QStringLiteral("the SSH handshake with %1").arg(endpointText()), false);
+          QStringLiteral("the SSH handshake with %1").arg(endpointText()));
     m_handshakeDeadline = -1;
 }
 
@@ -187,7 +189,7 @@ void SftpTransport::readBanner()
             if (end >= 0 || count >= bannerLimit)
                 return;
             // The line's start came and the descriptor stays readable: no busy loop.
-            if (m_wait->pause(bannerPassMs, [this] { return givesUp(false); })
+            if (m_wait->pause(bannerPassMs, [this] { return givesUp(); })
                 == DescriptorWait::Outcome::GaveUp)
                 raiseStopped(during);
             if (QDeadlineTimer::current().deadline() >= m_handshakeDeadline
@@ -195,12 +197,11 @@ void SftpTransport::readBanner()
                 raiseHandshakeTimedOut();
             continue;
         }
-        await(during, false);
+        await(during);
     }
 }
 
-int SftpTransport::drive(const std::function<int()>& step, int again, const QString& during,
-                         bool transfer)
+int SftpTransport::drive(const std::function<int()>& step, int again, const QString& during)
 {
     for (;;) {
         const int result = step();
@@ -209,11 +210,11 @@ int SftpTransport::drive(const std::function<int()>& step, int again, const QStr
                 raiseLost(during);
             return result;
         }
-        await(during, transfer);
+        await(during);
     }
 }
 
-void SftpTransport::await(const QString& during, bool transfer)
+void SftpTransport::await(const QString& during)
 {
     int limit = m_idleLimitMs > 0 ? m_idleLimitMs : -1;
     if (m_handshakeDeadline >= 0)
@@ -227,7 +228,7 @@ void SftpTransport::await(const QString& during, bool transfer)
     // would otherwise wait for our delayed ACK on every pause.
     const int quickAck = 1;
     ::setsockopt(m_descriptor, IPPROTO_TCP, TCP_QUICKACK, &quickAck, sizeof quickAck);
-    const auto outcome = m_wait->wait(write, limit, [this, transfer] { return givesUp(transfer); });
+    const auto outcome = m_wait->wait(write, limit, [this] { return givesUp(); });
     switch (outcome) {
     case DescriptorWait::Outcome::Ready:
         if (OnActivity)
@@ -242,10 +243,9 @@ void SftpTransport::await(const QString& during, bool transfer)
                       SocketFailure::TimedOut, endpoint());
 }
 
-void SftpTransport::checkpoint(bool transfer)
+void SftpTransport::checkpoint()
 {
-    if (m_wait->wait(false, 0, [this, transfer] { return givesUp(transfer); })
-        == DescriptorWait::Outcome::GaveUp)
+    if (m_wait->wait(false, 0, [this] { return givesUp(); }) == DescriptorWait::Outcome::GaveUp)
         raiseStopped(QStringLiteral("sending to %1").arg(endpointText()));
 }
 
@@ -325,8 +325,8 @@ void SftpTransport::logIn(const QString& user, const QString& password)
     const QString during = QStringLiteral("the login at %1").arg(endpointText());
     ssh_options_set(session, SSH_OPTIONS_USER, name.constData());
     // "none" asks the server which ways it offers.
-    int result = drive([session] { return ssh_userauth_none(session, nullptr); }, SSH_AUTH_AGAIN,
-                       during, false);
+    int result =
+        drive([session] { return ssh_userauth_none(session, nullptr); }, SSH_AUTH_AGAIN, during);
     if (result == SSH_AUTH_SUCCESS)
         return;
     const int methods = ssh_userauth_list(session, nullptr);
@@ -338,7 +338,7 @@ void SftpTransport::logIn(const QString& user, const QString& password)
                                     .arg(offered));
         const QByteArray secret = password.toUtf8();
         result = drive([&] { return ssh_userauth_password(session, nullptr, secret.constData()); },
-                       SSH_AUTH_AGAIN, during, false);
+                       SSH_AUTH_AGAIN, during);
         if (result == SSH_AUTH_SUCCESS)
             return;
         throw ServerRefusal(QStringLiteral("Login refused for user %1: wrong user name or password "
@@ -350,7 +350,7 @@ void SftpTransport::logIn(const QString& user, const QString& password)
                                            "(it offers: %1)")
                                 .arg(offered));
     result = drive([session] { return ssh_userauth_publickey_auto(session, nullptr, nullptr); },
-                   SSH_AUTH_AGAIN, during, false);
+                   SSH_AUTH_AGAIN, during);
     if (result == SSH_AUTH_SUCCESS)
         return;
     throw ServerRefusal(QStringLiteral("Login refused for user %1: none of your SSH keys was "
@@ -366,10 +366,10 @@ void SftpTransport::openSftp()
         raiseLost(QStringLiteral("opening a channel"));
     ssh_channel channel = m_channel.get();
     const QString during = QStringLiteral("opening the SFTP channel at %1").arg(endpointText());
-    drive([channel] { return ssh_channel_open_session(channel); }, SSH_AGAIN, during, false);
+    drive([channel] { return ssh_channel_open_session(channel); }, SSH_AGAIN, during);
     try {
         drive([channel] { return ssh_channel_request_subsystem(channel, "sftp"); }, SSH_AGAIN,
-              during, false);
+              during);
     } catch (const AbortError&) {
         throw;
     } catch (const SocketError&) {
@@ -380,7 +380,7 @@ void SftpTransport::openSftp()
     }
 }
 
-void SftpTransport::send(const QByteArray& bytes, bool transfer)
+void SftpTransport::send(const QByteArray& bytes)
 {
     ssh_channel channel = m_channel.get();
     const QString during = QStringLiteral("sending to %1").arg(endpointText());
@@ -400,7 +400,7 @@ void SftpTransport::send(const QByteArray& bytes, bool transfer)
         // libssh handles only while they are read.
         takeIncoming(during);
         if (ssh_channel_window_size(channel) == 0)
-            await(during, transfer);
+            await(during);
     }
 }
 
@@ -425,7 +425,7 @@ void SftpTransport::takeIncoming(const QString& during)
     }
 }
 
-QByteArray SftpTransport::receive(bool transfer)
+QByteArray SftpTransport::receive()
 {
     const QString during = QStringLiteral("waiting for %1").arg(endpointText());
     for (;;) {
@@ -433,7 +433,7 @@ QByteArray SftpTransport::receive(bool transfer)
             takeIncoming(during);
         if (!m_incoming.isEmpty())
             return std::exchange(m_incoming, {});
-        await(during, transfer);
+        await(during);
     }
 }
 

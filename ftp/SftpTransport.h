@@ -21,7 +21,8 @@ struct ssh_channel_struct;
 // a stop (AbortError of SocketFailure::Stopped).
 class SftpTransport {
 public:
-    SftpTransport();
+    // Every wait obeys `stop`: the session's.
+    explicit SftpTransport(std::shared_ptr<StopToken> stop);
     ~SftpTransport();
     Q_DISABLE_COPY_MOVE(SftpTransport)
 
@@ -49,27 +50,14 @@ public:
     // Opens the channel and starts the "sftp" subsystem on it.
     void openSftp();
 
-    // Hands all bytes to the channel. `transfer`: a file's data, which goes on after
-    // stopWaits() (only cancel() cuts it).
-    void send(const QByteArray& bytes, bool transfer);
+    // Hands all bytes to the channel. A file's data (while the stop token says a file is in
+    // transfer) goes on after the first press of Stop; only a cut ends it.
+    void send(const QByteArray& bytes);
     // What the channel has now; waits for at least one byte.
-    QByteArray receive(bool transfer);
+    QByteArray receive();
 
     // Between pieces of a file: lets queued calls run, and raises when they stopped it.
-    void checkpoint(bool transfer);
-
-    // From now on every wait outside a transfer ends with AbortError (Stopped).
-    void stopWaits()
-    {
-        m_waitsStopped = true;
-        m_socket.stopWaits(); // a connect under way
-    }
-    // Every wait ends with AbortError (Stopped), a file's data too.
-    void cancel()
-    {
-        m_canceled = true;
-        m_socket.Cancel();
-    }
+    void checkpoint();
     // The polite end: the server is told goodbye; the connection is closed.
     void close();
     // Closes without a word.
@@ -88,10 +76,10 @@ private:
     };
 
     // Repeats `step` while libssh has to wait for the server, waiting between.
-    int drive(const std::function<int()>& step, int again, const QString& during, bool transfer);
+    int drive(const std::function<int()>& step, int again, const QString& during);
     // Waits until the connection can move on; raises on a limit or a stop.
-    void await(const QString& during, bool transfer);
-    bool givesUp(bool transfer) const { return m_canceled || (m_waitsStopped && !transfer); }
+    void await(const QString& during);
+    bool givesUp() const { return m_stop->waitsStopped(); }
     [[noreturn]] void raiseStopped(const QString& during) const;
     [[noreturn]] void raiseHandshakeTimedOut() const;
     void readBanner();
@@ -118,6 +106,6 @@ private:
     // Until the key exchange ends, the waits share the connect limit.
     qint64 m_handshakeDeadline = -1;
     bool m_answered = false;
-    bool m_waitsStopped = false;
-    bool m_canceled = false;
+    // The session's stop, shared with the socket that connects.
+    std::shared_ptr<StopToken> m_stop;
 };

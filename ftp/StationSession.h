@@ -2,11 +2,13 @@
 #pragma once
 
 #include "ftp/SessionTypes.h"
+#include "net/StopToken.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 // Everything a session needs to know of its station, given at once to open().
 struct SessionSettings {
@@ -41,8 +43,8 @@ struct SessionSecurity {
     bool trustedBySystem = false;
 };
 
-// Lives and is used on one thread; stopWaiting() and abortTransfer() are called on that
-// thread too, from the waits' own event loop, so they take effect within a wait.
+// Lives and is used on one thread; its stop is pressed on that thread too, from the waits'
+// own event loop, so that a stop takes effect within a wait.
 //
 // Failures raised: SocketError (no connection, a limit passed, a stop: SocketFailure::Stopped,
 // a server that speaks another protocol), ServerRefusal (a refusal in the server's words:
@@ -51,7 +53,14 @@ struct SessionSecurity {
 // NameEncodingError and FileOpenError (nothing sent).
 class StationSession {
 public:
+    // Stopped by `stop` when given (one pressed before the session began), else by its own.
+    explicit StationSession(std::shared_ptr<StopToken> stop = nullptr)
+        : m_stop(stop ? std::move(stop) : std::make_shared<StopToken>())
+    {
+    }
     virtual ~StationSession() = default;
+    StationSession(const StationSession&) = delete;
+    StationSession& operator=(const StationSession&) = delete;
 
     virtual Protocol protocol() const = 0;
     // Connects, checks the server's identity and logs in. Nothing is sent with the password
@@ -86,19 +95,26 @@ public:
     virtual void close() = 0;
     // Closes at once without a goodbye: a window that is closing, a server that is silent.
     virtual void drop() = 0;
+    // The session's one stop state, which each of its connections reads, and which knows
+    // whether a file is in transfer.
+    StopToken& stop() const { return *m_stop; }
     // Stop, first press: every wait for the server ends at once with an AbortError of
     // SocketFailure::Stopped; a file being sent goes on to its end.
-    virtual void stopWaiting() = 0;
+    void stopWaiting() { m_stop->stopWaiting(); }
     // Stop, second press: the file being sent is cut at once too.
-    virtual void abortTransfer() = 0;
+    void abortTransfer() { m_stop->cutNow(); }
 
     // Events, on the session's thread.
-    // A file's data starts to flow: it is in transfer until upload() returns.
-    std::function<void()> OnTransferStart;
     // Something came from the server or went to it: a sign of life for the limit's display.
     std::function<void()> OnActivity;
     // FTP: Auto mode gave up on passive data connections, and why.
     std::function<void(const QString& reason)> OnModeFallback;
     // FTP: an active data connection came from another address than the server's.
     std::function<void(const QByteArray& address)> OnDataCallerRefused;
+
+protected:
+    const std::shared_ptr<StopToken>& stopToken() const { return m_stop; }
+
+private:
+    const std::shared_ptr<StopToken> m_stop;
 };

@@ -381,15 +381,15 @@ void BlockingSocket::ResolveHost()
         do {
             sleepingPass();
             answered = ws::takeAddrInfoAnswer(task, &answer);
-            if (!answered && !TimedOut && !Canceled && !m_waitsStopped && idle.expired())
+            if (!answered && !TimedOut && !Canceled && !waitsStopped() && idle.expired())
                 throw connectFailure(QStringLiteral("name lookup timed out"),
                                      SocketFailure::TimedOut);
-        } while (!answered && !TimedOut && !Canceled && !m_waitsStopped);
+        } while (!answered && !TimedOut && !Canceled && !waitsStopped());
     }
     if (TimedOut)
         throw SocketError(QStringLiteral("Host Lookup Timed Out"), SocketFailure::TimedOut,
                           endpoint());
-    if (m_waitsStopped && !m_waitDone)
+    if (waitsStopped() && !m_waitDone)
         raiseStopped(QStringLiteral("looking up %1").arg(QString::fromLatin1(name)));
     if (Canceled)
         throw SocketError("Host Lookup Canceled");
@@ -458,9 +458,9 @@ void BlockingSocket::Connect()
             sleepingPass();
             idleExpired = !Connected && idle.expired();
         } while (!Connected && !TimedOut && !Canceled && m_notifyOk && !idleExpired
-                 && !m_waitsStopped);
+                 && !waitsStopped());
     }
-    const bool stopped = m_waitsStopped && !Connected;
+    const bool stopped = waitsStopped() && !Connected;
     if (!TimedOut && !Canceled && m_notifyOk && !idleExpired && !stopped)
         return;
     // A failed socket cannot connect again, and one given up on could still complete
@@ -794,7 +794,7 @@ QByteArray BlockingSocket::Read(quint16 Count)
                 idle.progress();
                 lastPeeked = peeked;
             }
-            if (m_waitsStopped)
+            if (waitsStopped())
                 raiseStopped(QStringLiteral("waiting for %1").arg(endpointText()));
             if (idle.expired())
                 throw SocketError(
@@ -862,7 +862,7 @@ QByteArray BlockingSocket::ReadLn()
                 }
             }
             // No complete line yet: a stop or the end of the reply's time ends the wait.
-            if (m_waitsStopped)
+            if (waitsStopped())
                 raiseStopped(QStringLiteral("waiting for %1").arg(endpointText()));
             const int replyLeft = m_impl->replyRemaining(m_idleLimit);
             if (replyLeft == 0)
@@ -946,11 +946,11 @@ void BlockingSocket::SendFile(const QString& FileName)
         sendFileCopying(fd, size);
     else
         sendFileZeroCopy(fd, size);
-    if (Canceled) {
+    if (Canceled || m_stop->cut()) {
         Canceled = false;
         // Only a stop cuts a file short on purpose; a plain cancel says no more than that.
         throw AbortError(QStringLiteral("Socket send aborted"),
-                         m_waitsStopped ? SocketFailure::Stopped : SocketFailure::Other,
+                         waitsStopped() ? SocketFailure::Stopped : SocketFailure::Other,
                          endpoint());
     }
     // The whole file is handed over: closing must now deliver its end instead of
@@ -1002,7 +1002,7 @@ void BlockingSocket::sendPieces(qint64 size, const std::function<int()>& sendPie
 {
     qint64 sentOfFile = 0;
     IdleClock idle(m_idleLimit);
-    while (sentOfFile < size && !Canceled) {
+    while (sentOfFile < size && !Canceled && !m_stop->cut()) {
         const int sent = sendPiece();
         if (sent == 0)
             break; // the file shrank while it was sent
@@ -1047,16 +1047,16 @@ void BlockingSocket::Accept(const std::function<void()>& duringWait, const QByte
     ReportStatus(StatusLevel::Transfer, "Accepting");
     const IdleClock idle(m_idleLimit);
     for (;;) {
-        while (!m_waitDone && !Canceled && !m_waitsStopped) {
+        while (!m_waitDone && !Canceled && !waitsStopped()) {
             if (duringWait)
                 duringWait();
             sleepingPass();
-            if (!m_waitDone && !Canceled && !m_waitsStopped && idle.expired())
+            if (!m_waitDone && !Canceled && !waitsStopped() && idle.expired())
                 throw SocketError(
                     QStringLiteral("No data connection arrived within %1 s").arg(idle.seconds()),
                     SocketFailure::TimedOut, endpoint());
         }
-        if (m_waitsStopped && !m_waitDone)
+        if (waitsStopped() && !m_waitDone)
             raiseStopped(
                 QStringLiteral("waiting for the data connection on %1").arg(endpointText()));
         if (Canceled)
@@ -1073,7 +1073,7 @@ void BlockingSocket::Accept(const std::function<void()>& duringWait, const QByte
         }
         if (caller.isEmpty() || from.text() == caller) {
             ws::WSAAsyncSelect(accepted, m_impl->window, NotifyMessage, allEventsButWrite);
-            if (Canceled) {
+            if (Canceled || m_stop->cut()) {
                 // The transfer does not go on, so the accepted socket is not left open.
                 ws::closesocket(accepted);
                 Canceled = false;
@@ -1195,7 +1195,7 @@ void BlockingSocket::startTls(std::shared_ptr<TlsContext> context, const QByteAr
                 : QStringLiteral("TLS handshake with %1 failed: %2");
             throw TlsError(message.arg(endpointText(), reason));
         }
-        if (m_waitsStopped)
+        if (waitsStopped())
             raiseStopped(QStringLiteral("in the TLS handshake with %1").arg(endpointText()));
         if (Canceled) {
             Canceled = false;
@@ -1227,7 +1227,7 @@ void BlockingSocket::finishTls(const std::function<bool()>& enough)
 {
     const IdleClock idle(m_idleLimit);
     const auto wait = [&] {
-        if (m_waitsStopped)
+        if (waitsStopped())
             raiseStopped(QStringLiteral("ending TLS with %1").arg(endpointText()));
         if (idle.expired())
             throw SocketError(QStringLiteral("No end of TLS from %1 within %2 s")

@@ -2,6 +2,7 @@
 // window alive by dispatching messages while they wait.
 #pragma once
 
+#include "net/StopToken.h"
 #include "net/TlsChannel.h"
 #include "platform/exception.h"
 
@@ -115,11 +116,15 @@ public:
     int takeDescriptor();
 
     // Stop: from now on every wait for the peer (lookup, connect, accept, a read) ends at
-    // once with AbortError of SocketFailure::Stopped, until resumeWaits(). Sending does not
-    // wait for the peer in that sense and goes on; Cancel cuts it.
-    void stopWaits() { m_waitsStopped = true; }
-    void resumeWaits() { m_waitsStopped = false; }
-    bool waitsStopped() const { return m_waitsStopped; }
+    // once with AbortError of SocketFailure::Stopped, until resumeWaits(), unless a file is
+    // in transfer (see StopToken). Sending does not wait for the peer in that sense and goes
+    // on; Cancel or a cut stop ends it.
+    void stopWaits() { m_stop->stopWaiting(); }
+    void resumeWaits() { m_stop->reset(); }
+    bool waitsStopped() const { return m_stop->waitsStopped(); }
+    // The stop this connection obeys: its own, or its session's shared with other connections.
+    void setStopToken(std::shared_ptr<StopToken> token) { m_stop = std::move(token); }
+    const std::shared_ptr<StopToken>& stopToken() const { return m_stop; }
 
     // What this connection is for, and where it goes: Host (or Proxy) and the port of
     // Connect, or the port Listen bound. Carried by the errors it raises.
@@ -287,7 +292,7 @@ private:
     bool m_notifyOk = false;
     // The error of the last notification (0: none).
     quint16 m_notifyError = 0;
-    bool m_waitsStopped = false;
+    std::shared_ptr<StopToken> m_stop = std::make_shared<StopToken>();
     SocketEndpoint::Role m_role = SocketEndpoint::Role::Control;
     quint16 m_boundPort = 0;
     qint64 m_bytesSent = 0;

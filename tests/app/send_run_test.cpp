@@ -2,7 +2,9 @@
 #include "app/SendRun.h"
 
 #include "app/RunLog.h"
+#include "app/RunTexts.h"
 #include "app/StationSettings.h"
+#include "app/StationWorker.h"
 #include "ftp/FtpClient.h"
 #include "ftp/SftpSession.h"
 #include "tests/app/RunLogLines.h"
@@ -11,6 +13,7 @@
 #include "tests/support/ScriptedFtpPeer.h"
 #include "tests/support/SshServerProcess.h"
 #include "tests/support/TempTree.h"
+#include "tests/support/WorkerThreads.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -19,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -851,4 +855,52 @@ TEST_F(SendRunLog, AnSftpStationsHostKeyIsRememberedAndAChangedOneEndsTheStation
                               .arg(print, QString::fromLatin1(server.hostKeyFingerprint()));
     EXPECT_EQ(m_log.mid(2), (Lines{start("A"), networkError, "red:     " + cause, "", ending}));
     EXPECT_EQ(StationSettings(ini).hostKey("127.0.0.1", server.port()), print.toLatin1());
+}
+
+TEST(StationWorkerStop, APressBeforeTheSessionStopsTheStationBeforeItConnects)
+{
+    // Stop pressed once or twice, or the window closed, before the station's session began:
+    // nothing listens at the station's port, so a connect would fail it instead.
+    struct Row {
+        int presses;
+        bool closing;
+    };
+    for (const Row row : {Row{1, false}, Row{2, false}, Row{0, true}}) {
+        testsupport::TempTree tree;
+        const QString path = tree.addFile(QStringLiteral("notice.txt"), "notice");
+        NoticeSelection selection(tree.path());
+        selection.add(QStringLiteral("notice.txt"));
+        QStringList lines;
+        std::optional<SendRun::Outcome> outcome;
+        QList<NoticeOutcome> results;
+        testsupport::runOnWorkerThreads(1, [&](int) {
+            StationWorker worker(StationWorker::Job{
+                .station = Station{QStringLiteral("A"), QStringLiteral("127.0.0.2"),
+                                   QStringLiteral("clerk"), QStringLiteral("pw")},
+                .selection = selection,
+                .notices = {SendRun::Notice{QStringLiteral("notice.txt"), path, 6}},
+                .settingsPath = tree.path(QStringLiteral("Stations.ini"))});
+            QObject::connect(
+                &worker, &StationWorker::line,
+                [&](int, const QString& text, bool, const QString&) { lines << text; });
+            QObject::connect(
+                &worker, &StationWorker::finished,
+                [&](int, SendRun::Outcome ended, const QList<NoticeOutcome>& noticeResults) {
+                    outcome = ended;
+                    results = noticeResults;
+                });
+            for (int press = 0; press < row.presses; ++press)
+                worker.requestStop();
+            if (row.closing)
+                worker.abandon();
+            worker.run();
+        });
+        ASSERT_TRUE(outcome.has_value());
+        EXPECT_EQ(*outcome, SendRun::Outcome::Stopped) << lines.join('|').toStdString();
+        ASSERT_EQ(results.size(), 1);
+        EXPECT_EQ(results[0].result, NoticeResult::NotDelivered);
+        EXPECT_EQ(results[0].reason, runtexts::stoppedReason());
+        // The station's start line only: no stopping line, no network error.
+        EXPECT_EQ(lines.size(), 1) << lines.join('|').toStdString();
+    }
 }
