@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <utility>
 
+using ftp::isBetween;
+
 namespace {
 
 // How long a command waits for the late final reply of a transfer that ended early.
@@ -41,11 +43,6 @@ QList<QByteArray> splitReplies(const QByteArray& bytes)
         open = ftp::isContinuationLine(line);
     }
     return replies;
-}
-
-bool isBetween(qint16 code, int low, int high)
-{
-    return code >= low && code <= high;
 }
 
 } // namespace

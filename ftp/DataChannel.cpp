@@ -1,21 +1,8 @@
 // Opening the data connection of an upload.
 #include "ftp/DataChannel.h"
 
-namespace {
-
-bool isBetween(qint16 code, int low, int high)
-{
-    return code >= low && code <= high;
-}
-
-// The first line of a reply, line end included.
-QByteArray firstLine(const QByteArray& reply)
-{
-    const qsizetype end = reply.indexOf('\n');
-    return end < 0 ? reply : reply.left(end + 1);
-}
-
-} // namespace
+using ftp::isBetween;
+using ftp::firstLine;
 
 DataChannel::DataChannel(ControlConnection& control, const NameEncoding& encoding)
     : m_control(control)

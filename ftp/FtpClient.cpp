@@ -11,12 +11,9 @@
 #include <mutex>
 #include <utility>
 
-namespace {
+using ftp::isBetween;
 
-bool isBetween(qint16 code, int low, int high)
-{
-    return code >= low && code <= high;
-}
+namespace {
 
 // The file name part of a local path: what follows its last "/".
 QString fileNamePart(const QString& path)

@@ -250,4 +250,16 @@ bool isIPv6(const QByteArray& address)
     return address.contains(':');
 }
 
+bool isBetween(qint16 code, int low, int high)
+{
+    return code >= low && code <= high;
+}
+
+// The first line of a reply, line end included.
+QByteArray firstLine(const QByteArray& reply)
+{
+    const qsizetype end = reply.indexOf('\n');
+    return end < 0 ? reply : reply.left(end + 1);
+}
+
 } // namespace ftp

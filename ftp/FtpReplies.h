@@ -117,5 +117,9 @@ std::optional<QByteArray> hashDigest(const QByteArray& reply, const QByteArray& 
 bool startsWithCode(const QByteArray& line);
 // A numeric address of the IPv6 family ("::1"), as the socket reports it.
 bool isIPv6(const QByteArray& address);
+// Whether a reply code lies in low..high.
+bool isBetween(qint16 code, int low, int high);
+// The first line of a reply, line end included.
+QByteArray firstLine(const QByteArray& reply);
 
 } // namespace ftp

@@ -6,12 +6,9 @@
 
 #include <cctype>
 
-namespace {
+using ftp::isBetween;
 
-bool isBetween(qint16 code, int low, int high)
-{
-    return code >= low && code <= high;
-}
+namespace {
 
 // A fingerprint as hex digits alone, upper-case: "ab:cd" and "ABCD" are the same.
 QByteArray fingerprintDigits(const QByteArray& fingerprint)

@@ -1,19 +1,10 @@
 // Checking a stored upload by its hash or size.
 #include "ftp/UploadCheck.h"
 
+using ftp::isBetween;
+using ftp::firstLine;
+
 namespace {
-
-bool isBetween(qint16 code, int low, int high)
-{
-    return code >= low && code <= high;
-}
-
-// The first line of a reply, line end included.
-QByteArray firstLine(const QByteArray& reply)
-{
-    const qsizetype end = reply.indexOf('\n');
-    return end < 0 ? reply : reply.left(end + 1);
-}
 
 // The algorithms a check can compute while sending, the stronger first.
 const QByteArrayList checkHashes{"SHA-256", "SHA-1"};
