@@ -2,6 +2,7 @@
 #include "ftp/ControlConnection.h"
 
 #include "platform/codepage.h"
+#include "platform/printable.h"
 
 #include <QScopeGuard>
 
@@ -183,6 +184,32 @@ QByteArray ControlConnection::readLateFinalReply()
         // None came; a broken connection fails what comes next by itself.
         return {};
     }
+}
+
+QByteArray ControlConnection::readGreeting(const std::function<void()>& refused)
+{
+    const ReplyLimit limit(*this);
+    const QByteArray line = ReadLn();
+    if (line.isEmpty())
+        throw SocketError(QStringLiteral("Connection closed by the server before its greeting"),
+                          SocketFailure::Closed, endpoint());
+    ReportStatus(StatusLevel::Dialogue, line);
+    if (!ftp::startsWithReplyCode(line)) {
+        refused();
+        // Something else listens there (a web server, say): no QUIT, no further reading.
+        Disconnect();
+        throw SocketError(QStringLiteral("Not an FTP server: %1")
+                              .arg(platform::printableText(platform::fromCodePage(line)).trimmed()),
+                          SocketFailure::Other, endpoint());
+    }
+    ReplyCode = ftp::replyCode(line);
+    m_reply = line + ReadContinuationLines(line);
+    const QByteArray greeting = m_reply;
+    if (ReplyCode > 400) {
+        refused();
+        throw FtpError(greeting, m_encoding);
+    }
+    return greeting;
 }
 
 void ControlConnection::resetReplies()

@@ -6,6 +6,8 @@
 
 #include <QByteArray>
 
+#include <functional>
+
 // Reads one complete reply at a time: its continuation lines, at most 64 KiB of them, all
 // within the idle limit. Bytes that came while no command waited are set aside as stale
 // replies: a refusal among them is the failure of the command that then fails, and the late
@@ -23,6 +25,9 @@ public:
     // Transaction that treats a closed connection (no reply at all) as a failure and
     // returns the complete reply; nothing goes out once the waits are stopped.
     QByteArray command(const QByteArray& Command);
+    // Reads the greeting and returns it. A line that is no FTP reply closes the connection
+    // at once and raises SocketError; a refusal raises FtpError; `refused` runs first.
+    QByteArray readGreeting(const std::function<void()>& refused);
     // Reads one complete reply without sending anything (empty: the server closed).
     QByteArray readReply();
     // Reads the rest of a multi-line reply whose first line is `Line` and returns those
@@ -41,7 +46,6 @@ public:
 
     // The complete last reply, every line with its line end.
     const QByteArray& reply() const { return m_reply; }
-    void setReply(const QByteArray& reply) { m_reply = reply; }
     // STOR was accepted and its final reply has not been read yet.
     bool finalReplyDue() const { return m_finalReplyDue; }
     void setFinalReplyDue(bool due) { m_finalReplyDue = due; }
@@ -54,7 +58,6 @@ public:
     using BlockingSocket::CheckConnection;
     using BlockingSocket::ClearInput;
     using BlockingSocket::DataAvailable;
-    using BlockingSocket::ReplyLimit;
     using BlockingSocket::ReportStatus;
     using BlockingSocket::TimedOut;
 

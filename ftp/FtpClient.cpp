@@ -110,29 +110,10 @@ void FtpClient::Connect()
 
 void FtpClient::readGreeting()
 {
-    const ControlConnection::ReplyLimit limit(m_control);
-    const QByteArray line = m_control.ReadLn();
-    if (line.isEmpty())
-        throw SocketError(QStringLiteral("Connection closed by the server before its greeting"),
-                          SocketFailure::Closed, endpoint());
-    m_control.ReportStatus(StatusLevel::Dialogue, line);
-    if (!ftp::startsWithReplyCode(line)) {
+    m_control.readGreeting([this] {
         if (OnConnectionFailed)
             OnConnectionFailed(this);
-        // Something else listens there (a web server, say): no QUIT, no further reading.
-        dropConnection();
-        throw SocketError(QStringLiteral("Not an FTP server: %1")
-                              .arg(platform::printableText(platform::fromCodePage(line)).trimmed()),
-                          SocketFailure::Other, endpoint());
-    }
-    m_control.ReplyCode = ftp::replyCode(line);
-    m_control.setReply(line + m_control.ReadContinuationLines(line));
-    const QByteArray greeting = m_control.reply();
-    if (m_control.ReplyCode > 400) {
-        if (OnConnectionFailed)
-            OnConnectionFailed(this);
-        throw FtpError(greeting, m_encoding);
-    }
+    });
 }
 
 void FtpClient::checkLoginReply(const QByteArray& reply)
