@@ -1,13 +1,39 @@
 // Opening the data connection of an upload.
 #include "ftp/DataChannel.h"
 
-using ftp::isBetween;
+#include <utility>
+
 using ftp::firstLine;
+using ftp::isBetween;
+
+DataConnectionScope::DataConnectionScope(BlockingSocket*& field,
+                                         std::unique_ptr<BlockingSocket> connection)
+    : m_field(field)
+    , m_connection(std::move(connection))
+{
+    m_field = m_connection.get();
+}
+
+DataConnectionScope::~DataConnectionScope()
+{
+    m_connection.reset();
+    m_field = nullptr;
+}
 
 DataChannel::DataChannel(ControlConnection& control, const NameEncoding& encoding)
     : m_control(control)
     , m_encoding(encoding)
 {
+}
+
+std::unique_ptr<BlockingSocket> DataChannel::newConnection(QObject* owner) const
+{
+    auto connection = std::make_unique<BlockingSocket>(owner);
+    connection->setRole(SocketEndpoint::Role::Data);
+    connection->setIdleLimit(m_control.idleLimit());
+    if (m_control.waitsStopped())
+        connection->stopWaits();
+    return connection;
 }
 
 UploadRefusal DataChannel::refusePassive(const QByteArray& earlier, const QByteArray& reply,

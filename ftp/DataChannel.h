@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 // Mode Auto was refused passive mode by the server; the upload is tried again actively.
@@ -21,6 +22,21 @@ struct UploadRefusal {
     QString message;
 };
 
+// Owns the data connection of one upload and clears the pointer the client keeps to it on
+// every way out.
+class DataConnectionScope {
+public:
+    DataConnectionScope(BlockingSocket*& field, std::unique_ptr<BlockingSocket> connection);
+    ~DataConnectionScope();
+    Q_DISABLE_COPY_MOVE(DataConnectionScope)
+
+    BlockingSocket& connection() { return *m_connection; }
+
+private:
+    BlockingSocket*& m_field;
+    std::unique_ptr<BlockingSocket> m_connection;
+};
+
 // Opens the data connection of one upload on the session's control connection. A passive
 // one goes to the control connection's peer, whatever address the reply names; an active
 // one listens on the control connection's local address and is taken from the server's
@@ -31,6 +47,9 @@ public:
     DataChannel(ControlConnection& control, const NameEncoding& encoding);
     Q_DISABLE_COPY_MOVE(DataChannel)
 
+    // A data connection owned by `owner` with the control connection's idle limit, its
+    // waits stopped when the control connection's are.
+    std::unique_ptr<BlockingSocket> newConnection(QObject* owner) const;
     // PASV, or EPSV over IPv6 and when PASV is unknown to the server (500-502), then the
     // connect. With `autoMode` a 5xx refusal raises PassiveUnavailable, as the server may
     // take PORT; any other refusal is returned.

@@ -2,13 +2,11 @@
 #include "ftp/FtpClient.h"
 
 #include "platform/codepage.h"
-#include "platform/printable.h"
 
 #include <QFile>
 #include <QScopeGuard>
 
 #include <memory>
-#include <mutex>
 #include <utility>
 
 using ftp::isBetween;
@@ -20,30 +18,6 @@ QString fileNamePart(const QString& path)
 {
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
-
-// Owns the data connection of one upload and clears the client's pointer on every way out.
-class DataConnectionScope {
-public:
-    DataConnectionScope(BlockingSocket*& field, std::unique_ptr<BlockingSocket> connection)
-        : m_field(field)
-        , m_connection(std::move(connection))
-    {
-        m_field = m_connection.get();
-    }
-    ~DataConnectionScope()
-    {
-        m_connection.reset();
-        m_field = nullptr;
-    }
-    DataConnectionScope(const DataConnectionScope&) = delete;
-    DataConnectionScope& operator=(const DataConnectionScope&) = delete;
-
-    BlockingSocket& connection() { return *m_connection; }
-
-private:
-    BlockingSocket*& m_field;
-    std::unique_ptr<BlockingSocket> m_connection;
-};
 
 } // namespace
 
@@ -373,11 +347,7 @@ void FtpClient::upload(const QString& localPath, const std::function<StorName()>
 
 bool FtpClient::transferOnNewConnection(const QString& localPath, const StorName& name)
 {
-    auto connection = std::make_unique<BlockingSocket>(this);
-    connection->setRole(SocketEndpoint::Role::Data);
-    connection->setIdleLimit(idleLimit());
-    if (m_control.waitsStopped())
-        connection->stopWaits();
+    std::unique_ptr<BlockingSocket> connection = m_dataChannel.newConnection(this);
     // lastUpload() follows every piece, so a handler can show it.
     connection->OnPacketSent = [this, handler = OnPacketSent](QObject* Sender) {
         m_lastUpload.sent = static_cast<BlockingSocket*>(Sender)->bytesSent();
