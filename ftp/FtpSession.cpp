@@ -34,9 +34,9 @@ FtpSession::FtpSession(std::unique_ptr<FtpClient> own, FtpClient* borrowed,
     m_previousStop = m_client.stopToken();
     m_client.setStopToken(stopToken());
     // Every reply line and command is a sign of life; so is every piece of a file.
-    m_previousReportLevel = std::exchange(
-        m_client.ReportLevel,
-        std::max(m_client.ReportLevel, static_cast<qint32>(StatusLevel::Dialogue)));
+    m_previousReportLevel = m_client.reportLevel();
+    m_client.setReportLevel(
+        std::max(m_previousReportLevel, static_cast<qint32>(StatusLevel::Dialogue)));
     m_previousStatus = std::exchange(m_client.OnStatus, [this](QObject* sender, const QByteArray& text) {
         if (m_previousStatus)
             m_previousStatus(sender, text);
@@ -63,7 +63,7 @@ FtpSession::FtpSession(std::unique_ptr<FtpClient> own, FtpClient* borrowed,
 FtpSession::~FtpSession()
 {
     m_client.setStopToken(std::move(m_previousStop));
-    m_client.ReportLevel = m_previousReportLevel;
+    m_client.setReportLevel(m_previousReportLevel);
     m_client.OnStatus = std::move(m_previousStatus);
     m_client.OnPacketSent = std::move(m_previousPacketSent);
     m_client.OnModeFallback = std::move(m_previousModeFallback);
@@ -140,6 +140,6 @@ void FtpSession::close()
 
 void FtpSession::drop()
 {
-    if (m_client.Connected)
+    if (m_client.connected())
         m_client.dropConnection();
 }

@@ -24,7 +24,7 @@ public:
 
     Protocol protocol() const override { return Protocol::Ftp; }
     void open(const SessionSettings& settings) override;
-    bool isOpen() const override { return m_client.Connected; }
+    bool isOpen() const override { return m_client.connected(); }
     bool serverAnswered() const override { return m_client.greetingRead(); }
     void setLimits(int connectLimitMs, int idleLimitMs) override;
     int connectLimitMs() const override { return m_client.connectLimit(); }

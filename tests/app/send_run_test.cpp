@@ -224,7 +224,7 @@ TEST_F(SendRunLog, EveryFileAndEveryFailureGetsItsLineAndTheRunGoesOn)
     EXPECT_EQ(dialogue(full),
               (Commands{"USER clerk\r\n", "PASS pw\r\n", "FEAT\r\n", "CWD .\r\n", "TYPE L 8\r\n",
                         "PORT", "STOR notice1.txt\r\n", "QUIT\r\n"}));
-    EXPECT_FALSE(m_client.Connected);
+    EXPECT_FALSE(m_client.connected());
     EXPECT_EQ(run.unfinishedStations(), (QList<qsizetype>{0, 1, 2, 3, 4}));
 }
 
@@ -287,7 +287,7 @@ TEST_F(SendRunLog, StopBeforeAStationContactsNoOneMoreAndLeavesNothingOpen)
     EXPECT_EQ(first.commands().last(), QByteArray("QUIT\r\n"));
     EXPECT_EQ(second.connectionCount(), 0);
     EXPECT_EQ(run.unfinishedStations(), (QList<qsizetype>{1, 2}));
-    EXPECT_FALSE(m_client.Connected);
+    EXPECT_FALSE(m_client.connected());
 }
 
 TEST_F(SendRunLog, AutoModeFallsBackToActiveWhenTheServerRefusesPassiveModeAndSaysSo)

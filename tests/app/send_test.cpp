@@ -288,7 +288,7 @@ TEST_F(SendRunTest, WhatIsHighlightedReachesEveryStationAndAMissingFileIsLeftOut
         QDir(station->rootPath()).remove("in/notice1.txt");
         QDir(station->rootPath()).remove("in/z.txt");
     }
-    EXPECT_FALSE(ftpClient()->Connected);
+    EXPECT_FALSE(ftpClient()->connected());
     EXPECT_TRUE(child<QPushButton>("sendButton")->isEnabled());
     EXPECT_EQ(ticked(), (Lines{QStringLiteral("总部"), "B"}));
 
@@ -495,7 +495,7 @@ TEST_F(SendRunTest, StopEndsASilentStationsWaitAtOnceAndLeavesTheRestTicked)
     send();
     EXPECT_LT(sinceStop.elapsed(), 2000) << "at once, not after the 5 s idle limit";
     EXPECT_EQ(pane(), (Lines{header2, "", start("A"), stopped, "", ending, retry}));
-    EXPECT_FALSE(ftpClient()->Connected);
+    EXPECT_FALSE(ftpClient()->connected());
     EXPECT_EQ(next.connectionCount(), 0);
     EXPECT_EQ(ticked(), (Lines{"A", "B"})) << "the stopped and the unreached station";
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
@@ -521,7 +521,7 @@ TEST_F(SendRunTest, FirstStopLetsTheFileBeingSentFinish)
                      QStringLiteral("    notice1.txt  已传送 14 字节，未核对（服务器不支持 SIZE）"),
                      stopped, "", ending, retry}));
     EXPECT_FALSE(hasCommand(station, "STOR z.txt"));
-    EXPECT_FALSE(ftpClient()->Connected) << "closed, not left for the next run";
+    EXPECT_FALSE(ftpClient()->connected()) << "closed, not left for the next run";
     EXPECT_TRUE(station.waitUntilFinished());
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
@@ -560,7 +560,7 @@ TEST_F(SendRunTest, SecondStopCutsTheFileBeingSentAndSaysItMayBeIncomplete)
     EXPECT_EQ(lines.mid(0, 6), (Lines{header2, "", start("A"), notEncrypted, gbkNames, stopping}));
     EXPECT_TRUE(bigCut.match(lines[6]).hasMatch()) << lines[6].toStdString();
     EXPECT_EQ(lines.mid(7), (Lines{stopped, "", ending, retry}));
-    EXPECT_FALSE(ftpClient()->Connected);
+    EXPECT_FALSE(ftpClient()->connected());
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
 
@@ -620,7 +620,7 @@ TEST_F(SendRunTest, ClosingTheWindowDuringARunAsksAndYesBreaksItOffAndCloses)
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     const QString written = QString::fromUtf8(log.readAll());
     EXPECT_TRUE(written.contains(closed) && written.contains(lines[5]));
-    EXPECT_FALSE(ftpClient()->Connected);
+    EXPECT_FALSE(ftpClient()->connected());
     EXPECT_EQ(readSettings("Dirt.cfg"), QFile::encodeName(m_notices.path()) + "/\r\nout\r\n\r\n");
     destroy();
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();

@@ -4,7 +4,6 @@
 #include <QFile>
 
 #include <algorithm>
-#include <future>
 #include <random>
 #include <utility>
 
@@ -12,12 +11,12 @@ FtpClientProbe::FtpClientProbe(FtpClient& client)
     : m_client(client)
 {
     // Events from another sender than the client are marked, so a wrong sender shows.
-    const auto record = [this](const QString& name, QObject* sender, QObject* expected) {
+    const auto record = [this](const QString& name, QObject* sender, const QObject* expected) {
         const QString event = sender == expected ? name : name + "(other)";
         if (name != "OnPacketSent" || events.isEmpty() || events.last() != event)
             events << event;
     };
-    client.ReportLevel = 1;
+    client.setReportLevel(1);
     client.OnStatus = [this](QObject*, const QByteArray& text) { status << text; };
     client.OnConnect = [this, record](QObject* sender) { record("OnConnect", sender, &m_client); };
     client.OnDisconnect = [this](QObject*) { events << QStringLiteral("OnDisconnect"); };
@@ -31,7 +30,7 @@ FtpClientProbe::FtpClientProbe(FtpClient& client)
         record("OnTransactionStop", sender, &m_client);
     };
     client.OnPacketSent = [this, record](QObject* sender) {
-        record("OnPacketSent", sender, m_client.DataConnection);
+        record("OnPacketSent", sender, m_client.dataConnection());
     };
 }
 
@@ -75,7 +74,7 @@ testsupport::ScriptedFtpPeer& Session::script(const Lines& lines)
 void Session::logIn(bool passive)
 {
     peer.start();
-    client.Passive = passive;
+    client.Mode = passive ? TransferMode::Passive : TransferMode::Active;
     client.Connect();
     probe.recordOutcomes(false);
     probe.clear();
@@ -108,18 +107,6 @@ QByteArray randomBytes(qsizetype size, quint32 seed)
     return bytes;
 }
 
-bool transferLockIsFree(FtpClient& client)
-{
-    return std::async(std::launch::async,
-                      [&client] {
-                          if (!client.TransferLock->try_lock())
-                              return false;
-                          client.TransferLock->unlock();
-                          return true;
-                      })
-        .get();
-}
-
 QByteArray contentOf(const QString& path)
 {
     QFile file(path);
@@ -132,7 +119,7 @@ void aim(FtpClient& client, const testsupport::FtpServerProcess& server, bool pa
     client.Port = server.port();
     client.UserID = server.user();
     client.Password = server.password();
-    client.Passive = passive;
+    client.Mode = passive ? TransferMode::Passive : TransferMode::Active;
 }
 
 void PrintTo(const QString& text, std::ostream* out)

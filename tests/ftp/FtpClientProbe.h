@@ -64,8 +64,6 @@ QByteArray randomBytes(qsizetype size, quint32 seed);
 QByteArray contentOf(const QString& path);
 // Points the client at the real server, passive or active.
 void aim(FtpClient& client, const testsupport::FtpServerProcess& server, bool passive);
-// Whether another thread could take the client's transfer lock now.
-bool transferLockIsFree(FtpClient& client);
 
 void PrintTo(const QString& text, std::ostream* out);
 void PrintTo(const QByteArray& bytes, std::ostream* out);

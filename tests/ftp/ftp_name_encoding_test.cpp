@@ -135,10 +135,9 @@ TEST(FtpNameEncoding, ANameTheSessionCannotHoldIsRefusedBeforeAnythingIsSent)
     EXPECT_EQ(failureOf<NameEncodingError>([&] { s.client.ChangeDir(QStringLiteral("/공지")); }),
               refusal.arg(QStringLiteral("/공지")));
     EXPECT_EQ(s.probe.events, (QStringList{"OnFailure(9)", "OnFailure(9)", "OnFailure(9)"}));
-    EXPECT_EQ(s.client.DataConnection, nullptr);
-    EXPECT_TRUE(transferLockIsFree(s.client));
+    EXPECT_EQ(s.client.dataConnection(), nullptr);
     // The session goes on: a name it can hold is stored.
-    s.client.Upload(plain, QByteArray());
+    s.client.Upload(plain, QString());
     EXPECT_TRUE(s.probe.events.contains("OnSuccess(9)"));
 
     ASSERT_TRUE(s.peer.waitUntilPlayed());

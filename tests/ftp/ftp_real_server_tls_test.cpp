@@ -69,7 +69,7 @@ TEST_P(FtpRealServerTls, FilesArriveEncryptedAndAChangedCertificateIsRefused)
     const QString refusal = failureOf<CertificateChangedError>([&] { client.Connect(); });
     EXPECT_TRUE(refusal.startsWith("The certificate of 127.0.0.1 has changed: remembered AB:"))
         << refusal.toStdString();
-    EXPECT_FALSE(client.Connected);
+    EXPECT_FALSE(client.connected());
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, FtpRealServerTls,
@@ -112,7 +112,7 @@ TEST(FtpRealServerTlsModes,
         << clear.toStdString();
     EXPECT_FALSE(probe.statusContains("PASS"));
     EXPECT_FALSE(probe.statusContains("USER"));
-    EXPECT_FALSE(client.Connected);
+    EXPECT_FALSE(client.connected());
 
     client.setTlsMode(TlsMode::Auto);
     client.Connect();

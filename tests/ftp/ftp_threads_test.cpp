@@ -29,7 +29,7 @@ TEST(FtpThreads, FourStationsUploadSideBySideEachItsOwnFile)
             .reply("150 Opening data connection.\r\n")
             .transfer()
             .send("226 Transfer complete.\r\n");
-        s.client.TimeOut = 10000; // a notice that never arrives ends the wait on this thread
+        s.client.setIdleLimit(10000); // a notice that never arrives ends the wait on this thread
         s.logIn(true);
         s.client.Upload(files[i], "notice.txt");
         EXPECT_TRUE(s.peer.waitUntilPlayed());

@@ -342,7 +342,7 @@ TEST(FtpTlsDialogue, BadTlsEndsTheSessionAndThePasswordNeverGoesInClear)
         EXPECT_TRUE(QRegularExpression(row.message).match(message).hasMatch())
             << message.toStdString();
         EXPECT_EQ(changed, row.certificateChanged);
-        EXPECT_FALSE(s.client.Connected);
+        EXPECT_FALSE(s.client.connected());
         ASSERT_TRUE(s.peer.waitUntilFinished());
         const Lines commands = s.peer.commands();
         ASSERT_FALSE(commands.isEmpty());
@@ -405,7 +405,7 @@ TEST(FtpTlsDialogue, ImplicitTlsEndsBeforeUserWhereTheServerIsUnknownOrSpeaksInC
         EXPECT_TRUE(QRegularExpression(row.message).match(message).hasMatch())
             << message.toStdString();
         EXPECT_EQ(changed, row.certificateChanged);
-        EXPECT_FALSE(s.client.Connected);
+        EXPECT_FALSE(s.client.connected());
         EXPECT_FALSE(s.client.greetingRead());
         EXPECT_FALSE(s.client.tlsSession().asked);
         ASSERT_TRUE(s.peer.waitUntilFinished());
@@ -457,7 +457,7 @@ TEST(FtpTlsDialogue, ADataConnectionCutWithoutTlsCloseFailsTheUpload)
     EXPECT_FALSE(s.peer.dataTls().first().closedWithTls);
     // The control connection is still good: the next command gets its own reply.
     s.client.RunCommand("NOOP");
-    EXPECT_EQ(s.client.ReplyCode, 200);
+    EXPECT_EQ(s.client.replyCode(), 200);
 }
 
 TEST(FtpTlsDialogue, ADataConnectionWithAnotherCertificateGetsNoByteOfTheFile)

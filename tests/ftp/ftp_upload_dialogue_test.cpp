@@ -37,9 +37,8 @@ testsupport::ScriptedFtpPeer& port(Session& s)
 // Everything an upload must leave behind, whatever its outcome.
 void expectCleanedUp(FtpClient& client, bool connected = true)
 {
-    EXPECT_EQ(client.DataConnection, nullptr);
-    EXPECT_TRUE(transferLockIsFree(client));
-    EXPECT_TRUE(client.Connected || !connected);
+    EXPECT_EQ(client.dataConnection(), nullptr);
+    EXPECT_TRUE(client.connected() || !connected);
 }
 
 // What a case waits in: the login, a folder change, or an upload in active or passive mode.
@@ -97,7 +96,7 @@ TEST_F(FtpUploadDialogue, PassiveUploadGoesToHostAtTheReplysPort)
     EXPECT_EQ(s.probe.status,
               (Lines{"227 Entering Passive Mode (10,0,0,5,19,137).\r\n", "STOR notice.txt",
                      "150 Opening data connection.\r\n", "226 Transfer complete.\r\n"}));
-    EXPECT_EQ(s.client.ReplyCode, 226);
+    EXPECT_EQ(s.client.replyCode(), 226);
     expectCleanedUp(s.client);
 }
 
@@ -125,7 +124,7 @@ TEST_F(FtpUploadDialogue, ActivePortCarriesTheControlAddressAndStorTheGbkFileNam
     EXPECT_EQ(s.peer.uploads(), Lines{"hello"});
     // The continuation lines of the final reply are read: the next command gets its own reply.
     s.client.RunCommand("PWD");
-    EXPECT_EQ(s.client.ReplyCode, 257);
+    EXPECT_EQ(s.client.replyCode(), 257);
     expectCleanedUp(s.client);
 }
 
@@ -316,7 +315,7 @@ TEST_F(FtpUploadDialogue, RefusalsAndFailuresEndTheUploadWithoutSuccess)
             EXPECT_EQ(s.probe.count("OnFailure(9)"), failures);
             EXPECT_FALSE(s.probe.events.contains("OnSuccess(9)"));
             if (c.failure[0].isDigit()) {
-                EXPECT_EQ(s.client.ReplyCode, c.failure.left(3).toInt());
+                EXPECT_EQ(s.client.replyCode(), c.failure.left(3).toInt());
             }
             QTest::qWait(50);
             EXPECT_EQ(s.peer.commands().size(), c.commands + 2);
@@ -451,63 +450,6 @@ TEST_F(FtpUploadDialogue, AnActiveDataConnectionIsTakenFromTheServerOnly)
     expectCleanedUp(s.client);
 }
 
-TEST_F(FtpUploadDialogue, AbortDuringTheTransferEndsIt)
-{
-    const QString path = writeFile(m_folder, "big.bin", randomBytes(8 << 20, 2));
-    Session s;
-    s.greeted()
-        .passive(passiveReply)
-        .reply("150 Ok.\r\n")
-        .transfer()
-        .send("426 Transfer aborted.\r\n");
-    s.logIn(true);
-    s.client.OnPacketSent = [&](QObject*) { s.client.Abort(); };
-
-    EXPECT_EQ(failureOf<AbortError>([&] { s.client.Upload(path, "big.bin"); }),
-              QStringLiteral("Socket send aborted"));
-    EXPECT_EQ(s.probe.events, (QStringList{"OnTransactionStart", "OnFailure(9)"}));
-    EXPECT_FALSE(s.client.cancelPending());
-    expectCleanedUp(s.client);
-    ASSERT_TRUE(s.peer.waitUntilPlayed());
-    EXPECT_LT(s.peer.uploads().value(0).size(), 8 << 20);
-}
-
-TEST_F(FtpUploadDialogue, CancelBeforeSendingIsNoSuccess)
-{
-    // A cancel of the control connection before the data goes out leaves the file unsent.
-    // The server's late answer to it must not pass for a reply of the next upload, which
-    // would then take its STOR reply for the final one and miss the refusal.
-    const QString path = writeFile(m_folder, "n.txt", "notice");
-    Session s;
-    s.greeted()
-        .passive(passiveReply)
-        .reply("150 Ok.\r\n")
-        .transfer()
-        .delay(300ms)
-        .send("226 Nothing came, but fine.\r\n")
-        .reply("200 PORT ok.\r\n")
-        .reply("150 Ok.\r\n")
-        .transfer()
-        .send("552 Quota exceeded.\r\n");
-    s.logIn(true);
-    s.client.OnTransactionStart = [&](QObject*) { s.client.Cancel(); };
-
-    EXPECT_EQ(failureOf<AbortError>([&] { s.client.Upload(path, "n.txt"); }),
-              QStringLiteral("Socket send aborted"));
-    EXPECT_EQ(s.probe.events, (QStringList{"OnTransactionStop", "OnFailure(9)"}));
-    EXPECT_FALSE(s.client.cancelPending());
-    expectCleanedUp(s.client);
-
-    s.client.OnTransactionStart = nullptr;
-    s.client.Passive = false;
-    EXPECT_EQ(failureOf<FtpError>([&] { s.client.Upload(path, "n.txt"); }), "552 Quota exceeded.");
-    EXPECT_FALSE(s.probe.events.contains("OnSuccess(9)"));
-    EXPECT_TRUE(s.probe.status.contains("226 Nothing came, but fine.\r\n"));
-    ASSERT_TRUE(s.peer.waitUntilPlayed());
-    EXPECT_EQ(s.peer.uploads(), (Lines{QByteArray(), "notice"}));
-    expectCleanedUp(s.client);
-}
-
 TEST(FtpBrokenServer, ClosingOrFallingSilentInsteadOfReplyingFailsEveryStep)
 {
     QTemporaryDir folder;
@@ -605,11 +547,10 @@ TEST(FtpBrokenServer, ClosingOrFallingSilentInsteadOfReplyingFailsEveryStep)
         EXPECT_FALSE(s.probe.events.contains("OnFailure(0)"));
         EXPECT_EQ(s.probe.events.contains("OnFailure(9)"), c.action >= Action::Active);
         if (c.action == Action::LogIn) {
-            EXPECT_FALSE(s.client.Connected);
+            EXPECT_FALSE(s.client.connected());
             EXPECT_TRUE(s.probe.status.contains("Disconnected") || c.pattern == silent);
         }
-        EXPECT_EQ(s.client.DataConnection, nullptr);
-        EXPECT_TRUE(transferLockIsFree(s.client));
+        EXPECT_EQ(s.client.dataConnection(), nullptr);
     }
 }
 
@@ -713,19 +654,18 @@ TEST(FtpStop, AStopEndsEveryWaitAtOnceButLetsAFileInTransferFinish)
         clock.restart();
         EXPECT_NO_THROW(s.client.Disconnect());
         EXPECT_LT(clock.elapsed(), 100);
-        EXPECT_FALSE(s.client.Connected);
+        EXPECT_FALSE(s.client.connected());
         ASSERT_TRUE(s.peer.waitUntilFinished());
         EXPECT_EQ(s.peer.commands().value(s.peer.commands().size() - 1), "QUIT\r\n");
         EXPECT_FALSE(s.peer.commands().contains("PWD\r\n"));
-        EXPECT_EQ(s.client.DataConnection, nullptr);
-        EXPECT_TRUE(transferLockIsFree(s.client));
+        EXPECT_EQ(s.client.dataConnection(), nullptr);
 
         // The next Connect starts afresh.
         testsupport::ScriptedFtpPeer next;
         next.send("220 Ready\r\n").reply("230 In.\r\n").reply(testsupport::featUnknown).start();
         s.client.Port = next.port();
         s.client.Connect();
-        EXPECT_TRUE(s.client.Connected);
+        EXPECT_TRUE(s.client.connected());
         EXPECT_FALSE(s.client.stopping());
     }
 }
