@@ -198,7 +198,7 @@ TEST(LabelBackground, BackgroundBehindTheLabelAndABadColourLineStopsThePaint)
         QTest::qWait(20); // time for a second report that must not come
     }
     platform::setErrorBoxHook(previous);
-    EXPECT_EQ(reported, QStringList{QStringLiteral("'clBlau' is not a valid integer value.")});
+    EXPECT_EQ(reported, QStringList{QStringLiteral("'clBlau' is not a valid integer value。")});
 }
 
 TEST(LabelBackground, LabelsRepaintOnEveryChangeAndLoseTheBackgroundWhenItGoes)

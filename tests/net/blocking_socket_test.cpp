@@ -778,7 +778,7 @@ TEST(BlockingSocketTimer, ArmsOnlyWithIntervalEnabledAndHandler)
     compat::PostMessage(timer.window(), compat::WM_TIMER, 1, 0);
     compat::processMessages();
     platform::setErrorBoxHook(previous);
-    EXPECT_EQ(boxes, QStringList{QStringLiteral("boom.")});
+    EXPECT_EQ(boxes, QStringList{QStringLiteral("boom。")});
 }
 
 TEST(BlockingSocketTimer, TimeOutAbortsAWaitingReadAndDisarms)
