@@ -1,6 +1,7 @@
 // The send run's steps, log lines and error handling.
 #include "app/SendRun.h"
 
+#include "app/FailureTexts.h"
 #include "app/LineValues.h"
 #include "app/NoticeSelection.h"
 #include "app/RunLog.h"
@@ -82,7 +83,7 @@ SendRun::SendRun(std::unique_ptr<FtpSession> clientSession, StationSession* sess
     // The session tells when a file's data starts to flow; the file is in transfer from then
     // until its upload returns: Stop words itself by it.
     m_session.OnTransferStart = [this] { m_inTransfer = true; };
-    m_session.OnModeFallback = [this](const QString& reason) {
+    m_session.OnModeFallback = [this](const FallbackReason& reason) {
         this->log(runtexts::modeFallbackLine(reason));
     };
     m_session.OnDataCallerRefused = [this](const QByteArray& address) {
@@ -313,7 +314,9 @@ SendRun::Outcome SendRun::sendToStation(qsizetype index, const QList<Notice>& no
         }
     } catch (const ServerRefusal& error) {
         const QString reply = runtexts::replyCause(error.message());
-        return failStation(refusedStep ? refusedStep(reply) : reply, true);
+        if (refusedStep)
+            return failStation(refusedStep(reply), true);
+        return failStation(reply, true, false, runtexts::replyCause(failuretexts::text(error)));
     } catch (const SocketError& error) {
         if (stopRequested())
             return Outcome::Stopped;
@@ -336,10 +339,10 @@ SendRun::Outcome SendRun::sendToStation(qsizetype index, const QList<Notice>& no
                            false, true);
     } catch (const TlsError& error) {
         if (!downgradeRefused())
-            return failStation(error.message(), true);
-        return refuseDowngrade(error.message());
+            return failStation(error.message(), true, false, failuretexts::text(error));
+        return refuseDowngrade(error.message(), failuretexts::text(error));
     } catch (const platform::Exception& error) {
-        return failStation(error.message(), true);
+        return failStation(error.message(), true, false, failuretexts::text(error));
     }
     if (stopRequested())
         return Outcome::Stopped;
@@ -358,11 +361,11 @@ bool SendRun::downgradeRefused() const
     return m_tlsRequiredByHistory && security.asked && !security.encrypted;
 }
 
-SendRun::Outcome SendRun::refuseDowngrade(const QString& cause)
+SendRun::Outcome SendRun::refuseDowngrade(const QString& cause, const QString& shown)
 {
     // Neither user name nor password went out: the clerk sees why this station stops.
     log(runtexts::encryptionRefusedLine(), true);
-    log(runtexts::causeLine(cause));
+    log(runtexts::causeLine(shown.isEmpty() ? cause : shown));
     explainUndelivered(cause);
     m_session.drop();
     return Outcome::Failed;
@@ -394,7 +397,7 @@ bool SendRun::sendNotice(const Notice& notice, const QString& stationName)
             runtexts::fileNote(stationName, notice.name, progress.sent, progress.verification,
                                progress.hashName, tempName));
         const QString cause = runtexts::replyCause(error.message());
-        log(runtexts::causeLine(cause), true);
+        log(runtexts::causeLine(runtexts::replyCause(failuretexts::text(error))), true);
         setResult(notice.name, NoticeResult::NotDelivered, cause);
         return false;
     } catch (const VerifyError& error) {
@@ -477,10 +480,11 @@ void SendRun::reportSecurity(const Station& station)
     }
 }
 
-SendRun::Outcome SendRun::failStation(const QString& cause, bool serverAnswering, bool causeIsError)
+SendRun::Outcome SendRun::failStation(const QString& cause, bool serverAnswering, bool causeIsError,
+                                      const QString& shown)
 {
     log(runtexts::networkErrorLine(), true);
-    log(runtexts::causeLine(cause), causeIsError);
+    log(runtexts::causeLine(shown.isEmpty() ? cause : shown), causeIsError);
     explainUndelivered(cause);
     // A silent server must not cost a second wait for its goodbye.
     if (serverAnswering && !m_abandoned)

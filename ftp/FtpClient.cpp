@@ -21,7 +21,7 @@ constexpr int lateReplyLimitMs = 5000;
 constexpr qsizetype replySizeLimit = 65536;
 // Mode Auto was refused passive mode by the server; the upload is tried again actively.
 struct PassiveUnavailable {
-    QString reason;
+    FallbackReason reason;
 };
 
 bool isBetween(qint16 code, int low, int high)
@@ -136,12 +136,12 @@ private:
 } // namespace
 
 FtpError::FtpError(const QByteArray& reply, NameEncoding encoding)
-    : FtpError(reply, ftp::replyText(reply, encoding))
+    : FtpError(reply, platform::reason(FtpCode::ServerReply, {ftp::replyText(reply, encoding)}))
 {
 }
 
-FtpError::FtpError(const QByteArray& reply, const QString& message)
-    : ServerRefusal(message)
+FtpError::FtpError(const QByteArray& reply, platform::ReasonPtr reason)
+    : ServerRefusal(std::move(reason))
     , m_reply(reply)
 {
 }
@@ -157,8 +157,8 @@ qint16 replyCode(const QByteArray& line)
         return 0;
     const qint64 value = line.left(digits).toLongLong();
     if (value > std::numeric_limits<qint16>::max())
-        throw SocketError(QStringLiteral("Reply code %1 is out of range")
-                              .arg(QString::fromLatin1(line.left(digits))));
+        throw SocketError(platform::reason(FtpCode::ReplyCodeOutOfRange,
+                                           {QString::fromLatin1(line.left(digits))}));
     return static_cast<qint16>(value);
 }
 
@@ -193,8 +193,7 @@ quint16 passivePort(const QByteArray& reply)
     const int highByte = addressByte(ExtractField(reply, ',', 5));
     if (lowByte < 0 || highByte < 0)
         throw platform::ConversionError(
-            QStringLiteral("Cannot read the passive address in the reply: %1")
-                .arg(replyText(reply)));
+            platform::reason(FtpCode::PassiveAddressUnreadable, {replyText(reply)}));
     return static_cast<quint16>(highByte * 256 + lowByte);
 }
 
@@ -266,7 +265,7 @@ quint16 extendedPassivePort(const QByteArray& reply)
     const qsizetype open = reply.indexOf('(');
     const auto unreadable = [&reply]() -> quint16 {
         throw platform::ConversionError(
-            QStringLiteral("No data port in the reply to EPSV: %1").arg(replyText(reply)));
+            platform::reason(FtpCode::NoEpsvPort, {replyText(reply)}));
     };
     if (open < 0 || open + 5 >= reply.size())
         return unreadable();
@@ -381,8 +380,8 @@ QByteArray FtpClient::Transaction(const QByteArray& Command)
 {
     // A file or folder name with a line break must not smuggle in a command of its own.
     if (Command.contains('\r') || Command.contains('\n'))
-        throw InvalidCommandError(QStringLiteral("Line break in the %1 command; nothing was sent")
-                                      .arg(platform::fromCodePage(verbOf(Command))));
+        throw InvalidCommandError(platform::reason(FtpCode::LineBreakInCommand,
+                                                   {platform::fromCodePage(verbOf(Command))}));
     ReplyCode = 0;
     m_reply.clear();
     const ReplyLimit limit(*this);
@@ -401,9 +400,9 @@ QByteArray FtpClient::ReadContinuationLines(const QByteArray& Line)
         ReportStatus(StatusLevel::Dialogue, line);
         rest += line;
         if (Line.size() + rest.size() > replySizeLimit)
-            throw SocketError(
-                QStringLiteral("The reply is longer than %1 bytes").arg(replySizeLimit),
-                SocketFailure::Other, endpoint());
+            throw SocketError(platform::reason(FtpCode::ReplyTooLong,
+                                               {QString::number(replySizeLimit)}),
+                              SocketFailure::Other, endpoint());
     }
     return rest;
 }
@@ -424,9 +423,9 @@ QByteArray FtpClient::readReply()
 QByteArray FtpClient::command(const QByteArray& Command)
 {
     if (waitsStopped())
-        throw AbortError(
-            QStringLiteral("Stopped before %1").arg(platform::fromCodePage(verbOf(Command))),
-            SocketFailure::Stopped, endpoint());
+        throw AbortError(platform::reason(FtpCode::StoppedBefore,
+                                          {platform::fromCodePage(verbOf(Command))}),
+                         SocketFailure::Stopped, endpoint());
     try {
         Transaction(Command);
     } catch (const AbortError&) {
@@ -437,8 +436,8 @@ QByteArray FtpClient::command(const QByteArray& Command)
     }
     if (m_reply.isEmpty()) {
         raiseStaleRefusal();
-        throw SocketError(QStringLiteral("Connection closed by the server instead of a reply to %1")
-                              .arg(platform::fromCodePage(verbOf(Command))),
+        throw SocketError(platform::reason(FtpCode::ClosedInsteadOfReply,
+                                           {platform::fromCodePage(verbOf(Command))}),
                           SocketFailure::Closed, endpoint());
     }
     m_staleReply.clear();
@@ -510,17 +509,18 @@ void FtpClient::readGreeting()
     const ReplyLimit limit(*this);
     const QByteArray line = ReadLn();
     if (line.isEmpty())
-        throw SocketError(QStringLiteral("Connection closed by the server before its greeting"),
-                          SocketFailure::Closed, endpoint());
+        throw SocketError(platform::reason(FtpCode::ClosedBeforeGreeting), SocketFailure::Closed,
+                          endpoint());
     ReportStatus(StatusLevel::Dialogue, line);
     if (!ftp::startsWithReplyCode(line)) {
         if (OnConnectionFailed)
             OnConnectionFailed(this);
         // Something else listens there (a web server, say): no QUIT, no further reading.
         dropConnection();
-        throw SocketError(QStringLiteral("Not an FTP server: %1")
-                              .arg(platform::printableText(platform::fromCodePage(line)).trimmed()),
-                          SocketFailure::Other, endpoint());
+        throw SocketError(
+            platform::reason(FtpCode::NotFtpServer,
+                             {platform::printableText(platform::fromCodePage(line)).trimmed()}),
+            SocketFailure::Other, endpoint());
     }
     ReplyCode = ftp::replyCode(line);
     m_reply = line + ReadContinuationLines(line);
@@ -597,8 +597,8 @@ void FtpClient::negotiateTls()
     const QByteArray reply = command("AUTH TLS");
     if (ReplyCode != 234) {
         if (m_tlsMode == TlsMode::Require)
-            throw TlsError(QStringLiteral("The server refuses AUTH TLS: %1")
-                               .arg(ftp::replyText(reply, m_encoding)));
+            throw TlsError(platform::reason(
+                FtpCode::Refuses, {QStringLiteral("AUTH TLS"), ftp::replyText(reply, m_encoding)}));
         return;
     }
     secureControl();
@@ -617,12 +617,13 @@ void FtpClient::secureControl()
         // Nothing more goes over a connection whose TLS failed, least of all in clear.
         dropConnection();
         if (m_tlsMode == TlsMode::Implicit && !clearAnswer.isEmpty())
-            throw TlsError(
-                QStringLiteral("TLS handshake with %1:%2 failed: the server answered "
-                               "in clear: %3")
-                    .arg(QString::fromLatin1(endpoint().address))
-                    .arg(endpoint().port)
-                    .arg(platform::printableText(platform::fromCodePage(clearAnswer)).trimmed()));
+            throw TlsError(platform::reason(
+                NetCode::TlsHandshakeFailed,
+                {QString::fromLatin1(endpoint().address) + u':'
+                     + QString::number(endpoint().port),
+                 platform::reason(NetCode::AnsweredInClear,
+                                  {platform::printableText(platform::fromCodePage(clearAnswer))
+                                       .trimmed()})}));
         throw;
     }
     const TlsPeer peer = tlsPeer();
@@ -639,11 +640,10 @@ void FtpClient::checkCertificate(const TlsPeer& peer) const
         return;
     const QString host = platform::fromCodePage(Proxy.isEmpty() ? Host : Proxy);
     if (!peer.expiredOn.isEmpty())
-        throw TlsError(
-            QStringLiteral("The certificate of %1 expired on %2").arg(host, peer.expiredOn));
+        throw TlsError(platform::reason(FtpCode::CertificateExpired, {host, peer.expiredOn}));
     if (!peer.notYetValidBefore.isEmpty())
-        throw TlsError(QStringLiteral("The certificate of %1 is not valid before %2")
-                           .arg(host, peer.notYetValidBefore));
+        throw TlsError(
+            platform::reason(FtpCode::CertificateNotYetValid, {host, peer.notYetValidBefore}));
     // First contact, or the certificate seen before: as SSH does with host keys.
     if (m_rememberedFingerprint.isEmpty()
         || fingerprintDigits(m_rememberedFingerprint) == fingerprintDigits(peer.fingerprint))
@@ -657,9 +657,9 @@ void FtpClient::protectData()
         ReportStatus(StatusLevel::Dialogue, request);
         const QByteArray reply = command(request);
         if (!isBetween(ReplyCode, 200, 299))
-            throw TlsError(
-                QStringLiteral("The server refuses %1: %2")
-                    .arg(QString::fromLatin1(request), ftp::replyText(reply, m_encoding)));
+            throw TlsError(platform::reason(
+                FtpCode::Refuses,
+                {QString::fromLatin1(request), ftp::replyText(reply, m_encoding)}));
     }
 }
 
@@ -677,19 +677,18 @@ void FtpClient::secureData(BlockingSocket& data)
         if (reply.isEmpty() || !isBetween(ReplyCode, 400, 599))
             throw;
         m_finalReplyDue = false;
-        throw TlsError(QStringLiteral("%1; the server says: %2")
-                           .arg(error.message(), ftp::replyText(reply, m_encoding)));
+        throw TlsError(platform::reason(
+            FtpCode::ServerSays,
+            {platform::causeOf(error), ftp::replyText(reply, m_encoding)}));
     }
     // Whoever answers the data connection must be the party the login went to.
     const QByteArray presented = data.tlsPeer().fingerprint;
     if (fingerprintDigits(presented) != fingerprintDigits(m_tlsSession.fingerprint))
-        throw TlsError(QStringLiteral("The data connection to %1 presented another certificate "
-                                      "than the server: %2 instead of %3; nothing was sent")
-                           .arg(QStringLiteral("%1:%2")
-                                    .arg(QString::fromLatin1(data.endpoint().address))
-                                    .arg(data.endpoint().port),
-                                QString::fromLatin1(presented),
-                                QString::fromLatin1(m_tlsSession.fingerprint)));
+        throw TlsError(platform::reason(
+            FtpCode::DataCertificateDiffers,
+            {QString::fromLatin1(data.endpoint().address) + u':'
+                 + QString::number(data.endpoint().port),
+             QString::fromLatin1(presented), QString::fromLatin1(m_tlsSession.fingerprint)}));
 }
 
 void FtpClient::finishDataTls(BlockingSocket& data)
@@ -822,9 +821,8 @@ QByteArray FtpClient::wireName(const QString& name) const
     // A name that cannot be written would arrive with "?" in it: a different file.
     std::optional<QByteArray> bytes = ftp::encodeName(name, m_encoding);
     if (!bytes)
-        throw NameEncodingError(
-            QStringLiteral("The name %1 cannot be written in the server's encoding (%2)")
-                .arg(name, ftp::encodingName(m_encoding)));
+        throw NameEncodingError(platform::reason(FtpCode::NameNotEncodable,
+                                                 {name, ftp::encodingName(m_encoding)}));
     return *bytes;
 }
 
@@ -872,13 +870,15 @@ QByteArray FtpClient::readLateFinalReply()
     }
 }
 
-void FtpClient::refuseUpload(const QByteArray& reply, const QString& message)
+void FtpClient::refuseUpload(const QByteArray& reply, platform::ReasonPtr message)
 {
     bool handled = false;
     if (OnFailure)
         OnFailure(handled, CommandKind::ctStor);
     if (!handled)
-        throw FtpError(reply, message.isEmpty() ? ftp::replyText(reply, m_encoding) : message);
+        throw FtpError(reply, message ? message
+                                      : platform::reason(FtpCode::ServerReply,
+                                                         {ftp::replyText(reply, m_encoding)}));
 }
 
 void FtpClient::Upload(const QString& localPath, const QByteArray& remoteName)
@@ -953,13 +953,15 @@ void FtpClient::upload(const QString& localPath, const std::function<StorName()>
 
 bool FtpClient::refusePassive(const QByteArray& earlier, const QByteArray& reply)
 {
-    QString text = ftp::replyText(reply, m_encoding);
+    platform::ReasonPtr text =
+        platform::reason(FtpCode::ServerReply, {ftp::replyText(reply, m_encoding)});
     if (!earlier.isEmpty())
-        text = QStringLiteral("PASV: %1; EPSV: %2").arg(ftp::replyText(earlier, m_encoding), text);
+        text = platform::reason(FtpCode::PassiveRefused,
+                                {ftp::replyText(earlier, m_encoding), text->englishText()});
     // A server that offers no passive mode may still take PORT; a 4xx ("421 Timeout.") is
     // the server's trouble of the moment, which PORT would not cure.
     if (Mode == TransferMode::Auto && isBetween(ReplyCode, 500, 599))
-        throw PassiveUnavailable{text};
+        throw PassiveUnavailable{FallbackReason(text)};
     refuseUpload(reply, text);
     return false;
 }
@@ -1031,15 +1033,13 @@ bool FtpClient::transferOnNewConnection(const QString& localPath, const StorName
 void FtpClient::watchControlWhileAccepting()
 {
     if (!Connected)
-        throw SocketError(QStringLiteral("Connection closed by the server instead of "
-                                         "opening the data connection"),
+        throw SocketError(platform::reason(FtpCode::ClosedInsteadOfDataConnection),
                           SocketFailure::Closed, endpoint());
     if (!DataAvailable())
         return;
     const QByteArray reply = readReply();
     if (reply.isEmpty())
-        throw SocketError(QStringLiteral("Connection closed by the server instead of "
-                                         "opening the data connection"),
+        throw SocketError(platform::reason(FtpCode::ClosedInsteadOfDataConnection),
                           SocketFailure::Closed, endpoint());
     if (isBetween(ReplyCode, 100, 199))
         return;
@@ -1055,7 +1055,7 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const S
     {
         QFile file(localPath);
         if (!file.open(QIODevice::ReadOnly))
-            throw FileOpenError(QStringLiteral("Cannot open file %1").arg(localPath));
+            throw FileOpenError(platform::reason(FtpCode::CannotOpenFile, {localPath}));
         m_lastUpload.size = file.size();
     }
     // Fed with the very bytes sent: no second read of the file.
@@ -1105,9 +1105,9 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const S
         data.Disconnect();
         Canceled = false;
         if (m_stopping)
-            throw AbortError(QStringLiteral("Stopped before sending the file"),
+            throw AbortError(platform::reason(FtpCode::StoppedBeforeSending),
                              SocketFailure::Stopped, data.endpoint());
-        throw AbortError("Socket send aborted");
+        throw AbortError(platform::reason(NetCode::SendAborted));
     }
 
     if (m_tlsSession.encrypted)
@@ -1133,11 +1133,10 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const S
         if (reply.isEmpty() || !isBetween(ReplyCode, 400, 599)) {
             // Over TLS only a close_notify ends a data connection in order.
             if (m_tlsSession.encrypted)
-                throw TlsError(
-                    QStringLiteral("The data connection to %1:%2 ended without a TLS close: %3")
-                        .arg(QString::fromLatin1(data.endpoint().address))
-                        .arg(data.endpoint().port)
-                        .arg(error.message()));
+                throw TlsError(platform::reason(
+                    FtpCode::DataEndedWithoutTlsClose,
+                    {QString::fromLatin1(data.endpoint().address),
+                     QString::number(data.endpoint().port), platform::causeOf(error)}));
             throw;
         }
         m_finalReplyDue = false;
@@ -1155,10 +1154,8 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const S
     do { // a preliminary reply (1xx) leaves the outcome still to come
         final = readReply();
         if (final.isEmpty())
-            throw SocketError(
-                QStringLiteral(
-                    "Connection closed by the server instead of the final reply to STOR"),
-                SocketFailure::Closed, endpoint());
+            throw SocketError(platform::reason(FtpCode::ClosedInsteadOfFinalReply),
+                              SocketFailure::Closed, endpoint());
     } while (isBetween(ReplyCode, 100, 199));
     m_finalReplyDue = false;
     // Only a 2xx says the file is stored; a refusal (451, 552), a code of 600 and above or
@@ -1207,22 +1204,16 @@ void FtpClient::verifyHash(const StorName& name, qint64 sent, const QByteArray& 
     if (checkNotImplemented(reply))
         return;
     if (!isBetween(ReplyCode, 200, 299))
-        throw VerifyError(
-            QStringLiteral("The server cannot tell the %1 hash of the stored file: %2")
-                .arg(shownAlgorithm, text),
-            sent, -1, text, Verification::Hash, algorithm);
+        throw VerifyError(platform::reason(FtpCode::HashUnknown, {shownAlgorithm, text}), sent, -1,
+                          text, Verification::Hash, algorithm);
     const std::optional<QByteArray> serverDigest = ftp::hashDigest(reply, algorithm);
     if (!serverDigest)
-        throw VerifyError(QStringLiteral("The server's %1 hash reply is in an unexpected form: %2")
-                              .arg(shownAlgorithm, text),
+        throw VerifyError(platform::reason(FtpCode::HashReplyUnexpected, {shownAlgorithm, text}),
                           sent, -1, text, Verification::Hash, algorithm);
     if (*serverDigest != digest)
         throw VerifyError(
-            QStringLiteral("The server's %1 hash of the stored file differs from the %2 bytes "
-                           "sent")
-                .arg(shownAlgorithm)
-                .arg(sent),
-            sent, -1, {}, Verification::Hash, algorithm);
+            platform::reason(FtpCode::HashDiffers, {shownAlgorithm, QString::number(sent)}), sent,
+            -1, {}, Verification::Hash, algorithm);
     m_lastUpload.verification = Verification::Hash;
     m_lastUpload.hashName = algorithm;
 }
@@ -1245,20 +1236,16 @@ void FtpClient::verifySize(const StorName& name, qint64 sent)
     if (checkNotImplemented(reply))
         return;
     if (!isBetween(ReplyCode, 200, 299))
-        throw VerifyError(
-            QStringLiteral("The server cannot tell the size of the stored file: %1").arg(text),
-            sent, -1, text);
+        throw VerifyError(platform::reason(FtpCode::SizeUnknown, {text}), sent, -1, text);
     // "213 1234": the size is the text after the code.
     bool number = false;
     const qint64 size = firstLine(reply).mid(4).trimmed().toLongLong(&number);
     if (!number || size < 0)
-        throw VerifyError(
-            QStringLiteral("The server's size of the stored file is no number: %1").arg(text), sent,
-            -1, text);
+        throw VerifyError(platform::reason(FtpCode::SizeNoNumber, {text}), sent, -1, text);
     if (size != sent)
-        throw VerifyError(
-            QStringLiteral("The server holds %1 bytes of the %2 sent").arg(size).arg(sent), sent,
-            size);
+        throw VerifyError(platform::reason(FtpCode::SizeDiffers,
+                                           {QString::number(size), QString::number(sent)}),
+                          sent, size);
     m_lastUpload.verification = Verification::Size;
 }
 

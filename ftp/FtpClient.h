@@ -39,7 +39,7 @@ using UnsupportedEvent = std::function<void(CommandKind Trans_Type)>;
 class FtpError : public ServerRefusal {
 public:
     explicit FtpError(const QByteArray& reply, NameEncoding encoding = NameEncoding::Gbk);
-    FtpError(const QByteArray& reply, const QString& message);
+    FtpError(const QByteArray& reply, platform::ReasonPtr reason);
     const QByteArray& reply() const noexcept { return m_reply; }
 
 private:
@@ -258,7 +258,7 @@ public:
     bool TempNames = false;
     // Mode Auto gave up on passive data connections for this session, and why: the server's
     // 5xx refusal of PASV ("PASV: 502 ...; EPSV: 500 ..." when EPSV was refused too).
-    std::function<void(const QString& reason)> OnModeFallback;
+    std::function<void(const FallbackReason& reason)> OnModeFallback;
     // An active data connection came from another address than the server's (the control
     // connection's peer); it was closed at once, unread and unanswered, and the wait for
     // the server goes on within the same limit. The caller's address, "127.0.0.2".
@@ -332,7 +332,7 @@ private:
     QByteArray readLateFinalReply();
     // The refusal of an upload step: returns when OnFailure handled it, else raises FtpError
     // (with `message` when given, else the reply's text).
-    void refuseUpload(const QByteArray& reply, const QString& message = {});
+    void refuseUpload(const QByteArray& reply, platform::ReasonPtr message = {});
     // The upload on its data connection: true when the server stored the file, false
     // after a refusal that OnFailure handled.
     bool transfer(BlockingSocket& data, const QString& localPath, const StorName& name);

@@ -48,7 +48,7 @@ FtpSession::FtpSession(std::unique_ptr<FtpClient> own, FtpClient* borrowed)
         if (OnActivity)
             OnActivity();
     });
-    m_previousModeFallback = std::exchange(m_client.OnModeFallback, [this](const QString& reason) {
+    m_previousModeFallback = std::exchange(m_client.OnModeFallback, [this](const FallbackReason& reason) {
         if (OnModeFallback)
             OnModeFallback(reason);
     });

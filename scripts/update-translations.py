@@ -254,6 +254,76 @@ EN = {
     "忘记站点 %1（%2）记住的主机密钥？\n\n%3\n\n下次连接时将记住该站点那时出示的主机密钥。":
         "Forget the host key remembered for station %1 (%2)?\n\n%3\n\n"
         "The next connection remembers the key the station shows then.",
+    # The lower layers' failures, worded by the window from their codes (app/FailureTexts.cpp).
+    "不是 FTP 服务器：%1": "Not an FTP server: %1",
+    "回应代码 %1 超出范围": "Reply code %1 is out of range",
+    "回应超过 %1 字节": "The reply is longer than %1 bytes",
+    "无法从回应中读出被动模式的地址：%1": "Cannot read the passive address in the reply: %1",
+    "EPSV 的回应中没有数据端口：%1": "No data port in the reply to EPSV: %1",
+    "%1 命令含换行符，未发送": "Line break in the %1 command; nothing was sent",
+    "不是 SSH 服务器：%1": "Not an SSH server: %1",
+    "无法开始 SSH 会话": "Cannot start an SSH session",
+    "无法设置 SSH 会话：%1": "Cannot set up the SSH session: %1",
+    "无法移交套接字": "the socket cannot be handed over",
+    "服务器不接受密码登录（它接受：%1）": "The server does not offer password login (it offers: %1)",
+    "用户 %1 登录被拒绝：用户名或密码错误（服务器接受：%2）": "Login refused for user %1: wrong user name or password (the server offers: %2)",
+    "未设密码，而服务器不接受密钥登录（它接受：%1）": "No password given, and the server offers no key login (it offers: %1)",
+    "用户 %1 登录被拒绝：您的 SSH 密钥都未被接受（服务器接受：%2）": "Login refused for user %1: none of your SSH keys was accepted (the server offers: %2)",
+    "服务器不提供 SFTP：%1": "The server offers no SFTP: %1",
+    "服务器的 SFTP 未能启动": "The server's SFTP did not start",
+    "服务器对“%1”给出了意外的 SFTP 回应": "The server sent an unexpected SFTP reply to %1",
+    "服务器给出了意外的 SFTP 回应": "The server sent an unexpected SFTP reply",
+    "服务器没有给出 %1 的目录": "The server named no folder for %1",
+    "无法进入目录 %1：%2": "Cannot change to folder %1: %2",
+    "不是目录": "not a folder",
+    "无法存放 %1：%2": "Cannot store %1: %2",
+    "无法把 %1.part 改名为 %2：%3": "Cannot rename %1.part to %2: %3",
+    "连接 %1 失败：%2": "Connection to %1 failed: %2",
+    "数据连接 %1 失败：%2": "Data connection to %1 failed: %2",
+    "行过长：%1 字节内没有行尾": "Line too long: no line end within %1 bytes",
+    "要发送的文本过长：%1 字节，最多 65535 字节": "Text to send is too long: %1 bytes, at most 65535 allowed",
+    "无法建立数据连接": "Error creating Data Connection",
+    "未连接": "Not Connected",
+    "已经连接": "Already connected",
+    "发送已中止": "Socket send aborted",
+    "超时": "timed out",
+    "权限不足": "permission denied",
+    "打开的文件过多": "too many open files",
+    "缓冲区空间不足": "no buffer space available",
+    "地址已被占用": "address already in use",
+    "无法使用所请求的地址": "cannot assign requested address",
+    "协议不支持该地址族": "address family not supported by protocol",
+    "网络已断开": "network is down",
+    "网络不可达": "network is unreachable",
+    "没有到主机的路由": "no route to host",
+    "%1；服务器说：%2": "%1; the server says: %2",
+    "服务器拒绝 %1：%2": "The server refuses %1: %2",
+    "%1 的证书已改变：记住的 %2，现在的 %3": "The certificate of %1 has changed: remembered %2, presented %3",
+    "%1 的证书已于 %2 过期": "The certificate of %1 expired on %2",
+    "%1 的证书在 %2 之前无效": "The certificate of %1 is not valid before %2",
+    "到 %1:%2 的数据连接未经 TLS 关闭就断开了：%3": "The data connection to %1:%2 ended without a TLS close: %3",
+    "到 %1 的数据连接出示的证书不是服务器的：%2，而不是 %3；未发送任何内容": "The data connection to %1 presented another certificate than the server: %2 instead of %3; nothing was sent",
+    "PASV：%1；EPSV：%2": "PASV: %1; EPSV: %2",
+    "与 %1 的 TLS 握手失败：%2": "TLS handshake with %1 failed: %2",
+    "到 %1 的数据连接 TLS 握手失败：%2": "TLS handshake on the data connection to %1 failed: %2",
+    "到 %1 的连接 TLS 出错：%2": "TLS failed on the connection to %1: %2",
+    "到 %1 的数据连接 TLS 出错：%2": "TLS failed on the data connection to %1: %2",
+    "无法准备 TLS：%1": "Cannot set up TLS: %1",
+    "服务器在握手时关闭了连接": "the server closed the connection during the handshake",
+    "服务器未加密应答：%1": "the server answered in clear: %1",
+    "服务器在结束 TLS 时关闭了连接": "the server closed the connection during the TLS close",
+    "服务器在握手时结束了 TLS": "the server ended TLS during the handshake",
+    "服务器在结束 TLS 时结束了 TLS": "the server ended TLS during the TLS close",
+    "握手失败": "the handshake failed",
+    "结束 TLS 失败": "the TLS close failed",
+    "接收失败": "receiving failed",
+    "发送失败": "sending failed",
+}
+
+# Where one Chinese text has two English words, by context: the system's words for a reset
+# connection as the failures show them.
+EN_IN_CONTEXT = {
+    ("FailureTexts", "连接被对方重置"): "connection reset by peer",
 }
 
 ZH = {
@@ -360,10 +430,11 @@ def split(collected, language, table, wanted):
                 continue
             translation = message.find("translation")
             translation.attrib.clear()
-            if source not in table:
+            in_context = EN_IN_CONTEXT.get((context.findtext("name"), source))
+            if source not in table and not in_context:
                 missing.append(source)
                 continue
-            translation.text = table[source]
+            translation.text = in_context or table[source]
         if not context.findall("message"):
             root.remove(context)
     if missing:
