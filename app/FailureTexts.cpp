@@ -27,6 +27,7 @@ QString FailureTexts::form(NetCode code)
     case NetCode::AlreadyConnected: return tr("已经连接");
     case NetCode::SendAborted: return tr("发送已中止");
     case NetCode::TimedOut: return tr("超时");
+    // The system's words for an error number.
     case NetCode::PermissionDenied: return tr("权限不足");
     case NetCode::TooManyOpenFiles: return tr("打开的文件过多");
     case NetCode::NoBufferSpace: return tr("缓冲区空间不足");

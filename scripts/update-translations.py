@@ -320,8 +320,8 @@ EN = {
     "发送失败": "sending failed",
 }
 
-# Where one Chinese text has two English words, by context: the system's words for a reset
-# connection as the failures show them.
+# Where one Chinese text has other English words in one context: the system's words for a
+# reset connection.
 EN_IN_CONTEXT = {
     ("FailureTexts", "连接被对方重置"): "connection reset by peer",
 }

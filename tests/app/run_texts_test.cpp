@@ -63,8 +63,11 @@ TEST(RunTextsTest, EveryFailureCodeReadsInTheWindowsLanguage)
     const QRegularExpression cjk(QStringLiteral("[\\x{3000}-\\x{303f}\\x{4e00}-\\x{9fff}\\x{ff00}-\\x{ffef}]"));
     const QStringList parts{"127.0.0.1:21", "550 No", "x"};
     QList<platform::ReasonPtr> all;
-    for (int code = 0; code <= int(NetCode::AnsweredInClear); ++code)
-        all << reason(NetCode(code), {parts[0], parts[1], parts[2]});
+    for (int code = 0; code <= int(NetCode::AnsweredInClear); ++code) {
+        // The system's words have their own rows below.
+        if (code < int(NetCode::PermissionDenied) || code > int(NetCode::ConnectionReset))
+            all << reason(NetCode(code), {parts[0], parts[1], parts[2]});
+    }
     for (int code = 0; code <= int(FtpCode::HostKeyChanged); ++code)
         all << reason(FtpCode(code), {parts[0], parts[1], parts[2]});
     // Translated in the Chinese window; every other code shows its English form there too.
@@ -93,6 +96,19 @@ TEST(RunTextsTest, EveryFailureCodeReadsInTheWindowsLanguage)
         {reason(FtpCode::UnexpectedSftpReplyTo, {reason(FtpCode::StoreStep, {"a.txt"})}),
          "服务器对“Cannot store a.txt”给出了意外的 SFTP 回应"},
         {reason(NetCode::OtherSystemError, {"broken pipe"}), "broken pipe"},
+        {reason(NetCode::PermissionDenied, {"permission denied"}), "权限不足"},
+        {reason(NetCode::TooManyOpenFiles, {"too many open files"}), "打开的文件过多"},
+        {reason(NetCode::NoBufferSpace, {"no buffer space available"}), "缓冲区空间不足"},
+        {reason(NetCode::AddressInUse, {"address already in use"}), "地址已被占用"},
+        {reason(NetCode::AddressNotAvailable, {"cannot assign requested address"}),
+         "无法使用所请求的地址"},
+        {reason(NetCode::FamilyNotSupported, {"address family not supported by protocol"}),
+         "协议不支持该地址族"},
+        {reason(NetCode::NetworkDown, {"network is down"}), "网络已断开"},
+        {reason(NetCode::NetworkUnreachable, {"network is unreachable"}), "网络不可达"},
+        {reason(NetCode::HostUnreachable, {"no route to host"}), "没有到主机的路由"},
+        {reason(NetCode::ConnectionRefused, {"connection refused"}), "连接被拒绝"},
+        {reason(NetCode::ConnectionReset, {"connection reset by peer"}), "连接被对方重置"},
         {reason(FtpCode::ServerReply, {"连接 %1 失败：%2"}), "连接 %1 失败：%2"},
     };
 
