@@ -105,7 +105,8 @@ QString FailureTexts::form(FtpCode code)
     case FtpCode::SshSetupFailed: return tr("无法设置 SSH 会话：%1");
     case FtpCode::NotSshServer: return tr("不是 SSH 服务器：%1");
     case FtpCode::NoPasswordLogin: return tr("服务器不接受密码登录（它接受：%1）");
-    case FtpCode::WrongPassword: return tr("用户 %1 登录被拒绝：用户名或密码错误（服务器接受：%2）");
+    case FtpCode::WrongPassword:
+        return tr("用户 %1 登录被拒绝：用户名或密码错误（服务器接受：%2）");
     case FtpCode::NoKeyLogin: return tr("未设密码，而服务器不接受密钥登录（它接受：%1）");
     case FtpCode::KeysRefused:
         return tr("用户 %1 登录被拒绝：您的 SSH 密钥都未被接受（服务器接受：%2）");

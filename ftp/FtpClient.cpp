@@ -264,8 +264,7 @@ quint16 extendedPassivePort(const QByteArray& reply)
     // "(" d d d port d ")": the delimiter is whatever follows the parenthesis.
     const qsizetype open = reply.indexOf('(');
     const auto unreadable = [&reply]() -> quint16 {
-        throw platform::ConversionError(
-            platform::reason(FtpCode::NoEpsvPort, {replyText(reply)}));
+        throw platform::ConversionError(platform::reason(FtpCode::NoEpsvPort, {replyText(reply)}));
     };
     if (open < 0 || open + 5 >= reply.size())
         return unreadable();
@@ -400,9 +399,9 @@ QByteArray FtpClient::ReadContinuationLines(const QByteArray& Line)
         ReportStatus(StatusLevel::Dialogue, line);
         rest += line;
         if (Line.size() + rest.size() > replySizeLimit)
-            throw SocketError(platform::reason(FtpCode::ReplyTooLong,
-                                               {QString::number(replySizeLimit)}),
-                              SocketFailure::Other, endpoint());
+            throw SocketError(
+                platform::reason(FtpCode::ReplyTooLong, {QString::number(replySizeLimit)}),
+                SocketFailure::Other, endpoint());
     }
     return rest;
 }
@@ -423,9 +422,9 @@ QByteArray FtpClient::readReply()
 QByteArray FtpClient::command(const QByteArray& Command)
 {
     if (waitsStopped())
-        throw AbortError(platform::reason(FtpCode::StoppedBefore,
-                                          {platform::fromCodePage(verbOf(Command))}),
-                         SocketFailure::Stopped, endpoint());
+        throw AbortError(
+            platform::reason(FtpCode::StoppedBefore, {platform::fromCodePage(verbOf(Command))}),
+            SocketFailure::Stopped, endpoint());
     try {
         Transaction(Command);
     } catch (const AbortError&) {
@@ -619,11 +618,10 @@ void FtpClient::secureControl()
         if (m_tlsMode == TlsMode::Implicit && !clearAnswer.isEmpty())
             throw TlsError(platform::reason(
                 NetCode::TlsHandshakeFailed,
-                {QString::fromLatin1(endpoint().address) + u':'
-                     + QString::number(endpoint().port),
-                 platform::reason(NetCode::AnsweredInClear,
-                                  {platform::printableText(platform::fromCodePage(clearAnswer))
-                                       .trimmed()})}));
+                {QString::fromLatin1(endpoint().address) + u':' + QString::number(endpoint().port),
+                 platform::reason(
+                     NetCode::AnsweredInClear,
+                     {platform::printableText(platform::fromCodePage(clearAnswer)).trimmed()})}));
         throw;
     }
     const TlsPeer peer = tlsPeer();
@@ -678,17 +676,16 @@ void FtpClient::secureData(BlockingSocket& data)
             throw;
         m_finalReplyDue = false;
         throw TlsError(platform::reason(
-            FtpCode::ServerSays,
-            {platform::causeOf(error), ftp::replyText(reply, m_encoding)}));
+            FtpCode::ServerSays, {platform::causeOf(error), ftp::replyText(reply, m_encoding)}));
     }
     // Whoever answers the data connection must be the party the login went to.
     const QByteArray presented = data.tlsPeer().fingerprint;
     if (fingerprintDigits(presented) != fingerprintDigits(m_tlsSession.fingerprint))
-        throw TlsError(platform::reason(
-            FtpCode::DataCertificateDiffers,
-            {QString::fromLatin1(data.endpoint().address) + u':'
-                 + QString::number(data.endpoint().port),
-             QString::fromLatin1(presented), QString::fromLatin1(m_tlsSession.fingerprint)}));
+        throw TlsError(platform::reason(FtpCode::DataCertificateDiffers,
+                                        {QString::fromLatin1(data.endpoint().address) + u':'
+                                             + QString::number(data.endpoint().port),
+                                         QString::fromLatin1(presented),
+                                         QString::fromLatin1(m_tlsSession.fingerprint)}));
 }
 
 void FtpClient::finishDataTls(BlockingSocket& data)
@@ -821,8 +818,8 @@ QByteArray FtpClient::wireName(const QString& name) const
     // A name that cannot be written would arrive with "?" in it: a different file.
     std::optional<QByteArray> bytes = ftp::encodeName(name, m_encoding);
     if (!bytes)
-        throw NameEncodingError(platform::reason(FtpCode::NameNotEncodable,
-                                                 {name, ftp::encodingName(m_encoding)}));
+        throw NameEncodingError(
+            platform::reason(FtpCode::NameNotEncodable, {name, ftp::encodingName(m_encoding)}));
     return *bytes;
 }
 
@@ -876,9 +873,10 @@ void FtpClient::refuseUpload(const QByteArray& reply, platform::ReasonPtr messag
     if (OnFailure)
         OnFailure(handled, CommandKind::ctStor);
     if (!handled)
-        throw FtpError(reply, message ? message
-                                      : platform::reason(FtpCode::ServerReply,
-                                                         {ftp::replyText(reply, m_encoding)}));
+        throw FtpError(
+            reply,
+            message ? message
+                    : platform::reason(FtpCode::ServerReply, {ftp::replyText(reply, m_encoding)}));
 }
 
 void FtpClient::Upload(const QString& localPath, const QByteArray& remoteName)
@@ -1133,10 +1131,10 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const S
         if (reply.isEmpty() || !isBetween(ReplyCode, 400, 599)) {
             // Over TLS only a close_notify ends a data connection in order.
             if (m_tlsSession.encrypted)
-                throw TlsError(platform::reason(
-                    FtpCode::DataEndedWithoutTlsClose,
-                    {QString::fromLatin1(data.endpoint().address),
-                     QString::number(data.endpoint().port), platform::causeOf(error)}));
+                throw TlsError(platform::reason(FtpCode::DataEndedWithoutTlsClose,
+                                                {QString::fromLatin1(data.endpoint().address),
+                                                 QString::number(data.endpoint().port),
+                                                 platform::causeOf(error)}));
             throw;
         }
         m_finalReplyDue = false;
@@ -1243,9 +1241,9 @@ void FtpClient::verifySize(const StorName& name, qint64 sent)
     if (!number || size < 0)
         throw VerifyError(platform::reason(FtpCode::SizeNoNumber, {text}), sent, -1, text);
     if (size != sent)
-        throw VerifyError(platform::reason(FtpCode::SizeDiffers,
-                                           {QString::number(size), QString::number(sent)}),
-                          sent, size);
+        throw VerifyError(
+            platform::reason(FtpCode::SizeDiffers, {QString::number(size), QString::number(sent)}),
+            sent, size);
     m_lastUpload.verification = Verification::Size;
 }
 

@@ -7,14 +7,16 @@ const char* englishForm(FtpCode code)
     case FtpCode::ServerReply: return "%1";
     case FtpCode::ReplyCodeOutOfRange: return "Reply code %1 is out of range";
     case FtpCode::ReplyTooLong: return "The reply is longer than %1 bytes";
-    case FtpCode::PassiveAddressUnreadable: return "Cannot read the passive address in the reply: %1";
+    case FtpCode::PassiveAddressUnreadable:
+        return "Cannot read the passive address in the reply: %1";
     case FtpCode::NoEpsvPort: return "No data port in the reply to EPSV: %1";
     case FtpCode::PassiveRefused: return "PASV: %1; EPSV: %2";
     case FtpCode::LineBreakInCommand: return "Line break in the %1 command; nothing was sent";
     case FtpCode::StoppedBefore: return "Stopped before %1";
     case FtpCode::ClosedInsteadOfReply:
         return "Connection closed by the server instead of a reply to %1";
-    case FtpCode::ClosedBeforeGreeting: return "Connection closed by the server before its greeting";
+    case FtpCode::ClosedBeforeGreeting:
+        return "Connection closed by the server before its greeting";
     case FtpCode::NotFtpServer: return "Not an FTP server: %1";
     case FtpCode::ClosedInsteadOfDataConnection:
         return "Connection closed by the server instead of opening the data connection";

@@ -3,8 +3,8 @@
 
 #include <utility>
 
-VerifyError::VerifyError(platform::ReasonPtr reason, qint64 sent, qint64 serverSize,
-                         QString reply, Verification check, QByteArray hashName)
+VerifyError::VerifyError(platform::ReasonPtr reason, qint64 sent, qint64 serverSize, QString reply,
+                         Verification check, QByteArray hashName)
     : platform::Exception(std::move(reason))
     , m_sent(sent)
     , m_serverSize(serverSize)
@@ -16,9 +16,9 @@ VerifyError::VerifyError(platform::ReasonPtr reason, qint64 sent, qint64 serverS
 
 CertificateChangedError::CertificateChangedError(const QString& host, QByteArray remembered,
                                                  QByteArray presented)
-    : TlsError(platform::reason(FtpCode::CertificateChanged,
-                                {host, QString::fromLatin1(remembered),
-                                 QString::fromLatin1(presented)}))
+    : TlsError(
+        platform::reason(FtpCode::CertificateChanged,
+                         {host, QString::fromLatin1(remembered), QString::fromLatin1(presented)}))
     , m_remembered(std::move(remembered))
     , m_presented(std::move(presented))
 {
@@ -26,9 +26,9 @@ CertificateChangedError::CertificateChangedError(const QString& host, QByteArray
 
 HostKeyChangedError::HostKeyChangedError(const QString& host, QByteArray remembered,
                                          QByteArray presented)
-    : platform::Exception(platform::reason(FtpCode::HostKeyChanged,
-                                           {host, QString::fromLatin1(remembered),
-                                            QString::fromLatin1(presented)}))
+    : platform::Exception(
+        platform::reason(FtpCode::HostKeyChanged,
+                         {host, QString::fromLatin1(remembered), QString::fromLatin1(presented)}))
     , m_remembered(std::move(remembered))
     , m_presented(std::move(presented))
 {

@@ -135,9 +135,9 @@ void SftpSession::expect(PacketReader& reader, PacketType type, FtpCode step, co
     if (reader.type() == type)
         return;
     if (reader.type() != PacketType::Status)
-        throw SocketError(platform::reason(FtpCode::UnexpectedSftpReplyTo,
-                                           {platform::reason(step, {name})}),
-                          SocketFailure::Other);
+        throw SocketError(
+            platform::reason(FtpCode::UnexpectedSftpReplyTo, {platform::reason(step, {name})}),
+            SocketFailure::Other);
     const FtpCode refused = step == FtpCode::ChangeFolderStep ? FtpCode::ChangeFolderRefused
         : step == FtpCode::StoreStep                          ? FtpCode::StoreRefused
                                                               : FtpCode::CheckRefused;

@@ -119,10 +119,10 @@ void SftpTransport::connect(const QString& host, quint16 port)
     m_socket.Connect();
     m_descriptor = m_socket.takeDescriptor();
     if (m_descriptor < 0)
-        throw SocketError(platform::reason(NetCode::ConnectionFailed,
-                                           {endpointText(),
-                                            platform::reason(FtpCode::SocketNotHandedOver)}),
-                          SocketFailure::Other, endpoint());
+        throw SocketError(
+            platform::reason(NetCode::ConnectionFailed,
+                             {endpointText(), platform::reason(FtpCode::SocketNotHandedOver)}),
+            SocketFailure::Other, endpoint());
     // Small requests (an SFTP status, a window adjustment) must not wait for the ACK of the
     // previous segment.
     const int noDelay = 1;
@@ -151,8 +151,8 @@ void SftpTransport::connect(const QString& host, quint16 port)
         || ssh_options_set(session, SSH_OPTIONS_FD, &libraryCopy) != 0) {
         if (libraryCopy >= 0)
             ::close(libraryCopy);
-        throw SocketError(platform::reason(FtpCode::SshSetupFailed,
-                                           {QString::fromUtf8(ssh_get_error(session))}));
+        throw SocketError(
+            platform::reason(FtpCode::SshSetupFailed, {QString::fromUtf8(ssh_get_error(session))}));
     }
     ssh_set_blocking(session, 0);
     drive([session] { return ssh_connect(session); }, SSH_AGAIN,
@@ -251,9 +251,9 @@ void SftpTransport::checkpoint(bool transfer)
 
 void SftpTransport::raiseHandshakeTimedOut() const
 {
-    throw SocketError(platform::reason(FtpCode::NoSshHandshake,
-                                       {endpointText(), secondsText(m_connectLimitMs)}),
-                      SocketFailure::TimedOut, endpoint());
+    throw SocketError(
+        platform::reason(FtpCode::NoSshHandshake, {endpointText(), secondsText(m_connectLimitMs)}),
+        SocketFailure::TimedOut, endpoint());
 }
 
 void SftpTransport::raiseStopped(const QString& during) const

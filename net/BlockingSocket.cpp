@@ -403,13 +403,11 @@ void BlockingSocket::ResolveHost()
             sleepingPass();
             answered = ws::takeAddrInfoAnswer(task, &answer);
             if (!answered && !TimedOut && !Canceled && !m_waitsStopped && idle.expired())
-                throw connectFailure(reason(NetCode::NameLookupTimedOut),
-                                     SocketFailure::TimedOut);
+                throw connectFailure(reason(NetCode::NameLookupTimedOut), SocketFailure::TimedOut);
         } while (!answered && !TimedOut && !Canceled && !m_waitsStopped);
     }
     if (TimedOut)
-        throw SocketError(reason(NetCode::LookupTimedOut), SocketFailure::TimedOut,
-                          endpoint());
+        throw SocketError(reason(NetCode::LookupTimedOut), SocketFailure::TimedOut, endpoint());
     if (m_waitsStopped && !m_waitDone)
         raiseStopped(QStringLiteral("looking up %1").arg(QString::fromLatin1(name)));
     if (Canceled)
@@ -497,7 +495,8 @@ void BlockingSocket::Connect()
         throw SocketError(reason(NetCode::ConnectionCanceled));
     const platform::ReasonPtr cause = systemCause(m_notifyError);
     throw connectFailure(
-        cause ? cause : reason(NetCode::SocketErrorText, {QString::fromLatin1(ErrorText(m_notifyError))}),
+        cause ? cause
+              : reason(NetCode::SocketErrorText, {QString::fromLatin1(ErrorText(m_notifyError))}),
         failureOfError(m_notifyError), cause);
 }
 
@@ -514,8 +513,7 @@ QString BlockingSocket::endpointText() const
     return QString::fromLatin1(where.address) + u':' + QString::number(where.port);
 }
 
-SocketError BlockingSocket::connectFailure(const platform::ReasonPtr& cause,
-                                           SocketFailure failure,
+SocketError BlockingSocket::connectFailure(const platform::ReasonPtr& cause, SocketFailure failure,
                                            const platform::ReasonPtr& systemCause) const
 {
     const NetCode code = m_role == SocketEndpoint::Role::Data ? NetCode::DataConnectionFailed
@@ -740,9 +738,9 @@ void BlockingSocket::Write(const QByteArray& Text)
     std::memcpy(m_impl->buffer.data(), Text.constData(), std::size_t(length));
     m_impl->buffer[std::size_t(length)] = 0;
     if (std::strlen(m_impl->buffer.data()) >= std::size_t(bufferSize))
-        throw SocketError(reason(
-            NetCode::TextTooLong,
-            {QString::number(Text.indexOf('\0') < 0 ? Text.size() : Text.indexOf('\0'))}));
+        throw SocketError(
+            reason(NetCode::TextTooLong,
+                   {QString::number(Text.indexOf('\0') < 0 ? Text.size() : Text.indexOf('\0'))}));
     SendBuffer(m_impl->buffer.data(), 0);
 }
 
@@ -852,8 +850,7 @@ QByteArray BlockingSocket::ReadLn()
         do {
             const int room = bufferSize - taken;
             if (room == 0)
-                throw SocketError(
-                    reason(NetCode::LineTooLong, {QString::number(bufferSize)}));
+                throw SocketError(reason(NetCode::LineTooLong, {QString::number(bufferSize)}));
             // The buffer mirrors the line so far; only the bytes after it are peeked.
             const int peeked = receive(buffer + taken, room, true);
             if (peeked == 0)
@@ -1083,8 +1080,8 @@ void BlockingSocket::Accept(const std::function<void()>& duringWait, const QByte
         const ws::SOCKET accepted = ws::accept(m_impl->socket, &from);
         if (accepted == ws::INVALID_SOCKET) {
             const int error = ws::WSAGetLastError();
-            throw SocketError(reason(NetCode::AcceptFailed,
-                                     {QString::fromLatin1(ErrorText(quint16(error)))}));
+            throw SocketError(
+                reason(NetCode::AcceptFailed, {QString::fromLatin1(ErrorText(quint16(error)))}));
         }
         if (caller.isEmpty() || from.text() == caller) {
             ws::WSAAsyncSelect(accepted, m_impl->window, NotifyMessage, allEventsButWrite);

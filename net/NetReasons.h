@@ -18,21 +18,21 @@ enum class NetCode {
     TimedOut,             // no parts
     ConnectionCanceled,   // no parts
     // Waiting and sending.
-    Stopped,              // what was going on, in these English words
-    NoReply,              // seconds
-    ReplyUnfinished,      // seconds
-    NoDataReceived,       // seconds
-    PeerTookNoData,       // seconds
-    NoDataConnection,     // seconds
-    SendAborted,          // no parts
-    ReadAborted,          // no parts
-    AcceptCanceled,       // no parts
-    DataConnectionError,  // no parts
-    AcceptFailed,         // the socket error's text
-    LineTooLong,          // bytes
-    TextTooLong,          // bytes
-    SocketErrorText,      // "10061:Connection refused", the socket table's words
-    NoTimer,              // no parts
+    Stopped,             // what was going on, in these English words
+    NoReply,             // seconds
+    ReplyUnfinished,     // seconds
+    NoDataReceived,      // seconds
+    PeerTookNoData,      // seconds
+    NoDataConnection,    // seconds
+    SendAborted,         // no parts
+    ReadAborted,         // no parts
+    AcceptCanceled,      // no parts
+    DataConnectionError, // no parts
+    AcceptFailed,        // the socket error's text
+    LineTooLong,         // bytes
+    TextTooLong,         // bytes
+    SocketErrorText,     // "10061:Connection refused", the socket table's words
+    NoTimer,             // no parts
     // The system's words for an error number (the part), which a window may word itself.
     PermissionDenied,
     TooManyOpenFiles,

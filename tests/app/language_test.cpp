@@ -138,10 +138,10 @@ QStringList runTexts()
             securityNote("A", {}),
             securityNote("A", {.encrypted = true, .protocol = "TLS 1.3", .fingerprint = "AB"}),
             securityNote("A",
-                    {.encrypted = true,
-                     .protocol = "TLS 1.2",
-                     .fingerprint = "AB",
-                     .trustedBySystem = true})};
+                         {.encrypted = true,
+                          .protocol = "TLS 1.2",
+                          .fingerprint = "AB",
+                          .trustedBySystem = true})};
 }
 
 TEST_F(LanguageTest, EnglishShowsNoChineseCharacters)
@@ -278,9 +278,9 @@ TEST_F(LanguageTest, NetAndFtpMessagesReachTheReaderInItsLanguage)
     const Row rows[] = {
         {.cause = notFtp->reason(), .chinese = "    不是 FTP 服务器：HTTP/1.1 400 Bad Request"},
         {.cause = reason(NetCode::NotConnected), .chinese = "    未连接"},
-        {.cause = reason(NetCode::ConnectionFailed,
-                         {"127.0.0.1:" + port,
-                          reason(NetCode::AddressInUse, {"address already in use"})}),
+        {.cause = reason(
+             NetCode::ConnectionFailed,
+             {"127.0.0.1:" + port, reason(NetCode::AddressInUse, {"address already in use"})}),
          .chinese = "    连接 127.0.0.1:" + port + " 失败：地址已被占用"},
         {.cause = reason(FtpCode::PassiveAddressUnreadable, {"227 (1,2)"}),
          .chinese = "    无法从回应中读出被动模式的地址：227 (1,2)"},
@@ -290,18 +290,20 @@ TEST_F(LanguageTest, NetAndFtpMessagesReachTheReaderInItsLanguage)
         {.cause = reason(FtpCode::NotFtpServer, {"timed out"}),
          .chinese = "    不是 FTP 服务器：timed out"},
         // TLS: OpenSSL's own words and the server's reply stay as they came.
-        {.cause = reason(NetCode::TlsHandshakeFailed,
-                         {"127.0.0.1:21", openSsl("wrong version number")}),
+        {.cause =
+             reason(NetCode::TlsHandshakeFailed, {"127.0.0.1:21", openSsl("wrong version number")}),
          .chinese = "    与 127.0.0.1:21 的 TLS 握手失败：wrong version number"},
         {.cause = reason(NetCode::TlsHandshakeFailed,
                          {"127.0.0.1:21", reason(NetCode::ClosedInHandshake)}),
          .chinese = "    与 127.0.0.1:21 的 TLS 握手失败：服务器在握手时关闭了连接"},
-        {.cause = reason(NetCode::TlsHandshakeFailed,
-                         {"127.0.0.1:990", reason(NetCode::AnsweredInClear, {"220 Not Connected"})}),
+        {.cause =
+             reason(NetCode::TlsHandshakeFailed,
+                    {"127.0.0.1:990", reason(NetCode::AnsweredInClear, {"220 Not Connected"})}),
          .chinese = "    与 127.0.0.1:990 的 TLS 握手失败：服务器未加密应答：220 Not Connected"},
         // SFTP: the session's words translated, the server's kept.
         {.cause = reason(FtpCode::WrongPassword, {"clerk", "publickey, password"}),
-         .chinese = "    用户 clerk 登录被拒绝：用户名或密码错误（服务器接受：publickey, password）"},
+         .chinese =
+             "    用户 clerk 登录被拒绝：用户名或密码错误（服务器接受：publickey, password）"},
         {.cause = reason(FtpCode::ChangeFolderRefused, {"in/out", reason(FtpCode::NotAFolder)}),
          .chinese = "    无法进入目录 in/out：不是目录"},
         {.cause = reason(FtpCode::RenameRefused, {"a.txt", "a.txt", "Permission denied"}),
@@ -314,17 +316,17 @@ TEST_F(LanguageTest, NetAndFtpMessagesReachTheReaderInItsLanguage)
                           "522 SSL session reuse required"}),
          .chinese = "    到 127.0.0.1:5 的数据连接 TLS 握手失败：unexpected eof while "
                     "reading；服务器说：522 SSL session reuse required"},
-        {.cause = reason(FtpCode::DataEndedWithoutTlsClose,
-                         {"127.0.0.1", "5",
-                          reason(NetCode::ConnectionReset, {"connection reset by peer"})}),
+        {.cause = reason(
+             FtpCode::DataEndedWithoutTlsClose,
+             {"127.0.0.1", "5", reason(NetCode::ConnectionReset, {"connection reset by peer"})}),
          .chinese = "    到 127.0.0.1:5 的数据连接未经 TLS 关闭就断开了：连接被对方重置"},
         {.cause = reason(FtpCode::CertificateExpired, {"127.0.0.1", "2020-01-31 12:00 UTC"}),
          .chinese = "    127.0.0.1 的证书已于 2020-01-31 12:00 UTC 过期"}};
     const SocketError other(notFtp->reason(), SocketFailure::Other,
                             SocketEndpoint{SocketEndpoint::Role::Control, "127.0.0.1", 21});
-    const FallbackReason refusedData(reason(
-        NetCode::DataConnectionFailed,
-        {"127.0.0.1:5", reason(NetCode::ConnectionRefused, {"connection refused"})}));
+    const FallbackReason refusedData(
+        reason(NetCode::DataConnectionFailed,
+               {"127.0.0.1:5", reason(NetCode::ConnectionRefused, {"connection refused"})}));
     for (const char* name : {"zh_CN", "en"}) {
         load(name);
         const bool chinese = QString::fromLatin1(name) == u"zh_CN";
@@ -336,11 +338,11 @@ TEST_F(LanguageTest, NetAndFtpMessagesReachTheReaderInItsLanguage)
                   chinese ? QStringLiteral(
                       "连接 127.0.0.1:21 失败：不是 FTP 服务器：HTTP/1.1 400 Bad Request")
                           : "Connection to 127.0.0.1:21 failed: " + notFtp->message());
-        EXPECT_EQ(
-            runtexts::modeFallbackLine(refusedData),
-            chinese ? QStringLiteral("    改用主动模式：数据连接 127.0.0.1:5 失败：连接被拒绝")
-                    : "    Switching to active mode: Data connection to 127.0.0.1:5 failed: "
-                      "connection refused");
+        EXPECT_EQ(runtexts::modeFallbackLine(refusedData),
+                  chinese
+                      ? QStringLiteral("    改用主动模式：数据连接 127.0.0.1:5 失败：连接被拒绝")
+                      : "    Switching to active mode: Data connection to 127.0.0.1:5 failed: "
+                        "connection refused");
         QCoreApplication::removeTranslator(&m_translator);
     }
 }

@@ -60,7 +60,8 @@ TEST(RunTextsTest, FailuresReadAsTheConnectionAddressPortAndReason)
 TEST(RunTextsTest, EveryFailureCodeReadsInTheWindowsLanguage)
 {
     using platform::reason;
-    const QRegularExpression cjk(QStringLiteral("[\\x{3000}-\\x{303f}\\x{4e00}-\\x{9fff}\\x{ff00}-\\x{ffef}]"));
+    const QRegularExpression cjk(
+        QStringLiteral("[\\x{3000}-\\x{303f}\\x{4e00}-\\x{9fff}\\x{ff00}-\\x{ffef}]"));
     const QStringList parts{"127.0.0.1:21", "550 No", "x"};
     QList<platform::ReasonPtr> all;
     for (int code = 0; code <= int(NetCode::AnsweredInClear); ++code) {
@@ -120,7 +121,8 @@ TEST(RunTextsTest, EveryFailureCodeReadsInTheWindowsLanguage)
         for (const platform::ReasonPtr& cause : all) {
             const QString text = failuretexts::text(*cause);
             if (chinese)
-                EXPECT_TRUE(text == cause->englishText() || text.contains(cjk)) << text.toStdString();
+                EXPECT_TRUE(text == cause->englishText() || text.contains(cjk))
+                    << text.toStdString();
             else
                 EXPECT_EQ(text, cause->englishText());
         }
@@ -130,8 +132,8 @@ TEST(RunTextsTest, EveryFailureCodeReadsInTheWindowsLanguage)
         for (const platform::ReasonPtr& cause : english)
             EXPECT_EQ(failuretexts::text(*cause), cause->englishText());
         for (const Row& row : rows)
-            EXPECT_EQ(failuretexts::text(*row.cause), chinese ? row.chinese
-                                                               : row.cause->englishText());
+            EXPECT_EQ(failuretexts::text(*row.cause),
+                      chinese ? row.chinese : row.cause->englishText());
         // An exception without a reason is its message.
         EXPECT_EQ(failuretexts::text(platform::Exception(QStringLiteral("Not Connected"))),
                   "Not Connected");
