@@ -1,7 +1,7 @@
 // The send run's texts.
 #include "app/RunTexts.h"
 
-#include "app/NetTexts.h"
+#include "app/FailureTexts.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -38,8 +38,10 @@ QString failureReason(const SocketError& error, int idleLimitMs)
     case SocketFailure::Stopped: return QCoreApplication::translate("RunTexts", "已停止");
     case SocketFailure::Other: break;
     }
-    return nettexts::translated(error.systemReason().isEmpty() ? error.message()
-                                                               : error.systemReason());
+    // The system's words when it gave some, else the error's own.
+    if (error.systemCause())
+        return failuretexts::text(*error.systemCause());
+    return error.systemReason().isEmpty() ? failuretexts::text(error) : error.systemReason();
 }
 
 } // namespace
@@ -259,7 +261,7 @@ QString cannotOpenReason()
 
 QString causeLine(const QString& cause)
 {
-    return indent + nettexts::translated(cause);
+    return indent + cause;
 }
 
 QString socketCause(const SocketError& error, int idleLimitMs)
@@ -305,11 +307,11 @@ QString nameEncodingLine(const QString& encoding)
     return indent + QCoreApplication::translate("RunTexts", "文件名编码：%1").arg(encoding);
 }
 
-QString modeFallbackLine(const QString& reason)
+QString modeFallbackLine(const FallbackReason& reason)
 {
     return indent
         + QCoreApplication::translate("RunTexts", "改用主动模式：%1")
-              .arg(nettexts::translated(replyCause(reason)));
+              .arg(replyCause(failuretexts::text(*reason.reason())));
 }
 
 QString encryptedLine(const QString& protocol)

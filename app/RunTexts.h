@@ -3,7 +3,6 @@
 
 #include "ftp/FtpClient.h"
 #include "ftp/StationSession.h"
-#include "net/BlockingSocket.h"
 
 #include <QString>
 #include <QStringList>
@@ -61,7 +60,7 @@ QString fileIncompleteLine(const QString& name, qint64 sent, qint64 size,
 QString nameNotEncodableReason(const QString& name, const QString& encoding);
 QString cannotOpenReason();
 
-// The indented line under a network error line.
+// The indented line under a network error line; `cause` in the reader's words already.
 QString causeLine(const QString& cause);
 // A failed connection, in the reader's words, with address and port when known.
 QString socketCause(const SocketError& error, int idleLimitMs);
@@ -80,7 +79,7 @@ QString lookupFailedCause(const QString& name);
 // Indented lines under a station's start line: the session's name encoding, and a switch
 // from passive to active data connections with its reason.
 QString nameEncodingLine(const QString& encoding);
-QString modeFallbackLine(const QString& reason);
+QString modeFallbackLine(const FallbackReason& reason);
 // Indented lines after the login: the session is encrypted ("已加密 TLS 1.3"), or it is not
 // and why (`mode` Off: the station's choice; else the server took no AUTH TLS).
 QString encryptedLine(const QString& protocol);

@@ -1,6 +1,7 @@
 // The send run's steps, log lines and error handling.
 #include "app/SendRun.h"
 
+#include "app/FailureTexts.h"
 #include "app/LineValues.h"
 #include "app/NoticeSelection.h"
 #include "app/RunLog.h"
@@ -78,7 +79,7 @@ SendRun::SendRun(std::unique_ptr<FtpSession> clientSession, StationSession* sess
     , m_remoteFolder(remoteFolder.isEmpty() ? QStringLiteral(".") : std::move(remoteFolder))
     , m_notices(std::move(notices))
 {
-    m_session.OnModeFallback = [this](const QString& reason) {
+    m_session.OnModeFallback = [this](const FallbackReason& reason) {
         this->log(runtexts::modeFallbackLine(reason));
     };
     m_session.OnDataCallerRefused = [this](const QByteArray& address) {
@@ -316,7 +317,9 @@ SendRun::Outcome SendRun::sendOverSession(const Station& station, const QList<No
         }
     } catch (const ServerRefusal& error) {
         const QString reply = runtexts::replyCause(error.message());
-        return failStation(refusedStep ? refusedStep(reply) : reply, true);
+        if (refusedStep)
+            return failStation(refusedStep(reply), true);
+        return failStation(reply, true, false, runtexts::replyCause(failuretexts::text(error)));
     } catch (const SocketError& error) {
         return connectionFailed(error, station);
     } catch (const CertificateChangedError& error) {
@@ -329,10 +332,10 @@ SendRun::Outcome SendRun::sendOverSession(const Station& station, const QList<No
                            false, true);
     } catch (const TlsError& error) {
         if (!downgradeRefused())
-            return failStation(error.message(), true);
-        return refuseDowngrade(error.message());
+            return failStation(error.message(), true, false, failuretexts::text(error));
+        return refuseDowngrade(error.message(), failuretexts::text(error));
     } catch (const platform::Exception& error) {
-        return failStation(error.message(), true);
+        return failStation(error.message(), true, false, failuretexts::text(error));
     }
     if (stopRequested())
         return Outcome::Stopped;
@@ -366,11 +369,11 @@ bool SendRun::downgradeRefused() const
     return m_tlsRequiredByHistory && security.asked && !security.encrypted;
 }
 
-SendRun::Outcome SendRun::refuseDowngrade(const QString& cause)
+SendRun::Outcome SendRun::refuseDowngrade(const QString& cause, const QString& shown)
 {
     // Neither user name nor password went out: the clerk sees why this station stops.
     log(runtexts::encryptionRefusedLine(), true);
-    log(runtexts::causeLine(cause));
+    log(runtexts::causeLine(shown.isEmpty() ? cause : shown));
     explainUndelivered(cause);
     m_session.drop();
     return Outcome::Failed;
@@ -401,7 +404,7 @@ bool SendRun::sendNotice(const Notice& notice, const QString& stationName)
             runtexts::fileNote(stationName, notice.name, progress.sent, progress.verification,
                                progress.hashName, tempName));
         const QString cause = runtexts::replyCause(error.message());
-        log(runtexts::causeLine(cause), true);
+        log(runtexts::causeLine(runtexts::replyCause(failuretexts::text(error))), true);
         setResult(notice.name, NoticeResult::NotDelivered, cause);
         return false;
     } catch (const VerifyError& error) {
@@ -484,10 +487,11 @@ void SendRun::reportSecurity(const Station& station)
     }
 }
 
-SendRun::Outcome SendRun::failStation(const QString& cause, bool serverAnswering, bool causeIsError)
+SendRun::Outcome SendRun::failStation(const QString& cause, bool serverAnswering, bool causeIsError,
+                                      const QString& shown)
 {
     log(runtexts::networkErrorLine(), true);
-    log(runtexts::causeLine(cause), causeIsError);
+    log(runtexts::causeLine(shown.isEmpty() ? cause : shown), causeIsError);
     explainUndelivered(cause);
     // A silent server must not cost a second wait for its goodbye.
     if (serverAnswering && !abandoned())

@@ -107,11 +107,14 @@ private:
     void reportSecurity(const Station& station);
     // The network error line and its cause (red when `causeIsError`); the connection is
     // closed, politely when the server is still answering.
-    Outcome failStation(const QString& cause, bool serverAnswering, bool causeIsError = false);
+    // `shown`: the log's words for a cause that the notices' results keep as a lower layer's
+    // message; empty when the log shows `cause` itself.
+    Outcome failStation(const QString& cause, bool serverAnswering, bool causeIsError = false,
+                        const QString& shown = {});
     // The station was encrypted before and AUTH TLS was asked but no TLS came of it.
     bool downgradeRefused() const;
     // The red line of a refused downgrade and its cause; nothing was sent but AUTH TLS.
-    Outcome refuseDowngrade(const QString& cause);
+    Outcome refuseDowngrade(const QString& cause, const QString& shown = {});
     void closeAfterStop();
     void disconnectQuietly();
     // The window's closing ended the run, not Stop.

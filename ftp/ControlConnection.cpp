@@ -63,8 +63,8 @@ QByteArray ControlConnection::Transaction(const QByteArray& Command)
 {
     // A file or folder name with a line break must not smuggle in a command of its own.
     if (Command.contains('\r') || Command.contains('\n'))
-        throw InvalidCommandError(QStringLiteral("Line break in the %1 command; nothing was sent")
-                                      .arg(platform::fromCodePage(verbOf(Command))));
+        throw InvalidCommandError(platform::reason(FtpCode::LineBreakInCommand,
+                                                   {platform::fromCodePage(verbOf(Command))}));
     ReplyCode = 0;
     m_reply.clear();
     const ReplyLimit limit(*this);
@@ -84,7 +84,7 @@ QByteArray ControlConnection::ReadContinuationLines(const QByteArray& Line)
         rest += line;
         if (Line.size() + rest.size() > replySizeLimit)
             throw SocketError(
-                QStringLiteral("The reply is longer than %1 bytes").arg(replySizeLimit),
+                platform::reason(FtpCode::ReplyTooLong, {QString::number(replySizeLimit)}),
                 SocketFailure::Other, endpoint());
     }
     return rest;
@@ -107,7 +107,7 @@ QByteArray ControlConnection::command(const QByteArray& Command)
 {
     if (waitsStopped())
         throw AbortError(
-            QStringLiteral("Stopped before %1").arg(platform::fromCodePage(verbOf(Command))),
+            platform::reason(FtpCode::StoppedBefore, {platform::fromCodePage(verbOf(Command))}),
             SocketFailure::Stopped, endpoint());
     try {
         Transaction(Command);
@@ -119,8 +119,8 @@ QByteArray ControlConnection::command(const QByteArray& Command)
     }
     if (m_reply.isEmpty()) {
         raiseStaleRefusal();
-        throw SocketError(QStringLiteral("Connection closed by the server instead of a reply to %1")
-                              .arg(platform::fromCodePage(verbOf(Command))),
+        throw SocketError(platform::reason(FtpCode::ClosedInsteadOfReply,
+                                           {platform::fromCodePage(verbOf(Command))}),
                           SocketFailure::Closed, endpoint());
     }
     m_staleReply.clear();
@@ -191,16 +191,17 @@ QByteArray ControlConnection::readGreeting(const std::function<void()>& refused)
     const ReplyLimit limit(*this);
     const QByteArray line = ReadLn();
     if (line.isEmpty())
-        throw SocketError(QStringLiteral("Connection closed by the server before its greeting"),
-                          SocketFailure::Closed, endpoint());
+        throw SocketError(platform::reason(FtpCode::ClosedBeforeGreeting), SocketFailure::Closed,
+                          endpoint());
     ReportStatus(StatusLevel::Dialogue, line);
     if (!ftp::startsWithReplyCode(line)) {
         refused();
         // Something else listens there (a web server, say): no QUIT, no further reading.
         Disconnect();
-        throw SocketError(QStringLiteral("Not an FTP server: %1")
-                              .arg(platform::printableText(platform::fromCodePage(line)).trimmed()),
-                          SocketFailure::Other, endpoint());
+        throw SocketError(
+            platform::reason(FtpCode::NotFtpServer,
+                             {platform::printableText(platform::fromCodePage(line)).trimmed()}),
+            SocketFailure::Other, endpoint());
     }
     ReplyCode = ftp::replyCode(line);
     m_reply = line + ReadContinuationLines(line);

@@ -39,13 +39,15 @@ std::unique_ptr<BlockingSocket> DataChannel::newConnection(QObject* owner) const
 UploadRefusal DataChannel::refusePassive(const QByteArray& earlier, const QByteArray& reply,
                                          bool autoMode)
 {
-    QString text = ftp::replyText(reply, m_encoding);
+    platform::ReasonPtr text =
+        platform::reason(FtpCode::ServerReply, {ftp::replyText(reply, m_encoding)});
     if (!earlier.isEmpty())
-        text = QStringLiteral("PASV: %1; EPSV: %2").arg(ftp::replyText(earlier, m_encoding), text);
+        text = platform::reason(FtpCode::PassiveRefused,
+                                {ftp::replyText(earlier, m_encoding), text->englishText()});
     // A server that offers no passive mode may still take PORT; a 4xx ("421 Timeout.") is
     // the server's trouble of the moment, which PORT would not cure.
     if (autoMode && isBetween(m_control.ReplyCode, 500, 599))
-        throw PassiveUnavailable{text};
+        throw PassiveUnavailable{FallbackReason(text)};
     return {reply, text};
 }
 
@@ -110,15 +112,13 @@ DataChannel::acceptActiveData(BlockingSocket& data,
 void DataChannel::watchControlWhileAccepting()
 {
     if (!m_control.Connected)
-        throw SocketError(QStringLiteral("Connection closed by the server instead of "
-                                         "opening the data connection"),
+        throw SocketError(platform::reason(FtpCode::ClosedInsteadOfDataConnection),
                           SocketFailure::Closed, endpoint());
     if (!m_control.DataAvailable())
         return;
     const QByteArray reply = m_control.readReply();
     if (reply.isEmpty())
-        throw SocketError(QStringLiteral("Connection closed by the server instead of "
-                                         "opening the data connection"),
+        throw SocketError(platform::reason(FtpCode::ClosedInsteadOfDataConnection),
                           SocketFailure::Closed, endpoint());
     if (isBetween(m_control.ReplyCode, 100, 199))
         return;

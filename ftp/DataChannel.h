@@ -12,14 +12,14 @@
 
 // Mode Auto was refused passive mode by the server; the upload is tried again actively.
 struct PassiveUnavailable {
-    QString reason;
+    FallbackReason reason;
 };
 
 // A step of an upload that the server refused: its reply, and the message of the refusal
 // (empty: the reply's own text).
 struct UploadRefusal {
     QByteArray reply;
-    QString message;
+    platform::ReasonPtr message;
 };
 
 // Owns the data connection of one upload and clears the pointer the client keeps to it on

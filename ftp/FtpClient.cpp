@@ -249,8 +249,7 @@ QByteArray FtpClient::wireName(const QString& name) const
     std::optional<QByteArray> bytes = ftp::encodeName(name, m_encoding);
     if (!bytes)
         throw NameEncodingError(
-            QStringLiteral("The name %1 cannot be written in the server's encoding (%2)")
-                .arg(name, ftp::encodingName(m_encoding)));
+            platform::reason(FtpCode::NameNotEncodable, {name, ftp::encodingName(m_encoding)}));
     return *bytes;
 }
 
@@ -265,13 +264,16 @@ void FtpClient::SetTransferType(int Mode)
     m_binaryType = Mode != 1 && isBetween(m_control.ReplyCode, 200, 299);
 }
 
-void FtpClient::refuseUpload(const QByteArray& reply, const QString& message)
+void FtpClient::refuseUpload(const QByteArray& reply, platform::ReasonPtr message)
 {
     bool handled = false;
     if (OnFailure)
         OnFailure(handled, CommandKind::ctStor);
     if (!handled)
-        throw FtpError(reply, message.isEmpty() ? ftp::replyText(reply, m_encoding) : message);
+        throw FtpError(
+            reply,
+            message ? message
+                    : platform::reason(FtpCode::ServerReply, {ftp::replyText(reply, m_encoding)}));
 }
 
 void FtpClient::Upload(const QString& localPath, const QString& remoteName)
@@ -354,7 +356,7 @@ bool FtpClient::transfer(BlockingSocket& data, const QString& localPath, const S
     {
         QFile file(localPath);
         if (!file.open(QIODevice::ReadOnly))
-            throw FileOpenError(QStringLiteral("Cannot open file %1").arg(localPath));
+            throw FileOpenError(platform::reason(FtpCode::CannotOpenFile, {localPath}));
         m_lastUpload.size = file.size();
     }
     m_check.watch(data);
@@ -415,9 +417,9 @@ void FtpClient::beginSending(BlockingSocket& data)
         data.Disconnect();
         m_control.Canceled = false;
         if (stopping())
-            throw AbortError(QStringLiteral("Stopped before sending the file"),
+            throw AbortError(platform::reason(FtpCode::StoppedBeforeSending),
                              SocketFailure::Stopped, data.endpoint());
-        throw AbortError("Socket send aborted");
+        throw AbortError(platform::reason(NetCode::SendAborted));
     }
 
     if (m_tls.session().encrypted)
@@ -439,11 +441,10 @@ bool FtpClient::sendFile(BlockingSocket& data, const QString& localPath)
         if (reply.isEmpty() || !isBetween(m_control.ReplyCode, 400, 599)) {
             // Over TLS only a close_notify ends a data connection in order.
             if (m_tls.session().encrypted)
-                throw TlsError(
-                    QStringLiteral("The data connection to %1:%2 ended without a TLS close: %3")
-                        .arg(QString::fromLatin1(data.endpoint().address))
-                        .arg(data.endpoint().port)
-                        .arg(error.message()));
+                throw TlsError(platform::reason(FtpCode::DataEndedWithoutTlsClose,
+                                                {QString::fromLatin1(data.endpoint().address),
+                                                 QString::number(data.endpoint().port),
+                                                 platform::causeOf(error)}));
             throw;
         }
         m_control.setFinalReplyDue(false);
@@ -465,10 +466,8 @@ bool FtpClient::finalReply()
     do { // a preliminary reply (1xx) leaves the outcome still to come
         final = m_control.readReply();
         if (final.isEmpty())
-            throw SocketError(
-                QStringLiteral(
-                    "Connection closed by the server instead of the final reply to STOR"),
-                SocketFailure::Closed, endpoint());
+            throw SocketError(platform::reason(FtpCode::ClosedInsteadOfFinalReply),
+                              SocketFailure::Closed, endpoint());
     } while (isBetween(m_control.ReplyCode, 100, 199));
     m_control.setFinalReplyDue(false);
     // Only a 2xx says the file is stored; a refusal (451, 552), a code of 600 and above or

@@ -141,7 +141,7 @@ public:
     // Events.
     // Mode Auto gave up on passive data connections for this session, and why: the server's
     // 5xx refusal of PASV ("PASV: 502 ...; EPSV: 500 ..." when EPSV was refused too).
-    std::function<void(const QString& reason)> OnModeFallback;
+    std::function<void(const FallbackReason& reason)> OnModeFallback;
     // An active data connection came from another address than the server's (the control
     // connection's peer); it was closed at once, unread and unanswered, and the wait for
     // the server goes on within the same limit. The caller's address, "127.0.0.2".
@@ -200,7 +200,7 @@ private:
     bool finalReply();
     // The refusal of an upload step: returns when OnFailure handled it, else raises FtpError
     // (with `message` when given, else the reply's text).
-    void refuseUpload(const QByteArray& reply, const QString& message = {});
+    void refuseUpload(const QByteArray& reply, platform::ReasonPtr message = {});
     // RNFR `from`, RNTO `to`; a refusal raises RenameError.
     void rename(const QByteArray& from, const QByteArray& to);
     SocketEndpoint endpoint() const { return m_control.endpoint(); }

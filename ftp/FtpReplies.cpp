@@ -26,12 +26,12 @@ bool isDigit(char c)
 } // namespace
 
 FtpError::FtpError(const QByteArray& reply, NameEncoding encoding)
-    : FtpError(reply, ftp::replyText(reply, encoding))
+    : FtpError(reply, platform::reason(FtpCode::ServerReply, {ftp::replyText(reply, encoding)}))
 {
 }
 
-FtpError::FtpError(const QByteArray& reply, const QString& message)
-    : ServerRefusal(message)
+FtpError::FtpError(const QByteArray& reply, platform::ReasonPtr reason)
+    : ServerRefusal(std::move(reason))
     , m_reply(reply)
 {
 }
@@ -47,8 +47,8 @@ qint16 replyCode(const QByteArray& line)
         return 0;
     const qint64 value = line.left(digits).toLongLong();
     if (value > std::numeric_limits<qint16>::max())
-        throw SocketError(QStringLiteral("Reply code %1 is out of range")
-                              .arg(QString::fromLatin1(line.left(digits))));
+        throw SocketError(platform::reason(FtpCode::ReplyCodeOutOfRange,
+                                           {QString::fromLatin1(line.left(digits))}));
     return static_cast<qint16>(value);
 }
 
@@ -83,8 +83,7 @@ quint16 passivePort(const QByteArray& reply)
     const int highByte = addressByte(ExtractField(reply, ',', 5));
     if (lowByte < 0 || highByte < 0)
         throw platform::ConversionError(
-            QStringLiteral("Cannot read the passive address in the reply: %1")
-                .arg(replyText(reply)));
+            platform::reason(FtpCode::PassiveAddressUnreadable, {replyText(reply)}));
     return static_cast<quint16>(highByte * 256 + lowByte);
 }
 
@@ -155,8 +154,7 @@ quint16 extendedPassivePort(const QByteArray& reply)
     // "(" d d d port d ")": the delimiter is whatever follows the parenthesis.
     const qsizetype open = reply.indexOf('(');
     const auto unreadable = [&reply]() -> quint16 {
-        throw platform::ConversionError(
-            QStringLiteral("No data port in the reply to EPSV: %1").arg(replyText(reply)));
+        throw platform::ConversionError(platform::reason(FtpCode::NoEpsvPort, {replyText(reply)}));
     };
     if (open < 0 || open + 5 >= reply.size())
         return unreadable();

@@ -29,7 +29,7 @@ enum class CommandKind : quint8 {
 class FtpError : public ServerRefusal {
 public:
     explicit FtpError(const QByteArray& reply, NameEncoding encoding = NameEncoding::Gbk);
-    FtpError(const QByteArray& reply, const QString& message);
+    FtpError(const QByteArray& reply, platform::ReasonPtr reason);
     const QByteArray& reply() const noexcept { return m_reply; }
 
 private:

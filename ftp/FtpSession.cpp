@@ -49,10 +49,11 @@ FtpSession::FtpSession(std::unique_ptr<FtpClient> own, FtpClient* borrowed,
         if (OnActivity)
             OnActivity();
     });
-    m_previousModeFallback = std::exchange(m_client.OnModeFallback, [this](const QString& reason) {
-        if (OnModeFallback)
-            OnModeFallback(reason);
-    });
+    m_previousModeFallback =
+        std::exchange(m_client.OnModeFallback, [this](const FallbackReason& reason) {
+            if (OnModeFallback)
+                OnModeFallback(reason);
+        });
     m_previousCallerRefused =
         std::exchange(m_client.OnDataCallerRefused, [this](const QByteArray& address) {
             if (OnDataCallerRefused)

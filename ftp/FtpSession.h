@@ -49,7 +49,7 @@ private:
     std::shared_ptr<StopToken> m_previousStop;
     StatusEvent m_previousStatus;
     NotifyEvent m_previousPacketSent;
-    std::function<void(const QString&)> m_previousModeFallback;
+    std::function<void(const FallbackReason&)> m_previousModeFallback;
     std::function<void(const QByteArray&)> m_previousCallerRefused;
     qint32 m_previousReportLevel = 0;
 };

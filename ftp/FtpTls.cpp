@@ -48,8 +48,8 @@ void FtpTls::negotiateTls()
     const QByteArray reply = m_control.command("AUTH TLS");
     if (m_control.ReplyCode != 234) {
         if (m_tlsMode == TlsMode::Require)
-            throw TlsError(QStringLiteral("The server refuses AUTH TLS: %1")
-                               .arg(ftp::replyText(reply, m_encoding)));
+            throw TlsError(platform::reason(
+                FtpCode::Refuses, {QStringLiteral("AUTH TLS"), ftp::replyText(reply, m_encoding)}));
         return;
     }
     secureControl();
@@ -68,12 +68,12 @@ void FtpTls::secureControl()
         // Nothing more goes over a connection whose TLS failed, least of all in clear.
         m_control.Disconnect();
         if (m_tlsMode == TlsMode::Implicit && !clearAnswer.isEmpty())
-            throw TlsError(
-                QStringLiteral("TLS handshake with %1:%2 failed: the server answered "
-                               "in clear: %3")
-                    .arg(QString::fromLatin1(endpoint().address))
-                    .arg(endpoint().port)
-                    .arg(platform::printableText(platform::fromCodePage(clearAnswer)).trimmed()));
+            throw TlsError(platform::reason(
+                NetCode::TlsHandshakeFailed,
+                {QString::fromLatin1(endpoint().address) + u':' + QString::number(endpoint().port),
+                 platform::reason(
+                     NetCode::AnsweredInClear,
+                     {platform::printableText(platform::fromCodePage(clearAnswer)).trimmed()})}));
         throw;
     }
     const TlsPeer peer = m_control.tlsPeer();
@@ -90,11 +90,10 @@ void FtpTls::checkCertificate(const TlsPeer& peer) const
         return;
     const QString host = platform::fromCodePage(peerName());
     if (!peer.expiredOn.isEmpty())
-        throw TlsError(
-            QStringLiteral("The certificate of %1 expired on %2").arg(host, peer.expiredOn));
+        throw TlsError(platform::reason(FtpCode::CertificateExpired, {host, peer.expiredOn}));
     if (!peer.notYetValidBefore.isEmpty())
-        throw TlsError(QStringLiteral("The certificate of %1 is not valid before %2")
-                           .arg(host, peer.notYetValidBefore));
+        throw TlsError(
+            platform::reason(FtpCode::CertificateNotYetValid, {host, peer.notYetValidBefore}));
     // First contact, or the certificate seen before: as SSH does with host keys.
     if (m_rememberedFingerprint.isEmpty()
         || fingerprintDigits(m_rememberedFingerprint) == fingerprintDigits(peer.fingerprint))
@@ -108,9 +107,9 @@ void FtpTls::protectData()
         m_control.ReportStatus(StatusLevel::Dialogue, request);
         const QByteArray reply = m_control.command(request);
         if (!isBetween(m_control.ReplyCode, 200, 299))
-            throw TlsError(
-                QStringLiteral("The server refuses %1: %2")
-                    .arg(QString::fromLatin1(request), ftp::replyText(reply, m_encoding)));
+            throw TlsError(platform::reason(
+                FtpCode::Refuses,
+                {QString::fromLatin1(request), ftp::replyText(reply, m_encoding)}));
     }
 }
 
@@ -128,19 +127,17 @@ void FtpTls::secureData(BlockingSocket& data)
         if (reply.isEmpty() || !isBetween(m_control.ReplyCode, 400, 599))
             throw;
         m_control.setFinalReplyDue(false);
-        throw TlsError(QStringLiteral("%1; the server says: %2")
-                           .arg(error.message(), ftp::replyText(reply, m_encoding)));
+        throw TlsError(platform::reason(
+            FtpCode::ServerSays, {platform::causeOf(error), ftp::replyText(reply, m_encoding)}));
     }
     // Whoever answers the data connection must be the party the login went to.
     const QByteArray presented = data.tlsPeer().fingerprint;
     if (fingerprintDigits(presented) != fingerprintDigits(m_tlsSession.fingerprint))
-        throw TlsError(QStringLiteral("The data connection to %1 presented another certificate "
-                                      "than the server: %2 instead of %3; nothing was sent")
-                           .arg(QStringLiteral("%1:%2")
-                                    .arg(QString::fromLatin1(data.endpoint().address))
-                                    .arg(data.endpoint().port),
-                                QString::fromLatin1(presented),
-                                QString::fromLatin1(m_tlsSession.fingerprint)));
+        throw TlsError(platform::reason(FtpCode::DataCertificateDiffers,
+                                        {QString::fromLatin1(data.endpoint().address) + u':'
+                                             + QString::number(data.endpoint().port),
+                                         QString::fromLatin1(presented),
+                                         QString::fromLatin1(m_tlsSession.fingerprint)}));
 }
 
 void FtpTls::finishDataTls(BlockingSocket& data)

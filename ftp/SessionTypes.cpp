@@ -3,9 +3,9 @@
 
 #include <utility>
 
-VerifyError::VerifyError(const QString& message, qint64 sent, qint64 serverSize, QString reply,
+VerifyError::VerifyError(platform::ReasonPtr reason, qint64 sent, qint64 serverSize, QString reply,
                          Verification check, QByteArray hashName)
-    : platform::Exception(message)
+    : platform::Exception(std::move(reason))
     , m_sent(sent)
     , m_serverSize(serverSize)
     , m_reply(std::move(reply))
@@ -16,8 +16,9 @@ VerifyError::VerifyError(const QString& message, qint64 sent, qint64 serverSize,
 
 CertificateChangedError::CertificateChangedError(const QString& host, QByteArray remembered,
                                                  QByteArray presented)
-    : TlsError(QStringLiteral("The certificate of %1 has changed: remembered %2, presented %3")
-                   .arg(host, QString::fromLatin1(remembered), QString::fromLatin1(presented)))
+    : TlsError(
+        platform::reason(FtpCode::CertificateChanged,
+                         {host, QString::fromLatin1(remembered), QString::fromLatin1(presented)}))
     , m_remembered(std::move(remembered))
     , m_presented(std::move(presented))
 {
@@ -25,9 +26,9 @@ CertificateChangedError::CertificateChangedError(const QString& host, QByteArray
 
 HostKeyChangedError::HostKeyChangedError(const QString& host, QByteArray remembered,
                                          QByteArray presented)
-    : platform::Exception(QStringLiteral("The host key of %1 has changed: remembered %2, presented %3")
-                              .arg(host, QString::fromLatin1(remembered),
-                                   QString::fromLatin1(presented)))
+    : platform::Exception(
+        platform::reason(FtpCode::HostKeyChanged,
+                         {host, QString::fromLatin1(remembered), QString::fromLatin1(presented)}))
     , m_remembered(std::move(remembered))
     , m_presented(std::move(presented))
 {

@@ -2,6 +2,7 @@
 // what an upload got across, and the failures a send run tells apart.
 #pragma once
 
+#include "ftp/FtpReasons.h"
 #include "net/TlsChannel.h"
 #include "platform/exception.h"
 
@@ -72,7 +73,7 @@ struct UploadProgress {
 // names both sizes or gives the server's reply.
 class VerifyError : public platform::Exception {
 public:
-    VerifyError(const QString& message, qint64 sent, qint64 serverSize, QString reply = {},
+    VerifyError(platform::ReasonPtr reason, qint64 sent, qint64 serverSize, QString reply = {},
                 Verification check = Verification::Size, QByteArray hashName = {});
     qint64 sent() const noexcept { return m_sent; }
     // -1 when the server told no size.

@@ -1,6 +1,8 @@
 // SFTP packets: big-endian numbers and length-prefixed strings.
 #include "ftp/SftpPackets.h"
 
+#include "ftp/FtpReasons.h"
+
 #include <QtEndian>
 
 namespace sftp {
@@ -12,8 +14,7 @@ constexpr quint32 packetLimit = 1024 * 1024;
 
 [[noreturn]] void raiseMalformed(const char* what)
 {
-    throw SocketError(QStringLiteral("The server sent a malformed SFTP packet: %1")
-                          .arg(QLatin1String(what)),
+    throw SocketError(platform::reason(FtpCode::MalformedSftpPacket, {QString::fromLatin1(what)}),
                       SocketFailure::Other);
 }
 

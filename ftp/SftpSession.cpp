@@ -93,7 +93,7 @@ void SftpSession::startSftp()
     m_transport.send(PacketWriter(PacketType::Init).add32(sftpVersion).bytes());
     PacketReader version = nextReply();
     if (version.type() != PacketType::Version)
-        throw SocketError(QStringLiteral("The server's SFTP did not start"), SocketFailure::Other);
+        throw SocketError(platform::reason(FtpCode::SftpDidNotStart), SocketFailure::Other);
     version.take32();
     while (!version.atEnd()) {
         const QByteArray name = version.takeString();
@@ -133,22 +133,25 @@ SftpSession::Status SftpSession::takeStatus(PacketReader& reader)
     return status;
 }
 
-void SftpSession::expect(PacketReader& reader, PacketType type, const QString& what)
+void SftpSession::expect(PacketReader& reader, PacketType type, FtpCode step, const QString& name)
 {
     if (reader.type() == type)
         return;
     if (reader.type() != PacketType::Status)
-        throw SocketError(QStringLiteral("The server sent an unexpected SFTP reply to %1").arg(what),
-                          SocketFailure::Other);
-    throw ServerRefusal(QStringLiteral("%1: %2").arg(what, takeStatus(reader).text));
+        throw SocketError(
+            platform::reason(FtpCode::UnexpectedSftpReplyTo, {platform::reason(step, {name})}),
+            SocketFailure::Other);
+    const FtpCode refused = step == FtpCode::ChangeFolderStep ? FtpCode::ChangeFolderRefused
+        : step == FtpCode::StoreStep                          ? FtpCode::StoreRefused
+                                                              : FtpCode::CheckRefused;
+    throw ServerRefusal(platform::reason(refused, {name, takeStatus(reader).text}));
 }
 
 SftpSession::Status SftpSession::statusOf(quint32 id)
 {
     PacketReader reader = reply(id);
     if (reader.type() != PacketType::Status)
-        throw SocketError(QStringLiteral("The server sent an unexpected SFTP reply"),
-                          SocketFailure::Other);
+        throw SocketError(platform::reason(FtpCode::UnexpectedSftpReply), SocketFailure::Other);
     return takeStatus(reader);
 }
 
@@ -157,16 +160,16 @@ QByteArray SftpSession::realPath(const QByteArray& path, const QString& folder)
     const quint32 id = m_nextId++;
     m_transport.send(PacketWriter(PacketType::RealPath).add32(id).addString(path).bytes());
     PacketReader reader = reply(id);
-    expect(reader, PacketType::Name, QStringLiteral("Cannot change to folder %1").arg(folder));
+    expect(reader, PacketType::Name, FtpCode::ChangeFolderStep, folder);
     if (reader.take32() < 1)
-        throw SocketError(QStringLiteral("The server named no folder for %1").arg(nameText(path)));
+        throw SocketError(platform::reason(FtpCode::NoFolderNamed, {nameText(path)}));
     return reader.takeString();
 }
 
 void SftpSession::checkOpen() const
 {
     if (!m_open)
-        throw SocketError(QStringLiteral("Not connected to %1").arg(m_settings.host),
+        throw SocketError(platform::reason(FtpCode::NotConnectedTo, {m_settings.host}),
                           SocketFailure::Closed);
 }
 
@@ -179,10 +182,10 @@ void SftpSession::changeFolder(const QString& folder)
     const quint32 id = m_nextId++;
     m_transport.send(PacketWriter(PacketType::Stat).add32(id).addString(resolved).bytes());
     PacketReader reader = reply(id);
-    const QString what = QStringLiteral("Cannot change to folder %1").arg(folder);
-    expect(reader, PacketType::Attributes, what);
+    expect(reader, PacketType::Attributes, FtpCode::ChangeFolderStep, folder);
     if (!sftp::takeAttributes(reader).isFolder())
-        throw ServerRefusal(QStringLiteral("%1: not a folder").arg(what));
+        throw ServerRefusal(platform::reason(FtpCode::ChangeFolderRefused,
+                                             {folder, platform::reason(FtpCode::NotAFolder)}));
     m_folder = resolved;
 }
 
@@ -197,7 +200,7 @@ void SftpSession::upload(const QString& localPath, const QString& remoteName)
     checkOpen();
     QFile file(localPath);
     if (!file.open(QIODevice::ReadOnly))
-        throw FileOpenError(QStringLiteral("Cannot open file %1").arg(localPath));
+        throw FileOpenError(platform::reason(FtpCode::CannotOpenFile, {localPath}));
     m_progress.size = file.size();
     file.close();
     const QByteArray target = pathOf(remoteName);
@@ -227,7 +230,7 @@ QByteArray SftpSession::openForWriting(const QByteArray& path, const QString& na
                          .add32(0)
                          .bytes());
     PacketReader reader = reply(id);
-    expect(reader, PacketType::Handle, QStringLiteral("Cannot store %1").arg(name));
+    expect(reader, PacketType::Handle, FtpCode::StoreStep, name);
     return reader.takeString();
 }
 
@@ -235,8 +238,7 @@ void SftpSession::sendFile(const QString& localPath, const QByteArray& handle, c
 {
     QFile file(localPath);
     if (!file.open(QIODevice::ReadOnly))
-        throw FileOpenError(QStringLiteral("Cannot open file %1").arg(localPath));
-    const QString what = QStringLiteral("Cannot store %1").arg(name);
+        throw FileOpenError(platform::reason(FtpCode::CannotOpenFile, {localPath}));
     std::deque<quint32> inFlight;
     QByteArray piece(writePiece, Qt::Uninitialized);
     bool refused = false;
@@ -249,7 +251,7 @@ void SftpSession::sendFile(const QString& localPath, const QByteArray& handle, c
         if (!ended && !refused && inFlight.size() < writesInFlight) {
             const qint64 count = file.read(piece.data(), writePiece);
             if (count < 0)
-                throw FileOpenError(QStringLiteral("Cannot read file %1").arg(localPath));
+                throw FileOpenError(platform::reason(FtpCode::CannotReadFile, {localPath}));
             if (count == 0) {
                 ended = true;
                 continue;
@@ -283,9 +285,9 @@ void SftpSession::sendFile(const QString& localPath, const QByteArray& handle, c
     m_transport.send(PacketWriter(PacketType::Close).add32(id).addString(handle).bytes());
     const Status closed = statusOf(id);
     if (refused)
-        throw ServerRefusal(QStringLiteral("%1: %2").arg(what, refusal.text));
+        throw ServerRefusal(platform::reason(FtpCode::StoreRefused, {name, refusal.text}));
     if (closed.code != StatusCode::Ok)
-        throw ServerRefusal(QStringLiteral("%1: %2").arg(what, closed.text));
+        throw ServerRefusal(platform::reason(FtpCode::StoreRefused, {name, closed.text}));
 }
 
 void SftpSession::verifySize(const QByteArray& path, const QString& name)
@@ -295,10 +297,10 @@ void SftpSession::verifySize(const QByteArray& path, const QString& name)
     PacketReader reader = reply(id);
     if (reader.type() == PacketType::Status) {
         const QString text = takeStatus(reader).text;
-        throw VerifyError(QStringLiteral("Cannot check %1: %2").arg(name, text), m_progress.sent,
+        throw VerifyError(platform::reason(FtpCode::CheckRefused, {name, text}), m_progress.sent,
                           -1, text);
     }
-    expect(reader, PacketType::Attributes, QStringLiteral("Cannot check %1").arg(name));
+    expect(reader, PacketType::Attributes, FtpCode::CheckStep, name);
     const sftp::FileAttributes attributes = sftp::takeAttributes(reader);
     if (!attributes.size) {
         m_progress.uncheckedReply = QStringLiteral("the server tells no size");
@@ -306,18 +308,17 @@ void SftpSession::verifySize(const QByteArray& path, const QString& name)
     }
     m_progress.verification = Verification::Size;
     if (qint64(*attributes.size) != m_progress.sent)
-        throw VerifyError(QStringLiteral("%1 is %2 bytes on the server, %3 were sent")
-                              .arg(name)
-                              .arg(*attributes.size)
-                              .arg(m_progress.sent),
+        throw VerifyError(platform::reason(FtpCode::SftpSizeDiffers,
+                                           {name, QString::number(*attributes.size),
+                                            QString::number(m_progress.sent)}),
                           m_progress.sent, qint64(*attributes.size));
 }
 
 void SftpSession::moveIntoPlace(const QByteArray& from, const QByteArray& to, const QString& name)
 {
     const auto refuse = [&](const Status& status) {
-        throw RenameError(status.text.toUtf8(), QStringLiteral("Cannot rename %1.part to %1: %2")
-                                                    .arg(name, status.text));
+        throw RenameError(status.text.toUtf8(),
+                          platform::reason(FtpCode::RenameRefused, {name, name, status.text}));
     };
     if (m_posixRename) {
         const quint32 id = m_nextId++;

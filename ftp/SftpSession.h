@@ -52,7 +52,9 @@ private:
     static Status takeStatus(sftp::PacketReader& reader);
     // The reply must be `type`, else it is a STATUS that refuses: raised as ServerRefusal
     // "<what>: <server's text>".
-    void expect(sftp::PacketReader& reader, sftp::PacketType type, const QString& what);
+    // `step` (ChangeFolderStep, StoreStep, CheckStep) names what the reply was for.
+    void expect(sftp::PacketReader& reader, sftp::PacketType type, FtpCode step,
+                const QString& name);
     Status statusOf(quint32 id);
     // A session that was closed, dropped or cut has no connection to use.
     void checkOpen() const;

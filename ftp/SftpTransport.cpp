@@ -121,9 +121,10 @@ void SftpTransport::connect(const QString& host, quint16 port)
     m_socket.Connect();
     m_descriptor = m_socket.takeDescriptor();
     if (m_descriptor < 0)
-        throw SocketError(QStringLiteral("Connection to %1 failed: the socket cannot be handed over")
-                              .arg(endpointText()),
-                          SocketFailure::Other, endpoint());
+        throw SocketError(
+            platform::reason(NetCode::ConnectionFailed,
+                             {endpointText(), platform::reason(FtpCode::SocketNotHandedOver)}),
+            SocketFailure::Other, endpoint());
     // Small requests (an SFTP status, a window adjustment) must not wait for the ACK of the
     // previous segment.
     const int noDelay = 1;
@@ -136,7 +137,7 @@ void SftpTransport::connect(const QString& host, quint16 port)
 
     m_session.reset(ssh_new());
     if (!m_session)
-        throw SocketError(QStringLiteral("Cannot start an SSH session"));
+        throw SocketError(platform::reason(FtpCode::SshUnavailable));
     ssh_session session = m_session.get();
     // libssh closes the descriptor it is given; ours stays for the waits.
     const int libraryCopy = ::fcntl(m_descriptor, F_DUPFD_CLOEXEC, 0);
@@ -152,8 +153,8 @@ void SftpTransport::connect(const QString& host, quint16 port)
         || ssh_options_set(session, SSH_OPTIONS_FD, &libraryCopy) != 0) {
         if (libraryCopy >= 0)
             ::close(libraryCopy);
-        throw SocketError(QStringLiteral("Cannot set up the SSH session: %1")
-                              .arg(QString::fromUtf8(ssh_get_error(session))));
+        throw SocketError(
+            platform::reason(FtpCode::SshSetupFailed, {QString::fromUtf8(ssh_get_error(session))}));
     }
     ssh_set_blocking(session, 0);
     drive([session] { return ssh_connect(session); }, SSH_AGAIN,
@@ -170,8 +171,7 @@ void SftpTransport::readBanner()
     for (;;) {
         const ssize_t count = ::recv(m_descriptor, peeked, bannerLimit, MSG_PEEK | MSG_DONTWAIT);
         if (count == 0)
-            throw SocketError(QStringLiteral("Connection to %1 closed before the SSH banner")
-                                  .arg(endpointText()),
+            throw SocketError(platform::reason(FtpCode::ClosedBeforeBanner, {endpointText()}),
                               SocketFailure::Closed, endpoint());
         if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
             raiseLost(during);
@@ -181,10 +181,10 @@ void SftpTransport::readBanner()
             const qsizetype end = text.indexOf('\n');
             if (!text.startsWith(QByteArray("SSH-").left(count))) {
                 const QByteArray line = end < 0 ? text : text.left(end);
-                throw SocketError(QStringLiteral("Not an SSH server: %1")
-                                      .arg(platform::printableText(
-                                               QString::fromUtf8(line).trimmed())),
-                                  SocketFailure::Other, endpoint());
+                throw SocketError(
+                    platform::reason(FtpCode::NotSshServer,
+                                     {platform::printableText(QString::fromUtf8(line).trimmed())}),
+                    SocketFailure::Other, endpoint());
             }
             if (end >= 0 || count >= bannerLimit)
                 return;
@@ -239,7 +239,7 @@ void SftpTransport::await(const QString& during)
     }
     if (m_handshakeDeadline >= 0)
         raiseHandshakeTimedOut();
-    throw SocketError(QStringLiteral("No reply within %1 s").arg(secondsText(m_idleLimitMs)),
+    throw SocketError(platform::reason(NetCode::NoReply, {secondsText(m_idleLimitMs)}),
                       SocketFailure::TimedOut, endpoint());
 }
 
@@ -251,14 +251,14 @@ void SftpTransport::checkpoint()
 
 void SftpTransport::raiseHandshakeTimedOut() const
 {
-    throw SocketError(QStringLiteral("Connection to %1 failed: no SSH handshake within %2 s")
-                          .arg(endpointText(), secondsText(m_connectLimitMs)),
-                      SocketFailure::TimedOut, endpoint());
+    throw SocketError(
+        platform::reason(FtpCode::NoSshHandshake, {endpointText(), secondsText(m_connectLimitMs)}),
+        SocketFailure::TimedOut, endpoint());
 }
 
 void SftpTransport::raiseStopped(const QString& during) const
 {
-    throw AbortError(QStringLiteral("Stopped while %1").arg(during), SocketFailure::Stopped,
+    throw AbortError(platform::reason(NetCode::Stopped, {during}), SocketFailure::Stopped,
                      endpoint());
 }
 
@@ -279,8 +279,8 @@ void SftpTransport::raiseLost(const QString& during) const
         failure = SocketFailure::Closed;
     const QString reason = m_session ? QString::fromUtf8(ssh_get_error(m_session.get()))
                                      : QString::fromLocal8Bit(strerror(error));
-    throw SocketError(QStringLiteral("Connection to %1 lost during %2: %3")
-                          .arg(endpointText(), during, platform::printableText(reason)),
+    throw SocketError(platform::reason(FtpCode::ConnectionLost,
+                                       {endpointText(), during, platform::printableText(reason)}),
                       failure, endpoint());
 }
 
@@ -333,29 +333,21 @@ void SftpTransport::logIn(const QString& user, const QString& password)
     const QString offered = methodsText(methods);
     if (!password.isEmpty()) {
         if (!(methods & SSH_AUTH_METHOD_PASSWORD))
-            throw ServerRefusal(QStringLiteral("The server does not offer password login "
-                                               "(it offers: %1)")
-                                    .arg(offered));
+            throw ServerRefusal(platform::reason(FtpCode::NoPasswordLogin, {offered}));
         const QByteArray secret = password.toUtf8();
         result = drive([&] { return ssh_userauth_password(session, nullptr, secret.constData()); },
                        SSH_AUTH_AGAIN, during);
         if (result == SSH_AUTH_SUCCESS)
             return;
-        throw ServerRefusal(QStringLiteral("Login refused for user %1: wrong user name or password "
-                                           "(the server offers: %2)")
-                                .arg(user, offered));
+        throw ServerRefusal(platform::reason(FtpCode::WrongPassword, {user, offered}));
     }
     if (!(methods & SSH_AUTH_METHOD_PUBLICKEY))
-        throw ServerRefusal(QStringLiteral("No password given, and the server offers no key login "
-                                           "(it offers: %1)")
-                                .arg(offered));
+        throw ServerRefusal(platform::reason(FtpCode::NoKeyLogin, {offered}));
     result = drive([session] { return ssh_userauth_publickey_auto(session, nullptr, nullptr); },
                    SSH_AUTH_AGAIN, during);
     if (result == SSH_AUTH_SUCCESS)
         return;
-    throw ServerRefusal(QStringLiteral("Login refused for user %1: none of your SSH keys was "
-                                       "accepted (the server offers: %2)")
-                            .arg(user, offered));
+    throw ServerRefusal(platform::reason(FtpCode::KeysRefused, {user, offered}));
 }
 
 void SftpTransport::openSftp()
@@ -375,8 +367,8 @@ void SftpTransport::openSftp()
     } catch (const SocketError&) {
         if (!ssh_is_connected(session))
             throw;
-        throw ServerRefusal(QStringLiteral("The server offers no SFTP: %1")
-                                .arg(QString::fromUtf8(ssh_get_error(session))));
+        throw ServerRefusal(
+            platform::reason(FtpCode::NoSftp, {QString::fromUtf8(ssh_get_error(session))}));
     }
 }
 
@@ -416,8 +408,7 @@ void SftpTransport::takeIncoming(const QString& during)
         if (count > 0)
             continue;
         if (count == SSH_EOF || (count == 0 && ssh_channel_is_eof(channel)))
-            throw SocketError(QStringLiteral("Connection to %1 closed by the server")
-                                  .arg(endpointText()),
+            throw SocketError(platform::reason(FtpCode::ClosedByServer, {endpointText()}),
                               SocketFailure::Closed, endpoint());
         if (count < 0)
             raiseLost(during);

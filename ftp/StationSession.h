@@ -108,7 +108,7 @@ public:
     // Something came from the server or went to it: a sign of life for the limit's display.
     std::function<void()> OnActivity;
     // FTP: Auto mode gave up on passive data connections, and why.
-    std::function<void(const QString& reason)> OnModeFallback;
+    std::function<void(const FallbackReason& reason)> OnModeFallback;
     // FTP: an active data connection came from another address than the server's.
     std::function<void(const QByteArray& address)> OnDataCallerRefused;
 

@@ -83,22 +83,16 @@ void UploadCheck::verifyHash(const QByteArray& remoteName, qint64 sent, const QB
     if (checkNotImplemented(reply))
         return;
     if (!isBetween(m_control.ReplyCode, 200, 299))
-        throw VerifyError(
-            QStringLiteral("The server cannot tell the %1 hash of the stored file: %2")
-                .arg(shownAlgorithm, text),
-            sent, -1, text, Verification::Hash, algorithm);
+        throw VerifyError(platform::reason(FtpCode::HashUnknown, {shownAlgorithm, text}), sent, -1,
+                          text, Verification::Hash, algorithm);
     const std::optional<QByteArray> serverDigest = ftp::hashDigest(reply, algorithm);
     if (!serverDigest)
-        throw VerifyError(QStringLiteral("The server's %1 hash reply is in an unexpected form: %2")
-                              .arg(shownAlgorithm, text),
+        throw VerifyError(platform::reason(FtpCode::HashReplyUnexpected, {shownAlgorithm, text}),
                           sent, -1, text, Verification::Hash, algorithm);
     if (*serverDigest != digest)
         throw VerifyError(
-            QStringLiteral("The server's %1 hash of the stored file differs from the %2 bytes "
-                           "sent")
-                .arg(shownAlgorithm)
-                .arg(sent),
-            sent, -1, {}, Verification::Hash, algorithm);
+            platform::reason(FtpCode::HashDiffers, {shownAlgorithm, QString::number(sent)}), sent,
+            -1, {}, Verification::Hash, algorithm);
     m_lastUpload.verification = Verification::Hash;
     m_lastUpload.hashName = algorithm;
 }
@@ -110,20 +104,16 @@ void UploadCheck::verifySize(const QByteArray& remoteName, qint64 sent)
     if (checkNotImplemented(reply))
         return;
     if (!isBetween(m_control.ReplyCode, 200, 299))
-        throw VerifyError(
-            QStringLiteral("The server cannot tell the size of the stored file: %1").arg(text),
-            sent, -1, text);
+        throw VerifyError(platform::reason(FtpCode::SizeUnknown, {text}), sent, -1, text);
     // "213 1234": the size is the text after the code.
     bool number = false;
     const qint64 size = firstLine(reply).mid(4).trimmed().toLongLong(&number);
     if (!number || size < 0)
-        throw VerifyError(
-            QStringLiteral("The server's size of the stored file is no number: %1").arg(text), sent,
-            -1, text);
+        throw VerifyError(platform::reason(FtpCode::SizeNoNumber, {text}), sent, -1, text);
     if (size != sent)
         throw VerifyError(
-            QStringLiteral("The server holds %1 bytes of the %2 sent").arg(size).arg(sent), sent,
-            size);
+            platform::reason(FtpCode::SizeDiffers, {QString::number(size), QString::number(sent)}),
+            sent, size);
     m_lastUpload.verification = Verification::Size;
 }
 

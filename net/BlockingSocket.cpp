@@ -24,6 +24,7 @@
 #include <vector>
 
 namespace ws = compat::winsock;
+using platform::reason;
 
 namespace {
 
@@ -77,11 +78,12 @@ int shorterWait(int first, int second)
 
 // A name without an address. Only the control connection is given a name: a data
 // connection goes to an address the control connection already has.
-SocketError hostLookupFailed(const QByteArray& name, quint16 port, const QString& systemReason)
+SocketError hostLookupFailed(const QByteArray& name, quint16 port,
+                             const platform::ReasonPtr& systemCause)
 {
-    return SocketError(QStringLiteral("Host lookup failed: %1").arg(platform::fromCodePage(name)),
+    return SocketError(reason(NetCode::HostLookupFailed, {platform::fromCodePage(name)}),
                        SocketFailure::LookupFailed,
-                       SocketEndpoint{SocketEndpoint::Role::Control, name, port}, systemReason);
+                       SocketEndpoint{SocketEndpoint::Role::Control, name, port}, systemCause);
 }
 
 // How long a wait has gone without progress, against the component's idle limit.
@@ -204,6 +206,25 @@ constexpr std::array<SocketErrorEntry, 50> socketErrorTable{{
 }};
 
 } // namespace
+
+SocketError::SocketError(platform::ReasonPtr reason, SocketFailure failure,
+                         std::optional<SocketEndpoint> endpoint, platform::ReasonPtr systemCause)
+    : platform::Exception(std::move(reason))
+    , m_failure(failure)
+    , m_endpoint(std::move(endpoint))
+    , m_systemReason(systemCause ? systemCause->englishText() : QString())
+    , m_systemCause(std::move(systemCause))
+{
+}
+
+SocketError::SocketError(const QString& message, SocketFailure failure,
+                         std::optional<SocketEndpoint> endpoint, QString systemReason)
+    : platform::Exception(message)
+    , m_failure(failure)
+    , m_endpoint(std::move(endpoint))
+    , m_systemReason(std::move(systemReason))
+{
+}
 
 struct BlockingSocket::Impl {
     static compat::LRESULT windowProc(compat::HWND window, quint32 message, compat::WPARAM wParam,
@@ -331,7 +352,7 @@ void BlockingSocket::StartStack()
         ws::closesocket(m_impl->socket);
     m_impl->socket = ws::INVALID_SOCKET;
     ws::WSACleanup();
-    throw SocketError("Initializaton of windows sockets failed");
+    throw SocketError(reason(NetCode::WinsockUnavailable));
 }
 
 void BlockingSocket::replaceSocket()
@@ -382,21 +403,19 @@ void BlockingSocket::ResolveHost()
             sleepingPass();
             answered = ws::takeAddrInfoAnswer(task, &answer);
             if (!answered && !TimedOut && !Canceled && !waitsStopped() && idle.expired())
-                throw connectFailure(QStringLiteral("name lookup timed out"),
-                                     SocketFailure::TimedOut);
+                throw connectFailure(reason(NetCode::NameLookupTimedOut), SocketFailure::TimedOut);
         } while (!answered && !TimedOut && !Canceled && !waitsStopped());
     }
     if (TimedOut)
-        throw SocketError(QStringLiteral("Host Lookup Timed Out"), SocketFailure::TimedOut,
-                          endpoint());
+        throw SocketError(reason(NetCode::LookupTimedOut), SocketFailure::TimedOut, endpoint());
     if (waitsStopped() && !m_waitDone)
         raiseStopped(QStringLiteral("looking up %1").arg(QString::fromLatin1(name)));
     if (Canceled)
-        throw SocketError("Host Lookup Canceled");
+        throw SocketError(reason(NetCode::LookupCanceled));
     if (answer.error != 0) {
         m_notifyError = answer.error;
         throw hostLookupFailed(name, quint16(Proxy.isEmpty() ? Port : ProxyPort),
-                               ws::systemReason(answer.error));
+                               systemCause(answer.error));
     }
     m_impl->remoteAddresses = std::move(answer.addresses);
     if (OnHostResolved)
@@ -408,15 +427,15 @@ void BlockingSocket::Connect()
     ReportStatus(StatusLevel::Detail, "Connecting");
     Canceled = false;
     if (Connected)
-        throw SocketError("Already connected");
+        throw SocketError(reason(NetCode::AlreadyConnected));
     // A host without an address; the lookup's own words say why.
     const auto lookupFailed = [this] {
         const QByteArray& name = Proxy.isEmpty() ? Host : Proxy;
         if (name.isEmpty())
-            return SocketError(QStringLiteral("No host address given"), SocketFailure::LookupFailed,
+            return SocketError(reason(NetCode::NoHostAddress), SocketFailure::LookupFailed,
                                endpoint());
         return hostLookupFailed(name, quint16(Proxy.isEmpty() ? Port : ProxyPort),
-                                ws::systemReason(m_notifyError));
+                                systemCause(m_notifyError));
     };
     int attempts = 0;
     for (;;) {
@@ -428,7 +447,7 @@ void BlockingSocket::Connect()
             // a host without an address gets OnInvalidHost's chance.
             if (error.failure() == SocketFailure::TimedOut
                 || error.failure() == SocketFailure::Stopped
-                || error.message() == QLatin1String("Host Lookup Canceled"))
+                || platform::isCode(error.reason(), NetCode::LookupCanceled))
                 throw;
         }
         if (!m_impl->remoteAddresses.empty())
@@ -471,12 +490,14 @@ void BlockingSocket::Connect()
     if (stopped)
         raiseStopped(QStringLiteral("connecting to %1").arg(endpointText()));
     if (TimedOut || (idleExpired && !Canceled && m_notifyOk))
-        throw connectFailure(QStringLiteral("timed out"), SocketFailure::TimedOut);
+        throw connectFailure(reason(NetCode::TimedOut), SocketFailure::TimedOut);
     if (Canceled)
-        throw SocketError("Connection Canceled");
-    const QString reason = ws::systemReason(m_notifyError);
-    throw connectFailure(reason.isEmpty() ? QString::fromLatin1(ErrorText(m_notifyError)) : reason,
-                         failureOfError(m_notifyError), reason);
+        throw SocketError(reason(NetCode::ConnectionCanceled));
+    const platform::ReasonPtr cause = systemCause(m_notifyError);
+    throw connectFailure(
+        cause ? cause
+              : reason(NetCode::SocketErrorText, {QString::fromLatin1(ErrorText(m_notifyError))}),
+        failureOfError(m_notifyError), cause);
 }
 
 SocketEndpoint BlockingSocket::endpoint() const
@@ -492,27 +513,25 @@ QString BlockingSocket::endpointText() const
     return QString::fromLatin1(where.address) + u':' + QString::number(where.port);
 }
 
-SocketError BlockingSocket::connectFailure(const QString& reason, SocketFailure failure,
-                                           const QString& systemReason) const
+SocketError BlockingSocket::connectFailure(const platform::ReasonPtr& cause, SocketFailure failure,
+                                           const platform::ReasonPtr& systemCause) const
 {
-    const QString message = m_role == SocketEndpoint::Role::Data
-        ? QStringLiteral("Data connection to %1 failed: %2")
-        : QStringLiteral("Connection to %1 failed: %2");
-    return SocketError(message.arg(endpointText(), reason), failure, endpoint(), systemReason);
+    const NetCode code = m_role == SocketEndpoint::Role::Data ? NetCode::DataConnectionFailed
+                                                              : NetCode::ConnectionFailed;
+    return SocketError(reason(code, {endpointText(), cause}), failure, endpoint(), systemCause);
 }
 
 void BlockingSocket::raiseStopped(const QString& during) const
 {
-    throw AbortError(QStringLiteral("Stopped while %1").arg(during), SocketFailure::Stopped,
-                     endpoint());
+    throw AbortError(reason(NetCode::Stopped, {during}), SocketFailure::Stopped, endpoint());
 }
 
 void BlockingSocket::raiseReplyTimedOut(qsizetype lineBytes) const
 {
-    const QString message = m_impl->replyBytes + lineBytes == 0
-        ? QStringLiteral("No reply within %1 s")
-        : QStringLiteral("The reply did not end within %1 s");
-    throw SocketError(message.arg(secondsText(m_idleLimit)), SocketFailure::TimedOut, endpoint());
+    const NetCode code =
+        m_impl->replyBytes + lineBytes == 0 ? NetCode::NoReply : NetCode::ReplyUnfinished;
+    throw SocketError(reason(code, {secondsText(m_idleLimit)}), SocketFailure::TimedOut,
+                      endpoint());
 }
 
 BlockingSocket::ReplyLimit::ReplyLimit(BlockingSocket& socket)
@@ -592,11 +611,11 @@ void BlockingSocket::CheckConnection()
     int pass = 0;
     while (!Connected) {
         if (pass > 0 || !OnConnectionRequired)
-            throw platform::Exception(QStringLiteral("Not Connected"));
+            throw platform::Exception(reason(NetCode::NotConnected));
         bool handled = false;
         OnConnectionRequired(handled);
         if (!handled)
-            throw platform::Exception(QStringLiteral("Not Connected"));
+            throw platform::Exception(reason(NetCode::NotConnected));
         ++pass;
     }
 }
@@ -691,8 +710,8 @@ void BlockingSocket::CheckSocketError(int Tolerated)
     const QByteArray text = ErrorText(quint16(error));
     if (OnError && !m_destroying)
         OnError(this, quint16(error), text);
-    throw SocketError(QString::fromLatin1(text), failureOfError(error), endpoint(),
-                      ws::systemReason(error));
+    throw SocketError(reason(NetCode::SocketErrorText, {QString::fromLatin1(text)}),
+                      failureOfError(error), endpoint(), systemCause(error));
 }
 
 QByteArray BlockingSocket::ErrorText(quint16 Number)
@@ -720,8 +739,8 @@ void BlockingSocket::Write(const QByteArray& Text)
     m_impl->buffer[std::size_t(length)] = 0;
     if (std::strlen(m_impl->buffer.data()) >= std::size_t(bufferSize))
         throw SocketError(
-            QStringLiteral("Text to send is too long: %1 bytes, at most 65535 allowed")
-                .arg(Text.indexOf('\0') < 0 ? Text.size() : Text.indexOf('\0')));
+            reason(NetCode::TextTooLong,
+                   {QString::number(Text.indexOf('\0') < 0 ? Text.size() : Text.indexOf('\0'))}));
     SendBuffer(m_impl->buffer.data(), 0);
 }
 
@@ -754,15 +773,14 @@ void BlockingSocket::SendBuffer(const char* Buffer, quint16 Count)
                 CheckSocketError(ws::WSAEWOULDBLOCK);
                 // Would block: wait for room without dispatching, as a repeated send would.
                 if (!waitToSend(idle.remaining()))
-                    throw SocketError(
-                        QStringLiteral("The peer accepted no data within %1 s").arg(idle.seconds()),
-                        SocketFailure::TimedOut, endpoint());
+                    throw SocketError(reason(NetCode::PeerTookNoData, {idle.seconds()}),
+                                      SocketFailure::TimedOut, endpoint());
             }
         }
     }
     if (Canceled) {
         Canceled = false;
-        throw AbortError("Socket send aborted");
+        throw AbortError(reason(NetCode::SendAborted));
     }
 }
 
@@ -797,15 +815,14 @@ QByteArray BlockingSocket::Read(quint16 Count)
             if (waitsStopped())
                 raiseStopped(QStringLiteral("waiting for %1").arg(endpointText()));
             if (idle.expired())
-                throw SocketError(
-                    QStringLiteral("No data received within %1 s").arg(idle.seconds()),
-                    SocketFailure::TimedOut, endpoint());
+                throw SocketError(reason(NetCode::NoDataReceived, {idle.seconds()}),
+                                  SocketFailure::TimedOut, endpoint());
             blockingPass(m_impl->socket, idle.remaining());
         } while (!Canceled);
     }
     if (Canceled) {
         Canceled = false;
-        throw AbortError("Socket send aborted");
+        throw AbortError(reason(NetCode::SendAborted));
     }
     if (count <= 0)
         return {};
@@ -833,8 +850,7 @@ QByteArray BlockingSocket::ReadLn()
         do {
             const int room = bufferSize - taken;
             if (room == 0)
-                throw SocketError(
-                    QStringLiteral("Line too long: no line end within %1 bytes").arg(bufferSize));
+                throw SocketError(reason(NetCode::LineTooLong, {QString::number(bufferSize)}));
             // The buffer mirrors the line so far; only the bytes after it are peeked.
             const int peeked = receive(buffer + taken, room, true);
             if (peeked == 0)
@@ -872,16 +888,15 @@ QByteArray BlockingSocket::ReadLn()
                 compat::processMessages();
             } else {
                 if (idle.expired())
-                    throw SocketError(
-                        QStringLiteral("No data received within %1 s").arg(idle.seconds()),
-                        SocketFailure::TimedOut, endpoint());
+                    throw SocketError(reason(NetCode::NoDataReceived, {idle.seconds()}),
+                                      SocketFailure::TimedOut, endpoint());
                 blockingPass(m_impl->socket, shorterWait(idle.remaining(), replyLeft));
             }
         } while (!Canceled);
     }
     if (Canceled) {
         Canceled = false;
-        throw AbortError("Socket readln aborted");
+        throw AbortError(reason(NetCode::ReadAborted));
     }
     const int length = int(lineEnd) + 1;
     result.resize(length);
@@ -949,7 +964,7 @@ void BlockingSocket::SendFile(const QString& FileName)
     if (Canceled || m_stop->cut()) {
         Canceled = false;
         // Only a stop cuts a file short on purpose; a plain cancel says no more than that.
-        throw AbortError(QStringLiteral("Socket send aborted"),
+        throw AbortError(reason(NetCode::SendAborted),
                          waitsStopped() ? SocketFailure::Stopped : SocketFailure::Other,
                          endpoint());
     }
@@ -1017,9 +1032,8 @@ void BlockingSocket::sendPieces(qint64 size, const std::function<int()>& sendPie
         }
         CheckSocketError(ws::WSAEWOULDBLOCK);
         if (idle.expired())
-            throw SocketError(
-                QStringLiteral("The peer accepted no data within %1 s").arg(idle.seconds()),
-                SocketFailure::TimedOut, endpoint());
+            throw SocketError(reason(NetCode::PeerTookNoData, {idle.seconds()}),
+                              SocketFailure::TimedOut, endpoint());
         blockingPass(m_impl->socket, idle.remaining());
     }
 }
@@ -1052,24 +1066,22 @@ void BlockingSocket::Accept(const std::function<void()>& duringWait, const QByte
                 duringWait();
             sleepingPass();
             if (!m_waitDone && !Canceled && !waitsStopped() && idle.expired())
-                throw SocketError(
-                    QStringLiteral("No data connection arrived within %1 s").arg(idle.seconds()),
-                    SocketFailure::TimedOut, endpoint());
+                throw SocketError(reason(NetCode::NoDataConnection, {idle.seconds()}),
+                                  SocketFailure::TimedOut, endpoint());
         }
         if (waitsStopped() && !m_waitDone)
             raiseStopped(
                 QStringLiteral("waiting for the data connection on %1").arg(endpointText()));
         if (Canceled)
-            throw SocketError("Accepting Canceled");
+            throw SocketError(reason(NetCode::AcceptCanceled));
         if (!m_notifyOk)
-            throw SocketError("Error creating Data Connection");
+            throw SocketError(reason(NetCode::DataConnectionError));
         ws::SockAddr from;
         const ws::SOCKET accepted = ws::accept(m_impl->socket, &from);
         if (accepted == ws::INVALID_SOCKET) {
             const int error = ws::WSAGetLastError();
             throw SocketError(
-                QStringLiteral("Error creating Data Connection: accept gave no valid socket (")
-                + QString::fromLatin1(ErrorText(quint16(error))) + u')');
+                reason(NetCode::AcceptFailed, {QString::fromLatin1(ErrorText(quint16(error)))}));
         }
         if (caller.isEmpty() || from.text() == caller) {
             ws::WSAAsyncSelect(accepted, m_impl->window, NotifyMessage, allEventsButWrite);
@@ -1077,7 +1089,7 @@ void BlockingSocket::Accept(const std::function<void()>& duringWait, const QByte
                 // The transfer does not go on, so the accepted socket is not left open.
                 ws::closesocket(accepted);
                 Canceled = false;
-                throw AbortError("Socket send aborted");
+                throw AbortError(reason(NetCode::SendAborted));
             }
             // The listener has done its one job; the connection goes on on the accepted
             // socket.
@@ -1164,12 +1176,11 @@ bool BlockingSocket::waitToSend(int timeoutMs)
     return !idle.expired();
 }
 
-void BlockingSocket::raiseTlsFailure(const QString& reason) const
+void BlockingSocket::raiseTlsFailure(const platform::ReasonPtr& cause) const
 {
-    const QString where = m_role == SocketEndpoint::Role::Data
-        ? QStringLiteral("TLS failed on the data connection to %1: %2")
-        : QStringLiteral("TLS failed on the connection to %1: %2");
-    throw TlsError(where.arg(endpointText(), reason));
+    const NetCode code =
+        m_role == SocketEndpoint::Role::Data ? NetCode::DataTlsFailed : NetCode::TlsFailed;
+    throw TlsError(reason(code, {endpointText(), cause}));
 }
 
 void BlockingSocket::startTls(std::shared_ptr<TlsContext> context, const QByteArray& peerName,
@@ -1187,22 +1198,21 @@ void BlockingSocket::startTls(std::shared_ptr<TlsContext> context, const QByteAr
         if (step == TlsChannel::Done)
             return;
         if (step == TlsChannel::Failed) {
-            const QString reason = tls
-                ? tls->failure()
-                : QStringLiteral("the server closed the connection during the handshake");
-            const QString message = m_role == SocketEndpoint::Role::Data
-                ? QStringLiteral("TLS handshake on the data connection to %1 failed: %2")
-                : QStringLiteral("TLS handshake with %1 failed: %2");
-            throw TlsError(message.arg(endpointText(), reason));
+            const platform::ReasonPtr cause =
+                tls ? tls->failure() : reason(NetCode::ClosedInHandshake);
+            const NetCode code = m_role == SocketEndpoint::Role::Data
+                ? NetCode::DataTlsHandshakeFailed
+                : NetCode::TlsHandshakeFailed;
+            throw TlsError(reason(code, {endpointText(), cause}));
         }
         if (waitsStopped())
             raiseStopped(QStringLiteral("in the TLS handshake with %1").arg(endpointText()));
         if (Canceled) {
             Canceled = false;
-            throw AbortError("TLS handshake canceled");
+            throw AbortError(reason(NetCode::TlsHandshakeCanceled));
         }
         if (idle.expired())
-            throw SocketError(QStringLiteral("No TLS handshake within %1 s").arg(idle.seconds()),
+            throw SocketError(reason(NetCode::NoTlsHandshake, {idle.seconds()}),
                               SocketFailure::TimedOut, endpoint());
         blockingPass(m_impl->socket, idle.remaining());
     }
@@ -1230,8 +1240,7 @@ void BlockingSocket::finishTls(const std::function<bool()>& enough)
         if (waitsStopped())
             raiseStopped(QStringLiteral("ending TLS with %1").arg(endpointText()));
         if (idle.expired())
-            throw SocketError(QStringLiteral("No end of TLS from %1 within %2 s")
-                                  .arg(endpointText(), idle.seconds()),
+            throw SocketError(reason(NetCode::NoTlsEnd, {endpointText(), idle.seconds()}),
                               SocketFailure::TimedOut, endpoint());
         blockingPass(m_impl->socket, idle.remaining());
     };

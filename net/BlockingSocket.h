@@ -45,14 +45,13 @@ struct SocketEndpoint {
 
 class SocketError : public platform::Exception {
 public:
+    // `systemCause`: the system's words for the error number behind it, if any.
+    explicit SocketError(platform::ReasonPtr reason, SocketFailure failure = SocketFailure::Other,
+                         std::optional<SocketEndpoint> endpoint = {},
+                         platform::ReasonPtr systemCause = {});
+    // Words alone, without a reason of this layer.
     explicit SocketError(const QString& message, SocketFailure failure = SocketFailure::Other,
-                         std::optional<SocketEndpoint> endpoint = {}, QString systemReason = {})
-        : platform::Exception(message)
-        , m_failure(failure)
-        , m_endpoint(std::move(endpoint))
-        , m_systemReason(std::move(systemReason))
-    {
-    }
+                         std::optional<SocketEndpoint> endpoint = {}, QString systemReason = {});
     explicit SocketError(const char* message)
         : SocketError(QString::fromLatin1(message))
     {
@@ -62,11 +61,14 @@ public:
     const std::optional<SocketEndpoint>& endpoint() const noexcept { return m_endpoint; }
     // The system's own words for the cause ("connection refused"), empty when none.
     const QString& systemReason() const noexcept { return m_systemReason; }
+    // The same as a reason (NetCode), empty when the error came with words alone.
+    const platform::ReasonPtr& systemCause() const noexcept { return m_systemCause; }
 
 private:
     SocketFailure m_failure = SocketFailure::Other;
     std::optional<SocketEndpoint> m_endpoint;
     QString m_systemReason;
+    platform::ReasonPtr m_systemCause;
 };
 
 // A transfer ended because it was canceled.
@@ -263,7 +265,7 @@ private:
     int transmit(const char* buffer, int length);
     // Waits (without dispatching) until a blocked send can go on.
     bool waitToSend(int timeoutMs);
-    [[noreturn]] void raiseTlsFailure(const QString& reason) const;
+    [[noreturn]] void raiseTlsFailure(const platform::ReasonPtr& reason) const;
     void SendBuffer(const char* Buffer, quint16 Count);
     void CheckSocketError(int Tolerated);
     QByteArray ErrorText(quint16 Number);
@@ -274,8 +276,8 @@ private:
     // "127.0.0.1:21": where this connection goes, for messages.
     QString endpointText() const;
     // A connect that did not succeed: "Connection to 127.0.0.1:21 failed: <reason>".
-    SocketError connectFailure(const QString& reason, SocketFailure failure,
-                               const QString& systemReason = {}) const;
+    SocketError connectFailure(const platform::ReasonPtr& cause, SocketFailure failure,
+                               const platform::ReasonPtr& systemCause = {}) const;
     [[noreturn]] void raiseStopped(const QString& during) const;
     // The limit of the reply being read has passed.
     [[noreturn]] void raiseReplyTimedOut(qsizetype lineBytes) const;

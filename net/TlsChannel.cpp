@@ -40,16 +40,18 @@ using X509Pointer = std::unique_ptr<X509, X509Free>;
 // How much a receive takes in at a time when its caller asks for little (a peek of a byte).
 constexpr int fillChunk = 16384;
 
-// OpenSSL's words for the oldest error it noted ("wrong version number"); the queue is
-// emptied.
-QString openSslReason()
+// OpenSSL's words for the oldest error it noted ("wrong version number"), none when it
+// noted none; the queue is emptied.
+platform::ReasonPtr openSslReason()
 {
     const unsigned long code = ERR_get_error();
-    const char* reason = code != 0 ? ERR_reason_error_string(code) : nullptr;
+    const char* words = code != 0 ? ERR_reason_error_string(code) : nullptr;
     ERR_clear_error();
-    if (reason)
-        return QString::fromLatin1(reason);
-    return code != 0 ? QStringLiteral("OpenSSL error %1").arg(code, 0, 16) : QString();
+    if (words)
+        return platform::reason(NetCode::OpenSslWords, {QString::fromLatin1(words)});
+    if (code == 0)
+        return {};
+    return platform::reason(NetCode::OpenSslNumber, {QString::number(code, 16)});
 }
 
 // The most of a server's clear answer that is kept.
@@ -169,7 +171,7 @@ TlsContext::TlsContext()
     BIO_METHOD* method = m_impl->socketMethod.get();
     if (!context || !method || !SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION)
         || !SSL_CTX_set_max_proto_version(context, TLS1_3_VERSION))
-        throw TlsError(QStringLiteral("Cannot set up TLS: %1").arg(openSslReason()));
+        throw TlsError(platform::reason(NetCode::TlsSetupFailed, {openSslReason()}));
     SSL_CTX_set_options(context, SSL_OP_NO_RENEGOTIATION | SSL_OP_NO_COMPRESSION);
     // A send hands over what fits and reports it, as a socket's send does.
     SSL_CTX_set_mode(context, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
@@ -237,50 +239,52 @@ bool TlsChannel::hasResumableSession() const
     return session && SSL_SESSION_is_resumable(session);
 }
 
-TlsChannel::Step TlsChannel::stepOf(int result, const char* during)
+TlsChannel::Step TlsChannel::stepOf(int result, bool handshake)
 {
     const int error = SSL_get_error(m_impl->ssl.get(), result);
     const int socketError = ws::WSAGetLastError();
+    const NetCode closed = handshake ? NetCode::ClosedInHandshake : NetCode::ClosedInTlsClose;
     switch (error) {
     case SSL_ERROR_WANT_READ: m_wantsRead = true; return WantRead;
     case SSL_ERROR_WANT_WRITE: m_wantsRead = false; return WantWrite;
     case SSL_ERROR_ZERO_RETURN:
         m_eof = m_closeReceived = true;
-        m_failure = QStringLiteral("the server ended TLS during the %1").arg(during);
+        m_failure = platform::reason(handshake ? NetCode::TlsEndedInHandshake
+                                               : NetCode::TlsEndedInTlsClose);
         break;
     case SSL_ERROR_SYSCALL:
         m_failure = openSslReason();
-        if (m_failure.isEmpty())
+        if (!m_failure)
             m_failure = socketError != 0 && socketError != ws::WSAEWOULDBLOCK
-                ? ws::systemReason(socketError)
-                : QStringLiteral("the server closed the connection during the %1").arg(during);
+                ? systemCause(socketError)
+                : platform::reason(closed);
         break;
     default:
         // However the end came, it reads the same.
         if (ERR_GET_REASON(ERR_peek_error()) == SSL_R_UNEXPECTED_EOF_WHILE_READING) {
             ERR_clear_error();
-            m_failure =
-                QStringLiteral("the server closed the connection during the %1").arg(during);
+            m_failure = platform::reason(closed);
         } else {
             m_failure = openSslReason();
         }
         break;
     }
-    if (m_failure.isEmpty())
-        m_failure = QStringLiteral("the %1 failed").arg(during);
+    if (!m_failure)
+        m_failure =
+            platform::reason(handshake ? NetCode::HandshakeFailed : NetCode::TlsCloseFailed);
     return Failed;
 }
 
 TlsChannel::Step TlsChannel::handshake()
 {
-    if (!m_impl->ssl || !m_failure.isEmpty())
+    if (!m_impl->ssl || m_failure)
         return Failed;
     SSL* ssl = m_impl->ssl.get();
     ERR_clear_error();
     ws::WSASetLastError(0);
     const int result = SSL_do_handshake(ssl);
     if (result != 1) {
-        const Step step = stepOf(result, "handshake");
+        const Step step = stepOf(result, true);
         if (step == Failed)
             m_peer.clearAnswer = clearAnswerOf(m_impl->socketEnd);
         return step;
@@ -313,7 +317,7 @@ TlsChannel::Step TlsChannel::handshake()
 void TlsChannel::fill(int wanted)
 {
     SSL* ssl = m_impl->ssl.get();
-    while (!m_eof && m_socketError == 0 && m_failure.isEmpty() && m_plain.size() < wanted) {
+    while (!m_eof && m_socketError == 0 && !m_failure && m_plain.size() < wanted) {
         const qsizetype before = m_plain.size();
         const int room = std::max(int(wanted - before), fillChunk);
         m_plain.resize(before + room);
@@ -344,8 +348,8 @@ void TlsChannel::fill(int wanted)
                 return;
             }
             m_failure = openSslReason();
-            if (m_failure.isEmpty())
-                m_failure = QStringLiteral("receiving failed");
+            if (!m_failure)
+                m_failure = platform::reason(NetCode::ReceivingFailed);
             return;
         }
     }
@@ -364,7 +368,7 @@ int TlsChannel::receive(char* buffer, int length, bool peek)
             m_plain.remove(0, count);
         return count;
     }
-    if (!m_failure.isEmpty())
+    if (m_failure)
         return failedResult;
     if (m_socketError != 0) {
         ws::WSASetLastError(m_socketError);
@@ -378,7 +382,7 @@ int TlsChannel::receive(char* buffer, int length, bool peek)
 
 int TlsChannel::send(const char* buffer, int length)
 {
-    if (!m_impl->ssl || !m_failure.isEmpty())
+    if (!m_impl->ssl || m_failure)
         return failedResult;
     if (m_socketError != 0) {
         ws::WSASetLastError(m_socketError);
@@ -424,15 +428,15 @@ int TlsChannel::send(const char* buffer, int length)
         return ws::SOCKET_ERROR;
     default:
         m_failure = openSslReason();
-        if (m_failure.isEmpty())
-            m_failure = QStringLiteral("sending failed");
+        if (!m_failure)
+            m_failure = platform::reason(NetCode::SendingFailed);
         return failedResult;
     }
 }
 
 TlsChannel::Step TlsChannel::sendClose()
 {
-    if (!m_impl->ssl || !m_failure.isEmpty() || m_socketError != 0)
+    if (!m_impl->ssl || m_failure || m_socketError != 0)
         return Failed;
     if (m_closeSent)
         return Done;
@@ -443,5 +447,5 @@ TlsChannel::Step TlsChannel::sendClose()
         m_closeSent = true;
         return Done;
     }
-    return stepOf(result, "TLS close");
+    return stepOf(result, false);
 }

@@ -2,6 +2,7 @@
 // in TlsChannel.cpp: users of the socket class see none of them.
 #pragma once
 
+#include "net/NetReasons.h"
 #include "platform/exception.h"
 
 #include <QByteArray>
@@ -90,18 +91,19 @@ public:
     // The stream ended without the peer's close_notify.
     bool endedUncleanly() const { return m_eof && !m_closeReceived; }
 
-    QString failure() const { return m_failure; }
+    // Why TLS failed (NetCode); empty while it has not.
+    const platform::ReasonPtr& failure() const { return m_failure; }
 
 private:
     struct Impl;
     // Reads what the socket holds into m_plain, up to `wanted` bytes in all.
     void fill(int wanted);
-    Step stepOf(int result, const char* during);
+    Step stepOf(int result, bool handshake);
 
     std::unique_ptr<Impl> m_impl;
     TlsPeer m_peer;
     QByteArray m_plain;
-    QString m_failure;
+    platform::ReasonPtr m_failure;
     // The socket layer's error that ended the connection (0: none).
     int m_socketError = 0;
     bool m_eof = false;

@@ -1,6 +1,7 @@
 // A timer on a hidden message window.
 #include "net/WindowTimer.h"
 
+#include "net/NetReasons.h"
 #include "platform/application.h"
 #include "platform/exception.h"
 
@@ -68,7 +69,7 @@ void WindowTimer::UpdateTimer()
     m_armed = false;
     if (m_interval != 0 && m_enabled && m_onTimer) {
         if (!compat::SetTimer(m_window, 1, m_interval))
-            throw platform::Exception(QStringLiteral("No Timer"));
+            throw platform::Exception(platform::reason(NetCode::NoTimer));
         m_armed = true;
     }
 }

@@ -61,6 +61,269 @@ The next connection remembers the certificate the station shows then.</translati
     </message>
 </context>
 <context>
+    <name>FailureTexts</name>
+    <message>
+        <source>连接 %1 失败：%2</source>
+        <translation>Connection to %1 failed: %2</translation>
+    </message>
+    <message>
+        <source>数据连接 %1 失败：%2</source>
+        <translation>Data connection to %1 failed: %2</translation>
+    </message>
+    <message>
+        <source>行过长：%1 字节内没有行尾</source>
+        <translation>Line too long: no line end within %1 bytes</translation>
+    </message>
+    <message>
+        <source>要发送的文本过长：%1 字节，最多 65535 字节</source>
+        <translation>Text to send is too long: %1 bytes, at most 65535 allowed</translation>
+    </message>
+    <message>
+        <source>无法建立数据连接</source>
+        <translation>Error creating Data Connection</translation>
+    </message>
+    <message>
+        <source>未连接</source>
+        <translation>Not Connected</translation>
+    </message>
+    <message>
+        <source>已经连接</source>
+        <translation>Already connected</translation>
+    </message>
+    <message>
+        <source>发送已中止</source>
+        <translation>Socket send aborted</translation>
+    </message>
+    <message>
+        <source>超时</source>
+        <translation>timed out</translation>
+    </message>
+    <message>
+        <source>权限不足</source>
+        <translation>permission denied</translation>
+    </message>
+    <message>
+        <source>打开的文件过多</source>
+        <translation>too many open files</translation>
+    </message>
+    <message>
+        <source>缓冲区空间不足</source>
+        <translation>no buffer space available</translation>
+    </message>
+    <message>
+        <source>地址已被占用</source>
+        <translation>address already in use</translation>
+    </message>
+    <message>
+        <source>无法使用所请求的地址</source>
+        <translation>cannot assign requested address</translation>
+    </message>
+    <message>
+        <source>协议不支持该地址族</source>
+        <translation>address family not supported by protocol</translation>
+    </message>
+    <message>
+        <source>网络已断开</source>
+        <translation>network is down</translation>
+    </message>
+    <message>
+        <source>网络不可达</source>
+        <translation>network is unreachable</translation>
+    </message>
+    <message>
+        <source>没有到主机的路由</source>
+        <translation>no route to host</translation>
+    </message>
+    <message>
+        <source>连接被拒绝</source>
+        <translation>connection refused</translation>
+    </message>
+    <message>
+        <source>连接被对方重置</source>
+        <translation>connection reset by peer</translation>
+    </message>
+    <message>
+        <source>无法准备 TLS：%1</source>
+        <translation>Cannot set up TLS: %1</translation>
+    </message>
+    <message>
+        <source>与 %1 的 TLS 握手失败：%2</source>
+        <translation>TLS handshake with %1 failed: %2</translation>
+    </message>
+    <message>
+        <source>到 %1 的数据连接 TLS 握手失败：%2</source>
+        <translation>TLS handshake on the data connection to %1 failed: %2</translation>
+    </message>
+    <message>
+        <source>到 %1 的连接 TLS 出错：%2</source>
+        <translation>TLS failed on the connection to %1: %2</translation>
+    </message>
+    <message>
+        <source>到 %1 的数据连接 TLS 出错：%2</source>
+        <translation>TLS failed on the data connection to %1: %2</translation>
+    </message>
+    <message>
+        <source>服务器在握手时关闭了连接</source>
+        <translation>the server closed the connection during the handshake</translation>
+    </message>
+    <message>
+        <source>服务器在结束 TLS 时关闭了连接</source>
+        <translation>the server closed the connection during the TLS close</translation>
+    </message>
+    <message>
+        <source>服务器在握手时结束了 TLS</source>
+        <translation>the server ended TLS during the handshake</translation>
+    </message>
+    <message>
+        <source>服务器在结束 TLS 时结束了 TLS</source>
+        <translation>the server ended TLS during the TLS close</translation>
+    </message>
+    <message>
+        <source>握手失败</source>
+        <translation>the handshake failed</translation>
+    </message>
+    <message>
+        <source>结束 TLS 失败</source>
+        <translation>the TLS close failed</translation>
+    </message>
+    <message>
+        <source>接收失败</source>
+        <translation>receiving failed</translation>
+    </message>
+    <message>
+        <source>发送失败</source>
+        <translation>sending failed</translation>
+    </message>
+    <message>
+        <source>服务器未加密应答：%1</source>
+        <translation>the server answered in clear: %1</translation>
+    </message>
+    <message>
+        <source>不是 FTP 服务器：%1</source>
+        <translation>Not an FTP server: %1</translation>
+    </message>
+    <message>
+        <source>回应代码 %1 超出范围</source>
+        <translation>Reply code %1 is out of range</translation>
+    </message>
+    <message>
+        <source>回应超过 %1 字节</source>
+        <translation>The reply is longer than %1 bytes</translation>
+    </message>
+    <message>
+        <source>无法从回应中读出被动模式的地址：%1</source>
+        <translation>Cannot read the passive address in the reply: %1</translation>
+    </message>
+    <message>
+        <source>EPSV 的回应中没有数据端口：%1</source>
+        <translation>No data port in the reply to EPSV: %1</translation>
+    </message>
+    <message>
+        <source>PASV：%1；EPSV：%2</source>
+        <translation>PASV: %1; EPSV: %2</translation>
+    </message>
+    <message>
+        <source>%1 命令含换行符，未发送</source>
+        <translation>Line break in the %1 command; nothing was sent</translation>
+    </message>
+    <message>
+        <source>服务器拒绝 %1：%2</source>
+        <translation>The server refuses %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 的证书已于 %2 过期</source>
+        <translation>The certificate of %1 expired on %2</translation>
+    </message>
+    <message>
+        <source>%1 的证书在 %2 之前无效</source>
+        <translation>The certificate of %1 is not valid before %2</translation>
+    </message>
+    <message>
+        <source>%1 的证书已改变：记住的 %2，现在的 %3</source>
+        <translation>The certificate of %1 has changed: remembered %2, presented %3</translation>
+    </message>
+    <message>
+        <source>%1；服务器说：%2</source>
+        <translation>%1; the server says: %2</translation>
+    </message>
+    <message>
+        <source>到 %1 的数据连接出示的证书不是服务器的：%2，而不是 %3；未发送任何内容</source>
+        <translation>The data connection to %1 presented another certificate than the server: %2 instead of %3; nothing was sent</translation>
+    </message>
+    <message>
+        <source>到 %1:%2 的数据连接未经 TLS 关闭就断开了：%3</source>
+        <translation>The data connection to %1:%2 ended without a TLS close: %3</translation>
+    </message>
+    <message>
+        <source>无法移交套接字</source>
+        <translation>the socket cannot be handed over</translation>
+    </message>
+    <message>
+        <source>无法开始 SSH 会话</source>
+        <translation>Cannot start an SSH session</translation>
+    </message>
+    <message>
+        <source>无法设置 SSH 会话：%1</source>
+        <translation>Cannot set up the SSH session: %1</translation>
+    </message>
+    <message>
+        <source>不是 SSH 服务器：%1</source>
+        <translation>Not an SSH server: %1</translation>
+    </message>
+    <message>
+        <source>服务器不接受密码登录（它接受：%1）</source>
+        <translation>The server does not offer password login (it offers: %1)</translation>
+    </message>
+    <message>
+        <source>用户 %1 登录被拒绝：用户名或密码错误（服务器接受：%2）</source>
+        <translation>Login refused for user %1: wrong user name or password (the server offers: %2)</translation>
+    </message>
+    <message>
+        <source>未设密码，而服务器不接受密钥登录（它接受：%1）</source>
+        <translation>No password given, and the server offers no key login (it offers: %1)</translation>
+    </message>
+    <message>
+        <source>用户 %1 登录被拒绝：您的 SSH 密钥都未被接受（服务器接受：%2）</source>
+        <translation>Login refused for user %1: none of your SSH keys was accepted (the server offers: %2)</translation>
+    </message>
+    <message>
+        <source>服务器不提供 SFTP：%1</source>
+        <translation>The server offers no SFTP: %1</translation>
+    </message>
+    <message>
+        <source>服务器的 SFTP 未能启动</source>
+        <translation>The server&apos;s SFTP did not start</translation>
+    </message>
+    <message>
+        <source>服务器对“%1”给出了意外的 SFTP 回应</source>
+        <translation>The server sent an unexpected SFTP reply to %1</translation>
+    </message>
+    <message>
+        <source>服务器给出了意外的 SFTP 回应</source>
+        <translation>The server sent an unexpected SFTP reply</translation>
+    </message>
+    <message>
+        <source>服务器没有给出 %1 的目录</source>
+        <translation>The server named no folder for %1</translation>
+    </message>
+    <message>
+        <source>无法进入目录 %1：%2</source>
+        <translation>Cannot change to folder %1: %2</translation>
+    </message>
+    <message>
+        <source>不是目录</source>
+        <translation>not a folder</translation>
+    </message>
+    <message>
+        <source>无法存放 %1：%2</source>
+        <translation>Cannot store %1: %2</translation>
+    </message>
+    <message>
+        <source>无法把 %1.part 改名为 %2：%3</source>
+        <translation>Cannot rename %1.part to %2: %3</translation>
+    </message>
+</context>
+<context>
     <name>FolderTree</name>
     <message>
         <source>无效的目录名</source>

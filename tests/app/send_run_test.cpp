@@ -678,12 +678,12 @@ TEST_F(SendRunLog, EachStationSaysWhetherItIsEncryptedAndCertificatesAreRemember
                 start("plain"), QStringLiteral("red:     未加密（服务器不支持 TLS）")}
         + served
         + Lines{start("strict"), networkError,
-                "    The server refuses AUTH TLS: 500 AUTH not understood", start("known"),
+                QStringLiteral("    服务器拒绝 AUTH TLS：500 AUTH not understood"), start("known"),
                 QStringLiteral("    已加密 TLS 1.2")}
         + served + Lines{start("trusted"), QStringLiteral("    已加密 TLS 1.3")} + served
         + Lines{start("downgraded"),
                 QStringLiteral("red:     站点曾使用加密连接，现在服务器拒绝加密；未登录"),
-                "    The server refuses AUTH TLS: 500 AUTH not understood", start("cut"),
+                QStringLiteral("    服务器拒绝 AUTH TLS：500 AUTH not understood"), start("cut"),
                 QStringLiteral("red:     站点曾使用加密连接，现在服务器拒绝加密；未登录")};
     ASSERT_GE(m_log.size(), expected.size() + 3) << m_log.join('\n').toStdString();
     EXPECT_EQ(m_log.mid(0, expected.size()), expected) << m_log.join('\n').toStdString();

@@ -86,7 +86,7 @@ TEST(FtpParts, TheDataChannelFallsBackOrReturnsThePassiveRefusal)
                 channel.openPassiveData(data, row.autoMode);
             ASSERT_TRUE(refusal);
             EXPECT_EQ(refusal->reply, row.epsv.isEmpty() ? row.pasv : row.epsv);
-            reason = refusal->message;
+            reason = refusal->message->englishText();
             EXPECT_FALSE(row.fallsBack);
         } catch (const PassiveUnavailable& unavailable) {
             reason = unavailable.reason;

@@ -835,14 +835,25 @@ TEST(BlockingSocketErrors, ErrorTextsAndReportedSocketErrors)
               QStringLiteral("10054:Connection reset by peer"));
     EXPECT_EQ(errors, QByteArrayList{"10054 10054:Connection reset by peer"});
 
-    const std::vector<std::pair<int, QString>> texts{
-        {10061, "10061:Connection refused"},
-        {11004, "11004:Valid name, no data record of requested type"},
-        {10047, "10047:Address family not supported by protocol family"},
-        {12345, "Unknown Error No. 12345"}};
-    for (const auto& [number, text] : texts) {
+    // The message is the socket table's; the system's words come with a code of their own.
+    const std::vector<std::tuple<int, QString, std::optional<NetCode>>> texts{
+        {10061, "10061:Connection refused", NetCode::ConnectionRefused},
+        {11004, "11004:Valid name, no data record of requested type", NetCode::OtherSystemError},
+        {10047, "10047:Address family not supported by protocol family",
+         NetCode::FamilyNotSupported},
+        {10013, "10013:Permission denied", NetCode::PermissionDenied},
+        {12345, "Unknown Error No. 12345", std::nullopt}};
+    for (const auto& [number, text, cause] : texts) {
         failReceiving(number);
-        EXPECT_EQ(messageOf([&] { connected->Read(0); }), text);
+        const std::optional<SocketError> error = socketErrorOf([&] { connected->Read(0); });
+        ASSERT_TRUE(error.has_value()) << number;
+        EXPECT_EQ(error->message(), text);
+        EXPECT_TRUE(platform::isCode(error->reason(), NetCode::SocketErrorText)) << number;
+        EXPECT_EQ(bool(error->systemCause()), cause.has_value()) << number;
+        if (cause) {
+            EXPECT_TRUE(platform::isCode(error->systemCause(), *cause)) << number;
+            EXPECT_EQ(error->systemCause()->englishText(), error->systemReason());
+        }
     }
     // Would-block is no error; numbers up to 10000 are not errors here.
     for (const int tolerated : {int(ws::WSAEWOULDBLOCK), 10000}) {
@@ -850,6 +861,75 @@ TEST(BlockingSocketErrors, ErrorTextsAndReportedSocketErrors)
         EXPECT_EQ(connected->Read(0), QByteArray()) << tolerated;
     }
     EXPECT_EQ(errors.size(), 1 + qsizetype(texts.size()));
+}
+
+// Each code's English words, which the command-line tools and the tests read as messages;
+// a part that holds "%2" stays as it is, and a wrapped reason reads as its own words.
+TEST(BlockingSocketErrors, EachReasonCodeHasItsEnglishWords)
+{
+    using platform::reason;
+    const platform::ReasonPtr refused = reason(NetCode::ConnectionRefused, {"connection refused"});
+    const std::vector<std::pair<platform::ReasonPtr, QString>> rows{
+        {reason(NetCode::WinsockUnavailable), "Initializaton of windows sockets failed"},
+        {reason(NetCode::HostLookupFailed, {"a%2b"}), "Host lookup failed: a%2b"},
+        {reason(NetCode::NameLookupTimedOut), "name lookup timed out"},
+        {reason(NetCode::LookupTimedOut), "Host Lookup Timed Out"},
+        {reason(NetCode::LookupCanceled), "Host Lookup Canceled"},
+        {reason(NetCode::NoHostAddress), "No host address given"},
+        {reason(NetCode::AlreadyConnected), "Already connected"},
+        {reason(NetCode::NotConnected), "Not Connected"},
+        {reason(NetCode::ConnectionFailed, {"::1:21", refused}),
+         "Connection to ::1:21 failed: connection refused"},
+        {reason(NetCode::DataConnectionFailed, {"h%1:5", reason(NetCode::TimedOut)}),
+         "Data connection to h%1:5 failed: timed out"},
+        {reason(NetCode::ConnectionCanceled), "Connection Canceled"},
+        {reason(NetCode::Stopped, {"waiting for 127.0.0.1:21"}),
+         "Stopped while waiting for 127.0.0.1:21"},
+        {reason(NetCode::NoReply, {"0.5"}), "No reply within 0.5 s"},
+        {reason(NetCode::ReplyUnfinished, {"60"}), "The reply did not end within 60 s"},
+        {reason(NetCode::NoDataReceived, {"60"}), "No data received within 60 s"},
+        {reason(NetCode::PeerTookNoData, {"60"}), "The peer accepted no data within 60 s"},
+        {reason(NetCode::NoDataConnection, {"60"}), "No data connection arrived within 60 s"},
+        {reason(NetCode::SendAborted), "Socket send aborted"},
+        {reason(NetCode::ReadAborted), "Socket readln aborted"},
+        {reason(NetCode::AcceptCanceled), "Accepting Canceled"},
+        {reason(NetCode::DataConnectionError), "Error creating Data Connection"},
+        {reason(NetCode::AcceptFailed, {"10024:Too many open files"}),
+         "Error creating Data Connection: accept gave no valid socket (10024:Too many open files)"},
+        {reason(NetCode::LineTooLong, {"65536"}), "Line too long: no line end within 65536 bytes"},
+        {reason(NetCode::TextTooLong, {"70000"}),
+         "Text to send is too long: 70000 bytes, at most 65535 allowed"},
+        {reason(NetCode::SocketErrorText, {"10054:Connection reset by peer"}),
+         "10054:Connection reset by peer"},
+        {reason(NetCode::NoTimer), "No Timer"},
+        {reason(NetCode::NetworkDown, {"network is down"}), "network is down"},
+        {reason(NetCode::TlsSetupFailed, {reason(NetCode::OpenSslNumber, {"a0b1"})}),
+         "Cannot set up TLS: OpenSSL error a0b1"},
+        {reason(NetCode::TlsHandshakeFailed, {"h:990", reason(NetCode::AnsweredInClear, {"220"})}),
+         "TLS handshake with h:990 failed: the server answered in clear: 220"},
+        {reason(NetCode::DataTlsHandshakeFailed, {"h:5", reason(NetCode::ClosedInHandshake)}),
+         "TLS handshake on the data connection to h:5 failed: the server closed the connection "
+         "during the handshake"},
+        {reason(NetCode::TlsFailed, {"h:21", reason(NetCode::TlsEndedInTlsClose)}),
+         "TLS failed on the connection to h:21: the server ended TLS during the TLS close"},
+        {reason(NetCode::DataTlsFailed, {"h:5", reason(NetCode::OpenSslWords, {"bad record mac"})}),
+         "TLS failed on the data connection to h:5: bad record mac"},
+        {reason(NetCode::TlsHandshakeCanceled), "TLS handshake canceled"},
+        {reason(NetCode::NoTlsHandshake, {"60"}), "No TLS handshake within 60 s"},
+        {reason(NetCode::NoTlsEnd, {"h:5", "60"}), "No end of TLS from h:5 within 60 s"},
+        {reason(NetCode::ClosedInTlsClose),
+         "the server closed the connection during the TLS close"},
+        {reason(NetCode::TlsEndedInHandshake), "the server ended TLS during the handshake"},
+        {reason(NetCode::HandshakeFailed), "the handshake failed"},
+        {reason(NetCode::TlsCloseFailed), "the TLS close failed"},
+        {reason(NetCode::ReceivingFailed), "receiving failed"},
+        {reason(NetCode::SendingFailed), "sending failed"},
+    };
+    for (const auto& [cause, text] : rows) {
+        EXPECT_EQ(cause->englishText(), text);
+        EXPECT_EQ(SocketError(cause).message(), text);
+        EXPECT_STREQ(TlsError(cause).what(), text.toUtf8().constData());
+    }
 }
 
 TEST(BlockingSocketStack, RunsWhileAnyComponentLivesAndStopsWithTheLast)
