@@ -179,7 +179,12 @@ QString text(const platform::Reason& reason)
 
 QString text(const platform::Exception& error)
 {
-    return error.reason() ? text(*error.reason()) : error.message();
+    if (error.reason())
+        return text(*error.reason());
+    // A local file's read error carries the reader's words beside the English message.
+    if (const auto* inOut = dynamic_cast<const platform::InOutError*>(&error))
+        return inOut->readerText();
+    return error.message();
 }
 
 } // namespace failuretexts

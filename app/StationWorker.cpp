@@ -1,6 +1,7 @@
 // A station's session on its own thread, its progress and its end.
 #include "app/StationWorker.h"
 
+#include "app/FailureTexts.h"
 #include "app/RunTexts.h"
 #include "ftp/FtpSession.h"
 #include "ftp/SftpSession.h"
@@ -64,7 +65,7 @@ void StationWorker::run()
         });
         session(*station, outcome, results);
     } catch (const platform::Exception& error) {
-        failure = error.message();
+        failure = failuretexts::text(error);
     } catch (const std::exception& error) {
         failure = QString::fromLocal8Bit(error.what());
     } catch (...) {

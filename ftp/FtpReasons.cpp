@@ -1,7 +1,10 @@
 // The FTP and SFTP sessions' English words.
 #include "ftp/FtpReasons.h"
 
-const char* englishForm(FtpCode code)
+namespace {
+
+// FTP, its TLS and the check of a stored file.
+const char* ftpForm(FtpCode code)
 {
     switch (code) {
     case FtpCode::ServerReply: return "%1";
@@ -46,6 +49,15 @@ const char* englishForm(FtpCode code)
         return "The server's %1 hash reply is in an unexpected form: %2";
     case FtpCode::HashDiffers:
         return "The server's %1 hash of the stored file differs from the %2 bytes sent";
+    default: break;
+    }
+    return "%1";
+}
+
+// SSH and SFTP.
+const char* sftpForm(FtpCode code)
+{
+    switch (code) {
     case FtpCode::SocketNotHandedOver: return "the socket cannot be handed over";
     case FtpCode::SshUnavailable: return "Cannot start an SSH session";
     case FtpCode::SshSetupFailed: return "Cannot set up the SSH session: %1";
@@ -81,6 +93,14 @@ const char* englishForm(FtpCode code)
     case FtpCode::SftpSizeDiffers: return "%1 is %2 bytes on the server, %3 were sent";
     case FtpCode::HostKeyChanged:
         return "The host key of %1 has changed: remembered %2, presented %3";
+    default: break;
     }
     return "%1";
+}
+
+} // namespace
+
+const char* englishForm(FtpCode code)
+{
+    return code >= FtpCode::SocketNotHandedOver ? sftpForm(code) : ftpForm(code);
 }

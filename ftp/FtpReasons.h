@@ -39,7 +39,7 @@ enum class FtpCode {
     HashUnknown,         // the algorithm, the reply
     HashReplyUnexpected, // the algorithm, the reply
     HashDiffers,         // the algorithm, the size sent
-    // SFTP.
+    // SFTP (from here on: englishForm reads them in their own switch).
     SocketNotHandedOver,   // no parts
     SshUnavailable,        // no parts
     SshSetupFailed,        // libssh's words

@@ -2,6 +2,7 @@
 #include "app/RunTexts.h"
 
 #include "app/FailureTexts.h"
+#include "platform/files.h"
 #include "tests/support/QtPrinters.h"
 
 #include <QCoreApplication>
@@ -137,6 +138,13 @@ TEST(RunTextsTest, EveryFailureCodeReadsInTheWindowsLanguage)
         // An exception without a reason is its message.
         EXPECT_EQ(failuretexts::text(platform::Exception(QStringLiteral("Not Connected"))),
                   "Not Connected");
+        // A local read error in a run reads as in the error box: in the window's language.
+        try {
+            platform::raiseInOutError(EACCES);
+        } catch (const platform::Exception& error) {
+            EXPECT_EQ(failuretexts::text(error),
+                      chinese ? QStringLiteral("文件拒绝访问") : QStringLiteral("File access denied"));
+        }
         QCoreApplication::removeTranslator(&translator);
     }
 }
