@@ -15,7 +15,7 @@
 #include "app/StationChecklist.h"
 #include "app/StationFile.h"
 #include "app/StationSettings.h"
-#include "app/windowcontrols.h"
+#include "app/WindowControls.h"
 #include "controls/explorer/FileListView.h"
 #include "controls/explorer/FolderTree.h"
 #include "ftp/FtpClient.h"
@@ -149,8 +149,8 @@ void MainWindow::placeComponents()
     new CertificateMenu(m_ui->stationGrid, [] { return settingsPath(stationsIniName); });
 
     // Its defaults are the window's settings: port 21, active mode, no proxy, no reports.
-    ftpClient = new FtpClient(this);
-    ftpClient->setObjectName(QStringLiteral("ftpClient"));
+    m_ftpClient = new FtpClient(this);
+    m_ftpClient->setObjectName(QStringLiteral("ftpClient"));
 }
 
 void MainWindow::wireHandlers()
@@ -594,7 +594,7 @@ void MainWindow::sendNotices()
     platform::guarded([&] { setup.settings = StationSettings(setup.settingsPath).runSettings(); });
     const QList<Station> stations = setup.stations;
     m_run = new RunCoordinator(
-        *ftpClient, [pane](const QString& line, bool isError) { pane->addLine(line, isError); },
+        *m_ftpClient, [pane](const QString& line, bool isError) { pane->addLine(line, isError); },
         RunLog::dailyPath(settingsfiles::logFolder(), QDate::currentDate()), std::move(setup), this);
     connect(m_run, &RunCoordinator::runFinished, this, guardedSlot(this, &MainWindow::endRun));
     // The run took its own copy of stations and folders: they stay as they are until its end.

@@ -97,7 +97,7 @@ private:
     void placeComponents();
 
     std::unique_ptr<Ui::MainWindow> m_ui;
-    FtpClient* ftpClient = nullptr;
+    FtpClient* m_ftpClient = nullptr;
 
     QMetaObject::Connection m_focusConnection;
     NoticeList* m_notices = nullptr;

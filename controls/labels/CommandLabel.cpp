@@ -8,7 +8,7 @@
 #include <QPainter>
 
 CommandLabel::CommandLabel(QWidget* parent)
-    : CustomLabel(parent, platform::clBlue)
+    : CustomLabel(parent, colors::clBlue)
     , m_captionValue(QStringLiteral("www.example.com/ovo"))
 {
     setCaption(QStringLiteral("Ovo Components"));
@@ -38,9 +38,9 @@ QImage CommandLabel::paintImage(qreal ratio) const
     if (isEnabled()) {
         canvas.drawText(font(), canvas.rgb(FontColor()), r, flags, Caption());
     } else {
-        canvas.drawText(font(), canvas.rgb(platform::clBtnHighlight), r.translated(1, 1), flags,
+        canvas.drawText(font(), canvas.rgb(colors::clBtnHighlight), r.translated(1, 1), flags,
                         Caption());
-        canvas.drawText(font(), canvas.rgb(platform::clGrayText), r, flags, Caption());
+        canvas.drawText(font(), canvas.rgb(colors::clGrayText), r, flags, Caption());
     }
     return image;
 }

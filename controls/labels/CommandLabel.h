@@ -2,7 +2,7 @@
 #pragma once
 
 #include "controls/labels/CustomLabel.h"
-#include "controls/labels/color.h"
+#include "controls/labels/Color.h"
 
 #include <QImage>
 #include <QString>
@@ -28,10 +28,10 @@ public:
     void setCaptionValue(const QString& value) { m_captionValue = value; }
     CommandTarget Command() const { return m_command; }
     void setCommand(CommandTarget command) { m_command = command; }
-    platform::ColorCode FollowedColor() const { return m_followedColor; }
-    void setFollowedColor(platform::ColorCode color) { m_followedColor = color; }
-    platform::ColorCode MoveOverColor() const { return m_moveOverColor; }
-    void setMoveOverColor(platform::ColorCode color) { m_moveOverColor = color; }
+    colors::ColorCode FollowedColor() const { return m_followedColor; }
+    void setFollowedColor(colors::ColorCode color) { m_followedColor = color; }
+    colors::ColorCode MoveOverColor() const { return m_moveOverColor; }
+    void setMoveOverColor(colors::ColorCode color) { m_moveOverColor = color; }
 
     // End of loading the stored settings: the font colour becomes the colour to return to.
     void Loaded();
@@ -74,9 +74,9 @@ private:
 
     QString m_captionValue;
     CommandTarget m_command = CommandTarget::runURL;
-    platform::ColorCode m_followedColor = platform::clPurple;
-    platform::ColorCode m_moveOverColor = platform::clRed;
-    platform::ColorCode m_savedFontColor = platform::clBlack;
+    colors::ColorCode m_followedColor = colors::clPurple;
+    colors::ColorCode m_moveOverColor = colors::clRed;
+    colors::ColorCode m_savedFontColor = colors::clBlack;
     bool m_followed = false;
     bool m_buttonDown = false;
     bool m_mouseInside = false;

@@ -1,7 +1,7 @@
 // Caption settings of the labels: every change repaints.
 #include "controls/labels/CustomLabel.h"
 
-CustomLabel::CustomLabel(QWidget* parent, platform::ColorCode fontColor)
+CustomLabel::CustomLabel(QWidget* parent, colors::ColorCode fontColor)
     : QWidget(parent)
     , m_fontColor(fontColor)
 {
@@ -20,7 +20,7 @@ void CustomLabel::setAlignment(TextAlignment alignment)
     update();
 }
 
-void CustomLabel::setColor(platform::ColorCode color)
+void CustomLabel::setColor(colors::ColorCode color)
 {
     m_color = color;
     m_parentColor = false;
@@ -33,7 +33,7 @@ void CustomLabel::setParentColor(bool on)
     update();
 }
 
-void CustomLabel::setFontColor(platform::ColorCode color)
+void CustomLabel::setFontColor(colors::ColorCode color)
 {
     m_fontColor = color;
     update();

@@ -3,7 +3,7 @@
 
 #include "controls/labels/LabelCanvas.h"
 #include "controls/labels/LabelFocusLink.h"
-#include "controls/labels/color.h"
+#include "controls/labels/Color.h"
 
 #include <QString>
 #include <QWidget>
@@ -18,13 +18,13 @@ public:
     TextAlignment Alignment() const { return m_alignment; }
     void setAlignment(TextAlignment alignment);
     // The fill colour; ParentColor (the default) takes the parent's window colour instead.
-    platform::ColorCode color() const { return m_color; }
-    void setColor(platform::ColorCode color);
+    colors::ColorCode color() const { return m_color; }
+    void setColor(colors::ColorCode color);
     bool ParentColor() const { return m_parentColor; }
     void setParentColor(bool on);
     // The caption's colour (the font colour of the stored settings).
-    platform::ColorCode FontColor() const { return m_fontColor; }
-    void setFontColor(platform::ColorCode color);
+    colors::ColorCode FontColor() const { return m_fontColor; }
+    void setFontColor(colors::ColorCode color);
     bool Transparent() const { return m_transparent; }
     void setTransparent(bool on);
     bool WordWrap() const { return m_wordWrap; }
@@ -39,7 +39,7 @@ public:
     void setAbout(const QString& about) { m_about = about; }
 
 protected:
-    CustomLabel(QWidget* parent, platform::ColorCode fontColor);
+    CustomLabel(QWidget* parent, colors::ColorCode fontColor);
 
     // Tabs expanded, aligned, broken at words when WordWrap is on.
     unsigned captionFlags() const;
@@ -51,8 +51,8 @@ private:
     QString m_caption;
     QString m_about;
     TextAlignment m_alignment = TextAlignment::taLeftJustify;
-    platform::ColorCode m_color = platform::clBtnFace;
-    platform::ColorCode m_fontColor;
+    colors::ColorCode m_color = colors::clBtnFace;
+    colors::ColorCode m_fontColor;
     bool m_parentColor = true;
     bool m_transparent = false;
     bool m_wordWrap = false;

@@ -11,7 +11,7 @@
 #include <exception>
 
 DecoratedLabel::DecoratedLabel(QWidget* parent)
-    : CustomLabel(parent, platform::clWindowText)
+    : CustomLabel(parent, colors::clWindowText)
     , m_font3D(this)
     , m_frame(this)
 {

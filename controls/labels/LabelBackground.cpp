@@ -1,7 +1,7 @@
 // Gradient, texture, hatch brush and the shared background of the decorated labels.
 #include "controls/labels/LabelBackground.h"
 
-#include "controls/labels/color.h"
+#include "controls/labels/Color.h"
 
 #include <QPainter>
 
@@ -11,7 +11,7 @@
 #include <vector>
 
 using labels::LabelCanvas;
-using platform::ColorCode;
+using colors::ColorCode;
 
 namespace {
 
@@ -158,13 +158,13 @@ void Gradient::FillGradient(LabelCanvas& dc, int W, int H, bool forward,
                             const QStringList& lines) const
 {
     QStringList sequence = lines;
-    sequence.prepend(platform::colorToString(forward ? m_beginColor : m_endColor));
-    sequence.append(platform::colorToString(forward ? m_endColor : m_beginColor));
+    sequence.prepend(colors::colorToString(forward ? m_beginColor : m_endColor));
+    sequence.append(colors::colorToString(forward ? m_endColor : m_beginColor));
     // Every entry is read before anything is drawn, so a bad line leaves dc as it was.
     std::vector<Channels> colors;
     colors.reserve(sequence.size());
     for (const QString& entry : std::as_const(sequence))
-        colors.push_back(channelsOf(dc.rgb(platform::stringToColor(entry))));
+        colors.push_back(channelsOf(dc.rgb(colors::stringToColor(entry))));
     const int N = std::max(1, static_cast<int>(colors.size()) - 1);
     const int CC = m_colorCount;
     if (W <= 0 || H <= 0)
@@ -363,7 +363,7 @@ void Texture::PaintTexture(LabelCanvas& dc, int W, int H, ColorCode ground) cons
     const int iw = m_image.width();
     const int ih = m_image.height();
     QImage source = m_image.convertToFormat(QImage::Format_RGB32);
-    if (m_transparentColor != platform::clNone) {
+    if (m_transparentColor != colors::clNone) {
         replaceColor(source, dc.rgb(m_transparentColor), dc.rgb(m_transparentBackground));
     } else if (m_imageStyle == ImageStyle::isCenter && m_image.depth() == 1) {
         // Only the monochrome image itself takes the ground for its white; the keyed copy
@@ -428,7 +428,7 @@ QImage BrushFill::patternOnWhite(const LabelCanvas& dc, int W, int H) const
     painter.setBackgroundMode(Qt::TransparentMode);
     painter.fillRect(
         QRect(0, 0, W, H),
-        QBrush(platform::toQColor(m_brushColor, dc.palette()), qtBrushStyle(m_brushStyle)));
+        QBrush(colors::toQColor(m_brushColor, dc.palette()), qtBrushStyle(m_brushStyle)));
     return pattern;
 }
 

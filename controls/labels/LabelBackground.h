@@ -4,7 +4,7 @@
 
 #include "controls/labels/LabelCanvas.h"
 #include "controls/labels/LabelDecorations.h"
-#include "controls/labels/color.h"
+#include "controls/labels/Color.h"
 
 #include <QFont>
 #include <QImage>
@@ -34,10 +34,10 @@ class Gradient : public GraphicsSetting {
 public:
     Gradient() = default;
 
-    platform::ColorCode BeginColor() const { return m_beginColor; }
-    void setBeginColor(platform::ColorCode color);
-    platform::ColorCode EndColor() const { return m_endColor; }
-    void setEndColor(platform::ColorCode color);
+    colors::ColorCode BeginColor() const { return m_beginColor; }
+    void setBeginColor(colors::ColorCode color);
+    colors::ColorCode EndColor() const { return m_endColor; }
+    void setEndColor(colors::ColorCode color);
     FillStyle fillStyle() const { return m_fillStyle; }
     void setFillStyle(FillStyle style);
     int ColorCount() const { return m_colorCount; }
@@ -56,8 +56,8 @@ public:
                       const QStringList& lines) const;
 
 private:
-    platform::ColorCode m_beginColor = platform::clBtnShadow;
-    platform::ColorCode m_endColor = platform::clBtnHighlight;
+    colors::ColorCode m_beginColor = colors::clBtnShadow;
+    colors::ColorCode m_endColor = colors::clBtnHighlight;
     FillStyle m_fillStyle = FillStyle::Horizontal;
     int m_colorCount = 32;
     QStringList m_colorsInBetween;
@@ -73,22 +73,22 @@ public:
     void setImage(const QImage& image);
     ImageStyle imageStyle() const { return m_imageStyle; }
     void setImageStyle(ImageStyle style);
-    platform::ColorCode TransparentColor() const { return m_transparentColor; }
-    void setTransparentColor(platform::ColorCode color);
-    platform::ColorCode TransparentBackground() const { return m_transparentBackground; }
-    void setTransparentBackground(platform::ColorCode color);
+    colors::ColorCode TransparentColor() const { return m_transparentColor; }
+    void setTransparentColor(colors::ColorCode color);
+    colors::ColorCode TransparentBackground() const { return m_transparentBackground; }
+    void setTransparentBackground(colors::ColorCode color);
 
     void assign(const Texture& other);
 
     // Places the image in (0, 0, W, H) of `dc`; `ground` colours the white of a
     // monochrome image centred without a transparent colour. An empty image paints nothing.
-    void PaintTexture(labels::LabelCanvas& dc, int W, int H, platform::ColorCode ground) const;
+    void PaintTexture(labels::LabelCanvas& dc, int W, int H, colors::ColorCode ground) const;
 
 private:
     QImage m_image;
     ImageStyle m_imageStyle = ImageStyle::isTile;
-    platform::ColorCode m_transparentColor = platform::clNone;
-    platform::ColorCode m_transparentBackground = platform::clBtnFace;
+    colors::ColorCode m_transparentColor = colors::clNone;
+    colors::ColorCode m_transparentBackground = colors::clBtnFace;
 };
 
 enum class HatchStyle : std::uint8_t {
@@ -108,8 +108,8 @@ public:
 
     HatchStyle BrushStyle() const { return m_brushStyle; }
     void setBrushStyle(HatchStyle style);
-    platform::ColorCode BrushColor() const { return m_brushColor; }
-    void setBrushColor(platform::ColorCode color);
+    colors::ColorCode BrushColor() const { return m_brushColor; }
+    void setBrushColor(colors::ColorCode color);
 
     void assign(const BrushFill& other);
 
@@ -118,7 +118,7 @@ public:
 
 private:
     HatchStyle m_brushStyle = HatchStyle::bsSolid;
-    platform::ColorCode m_brushColor = platform::clBtnFace;
+    colors::ColorCode m_brushColor = colors::clBtnFace;
 };
 
 enum class BackStyle : std::uint8_t {
@@ -146,8 +146,8 @@ public:
     const Gradient& gradient() const { return m_gradient; }
     const BrushFill& brushFill() const { return m_brushFill; }
 
-    platform::ColorCode SolidColor() const { return m_solidColor; }
-    void setSolidColor(platform::ColorCode color);
+    colors::ColorCode SolidColor() const { return m_solidColor; }
+    void setSolidColor(colors::ColorCode color);
     BackStyle BackgroundStyle() const { return m_backgroundStyle; }
     void setBackgroundStyle(BackStyle style);
 
@@ -159,7 +159,7 @@ public:
 
     void PaintBackground(labels::LabelCanvas& dc, int W, int H, bool forward) const;
     // Draws the caption with its letters filled by this background onto `canvas`.
-    void DrawTextFilled(const Font3D& f3d, const QFont& font, platform::ColorCode fontColor,
+    void DrawTextFilled(const Font3D& f3d, const QFont& font, colors::ColorCode fontColor,
                         unsigned flags, const QString& text, const QRect& rect,
                         labels::LabelCanvas& canvas) const;
 
@@ -175,7 +175,7 @@ private:
                                    labels::LabelCanvas& work) const;
 
     QString m_about;
-    platform::ColorCode m_solidColor = platform::clBtnFace;
+    colors::ColorCode m_solidColor = colors::clBtnFace;
     Texture m_texture;
     Gradient m_gradient;
     BrushFill m_brushFill;

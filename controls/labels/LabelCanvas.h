@@ -2,7 +2,7 @@
 // resolves system colours, and the few raster operations the labels need.
 #pragma once
 
-#include "controls/labels/color.h"
+#include "controls/labels/Color.h"
 
 #include <QFont>
 #include <QImage>
@@ -16,7 +16,7 @@ enum class TextAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCente
 
 namespace labels {
 
-using ColorCode = platform::ColorCode;
+using ColorCode = colors::ColorCode;
 
 // Text format flags, combined with |.
 inline constexpr unsigned textLeft = 0x00;
@@ -58,7 +58,7 @@ public:
     // The device pixels of a rectangle of logical pixels.
     QRect deviceRect(const QRect& rect) const;
 
-    QRgb rgb(ColorCode color) const { return platform::colorToRgb(color, m_palette); }
+    QRgb rgb(ColorCode color) const { return colors::colorToRgb(color, m_palette); }
 
     void fillRect(const QRect& rect, QRgb color);
     void fillColor(const QRect& rect, ColorCode color) { fillRect(rect, rgb(color)); }

@@ -1,7 +1,7 @@
 // Bevel frame and 3-D text of the decorated label.
 #include "controls/labels/LabelDecorations.h"
 
-using platform::ColorCode;
+using colors::ColorCode;
 
 namespace {
 
@@ -101,14 +101,14 @@ void LabelFrame::drawOutline(labels::LabelCanvas& dc, const QRect& rect, ColorCo
     const int t = rect.top();
     const int r = rect.right();
     const int bottom = rect.bottom();
-    if (a != platform::clNone) {
+    if (a != colors::clNone) {
         const QRgb color = dc.rgb(a);
         if (m_edges.contains(FrameEdge::EdgeLeft))
             dc.line({l, bottom}, {l, t}, color);
         if (m_edges.contains(FrameEdge::EdgeTop))
             dc.line({l, t}, {r, t}, color);
     }
-    if (b != platform::clNone) {
+    if (b != colors::clNone) {
         const QRgb color = dc.rgb(b);
         if (m_edges.contains(FrameEdge::EdgeRight))
             dc.line({r, t}, {r, bottom}, color);
@@ -144,15 +144,15 @@ void LabelFrame::DrawFrame(labels::LabelCanvas& dc, const QRect& rect) const
         drawRing(dc, r, m_highlight, m_shadow);
         break;
     case S::framePanelUp:
-        drawRing(dc, r, m_highlight, platform::clBlack);
-        drawRing(dc, r, platform::clNone, m_shadow);
+        drawRing(dc, r, m_highlight, colors::clBlack);
+        drawRing(dc, r, colors::clNone, m_shadow);
         break;
     case S::framePanelDown:
-        drawRing(dc, r, m_shadow, platform::clNone);
-        drawRing(dc, r, platform::clBlack, m_highlight);
+        drawRing(dc, r, m_shadow, colors::clNone);
+        drawRing(dc, r, colors::clBlack, m_highlight);
         break;
     case S::frameLightBordered:
-        drawRing(dc, r, platform::clNone, m_shadow);
+        drawRing(dc, r, colors::clNone, m_shadow);
         drawRing(dc, r, m_highlight, m_highlight);
         break;
     }
@@ -272,9 +272,9 @@ void Font3D::DrawText3D(const QFont& font, ColorCode fontColor, labels::LabelCan
 {
     QRect r = rect;
     if (!enabled) {
-        drawTextPass(dc, font, platform::clBtnHighlight, flags, text, r);
+        drawTextPass(dc, font, colors::clBtnHighlight, flags, text, r);
         r.translate(-1, -1);
-        drawTextPass(dc, font, platform::clGrayText, flags, text, r);
+        drawTextPass(dc, font, colors::clGrayText, flags, text, r);
         return;
     }
     if (!m_threeDimensional) {

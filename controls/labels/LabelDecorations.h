@@ -2,7 +2,7 @@
 #pragma once
 
 #include "controls/labels/LabelCanvas.h"
-#include "controls/labels/color.h"
+#include "controls/labels/Color.h"
 
 #include <QFont>
 #include <QPointer>
@@ -72,12 +72,12 @@ public:
     void setFrameStyle(FrameStyle style);
     FrameEdges Edges() const { return m_edges; }
     void setEdges(FrameEdges edges);
-    platform::ColorCode Highlight() const { return m_highlight; }
-    void setHighlight(platform::ColorCode color);
-    platform::ColorCode Shadow() const { return m_shadow; }
-    void setShadow(platform::ColorCode color);
-    platform::ColorCode Solid() const { return m_solid; }
-    void setSolid(platform::ColorCode color);
+    colors::ColorCode Highlight() const { return m_highlight; }
+    void setHighlight(colors::ColorCode color);
+    colors::ColorCode Shadow() const { return m_shadow; }
+    void setShadow(colors::ColorCode color);
+    colors::ColorCode Solid() const { return m_solid; }
+    void setSolid(colors::ColorCode color);
     std::uint8_t FrameWidth() const { return m_frameWidth; }
     // 0 is refused without a notification.
     void setFrameWidth(std::uint8_t width);
@@ -91,16 +91,16 @@ public:
     void DrawFrame(labels::LabelCanvas& dc, const QRect& rect) const;
 
 private:
-    void drawRing(labels::LabelCanvas& dc, QRect& rect, platform::ColorCode a,
-                  platform::ColorCode b) const;
-    void drawOutline(labels::LabelCanvas& dc, const QRect& rect, platform::ColorCode a,
-                     platform::ColorCode b) const;
+    void drawRing(labels::LabelCanvas& dc, QRect& rect, colors::ColorCode a,
+                  colors::ColorCode b) const;
+    void drawOutline(labels::LabelCanvas& dc, const QRect& rect, colors::ColorCode a,
+                     colors::ColorCode b) const;
 
     FrameStyle m_frameStyle = FrameStyle::frameRaised;
     FrameEdges m_edges = FrameEdges::all();
-    platform::ColorCode m_highlight = platform::clBtnHighlight;
-    platform::ColorCode m_shadow = platform::clBtnShadow;
-    platform::ColorCode m_solid = platform::clBlack;
+    colors::ColorCode m_highlight = colors::clBtnHighlight;
+    colors::ColorCode m_shadow = colors::clBtnShadow;
+    colors::ColorCode m_solid = colors::clBlack;
     std::uint8_t m_frameWidth = 1;
 };
 
@@ -123,12 +123,12 @@ public:
     void setThreeDimensional(bool on);
     bool MaskFont() const { return m_maskFont; }
     void setMaskFont(bool on);
-    platform::ColorCode Highlight() const { return m_highlight; }
-    void setHighlight(platform::ColorCode color);
-    platform::ColorCode Shadow() const { return m_shadow; }
-    void setShadow(platform::ColorCode color);
-    platform::ColorCode RepetitionColor() const { return m_repetitionColor; }
-    void setRepetitionColor(platform::ColorCode color);
+    colors::ColorCode Highlight() const { return m_highlight; }
+    void setHighlight(colors::ColorCode color);
+    colors::ColorCode Shadow() const { return m_shadow; }
+    void setShadow(colors::ColorCode color);
+    colors::ColorCode RepetitionColor() const { return m_repetitionColor; }
+    void setRepetitionColor(colors::ColorCode color);
     Repeat3D Repetition() const { return m_repetition; }
     void setRepetition(Repeat3D repetition);
     std::uint8_t Repetitionwidth() const { return m_repetitionWidth; }
@@ -144,7 +144,7 @@ public:
 
     // Draws `text` into `rect` with its repetition and 3-D copies, `fontColor` last.
     // A disabled caption gets the engraved look instead.
-    void DrawText3D(const QFont& font, platform::ColorCode fontColor, labels::LabelCanvas& dc,
+    void DrawText3D(const QFont& font, colors::ColorCode fontColor, labels::LabelCanvas& dc,
                     bool enabled, unsigned flags, const QString& text, const QRect& rect) const;
 
     // The 3-D copies alone (no repetition, no final pass), moving `rect` as they go.
@@ -154,9 +154,9 @@ public:
 private:
     bool m_threeDimensional = true;
     bool m_maskFont = true;
-    platform::ColorCode m_highlight = platform::clBtnHighlight;
-    platform::ColorCode m_shadow = platform::clBtnShadow;
-    platform::ColorCode m_repetitionColor = platform::clBlack;
+    colors::ColorCode m_highlight = colors::clBtnHighlight;
+    colors::ColorCode m_shadow = colors::clBtnShadow;
+    colors::ColorCode m_repetitionColor = colors::clBlack;
     Repeat3D m_repetition = Repeat3D::repeatNone;
     std::uint8_t m_repetitionWidth = 0;
     std::uint8_t m_offset = 1;

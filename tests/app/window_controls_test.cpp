@@ -1,7 +1,7 @@
 // The window's generic controls as the window sets them up: footer labels, notices, folders.
 #include "WindowFixture.h"
 
-#include "app/windowcontrols.h"
+#include "app/WindowControls.h"
 #include "controls/explorer/FileListView.h"
 #include "controls/explorer/FolderTree.h"
 #include "controls/labels/CommandLabel.h"
@@ -56,13 +56,13 @@ TEST_F(WindowTest, FooterLabelsAsStored)
     for (CommandLabel* label : {home, mail}) {
         EXPECT_FALSE(label->font().underline());
         EXPECT_EQ(label->cursor().shape(), Qt::PointingHandCursor);
-        EXPECT_EQ(label->FontColor(), platform::clBlue);
+        EXPECT_EQ(label->FontColor(), colors::clBlue);
         const QPoint p = label->mapTo(&form, QPoint(3, 3));
         QTest::mousePress(form.windowHandle(), Qt::LeftButton, {}, p);
         // Pressed, the caption takes its stored colour again.
-        EXPECT_EQ(label->FontColor(), platform::clBlue);
+        EXPECT_EQ(label->FontColor(), colors::clBlue);
         QTest::mouseRelease(form.windowHandle(), Qt::LeftButton, {}, p);
-        EXPECT_EQ(label->FontColor(), platform::clPurple);
+        EXPECT_EQ(label->FontColor(), colors::clPurple);
     }
     platform::setShellOpenHook(previous);
     EXPECT_EQ(targets,

@@ -46,8 +46,8 @@ TEST(LabelBackground, HatchBrushesOnSolidColourAndOnWhite)
     LabelBackground background;
     background.setBackgroundStyle(BackStyle::bBrushFillSolidColor);
     background.brushFill().setBrushStyle(HatchStyle::bsDiagCross);
-    background.brushFill().setBrushColor(platform::clRed);
-    background.setSolidColor(platform::clYellow);
+    background.brushFill().setBrushColor(colors::clRed);
+    background.setSolidColor(colors::clYellow);
     const QRgb red = 0xFF0000;
     const QRgb yellow = 0xFFFF00;
     const QImage image = paint(background, 32, 24);
@@ -121,7 +121,7 @@ TEST(LabelBackground, TextureTilesCentresStretchesAndKeysOutItsTransparentColour
         EXPECT_TRUE(colors.contains(button)) << static_cast<int>(style);
         EXPECT_TRUE(colors.contains(rgbAt(pattern, 6, 5))) << static_cast<int>(style);
     }
-    background.texture().setTransparentColor(platform::clNone);
+    background.texture().setTransparentColor(colors::clNone);
     EXPECT_TRUE(colorsOf(paint(background, 40, 20)).contains(key));
 
     // A centred monochrome image takes the ground colour for its white; keyed out, its white
@@ -132,10 +132,10 @@ TEST(LabelBackground, TextureTilesCentresStretchesAndKeysOutItsTransparentColour
     mono.setPixel(2, 2, 0);
     background.texture().setImage(mono);
     background.texture().setImageStyle(ImageStyle::isCenter);
-    background.setSolidColor(platform::clAqua);
+    background.setSolidColor(colors::clAqua);
     const QImage ground = paint(background, 8, 8);
     EXPECT_EQ((QList<QRgb>{rgbAt(ground, 0, 0), rgbAt(ground, 2, 2)}), (QList<QRgb>{0x00FFFF, 0}));
-    background.texture().setTransparentColor(platform::clWhite);
+    background.texture().setTransparentColor(colors::clWhite);
     const QImage keyed = paint(background, 8, 8);
     EXPECT_EQ((QList<QRgb>{rgbAt(keyed, 0, 0), rgbAt(keyed, 2, 2)}), (QList<QRgb>{button, 0}));
 }
@@ -144,7 +144,7 @@ TEST(LabelBackground, LettersFilledWithTheBackgroundAndThreeDCopiesAround)
 {
     LabelBackground background;
     background.setBackgroundStyle(BackStyle::bSolidcolor);
-    background.setSolidColor(platform::clRed);
+    background.setSolidColor(colors::clRed);
     auto label = makeLabel(60, 24, QStringLiteral("Hi"), 16);
     label->font3D().setMaskFont(false);
     label->font3D().setThreeDimensional(false);
@@ -171,7 +171,7 @@ TEST(LabelBackground, BackgroundBehindTheLabelAndABadColourLineStopsThePaint)
 {
     LabelBackground background;
     background.setBackgroundStyle(BackStyle::bSolidcolor);
-    background.setSolidColor(platform::clTeal);
+    background.setSolidColor(colors::clTeal);
     auto label = makeLabel(20, 10, QStringLiteral("Ab"));
     label->setBackground(&background);
     EXPECT_EQ(colorsOf(label->paintImage()), (QSet<QRgb>{0x008080, light, text}));
@@ -233,10 +233,10 @@ TEST(LabelBackground, LabelsRepaintOnEveryChangeAndLoseTheBackgroundWhenItGoes)
     PaintCounter firstPaints, secondPaints;
     first->installEventFilter(&firstPaints);
     second->installEventFilter(&secondPaints);
-    background->gradient().setBeginColor(platform::clRed);
+    background->gradient().setBeginColor(colors::clRed);
     background->texture().setImageStyle(ImageStyle::isCenter);
-    background->brushFill().setBrushColor(platform::clRed);
-    background->setSolidColor(platform::clNavy);
+    background->brushFill().setBrushColor(colors::clRed);
+    background->setSolidColor(colors::clNavy);
     EXPECT_EQ(changed, 4);
     EXPECT_EQ(announced->count(), 4);
     announced.reset();
@@ -249,7 +249,7 @@ TEST(LabelBackground, LabelsRepaintOnEveryChangeAndLoseTheBackgroundWhenItGoes)
     EXPECT_EQ(background->listeners(), 4);
     delete third;
     EXPECT_EQ(background->listeners(), 3);
-    background->setSolidColor(platform::clNavy);
+    background->setSolidColor(colors::clNavy);
 
     background.reset();
     EXPECT_EQ(first->Background(), nullptr);

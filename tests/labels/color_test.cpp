@@ -1,12 +1,12 @@
 // Colours: their text form, the conversion error and the palette's system colours.
-#include "controls/labels/color.h"
+#include "controls/labels/Color.h"
 #include "platform/exception.h"
 
 #include <QPalette>
 
 #include <gtest/gtest.h>
 
-using namespace platform;
+using namespace colors;
 
 TEST(Color, TextFormOfIdentifiersDecimalAndDollarHex)
 {
@@ -32,7 +32,7 @@ TEST(Color, TextFormOfIdentifiersDecimalAndDollarHex)
         try {
             stringToColor(bad);
             ADD_FAILURE() << "accepted " << bad;
-        } catch (const ConversionError& error) {
+        } catch (const platform::ConversionError& error) {
             EXPECT_EQ(error.message(),
                       QStringLiteral("'%1' is not a valid integer value").arg(bad));
         }

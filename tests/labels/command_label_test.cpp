@@ -91,7 +91,7 @@ TEST_F(CommandLabelTest, PressHandsThePrefixedTargetToTheShellOrRunsTheEvent)
     press(5, 5);
     release(5, 5);
     EXPECT_EQ(targets.size(), seen);
-    EXPECT_EQ(label->FontColor(), platform::clPurple);
+    EXPECT_EQ(label->FontColor(), colors::clPurple);
 
     // A double click opens its target once.
     int doubleClicks = 0;
@@ -107,33 +107,33 @@ TEST_F(CommandLabelTest, ColourFollowsThePointerPressAndRelease)
 {
     int clicks = 0;
     label->OnClick = [&](CommandLabel*) { ++clicks; };
-    EXPECT_EQ(label->FontColor(), platform::clBlue);
+    EXPECT_EQ(label->FontColor(), colors::clBlue);
     move(10, 10);
-    EXPECT_EQ(label->FontColor(), platform::clRed);
+    EXPECT_EQ(label->FontColor(), colors::clRed);
     EXPECT_TRUE(label->hasCapture());
     press(10, 10);
-    EXPECT_EQ(label->FontColor(), platform::clBlue);
+    EXPECT_EQ(label->FontColor(), colors::clBlue);
     EXPECT_TRUE(label->Followed());
     release(10, 10);
-    EXPECT_EQ(label->FontColor(), platform::clPurple);
+    EXPECT_EQ(label->FontColor(), colors::clPurple);
     EXPECT_EQ(clicks, 1);
     move(99, 19);
-    EXPECT_EQ(label->FontColor(), platform::clRed);
+    EXPECT_EQ(label->FontColor(), colors::clRed);
     move(100, 10);
-    EXPECT_EQ(label->FontColor(), platform::clPurple);
+    EXPECT_EQ(label->FontColor(), colors::clPurple);
     EXPECT_FALSE(label->hasCapture());
     // Outside the label nothing more arrives.
     move(150, 50);
-    EXPECT_EQ(label->FontColor(), platform::clPurple);
+    EXPECT_EQ(label->FontColor(), colors::clPurple);
 
     // A label that was never pressed returns to its own colour.
     auto* other = addLabel(60, false);
-    other->setFontColor(platform::clGreen);
+    other->setFontColor(colors::clGreen);
     other->Loaded();
     QTest::mouseMove(window(), at(5, 5, other));
-    EXPECT_EQ(other->FontColor(), platform::clRed);
+    EXPECT_EQ(other->FontColor(), colors::clRed);
     QTest::mouseMove(window(), at(5, -3, other));
-    EXPECT_EQ(other->FontColor(), platform::clGreen);
+    EXPECT_EQ(other->FontColor(), colors::clGreen);
 }
 
 TEST_F(CommandLabelTest, LeavingWithTheButtonHeldReleasesTheCaptureAndTheReleaseGoesElsewhere)
@@ -147,10 +147,10 @@ TEST_F(CommandLabelTest, LeavingWithTheButtonHeldReleasesTheCaptureAndTheRelease
     press(10, 10);
     // With the button held the right and bottom edges still count as inside.
     move(100, 20);
-    EXPECT_EQ(label->FontColor(), platform::clBlue);
+    EXPECT_EQ(label->FontColor(), colors::clBlue);
     EXPECT_TRUE(label->hasCapture());
     move(10, 40);
-    EXPECT_EQ(label->FontColor(), platform::clPurple);
+    EXPECT_EQ(label->FontColor(), colors::clPurple);
     EXPECT_FALSE(label->hasCapture());
     release(10, 40);
     EXPECT_EQ(upsAndClicks, 0);
@@ -169,7 +169,7 @@ TEST_F(CommandLabelTest, DisabledHiddenOrInactiveLabelIgnoresTheMouse)
     press(10, 10);
     release(10, 10);
     EXPECT_TRUE(targets.isEmpty());
-    EXPECT_EQ(label->FontColor(), platform::clBlue);
+    EXPECT_EQ(label->FontColor(), colors::clBlue);
     EXPECT_FALSE(label->Followed());
 
     label->show();
@@ -178,7 +178,7 @@ TEST_F(CommandLabelTest, DisabledHiddenOrInactiveLabelIgnoresTheMouse)
     other.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
     move(11, 10);
-    EXPECT_EQ(label->FontColor(), platform::clBlue);
+    EXPECT_EQ(label->FontColor(), colors::clBlue);
 }
 
 TEST_F(CommandLabelTest, WithoutStoredSettingsThePressOpensAWebAddressAndTurnsTheCaptionBlack)
@@ -186,7 +186,7 @@ TEST_F(CommandLabelTest, WithoutStoredSettingsThePressOpensAWebAddressAndTurnsTh
     auto* fresh = addLabel(60, false);
     EXPECT_TRUE(fresh->font().underline());
     QTest::mousePress(window(), Qt::LeftButton, {}, at(5, 5, fresh));
-    EXPECT_EQ(fresh->FontColor(), platform::clBlack);
+    EXPECT_EQ(fresh->FontColor(), colors::clBlack);
     EXPECT_TRUE(targets.last().startsWith(QStringLiteral("http://")));
     EXPECT_TRUE(QUrl(targets.last()).host().endsWith(QStringLiteral("example.com")));
     QTest::mouseRelease(window(), Qt::LeftButton, {}, at(5, 5, fresh));

@@ -35,8 +35,8 @@ constexpr QRgb blue = 0x0101FF;
 
 void redToBlueInTwoSteps(Gradient& gradient)
 {
-    gradient.setBeginColor(platform::clRed);
-    gradient.setEndColor(platform::clBlue);
+    gradient.setBeginColor(colors::clRed);
+    gradient.setEndColor(colors::clBlue);
     gradient.setColorCount(2);
 }
 
@@ -133,8 +133,8 @@ TEST(Gradient, BlackIsDrawnAsOneOneOneInEveryStyle)
 {
     for (int style = 0; style <= static_cast<int>(FillStyle::HorizontalDoppelBar); ++style) {
         Gradient gradient;
-        gradient.setBeginColor(platform::clBlack);
-        gradient.setEndColor(platform::clBlack);
+        gradient.setBeginColor(colors::clBlack);
+        gradient.setEndColor(colors::clBlack);
         gradient.setFillStyle(static_cast<FillStyle>(style));
         const QSet<QRgb> colors = colorsOf(render(gradient, 40, 30));
         EXPECT_TRUE(colors.contains(0x010101)) << "style " << style;

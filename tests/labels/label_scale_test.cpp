@@ -32,8 +32,8 @@ TEST(LabelScale, AtTwiceThePixelsFramesAndBackgroundsAreBlocksAndLettersAreSharp
 
     LabelBackground gradient;
     gradient.setBackgroundStyle(BackStyle::bGradient);
-    gradient.gradient().setBeginColor(platform::clRed);
-    gradient.gradient().setEndColor(platform::clBlue);
+    gradient.gradient().setBeginColor(colors::clRed);
+    gradient.gradient().setEndColor(colors::clBlue);
     gradient.gradient().setFillStyle(FillStyle::Spectral);
     auto background = makeLabel(30, 20, QString());
     background->setBackground(&gradient);

@@ -154,7 +154,7 @@ TEST(DecoratedLabel, ThreeDStylesPlaceTheirCopiesAndTheDisabledLookOverridesThem
 TEST(DecoratedLabel, RepetitionCopiesStepAwayFromTheCaption)
 {
     auto label = makeLabel(60, 30, QStringLiteral("|"), 20);
-    label->font3D().setRepetitionColor(platform::clRed);
+    label->font3D().setRepetitionColor(colors::clRed);
     label->font3D().setRepetition(Repeat3D::repeatOnShadow);
     label->font3D().setRepetitionwidth(3);
     const QRgb red = 0xFF0000;

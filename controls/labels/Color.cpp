@@ -1,12 +1,12 @@
 // Colours: palette resolution of system colours and the text form.
-#include "controls/labels/color.h"
+#include "controls/labels/Color.h"
 
 #include "platform/exception.h"
 
 #include <array>
 #include <limits>
 
-namespace platform {
+namespace colors {
 
 namespace {
 
@@ -184,7 +184,7 @@ ColorCode stringToColor(const QString& text)
         return *named;
     if (const std::optional<ColorCode> number = parseInteger(text))
         return *number;
-    throw ConversionError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    throw platform::ConversionError(QStringLiteral("'%1' is not a valid integer value").arg(text));
 }
 
-} // namespace platform
+} // namespace colors

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace platform {
+namespace colors {
 
 // Plain colours are 0x00BBGGRR (red in the low byte); 0x80000000 + n is system colour n.
 using ColorCode = std::uint32_t;
@@ -99,4 +99,4 @@ std::optional<ColorCode> identToColor(const QString& ident);
 // Throws ConversionError "'%s' is not a valid integer value" for anything else.
 ColorCode stringToColor(const QString& text);
 
-} // namespace platform
+} // namespace colors

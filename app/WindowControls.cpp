@@ -1,5 +1,5 @@
 // The main window's settings of its notice list, folder tree and footer labels.
-#include "app/windowcontrols.h"
+#include "app/WindowControls.h"
 
 #include "controls/explorer/FileListView.h"
 #include "controls/explorer/FolderTree.h"
@@ -39,7 +39,7 @@ void setUpLink(CommandLabel& label, const QString& caption, const QString& targe
     font.setPixelSize(pixelSize);
     font.setUnderline(false);
     label.setFont(font);
-    label.setFontColor(platform::clBlue);
+    label.setFontColor(colors::clBlue);
     label.setCursor(Qt::PointingHandCursor);
     label.Loaded();
 }
