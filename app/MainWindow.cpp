@@ -35,9 +35,9 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSettings>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QSpinBox>
-#include <QShortcut>
 #include <QTimer>
 
 #include <algorithm>
@@ -172,8 +172,8 @@ void MainWindow::wireHandlers()
         const int count = m_ui->pages->count();
         m_ui->pages->setCurrentIndex((m_ui->pages->currentIndex() + step + count) % count);
     };
-    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab), this), &QShortcut::activated,
-            this, [turnPage] { turnPage(1); });
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab), this), &QShortcut::activated, this,
+            [turnPage] { turnPage(1); });
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), this),
             &QShortcut::activated, this, [turnPage] { turnPage(-1); });
     connect(m_ui->noticeList, &QListWidget::itemSelectionChanged, this,
@@ -595,7 +595,8 @@ void MainWindow::sendNotices()
     const QList<Station> stations = setup.stations;
     m_run = new RunCoordinator(
         *m_ftpClient, [pane](const QString& line, bool isError) { pane->addLine(line, isError); },
-        RunLog::dailyPath(settingsfiles::logFolder(), QDate::currentDate()), std::move(setup), this);
+        RunLog::dailyPath(settingsfiles::logFolder(), QDate::currentDate()), std::move(setup),
+        this);
     connect(m_run, &RunCoordinator::runFinished, this, guardedSlot(this, &MainWindow::endRun));
     // The run took its own copy of stations and folders: they stay as they are until its end.
     m_ui->sendButton->setEnabled(false);

@@ -26,8 +26,8 @@ struct StationProgress {
     QString file;         // the notice in transfer or being checked; empty otherwise
     qint64 bytesDone = 0; // the station's bytes sent so far, all its notices together
     qint64 bytesTotal = 0;
-    double bytesPerSecond = 0; // while a file goes; 0 otherwise
-    int silentSeconds = 0;     // how long the server has said nothing while awaited
+    double bytesPerSecond = 0;  // while a file goes; 0 otherwise
+    int silentSeconds = 0;      // how long the server has said nothing while awaited
     int silentLimitSeconds = 0; // the limit of that wait; 0 while nothing is awaited
 };
 

@@ -370,11 +370,13 @@ QString securityNote(const QString& stationName, const SessionSecurity& security
     QString text;
     if (hostKey)
         text = security.trustedBySystem
-            ? QCoreApplication::translate("RunTexts", "[站点 %1，已加密 %2，known_hosts 中的主机密钥 %3]")
+            ? QCoreApplication::translate("RunTexts",
+                                          "[站点 %1，已加密 %2，known_hosts 中的主机密钥 %3]")
             : QCoreApplication::translate("RunTexts", "[站点 %1，已加密 %2，主机密钥 %3]");
     else
         text = security.trustedBySystem
-            ? QCoreApplication::translate("RunTexts", "[站点 %1，已加密 %2，系统信任的证书 SHA-256 %3]")
+            ? QCoreApplication::translate("RunTexts",
+                                          "[站点 %1，已加密 %2，系统信任的证书 SHA-256 %3]")
             : QCoreApplication::translate("RunTexts", "[站点 %1，已加密 %2，证书 SHA-256 %3]");
     return text.arg(stationName, security.protocol, QString::fromLatin1(security.fingerprint));
 }

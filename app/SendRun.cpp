@@ -228,8 +228,8 @@ SessionSettings SendRun::stationSettings(qsizetype index)
 {
     const Station& station = m_stations[index];
     // Without Stations.ini the client's own settings serve every station.
-    SessionSettings settings = m_clientSession && !m_settings ? m_clientSession->clientSettings()
-                                                              : SessionSettings{};
+    SessionSettings settings =
+        m_clientSession && !m_settings ? m_clientSession->clientSettings() : SessionSettings{};
     settings.host = station.address;
     settings.user = station.user;
     settings.password = station.password;
@@ -381,7 +381,8 @@ SendRun::Outcome SendRun::refuseDowngrade(const QString& cause, const QString& s
 
 bool SendRun::sendNotice(const Notice& notice, const QString& stationName)
 {
-    const QString tempName = m_current.tempNames ? notice.name + QStringLiteral(".part") : QString();
+    const QString tempName =
+        m_current.tempNames ? notice.name + QStringLiteral(".part") : QString();
     try {
         m_session.upload(notice.path, notice.name);
     } catch (const NameEncodingError&) {

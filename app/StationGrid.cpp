@@ -261,7 +261,8 @@ public:
         if (index.column() == portColumn - 1) {
             if (auto* line = qobject_cast<QLineEdit*>(editor))
                 line->setValidator(new PortValidator(
-                    line, refuse(QT_TRANSLATE_NOOP("StationGrid", "端口须是 1 到 65535 之间的数"))));
+                    line,
+                    refuse(QT_TRANSLATE_NOOP("StationGrid", "端口须是 1 到 65535 之间的数"))));
             return editor;
         }
         if (auto* line = qobject_cast<QLineEdit*>(editor)) {
@@ -269,8 +270,9 @@ public:
             line->setValidator(new OneLineValidator(
                 line, [grid] { emit grid->inputRefused(lineBreakRefusedMessage()); },
                 new FieldBytesValidator(
-                    line, refuse(QT_TRANSLATE_NOOP(
-                              "StationGrid", "每格最多 16 字节（8 个汉字）：多出的部分已截去")))));
+                    line,
+                    refuse(QT_TRANSLATE_NOOP("StationGrid",
+                                             "每格最多 16 字节（8 个汉字）：多出的部分已截去")))));
         }
         return editor;
     }
@@ -296,8 +298,8 @@ public:
         const auto* line = qobject_cast<QLineEdit*>(editor);
         if (line && index.column() == addressColumn - 1 && !isStationAddress(line->text())) {
             emit static_cast<StationGrid*>(parent())->inputRefused(
-                gridText(QT_TRANSLATE_NOOP("StationGrid",
-                                           "“%1”既不是 IP 地址，也不是主机名，未被接受"))
+                gridText(
+                    QT_TRANSLATE_NOOP("StationGrid", "“%1”既不是 IP 地址，也不是主机名，未被接受"))
                     .arg(line->text()));
             return;
         }
@@ -392,8 +394,8 @@ void StationGrid::placeFrozenColumn()
     m_frozen->verticalHeader()->setMinimumSectionSize(verticalHeader()->minimumSectionSize());
     m_frozen->verticalHeader()->setDefaultSectionSize(verticalHeader()->defaultSectionSize());
     m_frozen->horizontalHeader()->setFixedHeight(horizontalHeader()->height());
-    m_frozen->setGeometry(frameWidth() + verticalHeader()->width(), frameWidth(),
-                          columnWidth(0), horizontalHeader()->height() + viewport()->height());
+    m_frozen->setGeometry(frameWidth() + verticalHeader()->width(), frameWidth(), columnWidth(0),
+                          horizontalHeader()->height() + viewport()->height());
     m_frozen->verticalScrollBar()->setValue(verticalScrollBar()->value());
 }
 

@@ -91,11 +91,10 @@ std::optional<Options> parseArguments(const QStringList& arguments)
     const QHash<QString, TransferMode> modes{{"auto", TransferMode::Auto},
                                              {"active", TransferMode::Active},
                                              {"passive", TransferMode::Passive}};
-    const QHash<QString, TlsMode> tlsModes{
-        {"off", TlsMode::Off},
-        {"auto", TlsMode::Auto},
-        {"require", TlsMode::Require},
-        {"implicit", TlsMode::Implicit}};
+    const QHash<QString, TlsMode> tlsModes{{"off", TlsMode::Off},
+                                           {"auto", TlsMode::Auto},
+                                           {"require", TlsMode::Require},
+                                           {"implicit", TlsMode::Implicit}};
     const QHash<QString, Protocol> protocols{{"ftp", Protocol::Ftp}, {"sftp", Protocol::Sftp}};
     const QHash<QString, EncodingChoice> encodings{{"auto", EncodingChoice::Auto},
                                                    {"gbk", EncodingChoice::Gbk},
@@ -155,8 +154,8 @@ std::optional<Options> parseArguments(const QStringList& arguments)
         return std::nullopt;
     if (options.port == 0)
         options.port = options.protocol == Protocol::Sftp ? 22
-            : options.tls == TlsMode::Implicit           ? 990
-                                                         : 21;
+            : options.tls == TlsMode::Implicit            ? 990
+                                                          : 21;
     return options;
 }
 

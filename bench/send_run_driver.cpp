@@ -5,9 +5,9 @@
 //                   --station NAME,ADDRESS,USER,PASSWORD [--station ...] NOTICE...
 //
 // NOTICE names files in DIR. Stations.ini holds each station's port and mode as the
-// settings page writes them, and the run group its N and limits. Prints one line of key=value fields: elapsed_s, cpu_ms,
-// stations, failed_stations, log_lines, error_lines. --verbose copies every log line to
-// standard error with the seconds since the start.
+// settings page writes them, and the run group its N and limits. Prints one line of key=value
+// fields: elapsed_s, cpu_ms, stations, failed_stations, log_lines, error_lines. --verbose copies
+// every log line to standard error with the seconds since the start.
 #include "app/NoticeSelection.h"
 #include "app/RunCoordinator.h"
 #include "app/StationFile.h"

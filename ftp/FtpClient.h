@@ -75,7 +75,10 @@ public:
     // stopWaiting() was called since the last Connect.
     bool stopping() const { return m_control.stopToken()->stopped(); }
     // The session's stop state, shared with the control and data connections.
-    void setStopToken(std::shared_ptr<StopToken> token) { m_control.setStopToken(std::move(token)); }
+    void setStopToken(std::shared_ptr<StopToken> token)
+    {
+        m_control.setStopToken(std::move(token));
+    }
     const std::shared_ptr<StopToken>& stopToken() const { return m_control.stopToken(); }
     // The last Upload's progress, also after it failed.
     const UploadProgress& lastUpload() const { return m_lastUpload; }

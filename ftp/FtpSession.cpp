@@ -37,12 +37,13 @@ FtpSession::FtpSession(std::unique_ptr<FtpClient> own, FtpClient* borrowed,
     m_previousReportLevel = m_client.reportLevel();
     m_client.setReportLevel(
         std::max(m_previousReportLevel, static_cast<qint32>(StatusLevel::Dialogue)));
-    m_previousStatus = std::exchange(m_client.OnStatus, [this](QObject* sender, const QByteArray& text) {
-        if (m_previousStatus)
-            m_previousStatus(sender, text);
-        if (OnActivity)
-            OnActivity();
-    });
+    m_previousStatus =
+        std::exchange(m_client.OnStatus, [this](QObject* sender, const QByteArray& text) {
+            if (m_previousStatus)
+                m_previousStatus(sender, text);
+            if (OnActivity)
+                OnActivity();
+        });
     m_previousPacketSent = std::exchange(m_client.OnPacketSent, [this](QObject* sender) {
         if (m_previousPacketSent)
             m_previousPacketSent(sender);

@@ -107,7 +107,6 @@ public:
     using Exception::Exception;
 };
 
-
 // A refusal in the server's own words (a reply, an SFTP status): the server is still there.
 class ServerRefusal : public platform::Exception {
 public:

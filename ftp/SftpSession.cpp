@@ -205,8 +205,8 @@ void SftpSession::upload(const QString& localPath, const QString& remoteName)
     file.close();
     const QByteArray target = pathOf(remoteName);
     const QByteArray stored = m_settings.tempNames ? target + ".part" : target;
-    const QString storedName = m_settings.tempNames ? remoteName + QStringLiteral(".part")
-                                                    : remoteName;
+    const QString storedName =
+        m_settings.tempNames ? remoteName + QStringLiteral(".part") : remoteName;
     try {
         const QByteArray handle = openForWriting(stored, storedName);
         sendFile(localPath, handle, storedName);

@@ -378,8 +378,8 @@ void SftpTransport::send(const QByteArray& bytes)
     const QString during = QStringLiteral("sending to %1").arg(endpointText());
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const int written = ssh_channel_write(channel, bytes.constData() + done,
-                                              uint32_t(bytes.size() - done));
+        const int written =
+            ssh_channel_write(channel, bytes.constData() + done, uint32_t(bytes.size() - done));
         if (written < 0)
             raiseLost(during);
         done += written;

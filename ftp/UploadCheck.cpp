@@ -1,8 +1,8 @@
 // Checking a stored upload by its hash or size.
 #include "ftp/UploadCheck.h"
 
-using ftp::isBetween;
 using ftp::firstLine;
+using ftp::isBetween;
 
 namespace {
 

@@ -26,8 +26,8 @@ struct SettingsPlace {
 
 // The place in use, decided afresh on each call; creates nothing. Portable when the
 // program's folder is writable by the user (its permission bits allow it, even to root)
-// and either already holds one of the program's `settingsFiles` (names) or is no system folder. Otherwise the
-// settings go to $XDG_CONFIG_HOME/Zarvel/ (~/.config/Zarvel/) and the logs to
+// and either already holds one of the program's `settingsFiles` (names) or is no system folder.
+// Otherwise the settings go to $XDG_CONFIG_HOME/Zarvel/ (~/.config/Zarvel/) and the logs to
 // $XDG_STATE_HOME/Zarvel/logs/ (~/.local/state/Zarvel/logs/).
 SettingsPlace settingsPlace(const QStringList& settingsFiles);
 

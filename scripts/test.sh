@@ -2,7 +2,8 @@
 # Checks the C++ layout (scripts/check-format.sh), then builds everything and runs all tests
 # headless, twice: in build/ with warnings as errors, then in build-sanitize/ under
 # AddressSanitizer and UndefinedBehaviorSanitizer; then the net, ftp and app suites, whose
-# sessions run on worker threads, in build-tsan/ under ThreadSanitizer. Arguments go to every ctest run (for example -R Login).
+# sessions run on worker threads, in build-tsan/ under ThreadSanitizer. Arguments go to every
+# ctest run (for example -R Login).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh --tests

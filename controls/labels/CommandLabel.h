@@ -1,8 +1,8 @@
 // A link-style label that hands a web, mail, FTP or file target to the desktop when pressed.
 #pragma once
 
-#include "controls/labels/CustomLabel.h"
 #include "controls/labels/Color.h"
+#include "controls/labels/CustomLabel.h"
 
 #include <QImage>
 #include <QString>

@@ -1,9 +1,9 @@
 // The standard label's caption settings, shared by the decorated and the command label.
 #pragma once
 
+#include "controls/labels/Color.h"
 #include "controls/labels/LabelCanvas.h"
 #include "controls/labels/LabelFocusLink.h"
-#include "controls/labels/Color.h"
 
 #include <QString>
 #include <QWidget>

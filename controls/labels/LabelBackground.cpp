@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-using labels::LabelCanvas;
 using colors::ColorCode;
+using labels::LabelCanvas;
 
 namespace {
 

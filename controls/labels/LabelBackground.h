@@ -2,9 +2,9 @@
 // behind a label or into the letters of its caption.
 #pragma once
 
+#include "controls/labels/Color.h"
 #include "controls/labels/LabelCanvas.h"
 #include "controls/labels/LabelDecorations.h"
-#include "controls/labels/Color.h"
 
 #include <QFont>
 #include <QImage>

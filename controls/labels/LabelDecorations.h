@@ -1,8 +1,8 @@
 // Settings objects of the decorated label: the bevel frame and the 3-D text.
 #pragma once
 
-#include "controls/labels/LabelCanvas.h"
 #include "controls/labels/Color.h"
+#include "controls/labels/LabelCanvas.h"
 
 #include <QFont>
 #include <QPointer>

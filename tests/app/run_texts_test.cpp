@@ -143,7 +143,8 @@ TEST(RunTextsTest, EveryFailureCodeReadsInTheWindowsLanguage)
             platform::raiseInOutError(EACCES);
         } catch (const platform::Exception& error) {
             EXPECT_EQ(failuretexts::text(error),
-                      chinese ? QStringLiteral("文件拒绝访问") : QStringLiteral("File access denied"));
+                      chinese ? QStringLiteral("文件拒绝访问")
+                              : QStringLiteral("File access denied"));
         }
         QCoreApplication::removeTranslator(&translator);
     }

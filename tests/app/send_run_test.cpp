@@ -804,8 +804,8 @@ TEST_F(SendRunLog, EachStationsNameEncodingChoiceHoldsWhateverTheServerAnnounces
         EXPECT_TRUE(run.unfinishedStations().isEmpty()) << m_log.join('\n').toStdString();
         EXPECT_TRUE(m_log.contains("    文件名编码：" + ftp::encodingName(test.expected)));
         ASSERT_TRUE(peer.waitUntilFinished());
-        EXPECT_TRUE(peer.commands().contains("STOR " + *ftp::encodeName(chinese, test.expected)
-                                             + "\r\n"))
+        EXPECT_TRUE(
+            peer.commands().contains("STOR " + *ftp::encodeName(chinese, test.expected) + "\r\n"))
             << peer.commands().join(' ').toStdString();
     }
 }
@@ -827,9 +827,12 @@ TEST_F(SendRunLog, AnSftpStationsHostKeyIsRememberedAndAChangedOneEndsTheStation
         SftpSession session;
         session.setSshFolder(server.clientSshFolder());
         session.setLimits(5000, 10000);
-        SendRun run(session, [this](const QString& line, bool isError, const QString&) {
-            m_log << (isError ? "red: " + line : line);
-        }, {sftpStation}, server.rootPath(), m_selection);
+        SendRun run(
+            session,
+            [this](const QString& line, bool isError, const QString&) {
+                m_log << (isError ? "red: " + line : line);
+            },
+            {sftpStation}, server.rootPath(), m_selection);
         run.useStationSettings(ini);
         run.run();
         return run.unfinishedStations();
@@ -841,7 +844,8 @@ TEST_F(SendRunLog, AnSftpStationsHostKeyIsRememberedAndAChangedOneEndsTheStation
               (Lines{start("A"), "    已加密 SSH", "    已记住主机密钥 " + print,
                      "    文件名编码：UTF-8"}));
     EXPECT_EQ(m_log.mid(m_log.size() - 3), (Lines{success, "", ending}));
-    EXPECT_EQ(StationSettings(ini).hostKey("127.0.0.1", server.port()), server.hostKeyFingerprint());
+    EXPECT_EQ(StationSettings(ini).hostKey("127.0.0.1", server.port()),
+              server.hostKeyFingerprint());
     QFile stored(server.rootPath() + "/notice1.txt");
     ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
     EXPECT_EQ(stored.readAll(), "first notice\r\n");

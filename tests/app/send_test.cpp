@@ -17,8 +17,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLineEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMap>
 #include <QMessageBox>
@@ -222,30 +222,32 @@ protected:
     };
     void watchRuns(RunReport& report)
     {
-        QObject::connect(m_form.get(), &MainWindow::runStarted, m_form.get(),
-                         [&report](RunCoordinator* run, const QList<Station>&) {
-            report.clock.start();
-            if (report.onStart)
-                report.onStart(*run);
-            QObject::connect(run, &RunCoordinator::stationProgress, run,
-                             [&report](const StationProgress& progress) {
-                QList<StationState>& states = report.states[progress.station];
-                if (states.isEmpty() || states.last() != progress.state)
-                    states << progress.state;
-                if (progress.state >= StationState::Done)
-                    report.underWay.remove(progress.station);
-                else
-                    report.underWay.insert(progress.station);
-                report.mostUnderWay = std::max(report.mostUnderWay, int(report.underWay.size()));
+        QObject::connect(
+            m_form.get(), &MainWindow::runStarted, m_form.get(),
+            [&report](RunCoordinator* run, const QList<Station>&) {
+                report.clock.start();
+                if (report.onStart)
+                    report.onStart(*run);
+                QObject::connect(run, &RunCoordinator::stationProgress, run,
+                                 [&report](const StationProgress& progress) {
+                                     QList<StationState>& states = report.states[progress.station];
+                                     if (states.isEmpty() || states.last() != progress.state)
+                                         states << progress.state;
+                                     if (progress.state >= StationState::Done)
+                                         report.underWay.remove(progress.station);
+                                     else
+                                         report.underWay.insert(progress.station);
+                                     report.mostUnderWay =
+                                         std::max(report.mostUnderWay, int(report.underWay.size()));
+                                 });
+                QObject::connect(run, &RunCoordinator::stationFinished, run,
+                                 [&report](int station, const QList<NoticeOutcome>& results) {
+                                     if (report.results.isEmpty())
+                                         report.startedAtFirstEnd = int(report.states.size());
+                                     report.results[station] = results;
+                                     report.endedAt[station] = report.clock.elapsed();
+                                 });
             });
-            QObject::connect(run, &RunCoordinator::stationFinished, run,
-                             [&report](int station, const QList<NoticeOutcome>& results) {
-                if (report.results.isEmpty())
-                    report.startedAtFirstEnd = int(report.states.size());
-                report.results[station] = results;
-                report.endedAt[station] = report.clock.elapsed();
-            });
-        });
     }
 
     void setRunValue(const QString& key, int value)
@@ -411,7 +413,8 @@ TEST_F(SendRunTest, EachFailingStationGetsItsCauseItIsLoggedAndLeftTickedForARet
     // The log file notes that a station went without TLS.
     EXPECT_EQ(lines[6].mid(21), "[good] " + notEncrypted + QStringLiteral("  [站点 good，未加密]"));
     EXPECT_EQ(lines[11].mid(21),
-              "[wrong] " + start("wrong") + QStringLiteral("  [127.0.0.2:%1 用户 clerk]").arg(port));
+              "[wrong] " + start("wrong")
+                  + QStringLiteral("  [127.0.0.2:%1 用户 clerk]").arg(port));
     EXPECT_FALSE(written.contains("pw") || written.contains("bad"));
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
@@ -453,8 +456,8 @@ TEST_F(SendRunTest, NothingSelectedOrNoStationTickedContactsNobody)
     // Alt+S presses Send: it says why nothing goes and starts no run.
     const Lines before = pane();
     QTest::keyClick(m_form.get(), Qt::Key_S, Qt::AltModifier);
-    const Lines nothing = before
-        + Lines{QStringLiteral("没有选中要传送的通知文件：请先在“通知文件”页中选中它们")};
+    const Lines nothing =
+        before + Lines{QStringLiteral("没有选中要传送的通知文件：请先在“通知文件”页中选中它们")};
     EXPECT_TRUE(QTest::qWaitFor([&] { return pane() == nothing; }))
         << pane().join('|').toStdString();
     EXPECT_TRUE(station.commands().isEmpty());
@@ -710,7 +713,8 @@ namespace {
 
 const QString notice1Unchecked =
     QStringLiteral("    notice1.txt  已传送 14 字节，未核对（服务器不支持 SIZE）");
-const QString zUnchecked = QStringLiteral("    z.txt  已传送 100,000 字节，未核对（服务器不支持 SIZE）");
+const QString zUnchecked =
+    QStringLiteral("    z.txt  已传送 100,000 字节，未核对（服务器不支持 SIZE）");
 
 // A scripted station that takes `wait` to answer USER and stores both notices over PORT.
 void storesBoth(testsupport::ScriptedFtpPeer& peer, std::chrono::milliseconds wait)
@@ -738,7 +742,8 @@ TEST_F(SendRunTest, StationsGoSideBySideUpToTheSetNumberAndThePaneKeepsEachStati
         storesBoth(d, 500ms);
         // The real server last: every other station is slow enough to be under way when the
         // first one ends, however slow the machine.
-        openWith(hostRecord("A", "127.0.0.2", "clerk", "pw") + hostRecord("B", "127.0.0.5", "clerk", "pw")
+        openWith(hostRecord("A", "127.0.0.2", "clerk", "pw")
+                     + hostRecord("B", "127.0.0.5", "clerk", "pw")
                      + hostRecord("C", "127.0.0.4", "clerk", "pw")
                      + hostRecord("D", "127.0.0.3", "clerk", "pw"),
                  a.port(), TlsMode::Off, parallel);
@@ -749,11 +754,32 @@ TEST_F(SendRunTest, StationsGoSideBySideUpToTheSetNumberAndThePaneKeepsEachStati
 
         send();
         EXPECT_EQ(pane(),
-                  (Lines{header2, "", start("A"), notEncrypted, gbkNames, notice1Unchecked,
-                         zUnchecked, success, start("B"), notEncrypted, gbkNames, notice1Unchecked,
-                         zUnchecked, success, start("C"), networkError,
-                         QStringLiteral("    登录失败：530 No"), start("D"), notEncrypted, utf8Names,
-                         notice1Sent, zSent, success, "", ending, retry}));
+                  (Lines{header2,
+                         "",
+                         start("A"),
+                         notEncrypted,
+                         gbkNames,
+                         notice1Unchecked,
+                         zUnchecked,
+                         success,
+                         start("B"),
+                         notEncrypted,
+                         gbkNames,
+                         notice1Unchecked,
+                         zUnchecked,
+                         success,
+                         start("C"),
+                         networkError,
+                         QStringLiteral("    登录失败：530 No"),
+                         start("D"),
+                         notEncrypted,
+                         utf8Names,
+                         notice1Sent,
+                         zSent,
+                         success,
+                         "",
+                         ending,
+                         retry}));
         EXPECT_EQ(ticked(), Lines{"C"});
         // Never more than N at once; N at once as soon as the run starts.
         EXPECT_LE(report.mostUnderWay, parallel);
@@ -785,7 +811,8 @@ TEST_F(SendRunTest, ASilentStationCostsItsConnectLimitOnItsOwnThreadOnly)
     silent.delay(5000ms); // accepts, never greets
     testsupport::ScriptedFtpPeer good("127.0.0.3", silent.port());
     storesBoth(good, 0ms);
-    openWith(hostRecord("S", "127.0.0.2", "clerk", "pw") + hostRecord("G", "127.0.0.3", "clerk", "pw"),
+    openWith(hostRecord("S", "127.0.0.2", "clerk", "pw")
+                 + hostRecord("G", "127.0.0.3", "clerk", "pw"),
              silent.port(), TlsMode::Off, 2);
     silent.start();
     good.start();
@@ -799,11 +826,12 @@ TEST_F(SendRunTest, ASilentStationCostsItsConnectLimitOnItsOwnThreadOnly)
     EXPECT_LT(report.endedAt.value(1, 99999), 900);
     EXPECT_GE(report.endedAt.value(0), 1000);
     EXPECT_LT(report.endedAt.value(0), 3000);
-    EXPECT_EQ(pane(),
-              (Lines{header2, "", start("S"), networkError,
-                     QStringLiteral("    连接 127.0.0.2:%1 失败：1 秒内没有回应").arg(silent.port()),
-                     start("G"), notEncrypted, gbkNames, notice1Unchecked, zUnchecked, success, "",
-                     ending, retry}));
+    EXPECT_EQ(
+        pane(),
+        (Lines{header2, "", start("S"), networkError,
+               QStringLiteral("    连接 127.0.0.2:%1 失败：1 秒内没有回应").arg(silent.port()),
+               start("G"), notEncrypted, gbkNames, notice1Unchecked, zUnchecked, success, "",
+               ending, retry}));
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
 
@@ -839,8 +867,9 @@ TEST_F(SendRunTest, StopReachesEveryWaitingStationAtOnceAndTheGridIsReadOnlyMean
     EXPECT_LT(sinceStop.elapsed(), 1000);
     EXPECT_TRUE(readOnly);
     EXPECT_TRUE(child<QTableWidget>("stationGrid")->isEnabled());
-    EXPECT_EQ(pane(), (Lines{header2, "", start("A"), start("B"), start("C"), start("D"), stopped,
-                             "", ending, retry}));
+    EXPECT_EQ(pane(),
+              (Lines{header2, "", start("A"), start("B"), start("C"), start("D"), stopped, "",
+                     ending, retry}));
     EXPECT_EQ(ticked(), (Lines{"A", "B", "C", "D"}));
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
 }
@@ -849,7 +878,8 @@ TEST_F(SendRunTest, AStationWhoseSessionThrowsEndsWithItsOwnLineAndTheOthersGoOn
 {
     testsupport::ScriptedFtpPeer a("127.0.0.2");
     storesBoth(a, 0ms);
-    openWith(hostRecord("X", "127.0.0.3", "clerk", "pw") + hostRecord("A", "127.0.0.2", "clerk", "pw"),
+    openWith(hostRecord("X", "127.0.0.3", "clerk", "pw")
+                 + hostRecord("A", "127.0.0.2", "clerk", "pw"),
              a.port(), TlsMode::Off, 2);
     a.start();
     RunReport report;
@@ -862,9 +892,10 @@ TEST_F(SendRunTest, AStationWhoseSessionThrowsEndsWithItsOwnLineAndTheOthersGoOn
     watchRuns(report);
 
     send();
-    EXPECT_EQ(pane(), (Lines{header2, "", start("X"), QStringLiteral("    意外错误：boom"), start("A"),
-                             notEncrypted, gbkNames, notice1Unchecked, zUnchecked, success, "",
-                             ending, retry}));
+    EXPECT_EQ(
+        pane(),
+        (Lines{header2, "", start("X"), QStringLiteral("    意外错误：boom"), start("A"),
+               notEncrypted, gbkNames, notice1Unchecked, zUnchecked, success, "", ending, retry}));
     EXPECT_EQ(report.states[0].last(), StationState::Failed);
     EXPECT_EQ(ticked(), Lines{"X"});
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();

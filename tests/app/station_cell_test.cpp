@@ -86,7 +86,8 @@ TEST_F(WindowTest, BadPortsAndAddressesAreRefusedWithTheirReason)
         if (row.line.isEmpty())
             EXPECT_EQ(pane->toPlainText(), QString());
         else
-            EXPECT_TRUE(pane->toPlainText().contains(row.line)) << pane->toPlainText().toStdString();
+            EXPECT_TRUE(pane->toPlainText().contains(row.line))
+                << pane->toPlainText().toStdString();
     }
 }
 

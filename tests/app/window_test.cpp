@@ -14,7 +14,6 @@
 #include <QTextBlock>
 #include <QTextLayout>
 
-#include <tuple>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
@@ -27,6 +26,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTextEdit>
+#include <tuple>
 
 namespace {
 
@@ -206,8 +206,7 @@ TEST_F(WindowTest, TheWindowGrowsWithItsListsGridAndLogAndKeepsItsSize)
     const QSize paneBefore = pane->size();
     const QSize gridBefore = grid->size();
     form.resize(700, 500);
-    ASSERT_TRUE(QTest::qWaitFor([&form] { return form.size() == QSize(700, 500); }))
-        << "resizable";
+    ASSERT_TRUE(QTest::qWaitFor([&form] { return form.size() == QSize(700, 500); })) << "resizable";
     // The growth is shared between the pages and the log, as their start widths are.
     EXPECT_GT(pane->width(), paneBefore.width() + 50);
     EXPECT_EQ(pane->height(), paneBefore.height() + 152);
@@ -232,10 +231,11 @@ TEST_F(WindowTest, TheWindowGrowsWithItsListsGridAndLogAndKeepsItsSize)
     const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
     for (const QSize& saved : {QSize(9000, 9000), QSize(100, 100)}) {
         QFile::remove(settingsFile("Window.ini"));
-        writeSettings("Window.ini", QStringLiteral("[Window]\nsize=@Size(%1 %2)\n")
-                                        .arg(saved.width())
-                                        .arg(saved.height())
-                                        .toLatin1());
+        writeSettings("Window.ini",
+                      QStringLiteral("[Window]\nsize=@Size(%1 %2)\n")
+                          .arg(saved.width())
+                          .arg(saved.height())
+                          .toLatin1());
         const QSize size = open().size();
         EXPECT_EQ(size, saved.boundedTo(screen).expandedTo(QSize(568, 348)));
         destroy();

@@ -125,8 +125,9 @@ TEST(FtpPut, SftpRemembersTheHostKeyOnFirstContactAndRefusesAnotherOne)
          station + ' ' + server.hostKeyFingerprint() + '\n'},
         {"remembered", 0, "host key SHA256:\\S+ \\(remembered\\)\n",
          station + ' ' + server.hostKeyFingerprint() + '\n'},
-        {"changed", 1, "^ftpput: The host key of 127\\.0\\.0\\.1 has changed: remembered "
-                       "SHA256:\\S+, presented SHA256:\\S+\n$",
+        {"changed", 1,
+         "^ftpput: The host key of 127\\.0\\.0\\.1 has changed: remembered "
+         "SHA256:\\S+, presented SHA256:\\S+\n$",
          station + " SHA256:remembered-before\n"},
     };
     for (const auto& row : rows) {

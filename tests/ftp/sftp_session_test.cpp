@@ -13,15 +13,15 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QScopeGuard>
-#include <QThread>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <ctime>
 #include <unistd.h>
 
 using testsupport::SshServerProcess;
@@ -106,7 +106,10 @@ TEST(SftpPackets, RequestsAreLengthPrefixedAndRepliesReadBackOrRaise)
 {
     const QByteArray open =
         sftp::PacketWriter(sftp::PacketType::Open).add32(7).addString("a").add64(1).bytes();
-    EXPECT_EQ(open, QByteArray("\0\0\0\x12\x03\0\0\0\x07\0\0\0\x01" "a\0\0\0\0\0\0\0\x01", 22));
+    EXPECT_EQ(open,
+              QByteArray("\0\0\0\x12\x03\0\0\0\x07\0\0\0\x01"
+                         "a\0\0\0\0\0\0\0\x01",
+                         22));
     QByteArray stream = open + open.left(5);
     const auto first = sftp::takePacket(stream);
     ASSERT_TRUE(first.has_value());
@@ -122,7 +125,9 @@ TEST(SftpPackets, RequestsAreLengthPrefixedAndRepliesReadBackOrRaise)
     EXPECT_TRUE(reader.atEnd());
     EXPECT_THROW(reader.take32(), SocketError);
     // A string longer than its packet, an impossible length: no SFTP server sends them.
-    sftp::PacketReader lying(QByteArray("\x65\0\0\0\x09" "ab", 7));
+    sftp::PacketReader lying(QByteArray("\x65\0\0\0\x09"
+                                        "ab",
+                                        7));
     EXPECT_THROW(lying.takeString(), SocketError);
     QByteArray huge("\x7f\0\0\0\x01", 5);
     EXPECT_THROW(sftp::takePacket(huge), SocketError);
@@ -130,8 +135,14 @@ TEST(SftpPackets, RequestsAreLengthPrefixedAndRepliesReadBackOrRaise)
     // ATTRS with size, owner, mode and times: a folder of 4096 bytes.
     sftp::PacketReader attributes(sftp::PacketWriter(sftp::PacketType::Attributes)
                                       .add32(0x1 | 0x2 | 0x4 | 0x8)
-                                      .add64(4096).add32(0).add32(0).add32(040755)
-                                      .add32(1).add32(2).bytes().mid(4));
+                                      .add64(4096)
+                                      .add32(0)
+                                      .add32(0)
+                                      .add32(040755)
+                                      .add32(1)
+                                      .add32(2)
+                                      .bytes()
+                                      .mid(4));
     const sftp::FileAttributes folder = sftp::takeAttributes(attributes);
     EXPECT_EQ(folder.size, 4096u);
     EXPECT_TRUE(folder.isFolder());
@@ -192,7 +203,10 @@ TEST_P(SftpUpload, ReplacesTheOldNoticeByteForByteUnderItsUtf8Name)
     EXPECT_TRUE(contentOf(target) == content) << contentOf(target).size();
     // Stored under the UTF-8 bytes of its name, and no temporary file is left.
     EXPECT_EQ(::access((QFile::encodeName(server.rootPath()) + "/\xe9\x80\x9a\xe7\x9f\xa5/"
-                        + row.name.toUtf8()).constData(), F_OK), 0);
+                        + row.name.toUtf8())
+                           .constData(),
+                       F_OK),
+              0);
     EXPECT_EQ(QDir(server.rootPath() + QStringLiteral("/通知")).entryList(QDir::Files),
               QStringList{row.name});
 }
@@ -309,12 +323,14 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         LoginCase{"WrongPassword", true, "not-the-password", true,
                   "Login refused for user %1: wrong user name or password (the server offers: "
-                  "publickey, password)", 1},
+                  "publickey, password)",
+                  1},
         LoginCase{"PasswordToAKeyOnlyServer", false, "secret", true,
                   "The server does not offer password login (it offers: publickey)", 0},
         LoginCase{"NoKeyForAKeyOnlyServer", false, "", false,
                   "Login refused for user %1: none of your SSH keys was accepted (the server "
-                  "offers: publickey)", 0}),
+                  "offers: publickey)",
+                  0}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(SftpRefusal, AReadOnlyServerAMissingFolderAndRefusedRenamesAreTheServersWords)
@@ -361,8 +377,7 @@ TEST(SftpRefusal, AReadOnlyServerAMissingFolderAndRefusedRenamesAreTheServersWor
             << row.denied.toStdString();
         session.close();
         EXPECT_EQ(QDir(server.rootPath()).entryList(QDir::Files),
-                  row.refusal.isEmpty() ? QStringList{"n.txt"}
-                                        : QStringList{"n.txt.part"});
+                  row.refusal.isEmpty() ? QStringList{"n.txt"} : QStringList{"n.txt.part"});
         EXPECT_EQ(contentOf(server.rootPath() + "/n.txt") == content, row.refusal.isEmpty());
     }
     // Each closed session closed its descriptors, libssh's copy among them.
@@ -403,8 +418,9 @@ TEST(SftpStop, AbortCutsTheFileAtOnceAndStopWaitingEndsAfterIt)
         SftpSession session;
         openAt(session, server, settings);
         QueuedStop stop(session, 1 << 20, [&] { session.stopWaiting(); });
-        EXPECT_EQ(failureOf<AbortError>([&] { session.upload(small, QStringLiteral("small.bin")); })
-                      .left(13),
+        EXPECT_EQ(failureOf<AbortError>([&] {
+                      session.upload(small, QStringLiteral("small.bin"));
+                  }).left(13),
                   "Stopped while");
         // The whole file went, but its size was never checked nor its name given.
         EXPECT_EQ(session.lastUpload().sent, 3 << 20);
@@ -412,7 +428,8 @@ TEST(SftpStop, AbortCutsTheFileAtOnceAndStopWaitingEndsAfterIt)
     }
     QThread::msleep(100); // time for a rename the client should not have sent
     const QStringList left = QDir(server.rootPath()).entryList(QDir::Files);
-    EXPECT_FALSE(left.contains("big.bin") || left.contains("small.bin")) << left.join(' ').toStdString();
+    EXPECT_FALSE(left.contains("big.bin") || left.contains("small.bin"))
+        << left.join(' ').toStdString();
 }
 
 TEST(SftpStop, AConnectionCutMidFileIsASocketFailureAndNothingIsDelivered)
@@ -495,8 +512,8 @@ TEST(SftpStop, TheHandshakeEndsAtStopAndAtTheConnectLimitAndAnFtpServerIsNamed)
     const QString halfBanner = failureOf<SocketError>([&] { session.open(settings); });
     EXPECT_TRUE(halfBanner.endsWith(": no SSH handshake within 0.3 s")) << halfBanner.toStdString();
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpuAfter);
-    const double cpuMs = (cpuAfter.tv_sec - cpuBefore.tv_sec) * 1e3
-        + (cpuAfter.tv_nsec - cpuBefore.tv_nsec) / 1e6;
+    const double cpuMs =
+        (cpuAfter.tv_sec - cpuBefore.tv_sec) * 1e3 + (cpuAfter.tv_nsec - cpuBefore.tv_nsec) / 1e6;
     EXPECT_LT(clock.elapsed(), 500);
     EXPECT_LT(cpuMs, 60.0);
     EXPECT_TRUE(session.serverAnswered());

@@ -60,27 +60,21 @@ constexpr auto closing = StopCause::WindowClosing;
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, StopTokenSteps,
-    testing::Values(StopCase{"", none, user, false, false},
-                    StopCase{"p", waiting, user, true, false},
-                    StopCase{"pp", cut, user, true, false},
-                    StopCase{"ppp", cut, user, true, false},
-                    StopCase{"w", waiting, user, true, false},
-                    // The first press only: it never undoes a cut.
-                    StopCase{"cw", cut, user, true, false},
-                    StopCase{"pw", waiting, user, true, false},
-                    // A file in transfer keeps the waits going until a cut or its end.
-                    StopCase{"tp", waiting, user, false, true},
-                    StopCase{"tpe", waiting, user, true, false},
-                    StopCase{"tpp", cut, user, true, true},
-                    StopCase{"ttpe", waiting, user, false, true},
-                    StopCase{"tx", cut, closing, true, true},
-                    // The window closing after a press says so; a press after it changes nothing.
-                    StopCase{"px", cut, closing, true, false},
-                    StopCase{"xp", cut, closing, true, false},
-                    // A new connection starts unstopped; a file in transfer stays so.
-                    StopCase{"xr", none, user, false, false},
-                    StopCase{"tpr", none, user, false, true},
-                    StopCase{"tppre", none, user, false, false}));
+    testing::Values(
+        StopCase{"", none, user, false, false}, StopCase{"p", waiting, user, true, false},
+        StopCase{"pp", cut, user, true, false}, StopCase{"ppp", cut, user, true, false},
+        StopCase{"w", waiting, user, true, false},
+        // The first press only: it never undoes a cut.
+        StopCase{"cw", cut, user, true, false}, StopCase{"pw", waiting, user, true, false},
+        // A file in transfer keeps the waits going until a cut or its end.
+        StopCase{"tp", waiting, user, false, true}, StopCase{"tpe", waiting, user, true, false},
+        StopCase{"tpp", cut, user, true, true}, StopCase{"ttpe", waiting, user, false, true},
+        StopCase{"tx", cut, closing, true, true},
+        // The window closing after a press says so; a press after it changes nothing.
+        StopCase{"px", cut, closing, true, false}, StopCase{"xp", cut, closing, true, false},
+        // A new connection starts unstopped; a file in transfer stays so.
+        StopCase{"xr", none, user, false, false}, StopCase{"tpr", none, user, false, true},
+        StopCase{"tppre", none, user, false, false}));
 
 TEST(StopToken, PressesFromAnotherThreadAreEachCountedOnce)
 {

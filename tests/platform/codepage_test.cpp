@@ -71,8 +71,12 @@ TEST(PrintableText, ShowsServerWordsWithoutObeyingThem)
         {u"550 \x1B[31mred\x1B[0m text", u"550 red text"},
         {u"550 \x1B]0;title\x07rest", u"550 rest"},
         {u"550 \x1B]8;;http://x\x1B\\link", u"550 link"},
-        {u"550 \x1B" u"cclear", u"550 clear"},
-        {u"550 \x9B" u"2Jgone \x7F\x85\x01!", u"550 gone    !"},
+        {u"550 \x1B"
+         u"cclear",
+         u"550 clear"},
+        {u"550 \x9B"
+         u"2Jgone \x7F\x85\x01!",
+         u"550 gone    !"},
         {u"550 cut \x1B[", u"550 cut "},
         {u"传送 \x1B[1m完毕", u"传送 完毕"},
     };

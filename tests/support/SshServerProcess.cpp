@@ -10,8 +10,8 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <pwd.h>
-#include <sys/socket.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 
 #include <csignal>
 #include <unistd.h>
@@ -45,8 +45,8 @@ bool makeKeyPair(const QString& path)
     QProcess process;
     process.start(QString::fromLatin1(keygen),
                   {QStringLiteral("-q"), QStringLiteral("-t"), QStringLiteral("ed25519"),
-                   QStringLiteral("-N"), QString(), QStringLiteral("-C"), QStringLiteral("zarvel-test"),
-                   QStringLiteral("-f"), path});
+                   QStringLiteral("-N"), QString(), QStringLiteral("-C"),
+                   QStringLiteral("zarvel-test"), QStringLiteral("-f"), path});
     return process.waitForFinished(startTimeoutMs) && process.exitCode() == 0;
 }
 
@@ -190,18 +190,26 @@ bool SshServerProcess::start()
         ? '[' + m_options.address + "]:" + QByteArray::number(m_port)
         : m_options.address + ':' + QByteArray::number(m_port);
     const QByteArray folder = QFile::encodeName(m_config.path());
-    QByteArray config = "ListenAddress " + listen + "\n"
-        "HostKey " + folder + "/host_key\n"
-        "AuthorizedKeysFile " + folder + "/authorized_keys\n"
-        "PidFile none\n"
-        "StrictModes no\n"
-        "UsePAM no\n"
-        "PermitRootLogin yes\n"
-        "KbdInteractiveAuthentication no\n"
-        "PasswordAuthentication " + (m_options.passwordLogin ? "yes" : "no") + "\n"
-        "MaxAuthTries 6\n"
-        "LogLevel VERBOSE\n"
-        "Subsystem sftp internal-sftp " + m_options.sftpOptions + "\n";
+    QByteArray config = "ListenAddress " + listen
+        + "\n"
+          "HostKey "
+        + folder
+        + "/host_key\n"
+          "AuthorizedKeysFile "
+        + folder
+        + "/authorized_keys\n"
+          "PidFile none\n"
+          "StrictModes no\n"
+          "UsePAM no\n"
+          "PermitRootLogin yes\n"
+          "KbdInteractiveAuthentication no\n"
+          "PasswordAuthentication "
+        + (m_options.passwordLogin ? "yes" : "no")
+        + "\n"
+          "MaxAuthTries 6\n"
+          "LogLevel VERBOSE\n"
+          "Subsystem sftp internal-sftp "
+        + m_options.sftpOptions + "\n";
     const QString configFile = m_config.filePath(QStringLiteral("sshd_config"));
     if (!writeFile(configFile, config)) {
         m_error = QStringLiteral("cannot write sshd_config");

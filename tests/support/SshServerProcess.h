@@ -17,7 +17,8 @@ namespace testsupport {
 //     SshServerProcess server;
 //     ASSERT_TRUE(server.isRunning()) << server.errorString();
 //     session.setSshFolder(server.clientSshFolder());
-//     settings.host = server.address(); settings.port = server.port(); settings.user = server.user();
+//     settings.host = server.address(); settings.port = server.port(); settings.user =
+//     server.user();
 //     ... session.changeFolder(server.rootPath()); QFile(server.rootPath() + "/name") ...
 class SshServerProcess {
 public:
