@@ -47,7 +47,7 @@ TEST(FtpParts, TheReplyReaderTakesWholeRepliesAndTellsAnEarlierRefusal)
     EXPECT_EQ(c.greeting, "220-Hello\r\n220 Ready\r\n");
     EXPECT_EQ(c.connection.command("FEAT"), "211-Features:\r\n SIZE\r\n211 End\r\n");
     EXPECT_EQ(c.connection.ReplyCode, 211);
-    QTest::qWait(200);
+    ASSERT_TRUE(peer.waitUntilPlayed());
     // The refusal that came unasked is why the next command finds the connection closed.
     c.connection.discardStaleReplies();
     EXPECT_EQ(failureOf<FtpError>([&] { c.connection.command("PWD"); }), "421 Going down.");
@@ -132,7 +132,7 @@ TEST(FtpParts, TheUploadCheckComparesTheServersSizeWithTheBytesSent)
         if (row.failure == none && !row.reply.isEmpty()) {
             EXPECT_EQ(progress.verification, row.verification);
         }
-        QTest::qWait(50);
+        QTest::qWait(50); // time for a command that must not come
         EXPECT_EQ(peer.commands(), row.reply.isEmpty() ? Lines{} : Lines{"SIZE n.txt\r\n"});
         if (row.reply.startsWith("502")) {
             EXPECT_EQ(progress.uncheckedReply, "502 Unknown.");
