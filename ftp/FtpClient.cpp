@@ -409,17 +409,14 @@ void FtpClient::beginSending(BlockingSocket& data)
 {
     if (OnTransactionStart)
         OnTransactionStart(this);
-    // A cancel, time-out or stop before the first byte leaves the file unsent: never a
-    // success, and the data connection is reset so that the server stores nothing.
-    if (m_control.Canceled || m_control.TimedOut || stopping()) {
+    // A stop before the first byte leaves the file unsent: never a success, and the data
+    // connection is reset so that the server stores nothing.
+    if (stopping()) {
         if (OnTransactionStop)
             OnTransactionStop(this);
         data.Disconnect();
-        m_control.Canceled = false;
-        if (stopping())
-            throw AbortError(platform::reason(FtpCode::StoppedBeforeSending),
-                             SocketFailure::Stopped, data.endpoint());
-        throw AbortError(platform::reason(NetCode::SendAborted));
+        throw AbortError(platform::reason(FtpCode::StoppedBeforeSending), SocketFailure::Stopped,
+                         data.endpoint());
     }
 
     if (m_tls.session().encrypted)
